@@ -1,0 +1,38 @@
+#pragma once
+
+#include <unicode/unistr.h>
+
+#include <memory>
+#include <vector>
+
+namespace quillet {
+
+class ExpanderController;
+class ProgrammingLanguage;
+
+/// An expander as the selection and expansion see it. CustomExpander is the one
+/// implementation; tests use small fakes.
+///
+/// Expanders are shared: bundles own them, controllers and errors hold further
+/// references. A parent expander handed down through pattern parsing is a plain
+/// observer pointer (`const Expander*`) and never owns.
+class Expander {
+public:
+    virtual ~Expander() = default;
+
+    virtual icu::UnicodeString identifier() const = 0;
+    virtual icu::UnicodeString name() const = 0;
+    virtual icu::UnicodeString expanderDescription() const = 0;
+    virtual std::vector<std::shared_ptr<const ProgrammingLanguage>> supportedLanguages() const = 0;
+
+    /// The output for a matched text. Throws the errors of parsing and generation.
+    virtual icu::UnicodeString expand(const icu::UnicodeString& expression,
+                                      const ExpanderController& expanderController) const = 0;
+
+    /// The regular expression of the expander's pattern. Throws the errors of parsing.
+    virtual icu::UnicodeString matchPattern(const ExpanderController& expanderController) const = 0;
+};
+
+using ExpanderPtr = std::shared_ptr<Expander>;
+
+} // namespace quillet
