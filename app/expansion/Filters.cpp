@@ -1,0 +1,220 @@
+#include "expansion/Filters.h"
+
+#include "expansion/Characters.h"
+#include "text/UnicodeConversion.h"
+
+#include <openssl/evp.h>
+#include <unicode/locid.h>
+#include <unicode/regex.h>
+#include <unicode/ustring.h>
+
+#include <array>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace quillet {
+namespace {
+
+// Case mappings are the full Unicode mappings without regard to any locale, so a sharp s
+// upper-cases to "SS" and a Turkish dotless i maps the same everywhere.
+icu::UnicodeString upperCased(icu::UnicodeString text)
+{
+    return text.toUpper(icu::Locale::getRoot());
+}
+
+icu::UnicodeString lowerCased(icu::UnicodeString text)
+{
+    return text.toLower(icu::Locale::getRoot());
+}
+
+/// Replaces the first character with the first character of its mapping; the rest stays.
+template <typename Mapping>
+icu::UnicodeString mapFirstCharacter(const icu::UnicodeString& text, Mapping mapping)
+{
+    if (text.isEmpty())
+        return text;
+    const int32_t firstLength = firstCharacterLength(text);
+    const icu::UnicodeString mapped = mapping(icu::UnicodeString(text, 0, firstLength));
+    icu::UnicodeString result(mapped, 0, firstCharacterLength(mapped));
+    result.append(text, firstLength, text.length() - firstLength);
+    return result;
+}
+
+icu::UnicodeString removingSpaces(const icu::UnicodeString& text)
+{
+    icu::UnicodeString result;
+    for (int32_t i = 0; i < text.length(); ++i) {
+        if (text.charAt(i) != u' ')
+            result.append(text.charAt(i));
+    }
+    return result;
+}
+
+bool isWordDelimiter(char16_t c)
+{
+    switch (c) {
+    case u' ':
+    case u'\t':
+    case u'\n':
+    case u'\v':
+    case u'\f':
+    case u'\r':
+    case u'\u0085':
+    case u'\u2028':
+    case u'\u2029':
+        return true;
+    default:
+        return false;
+    }
+}
+
+/// In every run of characters between spaces, tabs and line terminators: the first letter in
+/// title case, the rest in lower case. The delimiters stay as they are.
+icu::UnicodeString capitalized(const icu::UnicodeString& text)
+{
+    icu::UnicodeString result;
+    int32_t i = 0;
+    while (i < text.length()) {
+        if (isWordDelimiter(text.charAt(i))) {
+            result.append(text.charAt(i));
+            ++i;
+            continue;
+        }
+        int32_t end = i;
+        while (end < text.length() && !isWordDelimiter(text.charAt(end)))
+            ++end;
+        icu::UnicodeString word(text, i, end - i);
+        word.toTitle(nullptr, icu::Locale::getRoot(), U_TITLECASE_WHOLE_STRING);
+        result.append(word);
+        i = end;
+    }
+    return result;
+}
+
+/// Replaces every non-overlapping match of a fixed two-group expression with "$1_$2".
+/// The expressions are ours and compiled once; the text is only searched, never used as a template.
+icu::UnicodeString insertingUnderscores(const icu::UnicodeString& text, const icu::RegexPattern& pattern)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(text, status));
+    if (U_FAILURE(status))
+        return text;
+    icu::UnicodeString result;
+    int32_t copied = 0;
+    while (matcher->find(status) && U_SUCCESS(status)) {
+        const int32_t firstStart = matcher->start(1, status);
+        const int32_t firstEnd = matcher->end(1, status);
+        const int32_t secondStart = matcher->start(2, status);
+        const int32_t matchEnd = matcher->end(status);
+        result.append(text, copied, firstStart - copied);
+        result.append(text, firstStart, firstEnd - firstStart);
+        result.append(u'_');
+        result.append(text, secondStart, matchEnd - secondStart);
+        copied = matchEnd;
+    }
+    result.append(text, copied, text.length() - copied);
+    return result;
+}
+
+const icu::RegexPattern& compiledOnce(const char16_t* expression)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    auto* pattern = icu::RegexPattern::compile(icu::UnicodeString(expression), 0, status);
+    if (U_FAILURE(status) || !pattern)
+        throw std::logic_error("a fixed filter expression does not compile");
+    return *pattern; // kept for the life of the process
+}
+
+std::string hexDigest(const EVP_MD* algorithm, const icu::UnicodeString& text)
+{
+    // Unpaired surrogates become U+FFFD, so every text has bytes to digest.
+    const std::string bytes = toUtf8(text);
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int digestLength = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &digestLength, algorithm, nullptr) != 1)
+        throw std::runtime_error("the digest could not be computed");
+    static constexpr char hexDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(digestLength * 2);
+    for (unsigned int i = 0; i < digestLength; ++i) {
+        hex.push_back(hexDigits[digest[i] >> 4]);
+        hex.push_back(hexDigits[digest[i] & 0x0f]);
+    }
+    return hex;
+}
+
+} // namespace
+
+icu::UnicodeString UppercaseFilter::apply(const icu::UnicodeString& text) const
+{
+    return upperCased(text);
+}
+
+icu::UnicodeString LowercaseFilter::apply(const icu::UnicodeString& text) const
+{
+    return lowerCased(text);
+}
+
+icu::UnicodeString SnakeCaseFilter::apply(const icu::UnicodeString& text) const
+{
+    // A "_" between a lower-case letter and the capital after it, then between a run of capitals
+    // (with digits) and the capital that starts a lower-case word; ASCII letters only.
+    static const icu::RegexPattern& lowerUpper = compiledOnce(u"([a-z])([A-Z])");
+    static const icu::RegexPattern& acronymWord = compiledOnce(u"([A-Z]+[0-9]*)([A-Z][a-z])");
+    return lowerCased(insertingUnderscores(insertingUnderscores(text, lowerUpper), acronymWord));
+}
+
+icu::UnicodeString PascalCaseFilter::apply(const icu::UnicodeString& text) const
+{
+    icu::UnicodeString spaced(text);
+    spaced.findAndReplace(u"_", u" ");
+    return removingSpaces(capitalized(spaced));
+}
+
+icu::UnicodeString CamelCaseFilter::apply(const icu::UnicodeString& text) const
+{
+    icu::UnicodeString joined;
+    int32_t partStart = 0;
+    while (true) {
+        const int32_t underscore = text.indexOf(u'_', partStart);
+        const int32_t partEnd = underscore < 0 ? text.length() : underscore;
+        joined.append(mapFirstCharacter(icu::UnicodeString(text, partStart, partEnd - partStart), upperCased));
+        if (underscore < 0)
+            break;
+        partStart = underscore + 1;
+    }
+    return mapFirstCharacter(joined, lowerCased);
+}
+
+icu::UnicodeString CapitalizeFilter::apply(const icu::UnicodeString& text) const
+{
+    return capitalized(text);
+}
+
+icu::UnicodeString MD5Filter::apply(const icu::UnicodeString& text) const
+{
+    return fromUtf8(hexDigest(EVP_md5(), text));
+}
+
+icu::UnicodeString SHA1Filter::apply(const icu::UnicodeString& text) const
+{
+    return fromUtf8(hexDigest(EVP_sha1(), text));
+}
+
+icu::UnicodeString RemoveSpacesFilter::apply(const icu::UnicodeString& text) const
+{
+    return removingSpaces(text);
+}
+
+icu::UnicodeString LCFirstFilter::apply(const icu::UnicodeString& text) const
+{
+    return mapFirstCharacter(text, lowerCased);
+}
+
+icu::UnicodeString UCFirstFilter::apply(const icu::UnicodeString& text) const
+{
+    return mapFirstCharacter(text, upperCased);
+}
+
+} // namespace quillet

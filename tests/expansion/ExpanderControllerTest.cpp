@@ -1,0 +1,148 @@
+#include "expansion/ExpanderController.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+class Language final : public ProgrammingLanguage {
+public:
+    explicit Language(icu::UnicodeString id)
+        : m_id(std::move(id))
+    {
+    }
+    icu::UnicodeString id() const override { return m_id; }
+    icu::UnicodeString name() const override { return m_id; }
+    bool accepts(const icu::UnicodeString& extension) const override { return extension == m_id; }
+
+private:
+    icu::UnicodeString m_id;
+};
+
+ProgrammingLanguageList languages(const std::vector<const char16_t*>& ids)
+{
+    ProgrammingLanguageList list;
+    for (const char16_t* id : ids)
+        list.push_back(std::make_shared<Language>(id));
+    return list;
+}
+
+class LabelledExpander final : public Expander {
+public:
+    LabelledExpander(icu::UnicodeString identifier, ProgrammingLanguageList languages)
+        : m_identifier(std::move(identifier))
+        , m_languages(std::move(languages))
+    {
+    }
+    icu::UnicodeString identifier() const override { return m_identifier; }
+    icu::UnicodeString name() const override { return m_identifier; }
+    icu::UnicodeString expanderDescription() const override { return {}; }
+    ProgrammingLanguageList supportedLanguages() const override { return m_languages; }
+    icu::UnicodeString expand(const icu::UnicodeString& expression, const ExpanderController&) const override
+    {
+        return expression;
+    }
+    icu::UnicodeString matchPattern(const ExpanderController&) const override { return {}; }
+
+private:
+    icu::UnicodeString m_identifier;
+    ProgrammingLanguageList m_languages;
+};
+
+ExpanderPtr expander(const char16_t* identifier, const std::vector<const char16_t*>& languageIds)
+{
+    return std::make_shared<LabelledExpander>(identifier, languages(languageIds));
+}
+
+TEST(ExpanderController, KeepsTheExpandersInTheCallersOrder)
+{
+    const auto a = expander(u"a", {});
+    const auto b = expander(u"b", {});
+    const ExpanderController controller({b, a});
+    ASSERT_EQ(controller.expanders().size(), 2u);
+    EXPECT_EQ(controller.expanders()[0], b);
+    EXPECT_EQ(controller.expanders()[1], a);
+}
+
+TEST(ExpanderController, ExpandersWithKeyFindEveryExpanderOfThatIdentifierInListOrder)
+{
+    const auto first = expander(u"log", {u"c"});
+    const auto other = expander(u"print", {u"c"});
+    const auto second = expander(u"log", {u"swift"});
+    const auto third = expander(u"log", {});
+    const ExpanderController controller({first, other, second, third});
+
+    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"log", languages({u"c"})),
+              (std::vector<ExpanderPtr>{first, third}));
+    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"log", {}),
+              (std::vector<ExpanderPtr>{first, second, third}));
+    EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"Log", {}).empty()) << "identifiers compare exactly";
+}
+
+TEST(ExpanderController, AnEmptyIdentifierFindsNothingEvenForExpandersWithoutIdentifier)
+{
+    const ExpanderController controller({expander(u"", {}), expander(u"", {u"any"})});
+    EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"", {}).empty());
+    EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"", languages({u"any"})).empty());
+}
+
+struct LanguageRuleCase {
+    const char* name;
+    std::vector<const char16_t*> expanderLanguages;
+    std::vector<const char16_t*> givenLanguages;
+    bool serves;
+};
+
+class LanguageRule : public testing::TestWithParam<LanguageRuleCase> {};
+
+TEST_P(LanguageRule, DecidesWhetherAnExpanderServesTheGivenLanguages)
+{
+    const auto& c = GetParam();
+    const auto candidate = expander(u"id", c.expanderLanguages);
+    const ExpanderController controller({candidate});
+    const auto given = languages(c.givenLanguages);
+
+    EXPECT_EQ(ExpanderController::expanderMatchesLanguages(*candidate, given), c.serves);
+    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"id", given).size(), c.serves ? 1u : 0u);
+    EXPECT_EQ(controller.expandersForLanguages(given).size(), c.serves ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LanguageRule,
+    testing::Values(LanguageRuleCase{"NoLanguageGiven", {u"c"}, {}, true},
+                    LanguageRuleCase{"AnyGiven", {u"c"}, {u"swift", u"any"}, true},
+                    LanguageRuleCase{"ExpanderWithoutLanguages", {}, {u"swift"}, true},
+                    LanguageRuleCase{"ExpanderForAnyLanguage", {u"any"}, {u"swift"}, true},
+                    LanguageRuleCase{"SharedLanguage", {u"c", u"php"}, {u"swift", u"php"}, true},
+                    LanguageRuleCase{"NoSharedLanguage", {u"c"}, {u"swift"}, false},
+                    LanguageRuleCase{"IdsCompareExactly", {u"C"}, {u"c"}, false}),
+    [](const testing::TestParamInfo<LanguageRuleCase>& info) { return info.param.name; });
+
+TEST(ExpanderController, ExpandersForLanguagesLeaveOutExpandersWithoutIdentifier)
+{
+    const auto unnamed = expander(u"", {});
+    const auto named = expander(u"x", {});
+    const auto cOnly = expander(u"y", {u"c"});
+    const ExpanderController controller({unnamed, named, cOnly});
+    EXPECT_EQ(controller.expandersForLanguages({}), (std::vector<ExpanderPtr>{named, cOnly}));
+    EXPECT_EQ(controller.expandersForLanguages(languages({u"swift"})), (std::vector<ExpanderPtr>{named}));
+}
+
+TEST(SupportsLanguages, NeedsASharedIdAndGivesAnyNoSpecialMeaning)
+{
+    EXPECT_TRUE(supportsLanguages(*expander(u"x", {u"any"}), {}));
+    EXPECT_TRUE(supportsLanguages(*expander(u"x", {u"c"}), languages({u"swift", u"c"})));
+    EXPECT_FALSE(supportsLanguages(*expander(u"x", {u"any"}), languages({u"swift", u"c"})));
+    EXPECT_FALSE(supportsLanguages(*expander(u"x", {}), languages({u"c"})));
+}
+
+TEST(HasIdentifier, IsTrueOnlyForANonEmptyIdentifier)
+{
+    EXPECT_TRUE(hasIdentifier(*expander(u"x", {})));
+    EXPECT_FALSE(hasIdentifier(*expander(u"", {})));
+}
+
+} // namespace
+} // namespace quillet
