@@ -1,6 +1,6 @@
 #include "expansion/Filters.h"
 
-#include "expansion/Characters.h"
+#include "expansion/Graphemes.h"
 #include "text/UnicodeConversion.h"
 
 #include <openssl/evp.h>
@@ -34,9 +34,9 @@ icu::UnicodeString mapFirstCharacter(const icu::UnicodeString& text, Mapping map
 {
     if (text.isEmpty())
         return text;
-    const int32_t firstLength = firstCharacterLength(text);
+    const int32_t firstLength = firstGraphemeLength(text);
     const icu::UnicodeString mapped = mapping(icu::UnicodeString(text, 0, firstLength));
-    icu::UnicodeString result(mapped, 0, firstCharacterLength(mapped));
+    icu::UnicodeString result(mapped, 0, firstGraphemeLength(mapped));
     result.append(text, firstLength, text.length() - firstLength);
     return result;
 }

@@ -1,4 +1,4 @@
-#include "expansion/Characters.h"
+#include "expansion/Graphemes.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -26,7 +26,7 @@ icu::BreakIterator& characterIterator()
 
 } // namespace
 
-int64_t characterCount(const icu::UnicodeString& text)
+int64_t graphemeCount(const icu::UnicodeString& text)
 {
     if (text.isEmpty())
         return 0;
@@ -38,7 +38,7 @@ int64_t characterCount(const icu::UnicodeString& text)
     return count;
 }
 
-int32_t codeUnitOffsetOfCharacter(const icu::UnicodeString& text, int64_t characterIndex)
+int32_t codeUnitOffsetOfGrapheme(const icu::UnicodeString& text, int64_t characterIndex)
 {
     if (characterIndex <= 0 || text.isEmpty())
         return 0;
@@ -54,9 +54,9 @@ int32_t codeUnitOffsetOfCharacter(const icu::UnicodeString& text, int64_t charac
     return position;
 }
 
-int32_t firstCharacterLength(const icu::UnicodeString& text)
+int32_t firstGraphemeLength(const icu::UnicodeString& text)
 {
-    return codeUnitOffsetOfCharacter(text, 1);
+    return codeUnitOffsetOfGrapheme(text, 1);
 }
 
 } // namespace quillet
