@@ -1,0 +1,29 @@
+#pragma once
+
+#include "text/Pattern.h"
+
+#include <unicode/unistr.h>
+
+#include <optional>
+
+namespace quillet {
+
+/// One placeholder of an output template: "${" name, filter suffixes, "}".
+struct OutputVariableMatch {
+    explicit OutputVariableMatch(const OptionalCaptureGroups& groups);
+
+    icu::UnicodeString match;                  ///< the whole placeholder
+    icu::UnicodeString name;                   ///< the variable name
+    std::optional<icu::UnicodeString> filters; ///< the filter suffixes as written; empty when none
+};
+
+/// The output placeholder expression "\$\{(\w+)((\.(\w+))*)\}": group 1 the name, group 2 the
+/// filter chain, groups 3 and 4 the last suffix and its filter name.
+class OutputVariablePattern : public Pattern<OutputVariablePattern, OutputVariableMatch> {
+public:
+    /// Built once from the filter suffix expression. The template editor highlights
+    /// placeholders with it; the template subexpression pattern embeds it.
+    static const icu::UnicodeString& pattern();
+};
+
+} // namespace quillet

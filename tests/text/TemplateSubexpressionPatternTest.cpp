@@ -1,0 +1,73 @@
+#include "expansion/FilterPattern.h"
+#include "expansion/OutputVariablePattern.h"
+#include "text/TemplateSubexpressionPattern.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+using icu::UnicodeString;
+
+TEST(TemplateSubexpressionPattern, ExpressionJoinsOptionalPartAndPlaceholder)
+{
+    EXPECT_EQ(OutputVariablePattern::pattern(), u"\\$\\{(\\w+)((\\.(\\w+))*)\\}");
+    EXPECT_EQ(TemplateSubexpressionPattern::pattern().length(), 63);
+}
+
+TEST(TemplateSubexpressionPattern, EmptyTemplateHasNoRecords)
+{
+    EXPECT_TRUE(TemplateSubexpressionPattern::matches(u"").empty());
+}
+
+TEST(TemplateSubexpressionPattern, RecordsComeInTextOrderAndPlainTextIsNoRecord)
+{
+    auto found = TemplateSubexpressionPattern::matches(u"${a}|b ${c}|${d}");
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(*found[0].variablePattern, u"${a}");
+    EXPECT_TRUE(found[0].isRequired());
+    EXPECT_EQ(*found[1].optionalExpression, u"b ${c}");
+    EXPECT_EQ(found[1].match, u"|b ${c}|");
+    EXPECT_EQ(found[2].expression(), u"${d}");
+}
+
+TEST(TemplateSubexpressionPattern, OptionalExpressionsMaySpanLinesAndBeEmpty)
+{
+    auto multiline = TemplateSubexpressionPattern::matches(u"|first\nsecond|");
+    ASSERT_EQ(multiline.size(), 1u);
+    EXPECT_EQ(*multiline[0].optionalExpression, u"first\nsecond");
+    auto empty = TemplateSubexpressionPattern::matches(u"||");
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_EQ(*empty[0].optionalExpression, u"");
+}
+
+TEST(TemplateSubexpressionPattern, PlaceholderKeepsItsFiltersAndUnfinishedOnesStayText)
+{
+    auto found = TemplateSubexpressionPattern::matches(u"${x.upper.trim}");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(*found[0].variablePattern, u"${x.upper.trim}");
+
+    auto kept = TemplateSubexpressionPattern::replacingMatches(u"a | ${x ${} \\|b\\| ${y}", [](const auto&) {
+        return UnicodeString(u"V");
+    });
+    EXPECT_EQ(kept, u"a | ${x ${} \\|b\\| V");
+}
+
+TEST(OutputVariablePattern, ReadsNameAndFilterChain)
+{
+    auto found = OutputVariablePattern::matches(u"a ${name.upper.trim} ${plain} ${no space}");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].name, u"name");
+    EXPECT_EQ(*found[0].filters, u".upper.trim");
+    EXPECT_EQ(*found[1].filters, u"");
+
+    auto filters = FilterPattern::matches(*found[0].filters);
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[0].match, u".upper");
+    EXPECT_EQ(filters[1].name, u"trim");
+}
+
+} // namespace
+} // namespace quillet
