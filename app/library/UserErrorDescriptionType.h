@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quillet {
@@ -78,5 +79,67 @@ public:
     using BasicUserError::BasicUserError;
     icu::UnicodeString validationText() const override { return userErrorDescription(); }
 };
+
+/// A plain title-plus-description error, raised for file failures: the library file,
+/// bundle import and export. Both texts can be changed after construction.
+class CbError : public UserErrorDescriptionType {
+public:
+    /// Title "Unknown error", empty description.
+    CbError();
+    CbError(icu::UnicodeString title, icu::UnicodeString description);
+
+    icu::UnicodeString userErrorTitle() const override { return m_title; }
+    icu::UnicodeString userErrorDescription() const override { return m_description; }
+    void setUserErrorTitle(icu::UnicodeString title) { m_title = std::move(title); }
+    void setUserErrorDescription(icu::UnicodeString description) { m_description = std::move(description); }
+
+private:
+    icu::UnicodeString m_title;
+    icu::UnicodeString m_description;
+};
+
+/// Shown in place of an error that has no texts of its own.
+class UnknownError final : public BasicUserError {
+public:
+    /// "Unknown error" / "An unknown error occured."
+    UnknownError();
+};
+
+/// A variable declaration could not be parsed (unknown type, missing parameters, ...).
+/// Titled "Parsing error"; the description is used unchanged.
+class ParsingError final : public ExpanderValidationError {
+public:
+    explicit ParsingError(icu::UnicodeString description);
+};
+
+/// Output generation failed (a placeholder without variable, a missing value).
+/// Titled "Expression could not be expanded."; the description is used unchanged.
+class ExpandingError final : public BasicUserError, public ExpanderRelatedError {
+public:
+    explicit ExpandingError(icu::UnicodeString description);
+};
+
+/// The text before the caret could not be read: the editor probably needs a plug-in.
+class NoEditorError final : public BasicUserError, public ErrorWithURL {
+public:
+    /// With a recognised editor's name the text names it; without, it asks whether an editor is in use.
+    explicit NoEditorError(const std::optional<icu::UnicodeString>& editorName = std::nullopt);
+
+    std::string url() const override;
+
+    /// The page that lists the editor plug-ins.
+    static constexpr const char* pluginsURL = "https://orvanta.com/quillet/plugins";
+};
+
+/// An error of the system or of a library that has no title of its own (a file system or
+/// JSON parser failure), shown under the title "Error" with its own description.
+class PlatformError final : public BasicUserError {
+public:
+    explicit PlatformError(icu::UnicodeString description);
+};
+
+/// The description a user sees for any error: a user-facing error's own description,
+/// otherwise the error's what() text (errors without a text give a generic sentence).
+icu::UnicodeString localizedDescription(const std::exception& error);
 
 } // namespace quillet

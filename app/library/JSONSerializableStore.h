@@ -1,0 +1,87 @@
+#pragma once
+
+#include "library/DictionaryReader.h"
+
+#include <unicode/unistr.h>
+
+#include <concepts>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace quillet {
+
+/// A value that is read from a JSON object (a constructor that may throw) and written
+/// back as one (made only of strings, numbers, booleans, arrays and objects).
+template <typename T>
+concept JSONSerializable = std::constructible_from<T, const JSONDictionary&> && requires(const T& value) {
+    { value.dictionary() } -> std::convertible_to<JSONDictionary>;
+};
+
+namespace detail {
+
+/// The user-facing texts of the store, looked up when a store is created.
+struct JSONStoreTexts {
+    icu::UnicodeString parsingErrorTitle;
+    icu::UnicodeString invalidFormatError;
+    icu::UnicodeString fileCouldBeNotReadErrorTitle;
+    icu::UnicodeString savingErrorTitle;
+
+    static JSONStoreTexts localizedTexts();
+};
+
+/// The top-level object of the file, or none when nothing exists at the path.
+/// Throws CbError ("File could not be read", the path) when the file exists but cannot be
+/// read (also when its existence cannot be checked), PlatformError with the JSON reader's
+/// description for text that is not JSON, and CbError ("JSON reading error", "Parsing file
+/// has an invalid format.") for a top level that is not an object.
+std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts);
+
+/// Writes the object pretty-printed as UTF-8, atomically; throws CbError ("File could not be
+/// written", the path) when encoding, creating the folder or writing fails.
+void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
+                         const JSONStoreTexts& texts);
+
+/// Replaces the file with the bytes so that a reader only ever sees the old or the new
+/// content: the bytes go to a temporary file in the same folder, are flushed to disk and
+/// renamed over the target. Creates missing folders. On failure the temporary file is
+/// removed, the target is untouched and std::system_error is thrown.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+} // namespace detail
+
+/// One JSON-serializable value tied to one file.
+///
+/// Creating the store loads the value; a failing load leaves no store, so nothing can ever
+/// be saved over a file that could not be read. save() rewrites the whole file atomically:
+/// a failed or interrupted save leaves the previous file whole. Not thread-safe.
+template <JSONSerializable T>
+class JSONSerializableStore {
+public:
+    /// Loads the value from the file, or builds it from an empty object when nothing exists
+    /// at the path (the file is not created). Throws the errors of detail::readJSONDictionary
+    /// and whatever T's reader throws.
+    explicit JSONSerializableStore(std::filesystem::path path)
+        : m_texts(detail::JSONStoreTexts::localizedTexts())
+        , m_path(std::move(path))
+    {
+        auto dictionary = detail::readJSONDictionary(m_path, m_texts);
+        m_serializable = std::make_unique<T>(dictionary ? *dictionary : JSONDictionary::object());
+    }
+
+    /// Writes the value's dictionary. Throws only CbError (title "File could not be
+    /// written", the file's path as description).
+    void save() const { detail::writeJSONDictionary(m_path, m_serializable->dictionary(), m_texts); }
+
+    const std::filesystem::path& path() const noexcept { return m_path; }
+    T& serializable() noexcept { return *m_serializable; }
+    const T& serializable() const noexcept { return *m_serializable; }
+
+private:
+    detail::JSONStoreTexts m_texts;
+    std::filesystem::path m_path;
+    std::unique_ptr<T> m_serializable;
+};
+
+} // namespace quillet

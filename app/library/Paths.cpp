@@ -1,0 +1,69 @@
+#include "library/Paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+namespace {
+
+std::optional<std::string> processEnvironment(const char* name)
+{
+    if (const char* value = std::getenv(name))
+        return std::string(value);
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> homeFromUserDatabase()
+{
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd entry {};
+    passwd* result = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) != 0 || !result || !result->pw_dir
+        || result->pw_dir[0] != '/')
+        return std::nullopt;
+    return std::filesystem::path(result->pw_dir);
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> Paths::applicationSupportPath(const Environment& environment)
+{
+    std::optional<std::filesystem::path> dataHome;
+    if (auto xdgDataHome = environment("XDG_DATA_HOME"); xdgDataHome && !xdgDataHome->empty()
+        && std::filesystem::path(*xdgDataHome).is_absolute()) {
+        dataHome = std::filesystem::path(*xdgDataHome);
+    } else {
+        std::optional<std::filesystem::path> home;
+        if (auto variable = environment("HOME"); variable && !variable->empty())
+            home = std::filesystem::path(*variable);
+        else
+            home = homeFromUserDatabase();
+        if (!home)
+            return std::nullopt;
+        dataHome = *home / ".local" / "share";
+    }
+    return *dataHome / bundleIdentifier;
+}
+
+const std::optional<std::filesystem::path>& Paths::applicationSupportPath()
+{
+    static const std::optional<std::filesystem::path> path = applicationSupportPath(processEnvironment);
+    return path;
+}
+
+const std::optional<std::filesystem::path>& Paths::bundlesFilePath()
+{
+    static const std::optional<std::filesystem::path> path = [] {
+        const auto& folder = applicationSupportPath();
+        return folder ? std::optional(*folder / bundlesFileName) : std::nullopt;
+    }();
+    return path;
+}
+
+} // namespace quillet

@@ -1,0 +1,196 @@
+#include "library/JSONSerializableStore.h"
+#include "library/UserErrorDescriptionType.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include <stdexcept>
+
+namespace quillet {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+// A value that remembers the object it was read from and writes back what it holds.
+struct Notes {
+    explicit Notes(const JSONDictionary& dictionary)
+        : content(dictionary)
+    {
+        if (dictionary.contains("reject"))
+            throw std::invalid_argument("rejected");
+    }
+    JSONDictionary dictionary() const { return content; }
+    JSONDictionary content;
+};
+
+template <typename Error>
+Error loadError(const std::filesystem::path& path)
+{
+    try {
+        JSONSerializableStore<Notes> store(path);
+    } catch (const Error& error) {
+        return error;
+    }
+    ADD_FAILURE() << "loading did not fail with the expected error";
+    throw std::logic_error("no error");
+}
+
+// Makes every write beyond the limit fail (also for root), like a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = m_previous;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_previous {};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+TEST(JSONSerializableStore, MissingFileGivesAValueFromAnEmptyObjectAndWritesNothing)
+{
+    TempDir dir;
+    JSONSerializableStore<Notes> store(dir.path() / "sub" / "notes.json");
+    EXPECT_EQ(store.serializable().content, JSONDictionary::object());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "sub"));
+}
+
+TEST(JSONSerializableStore, LoadsTheTopLevelObject)
+{
+    TempDir dir;
+    writeFile(dir.path() / "notes.json", R"({"bundles": [{"name": "A"}]})");
+    JSONSerializableStore<Notes> store(dir.path() / "notes.json");
+    EXPECT_EQ(store.serializable().content["bundles"][0]["name"], "A");
+    EXPECT_EQ(store.path(), dir.path() / "notes.json");
+}
+
+TEST(JSONSerializableStore, TopLevelArrayFailsWithTheInvalidFormatTexts)
+{
+    TempDir dir;
+    writeFile(dir.path() / "notes.json", "[]");
+    auto error = loadError<CbError>(dir.path() / "notes.json");
+    EXPECT_EQ(error.userErrorTitle(), u16(u"JSON reading error"));
+    EXPECT_EQ(error.userErrorDescription(), u16(u"Parsing file has an invalid format."));
+}
+
+TEST(JSONSerializableStore, TextThatIsNotJSONFailsWithTheReadersOwnError)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    for (const auto& [name, content] : {Case {"garbage", "{nope"}, Case {"empty file", ""},
+                                        Case {"bad UTF-8", "{\"a\": \"\xff\"}"}}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        writeFile(dir.path() / "notes.json", content);
+        auto error = loadError<PlatformError>(dir.path() / "notes.json");
+        EXPECT_EQ(error.userErrorTitle(), u16(u"Error"));
+        EXPECT_NE(toUtf8(error.userErrorDescription()).find("parse error"), std::string::npos);
+    }
+}
+
+TEST(JSONSerializableStore, UnreadableFileFailsWithItsPath)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "notes.json");
+    auto error = loadError<CbError>(dir.path() / "notes.json");
+    EXPECT_EQ(error.userErrorTitle(), u16(u"File could not be read"));
+    EXPECT_EQ(error.userErrorDescription(), fromUtf8((dir.path() / "notes.json").string()));
+}
+
+TEST(JSONSerializableStore, PathBelowAFileFailsAsUnreadableInsteadOfLookingLikeAFirstRun)
+{
+    TempDir dir;
+    writeFile(dir.path() / "plain", "x");
+    auto error = loadError<CbError>(dir.path() / "plain" / "notes.json");
+    EXPECT_EQ(error.userErrorTitle(), u16(u"File could not be read"));
+}
+
+TEST(JSONSerializableStore, ValueReaderErrorsPassThrough)
+{
+    TempDir dir;
+    writeFile(dir.path() / "notes.json", R"({"reject": true})");
+    EXPECT_THROW(JSONSerializableStore<Notes>(dir.path() / "notes.json"), std::invalid_argument);
+}
+
+TEST(JSONSerializableStore, SaveCreatesMissingFoldersAndWritesIndentedJSONThatReadsBack)
+{
+    TempDir dir;
+    const auto path = dir.path() / "a" / "b" / "notes.json";
+    JSONSerializableStore<Notes> store(path);
+    store.serializable().content["bundles"] = JSONDictionary::array({JSONDictionary {{"name", "Ünïcode"}}});
+    store.save();
+
+    const std::string written = readFile(path);
+    EXPECT_NE(written.find("\n    \"bundles\""), std::string::npos) << written;
+    EXPECT_EQ(JSONDictionary::parse(written), store.serializable().content);
+    JSONSerializableStore<Notes> reloaded(path);
+    EXPECT_EQ(reloaded.serializable().content, store.serializable().content);
+    // Only the file itself is left in the folder: no temporary file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
+}
+
+TEST(JSONSerializableStore, SaveFailureReportsThePath)
+{
+    TempDir dir;
+    JSONSerializableStore<Notes> store(dir.path() / "plain" / "sub" / "notes.json");
+    writeFile(dir.path() / "plain", "x"); // the folder cannot be created any more
+    try {
+        store.save();
+        FAIL() << "saving below a plain file succeeded";
+    } catch (const CbError& error) {
+        EXPECT_EQ(error.userErrorTitle(), u16(u"File could not be written"));
+        EXPECT_EQ(error.userErrorDescription(), fromUtf8((dir.path() / "plain" / "sub" / "notes.json").string()));
+    }
+}
+
+TEST(JSONSerializableStore, WriteFailingHalfwayLeavesThePreviousFileWholeAndNoTemporaryFile)
+{
+    TempDir dir;
+    const auto path = dir.path() / "notes.json";
+    const std::string previous = R"({"bundles": []})";
+    writeFile(path, previous);
+
+    JSONSerializableStore<Notes> store(path);
+    store.serializable().content["bundles"] = std::string(64 * 1024, 'x');
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_THROW(store.save(), CbError);
+    }
+    EXPECT_EQ(readFile(path), previous);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    store.save(); // the next save goes through
+    EXPECT_EQ(JSONDictionary::parse(readFile(path)), store.serializable().content);
+}
+
+TEST(JSONSerializableStore, SaveKeepsThePermissionsOfTheReplacedFile)
+{
+    TempDir dir;
+    const auto path = dir.path() / "notes.json";
+    writeFile(path, "{}");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    JSONSerializableStore<Notes> store(path);
+    store.save();
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+} // namespace
+} // namespace quillet
