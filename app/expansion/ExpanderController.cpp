@@ -1,6 +1,11 @@
 #include "expansion/ExpanderController.h"
 
+#include "expansion/ExpanderExpansion.h"
+#include "expansion/Graphemes.h"
+#include "library/UserErrorDescriptionType.h"
+
 #include <algorithm>
+#include <cstdint>
 
 namespace quillet {
 namespace {
@@ -36,11 +41,58 @@ bool servesLanguages(const Expander& expander, const ProgrammingLanguageList& la
     return sharesLanguageId(languages, supported);
 }
 
+/// Runs one step for an expander; an error that concerns an expander leaves naming this one.
+template <typename Step>
+auto attributingErrorsTo(const ExpanderPtr& expander, Step step) -> decltype(step())
+{
+    try {
+        return step();
+    } catch (ExpanderRelatedError& error) {
+        error.setExpander(expander);
+        throw;
+    }
+}
+
+struct Candidate {
+    ExpanderPtr expander;
+    int64_t matchedCharacters = 0;
+};
+
 } // namespace
 
 ExpanderController::ExpanderController(std::vector<ExpanderPtr> expanders)
     : m_expanders(std::move(expanders))
 {
+}
+
+std::optional<ExpandedExpression> ExpanderController::findExpander(const icu::UnicodeString& text,
+                                                                   const ExpanderPtr& expander) const
+{
+    if (expander) {
+        return attributingErrorsTo(expander, [&] { return expandedExpression(*expander, text, *this); });
+    }
+    if (text.indexOf(u'\n') >= 0)
+        return std::nullopt;
+
+    std::vector<Candidate> candidates;
+    for (const auto& candidate : m_expanders) {
+        if (!candidate)
+            continue;
+        const auto matched = attributingErrorsTo(candidate, [&] { return matchedText(*candidate, text, *this); });
+        if (matched)
+            candidates.push_back(Candidate{.expander = candidate, .matchedCharacters = graphemeCount(*matched)});
+    }
+    // Longest abbreviation first; equal lengths keep the list order, however many candidates there are.
+    std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+        return a.matchedCharacters > b.matchedCharacters;
+    });
+    for (const auto& candidate : candidates) {
+        auto result = attributingErrorsTo(candidate.expander,
+                                          [&] { return expandedExpression(*candidate.expander, text, *this); });
+        if (result)
+            return result;
+    }
+    return std::nullopt;
 }
 
 std::vector<ExpanderPtr> ExpanderController::expandersWithKeyAndLanguages(const icu::UnicodeString& identifier,

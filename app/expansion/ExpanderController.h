@@ -1,10 +1,12 @@
 #pragma once
 
+#include "expansion/ExpandedExpression.h"
 #include "languages/ProgrammingLanguage.h"
 #include "library/Expander.h"
 
 #include <unicode/unistr.h>
 
+#include <optional>
 #include <vector>
 
 namespace quillet {
@@ -21,6 +23,18 @@ public:
 
     /// The expanders in the caller's order.
     const std::vector<ExpanderPtr>& expanders() const noexcept { return m_expanders; }
+
+    /// Expands the end of `text` (the text before the caret) with the best expander.
+    ///
+    /// Every expander whose pattern matches the end of the text is a candidate; candidates are
+    /// tried longest matched text first (equal lengths in list order) until one gives a result.
+    /// With `expander` given, only it is tried and the list is ignored. None when nothing applies,
+    /// also for a text with a line feed.
+    ///
+    /// The first error met ends the search: an ExpanderRelatedError gets the expander in hand
+    /// attached (replacing any other); every error is rethrown.
+    std::optional<ExpandedExpression> findExpander(const icu::UnicodeString& text,
+                                                   const ExpanderPtr& expander = nullptr) const;
 
     /// The expanders, in list order, whose identifier equals the given one and that serve the
     /// languages (see expanderMatchesLanguages). An empty identifier finds nothing.

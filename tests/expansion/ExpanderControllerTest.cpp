@@ -1,5 +1,7 @@
 #include "expansion/ExpanderController.h"
 
+#include "library/UserErrorDescriptionType.h"
+#include "support/ScriptedExpander.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +95,8 @@ struct LanguageRuleCase {
     std::vector<const char16_t*> expanderLanguages;
     std::vector<const char16_t*> givenLanguages;
     bool serves;
+
+    friend void PrintTo(const LanguageRuleCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class LanguageRule : public testing::TestWithParam<LanguageRuleCase> {};
@@ -142,6 +146,134 @@ TEST(HasIdentifier, IsTrueOnlyForANonEmptyIdentifier)
 {
     EXPECT_TRUE(hasIdentifier(*expander(u"x", {})));
     EXPECT_FALSE(hasIdentifier(*expander(u"", {})));
+}
+
+using test::scripted;
+using test::ScriptedExpander;
+
+TEST(FindExpander, TriesTheLongestMatchFirst)
+{
+    const auto shorter = scripted(u"de", u"short");
+    const auto longer = scripted(u"abcde", u"long");
+    const ExpanderController controller({shorter, longer});
+    const auto result = controller.findExpander(u"x abcde");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, u"x long");
+    EXPECT_EQ(shorter->expandCalls(), 0);
+}
+
+TEST(FindExpander, FallsBackToTheNextCandidateWhenTheLongestGivesNoResult)
+{
+    // The longer expander's pattern changes between the match and the expansion, so its
+    // expansion finds nothing at the end of the text.
+    int reads = 0;
+    const auto vanishing = std::make_shared<ScriptedExpander>(
+        [&reads] { return icu::UnicodeString(reads++ == 0 ? u"abcde" : u"zzz"); },
+        [](const icu::UnicodeString&) { return icu::UnicodeString(u"long"); });
+    const auto shorter = scripted(u"de", u"short");
+    const ExpanderController controller({shorter, vanishing});
+    const auto result = controller.findExpander(u"x abcde");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, u"x abcshort");
+}
+
+class EqualLengths : public testing::TestWithParam<int> {};
+
+// Candidates of equal length keep the list order, however many there are.
+TEST_P(EqualLengths, KeepTheListOrder)
+{
+    std::vector<ExpanderPtr> expanders;
+    expanders.push_back(scripted(u"c", u"shorter"));
+    for (int i = 0; i < GetParam(); ++i)
+        expanders.push_back(scripted(i % 2 ? u"abc" : u"a.c", icu::UnicodeString(u"out") + char16_t(u'A' + i % 26)));
+    const ExpanderController controller(expanders);
+    const auto result = controller.findExpander(u"abc");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, u"outA");
+}
+
+INSTANTIATE_TEST_SUITE_P(CandidateCounts, EqualLengths, testing::Values(2, 19, 20, 64));
+
+TEST(FindExpander, APatternErrorEndsTheSearchNamingItsExpander)
+{
+    const auto someoneElse = scripted(u"x", u"x");
+    const auto broken = std::make_shared<ScriptedExpander>(
+        [&someoneElse]() -> icu::UnicodeString {
+            ExpanderValidationError error(u"Pattern error", u"bad pattern");
+            error.setExpander(someoneElse);
+            throw error;
+        },
+        [](const icu::UnicodeString&) { return icu::UnicodeString(); });
+    const auto working = scripted(u"abc", u"fine");
+    const ExpanderController controller({broken, working});
+    try {
+        controller.findExpander(u"abc");
+        FAIL() << "no error";
+    } catch (const ExpanderValidationError& error) {
+        EXPECT_EQ(error.userErrorDescription(), u"bad pattern");
+        EXPECT_EQ(error.expander(), broken);
+    }
+    EXPECT_EQ(working->expandCalls(), 0);
+}
+
+TEST(FindExpander, AnOutputErrorOfTheFirstCandidateEndsTheSearchNamingIt)
+{
+    const auto failing = std::make_shared<ScriptedExpander>(
+        [] { return icu::UnicodeString(u"abc"); },
+        [](const icu::UnicodeString&) -> icu::UnicodeString { throw ExpanderValidationError(u"Output", u"bad"); });
+    const auto second = scripted(u"bc", u"fine");
+    const ExpanderController controller({second, failing});
+    try {
+        controller.findExpander(u"abc");
+        FAIL() << "no error";
+    } catch (const ExpanderRelatedError& error) {
+        EXPECT_EQ(error.expander(), failing);
+    }
+    EXPECT_EQ(second->expandCalls(), 0);
+}
+
+TEST(FindExpander, OtherErrorsPassUnchanged)
+{
+    const auto failing = std::make_shared<ScriptedExpander>(
+        [] { return icu::UnicodeString(u"abc"); },
+        [](const icu::UnicodeString&) -> icu::UnicodeString { throw BasicUserError(u"Title", u"plain"); });
+    const ExpanderController controller({failing});
+    EXPECT_THROW(controller.findExpander(u"abc"), BasicUserError);
+}
+
+TEST(FindExpander, AGivenExpanderIsTriedAloneAndTheListIgnored)
+{
+    const auto listed = scripted(u"abc", u"listed");
+    const auto given = scripted(u"xyz", u"given");
+    const ExpanderController controller({listed});
+    EXPECT_FALSE(controller.findExpander(u"abc", given));
+    const auto result = controller.findExpander(u"xyz", given);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, u"given");
+    EXPECT_EQ(listed->expandCalls(), 0);
+}
+
+TEST(FindExpander, AGivenExpandersErrorsNameIt)
+{
+    const auto given = std::make_shared<ScriptedExpander>(
+        [] { return icu::UnicodeString(u"abc"); },
+        [](const icu::UnicodeString&) -> icu::UnicodeString { throw ExpanderValidationError(u"Output", u"bad"); });
+    const ExpanderController controller;
+    try {
+        controller.findExpander(u"abc", given);
+        FAIL() << "no error";
+    } catch (const ExpanderRelatedError& error) {
+        EXPECT_EQ(error.expander(), given);
+    }
+}
+
+TEST(FindExpander, GivesNothingWithoutCandidatesOrForATextWithALineFeed)
+{
+    const auto expander = scripted(u"abc", u"x");
+    const ExpanderController controller({expander});
+    EXPECT_FALSE(controller.findExpander(u"xyz"));
+    EXPECT_FALSE(controller.findExpander(u"abc\nabc"));
+    EXPECT_FALSE(ExpanderController().findExpander(u"abc"));
 }
 
 } // namespace

@@ -17,6 +17,8 @@ struct FilterCase {
     const char16_t* keyword;
     const char16_t* input;
     const char16_t* expected;
+
+    friend void PrintTo(const FilterCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class FilterTransformation : public testing::TestWithParam<FilterCase> {};

@@ -1,0 +1,217 @@
+#include "expansion/ExpanderExpansion.h"
+
+#include "expansion/ExpanderController.h"
+#include "expansion/Graphemes.h"
+#include "library/Expander.h"
+
+#include <unicode/normalizer2.h>
+#include <unicode/regex.h>
+
+#include <exception>
+#include <memory>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace quillet {
+namespace {
+
+/// One compiled suffix expression with a matcher that is reset for every text.
+struct SuffixMatcher {
+    std::unique_ptr<icu::RegexPattern> pattern;
+    std::unique_ptr<icu::RegexMatcher> matcher; // null when the expression does not compile
+};
+
+/// Lets the cache be searched with a view of the expression, without copying it.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::u16string_view text) const noexcept { return std::hash<std::u16string_view>{}(text); }
+};
+
+/// ICU's time limit for one match, in its steps of a few milliseconds: a hostile pattern gives
+/// no match instead of hanging the expansion.
+constexpr int32_t matchTimeLimit = 2000;
+/// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
+constexpr std::size_t maximumCachedExpressions = 50000;
+
+/// Compiled expressions keyed by their text, so that every expansion does not compile every
+/// pattern of the library again. The same text always compiles to the same expression, so results
+/// are those of a fresh compile. One cache per thread: matchers are not shareable.
+SuffixMatcher& suffixMatcher(const icu::UnicodeString& expression)
+{
+    thread_local std::unordered_map<std::u16string, SuffixMatcher, TextHash, std::equal_to<>> cache;
+    const std::u16string_view key(expression.getBuffer(), static_cast<std::size_t>(expression.length()));
+    if (auto it = cache.find(key); it != cache.end())
+        return it->second;
+    if (cache.size() >= maximumCachedExpressions)
+        cache.clear();
+
+    SuffixMatcher entry;
+    UErrorCode status = U_ZERO_ERROR;
+    entry.pattern.reset(icu::RegexPattern::compile(expression, 0, status));
+    if (U_SUCCESS(status) && entry.pattern) {
+        entry.matcher.reset(entry.pattern->matcher(status));
+        if (U_SUCCESS(status) && entry.matcher)
+            entry.matcher->setTimeLimit(matchTimeLimit, status);
+        if (U_FAILURE(status))
+            entry.matcher.reset();
+    }
+    return cache.emplace(std::u16string(key), std::move(entry)).first->second;
+}
+
+/// The leftmost match (case-sensitive, no options) of the expression in the text.
+std::optional<icu::UnicodeString> firstMatch(const icu::UnicodeString& text, const icu::UnicodeString& expression)
+{
+    if (expression.isEmpty())
+        return std::nullopt;
+    auto& entry = suffixMatcher(expression);
+    if (!entry.matcher)
+        return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    entry.matcher->reset(text);
+    const bool found = entry.matcher->find(status);
+    std::optional<icu::UnicodeString> result;
+    if (found && U_SUCCESS(status)) {
+        const int32_t start = entry.matcher->start(status);
+        const int32_t end = entry.matcher->end(status);
+        if (U_SUCCESS(status))
+            result = icu::UnicodeString(text, start, end - start);
+    }
+    static const icu::UnicodeString nothing;
+    entry.matcher->reset(nothing); // drop the reference to the caller's text
+    return result;
+}
+
+icu::UnicodeString anchored(const icu::UnicodeString& expression)
+{
+    icu::UnicodeString result(expression);
+    result.append(u'$');
+    return result;
+}
+
+bool canonicallyEqual(const icu::UnicodeString& a, const icu::UnicodeString& b)
+{
+    if (a == b)
+        return true;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    if (U_FAILURE(status))
+        return false;
+    const icu::UnicodeString na = nfd->normalize(a, status);
+    const icu::UnicodeString nb = nfd->normalize(b, status);
+    return U_SUCCESS(status) && na == nb;
+}
+
+/// The code-unit length of the text before its last characters when they are canonically
+/// equivalent to `suffix` (as many characters as it has); none otherwise.
+std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, const icu::UnicodeString& suffix)
+{
+    if (suffix.isEmpty())
+        return text.length();
+    const int64_t suffixCharacters = graphemeCount(suffix);
+    const int64_t textCharacters = graphemeCount(text);
+    if (suffixCharacters > textCharacters)
+        return std::nullopt;
+    const int32_t start = codeUnitOffsetOfGrapheme(text, textCharacters - suffixCharacters);
+    if (!canonicallyEqual(text.tempSubString(start), suffix))
+        return std::nullopt;
+    return start;
+}
+
+bool isIndentationBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\u00A0';
+}
+
+/// Puts the indentation of the text's first line in front of every later line of the output.
+icu::UnicodeString reindented(const icu::UnicodeString& prefix, const icu::UnicodeString& output)
+{
+    const icu::UnicodeString firstLine = prefix + output;
+    int32_t indentationLength = 0;
+    while (indentationLength < firstLine.length() && isIndentationBlank(firstLine.charAt(indentationLength)))
+        ++indentationLength;
+    if (indentationLength == 0 || output.indexOf(u'\n') < 0)
+        return output;
+    const icu::UnicodeString indentation(firstLine, 0, indentationLength);
+    icu::UnicodeString result;
+    for (int32_t i = 0; i < output.length(); ++i) {
+        result.append(output.charAt(i));
+        if (output.charAt(i) == u'\n')
+            result.append(indentation);
+    }
+    return result;
+}
+
+icu::UnicodeString unescaped(const icu::UnicodeString& text, char16_t character)
+{
+    icu::UnicodeString result;
+    for (int32_t i = 0; i < text.length(); ++i) {
+        if (text.charAt(i) == u'\\' && i + 1 < text.length() && text.charAt(i + 1) == character)
+            continue;
+        result.append(text.charAt(i));
+    }
+    return result;
+}
+
+/// The offset of the caret marker: the first "#" at the start of the output or after a character
+/// other than a backslash.
+std::optional<int32_t> caretMarkerOffset(const icu::UnicodeString& output)
+{
+    for (int32_t i = 0; i < output.length(); ++i) {
+        if (output.charAt(i) == u'#' && (i == 0 || output.charAt(i - 1) != u'\\'))
+            return i;
+    }
+    return std::nullopt;
+}
+
+ExpandedExpression composed(const icu::UnicodeString& prefix, const icu::UnicodeString& rawOutput)
+{
+    const icu::UnicodeString output = unescaped(reindented(prefix, rawOutput), u'|');
+    ExpandedExpression result;
+    if (const auto marker = caretMarkerOffset(output)) {
+        icu::UnicodeString head = prefix + unescaped(output.tempSubString(0, *marker), u'#');
+        result.cursorPosition = graphemeCount(head);
+        result.text = head + unescaped(output.tempSubString(*marker + 1), u'#');
+    } else {
+        result.text = prefix + unescaped(output, u'#');
+        result.cursorPosition = graphemeCount(result.text);
+    }
+    return result;
+}
+
+} // namespace
+
+std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
+                                              const ExpanderController& expanderController)
+{
+    if (text.indexOf(u'\n') >= 0)
+        return std::nullopt;
+    const auto matched = firstMatch(text, anchored(expander.matchPattern(expanderController)));
+    if (!matched || !prefixLengthBeforeSuffix(text, *matched))
+        return std::nullopt;
+    return matched;
+}
+
+std::optional<ExpandedExpression> expandedExpression(const Expander& expander, const icu::UnicodeString& text,
+                                                     const ExpanderController& expanderController)
+{
+    if (text.indexOf(u'\n') >= 0)
+        return std::nullopt;
+    icu::UnicodeString expression;
+    try {
+        expression = anchored(expander.matchPattern(expanderController));
+    } catch (const std::exception&) {
+        return std::nullopt; // a pattern that does not parse simply does not apply
+    }
+    const auto matched = firstMatch(text, expression);
+    if (!matched)
+        return std::nullopt;
+    const auto prefixLength = prefixLengthBeforeSuffix(text, *matched);
+    if (!prefixLength)
+        return std::nullopt;
+    const icu::UnicodeString output = expander.expand(*matched, expanderController);
+    return composed(icu::UnicodeString(text, 0, *prefixLength), output);
+}
+
+} // namespace quillet

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "expansion/ExpandedExpression.h"
+
+#include <unicode/unistr.h>
+
+#include <optional>
+
+namespace quillet {
+
+class Expander;
+class ExpanderController;
+
+/// The abbreviation at the end of `text` that the expander's pattern matches: the leftmost match
+/// of the pattern's expression followed by "$", when it is a suffix of the text (compared by
+/// canonical equivalence). None for a text with a line feed or without such a match.
+/// Throws what the expander's matchPattern throws (a pattern that does not parse).
+std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
+                                              const ExpanderController& expanderController);
+
+/// Expands the end of `text` (the text before the caret, one line) with one expander.
+///
+/// The matched abbreviation is replaced by the expander's output; later lines of the output are
+/// indented like the first line of the text (its leading spaces, tabs and no-break spaces). In the
+/// output only, "\|" becomes "|", the first "#" without a backslash before it is the caret marker
+/// and is removed, and "\#" becomes "#"; what the user typed before the abbreviation stays exactly
+/// as typed. Without a marker the caret goes to the end.
+///
+/// None when the text holds a line feed, the pattern does not parse or does not match the end.
+/// Throws the errors of the expander's output (expand) unchanged.
+std::optional<ExpandedExpression> expandedExpression(const Expander& expander, const icu::UnicodeString& text,
+                                                     const ExpanderController& expanderController);
+
+} // namespace quillet

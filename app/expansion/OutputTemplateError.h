@@ -1,0 +1,15 @@
+#pragma once
+
+#include "library/UserErrorDescriptionType.h"
+
+#include <unicode/unistr.h>
+
+namespace quillet {
+
+/// An output template that cannot be used, titled "Output template error".
+class OutputTemplateError final : public BasicUserError, public ExpanderRelatedError {
+public:
+    explicit OutputTemplateError(icu::UnicodeString userErrorDescription);
+};
+
+} // namespace quillet

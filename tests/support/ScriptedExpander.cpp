@@ -1,0 +1,37 @@
+#include "support/ScriptedExpander.h"
+
+namespace quillet::test {
+
+ScriptedExpander::ScriptedExpander(icu::UnicodeString expression, icu::UnicodeString output,
+                                   icu::UnicodeString identifier)
+    : ScriptedExpander([expression] { return expression; },
+                       [output](const icu::UnicodeString&) { return output; }, std::move(identifier))
+{
+}
+
+ScriptedExpander::ScriptedExpander(Expression expression, Output output, icu::UnicodeString identifier)
+    : m_expression(std::move(expression))
+    , m_output(std::move(output))
+    , m_identifier(std::move(identifier))
+{
+}
+
+icu::UnicodeString ScriptedExpander::expand(const icu::UnicodeString& expression, const ExpanderController&) const
+{
+    ++m_expandCalls;
+    m_lastExpanded = expression;
+    return m_output(expression);
+}
+
+icu::UnicodeString ScriptedExpander::matchPattern(const ExpanderController&) const
+{
+    return m_expression();
+}
+
+std::shared_ptr<ScriptedExpander> scripted(icu::UnicodeString expression, icu::UnicodeString output,
+                                           icu::UnicodeString identifier)
+{
+    return std::make_shared<ScriptedExpander>(std::move(expression), std::move(output), std::move(identifier));
+}
+
+} // namespace quillet::test
