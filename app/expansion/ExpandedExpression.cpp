@@ -1,6 +1,6 @@
 #include "expansion/ExpandedExpression.h"
 
-#include "expansion/Graphemes.h"
+#include "text/StringHelpers.h"
 #include "text/UnicodeConversion.h"
 
 #include <nlohmann/json.hpp>
@@ -11,7 +11,14 @@ namespace quillet {
 
 int32_t ExpandedExpression::cursorCodeUnitOffset() const
 {
-    return codeUnitOffsetOfGrapheme(text, cursorPosition);
+    int32_t offset = 0;
+    int64_t index = 0;
+    for (const auto& character : characters(text)) {
+        if (index++ >= cursorPosition)
+            break;
+        offset += character.length();
+    }
+    return offset;
 }
 
 void to_json(nlohmann::json& json, const ExpandedExpression& expression)

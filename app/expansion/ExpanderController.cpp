@@ -1,8 +1,8 @@
 #include "expansion/ExpanderController.h"
 
 #include "expansion/ExpanderExpansion.h"
-#include "expansion/Graphemes.h"
 #include "library/UserErrorDescriptionType.h"
+#include "text/StringHelpers.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -80,7 +80,7 @@ std::optional<ExpandedExpression> ExpanderController::findExpander(const icu::Un
             continue;
         const auto matched = attributingErrorsTo(candidate, [&] { return matchedText(*candidate, text, *this); });
         if (matched)
-            candidates.push_back(Candidate{.expander = candidate, .matchedCharacters = graphemeCount(*matched)});
+            candidates.push_back(Candidate{.expander = candidate, .matchedCharacters = characterCount(*matched)});
     }
     // Longest abbreviation first; equal lengths keep the list order, however many candidates there are.
     std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {

@@ -1,10 +1,10 @@
 #include "expansion/ExpanderExpansion.h"
 
 #include "expansion/ExpanderController.h"
-#include "expansion/Graphemes.h"
 #include "library/Expander.h"
+#include "text/RegexCache.h"
+#include "text/StringHelpers.h"
 
-#include <unicode/normalizer2.h>
 #include <unicode/regex.h>
 
 #include <exception>
@@ -29,9 +29,6 @@ struct TextHash {
     std::size_t operator()(std::u16string_view text) const noexcept { return std::hash<std::u16string_view>{}(text); }
 };
 
-/// ICU's time limit for one match, in its steps of a few milliseconds: a hostile pattern gives
-/// no match instead of hanging the expansion.
-constexpr int32_t matchTimeLimit = 2000;
 /// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
 constexpr std::size_t maximumCachedExpressions = 50000;
 
@@ -53,7 +50,7 @@ SuffixMatcher& suffixMatcher(const icu::UnicodeString& expression)
     if (U_SUCCESS(status) && entry.pattern) {
         entry.matcher.reset(entry.pattern->matcher(status));
         if (U_SUCCESS(status) && entry.matcher)
-            entry.matcher->setTimeLimit(matchTimeLimit, status);
+            entry.matcher->setTimeLimit(RegexCache::matchTimeLimit, status); // a hostile pattern gives no match
         if (U_FAILURE(status))
             entry.matcher.reset();
     }
@@ -90,31 +87,20 @@ icu::UnicodeString anchored(const icu::UnicodeString& expression)
     return result;
 }
 
-bool canonicallyEqual(const icu::UnicodeString& a, const icu::UnicodeString& b)
-{
-    if (a == b)
-        return true;
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
-    if (U_FAILURE(status))
-        return false;
-    const icu::UnicodeString na = nfd->normalize(a, status);
-    const icu::UnicodeString nb = nfd->normalize(b, status);
-    return U_SUCCESS(status) && na == nb;
-}
-
 /// The code-unit length of the text before its last characters when they are canonically
 /// equivalent to `suffix` (as many characters as it has); none otherwise.
 std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, const icu::UnicodeString& suffix)
 {
     if (suffix.isEmpty())
         return text.length();
-    const int64_t suffixCharacters = graphemeCount(suffix);
-    const int64_t textCharacters = graphemeCount(text);
-    if (suffixCharacters > textCharacters)
+    const auto textCharacters = characters(text);
+    const std::size_t suffixCharacters = static_cast<std::size_t>(characterCount(suffix));
+    if (suffixCharacters > textCharacters.size())
         return std::nullopt;
-    const int32_t start = codeUnitOffsetOfGrapheme(text, textCharacters - suffixCharacters);
-    if (!canonicallyEqual(text.tempSubString(start), suffix))
+    int32_t start = text.length();
+    for (std::size_t i = 0; i < suffixCharacters; ++i)
+        start -= textCharacters[textCharacters.size() - 1 - i].length();
+    if (!textEquals(text.tempSubString(start), suffix))
         return std::nullopt;
     return start;
 }
@@ -143,39 +129,18 @@ icu::UnicodeString reindented(const icu::UnicodeString& prefix, const icu::Unico
     return result;
 }
 
-icu::UnicodeString unescaped(const icu::UnicodeString& text, char16_t character)
-{
-    icu::UnicodeString result;
-    for (int32_t i = 0; i < text.length(); ++i) {
-        if (text.charAt(i) == u'\\' && i + 1 < text.length() && text.charAt(i + 1) == character)
-            continue;
-        result.append(text.charAt(i));
-    }
-    return result;
-}
-
-/// The offset of the caret marker: the first "#" at the start of the output or after a character
-/// other than a backslash.
-std::optional<int32_t> caretMarkerOffset(const icu::UnicodeString& output)
-{
-    for (int32_t i = 0; i < output.length(); ++i) {
-        if (output.charAt(i) == u'#' && (i == 0 || output.charAt(i - 1) != u'\\'))
-            return i;
-    }
-    return std::nullopt;
-}
-
 ExpandedExpression composed(const icu::UnicodeString& prefix, const icu::UnicodeString& rawOutput)
 {
-    const icu::UnicodeString output = unescaped(reindented(prefix, rawOutput), u'|');
+    // Only the generated output carries markers and escapes; the typed prefix stays as it is.
+    const icu::UnicodeString output = unescapeCharacters(reindented(prefix, rawOutput), {u"|"});
     ExpandedExpression result;
-    if (const auto marker = caretMarkerOffset(output)) {
-        icu::UnicodeString head = prefix + unescaped(output.tempSubString(0, *marker), u'#');
-        result.cursorPosition = graphemeCount(head);
-        result.text = head + unescaped(output.tempSubString(*marker + 1), u'#');
+    if (const auto marker = firstUnescapedHashOffset(output)) {
+        const icu::UnicodeString head = prefix + unescapeCharacters(output.tempSubString(0, *marker), {u"#"});
+        result.cursorPosition = characterCount(head);
+        result.text = head + unescapeCharacters(output.tempSubString(*marker + 1), {u"#"});
     } else {
-        result.text = prefix + unescaped(output, u'#');
-        result.cursorPosition = graphemeCount(result.text);
+        result.text = prefix + unescapeCharacters(output, {u"#"});
+        result.cursorPosition = characterCount(result.text);
     }
     return result;
 }

@@ -1,6 +1,6 @@
 #include "expansion/Filters.h"
 
-#include "expansion/Graphemes.h"
+#include "text/StringMatching.h"
 #include "text/UnicodeConversion.h"
 
 #include <openssl/evp.h>
@@ -26,19 +26,6 @@ icu::UnicodeString upperCased(icu::UnicodeString text)
 icu::UnicodeString lowerCased(icu::UnicodeString text)
 {
     return text.toLower(icu::Locale::getRoot());
-}
-
-/// Replaces the first character with the first character of its mapping; the rest stays.
-template <typename Mapping>
-icu::UnicodeString mapFirstCharacter(const icu::UnicodeString& text, Mapping mapping)
-{
-    if (text.isEmpty())
-        return text;
-    const int32_t firstLength = firstGraphemeLength(text);
-    const icu::UnicodeString mapped = mapping(icu::UnicodeString(text, 0, firstLength));
-    icu::UnicodeString result(mapped, 0, firstGraphemeLength(mapped));
-    result.append(text, firstLength, text.length() - firstLength);
-    return result;
 }
 
 icu::UnicodeString removingSpaces(const icu::UnicodeString& text)
@@ -179,12 +166,12 @@ icu::UnicodeString CamelCaseFilter::apply(const icu::UnicodeString& text) const
     while (true) {
         const int32_t underscore = text.indexOf(u'_', partStart);
         const int32_t partEnd = underscore < 0 ? text.length() : underscore;
-        joined.append(mapFirstCharacter(icu::UnicodeString(text, partStart, partEnd - partStart), upperCased));
+        joined.append(uppercasingFirstCharacter(icu::UnicodeString(text, partStart, partEnd - partStart)));
         if (underscore < 0)
             break;
         partStart = underscore + 1;
     }
-    return mapFirstCharacter(joined, lowerCased);
+    return lowercasingFirstCharacter(joined);
 }
 
 icu::UnicodeString CapitalizeFilter::apply(const icu::UnicodeString& text) const
@@ -209,12 +196,12 @@ icu::UnicodeString RemoveSpacesFilter::apply(const icu::UnicodeString& text) con
 
 icu::UnicodeString LCFirstFilter::apply(const icu::UnicodeString& text) const
 {
-    return mapFirstCharacter(text, lowerCased);
+    return lowercasingFirstCharacter(text);
 }
 
 icu::UnicodeString UCFirstFilter::apply(const icu::UnicodeString& text) const
 {
-    return mapFirstCharacter(text, upperCased);
+    return uppercasingFirstCharacter(text);
 }
 
 } // namespace quillet
