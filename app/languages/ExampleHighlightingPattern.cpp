@@ -1,0 +1,12 @@
+#include "languages/ExampleHighlightingPattern.h"
+
+#include "languages/EditorHighlightingColors.h"
+
+namespace quillet {
+
+orv::TextFormatPtr ExampleHighlightingPattern::format() const
+{
+    return detail::coloredFormat(u"#52C0FF");
+}
+
+} // namespace quillet

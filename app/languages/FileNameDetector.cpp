@@ -1,0 +1,88 @@
+#include "languages/FileNameDetector.h"
+
+#include <unicode/regex.h>
+
+#include <cassert>
+#include <exception>
+#include <memory>
+
+namespace quillet {
+namespace {
+
+// Titles come from other applications; a bound on matching keeps a pathological title from
+// stalling the expansion (ICU counts the limit in steps of roughly a millisecond).
+constexpr int32_t matchTimeLimit = 200;
+
+std::optional<icu::UnicodeString> readTitle(FocusedTitleSource& source, bool ofWindow)
+{
+    try {
+        return ofWindow ? source.focusedWindowTitle() : source.focusedElementTitle();
+    } catch (const std::exception&) {
+        // A failed read is an ordinary outcome here: the title is simply unknown.
+        return std::nullopt;
+    }
+}
+
+const icu::RegexPattern& dottedNamePattern()
+{
+    static const std::unique_ptr<icu::RegexPattern> pattern = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UParseError parseError;
+        std::unique_ptr<icu::RegexPattern> compiled(
+            icu::RegexPattern::compile(icu::UnicodeString(u"\\w+(?:\\.\\w+)+"), 0, parseError, status));
+        assert(U_SUCCESS(status));
+        return compiled;
+    }();
+    return *pattern;
+}
+
+// The first dotted name in the title, or none.
+std::optional<icu::UnicodeString> firstDottedName(const icu::UnicodeString& title)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> matcher(dottedNamePattern().matcher(title, status));
+    if (U_FAILURE(status))
+        return std::nullopt;
+    matcher->setTimeLimit(matchTimeLimit, status);
+    if (U_FAILURE(status) || !matcher->find(status) || U_FAILURE(status))
+        return std::nullopt;
+    const icu::UnicodeString name = matcher->group(status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return name;
+}
+
+icu::UnicodeString pathExtension(const icu::UnicodeString& path)
+{
+    int32_t end = path.length();
+    while (end > 1 && path[end - 1] == u'/')
+        --end;
+    const int32_t componentStart = path.lastIndexOf(u'/', 0, end) + 1;
+    const int32_t dot = path.lastIndexOf(u'.', componentStart, end - componentStart);
+    // A leading dot marks a hidden file, not an extension.
+    if (dot <= componentStart)
+        return {};
+    return icu::UnicodeString(path, dot + 1, end - dot - 1);
+}
+
+} // namespace
+
+FileNameDetector::FileNameDetector()
+    : FileNameDetector(*FocusedTitleSource::shared())
+{
+}
+
+FileNameDetector::FileNameDetector(FocusedTitleSource& source)
+    : m_fileName(readTitle(source, false))
+{
+    if (!m_fileName)
+        m_fileName = readTitle(source, true);
+}
+
+icu::UnicodeString extensionOfFileName(const std::optional<icu::UnicodeString>& fileName)
+{
+    const icu::UnicodeString title = fileName.value_or(icu::UnicodeString());
+    return pathExtension(firstDottedName(title).value_or(title));
+}
+
+} // namespace quillet

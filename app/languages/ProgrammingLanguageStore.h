@@ -1,0 +1,37 @@
+#pragma once
+
+#include "languages/ProgrammingLanguage.h"
+
+#include <unicode/unistr.h>
+
+#include <optional>
+
+namespace quillet {
+
+/// The fixed catalogue of the eighteen languages, in the order the language picker lists
+/// them, with Any Language last.
+///
+/// Built once per process on the first call to shared() (thread-safe); the list and its
+/// languages never change afterwards, so readers on any thread need no lock. Lookups are
+/// linear scans over eighteen entries.
+class ProgrammingLanguageStore {
+public:
+    static const ProgrammingLanguageStore& shared();
+
+    const ProgrammingLanguageList& allLanguages() const noexcept { return m_allLanguages; }
+
+    /// Every language that accepts the extension, in store order; always ends with Any
+    /// Language. The extension is compared as given: not lower-cased, no dot stripped.
+    ProgrammingLanguageList languages(const icu::UnicodeString& extension) const;
+
+    /// The language whose id equals `id` exactly, or none. An unknown id does not fall back
+    /// to Any Language: the caller decides what to keep.
+    std::optional<ProgrammingLanguagePtr> language(const icu::UnicodeString& id) const;
+
+private:
+    ProgrammingLanguageStore();
+
+    ProgrammingLanguageList m_allLanguages;
+};
+
+} // namespace quillet
