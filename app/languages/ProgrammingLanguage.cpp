@@ -28,4 +28,10 @@ bool ProgrammingLanguageExtension::accepts(const icu::UnicodeString& extension) 
     return m_isAll || std::ranges::find(m_extensions, extension) != m_extensions.end();
 }
 
+const ProgrammingLanguageExtension& ProgrammingLanguage::extensions() const
+{
+    static const ProgrammingLanguageExtension none = ProgrammingLanguageExtension::given({});
+    return none;
+}
+
 } // namespace quillet

@@ -43,12 +43,15 @@ public:
     /// Unique within the catalogue, lower-case ASCII; what records store and compare.
     virtual icu::UnicodeString id() const = 0;
     virtual icu::UnicodeString name() const = 0;
-    virtual const ProgrammingLanguageExtension& extensions() const = 0;
-    /// In the order the editors apply them.
-    virtual orv::HighlightingPatternList highlightingPatterns() const = 0;
+    /// The extensions that select the language. Every catalogue language lists its own; a
+    /// language known only by its id (as in tests of the selection) selects no file.
+    virtual const ProgrammingLanguageExtension& extensions() const;
+    /// In the order the editors apply them; none unless the language has its own.
+    virtual orv::HighlightingPatternList highlightingPatterns() const { return {}; }
 
     /// True when a file name extension (written without the dot) selects the language.
-    bool accepts(const icu::UnicodeString& extension) const { return extensions().accepts(extension); }
+    /// Answered from extensions(); an override must agree with it.
+    virtual bool accepts(const icu::UnicodeString& extension) const { return extensions().accepts(extension); }
 };
 
 using ProgrammingLanguagePtr = std::shared_ptr<const ProgrammingLanguage>;

@@ -47,5 +47,22 @@ TEST(ProgrammingLanguage, AllAndAGivenListAreDifferentExtensionSets)
     EXPECT_EQ(ProgrammingLanguageExtension::given({ u"c", u"h" }), CProgrammingLanguage().extensions());
 }
 
+// A language that states only who it is, as the selection's tests build them.
+class IdOnlyLanguage final : public ProgrammingLanguage {
+public:
+    icu::UnicodeString id() const override { return u"swift"; }
+    icu::UnicodeString name() const override { return u"Swift"; }
+};
+
+TEST(ProgrammingLanguage, ALanguageKnownOnlyByIdSelectsNoFileAndHighlightsNothing)
+{
+    const IdOnlyLanguage language;
+
+    EXPECT_FALSE(language.accepts(u"swift"));
+    EXPECT_FALSE(language.accepts(u""));
+    EXPECT_TRUE(language.highlightingPatterns().empty());
+    EXPECT_TRUE(language == SwiftProgrammingLangauge());
+}
+
 } // namespace
 } // namespace quillet
