@@ -11,4 +11,9 @@ namespace quillet {
 /// The comment tells a translator where the text appears; it never changes the result.
 icu::UnicodeString localized(const icu::UnicodeString& key, const char* comment);
 
+/// Looks key up and puts argument in place of its first "%@" (copied as it is: the
+/// argument is never read as a format).
+icu::UnicodeString localizedFormat(const icu::UnicodeString& key, const char* comment,
+                                   const icu::UnicodeString& argument);
+
 } // namespace quillet

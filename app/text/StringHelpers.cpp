@@ -1,5 +1,6 @@
 #include "text/StringHelpers.h"
 
+#include "expansion/TextSettings.h"
 #include "text/RegexCache.h"
 #include "text/StringMatching.h"
 
@@ -428,6 +429,17 @@ icu::UnicodeString toIdentifier(const icu::UnicodeString& text)
 bool isMatched(const icu::UnicodeString& expression, const icu::UnicodeString& text)
 {
     return !expression.isEmpty() && matchesRegex(text, expression);
+}
+
+} // namespace quillet
+
+namespace quillet {
+
+icu::UnicodeString replacingTabsWithIndentUnit(const icu::UnicodeString& text)
+{
+    icu::UnicodeString result = text;
+    result.findAndReplace(u"\t", TextSettings::indentString());
+    return result;
 }
 
 } // namespace quillet

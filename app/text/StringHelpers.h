@@ -125,4 +125,6 @@ icu::UnicodeString toIdentifier(const icu::UnicodeString& text);
 /// True when expression (the receiver in the original phrasing) is found in text.
 bool isMatched(const icu::UnicodeString& expression, const icu::UnicodeString& text);
 
+/// Every tab replaced by the indent unit of the settings (TextSettings::indentString()).
+icu::UnicodeString replacingTabsWithIndentUnit(const icu::UnicodeString& text);
 } // namespace quillet

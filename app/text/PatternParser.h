@@ -1,0 +1,82 @@
+#pragma once
+
+#include "variables/Variable.h"
+
+#include <unicode/unistr.h>
+
+#include <optional>
+#include <vector>
+
+namespace quillet {
+
+class Expander;
+class ExpanderController;
+
+/// The parsed form of one expander pattern: its elements, its input variables and the
+/// regular expression that the expansion matches against the end of the text before the caret.
+///
+/// Pattern grammar: one line of literal text, typed declarations "${name:type(params)=default}"
+/// and optional parts between unescaped "|". "\|" is a literal bar, "\#" a literal "#".
+///
+/// Construction validates the pattern (one line, no name twice, every declaration makes a
+/// variable), lists its elements and assembles regexPattern(); it throws the first error met
+/// (PatternParsingError, PatternValidationError, ParsingError, the variables' errors).
+///
+/// Lifetime: the parser holds its variables; the parent expander and the controller are not
+/// owned and must outlive the parser and its variables (build all three for one task).
+/// Build a parser per use; it may run on any thread (recursion counts are per thread).
+///
+/// Matching: append the end anchor with anchoredRegexPattern(), compile case-insensitive
+/// (RegexCache::caseInsensitive) and read each variable's text from the group that
+/// captureGroupIndex() names; a group that took no part (or does not exist) means "no value".
+class PatternParser : public Documentable {
+public:
+    PatternParser(icu::UnicodeString pattern, const Expander* parentExpander,
+                  const ExpanderController& expanderController);
+
+    const icu::UnicodeString& pattern() const noexcept { return m_pattern; }
+    /// The input variables in pattern order.
+    const std::vector<InputVariablePtr>& variables() const noexcept { return m_variables; }
+    /// One entry per capture-group unit of regexPattern(), in order; null for an optional part.
+    const std::vector<InputVariablePtr>& elements() const noexcept { return m_elements; }
+    const ExpanderController& expanderController() const noexcept { return *m_expanderController; }
+    const Expander* parentExpander() const noexcept { return m_parentExpander; }
+
+    /// The assembled expression, without an end anchor.
+    const icu::UnicodeString& regexPattern() const noexcept { return m_regexPattern; }
+    void setRegexPattern(icu::UnicodeString regexPattern) { m_regexPattern = std::move(regexPattern); }
+    /// "(?:" + regexPattern() + ")$": anchored as a whole, so an unpaired "|" (an alternation)
+    /// cannot leave part of the expression unanchored. Use this rather than appending "$".
+    icu::UnicodeString anchoredRegexPattern() const;
+
+    /// The number of the group of regexPattern() that holds the variable (by name; 0 is the
+    /// whole match). Absent when no element has the name, or when the variable's declaration
+    /// was written differently from the one it regenerates (it then stays literal text and
+    /// has no group).
+    std::optional<int32_t> captureGroupIndex(const InputVariable& variable) const;
+    /// The first variable whose name equals name exactly, or null.
+    InputVariablePtr variable(const icu::UnicodeString& name) const;
+    /// The variables a user fills in: expander variables replaced by their embedded variables.
+    std::vector<InputVariablePtr> flattenedVariables() const;
+    /// The pattern with every embedded expander's pattern written out in place.
+    icu::UnicodeString expandedPattern() const;
+    /// The expanded pattern as HTML: variables as span.variable, optional parts as span.optional.
+    icu::UnicodeString patternHTML() const;
+    icu::UnicodeString documentationHTML() const override { return patternHTML(); }
+
+private:
+    icu::UnicodeString segmentExpression(const icu::UnicodeString& text, bool optional,
+                                         const std::vector<icu::UnicodeString>& fragments);
+
+    icu::UnicodeString m_pattern;
+    std::vector<InputVariablePtr> m_variables;
+    std::vector<InputVariablePtr> m_elements;
+    const ExpanderController* m_expanderController;
+    icu::UnicodeString m_regexPattern;
+    const Expander* m_parentExpander;
+    /// Per variable (pattern order): whether its declaration was found and replaced by its
+    /// fragment, so that it owns groups in regexPattern().
+    std::vector<bool> m_inRegex;
+};
+
+} // namespace quillet

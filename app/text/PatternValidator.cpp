@@ -1,0 +1,51 @@
+#include "text/PatternValidator.h"
+
+#include "text/Localized.h"
+#include "text/PatternErrors.h"
+#include "variables/VariableFactory.h"
+#include "variables/VariablePattern.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+PatternValidator::PatternValidator(icu::UnicodeString pattern, const Expander* parentExpander,
+                                   const ExpanderController& expanderController)
+    : m_pattern(std::move(pattern))
+    , m_parentExpander(parentExpander)
+    , m_expanderController(&expanderController)
+{
+}
+
+void PatternValidator::validate() const
+{
+    validateSingleLine();
+    validateVariableNames();
+}
+
+void PatternValidator::validateSingleLine() const
+{
+    if (m_pattern.indexOf(u'\n') >= 0)
+        throw PatternParsingError(localized(u"Pattern must be a one\u2013line expression.", "Pattern cannot have any new lines."));
+}
+
+void PatternValidator::validateVariableNames() const
+{
+    const auto declarations = VariablePattern::matches(m_pattern);
+    VariableFactory factory;
+    for (const auto& declaration : declarations)
+        factory.makeVariable(declaration, m_parentExpander, *m_expanderController);
+
+    for (const auto& declaration : declarations) {
+        const auto count = std::count_if(declarations.begin(), declarations.end(),
+                                         [&](const VariablePatternMatch& other) { return other.name == declaration.name; });
+        if (count > 1) {
+            icu::UnicodeString message = u"\"" + declaration.name + u"\" variable name is declared ";
+            message += icu::UnicodeString::fromUTF8(std::to_string(count));
+            message += u" times.";
+            throw PatternValidationError(localized(message, "Double variables message"));
+        }
+    }
+}
+
+} // namespace quillet

@@ -1,0 +1,68 @@
+#include "variables/Variable.h"
+
+#include "docs/Tag.h"
+#include "text/Localized.h"
+#include "text/StringHelpers.h"
+#include "variables/VariableErrors.h"
+
+namespace quillet {
+
+void Variable::validate() const
+{
+    VariableNameValidator(*this).validate();
+    for (const auto& rule : validators())
+        rule->validate();
+}
+
+VariableNameValidator::VariableNameValidator(const Variable& variable)
+    : m_name(variable.name())
+{
+}
+
+void VariableNameValidator::validate() const
+{
+    if (m_name.isEmpty())
+        throw VariableValidationError(u"Name cannot be empty");
+    // A whole-text match: "^\w+$" alone would let a trailing line feed through.
+    if (!matchesWholeText(m_name, u"^\\w+$"))
+        throw VariableValidationError(u"Name may consists of letters, numbers and _ character.");
+}
+
+std::vector<InputVariablePtr> InputVariable::patternElements() const
+{
+    return {shared_from_this()};
+}
+
+icu::UnicodeString InputVariable::declaration() const
+{
+    return u"${" + name() + u":" + string() + u"}";
+}
+
+icu::UnicodeString InputVariable::documentationHTML() const
+{
+    return escapeHTMLCharacters(type());
+}
+
+icu::UnicodeString VariableWithDefaultValue::declaration() const
+{
+    if (!m_defaultValue)
+        return InputVariable::declaration();
+    return u"${" + name() + u":" + string() + u"=" + *m_defaultValue + u"}";
+}
+
+icu::UnicodeString VariableWithDefaultValue::wrappedRegex(const icu::UnicodeString& fragment) const
+{
+    return m_defaultValue ? u"(" + fragment + u")?" : u"(" + fragment + u")";
+}
+
+icu::UnicodeString VariableWithDefaultValue::defaultValueHTML() const
+{
+    if (!m_defaultValue)
+        return {};
+    Tag value(TagName::div, u"value", std::nullopt, {}, {escapeHTMLText(*m_defaultValue)});
+    Tag box(TagName::div, u"defaultValue", std::nullopt, {},
+            {localized(u"Default", "Default value label in docs"), std::move(value)});
+    return box.html();
+}
+
+} // namespace quillet

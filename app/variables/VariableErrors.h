@@ -1,0 +1,36 @@
+#pragma once
+
+#include "library/UserErrorDescriptionType.h"
+
+#include <unicode/unistr.h>
+
+namespace quillet {
+
+/// A declaration that cannot become a variable: an unknown type keyword, or a kind that
+/// needs parameters declared without them. Title "Parsing error".
+class ParsingError : public ExpanderValidationError {
+public:
+    explicit ParsingError(const icu::UnicodeString& description);
+};
+
+/// A text that holds no declaration at all. Title "Variable parsing error", empty description.
+class VariableParsingError : public ExpanderValidationError {
+public:
+    VariableParsingError();
+};
+
+/// A variable rule that failed. Title "Incorrect variable declaration"; the description is
+/// the rule's plain English text.
+class VariableValidationError : public BasicUserError, public ExpanderRelatedError {
+public:
+    explicit VariableValidationError(const icu::UnicodeString& description);
+};
+
+/// An expander variable whose embedded expander cannot be used.
+/// Title "Expander variable parsing error"; the message is looked up whole.
+class ExpanderVariableParsingError : public BasicUserError, public ExpanderRelatedError {
+public:
+    explicit ExpanderVariableParsingError(const icu::UnicodeString& message);
+};
+
+} // namespace quillet
