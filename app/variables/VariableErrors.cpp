@@ -4,11 +4,6 @@
 
 namespace quillet {
 
-ParsingError::ParsingError(const icu::UnicodeString& description)
-    : ExpanderValidationError(localized(u"Parsing error", "Parsing error title"), description)
-{
-}
-
 VariableParsingError::VariableParsingError()
     : ExpanderValidationError(localized(u"Variable parsing error", "Variable Parsing Error"), icu::UnicodeString())
 {

@@ -6,12 +6,8 @@
 
 namespace quillet {
 
-/// A declaration that cannot become a variable: an unknown type keyword, or a kind that
-/// needs parameters declared without them. Title "Parsing error".
-class ParsingError : public ExpanderValidationError {
-public:
-    explicit ParsingError(const icu::UnicodeString& description);
-};
+// ParsingError (an unknown type keyword, a kind declared without its parameters) is the
+// library's, in library/UserErrorDescriptionType.h.
 
 /// A text that holds no declaration at all. Title "Variable parsing error", empty description.
 class VariableParsingError : public ExpanderValidationError {
