@@ -1,6 +1,6 @@
 #include "languages/ExampleHighlightingPattern.h"
 
-#include "languages/EditorHighlightingColors.h"
+#include "languages/HighlightingHelpers.h"
 
 namespace quillet {
 

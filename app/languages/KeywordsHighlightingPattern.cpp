@@ -1,5 +1,7 @@
 #include "languages/KeywordsHighlightingPattern.h"
 
+#include "languages/HighlightingHelpers.h"
+
 #include <unicode/uniset.h>
 #include <unicode/utypes.h>
 
@@ -51,7 +53,7 @@ std::u16string KeywordsHighlightingPattern::pattern() const
         expression += escaped;
         expression += u")\\b";
     }
-    return std::u16string(expression.getBuffer(), std::size_t(expression.length()));
+    return detail::toU16String(expression);
 }
 
 orv::TextFormatPtr KeywordsHighlightingPattern::format() const

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -124,6 +126,9 @@ struct TitleCase {
     std::u16string title;
     std::u16string extension;
     std::vector<std::u16string> languageIds;
+
+    // Names the case in failure messages instead of dumping its bytes.
+    friend void PrintTo(const TitleCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ExtensionRule : public ::testing::TestWithParam<TitleCase> { };

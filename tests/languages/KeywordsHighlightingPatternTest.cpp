@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -132,6 +134,9 @@ struct KeywordCountCase {
     std::shared_ptr<const KeywordsHighlightingPattern> pattern;
     std::size_t count;
     const char16_t* last;
+
+    // Names the case in failure messages instead of dumping its bytes.
+    friend void PrintTo(const KeywordCountCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class KeywordLists : public ::testing::TestWithParam<KeywordCountCase> { };

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <string>
 #include <typeinfo>
@@ -50,6 +52,9 @@ struct CatalogueRow {
     std::u16string displayName;
     std::vector<std::u16string> extensions;
     std::vector<std::u16string> highlighting;
+
+    // Names the case in failure messages instead of dumping its bytes.
+    friend void PrintTo(const CatalogueRow& c, std::ostream* out) { *out << c.name; }
 };
 
 class Catalogue : public ::testing::TestWithParam<std::pair<std::size_t, CatalogueRow>> { };
@@ -163,6 +168,9 @@ struct AcceptingCase {
     const char* name;
     std::u16string extension;
     std::vector<std::u16string> expectedIds;
+
+    // Names the case in failure messages instead of dumping its bytes.
+    friend void PrintTo(const AcceptingCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class LanguagesAccepting : public ::testing::TestWithParam<AcceptingCase> { };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <optional>
 #include <string>
 
@@ -15,6 +17,9 @@ struct RgbCase {
     const char* name;
     std::u16string text;
     std::optional<Color> expected;
+
+    // Names the case in failure messages instead of dumping its bytes.
+    friend void PrintTo(const RgbCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ColorFromRgb : public ::testing::TestWithParam<RgbCase> { };
