@@ -5,9 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>

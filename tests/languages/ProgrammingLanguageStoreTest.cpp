@@ -8,9 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <typeinfo>
 #include <vector>

@@ -5,9 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace orv {
