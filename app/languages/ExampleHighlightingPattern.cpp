@@ -1,12 +1,10 @@
 #include "languages/ExampleHighlightingPattern.h"
 
-#include "languages/HighlightingHelpers.h"
-
 namespace quillet {
 
-orv::TextFormatPtr ExampleHighlightingPattern::format() const
+ExampleHighlightingPattern::ExampleHighlightingPattern()
+    : ColoredHighlightingPattern(u"^>\\ ([^\\n]+)", u"#52C0FF")
 {
-    return detail::coloredFormat(u"#52C0FF");
 }
 
 } // namespace quillet

@@ -5,14 +5,9 @@
 
 namespace quillet {
 
-std::u16string OptionalExpressionHighlightingPattern::pattern() const
+OptionalExpressionHighlightingPattern::OptionalExpressionHighlightingPattern()
+    : ColoredHighlightingPattern(detail::toU16String(PatternPattern::optionalPartPattern()), u"#aaaaaa")
 {
-    return detail::toU16String(PatternPattern::optionalPartPattern());
-}
-
-orv::TextFormatPtr OptionalExpressionHighlightingPattern::format() const
-{
-    return detail::coloredFormat(u"#aaaaaa");
 }
 
 } // namespace quillet

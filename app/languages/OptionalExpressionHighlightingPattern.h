@@ -1,17 +1,16 @@
 #pragma once
 
-#include "OrvTextView/HighlightingPattern.h"
+#include "languages/ColoredHighlightingPattern.h"
 
 namespace quillet {
 
 /// Greys out the optional parts of a pattern or template: from a "|" not preceded by a
 /// backslash to the next such "|", bars included, across line breaks. The expression sets
 /// its own flags, so the view's case and line-anchor options do not change it.
-class OptionalExpressionHighlightingPattern final : public orv::HighlightingPattern {
+class OptionalExpressionHighlightingPattern final : public ColoredHighlightingPattern {
 public:
-    std::u16string pattern() const override;
-    /// A new format each read, coloured #aaaaaa.
-    orv::TextFormatPtr format() const override;
+    /// Coloured #aaaaaa.
+    OptionalExpressionHighlightingPattern();
 };
 
 } // namespace quillet

@@ -5,14 +5,9 @@
 
 namespace quillet {
 
-std::u16string OutputVariableHighlightingPattern::pattern() const
+OutputVariableHighlightingPattern::OutputVariableHighlightingPattern()
+    : ColoredHighlightingPattern(detail::toU16String(OutputVariablePattern::pattern()), u"#3B9AFB")
 {
-    return detail::toU16String(OutputVariablePattern::pattern());
-}
-
-orv::TextFormatPtr OutputVariableHighlightingPattern::format() const
-{
-    return detail::coloredFormat(u"#3B9AFB");
 }
 
 } // namespace quillet

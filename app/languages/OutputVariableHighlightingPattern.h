@@ -1,16 +1,15 @@
 #pragma once
 
-#include "OrvTextView/HighlightingPattern.h"
+#include "languages/ColoredHighlightingPattern.h"
 
 namespace quillet {
 
 /// Colours the placeholders of an output template, such as "${name.uppercase}", with
 /// the very expression the engine fills placeholders with; declarations do not match it.
-class OutputVariableHighlightingPattern final : public orv::HighlightingPattern {
+class OutputVariableHighlightingPattern final : public ColoredHighlightingPattern {
 public:
-    std::u16string pattern() const override;
-    /// A new format each read, coloured #3B9AFB.
-    orv::TextFormatPtr format() const override;
+    /// Coloured #3B9AFB.
+    OutputVariableHighlightingPattern();
 };
 
 } // namespace quillet

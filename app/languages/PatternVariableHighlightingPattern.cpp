@@ -5,14 +5,9 @@
 
 namespace quillet {
 
-std::u16string PatternVariableHighlightingPattern::pattern() const
+PatternVariableHighlightingPattern::PatternVariableHighlightingPattern()
+    : ColoredHighlightingPattern(detail::toU16String(VariablePattern::pattern()), u"#3B9AFB")
 {
-    return detail::toU16String(VariablePattern::pattern());
-}
-
-orv::TextFormatPtr PatternVariableHighlightingPattern::format() const
-{
-    return detail::coloredFormat(u"#3B9AFB");
 }
 
 } // namespace quillet

@@ -51,36 +51,43 @@ TEST(ExampleHighlightingPattern, ColoursWholeExampleLinesOnly)
     EXPECT_FALSE(examples.format()->isBold || examples.format()->isItalic);
 }
 
-TEST(PatternVariableHighlightingPattern, ColoursWholeDeclarations)
-{
-    const PatternVariableHighlightingPattern variables;
+struct ExpressionCase {
+    const char* name;
+    std::shared_ptr<const orv::HighlightingPattern> pattern;
+    std::size_t expressionLength;
+    orv::Color color;
+    std::u16string text;
+    Texts expectedMatches;
 
-    EXPECT_EQ(variables.pattern().size(), 61u);
-    EXPECT_EQ(matchedTexts(variables, u"for ${name:word} in ${count:number=3} ${x}"),
-        (Texts { u"${name:word}", u"${count:number=3}" }));
-    EXPECT_EQ(variables.format()->color, blue);
+    friend void PrintTo(const ExpressionCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class EngineExpressions : public ::testing::TestWithParam<ExpressionCase> { };
+
+TEST_P(EngineExpressions, ColourExactlyWhatTheEngineRecognises)
+{
+    const auto& c = GetParam();
+    const icu::UnicodeString text(c.text.data(), int32_t(c.text.size()));
+
+    EXPECT_EQ(c.pattern->pattern().size(), c.expressionLength);
+    EXPECT_EQ(matchedTexts(*c.pattern, text), c.expectedMatches);
+    EXPECT_EQ(c.pattern->format()->color, c.color);
+    EXPECT_FALSE(c.pattern->format()->isBold || c.pattern->format()->isItalic);
 }
 
-TEST(OptionalExpressionHighlightingPattern, GreysRunsBetweenUnescapedBarsAcrossLines)
-{
-    const OptionalExpressionHighlightingPattern optional;
+const auto declarations = std::make_shared<PatternVariableHighlightingPattern>();
+const auto optionalParts = std::make_shared<OptionalExpressionHighlightingPattern>();
+const auto placeholders = std::make_shared<OutputVariableHighlightingPattern>();
 
-    EXPECT_EQ(optional.pattern().size(), 37u);
-    EXPECT_EQ(matchedTexts(optional, u"a |b| c"), (Texts { u"|b|" }));
-    EXPECT_TRUE(matchedTexts(optional, u"a \\|b\\| c").empty());
-    EXPECT_EQ(matchedTexts(optional, u"x |one\ntwo| y"), (Texts { u"|one\ntwo|" }));
-    EXPECT_EQ(optional.format()->color, grey);
-}
-
-TEST(OutputVariableHighlightingPattern, ColoursPlaceholdersWithFiltersButNotDeclarations)
-{
-    const OutputVariableHighlightingPattern placeholders;
-
-    EXPECT_EQ(placeholders.pattern().size(), 23u);
-    EXPECT_EQ(matchedTexts(placeholders, u"${name.uppercase.snakecase} = ${name:word}; ${x}"),
-        (Texts { u"${name.uppercase.snakecase}", u"${x}" }));
-    EXPECT_EQ(placeholders.format()->color, blue);
-}
+INSTANTIATE_TEST_SUITE_P(EditorHighlighting, EngineExpressions,
+    ::testing::Values(ExpressionCase { "WholeDeclarations", declarations, 61, blue,
+                          u"for ${name:word} in ${count:number=3} ${x}", { u"${name:word}", u"${count:number=3}" } },
+        ExpressionCase { "OptionalPartWithItsBars", optionalParts, 37, grey, u"a |b| c", { u"|b|" } },
+        ExpressionCase { "EscapedBarsMakeNoOptionalPart", optionalParts, 37, grey, u"a \\|b\\| c", {} },
+        ExpressionCase { "OptionalPartAcrossLines", optionalParts, 37, grey, u"x |one\ntwo| y", { u"|one\ntwo|" } },
+        ExpressionCase { "PlaceholdersButNotDeclarations", placeholders, 23, blue,
+            u"${name.uppercase.snakecase} = ${name:word}; ${x}", { u"${name.uppercase.snakecase}", u"${x}" } }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EditorHighlighting, InThePatternEditorAnOptionalPartIsGreyAndPlainOverADeclaration)
 {
@@ -90,12 +97,8 @@ TEST(EditorHighlighting, InThePatternEditorAnOptionalPartIsGreyAndPlainOverADecl
 
     const auto looks = highlight(patterns, pattern);
 
-    const auto declaration = lookOf(looks, pattern, u"${name:word}");
-    ASSERT_TRUE(declaration);
-    EXPECT_EQ(declaration->color, blue);
-    const auto optional = lookOf(looks, pattern, u"|${type:word}|");
-    ASSERT_TRUE(optional);
-    EXPECT_EQ(optional->color, grey);
+    EXPECT_EQ(lookOf(looks, pattern, u"${name:word}"), (test::Look { .color = blue }));
+    EXPECT_EQ(lookOf(looks, pattern, u"|${type:word}|"), (test::Look { .color = grey }));
 }
 
 TEST(EditorHighlighting, InTheTemplateEditorAKeywordInsideAPlaceholderIsBoldAndStaysBlue)
@@ -108,19 +111,9 @@ TEST(EditorHighlighting, InTheTemplateEditorAKeywordInsideAPlaceholderIsBoldAndS
 
     const auto looks = highlight(patterns, output);
 
-    const auto plainKeyword = lookOf(looks, output, u"int");
-    ASSERT_TRUE(plainKeyword);
-    EXPECT_TRUE(plainKeyword->isBold);
-    EXPECT_FALSE(plainKeyword->color);
-    const auto braces = lookOf(looks, output, u"${");
-    ASSERT_TRUE(braces);
-    EXPECT_FALSE(braces->isBold);
-    EXPECT_EQ(braces->color, blue);
-    const auto keywordInPlaceholder = lookOf(looks, output, u"int}");
-    EXPECT_FALSE(keywordInPlaceholder) << "the keyword and the brace should differ in weight";
-    const auto& inner = looks[std::size_t(output.indexOf(u"int", 4))];
-    EXPECT_TRUE(inner.isBold);
-    EXPECT_EQ(inner.color, blue);
+    EXPECT_EQ(lookOf(looks, output, u"int"), (test::Look { .isBold = true, .color = {} }));
+    EXPECT_EQ(lookOf(looks, output, u"${"), (test::Look { .color = blue }));
+    EXPECT_EQ(looks[std::size_t(output.indexOf(u"int", 4))], (test::Look { .isBold = true, .color = blue }));
 }
 
 } // namespace

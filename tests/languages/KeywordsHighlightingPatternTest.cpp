@@ -118,14 +118,8 @@ TEST(KeywordsHighlightingPattern, AKeywordInsideAStringIsBoldAndNoLongerItalic)
     const icu::UnicodeString code(u"s = \"for\"");
     const auto looks = highlight(PythonProgrammingLangauge().highlightingPatterns(), code);
 
-    const auto keyword = lookOf(looks, code, u"for");
-    ASSERT_TRUE(keyword);
-    EXPECT_TRUE(keyword->isBold);
-    EXPECT_FALSE(keyword->isItalic);
-    const auto quote = lookOf(looks, code, u"\"");
-    ASSERT_TRUE(quote);
-    EXPECT_TRUE(quote->isItalic);
-    EXPECT_FALSE(quote->isBold);
+    EXPECT_EQ(lookOf(looks, code, u"for"), (test::Look { .isBold = true, .color = {} }));
+    EXPECT_EQ(lookOf(looks, code, u"\""), (test::Look { .isItalic = true, .color = {} }));
 }
 
 struct KeywordCountCase {

@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,14 @@ struct Look {
     bool isBold = false;
     bool isItalic = false;
     std::optional<orv::Color> color;
+
+    friend bool operator==(const Look&, const Look&) = default;
+    friend void PrintTo(const Look& look, std::ostream* out)
+    {
+        *out << (look.isBold ? "bold" : "regular") << (look.isItalic ? " italic" : "");
+        if (look.color)
+            *out << " rgb(" << look.color->red << ", " << look.color->green << ", " << look.color->blue << ")";
+    }
 };
 
 /// True when the expression compiles as the text view compiles it.
