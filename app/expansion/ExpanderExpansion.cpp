@@ -32,13 +32,16 @@ struct TextHash {
 /// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
 constexpr std::size_t maximumCachedExpressions = 50000;
 
-/// Compiled expressions keyed by their text, so that every expansion does not compile every
-/// pattern of the library again. The same text always compiles to the same expression, so results
-/// are those of a fresh compile. One cache per thread: matchers are not shareable.
-SuffixMatcher& suffixMatcher(const icu::UnicodeString& expression)
+icu::UnicodeString anchored(const icu::UnicodeString& expression);
+
+/// Compiled suffix expressions keyed by the pattern's expression, so that an expansion does not
+/// compile every pattern of the library again. The same text always compiles to the same
+/// expression, so results are those of a fresh compile. One cache per thread: matchers are not
+/// shareable.
+SuffixMatcher& suffixMatcher(const icu::UnicodeString& patternExpression)
 {
     thread_local std::unordered_map<std::u16string, SuffixMatcher, TextHash, std::equal_to<>> cache;
-    const std::u16string_view key(expression.getBuffer(), static_cast<std::size_t>(expression.length()));
+    const std::u16string_view key(patternExpression.getBuffer(), static_cast<std::size_t>(patternExpression.length()));
     if (auto it = cache.find(key); it != cache.end())
         return it->second;
     if (cache.size() >= maximumCachedExpressions)
@@ -46,7 +49,7 @@ SuffixMatcher& suffixMatcher(const icu::UnicodeString& expression)
 
     SuffixMatcher entry;
     UErrorCode status = U_ZERO_ERROR;
-    entry.pattern.reset(icu::RegexPattern::compile(expression, 0, status));
+    entry.pattern.reset(icu::RegexPattern::compile(anchored(patternExpression), 0, status));
     if (U_SUCCESS(status) && entry.pattern) {
         entry.matcher.reset(entry.pattern->matcher(status));
         if (U_SUCCESS(status) && entry.matcher)
@@ -57,33 +60,33 @@ SuffixMatcher& suffixMatcher(const icu::UnicodeString& expression)
     return cache.emplace(std::u16string(key), std::move(entry)).first->second;
 }
 
-/// The leftmost match (case-sensitive, no options) of the expression in the text.
-std::optional<icu::UnicodeString> firstMatch(const icu::UnicodeString& text, const icu::UnicodeString& expression)
+/// The leftmost match (case-sensitive, no options) of the pattern's expression anchored at the
+/// end of the text.
+std::optional<icu::UnicodeString> firstSuffixMatch(const icu::UnicodeString& text,
+                                                   const icu::UnicodeString& patternExpression)
 {
-    if (expression.isEmpty())
-        return std::nullopt;
-    auto& entry = suffixMatcher(expression);
+    auto& entry = suffixMatcher(patternExpression);
     if (!entry.matcher)
         return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
+    // The matcher keeps a reference to the text until the next reset; it is only read after one.
     entry.matcher->reset(text);
-    const bool found = entry.matcher->find(status);
-    std::optional<icu::UnicodeString> result;
-    if (found && U_SUCCESS(status)) {
-        const int32_t start = entry.matcher->start(status);
-        const int32_t end = entry.matcher->end(status);
-        if (U_SUCCESS(status))
-            result = icu::UnicodeString(text, start, end - start);
-    }
-    static const icu::UnicodeString nothing;
-    entry.matcher->reset(nothing); // drop the reference to the caller's text
-    return result;
+    if (!entry.matcher->find(status) || U_FAILURE(status))
+        return std::nullopt;
+    const int32_t start = entry.matcher->start(status);
+    const int32_t end = entry.matcher->end(status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return icu::UnicodeString(text, start, end - start);
 }
 
+/// The expression anchored at the end as a whole, so that an unpaired "|" of a pattern (an
+/// alternation) cannot leave one alternative unanchored. The group captures nothing, so group
+/// numbers stay those of the pattern.
 icu::UnicodeString anchored(const icu::UnicodeString& expression)
 {
-    icu::UnicodeString result(expression);
-    result.append(u'$');
+    icu::UnicodeString result(u"(?:");
+    result.append(expression).append(u")$");
     return result;
 }
 
@@ -152,7 +155,7 @@ std::optional<icu::UnicodeString> matchedText(const Expander& expander, const ic
 {
     if (text.indexOf(u'\n') >= 0)
         return std::nullopt;
-    const auto matched = firstMatch(text, anchored(expander.matchPattern(expanderController)));
+    const auto matched = firstSuffixMatch(text, expander.matchPattern(expanderController));
     if (!matched || !prefixLengthBeforeSuffix(text, *matched))
         return std::nullopt;
     return matched;
@@ -165,11 +168,11 @@ std::optional<ExpandedExpression> expandedExpression(const Expander& expander, c
         return std::nullopt;
     icu::UnicodeString expression;
     try {
-        expression = anchored(expander.matchPattern(expanderController));
+        expression = expander.matchPattern(expanderController);
     } catch (const std::exception&) {
         return std::nullopt; // a pattern that does not parse simply does not apply
     }
-    const auto matched = firstMatch(text, expression);
+    const auto matched = firstSuffixMatch(text, expression);
     if (!matched)
         return std::nullopt;
     const auto prefixLength = prefixLengthBeforeSuffix(text, *matched);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "variables/Variable.h"
+
 #include <unicode/unistr.h>
 
 #include <vector>
@@ -13,7 +15,7 @@ struct OutputVariableMatch;
 /// the filters its value passes through, in the written order.
 ///
 /// The filters are the registry's shared instances (FilterStore::shared()), never copies.
-class OutputVariable {
+class OutputVariable : public Variable {
 public:
     /// From a found placeholder; every keyword of its chain is looked up in the registry.
     /// Throws NoFilterError for the first keyword that names no filter.
@@ -25,7 +27,7 @@ public:
 
     /// The placeholder as written in the template (or as makeExpression wrote it).
     const icu::UnicodeString& originalExpression() const noexcept { return m_originalExpression; }
-    icu::UnicodeString name() const { return m_name; }
+    icu::UnicodeString name() const override { return m_name; }
     const std::vector<const Filter*>& filters() const noexcept { return m_filters; }
     /// makeExpression of the current name and filters.
     icu::UnicodeString expression() const { return makeExpression(m_name, m_filters); }

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "text/StringHelpers.h"
+
+#include <unicode/unistr.h>
+
+#include <optional>
+
+namespace quillet {
+
+class InputVariable;
+class PatternParser;
+
+/// Reads the values of a pattern's input variables out of one typed abbreviation.
+///
+/// Made for one output generation. The pattern parser is not owned and must outlive it.
+class ExpressionParser {
+public:
+    ExpressionParser(icu::UnicodeString expression, const PatternParser& patternParser);
+
+    /// The variable's value for the typed text: the text its capture group took in the first match
+    /// of the pattern's expression followed by "$" (case-insensitive), or its default value when
+    /// the optional part holding it was not typed, passed through the variable's own mapping.
+    /// None when nothing matches, the variable has no group, or it took no part and has no
+    /// default. Throws what the variable's mapping throws.
+    std::optional<icu::UnicodeString> evaluate(const InputVariable& variable) const;
+
+    const icu::UnicodeString& expression() const noexcept { return m_expression; }
+    const PatternParser& patternParser() const noexcept { return m_patternParser; }
+
+private:
+    const CaptureGroups* firstMatch() const;
+
+    icu::UnicodeString m_expression;
+    const PatternParser& m_patternParser;
+    // The match depends only on the expression and the pattern, both fixed, so every variable
+    // of one generation reads the same groups: computed on first use, then kept.
+    mutable std::optional<std::optional<CaptureGroups>> m_firstMatch;
+};
+
+} // namespace quillet

@@ -1,0 +1,99 @@
+// Speed of the expander search that runs on every press of the expand shortcut.
+
+#include "expansion/ExpanderController.h"
+#include "support/TemplateExpander.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using quillet::ExpanderController;
+using quillet::ExpanderPtr;
+using quillet::test::templateExpander;
+
+struct Shape {
+    const char16_t* pattern;        // "@" stands for the keyword
+    const char16_t* outputTemplate; // likewise
+};
+
+// The shapes of everyday expanders: a keyword followed by words, optional parts, free text,
+// numbers and choices.
+const Shape shapes[] = {
+    {u"@ ${name:word}", u"@ ${name} {\n\t#\n}"},
+    {u"@ ${name:word}|(${args:text})|", u"@ ${name}(|${args}|) {\n\t#\n}"},
+    {u"@ ${item:word} in ${list:word}", u"@ (${item} in ${list}) {\n\t#\n}"},
+    {u"@ ${message:text}", u"@(\"${message}\");#"},
+    {u"@${count:number}| ${kind:switch(a:public,b:private,*:internal)=a}|", u"${kind} @[${count}]#"},
+};
+
+const char16_t* const keywords[] = {
+    u"for",    u"foreach", u"while",  u"if",     u"else",   u"switch",  u"case",   u"fn",
+    u"func",   u"def",     u"class",  u"struct", u"enum",   u"iface",   u"log",    u"print",
+    u"printf", u"debug",   u"assert", u"test",   u"import", u"include", u"require", u"return",
+    u"let",    u"var",     u"const",  u"try",    u"catch",  u"throw",   u"map",    u"filter",
+    u"reduce", u"get",     u"set",    u"prop",   u"init",   u"main",    u"todo",   u"fixme",
+};
+
+icu::UnicodeString withKeyword(const char16_t* text, const icu::UnicodeString& keyword)
+{
+    icu::UnicodeString result(text);
+    result.findAndReplace(u"@", keyword);
+    return result;
+}
+
+std::vector<ExpanderPtr> realisticExpanders()
+{
+    std::vector<ExpanderPtr> expanders;
+    for (const auto* keyword : keywords) {
+        for (const auto& shape : shapes) {
+            expanders.push_back(
+                templateExpander(withKeyword(shape.pattern, keyword), withKeyword(shape.outputTemplate, keyword), keyword));
+        }
+    }
+    return expanders; // 200
+}
+
+std::vector<ExpanderPtr> generatedExpanders(int count)
+{
+    std::vector<ExpanderPtr> expanders;
+    for (int i = 0; i < count; ++i) {
+        const auto& shape = shapes[i % std::size(shapes)];
+        const icu::UnicodeString keyword = icu::UnicodeString(u"k") + icu::UnicodeString::fromUTF8(std::to_string(i));
+        expanders.push_back(
+            templateExpander(withKeyword(shape.pattern, keyword), withKeyword(shape.outputTemplate, keyword), keyword));
+    }
+    return expanders;
+}
+
+void runSearch(benchmark::State& state, const std::vector<ExpanderPtr>& expanders, const icu::UnicodeString& line)
+{
+    const ExpanderController controller(expanders);
+    if (!controller.findExpander(line)) { // also warms the per-expander caches
+        state.SkipWithError("the line matches no expander");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(controller.findExpander(line));
+    state.counters["expanders"] = static_cast<double>(expanders.size());
+}
+
+// (a) about 200 everyday expanders on a 40-character line.
+void BM_FindExpander_Realistic200(benchmark::State& state)
+{
+    static const auto expanders = realisticExpanders();
+    runSearch(state, expanders, u"    result = compute(items); for x in ys");
+}
+BENCHMARK(BM_FindExpander_Realistic200)->Unit(benchmark::kMicrosecond);
+
+// (b) 10,000 generated expanders on a 40-character line.
+void BM_FindExpander_Generated10000(benchmark::State& state)
+{
+    static const auto expanders = generatedExpanders(10000);
+    runSearch(state, expanders, u"   total = sum(values); k4243 alpha beta");
+}
+BENCHMARK(BM_FindExpander_Generated10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
