@@ -105,3 +105,17 @@ TEST(OutputVariable, AppliesTheFiltersStrictlyLeftToRight)
 
 } // namespace
 } // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(OutputVariable, ValidatesItsNameLikeEveryVariable)
+{
+    EXPECT_NO_THROW(OutputVariable(u"good_name1", {}).validate());
+    EXPECT_THROW(OutputVariable(u"bad name", {}).validate(), std::exception);
+    EXPECT_THROW(OutputVariable(u"", {}).validate(), std::exception);
+    EXPECT_TRUE(OutputVariable(u"v", {}).validators().empty());
+}
+
+} // namespace
+} // namespace quillet
