@@ -6,6 +6,19 @@
 
 namespace quillet {
 
+namespace {
+
+/// The one rule of the kinds that check their default value.
+template <typename Kind>
+VariableValidators defaultValueRule(const Kind& variable)
+{
+    VariableValidators rules;
+    rules.push_back(std::make_unique<typename Kind::DefaultValueValidator>(variable));
+    return rules;
+}
+
+} // namespace
+
 icu::UnicodeString SimpleVariable::regex(const ExpanderController&) const
 {
     return wrappedRegex(fragment());
@@ -62,9 +75,7 @@ const VariableKind& NumberVariable::variableKind()
 
 VariableValidators NumberVariable::validators() const
 {
-    VariableValidators rules;
-    rules.push_back(std::make_unique<DefaultValueValidator>(*this));
-    return rules;
+    return defaultValueRule(*this);
 }
 
 const VariableKind& WordVariable::variableKind()
@@ -75,9 +86,7 @@ const VariableKind& WordVariable::variableKind()
 
 VariableValidators WordVariable::validators() const
 {
-    VariableValidators rules;
-    rules.push_back(std::make_unique<DefaultValueValidator>(*this));
-    return rules;
+    return defaultValueRule(*this);
 }
 
 const VariableKind& IdentifierVariable::variableKind()
@@ -88,9 +97,7 @@ const VariableKind& IdentifierVariable::variableKind()
 
 VariableValidators IdentifierVariable::validators() const
 {
-    VariableValidators rules;
-    rules.push_back(std::make_unique<DefaultValueValidator>(*this));
-    return rules;
+    return defaultValueRule(*this);
 }
 
 } // namespace quillet
