@@ -1,6 +1,7 @@
 #include "expansion/ExpanderController.h"
 
 #include "library/UserErrorDescriptionType.h"
+#include "support/ScriptedExpander.h"
 #include "support/TemplateExpander.h"
 #include "support/TestSupport.h"
 #include "text/Settings.h"
@@ -69,12 +70,7 @@ TEST_F(TemplateExpansion, AnUnparsablePatternEndsTheSearchNamingItsExpander)
     const auto broken = templateExpander(u"x ${v:nosuchtype}", u"x", u"broken");
     const auto working = templateExpander(u"${v:word}", u"fine", u"working");
     const ExpanderController controller({broken, working});
-    try {
-        controller.findExpander(u"abc");
-        FAIL() << "no error";
-    } catch (const ExpanderRelatedError& error) {
-        EXPECT_EQ(error.expander(), broken);
-    }
+    EXPECT_EQ(test::expanderNamedBySearchError(controller, u"abc"), broken);
 }
 
 TEST_F(TemplateExpansion, AnUnknownPlaceholderIsReportedWithItsExpander)

@@ -1,5 +1,8 @@
 #include "support/ScriptedExpander.h"
 
+#include "expansion/ExpanderController.h"
+#include "library/UserErrorDescriptionType.h"
+
 namespace quillet::test {
 
 ScriptedExpander::ScriptedExpander(icu::UnicodeString expression, icu::UnicodeString output,
@@ -32,6 +35,17 @@ std::shared_ptr<ScriptedExpander> scripted(icu::UnicodeString expression, icu::U
                                            icu::UnicodeString identifier)
 {
     return std::make_shared<ScriptedExpander>(std::move(expression), std::move(output), std::move(identifier));
+}
+
+ExpanderPtr expanderNamedBySearchError(const ExpanderController& controller, const icu::UnicodeString& text,
+                                       const ExpanderPtr& given)
+{
+    try {
+        controller.findExpander(text, given);
+    } catch (const ExpanderRelatedError& error) {
+        return error.expander();
+    }
+    return nullptr;
 }
 
 } // namespace quillet::test

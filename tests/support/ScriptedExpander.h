@@ -41,6 +41,10 @@ private:
     mutable icu::UnicodeString m_lastExpanded;
 };
 
+/// The expander that the ExpanderRelatedError of a search names; null when the search throws none.
+ExpanderPtr expanderNamedBySearchError(const ExpanderController& controller, const icu::UnicodeString& text,
+                                       const ExpanderPtr& given = nullptr);
+
 std::shared_ptr<ScriptedExpander> scripted(icu::UnicodeString expression, icu::UnicodeString output,
                                            icu::UnicodeString identifier = u"scripted");
 
