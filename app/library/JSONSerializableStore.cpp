@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -51,28 +51,35 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
         // would be saved over the file we could not look at.
         throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
     }
-    if (S_ISDIR(status.st_mode))
+    auto bytes = readFileContents(path);
+    if (!bytes)
         throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
-
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-            throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
-    }
 
     JSONDictionary dictionary;
     try {
-        dictionary = JSONDictionary::parse(bytes);
+        dictionary = JSONDictionary::parse(*bytes);
     } catch (const JSONDictionary::exception& parseError) {
         throw PlatformError(fromUtf8(parseError.what()));
     }
     if (!dictionary.is_object())
         throw CbError(texts.parsingErrorTitle, texts.invalidFormatError);
     return dictionary;
+}
+
+std::optional<std::string> readFileContents(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    // One read of the whole file: the library is read before anything can be expanded.
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return std::move(bytes).str();
 }
 
 void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,

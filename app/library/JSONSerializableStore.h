@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace quillet {
@@ -42,6 +43,9 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
 /// written", the path) when encoding, creating the folder or writing fails.
 void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
                          const JSONStoreTexts& texts);
+
+/// The whole content of a regular file, or none when it cannot be read.
+std::optional<std::string> readFileContents(const std::filesystem::path& path);
 
 /// Replaces the file with the bytes so that a reader only ever sees the old or the new
 /// content: the bytes go to a temporary file in the same folder, are flushed to disk and

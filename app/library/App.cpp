@@ -1,0 +1,201 @@
+#include "library/App.h"
+
+#include "library/Alert.h"
+#include "library/ApplicationControl.h"
+#include "library/Paths.h"
+#include "library/ResourceLocator.h"
+#include "library/UserAlerts.h"
+#include "library/UserNotifications.h"
+#include "text/Localized.h"
+#include "text/UnicodeConversion.h"
+
+#include <atomic>
+#include <iostream>
+#include <mutex>
+
+namespace quillet {
+
+namespace {
+
+class ConsoleAlerts final : public UserAlerts {
+public:
+    void runModal(const Alert& alert) override
+    {
+        std::cerr << toUtf8(alert.messageText) << '\n' << toUtf8(alert.informativeText) << std::endl;
+    }
+};
+
+class ConsoleNotifications final : public UserNotifications {
+public:
+    void deliverNotification(const UserErrorDescriptionType& error) override
+    {
+        std::cerr << toUtf8(error.userErrorTitle()) << ": " << toUtf8(error.userErrorDescription()) << std::endl;
+    }
+    void scheduleBundleImportedNotification(const Bundle& /*bundle*/) override { }
+};
+
+class NoApplicationControl final : public ApplicationControl {
+public:
+    void activate(bool /*ignoringOtherApps*/) override { }
+    void deactivate() override { }
+    void terminate() override { }
+};
+
+std::mutex sharedMutex;
+std::unique_ptr<App> sharedApp;
+std::atomic<App*> sharedAppPointer {nullptr};
+std::optional<App::Environment> sharedEnvironment;
+
+App::Environment completed(App::Environment environment)
+{
+    auto headless = App::Environment::headless();
+    if (!environment.alerts)
+        environment.alerts = headless.alerts;
+    if (!environment.notifications)
+        environment.notifications = headless.notifications;
+    if (!environment.application)
+        environment.application = headless.application;
+    if (!environment.resources)
+        environment.resources = headless.resources;
+    return environment;
+}
+
+} // namespace
+
+App::Environment App::Environment::headless()
+{
+    return {
+        .alerts = std::make_shared<ConsoleAlerts>(),
+        .notifications = std::make_shared<ConsoleNotifications>(),
+        .application = std::make_shared<NoApplicationControl>(),
+        .resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot()),
+        .bundlesFilePath = std::nullopt,
+    };
+}
+
+const std::vector<std::string>& App::defaultBundleNames()
+{
+    static const std::vector<std::string> names {
+        "Swift Basic", "Swift Extra", "Swift + Cocoa and UIKit", "Swift + Cocoa", "Swift + UIKit",
+        "Swift + XCTests", "Objective C", "PHP", "HTML", "EXAMPLES",
+    };
+    return names;
+}
+
+App::App(Environment environment)
+    : m_environment(completed(std::move(environment)))
+{
+    const auto path = m_environment.bundlesFilePath ? m_environment.bundlesFilePath : Paths::bundlesFilePath();
+    if (!path) {
+        showLoadError(CbError(localized(u"File could not be read", "JSON Serializable Store error"),
+                              localized(u"No folder for the library: set XDG_DATA_HOME or HOME.",
+                                        "Missing data folder error")));
+        return;
+    }
+    try {
+        m_bundleStoreController = std::make_unique<JSONSerializableStore<BundleStore>>(*path);
+    } catch (const UserErrorDescriptionType& error) {
+        showLoadError(error);
+        return;
+    } catch (const std::exception& error) {
+        showLoadError(PlatformError(localizedDescription(error)));
+        return;
+    }
+
+    BundleStore& store = m_bundleStoreController->serializable();
+    store.setImportFeedback({.alerts = m_environment.alerts, .application = m_environment.application});
+    store.addDelegate(this);
+
+    std::error_code error;
+    if (!std::filesystem::exists(*path, error) && !error)
+        installDefaultBundles();
+}
+
+App::~App()
+{
+    if (m_bundleStoreController)
+        m_bundleStoreController->serializable().removeDelegate(this);
+}
+
+void App::showLoadError(const UserErrorDescriptionType& error)
+{
+    m_loadError = CbError(error.userErrorTitle(), error.userErrorDescription());
+    m_detachedStore = std::make_unique<BundleStore>(JSONDictionary::object());
+    m_environment.application->activate(true);
+    m_environment.alerts->runModal(Alert::fromError(error));
+    m_environment.application->deactivate();
+    m_environment.application->terminate();
+}
+
+void App::installDefaultBundles()
+{
+    for (const auto& name : defaultBundleNames()) {
+        if (auto resource = m_environment.resources->pathForResource(name, "qlbundle"))
+            bundleStore().importBundle(*resource, true);
+    }
+}
+
+BundleStore& App::bundleStore() noexcept
+{
+    return m_bundleStoreController ? m_bundleStoreController->serializable() : *m_detachedStore;
+}
+
+void App::deliverNotification(const UserErrorDescriptionType& error)
+{
+    m_environment.notifications->deliverNotification(error);
+}
+
+void App::save()
+{
+    if (!m_bundleStoreController)
+        return;
+    try {
+        m_bundleStoreController->save();
+    } catch (const UserErrorDescriptionType& error) {
+        // The store's own description names the file that could not be written.
+        deliverNotification(CbError(localized(u"File could not be saved", "File could not be save"),
+                                    error.userErrorDescription()));
+    }
+}
+
+void App::bundleStoreDidChange(BundleStore& /*store*/)
+{
+    save();
+}
+
+void App::bundleStoreDidImport(BundleStore& /*store*/, Bundle& bundle, bool silent)
+{
+    if (!silent)
+        m_environment.notifications->scheduleBundleImportedNotification(bundle);
+}
+
+void App::configureShared(Environment environment)
+{
+    std::lock_guard lock(sharedMutex);
+    sharedEnvironment = std::move(environment);
+}
+
+App& App::shared()
+{
+    std::lock_guard lock(sharedMutex);
+    if (!sharedApp) {
+        sharedApp = std::make_unique<App>(sharedEnvironment ? *sharedEnvironment : Environment {});
+        sharedAppPointer = sharedApp.get();
+    }
+    return *sharedApp;
+}
+
+App* App::sharedIfCreated() noexcept
+{
+    return sharedAppPointer.load();
+}
+
+void App::setShared(std::unique_ptr<App> app)
+{
+    std::lock_guard lock(sharedMutex);
+    sharedAppPointer = nullptr;
+    sharedApp = std::move(app);
+    sharedAppPointer = sharedApp.get();
+}
+
+} // namespace quillet

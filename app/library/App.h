@@ -1,0 +1,103 @@
+#pragma once
+
+#include "library/BundleStore.h"
+#include "library/JSONSerializableStore.h"
+#include "library/UserErrorDescriptionType.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+class ApplicationControl;
+class ResourceLocator;
+class UserAlerts;
+class UserNotifications;
+
+/// The process-wide holder of the expander library.
+///
+/// Creating it loads the library file. When loading fails, the error is shown in an alert
+/// and the application is asked to end; no library is installed and the file is never
+/// written. When the file does not exist yet, the default bundles are installed silently,
+/// in the order of defaultBundleNames, from the resources. Afterwards every change of the
+/// library saves the whole file; a failed save becomes a notification and the next change
+/// saves again.
+///
+/// Everything the desktop does (alerts, notifications, activation and termination, finding
+/// resources) goes through the interfaces of the Environment, so the command line loads the
+/// library through App just as the desktop application does. Main thread only.
+class App final : public BundleStoreDelegate {
+public:
+    struct Environment {
+        std::shared_ptr<UserAlerts> alerts;
+        std::shared_ptr<UserNotifications> notifications;
+        std::shared_ptr<ApplicationControl> application;
+        std::shared_ptr<ResourceLocator> resources;
+        /// The library file; Paths::bundlesFilePath() when none.
+        std::optional<std::filesystem::path> bundlesFilePath;
+
+        /// Console services (alerts and notifications go to standard error, the application
+        /// control does nothing) and the resources of QUILLET_RESOURCES_DIR.
+        static Environment headless();
+    };
+
+    /// Loads (and on a first run installs) the library as described above. Missing services
+    /// of the environment are taken from Environment::headless().
+    explicit App(Environment environment);
+    ~App() override;
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    /// The ten default bundles, in installation order.
+    static const std::vector<std::string>& defaultBundleNames();
+
+    /// Sets the environment of the shared holder; call before the first shared().
+    static void configureShared(Environment environment);
+    /// The shared holder, created on first access with the configured environment (headless
+    /// when none was configured).
+    static App& shared();
+    /// The shared holder when it exists (and has finished loading), else none; for code that
+    /// looks at the library only when one is open.
+    static App* sharedIfCreated() noexcept;
+    /// Replaces the shared holder (the previous one is destroyed); for tools and tests.
+    static void setShared(std::unique_ptr<App> app);
+
+    /// False when loading failed; the library is then empty and is never saved.
+    bool isLoaded() const noexcept { return m_bundleStoreController != nullptr; }
+    /// What made loading fail, with the texts of its alert.
+    const std::optional<CbError>& loadError() const noexcept { return m_loadError; }
+
+    JSONSerializableStore<BundleStore>* bundleStoreController() noexcept { return m_bundleStoreController.get(); }
+    BundleStore& bundleStore() noexcept;
+
+    /// Delivers a notification of the error at once.
+    void deliverNotification(const UserErrorDescriptionType& error);
+    /// Writes the library; a failure becomes a "File could not be saved" notification that
+    /// names the file.
+    void save();
+
+    using CustomAction = std::function<bool()>;
+    const CustomAction& expandingShortcutCustomAction() const noexcept { return m_expandingShortcutCustomAction; }
+    void setExpandingShortcutCustomAction(CustomAction action) { m_expandingShortcutCustomAction = std::move(action); }
+
+    void bundleStoreDidChange(BundleStore& store) override;
+    void bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent) override;
+
+private:
+    void showLoadError(const UserErrorDescriptionType& error);
+    void installDefaultBundles();
+
+    Environment m_environment;
+    std::unique_ptr<JSONSerializableStore<BundleStore>> m_bundleStoreController;
+    // Stands in for the library when loading failed, so callers find an empty one; it is
+    // tied to no file and never saved.
+    std::unique_ptr<BundleStore> m_detachedStore;
+    std::optional<CbError> m_loadError;
+    CustomAction m_expandingShortcutCustomAction;
+};
+
+} // namespace quillet

@@ -1,0 +1,157 @@
+#include "library/Bundle.h"
+
+#include "library/SupportedLanguages.h"
+#include "text/Localized.h"
+#include "text/StringHelpers.h"
+#include "text/UnicodeConversion.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+namespace {
+
+// Keys of the bundle object in library and bundle files.
+constexpr const char* nameKey = "name";
+constexpr const char* descriptionKey = "description";
+constexpr const char* isEnabledKey = "is_enabled";
+constexpr const char* expandersKey = "expanders";
+constexpr const char* supportedLanguagesKey = "supported_languages";
+
+} // namespace
+
+Bundle::Bundle()
+    : m_name(localized(u"New Bundle", "New Bundle name"))
+    , m_supportedLanguageContainers(anyLanguageContainers())
+{
+    m_supportedLanguagesString = languageNames(supportedLanguages());
+}
+
+Bundle::Bundle(const JSONDictionary& dictionary)
+    : m_name(value<icu::UnicodeString>(dictionary, nameKey))
+{
+    try {
+        m_bundleDescription = value<icu::UnicodeString>(dictionary, descriptionKey);
+    } catch (const DictionaryError&) {
+    }
+    try {
+        m_isEnabled = value<bool>(dictionary, isEnabledKey);
+    } catch (const DictionaryError&) {
+        m_isEnabled = true;
+    }
+    const auto expanderObjects = value<DictionaryArray>(dictionary, expandersKey);
+    m_expanders.reserve(expanderObjects.size());
+    for (const auto& object : expanderObjects)
+        m_expanders.push_back(std::make_shared<CustomExpander>(object.get()));
+
+    std::vector<icu::UnicodeString> languageIds;
+    try {
+        languageIds = value<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey);
+    } catch (const DictionaryError&) {
+        languageIds = {u"any"};
+    }
+    m_supportedLanguageContainers = languageContainers(std::move(languageIds));
+
+    adoptExpanders();
+    m_supportedLanguagesString = languageNames(supportedLanguages());
+}
+
+Bundle::~Bundle()
+{
+    // Expanders may outlive their bundle (an editor still shows one); they must not keep
+    // pointing at it.
+    for (const auto& expander : m_expanders) {
+        if (expander->delegate() == this)
+            expander->setDelegate(nullptr);
+    }
+}
+
+JSONDictionary Bundle::dictionary() const
+{
+    JSONDictionary expanders = JSONDictionary::array();
+    for (const auto& expander : m_expanders)
+        expanders.push_back(expander->dictionary());
+    return JSONDictionary {
+        {nameKey, toUtf8(m_name)},
+        {descriptionKey, toUtf8(m_bundleDescription)},
+        {isEnabledKey, m_isEnabled},
+        {supportedLanguagesKey, languageIdentifiers(m_supportedLanguageContainers)},
+        {expandersKey, std::move(expanders)},
+    };
+}
+
+void Bundle::changed(std::string_view key)
+{
+    if (m_delegate)
+        m_delegate->bundleDidChange(*this);
+    didChangeValue(key);
+}
+
+void Bundle::adoptExpanders()
+{
+    for (const auto& expander : m_expanders)
+        expander->setDelegate(this);
+}
+
+void Bundle::setName(icu::UnicodeString name)
+{
+    m_name = std::move(name);
+    changed("name");
+}
+
+void Bundle::setBundleDescription(icu::UnicodeString description)
+{
+    m_bundleDescription = std::move(description);
+    changed("bundleDescription");
+}
+
+void Bundle::setExpanders(std::vector<CustomExpanderPtr> expanders)
+{
+    for (const auto& old : m_expanders) {
+        const bool stays = std::find(expanders.begin(), expanders.end(), old) != expanders.end();
+        if (!stays && old->delegate() == this)
+            old->setDelegate(nullptr);
+    }
+    m_expanders = std::move(expanders);
+    if (m_delegate)
+        m_delegate->bundleDidChange(*this);
+    adoptExpanders();
+    didChangeValue("expanders");
+}
+
+void Bundle::setEnabled(bool isEnabled)
+{
+    m_isEnabled = isEnabled;
+    changed("isEnabled");
+}
+
+void Bundle::setSupportedLanguageContainers(std::vector<ProgrammingLanguageContainer> containers)
+{
+    m_supportedLanguageContainers = std::move(containers);
+    if (m_delegate)
+        m_delegate->bundleDidChange(*this);
+    willChangeValue("supportedLanguageCocoaAdapters");
+    m_supportedLanguagesString = languageNames(supportedLanguages());
+    didChangeValue("supportedLanguagesString");
+    didChangeValue("supportedLanguageCocoaAdapters");
+}
+
+ProgrammingLanguageList Bundle::supportedLanguages() const
+{
+    return knownLanguages(m_supportedLanguageContainers);
+}
+
+std::optional<DescribedError> Bundle::validateName(const std::optional<icu::UnicodeString>& proposed)
+{
+    if (proposed && !trimmingWhitespace(*proposed).isEmpty())
+        return std::nullopt;
+    return makeNSError(localized(u"Bundle name cannot be empty!", "Bundle validation error"));
+}
+
+void Bundle::customExpanderDidChange(CustomExpander& /*expander*/)
+{
+    if (m_delegate)
+        m_delegate->bundleDidChange(*this);
+}
+
+} // namespace quillet

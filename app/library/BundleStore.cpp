@@ -1,0 +1,196 @@
+#include "library/BundleStore.h"
+
+#include "expansion/ExpanderController.h"
+#include "library/Alert.h"
+#include "library/ApplicationControl.h"
+#include "library/JSONSerializableStore.h"
+#include "library/UserAlerts.h"
+#include "library/UserErrorDescriptionType.h"
+#include "text/Localized.h"
+#include "text/UnicodeConversion.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+namespace {
+
+// The one key of the library object.
+constexpr const char* bundlesKey = "bundles";
+
+icu::UnicodeString libraryReadingErrorTitle()
+{
+    return localized(u"JSON reading error", "JSON Serializable Store error");
+}
+
+CbError unreadableBundleError(std::size_t index, const JSONDictionary& object)
+{
+    icu::UnicodeString message(u"Bundle ");
+    message.append(fromUtf8(std::to_string(index + 1)));
+    try {
+        const auto name = value<icu::UnicodeString>(object, "name");
+        message.append(u" (\u201C").append(name).append(u"\u201D)");
+    } catch (const DictionaryError&) {
+        // A bundle without a readable name is named by its position alone.
+    }
+    message.append(u" of the library could not be read.");
+    return CbError(libraryReadingErrorTitle(), localized(message, "Library bundle reading error"));
+}
+
+} // namespace
+
+BundleStore::BundleStore(const JSONDictionary& dictionary)
+{
+    if (!dictionary.contains(bundlesKey))
+        return;
+    DictionaryArray objects;
+    try {
+        objects = value<DictionaryArray>(dictionary, bundlesKey);
+    } catch (const DictionaryError&) {
+        throw CbError(libraryReadingErrorTitle(),
+                      localized(u"The library's \"bundles\" is not a list of bundles.", "Library format error"));
+    }
+    m_bundles.reserve(objects.size());
+    for (std::size_t index = 0; index < objects.size(); ++index) {
+        try {
+            m_bundles.push_back(std::make_shared<Bundle>(objects[index].get()));
+        } catch (const std::exception&) {
+            throw unreadableBundleError(index, objects[index].get());
+        }
+    }
+    adoptBundles();
+}
+
+BundleStore::~BundleStore()
+{
+    for (const auto& bundle : m_bundles) {
+        if (bundle->delegate() == this)
+            bundle->setDelegate(nullptr);
+    }
+}
+
+JSONDictionary BundleStore::dictionary() const
+{
+    JSONDictionary bundles = JSONDictionary::array();
+    for (const auto& bundle : m_bundles)
+        bundles.push_back(bundle->dictionary());
+    return JSONDictionary {{bundlesKey, std::move(bundles)}};
+}
+
+void BundleStore::adoptBundles()
+{
+    for (const auto& bundle : m_bundles)
+        bundle->setDelegate(this);
+}
+
+void BundleStore::setBundles(std::vector<BundlePtr> bundles)
+{
+    for (const auto& old : m_bundles) {
+        const bool stays = std::find(bundles.begin(), bundles.end(), old) != bundles.end();
+        if (!stays && old->delegate() == this)
+            old->setDelegate(nullptr);
+    }
+    m_bundles = std::move(bundles);
+    didChangeValue("bundles");
+    tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreDidChange(*this); });
+    adoptBundles();
+}
+
+void BundleStore::addDelegate(BundleStoreDelegate* delegate)
+{
+    if (delegate && std::find(m_delegates.begin(), m_delegates.end(), delegate) == m_delegates.end())
+        m_delegates.push_back(delegate);
+}
+
+void BundleStore::removeDelegate(BundleStoreDelegate* delegate)
+{
+    std::erase(m_delegates, delegate);
+}
+
+template <typename Call>
+void BundleStore::tellDelegates(Call call)
+{
+    // A delegate may remove itself (or another) while being told; one that is gone by its
+    // turn is skipped rather than called through a dangling pointer.
+    const auto registered = m_delegates;
+    for (auto* delegate : registered) {
+        if (std::find(m_delegates.begin(), m_delegates.end(), delegate) != m_delegates.end())
+            call(*delegate);
+    }
+}
+
+void BundleStore::bundleDidChange(Bundle& /*bundle*/)
+{
+    tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreDidChange(*this); });
+}
+
+std::vector<CustomExpanderPtr> BundleStore::enabledExpanders() const
+{
+    std::vector<CustomExpanderPtr> result;
+    for (const auto& bundle : m_bundles) {
+        if (!bundle->isEnabled())
+            continue;
+        for (const auto& expander : bundle->expanders()) {
+            if (expander->isEnabled())
+                result.push_back(expander);
+        }
+    }
+    return result;
+}
+
+std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>>
+BundleStore::orderedByLanguageSupport(const std::vector<CustomExpanderPtr>& expanders,
+                                      const ProgrammingLanguageList& languages)
+{
+    if (languages.empty())
+        return {expanders, {}};
+    std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>> result;
+    for (const auto& expander : expanders)
+        (supportsLanguages(*expander, languages) ? result.first : result.second).push_back(expander);
+    return result;
+}
+
+std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>>
+BundleStore::enabledExpandersOrderedByLanguageSupport(const ProgrammingLanguageList& languages) const
+{
+    return orderedByLanguageSupport(enabledExpanders(), languages);
+}
+
+void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
+{
+    const icu::UnicodeString title = localized(u"File could not be read", "Bundle import error");
+    auto fail = [&](const icu::UnicodeString& description) {
+        const Alert alert = Alert::fromError(CbError(title, description));
+        if (m_importFeedback.application)
+            m_importFeedback.application->activate(true);
+        if (m_importFeedback.alerts)
+            m_importFeedback.alerts->runModal(alert);
+        if (m_importFeedback.application)
+            m_importFeedback.application->deactivate();
+    };
+
+    const auto bytes = detail::readFileContents(path);
+    if (!bytes)
+        return fail({});
+    JSONDictionary object;
+    try {
+        object = JSONDictionary::parse(*bytes);
+    } catch (const JSONDictionary::exception& parseError) {
+        return fail(fromUtf8(parseError.what()));
+    }
+    if (!object.is_object())
+        return fail(localized(u"Error during file decoding", "Bundle import decoding error"));
+    BundlePtr bundle;
+    try {
+        bundle = std::make_shared<Bundle>(object);
+    } catch (const std::exception& error) {
+        return fail(localizedDescription(error));
+    }
+
+    auto bundles = m_bundles;
+    bundles.push_back(bundle);
+    setBundles(std::move(bundles));
+    tellDelegates([&](BundleStoreDelegate& delegate) { delegate.bundleStoreDidImport(*this, *bundle, silent); });
+}
+
+} // namespace quillet

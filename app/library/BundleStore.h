@@ -1,0 +1,94 @@
+#pragma once
+
+#include "languages/ProgrammingLanguage.h"
+#include "library/Bundle.h"
+#include "library/DictionaryReader.h"
+#include "library/Observable.h"
+
+#include <filesystem>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace quillet {
+
+class ApplicationControl;
+class BundleStore;
+class UserAlerts;
+
+/// Hears of every change anywhere in the library, and of imported bundles.
+class BundleStoreDelegate {
+public:
+    virtual ~BundleStoreDelegate() = default;
+    virtual void bundleStoreDidChange(BundleStore& store) = 0;
+    virtual void bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent) = 0;
+};
+
+/// The whole expander library in memory: the ordered bundles, the delegates that hear of
+/// every change below them, the queries of the expansion and the import of bundle files.
+///
+/// Owns its bundles (each owns its expanders) and is the delegate of every bundle it holds.
+/// Delegates are not owned: they are told in the order they were added, and a delegate that
+/// goes away removes itself first (also while being told). Observable key: "bundles".
+/// Main thread only.
+class BundleStore final : public BundleDelegate, public Observable {
+public:
+    /// Where the import shows its failures: an alert in front of the other applications.
+    struct ImportFeedback {
+        std::shared_ptr<UserAlerts> alerts;
+        std::shared_ptr<ApplicationControl> application;
+    };
+
+    /// Reads the library object. A missing "bundles" gives an empty library (a first run).
+    /// A "bundles" that is not an array of objects, or a bundle that fails to read, fails
+    /// the whole read with a CbError that says what is wrong, so that a library that was
+    /// read only in part can never be saved over the file.
+    explicit BundleStore(const JSONDictionary& dictionary);
+    ~BundleStore() override;
+    BundleStore(const BundleStore&) = delete;
+    BundleStore& operator=(const BundleStore&) = delete;
+
+    /// The library object: {"bundles": [bundle objects in order]}.
+    JSONDictionary dictionary() const;
+
+    const std::vector<BundlePtr>& bundles() const noexcept { return m_bundles; }
+    /// Replaces the list (also with the same list): observers of "bundles" and then every
+    /// delegate hear of it, and the store becomes the delegate of every bundle in it.
+    void setBundles(std::vector<BundlePtr> bundles);
+
+    /// Adds a delegate at the end (a delegate already registered is not added twice).
+    void addDelegate(BundleStoreDelegate* delegate);
+    /// Removes a delegate; an unknown one is ignored.
+    void removeDelegate(BundleStoreDelegate* delegate);
+    const std::vector<BundleStoreDelegate*>& delegates() const noexcept { return m_delegates; }
+
+    void setImportFeedback(ImportFeedback feedback) { m_importFeedback = std::move(feedback); }
+
+    /// The enabled expanders of the enabled bundles, in library order; computed per call.
+    std::vector<CustomExpanderPtr> enabledExpanders() const;
+    /// The expanders that support one of the languages, and the others, each in input
+    /// order. With no language every expander counts as supporting.
+    static std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>>
+    orderedByLanguageSupport(const std::vector<CustomExpanderPtr>& expanders, const ProgrammingLanguageList& languages);
+    /// orderedByLanguageSupport over enabledExpanders.
+    std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>>
+    enabledExpandersOrderedByLanguageSupport(const ProgrammingLanguageList& languages) const;
+
+    /// Appends the bundle of a bundle file and tells the delegates (change, then import with
+    /// the silent flag). A file that cannot be read or holds no valid bundle leaves the
+    /// library unchanged and is reported with an alert ("File could not be read").
+    void importBundle(const std::filesystem::path& path, bool silent);
+
+    void bundleDidChange(Bundle& bundle) override;
+
+private:
+    template <typename Call>
+    void tellDelegates(Call call);
+    void adoptBundles();
+
+    std::vector<BundleStoreDelegate*> m_delegates;
+    std::vector<BundlePtr> m_bundles;
+    ImportFeedback m_importFeedback;
+};
+
+} // namespace quillet

@@ -1,0 +1,432 @@
+#include "library/CustomExpander.h"
+
+#include "docs/ErrorTagBuilder.h"
+#include "expansion/ExpanderController.h"
+#include "expansion/OutputGenerator.h"
+#include "languages/ProgrammingLanguageCocoaAdapter.h"
+#include "library/App.h"
+#include "library/BundleStore.h"
+#include "library/SupportedLanguages.h"
+#include "text/PatternParser.h"
+#include "text/PatternValidator.h"
+#include "text/Localized.h"
+#include "text/StringHelpers.h"
+#include "text/StringMatching.h"
+#include "text/UnicodeConversion.h"
+#include "variables/ExpanderVariable.h"
+
+#include <unicode/normalizer2.h>
+
+#include <functional>
+
+namespace quillet {
+
+namespace {
+
+// Keys of the expander object in library and bundle files.
+constexpr const char* nameKey = "name";
+constexpr const char* descriptionKey = "description";
+constexpr const char* identifierKey = "identifier";
+constexpr const char* patternKey = "pattern";
+constexpr const char* outputTemplateKey = "output_template";
+constexpr const char* supportedLanguagesKey = "supported_languages";
+constexpr const char* isEnabledKey = "is_enabled";
+
+std::optional<DescribedError> validateNonBlank(const std::optional<icu::UnicodeString>& proposed,
+                                               const char16_t* message)
+{
+    if (proposed && !trimmingWhitespace(*proposed).isEmpty())
+        return std::nullopt;
+    return makeNSError(localized(message, "Expander validation error"));
+}
+
+std::size_t canonicalHash(const icu::UnicodeString& text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    icu::UnicodeString normalized = U_SUCCESS(status) ? nfc->normalize(text, status) : text;
+    if (U_FAILURE(status))
+        normalized = text;
+    return static_cast<std::size_t>(normalized.hashCode());
+}
+
+// The page the expander browser shows for a pattern.
+constexpr const char16_t* patternPageStyleSheet = uR"(body {
+                font-family: 'Helvetica Neue';
+                font-size: 12px;
+                color: #444;
+                padding: 0;
+                margin: 0;
+            }
+
+            .syntax {
+                font-family: "SF Mono", "Menlo", "Monaco", Courier;
+                color: #52C0FF;
+                margin: 12px 12px;
+                float: left;
+                float: right;
+            }
+            .syntax .variable {
+                color: #fff;
+                background: #52C0FF;
+                display: inline-block;
+                padding: 3px 6px;
+                margin: 0 2px;
+                border-radius: 3px;
+            }
+            .syntax .optional {
+                color: #bbb;
+            }
+            .syntax .optional .variable {
+                color: #fff;
+                background: #bbb;
+            }
+
+            .title {
+                font-size: 13px;
+                font-weight: 400;
+                padding: 0 12px 2px 12px;
+                float: right;
+                float: left;
+                padding: 14px 12px;
+            })";
+
+/// The enabled expanders of the open library (none while no library is open): what
+/// patterns may embed when they are validated or previewed.
+ExpanderController libraryExpanderController()
+{
+    std::vector<ExpanderPtr> expanders;
+    if (App* app = App::sharedIfCreated()) {
+        for (auto& expander : app->bundleStore().enabledExpanders())
+            expanders.push_back(std::move(expander));
+    }
+    return ExpanderController(std::move(expanders));
+}
+
+icu::UnicodeString errorText(const std::exception& error)
+{
+    if (const auto* userError = dynamic_cast<const UserErrorDescriptionType*>(&error))
+        return userError->userErrorDescription();
+    return u"Unknown error";
+}
+
+} // namespace
+
+CustomExpander::CustomExpander()
+    : m_name(localized(u"New Expander", "New Expander name"))
+    , m_supportedLanguageContainers(anyLanguageContainers())
+{
+    m_supportedLanguagesString = languageNames(supportedLanguages());
+    updateErrors();
+}
+
+CustomExpander::CustomExpander(const JSONDictionary& dictionary)
+    : m_name(value<icu::UnicodeString>(dictionary, nameKey))
+{
+    auto optionalString = [&](const char* key) {
+        try {
+            return value<icu::UnicodeString>(dictionary, key);
+        } catch (const DictionaryError&) {
+            return icu::UnicodeString();
+        }
+    };
+    m_expanderDescription = optionalString(descriptionKey);
+    m_identifier = optionalString(identifierKey);
+    m_pattern = value<icu::UnicodeString>(dictionary, patternKey);
+    m_outputTemplate = value<icu::UnicodeString>(dictionary, outputTemplateKey);
+    try {
+        m_isEnabled = value<bool>(dictionary, isEnabledKey);
+    } catch (const DictionaryError&) {
+        m_isEnabled = true;
+    }
+    m_supportedLanguageContainers
+        = languageContainers(value<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey));
+    m_supportedLanguagesString = languageNames(supportedLanguages());
+}
+
+CustomExpander::~CustomExpander() = default;
+
+JSONDictionary CustomExpander::dictionary() const
+{
+    return JSONDictionary {
+        {nameKey, toUtf8(m_name)},
+        {descriptionKey, toUtf8(m_expanderDescription)},
+        {identifierKey, toUtf8(m_identifier)},
+        {patternKey, toUtf8(m_pattern)},
+        {outputTemplateKey, toUtf8(m_outputTemplate)},
+        {supportedLanguagesKey, languageIdentifiers(m_supportedLanguageContainers)},
+        {isEnabledKey, m_isEnabled},
+    };
+}
+
+std::shared_ptr<CustomExpander> CustomExpander::copy() const
+{
+    return std::make_shared<CustomExpander>(dictionary());
+}
+
+void CustomExpander::changed(std::string_view key)
+{
+    if (m_delegate)
+        m_delegate->customExpanderDidChange(*this);
+    didChangeValue(key);
+}
+
+void CustomExpander::setName(icu::UnicodeString name)
+{
+    m_name = std::move(name);
+    changed("name");
+}
+
+void CustomExpander::setExpanderDescription(icu::UnicodeString description)
+{
+    m_expanderDescription = std::move(description);
+    changed("expanderDescription");
+}
+
+void CustomExpander::setIdentifier(icu::UnicodeString identifier)
+{
+    m_identifier = std::move(identifier);
+    changed("identifier");
+}
+
+void CustomExpander::setPattern(icu::UnicodeString pattern)
+{
+    m_pattern = std::move(pattern);
+    m_parsedPattern.reset();
+    changed("pattern");
+    updateErrors();
+}
+
+void CustomExpander::setOutputTemplate(icu::UnicodeString outputTemplate)
+{
+    m_outputTemplate = std::move(outputTemplate);
+    changed("outputTemplate");
+    updateErrors();
+}
+
+void CustomExpander::setEnabled(bool isEnabled)
+{
+    m_isEnabled = isEnabled;
+    changed("isEnabled");
+}
+
+void CustomExpander::setSupportedLanguageContainers(std::vector<ProgrammingLanguageContainer> containers)
+{
+    m_supportedLanguageContainers = std::move(containers);
+    if (m_delegate)
+        m_delegate->customExpanderDidChange(*this);
+    willChangeValue("supportedLanguageCocoaAdapters");
+    updateSupportedLanguagesString();
+    didChangeValue("supportedLanguageCocoaAdapters");
+}
+
+void CustomExpander::updateSupportedLanguagesString()
+{
+    m_supportedLanguagesString = languageNames(supportedLanguages());
+    didChangeValue("supportedLanguagesString");
+}
+
+ProgrammingLanguageList CustomExpander::supportedLanguages() const
+{
+    return knownLanguages(m_supportedLanguageContainers);
+}
+
+void CustomExpander::setSupportedLanguages(const ProgrammingLanguageList& languages)
+{
+    std::vector<ProgrammingLanguageContainer> containers;
+    for (const auto& container : m_supportedLanguageContainers) {
+        if (!container.programmingLanguage)
+            containers.push_back(container);
+    }
+    for (const auto& language : languages)
+        containers.emplace_back(language);
+    setSupportedLanguageContainers(std::move(containers));
+}
+
+void CustomExpander::setPatternErrors(std::optional<icu::UnicodeString> text)
+{
+    m_patternErrors = std::move(text);
+    didChangeValue("patternErrors");
+}
+
+void CustomExpander::setOutputErrors(std::optional<icu::UnicodeString> text)
+{
+    m_outputErrors = std::move(text);
+    didChangeValue("outputErrors");
+}
+
+void CustomExpander::setErrors(std::optional<icu::UnicodeString> text)
+{
+    m_errors = std::move(text);
+    didChangeValue("errors");
+}
+
+std::optional<DescribedError> CustomExpander::validateName(const std::optional<icu::UnicodeString>& proposed)
+{
+    return validateNonBlank(proposed, u"Expander name cannot be empty!");
+}
+
+std::optional<DescribedError> CustomExpander::validatePattern(const std::optional<icu::UnicodeString>& proposed)
+{
+    return validateNonBlank(proposed, u"Pattern cannot be empty!");
+}
+
+icu::UnicodeString CustomExpander::searchStringHelper() const
+{
+    std::vector<icu::UnicodeString> parts {m_name, m_pattern};
+    for (const auto& language : supportedLanguages())
+        parts.push_back(language->name());
+    return joined(parts, u" ");
+}
+
+int CustomExpander::searchScore(const icu::UnicodeString& searchText) const
+{
+    int score = 0;
+    if (containsIgnoringCase(m_name, searchText))
+        score += 3;
+    for (const auto& language : supportedLanguages()) {
+        if (containsIgnoringCase(language->name(), searchText)) {
+            score += 2;
+            break;
+        }
+    }
+    if (containsIgnoringCase(m_pattern, searchText))
+        score += 1;
+    if (containsIgnoringCase(m_outputTemplate, searchText))
+        score += 1;
+    return score;
+}
+
+bool CustomExpander::matchesSearch(const icu::UnicodeString& searchText) const
+{
+    if (containsIgnoringCase(m_name, searchText))
+        return true;
+    for (const auto& language : supportedLanguages()) {
+        if (containsIgnoringCase(language->name(), searchText))
+            return true;
+    }
+    return containsIgnoringCase(m_pattern, searchText) || containsIgnoringCase(m_outputTemplate, searchText);
+}
+
+std::shared_ptr<ProgrammingLanguageCocoaAdapter> CustomExpander::syntaxColorProgrammingLanguage() const
+{
+    for (const auto& language : supportedLanguages()) {
+        if (language->id() != anyLanguageId()) {
+            // The adapter may change the expander's languages (its `chosen` flag); it holds it weakly.
+            auto self = std::const_pointer_cast<CustomExpander>(weak_from_this().lock());
+            return std::make_shared<ProgrammingLanguageCocoaAdapter>(
+                language, std::weak_ptr<SupportedLanguagesHolder>(self));
+        }
+    }
+    return nullptr;
+}
+
+icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expanderController) const
+{
+    const icu::UnicodeString trimmed = trimmingWhitespace(m_pattern);
+    if (m_parsedPattern && m_parsedPattern->trimmedPattern == trimmed)
+        return m_parsedPattern->regexPattern;
+
+    PatternParser parser(trimmed, this, expanderController);
+    // An embedded expander's expression depends on the controller's expanders and on their
+    // patterns, so only a pattern that embeds none gives the same expression every time.
+    const bool embedsExpanders = std::any_of(parser.variables().begin(), parser.variables().end(),
+                                             [](const InputVariablePtr& variable) {
+                                                 return dynamic_cast<const ExpanderVariable*>(variable.get());
+                                             });
+    if (!embedsExpanders)
+        m_parsedPattern = ParsedPattern {.trimmedPattern = trimmed, .regexPattern = parser.regexPattern()};
+    return parser.regexPattern();
+}
+
+icu::UnicodeString CustomExpander::expand(const icu::UnicodeString& expression,
+                                          const ExpanderController& expanderController) const
+{
+    PatternParser parser(trimmingWhitespace(m_pattern), this, expanderController);
+    if (parser.regexPattern().isEmpty() || !matchesRegex(expression, parser.regexPattern()))
+        return expression;
+
+    const OutputGenerator generator(m_outputTemplate, expanderController, parser);
+    icu::UnicodeString result = expression;
+    for (const auto& matched : matchedStrings(expression, parser.anchoredRegexPattern())) {
+        if (matched.isEmpty())
+            continue; // an empty match has no place to put the output
+        const icu::UnicodeString output = generator.generate(matched);
+        result.findAndReplace(matched, output);
+    }
+    return result;
+}
+
+void CustomExpander::updateErrors()
+{
+    const ExpanderController controller = libraryExpanderController();
+
+    std::optional<icu::UnicodeString> patternErrors;
+    try {
+        PatternValidator validator(m_pattern, nullptr, controller);
+        validator.validateSingleLine();
+        validator.validateVariableNames();
+    } catch (const std::exception& error) {
+        patternErrors = errorText(error);
+    }
+
+    std::optional<icu::UnicodeString> outputErrors = m_outputErrors;
+    try {
+        PatternParser parser(m_pattern, nullptr, controller);
+        try {
+            OutputTemplateValidator(m_outputTemplate, parser.variables()).validateVariables();
+            outputErrors.reset();
+        } catch (const ValidationError& error) {
+            outputErrors = error.validationText();
+        } catch (const std::exception&) {
+            outputErrors = icu::UnicodeString(u"Unknown error");
+        }
+    } catch (const std::exception& error) {
+        // The checks above passed but the pattern still does not parse (an expander that
+        // embeds itself, nesting too deep): that is the pattern's error to show. The output
+        // cannot be checked without a parse and keeps its last result.
+        if (!patternErrors)
+            patternErrors = errorText(error);
+    }
+
+    setPatternErrors(patternErrors);
+    setOutputErrors(outputErrors);
+    setErrors(patternErrors ? patternErrors : outputErrors);
+}
+
+icu::UnicodeString CustomExpander::patternHTML() const
+{
+    icu::UnicodeString syntax;
+    try {
+        const ExpanderController controller = libraryExpanderController();
+        syntax = PatternParser(m_pattern, this, controller).patternHTML();
+    } catch (const UserErrorDescriptionType& error) {
+        syntax = ErrorTagBuilder().build(error).html();
+    } catch (const std::exception&) {
+        syntax = ErrorTagBuilder().build(UnknownError()).html();
+    }
+    icu::UnicodeString page(u"<html>\n    <head>\n        <style type=\"text/css\">\n            ");
+    page.append(patternPageStyleSheet)
+        .append(u"\n        </style>\n    </head>\n    <body>\n        <div class=\"title\">")
+        .append(escapeHTMLText(m_name)) // names come from imported bundles
+        .append(u"</div>\n        <div class=\"syntax\">")
+        .append(syntax)
+        .append(u"</div>\n    </body>\n</html>");
+    return page;
+}
+
+bool CustomExpander::operator==(const CustomExpander& other) const
+{
+    return textEquals(m_name, other.m_name) && textEquals(m_identifier, other.m_identifier)
+        && textEquals(m_outputTemplate, other.m_outputTemplate) && textEquals(m_pattern, other.m_pattern);
+}
+
+std::size_t CustomExpander::hashValue() const
+{
+    std::size_t hash = 0;
+    for (const auto* field : {&m_name, &m_identifier, &m_outputTemplate, &m_pattern})
+        hash = hash * 1000003u ^ canonicalHash(*field);
+    return hash;
+}
+
+} // namespace quillet

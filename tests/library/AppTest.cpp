@@ -1,0 +1,232 @@
+#include "library/App.h"
+#include "LibraryFakes.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+
+namespace quillet {
+namespace {
+
+using test::readFile;
+using test::RecordingEnvironment;
+using test::TempDir;
+using test::writeFile;
+using Events = std::vector<std::string>;
+
+class AppTest : public ::testing::Test {
+protected:
+    AppTest()
+        : libraryFile(dir.path() / "data" / "com.orvanta.Quillet" / "bundles.qlbundles")
+        , resources(dir.path() / "resources")
+        , recording(libraryFile, resources)
+    {
+        std::filesystem::create_directories(resources / "bundles");
+    }
+
+    void addResource(const std::string& name, const std::string& content = {})
+    {
+        writeFile(resources / "bundles" / (name + ".qlbundle"),
+                  content.empty() ? R"({"name": ")" + name + R"(", "expanders": []})" : content);
+    }
+
+    std::vector<std::string> storedBundleNames() const
+    {
+        std::vector<std::string> names;
+        const auto library = JSONDictionary::parse(readFile(libraryFile));
+        for (const auto& bundle : library["bundles"])
+            names.push_back(bundle["name"].get<std::string>());
+        return names;
+    }
+
+    TempDir dir;
+    std::filesystem::path libraryFile;
+    std::filesystem::path resources;
+    RecordingEnvironment recording;
+};
+
+TEST_F(AppTest, FirstRunInstallsTheTenDefaultBundlesSilentlyInOrder)
+{
+    // Written in reverse so that the order can only come from the list of names.
+    const auto& names = App::defaultBundleNames();
+    ASSERT_EQ(names.size(), 10u);
+    EXPECT_EQ(names.front(), "Swift Basic");
+    EXPECT_EQ(names.back(), "EXAMPLES");
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        addResource(*name);
+
+    App app(recording.environment);
+    EXPECT_TRUE(app.isLoaded());
+    EXPECT_EQ(storedBundleNames(), names);
+    EXPECT_EQ(app.bundleStore().bundles().size(), 10u);
+    EXPECT_TRUE(recording.notifications->scheduledBundleNames.empty());
+    EXPECT_TRUE(recording.userInterface->calls.empty());
+}
+
+TEST_F(AppTest, FirstRunFromTheShippedResourcesInstallsTheTenDefaultBundles)
+{
+    recording.environment.resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot());
+    App app(recording.environment);
+    EXPECT_TRUE(recording.userInterface->alerts.empty()) << toUtf8(recording.userInterface->alerts[0].informativeText);
+    std::vector<std::string> installed;
+    for (const auto& bundle : app.bundleStore().bundles())
+        installed.push_back(toUtf8(bundle->name()));
+    EXPECT_EQ(installed, App::defaultBundleNames());
+    EXPECT_EQ(storedBundleNames(), App::defaultBundleNames());
+}
+
+TEST_F(AppTest, FirstRunSkipsMissingResourcesAndGoesOnAfterAFailingOne)
+{
+    addResource("PHP");
+    addResource("HTML", "[]");
+    addResource("EXAMPLES");
+    App app(recording.environment);
+    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> {"PHP", "EXAMPLES"}));
+    ASSERT_EQ(recording.userInterface->alerts.size(), 1u); // the import's own alert
+    EXPECT_EQ(recording.userInterface->alerts[0].informativeText, u16(u"Error during file decoding"));
+}
+
+TEST_F(AppTest, FirstRunWithoutResourcesWritesNothingUntilTheFirstChange)
+{
+    App app(recording.environment);
+    EXPECT_TRUE(app.bundleStore().bundles().empty());
+    EXPECT_FALSE(std::filesystem::exists(libraryFile));
+
+    app.bundleStore().setBundles({std::make_shared<Bundle>()});
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"New Bundle"});
+}
+
+TEST_F(AppTest, ExistingEmptyLibraryInstallsNothingAndLoadingWritesNothing)
+{
+    addResource("PHP");
+    std::filesystem::create_directories(libraryFile.parent_path());
+    const std::string content = R"({"bundles": []})";
+    writeFile(libraryFile, content);
+
+    App app(recording.environment);
+    EXPECT_TRUE(app.bundleStore().bundles().empty());
+    EXPECT_EQ(readFile(libraryFile), content);
+}
+
+TEST_F(AppTest, EveryChangeBelowTheStoreSavesTheLibrary)
+{
+    addResource("PHP", R"({"name": "PHP", "expanders": [{"name": "echo", "pattern": "e", "output_template": "echo",
+        "supported_languages": ["php"]}]})");
+    App app(recording.environment);
+    app.bundleStore().bundles()[0]->expanders()[0]->setOutputTemplate(u"print");
+    EXPECT_EQ(JSONDictionary::parse(readFile(libraryFile))["bundles"][0]["expanders"][0]["output_template"], "print");
+}
+
+TEST_F(AppTest, LoadFailureShowsTheErrorTerminatesAndNeverTouchesTheFile)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        const char16_t* title;
+        const char16_t* description; // null: only the title is checked
+    };
+    const Case cases[] = {
+        {"top-level array", "[]", u"JSON reading error", u"Parsing file has an invalid format."},
+        {"not JSON", "{", u"Error", nullptr},
+        {"bundles not a list", R"({"bundles": 3})", u"JSON reading error",
+         u"The library's \"bundles\" is not a list of bundles."},
+        {"one bundle unreadable", R"({"bundles": [{"name": "Ok", "expanders": []}, {"name": "Bad"}]})",
+         u"JSON reading error", u"Bundle 2 (\u201CBad\u201D) of the library could not be read."},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        addResource("PHP");
+        std::filesystem::create_directories(libraryFile.parent_path());
+        writeFile(libraryFile, testCase.content);
+        RecordingEnvironment fresh(libraryFile, resources);
+
+        App app(fresh.environment);
+        EXPECT_FALSE(app.isLoaded());
+        ASSERT_EQ(fresh.userInterface->alerts.size(), 1u);
+        EXPECT_EQ(fresh.userInterface->alerts[0].messageText, u16(testCase.title));
+        if (testCase.description) {
+            EXPECT_EQ(fresh.userInterface->alerts[0].informativeText, u16(testCase.description));
+        }
+        EXPECT_EQ(fresh.userInterface->calls,
+                  (Events {"activate ignoring other apps", "alert", "deactivate", "terminate"}));
+        ASSERT_TRUE(app.loadError().has_value());
+        EXPECT_EQ(app.loadError()->userErrorTitle(), u16(testCase.title));
+
+        // Nothing done afterwards reaches the file.
+        app.bundleStore().setBundles({std::make_shared<Bundle>()});
+        app.save();
+        EXPECT_EQ(readFile(libraryFile), testCase.content);
+    }
+}
+
+TEST_F(AppTest, UnreadableLibraryFileShowsItsPath)
+{
+    std::filesystem::create_directories(libraryFile); // a folder where the file should be
+    App app(recording.environment);
+    ASSERT_EQ(recording.userInterface->alerts.size(), 1u);
+    EXPECT_EQ(recording.userInterface->alerts[0].messageText, u16(u"File could not be read"));
+    EXPECT_EQ(recording.userInterface->alerts[0].informativeText, fromUtf8(libraryFile.string()));
+    EXPECT_TRUE(std::filesystem::is_directory(libraryFile));
+}
+
+TEST_F(AppTest, SaveFailureNotifiesOncePerSaveWithTheFileAndKeepsRunning)
+{
+    App app(recording.environment);
+    // The data folder cannot be created: a plain file stands in its way.
+    std::filesystem::create_directories(libraryFile.parent_path().parent_path());
+    writeFile(libraryFile.parent_path(), "in the way");
+
+    app.bundleStore().setBundles({std::make_shared<Bundle>()});
+    app.bundleStore().bundles()[0]->setName(u"again");
+    ASSERT_EQ(recording.notifications->delivered.size(), 2u);
+    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"File could not be saved"));
+    EXPECT_EQ(recording.notifications->delivered[0].description, fromUtf8(libraryFile.string()));
+    EXPECT_EQ(app.bundleStore().bundles()[0]->name(), u16(u"again"));
+    EXPECT_TRUE(recording.userInterface->calls.empty());
+
+    std::filesystem::remove(libraryFile.parent_path());
+    app.bundleStore().bundles()[0]->setName(u"saved");
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"saved"});
+}
+
+TEST_F(AppTest, ImportWithNotificationSchedulesOneNamingTheBundle)
+{
+    App app(recording.environment);
+    writeFile(dir.path() / "mine.qlbundle", R"({"name": "Mine", "expanders": []})");
+    app.bundleStore().importBundle(dir.path() / "mine.qlbundle", false);
+    EXPECT_EQ(recording.notifications->scheduledBundleNames, std::vector<icu::UnicodeString> {u"Mine"});
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"Mine"});
+}
+
+TEST_F(AppTest, DeliverNotificationPassesTheErrorsTexts)
+{
+    App app(recording.environment);
+    app.deliverNotification(ExpandingError(u"Missing value"));
+    ASSERT_EQ(recording.notifications->delivered.size(), 1u);
+    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"Expression could not be expanded."));
+    EXPECT_EQ(recording.notifications->delivered[0].description, u16(u"Missing value"));
+}
+
+TEST_F(AppTest, CustomActionIsOnlyHeld)
+{
+    App app(recording.environment);
+    EXPECT_FALSE(app.expandingShortcutCustomAction());
+    int calls = 0;
+    app.setExpandingShortcutCustomAction([&calls] { return ++calls > 0; });
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(app.expandingShortcutCustomAction()());
+}
+
+TEST_F(AppTest, SharedHolderCanBeReplacedAndIsKnownOnceCreated)
+{
+    auto app = std::make_unique<App>(recording.environment);
+    App* raw = app.get();
+    App::setShared(std::move(app));
+    EXPECT_EQ(App::sharedIfCreated(), raw);
+    EXPECT_EQ(&App::shared(), raw);
+    App::setShared(nullptr);
+    EXPECT_EQ(App::sharedIfCreated(), nullptr);
+}
+
+} // namespace
+} // namespace quillet

@@ -1,0 +1,267 @@
+#include "library/BundleStore.h"
+#include "languages/ProgrammingLanguageStore.h"
+#include "LibraryFakes.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+using test::RecordingStoreDelegate;
+using test::RecordingUserInterface;
+using test::TempDir;
+using test::writeFile;
+using Events = std::vector<std::string>;
+
+std::string expander(const std::string& name, bool enabled = true, const std::string& languages = R"(["any"])")
+{
+    return R"({"name": ")" + name + R"(", "pattern": ")" + name + R"(", "output_template": "x", "is_enabled": )"
+        + (enabled ? "true" : "false") + R"(, "supported_languages": )" + languages + "}";
+}
+
+std::string bundle(const std::string& name, const std::vector<std::string>& expanders, bool enabled = true)
+{
+    std::string list;
+    for (const auto& item : expanders)
+        list += (list.empty() ? "" : ",") + item;
+    return R"({"name": ")" + name + R"(", "is_enabled": )" + (enabled ? "true" : "false") + R"(, "expanders": [)"
+        + list + "]}";
+}
+
+std::vector<icu::UnicodeString> names(const std::vector<CustomExpanderPtr>& expanders)
+{
+    std::vector<icu::UnicodeString> result;
+    for (const auto& item : expanders)
+        result.push_back(item->name());
+    return result;
+}
+
+ProgrammingLanguagePtr language(const char16_t* id)
+{
+    return *ProgrammingLanguageStore::shared().language(id);
+}
+
+TEST(BundleStoreReading, MissingBundlesGivesAnEmptyLibraryThatWritesAnEmptyArray)
+{
+    BundleStore store(JSONDictionary::object());
+    EXPECT_TRUE(store.bundles().empty());
+    EXPECT_EQ(store.dictionary(), JSONDictionary::parse(R"({"bundles": []})"));
+}
+
+TEST(BundleStoreReading, BundlesThatAreNotAListOfBundleObjectsFailTheWholeLibrary)
+{
+    struct Case {
+        const char* name;
+        std::string json;
+        const char16_t* description;
+    };
+    const Case cases[] = {
+        {"bundles an object", R"({"bundles": {}})", u"The library's \"bundles\" is not a list of bundles."},
+        {"bundles holding a string", R"({"bundles": [)" + bundle("A", {}) + R"(, "B"]})",
+         u"The library's \"bundles\" is not a list of bundles."},
+        {"second bundle without expanders", R"({"bundles": [)" + bundle("A", {}) + R"(, {"name": "Broken"}]})",
+         u"Bundle 2 (\u201CBroken\u201D) of the library could not be read."},
+        {"bundle without name", R"({"bundles": [{"expanders": []}]})", u"Bundle 1 of the library could not be read."},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        try {
+            BundleStore store(JSONDictionary::parse(testCase.json));
+            ADD_FAILURE() << "the library was read";
+        } catch (const CbError& error) {
+            EXPECT_EQ(error.userErrorTitle(), u16(u"JSON reading error"));
+            EXPECT_EQ(error.userErrorDescription(), u16(testCase.description));
+        }
+    }
+}
+
+TEST(BundleStoreReading, RoundTripKeepsOrderAndDropsUnknownKeys)
+{
+    const auto library = JSONDictionary::parse(R"({"version": 3, "bundles": [)" + bundle("A", {expander("a")}) + ","
+                                               + bundle("B", {expander("b", false)}, false) + "]}");
+    BundleStore store(library);
+    ASSERT_EQ(store.bundles().size(), 2u);
+    EXPECT_EQ(store.bundles()[0]->delegate(), &store);
+    const auto written = store.dictionary();
+    EXPECT_FALSE(written.contains("version"));
+    EXPECT_EQ(written["bundles"][1]["name"], "B");
+    EXPECT_EQ(written["bundles"][1]["is_enabled"], false);
+    BundleStore reread(written);
+    EXPECT_EQ(reread.dictionary(), written);
+}
+
+TEST(BundleStoreQueries, EnabledExpandersSkipDisabledBundlesAndExpanders)
+{
+    BundleStore store(JSONDictionary::parse(R"({"bundles": [)" + bundle("Off", {expander("a"), expander("b")}, false)
+                                            + "," + bundle("On", {expander("c"), expander("d", false), expander("e")})
+                                            + "]}"));
+    EXPECT_EQ(names(store.enabledExpanders()), (std::vector<icu::UnicodeString> {u"c", u"e"}));
+}
+
+TEST(BundleStoreQueries, OrderedByLanguageSupportSplitsStablyByLanguageId)
+{
+    BundleStore store(JSONDictionary::parse(R"({"bundles": [)"
+                                            + bundle("L", {expander("A", true, R"(["c"])"),
+                                                           expander("B", true, R"(["any"])"),
+                                                           expander("C", true, R"(["php", "c"])"),
+                                                           expander("D", true, R"([])")})
+                                            + "]}"));
+    auto [supporting, others] = store.enabledExpandersOrderedByLanguageSupport({language(u"c")});
+    EXPECT_EQ(names(supporting), (std::vector<icu::UnicodeString> {u"A", u"C"}));
+    EXPECT_EQ(names(others), (std::vector<icu::UnicodeString> {u"B", u"D"}));
+
+    auto [all, none] = BundleStore::orderedByLanguageSupport(store.enabledExpanders(), {});
+    EXPECT_EQ(names(all), (std::vector<icu::UnicodeString> {u"A", u"B", u"C", u"D"}));
+    EXPECT_TRUE(none.empty());
+
+    auto [anySupporting, anyOthers] = store.enabledExpandersOrderedByLanguageSupport({language(u"any")});
+    EXPECT_EQ(names(anySupporting), (std::vector<icu::UnicodeString> {u"B"}));
+}
+
+TEST(BundleStoreChanges, AssigningBundlesTellsObserversThenDelegatesInOrderAndAdoptsTheBundles)
+{
+    BundleStore store(JSONDictionary::object());
+    Events events;
+    RecordingStoreDelegate first;
+    RecordingStoreDelegate second;
+    store.addObserver([&](std::string_view key, Observable::Phase) { events.push_back(std::string(key)); });
+    store.addDelegate(&first);
+    store.addDelegate(&second);
+
+    auto added = std::make_shared<Bundle>();
+    store.setBundles({added});
+    EXPECT_EQ(events, Events {"bundles"});
+    EXPECT_EQ(first.events, Events {"change"});
+    EXPECT_EQ(second.events, Events {"change"});
+    EXPECT_EQ(added->delegate(), &store);
+
+    store.setBundles(store.bundles()); // the same list still counts
+    added->setName(u"renamed");         // a change below reaches every delegate
+    EXPECT_EQ(first.events, (Events {"change", "change", "change"}));
+}
+
+TEST(BundleStoreChanges, RemovedDelegatesAreNoLongerToldEvenWhenRemovedWhileBeingTold)
+{
+    BundleStore store(JSONDictionary::object());
+    RecordingStoreDelegate kept;
+
+    // A window that closes on the first change and unregisters the delegate after it.
+    struct ClosingWindow final : BundleStoreDelegate {
+        void bundleStoreDidChange(BundleStore& store) override
+        {
+            store.removeDelegate(this);
+            store.removeDelegate(other.get());
+            other.reset();
+        }
+        void bundleStoreDidImport(BundleStore&, Bundle&, bool) override { }
+        std::unique_ptr<RecordingStoreDelegate> other;
+    } window;
+    window.other = std::make_unique<RecordingStoreDelegate>();
+    store.addDelegate(&window);
+    store.addDelegate(window.other.get());
+    store.addDelegate(&kept);
+
+    store.setBundles({});
+    EXPECT_EQ(store.delegates(), std::vector<BundleStoreDelegate*> {&kept});
+    EXPECT_EQ(kept.events, Events {"change"});
+    store.setBundles({});
+    EXPECT_EQ(kept.events, (Events {"change", "change"}));
+}
+
+TEST(BundleStoreChanges, RemovedBundlesForgetTheStore)
+{
+    BundleStore store(JSONDictionary::object());
+    RecordingStoreDelegate delegate;
+    store.addDelegate(&delegate);
+    auto bundleObject = std::make_shared<Bundle>();
+    store.setBundles({bundleObject});
+    store.setBundles({});
+    EXPECT_EQ(bundleObject->delegate(), nullptr);
+    bundleObject->setName(u"outside");
+    EXPECT_EQ(delegate.events.size(), 2u);
+}
+
+class BundleStoreImport : public ::testing::Test {
+protected:
+    BundleStoreImport()
+        : store(JSONDictionary::object())
+        , userInterface(std::make_shared<RecordingUserInterface>())
+    {
+        store.setImportFeedback({.alerts = userInterface, .application = userInterface});
+        store.addDelegate(&delegate);
+        store.addObserver([this](std::string_view key, Observable::Phase) { observed.push_back(std::string(key)); });
+    }
+
+    std::filesystem::path file(const std::string& content)
+    {
+        auto path = dir.path() / "import.qlbundle";
+        writeFile(path, content);
+        return path;
+    }
+
+    void expectRefused(const char16_t* description)
+    {
+        ASSERT_EQ(userInterface->alerts.size(), 1u);
+        EXPECT_EQ(userInterface->alerts[0].messageText, u16(u"File could not be read"));
+        EXPECT_EQ(userInterface->alerts[0].informativeText, u16(description));
+        EXPECT_EQ(userInterface->calls, (Events {"activate ignoring other apps", "alert", "deactivate"}));
+        EXPECT_TRUE(store.bundles().empty());
+        EXPECT_TRUE(delegate.events.empty());
+        EXPECT_TRUE(observed.empty());
+    }
+
+    TempDir dir;
+    BundleStore store;
+    std::shared_ptr<RecordingUserInterface> userInterface;
+    RecordingStoreDelegate delegate;
+    Events observed;
+};
+
+TEST_F(BundleStoreImport, GoodFileIsAppendedWithOneChangeThenTheImportReport)
+{
+    store.setBundles({std::make_shared<Bundle>()});
+    delegate.events.clear();
+    observed.clear();
+
+    store.importBundle(file(bundle("Imported", {expander("x")})), false);
+    ASSERT_EQ(store.bundles().size(), 2u);
+    EXPECT_EQ(store.bundles()[1]->name(), u16(u"Imported"));
+    EXPECT_EQ(store.bundles()[1]->delegate(), &store);
+    EXPECT_EQ(delegate.events, (Events {"change", "import Imported"}));
+    EXPECT_EQ(observed, Events {"bundles"});
+    EXPECT_TRUE(userInterface->alerts.empty());
+
+    store.importBundle(file(bundle("Imported", {})), true);
+    EXPECT_EQ(delegate.events.back(), "import Imported silently");
+    EXPECT_EQ(store.bundles().size(), 3u); // no duplicate check
+}
+
+TEST_F(BundleStoreImport, TopLevelArrayIsRefused)
+{
+    store.importBundle(file("[]"), false);
+    expectRefused(u"Error during file decoding");
+}
+
+TEST_F(BundleStoreImport, MissingFileIsRefusedWithoutDescription)
+{
+    store.importBundle(dir.path() / "missing.qlbundle", false);
+    expectRefused(u"");
+}
+
+TEST_F(BundleStoreImport, InvalidBundleIsRefusedWithTheReadersText)
+{
+    store.importBundle(file(R"({"name": "No expanders"})"), false);
+    expectRefused(u"The operation couldn\u2019t be completed. (DictionaryError error 0.)");
+}
+
+TEST_F(BundleStoreImport, TextThatIsNotJSONIsRefusedWithTheParsersText)
+{
+    store.importBundle(file("{oops"), false);
+    ASSERT_EQ(userInterface->alerts.size(), 1u);
+    EXPECT_NE(toUtf8(userInterface->alerts[0].informativeText).find("parse error"), std::string::npos);
+    EXPECT_TRUE(store.bundles().empty());
+}
+
+} // namespace
+} // namespace quillet
