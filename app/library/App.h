@@ -58,7 +58,7 @@ public:
     /// Sets the environment of the shared holder; call before the first shared().
     static void configureShared(Environment environment);
     /// The shared holder, created on first access with the configured environment (headless
-    /// when none was configured).
+    /// when none was configured). Not to be called again while it is being created.
     static App& shared();
     /// The shared holder when it exists (and has finished loading), else none; for code that
     /// looks at the library only when one is open.

@@ -1,5 +1,6 @@
 #include "library/Bundle.h"
 
+#include "library/OwnedChildren.h"
 #include "library/SupportedLanguages.h"
 #include "text/Localized.h"
 #include "text/StringHelpers.h"
@@ -58,12 +59,7 @@ Bundle::Bundle(const JSONDictionary& dictionary)
 
 Bundle::~Bundle()
 {
-    // Expanders may outlive their bundle (an editor still shows one); they must not keep
-    // pointing at it.
-    for (const auto& expander : m_expanders) {
-        if (expander->delegate() == this)
-            expander->setDelegate(nullptr);
-    }
+    releaseLeavingChildren(m_expanders, {}, this);
 }
 
 JSONDictionary Bundle::dictionary() const
@@ -107,11 +103,7 @@ void Bundle::setBundleDescription(icu::UnicodeString description)
 
 void Bundle::setExpanders(std::vector<CustomExpanderPtr> expanders)
 {
-    for (const auto& old : m_expanders) {
-        const bool stays = std::find(expanders.begin(), expanders.end(), old) != expanders.end();
-        if (!stays && old->delegate() == this)
-            old->setDelegate(nullptr);
-    }
+    releaseLeavingChildren(m_expanders, expanders, this);
     m_expanders = std::move(expanders);
     if (m_delegate)
         m_delegate->bundleDidChange(*this);

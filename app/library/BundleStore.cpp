@@ -4,6 +4,7 @@
 #include "library/Alert.h"
 #include "library/ApplicationControl.h"
 #include "library/JSONSerializableStore.h"
+#include "library/OwnedChildren.h"
 #include "library/UserAlerts.h"
 #include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
@@ -63,10 +64,7 @@ BundleStore::BundleStore(const JSONDictionary& dictionary)
 
 BundleStore::~BundleStore()
 {
-    for (const auto& bundle : m_bundles) {
-        if (bundle->delegate() == this)
-            bundle->setDelegate(nullptr);
-    }
+    releaseLeavingChildren(m_bundles, {}, this);
 }
 
 JSONDictionary BundleStore::dictionary() const
@@ -85,11 +83,7 @@ void BundleStore::adoptBundles()
 
 void BundleStore::setBundles(std::vector<BundlePtr> bundles)
 {
-    for (const auto& old : m_bundles) {
-        const bool stays = std::find(bundles.begin(), bundles.end(), old) != bundles.end();
-        if (!stays && old->delegate() == this)
-            old->setDelegate(nullptr);
-    }
+    releaseLeavingChildren(m_bundles, bundles, this);
     m_bundles = std::move(bundles);
     didChangeValue("bundles");
     tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreDidChange(*this); });

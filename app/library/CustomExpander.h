@@ -54,6 +54,9 @@ public:
     /// ids that name no language are kept. Tells nobody and leaves the error texts absent.
     explicit CustomExpander(const JSONDictionary& dictionary);
     ~CustomExpander() override;
+    // Copies go through copy(): a copy made member by member would report to the original's bundle.
+    CustomExpander(const CustomExpander&) = delete;
+    CustomExpander& operator=(const CustomExpander&) = delete;
 
     /// The expander object: always exactly the seven keys, unknown language ids included.
     JSONDictionary dictionary() const;
