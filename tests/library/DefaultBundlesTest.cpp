@@ -1,0 +1,388 @@
+// The ten bundles installed on the first run are data, but broken data ships as broken
+// features: these tests load every default bundle file the way the first run does and push
+// every pattern, template and documented example through the real engine.
+
+#include "expansion/ExpanderController.h"
+#include "expansion/ExpanderExpansion.h"
+#include "expansion/TextSettings.h"
+#include "library/App.h"
+#include "library/Bundle.h"
+#include "library/CustomExpander.h"
+#include "library/ResourceLocator.h"
+#include "text/OutputTemplateValidator.h"
+#include "text/PatternParser.h"
+#include "text/PatternValidator.h"
+#include "text/Settings.h"
+#include "text/UnicodeConversion.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+using test::readFile;
+
+constexpr std::size_t minimumExpanderCount = 8;
+constexpr std::size_t maximumExpanderCount = 25;
+
+/// Set to regenerate tests/data/DefaultBundleExpansions.json from the current engine and
+/// bundles (scripts/regenerate-bundle-expansions does it).
+constexpr const char* regenerateVariable = "QUILLET_REGENERATE_BUNDLE_EXPANSIONS";
+
+std::filesystem::path expansionsFile()
+{
+    return std::filesystem::path(QUILLET_TEST_DATA_DIR) / "DefaultBundleExpansions.json";
+}
+
+std::optional<std::filesystem::path> bundlePath(const std::string& name)
+{
+    return DirectoryResourceLocator(DirectoryResourceLocator::defaultRoot()).pathForResource(name, "qlbundle");
+}
+
+/// Reads a default bundle the way the first run's import does; throws what the reader throws.
+std::shared_ptr<Bundle> readBundle(const std::string& name)
+{
+    const auto path = bundlePath(name);
+    if (!path)
+        throw std::runtime_error("no resource " + name + ".qlbundle");
+    return std::make_shared<Bundle>(JSONDictionary::parse(readFile(*path)));
+}
+
+/// The default library, read once for all tests; a bundle that fails to read is absent (the
+/// loading test reports why).
+const std::map<std::string, std::shared_ptr<Bundle>>& defaultLibrary()
+{
+    static const auto library = [] {
+        std::map<std::string, std::shared_ptr<Bundle>> bundles;
+        for (const auto& name : App::defaultBundleNames()) {
+            try {
+                bundles[name] = readBundle(name);
+            } catch (...) {
+            }
+        }
+        return bundles;
+    }();
+    return library;
+}
+
+std::vector<ExpanderPtr> expandersOf(const Bundle& bundle)
+{
+    return {bundle.expanders().begin(), bundle.expanders().end()};
+}
+
+/// Every expander of the default library, in installation order.
+std::vector<ExpanderPtr> libraryExpanders()
+{
+    std::vector<ExpanderPtr> expanders;
+    for (const auto& name : App::defaultBundleNames()) {
+        const auto found = defaultLibrary().find(name);
+        if (found != defaultLibrary().end())
+            for (const auto& expander : found->second->expanders())
+                expanders.push_back(expander);
+    }
+    return expanders;
+}
+
+std::set<std::string> languageIds(const Expander& expander)
+{
+    std::set<std::string> ids;
+    for (const auto& language : expander.supportedLanguages())
+        ids.insert(toUtf8(language->id()));
+    return ids;
+}
+
+/// The expanders that an expansion in a file of the expander's languages tries first: those
+/// sharing one of its languages, and those for any language. An expander for any language
+/// competes with everything.
+std::vector<ExpanderPtr> rivalsOf(const Expander& expander)
+{
+    const auto own = languageIds(expander);
+    std::vector<ExpanderPtr> rivals;
+    for (const auto& other : libraryExpanders()) {
+        const auto ids = languageIds(*other);
+        bool shares = own.count("any") > 0 || ids.count("any") > 0;
+        for (const auto& id : ids)
+            shares = shares || own.count(id) > 0;
+        if (shares)
+            rivals.push_back(other);
+    }
+    return rivals;
+}
+
+/// The example lines of a description, as the documentation finds them: after the
+/// two-character sequence backslash-n becomes a line break, every line that starts with
+/// "> " and has more after it.
+std::vector<std::string> exampleLines(const icu::UnicodeString& description)
+{
+    std::string text = toUtf8(description);
+    for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
+        text.replace(at, 2, "\n");
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (line.size() > 2 && line.compare(0, 2, "> ") == 0)
+            lines.push_back(line.substr(2));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string describe(const CustomExpander& expander)
+{
+    return "expander \"" + toUtf8(expander.name()) + "\" (" + toUtf8(expander.pattern()) + ")";
+}
+
+std::string describe(const ExpandedExpression& expression)
+{
+    return "\"" + toUtf8(expression.text) + "\" with the caret at " + std::to_string(expression.cursorPosition);
+}
+
+/// Expansion depends on the indentation settings; the recorded expansions use four spaces.
+class DefaultBundlesEnvironment : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto settings = std::make_shared<InMemorySettings>();
+        settings->set(TextSettings::indentWithSpacesKey, true);
+        settings->set(TextSettings::indentSizeKey, 4LL);
+        Settings::setShared(settings);
+    }
+    void TearDown() override { Settings::setShared(nullptr); }
+};
+
+class DefaultBundleTest : public DefaultBundlesEnvironment, public testing::WithParamInterface<std::string> {
+protected:
+    const Bundle& bundle() const
+    {
+        const auto found = defaultLibrary().find(GetParam());
+        if (found == defaultLibrary().end())
+            throw std::runtime_error(GetParam() + " did not load");
+        return *found->second;
+    }
+};
+
+TEST_P(DefaultBundleTest, LoadsAsAnEnabledBundleOfItsNameWithLanguagesAndIdentifiers)
+{
+    const auto path = bundlePath(GetParam());
+    ASSERT_TRUE(path.has_value()) << "missing resource " << GetParam() << ".qlbundle";
+    std::shared_ptr<Bundle> loaded;
+    ASSERT_NO_THROW(loaded = readBundle(GetParam()));
+    EXPECT_EQ(toUtf8(loaded->name()), GetParam());
+    EXPECT_TRUE(loaded->isEnabled());
+    EXPECT_FALSE(loaded->bundleDescription().isEmpty());
+    EXPECT_GE(loaded->expanders().size(), minimumExpanderCount);
+    EXPECT_LE(loaded->expanders().size(), maximumExpanderCount);
+
+    ASSERT_FALSE(loaded->supportedLanguageContainers().empty());
+    for (const auto& container : loaded->supportedLanguageContainers())
+        EXPECT_TRUE(container.programmingLanguage.has_value()) << "unknown language " << toUtf8(container.identifier);
+
+    for (const auto& expander : loaded->expanders()) {
+        EXPECT_TRUE(expander->isEnabled()) << describe(*expander);
+        EXPECT_FALSE(expander->identifier().isEmpty()) << describe(*expander);
+        EXPECT_FALSE(expander->expanderDescription().isEmpty()) << describe(*expander);
+        ASSERT_FALSE(expander->supportedLanguageContainers().empty()) << describe(*expander);
+        for (const auto& container : expander->supportedLanguageContainers())
+            EXPECT_TRUE(container.programmingLanguage.has_value())
+                << describe(*expander) << ": unknown language " << toUtf8(container.identifier);
+    }
+}
+
+TEST_P(DefaultBundleTest, WritesBackWhatItRead)
+{
+    const auto path = bundlePath(GetParam());
+    ASSERT_TRUE(path.has_value());
+    // Compared without regard to key order, which the format leaves open.
+    const auto onDisk = nlohmann::json::parse(readFile(*path));
+    const auto written = nlohmann::json::parse(bundle().dictionary().dump());
+    EXPECT_EQ(written, onDisk) << "the file holds keys or values that the library would not keep";
+}
+
+TEST_P(DefaultBundleTest, EveryPatternParsesAndEveryVariableValidates)
+{
+    const ExpanderController controller(expandersOf(bundle()));
+    for (const auto& expander : bundle().expanders()) {
+        SCOPED_TRACE(describe(*expander));
+        EXPECT_NO_THROW(PatternValidator(expander->pattern(), nullptr, controller).validate());
+        std::unique_ptr<PatternParser> parser;
+        ASSERT_NO_THROW(parser = std::make_unique<PatternParser>(expander->pattern(), expander.get(), controller));
+        EXPECT_FALSE(parser->variables().empty() && expander->pattern().length() < 4)
+            << "a pattern this short is typed by accident";
+        for (const auto& variable : parser->variables()) {
+            SCOPED_TRACE("variable " + toUtf8(variable->name()));
+            EXPECT_NO_THROW(variable->validate());
+            // A declaration that is not written the way the variable writes it back stays
+            // literal text and never receives a value.
+            EXPECT_TRUE(parser->captureGroupIndex(*variable).has_value());
+        }
+    }
+}
+
+TEST_P(DefaultBundleTest, EveryTemplateValidatesAgainstItsPattern)
+{
+    const ExpanderController controller(expandersOf(bundle()));
+    for (const auto& expander : bundle().expanders()) {
+        SCOPED_TRACE(describe(*expander));
+        std::unique_ptr<PatternParser> parser;
+        ASSERT_NO_THROW(parser = std::make_unique<PatternParser>(expander->pattern(), expander.get(), controller));
+        EXPECT_NO_THROW(OutputTemplateValidator(expander->outputTemplate(), parser->variables()).validate());
+    }
+}
+
+TEST_P(DefaultBundleTest, EveryExpanderExampleExpandsWithThatExpander)
+{
+    const ExpanderController controller(expandersOf(bundle()));
+    for (const auto& expander : bundle().expanders()) {
+        SCOPED_TRACE(describe(*expander));
+        const auto examples = exampleLines(expander->expanderDescription());
+        EXPECT_FALSE(examples.empty()) << "the description shows no example";
+        for (const auto& example : examples) {
+            SCOPED_TRACE("example \"" + example + "\"");
+            // The documentation rewrites these before it expands an example line.
+            for (const char* markup : {"*", "`", "\t", "    "})
+                EXPECT_EQ(example.find(markup), std::string::npos) << "holds markup " << markup;
+            std::optional<ExpandedExpression> expanded;
+            ASSERT_NO_THROW(expanded = controller.findExpander(fromUtf8(example), expander));
+            ASSERT_TRUE(expanded.has_value());
+            EXPECT_NE(toUtf8(expanded->text), example) << "the expansion changes nothing";
+        }
+    }
+}
+
+TEST_P(DefaultBundleTest, EveryExpanderExampleIsWonByItsExpanderInTheWholeLibrary)
+{
+    // Expanders of one language must not fight over a line: for each documented example the
+    // documented expander has to be the one longest match among everything tried first.
+    const ExpanderController library(libraryExpanders());
+    for (const auto& expander : bundle().expanders()) {
+        for (const auto& example : exampleLines(expander->expanderDescription())) {
+            SCOPED_TRACE(describe(*expander) + ", example \"" + example + "\"");
+            const auto text = fromUtf8(example);
+            const auto own = matchedText(*expander, text, library);
+            ASSERT_TRUE(own.has_value());
+            for (const auto& rival : rivalsOf(*expander)) {
+                if (rival == expander)
+                    continue;
+                const auto theirs = matchedText(*rival, text, library);
+                if (theirs) {
+                    EXPECT_LT(theirs->length(), own->length())
+                        << "also matched by expander \"" << toUtf8(rival->name()) << "\" ("
+                        << toUtf8(dynamic_cast<const CustomExpander&>(*rival).pattern()) << ")";
+                }
+            }
+        }
+    }
+}
+
+TEST_P(DefaultBundleTest, EveryBundleExampleExpandsAndKeepsItsExpansionInTheWholeLibrary)
+{
+    const ExpanderController own(expandersOf(bundle()));
+    const ExpanderController library(libraryExpanders());
+    const auto examples = exampleLines(bundle().bundleDescription());
+    EXPECT_FALSE(examples.empty()) << "the bundle description shows no example";
+    for (const auto& example : examples) {
+        SCOPED_TRACE("example \"" + example + "\"");
+        std::optional<ExpandedExpression> byBundle;
+        ASSERT_NO_THROW(byBundle = own.findExpander(fromUtf8(example)));
+        ASSERT_TRUE(byBundle.has_value());
+        // The documentation expands bundle examples over the whole library.
+        std::optional<ExpandedExpression> byLibrary;
+        ASSERT_NO_THROW(byLibrary = library.findExpander(fromUtf8(example)));
+        ASSERT_TRUE(byLibrary.has_value());
+        EXPECT_EQ(*byLibrary, *byBundle) << describe(*byLibrary) << " instead of " << describe(*byBundle);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundles, DefaultBundleTest, testing::ValuesIn(App::defaultBundleNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name;
+                             for (const char c : info.param)
+                                 if (std::isalnum(static_cast<unsigned char>(c)))
+                                     name += c;
+                             return name;
+                         });
+
+using DefaultLibraryTest = DefaultBundlesEnvironment;
+
+TEST_F(DefaultLibraryTest, HoldsTheTenBundlesAsResourcesAndNothingElse)
+{
+    ASSERT_EQ(App::defaultBundleNames().size(), 10u);
+    EXPECT_EQ(defaultLibrary().size(), 10u);
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(bundlePath(App::defaultBundleNames().front())->parent_path()))
+        if (entry.path().extension() == ".qlbundle")
+            files.insert(entry.path().stem().string());
+    const std::set<std::string> names(App::defaultBundleNames().begin(), App::defaultBundleNames().end());
+    EXPECT_EQ(files, names);
+}
+
+TEST_F(DefaultLibraryTest, IdentifiersAreUniqueSoEmbeddingFindsTheIntendedExpander)
+{
+    std::map<std::string, std::string> owners;
+    for (const auto& expander : libraryExpanders()) {
+        const auto identifier = toUtf8(expander->identifier());
+        const auto [entry, inserted] = owners.emplace(identifier, toUtf8(expander->name()));
+        EXPECT_TRUE(inserted) << "\"" << identifier << "\" names both \"" << entry->second << "\" and \""
+                              << toUtf8(expander->name()) << "\"";
+    }
+}
+
+TEST_F(DefaultLibraryTest, OrdinaryLinesOfCodeExpandToNothing)
+{
+    // Patterns must ask for something deliberate; a loose one would swallow plain lines.
+    const ExpanderController library(libraryExpanders());
+    for (const char* line : {"", "x", "let total = price * quantity", "return result;", "}", "print(value)",
+                             "// TODO: tidy this up", "<p>Hello</p>", "$count += 1;", "self.title = title"}) {
+        SCOPED_TRACE(std::string("line \"") + line + "\"");
+        std::optional<ExpandedExpression> expanded;
+        ASSERT_NO_THROW(expanded = library.findExpander(fromUtf8(line)));
+        EXPECT_FALSE(expanded.has_value()) << describe(*expanded);
+    }
+}
+
+/// Whole expansions of the most used expanders, recorded in tests/data: a change to a bundle
+/// or to the engine that alters what users get shows up here as a reviewable diff.
+TEST_F(DefaultLibraryTest, MostUsedExpandersExpandAsRecorded)
+{
+    auto cases = nlohmann::ordered_json::parse(readFile(expansionsFile()));
+    ASSERT_TRUE(cases.is_array());
+    ASSERT_FALSE(cases.empty());
+    const bool regenerate = std::getenv(regenerateVariable) != nullptr;
+    for (auto& recorded : cases) {
+        const auto bundleName = recorded.at("bundle").get<std::string>();
+        const auto input = recorded.at("input").get<std::string>();
+        SCOPED_TRACE(bundleName + ": \"" + input + "\"");
+        const auto found = defaultLibrary().find(bundleName);
+        ASSERT_NE(found, defaultLibrary().end());
+        const ExpanderController controller(expandersOf(*found->second));
+        std::optional<ExpandedExpression> expanded;
+        ASSERT_NO_THROW(expanded = controller.findExpander(fromUtf8(input)));
+        ASSERT_TRUE(expanded.has_value());
+        if (regenerate) {
+            recorded["text"] = toUtf8(expanded->text);
+            recorded["cursorPosition"] = expanded->cursorPosition;
+            continue;
+        }
+        const ExpandedExpression expected{fromUtf8(recorded.at("text").get<std::string>()),
+                                          recorded.at("cursorPosition").get<int64_t>()};
+        EXPECT_EQ(*expanded, expected) << "got " << describe(*expanded) << "\nexpected " << describe(expected);
+    }
+    if (regenerate)
+        test::writeFile(expansionsFile(), cases.dump(2, ' ', false) + "\n");
+}
+
+} // namespace
+} // namespace quillet
