@@ -1,0 +1,29 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+/// Exit statuses of the `quillet` command line.
+namespace exitstatus {
+constexpr int expanded = 0;
+constexpr int nothingToExpand = 1;
+constexpr int expansionFailed = 2;
+constexpr int libraryUnusable = 3;
+constexpr int usage = 64;
+} // namespace exitstatus
+
+/// Runs the command line without a desktop:
+///
+///     quillet expand [--extension EXT] [--record] [TEXT | -]
+///
+/// Expands TEXT (or standard input, without one trailing line feed) against the user's
+/// library and writes the result as compact JSON: {"text": …, "cursorPosition": N}, or with
+/// --record {"text": …, "cursor_position": N}; N counts UTF-16 code units of the text.
+/// Returns the exit status (see exitstatus). `arguments` excludes the program name.
+int runCommandLine(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
+                   std::ostream& errors);
+
+} // namespace quillet

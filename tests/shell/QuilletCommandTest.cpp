@@ -1,0 +1,169 @@
+#include "ProcessRunner.h"
+#include "TestSupport.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Runs the built `quillet` program as a user would, with its own data folder.
+class QuilletCommandTest : public ::testing::Test {
+protected:
+    test::ProcessResult run(const std::vector<std::string>& arguments, const std::string& input = {})
+    {
+        return test::runProcess(QUILLET_PROGRAM, arguments, input, {{"XDG_DATA_HOME", m_data.path().string()}});
+    }
+
+    fs::path libraryFile() const { return m_data.path() / "com.orvanta.Quillet" / "bundles.qlbundles"; }
+
+    /// Stores a library of one bundle holding the given expander objects.
+    void writeLibrary(const nlohmann::json& expanders)
+    {
+        fs::create_directories(libraryFile().parent_path());
+        const nlohmann::json library = {{"bundles",
+                                         {{{"name", "Test"},
+                                           {"description", ""},
+                                           {"is_enabled", true},
+                                           {"supported_languages", {"any"}},
+                                           {"expanders", expanders}}}}};
+        test::writeFile(libraryFile(), library.dump(2));
+    }
+
+    static nlohmann::json expander(const std::string& name, const std::string& pattern, const std::string& output,
+                                   const std::vector<std::string>& languages = {"any"})
+    {
+        return {{"name", name},         {"description", ""},       {"identifier", ""},
+                {"pattern", pattern},   {"output_template", output}, {"is_enabled", true},
+                {"supported_languages", languages}};
+    }
+
+    test::TempDir m_data;
+};
+
+TEST_F(QuilletCommandTest, TheFirstRunInstallsTheTenDefaultBundles)
+{
+    ASSERT_FALSE(fs::exists(libraryFile()));
+
+    run({"expand", "no abbreviation here at all"});
+
+    ASSERT_TRUE(fs::exists(libraryFile()));
+    const auto library = nlohmann::json::parse(test::readFile(libraryFile()));
+    EXPECT_EQ(library.at("bundles").size(), 10u);
+}
+
+TEST_F(QuilletCommandTest, PrintsTheExpansionAsCompactJsonWithTextFirst)
+{
+    writeLibrary({expander("Print", "p ${value:text}", "print(${value})#")});
+
+    const auto result = run({"expand", "p 42"});
+
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_EQ(result.standardOutput, "{\"text\":\"print(42)\",\"cursorPosition\":9}\n");
+}
+
+TEST_F(QuilletCommandTest, TheRecordFormNamesTheCaretCursorPosition)
+{
+    writeLibrary({expander("Call", "call ${f:word}", "${f}(#)")});
+
+    const auto result = run({"expand", "--record", "x = call run"});
+
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_EQ(result.standardOutput, "{\"text\":\"x = run()\",\"cursor_position\":8}\n");
+}
+
+TEST_F(QuilletCommandTest, TheExtensionPrefersTheExpandersOfItsLanguage)
+{
+    // The longer, language-free match would win on length alone.
+    writeLibrary({expander("Long", "say hello", "any"),
+                  expander("Swift", "hello", "swift", {"swift"}),
+                  expander("Python", "hello", "python", {"python"})});
+
+    const auto swift = run({"expand", "--extension", "swift", "say hello"});
+    const auto python = run({"expand", "--extension=py", "say hello"});
+    const auto none = run({"expand", "say hello"});
+
+    EXPECT_EQ(nlohmann::json::parse(swift.standardOutput).at("text"), "say swift");
+    EXPECT_EQ(nlohmann::json::parse(python.standardOutput).at("text"), "say python");
+    EXPECT_EQ(nlohmann::json::parse(none.standardOutput).at("text"), "any");
+}
+
+TEST_F(QuilletCommandTest, ReadsStandardInputWithoutItsTrailingLineFeed)
+{
+    writeLibrary({expander("Print", "p ${value:text}", "print(${value})")});
+
+    const auto fromStdin = run({"expand"}, "p 7\n");
+    const auto fromDash = run({"expand", "-"}, "p 8\n");
+
+    EXPECT_EQ(fromStdin.standardOutput, "{\"text\":\"print(7)\",\"cursorPosition\":8}\n");
+    EXPECT_EQ(fromDash.standardOutput, "{\"text\":\"print(8)\",\"cursorPosition\":8}\n");
+}
+
+TEST_F(QuilletCommandTest, NothingToExpandPrintsNothingAndExitsWithOne)
+{
+    writeLibrary({expander("Print", "p ${value:text}", "print(${value})")});
+
+    const auto unmatched = run({"expand", "nothing matches"});
+    const auto twoLines = run({"expand", "first\np 1"});
+
+    EXPECT_EQ(unmatched.exitStatus, 1);
+    EXPECT_EQ(unmatched.standardOutput, "");
+    EXPECT_EQ(twoLines.exitStatus, 1);
+    EXPECT_EQ(twoLines.standardOutput, "");
+}
+
+TEST_F(QuilletCommandTest, AnUnknownFilterReportsItsErrorWithTheExpanderAndExitsWithTwo)
+{
+    writeLibrary({expander("Broken", "br ${x:word}", "${x.nope}")});
+
+    const auto result = run({"expand", "br a"});
+
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(result.standardError, "No filter found\n\"nope\" filter had not been found.\n\nExpander: Broken\n");
+}
+
+TEST_F(QuilletCommandTest, ACorruptLibraryExitsWithThreeAndStaysByteForByte)
+{
+    const std::string corrupt = "{\"bundles\": [ {\"name\": \"half\", ";
+    fs::create_directories(libraryFile().parent_path());
+    test::writeFile(libraryFile(), corrupt);
+
+    const auto result = run({"expand", "anything"});
+
+    EXPECT_EQ(result.exitStatus, 3);
+    EXPECT_FALSE(result.standardError.empty());
+    EXPECT_EQ(test::readFile(libraryFile()), corrupt);
+}
+
+TEST_F(QuilletCommandTest, TheCaretOffsetCountsUtf16CodeUnits)
+{
+    // The thumbs-up with a skin tone is one character but four UTF-16 code units.
+    writeLibrary({expander("Like", "like", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD#!")});
+
+    const auto result = run({"expand", "like"});
+
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto json = nlohmann::json::parse(result.standardOutput);
+    EXPECT_EQ(json.at("text"), "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD!");
+    EXPECT_EQ(json.at("cursorPosition"), 4);
+}
+
+TEST_F(QuilletCommandTest, BadUsageExitsWithSixtyFour)
+{
+    EXPECT_EQ(run({}).exitStatus, 64);
+    EXPECT_EQ(run({"explode"}).exitStatus, 64);
+    EXPECT_EQ(run({"expand", "--extension"}).exitStatus, 64);
+    EXPECT_EQ(run({"expand", "--bogus", "x"}).exitStatus, 64);
+    EXPECT_EQ(run({"expand", "one", "two"}).exitStatus, 64);
+    EXPECT_NE(run({}).standardError.find("usage: quillet expand"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillet
