@@ -1,14 +1,20 @@
 #include "shell/CommandLine.h"
 
+#include "library/Alert.h"
 #include "library/App.h"
+#include "library/UserAlerts.h"
 #include "library/UserErrorDescriptionType.h"
+#include "library/UserNotifications.h"
 #include "shell/ExpandingController.h"
+#include "shell/UserDefaultsKey.h"
+#include "text/Settings.h"
 #include "text/UnicodeConversion.h"
 
 #include <nlohmann/json.hpp>
 
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <optional>
 
 namespace quillet {
@@ -72,15 +78,32 @@ std::string readInput(std::istream& input)
     return text;
 }
 
-void reportError(const UserErrorDescriptionType& error, std::ostream& errors)
+/// Prints what the desktop would show in an alert: the title, then the description
+/// (with its "Expander: " paragraph when the error names one).
+void printAlert(const Alert& alert, std::ostream& errors)
 {
-    errors << toUtf8(error.userErrorTitle()) << '\n';
-    std::string description = toUtf8(error.userErrorDescription());
-    if (const auto* related = dynamic_cast<const ExpanderRelatedError*>(&error); related && related->expander())
-        description += "\n\nExpander: " + toUtf8(related->expander()->name());
-    if (!description.empty())
-        errors << description << '\n';
+    errors << toUtf8(alert.messageText) << '\n';
+    if (!alert.informativeText.isEmpty())
+        errors << toUtf8(alert.informativeText) << '\n';
 }
+
+/// The library's alerts and notifications (a failed load, a failed save) go to standard error.
+class StreamAlerts final : public UserAlerts, public UserNotifications {
+public:
+    explicit StreamAlerts(std::ostream& errors)
+        : m_errors(errors)
+    {
+    }
+    void runModal(const Alert& alert) override { printAlert(alert, m_errors); }
+    void deliverNotification(const UserErrorDescriptionType& error) override
+    {
+        printAlert(Alert::fromError(error), m_errors);
+    }
+    void scheduleBundleImportedNotification(const Bundle&) override {}
+
+private:
+    std::ostream& m_errors;
+};
 
 int runExpand(const ExpandRequest& request, std::istream& input, std::ostream& output, std::ostream& errors)
 {
@@ -89,19 +112,25 @@ int runExpand(const ExpandRequest& request, std::istream& input, std::ostream& o
     if (request.fileExtension)
         fileExtension = fromUtf8(*request.fileExtension);
 
-    try {
-        App::shared();
-    } catch (const UserErrorDescriptionType& error) {
-        reportError(error, errors);
+    auto settings = std::make_shared<InMemorySettings>();
+    registerPlainDefaults(*settings);
+    Settings::setShared(settings);
+
+    // A library that cannot be loaded is reported by its alert and never written.
+    auto console = std::make_shared<StreamAlerts>(errors);
+    auto environment = App::Environment::headless();
+    environment.alerts = console;
+    environment.notifications = console;
+    App::configureShared(std::move(environment));
+    if (!App::shared().isLoaded())
         return exitstatus::libraryUnusable;
-    }
 
     std::optional<ExpandedExpression> expression;
     try {
         ExpandingController controller;
         expression = controller.expand(text, fileExtension);
     } catch (const UserErrorDescriptionType& error) {
-        reportError(error, errors);
+        printAlert(Alert::fromError(error), errors);
         return exitstatus::expansionFailed;
     }
     if (!expression)

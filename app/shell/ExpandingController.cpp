@@ -64,9 +64,9 @@ std::pair<ExpanderController, ExpanderController> ExpandingController::expanderC
     if (fileExtension && !fileExtension->isEmpty())
         languages = ProgrammingLanguageStore::shared().languages(*fileExtension);
 
-    const BundleStore& store = m_bundleStore();
-    auto [supporting, others] = store.orderedByLanguageSupport(store.enabledExpanders(), languages);
-    return {ExpanderController(std::move(supporting)), ExpanderController(std::move(others))};
+    const auto [supporting, others] = m_bundleStore().enabledExpandersOrderedByLanguageSupport(languages);
+    return {ExpanderController({supporting.begin(), supporting.end()}),
+            ExpanderController({others.begin(), others.end()})};
 }
 
 } // namespace quillet

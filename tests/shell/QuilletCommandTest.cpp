@@ -1,5 +1,5 @@
-#include "ProcessRunner.h"
-#include "TestSupport.h"
+#include "support/ProcessRunner.h"
+#include "support/TestSupport.h"
 
 #include <nlohmann/json.hpp>
 
@@ -24,7 +24,7 @@ protected:
     fs::path libraryFile() const { return m_data.path() / "com.orvanta.Quillet" / "bundles.qlbundles"; }
 
     /// Stores a library of one bundle holding the given expander objects.
-    void writeLibrary(const nlohmann::json& expanders)
+    void writeLibrary(const std::vector<nlohmann::json>& expanders)
     {
         fs::create_directories(libraryFile().parent_path());
         const nlohmann::json library = {{"bundles",
@@ -32,7 +32,7 @@ protected:
                                            {"description", ""},
                                            {"is_enabled", true},
                                            {"supported_languages", {"any"}},
-                                           {"expanders", expanders}}}}};
+                                           {"expanders", nlohmann::json(expanders)}}}}};
         test::writeFile(libraryFile(), library.dump(2));
     }
 
@@ -80,8 +80,8 @@ TEST_F(QuilletCommandTest, TheRecordFormNamesTheCaretCursorPosition)
 
 TEST_F(QuilletCommandTest, TheExtensionPrefersTheExpandersOfItsLanguage)
 {
-    // The longer, language-free match would win on length alone.
-    writeLibrary({expander("Long", "say hello", "any"),
+    // The longer match of another language would win on length alone.
+    writeLibrary({expander("Long", "say hello", "any", {"javascript"}),
                   expander("Swift", "hello", "swift", {"swift"}),
                   expander("Python", "hello", "python", {"python"})});
 
@@ -153,6 +153,15 @@ TEST_F(QuilletCommandTest, TheCaretOffsetCountsUtf16CodeUnits)
     const auto json = nlohmann::json::parse(result.standardOutput);
     EXPECT_EQ(json.at("text"), "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD!");
     EXPECT_EQ(json.at("cursorPosition"), 4);
+}
+
+TEST_F(QuilletCommandTest, TabsOfTheTemplateBecomeTheDefaultIndentUnitOfFourSpaces)
+{
+    writeLibrary({expander("Block", "block ${x:word}", "${x} {\n\t#\n}")});
+
+    const auto result = run({"expand", "  block if"});
+
+    EXPECT_EQ(result.standardOutput, "{\"text\":\"  if {\\n      \\n  }\",\"cursorPosition\":13}\n");
 }
 
 TEST_F(QuilletCommandTest, BadUsageExitsWithSixtyFour)
