@@ -1,5 +1,6 @@
 #include "library/BundleStore.h"
 #include "library/JSONSerializableStore.h"
+#include "support/SyntheticLibrary.h"
 #include "support/TestSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -15,33 +16,9 @@ using quillet::JSONSerializableStore;
 constexpr int bundleCount = 100;
 constexpr int expandersPerBundle = 100; // 10,000 expanders in all
 
-// A library shaped like a real one: descriptions, identifiers, typed variables, several languages.
 JSONDictionary largeLibrary()
 {
-    JSONDictionary bundles = JSONDictionary::array();
-    for (int b = 0; b < bundleCount; ++b) {
-        JSONDictionary expanders = JSONDictionary::array();
-        for (int e = 0; e < expandersPerBundle; ++e) {
-            const std::string n = std::to_string(b) + "_" + std::to_string(e);
-            expanders.push_back(JSONDictionary {
-                {"name", "Expander " + n},
-                {"description", "Writes a loop over a collection.\n\nExample: `for items item`"},
-                {"identifier", "loop" + n},
-                {"pattern", "for" + n + " ${collection:word} |as ${item:word=element}|"},
-                {"output_template", "for ${item} in ${collection} {\n\t#\n}"},
-                {"supported_languages", JSONDictionary::array({"swift", "objc", "unknown-id"})},
-                {"is_enabled", e % 7 != 0},
-            });
-        }
-        bundles.push_back(JSONDictionary {
-            {"name", "Bundle " + std::to_string(b)},
-            {"description", "Bundle description"},
-            {"is_enabled", true},
-            {"supported_languages", JSONDictionary::array({"swift"})},
-            {"expanders", std::move(expanders)},
-        });
-    }
-    return JSONDictionary {{"bundles", std::move(bundles)}};
+    return quillet::test::syntheticLibrary(bundleCount, expandersPerBundle);
 }
 
 // Start-up reads the whole library file before anything can be expanded.
