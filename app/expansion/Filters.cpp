@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -138,6 +139,58 @@ icu::UnicodeString UppercaseFilter::apply(const icu::UnicodeString& text) const
     return upperCased(text);
 }
 
+namespace {
+
+bool isAsciiUpper(char16_t c) { return c >= u'A' && c <= u'Z'; }
+bool isAsciiLower(char16_t c) { return c >= u'a' && c <= u'z'; }
+bool isAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+/// Puts "_" between a run of capitals (with digits after it) and the capital that starts a
+/// lower-case word: "HTTPServer" → "HTTP_Server", "MD5Sum" → "MD5_Sum". The same result as
+/// replacing every match of ([A-Z]+[0-9]*)([A-Z][a-z]) from left to right, but in one linear
+/// scan: the expression backtracks quadratically over a long run of capitals, and the text
+/// is whatever the user typed.
+icu::UnicodeString separatingAcronymsFromWords(const icu::UnicodeString& text)
+{
+    const int32_t length = text.length();
+    icu::UnicodeString result;
+    int32_t copied = 0;
+    int32_t i = 0;
+    while (i < length) {
+        if (!isAsciiUpper(text[i])) {
+            ++i;
+            continue;
+        }
+        const int32_t runStart = i;
+        int32_t runEnd = i;
+        while (runEnd < length && isAsciiUpper(text[runEnd]))
+            ++runEnd;
+        int32_t digitsEnd = runEnd;
+        while (digitsEnd < length && isAsciiDigit(text[digitsEnd]))
+            ++digitsEnd;
+
+        std::optional<int32_t> underscoreAt;
+        if (digitsEnd > runEnd) {
+            // Capitals, digits, then a capitalised word: the whole run and the digits go first.
+            if (digitsEnd + 1 < length && isAsciiUpper(text[digitsEnd]) && isAsciiLower(text[digitsEnd + 1]))
+                underscoreAt = digitsEnd;
+        } else if (runEnd < length && isAsciiLower(text[runEnd]) && runEnd - runStart >= 2) {
+            // The run's last capital starts the word.
+            underscoreAt = runEnd - 1;
+        }
+        if (!underscoreAt) {
+            i = runEnd;
+            continue;
+        }
+        result.append(text, copied, *underscoreAt - copied).append(u'_');
+        copied = *underscoreAt;
+        i = *underscoreAt + 2; // the search goes on after the word's first lower-case letter
+    }
+    return result.append(text, copied, length - copied);
+}
+
+} // namespace
+
 icu::UnicodeString LowercaseFilter::apply(const icu::UnicodeString& text) const
 {
     return lowerCased(text);
@@ -148,8 +201,7 @@ icu::UnicodeString SnakeCaseFilter::apply(const icu::UnicodeString& text) const
     // A "_" between a lower-case letter and the capital after it, then between a run of capitals
     // (with digits) and the capital that starts a lower-case word; ASCII letters only.
     static const icu::RegexPattern& lowerUpper = compiledOnce(u"([a-z])([A-Z])");
-    static const icu::RegexPattern& acronymWord = compiledOnce(u"([A-Z]+[0-9]*)([A-Z][a-z])");
-    return lowerCased(insertingUnderscores(insertingUnderscores(text, lowerUpper), acronymWord));
+    return lowerCased(separatingAcronymsFromWords(insertingUnderscores(text, lowerUpper)));
 }
 
 icu::UnicodeString PascalCaseFilter::apply(const icu::UnicodeString& text) const

@@ -2,6 +2,8 @@
 
 #include "text/Settings.h"
 
+#include <algorithm>
+
 namespace quillet {
 namespace {
 
@@ -25,7 +27,9 @@ icu::UnicodeString TextSettings::indentString()
 {
     if (!readBool(indentWithSpacesKey))
         return icu::UnicodeString(u'\t');
-    const long long size = indentSize();
+    // A stored size is the user's data: an absurd one must not exhaust memory on every expansion.
+    constexpr long long largestIndentSize = 256;
+    const long long size = std::min(indentSize(), largestIndentSize);
     icu::UnicodeString unit;
     for (long long i = 0; i < size; ++i)
         unit.append(u' ');

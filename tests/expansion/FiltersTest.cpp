@@ -2,7 +2,12 @@
 
 #include "support/TestSupport.h"
 
+#include <unicode/locid.h>
+#include <unicode/regex.h>
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace quillet {
 namespace {
@@ -121,6 +126,46 @@ TEST(Filters, HaveTheirNamesKeywordsAndDescriptions)
         EXPECT_EQ(filter.documentationDescription(), icu::UnicodeString(e.description));
         EXPECT_FALSE(filter.documentationSyntax().has_value());
     }
+}
+
+// Reference for snake case: the two expressions it is defined by, replaced from left to right.
+icu::UnicodeString snakeCaseByExpressions(const icu::UnicodeString& text)
+{
+    icu::UnicodeString result(text);
+    for (const char16_t* expression : {u"([a-z])([A-Z])", u"([A-Z]+[0-9]*)([A-Z][a-z])"}) {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::RegexMatcher matcher(expression, result, 0, status);
+        result = matcher.replaceAll(u"$1_$2", status);
+        EXPECT_TRUE(U_SUCCESS(status));
+    }
+    result.toLower(icu::Locale::getRoot());
+    return result;
+}
+
+TEST(Filters, SnakeCaseAgreesWithItsDefiningExpressionsOnManyMixedTexts)
+{
+    const icu::UnicodeString alphabet(u"ABaz09_ ");
+    std::mt19937 random(7);
+    const Filter& snakecase = FilterStore::shared().filter(u"snakecase");
+    for (int round = 0; round < 3000; ++round) {
+        icu::UnicodeString text;
+        const int length = int(random() % 14);
+        for (int i = 0; i < length; ++i)
+            text.append(alphabet[int32_t(random() % alphabet.length())]);
+        EXPECT_EQ(snakecase.apply(text), snakeCaseByExpressions(text)) << toUtf8(text);
+    }
+}
+
+TEST(Filters, SnakeCaseOfAVeryLongRunOfCapitalsFinishes)
+{
+    // The defining expression backtracks quadratically here; the filter must not.
+    icu::UnicodeString text;
+    for (int i = 0; i < 200000; ++i)
+        text.append(u'A');
+    text.append(u"Ab");
+    const icu::UnicodeString result = FilterStore::shared().filter(u"snakecase").apply(text);
+    EXPECT_EQ(result.length(), text.length() + 1);
+    EXPECT_EQ(result.tempSubString(result.length() - 4), icu::UnicodeString(u"a_ab"));
 }
 
 } // namespace

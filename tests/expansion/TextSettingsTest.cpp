@@ -48,6 +48,13 @@ TEST_F(TextSettingsTest, IndentStringIsIndentSizeSpacesWhenIndentingWithSpaces)
     EXPECT_EQ(TextSettings::indentString(), u"");
 }
 
+TEST_F(TextSettingsTest, AnAbsurdIndentSizeIsCappedInsteadOfExhaustingMemory)
+{
+    settings().values.set(TextSettings::indentWithSpacesKey, true);
+    settings().values.set(TextSettings::indentSizeKey, 1'000'000'000'000LL);
+    EXPECT_EQ(TextSettings::indentString().length(), 256);
+}
+
 TEST_F(TextSettingsTest, IndentStringIsATabWhenNotIndentingWithSpaces)
 {
     settings().values.set(TextSettings::indentWithSpacesKey, false);
