@@ -45,7 +45,10 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
 {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0) {
-        if (errno == ENOENT)
+        // Only a name that is not there at all is a first run. A link whose target is missing
+        // (a folder not mounted yet) is not: installing a library there would replace the link.
+        struct stat linkStatus {};
+        if (errno == ENOENT && lstat(path.c_str(), &linkStatus) != 0 && errno == ENOENT)
             return std::nullopt;
         // Anything but a clear "not there" must not pass for a first run: an empty library
         // would be saved over the file we could not look at.
@@ -93,8 +96,13 @@ void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary
     }
 }
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
+void writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes)
 {
+    // A library kept elsewhere through a symbolic link is written where the link points;
+    // renaming over the link itself would detach it from the real file.
+    std::filesystem::path path = linkOrFile;
+    if (std::filesystem::is_symlink(linkOrFile))
+        path = std::filesystem::weakly_canonical(linkOrFile);
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::filesystem::create_directories(folder);
 

@@ -122,6 +122,35 @@ TEST(JSONSerializableStore, PathBelowAFileFailsAsUnreadableInsteadOfLookingLikeA
     EXPECT_EQ(error.userErrorTitle(), u16(u"File could not be read"));
 }
 
+TEST(JSONSerializableStore, ALinkToAMissingFileFailsToLoadAndTheLinkStays)
+{
+    TempDir dir;
+    const auto link = dir.path() / "notes.json";
+    std::filesystem::create_symlink(dir.path() / "unmounted" / "notes.json", link);
+
+    auto error = loadError<CbError>(link);
+
+    EXPECT_EQ(error.userErrorTitle(), u16(u"File could not be read"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
+TEST(JSONSerializableStore, SavingThroughALinkWritesTheLinkedFileAndKeepsTheLink)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "synced");
+    const auto target = dir.path() / "synced" / "notes.json";
+    const auto link = dir.path() / "notes.json";
+    writeFile(target, R"({"bundles": []})");
+    std::filesystem::create_symlink(target, link);
+
+    JSONSerializableStore<Notes> store(link);
+    store.serializable().content["bundles"] = JSONDictionary::array({JSONDictionary {{"name", "Saved"}}});
+    store.save();
+
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(JSONDictionary::parse(readFile(target)), store.serializable().content);
+}
+
 TEST(JSONSerializableStore, ValueReaderErrorsPassThrough)
 {
     TempDir dir;
