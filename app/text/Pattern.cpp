@@ -21,16 +21,7 @@ icu::UnicodeString replacingGroupMatches(const icu::UnicodeString& text, const i
     auto pattern = RegexCache::compileOrThrow(expression, RegexCache::caseInsensitive);
     // All matches are collected against the unchanged text first, so records describe the
     // input whatever earlier replacements did to the result.
-    const auto allGroups = optionalCaptureGroups(text, expression);
-    icu::UnicodeString result = text;
-    int32_t offset = 0;
-    for (const auto& groups : allGroups) {
-        const TextRange range = groups.front()->range;
-        const icu::UnicodeString replaced = transform(groups);
-        result.replace(range.location + offset, range.length, replaced);
-        offset += replaced.length() - range.length;
-    }
-    return result;
+    return replacingGroups(text, optionalCaptureGroups(text, expression), transform);
 }
 
 } // namespace detail

@@ -1,5 +1,7 @@
 #include "text/PatternPattern.h"
 
+#include "text/PatternScanner.h"
+
 namespace quillet {
 
 PatternPatternMatch::PatternPatternMatch(const OptionalCaptureGroups& groups)
@@ -31,6 +33,11 @@ const icu::UnicodeString& PatternPattern::pattern()
 {
     static const icu::UnicodeString expression = optionalPartPattern() + u"|" + requiredPartPattern();
     return expression;
+}
+
+std::optional<std::vector<OptionalCaptureGroups>> PatternPattern::scannedCaptureGroups(const icu::UnicodeString& text)
+{
+    return PatternScanner::segments(text);
 }
 
 } // namespace quillet

@@ -34,6 +34,8 @@ public:
     static const icu::UnicodeString& optionalPartPattern();
     /// A required run: "(.*?(?=\||$))".
     static const icu::UnicodeString& requiredPartPattern();
+    /// The groups of pattern() found by PatternScanner (none when it does not take the text).
+    static std::optional<std::vector<OptionalCaptureGroups>> scannedCaptureGroups(const icu::UnicodeString& text);
 };
 
 } // namespace quillet

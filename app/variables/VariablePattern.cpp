@@ -1,5 +1,7 @@
 #include "variables/VariablePattern.h"
 
+#include "text/PatternScanner.h"
+
 namespace quillet {
 
 VariablePatternMatch::VariablePatternMatch(const OptionalCaptureGroups& groups)
@@ -16,6 +18,11 @@ const icu::UnicodeString& VariablePattern::pattern()
     static const icu::UnicodeString expression(
         u"\\$\\{(\\w+?):(\\w+?\\?" u"?)(?:\\((.+?)(?<!\\\\)\\))?(=([^}]*))?(?<!\\\\)\\}");
     return expression;
+}
+
+std::optional<std::vector<OptionalCaptureGroups>> VariablePattern::scannedCaptureGroups(const icu::UnicodeString& text)
+{
+    return PatternScanner::declarations(text);
 }
 
 } // namespace quillet

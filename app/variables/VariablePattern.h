@@ -26,6 +26,8 @@ public:
     /// "\$\{(\w+?):(\w+?\??)(?:\((.+?)(?<!\\)\))?(=([^}]*))?(?<!\\)\}". The pattern editor
     /// highlights and tokenises declarations with it.
     static const icu::UnicodeString& pattern();
+    /// The groups of pattern() found by PatternScanner (none when it does not take the text).
+    static std::optional<std::vector<OptionalCaptureGroups>> scannedCaptureGroups(const icu::UnicodeString& text);
 };
 
 } // namespace quillet
