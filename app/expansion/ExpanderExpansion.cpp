@@ -17,8 +17,11 @@
 namespace quillet {
 namespace {
 
-/// One compiled suffix expression with a matcher that is reset for every text.
+/// One suffix expression: the literal every match holds, and the compiled expression with a
+/// matcher that is reset for every text, compiled on first need.
 struct SuffixMatcher {
+    icu::UnicodeString requiredLiteral;
+    bool isCompiled = false;
     std::unique_ptr<icu::RegexPattern> pattern;
     std::unique_ptr<icu::RegexMatcher> matcher; // null when the expression does not compile
 };
@@ -34,10 +37,20 @@ constexpr std::size_t maximumCachedExpressions = 50000;
 
 icu::UnicodeString anchored(const icu::UnicodeString& expression);
 
-/// Compiled suffix expressions keyed by the pattern's expression, so that an expansion does not
-/// compile every pattern of the library again. The same text always compiles to the same
-/// expression, so results are those of a fresh compile. One cache per thread: matchers are not
-/// shareable.
+bool isPlainLiteral(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+        || std::u16string_view(u" _-,:;=<>@#%&~`\"'/").find(c) != std::u16string_view::npos;
+}
+
+bool isQuantifier(char16_t c)
+{
+    return c == u'?' || c == u'*' || c == u'+' || c == u'{';
+}
+
+/// Suffix expressions keyed by the pattern's expression, so that an expansion does not compile
+/// every pattern of the library again. The same text always compiles to the same expression, so
+/// results are those of a fresh compile. One cache per thread: matchers are not shareable.
 SuffixMatcher& suffixMatcher(const icu::UnicodeString& patternExpression)
 {
     thread_local std::unordered_map<std::u16string, SuffixMatcher, TextHash, std::equal_to<>> cache;
@@ -46,8 +59,14 @@ SuffixMatcher& suffixMatcher(const icu::UnicodeString& patternExpression)
         return it->second;
     if (cache.size() >= maximumCachedExpressions)
         cache.clear();
-
     SuffixMatcher entry;
+    entry.requiredLiteral = requiredLiteral(patternExpression);
+    return cache.emplace(std::u16string(key), std::move(entry)).first->second;
+}
+
+void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
+{
+    entry.isCompiled = true;
     UErrorCode status = U_ZERO_ERROR;
     entry.pattern.reset(icu::RegexPattern::compile(anchored(patternExpression), 0, status));
     if (U_SUCCESS(status) && entry.pattern) {
@@ -57,7 +76,6 @@ SuffixMatcher& suffixMatcher(const icu::UnicodeString& patternExpression)
         if (U_FAILURE(status))
             entry.matcher.reset();
     }
-    return cache.emplace(std::u16string(key), std::move(entry)).first->second;
 }
 
 /// The leftmost match (case-sensitive, no options) of the pattern's expression anchored at the
@@ -66,6 +84,10 @@ std::optional<icu::UnicodeString> firstSuffixMatch(const icu::UnicodeString& tex
                                                    const icu::UnicodeString& patternExpression)
 {
     auto& entry = suffixMatcher(patternExpression);
+    if (!entry.requiredLiteral.isEmpty() && text.indexOf(entry.requiredLiteral) < 0)
+        return std::nullopt;
+    if (!entry.isCompiled)
+        compile(entry, patternExpression);
     if (!entry.matcher)
         return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
@@ -149,6 +171,65 @@ ExpandedExpression composed(const icu::UnicodeString& prefix, const icu::Unicode
 }
 
 } // namespace
+
+icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression)
+{
+    const char16_t* units = expression.getBuffer();
+    const int32_t length = expression.length();
+    if (units == nullptr)
+        return {};
+
+    // The structure, as the expression compiler reads it: escapes, sets, groups, alternatives.
+    int groupDepth = 0;
+    int setDepth = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        const char16_t c = units[i];
+        if (c == u'\\') {
+            if (i + 1 >= length || units[i + 1] == u'Q' || units[i + 1] == u'E' || units[i + 1] == u'p'
+                || units[i + 1] == u'P' || units[i + 1] == u'N' || units[i + 1] == u'x')
+                return {}; // quoting and named or braced escapes are not followed here
+            ++i;
+        } else if (c == u'[') {
+            if (i + 1 < length && (units[i + 1] == u']' || units[i + 1] == u'^' || units[i + 1] == u':'))
+                return {}; // set forms whose first "]" or ":" reads differently
+            ++setDepth;
+        } else if (setDepth > 0) {
+            if (c == u']')
+                --setDepth;
+        } else if (c == u'(') {
+            if (i + 2 < length && units[i + 1] == u'?' && units[i + 2] == u'#')
+                return {}; // a comment ends at its first ")"
+            ++groupDepth;
+        } else if (c == u')') {
+            if (--groupDepth < 0)
+                return {};
+        } else if (c == u'|' && groupDepth == 0) {
+            return {};
+        }
+    }
+    if (groupDepth != 0 || setDepth != 0)
+        return {};
+
+    icu::UnicodeString literal;
+    int32_t i = 0;
+    while (i < length) {
+        if (isPlainLiteral(units[i])) {
+            literal.append(units[i]);
+            ++i;
+        } else if (units[i] == u'\\' && i + 1 < length && units[i + 1] < 0x80 && !isPlainLiteral(units[i + 1])
+                   && !(units[i + 1] >= u'a' && units[i + 1] <= u'z') && !(units[i + 1] >= u'A' && units[i + 1] <= u'Z')
+                   && !(units[i + 1] >= u'0' && units[i + 1] <= u'9') && units[i + 1] > 0x20) {
+            literal.append(units[i + 1]); // an escaped punctuation character stands for itself
+            i += 2;
+        } else {
+            break;
+        }
+    }
+    // A quantifier after the run makes its last character optional or repeated.
+    if (i < length && isQuantifier(units[i]) && !literal.isEmpty())
+        literal.truncate(literal.length() - 1);
+    return literal;
+}
 
 std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
                                               const ExpanderController& expanderController)

@@ -18,6 +18,12 @@ class ExpanderController;
 std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
                                               const ExpanderController& expanderController);
 
+/// A text that every match of the expression (compiled without flags) contains: its leading run
+/// of literal characters when nothing at the top level of the expression is an alternative.
+/// Empty when that cannot be told for sure. A text without it cannot match, so the library's
+/// expressions need not all be compiled to learn that one line matches a few of them.
+icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression);
+
 /// Expands the end of `text` (the text before the caret, one line) with one expander.
 ///
 /// The matched abbreviation is replaced by the expander's output; later lines of the output are

@@ -50,17 +50,24 @@ PatternParser::PatternParser(icu::UnicodeString pattern, const Expander* parentE
     fragments.reserve(m_variables.size());
     for (const auto& variable : m_variables)
         fragments.push_back(variable->regex(expanderController));
+    // What each declaration looks like in an escaped segment, made once rather than per segment.
+    std::vector<icu::UnicodeString> escapedDeclarations;
+    escapedDeclarations.reserve(m_variables.size());
+    for (const auto& variable : m_variables)
+        escapedDeclarations.push_back(escapingRegexMetacharacters(variable->declaration()));
 
     m_regexPattern = PatternPattern::replacingMatches(m_pattern, [&](const PatternPatternMatch& segment) {
         if (segment.isOptional())
-            return u"(" + segmentExpression(*segment.optional, true, fragments) + u")?";
-        return segmentExpression(segment.required.value_or(icu::UnicodeString()), false, fragments);
+            return u"(" + segmentExpression(*segment.optional, true, fragments, escapedDeclarations) + u")?";
+        return segmentExpression(segment.required.value_or(icu::UnicodeString()), false, fragments,
+                                 escapedDeclarations);
     });
     m_regexPattern = unescapeCharacters(m_regexPattern, {u"|", u"#"});
 }
 
 icu::UnicodeString PatternParser::segmentExpression(const icu::UnicodeString& text, bool optional,
-                                                    const std::vector<icu::UnicodeString>& fragments)
+                                                    const std::vector<icu::UnicodeString>& fragments,
+                                                    const std::vector<icu::UnicodeString>& escapedDeclarations)
 {
     icu::UnicodeString expression = escapingRegexMetacharacters(text);
     if (optional) {
@@ -71,7 +78,7 @@ icu::UnicodeString PatternParser::segmentExpression(const icu::UnicodeString& te
         expression.findAndReplace(u"\\\\\\|", u"\\\\|");
     }
     for (std::size_t i = 0; i < m_variables.size(); ++i) {
-        if (replaceAll(expression, escapingRegexMetacharacters(m_variables[i]->declaration()), fragments[i]) > 0)
+        if (replaceAll(expression, escapedDeclarations[i], fragments[i]) > 0)
             m_inRegex[i] = true;
     }
     return expression;

@@ -66,7 +66,8 @@ public:
 
 private:
     icu::UnicodeString segmentExpression(const icu::UnicodeString& text, bool optional,
-                                         const std::vector<icu::UnicodeString>& fragments);
+                                         const std::vector<icu::UnicodeString>& fragments,
+                                         const std::vector<icu::UnicodeString>& escapedDeclarations);
 
     icu::UnicodeString m_pattern;
     std::vector<InputVariablePtr> m_variables;

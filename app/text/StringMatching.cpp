@@ -6,7 +6,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 
-#include <string_view>
+#include <string>
 
 namespace quillet {
 
@@ -131,22 +131,30 @@ icu::UnicodeString escapingRegexMetacharacters(const icu::UnicodeString& text)
     // every entry is one code unit and the backslash comes first, so the backslashes that
     // later entries insert are never escaped again. Every pattern builds its expression
     // with this, and fifteen find-and-replace passes dominated parsing.
-    static constexpr std::u16string_view metacharacters(u"\\+(){}[]^$.*|?!");
+    static constexpr auto isMetacharacter = [](char16_t c) {
+        switch (c) {
+        case u'\\': case u'+': case u'(': case u')': case u'{': case u'}': case u'[': case u']':
+        case u'^': case u'$': case u'.': case u'*': case u'|': case u'?': case u'!':
+            return true;
+        default:
+            return false;
+        }
+    };
     const int32_t length = text.length();
     const char16_t* units = text.getBuffer();
-    int32_t first = 0;
-    while (first < length && metacharacters.find(units[first]) == std::u16string_view::npos)
-        ++first;
-    if (first == length)
+    int32_t escapes = 0;
+    for (int32_t i = 0; i < length; ++i)
+        escapes += isMetacharacter(units[i]) ? 1 : 0;
+    if (escapes == 0)
         return text;
-    icu::UnicodeString result(length + length / 4 + 2, UChar32(0), 0);
-    result.append(text, 0, first);
-    for (int32_t i = first; i < length; ++i) {
-        if (metacharacters.find(units[i]) != std::u16string_view::npos)
-            result.append(u'\\');
-        result.append(units[i]);
+    std::u16string escaped;
+    escaped.reserve(static_cast<std::size_t>(length + escapes));
+    for (int32_t i = 0; i < length; ++i) {
+        if (isMetacharacter(units[i]))
+            escaped.push_back(u'\\');
+        escaped.push_back(units[i]);
     }
-    return result;
+    return icu::UnicodeString(escaped.data(), static_cast<int32_t>(escaped.size()));
 }
 
 icu::UnicodeString removingPrefix(const icu::UnicodeString& text, const icu::UnicodeString& prefix)
