@@ -168,7 +168,7 @@ void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
         return fail({});
     JSONDictionary object;
     try {
-        object = JSONDictionary::parse(*bytes);
+        object = detail::parseJSONDictionary(*bytes);
     } catch (const JSONDictionary::exception& parseError) {
         return fail(fromUtf8(parseError.what()));
     }

@@ -32,6 +32,10 @@ struct JSONStoreTexts {
     static JSONStoreTexts localizedTexts();
 };
 
+/// What JSONDictionary::parse gives for the bytes (the same value, key order and errors), built
+/// without copying the filled values of objects that grow.
+JSONDictionary parseJSONDictionary(const std::string& bytes);
+
 /// The top-level object of the file, or none when nothing exists at the path.
 /// Throws CbError ("File could not be read", the path) when the file exists but cannot be
 /// read (also when its existence cannot be checked), PlatformError with the JSON reader's
@@ -71,7 +75,7 @@ public:
         , m_path(std::move(path))
     {
         auto dictionary = detail::readJSONDictionary(m_path, m_texts);
-        m_serializable = std::make_unique<T>(dictionary ? *dictionary : JSONDictionary::object());
+        m_serializable = std::make_unique<T>(dictionary ? std::move(*dictionary) : JSONDictionary::object());
     }
 
     /// Writes the value's dictionary. Throws only CbError (title "File could not be

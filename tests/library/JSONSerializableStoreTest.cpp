@@ -1,5 +1,6 @@
 #include "library/JSONSerializableStore.h"
 #include "library/UserErrorDescriptionType.h"
+#include "support/SyntheticLibrary.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <sys/resource.h>
 
 #include <stdexcept>
+#include <string>
 
 namespace quillet {
 namespace {
@@ -220,6 +222,59 @@ TEST(JSONSerializableStore, SaveKeepsThePermissionsOfTheReplacedFile)
     EXPECT_EQ(std::filesystem::status(path).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
+
+struct ParseCase {
+    const char* name;
+    std::string bytes;
+};
+class ParsingJSONDictionary : public ::testing::TestWithParam<ParseCase> {};
+
+// The library is read with its own builder; it must give what the JSON reader's own parse
+// gives, key order and repeated keys included, and fail with the same description.
+TEST_P(ParsingJSONDictionary, GivesWhatTheReadersParseGives)
+{
+    const std::string& bytes = GetParam().bytes;
+    std::string expectedError;
+    JSONDictionary expected;
+    try {
+        expected = JSONDictionary::parse(bytes);
+    } catch (const JSONDictionary::exception& error) {
+        expectedError = error.what();
+    }
+    std::string error;
+    JSONDictionary parsed;
+    try {
+        parsed = detail::parseJSONDictionary(bytes);
+    } catch (const JSONDictionary::exception& thrown) {
+        error = thrown.what();
+    }
+    EXPECT_EQ(error, expectedError);
+    EXPECT_EQ(parsed, expected);
+    EXPECT_EQ(parsed.dump(), expected.dump()); // also the order of the keys
+}
+
+std::string manyKeys()
+{
+    std::string text = "{";
+    for (int i = 0; i < 40; ++i)
+        text += (i ? "," : "") + std::string("\"k") + std::to_string(39 - i) + "\": {\"v\": [" + std::to_string(i) + "]}";
+    return text + "}";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParsingJSONDictionary,
+    ::testing::Values(ParseCase{"SyntheticLibrary", test::syntheticLibrary(3, 9).dump(4)},
+                      ParseCase{"ManyKeysGrowTheObject", manyKeys()},
+                      ParseCase{"RepeatedKeyKeepsItsPlaceAndTakesTheLastValue", R"({"b": 1, "a": [2], "b": {"c": 3}})"},
+                      ParseCase{"EveryKindOfValue", R"([null, true, false, -1, 18446744073709551615, 2.5e3, "t\u00e9", {}, []])"},
+                      ParseCase{"NestedArraysAndObjects", R"({"x": [[{"y": [{}]}], {"z": null}]})"},
+                      ParseCase{"Scalar", "42"},
+                      ParseCase{"Empty", ""},
+                      ParseCase{"TrailingText", "{} x"},
+                      ParseCase{"UnclosedObject", R"({"a": [1, 2)"},
+                      ParseCase{"BadLiteral", R"({"a": tru})"},
+                      ParseCase{"InvalidUTF8", "{\"a\": \"\xff\"}"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace quillet
