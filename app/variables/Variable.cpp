@@ -35,7 +35,10 @@ std::vector<InputVariablePtr> InputVariable::patternElements() const
 
 icu::UnicodeString InputVariable::declaration() const
 {
-    return u"${" + name() + u":" + string() + u"}";
+    // Appended in one string: every parse of a pattern asks each variable for it.
+    icu::UnicodeString result(u"${");
+    result.append(name()).append(u':').append(string()).append(u'}');
+    return result;
 }
 
 icu::UnicodeString InputVariable::documentationHTML() const
@@ -47,7 +50,9 @@ icu::UnicodeString VariableWithDefaultValue::declaration() const
 {
     if (!m_defaultValue)
         return InputVariable::declaration();
-    return u"${" + name() + u":" + string() + u"=" + *m_defaultValue + u"}";
+    icu::UnicodeString result(u"${");
+    result.append(name()).append(u':').append(string()).append(u'=').append(*m_defaultValue).append(u'}');
+    return result;
 }
 
 icu::UnicodeString VariableWithDefaultValue::wrappedRegex(const icu::UnicodeString& fragment) const
