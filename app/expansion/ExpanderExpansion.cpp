@@ -34,6 +34,10 @@ struct TextHash {
 
 /// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
 constexpr std::size_t maximumCachedExpressions = 50000;
+// Every enabled pattern is tried against the line on each expansion, so one hostile pattern's
+// time limit is paid on every keystroke, and a library may hold many. A real pattern matches
+// one line in microseconds; this is ICU's step count, on the order of tens of milliseconds.
+constexpr int32_t suffixMatchTimeLimit = 50;
 
 icu::UnicodeString anchored(const icu::UnicodeString& expression);
 
@@ -72,7 +76,7 @@ void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
     if (U_SUCCESS(status) && entry.pattern) {
         entry.matcher.reset(entry.pattern->matcher(status));
         if (U_SUCCESS(status) && entry.matcher)
-            entry.matcher->setTimeLimit(RegexCache::matchTimeLimit, status); // a hostile pattern gives no match
+            entry.matcher->setTimeLimit(suffixMatchTimeLimit, status); // a hostile pattern gives no match
         if (U_FAILURE(status))
             entry.matcher.reset();
     }

@@ -192,7 +192,10 @@ void CustomExpander::setIdentifier(icu::UnicodeString identifier)
 void CustomExpander::setPattern(icu::UnicodeString pattern)
 {
     m_pattern = std::move(pattern);
-    m_parsedPattern.reset();
+    {
+        std::lock_guard lock(m_parsedPatternMutex);
+        m_parsedPattern.reset();
+    }
     changed("pattern");
     updateErrors();
 }
@@ -324,8 +327,11 @@ std::shared_ptr<ProgrammingLanguageCocoaAdapter> CustomExpander::syntaxColorProg
 icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expanderController) const
 {
     const icu::UnicodeString trimmed = trimmingWhitespace(m_pattern);
-    if (m_parsedPattern && m_parsedPattern->trimmedPattern == trimmed)
-        return m_parsedPattern->regexPattern;
+    {
+        std::lock_guard lock(m_parsedPatternMutex);
+        if (m_parsedPattern && m_parsedPattern->trimmedPattern == trimmed)
+            return m_parsedPattern->regexPattern;
+    }
 
     PatternParser parser(trimmed, this, expanderController);
     // An embedded expander's expression depends on the controller's expanders and on their
@@ -334,8 +340,10 @@ icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expand
                                              [](const InputVariablePtr& variable) {
                                                  return dynamic_cast<const ExpanderVariable*>(variable.get());
                                              });
-    if (!embedsExpanders)
+    if (!embedsExpanders) {
+        std::lock_guard lock(m_parsedPatternMutex);
         m_parsedPattern = ParsedPattern {.trimmedPattern = trimmed, .regexPattern = parser.regexPattern()};
+    }
     return parser.regexPattern();
 }
 

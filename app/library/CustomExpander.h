@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -160,12 +161,14 @@ private:
     icu::UnicodeString m_outputTemplate;
 
     // The regular expression of the last parse that did not depend on other expanders,
-    // keyed by the trimmed pattern it came from. Only a cache: the main thread alone reads
-    // and writes expanders, and an edited pattern simply misses.
+    // keyed by the trimmed pattern it came from. Only a cache: an edited pattern simply
+    // misses. The documentation pane matches examples on a background thread while the
+    // main thread expands, so the cache has its own lock.
     struct ParsedPattern {
         icu::UnicodeString trimmedPattern;
         icu::UnicodeString regexPattern;
     };
+    mutable std::mutex m_parsedPatternMutex;
     mutable std::optional<ParsedPattern> m_parsedPattern;
 };
 

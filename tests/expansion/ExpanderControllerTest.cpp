@@ -266,5 +266,25 @@ TEST(FindExpander, GivesNothingWithoutCandidatesOrForATextWithALineFeed)
     EXPECT_FALSE(ExpanderController().findExpander(u"abc"));
 }
 
+TEST(FindExpander, AnExpressionThatRunsOutOfTimeIsNoMatchAndTheSearchGoesOn)
+{
+    // Twelve lazy runs before a letter the line lacks: catastrophic backtracking on every
+    // keystroke. Each such expander must give up quickly instead of stalling the search.
+    icu::UnicodeString hostile;
+    for (int i = 0; i < 12; ++i)
+        hostile.append(u"(.*?)");
+    hostile.append(u"Q");
+    const auto slow1 = scripted(hostile, u"never");
+    const auto slow2 = scripted(icu::UnicodeString(u"(?:") + hostile + u")", u"never");
+    const auto word = scripted(u"zz", u"found");
+    const ExpanderController controller({slow1, slow2, word});
+
+    const auto result = controller.findExpander(u"a line of ordinary words typed in an editor and then zz");
+
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, u"a line of ordinary words typed in an editor and then found");
+    EXPECT_EQ(slow1->expandCalls(), 0);
+}
+
 } // namespace
 } // namespace quillet
