@@ -37,10 +37,39 @@ private:
     int& m_level;
 };
 
-int& countingDepth()
+/// The nesting of the builds (or counts) running on this thread, and the embedded patterns that
+/// the outermost of them has parsed so far.
+struct EmbeddingBudget {
+    int depth = 0;
+    int used = 0;
+    bool exhausted = false;
+
+    /// Counts one more embedded parse; false once the outermost operation has had its share.
+    bool take()
+    {
+        if (depth == 0) {
+            used = 0;
+            exhausted = false;
+        }
+        if (used >= ExpanderVariable::maximumEmbeddingsPerBuild) {
+            exhausted = true;
+            return false;
+        }
+        ++used;
+        return true;
+    }
+};
+
+EmbeddingBudget& buildBudget()
 {
-    thread_local int depth = 0;
-    return depth;
+    thread_local EmbeddingBudget budget;
+    return budget;
+}
+
+EmbeddingBudget& countingBudget()
+{
+    thread_local EmbeddingBudget budget;
+    return budget;
 }
 
 } // namespace
@@ -112,7 +141,9 @@ icu::UnicodeString ExpanderVariable::embeddedPattern(const ExpanderPtr& expander
 icu::UnicodeString ExpanderVariable::regex(const ExpanderController& expanderController) const
 {
     auto& observer = recursionObserver();
-    if (observer.nRepeats() >= observer.maxRepeats())
+    auto& budget = buildBudget();
+    // Too many embeddings in all is as hopeless as too deep a nesting, and reported alike.
+    if (observer.nRepeats() >= observer.maxRepeats() || !budget.take())
         throw PatternParsingError(localizedFormat(
             u"Oops. Looks like '%@' variable is recursive. The bad thing is it cannot be stopped. Please fix it.",
             "Recurrension detected error", m_name));
@@ -122,6 +153,7 @@ icu::UnicodeString ExpanderVariable::regex(const ExpanderController& expanderCon
         explicit Build(RecursionObserver& o) : observer(o) { observer.setNRepeats(observer.nRepeats() + 1); }
         ~Build() { observer.setNRepeats(observer.nRepeats() - 1); }
     } build(observer);
+    CountedLevel nested(budget.depth);
     const ExpanderPtr embedded = referencedExpander();
     PatternParser parser(trimmingWhitespace(embeddedPattern(embedded)), embedded.get(), expanderController);
     const icu::UnicodeString expression = parser.regexPattern();
@@ -132,9 +164,15 @@ int ExpanderVariable::additionalNumberOfMatchesInRegex() const
 {
     // The element parse below resets its own counter when it ends, so it cannot stop a loop of
     // embeddings by itself; this depth does, at the depth where building the expression fails.
-    if (countingDepth() >= maximumCountingDepth)
+    auto& budget = countingBudget();
+    if (budget.depth >= maximumCountingDepth)
         return 0;
-    CountedLevel counting(countingDepth());
+    // Parses exactly the embeddings that building the expression parses, so the count gives
+    // up exactly where that build fails; a partial count would misnumber the groups after it.
+    if (!budget.take())
+        return 0;
+    const bool outermost = budget.depth == 0;
+    CountedLevel counting(budget.depth);
     try {
         const ExpanderPtr embedded = referencedExpander();
         // Parsed exactly as regex() parses it (trimmed, the embedded expander as parent), so the
@@ -144,7 +182,7 @@ int ExpanderVariable::additionalNumberOfMatchesInRegex() const
         int count = 0;
         for (const auto& element : elements)
             count += element ? 1 + element->additionalNumberOfMatchesInRegex() : 1;
-        return count;
+        return outermost && budget.exhausted ? 0 : count;
     } catch (const std::exception&) {
         return 0;
     }

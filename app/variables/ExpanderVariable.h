@@ -22,6 +22,11 @@ public:
     static RecursionObserver& recursionObserver();
     /// How deep group counts of nested embeddings may go before they count 0.
     static constexpr int maximumCountingDepth = RecursionObserver::defaultMaxRepeats;
+    /// How many embedded patterns one outermost build (or group count) may parse in all. The
+    /// depth limit alone lets a few expanders that each embed the next several times multiply
+    /// into an expression too large to build or match; past this many the build fails as
+    /// recursive and the count gives 0.
+    static constexpr int maximumEmbeddingsPerBuild = 4096;
 
     const VariableKind& kind() const override { return variableKind(); }
     icu::UnicodeString name() const override { return m_name; }
@@ -31,10 +36,12 @@ public:
     /// Throws ExpanderVariableParsingError (not found / not compatible).
     ExpanderPtr referencedExpander() const;
 
-    /// "(" + the embedded pattern's expression + ")"; fails past 20 nested builds.
+    /// "(" + the embedded pattern's expression + ")"; fails past 20 nested builds or past
+    /// maximumEmbeddingsPerBuild builds under one outermost build.
     icu::UnicodeString regex(const ExpanderController& expanderController) const override;
     icu::UnicodeString string() const override { return u"exp(" + m_identifier + u")"; }
-    /// The groups of the embedded pattern's expression; 0 when it cannot be parsed.
+    /// The groups of the embedded pattern's expression; 0 when it cannot be parsed or when the
+    /// count would parse more than maximumEmbeddingsPerBuild embedded patterns.
     int additionalNumberOfMatchesInRegex() const override;
     icu::UnicodeString value(const icu::UnicodeString& text) const override;
     std::vector<InputVariablePtr> subvariables() const override;

@@ -6,6 +6,7 @@
 #include "text/RecursionObserver.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
+#include "text/UnicodeConversion.h"
 #include "variables/VariableErrors.h"
 #include "variables/VariableFactory.h"
 
@@ -48,6 +49,22 @@ protected:
             const auto id = u"e" + UnicodeString(std::to_string(i).c_str());
             const auto next = u"e" + UnicodeString(std::to_string(i + 1).c_str());
             expanders.push_back(FakeExpander::make(id, i + 1 < length ? u"a${v:exp(" + next + u")}" : UnicodeString(u"${w:word}")));
+        }
+        return ExpanderController(expanders);
+    }
+
+    /// Expanders f0 … f(n-1): each declares four variables that embed the next, so the
+    /// embedded expression grows fourfold with every level; the last is a plain word.
+    ExpanderController fanOut(int length)
+    {
+        std::vector<ExpanderPtr> expanders;
+        for (int i = 0; i < length; ++i) {
+            const auto id = u"f" + UnicodeString(std::to_string(i).c_str());
+            const auto next = u"f" + UnicodeString(std::to_string(i + 1).c_str());
+            UnicodeString pattern;
+            for (int k = 0; k < 4; ++k)
+                pattern += (k ? u" ${v" : u"${v") + UnicodeString(std::to_string(k).c_str()) + u":exp(" + next + u")}";
+            expanders.push_back(FakeExpander::make(id, i + 1 < length ? pattern : UnicodeString(u"${w:word}")));
         }
         return ExpanderController(expanders);
     }
@@ -168,6 +185,41 @@ TEST_F(ExpanderVariableTest, TwentyNestedEmbeddingsBuildAndTwentyOneFail)
     EXPECT_EQ(ExpanderVariable::recursionObserver().nRepeats(), 0);
     // A new unrelated build starts again from zero.
     EXPECT_NO_THROW(PatternParser(u"${v:exp(e0)}", nullptr, twenty));
+}
+
+TEST_F(ExpanderVariableTest, EmbeddingsThatMultiplyFailAsRecursiveInsteadOfGrowingWithoutBound)
+{
+    // Four levels of fourfold embedding are an ordinary, if large, expression.
+    auto shallow = fanOut(4);
+    PatternParser parser(u"${top:exp(f0)}", nullptr, shallow);
+    const auto& top = *parser.variables().front();
+    EXPECT_EQ(top.additionalNumberOfMatchesInRegex(), 4 * (1 + 4 * (1 + 4 * (1 + 2))));
+    auto match = captureGroups(repeated(u"w ", 63) + u"w", parser.anchoredRegexPattern());
+    ASSERT_EQ(match.size(), 1u);
+    EXPECT_EQ(int(match.front().size()) - 1, 1 + top.additionalNumberOfMatchesInRegex());
+
+    // Eleven levels would make an expression of millions of groups: the build
+    // stops with the recursion error, and the group count gives up as for any pattern
+    // whose expression cannot be built.
+    auto deep = fanOut(11);
+    try {
+        PatternParser(u"${top:exp(f0)}", nullptr, deep);
+        FAIL();
+    } catch (const PatternParsingError& error) {
+        EXPECT_EQ(error.userErrorTitle(), u"Pattern parsing error");
+        EXPECT_TRUE(matchesRegex(error.userErrorDescription(),
+                                 u"^Oops\\. Looks like 'v[0-3]' variable is recursive\\. The bad thing is it cannot be "
+                                 u"stopped\\. Please fix it\\.$"))
+            << toUtf8(error.userErrorDescription());
+    }
+    EXPECT_EQ(ExpanderVariable::recursionObserver().nRepeats(), 0);
+    EXPECT_EQ(RecursionObserver::shared().nRepeats(), 0);
+    EXPECT_EQ(make(deep, u"${top:exp(f0)}")->additionalNumberOfMatchesInRegex(), 0);
+
+    // Neither limit outlives the build that reached it.
+    EXPECT_NO_THROW(PatternParser(u"${top:exp(f0)}", nullptr, shallow));
+    EXPECT_EQ(make(shallow, u"${top:exp(f0)}")->additionalNumberOfMatchesInRegex(),
+              top.additionalNumberOfMatchesInRegex());
 }
 
 TEST_F(ExpanderVariableTest, CountsOnAnotherThreadDoNotInterfere)
