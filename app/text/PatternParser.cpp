@@ -9,20 +9,18 @@
 #include "variables/VariableFactory.h"
 #include "variables/VariablePattern.h"
 
+#include <algorithm>
+
 namespace quillet {
 
 namespace {
 
-/// Replaces every occurrence of needle in text; returns how many there were.
-int replaceAll(icu::UnicodeString& text, const icu::UnicodeString& needle, const icu::UnicodeString& replacement)
-{
-    int count = 0;
-    for (int32_t at = text.indexOf(needle); at >= 0; at = text.indexOf(needle, at + replacement.length())) {
-        text.replace(at, needle.length(), replacement);
-        ++count;
-    }
-    return count;
-}
+/// Where one variable's declaration stands in the escaped segment.
+struct DeclarationSpot {
+    int32_t start;
+    int32_t end;
+    std::size_t variable;
+};
 
 } // namespace
 
@@ -77,11 +75,39 @@ icu::UnicodeString PatternParser::segmentExpression(const icu::UnicodeString& te
         // exactly as an escaped bar between required runs does.
         expression.findAndReplace(u"\\\\\\|", u"\\\\|");
     }
+    // Every declaration is found in the segment's own text before any fragment goes in: a
+    // fragment may hold the text of another declaration (an enum case can spell one out), and
+    // that text must stay literal there rather than take the other variable's groups. Earlier
+    // variables claim their spots first; a later spot overlapping a claimed one is no declaration.
+    std::vector<DeclarationSpot> spots;
     for (std::size_t i = 0; i < m_variables.size(); ++i) {
-        if (replaceAll(expression, escapedDeclarations[i], fragments[i]) > 0)
-            m_inRegex[i] = true;
+        const icu::UnicodeString& needle = escapedDeclarations[i];
+        if (needle.isEmpty())
+            continue;
+        for (int32_t at = expression.indexOf(needle); at >= 0;) {
+            const int32_t end = at + needle.length();
+            const bool overlaps = std::any_of(spots.begin(), spots.end(), [&](const DeclarationSpot& spot) {
+                return at < spot.end && spot.start < end;
+            });
+            if (!overlaps) {
+                spots.push_back({at, end, i});
+                m_inRegex[i] = true;
+            }
+            at = expression.indexOf(needle, overlaps ? at + 1 : end);
+        }
     }
-    return expression;
+    if (spots.empty())
+        return expression;
+    std::sort(spots.begin(), spots.end(),
+              [](const DeclarationSpot& a, const DeclarationSpot& b) { return a.start < b.start; });
+    icu::UnicodeString spliced;
+    int32_t position = 0;
+    for (const auto& spot : spots) {
+        spliced.append(expression, position, spot.start - position).append(fragments[spot.variable]);
+        position = spot.end;
+    }
+    spliced.append(expression, position, expression.length() - position);
+    return spliced;
 }
 
 icu::UnicodeString PatternParser::anchoredRegexPattern() const

@@ -144,5 +144,18 @@ TEST_F(PatternParserTest, EveryVariableExpressionIsUsedInEachSegment)
     EXPECT_EQ(*captured(parser, u"b", u"z y"), u"y");
 }
 
+TEST_F(PatternParserTest, AFragmentHoldingAnotherDeclarationTakesNoneOfItsGroups)
+{
+    // The enum's one case is the text of b's declaration: b's groups belong where b is
+    // declared, not inside a's fragment.
+    auto parser = parse(u"${a:enum(\\$\\{b:word\\})} ${b:word}");
+    EXPECT_EQ(parser.regexPattern(), u"((\\$\\{b:word\\})) ((\\w+))");
+    EXPECT_EQ(parser.captureGroupIndex(*parser.variable(u"a")), 1);
+    EXPECT_EQ(parser.captureGroupIndex(*parser.variable(u"b")), 3);
+    EXPECT_EQ(*captured(parser, u"a", u"${b:word} hi"), u"${b:word}");
+    EXPECT_EQ(*captured(parser, u"b", u"${b:word} hi"), u"hi");
+    EXPECT_TRUE(captureGroups(u"x hi", parser.anchoredRegexPattern()).empty());
+}
+
 } // namespace
 } // namespace quillet
