@@ -3,9 +3,9 @@
 #include "expansion/ExpanderController.h"
 #include "library/Expander.h"
 #include "text/Localized.h"
-#include "text/PatternElementParser.h"
 #include "text/PatternErrors.h"
 #include "text/PatternParser.h"
+#include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 #include "variables/EmbeddableExpander.h"
 #include "variables/VariableErrors.h"
@@ -37,7 +37,7 @@ private:
     int& m_level;
 };
 
-/// The nesting of the builds (or counts) running on this thread, and the embedded patterns that
+/// The nesting of the builds running on this thread, and the embedded patterns that
 /// the outermost of them has parsed so far.
 struct EmbeddingBudget {
     int depth = 0;
@@ -61,12 +61,6 @@ struct EmbeddingBudget {
 };
 
 EmbeddingBudget& buildBudget()
-{
-    thread_local EmbeddingBudget budget;
-    return budget;
-}
-
-EmbeddingBudget& countingBudget()
 {
     thread_local EmbeddingBudget budget;
     return budget;
@@ -162,27 +156,18 @@ icu::UnicodeString ExpanderVariable::regex(const ExpanderController& expanderCon
 
 int ExpanderVariable::additionalNumberOfMatchesInRegex() const
 {
-    // The element parse below resets its own counter when it ends, so it cannot stop a loop of
-    // embeddings by itself; this depth does, at the depth where building the expression fails.
-    auto& budget = countingBudget();
-    if (budget.depth >= maximumCountingDepth)
-        return 0;
-    // Parses exactly the embeddings that building the expression parses, so the count gives
-    // up exactly where that build fails; a partial count would misnumber the groups after it.
-    if (!budget.take())
-        return 0;
-    const bool outermost = budget.depth == 0;
-    CountedLevel counting(budget.depth);
+    // Counted on the expression a build gives, so the count always equals its groups whatever
+    // the embedded pattern holds (a declaration that stays literal text owns none). The build's
+    // own limits end a loop or a runaway of embeddings; a failed build counts 0.
     try {
-        const ExpanderPtr embedded = referencedExpander();
-        // Parsed exactly as regex() parses it (trimmed, the embedded expander as parent), so the
-        // count always equals the groups of the expression built.
-        const auto elements = PatternElementParser(trimmingWhitespace(embeddedPattern(embedded)))
-                                  .parse(embedded.get(), *m_expanderController);
-        int count = 0;
-        for (const auto& element : elements)
-            count += element ? 1 + element->additionalNumberOfMatchesInRegex() : 1;
-        return outermost && budget.exhausted ? 0 : count;
+        UErrorCode status = U_ZERO_ERROR;
+        const auto pattern = RegexCache::compile(regex(*m_expanderController), 0, status);
+        if (U_FAILURE(status) || !pattern)
+            return 0;
+        const std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(status));
+        if (U_FAILURE(status) || !matcher)
+            return 0;
+        return matcher->groupCount() - 1; // the variable's own group is not additional
     } catch (const std::exception&) {
         return 0;
     }

@@ -20,12 +20,10 @@ public:
     static const VariableKind& variableKind();
     /// The count of expander-variable expressions being built on this thread.
     static RecursionObserver& recursionObserver();
-    /// How deep group counts of nested embeddings may go before they count 0.
-    static constexpr int maximumCountingDepth = RecursionObserver::defaultMaxRepeats;
-    /// How many embedded patterns one outermost build (or group count) may parse in all. The
+    /// How many embedded patterns one outermost build may parse in all. The
     /// depth limit alone lets a few expanders that each embed the next several times multiply
     /// into an expression too large to build or match; past this many the build fails as
-    /// recursive and the count gives 0.
+    /// recursive (and its group count is 0).
     static constexpr int maximumEmbeddingsPerBuild = 4096;
 
     const VariableKind& kind() const override { return variableKind(); }
@@ -40,8 +38,8 @@ public:
     /// maximumEmbeddingsPerBuild builds under one outermost build.
     icu::UnicodeString regex(const ExpanderController& expanderController) const override;
     icu::UnicodeString string() const override { return u"exp(" + m_identifier + u")"; }
-    /// The groups of the embedded pattern's expression; 0 when it cannot be parsed or when the
-    /// count would parse more than maximumEmbeddingsPerBuild embedded patterns.
+    /// The groups of the embedded pattern's expression as regex() builds it; 0 when that build
+    /// fails (an unknown expander, a loop, too many embeddings).
     int additionalNumberOfMatchesInRegex() const override;
     icu::UnicodeString value(const icu::UnicodeString& text) const override;
     std::vector<InputVariablePtr> subvariables() const override;

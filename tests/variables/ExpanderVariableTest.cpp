@@ -95,6 +95,19 @@ TEST_F(ExpanderVariableTest, TheGroupCountEqualsTheGroupsOfTheBuiltExpression)
     EXPECT_EQ(*captureGroup(match.front(), *index), u"tail");
 }
 
+TEST_F(ExpanderVariableTest, ADeclarationThatStaysLiteralInTheEmbeddedPatternIsNotCounted)
+{
+    // "${n:text(abc)}" is not how a text variable writes itself, so it stays literal text in the
+    // embedded expression and owns no group there.
+    ExpanderController controller({FakeExpander::make(u"odd", u"${n:text(abc)} ${m:word}")});
+    PatternParser parser(u"${g:exp(odd)} ${after:word}", nullptr, controller);
+    auto index = parser.captureGroupIndex(*parser.variable(u"after"));
+    ASSERT_TRUE(index.has_value());
+    auto match = captureGroups(u"${n:text(abc)} one two", parser.anchoredRegexPattern());
+    ASSERT_EQ(match.size(), 1u);
+    EXPECT_EQ(*captureGroup(match.front(), *index), u"two");
+}
+
 TEST_F(ExpanderVariableTest, SurroundingBlanksOfTheEmbeddedPatternStayOnlyInTheDeclarationText)
 {
     ExpanderController controller({FakeExpander::make(u"sp", u" x ${y:word} ")});
