@@ -15,7 +15,6 @@
 #include "text/UnicodeConversion.h"
 #include "variables/ExpanderVariable.h"
 
-#include <unicode/normalizer2.h>
 
 #include <functional>
 
@@ -42,12 +41,7 @@ std::optional<DescribedError> validateNonBlank(const std::optional<icu::UnicodeS
 
 std::size_t canonicalHash(const icu::UnicodeString& text)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-    icu::UnicodeString normalized = U_SUCCESS(status) ? nfc->normalize(text, status) : text;
-    if (U_FAILURE(status))
-        normalized = text;
-    return static_cast<std::size_t>(normalized.hashCode());
+    return static_cast<std::size_t>(canonicalForm(text).hashCode());
 }
 
 // The page the expander browser shows for a pattern.

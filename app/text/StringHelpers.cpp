@@ -257,17 +257,19 @@ bool isLowercase(const icu::UnicodeString& character)
     return character == mapped.toLower(icu::Locale::getRoot());
 }
 
-bool textEquals(const icu::UnicodeString& a, const icu::UnicodeString& b)
+icu::UnicodeString canonicalForm(const icu::UnicodeString& text)
 {
-    if (a == b)
-        return true;
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
     if (U_FAILURE(status))
-        return false;
-    const auto left = nfc->normalize(a, status);
-    const auto right = nfc->normalize(b, status);
-    return U_SUCCESS(status) && left == right;
+        return text;
+    icu::UnicodeString normalized = nfc->normalize(text, status);
+    return U_SUCCESS(status) ? normalized : text;
+}
+
+bool textEquals(const icu::UnicodeString& a, const icu::UnicodeString& b)
+{
+    return a == b || canonicalForm(a) == canonicalForm(b);
 }
 
 std::vector<icu::UnicodeString> lines(const icu::UnicodeString& text)

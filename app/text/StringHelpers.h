@@ -91,6 +91,9 @@ icu::UnicodeString uppercasedCharacter(const icu::UnicodeString& character);
 bool isUppercase(const icu::UnicodeString& character);
 bool isLowercase(const icu::UnicodeString& character);
 
+/// The text in its canonical composed form (NFC), or the text itself if ICU cannot normalize.
+icu::UnicodeString canonicalForm(const icu::UnicodeString& text);
+
 /// Canonical equivalence, case-sensitive: the equality of names, keys and cases.
 bool textEquals(const icu::UnicodeString& a, const icu::UnicodeString& b);
 
