@@ -1,0 +1,208 @@
+#include "shell/IntroStoryboard.h"
+
+#include "shell/AccessibilityIntroViewController.h"
+#include "shell/ExampleIntroViewController.h"
+#include "shell/FinishIntroViewController.h"
+#include "shell/ImageOnlyIntroViewController.h"
+#include "shell/IntroImageView.h"
+#include "shell/MenuIntroViewController.h"
+#include "shell/ShortcutIntroViewController.h"
+#include "shell/WelcomeIntroViewController.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillet {
+
+namespace {
+
+QLabel* titleLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("IntroTitle"));
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 1.7);
+    font.setBold(true);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignHCenter);
+    label->setWordWrap(true);
+    return label;
+}
+
+QLabel* bodyLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignHCenter);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+/// Title, picture and text, top to bottom; returns the layout for the buttons below them.
+QHBoxLayout* layOut(QWidget* page, const QString& title, const QString& image, const QString& text)
+{
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(40, 44, 40, 28);
+    layout->setSpacing(14);
+    layout->addWidget(titleLabel(title, page));
+    if (!image.isEmpty()) {
+        auto* picture = new IntroImageView(image, page);
+        picture->setAccessibleName(title);
+        layout->addWidget(picture, 1);
+    }
+    if (!text.isEmpty())
+        layout->addWidget(bodyLabel(text, page));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    return buttons;
+}
+
+QPushButton* addButton(QHBoxLayout* row, const QString& text, const QString& name, bool isDefault = true)
+{
+    auto* button = new QPushButton(text);
+    button->setObjectName(name);
+    button->setDefault(isDefault);
+    button->setAutoDefault(isDefault);
+    row->addWidget(button);
+    return button;
+}
+
+QWidget* examplesTable(QWidget* parent)
+{
+    struct Example {
+        const char* typed;
+        const char* code;
+    };
+    static const Example examples[] = {
+        {"for item in items", "for item in items {\n    \n}"},
+        {"guard let value", "guard let value else {\n    return\n}"},
+        {"class Car: Vehicle", "class Car: Vehicle {\n    \n}"},
+    };
+    auto* table = new QWidget(parent);
+    auto* grid = new QGridLayout(table);
+    grid->setHorizontalSpacing(18);
+    grid->setVerticalSpacing(10);
+    QFont code(QStringLiteral("monospace"));
+    code.setStyleHint(QFont::Monospace);
+    int row = 0;
+    for (const auto& example : examples) {
+        auto* typed = new QLabel(QString::fromUtf8(example.typed), table);
+        typed->setFont(code);
+        auto* arrow = new QLabel(QStringLiteral("\u2192"), table);
+        auto* output = new QLabel(QString::fromUtf8(example.code), table);
+        output->setFont(code);
+        output->setTextFormat(Qt::PlainText);
+        output->setStyleSheet(QStringLiteral("QLabel { background: palette(base); border: 1px solid palette(mid);"
+                                             " border-radius: 4px; padding: 4px 8px; }"));
+        grid->addWidget(typed, row, 0, Qt::AlignRight | Qt::AlignTop);
+        grid->addWidget(arrow, row, 1, Qt::AlignTop);
+        grid->addWidget(output, row, 2, Qt::AlignLeft | Qt::AlignTop);
+        ++row;
+    }
+    grid->setColumnStretch(3, 1);
+    return table;
+}
+
+} // namespace
+
+IntroStoryboard::IntroStoryboard(IntroEnvironment environment)
+    : m_environment(std::move(environment))
+{
+}
+
+IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier) const
+{
+    if (identifier == QLatin1String("WelcomeIntroViewController"))
+        return new WelcomeIntroViewController;
+
+    if (identifier == QLatin1String("AccessibilityIntroViewController")) {
+        auto* page = new AccessibilityIntroViewController(m_environment.isAccessibilityTrusted);
+        auto* buttons = layOut(page, QObject::tr("Let Quillet read your code"), QStringLiteral(":/intro/accessibility.svg"),
+                               QObject::tr("Quillet reads the line before the caret in your editor and writes the code "
+                                           "back through the desktop's accessibility interface. Allow it to use "
+                                           "assistive technologies, then continue."));
+        auto* help = bodyLabel(QObject::tr("Assistive technologies are still turned off. Turn them on in your "
+                                           "desktop's settings (GNOME: Settings \u203a Accessibility, or run "
+                                           "\u201cgsettings set org.gnome.desktop.interface toolkit-accessibility "
+                                           "true\u201d), log out and back in, start your editor again and press "
+                                           "Continue."),
+                               page);
+        help->setObjectName(QStringLiteral("AccessibilityHelp"));
+        help->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        help->hide();
+        static_cast<QVBoxLayout*>(page->layout())->insertWidget(page->layout()->count() - 1, help);
+        page->setHelpLabel(help);
+        QObject::connect(addButton(buttons, QObject::tr("Continue"), QStringLiteral("next")), &QPushButton::clicked,
+                         page, &AccessibilityIntroViewController::next);
+        return page;
+    }
+
+    if (identifier == QLatin1String("ShortcutIntroViewController")) {
+        auto* page = new ShortcutIntroViewController(m_environment.app);
+        const QString shortcut = m_environment.expandShortcutText ? m_environment.expandShortcutText() : QString();
+        const QString text = shortcut.isEmpty()
+            ? QObject::tr("No expand shortcut is set. Record one in the preferences, then press it to go on.")
+            : QObject::tr("In any editor, type an abbreviation and press %1: the abbreviation becomes code. "
+                          "Press %1 now to go on.")
+                  .arg(shortcut);
+        layOut(page, QObject::tr("One shortcut to expand"), QStringLiteral(":/intro/shortcut.svg"), text);
+        return page;
+    }
+
+    if (identifier == QLatin1String("ExamplesIntroViewController")) {
+        auto* page = new ExampleIntroViewController(identifier);
+        auto* buttons = layOut(page, QObject::tr("Type a line, get the code"), QString(),
+                               QObject::tr("Quillet picks the expanders of your file's language first, by the name "
+                                           "in the editor's title."));
+        static_cast<QVBoxLayout*>(page->layout())->insertWidget(1, examplesTable(page), 1);
+        auto* link = addButton(buttons, QObject::tr("Supported Editors\u2026"), QStringLiteral("openLink"), false);
+        buttons->insertWidget(0, link);
+        buttons->insertStretch(1, 1);
+        QObject::connect(link, &QPushButton::clicked, page, &ExampleIntroViewController::openLink);
+        QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next")), &QPushButton::clicked, page,
+                         &ExampleIntroViewController::next);
+        return page;
+    }
+
+    if (identifier == QLatin1String("MenuIntroViewController")) {
+        auto* page = new MenuIntroViewController;
+        auto* buttons = layOut(page, QObject::tr("Quillet lives in the panel"), QStringLiteral(":/intro/menu.svg"),
+                               QObject::tr("Its icon opens the menu: your expanders, the expander browser, the "
+                                           "preferences and help. The icon lights up while Quillet expands."));
+        QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next")), &QPushButton::clicked, page,
+                         &ImageOnlyIntroViewController::next);
+        return page;
+    }
+
+    if (identifier == QLatin1String("ExpandersIntroViewController")
+        || identifier == QLatin1String("BrowserIntroViewController")) {
+        const bool expanders = identifier == QLatin1String("ExpandersIntroViewController");
+        auto* page = new ImageOnlyIntroViewController(identifier);
+        auto* buttons = expanders
+            ? layOut(page, QObject::tr("Make expanders of your own"), QStringLiteral(":/intro/expanders.svg"),
+                     QObject::tr("An expander is a pattern with typed variables and an output template. Write your "
+                                 "own in the editor window, grouped in bundles."))
+            : layOut(page, QObject::tr("Find the right expander"), QStringLiteral(":/intro/browser.svg"),
+                     QObject::tr("The expander browser searches every expander and shows how to use it."));
+        QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next")), &QPushButton::clicked, page,
+                         &ImageOnlyIntroViewController::next);
+        return page;
+    }
+
+    if (identifier == QLatin1String("ThankYouIntroViewController")) {
+        auto* page = new FinishIntroViewController(identifier, m_environment.didCompleteIntroduction);
+        auto* buttons = layOut(page, QObject::tr("You are ready"), QStringLiteral(":/intro/thankyou.svg"),
+                               QObject::tr("Thank you for using Quillet. The introduction stays in the menu, should "
+                                           "you want to see it again."));
+        QObject::connect(addButton(buttons, QObject::tr("Start Using Quillet"), QStringLiteral("done")),
+                         &QPushButton::clicked, page, &FinishIntroViewController::done);
+        return page;
+    }
+    return nullptr;
+}
+
+} // namespace quillet

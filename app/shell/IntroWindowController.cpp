@@ -1,0 +1,41 @@
+#include "shell/IntroWindowController.h"
+
+#include "shell/IntroPageController.h"
+#include "shell/IntroStoryboard.h"
+#include "shell/IntroViewController.h"
+#include "shell/IntroWindow.h"
+
+#include <QLabel>
+
+// The pictures are compiled into the application's static library: register them once.
+static void initIntroResources()
+{
+    Q_INIT_RESOURCE(Intro);
+}
+
+namespace quillet {
+
+IntroWindowController::IntroWindowController(IntroEnvironment environment)
+    : m_environment(std::move(environment))
+{
+}
+
+IntroWindow* IntroWindowController::makeWindow() const
+{
+    initIntroResources();
+    auto* window = new IntroWindow;
+    const IntroStoryboard storyboard(m_environment);
+    auto* pages = new IntroPageController(
+        [storyboard](const QString& identifier) {
+            IntroViewController* page = storyboard.instantiatePage(identifier);
+            // Every identifier of the page order has a page; an unknown one is a bug.
+            Q_ASSERT(page);
+            return page ? page : new IntroViewController(identifier);
+        },
+        window);
+    window->setContent(pages);
+    window->resize(width, height);
+    return window;
+}
+
+} // namespace quillet

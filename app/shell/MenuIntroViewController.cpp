@@ -1,0 +1,19 @@
+#include "shell/MenuIntroViewController.h"
+
+#include "shell/IntroWindow.h"
+
+namespace quillet {
+
+MenuIntroViewController::MenuIntroViewController(QWidget* parent)
+    : ImageOnlyIntroViewController(QStringLiteral("MenuIntroViewController"), parent)
+{
+}
+
+void MenuIntroViewController::showEvent(QShowEvent* event)
+{
+    ImageOnlyIntroViewController::showEvent(event);
+    if (IntroWindow* w = introWindow())
+        w->setFloating(true);
+}
+
+} // namespace quillet
