@@ -47,6 +47,7 @@ void drawKeycap(QPainter& painter, const QRectF& rect, const QString& label, boo
     path.addRoundedRect(key, 6, 6);
     painter.fillPath(path, pressed ? QColor(0x2F, 0x80, 0xC8) : QColor(0xF7, 0xF9, 0xFC));
     painter.setPen(QPen(QColor(0x9A, 0xA7, 0xB6), 1));
+    painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
     painter.setPen(pressed ? Qt::white : QColor(0x2B, 0x33, 0x3D));
     painter.drawText(key, Qt::AlignCenter, label);
@@ -112,6 +113,7 @@ void WelcomeAnimationView::paintEvent(QPaintEvent*)
         painter.setPen(Qt::NoPen);
         painter.drawEllipse(QPointF(editor.left() + 18 + i * 18, editor.top() + 15), 5, 5);
     }
+    painter.setBrush(Qt::NoBrush);
     QFont uiFont = font();
     uiFont.setPointSizeF(9.5);
     painter.setFont(uiFont);
