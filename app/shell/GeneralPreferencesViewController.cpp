@@ -1,0 +1,58 @@
+#include "shell/GeneralPreferencesViewController.h"
+
+#include "shell/PreferencesBindings.h"
+#include "shell/StartAtLogin.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace quillet {
+
+GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults& defaults, StartAtLogin* startAtLogin,
+                                                                   QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("GeneralPreferencesViewController"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 20, 24, 20);
+
+    auto* sounds = new QGroupBox(tr("Sounds"), this);
+    auto* soundsLayout = new QVBoxLayout(sounds);
+    auto* success = new QCheckBox(tr("Play a sound when an abbreviation is expanded"), sounds);
+    success->setObjectName(QStringLiteral("EnableSounds"));
+    auto* error = new QCheckBox(tr("Play a sound when nothing could be expanded"), sounds);
+    error->setObjectName(QStringLiteral("EnableErrorSound"));
+    soundsLayout->addWidget(success);
+    soundsLayout->addWidget(error);
+    bindCheckBox(success, defaults, UserDefaultsKey::EnableSounds);
+    bindCheckBox(error, defaults, UserDefaultsKey::EnableErrorSound);
+    layout->addWidget(sounds);
+
+    auto* startup = new QGroupBox(tr("Start-up"), this);
+    auto* startupLayout = new QVBoxLayout(startup);
+    auto* login = new QCheckBox(tr("Start Quillet when I log in"), startup);
+    login->setObjectName(QStringLiteral("StartApplicationAutomatically"));
+    bindCheckBox(login, defaults, UserDefaultsKey::StartApplicationAutomatically);
+    startupLayout->addWidget(login);
+    m_loginError = new QLabel(startup);
+    m_loginError->setObjectName(QStringLiteral("LoginError"));
+    m_loginError->setWordWrap(true);
+    m_loginError->setTextFormat(Qt::PlainText);
+    m_loginError->setStyleSheet(QStringLiteral("color: #b3261e;"));
+    m_loginError->hide();
+    startupLayout->addWidget(m_loginError);
+    layout->addWidget(startup);
+    layout->addStretch(1);
+
+    if (startAtLogin) {
+        connect(startAtLogin, &StartAtLogin::failed, this, [this](const QString& reason) {
+            m_loginError->setText(reason);
+            m_loginError->show();
+        });
+        connect(login, &QCheckBox::toggled, this, [this] { m_loginError->hide(); });
+    }
+}
+
+} // namespace quillet

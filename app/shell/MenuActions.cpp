@@ -1,0 +1,180 @@
+#include "shell/MenuActions.h"
+
+#include "library/ResourceLocator.h"
+#include "shell/IntroWindow.h"
+#include "shell/IntroWindowController.h"
+#include "shell/PreferencesWindowController.h"
+#include "shell/StatusMenu.h"
+#include "shell/Websites.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
+#include <QWidget>
+
+namespace quillet {
+
+namespace {
+
+void openPage(const std::string& address)
+{
+    // Where the desktop cannot open it, there is nothing more to do: the menu stays usable.
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+}
+
+} // namespace
+
+void bringToFront(QWidget* window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->raise();
+    window->activateWindow();
+}
+
+MenuActions::MenuActions(Services services, QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+{
+    if (!m_services.resources)
+        m_services.resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot());
+}
+
+MenuActions::~MenuActions() = default;
+
+void MenuActions::connectMenu(StatusMenu& menu)
+{
+    m_menu = &menu;
+    struct Route {
+        const char* name;
+        void (MenuActions::*action)();
+    };
+    static const Route routes[] = {
+        {"showExpanders", &MenuActions::showExpanders},
+        {"showOrHideExpanderBrowser", &MenuActions::showOrHideExpanderBrowser},
+        {"showPreviousView", &MenuActions::showPreviousView},
+        {"showNextView", &MenuActions::showNextView},
+        {"showAbout", &MenuActions::showAbout},
+        {"showPreferences", &MenuActions::showPreferences},
+        {"showIntroduction", &MenuActions::showIntroduction},
+        {"quit", &MenuActions::quit},
+        {"goToSupport", &MenuActions::goToSupport},
+        {"goToIntroduction", &MenuActions::goToIntroduction},
+        {"goToQuilletLanguage", &MenuActions::goToQuilletLanguage},
+        {"showAcknowledgments", &MenuActions::showAcknowledgments},
+        {"sendFeedback", &MenuActions::sendFeedback},
+        {"checkForUpdates", &MenuActions::checkForUpdates},
+    };
+    for (const Route& route : routes) {
+        if (QAction* item = menu.item(QString::fromLatin1(route.name)))
+            connect(item, &QAction::triggered, this, route.action);
+    }
+    menu.setEditorWindowAvailable(bool(m_showEditor));
+    menu.setExpanderBrowserAvailable(bool(m_showOrHideBrowser));
+}
+
+void MenuActions::setEditorWindow(std::function<void()> show, std::function<void()> toggleMode)
+{
+    m_showEditor = std::move(show);
+    m_toggleEditorMode = std::move(toggleMode);
+    if (m_menu)
+        m_menu->setEditorWindowAvailable(bool(m_showEditor));
+}
+
+void MenuActions::setExpanderBrowser(std::function<void()> showOrHide)
+{
+    m_showOrHideBrowser = std::move(showOrHide);
+    if (m_menu)
+        m_menu->setExpanderBrowserAvailable(bool(m_showOrHideBrowser));
+}
+
+QWidget* MenuActions::preferencesWindow() const
+{
+    return m_preferences ? m_preferences->window() : nullptr;
+}
+
+void MenuActions::showExpanders()
+{
+    if (m_showEditor)
+        m_showEditor();
+}
+
+void MenuActions::showOrHideExpanderBrowser()
+{
+    if (m_showOrHideBrowser)
+        m_showOrHideBrowser();
+}
+
+void MenuActions::showPreviousView()
+{
+    // With two modes, the previous view and the next one are the same step.
+    if (m_toggleEditorMode)
+        m_toggleEditorMode();
+}
+
+void MenuActions::showNextView()
+{
+    if (m_toggleEditorMode)
+        m_toggleEditorMode();
+}
+
+void MenuActions::showPreferences()
+{
+    if (!m_preferences)
+        m_preferences = std::make_unique<PreferencesWindowController>(*m_services.defaults, m_services.startAtLogin);
+    m_preferences->showWindow();
+}
+
+void MenuActions::showIntroduction()
+{
+    // One introduction at a time: asking again brings the open one forward.
+    if (!m_introWindow)
+        m_introWindow = IntroWindowController(m_services.intro).makeWindow();
+    m_introWindow->show();
+    m_introWindow->raise();
+    m_introWindow->activateWindow();
+}
+
+void MenuActions::quit()
+{
+    if (m_services.terminate)
+        m_services.terminate();
+    else
+        QCoreApplication::quit();
+}
+
+void MenuActions::goToSupport()
+{
+    openPage(Websites::support());
+}
+
+void MenuActions::goToIntroduction()
+{
+    openPage(Websites::introduction());
+}
+
+void MenuActions::goToQuilletLanguage()
+{
+    openPage(Websites::language());
+}
+
+void MenuActions::showAcknowledgments()
+{
+    if (const auto path = m_services.resources->pathForResource("acknowledgements", "html"))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path->string())));
+}
+
+void MenuActions::sendFeedback()
+{
+    openPage(Websites::feedback());
+}
+
+void MenuActions::checkForUpdates()
+{
+    m_updater.checkForUpdates();
+}
+
+} // namespace quillet

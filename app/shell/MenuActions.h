@@ -1,0 +1,92 @@
+#pragma once
+
+#include "shell/IntroEnvironment.h"
+#include "shell/Updater.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace quillet {
+
+class IntroWindow;
+class PreferencesWindowController;
+class ResourceLocator;
+class StartAtLogin;
+class StatusMenu;
+class UserDefaults;
+
+/// What the status menu's items do. The application delegate owns one and connects the
+/// menu to it; the About and preferences windows are made on first use and kept, the
+/// onboarding window is made anew for each opening.
+///
+/// The editor window and the expander browser are not known here: the application hands
+/// in how to show them once they exist, and only then do their items appear in the menu.
+class MenuActions final : public QObject {
+    Q_OBJECT
+public:
+    struct Services {
+        UserDefaults* defaults = nullptr;
+        IntroEnvironment intro;
+        /// Finds the "acknowledgements" document.
+        std::shared_ptr<ResourceLocator> resources;
+        /// Reports why starting at login could not be changed; may be nullptr.
+        StartAtLogin* startAtLogin = nullptr;
+        /// Ends the application; QCoreApplication::quit when empty.
+        std::function<void()> terminate;
+    };
+
+    explicit MenuActions(Services services, QObject* parent = nullptr);
+    ~MenuActions() override;
+
+    /// Connects every item of the menu to its action.
+    void connectMenu(StatusMenu& menu);
+
+    /// The editor window exists: its item and the previous and next view items appear.
+    /// toggleMode switches the editor between documentation and editing.
+    void setEditorWindow(std::function<void()> show, std::function<void()> toggleMode);
+    /// The expander browser exists: its item appears.
+    void setExpanderBrowser(std::function<void()> showOrHide);
+
+    /// The windows made so far (nullptr before the first opening), for the application
+    /// and tests.
+    QWidget* aboutWindow() const;
+    QWidget* preferencesWindow() const;
+    IntroWindow* introWindow() const { return m_introWindow; }
+
+public Q_SLOTS:
+    void showExpanders();
+    void showOrHideExpanderBrowser();
+    void showPreviousView();
+    void showNextView();
+    void showAbout();
+    void showPreferences();
+    void showIntroduction();
+    void quit();
+    void goToSupport();
+    void goToIntroduction();
+    void goToQuilletLanguage();
+    void showAcknowledgments();
+    void sendFeedback();
+    void checkForUpdates();
+
+private:
+    Services m_services;
+    Updater m_updater;
+    QPointer<StatusMenu> m_menu;
+    std::function<void()> m_showEditor;
+    std::function<void()> m_toggleEditorMode;
+    std::function<void()> m_showOrHideBrowser;
+    std::unique_ptr<PreferencesWindowController> m_preferences;
+    std::unique_ptr<QWidget> m_aboutWindow;
+    QPointer<IntroWindow> m_introWindow;
+};
+
+/// Brings a window in front of the others and gives it the keyboard.
+void bringToFront(QWidget* window);
+
+} // namespace quillet
