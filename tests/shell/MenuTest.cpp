@@ -1,0 +1,206 @@
+#include "library/App.h"
+#include "shell/IntroWindow.h"
+#include "shell/MenuActions.h"
+#include "shell/MenuController.h"
+#include "shell/StatusMenu.h"
+#include "shell/UrlRecorder.h"
+#include "shell/UserDefaults.h"
+#include "shell/Websites.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+std::unique_ptr<UserDefaults> defaultsIn(const test::TempDir& dir)
+{
+    const QString file = QString::fromStdString((dir.path() / "Quillet.conf").string());
+    return std::make_unique<UserDefaults>(std::make_unique<QSettings>(file, QSettings::IniFormat));
+}
+
+const QKeySequence editorKeys(QKeyCombination(Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier, Qt::Key_E));
+const QKeySequence browserKeys(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Space));
+
+class MenuControllerTest : public ::testing::Test {
+protected:
+    test::TempDir m_dir;
+    std::unique_ptr<UserDefaults> m_defaults = defaultsIn(m_dir);
+    StatusMenu m_menu;
+    MenuController m_controller {*m_defaults, m_menu.expandersMenuItem(), m_menu.expanderBrowserMenuItem()};
+};
+
+TEST_F(MenuControllerTest, TheDefaultShortcutsShowOnceTheDefaultsAreRegistered)
+{
+    m_controller.awakeFromNib();
+    EXPECT_TRUE(m_menu.expandersMenuItem()->shortcut().isEmpty()) << "nothing is stored on a first launch";
+
+    m_defaults->registerApplicationDefaults();
+    m_controller.mirrorShortcuts();
+    EXPECT_EQ(m_menu.expandersMenuItem()->shortcut(), editorKeys);
+    EXPECT_EQ(m_menu.expanderBrowserMenuItem()->shortcut(), browserKeys);
+}
+
+TEST_F(MenuControllerTest, EachItemFollowsItsOwnShortcutKeyAsItIsRecordedClearedOrReset)
+{
+    m_defaults->registerApplicationDefaults();
+    m_controller.awakeFromNib();
+    const Shortcut f5 {96, Shortcut::commandKeyMask};
+    const QKeySequence f5Keys(QKeyCombination(Qt::ControlModifier, Qt::Key_F5));
+
+    struct Step {
+        const char* name;
+        std::function<void(UserDefaults&)> change;
+        QKeySequence expanders;
+        QKeySequence browser;
+    };
+    const Step steps[] = {
+        {"RecordEditorShortcut",
+         [&](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpandersShortcut, f5); }, f5Keys, browserKeys},
+        {"ClearEditorShortcut",
+         [](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpandersShortcut, std::nullopt); }, {},
+         browserKeys},
+        {"ClearBrowserShortcut",
+         [](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, std::nullopt); }, {}, {}},
+        {"ExpandShortcutTouchesNeither",
+         [&](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ExpandTextShortcut, f5); }, {}, {}},
+        {"RemovingTheStoredValueShowsTheDefaultAgain",
+         [](UserDefaults& d) { d.remove(UserDefaultsKey::ShowExpandersShortcut); }, editorKeys, {}},
+        {"UndecodableDataIsNoShortcut",
+         [](UserDefaults& d) { d.setValue(UserDefaultsKey::ShowExpanderBrowserShortcut, QStringLiteral("E:F")); },
+         editorKeys, {}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change(*m_defaults);
+        EXPECT_EQ(m_menu.expandersMenuItem()->shortcut(), step.expanders);
+        EXPECT_EQ(m_menu.expanderBrowserMenuItem()->shortcut(), step.browser);
+    }
+}
+
+/// The status menu wired to its actions, with the library in a temporary folder.
+class MenuActionsTest : public ::testing::Test {
+protected:
+    MenuActionsTest()
+    {
+        App::Environment environment = App::Environment::headless();
+        environment.bundlesFilePath = m_dir.path() / "bundles.qlbundles";
+        m_app = std::make_unique<App>(environment);
+        m_defaults->registerApplicationDefaults();
+        MenuActions::Services services;
+        services.defaults = m_defaults.get();
+        services.intro.app = [this]() -> App& { return *m_app; };
+        services.intro.isAccessibilityTrusted = [](bool) { return true; };
+        services.terminate = [this] { ++m_terminations; };
+        m_actions = std::make_unique<MenuActions>(services);
+        m_actions->connectMenu(m_menu);
+    }
+
+    void trigger(const char* name)
+    {
+        QAction* item = m_menu.item(QString::fromLatin1(name));
+        ASSERT_NE(item, nullptr) << name;
+        item->trigger();
+        QCoreApplication::processEvents();
+    }
+
+    test::TempDir m_dir;
+    std::unique_ptr<App> m_app;
+    std::unique_ptr<UserDefaults> m_defaults = defaultsIn(m_dir);
+    StatusMenu m_menu;
+    std::unique_ptr<MenuActions> m_actions;
+    int m_terminations = 0;
+};
+
+TEST_F(MenuActionsTest, EachPageItemOpensItsPageInTheBrowser)
+{
+    const std::pair<const char*, std::string> cases[] = {
+        {"goToSupport", Websites::support()},
+        {"goToIntroduction", Websites::introduction()},
+        {"goToQuilletLanguage", Websites::language()},
+        {"sendFeedback", Websites::feedback()},
+        {"checkForUpdates", Websites::updates(QCoreApplication::applicationVersion().toStdString())},
+    };
+    for (const auto& [name, address] : cases) {
+        SCOPED_TRACE(name);
+        test::UrlRecorder recorder;
+        trigger(name);
+        ASSERT_EQ(recorder.urls().size(), 1);
+        EXPECT_EQ(recorder.urls().front(), QUrl(QString::fromStdString(address)));
+    }
+}
+
+TEST_F(MenuActionsTest, TheAcknowledgementsOpenAsARealFile)
+{
+    test::UrlRecorder recorder;
+    trigger("showAcknowledgments");
+    ASSERT_EQ(recorder.urls().size(), 1);
+    const QUrl url = recorder.urls().front();
+    EXPECT_TRUE(url.isLocalFile());
+    EXPECT_EQ(QFileInfo(url.toLocalFile()).fileName(), QStringLiteral("acknowledgements.html"));
+    EXPECT_TRUE(QFileInfo(url.toLocalFile()).isFile());
+}
+
+TEST_F(MenuActionsTest, TheWindowItemsShowTheirWindowsAndQuitEndsTheApplication)
+{
+    trigger("showPreferences");
+    ASSERT_NE(m_actions->preferencesWindow(), nullptr);
+    EXPECT_TRUE(m_actions->preferencesWindow()->isVisible());
+    QWidget* preferences = m_actions->preferencesWindow();
+    preferences->close();
+    trigger("showPreferences");
+    EXPECT_EQ(m_actions->preferencesWindow(), preferences) << "the preferences window is kept";
+    EXPECT_TRUE(preferences->isVisible());
+
+    trigger("showAbout");
+    ASSERT_NE(m_actions->aboutWindow(), nullptr);
+    EXPECT_TRUE(m_actions->aboutWindow()->isVisible());
+
+    trigger("showIntroduction");
+    IntroWindow* intro = m_actions->introWindow();
+    ASSERT_NE(intro, nullptr);
+    EXPECT_TRUE(intro->isVisible());
+    trigger("showIntroduction");
+    EXPECT_EQ(m_actions->introWindow(), intro) << "one introduction at a time";
+    intro->close();
+
+    EXPECT_EQ(m_terminations, 0);
+    trigger("quit");
+    EXPECT_EQ(m_terminations, 1);
+}
+
+TEST_F(MenuActionsTest, TheEditorAndBrowserItemsJoinTheMenuOnlyOnceTheirWindowsExist)
+{
+    const char* editorItems[] = {"showExpanders", "showPreviousView", "showNextView"};
+    for (const char* name : editorItems)
+        EXPECT_FALSE(m_menu.item(QString::fromLatin1(name))->isVisible()) << name;
+    EXPECT_FALSE(m_menu.item(QStringLiteral("showOrHideExpanderBrowser"))->isVisible());
+
+    int shown = 0;
+    int mode = 0;
+    int toggled = 0;
+    m_actions->setEditorWindow([&shown] { ++shown; }, [&mode] { mode = 1 - mode; });
+    for (const char* name : editorItems)
+        EXPECT_TRUE(m_menu.item(QString::fromLatin1(name))->isVisible()) << name;
+    EXPECT_FALSE(m_menu.item(QStringLiteral("showOrHideExpanderBrowser"))->isVisible());
+
+    trigger("showExpanders");
+    EXPECT_EQ(shown, 1);
+    trigger("showPreviousView");
+    EXPECT_EQ(mode, 1);
+    trigger("showNextView");
+    EXPECT_EQ(mode, 0) << "previous then next returns to the mode it had";
+
+    m_actions->setExpanderBrowser([&toggled] { ++toggled; });
+    EXPECT_TRUE(m_menu.item(QStringLiteral("showOrHideExpanderBrowser"))->isVisible());
+    trigger("showOrHideExpanderBrowser");
+    EXPECT_EQ(toggled, 1);
+}
+
+} // namespace
+} // namespace quillet

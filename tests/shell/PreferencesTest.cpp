@@ -1,0 +1,120 @@
+#include "shell/GeneralPreferencesViewController.h"
+#include "shell/StartAtLogin.h"
+#include "shell/TextPreferencesViewController.h"
+#include "shell/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+class PreferencesTest : public ::testing::Test {
+protected:
+    PreferencesTest()
+    {
+        const QString file = QString::fromStdString((m_dir.path() / "Quillet.conf").string());
+        m_defaults = std::make_unique<UserDefaults>(std::make_unique<QSettings>(file, QSettings::IniFormat));
+        m_defaults->registerApplicationDefaults();
+    }
+
+    QString path(const char* name) const { return QString::fromStdString((m_dir.path() / name).string()); }
+
+    test::TempDir m_dir;
+    std::unique_ptr<UserDefaults> m_defaults;
+};
+
+TEST_F(PreferencesTest, TheGeneralAndTextTabsShowStoreAndFollowTheirKeys)
+{
+    GeneralPreferencesViewController general(*m_defaults, nullptr);
+    TextPreferencesViewController text(*m_defaults);
+    auto* sounds = general.findChild<QCheckBox*>(QStringLiteral("EnableSounds"));
+    auto* errorSound = general.findChild<QCheckBox*>(QStringLiteral("EnableErrorSound"));
+    auto* login = general.findChild<QCheckBox*>(QStringLiteral("StartApplicationAutomatically"));
+    auto* spaces = text.findChild<QCheckBox*>(QStringLiteral("IndentWithSpaces"));
+    auto* size = text.findChild<QSpinBox*>(QStringLiteral("IndentSize"));
+    ASSERT_TRUE(sounds && errorSound && login && spaces && size);
+
+    // The registered defaults on a first opening.
+    EXPECT_TRUE(sounds->isChecked());
+    EXPECT_TRUE(errorSound->isChecked());
+    EXPECT_FALSE(login->isChecked());
+    EXPECT_TRUE(spaces->isChecked());
+    EXPECT_EQ(size->value(), 4);
+
+    // The user's changes are stored.
+    errorSound->click();
+    EXPECT_FALSE(m_defaults->boolForKey(UserDefaultsKey::EnableErrorSound));
+    EXPECT_TRUE(m_defaults->boolForKey(UserDefaultsKey::EnableSounds));
+    size->setValue(2);
+    EXPECT_EQ(m_defaults->integerForKey(UserDefaultsKey::IndentSize), 2);
+    spaces->click();
+    EXPECT_FALSE(m_defaults->boolForKey(UserDefaultsKey::IndentWithSpaces));
+    EXPECT_FALSE(size->isEnabled()) << "the size counts spaces only";
+
+    // Changes made elsewhere show.
+    m_defaults->setValue(UserDefaultsKey::EnableSounds, false);
+    EXPECT_FALSE(sounds->isChecked());
+    m_defaults->setValue(UserDefaultsKey::IndentWithSpaces, true);
+    EXPECT_TRUE(spaces->isChecked());
+    EXPECT_TRUE(size->isEnabled());
+    m_defaults->remove(UserDefaultsKey::IndentSize);
+    EXPECT_EQ(size->value(), 4);
+}
+
+TEST_F(PreferencesTest, StartingAtLoginWritesAndRemovesTheAutostartEntry)
+{
+    StartAtLogin startAtLogin(*m_defaults, AutostartEntry(path("autostart"), QStringLiteral("/usr/bin/quillet-app")));
+    GeneralPreferencesViewController general(*m_defaults, &startAtLogin);
+    auto* login = general.findChild<QCheckBox*>(QStringLiteral("StartApplicationAutomatically"));
+
+    login->click();
+    EXPECT_TRUE(m_defaults->boolForKey(UserDefaultsKey::StartApplicationAutomatically));
+    EXPECT_TRUE(startAtLogin.entry().exists());
+
+    login->click();
+    EXPECT_FALSE(startAtLogin.entry().exists());
+
+    // Set by anyone, the key is followed.
+    m_defaults->setValue(UserDefaultsKey::StartApplicationAutomatically, true);
+    EXPECT_TRUE(startAtLogin.entry().exists());
+    EXPECT_TRUE(login->isChecked());
+
+    // A stale entry (the program has moved) is written again at start-up.
+    StartAtLogin moved(*m_defaults, AutostartEntry(path("autostart"), QStringLiteral("/opt/quillet/quillet-app")));
+    moved.applyStoredValue();
+    QFile file(moved.entry().filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Exec=/opt/quillet/quillet-app\n"));
+}
+
+TEST_F(PreferencesTest, AnAutostartFolderThatCannotBeMadeTurnsTheCheckBoxBackAndSaysWhy)
+{
+    // A file where the folder should be: no one, root included, can make the folder.
+    QFile blocker(path("config"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    StartAtLogin startAtLogin(*m_defaults, AutostartEntry(path("config") + QStringLiteral("/autostart"),
+                                                           QStringLiteral("/usr/bin/quillet-app")));
+    GeneralPreferencesViewController general(*m_defaults, &startAtLogin);
+    general.show();
+    QSignalSpy failures(&startAtLogin, &StartAtLogin::failed);
+    auto* login = general.findChild<QCheckBox*>(QStringLiteral("StartApplicationAutomatically"));
+
+    login->click();
+    EXPECT_EQ(failures.size(), 1);
+    EXPECT_FALSE(m_defaults->boolForKey(UserDefaultsKey::StartApplicationAutomatically));
+    EXPECT_FALSE(login->isChecked());
+    EXPECT_TRUE(general.loginErrorLabel()->isVisible());
+    EXPECT_FALSE(general.loginErrorLabel()->text().isEmpty());
+}
+
+} // namespace
+} // namespace quillet
