@@ -1,5 +1,6 @@
 #include "library/UserErrorDescriptionType.h"
 
+#include "library/Websites.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
 
@@ -76,7 +77,7 @@ NoEditorError::NoEditorError(const std::optional<icu::UnicodeString>& editorName
 
 std::string NoEditorError::url() const
 {
-    return pluginsURL;
+    return Websites::editors();
 }
 
 PlatformError::PlatformError(icu::UnicodeString description)

@@ -125,10 +125,8 @@ public:
     /// With a recognised editor's name the text names it; without, it asks whether an editor is in use.
     explicit NoEditorError(const std::optional<icu::UnicodeString>& editorName = std::nullopt);
 
+    /// The page of supported editors and their plug-ins (Websites::editors()).
     std::string url() const override;
-
-    /// The page that lists the editor plug-ins.
-    static constexpr const char* pluginsURL = "https://orvanta.com/quillet/plugins";
 };
 
 /// An error of the system or of a library that has no title of its own (a file system or

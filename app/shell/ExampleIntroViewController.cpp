@@ -1,6 +1,6 @@
 #include "shell/ExampleIntroViewController.h"
 
-#include "shell/Websites.h"
+#include "library/Websites.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -34,7 +34,6 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults&
     auto* startupLayout = new QVBoxLayout(startup);
     auto* login = new QCheckBox(tr("Start Quillet when I log in"), startup);
     login->setObjectName(QStringLiteral("StartApplicationAutomatically"));
-    bindCheckBox(login, defaults, UserDefaultsKey::StartApplicationAutomatically);
     startupLayout->addWidget(login);
     m_loginError = new QLabel(startup);
     m_loginError->setObjectName(QStringLiteral("LoginError"));
@@ -43,6 +42,10 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults&
     m_loginError->setStyleSheet(QStringLiteral("color: #b3261e;"));
     m_loginError->hide();
     startupLayout->addWidget(m_loginError);
+    // A new attempt clears the last failure; connected before the binding, so that the
+    // failure of this attempt, reported while the binding stores it, stays shown.
+    connect(login, &QCheckBox::toggled, m_loginError, &QWidget::hide);
+    bindCheckBox(login, defaults, UserDefaultsKey::StartApplicationAutomatically);
     layout->addWidget(startup);
     layout->addStretch(1);
 
@@ -51,7 +54,6 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults&
             m_loginError->setText(reason);
             m_loginError->show();
         });
-        connect(login, &QCheckBox::toggled, this, [this] { m_loginError->hide(); });
     }
 }
 

@@ -5,7 +5,7 @@
 #include "shell/IntroWindowController.h"
 #include "shell/PreferencesWindowController.h"
 #include "shell/StatusMenu.h"
-#include "shell/Websites.h"
+#include "library/Websites.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -89,6 +89,20 @@ void MenuActions::setExpanderBrowser(std::function<void()> showOrHide)
     m_showOrHideBrowser = std::move(showOrHide);
     if (m_menu)
         m_menu->setExpanderBrowserAvailable(bool(m_showOrHideBrowser));
+}
+
+IntroWindow* MenuActions::introWindow() const
+{
+    return m_introWindow;
+}
+
+QWidget* MenuActions::aboutWindow() const
+{
+    return m_aboutWindow.get();
+}
+
+void MenuActions::showAbout()
+{
 }
 
 QWidget* MenuActions::preferencesWindow() const

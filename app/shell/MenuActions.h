@@ -56,7 +56,7 @@ public:
     /// and tests.
     QWidget* aboutWindow() const;
     QWidget* preferencesWindow() const;
-    IntroWindow* introWindow() const { return m_introWindow; }
+    IntroWindow* introWindow() const;
 
 public Q_SLOTS:
     void showExpanders();

@@ -19,6 +19,9 @@ void MenuController::awakeFromNib()
 {
     if (!m_observing) {
         connect(&m_defaults, &UserDefaults::valueChanged, this, &MenuController::userDefaultsDidChange);
+        // The defaults are registered after the menu is made: without this, a first launch
+        // would show no shortcuts until the user records one.
+        connect(&m_defaults, &UserDefaults::defaultsRegistered, this, &MenuController::mirrorShortcuts);
         m_observing = true;
     }
     mirrorShortcuts();

@@ -26,10 +26,9 @@ public:
     MenuController(UserDefaults& defaults, QAction* expandersMenuItem, QAction* expanderBrowserMenuItem,
                    QObject* parent = nullptr);
 
-    /// Starts following the two shortcut keys and mirrors both at once.
+    /// Starts following the two shortcut keys, and the registration of defaults, and
+    /// mirrors both at once.
     void awakeFromNib();
-    /// Mirrors both shortcuts again: the application calls it once the defaults are
-    /// registered, so a first launch shows the default shortcuts.
     void mirrorShortcuts();
 
     /// The key sequence of a shortcut (Command as Ctrl, Option as Alt, Control as Meta);

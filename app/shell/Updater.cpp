@@ -1,6 +1,6 @@
 #include "shell/Updater.h"
 
-#include "shell/Websites.h"
+#include "library/Websites.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

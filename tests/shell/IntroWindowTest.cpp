@@ -5,7 +5,7 @@
 #include "shell/IntroWindowController.h"
 #include "shell/ShortcutIntroViewController.h"
 #include "shell/WelcomeIntroViewController.h"
-#include "shell/Websites.h"
+#include "library/Websites.h"
 #include "shell/UrlRecorder.h"
 #include "support/TestSupport.h"
 

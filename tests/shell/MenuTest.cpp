@@ -5,7 +5,7 @@
 #include "shell/StatusMenu.h"
 #include "shell/UrlRecorder.h"
 #include "shell/UserDefaults.h"
-#include "shell/Websites.h"
+#include "library/Websites.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -41,7 +41,6 @@ TEST_F(MenuControllerTest, TheDefaultShortcutsShowOnceTheDefaultsAreRegistered)
     EXPECT_TRUE(m_menu.expandersMenuItem()->shortcut().isEmpty()) << "nothing is stored on a first launch";
 
     m_defaults->registerApplicationDefaults();
-    m_controller.mirrorShortcuts();
     EXPECT_EQ(m_menu.expandersMenuItem()->shortcut(), editorKeys);
     EXPECT_EQ(m_menu.expanderBrowserMenuItem()->shortcut(), browserKeys);
 }

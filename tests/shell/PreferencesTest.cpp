@@ -1,4 +1,8 @@
 #include "shell/GeneralPreferencesViewController.h"
+#include "shell/MenuController.h"
+#include "shell/ShortcutRecorder.h"
+#include "shell/ShortcutsPreferencesViewController.h"
+#include "shell/StatusMenu.h"
 #include "shell/StartAtLogin.h"
 #include "shell/TextPreferencesViewController.h"
 #include "shell/UserDefaults.h"
@@ -10,6 +14,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -114,6 +119,60 @@ TEST_F(PreferencesTest, AnAutostartFolderThatCannotBeMadeTurnsTheCheckBoxBackAnd
     EXPECT_FALSE(login->isChecked());
     EXPECT_TRUE(general.loginErrorLabel()->isVisible());
     EXPECT_FALSE(general.loginErrorLabel()->text().isEmpty());
+}
+
+TEST_F(PreferencesTest, EachRecorderShowsStoresAndClearsItsOwnKeyAndTheMenuFollows)
+{
+    ShortcutsPreferencesViewController shortcuts(*m_defaults);
+    StatusMenu menu;
+    MenuController menuController(*m_defaults, menu.expandersMenuItem(), menu.expanderBrowserMenuItem());
+    menuController.awakeFromNib();
+    shortcuts.show();
+
+    struct Case {
+        const char* name;
+        ShortcutRecorder* view;
+        UserDefaultsKey key;
+        Shortcut registered;
+        QAction* menuItem;
+    };
+    const Case cases[] = {
+        {"ExpandText", shortcuts.expandTextShortcutView(), UserDefaultsKey::ExpandTextShortcut,
+         defaultshortcuts::expandText, nullptr},
+        {"ShowExpanders", shortcuts.showExpandersShortcutView(), UserDefaultsKey::ShowExpandersShortcut,
+         defaultshortcuts::showExpanders, menu.expandersMenuItem()},
+        {"ShowExpanderBrowser", shortcuts.showExpanderBrowserShortcutView(),
+         UserDefaultsKey::ShowExpanderBrowserShortcut, defaultshortcuts::showExpanderBrowser,
+         menu.expanderBrowserMenuItem()},
+    };
+    const Shortcut f5 {96, Shortcut::commandKeyMask | Shortcut::shiftKeyMask};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.view, nullptr);
+        EXPECT_EQ(c.view->shortcut(), c.registered) << "a first opening shows the registered default";
+
+        QTest::mouseClick(c.view, Qt::LeftButton);
+        ASSERT_TRUE(c.view->isRecording());
+        QTest::keyClick(c.view, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(m_defaults->shortcut(c.key), f5);
+        if (c.menuItem) {
+            EXPECT_EQ(c.menuItem->shortcut(), QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier,
+                                                                           Qt::Key_F5)));
+        }
+
+        QTest::mouseClick(c.view, Qt::LeftButton);
+        QTest::keyClick(c.view, Qt::Key_Backspace);
+        EXPECT_EQ(m_defaults->shortcut(c.key), std::nullopt);
+        EXPECT_EQ(c.view->shortcut(), std::nullopt);
+        if (c.menuItem) {
+            EXPECT_TRUE(c.menuItem->shortcut().isEmpty()) << "a cleared shortcut leaves no key equivalent";
+        }
+    }
+    // Each recording went to its own key only: the others were cleared in their own turn.
+    const QString file = QString::fromStdString((m_dir.path() / "Quillet.conf").string());
+    QSettings stored(file, QSettings::IniFormat);
+    EXPECT_TRUE(stored.contains(QStringLiteral("ShowExpandersShortcuts")));
+    EXPECT_FALSE(stored.contains(QStringLiteral("ShowExpandersShortcut")));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "shell/Websites.h"
+#include "library/Websites.h"
 
 #include <gtest/gtest.h>
 

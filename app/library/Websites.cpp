@@ -1,7 +1,7 @@
-#include "shell/Websites.h"
+#include "library/Websites.h"
 
 #ifndef QUILLET_WEBSITE_HOST
-#define QUILLET_WEBSITE_HOST "www.orvanta.com"
+#define QUILLET_WEBSITE_HOST "orvanta.com"
 #endif
 
 namespace quillet {

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QTabWidget>
+
+namespace quillet {
+
+class StartAtLogin;
+class UserDefaults;
+
+/// The preferences' tabs: shortcuts, text and general. Each tab keeps its own size: on a
+/// switch the window takes the size the tab had when it was first shown, keeping its top
+/// left corner, and the tab's label as its title.
+class PreferencesTabViewController final : public QTabWidget {
+    Q_OBJECT
+public:
+    enum class Tab { shortcuts = 0, text = 1, general = 2 };
+
+    PreferencesTabViewController(UserDefaults& defaults, StartAtLogin* startAtLogin, QWidget* parent = nullptr);
+
+    Tab selectedItem() const { return Tab(currentIndex()); }
+    void setSelectedItem(Tab tab) { setCurrentIndex(int(tab)); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
+
+} // namespace quillet
