@@ -97,14 +97,6 @@ int main(int argc, char** argv)
     menuServices.intro.isAccessibilityTrusted = [&delegate](bool prompt) {
         return delegate.expandingController().isAccessibilityTrusted(prompt);
     };
-    menuServices.intro.app = []() -> quillet::App& { return quillet::App::shared(); };
-    menuServices.intro.didCompleteIntroduction = [defaults] {
-        defaults->setValue(quillet::UserDefaultsKey::DidOpenIntro, true);
-    };
-    menuServices.intro.expandShortcutText = [defaults] {
-        const auto shortcut = defaults->shortcut(quillet::UserDefaultsKey::ExpandTextShortcut);
-        return shortcut ? shortcut->displayText() : QString();
-    };
     quillet::MenuActions menuActions(std::move(menuServices));
     menuActions.connectMenu(menu);
     delegate.setStatusBarMenu(&menu);

@@ -1,10 +1,12 @@
 #include "shell/MenuActions.h"
 
+#include "library/App.h"
 #include "library/ResourceLocator.h"
 #include "shell/IntroWindow.h"
 #include "shell/IntroWindowController.h"
 #include "shell/PreferencesWindowController.h"
 #include "shell/StatusMenu.h"
+#include "shell/UserDefaults.h"
 #include "library/Websites.h"
 
 #include <QAction>
@@ -41,6 +43,18 @@ MenuActions::MenuActions(Services services, QObject* parent)
 {
     if (!m_services.resources)
         m_services.resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot());
+    UserDefaults* defaults = m_services.defaults;
+    IntroEnvironment& intro = m_services.intro;
+    if (!intro.didCompleteIntroduction)
+        intro.didCompleteIntroduction = [defaults] { defaults->setValue(UserDefaultsKey::DidOpenIntro, true); };
+    if (!intro.expandShortcutText) {
+        intro.expandShortcutText = [defaults] {
+            const auto shortcut = defaults->shortcut(UserDefaultsKey::ExpandTextShortcut);
+            return shortcut ? shortcut->displayText() : QString();
+        };
+    }
+    if (!intro.app)
+        intro.app = []() -> App& { return App::shared(); };
 }
 
 MenuActions::~MenuActions() = default;

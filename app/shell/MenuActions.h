@@ -30,7 +30,11 @@ class MenuActions final : public QObject {
     Q_OBJECT
 public:
     struct Services {
+        /// Required.
         UserDefaults* defaults = nullptr;
+        /// What the onboarding needs. Left empty, completing it sets "DidOpenIntro" in the
+        /// defaults, the expand shortcut is read from them, and the custom action goes to
+        /// App::shared().
         IntroEnvironment intro;
         /// Finds the "acknowledgements" document.
         std::shared_ptr<ResourceLocator> resources;

@@ -1,4 +1,6 @@
 #include "library/App.h"
+#include "library/ResourceLocator.h"
+#include "shell/IntroPageController.h"
 #include "shell/IntroWindow.h"
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
@@ -11,9 +13,13 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace quillet {
 namespace {
@@ -94,6 +100,7 @@ protected:
         MenuActions::Services services;
         services.defaults = m_defaults.get();
         services.intro.app = [this]() -> App& { return *m_app; };
+        services.resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot());
         services.intro.isAccessibilityTrusted = [](bool) { return true; };
         services.terminate = [this] { ++m_terminations; };
         m_actions = std::make_unique<MenuActions>(services);
@@ -171,6 +178,32 @@ TEST_F(MenuActionsTest, TheWindowItemsShowTheirWindowsAndQuitEndsTheApplication)
     EXPECT_EQ(m_terminations, 0);
     trigger("quit");
     EXPECT_EQ(m_terminations, 1);
+}
+
+TEST_F(MenuActionsTest, CompletingTheIntroductionFromTheMenuIsRememberedAndItShowsTheExpandShortcut)
+{
+    m_defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut {96, Shortcut::commandKeyMask});
+    trigger("showIntroduction");
+    IntroWindow* intro = m_actions->introWindow();
+    ASSERT_NE(intro, nullptr);
+    auto* pages = qobject_cast<IntroPageController*>(intro->content());
+    ASSERT_NE(pages, nullptr);
+    for (int i = 0; i < 2; ++i)
+        pages->navigateForward();
+    ASSERT_EQ(pages->selectedPage()->objectName(), QStringLiteral("ShortcutIntroViewController"));
+    const QList<QLabel*> labels = pages->selectedPage()->findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [](QLabel* label) { return label->text().contains(QStringLiteral("Ctrl+F5")); }));
+    while (pages->selectedIndex() < 7)
+        pages->navigateForward();
+    EXPECT_FALSE(m_defaults->boolForKey(UserDefaultsKey::DidOpenIntro));
+
+    auto* done = pages->selectedPage()->findChild<QPushButton*>(QStringLiteral("done"));
+    ASSERT_NE(done, nullptr);
+    done->click();
+    EXPECT_TRUE(m_defaults->boolForKey(UserDefaultsKey::DidOpenIntro));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(m_actions->introWindow(), nullptr);
 }
 
 TEST_F(MenuActionsTest, TheEditorAndBrowserItemsJoinTheMenuOnlyOnceTheirWindowsExist)
