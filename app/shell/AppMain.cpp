@@ -44,6 +44,9 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     QApplication::setOrganizationName(QStringLiteral("orvanta"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+    QApplication::setWindowIcon(quillet::applicationIcon());
+    // A tray application: closing its last window leaves it running in the panel.
     QApplication::setQuitOnLastWindowClosed(false);
 
     QStringList files = QApplication::arguments().mid(1);

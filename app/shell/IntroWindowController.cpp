@@ -1,17 +1,12 @@
 #include "shell/IntroWindowController.h"
 
 #include "shell/IntroPageController.h"
+#include "shell/IntroResources.h"
 #include "shell/IntroStoryboard.h"
 #include "shell/IntroViewController.h"
 #include "shell/IntroWindow.h"
 
 #include <QLabel>
-
-// The pictures are compiled into the application's static library: register them once.
-static void initIntroResources()
-{
-    Q_INIT_RESOURCE(Intro);
-}
 
 namespace quillet {
 
@@ -22,7 +17,7 @@ IntroWindowController::IntroWindowController(IntroEnvironment environment)
 
 IntroWindow* IntroWindowController::makeWindow() const
 {
-    initIntroResources();
+    initWindowResources();
     auto* window = new IntroWindow;
     const IntroStoryboard storyboard(m_environment);
     auto* pages = new IntroPageController(

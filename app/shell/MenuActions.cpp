@@ -1,9 +1,11 @@
 #include "shell/MenuActions.h"
 
+#include "OrvTextView/About/AboutWindowController.h"
 #include "library/App.h"
 #include "library/ResourceLocator.h"
 #include "shell/IntroWindow.h"
 #include "shell/IntroWindowController.h"
+#include "shell/IntroResources.h"
 #include "shell/PreferencesWindowController.h"
 #include "shell/StatusMenu.h"
 #include "shell/UserDefaults.h"
@@ -12,6 +14,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QIcon>
 #include <QUrl>
 #include <QWidget>
 
@@ -26,6 +29,12 @@ void openPage(const std::string& address)
 }
 
 } // namespace
+
+QIcon applicationIcon()
+{
+    initWindowResources();
+    return QIcon(QStringLiteral(":/quillet/images/quillet.svg"));
+}
 
 void bringToFront(QWidget* window)
 {
@@ -112,11 +121,25 @@ IntroWindow* MenuActions::introWindow() const
 
 QWidget* MenuActions::aboutWindow() const
 {
-    return m_aboutWindow.get();
+    return m_about ? m_about->window() : nullptr;
 }
 
 void MenuActions::showAbout()
 {
+    if (!m_about) {
+        orv::AboutInfo info = orv::AboutInfo::fromApplication();
+        info.name = QStringLiteral("Quillet");
+        info.version = QStringLiteral(QUILLET_VERSION);
+        info.build = QStringLiteral(QUILLET_BUILD);
+        info.copyright = tr("Copyright \u00A9 2026 Orvanta. All rights reserved.");
+        info.icon = applicationIcon();
+        if (const auto path = m_services.resources->pathForResource("acknowledgements", "html"))
+            info.acknowledgementsPath = QString::fromStdString(path->string());
+        else
+            info.acknowledgementsPath.reset();
+        m_about = orv::AboutWindowController::createWithWindow(info);
+    }
+    bringToFront(m_about->window());
 }
 
 QWidget* MenuActions::preferencesWindow() const

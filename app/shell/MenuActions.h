@@ -9,7 +9,12 @@
 #include <functional>
 #include <memory>
 
+class QIcon;
 class QWidget;
+
+namespace orv {
+class AboutWindowController;
+}
 
 namespace quillet {
 
@@ -86,11 +91,13 @@ private:
     std::function<void()> m_toggleEditorMode;
     std::function<void()> m_showOrHideBrowser;
     std::unique_ptr<PreferencesWindowController> m_preferences;
-    std::unique_ptr<QWidget> m_aboutWindow;
+    std::unique_ptr<orv::AboutWindowController> m_about;
     QPointer<IntroWindow> m_introWindow;
 };
 
 /// Brings a window in front of the others and gives it the keyboard.
 void bringToFront(QWidget* window);
+/// Quillet's icon, for its windows.
+QIcon applicationIcon();
 
 } // namespace quillet

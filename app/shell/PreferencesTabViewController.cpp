@@ -10,22 +10,19 @@ namespace quillet {
 
 PreferencesTabViewController::PreferencesTabViewController(UserDefaults& defaults, StartAtLogin* startAtLogin,
                                                            QWidget* parent)
-    : QTabWidget(parent)
+    : orv::AutoresizingTabViewController(parent)
 {
     setObjectName(QStringLiteral("PreferencesTabViewController"));
     setDocumentMode(true);
     addTab(new ShortcutsPreferencesViewController(defaults), tr("Shortcuts"));
     addTab(new TextPreferencesViewController(defaults), tr("Text"));
     addTab(new GeneralPreferencesViewController(defaults, startAtLogin), tr("General"));
-    connect(this, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index >= 0)
-            window()->setWindowTitle(tabText(index));
-    });
 }
 
 void PreferencesTabViewController::showEvent(QShowEvent* event)
 {
-    QTabWidget::showEvent(event);
+    orv::AutoresizingTabViewController::showEvent(event);
+    // The base titles the window on a switch; the first tab titles it when it opens.
     window()->setWindowTitle(tabText(currentIndex()));
 }
 

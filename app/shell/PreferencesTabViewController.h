@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QTabWidget>
+#include "OrvTextView/Misc/AutoresizingTabViewController.h"
+#include "OrvTextView/TabController/TabController.h"
 
 namespace quillet {
 
@@ -10,15 +11,15 @@ class UserDefaults;
 /// The preferences' tabs: shortcuts, text and general. Each tab keeps its own size: on a
 /// switch the window takes the size the tab had when it was first shown, keeping its top
 /// left corner, and the tab's label as its title.
-class PreferencesTabViewController final : public QTabWidget {
+class PreferencesTabViewController final : public orv::AutoresizingTabViewController {
     Q_OBJECT
 public:
     enum class Tab { shortcuts = 0, text = 1, general = 2 };
 
     PreferencesTabViewController(UserDefaults& defaults, StartAtLogin* startAtLogin, QWidget* parent = nullptr);
 
-    Tab selectedItem() const { return Tab(currentIndex()); }
-    void setSelectedItem(Tab tab) { setCurrentIndex(int(tab)); }
+    /// The tabs by name.
+    orv::TabController<Tab> tabs() { return orv::TabController<Tab>(this); }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -4,6 +4,7 @@
 #include "shell/IntroWindow.h"
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
+#include "shell/PreferencesTabViewController.h"
 #include "shell/StatusMenu.h"
 #include "shell/UrlRecorder.h"
 #include "shell/UserDefaults.h"
@@ -158,6 +159,11 @@ TEST_F(MenuActionsTest, TheWindowItemsShowTheirWindowsAndQuitEndsTheApplication)
     ASSERT_NE(m_actions->preferencesWindow(), nullptr);
     EXPECT_TRUE(m_actions->preferencesWindow()->isVisible());
     QWidget* preferences = m_actions->preferencesWindow();
+    EXPECT_EQ(preferences->windowTitle(), QStringLiteral("Shortcuts"));
+    auto* tabs = preferences->findChild<PreferencesTabViewController*>();
+    ASSERT_NE(tabs, nullptr);
+    tabs->tabs().setSelectedItem(PreferencesTabViewController::Tab::general);
+    EXPECT_EQ(preferences->windowTitle(), QStringLiteral("General")) << "the selected tab titles the window";
     preferences->close();
     trigger("showPreferences");
     EXPECT_EQ(m_actions->preferencesWindow(), preferences) << "the preferences window is kept";
