@@ -17,7 +17,9 @@ static NSString * const kCellIdentifier = @"PhotoCell";
 @property (nonatomic, copy) NSString *albumTitle;
 @end
 
-@implementation PhotoListViewController
+@implementation PhotoListViewController {
+    NSCache<NSString *, UIImage *> *_cache;
+}
 
 - (instancetype)initWithAlbum:(PHAssetCollection *)album {
     self = [super initWithNibName:nil bundle:nil];

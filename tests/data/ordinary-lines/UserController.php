@@ -12,8 +12,7 @@ use Illuminate\Http\Request;
 /**
  * Lists, shows and updates users for the admin dashboard.
  */
-final class UserController extends Controller
-{
+final class UserController extends Controller {
     private const PER_PAGE = 25;
 
     public function __construct(
@@ -21,8 +20,7 @@ final class UserController extends Controller
     ) {
     }
 
-    public function index(Request $request): JsonResponse
-    {
+    public function index(Request $request): JsonResponse {
         $page = (int) $request->query('page', 1);
         $users = $this->users->paginate(self::PER_PAGE, $page);
         foreach ($users as $user) {
@@ -31,8 +29,7 @@ final class UserController extends Controller
         return response()->json($users);
     }
 
-    public function show(int $id): JsonResponse
-    {
+    public function show(int $id): JsonResponse {
         $user = $this->users->find($id);
         if ($user === null) {
             abort(404, 'User not found');
@@ -42,8 +39,7 @@ final class UserController extends Controller
         return response()->json($data);
     }
 
-    public function update(Request $request, int $id): JsonResponse
-    {
+    public function update(Request $request, int $id): JsonResponse {
         $validated = $request->validate(['name' => 'required|string|max:255']);
         try {
             $user = $this->users->update($id, $validated);
