@@ -10,11 +10,47 @@
 
 static NSString * const kCellIdentifier = @"PhotoCell";
 
+typedef NS_ENUM(NSInteger, PhotoFilter) {
+    PhotoFilterNone,
+    PhotoFilterMono,
+};
+
+@protocol PhotoPickerDelegate <NSObject>
+- (void)didFinish;
+@end
+
 @interface PhotoListViewController () <UITableViewDataSource, UITableViewDelegate>
 @property (nonatomic, strong) NSArray<PHAsset *> *assets;
 @property (nonatomic, weak) IBOutlet UITableView *tableView;
+@property (nonatomic, weak) id<PhotoPickerDelegate> delegate;
 @property (nonatomic, assign) BOOL isLoading;
 @property (nonatomic, copy) NSString *albumTitle;
+- (void)reloadTable;
++ (instancetype)sharedManager;
+
+- (IBAction)didTapSave:(id)sender {
+    if ([self.delegate respondsToSelector:@selector(didFinish)]) {
+        [self.delegate didFinish];
+    } else if (self.isLoading) {
+        return;
+    } else {
+        NSLog(@"%@", self.assets);
+    }
+    for (PHAsset *asset in self.assets) {
+        [self.cache removeObjectForKey:asset.localIdentifier];
+    }
+    switch (self.assets.count) {
+        case 0:
+            break;
+    }
+    @try {
+        [self reloadTable];
+    } @catch (NSException *exception) {
+        NSLog(@"%@", exception.reason);
+    }
+    static dispatch_once_t onceToken;
+}
+
 @end
 
 @implementation PhotoListViewController {

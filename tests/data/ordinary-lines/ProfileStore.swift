@@ -81,6 +81,35 @@ struct ProfileView: View {
     }
 }
 
+@Suite("Profile store")
+struct ProfileStoreTests {
+    @Test func decodesTheName() async throws {
+        let store = try #require(ProfileStore.preview as ProfileStore?)
+        #expect(store.profile == nil)
+    }
+}
+
+func retry(_ attempts: Int) {
+    // Retry while the server is busy.
+    for attempt in 1...attempts where attempt > 1 {
+        if let cached = cache[attempt] {
+            print(cached)
+        } else if attempt > 3 {
+            logger.warning("Still busy after \(attempt) attempts")
+        }
+    }
+    while let next = iterator.next() {
+        switch next.state {
+        case .loading:
+            continue
+        default:
+            break
+        }
+    }
+    let names = users.map { $0.name }
+    let request = URLRequest(url: baseURL)
+}
+
 typealias Completion = (Result<Profile, Error>) -> Void
 let formatter = ISO8601DateFormatter()
 let sorted = profiles.sorted { $0.name < $1.name }

@@ -55,5 +55,29 @@ final class UserController extends Controller {
     }
 }
 
+abstract class Job {
+    /** @var int */
+    private ?User $owner = null;
+
+    abstract protected function handle(Request $request): Response;
+
+    public function run(string $command): void {
+        while ($row = $this->queue->pop()) {
+            $this->process($row);
+        }
+        switch ($command) {
+            case 'stop':
+                return;
+        }
+        if ($this->owner === null) {
+            return;
+        } elseif ($this->owner->isAdmin()) {
+            throw new InvalidArgumentException('Admins cannot queue jobs');
+        } else {
+            $double = fn ($x) => $x * 2;
+        }
+    }
+}
+
 $total = array_sum(array_map(fn ($item) => $item->price, $items));
 $count += 1;

@@ -45,6 +45,31 @@ function render() {
     document.getElementById('total').textContent = formatPrice(total * (1 + TAX_RATE));
 }
 
+function applyDiscount(code) {
+    if (!code) {
+        return;
+    } else if (code.startsWith("VIP")) {
+        discount = 0.2;
+    } else {
+        discount = 0;
+    }
+    while (queue.length > 0) {
+        queue.shift();
+    }
+    switch (code.length) {
+        case 0:
+            break;
+    }
+    for (let i = 0; i < items.length; i++) {
+        items[i].price *= 1 - discount;
+    }
+    const card = document.querySelector('div.card');
+}
+
+test('adds numbers', () => {
+    expect(add(2, 3)).toBe(5);
+});
+
 document.addEventListener('DOMContentLoaded', () => {
     const button = document.querySelector('button.checkout');
     button.addEventListener('click', checkout);

@@ -42,6 +42,30 @@ def summarize(sales, since=None):
     return sorted(totals.items(), key=lambda item: item[1], reverse=True)
 
 
+def classify(total, command):
+    if not total:
+        return "empty"
+    elif total > 100:
+        return "large"
+    else:
+        pass
+    while total > 1000:
+        total //= 10
+    for key, value in sorted(TOTALS.items()):
+        print(key, value)
+    match command:
+        case "quit":
+            return None
+    with open(REPORT_PATH) as handle:
+        handle.read()
+    assert total >= 0
+    raise ValueError("unknown command")
+
+
+async def fetch(url):
+    await asyncio.sleep(1)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("export", type=Path)

@@ -5,6 +5,9 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
+#include <math.h>
+#include "config.h"
 #include "ring_buffer.h"
 
 #define RING_CAPACITY 256
@@ -14,6 +17,9 @@ typedef struct ring {
     size_t head;
     size_t tail;
 } ring_t;
+
+#define RING_MAX(a, b) ((a) > (b) ? (a) : (b))
+static const char *names[] = { "head", "tail" };
 
 static int ring_is_full(const ring_t *ring);
 
@@ -55,6 +61,16 @@ size_t ring_read(ring_t *ring, uint8_t *out, size_t max)
     default:
         memset(ring->data, 0, sizeof(ring->data));
     }
+    if (ring == NULL) {
+        return 0;
+    } else if (count > max) {
+        count = max;
+    } else {
+        printf("%zu\n", count);
+    }
+    do {
+        count--;
+    } while (0);
     return count;
 }
 
