@@ -11,7 +11,6 @@
 #include "text/UnicodeConversion.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace quillet {
 
@@ -25,76 +24,19 @@ icu::UnicodeString libraryReadingErrorTitle()
     return localized(u"JSON reading error", "JSON Serializable Store error");
 }
 
-/// What a required value of a library object must be, as the readers of bundles and
-/// expanders ask for it.
-enum class Kind { text, listOfTexts, listOfObjects };
-
-/// Why the value under the key cannot be read ("“pattern” is missing"), or nothing.
-std::optional<icu::UnicodeString> keyFault(const JSONDictionary& object, const char* key, Kind kind)
-{
-    icu::UnicodeString quoted = icu::UnicodeString(u"\u201C").append(fromUtf8(key)).append(u"\u201D");
-    const auto found = object.find(key);
-    if (found == object.end())
-        return quoted.append(localized(u" is missing", "Library key missing"));
-    switch (kind) {
-    case Kind::text:
-        if (found->is_string())
-            return std::nullopt;
-        return quoted.append(localized(u" is not a text", "Library key type error"));
-    case Kind::listOfTexts:
-        if (found->is_array() && std::all_of(found->begin(), found->end(), [](const auto& e) { return e.is_string(); }))
-            return std::nullopt;
-        return quoted.append(localized(u" is not a list of texts", "Library key type error"));
-    case Kind::listOfObjects:
-        if (found->is_array() && std::all_of(found->begin(), found->end(), [](const auto& e) { return e.is_object(); }))
-            return std::nullopt;
-        return quoted.append(localized(u" is not a list of objects", "Library key type error"));
-    }
-    return std::nullopt;
-}
-
-/// "3 (“Name”)", or "3" when the object has no readable name.
-icu::UnicodeString numberAndName(std::size_t index, const JSONDictionary& object)
-{
-    icu::UnicodeString text = fromUtf8(std::to_string(index + 1));
-    try {
-        const auto name = value<icu::UnicodeString>(object, "name");
-        text.append(u" (\u201C").append(name).append(u"\u201D)");
-    } catch (const DictionaryError&) {
-        // Named by its position alone.
-    }
-    return text;
-}
-
-/// Names the first required key of the bundle, or of one of its expanders, that is missing or
-/// of another type; nothing when every required key can be read.
-std::optional<icu::UnicodeString> bundleFault(const JSONDictionary& bundle)
-{
-    for (const auto& [key, kind] : {std::pair {"name", Kind::text}, std::pair {"expanders", Kind::listOfObjects}}) {
-        if (auto fault = keyFault(bundle, key, kind))
-            return fault;
-    }
-    const auto& expanders = bundle["expanders"];
-    for (std::size_t index = 0; index < expanders.size(); ++index) {
-        for (const auto& [key, kind] : {std::pair {"name", Kind::text}, std::pair {"pattern", Kind::text},
-                                        std::pair {"output_template", Kind::text},
-                                        std::pair {"supported_languages", Kind::listOfTexts}}) {
-            if (auto fault = keyFault(expanders[index], key, kind)) {
-                icu::UnicodeString text = localized(u"expander ", "Library expander position");
-                return text.append(numberAndName(index, expanders[index])).append(u": ").append(*fault);
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 CbError unreadableBundleError(std::size_t index, const JSONDictionary& object, const std::exception& error)
 {
     icu::UnicodeString message(u"Bundle ");
-    message.append(numberAndName(index, object));
+    message.append(fromUtf8(std::to_string(index + 1)));
+    try {
+        const auto name = value<icu::UnicodeString>(object, "name");
+        message.append(u" (\u201C").append(name).append(u"\u201D)");
+    } catch (const DictionaryError&) {
+        // A bundle without a readable name is named by its position alone.
+    }
     message.append(u" of the library could not be read: ");
     message = localized(message, "Library bundle reading error");
-    const auto fault = bundleFault(object);
+    const auto fault = Bundle::readingFault(object);
     message.append(fault ? *fault : localizedDescription(error)).append(u".");
     return CbError(libraryReadingErrorTitle(), message);
 }

@@ -138,6 +138,15 @@ CustomExpander::CustomExpander(const JSONDictionary& dictionary)
     m_supportedLanguagesString = languageNames(supportedLanguages());
 }
 
+std::optional<icu::UnicodeString> CustomExpander::readingFault(const JSONDictionary& dictionary)
+{
+    for (const char* key : {nameKey, patternKey, outputTemplateKey}) {
+        if (auto fault = valueFault<icu::UnicodeString>(dictionary, key))
+            return fault;
+    }
+    return valueFault<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey);
+}
+
 CustomExpander::~CustomExpander() = default;
 
 JSONDictionary CustomExpander::dictionary() const

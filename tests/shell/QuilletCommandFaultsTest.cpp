@@ -302,6 +302,22 @@ TEST_F(QuilletCommandFaultsTest, AMovedProgramFindsItsResourcesOrSaysItFoundNone
     EXPECT_FALSE(fs::exists(m_root.path() / "data"));
 }
 
+TEST_F(QuilletCommandFaultsTest, ALibraryThatCannotBeLoadedNamesTheExpanderAndTheKey)
+{
+    nlohmann::json broken = bundle("Mine", 0);
+    broken["expanders"].push_back({{"name", "Loop"}, {"output_template", ""}, {"supported_languages", {"any"}}});
+    fs::create_directories(libraryFile().parent_path());
+    const std::string content = nlohmann::json {{"bundles", {bundle("First", 1), broken}}}.dump();
+    test::writeFile(libraryFile(), content);
+
+    const auto result = run({"expand", "x0"});
+
+    EXPECT_EQ(result.exitStatus, 3);
+    EXPECT_EQ(result.standardError, "JSON reading error\nBundle 2 (\u201CMine\u201D) of the library could not be read: "
+                                    "expander 2 (\u201CLoop\u201D): \u201Cpattern\u201D is missing.\n");
+    EXPECT_EQ(test::readFile(libraryFile()), content);
+}
+
 TEST_F(QuilletCommandFaultsTest, Md5AndSha1ExpandWhenTheCryptoProviderRefusesThem)
 {
     // Only the base provider: it offers no digest at all, as a FIPS setup offers no md5.
