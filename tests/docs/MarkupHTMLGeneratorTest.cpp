@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace quillet {
@@ -23,6 +24,11 @@ struct MarkupCase {
     std::u16string markup;
     std::u16string html;
 };
+
+void PrintTo(const MarkupCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class MarkupGeneration : public testing::TestWithParam<MarkupCase> {};
 
@@ -92,6 +98,11 @@ struct FilterCase {
     std::u16string input;
     std::u16string output;
 };
+
+void PrintTo(const FilterCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class SingleFilter : public testing::TestWithParam<FilterCase> {};
 
