@@ -32,7 +32,7 @@ icu::UnicodeString removingStashMarks(const icu::UnicodeString& text)
 icu::UnicodeString stashingCode(const icu::UnicodeString& text, std::vector<icu::UnicodeString>& stash)
 {
     try {
-        return replacingMatches(text, uR"(<code\ class="block">.*?</code>|(?<=^|[^\`])`{1}(?!:\w)[^`]+`{1})",
+        return replacingMatches(text, uR"(<div\ class="code-block">.*?</div>|(?<=^|[^\`])`{1}(?!:\w)[^`]+`{1})",
                                 [&](const CaptureGroups& groups) {
                                     icu::UnicodeString mark(stashOpen);
                                     mark += icu::UnicodeString(std::to_string(stash.size()).c_str());
