@@ -86,6 +86,9 @@ icu::UnicodeString MarkupHTMLGenerator::generate(const icu::UnicodeString& marku
 {
     icu::UnicodeString text = removingStashMarks(markup);
     text.findAndReplace(u"\\n", u"\n");
+    // Bundle files written elsewhere may end their lines with CR LF; a CR left at the end of
+    // an example would become part of the abbreviation and match nothing.
+    text.findAndReplace(u"\r\n", u"\n");
 
     // Example lines stand alone; the text between them is rendered as blocks of its own, so
     // no other filter reaches into an example and no markup spans across one.
