@@ -135,26 +135,26 @@ JSONDictionary parseJSONDictionary(const std::string& bytes)
 
 namespace {
 
-enum class Opened { file, nothingThere, turnedUp };
+/// What opening the library found: the file (or, with no descriptor, a name that cannot be
+/// read), nothing at all, or a file that appeared while we looked.
+enum class Opened { tried, nothingThere, turnedUp };
 
 /// Opens the file for reading; "nothing there" only when no name exists at the path at all.
 Opened openForReading(const std::filesystem::path& path, int& fd)
 {
     // Non-blocking, so that a pipe in the file's place cannot hang the start-up.
     fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0)
-        return Opened::file;
-    if (errno != ENOENT)
-        return Opened::file; // fd < 0: cannot be read
+    if (fd >= 0 || errno != ENOENT)
+        return Opened::tried;
     // A link whose target is missing (a folder not mounted yet) is not a first run: installing
     // a library there would replace the link.
     struct stat linkStatus {};
     if (lstat(path.c_str(), &linkStatus) != 0)
-        return errno == ENOENT ? Opened::nothingThere : Opened::file;
+        return errno == ENOENT ? Opened::nothingThere : Opened::tried;
     if (S_ISLNK(linkStatus.st_mode)) {
         struct stat targetStatus {};
         if (stat(path.c_str(), &targetStatus) != 0)
-            return Opened::file; // dangling
+            return Opened::tried; // dangling
     }
     // Another process created the file between the two looks: read it.
     return Opened::turnedUp;
