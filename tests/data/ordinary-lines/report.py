@@ -66,6 +66,14 @@ async def fetch(url):
     await asyncio.sleep(1)
 
 
+# Observe changes with care: the export may still be written.
+except_handler = None
+try:
+    pass
+except OSError as ex:
+    log.warning("export unreadable: %s", ex)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("export", type=Path)

@@ -74,6 +74,8 @@ size_t ring_read(ring_t *ring, uint8_t *out, size_t max)
     return count;
 }
 
+/* Test the wrap-around with a full ring. */
+
 static int ring_is_full(const ring_t *ring)
 {
     /* One slot stays free so that full and empty differ. */
