@@ -102,7 +102,7 @@ std::vector<ExpanderPtr> ExpanderController::expandersWithKeyAndLanguages(const 
     if (identifier.isEmpty())
         return result;
     for (const auto& expander : m_expanders) {
-        if (expander && expander->identifier() == identifier && servesLanguages(*expander, languages))
+        if (expander && textEquals(expander->identifier(), identifier) && servesLanguages(*expander, languages))
             result.push_back(expander);
     }
     return result;

@@ -95,6 +95,48 @@ std::vector<OptionalCaptureGroups> optionalCaptureGroups(const icu::UnicodeStrin
     });
 }
 
+std::optional<OptionalCaptureGroups> firstMatchGroups(const icu::UnicodeString& text,
+                                                      const icu::UnicodeString& expression, uint32_t flags,
+                                                      int32_t baseSteps)
+{
+    struct LastAnswer {
+        icu::UnicodeString text;
+        icu::UnicodeString expression;
+        uint32_t flags = 0;
+        std::optional<OptionalCaptureGroups> groups;
+        bool isSet = false;
+    };
+    thread_local LastAnswer last;
+    if (last.isSet && last.flags == flags && last.expression == expression && last.text == text)
+        return last.groups;
+
+    UErrorCode status = U_ZERO_ERROR;
+    const auto pattern = RegexCache::compile(expression, flags, status);
+    if (!pattern)
+        return std::nullopt;
+    const auto matcher = RegexCache::matcher(*pattern, text, status);
+    if (!matcher)
+        return std::nullopt;
+    matcher->setTimeLimit(RegexCache::timeLimitFor(baseSteps, text.length()), status);
+    std::optional<OptionalCaptureGroups> result;
+    if (U_SUCCESS(status) && matcher->find(status) && U_SUCCESS(status)) {
+        const int32_t groupCount = matcher->groupCount();
+        OptionalCaptureGroups groups(static_cast<std::size_t>(groupCount) + 1);
+        for (int32_t group = 0; group <= groupCount; ++group) {
+            const int32_t start = matcher->start(group, status);
+            const int32_t end = matcher->end(group, status);
+            if (U_SUCCESS(status) && start >= 0)
+                groups[static_cast<std::size_t>(group)]
+                    = CapturedGroup{TextRange{start, end - start}, icu::UnicodeString(text, start, end - start)};
+        }
+        result = std::move(groups);
+    }
+    if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
+        throw RegexError(expression, status);
+    last = LastAnswer{.text = text, .expression = expression, .flags = flags, .groups = result, .isSet = true};
+    return result;
+}
+
 std::optional<icu::UnicodeString> captureGroup(const CaptureGroups& match, int32_t group)
 {
     if (group < 0 || static_cast<std::size_t>(group) >= match.size())
@@ -222,6 +264,17 @@ int32_t characterCount(const icu::UnicodeString& text)
     while (iterator.next() != icu::BreakIterator::DONE)
         ++count;
     return count;
+}
+
+bool isWordCodePoint(UChar32 c)
+{
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+    if (c == 0x200C || c == 0x200D || u_hasBinaryProperty(c, UCHAR_ALPHABETIC))
+        return true;
+    const int8_t type = u_charType(c);
+    return type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK || type == U_COMBINING_SPACING_MARK
+        || type == U_DECIMAL_DIGIT_NUMBER || type == U_CONNECTOR_PUNCTUATION;
 }
 
 bool isBlank(const icu::UnicodeString& character)

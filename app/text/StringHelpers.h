@@ -43,6 +43,15 @@ std::vector<CaptureGroups> captureGroups(const icu::UnicodeString& text, const i
 std::vector<OptionalCaptureGroups> optionalCaptureGroups(const icu::UnicodeString& text,
                                                          const icu::UnicodeString& expression);
 
+/// The groups of the first match of expression (compiled with ICU `flags`) in text, under a time
+/// limit of `baseSteps` sized to the text (RegexCache::timeLimitFor). None when nothing matches
+/// or the expression does not compile. Throws RegexError (U_REGEX_TIME_OUT) when the match runs
+/// out of time: a match cut short is no answer. The last answer of the thread is kept, so asking
+/// again for the same text and expression costs nothing.
+std::optional<OptionalCaptureGroups> firstMatchGroups(const icu::UnicodeString& text,
+                                                      const icu::UnicodeString& expression, uint32_t flags,
+                                                      int32_t baseSteps);
+
 /// The entry for group number `group` of one match; absent when the group took no part
 /// or when the number is beyond the groups of the match (never indexes past them).
 std::optional<icu::UnicodeString> captureGroup(const CaptureGroups& match, int32_t group);
@@ -82,6 +91,10 @@ icu::UnicodeString unescapingTemplateSyntax(const icu::UnicodeString& text);
 /// The Characters of text in order.
 std::vector<icu::UnicodeString> characters(const icu::UnicodeString& text);
 int32_t characterCount(const icu::UnicodeString& text);
+
+/// A character of the expressions' \w class: alphabetic, mark, decimal digit, connector
+/// punctuation, zero-width (non-)joiner.
+bool isWordCodePoint(UChar32 c);
 
 /// Tab, space, no-break space or line feed; a CR LF pair is not blank.
 bool isBlank(const icu::UnicodeString& character);
