@@ -29,23 +29,67 @@ struct SuffixMatcher {
     bool isCompiled = false;
     std::unique_ptr<icu::RegexPattern> pattern;
     std::unique_ptr<icu::RegexMatcher> matcher; // null when the expression does not compile
-    /// The answer for the text of generation `answerGeneration` (see currentTextGeneration):
-    /// the selection matches each candidate's text again when it expands it.
-    uint64_t answerGeneration = 0;
+    /// The answer for the text of the search `answerSearch` (see SuffixSearchScope): the search
+    /// matches a candidate's expression again when it expands it.
+    uint64_t answerSearch = 0;
     std::optional<TextRange> answer;
 };
 
-/// A number that changes whenever the text matched on this thread changes, so that one copy of
-/// the text serves every expression's remembered answer.
-uint64_t currentTextGeneration(const icu::UnicodeString& text)
+/// The search running on this thread (SuffixSearchScope): its text, its number, and an index of
+/// the three-unit sequences a long text holds, built on first need.
+struct SearchState {
+    const icu::UnicodeString* text = nullptr;
+    uint64_t id = 0;
+    bool holdsLineFeed = false;
+    std::vector<uint64_t> trigrams; // a bit per hash of three units; empty until built
+};
+
+SearchState& currentSearch()
 {
-    thread_local icu::UnicodeString lastText;
-    thread_local uint64_t generation = 0;
-    if (generation == 0 || lastText != text) {
-        lastText = text;
-        ++generation;
+    thread_local SearchState search;
+    return search;
+}
+
+/// Whether the text holds a line feed; looked for once per search.
+bool holdsLineFeed(const icu::UnicodeString& text)
+{
+    const auto& search = currentSearch();
+    if (search.text == &text)
+        return search.holdsLineFeed;
+    return text.indexOf(u'\n') >= 0;
+}
+
+/// Below this length a text is searched for a literal directly.
+constexpr int32_t shortestIndexedText = 4096;
+constexpr uint32_t trigramBits = 1u << 16;
+
+uint32_t trigramHash(const char16_t* units)
+{
+    return (uint32_t(units[0]) * 961u + uint32_t(units[1]) * 31u + uint32_t(units[2])) & (trigramBits - 1);
+}
+
+/// Whether the text holds the literal. In a search over a long text a literal with a three-unit
+/// sequence the text lacks is known absent without a scan of the text for every pattern.
+bool containsLiteral(const icu::UnicodeString& text, const icu::UnicodeString& literal)
+{
+    auto& search = currentSearch();
+    if (search.text == &text && text.length() >= shortestIndexedText && literal.length() >= 3) {
+        const char16_t* units = text.getBuffer();
+        if (search.trigrams.empty()) {
+            search.trigrams.assign(trigramBits / 64, 0);
+            for (int32_t i = 0; i + 2 < text.length(); ++i) {
+                const uint32_t hash = trigramHash(units + i);
+                search.trigrams[hash / 64] |= uint64_t(1) << (hash % 64);
+            }
+        }
+        const char16_t* needle = literal.getBuffer();
+        for (int32_t i = 0; i + 2 < literal.length(); ++i) {
+            const uint32_t hash = trigramHash(needle + i);
+            if ((search.trigrams[hash / 64] & (uint64_t(1) << (hash % 64))) == 0)
+                return false;
+        }
     }
-    return generation;
+    return text.indexOf(literal) >= 0;
 }
 
 /// Lets the cache be searched with a view of the expression, without copying it.
@@ -114,14 +158,15 @@ std::optional<TextRange> firstSuffixMatch(const icu::UnicodeString& text, const 
                                           const Expander& expander)
 {
     auto& entry = suffixMatcher(patternExpression);
-    if (!entry.requiredLiteral.isEmpty() && text.indexOf(entry.requiredLiteral) < 0)
+    if (!entry.requiredLiteral.isEmpty() && !containsLiteral(text, entry.requiredLiteral))
         return std::nullopt;
     if (!entry.isCompiled)
         compile(entry, patternExpression);
     if (!entry.matcher)
         return std::nullopt;
-    const uint64_t generation = currentTextGeneration(text);
-    if (entry.answerGeneration == generation)
+    const auto& search = currentSearch();
+    const uint64_t searchId = search.text == &text ? search.id : 0;
+    if (searchId != 0 && entry.answerSearch == searchId)
         return entry.answer;
     UErrorCode status = U_ZERO_ERROR;
     // The matcher keeps a reference to the text until the next reset; it is only read after one.
@@ -130,7 +175,7 @@ std::optional<TextRange> firstSuffixMatch(const icu::UnicodeString& text, const 
     const bool found = U_SUCCESS(status) && entry.matcher->find(status);
     if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
         throw ExpandingError(tooLongToMatchDescription(&expander));
-    entry.answerGeneration = generation;
+    entry.answerSearch = searchId;
     entry.answer.reset();
     if (!found || U_FAILURE(status))
         return std::nullopt;
@@ -309,13 +354,44 @@ icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression)
     return literal;
 }
 
-std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
-                                              const ExpanderController& expanderController)
+SuffixSearchScope::SuffixSearchScope(const icu::UnicodeString& text)
 {
-    if (text.indexOf(u'\n') >= 0)
+    thread_local uint64_t lastId = 0;
+    auto& search = currentSearch();
+    m_isOutermost = search.text == nullptr;
+    if (m_isOutermost) {
+        search.text = &text;
+        search.id = ++lastId;
+        search.holdsLineFeed = text.indexOf(u'\n') >= 0;
+        search.trigrams.clear();
+    }
+}
+
+SuffixSearchScope::~SuffixSearchScope()
+{
+    if (m_isOutermost) {
+        auto& search = currentSearch();
+        search.text = nullptr;
+        search.trigrams.clear();
+    }
+}
+
+std::optional<TextRange> matchedRange(const Expander& expander, const icu::UnicodeString& text,
+                                      const ExpanderController& expanderController)
+{
+    if (holdsLineFeed(text))
         return std::nullopt;
     const auto match = firstSuffixMatch(text, expander.matchPattern(expanderController), expander);
     if (!match || !prefixLengthBeforeSuffix(text, *match))
+        return std::nullopt;
+    return match;
+}
+
+std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
+                                              const ExpanderController& expanderController)
+{
+    const auto match = matchedRange(expander, text, expanderController);
+    if (!match)
         return std::nullopt;
     return icu::UnicodeString(text, match->location, match->length);
 }
@@ -323,7 +399,7 @@ std::optional<icu::UnicodeString> matchedText(const Expander& expander, const ic
 std::optional<ExpandedExpression> expandedExpression(const Expander& expander, const icu::UnicodeString& text,
                                                      const ExpanderController& expanderController)
 {
-    if (text.indexOf(u'\n') >= 0)
+    if (holdsLineFeed(text))
         return std::nullopt;
     icu::UnicodeString expression;
     try {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "expansion/ExpandedExpression.h"
+#include "text/StringHelpers.h"
 
 #include <unicode/unistr.h>
 
@@ -11,6 +12,22 @@ namespace quillet {
 class Expander;
 class ExpanderController;
 
+/// One expander search over one text, on this thread, for as long as it lives: each expression's
+/// suffix match of the text is remembered (the search matches a candidate again when it expands
+/// it), and a long text is indexed once, so that the leading literal of every pattern is looked
+/// up rather than searched for. The text must outlive the scope and stay unchanged. An inner
+/// scope, opened while one is open, does nothing.
+class SuffixSearchScope {
+public:
+    explicit SuffixSearchScope(const icu::UnicodeString& text);
+    ~SuffixSearchScope();
+    SuffixSearchScope(const SuffixSearchScope&) = delete;
+    SuffixSearchScope& operator=(const SuffixSearchScope&) = delete;
+
+private:
+    bool m_isOutermost = false;
+};
+
 /// The abbreviation at the end of `text` that the expander's pattern matches: the leftmost
 /// non-empty match of the pattern's expression followed by "$" that starts at a word start
 /// (PatternParser::wordStartGuard), when it is a suffix of the text (compared by canonical
@@ -19,6 +36,9 @@ class ExpanderController;
 /// ExpandingError naming the expander when the match runs out of its time limit.
 std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
                                               const ExpanderController& expanderController);
+/// As matchedText, the place of the abbreviation in the text (UTF-16 units).
+std::optional<TextRange> matchedRange(const Expander& expander, const icu::UnicodeString& text,
+                                      const ExpanderController& expanderController);
 
 /// A text that every match of the expression (compiled without flags) contains: its leading run
 /// of literal characters when nothing at the top level of the expression is an alternative.

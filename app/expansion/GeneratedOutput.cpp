@@ -33,21 +33,27 @@ ResolvedOutput resolved(const GeneratedOutput& output)
         return i >= 0 && i < length && isTemplate[static_cast<std::size_t>(i)] && text.charAt(i) == unit;
     };
 
+    // Copied in runs between the places where an escape or the marker stands.
     ResolvedOutput result;
+    int32_t runStart = 0;
     for (int32_t i = 0; i < length; ++i) {
         const char16_t unit = text.charAt(i);
-        if (unit == u'\\' && isTemplate[static_cast<std::size_t>(i)]
-            && (templateUnit(i + 1, u'|') || templateUnit(i + 1, u'#'))) {
-            result.text.append(text.charAt(i + 1)); // "\|" and "\#" of the template stand for themselves
+        if (unit != u'\\' && unit != u'#')
+            continue;
+        if (!isTemplate[static_cast<std::size_t>(i)])
+            continue;
+        if (unit == u'\\' && (templateUnit(i + 1, u'|') || templateUnit(i + 1, u'#'))) {
+            // "\|" and "\#" of the template stand for the character alone.
+            result.text.append(text, runStart, i - runStart);
+            runStart = i + 1;
             ++i;
-            continue;
-        }
-        if (unit == u'#' && !result.caretOffset && isTemplate[static_cast<std::size_t>(i)]) {
+        } else if (unit == u'#' && !result.caretOffset) {
+            result.text.append(text, runStart, i - runStart);
             result.caretOffset = result.text.length();
-            continue;
+            runStart = i + 1;
         }
-        result.text.append(unit);
     }
+    result.text.append(text, runStart, length - runStart);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 
+#include <climits>
 #include <memory>
 
 namespace quillet {
@@ -255,15 +256,51 @@ std::vector<icu::UnicodeString> characters(const icu::UnicodeString& text)
     return result;
 }
 
+CharacterWalk walkCharacters(const icu::UnicodeString& text, int64_t limit)
+{
+    // A code unit below U+0300 other than a carriage return is a character of its own when the
+    // unit after it is one too (no rule of grapheme clusters joins two such units), so long runs
+    // of them are counted without the break iterator. What lies between them goes through it, cut
+    // where two such units meet, which is always a boundary.
+    const char16_t* units = text.getBuffer();
+    const int32_t length = text.length();
+    if (units == nullptr)
+        return {};
+    auto isSimple = [&](int32_t i) { return units[i] < 0x0300 && units[i] != u'\r'; };
+    CharacterWalk walk;
+    int32_t i = 0;
+    while (i < length && walk.characters < limit) {
+        if (isSimple(i) && (i + 1 >= length || isSimple(i + 1))) {
+            ++walk.characters;
+            ++i;
+            continue;
+        }
+        int32_t end = i + 1;
+        while (end < length && !(isSimple(end - 1) && isSimple(end)))
+            ++end;
+        auto& iterator = characterIterator();
+        const icu::UnicodeString stretch = text.tempSubString(i, end - i);
+        iterator.setText(stretch);
+        iterator.first();
+        int32_t boundary = 0;
+        for (int32_t next = iterator.next(); next != icu::BreakIterator::DONE && walk.characters < limit;
+             next = iterator.next()) {
+            ++walk.characters;
+            boundary = next;
+        }
+        if (boundary < end - i) {
+            i += boundary; // the limit was reached inside the stretch
+            break;
+        }
+        i = end;
+    }
+    walk.codeUnits = i;
+    return walk;
+}
+
 int32_t characterCount(const icu::UnicodeString& text)
 {
-    auto& iterator = characterIterator();
-    iterator.setText(text);
-    int32_t count = 0;
-    iterator.first();
-    while (iterator.next() != icu::BreakIterator::DONE)
-        ++count;
-    return count;
+    return static_cast<int32_t>(walkCharacters(text, INT64_MAX).characters);
 }
 
 bool isWordCodePoint(UChar32 c)

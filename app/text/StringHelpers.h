@@ -92,6 +92,17 @@ icu::UnicodeString unescapingTemplateSyntax(const icu::UnicodeString& text);
 std::vector<icu::UnicodeString> characters(const icu::UnicodeString& text);
 int32_t characterCount(const icu::UnicodeString& text);
 
+/// How far a walk over the Characters of a text went: the Characters passed and the code units
+/// they take.
+struct CharacterWalk {
+    int64_t characters = 0;
+    int32_t codeUnits = 0;
+};
+/// Walks over at most `limit` Characters from the start of text, in time linear in the units
+/// passed; the break iterator is only run where a unit from U+0300 on, or a carriage return,
+/// stands.
+CharacterWalk walkCharacters(const icu::UnicodeString& text, int64_t limit);
+
 /// A character of the expressions' \w class: alphabetic, mark, decimal digit, connector
 /// punctuation, zero-width (non-)joiner.
 bool isWordCodePoint(UChar32 c);
