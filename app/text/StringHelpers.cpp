@@ -474,14 +474,12 @@ icu::UnicodeString prefixingLines(const icu::UnicodeString& text, const icu::Uni
 
 std::optional<int32_t> firstUnescapedHashOffset(const icu::UnicodeString& text)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    auto pattern = RegexCache::compile(u"^#|[^\\\\]{1}#", 0, status);
-    if (!pattern)
-        return std::nullopt;
-    auto matcher = RegexCache::matcher(*pattern, text, status);
-    if (!matcher || !matcher->find(status) || U_FAILURE(status))
-        return std::nullopt;
-    return matcher->end(status) - 1;
+    // What the expression "^#|[^\\]{1}#" finds, by a plain scan: no time limit can cut a long text short.
+    for (int32_t i = text.indexOf(u'#'); i >= 0; i = text.indexOf(u'#', i + 1)) {
+        if (i == 0 || text.charAt(i - 1) != u'\\')
+            return i;
+    }
+    return std::nullopt;
 }
 
 bool hasSubstring(const icu::UnicodeString& text, const icu::UnicodeString& needle, int32_t endingAtOffset)

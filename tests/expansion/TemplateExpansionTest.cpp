@@ -220,14 +220,17 @@ TEST_F(TemplateExpansion, APatternThatRunsOutOfTimeIsReportedWithItsExpander)
     }
 }
 
-TEST_F(TemplateExpansion, IdentifiersCompareCanonically)
+// An embedded expander is found by a canonically equal identifier, and its output keeps its
+// template's own marker.
+TEST_F(TemplateExpansion, AnEmbeddedExpanderKeepsItsTemplateText)
 {
-    const auto point = customExpander(u"pt ${x:word}", u"P(${x})", u"caf\u00E9");
+    const auto point = customExpander(u"pt ${x:word}", u"P(#${x})", u"caf\u00E9");
     const auto user = customExpander(u"at ${p:exp(cafe\u0301)}", u"at ${p}");
     const ExpanderController controller({point, user});
     const auto result = controller.findExpander(u"at pt 3");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, u"at P(3)");
+    EXPECT_EQ(result->cursorPosition, 5);
 }
 
 } // namespace
