@@ -106,6 +106,8 @@ struct SpliceCase {
     const char16_t* pattern;
     const char16_t* typed;
     std::vector<std::pair<const char16_t*, const char16_t*>> values; ///< variable name, captured text
+
+    friend void PrintTo(const SpliceCase& c, std::ostream* out) { *out << c.name; }
 };
 class DeclarationsWhereWritten : public PatternParserTest, public ::testing::WithParamInterface<SpliceCase> {};
 
