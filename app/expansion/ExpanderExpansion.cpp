@@ -2,9 +2,9 @@
 
 #include "expansion/ExpanderController.h"
 #include "expansion/ExpressionParser.h"
+#include "library/Expander.h"
 #include "library/UserErrorDescriptionType.h"
 #include "text/PatternParser.h"
-#include "library/Expander.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 
@@ -12,12 +12,15 @@
 #include <unicode/locid.h>
 #include <unicode/regex.h>
 
+#include <cstdint>
 #include <exception>
-#include <memory>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -151,9 +154,10 @@ void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
     }
 }
 
-/// The leftmost non-empty match (case-sensitive, the dot matching every character) of the pattern's expression
-/// anchored at the end of the text, as a range. An empty match is no match. Throws ExpandingError,
-/// naming the expander, when the match runs out of its time limit: a match cut short is no answer.
+/// The leftmost non-empty match (case-sensitive, the dot matching every character) of the
+/// pattern's expression anchored at the end of the text, as a range. An empty match is no match.
+/// Throws ExpandingError, naming the expander, when the match runs out of its time limit: a match
+/// cut short is no answer.
 std::optional<TextRange> firstSuffixMatch(const icu::UnicodeString& text, const icu::UnicodeString& patternExpression,
                                           const Expander& expander)
 {
@@ -250,7 +254,9 @@ bool isIndentationBlank(char16_t c)
 GeneratedOutput reindented(const icu::UnicodeString& prefix, const GeneratedOutput& output)
 {
     int32_t indentationLength = 0;
-    auto unitAt = [&](int32_t i) { return i < prefix.length() ? prefix.charAt(i) : output.text.charAt(i - prefix.length()); };
+    auto unitAt = [&](int32_t i) {
+        return i < prefix.length() ? prefix.charAt(i) : output.text.charAt(i - prefix.length());
+    };
     const int32_t total = prefix.length() + output.text.length();
     while (indentationLength < total && isIndentationBlank(unitAt(indentationLength)))
         ++indentationLength;
@@ -265,7 +271,8 @@ GeneratedOutput reindented(const icu::UnicodeString& prefix, const GeneratedOutp
     GeneratedOutput result;
     for (int32_t i = 0; i < output.text.length(); ++i) {
         const char16_t unit = output.text.charAt(i);
-        lineFeedsBefore[static_cast<std::size_t>(i) + 1] = lineFeedsBefore[static_cast<std::size_t>(i)] + (unit == u'\n');
+        const auto index = static_cast<std::size_t>(i);
+        lineFeedsBefore[index + 1] = lineFeedsBefore[index] + (unit == u'\n' ? 1 : 0);
         result.text.append(unit);
         if (unit == u'\n')
             result.text.append(indentation);
