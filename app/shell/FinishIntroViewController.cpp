@@ -2,8 +2,8 @@
 
 namespace quillet {
 
-FinishIntroViewController::FinishIntroViewController(const QString& identifier, std::function<void()> didComplete,
-                                                     QWidget* parent)
+FinishIntroViewController::FinishIntroViewController(
+    const QString& identifier, std::function<void()> didComplete, QWidget* parent)
     : IntroViewController(identifier, parent)
     , m_didComplete(std::move(didComplete))
 {

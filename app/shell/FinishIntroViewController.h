@@ -11,8 +11,7 @@ namespace quillet {
 class FinishIntroViewController final : public IntroViewController {
     Q_OBJECT
 public:
-    FinishIntroViewController(const QString& identifier, std::function<void()> didComplete,
-                              QWidget* parent = nullptr);
+    FinishIntroViewController(const QString& identifier, std::function<void()> didComplete, QWidget* parent = nullptr);
 
 public Q_SLOTS:
     void done();

@@ -10,8 +10,8 @@
 
 namespace quillet {
 
-GeneralPreferencesViewController::GeneralPreferencesViewController(UserDefaults& defaults, StartAtLogin* startAtLogin,
-                                                                   QWidget* parent)
+GeneralPreferencesViewController::GeneralPreferencesViewController(
+    UserDefaults& defaults, StartAtLogin* startAtLogin, QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("GeneralPreferencesViewController"));

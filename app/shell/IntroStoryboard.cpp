@@ -78,9 +78,9 @@ QWidget* examplesTable(QWidget* parent)
         const char* code;
     };
     static const Example examples[] = {
-        {"for item in items", "for item in items {\n    \n}"},
-        {"guard let value", "guard let value else {\n    return\n}"},
-        {"class Car: Vehicle", "class Car: Vehicle {\n    \n}"},
+        { "for item in items", "for item in items {\n    \n}" },
+        { "guard let value", "guard let value else {\n    return\n}" },
+        { "class Car: Vehicle", "class Car: Vehicle {\n    \n}" },
     };
     auto* table = new QWidget(parent);
     auto* grid = new QGridLayout(table);
@@ -121,23 +121,24 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
 
     if (identifier == QLatin1String("AccessibilityIntroViewController")) {
         auto* page = new AccessibilityIntroViewController(m_environment.isAccessibilityTrusted);
-        auto* buttons = layOut(page, QObject::tr("Let Quillet read your code"), QStringLiteral(":/intro/accessibility.svg"),
-                               QObject::tr("Quillet reads the line before the caret in your editor and writes the code "
-                                           "back through the desktop's accessibility interface. Allow it to use "
-                                           "assistive technologies, then continue."));
+        auto* buttons
+            = layOut(page, QObject::tr("Let Quillet read your code"), QStringLiteral(":/intro/accessibility.svg"),
+                QObject::tr("Quillet reads the line before the caret in your editor and writes the code "
+                            "back through the desktop's accessibility interface. Allow it to use "
+                            "assistive technologies, then continue."));
         auto* help = bodyLabel(QObject::tr("Assistive technologies are still turned off. Turn them on in your "
                                            "desktop's settings (GNOME: Settings \u203a Accessibility, or run "
                                            "\u201cgsettings set org.gnome.desktop.interface toolkit-accessibility "
                                            "true\u201d), log out and back in, start your editor again and press "
                                            "Continue."),
-                               page);
+            page);
         help->setObjectName(QStringLiteral("AccessibilityHelp"));
         help->setTextInteractionFlags(Qt::TextSelectableByMouse);
         help->hide();
         static_cast<QVBoxLayout*>(page->layout())->insertWidget(page->layout()->count() - 1, help);
         page->setHelpLabel(help);
         QObject::connect(addButton(buttons, QObject::tr("Continue"), QStringLiteral("next")), &QPushButton::clicked,
-                         page, &AccessibilityIntroViewController::next);
+            page, &AccessibilityIntroViewController::next);
         return page;
     }
 
@@ -156,25 +157,25 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
     if (identifier == QLatin1String("ExamplesIntroViewController")) {
         auto* page = new ExampleIntroViewController(identifier);
         auto* buttons = layOut(page, QObject::tr("Type a line, get the code"), QString(),
-                               QObject::tr("Quillet picks the expanders of your file's language first, by the name "
-                                           "in the editor's title."));
+            QObject::tr("Quillet picks the expanders of your file's language first, by the name "
+                        "in the editor's title."));
         static_cast<QVBoxLayout*>(page->layout())->insertWidget(1, examplesTable(page), 1);
         auto* link = addButton(buttons, QObject::tr("Supported Editors\u2026"), QStringLiteral("openLink"), false);
         buttons->insertWidget(0, link);
         buttons->insertStretch(1, 1);
         QObject::connect(link, &QPushButton::clicked, page, &ExampleIntroViewController::openLink);
         QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next")), &QPushButton::clicked, page,
-                         &ExampleIntroViewController::next);
+            &ExampleIntroViewController::next);
         return page;
     }
 
     if (identifier == QLatin1String("MenuIntroViewController")) {
         auto* page = new MenuIntroViewController;
         auto* buttons = layOut(page, QObject::tr("Quillet lives in the panel"), QStringLiteral(":/intro/menu.svg"),
-                               QObject::tr("Its icon opens the menu: your expanders, the expander browser, the "
-                                           "preferences and help. The icon lights up while Quillet expands."));
+            QObject::tr("Its icon opens the menu: your expanders, the expander browser, the "
+                        "preferences and help. The icon lights up while Quillet expands."));
         QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next")), &QPushButton::clicked, page,
-                         &ImageOnlyIntroViewController::next);
+            &ImageOnlyIntroViewController::next);
         return page;
     }
 
@@ -184,22 +185,22 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
         auto* page = new ImageOnlyIntroViewController(identifier);
         auto* buttons = expanders
             ? layOut(page, QObject::tr("Make expanders of your own"), QStringLiteral(":/intro/expanders.svg"),
-                     QObject::tr("An expander is a pattern with typed variables and an output template. Write your "
-                                 "own in the editor window, grouped in bundles."))
+                QObject::tr("An expander is a pattern with typed variables and an output template. Write your "
+                            "own in the editor window, grouped in bundles."))
             : layOut(page, QObject::tr("Find the right expander"), QStringLiteral(":/intro/browser.svg"),
-                     QObject::tr("The expander browser searches every expander and shows how to use it."));
+                QObject::tr("The expander browser searches every expander and shows how to use it."));
         QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next")), &QPushButton::clicked, page,
-                         &ImageOnlyIntroViewController::next);
+            &ImageOnlyIntroViewController::next);
         return page;
     }
 
     if (identifier == QLatin1String("ThankYouIntroViewController")) {
         auto* page = new FinishIntroViewController(identifier, m_environment.didCompleteIntroduction);
         auto* buttons = layOut(page, QObject::tr("You are ready"), QStringLiteral(":/intro/thankyou.svg"),
-                               QObject::tr("Thank you for using Quillet. The introduction stays in the menu, should "
-                                           "you want to see it again."));
+            QObject::tr("Thank you for using Quillet. The introduction stays in the menu, should "
+                        "you want to see it again."));
         QObject::connect(addButton(buttons, QObject::tr("Start Using Quillet"), QStringLiteral("done")),
-                         &QPushButton::clicked, page, &FinishIntroViewController::done);
+            &QPushButton::clicked, page, &FinishIntroViewController::done);
         return page;
     }
     return nullptr;

@@ -3,13 +3,13 @@
 #include "OrvTextView/About/AboutWindowController.h"
 #include "library/App.h"
 #include "library/ResourceLocator.h"
+#include "library/Websites.h"
+#include "shell/IntroResources.h"
 #include "shell/IntroWindow.h"
 #include "shell/IntroWindowController.h"
-#include "shell/IntroResources.h"
 #include "shell/PreferencesWindowController.h"
 #include "shell/StatusMenu.h"
 #include "shell/UserDefaults.h"
-#include "library/Websites.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -76,20 +76,20 @@ void MenuActions::connectMenu(StatusMenu& menu)
         void (MenuActions::*action)();
     };
     static const Route routes[] = {
-        {"showExpanders", &MenuActions::showExpanders},
-        {"showOrHideExpanderBrowser", &MenuActions::showOrHideExpanderBrowser},
-        {"showPreviousView", &MenuActions::showPreviousView},
-        {"showNextView", &MenuActions::showNextView},
-        {"showAbout", &MenuActions::showAbout},
-        {"showPreferences", &MenuActions::showPreferences},
-        {"showIntroduction", &MenuActions::showIntroduction},
-        {"quit", &MenuActions::quit},
-        {"goToSupport", &MenuActions::goToSupport},
-        {"goToIntroduction", &MenuActions::goToIntroduction},
-        {"goToQuilletLanguage", &MenuActions::goToQuilletLanguage},
-        {"showAcknowledgments", &MenuActions::showAcknowledgments},
-        {"sendFeedback", &MenuActions::sendFeedback},
-        {"checkForUpdates", &MenuActions::checkForUpdates},
+        { "showExpanders", &MenuActions::showExpanders },
+        { "showOrHideExpanderBrowser", &MenuActions::showOrHideExpanderBrowser },
+        { "showPreviousView", &MenuActions::showPreviousView },
+        { "showNextView", &MenuActions::showNextView },
+        { "showAbout", &MenuActions::showAbout },
+        { "showPreferences", &MenuActions::showPreferences },
+        { "showIntroduction", &MenuActions::showIntroduction },
+        { "quit", &MenuActions::quit },
+        { "goToSupport", &MenuActions::goToSupport },
+        { "goToIntroduction", &MenuActions::goToIntroduction },
+        { "goToQuilletLanguage", &MenuActions::goToQuilletLanguage },
+        { "showAcknowledgments", &MenuActions::showAcknowledgments },
+        { "sendFeedback", &MenuActions::sendFeedback },
+        { "checkForUpdates", &MenuActions::checkForUpdates },
     };
     for (const Route& route : routes) {
         if (QAction* item = menu.item(QString::fromLatin1(route.name)))

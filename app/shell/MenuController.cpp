@@ -6,8 +6,8 @@
 
 namespace quillet {
 
-MenuController::MenuController(UserDefaults& defaults, QAction* expandersMenuItem,
-                               QAction* expanderBrowserMenuItem, QObject* parent)
+MenuController::MenuController(
+    UserDefaults& defaults, QAction* expandersMenuItem, QAction* expanderBrowserMenuItem, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_expandersMenuItem(expandersMenuItem)

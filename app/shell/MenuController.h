@@ -24,7 +24,7 @@ class MenuController final : public QObject {
     Q_OBJECT
 public:
     MenuController(UserDefaults& defaults, QAction* expandersMenuItem, QAction* expanderBrowserMenuItem,
-                   QObject* parent = nullptr);
+        QObject* parent = nullptr);
 
     /// Starts following the two shortcut keys, and the registration of defaults, and
     /// mirrors both at once.

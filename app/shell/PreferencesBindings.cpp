@@ -14,11 +14,12 @@ void bindCheckBox(QCheckBox* checkBox, UserDefaults& defaults, UserDefaultsKey k
         if (defaults.boolForKey(key) != checked)
             defaults.setValue(key, checked);
     });
-    QObject::connect(&defaults, &UserDefaults::valueChanged, checkBox, [checkBox, &defaults, key](UserDefaultsKey changed) {
-        if (changed != key)
-            return;
-        checkBox->setChecked(defaults.boolForKey(key));
-    });
+    QObject::connect(
+        &defaults, &UserDefaults::valueChanged, checkBox, [checkBox, &defaults, key](UserDefaultsKey changed) {
+            if (changed != key)
+                return;
+            checkBox->setChecked(defaults.boolForKey(key));
+        });
 }
 
 void bindSpinBox(QSpinBox* spinBox, UserDefaults& defaults, UserDefaultsKey key)
@@ -28,11 +29,12 @@ void bindSpinBox(QSpinBox* spinBox, UserDefaults& defaults, UserDefaultsKey key)
         if (defaults.integerForKey(key) != value)
             defaults.setValue(key, value);
     });
-    QObject::connect(&defaults, &UserDefaults::valueChanged, spinBox, [spinBox, &defaults, key](UserDefaultsKey changed) {
-        if (changed != key)
-            return;
-        spinBox->setValue(int(defaults.integerForKey(key)));
-    });
+    QObject::connect(
+        &defaults, &UserDefaults::valueChanged, spinBox, [spinBox, &defaults, key](UserDefaultsKey changed) {
+            if (changed != key)
+                return;
+            spinBox->setValue(int(defaults.integerForKey(key)));
+        });
 }
 
 } // namespace quillet

@@ -8,8 +8,8 @@
 
 namespace quillet {
 
-PreferencesTabViewController::PreferencesTabViewController(UserDefaults& defaults, StartAtLogin* startAtLogin,
-                                                           QWidget* parent)
+PreferencesTabViewController::PreferencesTabViewController(
+    UserDefaults& defaults, StartAtLogin* startAtLogin, QWidget* parent)
     : orv::AutoresizingTabViewController(parent)
 {
     setObjectName(QStringLiteral("PreferencesTabViewController"));

@@ -61,7 +61,7 @@ void ShortcutIntroViewController::installAction()
     if (!m_app)
         return;
     m_actionToken = std::make_shared<const int>(0);
-    m_app().setExpandingShortcutCustomAction(IntroShortcutAction {.page = this, .token = m_actionToken});
+    m_app().setExpandingShortcutCustomAction(IntroShortcutAction { .page = this, .token = m_actionToken });
 }
 
 void ShortcutIntroViewController::removeAction()

@@ -13,7 +13,7 @@ StatusMenu::StatusMenu(QWidget* parent)
     m_previousView = addItem(this, tr("Previous View"), "showPreviousView");
     m_nextView = addItem(this, tr("Next View"), "showNextView");
     m_windowsSeparator = addSeparator();
-    for (QAction* item : {m_expanders, m_expanderBrowser, m_previousView, m_nextView})
+    for (QAction* item : { m_expanders, m_expanderBrowser, m_previousView, m_nextView })
         item->setVisible(false);
     updateWindowsSeparator();
 
@@ -48,7 +48,7 @@ QAction* StatusMenu::item(const QString& actionName) const
 
 void StatusMenu::setEditorWindowAvailable(bool available)
 {
-    for (QAction* item : {m_expanders, m_previousView, m_nextView})
+    for (QAction* item : { m_expanders, m_previousView, m_nextView })
         item->setVisible(available);
     updateWindowsSeparator();
 }

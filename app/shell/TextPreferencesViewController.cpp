@@ -36,7 +36,7 @@ TextPreferencesViewController::TextPreferencesViewController(UserDefaults& defau
 
     auto* note = new QLabel(tr("Expanded code is indented with these settings; one tab of a template becomes one "
                                "level of indentation."),
-                            this);
+        this);
     note->setWordWrap(true);
     note->setEnabled(false);
     layout->addWidget(note);

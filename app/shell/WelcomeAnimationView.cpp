@@ -107,7 +107,7 @@ void WelcomeAnimationView::paintEvent(QPaintEvent*)
     bar.addRoundedRect(titleBar, 10, 10);
     bar.addRect(titleBar.adjusted(0, 15, 0, 0));
     painter.fillPath(bar.simplified(), QColor(0x2B, 0x34, 0x40));
-    const QColor dots[] = {QColor(0xEF, 0x6B, 0x5E), QColor(0xF4, 0xBF, 0x4F), QColor(0x61, 0xC5, 0x54)};
+    const QColor dots[] = { QColor(0xEF, 0x6B, 0x5E), QColor(0xF4, 0xBF, 0x4F), QColor(0x61, 0xC5, 0x54) };
     for (int i = 0; i < 3; ++i) {
         painter.setBrush(dots[i]);
         painter.setPen(Qt::NoPen);
@@ -130,8 +130,8 @@ void WelcomeAnimationView::paintEvent(QPaintEvent*)
 
     painter.setPen(QColor(0x5C, 0x67, 0x73));
     for (int line = 0; line < 4; ++line)
-        painter.drawText(QPointF(editor.left() + 16, origin.y() + line * lineHeight + metrics.ascent()),
-                         QString::number(line + 1));
+        painter.drawText(
+            QPointF(editor.left() + 16, origin.y() + line * lineHeight + metrics.ascent()), QString::number(line + 1));
 
     const bool expanded = t >= expandStart;
     const bool caretOn = (t / 500) % 2 == 0 || (t >= typingStart && t < typingEnd);
@@ -140,13 +140,13 @@ void WelcomeAnimationView::paintEvent(QPaintEvent*)
         const QString text = typedLine.left(typed);
         if (t >= selectStart) {
             painter.fillRect(QRectF(origin, QSizeF(metrics.horizontalAdvance(text), metrics.height())),
-                             QColor(0x2F, 0x80, 0xC8, 150));
+                QColor(0x2F, 0x80, 0xC8, 150));
         }
         painter.setPen(QColor(0xE6, 0xED, 0xF3));
         painter.drawText(QPointF(origin.x(), origin.y() + metrics.ascent()), text);
         if (caretOn && t < selectStart)
             painter.fillRect(QRectF(origin.x() + metrics.horizontalAdvance(text), origin.y(), 2, metrics.height()),
-                             QColor(0xF4, 0xBF, 0x4F));
+                QColor(0xF4, 0xBF, 0x4F));
     } else {
         const double fade = ramp(t, expandStart, expandStart + 400);
         const QColor keyword(0xFF, 0x7B, 0x72), plain(0xE6, 0xED, 0xF3), name(0x79, 0xC0, 0xFF);
@@ -172,8 +172,8 @@ void WelcomeAnimationView::paintEvent(QPaintEvent*)
         }
         if (caretOn)
             painter.fillRect(QRectF(origin.x() + metrics.horizontalAdvance(expandedLines.at(1)),
-                                    origin.y() + lineHeight, 2, metrics.height()),
-                             withAlpha(QColor(0xF4, 0xBF, 0x4F), fade));
+                                 origin.y() + lineHeight, 2, metrics.height()),
+                withAlpha(QColor(0xF4, 0xBF, 0x4F), fade));
     }
 
     // The expand keys, pressed one after the other.
@@ -182,7 +182,7 @@ void WelcomeAnimationView::paintEvent(QPaintEvent*)
         keyFont.setPointSizeF(11);
         keyFont.setBold(true);
         painter.setFont(keyFont);
-        const QStringList keys {QStringLiteral("Ctrl"), QStringLiteral("Alt"), QStringLiteral("E")};
+        const QStringList keys { QStringLiteral("Ctrl"), QStringLiteral("Alt"), QStringLiteral("E") };
         const double appear = ramp(t, keysStart, keysStart + 250);
         painter.setOpacity(appear);
         double x = width() / 2.0 - 105;

@@ -22,7 +22,7 @@ public:
     void showFrame(int elapsedMs);
     int elapsedMs() const;
 
-    QSize sizeHint() const override { return {560, 300}; }
+    QSize sizeHint() const override { return { 560, 300 }; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -15,25 +15,25 @@ struct ExecCase {
     std::optional<QString> expected;
 };
 
-class AutostartExecArgument : public ::testing::TestWithParam<ExecCase> {};
+class AutostartExecArgument : public ::testing::TestWithParam<ExecCase> { };
 
 TEST_P(AutostartExecArgument, QuotesAndEscapesAsTheDesktopEntryFormatRequires)
 {
     EXPECT_EQ(AutostartEntry::execArgument(GetParam().program), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shell, AutostartExecArgument,
-    ::testing::Values(
-        ExecCase {"PlainPathStaysAsItIs", QStringLiteral("/usr/bin/quillet-app"), QStringLiteral("/usr/bin/quillet-app")},
-        ExecCase {"SpaceIsQuoted", QStringLiteral("/opt/My Apps/quillet-app"),
-                  QStringLiteral("\"/opt/My Apps/quillet-app\"")},
-        ExecCase {"PercentIsDoubled", QStringLiteral("/opt/100%/quillet-app"), QStringLiteral("/opt/100%%/quillet-app")},
-        ExecCase {"DollarAndQuoteAreEscapedTwice", QStringLiteral("/opt/$x\"y/quillet-app"),
-                  QStringLiteral("\"/opt/\\\\$x\\\\\"y/quillet-app\"")},
-        ExecCase {"BackslashBecomesFour", QStringLiteral("/opt/a\\b/quillet-app"),
-                  QStringLiteral("\"/opt/a\\\\\\\\b/quillet-app\"")},
-        ExecCase {"LineFeedCannotBeCarried", QStringLiteral("/opt/a\nExec=evil/quillet-app"), std::nullopt}),
+INSTANTIATE_TEST_SUITE_P(Shell, AutostartExecArgument,
+    ::testing::Values(ExecCase { "PlainPathStaysAsItIs", QStringLiteral("/usr/bin/quillet-app"),
+                          QStringLiteral("/usr/bin/quillet-app") },
+        ExecCase { "SpaceIsQuoted", QStringLiteral("/opt/My Apps/quillet-app"),
+            QStringLiteral("\"/opt/My Apps/quillet-app\"") },
+        ExecCase {
+            "PercentIsDoubled", QStringLiteral("/opt/100%/quillet-app"), QStringLiteral("/opt/100%%/quillet-app") },
+        ExecCase { "DollarAndQuoteAreEscapedTwice", QStringLiteral("/opt/$x\"y/quillet-app"),
+            QStringLiteral("\"/opt/\\\\$x\\\\\"y/quillet-app\"") },
+        ExecCase { "BackslashBecomesFour", QStringLiteral("/opt/a\\b/quillet-app"),
+            QStringLiteral("\"/opt/a\\\\\\\\b/quillet-app\"") },
+        ExecCase { "LineFeedCannotBeCarried", QStringLiteral("/opt/a\nExec=evil/quillet-app"), std::nullopt }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AutostartEntry, EnablingWritesTheEntryForTheProgramAndDisablingRemovesIt)

@@ -1,12 +1,12 @@
+#include "shell/IntroWindow.h"
 #include "library/App.h"
+#include "library/Websites.h"
 #include "shell/AccessibilityIntroViewController.h"
 #include "shell/IntroPageController.h"
-#include "shell/IntroWindow.h"
 #include "shell/IntroWindowController.h"
 #include "shell/ShortcutIntroViewController.h"
-#include "shell/WelcomeIntroViewController.h"
-#include "library/Websites.h"
 #include "shell/UrlRecorder.h"
+#include "shell/WelcomeIntroViewController.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -39,10 +39,7 @@ protected:
         return environment;
     }
 
-    ~IntroWindowTest() override
-    {
-        delete m_window.data();
-    }
+    ~IntroWindowTest() override { delete m_window.data(); }
 
     IntroEnvironment environment()
     {
@@ -95,13 +92,19 @@ protected:
         m_trusted = true;
         while (pages()->selectedIndex() < index) {
             switch (pages()->selectedIndex()) {
-            case 0: pages()->navigateForward(); break;
-            case 1: click("next"); break;
+            case 0:
+                pages()->navigateForward();
+                break;
+            case 1:
+                click("next");
+                break;
             case 2:
                 ASSERT_TRUE(pressExpandShortcut());
                 QCoreApplication::processEvents();
                 break;
-            default: click("next"); break;
+            default:
+                click("next");
+                break;
             }
         }
     }
@@ -121,14 +124,14 @@ TEST_F(IntroWindowTest, ThePagesComeInTheirOrderWithTheirClassesAndTheLastOneCom
         const char* className;
     };
     const Page expected[] = {
-        {"WelcomeIntroViewController", "quillet::WelcomeIntroViewController"},
-        {"AccessibilityIntroViewController", "quillet::AccessibilityIntroViewController"},
-        {"ShortcutIntroViewController", "quillet::ShortcutIntroViewController"},
-        {"ExamplesIntroViewController", "quillet::ExampleIntroViewController"},
-        {"MenuIntroViewController", "quillet::MenuIntroViewController"},
-        {"ExpandersIntroViewController", "quillet::ImageOnlyIntroViewController"},
-        {"BrowserIntroViewController", "quillet::ImageOnlyIntroViewController"},
-        {"ThankYouIntroViewController", "quillet::FinishIntroViewController"},
+        { "WelcomeIntroViewController", "quillet::WelcomeIntroViewController" },
+        { "AccessibilityIntroViewController", "quillet::AccessibilityIntroViewController" },
+        { "ShortcutIntroViewController", "quillet::ShortcutIntroViewController" },
+        { "ExamplesIntroViewController", "quillet::ExampleIntroViewController" },
+        { "MenuIntroViewController", "quillet::MenuIntroViewController" },
+        { "ExpandersIntroViewController", "quillet::ImageOnlyIntroViewController" },
+        { "BrowserIntroViewController", "quillet::ImageOnlyIntroViewController" },
+        { "ThankYouIntroViewController", "quillet::FinishIntroViewController" },
     };
     open();
     EXPECT_TRUE(m_window->isFloating());
@@ -224,9 +227,9 @@ TEST_F(IntroWindowTest, LeavingTheShortcutPageRemovesItsActionButNotSomeoneElses
         std::function<void(QWidget&)> leave;
     };
     const Case cases[] = {
-        {"WindowClosed", [](QWidget& window) { window.close(); }},
-        {"WindowDeleted", [](QWidget& window) { delete &window; }},
-        {"WindowHidden", [](QWidget& window) { window.hide(); }},
+        { "WindowClosed", [](QWidget& window) { window.close(); } },
+        { "WindowDeleted", [](QWidget& window) { delete &window; } },
+        { "WindowHidden", [](QWidget& window) { window.hide(); } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

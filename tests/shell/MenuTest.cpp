@@ -1,5 +1,6 @@
 #include "library/App.h"
 #include "library/ResourceLocator.h"
+#include "library/Websites.h"
 #include "shell/IntroPageController.h"
 #include "shell/IntroWindow.h"
 #include "shell/MenuActions.h"
@@ -8,7 +9,6 @@
 #include "shell/StatusMenu.h"
 #include "shell/UrlRecorder.h"
 #include "shell/UserDefaults.h"
-#include "library/Websites.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -39,7 +39,7 @@ protected:
     test::TempDir m_dir;
     std::unique_ptr<UserDefaults> m_defaults = defaultsIn(m_dir);
     StatusMenu m_menu;
-    MenuController m_controller {*m_defaults, m_menu.expandersMenuItem(), m_menu.expanderBrowserMenuItem()};
+    MenuController m_controller { *m_defaults, m_menu.expandersMenuItem(), m_menu.expanderBrowserMenuItem() };
 };
 
 TEST_F(MenuControllerTest, TheDefaultShortcutsShowOnceTheDefaultsAreRegistered)
@@ -56,7 +56,7 @@ TEST_F(MenuControllerTest, EachItemFollowsItsOwnShortcutKeyAsItIsRecordedCleared
 {
     m_defaults->registerApplicationDefaults();
     m_controller.awakeFromNib();
-    const Shortcut f5 {96, Shortcut::commandKeyMask};
+    const Shortcut f5 { 96, Shortcut::commandKeyMask };
     const QKeySequence f5Keys(QKeyCombination(Qt::ControlModifier, Qt::Key_F5));
 
     struct Step {
@@ -66,20 +66,21 @@ TEST_F(MenuControllerTest, EachItemFollowsItsOwnShortcutKeyAsItIsRecordedCleared
         QKeySequence browser;
     };
     const Step steps[] = {
-        {"RecordEditorShortcut",
-         [&](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpandersShortcut, f5); }, f5Keys, browserKeys},
-        {"ClearEditorShortcut",
-         [](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpandersShortcut, std::nullopt); }, {},
-         browserKeys},
-        {"ClearBrowserShortcut",
-         [](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, std::nullopt); }, {}, {}},
-        {"ExpandShortcutTouchesNeither",
-         [&](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ExpandTextShortcut, f5); }, {}, {}},
-        {"RemovingTheStoredValueShowsTheDefaultAgain",
-         [](UserDefaults& d) { d.remove(UserDefaultsKey::ShowExpandersShortcut); }, editorKeys, {}},
-        {"UndecodableDataIsNoShortcut",
-         [](UserDefaults& d) { d.setValue(UserDefaultsKey::ShowExpanderBrowserShortcut, QStringLiteral("E:F")); },
-         editorKeys, {}},
+        { "RecordEditorShortcut", [&](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpandersShortcut, f5); },
+            f5Keys, browserKeys },
+        { "ClearEditorShortcut",
+            [](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpandersShortcut, std::nullopt); }, {},
+            browserKeys },
+        { "ClearBrowserShortcut",
+            [](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, std::nullopt); }, {},
+            {} },
+        { "ExpandShortcutTouchesNeither",
+            [&](UserDefaults& d) { d.setShortcut(UserDefaultsKey::ExpandTextShortcut, f5); }, {}, {} },
+        { "RemovingTheStoredValueShowsTheDefaultAgain",
+            [](UserDefaults& d) { d.remove(UserDefaultsKey::ShowExpandersShortcut); }, editorKeys, {} },
+        { "UndecodableDataIsNoShortcut",
+            [](UserDefaults& d) { d.setValue(UserDefaultsKey::ShowExpanderBrowserShortcut, QStringLiteral("E:F")); },
+            editorKeys, {} },
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
@@ -127,11 +128,11 @@ protected:
 TEST_F(MenuActionsTest, EachPageItemOpensItsPageInTheBrowser)
 {
     const std::pair<const char*, std::string> cases[] = {
-        {"goToSupport", Websites::support()},
-        {"goToIntroduction", Websites::introduction()},
-        {"goToQuilletLanguage", Websites::language()},
-        {"sendFeedback", Websites::feedback()},
-        {"checkForUpdates", Websites::updates(QCoreApplication::applicationVersion().toStdString())},
+        { "goToSupport", Websites::support() },
+        { "goToIntroduction", Websites::introduction() },
+        { "goToQuilletLanguage", Websites::language() },
+        { "sendFeedback", Websites::feedback() },
+        { "checkForUpdates", Websites::updates(QCoreApplication::applicationVersion().toStdString()) },
     };
     for (const auto& [name, address] : cases) {
         SCOPED_TRACE(name);
@@ -188,7 +189,7 @@ TEST_F(MenuActionsTest, TheWindowItemsShowTheirWindowsAndQuitEndsTheApplication)
 
 TEST_F(MenuActionsTest, CompletingTheIntroductionFromTheMenuIsRememberedAndItShowsTheExpandShortcut)
 {
-    m_defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut {96, Shortcut::commandKeyMask});
+    m_defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut { 96, Shortcut::commandKeyMask });
     trigger("showIntroduction");
     IntroWindow* intro = m_actions->introWindow();
     ASSERT_NE(intro, nullptr);
@@ -198,8 +199,8 @@ TEST_F(MenuActionsTest, CompletingTheIntroductionFromTheMenuIsRememberedAndItSho
         pages->navigateForward();
     ASSERT_EQ(pages->selectedPage()->objectName(), QStringLiteral("ShortcutIntroViewController"));
     const QList<QLabel*> labels = pages->selectedPage()->findChildren<QLabel*>();
-    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
-                            [](QLabel* label) { return label->text().contains(QStringLiteral("Ctrl+F5")); }));
+    EXPECT_TRUE(std::any_of(
+        labels.begin(), labels.end(), [](QLabel* label) { return label->text().contains(QStringLiteral("Ctrl+F5")); }));
     while (pages->selectedIndex() < 7)
         pages->navigateForward();
     EXPECT_FALSE(m_defaults->boolForKey(UserDefaultsKey::DidOpenIntro));
@@ -214,7 +215,7 @@ TEST_F(MenuActionsTest, CompletingTheIntroductionFromTheMenuIsRememberedAndItSho
 
 TEST_F(MenuActionsTest, TheEditorAndBrowserItemsJoinTheMenuOnlyOnceTheirWindowsExist)
 {
-    const char* editorItems[] = {"showExpanders", "showPreviousView", "showNextView"};
+    const char* editorItems[] = { "showExpanders", "showPreviousView", "showNextView" };
     for (const char* name : editorItems)
         EXPECT_FALSE(m_menu.item(QString::fromLatin1(name))->isVisible()) << name;
     EXPECT_FALSE(m_menu.item(QStringLiteral("showOrHideExpanderBrowser"))->isVisible());

@@ -2,8 +2,8 @@
 #include "shell/MenuController.h"
 #include "shell/ShortcutRecorder.h"
 #include "shell/ShortcutsPreferencesViewController.h"
-#include "shell/StatusMenu.h"
 #include "shell/StartAtLogin.h"
+#include "shell/StatusMenu.h"
 #include "shell/TextPreferencesViewController.h"
 #include "shell/UserDefaults.h"
 #include "support/TestSupport.h"
@@ -106,8 +106,8 @@ TEST_F(PreferencesTest, AnAutostartFolderThatCannotBeMadeTurnsTheCheckBoxBackAnd
     QFile blocker(path("config"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    StartAtLogin startAtLogin(*m_defaults, AutostartEntry(path("config") + QStringLiteral("/autostart"),
-                                                           QStringLiteral("/usr/bin/quillet-app")));
+    StartAtLogin startAtLogin(*m_defaults,
+        AutostartEntry(path("config") + QStringLiteral("/autostart"), QStringLiteral("/usr/bin/quillet-app")));
     GeneralPreferencesViewController general(*m_defaults, &startAtLogin);
     general.show();
     QSignalSpy failures(&startAtLogin, &StartAtLogin::failed);
@@ -137,15 +137,15 @@ TEST_F(PreferencesTest, EachRecorderShowsStoresAndClearsItsOwnKeyAndTheMenuFollo
         QAction* menuItem;
     };
     const Case cases[] = {
-        {"ExpandText", shortcuts.expandTextShortcutView(), UserDefaultsKey::ExpandTextShortcut,
-         defaultshortcuts::expandText, nullptr},
-        {"ShowExpanders", shortcuts.showExpandersShortcutView(), UserDefaultsKey::ShowExpandersShortcut,
-         defaultshortcuts::showExpanders, menu.expandersMenuItem()},
-        {"ShowExpanderBrowser", shortcuts.showExpanderBrowserShortcutView(),
-         UserDefaultsKey::ShowExpanderBrowserShortcut, defaultshortcuts::showExpanderBrowser,
-         menu.expanderBrowserMenuItem()},
+        { "ExpandText", shortcuts.expandTextShortcutView(), UserDefaultsKey::ExpandTextShortcut,
+            defaultshortcuts::expandText, nullptr },
+        { "ShowExpanders", shortcuts.showExpandersShortcutView(), UserDefaultsKey::ShowExpandersShortcut,
+            defaultshortcuts::showExpanders, menu.expandersMenuItem() },
+        { "ShowExpanderBrowser", shortcuts.showExpanderBrowserShortcutView(),
+            UserDefaultsKey::ShowExpanderBrowserShortcut, defaultshortcuts::showExpanderBrowser,
+            menu.expanderBrowserMenuItem() },
     };
-    const Shortcut f5 {96, Shortcut::commandKeyMask | Shortcut::shiftKeyMask};
+    const Shortcut f5 { 96, Shortcut::commandKeyMask | Shortcut::shiftKeyMask };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NE(c.view, nullptr);
@@ -156,8 +156,8 @@ TEST_F(PreferencesTest, EachRecorderShowsStoresAndClearsItsOwnKeyAndTheMenuFollo
         QTest::keyClick(c.view, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(m_defaults->shortcut(c.key), f5);
         if (c.menuItem) {
-            EXPECT_EQ(c.menuItem->shortcut(), QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier,
-                                                                           Qt::Key_F5)));
+            EXPECT_EQ(c.menuItem->shortcut(),
+                QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_F5)));
         }
 
         QTest::mouseClick(c.view, Qt::LeftButton);

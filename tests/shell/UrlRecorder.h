@@ -14,12 +14,12 @@ class UrlRecorder final : public QObject {
 public:
     UrlRecorder()
     {
-        for (const char* scheme : {"http", "https", "file", "mailto"})
+        for (const char* scheme : { "http", "https", "file", "mailto" })
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "openUrl");
     }
     ~UrlRecorder() override
     {
-        for (const char* scheme : {"http", "https", "file", "mailto"})
+        for (const char* scheme : { "http", "https", "file", "mailto" })
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
     }
 
