@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <thread>
 
 namespace quillet {
@@ -19,7 +20,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(atspiLog, "quillet.atspi")
 
-constexpr int focusAttempts = 4;
 constexpr int focusRetryMilliseconds = 15;
 
 // A subtree larger than this is not searched by hand for the focused object.
@@ -347,10 +347,59 @@ private:
     std::optional<TextRange> m_selection;
 };
 
+/// What does not change while an application runs, by its name on the accessibility bus:
+/// its process and its toolkit's offset unit. Saves two calls per application and lookup.
+struct ApplicationFacts {
+    guint process = 0;
+    OffsetUnit unit = OffsetUnit::codePoints;
+};
+
+std::string busName(AtspiAccessible* object)
+{
+    const AtspiApplication* application = object ? object->parent.app : nullptr;
+    return application && application->bus_name ? application->bus_name : std::string();
+}
+
+OffsetUnit readOffsetUnit(AtspiAccessible* application)
+{
+    GError* error = nullptr;
+    const std::string toolkit = takeString(atspi_accessible_get_toolkit_name(application, &error));
+    if (error)
+        g_error_free(error);
+    return QString::fromStdString(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0 ? OffsetUnit::utf16
+                                                                                                  : OffsetUnit::codePoints;
+}
+
+/// The facts of the application; none when it does not answer.
+std::optional<ApplicationFacts> applicationFacts(AtspiAccessible* application)
+{
+    static std::map<std::string, ApplicationFacts> known;
+    const std::string name = busName(application);
+    if (!name.empty()) {
+        const auto found = known.find(name);
+        if (found != known.end())
+            return found->second;
+    }
+    GError* error = nullptr;
+    ApplicationFacts facts;
+    facts.process = atspi_accessible_get_process_id(application, &error);
+    if (error) {
+        g_error_free(error);
+        return std::nullopt;
+    }
+    // Never ask this process's own application: it would answer on the thread that waits.
+    if (facts.process != guint(getpid()))
+        facts.unit = readOffsetUnit(application);
+    if (!name.empty())
+        known[name] = facts;
+    return facts;
+}
+
 struct Focus {
     Object application;
     Object frame;
     Object element;
+    OffsetUnit unit = OffsetUnit::codePoints;
 };
 
 /// The ACTIVE frame of another application and the FOCUSED object inside it.
@@ -367,13 +416,8 @@ std::optional<Focus> findFocus()
         Object application = childAt(desktop.get(), a);
         if (!application)
             continue;
-        GError* error = nullptr;
-        const guint process = atspi_accessible_get_process_id(application.get(), &error);
-        if (error) {
-            g_error_free(error);
-            continue;
-        }
-        if (process == ownProcess)
+        const auto facts = applicationFacts(application.get());
+        if (!facts || facts->process == ownProcess)
             continue;
         // Read afresh: what the library remembered may be out of date.
         atspi_accessible_clear_cache(application.get());
@@ -383,22 +427,12 @@ std::optional<Focus> findFocus()
             if (!frame || !hasState(frame.get(), ATSPI_STATE_ACTIVE))
                 continue;
             if (Object element = focusedDescendant(frame.get()))
-                return Focus {application, frame, element};
+                return Focus {application, frame, element, facts->unit};
             if (!activeWithoutFocus)
-                activeWithoutFocus = Focus {application, frame, {}};
+                activeWithoutFocus = Focus {application, frame, {}, facts->unit};
         }
     }
     return activeWithoutFocus;
-}
-
-OffsetUnit offsetUnit(AtspiAccessible* application)
-{
-    GError* error = nullptr;
-    const std::string toolkit = takeString(atspi_accessible_get_toolkit_name(application, &error));
-    if (error)
-        g_error_free(error);
-    return QString::fromStdString(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0 ? OffsetUnit::utf16
-                                                                                                  : OffsetUnit::codePoints;
 }
 
 const QString a11yService = QStringLiteral("org.a11y.Bus");
@@ -406,8 +440,9 @@ const QString a11yPath = QStringLiteral("/org/a11y/bus");
 
 } // namespace
 
-AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess)
+AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess, int focusRetries)
     : m_tellUserToEnableAccess(std::move(tellUserToEnableAccess))
+    , m_focusRetries(focusRetries)
 {
 }
 
@@ -453,13 +488,14 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     // Right after the shortcut the editor may not have taken back its focus from the key
     // grab yet: look again a few times before calling it no focus.
     auto focus = findFocus();
-    for (int attempt = 0; attempt < focusAttempts && (!focus || !focus->element); ++attempt) {
+    for (int attempt = 0; attempt < m_focusRetries && (!focus || !focus->element); ++attempt) {
+        qCDebug(atspiLog) << "No focus yet; looking again";
         std::this_thread::sleep_for(std::chrono::milliseconds(focusRetryMilliseconds));
         focus = findFocus();
     }
     if (!focus || !focus->element)
         throw AXError(AXError::NoValue);
-    return std::make_shared<AtspiElement>(focus->element, focus->frame, offsetUnit(focus->application.get()));
+    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit);
 }
 
 std::optional<std::string> AtspiAccessibilityBackend::activeApplicationIdentifier()
