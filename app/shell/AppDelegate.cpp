@@ -50,6 +50,12 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     m_statusIconReset.setSingleShot(true);
     m_statusIconReset.setInterval(statusIconResetDelayMilliseconds);
     connect(&m_statusIconReset, &QTimer::timeout, this, [this] { setStatusIcon(false); });
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state != Qt::ApplicationActive)
+                applicationDidResignActive();
+        });
+    }
 }
 
 AppDelegate::~AppDelegate()

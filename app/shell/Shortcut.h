@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QString>
 
 #include <cstdint>
@@ -48,6 +49,9 @@ struct Shortcut {
     /// The shortcut of a Qt key and Qt keyboard modifiers (Qt::KeyboardModifiers as an
     /// int); none for a key without a key code.
     static std::optional<Shortcut> fromQt(int qtKey, int qtModifiers);
+
+    /// The key sequence of a menu item that shows this shortcut.
+    QKeySequence keySequence() const;
 
     /// The text shown to the user, e.g. "Ctrl+Alt+E", "Ctrl+Shift+Space".
     QString displayText() const;

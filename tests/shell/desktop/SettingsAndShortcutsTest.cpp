@@ -137,6 +137,8 @@ TEST(ShortcutTest, TheDesktopReadsCommandAsCtrlOptionAsAltControlAsSuper)
                   c.shortcut)
             << c.text;
     }
+    EXPECT_EQ(defaultshortcuts::showExpanderBrowser.keySequence(), QKeySequence(QStringLiteral("Ctrl+Shift+Space")));
+    EXPECT_EQ(defaultshortcuts::showExpanders.keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+Meta+E")));
     // Shift gives the capital letter's keysym: still the E key.
     EXPECT_EQ(Shortcut::fromX11('E', 1 | 4), (Shortcut {14, Shortcut::shiftKeyMask | Shortcut::commandKeyMask}));
 }
