@@ -12,9 +12,9 @@ namespace {
 
 QDBusMessage expandCall(const QString& text)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall("com.orvanta.Quillet", "/com/orvanta/Quillet",
-                                                       "com.orvanta.Quillet", "Expand");
-    call << text << QVariantMap {{"extension", "swift"}};
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "com.orvanta.Quillet", "/com/orvanta/Quillet", "com.orvanta.Quillet", "Expand");
+    call << text << QVariantMap { { "extension", "swift" } };
     return call;
 }
 

@@ -21,7 +21,7 @@ namespace quillet {
 struct Shortcut {
     static constexpr uint32_t shiftKeyMask = 0x20000;
     static constexpr uint32_t controlKeyMask = 0x40000; // Super on this desktop
-    static constexpr uint32_t optionKeyMask = 0x80000;  // Alt
+    static constexpr uint32_t optionKeyMask = 0x80000; // Alt
     static constexpr uint32_t commandKeyMask = 0x100000; // Ctrl
     static constexpr uint32_t modifierMask = shiftKeyMask | controlKeyMask | optionKeyMask | commandKeyMask;
 
@@ -59,9 +59,9 @@ struct Shortcut {
 
 /// The three default shortcuts.
 namespace defaultshortcuts {
-constexpr Shortcut expandText {14, Shortcut::commandKeyMask | Shortcut::optionKeyMask};
-constexpr Shortcut showExpanders {14, Shortcut::controlKeyMask | Shortcut::optionKeyMask | Shortcut::commandKeyMask};
-constexpr Shortcut showExpanderBrowser {49, Shortcut::commandKeyMask | Shortcut::shiftKeyMask};
+constexpr Shortcut expandText { 14, Shortcut::commandKeyMask | Shortcut::optionKeyMask };
+constexpr Shortcut showExpanders { 14, Shortcut::controlKeyMask | Shortcut::optionKeyMask | Shortcut::commandKeyMask };
+constexpr Shortcut showExpanderBrowser { 49, Shortcut::commandKeyMask | Shortcut::shiftKeyMask };
 } // namespace defaultshortcuts
 
 } // namespace quillet

@@ -35,7 +35,7 @@ struct Reading {
 
     nlohmann::json json() const
     {
-        nlohmann::json result {{"title", title}, {"text", text}, {"caret", caret}};
+        nlohmann::json result { { "title", title }, { "text", text }, { "caret", caret } };
         if (!error.empty())
             result["error"] = error;
         return result;
@@ -71,17 +71,17 @@ bool matches(const Reading& reading, const nlohmann::json& expected)
 }
 
 /// Polls until the expectation holds; the last reading and whether it held.
-std::pair<Reading, bool> await(quillet::AccessibilityBackend& backend, const nlohmann::json& expected, int timeoutMs,
-                              bool busy)
+std::pair<Reading, bool> await(
+    quillet::AccessibilityBackend& backend, const nlohmann::json& expected, int timeoutMs, bool busy)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     Reading reading;
     while (true) {
         reading = readFocus(backend);
         if (matches(reading, expected))
-            return {reading, true};
+            return { reading, true };
         if (Clock::now() > deadline)
-            return {reading, false};
+            return { reading, false };
         // Measuring polls often, but leaves the editor time to work.
         std::this_thread::sleep_for(std::chrono::milliseconds(busy ? 1 : 20));
     }
