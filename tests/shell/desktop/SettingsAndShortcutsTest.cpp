@@ -1,4 +1,5 @@
 #include "shell/GlobalShortcutBinder.h"
+#include "shell/SettingsFile.h"
 #include "shell/Shortcut.h"
 #include "shell/ShortcutRecorder.h"
 #include "shell/UserDefaults.h"
@@ -58,6 +59,22 @@ TEST_F(SettingsTest, RegisteredDefaultsAnswerUntilAValueIsStoredAndAreNeverWritt
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("ShowExpandersShortcuts"), QVariant());
     nextStart->setShortcut(UserDefaultsKey::ShowExpandersShortcut, Shortcut { 1, 0 });
     EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).contains("ShowExpandersShortcuts"));
+}
+
+TEST_F(SettingsTest, TheCommandLineReadsTheIndentationTheApplicationStored)
+{
+    auto defaults = makeDefaults();
+    defaults->setValue(UserDefaultsKey::IndentWithSpaces, false);
+    defaults->setValue(UserDefaultsKey::IndentSize, 3);
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, defaultshortcuts::expandText);
+
+    InMemorySettings commandLine;
+    registerPlainDefaults(commandLine);
+    settingsfile::apply(settingsFile().toStdString(), commandLine);
+
+    EXPECT_EQ(commandLine.boolValue("IndentWithSpaces"), false);
+    EXPECT_EQ(commandLine.integerValue("IndentSize"), 3);
+    EXPECT_EQ(commandLine.integerValue("MaximumCharactersInLine"), 80);
 }
 
 TEST_F(SettingsTest, EveryChangeIsAnnouncedWithItsKey)
