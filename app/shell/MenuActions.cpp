@@ -51,7 +51,8 @@ MenuActions::MenuActions(Services services, QObject* parent)
     , m_services(std::move(services))
 {
     if (!m_services.resources)
-        m_services.resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot());
+        m_services.resources
+            = std::make_shared<SearchPathResourceLocator>(SearchPathResourceLocator::applicationRoots());
     UserDefaults* defaults = m_services.defaults;
     IntroEnvironment& intro = m_services.intro;
     if (!intro.didCompleteIntroduction)

@@ -41,7 +41,8 @@ public:
         /// defaults, the expand shortcut is read from them, and the custom action goes to
         /// App::shared().
         IntroEnvironment intro;
-        /// Finds the "acknowledgements" document.
+        /// Finds the "acknowledgements" document; by default beside the program or where it
+        /// is installed.
         std::shared_ptr<ResourceLocator> resources;
         /// Reports why starting at login could not be changed; may be nullptr.
         StartAtLogin* startAtLogin = nullptr;

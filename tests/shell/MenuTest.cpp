@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -173,6 +174,7 @@ TEST_F(MenuActionsTest, TheWindowItemsShowTheirWindowsAndQuitEndsTheApplication)
     trigger("showAbout");
     ASSERT_NE(m_actions->aboutWindow(), nullptr);
     EXPECT_TRUE(m_actions->aboutWindow()->isVisible());
+    EXPECT_FALSE(applicationIcon().pixmap(32).isNull()) << "the About window and the windows show Quillet's icon";
 
     trigger("showIntroduction");
     IntroWindow* intro = m_actions->introWindow();
