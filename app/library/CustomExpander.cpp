@@ -2,6 +2,7 @@
 
 #include "docs/ErrorTagBuilder.h"
 #include "expansion/ExpanderController.h"
+#include "expansion/ExpressionParser.h"
 #include "expansion/OutputGenerator.h"
 #include "languages/ProgrammingLanguageCocoaAdapter.h"
 #include "library/App.h"
@@ -44,45 +45,47 @@ std::size_t canonicalHash(const icu::UnicodeString& text)
     return static_cast<std::size_t>(canonicalForm(text).hashCode());
 }
 
-// The page the expander browser shows for a pattern.
+// The page the expander browser shows for a pattern. The browser's rich-text view knows a
+// subset of CSS: no rounded corners, display or float, and no padding on inline elements, so
+// the variable tokens are marked by their background colour alone.
 constexpr const char16_t* patternPageStyleSheet = uR"(body {
-                font-family: 'Helvetica Neue';
+                font-family: "Helvetica Neue", "Noto Sans", "DejaVu Sans", sans-serif;
                 font-size: 12px;
-                color: #444;
-                padding: 0;
+                color: #444444;
                 margin: 0;
             }
 
-            .syntax {
-                font-family: "SF Mono", "Menlo", "Monaco", Courier;
-                color: #52C0FF;
-                margin: 12px 12px;
-                float: left;
-                float: right;
-            }
-            .syntax .variable {
-                color: #fff;
-                background: #52C0FF;
-                display: inline-block;
-                padding: 3px 6px;
-                margin: 0 2px;
-                border-radius: 3px;
-            }
-            .syntax .optional {
-                color: #bbb;
-            }
-            .syntax .optional .variable {
-                color: #fff;
-                background: #bbb;
-            }
-
-            .title {
+            div.title {
                 font-size: 13px;
                 font-weight: 400;
-                padding: 0 12px 2px 12px;
-                float: right;
-                float: left;
-                padding: 14px 12px;
+                margin: 12px 12px 4px 12px;
+            }
+
+            div.syntax {
+                font-family: "Source Code Pro", "DejaVu Sans Mono", "Menlo", monospace;
+                color: #52C0FF;
+                margin: 0 12px 12px 12px;
+                white-space: pre-wrap;
+            }
+            span.variable {
+                color: #ffffff;
+                background-color: #52C0FF;
+            }
+            span.optional {
+                color: #bbbbbb;
+            }
+            span.optional span.variable {
+                color: #ffffff;
+                background-color: #bbbbbb;
+            }
+
+            div.error div.title {
+                font-weight: 600;
+                color: #c0392b;
+                margin: 0;
+            }
+            div.error div.description {
+                color: #7f2a20;
             })";
 
 /// The enabled expanders of the open library (none while no library is open): what
@@ -136,6 +139,15 @@ CustomExpander::CustomExpander(const JSONDictionary& dictionary)
     m_supportedLanguageContainers
         = languageContainers(value<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey));
     m_supportedLanguagesString = languageNames(supportedLanguages());
+}
+
+std::optional<icu::UnicodeString> CustomExpander::readingFault(const JSONDictionary& dictionary)
+{
+    for (const char* key : {nameKey, patternKey, outputTemplateKey}) {
+        if (auto fault = valueFault<icu::UnicodeString>(dictionary, key))
+            return fault;
+    }
+    return valueFault<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey);
 }
 
 CustomExpander::~CustomExpander() = default;
@@ -344,18 +356,28 @@ icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expand
 icu::UnicodeString CustomExpander::expand(const icu::UnicodeString& expression,
                                           const ExpanderController& expanderController) const
 {
-    PatternParser parser(trimmingWhitespace(m_pattern), this, expanderController);
-    if (parser.regexPattern().isEmpty() || !matchesRegex(expression, parser.regexPattern()))
-        return expression;
+    return generatedOutput(expression, expanderController).text;
+}
 
-    const OutputGenerator generator(m_outputTemplate, expanderController, parser);
-    icu::UnicodeString result = expression;
-    for (const auto& matched : matchedStrings(expression, parser.anchoredRegexPattern())) {
-        if (matched.isEmpty())
-            continue; // an empty match has no place to put the output
-        const icu::UnicodeString output = generator.generate(matched);
-        result.findAndReplace(matched, output);
+GeneratedOutput CustomExpander::generatedOutput(const icu::UnicodeString& expression,
+                                                const ExpanderController& expanderController) const
+{
+    PatternParser parser(trimmingWhitespace(m_pattern), this, expanderController);
+    GeneratedOutput result;
+    std::optional<TextRange> match;
+    if (!parser.regexPattern().isEmpty()) {
+        const auto groups = checkedFirstMatch(expression, parser.anchoredRegexPattern(), this);
+        if (groups && groups->front() && groups->front()->range.length > 0)
+            match = groups->front()->range; // an empty match has no place to put the output
     }
+    if (!match) {
+        result.appendValue(expression);
+        return result;
+    }
+    const OutputGenerator generator(m_outputTemplate, expanderController, parser);
+    result.appendValue(icu::UnicodeString(expression, 0, match->location));
+    result.append(generator.generateOutput(icu::UnicodeString(expression, match->location, match->length)));
+    result.appendValue(icu::UnicodeString(expression, match->end()));
     return result;
 }
 
