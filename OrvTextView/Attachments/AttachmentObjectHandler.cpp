@@ -16,7 +16,8 @@ QSizeF AttachmentObjectHandler::intrinsicSize(QTextDocument*, int, const QTextFo
     return attachment->cell()->cellSize(*attachment);
 }
 
-void AttachmentObjectHandler::drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int, const QTextFormat& format)
+void AttachmentObjectHandler::drawObject(
+    QPainter* painter, const QRectF& rect, QTextDocument*, int, const QTextFormat& format)
 {
     const auto attachment = attachmentOf(format);
     if (!attachment || !attachment->cell() || !painter)
