@@ -673,8 +673,13 @@ void OrvTextView::showOrHideCompletions()
         m_completionWindowController->close();
         return;
     }
+    CompletionWindow* popup = m_completionWindowController->window();
     if (const auto position = recommendedCompletionWindowPositionOnScreen())
-        m_completionWindowController->window()->move(*position);
+        popup->move(*position);
+    // Kept above the view's window by the window manager, without ever taking the focus.
+    popup->winId();
+    if (QWindow* handle = popup->windowHandle(); handle && window()->windowHandle())
+        handle->setTransientParent(window()->windowHandle());
     m_completionWindowController->showWindow();
 }
 

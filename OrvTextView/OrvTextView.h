@@ -43,6 +43,9 @@ class AttributedStringBuilder;
 /// plain text with every token as its text. A read-only view refuses paste, completion
 /// and token insertion.
 ///
+/// The view follows the document it was configured with; after setDocument() call
+/// configure() again.
+///
 /// Subclassing: the constructor runs configure(). As C++ constructors do not dispatch to
 /// overrides, a subclass that overrides configure() calls it at the end of its own
 /// constructor; configure() may run more than once.
