@@ -1,6 +1,6 @@
 #include "OrvTextView/OrvTextView.h"
 
-#include "OrvTextView/Attachments/AttachmentObjectHandler.h"
+#include "OrvTextView/Attachments/AttachmentObjectHandlerPrivate.h"
 #include "OrvTextView/Attachments/TextAttachmentReplacer.h"
 #include "OrvTextView/Highlighting/AttributedStringBuilder.h"
 #include "OrvTextView/Highlighting/TextFormatAttributes.h"

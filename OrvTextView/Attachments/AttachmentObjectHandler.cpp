@@ -1,4 +1,4 @@
-#include "OrvTextView/Attachments/AttachmentObjectHandler.h"
+#include "OrvTextView/Attachments/AttachmentObjectHandlerPrivate.h"
 
 #include "OrvTextView/Attachments/TextAttachment.h"
 

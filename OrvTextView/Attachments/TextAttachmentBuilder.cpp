@@ -1,6 +1,6 @@
 #include "OrvTextView/Attachments/TextAttachmentBuilder.h"
 
-#include "OrvTextView/Pattern/RegexMatching.h"
+#include "OrvTextView/Pattern/RegexMatchingPrivate.h"
 
 namespace orv {
 

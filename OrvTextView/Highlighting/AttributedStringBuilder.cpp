@@ -1,7 +1,7 @@
 #include "OrvTextView/Highlighting/AttributedStringBuilder.h"
 
 #include "OrvTextView/Highlighting/HighlightingMatches.h"
-#include "OrvTextView/Pattern/RegexMatching.h"
+#include "OrvTextView/Pattern/RegexMatchingPrivate.h"
 
 namespace orv {
 

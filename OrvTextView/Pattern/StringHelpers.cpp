@@ -1,6 +1,6 @@
 #include "OrvTextView/Pattern/StringHelpers.h"
 
-#include "OrvTextView/Pattern/RegexMatching.h"
+#include "OrvTextView/Pattern/RegexMatchingPrivate.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
