@@ -767,7 +767,9 @@ void OrvTextView::setAttributedText(const AttributedString& text)
     QTextCursor cursor = textCursor();
     cursor.setPosition(std::clamp(caret, 0, int(document()->characterCount() - 1)));
     setTextCursor(cursor);
-    updateColors();
+    // New text starts without history, also for the paragraph layouts laid over it.
+    ++m_patternGeneration;
+    highlight(ParagraphLayouts::applyWithoutHistory);
     updatePlaceholderVisibility(true);
 }
 

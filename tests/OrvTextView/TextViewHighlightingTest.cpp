@@ -204,6 +204,19 @@ private Q_SLOTS:
         QCOMPARE(view.document()->firstBlock().blockFormat().leftMargin(), 0.0);
     }
 
+    void newTextGetsItsParagraphLayoutsWithoutHistory()
+    {
+        MarkdownTextView view;
+        AttributedString text;
+        text.text = "- item";
+        view.setAttributedText(text);
+        QVERIFY(view.document()->firstBlock().blockFormat().leftMargin() > 0);
+        QVERIFY(!view.document()->isUndoAvailable());
+        view.setPlainText("x\n- other");
+        QVERIFY(view.document()->lastBlock().blockFormat().leftMargin() > 0);
+        QVERIFY(!view.document()->isUndoAvailable());
+    }
+
     void thePlaceholderShowsOnlyWhileEmptyEditableAndUnfocused()
     {
         QWidget window;
