@@ -4,7 +4,9 @@
 #include "shell/ShortcutsPreferencesViewController.h"
 #include "shell/TextPreferencesViewController.h"
 
+#include <QLayout>
 #include <QShowEvent>
+#include <QTabBar>
 
 namespace quillet {
 
@@ -13,10 +15,28 @@ PreferencesTabViewController::PreferencesTabViewController(
     : orv::AutoresizingTabViewController(parent)
 {
     setObjectName(QStringLiteral("PreferencesTabViewController"));
+    // The page area is as large as its largest page unless the hidden pages are left out of
+    // its size; only then can the window take a smaller tab's own size. The pages must be
+    // left out before the base class fits the window, so this tab bar tells us first.
+    auto* bar = new QTabBar(this);
+    connect(bar, &QTabBar::currentChanged, this, &PreferencesTabViewController::sizeByCurrentPage);
+    setTabBar(bar);
     setDocumentMode(true);
     addTab(new ShortcutsPreferencesViewController(defaults), tr("Shortcuts"));
     addTab(new TextPreferencesViewController(defaults), tr("Text"));
     addTab(new GeneralPreferencesViewController(defaults, startAtLogin), tr("General"));
+    sizeByCurrentPage(currentIndex());
+}
+
+void PreferencesTabViewController::sizeByCurrentPage(int index)
+{
+    for (int i = 0; i < count(); ++i) {
+        const auto policy = i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        widget(i)->setSizePolicy(policy, policy);
+    }
+    // The window's minimum size follows at once, not at the next layout pass.
+    if (QLayout* layout = window()->layout())
+        layout->activate();
 }
 
 void PreferencesTabViewController::showEvent(QShowEvent* event)

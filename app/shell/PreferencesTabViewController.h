@@ -23,6 +23,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    void sizeByCurrentPage(int index);
 };
 
 } // namespace quillet

@@ -1,5 +1,7 @@
 #include "shell/GeneralPreferencesViewController.h"
 #include "shell/MenuController.h"
+#include "shell/PreferencesTabViewController.h"
+#include "shell/PreferencesWindowController.h"
 #include "shell/ShortcutRecorder.h"
 #include "shell/ShortcutsPreferencesViewController.h"
 #include "shell/StartAtLogin.h"
@@ -9,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QSettings>
@@ -173,6 +176,31 @@ TEST_F(PreferencesTest, EachRecorderShowsStoresAndClearsItsOwnKeyAndTheMenuFollo
     QSettings stored(file, QSettings::IniFormat);
     EXPECT_TRUE(stored.contains(QStringLiteral("ShowExpandersShortcuts")));
     EXPECT_FALSE(stored.contains(QStringLiteral("ShowExpandersShortcut")));
+}
+
+TEST_F(PreferencesTest, EachTabGivesTheWindowItsOwnSizeAndTitle)
+{
+    PreferencesWindowController controller(*m_defaults, nullptr);
+    PreferencesTabViewController* tabs = controller.tabViewController();
+    tabs->setAnimationDuration(0);
+    controller.showWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(controller.window()->windowTitle(), QStringLiteral("Shortcuts"));
+
+    using Tab = PreferencesTabViewController::Tab;
+    tabs->tabs().setSelectedItem(Tab::text);
+    QCoreApplication::processEvents();
+    const QSize text = controller.window()->size();
+    EXPECT_EQ(controller.window()->windowTitle(), QStringLiteral("Text"));
+    tabs->tabs().setSelectedItem(Tab::general);
+    QCoreApplication::processEvents();
+    const QSize general = controller.window()->size();
+    EXPECT_NE(text, general) << "the larger tab does not hold the smaller one at its size";
+
+    tabs->tabs().setSelectedItem(Tab::text);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(controller.window()->size(), text);
+    EXPECT_EQ(tabs->tabs().selectedItem(), Tab::text);
 }
 
 } // namespace
