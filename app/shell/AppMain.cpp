@@ -80,6 +80,9 @@ int main(int argc, char** argv)
     services.defaults = defaults;
     services.notifications = &notifications;
     quillet::AppDelegate delegate(std::move(services));
+    // The windows plug in here, before the start-up: delegate.windows() (editor window,
+    // expander browser, onboarding, selection in the editor) and delegate.setStatusBarMenu()
+    // for the full status menu. Until then the menu holds Quit and the window actions log.
     delegate.applicationWillFinishLaunching();
 
     // Load the library now, so the first expansion and the D-Bus methods find it warm.
