@@ -12,6 +12,7 @@
 #include "text/UnicodeConversion.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -115,6 +116,11 @@ void AppDelegate::setUpStatusItem()
         m_statusBarIcon = new QSystemTrayIcon();
         m_statusBarIcon->setToolTip(QStringLiteral("Quillet"));
         m_statusBarIcon->setContextMenu(m_statusBarMenu);
+        // A click opens the menu too, as a status item does.
+        connect(m_statusBarIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger && m_statusBarMenu)
+                m_statusBarMenu->popup(QCursor::pos());
+        });
     }
     updateStatusBarIcon(false, false);
     if (m_statusBarIcon)
