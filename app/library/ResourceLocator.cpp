@@ -9,8 +9,10 @@ namespace quillet {
 namespace {
 
 // Kinds of resource that live in a subfolder of their own.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 1> typeFolders {{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> typeFolders {{
     {"qlbundle", "bundles"},
+    {"html", "docs"},
+    {"css", "docs"},
 }};
 
 } // namespace

@@ -17,7 +17,7 @@ public:
 };
 
 /// Resources in a folder: "<root>/<name>.<type>", and for the kinds kept in a subfolder
-/// of their own (bundle files in "bundles") "<root>/<subfolder>/<name>.<type>".
+/// of their own (bundle files in "bundles", documentation pages and their style sheet in "docs") "<root>/<subfolder>/<name>.<type>".
 class DirectoryResourceLocator final : public ResourceLocator {
 public:
     explicit DirectoryResourceLocator(std::filesystem::path root);

@@ -1,0 +1,123 @@
+#include "docs/MarkupFilters.h"
+
+#include "docs/Tag.h"
+#include "text/RegexCache.h"
+#include "text/StringHelpers.h"
+#include "text/StringMatching.h"
+
+#include <functional>
+
+namespace quillet {
+
+namespace {
+
+// The shared rewrite of the markup filters. The patterns are fixed and compile; a match that
+// runs out of time (a hostile description) leaves the text as it was, which is still safe to
+// show because escaping is the first filter and needs no expression.
+icu::UnicodeString rewrite(const icu::UnicodeString& text, const char16_t* expression,
+                           const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement)
+{
+    try {
+        return replacingMatches(text, icu::UnicodeString(expression), replacement);
+    } catch (const RegexError&) {
+        return text;
+    }
+}
+
+icu::UnicodeString group(const CaptureGroups& groups, int32_t index)
+{
+    return captureGroup(groups, index).value_or(icu::UnicodeString());
+}
+
+icu::UnicodeString element(TagName name, const icu::UnicodeString& content)
+{
+    return Tag(name, std::nullopt, std::nullopt, {}, {content}).html();
+}
+
+// One level of code-block indentation: a tab, or else four blanks.
+icu::UnicodeString droppingIndentationLevel(const icu::UnicodeString& line)
+{
+    if (line.startsWith(u"\t"))
+        return icu::UnicodeString(line, 1);
+    if (line.startsWith(u"    "))
+        return icu::UnicodeString(line, 4);
+    return line;
+}
+
+} // namespace
+
+bool isExampleLine(const icu::UnicodeString& line)
+{
+    return line.length() > 2 && line.startsWith(u"> ") && line.indexOf(u'\n') < 0;
+}
+
+icu::UnicodeString EncodeHTMLFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    auto parts = lines(text);
+    for (auto& line : parts) {
+        if (!isExampleLine(line))
+            line = escapeHTMLCharacters(line);
+    }
+    return joined(parts, u"\n");
+}
+
+icu::UnicodeString TwitterMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    return rewrite(text, uR"(\[twitter\]\ @(\w+))", [](const CaptureGroups& groups) {
+        const icu::UnicodeString handle = escapeHTMLCharacters(group(groups, 1));
+        return Tag(TagName::a, std::nullopt, std::nullopt,
+                   {{u"href", icu::UnicodeString(profileAddressPrefix) + handle}}, {u"@" + handle})
+            .html();
+    });
+}
+
+icu::UnicodeString DotListMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    return rewrite(text, uR"((^\*\ (.+)(\n|$))+)", [](const CaptureGroups& groups) {
+        std::vector<TagContent> items;
+        for (const auto& item : captureGroups(group(groups, 0), uR"(\*\ (.+)(\n|$))"))
+            items.emplace_back(Tag(TagName::li, std::nullopt, std::nullopt, {}, {group(item, 1)}));
+        return Tag(TagName::ul, std::nullopt, std::nullopt, {}, std::move(items)).html();
+    });
+}
+
+icu::UnicodeString NewLinesMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    return rewrite(text, uR"(^(\w.[^\n]+))",
+                   [](const CaptureGroups& groups) { return element(TagName::p, group(groups, 1)); });
+}
+
+icu::UnicodeString CodeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    return rewrite(text, uR"((^(\t|\ {4})[^\n]+(\n|$))+)", [](const CaptureGroups& groups) {
+        const icu::UnicodeString block = group(groups, 0);
+        const bool endsWithLineFeed = block.endsWith(u"\n");
+        auto blockLines = lines(endsWithLineFeed ? icu::UnicodeString(block, 0, block.length() - 1) : block);
+        for (auto& line : blockLines)
+            line = droppingIndentationLevel(line);
+        icu::UnicodeString content = joined(blockLines, u"<br/>");
+        if (endsWithLineFeed)
+            content += u"<br/>";
+        return Tag(TagName::code, icu::UnicodeString(u"block"), std::nullopt, {}, {content}).html();
+    });
+}
+
+icu::UnicodeString BoldMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    return rewrite(text, uR"((?<=^|[^\*])\*{2}(?!:\w)([^*]+)(?!:\w)\*{2})",
+                   [](const CaptureGroups& groups) { return element(TagName::strong, group(groups, 1)); });
+}
+
+icu::UnicodeString EmphasizeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    return rewrite(text, uR"((?<=^|[^\*])\*{1}(?!:\w)([^*]+)(?!:\w)\*{1})",
+                   [](const CaptureGroups& groups) { return element(TagName::em, group(groups, 1)); });
+}
+
+icu::UnicodeString InlineCodeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
+{
+    return rewrite(text, uR"((?<=^|[^\`])`{1}(?!:\w)([^`]+)(?!:\w)`{1})",
+                   [](const CaptureGroups& groups) { return element(TagName::code, group(groups, 1)); });
+}
+
+} // namespace quillet
