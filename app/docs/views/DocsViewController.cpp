@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QStackedLayout>
 #include <QThreadPool>
+#include <QTimer>
 
 namespace quillet {
 
@@ -48,6 +49,13 @@ DocsViewController::DocsViewController(BundleStore& store, QWidget* parent)
     m_layout->addWidget(m_browser);
     m_layout->addWidget(m_loadingLabel);
     m_layout->setCurrentWidget(m_browser);
+    m_loadingDelay = new QTimer(this);
+    m_loadingDelay->setSingleShot(true);
+    m_loadingDelay->setInterval(150);
+    connect(m_loadingDelay, &QTimer::timeout, this, [this] {
+        if (m_loading)
+            m_layout->setCurrentWidget(m_loadingLabel);
+    });
     m_store.addDelegate(this);
 }
 
@@ -144,7 +152,12 @@ void DocsViewController::showPage(std::uint64_t request, const QString& html, co
 void DocsViewController::setLoading(bool loading)
 {
     m_loading = loading;
-    m_layout->setCurrentWidget(loading ? static_cast<QWidget*>(m_loadingLabel) : m_browser);
+    if (loading) {
+        m_loadingDelay->start();
+        return;
+    }
+    m_loadingDelay->stop();
+    m_layout->setCurrentWidget(m_browser);
 }
 
 void DocsViewController::bundleStoreDidChange(BundleStore& /*store*/)

@@ -14,6 +14,7 @@
 
 class QLabel;
 class QStackedLayout;
+class QTimer;
 
 namespace quillet {
 
@@ -48,7 +49,8 @@ public:
     void setPageBuilder(PageBuilder builder) { m_pageBuilder = std::move(builder); }
 
     DocsBrowser* browser() const noexcept { return m_browser; }
-    /// True from a request until its page is shown.
+    /// True from a request until its page is shown. The loading label shows only when a page
+    /// takes longer than a moment, so moving through the list does not flicker.
     bool isLoading() const noexcept { return m_loading; }
 
     /// The default builder: the expander's or the bundle's documentation page.
@@ -80,6 +82,7 @@ private:
     std::uint64_t m_request = 0;
     std::shared_ptr<const ExpanderController> m_library;
     QStackedLayout* m_layout = nullptr;
+    QTimer* m_loadingDelay = nullptr;
     QLabel* m_loadingLabel = nullptr;
     DocsBrowser* m_browser = nullptr;
 };
