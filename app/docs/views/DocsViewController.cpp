@@ -39,6 +39,7 @@ DocsViewController::DocsViewController(BundleStore& store, QWidget* parent)
     , m_pageBuilder(&DocsViewController::documentationPageBuild)
 {
     setObjectName(QStringLiteral("DocsViewController"));
+    setAccessibleName(tr("Documentation pane"));
     m_layout = new QStackedLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_loadingLabel = new QLabel(tr("Loading\u2026"), this);
