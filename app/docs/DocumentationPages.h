@@ -12,6 +12,10 @@
 //     DocumentationPage page = expanderPage(source);
 //     // main thread: browser->document()->setBaseUrl(QUrl::fromLocalFile(dir + "/"));
 //     //              browser->setHtml(page.html)
+//
+// The pages are written for a rich-text view's subset of HTML and CSS (no script). Text that
+// stands outside block elements takes no margin from the style sheet, so the view sets the
+// margin around the document (QTextDocument::setDocumentMargin, about 16 pixels).
 
 #include "docs/DocumentationTemplate.h"
 #include "library/CustomExpander.h"

@@ -95,10 +95,9 @@ icu::UnicodeString CodeMarkupFilter::filter(const icu::UnicodeString& text, cons
         auto blockLines = lines(endsWithLineFeed ? icu::UnicodeString(block, 0, block.length() - 1) : block);
         for (auto& line : blockLines)
             line = droppingIndentationLevel(line);
-        icu::UnicodeString content = joined(blockLines, u"<br/>");
-        if (endsWithLineFeed)
-            content += u"<br/>";
-        return Tag(TagName::code, icu::UnicodeString(u"block"), std::nullopt, {}, {content}).html();
+        // The block's division ends the last line, so its line feed needs no break of its own.
+        const Tag code(TagName::code, icu::UnicodeString(u"block"), std::nullopt, {}, {joined(blockLines, u"<br/>")});
+        return Tag(TagName::div, icu::UnicodeString(u"code-block"), std::nullopt, {}, {code}).html();
     });
 }
 

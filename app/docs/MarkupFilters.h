@@ -39,8 +39,9 @@ public:
     icu::UnicodeString filter(const icu::UnicodeString& text, const MarkupFilterOptions& options) const override;
 };
 
-/// A run of lines that each begin with a tab or four blanks becomes one code.block: one level
-/// of indentation is removed from each line and each line feed of the run becomes "<br/>".
+/// A run of lines that each begin with a tab or four blanks becomes one code.block inside a
+/// div.code-block: one level of indentation is removed from each line, the lines are joined by
+/// "<br/>" and the run's last line feed is consumed.
 /// Only lines that begin with the indentation take part, so the paragraphs after a block
 /// stay paragraphs.
 class CodeMarkupFilter final : public MarkupFilter {

@@ -32,7 +32,7 @@ icu::UnicodeString removingStashMarks(const icu::UnicodeString& text)
 icu::UnicodeString stashingCode(const icu::UnicodeString& text, std::vector<icu::UnicodeString>& stash)
 {
     try {
-        return replacingMatches(text, uR"(<code\ class="block">.*?</code>|(?<=^|[^\`])`{1}(?!:\w)[^`]+`{1})",
+        return replacingMatches(text, uR"(<div\ class="code-block">.*?</div>|(?<=^|[^\`])`{1}(?!:\w)[^`]+`{1})",
                                 [&](const CaptureGroups& groups) {
                                     icu::UnicodeString mark(stashOpen);
                                     mark += icu::UnicodeString(std::to_string(stash.size()).c_str());
@@ -86,6 +86,9 @@ icu::UnicodeString MarkupHTMLGenerator::generate(const icu::UnicodeString& marku
 {
     icu::UnicodeString text = removingStashMarks(markup);
     text.findAndReplace(u"\\n", u"\n");
+    // Bundle files written elsewhere may end their lines with CR LF; a CR left at the end of
+    // an example would become part of the abbreviation and match nothing.
+    text.findAndReplace(u"\r\n", u"\n");
 
     // Example lines stand alone; the text between them is rendered as blocks of its own, so
     // no other filter reaches into an example and no markup spans across one.

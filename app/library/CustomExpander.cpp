@@ -44,45 +44,47 @@ std::size_t canonicalHash(const icu::UnicodeString& text)
     return static_cast<std::size_t>(canonicalForm(text).hashCode());
 }
 
-// The page the expander browser shows for a pattern.
+// The page the expander browser shows for a pattern. The browser's rich-text view knows a
+// subset of CSS: no rounded corners, display or float, and no padding on inline elements, so
+// the variable tokens are marked by their background colour alone.
 constexpr const char16_t* patternPageStyleSheet = uR"(body {
-                font-family: 'Helvetica Neue';
+                font-family: "Helvetica Neue", "Noto Sans", "DejaVu Sans", sans-serif;
                 font-size: 12px;
-                color: #444;
-                padding: 0;
+                color: #444444;
                 margin: 0;
             }
 
-            .syntax {
-                font-family: "SF Mono", "Menlo", "Monaco", Courier;
-                color: #52C0FF;
-                margin: 12px 12px;
-                float: left;
-                float: right;
-            }
-            .syntax .variable {
-                color: #fff;
-                background: #52C0FF;
-                display: inline-block;
-                padding: 3px 6px;
-                margin: 0 2px;
-                border-radius: 3px;
-            }
-            .syntax .optional {
-                color: #bbb;
-            }
-            .syntax .optional .variable {
-                color: #fff;
-                background: #bbb;
-            }
-
-            .title {
+            div.title {
                 font-size: 13px;
                 font-weight: 400;
-                padding: 0 12px 2px 12px;
-                float: right;
-                float: left;
-                padding: 14px 12px;
+                margin: 12px 12px 4px 12px;
+            }
+
+            div.syntax {
+                font-family: "Source Code Pro", "DejaVu Sans Mono", "Menlo", monospace;
+                color: #52C0FF;
+                margin: 0 12px 12px 12px;
+                white-space: pre-wrap;
+            }
+            span.variable {
+                color: #ffffff;
+                background-color: #52C0FF;
+            }
+            span.optional {
+                color: #bbbbbb;
+            }
+            span.optional span.variable {
+                color: #ffffff;
+                background-color: #bbbbbb;
+            }
+
+            div.error div.title {
+                font-weight: 600;
+                color: #c0392b;
+                margin: 0;
+            }
+            div.error div.description {
+                color: #7f2a20;
             })";
 
 /// The enabled expanders of the open library (none while no library is open): what
@@ -136,6 +138,15 @@ CustomExpander::CustomExpander(const JSONDictionary& dictionary)
     m_supportedLanguageContainers
         = languageContainers(value<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey));
     m_supportedLanguagesString = languageNames(supportedLanguages());
+}
+
+std::optional<icu::UnicodeString> CustomExpander::readingFault(const JSONDictionary& dictionary)
+{
+    for (const char* key : {nameKey, patternKey, outputTemplateKey}) {
+        if (auto fault = valueFault<icu::UnicodeString>(dictionary, key))
+            return fault;
+    }
+    return valueFault<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey);
 }
 
 CustomExpander::~CustomExpander() = default;

@@ -54,6 +54,9 @@ public:
     /// "identifier" default to "", "is_enabled" to true; other keys are ignored. Language
     /// ids that name no language are kept. Tells nobody and leaves the error texts absent.
     explicit CustomExpander(const JSONDictionary& dictionary);
+    /// Why the object cannot be read: its first required key that is missing or of another
+    /// type ("“pattern” is missing"); none when it can be.
+    static std::optional<icu::UnicodeString> readingFault(const JSONDictionary& dictionary);
     ~CustomExpander() override;
     // Copies go through copy(): a copy made member by member would report to the original's bundle.
     CustomExpander(const CustomExpander&) = delete;

@@ -94,6 +94,13 @@ TEST_F(ExampleMarkupFilterTest, AsterisksOfAnExampleReachTheExpanderAsTyped)
     EXPECT_EQ(html, u"<p>Declares.</p>\n" + exampleBox(u"let int *a, *b", u"int *a, *b;" + caret));
 }
 
+TEST_F(ExampleMarkupFilterTest, ExamplesOfADescriptionWithCarriageReturnLineEndsStillExpand)
+{
+    EXPECT_EQ(MarkupHTMLGenerator().generate(u"Runs.\r\n> call x now\r\n",
+                                             MarkupFilterOptions{.expander = nullptr, .library = m_library}),
+              u"<p>Runs.</p>\n" + exampleBox(u"call x now", u"x.now()" + caret) + u"\n");
+}
+
 TEST(ExampleMarkupFilterLibrary, DisabledExpandersAndDisabledBundlesTakeNoPartInABundlesExamples)
 {
     const std::string store = R"({"bundles": [

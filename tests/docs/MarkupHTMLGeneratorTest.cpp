@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace quillet {
@@ -23,6 +24,11 @@ struct MarkupCase {
     std::u16string markup;
     std::u16string html;
 };
+
+void PrintTo(const MarkupCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class MarkupGeneration : public testing::TestWithParam<MarkupCase> {};
 
@@ -53,11 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
                    u"&lt;script&gt;alert(1)&lt;/script&gt;"},
         MarkupCase{"BulletRunBecomesOneList", u"* a\n* b\nnext", u"<ul><li>a</li><li>b</li></ul>next"},
         MarkupCase{"IndentedLinesBecomeOneCodeBlock", u"    let x = 1\n    x += 1\n",
-                   u"<code class=\"block\">let x = 1<br/>x += 1<br/></code>"},
+                   u"<div class=\"code-block\"><code class=\"block\">let x = 1<br/>x += 1</code></div>"},
         MarkupCase{"CodeBlockKeepsDeeperIndentation", u"\tif x {\n\t\ty()\n\t}",
-                   u"<code class=\"block\">if x {<br/>\ty()<br/>}</code>"},
+                   u"<div class=\"code-block\"><code class=\"block\">if x {<br/>\ty()<br/>}</code></div>"},
         MarkupCase{"CodeBlockNeverSwallowsTheParagraphsAfterIt", u"    a = 1\nThen more text\nand more",
-                   u"<code class=\"block\">a = 1<br/></code><p>Then more text</p>\n<p>and more</p>"},
+                   u"<div class=\"code-block\"><code class=\"block\">a = 1</code></div><p>Then more text</p>\n<p>and more</p>"},
         MarkupCase{"BlanksInsideALineAreNoCode", u"Some    spaced\ttext", u"<p>Some    spaced\ttext</p>"},
         MarkupCase{"BoldEmphasisAndInlineCode", u"Use **bold** and *em* and `code` here",
                    u"<p>Use <strong>bold</strong> and <em>em</em> and <code>code</code> here</p>"},
@@ -65,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         MarkupCase{"AsterisksInInlineCodeStay", u"Pointers `int *a, *b` here",
                    u"<p>Pointers <code>int *a, *b</code> here</p>"},
         MarkupCase{"AsterisksInCodeBlockStay", u"    int *a, *b;\n",
-                   u"<code class=\"block\">int *a, *b;<br/></code>"},
+                   u"<div class=\"code-block\"><code class=\"block\">int *a, *b;</code></div>"},
         MarkupCase{"BoldAroundInlineCodeStillApplies", u"See **the `x` value** now",
                    u"<p>See <strong>the <code>x</code> value</strong> now</p>"},
         MarkupCase{"TwitterHandleInAnyCaseBecomesALink", u"[Twitter] @name",
@@ -92,6 +98,11 @@ struct FilterCase {
     std::u16string input;
     std::u16string output;
 };
+
+void PrintTo(const FilterCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class SingleFilter : public testing::TestWithParam<FilterCase> {};
 
@@ -120,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"ParagraphNeedsAWordCharacterFirst", make<NewLinesMarkupFilter>(), u"abc\n abc\n_ab\nab",
                    u"<p>abc</p>\n abc\n<p>_ab</p>\nab"},
         FilterCase{"CodeBlocksSeparatedByTextAreTwoBlocks", make<CodeMarkupFilter>(), u"    a\nb\n    c",
-                   u"<code class=\"block\">a<br/></code>b\n<code class=\"block\">c</code>"},
+                   u"<div class=\"code-block\"><code class=\"block\">a</code></div>b\n<div class=\"code-block\"><code class=\"block\">c</code></div>"},
         FilterCase{"CodeOnlyAtLineStart", make<CodeMarkupFilter>(), u"x    y\n", u"x    y\n"},
         FilterCase{"BoldNeedsNonEmptyText", make<BoldMarkupFilter>(), u"**** and **b**",
                    u"**** and <strong>b</strong>"},

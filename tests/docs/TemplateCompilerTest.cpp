@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace quillet {
@@ -14,6 +15,11 @@ struct CompileCase {
     TemplateCompiler::Values values;
     std::u16string result;
 };
+
+void PrintTo(const CompileCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class TemplateCompilation : public testing::TestWithParam<CompileCase> {};
 
