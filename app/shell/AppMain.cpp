@@ -1,5 +1,6 @@
 // quillet-app: the tray application. One instance per session: a second start hands its
 // files to the first over D-Bus and exits.
+#include "editor/EditorWindowController.h"
 #include "library/App.h"
 #include "library/ResourceLocator.h"
 #include "shell/AppDelegate.h"
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -84,6 +86,21 @@ int main(int argc, char** argv)
     // Load the library now, so the first expansion and the D-Bus methods find it warm.
     if (!quillet::App::shared().isLoaded())
         return 1;
+
+    // The editor window: made on first demand and kept for the life of the process.
+    std::unique_ptr<quillet::EditorWindowController> editor;
+    auto editorWindow = [&editor]() -> quillet::EditorWindowController& {
+        if (!editor) {
+            editor = std::make_unique<quillet::EditorWindowController>(
+                quillet::App::shared().bundleStore(),
+                quillet::EditorServices {.alerts = std::make_shared<quillet::QtUserAlerts>(), .fileDialogs = {}, .urlOpener = {}});
+        }
+        return *editor;
+    };
+    auto& windows = delegate.windows();
+    windows.showExpandersWindow = [editorWindow] { editorWindow().showWindow(); };
+    windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
+    windows.selectExpanderInEditor = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
 
     quillet::QuilletService service(delegate);
     if (ownsService && !service.exportOn(bus))

@@ -105,6 +105,7 @@ void DocsViewController::requestPage()
 {
     m_pendingRequest = false;
     const std::uint64_t request = ++m_request;
+    m_latestRequest->store(request);
     const auto element = m_element.lock();
     if (!element) {
         showPage(request, {}, {});
@@ -120,7 +121,9 @@ void DocsViewController::requestPage()
         return;
     }
     QPointer<DocsViewController> pane(this);
-    QThreadPool::globalInstance()->start([pane, request, build = std::move(build)] {
+    QThreadPool::globalInstance()->start([pane, request, latest = m_latestRequest, build = std::move(build)] {
+        if (latest->load() != request)
+            return; // overtaken before it started
         QString html;
         QUrl baseUrl;
         try {

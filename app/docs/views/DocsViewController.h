@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -80,6 +81,8 @@ private:
     bool m_pendingRequest = false;
     bool m_loading = false;
     std::uint64_t m_request = 0;
+    // The latest request, read by the workers so a page nobody waits for any more is not built.
+    std::shared_ptr<std::atomic<std::uint64_t>> m_latestRequest = std::make_shared<std::atomic<std::uint64_t>>(0);
     std::shared_ptr<const ExpanderController> m_library;
     QStackedLayout* m_layout = nullptr;
     QTimer* m_loadingDelay = nullptr;
