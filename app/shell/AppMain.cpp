@@ -1,5 +1,6 @@
 // quillet-app: the tray application. One instance per session: a second start hands its
 // files to the first over D-Bus and exits.
+#include "docs/views/ExpanderBrowserWindowController.h"
 #include "editor/EditorWindowController.h"
 #include "library/App.h"
 #include "library/ResourceLocator.h"
@@ -32,6 +33,20 @@ public:
                          u"your editor again.")
     {
     }
+};
+
+/// Hands the expander chosen in the browser to the application delegate, which shows it in
+/// the editor window and closes the browser.
+class ExpanderBrowserOpener final : public quillet::ExpanderBrowserViewControllerDelegate {
+public:
+    explicit ExpanderBrowserOpener(quillet::AppDelegate& delegate) : m_delegate(delegate) { }
+    void openExpander(quillet::ExpanderBrowserViewController&, quillet::CustomExpander& expander) override
+    {
+        m_delegate.openExpander(expander);
+    }
+
+private:
+    quillet::AppDelegate& m_delegate;
 };
 
 } // namespace
@@ -101,6 +116,25 @@ int main(int argc, char** argv)
     windows.showExpandersWindow = [editorWindow] { editorWindow().showWindow(); };
     windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
     windows.selectExpanderInEditor = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
+
+    // The expander browser: made on first demand and kept; it closes whenever the application
+    // stops being the active one, so it never lingers behind another application's windows.
+    ExpanderBrowserOpener browserOpener(delegate);
+    std::unique_ptr<quillet::ExpanderBrowserWindowController> browser;
+    auto expanderBrowser = [&browser, &browserOpener]() -> quillet::ExpanderBrowserWindowController& {
+        if (!browser) {
+            browser = std::make_unique<quillet::ExpanderBrowserWindowController>();
+            browser->contentViewController()->setDelegate(&browserOpener);
+        }
+        return *browser;
+    };
+    windows.showOrHideExpanderBrowser = [expanderBrowser] { expanderBrowser().toggle(); };
+    windows.closeExpanderBrowser = [expanderBrowser] { expanderBrowser().close(); };
+    QObject::connect(&application, &QGuiApplication::applicationStateChanged, &delegate,
+                     [&delegate](Qt::ApplicationState state) {
+                         if (state != Qt::ApplicationActive)
+                             delegate.applicationDidResignActive();
+                     });
 
     quillet::QuilletService service(delegate);
     if (ownsService && !service.exportOn(bus))
