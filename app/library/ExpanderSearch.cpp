@@ -4,6 +4,7 @@
 #include "text/StringMatching.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 namespace quillet {
@@ -21,18 +22,11 @@ bool searchTextChangeNeedsFiltering(const std::optional<icu::UnicodeString>& pre
     return true;
 }
 
-const ExpanderSearch::FoldedExpander&
-ExpanderSearch::folded(const CustomExpander& expander,
-                       std::unordered_map<const CustomExpander*, FoldedExpander>& previous)
+const ExpanderSearch::FoldedExpander& ExpanderSearch::folded(const CustomExpander& expander)
 {
-    auto [entry, inserted] = m_folded.try_emplace(&expander);
-    FoldedExpander& folded = entry->second;
-    if (inserted) {
-        if (auto old = previous.find(&expander); old != previous.end())
-            folded = std::move(old->second);
-    }
-    // A new entry holds empty texts, folded alike, so it starts consistent.
-    // Equality of the raw texts is a plain comparison of code units, far cheaper than folding.
+    // A new entry holds empty texts, folded alike, so it starts consistent. Equality of the
+    // raw texts is a plain comparison of code units, far cheaper than folding.
+    FoldedExpander& folded = m_folded[&expander];
     if (folded.name != expander.name()) {
         folded.name = expander.name();
         folded.foldedName = foldedForSearch(folded.name);
@@ -52,6 +46,15 @@ ExpanderSearch::folded(const CustomExpander& expander,
             folded.foldedLanguageNames.push_back(foldedForSearch(language->name()));
     }
     return folded;
+}
+
+void ExpanderSearch::forgetOthers(const std::vector<CustomExpanderPtr>& expanders)
+{
+    std::unordered_set<const CustomExpander*> kept;
+    kept.reserve(expanders.size());
+    for (const auto& expander : expanders)
+        kept.insert(expander.get());
+    std::erase_if(m_folded, [&kept](const auto& entry) { return !kept.contains(entry.first); });
 }
 
 int ExpanderSearch::score(const FoldedExpander& expander, const icu::UnicodeString& foldedText)
@@ -76,9 +79,10 @@ std::vector<CustomExpanderPtr> ExpanderSearch::search(const std::vector<CustomEx
                                                       const icu::UnicodeString& searchText)
 {
     const icu::UnicodeString foldedText = foldedForSearch(searchText);
-    std::unordered_map<const CustomExpander*, FoldedExpander> previous;
-    previous.swap(m_folded);
-    m_folded.reserve(expanders.size());
+    // Entries of expanders that left the list go once they outnumber the listed ones, so
+    // the kept texts stay proportional to the library without a sweep at every keystroke.
+    if (m_folded.size() > 2 * expanders.size() + 64)
+        forgetOthers(expanders);
 
     // An expander matches exactly when one of the four texts contains the search text, that
     // is when its score is above zero. Each expander is scored once, not at every comparison.
@@ -87,7 +91,7 @@ std::vector<CustomExpanderPtr> ExpanderSearch::search(const std::vector<CustomEx
     for (const auto& expander : expanders) {
         if (!expander)
             continue;
-        const int points = score(folded(*expander, previous), foldedText);
+        const int points = score(folded(*expander), foldedText);
         if (points > 0)
             scored.emplace_back(points, &expander);
     }

@@ -26,8 +26,8 @@ bool searchTextChangeNeedsFiltering(const std::optional<icu::UnicodeString>& pre
 ///
 /// The search keeps the folded texts of the expanders it saw last, so that each keystroke
 /// over an unchanged library folds only the search text; an expander whose name, pattern,
-/// template or languages changed is folded again, and expanders that are no longer given are
-/// forgotten. Main thread only, like the expanders.
+/// template or languages changed is folded again, and the texts of expanders that are no
+/// longer given are let go. Main thread only, like the expanders.
 class ExpanderSearch {
 public:
     std::vector<CustomExpanderPtr> search(const std::vector<CustomExpanderPtr>& expanders,
@@ -46,8 +46,8 @@ private:
         std::vector<icu::UnicodeString> foldedLanguageNames;
     };
 
-    const FoldedExpander& folded(const CustomExpander& expander,
-                                 std::unordered_map<const CustomExpander*, FoldedExpander>& previous);
+    const FoldedExpander& folded(const CustomExpander& expander);
+    void forgetOthers(const std::vector<CustomExpanderPtr>& expanders);
     static int score(const FoldedExpander& expander, const icu::UnicodeString& foldedText);
 
     std::unordered_map<const CustomExpander*, FoldedExpander> m_folded;
