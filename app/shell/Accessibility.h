@@ -1,6 +1,7 @@
 #pragma once
 
 #include "languages/FocusedTitleSource.h"
+#include "text/StringHelpers.h" // TextRange: UTF-16 units; a zero length is the caret
 
 #include <unicode/unistr.h>
 
@@ -57,13 +58,6 @@ public:
 private:
     int32_t m_rawValue;
     mutable std::string m_what;
-};
-
-/// A range of an element's text in UTF-16 code units; a zero length is the caret.
-struct TextRange {
-    int32_t location = 0;
-    int32_t length = 0;
-    friend bool operator==(const TextRange&, const TextRange&) = default;
 };
 
 struct TextRect {
