@@ -106,6 +106,9 @@ public:
     /// match comes back unchanged. Throws the parser's and the generator's errors.
     icu::UnicodeString expand(const icu::UnicodeString& expression,
                               const ExpanderController& expanderController) const override;
+    /// expand() with the places of the values; text before the match counts as typed.
+    GeneratedOutput generatedOutput(const icu::UnicodeString& expression,
+                                    const ExpanderController& expanderController) const override;
     /// The regular expression of the pattern (trimmed of spaces and tabs). Cheap on repeated
     /// calls: the parse is kept until the pattern changes, unless it depends on other
     /// expanders. Throws the parser's errors.
