@@ -1,5 +1,7 @@
 #include "docs/views/ExpanderBrowserViewController.h"
 
+#include "OrvTextView/Misc/DelayedActionController.h"
+#include "OrvTextView/Shortcut/Shortcut.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
 
@@ -7,6 +9,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -225,10 +228,7 @@ ExpanderBrowserViewController::ExpanderBrowserViewController(ExpanderSource sour
     installKeyboardHandling();
 }
 
-ExpanderBrowserViewController::~ExpanderBrowserViewController()
-{
-    qApp->removeEventFilter(this);
-}
+ExpanderBrowserViewController::~ExpanderBrowserViewController() = default;
 
 void ExpanderBrowserViewController::setSearchText(std::optional<icu::UnicodeString> text)
 {
@@ -239,19 +239,24 @@ void ExpanderBrowserViewController::setSearchText(std::optional<icu::UnicodeStri
     if (!searchTextChangeNeedsFiltering(previous, m_searchText))
         return;
     if (!m_searchTextUpdateController) {
-        m_searchTextUpdateController = new QTimer(this);
-        m_searchTextUpdateController->setSingleShot(true);
-        m_searchTextUpdateController->setInterval(searchDelayMilliseconds);
-        connect(m_searchTextUpdateController, &QTimer::timeout, this, &ExpanderBrowserViewController::filterExpanders);
+        QPointer<ExpanderBrowserViewController> self(this);
+        m_searchTextUpdateController = new orv::DelayedActionController(
+            searchDelay,
+            [self] {
+                // Two waits that both end late would each run; the first one filters for both.
+                if (self && self->m_filterPending)
+                    self->filterExpanders();
+            },
+            this);
     }
-    // Every request restarts the wait: a burst of keystrokes filters once, after the last.
-    m_searchTextUpdateController->start();
+    // A burst of keystrokes filters once, after the last.
+    m_filterPending = true;
+    m_searchTextUpdateController->perform();
 }
 
 void ExpanderBrowserViewController::filterExpanders()
 {
-    if (m_searchTextUpdateController)
-        m_searchTextUpdateController->stop(); // this filtering serves any pending request too
+    m_filterPending = false;
     m_model->setExpanders(m_search.search(m_source(), browserSearchText(m_searchText)));
     Q_EMIT expandersFiltered();
 }
@@ -294,29 +299,30 @@ bool ExpanderBrowserViewController::handleEscapeKey()
 
 void ExpanderBrowserViewController::installKeyboardHandling()
 {
-    // Like the platform's local key monitors: every key press of the application passes here
-    // first; the handlers decide whether the browser takes it.
-    qApp->installEventFilter(this);
+    // Return and Escape without modifiers, seen before any widget of the application sees
+    // them. The handlers take them only while the browser is the active window; the
+    // registrations outlive a browser, so they hold it weakly.
+    QPointer<ExpanderBrowserViewController> self(this);
+    auto& monitor = orv::ShortcutMonitor::instance();
+    monitor.handleLocalShortcut(orv::Shortcut(36), [self] { return self && self->handleReturnKey(); });
+    monitor.handleLocalShortcut(orv::Shortcut(53), [self] { return self && self->handleEscapeKey(); });
+    m_searchField->installEventFilter(this);
 }
 
 bool ExpanderBrowserViewController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
-    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier)
-        return handleReturnKey();
-    if (key->key() == Qt::Key_Escape && modifiers == Qt::NoModifier)
-        return handleEscapeKey();
     // Up and Down move the list's selection while typing goes to the search field, whatever
     // modifiers are held; with the list focused the list moves its own selection.
-    if ((key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) && watched == m_searchField && isActiveBrowser()) {
-        if (key->key() == Qt::Key_Up)
+    if (watched == m_searchField && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up) {
             m_tableView->selectPrevious();
-        else
+            return true;
+        }
+        if (key == Qt::Key_Down) {
             m_tableView->selectNext();
-        return true;
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

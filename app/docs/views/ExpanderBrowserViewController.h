@@ -9,7 +9,6 @@
 #include <QListView>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
-#include <QTimer>
 #include <QWidget>
 
 #include <unicode/unistr.h>
@@ -18,6 +17,10 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+namespace orv {
+class DelayedActionController;
+}
 
 namespace quillet {
 
@@ -140,8 +143,8 @@ public:
 
     SearchField* searchField() const noexcept { return m_searchField; }
     ExpanderTableView* tableView() const noexcept { return m_tableView; }
-    /// The debounce of the search text, in milliseconds.
-    static constexpr int searchDelayMilliseconds = 300;
+    /// The debounce of the search text, in seconds.
+    static constexpr double searchDelay = 0.3;
 
 Q_SIGNALS:
     /// The list was recomputed.
@@ -163,7 +166,9 @@ private:
     ExpanderTableView* m_tableView = nullptr;
     ExpanderListModel* m_model = nullptr;
     // Created on the first change of the search text.
-    QTimer* m_searchTextUpdateController = nullptr;
+    orv::DelayedActionController* m_searchTextUpdateController = nullptr;
+    // A change of the search text waits for its filtering.
+    bool m_filterPending = false;
 };
 
 } // namespace quillet

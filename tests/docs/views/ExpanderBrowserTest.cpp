@@ -96,15 +96,15 @@ TEST_F(ExpanderBrowserTest, TypingFiltersOnceAfterThePauseAndBlanksAtTheEndsDoNo
     sinceLastKey.start();
     EXPECT_EQ(filtered.count(), 0); // nothing yet: the user is still typing
     ASSERT_TRUE(filtered.wait(2000));
-    EXPECT_GE(sinceLastKey.elapsed(), ExpanderBrowserViewController::searchDelayMilliseconds - 20);
-    QTest::qWait(ExpanderBrowserViewController::searchDelayMilliseconds + 100);
+    EXPECT_GE(sinceLastKey.elapsed(), int(ExpanderBrowserViewController::searchDelay * 1000) - 20);
+    QTest::qWait(int(ExpanderBrowserViewController::searchDelay * 1000) + 100);
     EXPECT_EQ(filtered.count(), 1); // two keys, one filtering
     EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({"b1"}));
 
     // Blanks typed at either end change nothing worth a filtering.
     QTest::keyClick(content()->searchField(), Qt::Key_Space);
     content()->setSearchText(icu::UnicodeString(u"\tb1 "));
-    EXPECT_FALSE(filtered.wait(ExpanderBrowserViewController::searchDelayMilliseconds + 200));
+    EXPECT_FALSE(filtered.wait(int(ExpanderBrowserViewController::searchDelay * 1000) + 200));
     EXPECT_EQ(filtered.count(), 1);
 
     // The search text outlives the browser's closing; the next showing filters it at once.
