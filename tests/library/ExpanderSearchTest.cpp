@@ -108,11 +108,13 @@ TEST_F(ExpanderSearchOverDefaultBundles, ListsTheMatchesBestFirstAndInLibraryOrd
     }
 
     // A language's name finds the expanders of that language only.
-    const auto objectiveC = search.search(enabled, u"objective");
-    EXPECT_TRUE(std::all_of(objectiveC.begin(), objectiveC.end(), [](const CustomExpanderPtr& expander) {
+    const auto supportsObjectiveC = [](const CustomExpanderPtr& expander) {
         return expander->supportedLanguagesString().indexOf(u"Objective C") >= 0;
-    }));
-    EXPECT_EQ(objectiveC.size(), 24u);
+    };
+    const auto objectiveC = search.search(enabled, u"objective");
+    EXPECT_TRUE(std::all_of(objectiveC.begin(), objectiveC.end(), supportsObjectiveC));
+    EXPECT_EQ(objectiveC.size(), static_cast<std::size_t>(std::count_if(enabled.begin(), enabled.end(), supportsObjectiveC)));
+    EXPECT_GT(objectiveC.size(), 10u);
     // The empty text lists every enabled expander, in library order when all score alike.
     EXPECT_EQ(search.search(enabled, u"").size(), enabled.size());
 }
