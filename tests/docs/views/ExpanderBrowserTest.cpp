@@ -128,9 +128,11 @@ TEST_F(ExpanderBrowserTest, ReturnAndEscapeActOnlyWhileTheBrowserIsTheActiveWind
     ASSERT_TRUE(browser->window()->isVisible());
     QTest::keyClick(&other, Qt::Key_Return);
     QTest::keyClick(&other, Qt::Key_Escape);
-    EXPECT_EQ(other.keys, std::vector<int>({Qt::Key_Return, Qt::Key_Escape}));
+    QTest::keyClick(&other, Qt::Key_Down);
+    EXPECT_EQ(other.keys, std::vector<int>({Qt::Key_Return, Qt::Key_Escape, Qt::Key_Down}));
     EXPECT_TRUE(delegate.opened.empty());
     EXPECT_TRUE(browser->window()->isVisible());
+    EXPECT_EQ(content()->tableView()->selectedRow(), 1);
 
     // In the browser: a modified Return is not the shortcut; Return opens; Escape closes.
     ASSERT_TRUE(activate(browser->window()));
@@ -140,12 +142,12 @@ TEST_F(ExpanderBrowserTest, ReturnAndEscapeActOnlyWhileTheBrowserIsTheActiveWind
     EXPECT_EQ(delegate.opened, std::vector<std::string>({"a2"}));
     QTest::keyClick(content()->searchField(), Qt::Key_Escape);
     EXPECT_FALSE(browser->window()->isVisible());
-    EXPECT_EQ(other.keys.size(), 2u);
+    EXPECT_EQ(other.keys.size(), 3u);
 
     // Hidden, the browser takes no key at all.
     ASSERT_TRUE(activate(&other));
     QTest::keyClick(&other, Qt::Key_Return);
-    EXPECT_EQ(other.keys.size(), 3u);
+    EXPECT_EQ(other.keys.size(), 4u);
     EXPECT_EQ(delegate.opened.size(), 1u);
 }
 
