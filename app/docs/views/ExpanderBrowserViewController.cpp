@@ -6,7 +6,6 @@
 #include "library/BundleStore.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
