@@ -50,6 +50,12 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     m_statusIconReset.setSingleShot(true);
     m_statusIconReset.setInterval(statusIconResetDelayMilliseconds);
     connect(&m_statusIconReset, &QTimer::timeout, this, [this] { setStatusIcon(false); });
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state != Qt::ApplicationActive)
+                applicationDidResignActive();
+        });
+    }
 }
 
 AppDelegate::~AppDelegate()
@@ -173,8 +179,8 @@ void AppDelegate::expandTextShortcutPressed()
                                     << QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 3) << "ms";
 }
 
-std::optional<ExpandedExpression> AppDelegate::expand(const icu::UnicodeString& text,
-                                                      const std::optional<icu::UnicodeString>& fileExtension)
+std::optional<ExpandedExpression> AppDelegate::expand(
+    const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension)
 {
     App& app = App::shared();
     if (const App::CustomAction action = app.expandingShortcutCustomAction()) {
@@ -202,7 +208,9 @@ std::optional<ExpandedExpression> AppDelegate::expand(const icu::UnicodeString& 
 NoEditorError AppDelegate::noEditorError() const
 {
     const auto identifier = AccessibilityBackend::shared()->activeApplicationIdentifier();
-    if (identifier && (*identifier == "com.github.atom" || QString::fromStdString(*identifier).compare(QLatin1String("atom"), Qt::CaseInsensitive) == 0))
+    if (identifier
+        && (*identifier == "com.github.atom"
+            || QString::fromStdString(*identifier).compare(QLatin1String("atom"), Qt::CaseInsensitive) == 0))
         return NoEditorError(icu::UnicodeString(u"Atom"));
     return NoEditorError();
 }

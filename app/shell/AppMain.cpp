@@ -29,8 +29,8 @@ class AccessibilityOffError final : public quillet::BasicUserError {
 public:
     AccessibilityOffError()
         : BasicUserError(u"Quillet cannot read your editor",
-                         u"Turn on assistive technologies in your desktop's accessibility settings, then start "
-                         u"your editor again.")
+            u"Turn on assistive technologies in your desktop's accessibility settings, then start "
+            u"your editor again.")
     {
     }
 };
@@ -63,9 +63,9 @@ int main(int argc, char** argv)
     QDBusConnection bus = QDBusConnection::sessionBus();
     bool ownsService = false;
     if (bus.isConnected()) {
-        const auto registration = bus.interface()->registerService(
-            QString::fromLatin1(quillet::QuilletService::serviceName), QDBusConnectionInterface::DontQueueService,
-            QDBusConnectionInterface::DontAllowReplacement);
+        const auto registration
+            = bus.interface()->registerService(QString::fromLatin1(quillet::QuilletService::serviceName),
+                QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
         ownsService = registration.isValid() && registration.value() == QDBusConnectionInterface::ServiceRegistered;
         if (!ownsService) {
             // Another instance runs: it takes the files.
@@ -83,8 +83,9 @@ int main(int argc, char** argv)
     quillet::Settings::setShared(defaults);
 
     auto& notifications = quillet::UserNotificationController::shared();
-    quillet::AccessibilityBackend::setShared(std::make_shared<quillet::AtspiAccessibilityBackend>(
-        [&notifications] { notifications.deliver(quillet::UserNotificationBuilder().notification(AccessibilityOffError())); }));
+    quillet::AccessibilityBackend::setShared(std::make_shared<quillet::AtspiAccessibilityBackend>([&notifications] {
+        notifications.deliver(quillet::UserNotificationBuilder().notification(AccessibilityOffError()));
+    }));
 
     auto environment = quillet::App::Environment::headless();
     environment.alerts = std::make_shared<quillet::QtUserAlerts>();
