@@ -118,8 +118,8 @@ int main(int argc, char** argv)
     windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
     windows.selectExpanderInEditor = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
 
-    // The expander browser: made on first demand and kept; it closes whenever the application
-    // stops being the active one, so it never lingers behind another application's windows.
+    // The expander browser: made on first demand and kept. The delegate closes it whenever the
+    // application stops being the active one.
     ExpanderBrowserOpener browserOpener(delegate);
     std::unique_ptr<quillet::ExpanderBrowserWindowController> browser;
     auto expanderBrowser = [&browser, &browserOpener]() -> quillet::ExpanderBrowserWindowController& {
@@ -131,11 +131,6 @@ int main(int argc, char** argv)
     };
     windows.showOrHideExpanderBrowser = [expanderBrowser] { expanderBrowser().toggle(); };
     windows.closeExpanderBrowser = [expanderBrowser] { expanderBrowser().close(); };
-    QObject::connect(&application, &QGuiApplication::applicationStateChanged, &delegate,
-                     [&delegate](Qt::ApplicationState state) {
-                         if (state != Qt::ApplicationActive)
-                             delegate.applicationDidResignActive();
-                     });
 
     quillet::QuilletService service(delegate);
     if (ownsService && !service.exportOn(bus))
