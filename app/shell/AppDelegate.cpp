@@ -12,6 +12,7 @@
 #include "text/UnicodeConversion.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -115,6 +116,11 @@ void AppDelegate::setUpStatusItem()
         m_statusBarIcon = new QSystemTrayIcon();
         m_statusBarIcon->setToolTip(QStringLiteral("Quillet"));
         m_statusBarIcon->setContextMenu(m_statusBarMenu);
+        // A click opens the menu too, as a status item does.
+        connect(m_statusBarIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger && m_statusBarMenu)
+                m_statusBarMenu->popup(QCursor::pos());
+        });
     }
     updateStatusBarIcon(false, false);
     if (m_statusBarIcon)
@@ -157,25 +163,31 @@ void AppDelegate::expandTextShortcutPressed()
     }
     QElapsedTimer timer;
     timer.start();
+    qint64 expanding = 0; // until the editor holds the result, before any sound or notification
     const char* outcome = "expanded";
     try {
-        if (m_expandingController.expand()) {
+        const bool expanded = m_expandingController.expand();
+        expanding = timer.nsecsElapsed();
+        if (expanded) {
             Sounds::shared().playExpandedSound();
         } else {
             outcome = "nothing";
             Sounds::shared().playErrorSound();
         }
     } catch (const UserErrorDescriptionType& error) {
+        expanding = timer.nsecsElapsed();
         outcome = "failed";
         app.deliverNotification(error);
         Sounds::shared().playErrorSound();
     } catch (const std::exception& error) {
+        expanding = timer.nsecsElapsed();
         outcome = "failed";
         qCInfo(appLog) << "The expansion at the caret failed:" << error.what();
         app.deliverNotification(noEditorError());
         Sounds::shared().playErrorSound();
     }
     qCDebug(expansionLog).noquote() << "expand shortcut:" << outcome << "in"
+                                    << QString::number(double(expanding) / 1e6, 'f', 3) << "ms, reported after"
                                     << QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 3) << "ms";
 }
 

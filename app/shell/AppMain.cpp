@@ -1,5 +1,7 @@
 // quillet-app: the tray application. One instance per session: a second start hands its
 // files to the first over D-Bus and exits.
+#include "docs/views/ExpanderBrowserWindowController.h"
+#include "editor/EditorWindowController.h"
 #include "library/App.h"
 #include "library/ResourceLocator.h"
 #include "shell/AppDelegate.h"
@@ -21,6 +23,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -35,6 +38,20 @@ public:
             u"your editor again.")
     {
     }
+};
+
+/// Hands the expander chosen in the browser to the application delegate, which shows it in
+/// the editor window and closes the browser.
+class ExpanderBrowserOpener final : public quillet::ExpanderBrowserViewControllerDelegate {
+public:
+    explicit ExpanderBrowserOpener(quillet::AppDelegate& delegate) : m_delegate(delegate) { }
+    void openExpander(quillet::ExpanderBrowserViewController&, quillet::CustomExpander& expander) override
+    {
+        m_delegate.openExpander(expander);
+    }
+
+private:
+    quillet::AppDelegate& m_delegate;
 };
 
 } // namespace
@@ -112,6 +129,35 @@ int main(int argc, char** argv)
     // Load the library now, so the first expansion and the D-Bus methods find it warm.
     if (!quillet::App::shared().isLoaded())
         return 1;
+
+    // The editor window: made on first demand and kept for the life of the process.
+    std::unique_ptr<quillet::EditorWindowController> editor;
+    auto editorWindow = [&editor]() -> quillet::EditorWindowController& {
+        if (!editor) {
+            editor = std::make_unique<quillet::EditorWindowController>(
+                quillet::App::shared().bundleStore(),
+                quillet::EditorServices {.alerts = std::make_shared<quillet::QtUserAlerts>(), .fileDialogs = {}, .urlOpener = {}});
+        }
+        return *editor;
+    };
+    auto& windows = delegate.windows();
+    windows.showExpandersWindow = [editorWindow] { editorWindow().showWindow(); };
+    windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
+    windows.selectExpanderInEditor = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
+
+    // The expander browser: made on first demand and kept. The delegate closes it whenever the
+    // application stops being the active one.
+    ExpanderBrowserOpener browserOpener(delegate);
+    std::unique_ptr<quillet::ExpanderBrowserWindowController> browser;
+    auto expanderBrowser = [&browser, &browserOpener]() -> quillet::ExpanderBrowserWindowController& {
+        if (!browser) {
+            browser = std::make_unique<quillet::ExpanderBrowserWindowController>();
+            browser->contentViewController()->setDelegate(&browserOpener);
+        }
+        return *browser;
+    };
+    windows.showOrHideExpanderBrowser = [expanderBrowser] { expanderBrowser().toggle(); };
+    windows.closeExpanderBrowser = [expanderBrowser] { expanderBrowser().close(); };
 
     quillet::QuilletService service(delegate);
     if (ownsService && !service.exportOn(bus))

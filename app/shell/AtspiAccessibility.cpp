@@ -219,11 +219,14 @@ public:
             return;
         }
         const int end = toOffset(range.location + range.length);
-        const int selections = atspi_text_get_n_selections(text.get(), &error);
+        // Toolkits take the first selection's range also when there is none yet; where one
+        // refuses, a new selection is added.
+        gboolean done = atspi_text_set_selection(text.get(), 0, start, end, &error);
         check(error);
-        const gboolean done = selections > 0 ? atspi_text_set_selection(text.get(), 0, start, end, &error)
-                                             : atspi_text_add_selection(text.get(), start, end, &error);
-        check(error);
+        if (!done) {
+            done = atspi_text_add_selection(text.get(), start, end, &error);
+            check(error);
+        }
         if (!done)
             throw AXError(AXError::CannotComplete);
     }
@@ -402,7 +405,29 @@ struct Focus {
 };
 
 /// The ACTIVE frame of another application and the FOCUSED object inside it.
-std::optional<Focus> findFocus()
+/// The frame where the focus was found last, tried first: while the user stays in one
+/// editor window this takes two calls instead of a walk over every application.
+std::optional<Focus>& lastFocus()
+{
+    static std::optional<Focus> focus;
+    return focus;
+}
+
+std::optional<Focus> findFocusInLastFrame()
+{
+    auto& last = lastFocus();
+    if (!last)
+        return std::nullopt;
+    atspi_accessible_clear_cache(last->frame.get());
+    if (!hasState(last->frame.get(), ATSPI_STATE_ACTIVE))
+        return std::nullopt;
+    Object element = focusedDescendant(last->frame.get());
+    if (!element)
+        return std::nullopt;
+    return Focus { last->application, last->frame, element, last->unit };
+}
+
+std::optional<Focus> scanForFocus()
 {
     Object desktop(atspi_get_desktop(0));
     if (!desktop)
@@ -432,6 +457,20 @@ std::optional<Focus> findFocus()
         }
     }
     return activeWithoutFocus;
+}
+
+/// The ACTIVE frame of another application and the FOCUSED object inside it, checked
+/// afresh on every call.
+std::optional<Focus> findFocus()
+{
+    if (auto focus = findFocusInLastFrame())
+        return focus;
+    auto focus = scanForFocus();
+    if (focus && focus->element)
+        lastFocus() = Focus { focus->application, focus->frame, {}, focus->unit };
+    else
+        lastFocus().reset();
+    return focus;
 }
 
 const QString a11yService = QStringLiteral("org.a11y.Bus");
