@@ -159,6 +159,12 @@ int main(int argc, char** argv)
     windows.showOrHideExpanderBrowser = [expanderBrowser] { expanderBrowser().toggle(); };
     windows.closeExpanderBrowser = [expanderBrowser] { expanderBrowser().close(); };
 
+    // Both windows exist: their items join the status menu. Previous and next view switch the
+    // editor between documentation and editing without showing it.
+    menuActions.setEditorWindow([&delegate] { delegate.showExpandersWindow(); },
+                                [editorWindow] { editorWindow().toggleMode(); });
+    menuActions.setExpanderBrowser([&delegate] { delegate.showOrHideExpanderBrowser(); });
+
     quillet::QuilletService service(delegate);
     if (ownsService && !service.exportOn(bus))
         qCWarning(mainLog) << "The D-Bus object could not be exported";
