@@ -86,8 +86,36 @@ void BundleStore::setBundles(std::vector<BundlePtr> bundles)
     releaseLeavingChildren(m_bundles, bundles, this);
     m_bundles = std::move(bundles);
     didChangeValue("bundles");
-    tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreDidChange(*this); });
+    tellChanged();
     adoptBundles();
+}
+
+void BundleStore::tellChanged()
+{
+    if (m_groupDepth > 0) {
+        m_changedInGroup = true;
+        return;
+    }
+    tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreDidChange(*this); });
+}
+
+void BundleStore::groupChanges(const std::function<void()>& changes)
+{
+    auto finish = [this] {
+        if (--m_groupDepth == 0 && m_changedInGroup) {
+            m_changedInGroup = false;
+            tellChanged();
+        }
+    };
+    ++m_groupDepth;
+    try {
+        changes();
+    } catch (...) {
+        // What did change before the failure is still told, so it is saved.
+        finish();
+        throw;
+    }
+    finish();
 }
 
 void BundleStore::addDelegate(BundleStoreDelegate* delegate)
@@ -115,7 +143,7 @@ void BundleStore::tellDelegates(Call call)
 
 void BundleStore::bundleDidChange(Bundle& /*bundle*/)
 {
-    tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreDidChange(*this); });
+    tellChanged();
 }
 
 std::vector<CustomExpanderPtr> BundleStore::enabledExpanders() const

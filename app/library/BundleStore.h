@@ -6,6 +6,7 @@
 #include "library/Observable.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -56,6 +57,12 @@ public:
     /// delegate hear of it, and the store becomes the delegate of every bundle in it.
     void setBundles(std::vector<BundlePtr> bundles);
 
+    /// Runs `changes` and tells the delegates of them once, after the last one, so that a
+    /// change made of several steps (an expander leaving one bundle for another) is saved
+    /// once and never half done. Observers of the keys still hear every step as it happens.
+    /// Groups may nest; the outermost one tells. Nothing is told when nothing changed.
+    void groupChanges(const std::function<void()>& changes);
+
     /// Adds a delegate at the end (a delegate already registered is not added twice).
     void addDelegate(BundleStoreDelegate* delegate);
     /// Removes a delegate; an unknown one is ignored.
@@ -85,8 +92,11 @@ private:
     template <typename Call>
     void tellDelegates(Call call);
     void adoptBundles();
+    void tellChanged();
 
     std::vector<BundleStoreDelegate*> m_delegates;
+    int m_groupDepth = 0;
+    bool m_changedInGroup = false;
     std::vector<BundlePtr> m_bundles;
     ImportFeedback m_importFeedback;
 };

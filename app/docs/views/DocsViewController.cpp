@@ -1,0 +1,159 @@
+#include "docs/views/DocsViewController.h"
+
+#include "docs/DocumentationErrors.h"
+#include "expansion/ExpanderController.h"
+#include "library/UserErrorDescriptionType.h"
+#include "text/UnicodeConversion.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QStackedLayout>
+#include <QThreadPool>
+
+namespace quillet {
+
+namespace {
+
+QString qtText(const icu::UnicodeString& text)
+{
+    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
+}
+
+QUrl folderUrl(const std::filesystem::path& folder)
+{
+    if (folder.empty())
+        return {};
+    QString path = QString::fromStdString(folder.string());
+    if (!path.endsWith(QLatin1Char('/')))
+        path.append(QLatin1Char('/'));
+    return QUrl::fromLocalFile(path);
+}
+
+} // namespace
+
+DocsViewController::DocsViewController(BundleStore& store, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_pageBuilder(&DocsViewController::documentationPageBuild)
+{
+    setObjectName(QStringLiteral("DocsViewController"));
+    m_layout = new QStackedLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_loadingLabel = new QLabel(tr("Loading\u2026"), this);
+    m_loadingLabel->setObjectName(QStringLiteral("loadingLabel"));
+    m_loadingLabel->setAlignment(Qt::AlignCenter);
+    m_loadingLabel->setEnabled(false);
+    m_browser = new DocsBrowser(this);
+    m_layout->addWidget(m_browser);
+    m_layout->addWidget(m_loadingLabel);
+    m_layout->setCurrentWidget(m_browser);
+    m_store.addDelegate(this);
+}
+
+DocsViewController::~DocsViewController()
+{
+    m_store.removeDelegate(this);
+}
+
+DocsViewController::PageBuild DocsViewController::documentationPageBuild(
+    const BundleListElement& element, const std::shared_ptr<const ExpanderController>& library)
+{
+    if (auto bundle = element.bundle()) {
+        BundlePageSource source{.bundle = std::make_shared<const Bundle>(bundle->dictionary()), .library = library};
+        return [source] { return bundlePage(source); };
+    }
+    ExpanderPageSource source{.expander = element.expander()->copy(), .library = library};
+    return [source] { return expanderPage(source); };
+}
+
+void DocsViewController::setBundleListElement(const std::optional<BundleListElement>& element)
+{
+    m_hasElement = element.has_value();
+    m_element = element ? WeakBundleListElement(*element) : WeakBundleListElement();
+    // A hidden pane builds nothing now; it asks for the page when it is shown.
+    if (isVisible())
+        requestPage();
+    else
+        m_pendingRequest = true;
+}
+
+void DocsViewController::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_pendingRequest)
+        requestPage();
+}
+
+std::shared_ptr<const ExpanderController> DocsViewController::library()
+{
+    if (!m_library)
+        m_library = copyOfEnabledExpanders(m_store);
+    return m_library;
+}
+
+void DocsViewController::requestPage()
+{
+    m_pendingRequest = false;
+    const std::uint64_t request = ++m_request;
+    const auto element = m_element.lock();
+    if (!element) {
+        showPage(request, {}, {});
+        return;
+    }
+    setLoading(true);
+    PageBuild build;
+    try {
+        build = m_pageBuilder(*element, library());
+    } catch (const std::exception& error) {
+        const QString message = qtText(localizedDescription(error)).toHtmlEscaped();
+        showPage(request, QStringLiteral("<p class=\"error\">%1</p>").arg(message), {});
+        return;
+    }
+    QPointer<DocsViewController> pane(this);
+    QThreadPool::globalInstance()->start([pane, request, build = std::move(build)] {
+        QString html;
+        QUrl baseUrl;
+        try {
+            DocumentationPage page = build();
+            html = qtText(page.html);
+            baseUrl = folderUrl(page.baseDirectory);
+        } catch (const std::exception& error) {
+            html = QStringLiteral("<p class=\"error\">%1</p>").arg(qtText(localizedDescription(error)).toHtmlEscaped());
+        }
+        // Back on the GUI thread, where the pane may be gone or have moved on.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [pane, request, html = std::move(html), baseUrl = std::move(baseUrl)] {
+                if (pane)
+                    pane->showPage(request, html, baseUrl);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void DocsViewController::showPage(std::uint64_t request, const QString& html, const QUrl& baseUrl)
+{
+    if (request != m_request)
+        return; // a newer request is on its way
+    m_browser->showPage(html, baseUrl);
+    setLoading(false);
+    Q_EMIT pageShown();
+}
+
+void DocsViewController::setLoading(bool loading)
+{
+    m_loading = loading;
+    m_layout->setCurrentWidget(loading ? static_cast<QWidget*>(m_loadingLabel) : m_browser);
+}
+
+void DocsViewController::bundleStoreDidChange(BundleStore& /*store*/)
+{
+    m_library.reset();
+}
+
+void DocsViewController::bundleStoreDidImport(BundleStore& /*store*/, Bundle& /*bundle*/, bool /*silent*/)
+{
+}
+
+} // namespace quillet

@@ -1,0 +1,173 @@
+#include "editor/EditorWindowController.h"
+
+#include "editor/BundleListViewController.h"
+#include "editor/EditorTabViewController.h"
+#include "editor/QtText.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QHideEvent>
+#include <QSettings>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWidget>
+
+namespace quillet {
+
+namespace {
+
+const QString windowFrameKey = QStringLiteral("EditorWindowFrame");
+const QString splitViewKey = QStringLiteral("EditorSplitViewAutosave");
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("orvanta"), QStringLiteral("Quillet"));
+}
+
+} // namespace
+
+EditorWindow::EditorWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("EditorWindow"));
+    setAccessibleName(tr("Quillet Editor"));
+}
+
+void EditorWindow::hideEvent(QHideEvent* event)
+{
+    Q_EMIT aboutToHide();
+    QMainWindow::hideEvent(event);
+}
+
+EditorWindowController::EditorWindowController(BundleStore& store, EditorServices services, QObject* parent)
+    : QObject(parent)
+{
+    setObjectName(QStringLiteral("ExpandersWindowController"));
+    const EditorServices completed = services.completed();
+    m_window = new EditorWindow;
+    m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+
+    m_splitter = new QSplitter(Qt::Horizontal, m_window);
+    m_splitter->setObjectName(QStringLiteral("EditorSplitViewId"));
+    m_splitter->setChildrenCollapsible(false);
+    m_bundleList = new BundleListViewController(store, completed, m_splitter);
+    m_tabs = new EditorTabViewController(store, completed, m_splitter);
+    m_splitter->addWidget(m_bundleList);
+    m_splitter->addWidget(m_tabs);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({260, 640});
+    m_window->setCentralWidget(m_splitter);
+
+    // The mode control: documentation or edit.
+    m_toolBar = new QToolBar(tr("Mode"), m_window);
+    m_toolBar->setObjectName(QStringLiteral("modeToolBar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto* spacer = new QWidget(m_toolBar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_toolBar->addWidget(spacer);
+    m_modeControl = new QButtonGroup(this);
+    m_modeControl->setExclusive(true);
+    const std::pair<EditorMode, QString> segments[] = {{EditorMode::docs, tr("Documentation")}, {EditorMode::edit, tr("Edit")}};
+    for (const auto& [segmentMode, title] : segments) {
+        auto* button = new QToolButton(m_toolBar);
+        button->setText(title);
+        button->setAccessibleName(title);
+        button->setObjectName(segmentMode == EditorMode::docs ? QStringLiteral("docsModeButton") : QStringLiteral("editModeButton"));
+        button->setCheckable(true);
+        m_modeControl->addButton(button, static_cast<int>(segmentMode));
+        m_toolBar->addWidget(button);
+    }
+    m_window->addToolBar(Qt::TopToolBarArea, m_toolBar);
+    connect(m_modeControl, &QButtonGroup::idClicked, this, [this](int id) {
+        if (auto chosen = editorModeFromRawValue(id))
+            setMode(*chosen);
+    });
+
+    auto* toggle = new QAction(tr("Toggle Documentation and Edit"), m_window);
+    toggle->setObjectName(QStringLiteral("toggleMode"));
+    toggle->setShortcuts({QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Right)});
+    connect(toggle, &QAction::triggered, this, &EditorWindowController::toggleMode);
+    m_window->addAction(toggle);
+
+    connect(m_bundleList, &BundleListViewController::selectionChanged, this,
+            [this](const std::vector<BundleListElement>& selection) { setSelectedObjects(selection); });
+    connect(m_bundleList, &BundleListViewController::elementAdded, this,
+            [this](const BundleListElement&) { setMode(EditorMode::edit); });
+    connect(m_bundleList->model(), &QAbstractItemModel::dataChanged, this, &EditorWindowController::updateTitle);
+    connect(m_window, &EditorWindow::aboutToHide, this, &EditorWindowController::saveFrame);
+
+    m_window->resize(900, 600);
+    auto stored = settings();
+    m_window->restoreGeometry(stored.value(windowFrameKey).toByteArray());
+    m_splitter->restoreState(stored.value(splitViewKey).toByteArray());
+
+    setSelectedObjects(m_bundleList->selectedObjects());
+}
+
+EditorWindowController::~EditorWindowController()
+{
+    delete m_window;
+}
+
+void EditorWindowController::showWindow()
+{
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void EditorWindowController::saveFrame()
+{
+    auto stored = settings();
+    stored.setValue(windowFrameKey, m_window->saveGeometry());
+    stored.setValue(splitViewKey, m_splitter->saveState());
+}
+
+void EditorWindowController::select(const BundleListElement& element)
+{
+    m_bundleList->select(element);
+}
+
+void EditorWindowController::setMode(EditorMode mode)
+{
+    const bool changed = mode != m_mode;
+    m_mode = mode;
+    retab();
+    if (changed)
+        Q_EMIT modeChanged(mode);
+}
+
+void EditorWindowController::toggleMode()
+{
+    setMode(m_mode == EditorMode::edit ? EditorMode::docs : EditorMode::edit);
+}
+
+void EditorWindowController::setSelectedObjects(std::vector<BundleListElement> selection)
+{
+    m_selectedObjects = std::move(selection);
+    m_tabs->setBundleListElement(singleSelectedElement(m_selectedObjects));
+    retab();
+    updateTitle();
+}
+
+void EditorWindowController::retab()
+{
+    m_tabs->setSelectedTab(currentEditorTab());
+    m_modeControlHidden = currentEditorTab() == EditorTab::emptySelection;
+    for (auto* button : m_modeControl->buttons())
+        button->setVisible(!m_modeControlHidden);
+    if (auto* button = m_modeControl->button(static_cast<int>(m_mode)))
+        button->setChecked(true);
+}
+
+void EditorWindowController::updateTitle()
+{
+    const auto single = singleSelectedElement(m_selectedObjects);
+    m_window->setWindowTitle(single ? qtString(single->name()) : tr("Quillet"));
+}
+
+} // namespace quillet

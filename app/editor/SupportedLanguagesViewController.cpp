@@ -1,0 +1,151 @@
+#include "editor/SupportedLanguagesViewController.h"
+
+#include "editor/QtText.h"
+#include "languages/ProgrammingLanguageStore.h"
+
+#include <QListView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quillet {
+
+ProgrammingLanguageList BundleLanguagesHolder::supportedLanguages() const
+{
+    auto bundle = m_bundle.lock();
+    return bundle ? bundle->supportedLanguages() : ProgrammingLanguageList {};
+}
+
+void BundleLanguagesHolder::setSupportedLanguages(const ProgrammingLanguageList& languages)
+{
+    auto bundle = m_bundle.lock();
+    if (!bundle)
+        return;
+    std::vector<ProgrammingLanguageContainer> containers;
+    for (const auto& container : bundle->supportedLanguageContainers()) {
+        if (!container.programmingLanguage)
+            containers.push_back(container);
+    }
+    for (const auto& language : languages)
+        containers.emplace_back(language);
+    bundle->setSupportedLanguageContainers(std::move(containers));
+}
+
+SupportedLanguagesModel::SupportedLanguagesModel(QObject* parent)
+    : QAbstractListModel(parent)
+{
+}
+
+void SupportedLanguagesModel::setHolder(std::shared_ptr<SupportedLanguagesHolder> holder)
+{
+    beginResetModel();
+    m_holder = std::move(holder);
+    m_rows.clear();
+    if (m_holder) {
+        for (const auto& language : ProgrammingLanguageStore::shared().allLanguages())
+            m_rows.push_back(std::make_unique<ProgrammingLanguageCocoaAdapter>(language, m_holder));
+        // Plain code-unit order of the names: "JSON" before "Java".
+        std::stable_sort(m_rows.begin(), m_rows.end(), [](const auto& a, const auto& b) { return a->name() < b->name(); });
+    }
+    endResetModel();
+}
+
+void SupportedLanguagesModel::refresh()
+{
+    if (!m_rows.empty())
+        Q_EMIT dataChanged(index(0), index(static_cast<int>(m_rows.size()) - 1), {Qt::CheckStateRole});
+}
+
+int SupportedLanguagesModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+QVariant SupportedLanguagesModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size()))
+        return {};
+    const auto& row = *m_rows[index.row()];
+    if (role == Qt::DisplayRole)
+        return qtString(row.name());
+    if (role == Qt::CheckStateRole)
+        return row.chosen() ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool SupportedLanguagesModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || !index.isValid() || index.row() >= static_cast<int>(m_rows.size()))
+        return false;
+    m_rows[index.row()]->setChosen(value.toInt() == Qt::Checked);
+    Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+Qt::ItemFlags SupportedLanguagesModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren;
+}
+
+SupportedLanguagesViewController::SupportedLanguagesViewController(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("SupportedLanguagesViewController"));
+    m_model = new SupportedLanguagesModel(this);
+    m_listView = new QListView(this);
+    m_listView->setObjectName(QStringLiteral("supportedLanguagesList"));
+    m_listView->setAccessibleName(tr("Supported languages"));
+    m_listView->setModel(m_model);
+    m_listView->setUniformItemSizes(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_listView);
+}
+
+SupportedLanguagesViewController::~SupportedLanguagesViewController()
+{
+    stopObserving();
+}
+
+void SupportedLanguagesViewController::stopObserving()
+{
+    if (auto observed = m_observed.lock())
+        observed->removeObserver(m_observer);
+    m_observed.reset();
+}
+
+void SupportedLanguagesViewController::setExpander(const CustomExpanderPtr& expander)
+{
+    stopObserving();
+    if (expander) {
+        m_observed = expander;
+        m_observer = expander->addObserver([this](std::string_view key, Observable::Phase phase) {
+            if (phase == Observable::Phase::didChange && key == "supportedLanguagesString")
+                m_model->refresh();
+        });
+    }
+    m_model->setHolder(expander);
+}
+
+void SupportedLanguagesViewController::setBundle(const BundlePtr& bundle)
+{
+    stopObserving();
+    if (bundle) {
+        m_observed = bundle;
+        m_observer = bundle->addObserver([this](std::string_view key, Observable::Phase phase) {
+            if (phase == Observable::Phase::didChange && key == "supportedLanguagesString")
+                m_model->refresh();
+        });
+    }
+    m_model->setHolder(bundle ? std::make_shared<BundleLanguagesHolder>(bundle) : nullptr);
+}
+
+void SupportedLanguagesViewController::setHolder(std::shared_ptr<SupportedLanguagesHolder> holder)
+{
+    stopObserving();
+    m_model->setHolder(std::move(holder));
+}
+
+} // namespace quillet

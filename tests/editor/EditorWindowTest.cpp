@@ -1,0 +1,263 @@
+#include "editor/EditorWindowController.h"
+
+#include "EditorTestSupport.h"
+#include "docs/views/DocsViewController.h"
+#include "editor/BundleEditorViewController.h"
+#include "editor/BundleListViewController.h"
+#include "editor/EditorTabViewController.h"
+#include "editor/QtText.h"
+#include "editor/SupportedLanguagesViewController.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+using test::LibraryShape;
+
+struct FakeFileDialogs final : FileDialogs {
+    QString chooseExportFile(QWidget*, const QString& proposedName) override
+    {
+        proposed.push_back(proposedName);
+        return exportAnswer;
+    }
+    QStringList chooseImportFiles(QWidget*) override { return importAnswer; }
+
+    QString exportAnswer;
+    QStringList importAnswer;
+    QStringList proposed;
+};
+
+struct FakeExpanderPane final : ExpanderEditorPane {
+    QWidget* widget() override { return &view; }
+    void setExpander(const CustomExpanderPtr& expander) override { shown.push_back(expander); }
+    QWidget view;
+    std::vector<CustomExpanderPtr> shown;
+};
+
+class EditorWindowTest : public test::LibraryFixture {
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        dialogs = std::make_shared<FakeFileDialogs>();
+        controller = std::make_unique<EditorWindowController>(
+            store(), EditorServices {.alerts = recording->userInterface, .fileDialogs = dialogs, .urlOpener = nullptr});
+        controller->showWindow();
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        LibraryFixture::TearDown();
+    }
+
+    BundleListViewController& list() { return *controller->bundleListViewController(); }
+    EditorTabViewController& tabs() { return *controller->editorTabViewController(); }
+    void selectRows(const std::vector<BundleListElement>& elements)
+    {
+        auto* selection = list().outlineView()->selectionModel();
+        selection->clearSelection();
+        for (const auto& element : elements)
+            selection->select(list().model()->indexOf(element), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QMessageBox* openQuestion() { return list().deleteQuestion(); }
+
+    std::shared_ptr<FakeFileDialogs> dialogs;
+    std::unique_ptr<EditorWindowController> controller;
+};
+
+TEST_F(EditorWindowTest, ThePaneFollowsTheSelectionAndTheMode)
+{
+    struct Case {
+        const char* what;
+        std::vector<BundleListElement> selection;
+        EditorMode mode;
+        EditorTab tab;
+        bool paneGetsElement;
+    };
+    const Case cases[] = {
+        {"nothing, docs", {}, EditorMode::docs, EditorTab::emptySelection, false},
+        {"nothing, edit", {}, EditorMode::edit, EditorTab::emptySelection, false},
+        {"bundle, docs", {BundleListElement(bundle(1))}, EditorMode::docs, EditorTab::docs, true},
+        {"bundle, edit", {BundleListElement(bundle(1))}, EditorMode::edit, EditorTab::bundleEditor, true},
+        {"expander, docs", {BundleListElement(expander(0, 1))}, EditorMode::docs, EditorTab::docs, true},
+        {"expander, edit", {BundleListElement(expander(0, 1))}, EditorMode::edit, EditorTab::expanderEditor, true},
+        {"two rows, edit", {BundleListElement(bundle(0)), BundleListElement(expander(1, 0))}, EditorMode::edit,
+         EditorTab::bundleEditor, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        controller->setMode(c.mode);
+        selectRows(c.selection);
+        EXPECT_EQ(controller->currentEditorTab(), c.tab);
+        EXPECT_EQ(tabs().selectedTab(), c.tab);
+        EXPECT_EQ(controller->isModeSegmentedControlHidden(), c.tab == EditorTab::emptySelection);
+        EXPECT_EQ(tabs().bundleListElement().has_value(), c.paneGetsElement);
+        if (c.paneGetsElement) {
+            EXPECT_TRUE(*tabs().bundleListElement() == c.selection.front());
+            EXPECT_EQ(controller->window()->windowTitle(), qtString(c.selection.front().name()));
+        }
+        EXPECT_EQ(tabs().bundleEditor()->bundle(),
+                  c.paneGetsElement && c.selection.front().isBundle() ? c.selection.front().bundle() : nullptr);
+    }
+    // Toggling flips between the documentation and the editor of the same element.
+    selectRows({BundleListElement(bundle(0))});
+    controller->setMode(EditorMode::docs);
+    controller->toggleMode();
+    EXPECT_EQ(tabs().selectedTab(), EditorTab::bundleEditor);
+    controller->toggleMode();
+    EXPECT_EQ(tabs().selectedTab(), EditorTab::docs);
+}
+
+TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhenAnswered)
+{
+    const auto a = bundle(0);
+    const auto b1 = expander(1, 0);
+    controller->select(BundleListElement(a));
+    list().deleteSelectedItem();
+    ASSERT_TRUE(openQuestion());
+    EXPECT_EQ(openQuestion()->text(), QStringLiteral("Are you sure you want to delete \"A\" bundle?"));
+    controller->select(BundleListElement(b1));
+    openQuestion()->findChild<QAbstractButton*>(QStringLiteral("yesButton"))->click();
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(savedShape(), (LibraryShape {{"B", {"b1"}}, {"C", {}}}));
+    EXPECT_EQ(saveCount(), 1u);
+    EXPECT_EQ(openQuestion(), nullptr);
+
+    // "No" leaves everything; so does an element that went away while the question was open.
+    list().deleteSelectedItem();
+    ASSERT_TRUE(openQuestion());
+    EXPECT_EQ(openQuestion()->text(), QStringLiteral("Are you sure you want to delete \"b1\" expander?"));
+    openQuestion()->findChild<QAbstractButton*>(QStringLiteral("noButton"))->click();
+    QCoreApplication::processEvents();
+    list().deleteSelectedItem();
+    BundleListActions(store()).remove(BundleListElement(bundle(0)));
+    const std::size_t saves = saveCount();
+    openQuestion()->findChild<QAbstractButton*>(QStringLiteral("yesButton"))->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(saveCount(), saves);
+    EXPECT_EQ(storeShape(), (LibraryShape {{"C", {}}}));
+}
+
+TEST_F(EditorWindowTest, NewAndDuplicatedElementsOpenSelectedInEditMode)
+{
+    controller->setMode(EditorMode::docs);
+    list().newBundle();
+    EXPECT_EQ(controller->mode(), EditorMode::edit);
+    EXPECT_EQ(tabs().selectedTab(), EditorTab::bundleEditor);
+    EXPECT_EQ(tabs().bundleEditor()->bundle(), bundle(3));
+    EXPECT_EQ(controller->window()->windowTitle(), QStringLiteral("New Bundle"));
+
+    list().newExpander();
+    EXPECT_EQ(tabs().selectedTab(), EditorTab::expanderEditor);
+    ASSERT_EQ(bundle(3)->expanders().size(), 1u);
+    EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(bundle(3)->expanders().front()));
+
+    controller->setMode(EditorMode::docs);
+    list().duplicateSelectedItem();
+    EXPECT_EQ(controller->mode(), EditorMode::edit);
+    EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> {"New Bundle", {"New Expander", "New Expander"}}));
+    EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(bundle(3)->expanders().back()));
+
+    // Selecting what the library does not hold changes nothing.
+    controller->select(BundleListElement(std::make_shared<Bundle>()));
+    EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(bundle(3)->expanders().back()));
+}
+
+TEST_F(EditorWindowTest, TheBundleEditorEditsTheBundleAndItsLanguages)
+{
+    controller->setMode(EditorMode::edit);
+    controller->select(BundleListElement(bundle(1)));
+    auto& editor = *tabs().bundleEditor();
+    QTest::keyClicks(editor.nameField(), QStringLiteral("ee"));
+    editor.descriptionTextView()->setPlainText(QStringLiteral("> b1 x"));
+    editor.enabledCheckBox()->click();
+    EXPECT_EQ(bundle(1)->name(), icu::UnicodeString(u"Bee"));
+    EXPECT_EQ(bundle(1)->bundleDescription(), icu::UnicodeString(u"> b1 x"));
+    EXPECT_FALSE(bundle(1)->isEnabled());
+    EXPECT_EQ(list().model()->indexOf(BundleListElement(bundle(1))).data().toString(), QStringLiteral("Bee"));
+
+    // An empty name is not written; the reason shows instead.
+    editor.nameField()->selectAll();
+    QTest::keyClick(editor.nameField(), Qt::Key_Backspace);
+    EXPECT_EQ(bundle(1)->name(), icu::UnicodeString(u"Bee"));
+    EXPECT_FALSE(editor.errorLabel()->isHidden());
+
+    auto* languages = editor.languagesChooser()->model();
+    QStringList names;
+    for (int row = 0; row < languages->rowCount(); ++row)
+        names.push_back(languages->index(row).data().toString());
+    EXPECT_EQ(names, (QStringList {"Any Language", "Bash", "C", "C#", "C++", "CSS", "Elixir", "Go", "HTML", "JSON", "Java",
+                                   "JavaScript", "Objective C", "PHP", "Python", "Ruby", "Swift", "XML"}));
+    const QModelIndex swift = languages->index(static_cast<int>(names.indexOf("Swift")));
+    const QModelIndex any = languages->index(0);
+    EXPECT_EQ(any.data(Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_TRUE(languages->setData(swift, Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(savedLibrary()["bundles"][1]["supported_languages"], nlohmann::json({"any", "swift"}));
+    EXPECT_TRUE(languages->setData(any, Qt::Unchecked, Qt::CheckStateRole));
+    EXPECT_EQ(savedLibrary()["bundles"][1]["supported_languages"], nlohmann::json({"swift"}));
+    EXPECT_EQ(editor.languagesLabel()->text(), QStringLiteral("Swift"));
+    EXPECT_EQ(savedLibrary()["bundles"][1]["name"], "Bee");
+
+    // Another bundle: the chooser follows it.
+    controller->select(BundleListElement(bundle(0)));
+    EXPECT_EQ(languages->index(static_cast<int>(names.indexOf("Swift"))).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    EXPECT_EQ(editor.nameField()->text(), QStringLiteral("A"));
+}
+
+TEST_F(EditorWindowTest, TheExpanderTabShowsThePaneInstalledInIt)
+{
+    auto pane = std::make_unique<FakeExpanderPane>();
+    auto* fake = pane.get();
+    controller->setMode(EditorMode::edit);
+    controller->select(BundleListElement(expander(0, 2)));
+    tabs().setExpanderEditor(std::move(pane));
+    EXPECT_EQ(tabs().currentWidget(), &fake->view);
+    ASSERT_FALSE(fake->shown.empty());
+    EXPECT_EQ(fake->shown.back(), expander(0, 2));
+    controller->select(BundleListElement(bundle(0)));
+    EXPECT_EQ(fake->shown.back(), nullptr);
+}
+
+TEST_F(EditorWindowTest, ExportAndImportGoThroughTheDialogsAndAlerts)
+{
+    controller->select(BundleListElement(bundle(0)));
+    dialogs->exportAnswer = QString::fromStdString((dir.path() / "A.qlbundle").string());
+    list().exportSelectedBundle();
+    EXPECT_EQ(dialogs->proposed, QStringList {QStringLiteral("A.qlbundle")});
+    ASSERT_TRUE(std::filesystem::exists(dir.path() / "A.qlbundle"));
+
+    dialogs->exportAnswer = QString::fromStdString((dir.path() / "A.qlbundle" / "x.qlbundle").string());
+    list().exportSelectedBundle();
+    ASSERT_EQ(recording->userInterface->alerts.size(), 1u);
+    EXPECT_EQ(recording->userInterface->alerts.back().messageText, icu::UnicodeString(u"File could not be saved"));
+
+    controller->select(BundleListElement(expander(0, 0)));
+    EXPECT_FALSE(list().canExport());
+    list().exportSelectedBundle();
+    EXPECT_EQ(dialogs->proposed.size(), 2);
+
+    test::writeFile(dir.path() / "bad.qlbundle", "{");
+    dialogs->importAnswer = {QString::fromStdString((dir.path() / "bad.qlbundle").string()),
+                             QString::fromStdString((dir.path() / "A.qlbundle").string())};
+    list().importBundles();
+    EXPECT_EQ(recording->userInterface->alerts.size(), 2u);
+    EXPECT_EQ(recording->userInterface->alerts.back().messageText, icu::UnicodeString(u"File could not be read"));
+    ASSERT_EQ(store().bundles().size(), 4u);
+    EXPECT_EQ(store().bundles().back()->dictionary(), bundle(0)->dictionary());
+    EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(store().bundles().back()));
+}
+
+} // namespace
+} // namespace quillet
