@@ -3,6 +3,9 @@
 #include "docs/views/DocsViewController.h"
 #include "editor/BundleEditorViewController.h"
 #include "editor/EditorServices.h"
+#if QUILLET_HAS_TEXT_VIEW
+#include "editor/ExpanderAndPatternViewController.h"
+#endif
 
 #include <QLabel>
 
@@ -42,7 +45,11 @@ EditorTabViewController::EditorTabViewController(BundleStore& store, const Edito
     m_bundleEditor = new BundleEditorViewController(this);
     m_docs = new DocsViewController(store, this);
     m_docs->browser()->setUrlOpener(services.urlOpener);
+#if QUILLET_HAS_TEXT_VIEW
+    m_expanderEditor = std::make_unique<ExpanderEditorPaneAdapter>(store, services);
+#else
     m_expanderEditor = std::make_unique<DocsExpanderPane>(store, services.urlOpener);
+#endif
 
     insertWidget(static_cast<int>(EditorTab::emptySelection), empty);
     insertWidget(static_cast<int>(EditorTab::bundleEditor), m_bundleEditor);

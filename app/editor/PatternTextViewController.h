@@ -5,6 +5,7 @@
 #include "library/CustomExpander.h"
 
 #include <QObject>
+#include <QMenu>
 #include <QPointer>
 
 namespace quillet {

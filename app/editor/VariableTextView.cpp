@@ -1,6 +1,8 @@
 #include "editor/VariableTextView.h"
 
 #include "editor/PopoverVariableCell.h"
+#include "editor/QtText.h"
+#include "editor/VariableNaming.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -13,6 +15,26 @@ namespace quillet {
 VariableTextView::VariableTextView(QWidget* parent)
     : orv::OrvTextView(parent)
 {
+    connect(this, &QTextEdit::textChanged, this, &VariableTextView::refreshTokenColors);
+}
+
+void VariableTextView::refreshTokenColors()
+{
+    if (m_refreshingTokens)
+        return;
+    const icu::UnicodeString text = icuString(toPlainText());
+    bool stale = false;
+    for (int32_t position = 0; position < text.length() && !stale; ++position) {
+        if (text.charAt(position) != orv::attachmentCharacter)
+            continue;
+        if (const auto token = tokenAt(position))
+            stale = token->cell->backgroundColor() != QColor(qtString(tokenColorHex(text, position)));
+    }
+    if (!stale)
+        return;
+    m_refreshingTokens = true;
+    updateAttachments();
+    m_refreshingTokens = false;
 }
 
 std::optional<VariableTextView::Token> VariableTextView::tokenAt(int position) const

@@ -35,11 +35,18 @@ public:
     /// rewritten), so that the binding stores it.
     void didChangeText() { Q_EMIT tokenTextChanged(); }
 
+    /// Makes the tokens anew when one of them no longer has the colour of its place (a "|"
+    /// typed after a token opens or closes an optional part around it).
+    void refreshTokenColors();
+
 Q_SIGNALS:
     void tokenTextChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    bool m_refreshingTokens = false;
 };
 
 } // namespace quillet
