@@ -18,7 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QPropertyAnimation>
+#include <QVariantAnimation>
 #include <QSplitter>
 #include <QToolButton>
 #include <QUrl>
@@ -100,9 +100,11 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(BundleStore& 
     auto* errorLayout = new QHBoxLayout(m_errorBox);
     errorLayout->setContentsMargins(10, 0, 10, 0);
     errorLayout->addWidget(m_errorLabel);
-    m_errorBox->setMaximumHeight(0);
-    m_errorAnimation = new QPropertyAnimation(m_errorBox, "maximumHeight", this);
+    m_errorBox->setFixedHeight(0);
+    m_errorAnimation = new QVariantAnimation(this);
     m_errorAnimation->setDuration(150);
+    connect(m_errorAnimation, &QVariantAnimation::valueChanged, m_errorBox,
+            [box = m_errorBox](const QVariant& value) { box->setFixedHeight(value.toInt()); });
 
     m_outputView = new VariableTextView(this);
     m_outputView->setObjectName(QStringLiteral("outputTextView"));
@@ -238,12 +240,12 @@ void ExpanderAndPatternViewController::setHasErrors(bool hasErrors)
         return;
     m_hasErrors = hasErrors;
     m_errorAnimation->stop();
-    m_errorAnimation->setStartValue(m_errorBox->maximumHeight());
+    m_errorAnimation->setStartValue(m_errorBox->height());
     m_errorAnimation->setEndValue(hasErrors ? errorBoxHeight : 0);
     if (isVisible())
         m_errorAnimation->start();
     else
-        m_errorBox->setMaximumHeight(hasErrors ? errorBoxHeight : 0);
+        m_errorBox->setFixedHeight(hasErrors ? errorBoxHeight : 0);
 }
 
 void ExpanderAndPatternViewController::setInsertVariableButtonState(InsertVariableButtonState state)

@@ -14,7 +14,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QPropertyAnimation;
+class QVariantAnimation;
 class QToolButton;
 
 namespace quillet {
@@ -92,7 +92,7 @@ private:
     OutputTextViewController* m_outputController = nullptr;
     QFrame* m_errorBox = nullptr;
     QLabel* m_errorLabel = nullptr;
-    QPropertyAnimation* m_errorAnimation = nullptr;
+    QVariantAnimation* m_errorAnimation = nullptr;
     QPlainTextEdit* m_descriptionView = nullptr;
     MenuButton* m_addVariableButton = nullptr;
     QToolButton* m_helpButton = nullptr;
