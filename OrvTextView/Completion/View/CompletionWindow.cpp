@@ -1,0 +1,198 @@
+#include "OrvTextView/Completion/View/CompletionWindow.h"
+
+#include "OrvTextView/Misc/QtColor.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
+
+namespace orv {
+
+namespace {
+constexpr int visibleRows = 8;
+constexpr int popupWidth = 260;
+constexpr qreal selectionAlpha = 0.2;
+} // namespace
+
+CompletionViewControllerDelegate::~CompletionViewControllerDelegate() = default;
+
+CompletionTableView::CompletionTableView(QWidget* parent)
+    : QListView(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformItemSizes(true);
+    setFrameShape(QFrame::NoFrame);
+    setItemDelegate(new CompletionRowView(this));
+}
+
+void CompletionTableView::moveSelectionDown()
+{
+    moveSelection(1);
+}
+
+void CompletionTableView::moveSelectionUp()
+{
+    moveSelection(-1);
+}
+
+void CompletionTableView::moveSelection(int step)
+{
+    if (!model() || model()->rowCount() == 0)
+        return;
+    const QModelIndex current = selectionModel() ? selectionModel()->currentIndex() : QModelIndex();
+    const bool hasSelection = selectionModel() && selectionModel()->hasSelection() && current.isValid();
+    const int row = hasSelection ? current.row() + step : 0;
+    if (row < 0 || row >= model()->rowCount())
+        return;
+    const QModelIndex target = model()->index(row, 0);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+}
+
+void CompletionRowView::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem plain(option);
+    if (option.state & QStyle::State_Selected) {
+        QColor fill = colorFromRgb(QStringLiteral("#459BFF")).value_or(QColor(Qt::blue));
+        fill.setAlphaF(selectionAlpha);
+        painter->fillRect(option.rect, fill);
+        // The cell draws as on an unemphasized row: the text keeps its normal colour.
+        plain.state &= ~QStyle::State_Selected;
+    }
+    plain.state &= ~QStyle::State_HasFocus;
+    QStyledItemDelegate::paint(painter, plain, index);
+}
+
+CompletionViewController::CompletionViewController(QWidget* parent)
+    : QWidget(parent)
+    , m_tableView(new CompletionTableView(this))
+    , m_model(new QStandardItemModel(this))
+    , m_font(QFont(QString(), 11))
+{
+    setObjectName(QStringLiteral("CompletionViewController"));
+    m_tableView->setObjectName(QStringLiteral("CompletionTableView"));
+    m_tableView->setModel(m_model);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_tableView);
+    connect(m_tableView, &QListView::doubleClicked, this, &CompletionViewController::applyCompletion);
+}
+
+CompletionViewControllerDelegate* CompletionViewController::delegate() const
+{
+    if (m_delegateIsObject && !m_delegateObject)
+        return nullptr;
+    return m_delegate;
+}
+
+void CompletionViewController::setDelegate(CompletionViewControllerDelegate* delegate)
+{
+    m_delegate = delegate;
+    m_delegateObject = dynamic_cast<QObject*>(delegate);
+    m_delegateIsObject = m_delegateObject != nullptr;
+}
+
+void CompletionViewController::setFont(const QFont& font)
+{
+    m_font = font;
+    m_tableView->setFont(font);
+    reload();
+}
+
+void CompletionViewController::setCompletions(std::vector<CompletionPtr> completions)
+{
+    m_completions = std::move(completions);
+    reload();
+    Q_EMIT completionsChanged();
+}
+
+void CompletionViewController::reload()
+{
+    m_model->clear();
+    for (const auto& completion : m_completions) {
+        auto* item = new QStandardItem(completion->label());
+        item->setEditable(false);
+        m_model->appendRow(item);
+    }
+    if (m_model->rowCount() > 0)
+        m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    const int rowHeight = QFontMetrics(m_font).height() + 4;
+    const int rows = std::clamp(int(m_completions.size()), 1, visibleRows);
+    if (QWidget* top = window())
+        top->resize(popupWidth, rows * rowHeight + 2);
+}
+
+CompletionPtr CompletionViewController::selectedCompletion() const
+{
+    const auto* selection = m_tableView->selectionModel();
+    if (!selection || !selection->hasSelection())
+        return nullptr;
+    const auto rows = selection->selectedRows();
+    if (rows.isEmpty())
+        return nullptr;
+    const int row = rows.first().row();
+    if (row < 0 || row >= int(m_completions.size()))
+        return nullptr;
+    return m_completions[std::size_t(row)];
+}
+
+void CompletionViewController::completionChosen()
+{
+    const CompletionPtr chosen = selectedCompletion();
+    if (!chosen)
+        return;
+    if (auto* receiver = delegate())
+        receiver->completionViewControllerDidChooseCompletion(this, chosen);
+}
+
+void CompletionViewController::applyCompletion()
+{
+    completionChosen();
+    if (QWidget* top = window(); top && top != this)
+        top->close();
+}
+
+CompletionWindow::CompletionWindow(QWidget* parent)
+    : QWidget(parent,
+          Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint
+              | Qt::NoDropShadowWindowHint)
+{
+    setObjectName(QStringLiteral("CompletionWindow"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+CompletionWindowController::CompletionWindowController(QObject* parent)
+    : QObject(parent)
+    , m_window(std::make_unique<CompletionWindow>())
+    , m_content(new CompletionViewController(m_window.get()))
+{
+    auto* layout = new QVBoxLayout(m_window.get());
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(m_content);
+    m_window->resize(popupWidth, 40);
+}
+
+CompletionWindowController::~CompletionWindowController() = default;
+
+void CompletionWindowController::showWindow()
+{
+    if (!m_window->isVisible())
+        m_window->show();
+    m_window->raise();
+}
+
+void CompletionWindowController::close()
+{
+    m_window->close();
+}
+
+bool CompletionWindowController::isVisible() const
+{
+    return m_window->isVisible();
+}
+
+} // namespace orv

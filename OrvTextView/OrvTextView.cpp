@@ -1,0 +1,777 @@
+#include "OrvTextView/OrvTextView.h"
+
+#include "OrvTextView/Attachments/AttachmentObjectHandler.h"
+#include "OrvTextView/Attachments/TextAttachmentReplacer.h"
+#include "OrvTextView/Highlighting/AttributedStringBuilder.h"
+#include "OrvTextView/Highlighting/TextFormatAttributes.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPropertyAnimation>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace orv {
+
+namespace {
+
+constexpr int placeholderFadeMilliseconds = 300;
+const QString indentationExpression = QStringLiteral("^[\\t\\ ]+");
+
+bool sameParagraphLayout(const QTextBlockFormat& current, const QTextBlockFormat& wanted)
+{
+    return qFuzzyCompare(1 + current.topMargin(), 1 + wanted.topMargin())
+        && qFuzzyCompare(1 + current.leftMargin(), 1 + wanted.leftMargin())
+        && qFuzzyCompare(1 + current.rightMargin(), 1 + wanted.rightMargin())
+        && qFuzzyCompare(1 + current.textIndent(), 1 + wanted.textIndent())
+        && current.lineHeightType() == wanted.lineHeightType()
+        && qFuzzyCompare(1 + current.lineHeight(), 1 + wanted.lineHeight());
+}
+
+// Typed text that the view inserts itself: printable characters without a command modifier.
+bool isTypedText(const QKeyEvent& event)
+{
+    const QString text = event.text();
+    if (text.isEmpty() || (event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+        return false;
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint() || c == u'\t'; });
+}
+
+QList<QAction*> allActions(const QMenu& menu)
+{
+    QList<QAction*> actions;
+    for (QAction* action : menu.actions()) {
+        if (action->menu())
+            actions += allActions(*action->menu());
+        else
+            actions.append(action);
+    }
+    return actions;
+}
+
+} // namespace
+
+OrvTextView::OrvTextView(QWidget* parent)
+    : QTextEdit(parent)
+    , m_completionWindowController(new CompletionWindowController(this))
+{
+    setAcceptRichText(false);
+    OrvTextView::configure();
+}
+
+OrvTextView::~OrvTextView()
+{
+    QObject::disconnect(m_contentsConnection);
+}
+
+void OrvTextView::configure()
+{
+    setBasicFont(font());
+    detail::AttachmentObjectHandler::install(document());
+    QObject::disconnect(m_contentsConnection);
+    m_contentsConnection = connect(document(), &QTextDocument::contentsChange, this, &OrvTextView::documentContentsChanged);
+    if (m_configured)
+        return;
+    m_configured = true;
+    // Any window taking or losing the focus closes the popup.
+    connect(qApp, &QGuiApplication::focusWindowChanged, m_completionWindowController, &CompletionWindowController::close);
+    connect(this, &QTextEdit::cursorPositionChanged, this, &OrvTextView::keepTypingOutOfAttachments);
+}
+
+void OrvTextView::keepTypingOutOfAttachments()
+{
+    // Text typed next to an attachment must not become part of it.
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection() && attachmentOf(cursor.charFormat())) {
+        cursor.setCharFormat(withoutAttachment(cursor.charFormat()));
+        setTextCursor(cursor);
+    }
+}
+
+QFont OrvTextView::textAttachmentFont() const
+{
+    return m_basicFont;
+}
+
+QColor OrvTextView::basicTextColor() const
+{
+    if (!m_basicTextColor)
+        m_basicTextColor = palette().color(QPalette::Text);
+    return *m_basicTextColor;
+}
+
+void OrvTextView::setBasicTextColor(const QColor& color)
+{
+    ++m_patternGeneration;
+    m_basicTextColor = color;
+}
+
+void OrvTextView::setPlaceholderLabel(QLabel* label)
+{
+    if (m_placeholderLabel && m_placeholderLabel != label)
+        m_placeholderLabel->hide();
+    m_placeholderLabel = label;
+    if (!label)
+        return;
+    if (!label->parentWidget()) {
+        label->setParent(viewport());
+        const int margin = int(document()->documentMargin());
+        label->move(margin, margin);
+    }
+    label->setFont(m_basicFont);
+    label->adjustSize();
+    updatePlaceholderVisibility(false);
+}
+
+QString OrvTextView::selectedText() const
+{
+    const TextRange range = selectedRange();
+    return document()->toPlainText().mid(range.location, range.length);
+}
+
+TextRange OrvTextView::selectedRange() const
+{
+    const QTextCursor cursor = textCursor();
+    return TextRange { .location = cursor.selectionStart(), .length = cursor.selectionEnd() - cursor.selectionStart() };
+}
+
+void OrvTextView::setParagraphStyle(std::optional<ParagraphSpacing> style)
+{
+    ++m_patternGeneration;
+    m_paragraphStyle = std::move(style);
+    updateColors();
+}
+
+void OrvTextView::setSelectedTextBackgroundColor(std::optional<QColor> color)
+{
+    m_selectedTextBackgroundColor = std::move(color);
+    applySelectionPalette();
+}
+
+void OrvTextView::setSelectedTextForegroundColor(std::optional<QColor> color)
+{
+    m_selectedTextForegroundColor = std::move(color);
+    applySelectionPalette();
+}
+
+void OrvTextView::applySelectionPalette()
+{
+    QPalette palette = this->palette();
+    const QPalette standard = QApplication::palette(this);
+    palette.setColor(QPalette::Highlight, m_selectedTextBackgroundColor.value_or(standard.color(QPalette::Highlight)));
+    palette.setColor(
+        QPalette::HighlightedText, m_selectedTextForegroundColor.value_or(standard.color(QPalette::HighlightedText)));
+    setPalette(palette);
+}
+
+void OrvTextView::addHighlightingPattern(HighlightingPatternPtr pattern)
+{
+    m_highlightingPatterns.push_back(std::move(pattern));
+    updateColors();
+}
+
+void OrvTextView::addTextAttachmentPattern(TextAttachmentPatternPtr pattern)
+{
+    m_textAttachmentPatterns.push_back(std::move(pattern));
+}
+
+void OrvTextView::clearHighlightingPattern()
+{
+    m_highlightingPatterns.clear();
+    updateColors();
+}
+
+void OrvTextView::clearTextAttachmentPatterns()
+{
+    m_textAttachmentPatterns.clear();
+}
+
+void OrvTextView::setBasicFont(const QFont& font)
+{
+    m_basicFont = font;
+    {
+        // The document's default font sizes empty lines and the caret; it is no edit.
+        QScopedValueRollback guard(m_highlighting, true);
+        document()->setDefaultFont(font);
+    }
+    if (m_placeholderLabel) {
+        m_placeholderLabel->setFont(font);
+        m_placeholderLabel->adjustSize();
+    }
+    Q_EMIT basicFontChanged(font);
+    updateColors();
+}
+
+void OrvTextView::setEditable(bool editable)
+{
+    setReadOnly(!editable);
+    updatePlaceholderVisibility(true);
+}
+
+void OrvTextView::setMenu(QMenu* menu)
+{
+    m_menu = menu;
+}
+
+void OrvTextView::documentContentsChanged(int, int, int)
+{
+    if (m_highlighting)
+        return;
+    // Inside the view's own edits the paragraph layouts were fixed before the edit closed.
+    // Undo and redo bring back the layouts recorded with the text, so they are kept. A
+    // document without history (new text) gets its layouts without leaving any history.
+    const bool freshDocument = !document()->isUndoAvailable() && !document()->isRedoAvailable();
+    highlight(freshDocument ? ParagraphLayouts::applyWithoutHistory : ParagraphLayouts::keep);
+    updatePlaceholderVisibility(true);
+}
+
+void OrvTextView::updateColors()
+{
+    ++m_patternGeneration;
+    highlight(m_editDepth > 0 ? ParagraphLayouts::keep : ParagraphLayouts::apply);
+}
+
+std::shared_ptr<const AttributedStringBuilder> OrvTextView::highlightingFor(const QString& text)
+{
+    if (m_lastHighlighting && m_lastHighlighting->text() == text && m_lastHighlightingGeneration == m_patternGeneration)
+        return m_lastHighlighting;
+    auto builder = std::make_shared<AttributedStringBuilder>(text, basicTextColor());
+    builder->initializeFormatting(m_basicFont, m_paragraphStyle);
+    builder->addHighlightingPatterns(m_highlightingPatterns, m_basicFont);
+    m_lastHighlighting = builder;
+    m_lastHighlightingGeneration = m_patternGeneration;
+    return builder;
+}
+
+void OrvTextView::highlight(ParagraphLayouts paragraphs)
+{
+    if (m_highlighting)
+        return;
+    const QString text = document()->toPlainText();
+    if (text.isEmpty())
+        return;
+    QScopedValueRollback guard(m_highlighting, true);
+    const auto builder = highlightingFor(text);
+    applyCharacterFormats(*builder);
+    if (paragraphs == ParagraphLayouts::keep)
+        return;
+    const bool hadHistory = document()->isUndoAvailable() || document()->isRedoAvailable();
+    applyParagraphLayouts(*builder);
+    if (paragraphs == ParagraphLayouts::applyWithoutHistory && !hadHistory)
+        document()->clearUndoRedoStacks();
+}
+
+template<typename Edit>
+void OrvTextView::editScope(Edit&& edit)
+{
+    if (m_editDepth > 0) {
+        edit();
+        return;
+    }
+    // The view's edits are closed only after their paragraph layouts are fixed, so each
+    // layout change belongs to the undo step of the text change that caused it.
+    QTextCursor scope = textCursor();
+    scope.beginEditBlock();
+    ++m_editDepth;
+    edit();
+    --m_editDepth;
+    if (!m_highlighting) {
+        const QString text = document()->toPlainText();
+        if (!text.isEmpty()) {
+            QScopedValueRollback guard(m_highlighting, true);
+            applyParagraphLayouts(*highlightingFor(text));
+        }
+    }
+    scope.endEditBlock();
+}
+
+namespace {
+
+// The blocks of a document with their start positions, in order.
+struct BlockIndex {
+    std::vector<QTextBlock> blocks;
+    std::vector<int> starts;
+
+    explicit BlockIndex(const QTextDocument& document)
+    {
+        blocks.reserve(std::size_t(document.blockCount()));
+        starts.reserve(std::size_t(document.blockCount()));
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            blocks.push_back(block);
+            starts.push_back(block.position());
+        }
+    }
+
+    // The index of the block that holds `position`.
+    std::size_t blockAt(int position) const
+    {
+        const auto after = std::upper_bound(starts.begin(), starts.end(), position);
+        return after == starts.begin() ? 0 : std::size_t(after - starts.begin() - 1);
+    }
+};
+
+} // namespace
+
+void OrvTextView::applyCharacterFormats(const AttributedStringBuilder& builder)
+{
+    QTextDocument* document = this->document();
+    const BlockIndex index(*document);
+    const std::size_t count = index.blocks.size();
+    std::vector<QList<QTextLayout::FormatRange>> formats(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int length = index.blocks[i].length() - 1;
+        if (length > 0)
+            formats[i].append(QTextLayout::FormatRange { 0, length, builder.baseFormat() });
+    }
+    for (const auto& run : builder.runs()) {
+        const int runEnd = run.range.end();
+        for (std::size_t i = index.blockAt(run.range.location); i < count && index.starts[i] < runEnd; ++i) {
+            const int blockStart = index.starts[i];
+            const int from = std::max(run.range.location, blockStart);
+            const int to = std::min(runEnd, blockStart + index.blocks[i].length() - 1);
+            if (to > from)
+                formats[i].append(QTextLayout::FormatRange { from - blockStart, to - from, run.format });
+        }
+    }
+
+    int dirtyFrom = -1;
+    int dirtyTo = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        QTextLayout* layout = index.blocks[i].layout();
+        if (!layout)
+            continue;
+        auto& ranges = formats[i];
+        const int preeditPosition = layout->preeditAreaPosition();
+        const int preeditLength = int(layout->preeditAreaText().size());
+        if (preeditPosition >= 0 && preeditLength > 0) {
+            for (auto& range : ranges) {
+                if (range.start >= preeditPosition)
+                    range.start += preeditLength;
+                else if (range.start + range.length > preeditPosition)
+                    range.length += preeditLength;
+            }
+        }
+        if (layout->formats() != ranges) {
+            layout->setFormats(ranges);
+            dirtyFrom = dirtyFrom < 0 ? index.starts[i] : dirtyFrom;
+            dirtyTo = index.starts[i] + index.blocks[i].length();
+        }
+    }
+    // Display formats are no edit: only the layout of the changed blocks is redone.
+    if (dirtyFrom >= 0)
+        document->markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
+}
+
+void OrvTextView::applyParagraphLayouts(const AttributedStringBuilder& builder)
+{
+    QTextDocument* document = this->document();
+    const BlockIndex index(*document);
+    const std::size_t count = index.blocks.size();
+    std::vector<std::optional<ParagraphSpacing>> paragraphs(count, builder.baseParagraph());
+    for (const auto& run : builder.runs()) {
+        if (!run.paragraph)
+            continue;
+        // A paragraph's layout comes from the run that covers its first character.
+        const auto first = std::lower_bound(index.starts.begin(), index.starts.end(), run.range.location);
+        for (auto i = std::size_t(first - index.starts.begin()); i < count && index.starts[i] < run.range.end(); ++i)
+            paragraphs[i] = run.paragraph;
+    }
+    QTextCursor cursor(document);
+    bool editing = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const QTextBlockFormat wanted = blockFormat(paragraphs[i]);
+        if (sameParagraphLayout(index.blocks[i].blockFormat(), wanted))
+            continue;
+        if (!editing) {
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        cursor.setPosition(index.starts[i]);
+        cursor.mergeBlockFormat(wanted);
+    }
+    if (editing)
+        cursor.endEditBlock();
+}
+
+void OrvTextView::updateAttachments()
+{
+    TextAttachmentUpdater(document()).update(m_textAttachmentPatterns, m_basicFont);
+}
+
+bool OrvTextView::shouldPlaceholderBeHidden() const
+{
+    return !document()->isEmpty() || isReadOnly() || m_isFirstResponder;
+}
+
+void OrvTextView::updatePlaceholderVisibility(bool animated)
+{
+    QLabel* label = m_placeholderLabel;
+    if (!label)
+        return;
+    const bool hidden = shouldPlaceholderBeHidden();
+    if (m_placeholderAnimation)
+        m_placeholderAnimation->stop();
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(label->graphicsEffect());
+    if (!animated) {
+        if (effect)
+            effect->setOpacity(1);
+        label->setHidden(hidden);
+        return;
+    }
+    if (hidden == label->isHidden())
+        return;
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(label);
+        label->setGraphicsEffect(effect);
+    }
+    auto* animation = new QPropertyAnimation(effect, "opacity", label);
+    animation->setDuration(placeholderFadeMilliseconds);
+    if (hidden) {
+        animation->setStartValue(effect->opacity());
+        animation->setEndValue(0.0);
+        connect(animation, &QPropertyAnimation::finished, label, [label] { label->hide(); });
+    } else {
+        effect->setOpacity(0);
+        label->show();
+        animation->setStartValue(0.0);
+        animation->setEndValue(1.0);
+    }
+    m_placeholderAnimation = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void OrvTextView::setFirstResponder(bool isFirstResponder)
+{
+    if (m_isFirstResponder == isFirstResponder)
+        return;
+    m_isFirstResponder = isFirstResponder;
+    updatePlaceholderVisibility(true);
+    Q_EMIT isFirstResponderChanged(isFirstResponder);
+}
+
+void OrvTextView::focusInEvent(QFocusEvent* event)
+{
+    setFirstResponder(true);
+    QTextEdit::focusInEvent(event);
+}
+
+void OrvTextView::focusOutEvent(QFocusEvent* event)
+{
+    setFirstResponder(false);
+    m_completionWindowController->close();
+    QTextEdit::focusOutEvent(event);
+}
+
+void OrvTextView::changeEvent(QEvent* event)
+{
+    QTextEdit::changeEvent(event);
+    if (event->type() == QEvent::ReadOnlyChange)
+        updatePlaceholderVisibility(true);
+}
+
+std::vector<TextAttachmentPtr> OrvTextView::insertAtCurrentSelection(const QString& string)
+{
+    if (isReadOnly() || !document())
+        return {};
+    std::vector<TextAttachmentPtr> made;
+    editScope([&] {
+        made = TextAttachmentReplacer(document(), string, selectedRange()).replace(m_textAttachmentPatterns, m_basicFont);
+    });
+    return made;
+}
+
+void OrvTextView::insertText(const QString& text, std::optional<TextRange> range)
+{
+    const TextRange target = range.value_or(selectedRange());
+    if (!m_textAttachmentPatterns.empty()) {
+        QString resulting = document()->toPlainText();
+        resulting.replace(target.location, target.length, text);
+        const bool makesToken = std::any_of(m_textAttachmentPatterns.begin(), m_textAttachmentPatterns.end(),
+            [&](const TextAttachmentPatternPtr& pattern) { return pattern && !extractTokenMatches(*pattern, resulting).empty(); });
+        if (makesToken) {
+            TextAttachmentReplacer(document(), text, target).replace(m_textAttachmentPatterns, m_basicFont);
+            ensureCursorVisible();
+            return;
+        }
+    }
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(target.location);
+    cursor.setPosition(target.end(), QTextCursor::KeepAnchor);
+    cursor.insertText(text, withoutAttachment(cursor.charFormat()));
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void OrvTextView::insertNewline()
+{
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.insertBlock();
+    setTextCursor(cursor);
+    if (m_keepIndention) {
+        const QTextBlock previous = cursor.block().previous();
+        if (previous.isValid()) {
+            // The line before the break: the previous block from its last line feed on.
+            const QString line = previous.text();
+            const QString indentation = text::firstMatchRegEx(line, indentationExpression, false).value_or(QString());
+            if (!indentation.isEmpty())
+                insertText(indentation);
+        }
+    }
+    cursor.endEditBlock();
+    ensureCursorVisible();
+}
+
+bool OrvTextView::triggerMenuShortcut(QKeyEvent* event, bool trigger)
+{
+    if (!m_menu)
+        return false;
+    const QKeySequence pressed(event->keyCombination());
+    for (QAction* action : allActions(*m_menu)) {
+        if (!action->isEnabled())
+            continue;
+        const auto shortcuts = action->shortcuts();
+        if (std::any_of(shortcuts.begin(), shortcuts.end(),
+                [&](const QKeySequence& shortcut) { return shortcut.matches(pressed) == QKeySequence::ExactMatch; })) {
+            if (trigger)
+                action->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool OrvTextView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (triggerMenuShortcut(key, false)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTextEdit::event(event);
+}
+
+void OrvTextView::keyPressEvent(QKeyEvent* event)
+{
+    if (m_completionWindowController->isVisible()) {
+        auto* content = m_completionWindowController->contentViewController();
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            content->applyCompletion();
+            event->accept();
+            return;
+        case Qt::Key_Escape:
+            m_completionWindowController->close();
+            event->accept();
+            return;
+        case Qt::Key_Down:
+            content->tableView()->moveSelectionDown();
+            event->accept();
+            return;
+        case Qt::Key_Up:
+            content->tableView()->moveSelectionUp();
+            event->accept();
+            return;
+        default:
+            break;
+        }
+    }
+    if (triggerMenuShortcut(event, true)) {
+        event->accept();
+        return;
+    }
+    const bool isNewline = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier));
+    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        QTextEdit::keyPressEvent(event);
+        showOrHideCompletions();
+        return;
+    }
+    editScope([&] {
+        if (!isReadOnly() && isNewline) {
+            insertNewline();
+            event->accept();
+        } else if (!isReadOnly() && !m_textAttachmentPatterns.empty() && isTypedText(*event)) {
+            insertText(event->text());
+            event->accept();
+        } else {
+            QTextEdit::keyPressEvent(event);
+        }
+    });
+    showOrHideCompletions();
+}
+
+void OrvTextView::inputMethodEvent(QInputMethodEvent* event)
+{
+    const QString commit = event->commitString();
+    if (isReadOnly() || commit.isEmpty() || m_textAttachmentPatterns.empty()) {
+        QTextEdit::inputMethodEvent(event);
+        return;
+    }
+    // The committed text replaces the range the input method was composing (relative to
+    // the caret), or the selection when there is one, also when it completes a token.
+    const QTextCursor cursor = textCursor();
+    TextRange range = selectedRange();
+    if (!cursor.hasSelection()) {
+        const int documentEnd = document()->characterCount() - 1;
+        const int start = std::clamp(cursor.position() + event->replacementStart(), 0, documentEnd);
+        const int end = std::clamp(start + event->replacementLength(), start, documentEnd);
+        range = TextRange { .location = start, .length = end - start };
+    }
+    QString resulting = document()->toPlainText();
+    resulting.replace(range.location, range.length, commit);
+    const bool makesToken = std::any_of(m_textAttachmentPatterns.begin(), m_textAttachmentPatterns.end(),
+        [&](const TextAttachmentPatternPtr& pattern) { return pattern && !extractTokenMatches(*pattern, resulting).empty(); });
+    if (!makesToken) {
+        QTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent clearComposition;
+    QTextEdit::inputMethodEvent(&clearComposition);
+    editScope([&] { insertText(commit, range); });
+    if (!event->preeditString().isEmpty()) {
+        QInputMethodEvent composition(event->preeditString(), event->attributes());
+        QTextEdit::inputMethodEvent(&composition);
+    }
+    event->accept();
+}
+
+void OrvTextView::showOrHideCompletions()
+{
+    if (isReadOnly()) {
+        m_completionWindowController->close();
+        return;
+    }
+    const QTextCursor cursor = textCursor();
+    const QString line = cursor.block().text().left(cursor.position() - cursor.block().position());
+    auto* content = m_completionWindowController->contentViewController();
+    content->setDelegate(this);
+    content->setFont(m_basicFont);
+    content->setCompletions(m_completionController.completions(line));
+    if (content->completions().empty()) {
+        m_completionWindowController->close();
+        return;
+    }
+    if (const auto position = recommendedCompletionWindowPositionOnScreen())
+        m_completionWindowController->window()->move(*position);
+    m_completionWindowController->showWindow();
+}
+
+std::optional<QPoint> OrvTextView::recommendedCompletionWindowPositionOnScreen() const
+{
+    // Just below the caret's line, left edges aligned.
+    const QRect caret = cursorRect();
+    return viewport()->mapToGlobal(caret.bottomLeft() + QPoint(0, 1));
+}
+
+void OrvTextView::completionViewControllerDidChooseCompletion(CompletionViewController*, const CompletionPtr& completion)
+{
+    if (isReadOnly() || !completion)
+        return;
+    QTextCursor cursor = textCursor();
+    const int caret = cursor.selectionStart();
+    const QTextBlock block = document()->findBlock(caret);
+    const QString line = block.text().left(caret - block.position());
+    const QString completed = completion->completed(line);
+    const QString addition = completed.startsWith(line) ? completed.mid(line.size()) : QString();
+    if (addition.isEmpty())
+        return;
+    editScope([&] {
+        cursor.setPosition(caret);
+        cursor.insertText(addition, withoutAttachment(cursor.charFormat()));
+        setTextCursor(cursor);
+    });
+}
+
+QMimeData* OrvTextView::createMimeDataFromSelection() const
+{
+    const TextRange range = selectedRange();
+    if (range.length <= 0)
+        return QTextEdit::createMimeDataFromSelection();
+    const AttributedString selection = AttributedString::fromDocument(*document(), range.location, range.length);
+    auto* data = new QMimeData;
+    data->setText(TextAttachmentTransformer::reverseTransformedValue(selection));
+    return data;
+}
+
+bool OrvTextView::canInsertFromMimeData(const QMimeData* source) const
+{
+    return !isReadOnly() && source && source->hasText();
+}
+
+void OrvTextView::insertFromMimeData(const QMimeData* source)
+{
+    if (isReadOnly() || !source || !source->hasText())
+        return;
+    insertAtCurrentSelection(source->text());
+    ensureCursorVisible();
+}
+
+void OrvTextView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (m_menu) {
+        m_menu->exec(event->globalPos());
+        return;
+    }
+    QTextEdit::contextMenuEvent(event);
+}
+
+AttributedString OrvTextView::attributedText() const
+{
+    return AttributedString::fromDocument(*document());
+}
+
+void OrvTextView::setAttributedText(const AttributedString& text)
+{
+    const int caret = textCursor().position();
+    {
+        QScopedValueRollback guard(m_highlighting, true);
+        setPlainText(text.text);
+        QTextCursor cursor(document());
+        for (const auto& [position, attachment] : text.attachments) {
+            if (position < 0 || position >= text.text.size() || text.text.at(position) != QChar(attachmentCharacter))
+                continue;
+            cursor.setPosition(position);
+            cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+            cursor.setCharFormat(attachmentFormat(attachment));
+        }
+        document()->clearUndoRedoStacks();
+    }
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::clamp(caret, 0, int(document()->characterCount() - 1)));
+    setTextCursor(cursor);
+    updateColors();
+    updatePlaceholderVisibility(true);
+}
+
+OrvPlaceholderLabel::OrvPlaceholderLabel(QWidget* parent)
+    : OrvPlaceholderLabel(QString(), parent)
+{
+}
+
+OrvPlaceholderLabel::OrvPlaceholderLabel(const QString& text, QWidget* parent)
+    : QLabel(text, parent)
+{
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setForegroundRole(QPalette::PlaceholderText);
+}
+
+} // namespace orv

@@ -1,0 +1,243 @@
+#include "OrvTextView/Completion/Completion.h"
+#include "OrvTextView/OrvTextView.h"
+
+#include "TestTokens.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+
+using namespace orv;
+
+namespace {
+
+QString plainText(const OrvTextView& view)
+{
+    return TextAttachmentTransformer::reverseTransformedValue(view.attributedText());
+}
+
+int attachmentCount(const OrvTextView& view)
+{
+    return int(view.attributedText().attachments.size());
+}
+
+} // namespace
+
+class TextViewEditingTest : public QObject {
+    Q_OBJECT
+private:
+    QWidget* m_window = nullptr;
+    OrvTextView* m_view = nullptr;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_window = new QWidget;
+        m_view = new OrvTextView(m_window);
+        m_view->resize(400, 200);
+        m_window->resize(420, 220);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_view->setFocus();
+        QTRY_VERIFY(m_view->hasFocus());
+    }
+    void cleanup()
+    {
+        delete m_window;
+        m_window = nullptr;
+        QApplication::clipboard()->clear();
+    }
+
+    void returnKeepsTheIndentation_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("tabs and a space") << true << "\t\t x" << 4 << "\t\t x\n\t\t ";
+        QTest::newRow("no leading blanks") << true << "x" << 1 << "x\n";
+        QTest::newRow("empty line") << true << "\t\n" << 2 << "\t\n\n";
+        QTest::newRow("off") << false << "\t\t x" << 4 << "\t\t x\n";
+        QTest::newRow("start of text") << true << "\tx" << 0 << "\n\tx";
+        QTest::newRow("middle of an indented line") << true << "  ab" << 3 << "  a\n  b";
+    }
+    void returnKeepsTheIndentation()
+    {
+        QFETCH(bool, keep);
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(QString, expected);
+        m_view->setKeepIndention(keep);
+        m_view->setPlainText(text);
+        QTextCursor cursor = m_view->textCursor();
+        cursor.setPosition(caret);
+        m_view->setTextCursor(cursor);
+        QTest::keyClick(m_view, Qt::Key_Return);
+        QCOMPARE(m_view->toPlainText(), expected);
+        m_view->undo();
+        QCOMPARE(m_view->toPlainText(), text);
+    }
+
+    void typingATokenMakesAnAttachmentAndUndoRestoresTheText()
+    {
+        m_view->addTextAttachmentPattern(std::make_shared<test::VariableTokens>());
+        QTest::keyClicks(m_view, "a ${x");
+        QCOMPARE(attachmentCount(*m_view), 0);
+        QTest::keyClick(m_view, Qt::Key_BraceRight, Qt::ShiftModifier);
+        QCOMPARE(attachmentCount(*m_view), 1);
+        QCOMPARE(plainText(*m_view), QString("a ${x}"));
+        QCOMPARE(m_view->textCursor().position(), 3); // after the token
+        QTest::keyClicks(m_view, "b");
+        QCOMPARE(plainText(*m_view), QString("a ${x}b"));
+        QCOMPARE(attachmentCount(*m_view), 1); // typed text never joins the token
+        m_view->undo();
+        m_view->undo();
+        QCOMPARE(m_view->toPlainText(), QString("a ${x"));
+    }
+
+    void copyAndPasteCarryTokenText()
+    {
+        m_view->addTextAttachmentPattern(std::make_shared<test::VariableTokens>());
+        m_view->insertAtCurrentSelection("x ${a}${a} y");
+        QCOMPARE(attachmentCount(*m_view), 2);
+        m_view->selectAll();
+        m_view->copy();
+        QCOMPARE(QApplication::clipboard()->text(), QString("x ${a}${a} y"));
+
+        m_view->clear();
+        QApplication::clipboard()->setText("p ${b} q");
+        m_view->paste();
+        QCOMPARE(plainText(*m_view), QString("p ${b} q"));
+        QCOMPARE(attachmentCount(*m_view), 1);
+
+        // Formatting never comes in: only the plain string is pasted.
+        auto* rich = new QMimeData;
+        rich->setHtml("<b>bold</b>");
+        QApplication::clipboard()->setMimeData(rich);
+        m_view->paste();
+        QCOMPARE(plainText(*m_view), QString("p ${b} q"));
+    }
+
+    void aReadOnlyViewRefusesPasteCompletionAndTokens()
+    {
+        m_view->addTextAttachmentPattern(std::make_shared<test::VariableTokens>());
+        m_view->completionController().registerCompletion(std::make_shared<Completion>("print"));
+        m_view->setPlainText("a pr");
+        m_view->moveCursor(QTextCursor::End);
+        m_view->setEditable(false);
+        QVERIFY(m_view->insertAtCurrentSelection("${a}").empty());
+        QApplication::clipboard()->setText("${b}");
+        m_view->paste();
+        QTest::keyClick(m_view, Qt::Key_End);
+        QVERIFY(!m_view->completionWindowController()->isVisible());
+        m_view->completionViewControllerDidChooseCompletion(nullptr, m_view->completionController().completions().front());
+        QCOMPARE(m_view->toPlainText(), QString("a pr"));
+    }
+
+    void committedTextReplacesTheComposedRangeAlsoWithTokens()
+    {
+        m_view->addTextAttachmentPattern(std::make_shared<test::VariableTokens>());
+        m_view->setPlainText("x ab");
+        m_view->moveCursor(QTextCursor::End);
+        QInputMethodEvent commit;
+        commit.setCommitString("${v}", -2, 2);
+        QApplication::sendEvent(m_view, &commit);
+        QCOMPARE(plainText(*m_view), QString("x ${v}"));
+        QCOMPARE(attachmentCount(*m_view), 1);
+
+        // Without a token the view's own handling replaces the same way (here the token).
+        QInputMethodEvent plain;
+        plain.setCommitString("Z", -1, 1);
+        QApplication::sendEvent(m_view, &plain);
+        QCOMPARE(plainText(*m_view), QString("x Z"));
+    }
+
+    void theCompletionPopupMatchesTakesItsKeysAndNeverTheFocus()
+    {
+        auto print = std::make_shared<Completion>("print");
+        print->setLabel("print");
+        auto println = std::make_shared<Completion>("println");
+        println->setLabel("println");
+        m_view->completionController().registerCompletion(print);
+        m_view->completionController().registerCompletion(println);
+        auto* popup = m_view->completionWindowController();
+
+        QTest::keyClicks(m_view, "a pr");
+        QTRY_VERIFY(popup->isVisible());
+        QCOMPARE(popup->contentViewController()->completions().size(), std::size_t(2));
+        QVERIFY(m_view->hasFocus());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_view));
+        QVERIFY(!popup->window()->isActiveWindow());
+
+        QTest::keyClick(m_view, Qt::Key_Down);
+        QCOMPARE(popup->contentViewController()->selectedCompletion(), CompletionPtr(println));
+        QTest::keyClick(m_view, Qt::Key_Down); // stays on the last row
+        QCOMPARE(popup->contentViewController()->selectedCompletion(), CompletionPtr(println));
+        QTest::keyClick(m_view, Qt::Key_Up);
+        QCOMPARE(popup->contentViewController()->selectedCompletion(), CompletionPtr(print));
+        QCOMPARE(m_view->textCursor().position(), 4); // the arrows did not move the caret
+
+        QTest::keyClick(m_view, Qt::Key_Return);
+        QCOMPARE(m_view->toPlainText(), QString("a print"));
+        QVERIFY(!popup->isVisible());
+
+        QTest::keyClicks(m_view, " pri");
+        QTRY_VERIFY(popup->isVisible());
+        QTest::keyClick(m_view, Qt::Key_Escape);
+        QVERIFY(!popup->isVisible());
+        QCOMPARE(m_view->toPlainText(), QString("a print pri"));
+        QTest::keyClick(m_view, Qt::Key_X);
+        QVERIFY(!popup->isVisible()); // "prix" matches nothing
+    }
+
+    void completionsMatchTheTypedBeginning_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("completion");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("matches");
+        QTest::addColumn<QString>("completed");
+        const QString space = QStringLiteral("(\\s|^)");
+        QTest::newRow("typed beginning") << space << "print" << "a pr" << true << "a print";
+        QTest::newRow("case-sensitive") << space << "print" << "a Pr" << false << "a Pr";
+        QTest::newRow("needs a blank before") << space << "print" << "apr" << false << "apr";
+        QTest::newRow("wrong letter") << space << "print" << "a px" << false << "a px";
+        QTest::newRow("empty line") << space << "print" << "" << true << "print";
+        QTest::newRow("fully typed") << space << "print" << "a print" << true << "a print";
+        QTest::newRow("the dot is literal") << space << "a.b" << "a ax" << false << "a ax";
+        QTest::newRow("longest typed part wins") << space << "a a" << "x a a" << true << "x a a";
+        QTest::newRow("empty prefix matches everything") << "" << "zz" << "anything" << true << "anythingzz";
+        QTest::newRow("own prefix") << "\\." << "count" << "items.co" << true << "items.count";
+    }
+    void completionsMatchTheTypedBeginning()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(QString, completion);
+        QFETCH(QString, line);
+        QFETCH(bool, matches);
+        QFETCH(QString, completed);
+        const Completion entry(prefix, completion);
+        QCOMPARE(entry.matches(line), matches);
+        QCOMPARE(entry.completed(line), completed);
+        QCOMPARE(entry.label(), QString("completion"));
+    }
+
+    void aContextMenuShortcutWorksWhileTheViewIsFocused()
+    {
+        QMenu menu;
+        int triggered = 0;
+        QAction* action = menu.addAction("Insert Variable");
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+        connect(action, &QAction::triggered, this, [&] { ++triggered; });
+        m_view->setMenu(&menu);
+        QTest::keyClick(m_view, Qt::Key_K, Qt::ControlModifier);
+        QCOMPARE(triggered, 1);
+        QCOMPARE(m_view->toPlainText(), QString());
+    }
+};
+
+QTEST_MAIN(TextViewEditingTest)
+#include "TextViewEditingTest.moc"
