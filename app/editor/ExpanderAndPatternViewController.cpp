@@ -7,6 +7,8 @@
 #include "editor/SupportedLanguagesViewController.h"
 #include "editor/VariableTextView.h"
 #include "library/Alert.h"
+
+#include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
 #include "text/Localized.h"
 
 #include <QApplication>
@@ -17,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QVariantAnimation>
 #include <QSplitter>
 #include <QToolButton>
@@ -110,9 +111,8 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(BundleStore& 
     m_outputView->setObjectName(QStringLiteral("outputTextView"));
     m_outputController = new OutputTextViewController(m_outputView, store, this);
 
-    m_descriptionView = new QPlainTextEdit(this);
+    m_descriptionView = new orv::MarkdownTextView(this);
     m_descriptionView->setAccessibleName(tr("Expander description"));
-    m_descriptionView->setPlaceholderText(tr("Description"));
     m_descriptionView->document()->setDocumentMargin(8);
 
     m_addVariableButton = new MenuButton(this);
@@ -168,7 +168,7 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(BundleStore& 
         if (m_expander && !m_showing)
             m_expander->setEnabled(checked);
     });
-    connect(m_descriptionView, &QPlainTextEdit::textChanged, this, [this] {
+    connect(m_descriptionView, &QTextEdit::textChanged, this, [this] {
         if (m_expander && !m_showing)
             m_expander->setExpanderDescription(icuString(m_descriptionView->toPlainText()));
     });

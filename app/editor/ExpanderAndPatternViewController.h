@@ -13,7 +13,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class QTextEdit;
 class QVariantAnimation;
 class QToolButton;
 
@@ -63,7 +63,7 @@ public:
     QLineEdit* nameField() const noexcept { return m_nameField; }
     QLineEdit* identifierField() const noexcept { return m_identifierField; }
     QCheckBox* enabledCheckBox() const noexcept { return m_enabledCheckBox; }
-    QPlainTextEdit* descriptionView() const noexcept { return m_descriptionView; }
+    QTextEdit* descriptionView() const noexcept { return m_descriptionView; }
 
 private:
     void setInsertVariableButtonState(InsertVariableButtonState state);
@@ -93,7 +93,7 @@ private:
     QFrame* m_errorBox = nullptr;
     QLabel* m_errorLabel = nullptr;
     QVariantAnimation* m_errorAnimation = nullptr;
-    QPlainTextEdit* m_descriptionView = nullptr;
+    QTextEdit* m_descriptionView = nullptr;
     MenuButton* m_addVariableButton = nullptr;
     QToolButton* m_helpButton = nullptr;
 };

@@ -18,14 +18,18 @@
 #include "editor/VariableCell.h"
 #include "editor/VariablePopover.h"
 #include "editor/VariableTextView.h"
+#include "text/UnicodeConversion.h"
 #include "library/Alert.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTextEdit>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -230,6 +234,67 @@ TEST_F(ExpanderEditorTest, TheInsertVariableButtonFollowsTheFocus)
     pane->openHelp();
     ASSERT_EQ(urls->opened.size(), 1u);
     EXPECT_EQ(urls->opened.front().path(), "/support/quillet/language");
+}
+
+QStringList offered(orv::OrvTextView& view, const QString& line)
+{
+    QStringList result;
+    for (const auto& completion : view.completionController().completions(line))
+        result.push_back(completion->label() + ":" + completion->completion());
+    return result;
+}
+
+TEST_F(ExpanderEditorTest, CompletionsMenusAndFieldsFollowTheExpander)
+{
+    // The pattern offers the type keywords after "${name:" and the identified expanders after "exp(".
+    EXPECT_EQ(offered(*pane->patternTextView(), "a ${x:")
+                  .filter(QRegularExpression("^type:"))
+                  .size(),
+              8);
+    const QStringList expanders = offered(*pane->patternTextView(), "a ${x:exp(");
+    EXPECT_TRUE(expanders.filter(QRegularExpression("^expander:")).isEmpty()); // the library has no identifiers
+
+    // Eleven input variables: the output offers their names and the first nine get shortcuts.
+    QString declarations;
+    for (int i = 1; i <= 11; ++i)
+        declarations += QString(" ${v%1:word}").arg(i);
+    expanderInEdit->setPattern(icuString("p" + declarations));
+    pane->outputTextView()->setFocus();
+    EXPECT_EQ(offered(*pane->outputTextView(), "${").size(), 11);
+    EXPECT_TRUE(offered(*pane->outputTextView(), "${v1.").contains("filter:uppercase"));
+    const auto items = pane->outputTextViewController()->insertVariableMenu()->actions();
+    ASSERT_EQ(items.size(), 11);
+    EXPECT_EQ(items[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::ALT | Qt::Key_1));
+    EXPECT_EQ(items[8]->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::ALT | Qt::Key_9));
+    EXPECT_TRUE(items[9]->shortcut().isEmpty());
+    EXPECT_TRUE(pane->outputTextViewController()->insertVariableMenuItem()->isEnabled());
+    expanderInEdit->setPattern(u"${broken:nosuchkind}");
+    EXPECT_FALSE(pane->outputTextViewController()->insertVariableMenuItem()->isEnabled());
+
+    // The fields write into the expander.
+    pane->nameField()->setText("Renamed");
+    Q_EMIT pane->nameField()->textEdited("Renamed");
+    pane->identifierField()->setText("my.id");
+    Q_EMIT pane->identifierField()->textEdited("my.id");
+    pane->descriptionView()->setPlainText("About *it*");
+    pane->enabledCheckBox()->setChecked(false);
+    EXPECT_EQ(toUtf8(expanderInEdit->name()), "Renamed");
+    EXPECT_EQ(toUtf8(expanderInEdit->identifier()), "my.id");
+    EXPECT_EQ(toUtf8(expanderInEdit->expanderDescription()), "About *it*");
+    EXPECT_FALSE(expanderInEdit->isEnabled());
+}
+
+TEST_F(ExpanderEditorTest, APressInsideTheSelectionStartsANewOneInsteadOfDragging)
+{
+    VariableTextView* view = pane->patternTextView();
+    selectAll(view);
+    ASSERT_TRUE(view->textCursor().hasSelection());
+    const QPoint inside = view->cursorRect(view->textCursor()).center() - QPoint(30, 0);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, inside);
+    QTest::mouseMove(view->viewport(), inside + QPoint(40, 0));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, inside + QPoint(40, 0));
+    EXPECT_EQ(pattern(), "a1 ${x:word}");
+    EXPECT_NE(view->textCursor().selectionStart(), 0);
 }
 
 TEST(VariableCell, GeometryFollowsTheLabel)
