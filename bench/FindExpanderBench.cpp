@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
 #include <string>
 #include <vector>
 
@@ -95,5 +97,62 @@ void BM_FindExpander_Generated10000(benchmark::State& state)
     runSearch(state, expanders, u"   total = sum(values); k4243 alpha beta");
 }
 BENCHMARK(BM_FindExpander_Generated10000)->Unit(benchmark::kMillisecond);
+
+/// The process's peak resident memory so far, in MiB.
+double peakMemoryMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+/// About `units` code units of ordinary code on one line.
+icu::UnicodeString longLine(int32_t units)
+{
+    icu::UnicodeString line;
+    while (line.length() < units)
+        line.append(u"result = compute(items, \u00e9t\u00e9); ");
+    return line;
+}
+
+// (c) A one-megabyte line: the 200 everyday expanders, the abbreviation at its end. The cost
+// must follow the matched abbreviation, not the line.
+void BM_FindExpander_OneMegabyteLine(benchmark::State& state)
+{
+    static const auto expanders = realisticExpanders();
+    static const icu::UnicodeString line = longLine(1 << 20) + u"for x in ys";
+    runSearch(state, expanders, line);
+    state.counters["lineUnits"] = line.length();
+    state.counters["peakMiB"] = peakMemoryMiB();
+}
+BENCHMARK(BM_FindExpander_OneMegabyteLine)->Unit(benchmark::kMillisecond);
+
+// (d) A one-megabyte value: a text variable takes in the whole line.
+void BM_FindExpander_OneMegabyteValue(benchmark::State& state)
+{
+    static const std::vector<ExpanderPtr> expanders{templateExpander(u"p ${value:text}", u"print(${value})#", u"p")};
+    static const icu::UnicodeString line = u"p " + longLine(1 << 20);
+    runSearch(state, expanders, line);
+    state.counters["lineUnits"] = line.length();
+    state.counters["peakMiB"] = peakMemoryMiB();
+}
+BENCHMARK(BM_FindExpander_OneMegabyteValue)->Unit(benchmark::kMillisecond);
+
+// (e) 200 expanders that all match a 100 KB line.
+void BM_FindExpander_200MatchesOf100KB(benchmark::State& state)
+{
+    static const auto expanders = [] {
+        std::vector<ExpanderPtr> made;
+        for (int i = 0; i < 200; ++i) {
+            const icu::UnicodeString tag = icu::UnicodeString::fromUTF8(std::to_string(i));
+            made.push_back(templateExpander(u"${body:text}|k" + tag + u"|;", u"{${body}}#", u"e" + tag));
+        }
+        return made;
+    }();
+    static const icu::UnicodeString line = longLine(100 * 1024) + u";";
+    runSearch(state, expanders, line);
+    state.counters["peakMiB"] = peakMemoryMiB();
+}
+BENCHMARK(BM_FindExpander_200MatchesOf100KB)->Unit(benchmark::kMillisecond);
 
 } // namespace

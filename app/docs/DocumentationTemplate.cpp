@@ -36,7 +36,13 @@ icu::UnicodeString readTemplate(const std::filesystem::path& path, const std::st
 
 const ResourceLocator& DocumentationTemplate::defaultResources()
 {
-    static const DirectoryResourceLocator resources(DirectoryResourceLocator::defaultRoot());
+    // The program's own resources first, so an installed or moved program reads its pages; the
+    // source tree last, for the tests and tools that run from the build folder.
+    static const SearchPathResourceLocator resources([] {
+        auto roots = SearchPathResourceLocator::applicationRoots();
+        roots.push_back(DirectoryResourceLocator::defaultRoot());
+        return roots;
+    }());
     return resources;
 }
 

@@ -11,14 +11,8 @@ namespace quillet {
 
 int32_t ExpandedExpression::cursorCodeUnitOffset() const
 {
-    int32_t offset = 0;
-    int64_t index = 0;
-    for (const auto& character : characters(text)) {
-        if (index++ >= cursorPosition)
-            break;
-        offset += character.length();
-    }
-    return offset;
+    // Walks over the Characters before the caret only, without cutting the text into them.
+    return walkCharacters(text, cursorPosition < 0 ? 0 : cursorPosition).codeUnits;
 }
 
 void to_json(nlohmann::json& json, const ExpandedExpression& expression)

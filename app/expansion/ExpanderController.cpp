@@ -5,6 +5,7 @@
 #include "text/StringHelpers.h"
 
 #include <algorithm>
+#include <map>
 #include <cstdint>
 
 namespace quillet {
@@ -74,13 +75,25 @@ std::optional<ExpandedExpression> ExpanderController::findExpander(const icu::Un
     if (text.indexOf(u'\n') >= 0)
         return std::nullopt;
 
+    const SuffixSearchScope search(text);
     std::vector<Candidate> candidates;
+    std::map<int32_t, int64_t> charactersFrom;
     for (const auto& candidate : m_expanders) {
         if (!candidate)
             continue;
-        const auto matched = attributingErrorsTo(candidate, [&] { return matchedText(*candidate, text, *this); });
-        if (matched)
-            candidates.push_back(Candidate{.expander = candidate, .matchedCharacters = characterCount(*matched)});
+        const auto matched = attributingErrorsTo(candidate, [&] { return matchedRange(*candidate, text, *this); });
+        if (!matched)
+            continue;
+        // Every abbreviation ends where the text does, so its length in characters depends on its
+        // start alone: counted once per start.
+        auto counted = charactersFrom.find(matched->location);
+        if (counted == charactersFrom.end()) {
+            counted = charactersFrom
+                          .emplace(matched->location,
+                                   characterCount(text.tempSubString(matched->location, matched->length)))
+                          .first;
+        }
+        candidates.push_back(Candidate{.expander = candidate, .matchedCharacters = counted->second});
     }
     // Longest abbreviation first; equal lengths keep the list order, however many candidates there are.
     std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
@@ -102,7 +115,7 @@ std::vector<ExpanderPtr> ExpanderController::expandersWithKeyAndLanguages(const 
     if (identifier.isEmpty())
         return result;
     for (const auto& expander : m_expanders) {
-        if (expander && expander->identifier() == identifier && servesLanguages(*expander, languages))
+        if (expander && textEquals(expander->identifier(), identifier) && servesLanguages(*expander, languages))
             result.push_back(expander);
     }
     return result;

@@ -1,18 +1,26 @@
 #include "expansion/ExpanderExpansion.h"
 
 #include "expansion/ExpanderController.h"
+#include "expansion/ExpressionParser.h"
 #include "library/Expander.h"
+#include "library/UserErrorDescriptionType.h"
+#include "text/PatternParser.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
 #include <unicode/regex.h>
 
+#include <cstdint>
 #include <exception>
-#include <memory>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -24,7 +32,68 @@ struct SuffixMatcher {
     bool isCompiled = false;
     std::unique_ptr<icu::RegexPattern> pattern;
     std::unique_ptr<icu::RegexMatcher> matcher; // null when the expression does not compile
+    /// The answer for the text of the search `answerSearch` (see SuffixSearchScope): the search
+    /// matches a candidate's expression again when it expands it.
+    uint64_t answerSearch = 0;
+    std::optional<TextRange> answer;
 };
+
+/// The search running on this thread (SuffixSearchScope): its text, its number, and an index of
+/// the three-unit sequences a long text holds, built on first need.
+struct SearchState {
+    const icu::UnicodeString* text = nullptr;
+    uint64_t id = 0;
+    bool holdsLineFeed = false;
+    std::vector<uint64_t> trigrams; // a bit per hash of three units; empty until built
+};
+
+SearchState& currentSearch()
+{
+    thread_local SearchState search;
+    return search;
+}
+
+/// Whether the text holds a line feed; looked for once per search.
+bool holdsLineFeed(const icu::UnicodeString& text)
+{
+    const auto& search = currentSearch();
+    if (search.text == &text)
+        return search.holdsLineFeed;
+    return text.indexOf(u'\n') >= 0;
+}
+
+/// Below this length a text is searched for a literal directly.
+constexpr int32_t shortestIndexedText = 4096;
+constexpr uint32_t trigramBits = 1u << 16;
+
+uint32_t trigramHash(const char16_t* units)
+{
+    return (uint32_t(units[0]) * 961u + uint32_t(units[1]) * 31u + uint32_t(units[2])) & (trigramBits - 1);
+}
+
+/// Whether the text holds the literal. In a search over a long text a literal with a three-unit
+/// sequence the text lacks is known absent without a scan of the text for every pattern.
+bool containsLiteral(const icu::UnicodeString& text, const icu::UnicodeString& literal)
+{
+    auto& search = currentSearch();
+    if (search.text == &text && text.length() >= shortestIndexedText && literal.length() >= 3) {
+        const char16_t* units = text.getBuffer();
+        if (search.trigrams.empty()) {
+            search.trigrams.assign(trigramBits / 64, 0);
+            for (int32_t i = 0; i + 2 < text.length(); ++i) {
+                const uint32_t hash = trigramHash(units + i);
+                search.trigrams[hash / 64] |= uint64_t(1) << (hash % 64);
+            }
+        }
+        const char16_t* needle = literal.getBuffer();
+        for (int32_t i = 0; i + 2 < literal.length(); ++i) {
+            const uint32_t hash = trigramHash(needle + i);
+            if ((search.trigrams[hash / 64] & (uint64_t(1) << (hash % 64))) == 0)
+                return false;
+        }
+    }
+    return text.indexOf(literal) >= 0;
+}
 
 /// Lets the cache be searched with a view of the expression, without copying it.
 struct TextHash {
@@ -34,10 +103,13 @@ struct TextHash {
 
 /// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
 constexpr std::size_t maximumCachedExpressions = 50000;
-// Every enabled pattern is tried against the line on each expansion, so one hostile pattern's
-// time limit is paid on every keystroke, and a library may hold many. A real pattern matches
-// one line in microseconds; this is ICU's step count, on the order of tens of milliseconds.
-constexpr int32_t suffixMatchTimeLimit = 50;
+// Every enabled pattern is tried against the line on each expansion. A real pattern matches one
+// line in microseconds, but one with many text variables backtracks a great deal (eighteen take
+// up to some 600 steps on a short line; a step of ICU's count is about a millisecond), so the
+// limit is the one every match has. It grows with the line (RegexCache::timeLimitFor), so a long
+// line is matched whole. A pattern that still runs out of time is reported as an error naming its
+// expander: its cost is not paid silently on every expansion.
+constexpr int32_t suffixMatchTimeLimit = RegexCache::matchTimeLimit;
 
 icu::UnicodeString anchored(const icu::UnicodeString& expression);
 
@@ -72,63 +144,101 @@ void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
 {
     entry.isCompiled = true;
     UErrorCode status = U_ZERO_ERROR;
-    entry.pattern.reset(icu::RegexPattern::compile(anchored(patternExpression), 0, status));
+    // The text is one line up to the caret: a carriage return or a line separator in it is a
+    // character like any other, which a text variable takes in (the dot matches it).
+    entry.pattern.reset(icu::RegexPattern::compile(anchored(patternExpression), UREGEX_DOTALL, status));
     if (U_SUCCESS(status) && entry.pattern) {
         entry.matcher.reset(entry.pattern->matcher(status));
-        if (U_SUCCESS(status) && entry.matcher)
-            entry.matcher->setTimeLimit(suffixMatchTimeLimit, status); // a hostile pattern gives no match
         if (U_FAILURE(status))
             entry.matcher.reset();
     }
 }
 
-/// The leftmost match (case-sensitive, no options) of the pattern's expression anchored at the
-/// end of the text.
-std::optional<icu::UnicodeString> firstSuffixMatch(const icu::UnicodeString& text,
-                                                   const icu::UnicodeString& patternExpression)
+/// The leftmost non-empty match (case-sensitive, the dot matching every character) of the
+/// pattern's expression anchored at the end of the text, as a range. An empty match is no match.
+/// Throws ExpandingError, naming the expander, when the match runs out of its time limit: a match
+/// cut short is no answer.
+std::optional<TextRange> firstSuffixMatch(const icu::UnicodeString& text, const icu::UnicodeString& patternExpression,
+                                          const Expander& expander)
 {
     auto& entry = suffixMatcher(patternExpression);
-    if (!entry.requiredLiteral.isEmpty() && text.indexOf(entry.requiredLiteral) < 0)
+    if (!entry.requiredLiteral.isEmpty() && !containsLiteral(text, entry.requiredLiteral))
         return std::nullopt;
     if (!entry.isCompiled)
         compile(entry, patternExpression);
     if (!entry.matcher)
         return std::nullopt;
+    const auto& search = currentSearch();
+    const uint64_t searchId = search.text == &text ? search.id : 0;
+    if (searchId != 0 && entry.answerSearch == searchId)
+        return entry.answer;
     UErrorCode status = U_ZERO_ERROR;
     // The matcher keeps a reference to the text until the next reset; it is only read after one.
     entry.matcher->reset(text);
-    if (!entry.matcher->find(status) || U_FAILURE(status))
+    entry.matcher->setTimeLimit(RegexCache::timeLimitFor(suffixMatchTimeLimit, text.length()), status);
+    const bool found = U_SUCCESS(status) && entry.matcher->find(status);
+    if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
+        throw ExpandingError(tooLongToMatchDescription(&expander));
+    entry.answerSearch = searchId;
+    entry.answer.reset();
+    if (!found || U_FAILURE(status))
         return std::nullopt;
     const int32_t start = entry.matcher->start(status);
     const int32_t end = entry.matcher->end(status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    return icu::UnicodeString(text, start, end - start);
+    if (U_SUCCESS(status) && end > start)
+        entry.answer = TextRange{start, end - start};
+    return entry.answer;
 }
 
 /// The expression anchored at the end as a whole, so that an unpaired "|" of a pattern (an
-/// alternation) cannot leave one alternative unanchored. The group captures nothing, so group
+/// alternation) cannot leave one alternative unanchored, and starting at a word start: a match
+/// that begins with a word character must not follow one. The groups capture nothing, so group
 /// numbers stay those of the pattern.
 icu::UnicodeString anchored(const icu::UnicodeString& expression)
 {
-    icu::UnicodeString result(u"(?:");
-    result.append(expression).append(u")$");
+    icu::UnicodeString result(PatternParser::wordStartGuard());
+    result.append(u"(?:").append(expression).append(u")$");
     return result;
 }
 
-/// The code-unit length of the text before its last characters when they are canonically
-/// equivalent to `suffix` (as many characters as it has); none otherwise.
-std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, const icu::UnicodeString& suffix)
+icu::BreakIterator* characterBreaks()
 {
-    if (suffix.isEmpty())
-        return text.length();
-    const auto textCharacters = characters(text);
-    const std::size_t suffixCharacters = static_cast<std::size_t>(characterCount(suffix));
-    if (suffixCharacters > textCharacters.size())
+    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        return std::unique_ptr<icu::BreakIterator>(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    }();
+    return iterator.get();
+}
+
+/// The code-unit length of the text before its last characters when they are canonically
+/// equivalent to the matched text (as many characters as it has); none otherwise. Walks back
+/// from the end over the matched characters only.
+std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, const TextRange& match)
+{
+    const icu::UnicodeString suffix(text, match.location, match.length);
+    if (match.end() == text.length() && match.location >= 0) {
+        // The usual case: the match is the text's own end. It is a suffix when it starts at a
+        // character boundary of the text.
+        icu::BreakIterator* breaks = characterBreaks();
+        if (!breaks)
+            return std::nullopt;
+        breaks->setText(text);
+        if (breaks->isBoundary(match.location))
+            return match.location;
+    }
+    // Otherwise compare the text's last characters, as many as the match has.
+    const int32_t suffixCharacters = characterCount(suffix);
+    icu::BreakIterator* breaks = characterBreaks();
+    if (!breaks)
         return std::nullopt;
-    int32_t start = text.length();
-    for (std::size_t i = 0; i < suffixCharacters; ++i)
-        start -= textCharacters[textCharacters.size() - 1 - i].length();
+    breaks->setText(text);
+    int32_t start = breaks->last();
+    for (int32_t i = 0; i < suffixCharacters; ++i) {
+        start = breaks->previous();
+        if (start == icu::BreakIterator::DONE)
+            return std::nullopt;
+    }
     if (!textEquals(text.tempSubString(start), suffix))
         return std::nullopt;
     return start;
@@ -139,38 +249,54 @@ bool isIndentationBlank(char16_t c)
     return c == u' ' || c == u'\t' || c == u'\u00A0';
 }
 
-/// Puts the indentation of the text's first line in front of every later line of the output.
-icu::UnicodeString reindented(const icu::UnicodeString& prefix, const icu::UnicodeString& output)
+/// Puts the indentation of the text's first line in front of every later line of the output,
+/// moving the value ranges with the text.
+GeneratedOutput reindented(const icu::UnicodeString& prefix, const GeneratedOutput& output)
 {
-    const icu::UnicodeString firstLine = prefix + output;
     int32_t indentationLength = 0;
-    while (indentationLength < firstLine.length() && isIndentationBlank(firstLine.charAt(indentationLength)))
+    auto unitAt = [&](int32_t i) {
+        return i < prefix.length() ? prefix.charAt(i) : output.text.charAt(i - prefix.length());
+    };
+    const int32_t total = prefix.length() + output.text.length();
+    while (indentationLength < total && isIndentationBlank(unitAt(indentationLength)))
         ++indentationLength;
-    if (indentationLength == 0 || output.indexOf(u'\n') < 0)
+    if (indentationLength == 0 || output.text.indexOf(u'\n') < 0)
         return output;
-    const icu::UnicodeString indentation(firstLine, 0, indentationLength);
-    icu::UnicodeString result;
-    for (int32_t i = 0; i < output.length(); ++i) {
-        result.append(output.charAt(i));
-        if (output.charAt(i) == u'\n')
-            result.append(indentation);
+    icu::UnicodeString indentation;
+    for (int32_t i = 0; i < indentationLength; ++i)
+        indentation.append(unitAt(i));
+
+    // Where each old offset lands: indentation is inserted after every line feed.
+    std::vector<int32_t> lineFeedsBefore(static_cast<std::size_t>(output.text.length()) + 1, 0);
+    GeneratedOutput result;
+    for (int32_t i = 0; i < output.text.length(); ++i) {
+        const char16_t unit = output.text.charAt(i);
+        const auto index = static_cast<std::size_t>(i);
+        lineFeedsBefore[index + 1] = lineFeedsBefore[index] + (unit == u'\n' ? 1 : 0);
+        result.text.append(unit);
+        if (unit == u'\n')
+            result.text.append(indentation);
+    }
+    auto moved = [&](int32_t offset) {
+        return offset + indentationLength * lineFeedsBefore[static_cast<std::size_t>(offset)];
+    };
+    for (const auto& range : output.values) {
+        const int32_t start = moved(range.location);
+        result.values.push_back(TextRange{start, moved(range.end()) - start});
     }
     return result;
 }
 
-ExpandedExpression composed(const icu::UnicodeString& prefix, const icu::UnicodeString& rawOutput)
+/// The new text and caret: the typed prefix as it stands, then the output re-indented, its
+/// escapes resolved and its caret marker taken out; the values stay as they are.
+ExpandedExpression composed(const icu::UnicodeString& prefix, const GeneratedOutput& rawOutput)
 {
-    // Only the generated output carries markers and escapes; the typed prefix stays as it is.
-    const icu::UnicodeString output = unescapeCharacters(reindented(prefix, rawOutput), {u"|"});
+    const ResolvedOutput output = resolved(reindented(prefix, rawOutput));
     ExpandedExpression result;
-    if (const auto marker = firstUnescapedHashOffset(output)) {
-        const icu::UnicodeString head = prefix + unescapeCharacters(output.tempSubString(0, *marker), {u"#"});
-        result.cursorPosition = characterCount(head);
-        result.text = head + unescapeCharacters(output.tempSubString(*marker + 1), {u"#"});
-    } else {
-        result.text = prefix + unescapeCharacters(output, {u"#"});
-        result.cursorPosition = characterCount(result.text);
-    }
+    result.text = prefix + output.text;
+    // Counted once over the head: the caret's code-unit offset comes from the parts' lengths.
+    const int32_t caretOffset = prefix.length() + output.caretOffset.value_or(output.text.length());
+    result.cursorPosition = characterCount(result.text.tempSubString(0, caretOffset));
     return result;
 }
 
@@ -235,21 +361,52 @@ icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression)
     return literal;
 }
 
+SuffixSearchScope::SuffixSearchScope(const icu::UnicodeString& text)
+{
+    thread_local uint64_t lastId = 0;
+    auto& search = currentSearch();
+    m_isOutermost = search.text == nullptr;
+    if (m_isOutermost) {
+        search.text = &text;
+        search.id = ++lastId;
+        search.holdsLineFeed = text.indexOf(u'\n') >= 0;
+        search.trigrams.clear();
+    }
+}
+
+SuffixSearchScope::~SuffixSearchScope()
+{
+    if (m_isOutermost) {
+        auto& search = currentSearch();
+        search.text = nullptr;
+        search.trigrams.clear();
+    }
+}
+
+std::optional<TextRange> matchedRange(const Expander& expander, const icu::UnicodeString& text,
+                                      const ExpanderController& expanderController)
+{
+    if (holdsLineFeed(text))
+        return std::nullopt;
+    const auto match = firstSuffixMatch(text, expander.matchPattern(expanderController), expander);
+    if (!match || !prefixLengthBeforeSuffix(text, *match))
+        return std::nullopt;
+    return match;
+}
+
 std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
                                               const ExpanderController& expanderController)
 {
-    if (text.indexOf(u'\n') >= 0)
+    const auto match = matchedRange(expander, text, expanderController);
+    if (!match)
         return std::nullopt;
-    const auto matched = firstSuffixMatch(text, expander.matchPattern(expanderController));
-    if (!matched || !prefixLengthBeforeSuffix(text, *matched))
-        return std::nullopt;
-    return matched;
+    return icu::UnicodeString(text, match->location, match->length);
 }
 
 std::optional<ExpandedExpression> expandedExpression(const Expander& expander, const icu::UnicodeString& text,
                                                      const ExpanderController& expanderController)
 {
-    if (text.indexOf(u'\n') >= 0)
+    if (holdsLineFeed(text))
         return std::nullopt;
     icu::UnicodeString expression;
     try {
@@ -257,13 +414,14 @@ std::optional<ExpandedExpression> expandedExpression(const Expander& expander, c
     } catch (const std::exception&) {
         return std::nullopt; // a pattern that does not parse simply does not apply
     }
-    const auto matched = firstSuffixMatch(text, expression);
-    if (!matched)
+    const auto match = firstSuffixMatch(text, expression, expander);
+    if (!match)
         return std::nullopt;
-    const auto prefixLength = prefixLengthBeforeSuffix(text, *matched);
+    const auto prefixLength = prefixLengthBeforeSuffix(text, *match);
     if (!prefixLength)
         return std::nullopt;
-    const icu::UnicodeString output = expander.expand(*matched, expanderController);
+    const GeneratedOutput output
+        = expander.generatedOutput(icu::UnicodeString(text, match->location, match->length), expanderController);
     return composed(icu::UnicodeString(text, 0, *prefixLength), output);
 }
 

@@ -1,9 +1,19 @@
 #include "expansion/ExpressionParser.h"
 
+#include "library/Expander.h"
+#include "library/UserErrorDescriptionType.h"
+#include "text/Localized.h"
 #include "text/PatternParser.h"
+#include "text/RegexCache.h"
 #include "variables/Variable.h"
 
 namespace quillet {
+
+icu::UnicodeString tooLongToMatchDescription(const Expander* expander)
+{
+    const icu::UnicodeString name = expander ? expander->name() : icu::UnicodeString();
+    return localized(u"The pattern of \"" + name + u"\" took too long to match the text.", "Expanding error");
+}
 
 ExpressionParser::ExpressionParser(icu::UnicodeString expression, const PatternParser& patternParser)
     : m_expression(std::move(expression))
@@ -11,18 +21,36 @@ ExpressionParser::ExpressionParser(icu::UnicodeString expression, const PatternP
 {
 }
 
+std::optional<OptionalCaptureGroups> checkedFirstMatch(const icu::UnicodeString& text,
+                                                       const icu::UnicodeString& expression, const Expander* expander)
+{
+    try {
+        return firstMatchGroups(text, expression, RegexCache::caseInsensitive | RegexCache::dotAll,
+                                RegexCache::matchTimeLimit);
+    } catch (const RegexError&) {
+        // A match cut short would give wrong values or none: say so instead.
+        throw ExpandingError(tooLongToMatchDescription(expander));
+    }
+}
+
 const CaptureGroups* ExpressionParser::firstMatch() const
 {
     if (!m_firstMatch) {
-        auto matches = captureGroups(m_expression, m_patternParser.anchoredRegexPattern());
+        const auto groups = checkedFirstMatch(m_expression, m_patternParser.anchoredRegexPattern(),
+                                              m_patternParser.parentExpander());
         m_firstMatch.emplace();
-        if (!matches.empty())
-            *m_firstMatch = std::move(matches.front());
+        if (groups) {
+            CaptureGroups texts;
+            texts.reserve(groups->size());
+            for (const auto& group : *groups)
+                texts.push_back(group ? std::optional<icu::UnicodeString>(group->text) : std::nullopt);
+            *m_firstMatch = std::move(texts);
+        }
     }
     return *m_firstMatch ? &**m_firstMatch : nullptr;
 }
 
-std::optional<icu::UnicodeString> ExpressionParser::evaluate(const InputVariable& variable) const
+std::optional<icu::UnicodeString> ExpressionParser::capturedText(const InputVariable& variable) const
 {
     const CaptureGroups* groups = firstMatch();
     if (!groups)
@@ -31,15 +59,29 @@ std::optional<icu::UnicodeString> ExpressionParser::evaluate(const InputVariable
     if (!index || *index < 0 || static_cast<std::size_t>(*index) >= groups->size())
         return std::nullopt;
 
-    std::optional<icu::UnicodeString> captured = (*groups)[static_cast<std::size_t>(*index)];
-    if (!captured) {
-        // The optional part that holds the variable was not typed.
-        const auto* withDefault = dynamic_cast<const VariableWithDefaultValue*>(&variable);
-        if (!withDefault || !withDefault->defaultValue())
-            return std::nullopt;
-        captured = withDefault->defaultValue();
-    }
+    if (const auto& captured = (*groups)[static_cast<std::size_t>(*index)])
+        return captured;
+    // The optional part that holds the variable was not typed.
+    const auto* withDefault = dynamic_cast<const VariableWithDefaultValue*>(&variable);
+    if (!withDefault || !withDefault->defaultValue())
+        return std::nullopt;
+    return withDefault->defaultValue();
+}
+
+std::optional<icu::UnicodeString> ExpressionParser::evaluate(const InputVariable& variable) const
+{
+    const auto captured = capturedText(variable);
+    if (!captured)
+        return std::nullopt;
     return variable.value(*captured);
+}
+
+std::optional<GeneratedOutput> ExpressionParser::evaluateOutput(const InputVariable& variable) const
+{
+    const auto captured = capturedText(variable);
+    if (!captured)
+        return std::nullopt;
+    return variable.generatedValue(*captured);
 }
 
 } // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "expansion/GeneratedOutput.h"
 #include "text/StringHelpers.h"
 
 #include <unicode/unistr.h>
@@ -8,8 +9,17 @@
 
 namespace quillet {
 
+class Expander;
 class InputVariable;
 class PatternParser;
+
+/// The description of the error of a pattern that ran out of its time limit on a text.
+icu::UnicodeString tooLongToMatchDescription(const Expander* expander);
+/// The first match of a pattern's expression (case-insensitive; the dot matches every character,
+/// as the text is one line) in a text, as firstMatchGroups gives it; a match that runs out of
+/// time throws ExpandingError naming the expander.
+std::optional<OptionalCaptureGroups> checkedFirstMatch(const icu::UnicodeString& text,
+                                                       const icu::UnicodeString& expression, const Expander* expander);
 
 /// Reads the values of a pattern's input variables out of one typed abbreviation.
 ///
@@ -22,14 +32,20 @@ public:
     /// of the pattern's expression followed by "$" (case-insensitive), or its default value when
     /// the optional part holding it was not typed, passed through the variable's own mapping.
     /// None when nothing matches, the variable has no group, or it took no part and has no
-    /// default. Throws what the variable's mapping throws.
+    /// default. Throws what the variable's mapping throws, and ExpandingError when the match
+    /// runs out of its time limit.
     std::optional<icu::UnicodeString> evaluate(const InputVariable& variable) const;
+    /// As evaluate(), through the variable's generatedValue(): the value with the places where
+    /// it holds template text (only an embedded expander's output has any).
+    std::optional<GeneratedOutput> evaluateOutput(const InputVariable& variable) const;
 
     const icu::UnicodeString& expression() const noexcept { return m_expression; }
     const PatternParser& patternParser() const noexcept { return m_patternParser; }
 
 private:
     const CaptureGroups* firstMatch() const;
+    /// The captured text of the variable, or its default value; none as evaluate() says.
+    std::optional<icu::UnicodeString> capturedText(const InputVariable& variable) const;
 
     icu::UnicodeString m_expression;
     const PatternParser& m_patternParser;

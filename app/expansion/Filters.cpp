@@ -1,8 +1,11 @@
 #include "expansion/Filters.h"
 
+#include "expansion/Digest.h"
+
 #include "text/StringMatching.h"
 #include "text/UnicodeConversion.h"
 
+#include <openssl/err.h>
 #include <openssl/evp.h>
 #include <unicode/locid.h>
 #include <unicode/regex.h>
@@ -114,22 +117,34 @@ const icu::RegexPattern& compiledOnce(const char16_t* expression)
     return *pattern; // kept for the life of the process
 }
 
-std::string hexDigest(const EVP_MD* algorithm, const icu::UnicodeString& text)
+template <std::size_t Size>
+std::string hex(const unsigned char* digest, std::size_t length = Size)
+{
+    static constexpr char hexDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(length * 2);
+    for (std::size_t i = 0; i < length; ++i) {
+        text.push_back(hexDigits[digest[i] >> 4]);
+        text.push_back(hexDigits[digest[i] & 0x0f]);
+    }
+    return text;
+}
+
+/// The digest from the crypto provider, or from our own code when the provider refuses it
+/// (its policy forbids the algorithm, or no provider offers it): a filter cannot fail.
+template <std::size_t Size>
+std::string hexDigest(const EVP_MD* algorithm, std::array<std::uint8_t, Size> (*fallback)(std::string_view),
+                      const icu::UnicodeString& text)
 {
     // Unpaired surrogates become U+FFFD, so every text has bytes to digest.
     const std::string bytes = toUtf8(text);
     std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
     unsigned int digestLength = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &digestLength, algorithm, nullptr) != 1)
-        throw std::runtime_error("the digest could not be computed");
-    static constexpr char hexDigits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(digestLength * 2);
-    for (unsigned int i = 0; i < digestLength; ++i) {
-        hex.push_back(hexDigits[digest[i] >> 4]);
-        hex.push_back(hexDigits[digest[i] & 0x0f]);
-    }
-    return hex;
+    if (algorithm && EVP_Digest(bytes.data(), bytes.size(), digest.data(), &digestLength, algorithm, nullptr) == 1
+        && digestLength == Size)
+        return hex<Size>(digest.data());
+    ERR_clear_error();
+    return hex<Size>(fallback(bytes).data());
 }
 
 } // namespace
@@ -233,12 +248,12 @@ icu::UnicodeString CapitalizeFilter::apply(const icu::UnicodeString& text) const
 
 icu::UnicodeString MD5Filter::apply(const icu::UnicodeString& text) const
 {
-    return fromUtf8(hexDigest(EVP_md5(), text));
+    return fromUtf8(hexDigest(EVP_md5(), &md5Digest, text));
 }
 
 icu::UnicodeString SHA1Filter::apply(const icu::UnicodeString& text) const
 {
-    return fromUtf8(hexDigest(EVP_sha1(), text));
+    return fromUtf8(hexDigest(EVP_sha1(), &sha1Digest, text));
 }
 
 icu::UnicodeString RemoveSpacesFilter::apply(const icu::UnicodeString& text) const

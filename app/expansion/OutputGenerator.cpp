@@ -14,9 +14,6 @@
 namespace quillet {
 namespace {
 
-/// Thrown inside the one-pass fill when an optional part lacks a value: the part vanishes.
-struct MissingOptionalValue {};
-
 icu::UnicodeString quoted(const icu::UnicodeString& name)
 {
     icu::UnicodeString text(u"\"");
@@ -35,62 +32,102 @@ OutputGenerator::OutputGenerator(icu::UnicodeString outputTemplate, const Expand
 
 icu::UnicodeString OutputGenerator::generate(const icu::UnicodeString& expression) const
 {
+    return generateOutput(expression).text;
+}
+
+GeneratedOutput OutputGenerator::generateOutput(const icu::UnicodeString& expression) const
+{
     const ExpressionParser expressionParser(expression, m_patternParser);
     icu::UnicodeString withIndentation(m_template);
     withIndentation.findAndReplace(u"\t", TextSettings::indentString());
-    return TemplateSubexpressionPattern::replacingMatches(
-        withIndentation, [&](const TemplateSubexpressionPatternMatch& match) {
-            return evaluateMatch(match, expressionParser);
-        });
+    GeneratedOutput output;
+    int32_t position = 0;
+    for (const auto& groups : TemplateSubexpressionPattern::matchGroups(withIndentation)) {
+        const TextRange range = groups.front()->range;
+        output.appendTemplate(icu::UnicodeString(withIndentation, position, range.location - position));
+        output.append(evaluateMatchOutput(TemplateSubexpressionPatternMatch(groups), expressionParser));
+        position = range.end();
+    }
+    output.appendTemplate(icu::UnicodeString(withIndentation, position));
+    return output;
 }
 
 icu::UnicodeString OutputGenerator::evaluateMatch(const TemplateSubexpressionPatternMatch& match,
                                                   const ExpressionParser& expressionParser) const
 {
+    return evaluateMatchOutput(match, expressionParser).text;
+}
+
+GeneratedOutput OutputGenerator::evaluateMatchOutput(const TemplateSubexpressionPatternMatch& match,
+                                                     const ExpressionParser& expressionParser) const
+{
     if (match.optionalExpression)
-        return evaluateSubexpression(*match.optionalExpression, expressionParser, false);
-    return evaluateSubexpression(match.variablePattern.value_or(icu::UnicodeString()), expressionParser, true);
+        return evaluateSubexpressionOutput(*match.optionalExpression, expressionParser, false);
+    return evaluateSubexpressionOutput(match.variablePattern.value_or(icu::UnicodeString()), expressionParser, true);
 }
 
 icu::UnicodeString OutputGenerator::evaluateSubexpression(const icu::UnicodeString& subexpression,
                                                           const ExpressionParser& expressionParser,
                                                           bool isRequired) const
 {
-    // Every placeholder is resolved (its filters looked up) before any value is read.
-    std::vector<OutputVariable> placeholders;
-    for (const auto& match : OutputVariablePattern::matches(subexpression))
-        placeholders.emplace_back(match);
-    if (placeholders.empty())
-        return subexpression;
+    return evaluateSubexpressionOutput(subexpression, expressionParser, isRequired).text;
+}
 
-    std::size_t next = 0;
-    try {
-        return OutputVariablePattern::replacingMatches(subexpression, [&](const OutputVariableMatch&) {
-            const OutputVariable& placeholder = placeholders.at(next++);
-            auto filled = value(placeholder, expressionParser);
-            if (filled)
-                return *filled;
+GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(const icu::UnicodeString& subexpression,
+                                                             const ExpressionParser& expressionParser,
+                                                             bool isRequired) const
+{
+    // Every placeholder is resolved (its filters looked up) before any value is read.
+    const auto found = OutputVariablePattern::matchGroups(subexpression);
+    std::vector<OutputVariable> placeholders;
+    placeholders.reserve(found.size());
+    for (const auto& groups : found)
+        placeholders.emplace_back(OutputVariableMatch(groups));
+
+    // Filled in one pass, each placeholder by its position: a value is never read as template.
+    GeneratedOutput output;
+    int32_t position = 0;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const TextRange range = found[i].front()->range;
+        output.appendTemplate(icu::UnicodeString(subexpression, position, range.location - position));
+        auto filled = valueOutput(placeholders[i], expressionParser);
+        if (!filled) {
             if (!isRequired)
-                throw MissingOptionalValue{};
-            throw ExpandingError(localized(u"Variable " + quoted(placeholder.name()) + u" is required", ""));
-        });
-    } catch (const MissingOptionalValue&) {
-        return {};
+                return {};
+            throw ExpandingError(localized(u"Variable " + quoted(placeholders[i].name()) + u" is required", ""));
+        }
+        output.append(*filled);
+        position = range.end();
     }
+    output.appendTemplate(icu::UnicodeString(subexpression, position));
+    return output;
 }
 
 std::optional<icu::UnicodeString> OutputGenerator::value(const OutputVariable& variable,
                                                          const ExpressionParser& expressionParser) const
+{
+    auto output = valueOutput(variable, expressionParser);
+    if (!output)
+        return std::nullopt;
+    return std::move(output->text);
+}
+
+std::optional<GeneratedOutput> OutputGenerator::valueOutput(const OutputVariable& variable,
+                                                            const ExpressionParser& expressionParser) const
 {
     const auto input = m_patternParser.variable(variable.name());
     if (!input) {
         throw ExpandingError(localized(
             u"Variable " + quoted(variable.name()) + u" has not been found in the pattern.", "Expanding error"));
     }
-    const auto raw = expressionParser.evaluate(*input);
+    auto raw = expressionParser.evaluateOutput(*input);
     if (!raw)
         return std::nullopt;
-    return variable.applyFilters(*raw);
+    if (variable.filters().empty())
+        return raw;
+    GeneratedOutput filtered;
+    filtered.appendValue(variable.applyFilters(raw->text));
+    return filtered;
 }
 
 } // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "expansion/GeneratedOutput.h"
 #include "expansion/OutputVariable.h"
 
 #include <unicode/unistr.h>
@@ -33,6 +34,8 @@ public:
     /// pattern."), NoFilterError for an unknown filter, and the errors of a variable's mapping or
     /// a filter unchanged. Nothing partial is returned.
     icu::UnicodeString generate(const icu::UnicodeString& expression) const;
+    /// As generate(), with the places of the values, which the expansion inserts as typed.
+    GeneratedOutput generateOutput(const icu::UnicodeString& expression) const;
 
     /// The replacement of one template part: an optional part is filled with isRequired false,
     /// a placeholder with isRequired true.
@@ -49,12 +52,20 @@ public:
     /// Throws ExpandingError when the pattern has no variable of that name.
     std::optional<icu::UnicodeString> value(const OutputVariable& variable,
                                             const ExpressionParser& expressionParser) const;
+    /// As value(); an embedded expander's output without filters keeps its template's text.
+    std::optional<GeneratedOutput> valueOutput(const OutputVariable& variable,
+                                               const ExpressionParser& expressionParser) const;
 
     const icu::UnicodeString& outputTemplate() const noexcept { return m_template; }
     const ExpanderController& expanderController() const noexcept { return m_expanderController; }
     const PatternParser& patternParser() const noexcept { return m_patternParser; }
 
 private:
+    GeneratedOutput evaluateMatchOutput(const TemplateSubexpressionPatternMatch& match,
+                                        const ExpressionParser& expressionParser) const;
+    GeneratedOutput evaluateSubexpressionOutput(const icu::UnicodeString& subexpression,
+                                                const ExpressionParser& expressionParser, bool isRequired) const;
+
     icu::UnicodeString m_template;
     const ExpanderController& m_expanderController;
     const PatternParser& m_patternParser;

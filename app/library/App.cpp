@@ -68,7 +68,7 @@ App::Environment App::Environment::headless()
         .alerts = std::make_shared<ConsoleAlerts>(),
         .notifications = std::make_shared<ConsoleNotifications>(),
         .application = std::make_shared<NoApplicationControl>(),
-        .resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot()),
+        .resources = std::make_shared<SearchPathResourceLocator>(SearchPathResourceLocator::applicationRoots()),
         .bundlesFilePath = std::nullopt,
     };
 }
@@ -92,29 +92,36 @@ App::App(Environment environment)
                                         "Missing data folder error")));
         return;
     }
-    try {
-        m_bundleStoreController = std::make_unique<JSONSerializableStore<BundleStore>>(*path);
-    } catch (const UserErrorDescriptionType& error) {
-        showLoadError(error);
+    if (!load(*path))
         return;
-    } catch (const std::exception& error) {
-        showLoadError(PlatformError(localizedDescription(error)));
+    // A first run is what the load found, never a second look at the path, which another
+    // run may have filled meanwhile. When one did, its library is the one to use.
+    if (!m_bundleStoreController->foundFile() && !installDefaultBundles() && !load(*path))
         return;
-    }
-
-    BundleStore& store = m_bundleStoreController->serializable();
-    store.setImportFeedback({.alerts = m_environment.alerts, .application = m_environment.application});
-    store.addDelegate(this);
-
-    std::error_code error;
-    if (!std::filesystem::exists(*path, error) && !error)
-        installDefaultBundles();
+    m_bundleStoreController->serializable().addDelegate(this);
 }
 
 App::~App()
 {
     if (m_bundleStoreController)
         m_bundleStoreController->serializable().removeDelegate(this);
+}
+
+bool App::load(const std::filesystem::path& path)
+{
+    m_bundleStoreController.reset();
+    try {
+        m_bundleStoreController = std::make_unique<JSONSerializableStore<BundleStore>>(path);
+    } catch (const UserErrorDescriptionType& error) {
+        showLoadError(error);
+        return false;
+    } catch (const std::exception& error) {
+        showLoadError(PlatformError(localizedDescription(error)));
+        return false;
+    }
+    m_bundleStoreController->serializable().setImportFeedback(
+        {.alerts = m_environment.alerts, .application = m_environment.application});
+    return true;
 }
 
 void App::showLoadError(const UserErrorDescriptionType& error)
@@ -127,11 +134,36 @@ void App::showLoadError(const UserErrorDescriptionType& error)
     m_environment.application->terminate();
 }
 
-void App::installDefaultBundles()
+bool App::installDefaultBundles()
 {
+    std::vector<std::filesystem::path> resources;
     for (const auto& name : defaultBundleNames()) {
         if (auto resource = m_environment.resources->pathForResource(name, "qlbundle"))
-            bundleStore().importBundle(*resource, true);
+            resources.push_back(std::move(*resource));
+    }
+    if (resources.empty()) {
+        icu::UnicodeString folders;
+        for (const auto& folder : m_environment.resources->searchedFolders())
+            folders.append(folders.isEmpty() ? u"" : u", ").append(fromUtf8(folder.string()));
+        icu::UnicodeString description
+            = localized(u"No default bundle was found, so no library was created. Looked in: ", "Default bundles missing");
+        deliverNotification(CbError(localized(u"Default bundles not found", "Default bundles missing title"),
+                                    description.append(folders.isEmpty() ? u"nothing" : folders)));
+        return true;
+    }
+
+    // All of them in memory first (App hears no change yet), then one write: a run that is
+    // killed, or whose disk fills, leaves no library rather than a part of one, and the next
+    // run installs them again.
+    BundleStore& store = bundleStore();
+    store.importBundles(resources, true);
+    if (store.bundles().empty())
+        return true; // each failure was reported by the import
+    try {
+        return m_bundleStoreController->saveIfAbsent();
+    } catch (const UserErrorDescriptionType& error) {
+        notifySaveFailure(error);
+        return true;
     }
 }
 
@@ -152,10 +184,15 @@ void App::save()
     try {
         m_bundleStoreController->save();
     } catch (const UserErrorDescriptionType& error) {
-        // The store's own description names the file that could not be written.
-        deliverNotification(CbError(localized(u"File could not be saved", "File could not be save"),
-                                    error.userErrorDescription()));
+        notifySaveFailure(error);
     }
+}
+
+void App::notifySaveFailure(const UserErrorDescriptionType& error)
+{
+    // The store's own description names the file that could not be written.
+    deliverNotification(
+        CbError(localized(u"File could not be saved", "File could not be save"), error.userErrorDescription()));
 }
 
 void App::bundleStoreDidChange(BundleStore& /*store*/)

@@ -23,7 +23,9 @@ class UserNotifications;
 /// Creating it loads the library file. When loading fails, the error is shown in an alert
 /// and the application is asked to end; no library is installed and the file is never
 /// written. When the file does not exist yet, the default bundles are installed silently,
-/// in the order of defaultBundleNames, from the resources. Afterwards every change of the
+/// in the order of defaultBundleNames, from the resources, and saved with one write, so the
+/// file exists whole or not at all; when no resource is found, a notification says so and
+/// nothing is created. Afterwards every change of the
 /// library saves the whole file; a failed save becomes a notification and the next change
 /// saves again.
 ///
@@ -41,7 +43,7 @@ public:
         std::optional<std::filesystem::path> bundlesFilePath;
 
         /// Console services (alerts and notifications go to standard error, the application
-        /// control does nothing) and the resources of QUILLET_RESOURCES_DIR.
+        /// control does nothing) and the resources beside or installed with the program.
         static Environment headless();
     };
 
@@ -88,8 +90,13 @@ public:
     void bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent) override;
 
 private:
+    /// Loads the library file into a new store; false after showing the load error.
+    bool load(const std::filesystem::path& path);
     void showLoadError(const UserErrorDescriptionType& error);
-    void installDefaultBundles();
+    /// Installs the default bundles with one write of a new file; false when another run
+    /// created the file meanwhile (nothing is then written).
+    bool installDefaultBundles();
+    void notifySaveFailure(const UserErrorDescriptionType& error);
 
     Environment m_environment;
     std::unique_ptr<JSONSerializableStore<BundleStore>> m_bundleStoreController;

@@ -57,6 +57,30 @@ Bundle::Bundle(const JSONDictionary& dictionary)
     m_supportedLanguagesString = languageNames(supportedLanguages());
 }
 
+std::optional<icu::UnicodeString> Bundle::readingFault(const JSONDictionary& dictionary)
+{
+    if (auto fault = valueFault<icu::UnicodeString>(dictionary, nameKey))
+        return fault;
+    if (auto fault = valueFault<DictionaryArray>(dictionary, expandersKey))
+        return fault;
+    const auto expanders = value<DictionaryArray>(dictionary, expandersKey);
+    for (std::size_t index = 0; index < expanders.size(); ++index) {
+        const auto fault = CustomExpander::readingFault(expanders[index].get());
+        if (!fault)
+            continue;
+        icu::UnicodeString text = localized(u"expander ", "Bundle expander position");
+        text.append(fromUtf8(std::to_string(index + 1)));
+        try {
+            // An expander keeps its name under the same key as its bundle.
+            const auto name = value<icu::UnicodeString>(expanders[index].get(), nameKey);
+            text.append(u" (\u201C").append(name).append(u"\u201D)");
+        } catch (const DictionaryError&) {
+        }
+        return text.append(u": ").append(*fault);
+    }
+    return std::nullopt;
+}
+
 Bundle::~Bundle()
 {
     releaseLeavingChildren(m_expanders, {}, this);

@@ -40,6 +40,10 @@ public:
     /// the first failing expander's error, otherwise); "description" defaults to "",
     /// "is_enabled" to true, "supported_languages" to ["any"]; other keys are ignored.
     explicit Bundle(const JSONDictionary& dictionary);
+    /// Why the object cannot be read: its first required key that is missing or of another
+    /// type, or the first expander that cannot be read with its position, name and key
+    /// ("expander 2 (“Loop”): “pattern” is missing"); none when it can be.
+    static std::optional<icu::UnicodeString> readingFault(const JSONDictionary& dictionary);
     ~Bundle() override;
     Bundle(const Bundle&) = delete;
     Bundle& operator=(const Bundle&) = delete;

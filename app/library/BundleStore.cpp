@@ -24,7 +24,7 @@ icu::UnicodeString libraryReadingErrorTitle()
     return localized(u"JSON reading error", "JSON Serializable Store error");
 }
 
-CbError unreadableBundleError(std::size_t index, const JSONDictionary& object)
+CbError unreadableBundleError(std::size_t index, const JSONDictionary& object, const std::exception& error)
 {
     icu::UnicodeString message(u"Bundle ");
     message.append(fromUtf8(std::to_string(index + 1)));
@@ -34,8 +34,11 @@ CbError unreadableBundleError(std::size_t index, const JSONDictionary& object)
     } catch (const DictionaryError&) {
         // A bundle without a readable name is named by its position alone.
     }
-    message.append(u" of the library could not be read.");
-    return CbError(libraryReadingErrorTitle(), localized(message, "Library bundle reading error"));
+    message.append(u" of the library could not be read: ");
+    message = localized(message, "Library bundle reading error");
+    const auto fault = Bundle::readingFault(object);
+    message.append(fault ? *fault : localizedDescription(error)).append(u".");
+    return CbError(libraryReadingErrorTitle(), message);
 }
 
 } // namespace
@@ -55,8 +58,8 @@ BundleStore::BundleStore(const JSONDictionary& dictionary)
     for (std::size_t index = 0; index < objects.size(); ++index) {
         try {
             m_bundles.push_back(std::make_shared<Bundle>(objects[index].get()));
-        } catch (const std::exception&) {
-            throw unreadableBundleError(index, objects[index].get());
+        } catch (const std::exception& error) {
+            throw unreadableBundleError(index, objects[index].get(), error);
         }
     }
     adoptBundles();
@@ -178,10 +181,10 @@ BundleStore::enabledExpandersOrderedByLanguageSupport(const ProgrammingLanguageL
     return orderedByLanguageSupport(enabledExpanders(), languages);
 }
 
-void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
+BundlePtr BundleStore::readBundleFile(const std::filesystem::path& path)
 {
     const icu::UnicodeString title = localized(u"File could not be read", "Bundle import error");
-    auto fail = [&](const icu::UnicodeString& description) {
+    auto fail = [&](const icu::UnicodeString& description) -> BundlePtr {
         const Alert alert = Alert::fromError(CbError(title, description));
         if (m_importFeedback.application)
             m_importFeedback.application->activate(true);
@@ -189,6 +192,7 @@ void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
             m_importFeedback.alerts->runModal(alert);
         if (m_importFeedback.application)
             m_importFeedback.application->deactivate();
+        return nullptr;
     };
 
     const auto bytes = detail::readFileContents(path);
@@ -202,17 +206,33 @@ void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
     }
     if (!object.is_object())
         return fail(localized(u"Error during file decoding", "Bundle import decoding error"));
-    BundlePtr bundle;
     try {
-        bundle = std::make_shared<Bundle>(object);
+        return std::make_shared<Bundle>(object);
     } catch (const std::exception& error) {
         return fail(localizedDescription(error));
     }
+}
+
+void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
+{
+    importBundles({path}, silent);
+}
+
+void BundleStore::importBundles(const std::vector<std::filesystem::path>& paths, bool silent)
+{
+    std::vector<BundlePtr> imported;
+    for (const auto& path : paths) {
+        if (auto bundle = readBundleFile(path))
+            imported.push_back(std::move(bundle));
+    }
+    if (imported.empty())
+        return;
 
     auto bundles = m_bundles;
-    bundles.push_back(bundle);
+    bundles.insert(bundles.end(), imported.begin(), imported.end());
     setBundles(std::move(bundles));
-    tellDelegates([&](BundleStoreDelegate& delegate) { delegate.bundleStoreDidImport(*this, *bundle, silent); });
+    for (const auto& bundle : imported)
+        tellDelegates([&](BundleStoreDelegate& delegate) { delegate.bundleStoreDidImport(*this, *bundle, silent); });
 }
 
 } // namespace quillet

@@ -42,8 +42,9 @@ public:
 
     /// Reads the library object. A missing "bundles" gives an empty library (a first run).
     /// A "bundles" that is not an array of objects, or a bundle that fails to read, fails
-    /// the whole read with a CbError that says what is wrong, so that a library that was
-    /// read only in part can never be saved over the file.
+    /// the whole read with a CbError that says what is wrong (the bundle, and the expander and
+    /// key that cannot be read), so that a library that was read only in part can never be
+    /// saved over the file.
     explicit BundleStore(const JSONDictionary& dictionary);
     ~BundleStore() override;
     BundleStore(const BundleStore&) = delete;
@@ -85,10 +86,16 @@ public:
     /// the silent flag). A file that cannot be read or holds no valid bundle leaves the
     /// library unchanged and is reported with an alert ("File could not be read").
     void importBundle(const std::filesystem::path& path, bool silent);
+    /// Imports several bundle files as one change: the readable ones are appended together,
+    /// in order, with one assignment (so the library is saved once), then the delegates hear
+    /// of each import. A file that fails is reported as by importBundle and skipped.
+    void importBundles(const std::vector<std::filesystem::path>& paths, bool silent);
 
     void bundleDidChange(Bundle& bundle) override;
 
 private:
+    /// The bundle of a bundle file, or none after reporting why it cannot be read.
+    BundlePtr readBundleFile(const std::filesystem::path& path);
     template <typename Call>
     void tellDelegates(Call call);
     void adoptBundles();

@@ -2,6 +2,7 @@
 
 #include "docs/ErrorTagBuilder.h"
 #include "expansion/ExpanderController.h"
+#include "expansion/ExpressionParser.h"
 #include "expansion/OutputGenerator.h"
 #include "languages/ProgrammingLanguageCocoaAdapter.h"
 #include "library/App.h"
@@ -138,6 +139,15 @@ CustomExpander::CustomExpander(const JSONDictionary& dictionary)
     m_supportedLanguageContainers
         = languageContainers(value<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey));
     m_supportedLanguagesString = languageNames(supportedLanguages());
+}
+
+std::optional<icu::UnicodeString> CustomExpander::readingFault(const JSONDictionary& dictionary)
+{
+    for (const char* key : {nameKey, patternKey, outputTemplateKey}) {
+        if (auto fault = valueFault<icu::UnicodeString>(dictionary, key))
+            return fault;
+    }
+    return valueFault<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey);
 }
 
 CustomExpander::~CustomExpander() = default;
@@ -346,18 +356,28 @@ icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expand
 icu::UnicodeString CustomExpander::expand(const icu::UnicodeString& expression,
                                           const ExpanderController& expanderController) const
 {
-    PatternParser parser(trimmingWhitespace(m_pattern), this, expanderController);
-    if (parser.regexPattern().isEmpty() || !matchesRegex(expression, parser.regexPattern()))
-        return expression;
+    return generatedOutput(expression, expanderController).text;
+}
 
-    const OutputGenerator generator(m_outputTemplate, expanderController, parser);
-    icu::UnicodeString result = expression;
-    for (const auto& matched : matchedStrings(expression, parser.anchoredRegexPattern())) {
-        if (matched.isEmpty())
-            continue; // an empty match has no place to put the output
-        const icu::UnicodeString output = generator.generate(matched);
-        result.findAndReplace(matched, output);
+GeneratedOutput CustomExpander::generatedOutput(const icu::UnicodeString& expression,
+                                                const ExpanderController& expanderController) const
+{
+    PatternParser parser(trimmingWhitespace(m_pattern), this, expanderController);
+    GeneratedOutput result;
+    std::optional<TextRange> match;
+    if (!parser.regexPattern().isEmpty()) {
+        const auto groups = checkedFirstMatch(expression, parser.anchoredRegexPattern(), this);
+        if (groups && groups->front() && groups->front()->range.length > 0)
+            match = groups->front()->range; // an empty match has no place to put the output
     }
+    if (!match) {
+        result.appendValue(expression);
+        return result;
+    }
+    const OutputGenerator generator(m_outputTemplate, expanderController, parser);
+    result.appendValue(icu::UnicodeString(expression, 0, match->location));
+    result.append(generator.generateOutput(icu::UnicodeString(expression, match->location, match->length)));
+    result.appendValue(icu::UnicodeString(expression, match->end()));
     return result;
 }
 

@@ -54,6 +54,9 @@ public:
     /// "identifier" default to "", "is_enabled" to true; other keys are ignored. Language
     /// ids that name no language are kept. Tells nobody and leaves the error texts absent.
     explicit CustomExpander(const JSONDictionary& dictionary);
+    /// Why the object cannot be read: its first required key that is missing or of another
+    /// type ("“pattern” is missing"); none when it can be.
+    static std::optional<icu::UnicodeString> readingFault(const JSONDictionary& dictionary);
     ~CustomExpander() override;
     // Copies go through copy(): a copy made member by member would report to the original's bundle.
     CustomExpander(const CustomExpander&) = delete;
@@ -103,6 +106,9 @@ public:
     /// match comes back unchanged. Throws the parser's and the generator's errors.
     icu::UnicodeString expand(const icu::UnicodeString& expression,
                               const ExpanderController& expanderController) const override;
+    /// expand() with the places of the values; text before the match counts as typed.
+    GeneratedOutput generatedOutput(const icu::UnicodeString& expression,
+                                    const ExpanderController& expanderController) const override;
     /// The regular expression of the pattern (trimmed of spaces and tabs). Cheap on repeated
     /// calls: the parse is kept until the pattern changes, unless it depends on other
     /// expanders. Throws the parser's errors.

@@ -1,5 +1,6 @@
 #include "library/DictionaryReader.h"
 
+#include "text/Localized.h"
 #include "text/UnicodeConversion.h"
 
 namespace quillet {
@@ -77,6 +78,55 @@ DictionaryArray value<DictionaryArray>(const JSONDictionary& dictionary, std::st
         result.emplace_back(element);
     }
     return result;
+}
+
+namespace {
+
+icu::UnicodeString quotedKey(std::string_view key)
+{
+    return icu::UnicodeString(u"\u201C").append(fromUtf8(std::string(key))).append(u"\u201D");
+}
+
+template <typename T>
+std::optional<icu::UnicodeString> fault(const JSONDictionary& dictionary, std::string_view key,
+                                        const char16_t* notOfType)
+{
+    try {
+        value<T>(dictionary, key);
+        return std::nullopt;
+    } catch (const DictionaryError&) {
+    }
+    if (!dictionary.is_object() || !dictionary.contains(key))
+        return quotedKey(key).append(localized(u" is missing", "Dictionary key missing"));
+    return quotedKey(key).append(localized(notOfType, "Dictionary value of another type"));
+}
+
+} // namespace
+
+template <>
+std::optional<icu::UnicodeString> valueFault<icu::UnicodeString>(const JSONDictionary& dictionary,
+                                                                 std::string_view key)
+{
+    return fault<icu::UnicodeString>(dictionary, key, u" is not a text");
+}
+
+template <>
+std::optional<icu::UnicodeString> valueFault<bool>(const JSONDictionary& dictionary, std::string_view key)
+{
+    return fault<bool>(dictionary, key, u" is not true or false");
+}
+
+template <>
+std::optional<icu::UnicodeString> valueFault<std::vector<icu::UnicodeString>>(const JSONDictionary& dictionary,
+                                                                              std::string_view key)
+{
+    return fault<std::vector<icu::UnicodeString>>(dictionary, key, u" is not a list of texts");
+}
+
+template <>
+std::optional<icu::UnicodeString> valueFault<DictionaryArray>(const JSONDictionary& dictionary, std::string_view key)
+{
+    return fault<DictionaryArray>(dictionary, key, u" is not a list of objects");
 }
 
 } // namespace quillet

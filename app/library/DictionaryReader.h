@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -60,5 +61,10 @@ std::vector<icu::UnicodeString> value<std::vector<icu::UnicodeString>>(const JSO
                                                                        std::string_view key);
 template <>
 DictionaryArray value<DictionaryArray>(const JSONDictionary& dictionary, std::string_view key);
+
+/// Why value<T> fails for the key, for a message that names the key ("“pattern” is missing",
+/// "“pattern” is not a text"); none when it succeeds. DictionaryError itself stays silent.
+template <typename T>
+std::optional<icu::UnicodeString> valueFault(const JSONDictionary& dictionary, std::string_view key);
 
 } // namespace quillet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "expansion/GeneratedOutput.h"
+
 #include <unicode/unistr.h>
 
 #include <memory>
@@ -28,6 +30,14 @@ public:
     /// The output for a matched text. Throws the errors of parsing and generation.
     virtual icu::UnicodeString expand(const icu::UnicodeString& expression,
                                       const ExpanderController& expanderController) const = 0;
+
+    /// expand() with the places of the values in the output, which go in as typed. By default
+    /// the whole output is the template's text.
+    virtual GeneratedOutput generatedOutput(const icu::UnicodeString& expression,
+                                            const ExpanderController& expanderController) const
+    {
+        return GeneratedOutput{.text = expand(expression, expanderController), .values = {}};
+    }
 
     /// The regular expression of the expander's pattern. Throws the errors of parsing.
     virtual icu::UnicodeString matchPattern(const ExpanderController& expanderController) const = 0;

@@ -5,12 +5,11 @@
 #include "text/UnicodeConversion.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -134,20 +133,75 @@ JSONDictionary parseJSONDictionary(const std::string& bytes)
     return result;
 }
 
-std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts)
+namespace {
+
+/// What opening the library found: the file (or, with no descriptor, a name that cannot be
+/// read), nothing at all, or a file that appeared while we looked.
+enum class Opened { tried, nothingThere, turnedUp };
+
+/// Opens the file for reading; "nothing there" only when no name exists at the path at all.
+Opened openForReading(const std::filesystem::path& path, int& fd)
+{
+    // Non-blocking, so that a pipe in the file's place cannot hang the start-up.
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0 || errno != ENOENT)
+        return Opened::tried;
+    // A link whose target is missing (a folder not mounted yet) is not a first run: installing
+    // a library there would replace the link.
+    struct stat linkStatus {};
+    if (lstat(path.c_str(), &linkStatus) != 0)
+        return errno == ENOENT ? Opened::nothingThere : Opened::tried;
+    if (S_ISLNK(linkStatus.st_mode)) {
+        struct stat targetStatus {};
+        if (stat(path.c_str(), &targetStatus) != 0)
+            return Opened::tried; // dangling
+    }
+    // Another process created the file between the two looks: read it.
+    return Opened::turnedUp;
+}
+
+std::optional<std::string> readOpenFile(int fd)
 {
     struct stat status {};
-    if (stat(path.c_str(), &status) != 0) {
-        // Only a name that is not there at all is a first run. A link whose target is missing
-        // (a folder not mounted yet) is not: installing a library there would replace the link.
-        struct stat linkStatus {};
-        if (errno == ENOENT && lstat(path.c_str(), &linkStatus) != 0 && errno == ENOENT)
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    std::string bytes;
+    if (status.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(status.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (count == 0)
+            return bytes;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+} // namespace
+
+std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts)
+{
+    std::optional<std::string> bytes;
+    for (int attempt = 0;; ++attempt) {
+        int fd = -1;
+        const Opened opened = openForReading(path, fd);
+        if (opened == Opened::nothingThere)
             return std::nullopt;
         // Anything but a clear "not there" must not pass for a first run: an empty library
         // would be saved over the file we could not look at.
-        throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
+        if (opened == Opened::turnedUp && attempt < 3)
+            continue;
+        if (fd < 0)
+            throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
+        bytes = readOpenFile(fd);
+        close(fd);
+        break;
     }
-    auto bytes = readFileContents(path);
     if (!bytes)
         throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
 
@@ -164,32 +218,48 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
 
 std::optional<std::string> readFileContents(const std::filesystem::path& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    // One read of the whole file: the library is read before anything can be expanded.
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(bytes).str();
+    auto bytes = readOpenFile(fd);
+    close(fd);
+    return bytes;
 }
 
-void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
-                         const JSONStoreTexts& texts)
+namespace {
+
+std::string encoded(const JSONDictionary& dictionary)
 {
-    try {
-        const std::string bytes = dictionary.dump(4, ' ', false, JSONDictionary::error_handler_t::replace) + "\n";
-        writeFileAtomically(path, bytes);
-    } catch (const std::exception&) {
-        throw CbError(texts.savingErrorTitle, pathText(path));
-    }
+    return dictionary.dump(4, ' ', false, JSONDictionary::error_handler_t::replace) + "\n";
 }
 
-void writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes)
+/// Moves the temporary file to the path; false when `replace` is off and something is there
+/// (the temporary file is then left to the caller).
+bool moveInPlace(const std::string& temporary, const std::filesystem::path& path, bool replace)
+{
+    if (replace) {
+        if (rename(temporary.c_str(), path.c_str()) != 0)
+            throwSystemError("cannot replace the file");
+        return true;
+    }
+    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    if (errno != EINVAL && errno != ENOSYS)
+        throwSystemError("cannot create the file");
+    // A file system without the exclusive rename: a hard link fails just as atomically when
+    // the name is taken; the temporary name is then removed by the caller.
+    if (link(temporary.c_str(), path.c_str()) == 0) {
+        unlink(temporary.c_str());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    throwSystemError("cannot create the file");
+}
+
+bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes, bool replace)
 {
     // A library kept elsewhere through a symbolic link is written where the link points;
     // renaming over the link itself would detach it from the real file.
@@ -201,7 +271,7 @@ void writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
 
     // The temporary file must be in the target's folder: rename is atomic only within one file system.
     std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         throwSystemError("cannot create a temporary file");
 
@@ -240,18 +310,51 @@ void writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
         errno = savedErrno;
         throwSystemError("cannot close the temporary file");
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        const int savedErrno = errno;
+    bool moved = false;
+    try {
+        moved = moveInPlace(temporary, path, replace);
+    } catch (...) {
         unlink(temporary.c_str());
-        errno = savedErrno;
-        throwSystemError("cannot replace the file");
+        throw;
+    }
+    if (!moved) {
+        unlink(temporary.c_str());
+        return false;
     }
     // Make the rename itself durable; a failure here no longer endangers the data.
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
         fsync(folderFd);
         close(folderFd);
     }
+    return true;
+}
+
+} // namespace
+
+void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
+                         const JSONStoreTexts& texts)
+{
+    try {
+        writeFileAtomically(path, encoded(dictionary));
+    } catch (const std::exception&) {
+        throw CbError(texts.savingErrorTitle, pathText(path));
+    }
+}
+
+bool createJSONDictionaryFile(const std::filesystem::path& path, const JSONDictionary& dictionary,
+                              const JSONStoreTexts& texts)
+{
+    try {
+        return writeFileAtomically(path, encoded(dictionary), false);
+    } catch (const std::exception&) {
+        throw CbError(texts.savingErrorTitle, pathText(path));
+    }
+}
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
+{
+    writeFileAtomically(path, bytes, true);
 }
 
 } // namespace quillet::detail

@@ -43,6 +43,11 @@ JSONDictionary parseJSONDictionary(const std::string& bytes);
 /// has an invalid format.") for a top level that is not an object.
 std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts);
 
+/// Writes the object pretty-printed as UTF-8 into a new file, atomically, unless something is
+/// already at the path: false then, and nothing is written. Throws as writeJSONDictionary.
+bool createJSONDictionaryFile(const std::filesystem::path& path, const JSONDictionary& dictionary,
+                              const JSONStoreTexts& texts);
+
 /// Writes the object pretty-printed as UTF-8, atomically; throws CbError ("File could not be
 /// written", the path) when encoding, creating the folder or writing fails.
 void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
@@ -75,12 +80,22 @@ public:
         , m_path(std::move(path))
     {
         auto dictionary = detail::readJSONDictionary(m_path, m_texts);
+        m_foundFile = dictionary.has_value();
         m_serializable = std::make_unique<T>(dictionary ? std::move(*dictionary) : JSONDictionary::object());
     }
+
+    /// Whether the value was read from a file; false when nothing existed at the path (a
+    /// first run). Decided by the load itself, so no later look at the path can disagree.
+    bool foundFile() const noexcept { return m_foundFile; }
 
     /// Writes the value's dictionary. Throws only CbError (title "File could not be
     /// written", the file's path as description).
     void save() const { detail::writeJSONDictionary(m_path, m_serializable->dictionary(), m_texts); }
+
+    /// Writes the value's dictionary only when no file exists at the path (another process
+    /// may have created one since the load); false then, and nothing is written. The file
+    /// appears whole or not at all. Throws as save().
+    bool saveIfAbsent() const { return detail::createJSONDictionaryFile(m_path, m_serializable->dictionary(), m_texts); }
 
     const std::filesystem::path& path() const noexcept { return m_path; }
     T& serializable() noexcept { return *m_serializable; }
@@ -90,6 +105,7 @@ private:
     detail::JSONStoreTexts m_texts;
     std::filesystem::path m_path;
     std::unique_ptr<T> m_serializable;
+    bool m_foundFile = false;
 };
 
 } // namespace quillet

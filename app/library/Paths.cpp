@@ -40,7 +40,9 @@ std::optional<std::filesystem::path> Paths::applicationSupportPath(const Environ
         dataHome = std::filesystem::path(*xdgDataHome);
     } else {
         std::optional<std::filesystem::path> home;
-        if (auto variable = environment("HOME"); variable && !variable->empty())
+        // A relative HOME would put the library under whatever folder the program was started
+        // in; like a relative XDG_DATA_HOME it is ignored.
+        if (auto variable = environment("HOME"); variable && std::filesystem::path(*variable).is_absolute())
             home = std::filesystem::path(*variable);
         else
             home = homeFromUserDatabase();

@@ -9,7 +9,8 @@ namespace quillet {
 /// Where the application keeps its data.
 ///
 /// The data folder is "$XDG_DATA_HOME/com.orvanta.Quillet" (XDG_DATA_HOME defaults to
-/// ~/.local/share; a relative value is ignored, as the XDG rules ask). The shared values are
+/// ~/.local/share; a relative value is ignored, as the XDG rules ask, and so is a relative HOME,
+/// which gives way to the user database's home folder). The shared values are
 /// worked out once, on first use, safely across threads.
 class Paths {
 public:
@@ -26,7 +27,7 @@ public:
     static const std::optional<std::filesystem::path>& bundlesFilePath();
 
     /// The data folder as the given environment names it (the user database is asked for
-    /// the home folder only when the environment has no HOME).
+    /// the home folder only when the environment has no absolute HOME).
     static std::optional<std::filesystem::path> applicationSupportPath(const Environment& environment);
 };
 

@@ -12,16 +12,25 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unicode/utf8.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iostream>
-#include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
+#include <stdexcept>
+#include <string_view>
+#include <variant>
 
 namespace quillet {
 namespace {
 
 constexpr const char* usageText =
-    "usage: quillet expand [--extension EXT] [--record] [TEXT | -]\n"
+    "usage: quillet expand [--extension EXT] [--record] [--] [TEXT | -]\n"
+    "       quillet expand --help\n"
     "\n"
     "Expands the abbreviation at the end of TEXT (or of standard input) with the\n"
     "expanders of the user's library and prints the result as JSON.\n"
@@ -30,52 +39,129 @@ constexpr const char* usageText =
     "                   expanders of its languages are preferred\n"
     "  --record         print {\"text\", \"cursor_position\"} instead of\n"
     "                   {\"text\", \"cursorPosition\"}\n"
+    "  --               ends the options: a TEXT that begins with \"-\" follows it\n"
+    "  -h, --help       print this help\n"
     "\n"
-    "Exit status: 0 expanded, 1 no expander applies, 2 the expansion failed,\n"
-    "3 the library cannot be loaded, 64 bad usage.\n";
+    "Exit status: 0 expanded, 1 no expander applies, 2 the expansion or the\n"
+    "program failed, 3 the library cannot be loaded, 64 bad usage, 65 the text\n"
+    "is not valid UTF-8.\n";
 
 struct ExpandRequest {
     std::optional<std::string> text; // absent: read standard input
     std::optional<std::string> fileExtension;
     bool record = false;
+    bool help = false;
 };
 
-/// Parses the words after "expand"; nothing on a usage error.
-std::optional<ExpandRequest> parseExpandArguments(const std::vector<std::string>& words)
+/// What was wrong with the command line.
+struct UsageError {
+    std::string message;
+};
+
+/// Parses the words after "expand".
+std::variant<ExpandRequest, UsageError> parseExpandArguments(const std::vector<std::string>& words)
 {
     ExpandRequest request;
     bool optionsEnded = false;
+    bool textGiven = false; // TEXT or "-"
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (!optionsEnded && word == "--") {
+        const bool isOption = !optionsEnded && word.size() > 1 && word[0] == '-';
+        if (isOption && word == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded && word == "--record") {
+        } else if (isOption && (word == "--help" || word == "-h")) {
+            request.help = true;
+        } else if (isOption && word == "--record") {
             request.record = true;
-        } else if (!optionsEnded && word == "--extension") {
-            if (i + 1 >= words.size())
-                return std::nullopt;
-            request.fileExtension = words[++i];
-        } else if (!optionsEnded && word.rfind("--extension=", 0) == 0) {
-            request.fileExtension = word.substr(std::string("--extension=").size());
-        } else if (!optionsEnded && word.size() > 1 && word[0] == '-') {
-            return std::nullopt;
-        } else if (request.text) {
-            return std::nullopt;
-        } else if (word != "-" || optionsEnded) {
-            request.text = word;
+        } else if (isOption && (word == "--extension" || word.rfind("--extension=", 0) == 0)) {
+            std::string value;
+            if (word == "--extension") {
+                if (i + 1 >= words.size())
+                    return UsageError {"--extension needs a value"};
+                value = words[++i];
+            } else {
+                value = word.substr(std::string("--extension=").size());
+            }
+            if (value.empty())
+                return UsageError {"--extension needs a value"};
+            request.fileExtension = std::move(value);
+        } else if (isOption) {
+            return UsageError {"unknown option " + word};
+        } else if (textGiven) {
+            return UsageError {"more than one text given: " + word};
         } else {
-            request.text.reset();
+            textGiven = true;
+            if (word != "-" || optionsEnded)
+                request.text = word;
         }
     }
     return request;
 }
 
+/// Thrown when standard input cannot be read; the message says why.
+class InputError final : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Reads all of standard input and drops one line end ("\n" or "\r\n").
 std::string readInput(std::istream& input)
 {
-    std::string text{std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()};
-    if (!text.empty() && text.back() == '\n')
+    if (!input.rdbuf())
+        throw InputError("standard input is closed");
+    std::string text;
+    try {
+        // The stream buffer reports a failing read (a folder as input, a closed descriptor)
+        // by throwing; the stream turns that into its bad state unless asked to pass it on.
+        input.exceptions(std::ios::badbit);
+        char buffer[65536];
+        while (input.read(buffer, sizeof buffer) || input.gcount() > 0)
+            text.append(buffer, static_cast<std::size_t>(input.gcount()));
+    } catch (const std::ios_base::failure& error) {
+        throw InputError("standard input could not be read: " + error.code().message());
+    }
+    if (text.ends_with("\r\n"))
+        text.resize(text.size() - 2);
+    else if (text.ends_with('\n'))
         text.pop_back();
     return text;
+}
+
+/// The byte offset of the first ill-formed UTF-8 sequence (overlong forms and encoded
+/// surrogates included), or none.
+std::optional<std::size_t> invalidUtf8Offset(std::string_view bytes)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const int64_t length = static_cast<int64_t>(bytes.size());
+    for (int64_t index = 0; index < length;) {
+        const int64_t start = index;
+        UChar32 character;
+        U8_NEXT(data, index, length, character);
+        if (character < 0)
+            return static_cast<std::size_t>(start);
+    }
+    return std::nullopt;
+}
+
+/// Writes all of the text and checks that it arrived: a full disk or a closed standard output
+/// must not pass for success. Prints why on the error stream and returns false otherwise.
+bool writeOutput(std::ostream& output, std::string_view text, std::ostream& errors)
+{
+    if (!output.rdbuf()) {
+        errors << "quillet: the result could not be written: standard output is closed\n";
+        return false;
+    }
+    errno = 0;
+    output.write(text.data(), static_cast<std::streamsize>(text.size()));
+    output.flush();
+    if (output)
+        return true;
+    const int reason = errno;
+    errors << "quillet: the result could not be written to standard output";
+    if (reason != 0)
+        errors << ": " << std::strerror(reason);
+    errors << '\n';
+    return false;
 }
 
 /// Prints what the desktop would show in an alert: the title, then the description
@@ -107,7 +193,15 @@ private:
 
 int runExpand(const ExpandRequest& request, std::istream& input, std::ostream& output, std::ostream& errors)
 {
-    const icu::UnicodeString text = fromUtf8(request.text ? *request.text : readInput(input));
+    const std::string bytes = request.text ? *request.text : readInput(input);
+    // The printed text replaces the user's own: bytes that are not UTF-8 would come back as
+    // U+FFFD, so they are refused rather than changed.
+    if (const auto offset = invalidUtf8Offset(bytes)) {
+        errors << "quillet: the text is not valid UTF-8 (byte " << *offset + 1 << " of " << bytes.size()
+               << "); nothing was expanded\n";
+        return exitstatus::invalidText;
+    }
+    const icu::UnicodeString text = fromUtf8(bytes);
     std::optional<icu::UnicodeString> fileExtension;
     if (request.fileExtension)
         fileExtension = fromUtf8(*request.fileExtension);
@@ -140,8 +234,33 @@ int runExpand(const ExpandRequest& request, std::istream& input, std::ostream& o
     nlohmann::ordered_json result;
     result["text"] = toUtf8(expression->text);
     result[request.record ? "cursor_position" : "cursorPosition"] = expression->cursorCodeUnitOffset();
-    output << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    if (!writeOutput(output, result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", errors))
+        return exitstatus::failed;
     return exitstatus::expanded;
+}
+
+int usageError(const std::string& message, std::ostream& errors)
+{
+    errors << "quillet: " << message << '\n' << usageText;
+    return exitstatus::usage;
+}
+
+int runCommand(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
+               std::ostream& errors)
+{
+    if (arguments.empty())
+        return usageError("no command given", errors);
+    if (arguments[0] == "--help" || arguments[0] == "-h")
+        return writeOutput(output, usageText, errors) ? exitstatus::expanded : exitstatus::failed;
+    if (arguments[0] != "expand")
+        return usageError("unknown command " + arguments[0], errors);
+    const auto parsed = parseExpandArguments({arguments.begin() + 1, arguments.end()});
+    if (const auto* error = std::get_if<UsageError>(&parsed))
+        return usageError(error->message, errors);
+    const auto& request = std::get<ExpandRequest>(parsed);
+    if (request.help)
+        return writeOutput(output, usageText, errors) ? exitstatus::expanded : exitstatus::failed;
+    return runExpand(request, input, output, errors);
 }
 
 } // namespace
@@ -149,20 +268,20 @@ int runExpand(const ExpandRequest& request, std::istream& input, std::ostream& o
 int runCommandLine(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
                    std::ostream& errors)
 {
-    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-        output << usageText;
-        return exitstatus::expanded;
+    // Whatever goes wrong below (unreadable input, memory, ICU, the digest provider) ends as
+    // a message and an exit status, never as an abort.
+    try {
+        return runCommand(arguments, input, output, errors);
+    } catch (const std::bad_alloc&) {
+        errors << "quillet: out of memory\n";
+    } catch (const UserErrorDescriptionType& error) {
+        printAlert(Alert::fromError(error), errors);
+    } catch (const std::exception& error) {
+        errors << "quillet: " << error.what() << '\n';
+    } catch (...) {
+        errors << "quillet: unknown error\n";
     }
-    if (arguments.empty() || arguments[0] != "expand") {
-        errors << usageText;
-        return exitstatus::usage;
-    }
-    const auto request = parseExpandArguments({arguments.begin() + 1, arguments.end()});
-    if (!request) {
-        errors << usageText;
-        return exitstatus::usage;
-    }
-    return runExpand(*request, input, output, errors);
+    return exitstatus::failed;
 }
 
 } // namespace quillet

@@ -1,14 +1,48 @@
 #include "shell/CommandLine.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
 
+namespace {
+
+/// Whether the standard descriptor was open at start. A closed one gets /dev/null in its place,
+/// so that no file the program opens later (the library) can take its number and receive
+/// what was meant for the stream.
+bool keepStandardDescriptor(int fd)
+{
+    if (fcntl(fd, F_GETFD) != -1)
+        return true;
+    const int placeholder = open("/dev/null", O_RDWR);
+    if (placeholder >= 0 && placeholder != fd) {
+        dup2(placeholder, fd);
+        close(placeholder);
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    const bool inputOpen = keepStandardDescriptor(STDIN_FILENO);
+    const bool outputOpen = keepStandardDescriptor(STDOUT_FILENO);
+    keepStandardDescriptor(STDERR_FILENO);
     std::ios::sync_with_stdio(false);
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const int status = quillet::runCommandLine(arguments, std::cin, std::cout, std::cerr);
-    std::cout.flush();
-    return status;
+
+    // Streams without a buffer: reading or writing them fails, and the command line says so.
+    std::istream closedInput(nullptr);
+    std::ostream closedOutput(nullptr);
+    try {
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        return quillet::runCommandLine(arguments, inputOpen ? std::cin : closedInput,
+                                       outputOpen ? std::cout : closedOutput, std::cerr);
+    } catch (...) {
+        // runCommandLine reports its own failures; only building the arguments can get here.
+        std::cerr << "quillet: out of memory\n";
+        return quillet::exitstatus::failed;
+    }
 }

@@ -57,7 +57,7 @@ public:
     static std::vector<Match> matches(const icu::UnicodeString& text)
     {
         std::vector<Match> result;
-        for (const auto& groups : allCaptureGroups(text))
+        for (const auto& groups : matchGroups(text))
             result.emplace_back(groups);
         return result;
     }
@@ -80,10 +80,8 @@ public:
                                              [&](const OptionalCaptureGroups& groups) { return transform(Match(groups)); });
     }
 
-private:
-    static constexpr bool isScanned = requires(const icu::UnicodeString& text) { Derived::scannedCaptureGroups(text); };
-
-    static std::vector<OptionalCaptureGroups> allCaptureGroups(const icu::UnicodeString& text)
+    /// The groups, with their ranges, of every match in text order.
+    static std::vector<OptionalCaptureGroups> matchGroups(const icu::UnicodeString& text)
     {
         if constexpr (isScanned) {
             if (auto scanned = Derived::scannedCaptureGroups(text))
@@ -91,6 +89,9 @@ private:
         }
         return optionalCaptureGroups(text, Derived::pattern());
     }
+
+private:
+    static constexpr bool isScanned = requires(const icu::UnicodeString& text) { Derived::scannedCaptureGroups(text); };
 };
 
 } // namespace quillet

@@ -2,6 +2,7 @@
 
 #include "docs/Tag.h"
 #include "text/PatternElementParser.h"
+#include "text/PatternErrors.h"
 #include "text/PatternPattern.h"
 #include "text/PatternValidator.h"
 #include "text/StringHelpers.h"
@@ -15,12 +16,26 @@ namespace quillet {
 
 namespace {
 
-/// Where one variable's declaration stands in the escaped segment.
-struct DeclarationSpot {
-    int32_t start;
-    int32_t end;
-    std::size_t variable;
-};
+/// Stands for a variable's expression while the literal text around it is assembled: the
+/// escapes of the pattern's text must not reach into the expressions the variables build. A
+/// noncharacter; one written in the pattern is put into the expression by its code instead.
+constexpr char16_t fragmentMark = u'\uFDD0';
+
+/// A run of the pattern's literal text as an expression that matches it.
+icu::UnicodeString literalExpression(const icu::UnicodeString& text, bool optional)
+{
+    icu::UnicodeString expression = escapingRegexMetacharacters(text);
+    if (expression.indexOf(fragmentMark) >= 0)
+        expression.findAndReplace(icu::UnicodeString(fragmentMark), u"\\x{FDD0}");
+    if (optional) {
+        // An escaped bar inside an optional part arrives here as "\|" and was escaped to
+        // "\\\|"; the final unescape of "\|" would leave "\\|" (a literal backslash and an
+        // alternation). Dropping one backslash makes it come out as "\|", a literal bar,
+        // exactly as an escaped bar between required runs does.
+        expression.findAndReplace(u"\\\\\\|", u"\\\\|");
+    }
+    return expression;
+}
 
 } // namespace
 
@@ -39,7 +54,6 @@ PatternParser::PatternParser(icu::UnicodeString pattern, const Expander* parentE
         if (element)
             m_variables.push_back(element);
     }
-    m_inRegex.assign(m_variables.size(), false);
 
     // Each variable's expression is built once for the whole pattern: an expander variable's
     // build parses the embedded pattern, and doing it per segment made nested embeddings cost
@@ -48,88 +62,72 @@ PatternParser::PatternParser(icu::UnicodeString pattern, const Expander* parentE
     fragments.reserve(m_variables.size());
     for (const auto& variable : m_variables)
         fragments.push_back(variable->regex(expanderController));
-    // What each declaration looks like in an escaped segment, made once rather than per segment.
-    std::vector<icu::UnicodeString> escapedDeclarations;
-    escapedDeclarations.reserve(m_variables.size());
-    for (const auto& variable : m_variables)
-        escapedDeclarations.push_back(escapingRegexMetacharacters(variable->declaration()));
 
-    m_regexPattern = PatternPattern::replacingMatches(m_pattern, [&](const PatternPatternMatch& segment) {
+    // Every declaration takes its variable's expression where it is written: the element parser
+    // made the variables from the same declarations of the same segments, in the same order.
+    icu::UnicodeString marked = PatternPattern::replacingMatches(m_pattern, [&](const PatternPatternMatch& segment) {
         if (segment.isOptional())
-            return u"(" + segmentExpression(*segment.optional, true, fragments, escapedDeclarations) + u")?";
-        return segmentExpression(segment.required.value_or(icu::UnicodeString()), false, fragments,
-                                 escapedDeclarations);
+            return u"(" + segmentExpression(*segment.optional, true) + u")?";
+        return segmentExpression(segment.required.value_or(icu::UnicodeString()), false);
     });
-    m_regexPattern = unescapeCharacters(m_regexPattern, {u"|", u"#"});
+    marked = unescapeCharacters(marked, {u"|", u"#"});
+
+    std::size_t next = 0;
+    for (int32_t position = 0;;) {
+        const int32_t mark = marked.indexOf(fragmentMark, position);
+        if (mark < 0) {
+            m_regexPattern.append(marked, position, marked.length() - position);
+            break;
+        }
+        m_regexPattern.append(marked, position, mark - position);
+        if (next < fragments.size())
+            m_regexPattern.append(fragments[next]);
+        ++next;
+        position = mark + 1;
+    }
+    if (next != fragments.size())
+        throw PatternParsingError(u"The declarations of the pattern could not be read.");
 }
 
-icu::UnicodeString PatternParser::segmentExpression(const icu::UnicodeString& text, bool optional,
-                                                    const std::vector<icu::UnicodeString>& fragments,
-                                                    const std::vector<icu::UnicodeString>& escapedDeclarations)
+icu::UnicodeString PatternParser::segmentExpression(const icu::UnicodeString& text, bool optional) const
 {
-    icu::UnicodeString expression = escapingRegexMetacharacters(text);
-    if (optional) {
-        // An escaped bar inside an optional part arrives here as "\|" and was escaped to
-        // "\\\|"; the final unescape of "\|" would leave "\\|" (a literal backslash and an
-        // alternation). Dropping one backslash makes it come out as "\|", a literal bar,
-        // exactly as an escaped bar between required runs does.
-        expression.findAndReplace(u"\\\\\\|", u"\\\\|");
-    }
-    // Every declaration is found in the segment's own text before any fragment goes in: a
-    // fragment may hold the text of another declaration (an enum case can spell one out), and
-    // that text must stay literal there rather than take the other variable's groups. Earlier
-    // variables claim their spots first; a later spot overlapping a claimed one is no declaration.
-    std::vector<DeclarationSpot> spots;
-    for (std::size_t i = 0; i < m_variables.size(); ++i) {
-        const icu::UnicodeString& needle = escapedDeclarations[i];
-        if (needle.isEmpty())
-            continue;
-        for (int32_t at = expression.indexOf(needle); at >= 0;) {
-            const int32_t end = at + needle.length();
-            const bool overlaps = std::any_of(spots.begin(), spots.end(), [&](const DeclarationSpot& spot) {
-                return at < spot.end && spot.start < end;
-            });
-            if (!overlaps) {
-                spots.push_back({at, end, i});
-                m_inRegex[i] = true;
-            }
-            at = expression.indexOf(needle, overlaps ? at + 1 : end);
-        }
-    }
-    if (spots.empty())
-        return expression;
-    std::sort(spots.begin(), spots.end(),
-              [](const DeclarationSpot& a, const DeclarationSpot& b) { return a.start < b.start; });
-    icu::UnicodeString spliced;
+    icu::UnicodeString expression;
     int32_t position = 0;
-    for (const auto& spot : spots) {
-        spliced.append(expression, position, spot.start - position).append(fragments[spot.variable]);
-        position = spot.end;
+    for (const auto& groups : VariablePattern::matchGroups(text)) {
+        const TextRange range = groups.front()->range;
+        expression.append(literalExpression(icu::UnicodeString(text, position, range.location - position), optional));
+        expression.append(fragmentMark);
+        position = range.end();
     }
-    spliced.append(expression, position, expression.length() - position);
-    return spliced;
+    expression.append(literalExpression(icu::UnicodeString(text, position), optional));
+    return expression;
 }
 
 icu::UnicodeString PatternParser::anchoredRegexPattern() const
 {
-    return u"(?:" + m_regexPattern + u")$";
+    icu::UnicodeString result(wordStartGuard());
+    result.append(u"(?:").append(m_regexPattern).append(u")$");
+    return result;
+}
+
+const icu::UnicodeString& PatternParser::wordStartGuard()
+{
+    static const icu::UnicodeString guard(u"(?:(?<!\\w)|(?!\\w))");
+    return guard;
 }
 
 std::optional<int32_t> PatternParser::captureGroupIndex(const InputVariable& variable) const
 {
     const icu::UnicodeString name = variable.name();
     int32_t count = 0;
-    std::size_t variableIndex = 0;
     for (const auto& element : m_elements) {
         if (!element) {
             ++count;
             continue;
         }
-        const bool inRegex = m_inRegex[variableIndex++];
-        if (element->name() == name)
-            return inRegex ? std::optional<int32_t>(count + 1) : std::nullopt;
-        if (inRegex)
-            count += 1 + element->additionalNumberOfMatchesInRegex();
+        if (textEquals(element->name(), name))
+            return count + 1;
+        count += 1 + element->additionalNumberOfMatchesInRegex();
     }
     return std::nullopt;
 }
@@ -137,7 +135,7 @@ std::optional<int32_t> PatternParser::captureGroupIndex(const InputVariable& var
 InputVariablePtr PatternParser::variable(const icu::UnicodeString& name) const
 {
     for (const auto& variable : m_variables) {
-        if (variable->name() == name)
+        if (textEquals(variable->name(), name))
             return variable;
     }
     return nullptr;

@@ -45,16 +45,19 @@ public:
     /// The assembled expression, without an end anchor.
     const icu::UnicodeString& regexPattern() const noexcept { return m_regexPattern; }
     void setRegexPattern(icu::UnicodeString regexPattern) { m_regexPattern = std::move(regexPattern); }
-    /// "(?:" + regexPattern() + ")$": anchored as a whole, so an unpaired "|" (an alternation)
-    /// cannot leave part of the expression unanchored. Use this rather than appending "$".
+    /// wordStartGuard() + "(?:" + regexPattern() + ")$": anchored as a whole, so an unpaired "|"
+    /// (an alternation) cannot leave part of the expression unanchored. Use this rather than
+    /// appending "$".
     icu::UnicodeString anchoredRegexPattern() const;
+    /// What an anchored expression starts with: a match that begins with a word character
+    /// starts the text or follows a character that is not one ("deinit" holds no "init").
+    /// A look-behind, so a later start that qualifies is still found.
+    static const icu::UnicodeString& wordStartGuard();
 
-    /// The number of the group of regexPattern() that holds the variable (by name; 0 is the
-    /// whole match). Absent when no element has the name, or when the variable's declaration
-    /// was written differently from the one it regenerates (it then stays literal text and
-    /// has no group).
+    /// The number of the group of regexPattern() that holds the variable (by name, compared
+    /// canonically; 0 is the whole match). Absent when no element has the name.
     std::optional<int32_t> captureGroupIndex(const InputVariable& variable) const;
-    /// The first variable whose name equals name exactly, or null.
+    /// The first variable whose name equals name (canonically equivalent, case-sensitive), or null.
     InputVariablePtr variable(const icu::UnicodeString& name) const;
     /// The variables a user fills in: expander variables replaced by their embedded variables.
     std::vector<InputVariablePtr> flattenedVariables() const;
@@ -65,9 +68,8 @@ public:
     icu::UnicodeString documentationHTML() const override { return patternHTML(); }
 
 private:
-    icu::UnicodeString segmentExpression(const icu::UnicodeString& text, bool optional,
-                                         const std::vector<icu::UnicodeString>& fragments,
-                                         const std::vector<icu::UnicodeString>& escapedDeclarations);
+    /// The segment's literal text as an expression, with a mark where each declaration stands.
+    icu::UnicodeString segmentExpression(const icu::UnicodeString& text, bool optional) const;
 
     icu::UnicodeString m_pattern;
     std::vector<InputVariablePtr> m_variables;
@@ -75,9 +77,6 @@ private:
     const ExpanderController* m_expanderController;
     icu::UnicodeString m_regexPattern;
     const Expander* m_parentExpander;
-    /// Per variable (pattern order): whether its declaration was found and replaced by its
-    /// fragment, so that it owns groups in regexPattern().
-    std::vector<bool> m_inRegex;
 };
 
 } // namespace quillet

@@ -2,6 +2,7 @@
 
 #include "text/Localized.h"
 #include "text/PatternErrors.h"
+#include "text/StringHelpers.h"
 #include "variables/VariableFactory.h"
 #include "variables/VariablePattern.h"
 
@@ -38,7 +39,9 @@ void PatternValidator::validateVariableNames() const
 
     for (const auto& declaration : declarations) {
         const auto count = std::count_if(declarations.begin(), declarations.end(),
-                                         [&](const VariablePatternMatch& other) { return other.name == declaration.name; });
+                                         [&](const VariablePatternMatch& other) {
+                                             return textEquals(other.name, declaration.name);
+                                         });
         if (count > 1) {
             icu::UnicodeString message = u"\"" + declaration.name + u"\" variable name is declared ";
             message += icu::UnicodeString::fromUTF8(std::to_string(count));

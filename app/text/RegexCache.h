@@ -3,6 +3,7 @@
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -38,6 +39,15 @@ public:
     /// ICU's time limit for one match, in its "steps" (a few milliseconds each):
     /// a hostile pattern fails with U_REGEX_TIME_OUT instead of hanging the app.
     static constexpr int32_t matchTimeLimit = 2000;
+
+    /// A time limit sized to the text: `baseSteps` and one more step for every
+    /// `unitsPerStep` code units, so a long line is not cut short where a short one is not.
+    static constexpr int32_t unitsPerStep = 50;
+    static int32_t timeLimitFor(int32_t baseSteps, int32_t textLength)
+    {
+        const int64_t steps = int64_t(baseSteps) + textLength / unitsPerStep;
+        return steps > INT32_MAX ? INT32_MAX : int32_t(steps);
+    }
 
     /// The compiled expression, or null when it does not compile (status tells why).
     static std::shared_ptr<const icu::RegexPattern> compile(const icu::UnicodeString& expression, uint32_t flags,

@@ -9,6 +9,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 
+#include <climits>
 #include <memory>
 
 namespace quillet {
@@ -93,6 +94,48 @@ std::vector<OptionalCaptureGroups> optionalCaptureGroups(const icu::UnicodeStrin
     return collectGroups<CapturedGroup>(text, expression, [&](TextRange range) {
         return CapturedGroup{range, icu::UnicodeString(text, range.location, range.length)};
     });
+}
+
+std::optional<OptionalCaptureGroups> firstMatchGroups(const icu::UnicodeString& text,
+                                                      const icu::UnicodeString& expression, uint32_t flags,
+                                                      int32_t baseSteps)
+{
+    struct LastAnswer {
+        icu::UnicodeString text;
+        icu::UnicodeString expression;
+        uint32_t flags = 0;
+        std::optional<OptionalCaptureGroups> groups;
+        bool isSet = false;
+    };
+    thread_local LastAnswer last;
+    if (last.isSet && last.flags == flags && last.expression == expression && last.text == text)
+        return last.groups;
+
+    UErrorCode status = U_ZERO_ERROR;
+    const auto pattern = RegexCache::compile(expression, flags, status);
+    if (!pattern)
+        return std::nullopt;
+    const auto matcher = RegexCache::matcher(*pattern, text, status);
+    if (!matcher)
+        return std::nullopt;
+    matcher->setTimeLimit(RegexCache::timeLimitFor(baseSteps, text.length()), status);
+    std::optional<OptionalCaptureGroups> result;
+    if (U_SUCCESS(status) && matcher->find(status) && U_SUCCESS(status)) {
+        const int32_t groupCount = matcher->groupCount();
+        OptionalCaptureGroups groups(static_cast<std::size_t>(groupCount) + 1);
+        for (int32_t group = 0; group <= groupCount; ++group) {
+            const int32_t start = matcher->start(group, status);
+            const int32_t end = matcher->end(group, status);
+            if (U_SUCCESS(status) && start >= 0)
+                groups[static_cast<std::size_t>(group)]
+                    = CapturedGroup{TextRange{start, end - start}, icu::UnicodeString(text, start, end - start)};
+        }
+        result = std::move(groups);
+    }
+    if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
+        throw RegexError(expression, status);
+    last = LastAnswer{.text = text, .expression = expression, .flags = flags, .groups = result, .isSet = true};
+    return result;
 }
 
 std::optional<icu::UnicodeString> captureGroup(const CaptureGroups& match, int32_t group)
@@ -213,15 +256,62 @@ std::vector<icu::UnicodeString> characters(const icu::UnicodeString& text)
     return result;
 }
 
+CharacterWalk walkCharacters(const icu::UnicodeString& text, int64_t limit)
+{
+    // A code unit below U+0300 other than a carriage return is a character of its own when the
+    // unit after it is one too (no rule of grapheme clusters joins two such units), so long runs
+    // of them are counted without the break iterator. What lies between them goes through it, cut
+    // where two such units meet, which is always a boundary.
+    const char16_t* units = text.getBuffer();
+    const int32_t length = text.length();
+    if (units == nullptr)
+        return {};
+    auto isSimple = [&](int32_t i) { return units[i] < 0x0300 && units[i] != u'\r'; };
+    CharacterWalk walk;
+    int32_t i = 0;
+    while (i < length && walk.characters < limit) {
+        if (isSimple(i) && (i + 1 >= length || isSimple(i + 1))) {
+            ++walk.characters;
+            ++i;
+            continue;
+        }
+        int32_t end = i + 1;
+        while (end < length && !(isSimple(end - 1) && isSimple(end)))
+            ++end;
+        auto& iterator = characterIterator();
+        const icu::UnicodeString stretch = text.tempSubString(i, end - i);
+        iterator.setText(stretch);
+        iterator.first();
+        int32_t boundary = 0;
+        for (int32_t next = iterator.next(); next != icu::BreakIterator::DONE && walk.characters < limit;
+             next = iterator.next()) {
+            ++walk.characters;
+            boundary = next;
+        }
+        if (boundary < end - i) {
+            i += boundary; // the limit was reached inside the stretch
+            break;
+        }
+        i = end;
+    }
+    walk.codeUnits = i;
+    return walk;
+}
+
 int32_t characterCount(const icu::UnicodeString& text)
 {
-    auto& iterator = characterIterator();
-    iterator.setText(text);
-    int32_t count = 0;
-    iterator.first();
-    while (iterator.next() != icu::BreakIterator::DONE)
-        ++count;
-    return count;
+    return static_cast<int32_t>(walkCharacters(text, INT64_MAX).characters);
+}
+
+bool isWordCodePoint(UChar32 c)
+{
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+    if (c == 0x200C || c == 0x200D || u_hasBinaryProperty(c, UCHAR_ALPHABETIC))
+        return true;
+    const int8_t type = u_charType(c);
+    return type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK || type == U_COMBINING_SPACING_MARK
+        || type == U_DECIMAL_DIGIT_NUMBER || type == U_CONNECTOR_PUNCTUATION;
 }
 
 bool isBlank(const icu::UnicodeString& character)
@@ -384,14 +474,12 @@ icu::UnicodeString prefixingLines(const icu::UnicodeString& text, const icu::Uni
 
 std::optional<int32_t> firstUnescapedHashOffset(const icu::UnicodeString& text)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    auto pattern = RegexCache::compile(u"^#|[^\\\\]{1}#", 0, status);
-    if (!pattern)
-        return std::nullopt;
-    auto matcher = RegexCache::matcher(*pattern, text, status);
-    if (!matcher || !matcher->find(status) || U_FAILURE(status))
-        return std::nullopt;
-    return matcher->end(status) - 1;
+    // What the expression "^#|[^\\]{1}#" finds, by a plain scan: no time limit can cut a long text short.
+    for (int32_t i = text.indexOf(u'#'); i >= 0; i = text.indexOf(u'#', i + 1)) {
+        if (i == 0 || text.charAt(i - 1) != u'\\')
+            return i;
+    }
+    return std::nullopt;
 }
 
 bool hasSubstring(const icu::UnicodeString& text, const icu::UnicodeString& needle, int32_t endingAtOffset)

@@ -43,6 +43,15 @@ std::vector<CaptureGroups> captureGroups(const icu::UnicodeString& text, const i
 std::vector<OptionalCaptureGroups> optionalCaptureGroups(const icu::UnicodeString& text,
                                                          const icu::UnicodeString& expression);
 
+/// The groups of the first match of expression (compiled with ICU `flags`) in text, under a time
+/// limit of `baseSteps` sized to the text (RegexCache::timeLimitFor). None when nothing matches
+/// or the expression does not compile. Throws RegexError (U_REGEX_TIME_OUT) when the match runs
+/// out of time: a match cut short is no answer. The last answer of the thread is kept, so asking
+/// again for the same text and expression costs nothing.
+std::optional<OptionalCaptureGroups> firstMatchGroups(const icu::UnicodeString& text,
+                                                      const icu::UnicodeString& expression, uint32_t flags,
+                                                      int32_t baseSteps);
+
 /// The entry for group number `group` of one match; absent when the group took no part
 /// or when the number is beyond the groups of the match (never indexes past them).
 std::optional<icu::UnicodeString> captureGroup(const CaptureGroups& match, int32_t group);
@@ -82,6 +91,21 @@ icu::UnicodeString unescapingTemplateSyntax(const icu::UnicodeString& text);
 /// The Characters of text in order.
 std::vector<icu::UnicodeString> characters(const icu::UnicodeString& text);
 int32_t characterCount(const icu::UnicodeString& text);
+
+/// How far a walk over the Characters of a text went: the Characters passed and the code units
+/// they take.
+struct CharacterWalk {
+    int64_t characters = 0;
+    int32_t codeUnits = 0;
+};
+/// Walks over at most `limit` Characters from the start of text, in time linear in the units
+/// passed; the break iterator is only run where a unit from U+0300 on, or a carriage return,
+/// stands.
+CharacterWalk walkCharacters(const icu::UnicodeString& text, int64_t limit);
+
+/// A character of the expressions' \w class: alphabetic, mark, decimal digit, connector
+/// punctuation, zero-width (non-)joiner.
+bool isWordCodePoint(UChar32 c);
 
 /// Tab, space, no-break space or line feed; a CR LF pair is not blank.
 bool isBlank(const icu::UnicodeString& character);

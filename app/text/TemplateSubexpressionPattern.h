@@ -27,6 +27,8 @@ struct TemplateSubexpressionPatternMatch {
 class TemplateSubexpressionPattern : public Pattern<TemplateSubexpressionPattern, TemplateSubexpressionPatternMatch> {
 public:
     static const icu::UnicodeString& pattern();
+    /// The groups of pattern() found by a plain scan, for any text (see OutputVariablePattern).
+    static std::optional<std::vector<OptionalCaptureGroups>> scannedCaptureGroups(const icu::UnicodeString& text);
 };
 
 } // namespace quillet

@@ -178,6 +178,11 @@ icu::UnicodeString ExpanderVariable::value(const icu::UnicodeString& text) const
     return referencedExpander()->expand(text, *m_expanderController);
 }
 
+GeneratedOutput ExpanderVariable::generatedValue(const icu::UnicodeString& text) const
+{
+    return referencedExpander()->generatedOutput(text, *m_expanderController);
+}
+
 std::vector<InputVariablePtr> ExpanderVariable::subvariables() const
 {
     const ExpanderPtr embedded = referencedExpander();

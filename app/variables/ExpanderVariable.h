@@ -42,6 +42,8 @@ public:
     /// fails (an unknown expander, a loop, too many embeddings).
     int additionalNumberOfMatchesInRegex() const override;
     icu::UnicodeString value(const icu::UnicodeString& text) const override;
+    /// The embedded expander's output, its template text kept apart from its values.
+    GeneratedOutput generatedValue(const icu::UnicodeString& text) const override;
     std::vector<InputVariablePtr> subvariables() const override;
     bool canHaveSubvariables() const override { return true; }
     icu::UnicodeString declarationText() const override;

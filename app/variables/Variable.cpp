@@ -28,6 +28,13 @@ void VariableNameValidator::validate() const
         throw VariableValidationError(u"Name may consists of letters, numbers and _ character.");
 }
 
+GeneratedOutput InputVariable::generatedValue(const icu::UnicodeString& text) const
+{
+    GeneratedOutput output;
+    output.appendValue(value(text));
+    return output;
+}
+
 std::vector<InputVariablePtr> InputVariable::patternElements() const
 {
     return {shared_from_this()};

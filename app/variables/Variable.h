@@ -1,5 +1,6 @@
 #pragma once
 
+#include "expansion/GeneratedOutput.h"
 #include "variables/DocumentationDescription.h"
 #include "variables/InputVariableEditorData.h"
 
@@ -130,6 +131,9 @@ public:
     virtual int additionalNumberOfMatchesInRegex() const = 0;
     /// The value the output template receives for the captured text (unchanged by default).
     virtual icu::UnicodeString value(const icu::UnicodeString& text) const { return text; }
+    /// value() as it goes into an output: a value as a whole, inserted as typed. Only an
+    /// embedded expander's output holds template text of its own.
+    virtual GeneratedOutput generatedValue(const icu::UnicodeString& text) const;
     /// What the variable contributes to a pattern's element list: itself.
     virtual std::vector<InputVariablePtr> patternElements() const;
     /// "${" name ":" string ["=" default] "}", composed without escaping.

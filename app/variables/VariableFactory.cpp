@@ -1,6 +1,7 @@
 #include "variables/VariableFactory.h"
 
 #include "text/Localized.h"
+#include "text/StringHelpers.h"
 #include "variables/EnumVariable.h"
 #include "variables/ExpanderVariable.h"
 #include "variables/SimpleVariables.h"
@@ -23,12 +24,20 @@ std::shared_ptr<InputVariable> VariableFactory::makeVariable(const VariablePatte
                                                              const Expander* parentExpander,
                                                              const ExpanderController& expanderController) const
 {
+    // In a pattern "\|" and "\#" stand for "|" and "#", inside declarations too: a bar must be
+    // escaped there when the declaration stands in an optional part.
+    auto unescaped = [](const std::optional<icu::UnicodeString>& text) -> std::optional<icu::UnicodeString> {
+        if (!text || text->indexOf(u'\\') < 0)
+            return text;
+        return unescapeCharacters(*text, {u"|", u"#"});
+    };
     for (const VariableKind* kind : variableTypes()) {
         if (kind->type != declaration.type)
             continue;
-        auto variable = kind->makeFromDeclaration(declaration.name, declaration.params, parentExpander, expanderController);
+        auto variable = kind->makeFromDeclaration(declaration.name, unescaped(declaration.params), parentExpander,
+                                                  expanderController);
         if (auto* withDefault = dynamic_cast<VariableWithDefaultValue*>(variable.get()))
-            withDefault->setDefaultValue(declaration.defaultValue);
+            withDefault->setDefaultValue(unescaped(declaration.defaultValue));
         return variable;
     }
     throw ParsingError(localized(u"Variable type \"" + declaration.type + u"\" does not exist.", "VaribleFactory Error"));

@@ -86,14 +86,52 @@ TEST_F(AppTest, FirstRunSkipsMissingResourcesAndGoesOnAfterAFailingOne)
     EXPECT_EQ(recording.userInterface->alerts[0].informativeText, u16(u"Error during file decoding"));
 }
 
-TEST_F(AppTest, FirstRunWithoutResourcesWritesNothingUntilTheFirstChange)
+TEST_F(AppTest, FirstRunWithoutResourcesSaysSoAndWritesNothingUntilTheFirstChange)
 {
     App app(recording.environment);
     EXPECT_TRUE(app.bundleStore().bundles().empty());
     EXPECT_FALSE(std::filesystem::exists(libraryFile));
+    ASSERT_EQ(recording.notifications->delivered.size(), 1u);
+    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"Default bundles not found"));
+    EXPECT_NE(recording.notifications->delivered[0].description.indexOf(fromUtf8(resources.string())), -1);
 
     app.bundleStore().setBundles({std::make_shared<Bundle>()});
     EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"New Bundle"});
+}
+
+TEST_F(AppTest, ALibraryThatAnotherRunSavesDuringTheFirstRunIsReadNotReplaced)
+{
+    // Plays the other run: its library appears while this one looks up the default bundles.
+    struct AppearingLibrary final : ResourceLocator {
+        AppearingLibrary(std::filesystem::path file, std::filesystem::path folder)
+            : libraryFile(std::move(file))
+            , resources(std::move(folder))
+        {
+        }
+        std::optional<std::filesystem::path> pathForResource(const std::string& name,
+                                                             const std::string& type) const override
+        {
+            if (!std::filesystem::exists(libraryFile)) {
+                std::filesystem::create_directories(libraryFile.parent_path());
+                writeFile(libraryFile, R"({"bundles": [{"name": "Theirs", "expanders": []}]})");
+            }
+            return resources.pathForResource(name, type);
+        }
+        std::filesystem::path libraryFile;
+        DirectoryResourceLocator resources;
+    };
+    for (const auto& name : App::defaultBundleNames())
+        addResource(name);
+    recording.environment.resources = std::make_shared<AppearingLibrary>(libraryFile, resources);
+
+    App app(recording.environment);
+    EXPECT_TRUE(app.isLoaded());
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"Theirs"});
+    ASSERT_EQ(app.bundleStore().bundles().size(), 1u);
+    EXPECT_EQ(app.bundleStore().bundles()[0]->name(), u16(u"Theirs"));
+
+    app.bundleStore().bundles()[0]->setName(u"Edited"); // and this run saves to it
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"Edited"});
 }
 
 TEST_F(AppTest, ExistingEmptyLibraryInstallsNothingAndLoadingWritesNothing)
@@ -131,7 +169,8 @@ TEST_F(AppTest, LoadFailureShowsTheErrorTerminatesAndNeverTouchesTheFile)
         {"bundles not a list", R"({"bundles": 3})", u"JSON reading error",
          u"The library's \"bundles\" is not a list of bundles."},
         {"one bundle unreadable", R"({"bundles": [{"name": "Ok", "expanders": []}, {"name": "Bad"}]})",
-         u"JSON reading error", u"Bundle 2 (\u201CBad\u201D) of the library could not be read."},
+         u"JSON reading error",
+         u"Bundle 2 (\u201CBad\u201D) of the library could not be read: \u201Cexpanders\u201D is missing."},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
@@ -172,6 +211,7 @@ TEST_F(AppTest, UnreadableLibraryFileShowsItsPath)
 TEST_F(AppTest, SaveFailureNotifiesOncePerSaveWithTheFileAndKeepsRunning)
 {
     App app(recording.environment);
+    recording.notifications->delivered.clear(); // "Default bundles not found"
     // The data folder cannot be created: a plain file stands in its way.
     std::filesystem::create_directories(libraryFile.parent_path().parent_path());
     writeFile(libraryFile.parent_path(), "in the way");
@@ -201,6 +241,7 @@ TEST_F(AppTest, ImportWithNotificationSchedulesOneNamingTheBundle)
 TEST_F(AppTest, DeliverNotificationPassesTheErrorsTexts)
 {
     App app(recording.environment);
+    recording.notifications->delivered.clear(); // "Default bundles not found"
     app.deliverNotification(ExpandingError(u"Missing value"));
     ASSERT_EQ(recording.notifications->delivered.size(), 1u);
     EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"Expression could not be expanded."));

@@ -61,8 +61,23 @@ TEST(BundleStoreReading, BundlesThatAreNotAListOfBundleObjectsFailTheWholeLibrar
         {"bundles holding a string", R"({"bundles": [)" + bundle("A", {}) + R"(, "B"]})",
          u"The library's \"bundles\" is not a list of bundles."},
         {"second bundle without expanders", R"({"bundles": [)" + bundle("A", {}) + R"(, {"name": "Broken"}]})",
-         u"Bundle 2 (\u201CBroken\u201D) of the library could not be read."},
-        {"bundle without name", R"({"bundles": [{"expanders": []}]})", u"Bundle 1 of the library could not be read."},
+         u"Bundle 2 (\u201CBroken\u201D) of the library could not be read: \u201Cexpanders\u201D is missing."},
+        {"bundle without name", R"({"bundles": [{"expanders": []}]})",
+         u"Bundle 1 of the library could not be read: \u201Cname\u201D is missing."},
+        // The expander and the key that cannot be read are named too.
+        {"expander without pattern",
+         R"({"bundles": [)" + bundle("A", {expander("a"), R"({"name": "b", "output_template": "", "supported_languages": []})"}) + "]}",
+         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 2 (\u201Cb\u201D): \u201Cpattern\u201D is missing."},
+        {"expander with a number for its template",
+         R"({"bundles": [)" + bundle("A", {R"({"name": "a", "pattern": "a", "output_template": 3, "supported_languages": []})"}) + "]}",
+         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1 (\u201Ca\u201D): \u201Coutput_template\u201D is not a text."},
+        {"expander without name, languages holding a number",
+         R"({"bundles": [)" + bundle("A", {R"({"pattern": "a", "output_template": "", "supported_languages": [1]})"}) + "]}",
+         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1: \u201Cname\u201D is missing."},
+        {"languages holding a number", R"({"bundles": [)" + bundle("A", {expander("a", true, "[1]")}) + "]}",
+         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1 (\u201Ca\u201D): \u201Csupported_languages\u201D is not a list of texts."},
+        {"an expander that is no object", R"({"bundles": [)" + bundle("A", {"7"}) + "]}",
+         u"Bundle 1 (\u201CA\u201D) of the library could not be read: \u201Cexpanders\u201D is not a list of objects."},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);

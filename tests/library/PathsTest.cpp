@@ -40,6 +40,17 @@ TEST(Paths, DataFolderFollowsXdgDataHomeAndDefaultsToLocalShare)
     }
 }
 
+TEST(Paths, ARelativeHomeGivesWayToTheUserDatabase)
+{
+    const auto fromDatabase = Paths::applicationSupportPath(environment({}));
+    ASSERT_TRUE(fromDatabase.has_value());
+    ASSERT_TRUE(fromDatabase->is_absolute());
+    for (const char* home : {"home/u", ".", ""}) {
+        SCOPED_TRACE(home);
+        EXPECT_EQ(Paths::applicationSupportPath(environment({{"HOME", home}})), fromDatabase);
+    }
+}
+
 TEST(Paths, LibraryFileIsBundlesQlbundlesInTheDataFolder)
 {
     ASSERT_TRUE(Paths::applicationSupportPath().has_value());

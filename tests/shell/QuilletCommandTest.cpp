@@ -81,7 +81,7 @@ TEST_F(QuilletCommandTest, TheRecordFormNamesTheCaretCursorPosition)
 TEST_F(QuilletCommandTest, TheExtensionPrefersTheExpandersOfItsLanguage)
 {
     // The longer match of another language would win on length alone.
-    writeLibrary({expander("Long", "say hello", "any", {"javascript"}),
+    writeLibrary({expander("Long", "say hello", "any", {"js"}),
                   expander("Swift", "hello", "swift", {"swift"}),
                   expander("Python", "hello", "python", {"python"})});
 

@@ -25,7 +25,8 @@ void closeIfOpen(int& fd)
 } // namespace
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& standardInput, const std::map<std::string, std::string>& environment)
+                         const std::string& standardInput, const std::map<std::string, std::string>& environment,
+                         const std::function<void()>& inChild)
 {
     // A child that exits before reading its input must not kill the test with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
@@ -49,6 +50,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         for (const auto& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
+        if (inChild)
+            inChild();
         execv(program.c_str(), argv.data());
         _exit(127);
     }

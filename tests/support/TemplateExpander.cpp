@@ -41,7 +41,13 @@ icu::UnicodeString TemplateExpander::matchPattern(const ExpanderController& expa
 icu::UnicodeString TemplateExpander::expand(const icu::UnicodeString& expression,
                                             const ExpanderController& expanderController) const
 {
-    return OutputGenerator(m_outputTemplate, expanderController, parser(expanderController)).generate(expression);
+    return generatedOutput(expression, expanderController).text;
+}
+
+GeneratedOutput TemplateExpander::generatedOutput(const icu::UnicodeString& expression,
+                                                  const ExpanderController& expanderController) const
+{
+    return OutputGenerator(m_outputTemplate, expanderController, parser(expanderController)).generateOutput(expression);
 }
 
 std::shared_ptr<TemplateExpander> templateExpander(icu::UnicodeString pattern, icu::UnicodeString outputTemplate,

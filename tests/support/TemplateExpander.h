@@ -29,6 +29,8 @@ public:
     ProgrammingLanguageList supportedLanguages() const override { return m_languages; }
     icu::UnicodeString expand(const icu::UnicodeString& expression,
                               const ExpanderController& expanderController) const override;
+    GeneratedOutput generatedOutput(const icu::UnicodeString& expression,
+                                    const ExpanderController& expanderController) const override;
     icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
 
     void setPattern(icu::UnicodeString pattern);

@@ -4,6 +4,7 @@
 #include "text/PatternErrors.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
+#include "text/UnicodeConversion.h"
 #include "variables/VariableErrors.h"
 
 #include "support/FakeExpander.h"
@@ -90,22 +91,55 @@ TEST_F(PatternParserTest, CaptureGroupIndexCountsOptionalPartsAndInnerGroups)
 
 TEST_F(PatternParserTest, LookupsCompareNamesExactly)
 {
-    auto parser = parse(u"${a:word} ${b:word}");
+    auto parser = parse(u"${a:word} ${b:word} ${caf\u00E9:word}");
     EXPECT_EQ(parser.variable(u"A"), nullptr);
+    // Canonically equivalent names are the same name: a decomposed "é" finds the composed one.
+    ASSERT_NE(parser.variable(u"cafe\u0301"), nullptr);
+    EXPECT_EQ(parser.captureGroupIndex(*parser.variable(u"cafe\u0301")), 5);
+    EXPECT_THROW(parse(u"${caf\u00E9:word} ${cafe\u0301:word}"), PatternValidationError);
     auto other = parse(u"${c:word}");
     EXPECT_FALSE(parser.captureGroupIndex(*other.variable(u"c")).has_value());
 }
 
-TEST_F(PatternParserTest, ADeclarationWrittenDifferentlyStaysLiteralAndOwnsNoGroup)
+struct SpliceCase {
+    const char* name;
+    const char16_t* pattern;
+    const char16_t* typed;
+    std::vector<std::pair<const char16_t*, const char16_t*>> values; ///< variable name, captured text
+
+    friend void PrintTo(const SpliceCase& c, std::ostream* out) { *out << c.name; }
+};
+class DeclarationsWhereWritten : public PatternParserTest, public ::testing::WithParamInterface<SpliceCase> {};
+
+// Every declaration takes part where it is written, however its variable would write it back,
+// and the groups counted for each variable are those of the expression built.
+TEST_P(DeclarationsWhereWritten, TakePartAndReadTheirOwnGroups)
 {
-    // "${n:text(abc)}" regenerates as "${n:text}": it is not replaced, so it has no group and
-    // the variable after it must not be counted past it.
-    auto parser = parse(u"${n:text(abc)} ${w:word}");
-    EXPECT_EQ(parser.regexPattern(), u"\\$\\{n:text\\(abc\\)\\} ((\\w+))");
-    EXPECT_FALSE(parser.captureGroupIndex(*parser.variable(u"n")).has_value());
-    EXPECT_EQ(parser.captureGroupIndex(*parser.variable(u"w")), 1);
-    EXPECT_EQ(*captured(parser, u"w", u"${n:text(abc)} hello"), u"hello");
+    const auto& c = GetParam();
+    auto parser = parse(c.pattern);
+    int expectedGroups = 0;
+    for (const auto& element : parser.elements())
+        expectedGroups += element ? 1 + element->additionalNumberOfMatchesInRegex() : 1;
+    UErrorCode status = U_ZERO_ERROR;
+    auto compiled = RegexCache::compile(parser.regexPattern(), 0, status);
+    ASSERT_TRUE(compiled) << toUtf8(parser.regexPattern());
+    EXPECT_EQ(std::unique_ptr<icu::RegexMatcher>(compiled->matcher(status))->groupCount(), expectedGroups);
+    for (const auto& [name, value] : c.values)
+        EXPECT_EQ(captured(parser, name, c.typed), std::optional<UnicodeString>(value)) << toUtf8(name);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeclarationsWhereWritten,
+    ::testing::Values(
+        SpliceCase{"ParametersAKindIgnores", u"${n:text(abc)} ${w:word}", u"x hello", {{u"n", u"x"}, {u"w", u"hello"}}},
+        SpliceCase{"EnumCasesWithDollars", u"m ${v:enum($_GET,$_POST)}", u"m $_POST", {{u"v", u"$_POST"}}},
+        SpliceCase{"SwitchWithBracesAndDollars", u"s ${v:switch(a:{x},b:$y)} ${w:word}", u"s b z",
+                   {{u"v", u"b"}, {u"w", u"z"}}},
+        SpliceCase{"EscapedBarsInAnOptionalDefault", u"o| ${op:text=\\|\\|} ${b:word}|", u"o && q",
+                   {{u"op", u"&&"}, {u"b", u"q"}}},
+        SpliceCase{"EscapedBarInAnOptionalEnum", u"e |${e:enum(a\\|b,c)}|", u"e a|b", {{u"e", u"a|b"}}},
+        SpliceCase{"DeclarationTextInsideAnother", u"${s:switch(k:${v:word})} ${v:word}", u"k abc",
+                   {{u"s", u"k"}, {u"v", u"abc"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PatternParserTest, ConstructionErrorsComeInCheckOrder)
 {

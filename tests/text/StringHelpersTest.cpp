@@ -3,6 +3,7 @@
 #include "text/StringMatching.h"
 
 #include "support/TestSupport.h"
+#include "text/UnicodeConversion.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,9 @@ TEST(HasSubstring, ChecksTheCharactersEndingAtTheOffset)
     EXPECT_TRUE(hasSubstring(u"hello", u"", 2));
     EXPECT_FALSE(hasSubstring(u"hello", u"x", 6));
     EXPECT_FALSE(hasSubstring(u"hello", u"x", -1));
+    // With an empty needle only the bounds can fail: out of them it is false, not a read.
+    EXPECT_FALSE(hasSubstring(u"hello", u"", -1));
+    EXPECT_FALSE(hasSubstring(u"hello", u"", 6));
     // An offset smaller than the needle used to reach before the text's start.
     EXPECT_FALSE(hasSubstring(u"hello", u"hel", 2));
 }
@@ -302,6 +306,36 @@ TEST(FirstCharacter, UppercasingASharpSKeepsTheCharacterCount)
     EXPECT_EQ(uppercasingFirstCharacter(u"\u00DFx"), u"Sx");
     EXPECT_EQ(uppercasingFirstCharacter(u""), u"");
     EXPECT_EQ(lowercasingFirstCharacter(u"ABC"), u"aBC");
+}
+
+// The walk counts what the break iterator counts, and stops after the Characters asked for.
+TEST(WalkCharacters, AgreesWithTheBreakIterator)
+{
+    const UnicodeString texts[] = {
+        u"",
+        u"plain ascii text",
+        u"a\r\nb\rc\n",
+        u"cafe\u0301 e\u0301\u0302x",
+        u"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7x\U0001F1E9",
+        u"\U0001F468\u200D\U0001F469\u200D\U0001F467 family",
+        u"\u0600a \u0600\u0300b",
+        u"\u1100\u1161\u11A8 \uAC00\u11A8",
+        u"soft\u00ADhyphen \u0915\u094D\u0937 a\u0308\u0301",
+        u"x\U0001F600#\u00E9t\u00E9 \r\n",
+    };
+    for (const auto& text : texts) {
+        const auto expected = characters(text);
+        EXPECT_EQ(characterCount(text), int32_t(expected.size())) << toUtf8(text);
+        int32_t offset = 0;
+        for (std::size_t k = 0; k <= expected.size(); ++k) {
+            const auto walk = walkCharacters(text, int64_t(k));
+            EXPECT_EQ(walk.characters, int64_t(k)) << toUtf8(text);
+            EXPECT_EQ(walk.codeUnits, offset) << toUtf8(text) << " after " << k;
+            if (k < expected.size())
+                offset += expected[k].length();
+        }
+        EXPECT_EQ(walkCharacters(text, int64_t(expected.size()) + 5).codeUnits, text.length());
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "text/TemplateSubexpressionPattern.h"
 
 #include "support/TestSupport.h"
+#include "text/UnicodeConversion.h"
 
 #include <gtest/gtest.h>
 
@@ -67,6 +68,50 @@ TEST(OutputVariablePattern, ReadsNameAndFilterChain)
     ASSERT_EQ(filters.size(), 2u);
     EXPECT_EQ(filters[0].match, u".upper");
     EXPECT_EQ(filters[1].name, u"trim");
+}
+
+// The plain scans give exactly the groups and ranges that the expressions give, Unicode word
+// characters and escaped bars included, and find what the expressions give up on.
+TEST(TemplateSubexpressionPattern, TheScansAgreeWithTheExpressions)
+{
+    const UnicodeString texts[] = {
+        u"${a}|b ${c}|${d}",
+        u"x \\|${n.uppercase.snakecase}\\| |a\\|b| ${} ${a.} ${a-b} ${ a }",
+        u"${cafe\u0301.lowercase} ${\u540d\u524d} ${x\u0663_1.md5}}| |\n|${y}| |",
+        u"$${a}${b}|${c}",
+        u"|unclosed ${a}",
+        u"||${a.b.c.d}||",
+    };
+    auto same = [](const std::vector<OptionalCaptureGroups>& scanned, const std::vector<OptionalCaptureGroups>& matched) {
+        if (scanned.size() != matched.size())
+            return false;
+        for (std::size_t i = 0; i < scanned.size(); ++i) {
+            for (std::size_t group = 0; group < matched[i].size(); ++group) {
+                const auto& a = group < scanned[i].size() ? scanned[i][group] : std::nullopt;
+                const auto& b = matched[i][group];
+                if (a.has_value() != b.has_value() || (a && (a->range != b->range || a->text != b->text)))
+                    return false;
+            }
+        }
+        return true;
+    };
+    for (const auto& text : texts) {
+        EXPECT_TRUE(same(*TemplateSubexpressionPattern::scannedCaptureGroups(text),
+                         optionalCaptureGroups(text, TemplateSubexpressionPattern::pattern())))
+            << toUtf8(text);
+        EXPECT_TRUE(same(*OutputVariablePattern::scannedCaptureGroups(text),
+                         optionalCaptureGroups(text, OutputVariablePattern::pattern())))
+            << toUtf8(text);
+    }
+
+    // Ten thousand filters: more than the expression's time limit allows.
+    UnicodeString chain(u"${v");
+    for (int i = 0; i < 10000; ++i)
+        chain.append(u".uppercase");
+    chain.append(u"}");
+    const auto found = OutputVariablePattern::matches(u"<" + chain + u">");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.front().match, chain);
 }
 
 } // namespace

@@ -144,7 +144,9 @@ TEST_F(SwitchVariableTest, DocumentationListsCasesEscaped)
     EXPECT_EQ(variable->documentationHTML(),
               u"switch <ul class=\"switch\"><li><span class=\"key\">a</span><span class=\"value\">1</span></li>"
               u"<li><span class=\"key default\">default</span><span class=\"value\">x&lt;y</span></li></ul>");
-    EXPECT_TRUE(variable->documentationSyntax().has_value());
+    EXPECT_EQ(variable->documentationSyntax(),
+              icu::UnicodeString(u"`switch(key1:value1,key2:value2)` where `key1:value1` is a pair of key and value. "
+                                 u"Paris are separated with `,`."));
 }
 
 TEST_F(SwitchVariableTest, EditorRoundTrip)
