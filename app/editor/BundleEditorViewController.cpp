@@ -20,6 +20,7 @@ BundleEditorViewController::BundleEditorViewController(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("BundleEditorViewController"));
+    setAccessibleName(tr("Bundle editor"));
 
     m_nameField = new QLineEdit(this);
     m_nameField->setObjectName(QStringLiteral("bundleNameField"));

@@ -78,6 +78,7 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
     , m_services(services.completed())
 {
     setObjectName(QStringLiteral("BundleListViewController"));
+    setAccessibleName(tr("Bundle list"));
     m_model = new BundleListModel(store, this);
     m_outlineView = new BundleOutlineView(this);
     m_outlineView->setModel(m_model);

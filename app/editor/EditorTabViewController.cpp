@@ -38,6 +38,7 @@ EditorTabViewController::EditorTabViewController(BundleStore& store, const Edito
     : QStackedWidget(parent)
 {
     setObjectName(QStringLiteral("EditorTabViewController"));
+    setAccessibleName(tr("Editor"));
     auto* empty = new QLabel(tr("No Selection"), this);
     empty->setObjectName(QStringLiteral("emptySelectionPane"));
     empty->setAlignment(Qt::AlignCenter);

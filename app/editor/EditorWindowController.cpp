@@ -132,6 +132,26 @@ void EditorWindowController::select(const BundleListElement& element)
     m_bundleList->select(element);
 }
 
+void EditorWindowController::select(const Bundle& bundle)
+{
+    auto& store = m_bundleList->model()->actions().store();
+    for (const auto& held : store.bundles()) {
+        if (held.get() == &bundle)
+            return select(BundleListElement(held));
+    }
+}
+
+void EditorWindowController::select(const CustomExpander& expander)
+{
+    auto& actions = m_bundleList->model()->actions();
+    if (auto bundle = actions.bundleOf(expander)) {
+        for (const auto& held : bundle->expanders()) {
+            if (held.get() == &expander)
+                return select(BundleListElement(held));
+        }
+    }
+}
+
 void EditorWindowController::setMode(EditorMode mode)
 {
     const bool changed = mode != m_mode;

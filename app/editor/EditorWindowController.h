@@ -56,6 +56,9 @@ public:
     /// Selects the element's row in the bundle list; the panes follow. An element the
     /// library does not hold changes nothing.
     void select(const BundleListElement& element);
+    /// The same for a bundle or an expander known by reference, as the library holds it.
+    void select(const Bundle& bundle);
+    void select(const CustomExpander& expander);
 
     EditorMode mode() const noexcept { return m_mode; }
     void setMode(EditorMode mode);

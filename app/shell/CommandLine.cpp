@@ -6,6 +6,7 @@
 #include "library/UserErrorDescriptionType.h"
 #include "library/UserNotifications.h"
 #include "shell/ExpandingController.h"
+#include "shell/SettingsFile.h"
 #include "shell/UserDefaultsKey.h"
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
@@ -208,6 +209,8 @@ int runExpand(const ExpandRequest& request, std::istream& input, std::ostream& o
 
     auto settings = std::make_shared<InMemorySettings>();
     registerPlainDefaults(*settings);
+    if (const auto settingsFile = settingsfile::path())
+        settingsfile::apply(*settingsFile, *settings);
     Settings::setShared(settings);
 
     // A library that cannot be loaded is reported by its alert and never written.

@@ -1,8 +1,10 @@
 #include "shell/ExpandingController.h"
 
+#include "languages/FileNameDetector.h"
 #include "languages/ProgrammingLanguageStore.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
+#include "shell/Accessibility.h"
 
 namespace quillet {
 namespace {
@@ -38,6 +40,61 @@ ExpandingController::ExpandingController()
 ExpandingController::ExpandingController(BundleStoreProvider bundleStore)
     : m_bundleStore(std::move(bundleStore))
 {
+}
+
+AccessibilityBackend& ExpandingController::backend()
+{
+    if (m_backend)
+        return *m_backend;
+    m_sharedBackend = AccessibilityBackend::shared();
+    return *m_sharedBackend;
+}
+
+bool ExpandingController::isAccessibilityTrusted(bool prompt)
+{
+    return backend().isTrusted(prompt);
+}
+
+bool ExpandingController::expand()
+{
+    AccessibilityBackend& accessibility = backend();
+    if (!accessibility.isTrusted(true))
+        return false;
+    ExpansionScope scope(*this);
+    return expandAtCaret(accessibility);
+}
+
+bool ExpandingController::expandAtCaret(AccessibilityBackend& accessibility)
+{
+    GlobalText globalText(accessibility);
+
+    // The file's extension, from the title of the focused element or of its window.
+    icu::UnicodeString extension;
+    {
+        AccessibilityTitleSource titles(accessibility);
+        FileNameDetector detector(titles);
+        extension = extensionOfFileName(detector.fileName());
+    }
+
+    if (!globalText.text() || !globalText.cursorPosition())
+        return false;
+    const icu::UnicodeString& text = *globalText.text();
+    const int32_t caret = *globalText.cursorPosition();
+    if (caret <= 0 || caret > text.length())
+        return false;
+
+    // Only line feeds end lines.
+    const int32_t lineStart = text.lastIndexOf(u'\n', 0, caret) + 1;
+    const icu::UnicodeString line(text, lineStart, caret - lineStart);
+
+    const auto expression = findAndExpand(line, extension);
+    if (!expression || expression->text == line)
+        return false;
+
+    const int32_t newCaret = caret - line.length() + expression->cursorCodeUnitOffset();
+    globalText.replaceTextBeforeCaret(line, expression->text);
+    globalText.setCursor(newCaret);
+    return true;
 }
 
 std::optional<ExpandedExpression> ExpandingController::expand(const icu::UnicodeString& text,

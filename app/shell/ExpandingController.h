@@ -6,11 +6,13 @@
 #include <unicode/unistr.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
 namespace quillet {
 
+class AccessibilityBackend;
 class BundleStore;
 class ExpandingController;
 
@@ -27,9 +29,9 @@ public:
 /// first, then the rest, and lets the expansion engine find the best one.
 ///
 /// Keeps no state between expansions: every call rebuilds the candidate lists from the
-/// current library. The expansion at the caret of another application (through the
-/// accessibility bus) is added by the desktop application; this class holds the text
-/// entry that the command line and the scripting interface use.
+/// current library and reads the other application afresh. Two entries: expand() at the
+/// caret of the frontmost application (through the accessibility backend), and
+/// expand(text, extension) on a given text for the command line and the D-Bus methods.
 class ExpandingController {
 public:
     /// Where the library comes from; by default the application-wide library holder.
@@ -42,6 +44,20 @@ public:
     void setDelegate(ExpandingControllerDelegate* delegate) noexcept { m_delegate = delegate; }
     ExpandingControllerDelegate* delegate() const noexcept { return m_delegate; }
 
+    /// The accessibility backend of expand(); AccessibilityBackend::shared() when none is set.
+    void setAccessibilityBackend(std::shared_ptr<AccessibilityBackend> backend) { m_backend = std::move(backend); }
+
+    /// Asks the backend whether this process may reach other applications' text; an
+    /// untrusted process asks for access (every caller passes true).
+    bool isAccessibilityTrusted(bool prompt);
+
+    /// Expands the abbreviation before the caret of the focused element of the frontmost
+    /// application and moves the caret to where the template puts it. False when the
+    /// process is not trusted (the delegate then hears nothing) or there is nothing to
+    /// expand. Throws AXError and the expansion engine's errors; the delegate hears the
+    /// end also then.
+    bool expand();
+
     /// Expands the end of the given text. The file extension (without the dot) selects
     /// the preferred expanders; absent or empty prefers none. Nothing when no expander
     /// applies. Throws the expansion engine's user-facing errors, with the expander set.
@@ -49,6 +65,9 @@ public:
                                              const std::optional<icu::UnicodeString>& fileExtension);
 
 private:
+    bool expandAtCaret(AccessibilityBackend& backend);
+    AccessibilityBackend& backend();
+
     std::optional<ExpandedExpression> findAndExpand(const icu::UnicodeString& text,
                                                     const std::optional<icu::UnicodeString>& fileExtension) const;
     /// The expanders that support a language of the extension, then all the others.
@@ -56,6 +75,8 @@ private:
         const std::optional<icu::UnicodeString>& fileExtension) const;
 
     BundleStoreProvider m_bundleStore;
+    std::shared_ptr<AccessibilityBackend> m_backend;
+    std::shared_ptr<AccessibilityBackend> m_sharedBackend; // held for the current expansion
     ExpandingControllerDelegate* m_delegate = nullptr;
 };
 

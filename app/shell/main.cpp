@@ -1,4 +1,5 @@
 #include "shell/CommandLine.h"
+#include "shell/DesktopLauncher.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -38,6 +39,9 @@ int main(int argc, char** argv)
     std::ostream closedOutput(nullptr);
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
+        // `quillet` alone starts the tray application; `quillet FILE…` hands it bundle files.
+        if (quillet::isDesktopLaunch(arguments))
+            return quillet::runDesktopLauncher(arguments, std::cerr);
         return quillet::runCommandLine(arguments, inputOpen ? std::cin : closedInput,
                                        outputOpen ? std::cout : closedOutput, std::cerr);
     } catch (...) {

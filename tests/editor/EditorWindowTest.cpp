@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -256,6 +258,38 @@ TEST_F(EditorWindowTest, ExportAndImportGoThroughTheDialogsAndAlerts)
     EXPECT_EQ(recording->userInterface->alerts.back().messageText, icu::UnicodeString(u"File could not be read"));
     ASSERT_EQ(store().bundles().size(), 4u);
     EXPECT_EQ(store().bundles().back()->dictionary(), bundle(0)->dictionary());
+    EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(store().bundles().back()));
+}
+
+} // namespace
+} // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST_F(EditorWindowTest, ARightClickSelectsTheClickedRowAloneAndBesideTheRowsKeepsTheSelection)
+{
+    selectRows({BundleListElement(bundle(0)), BundleListElement(bundle(1))});
+    auto* view = list().outlineView();
+    const QPoint onC = view->visualRect(list().model()->indexOf(BundleListElement(bundle(2)))).center();
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, onC);
+    ASSERT_EQ(list().selectedObjects().size(), 1u);
+    EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(bundle(2)));
+
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(onC.x(), view->viewport()->height() - 2));
+    ASSERT_EQ(list().selectedObjects().size(), 1u);
+    EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(bundle(2)));
+}
+
+TEST_F(EditorWindowTest, BundleFilesDroppedOntoTheListAreImportedAndShown)
+{
+    BundleListActions::exportBundle(*bundle(1), dir.path() / "B.qlbundle");
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir.path() / "B.qlbundle").string()))});
+    ASSERT_TRUE(list().model()->dropMimeData(&files, Qt::CopyAction, -1, 0, {}));
+    EXPECT_EQ(store().bundles().size(), 3u); // imported after the drop has returned
+    EXPECT_TRUE(QTest::qWaitFor([this] { return store().bundles().size() == 4u; }, 5000));
+    EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> {"B", {"b1"}}));
     EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(store().bundles().back()));
 }
 

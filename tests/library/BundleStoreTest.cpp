@@ -197,6 +197,53 @@ TEST(BundleStoreChanges, RemovedBundlesForgetTheStore)
     EXPECT_EQ(delegate.events.size(), 2u);
 }
 
+TEST(BundleStoreChanges, GroupedChangesTellTheDelegatesOnceAfterTheLastStep)
+{
+    BundleStore store(JSONDictionary::object());
+    RecordingStoreDelegate delegate;
+    Events observed;
+    auto first = std::make_shared<Bundle>();
+    auto second = std::make_shared<Bundle>();
+    store.setBundles({first, second});
+    store.addDelegate(&delegate);
+    store.addObserver([&](std::string_view key, Observable::Phase) { observed.push_back(std::string(key)); });
+
+    // An expander leaving one bundle for another: two steps, one report, after both.
+    auto moving = std::make_shared<CustomExpander>();
+    first->setExpanders({moving});
+    delegate.events.clear();
+    std::size_t expandersSeenAtReport = 0;
+    struct Watcher final : BundleStoreDelegate {
+        std::function<void()> onChange;
+        void bundleStoreDidChange(BundleStore&) override { onChange(); }
+        void bundleStoreDidImport(BundleStore&, Bundle&, bool) override { }
+    } watcher;
+    watcher.onChange = [&] { expandersSeenAtReport = first->expanders().size() + second->expanders().size(); };
+    store.addDelegate(&watcher);
+    store.groupChanges([&] {
+        first->setExpanders({});
+        second->setExpanders({moving});
+        store.groupChanges([&] { store.setBundles({second, first}); }); // nested: still one report
+        EXPECT_TRUE(delegate.events.empty());
+    });
+    EXPECT_EQ(delegate.events, Events {"change"});
+    EXPECT_EQ(expandersSeenAtReport, 1u);
+    EXPECT_EQ(observed, Events {"bundles"}); // observers hear each step as it happens
+
+    // A group that changes nothing reports nothing; one that fails half-way reports what it did.
+    store.groupChanges([] {});
+    EXPECT_EQ(delegate.events.size(), 1u);
+    EXPECT_THROW(store.groupChanges([&] {
+        first->setName(u"changed");
+        throw std::runtime_error("stop");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(delegate.events, (Events {"change", "change"}));
+    first->setName(u"again"); // outside any group: told at once
+    EXPECT_EQ(delegate.events.size(), 3u);
+    store.removeDelegate(&watcher);
+}
+
 class BundleStoreImport : public ::testing::Test {
 protected:
     BundleStoreImport()

@@ -242,7 +242,6 @@ TEST_F(QuilletCommandFaultsTest, UsageErrorsSayWhatWasWrongBeforeTheUsage)
         std::string standardError; // before the usage text
     };
     const Case cases[] = {
-        {{}, 64, "quillet: no command given\n"},
         {{"explode"}, 64, "quillet: unknown command explode\n"},
         {{"expand", "--bogus"}, 64, "quillet: unknown option --bogus\n"},
         {{"expand", "--extension"}, 64, "quillet: --extension needs a value\n"},

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QStackedLayout>
 #include <QThreadPool>
+#include <QTimer>
 
 namespace quillet {
 
@@ -38,6 +39,7 @@ DocsViewController::DocsViewController(BundleStore& store, QWidget* parent)
     , m_pageBuilder(&DocsViewController::documentationPageBuild)
 {
     setObjectName(QStringLiteral("DocsViewController"));
+    setAccessibleName(tr("Documentation pane"));
     m_layout = new QStackedLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_loadingLabel = new QLabel(tr("Loading\u2026"), this);
@@ -48,6 +50,13 @@ DocsViewController::DocsViewController(BundleStore& store, QWidget* parent)
     m_layout->addWidget(m_browser);
     m_layout->addWidget(m_loadingLabel);
     m_layout->setCurrentWidget(m_browser);
+    m_loadingDelay = new QTimer(this);
+    m_loadingDelay->setSingleShot(true);
+    m_loadingDelay->setInterval(150);
+    connect(m_loadingDelay, &QTimer::timeout, this, [this] {
+        if (m_loading)
+            m_layout->setCurrentWidget(m_loadingLabel);
+    });
     m_store.addDelegate(this);
 }
 
@@ -96,6 +105,7 @@ void DocsViewController::requestPage()
 {
     m_pendingRequest = false;
     const std::uint64_t request = ++m_request;
+    m_latestRequest->store(request);
     const auto element = m_element.lock();
     if (!element) {
         showPage(request, {}, {});
@@ -111,7 +121,9 @@ void DocsViewController::requestPage()
         return;
     }
     QPointer<DocsViewController> pane(this);
-    QThreadPool::globalInstance()->start([pane, request, build = std::move(build)] {
+    QThreadPool::globalInstance()->start([pane, request, latest = m_latestRequest, build = std::move(build)] {
+        if (latest->load() != request)
+            return; // overtaken before it started
         QString html;
         QUrl baseUrl;
         try {
@@ -144,7 +156,12 @@ void DocsViewController::showPage(std::uint64_t request, const QString& html, co
 void DocsViewController::setLoading(bool loading)
 {
     m_loading = loading;
-    m_layout->setCurrentWidget(loading ? static_cast<QWidget*>(m_loadingLabel) : m_browser);
+    if (loading) {
+        m_loadingDelay->start();
+        return;
+    }
+    m_loadingDelay->stop();
+    m_layout->setCurrentWidget(m_browser);
 }
 
 void DocsViewController::bundleStoreDidChange(BundleStore& /*store*/)

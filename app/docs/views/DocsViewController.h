@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 
 class QLabel;
 class QStackedLayout;
+class QTimer;
 
 namespace quillet {
 
@@ -48,7 +50,8 @@ public:
     void setPageBuilder(PageBuilder builder) { m_pageBuilder = std::move(builder); }
 
     DocsBrowser* browser() const noexcept { return m_browser; }
-    /// True from a request until its page is shown.
+    /// True from a request until its page is shown. The loading label shows only when a page
+    /// takes longer than a moment, so moving through the list does not flicker.
     bool isLoading() const noexcept { return m_loading; }
 
     /// The default builder: the expander's or the bundle's documentation page.
@@ -78,8 +81,11 @@ private:
     bool m_pendingRequest = false;
     bool m_loading = false;
     std::uint64_t m_request = 0;
+    // The latest request, read by the workers so a page nobody waits for any more is not built.
+    std::shared_ptr<std::atomic<std::uint64_t>> m_latestRequest = std::make_shared<std::atomic<std::uint64_t>>(0);
     std::shared_ptr<const ExpanderController> m_library;
     QStackedLayout* m_layout = nullptr;
+    QTimer* m_loadingDelay = nullptr;
     QLabel* m_loadingLabel = nullptr;
     DocsBrowser* m_browser = nullptr;
 };

@@ -77,6 +77,7 @@ TEST_F(DocsViewControllerTest, OnlyThePageOfTheLatestRequestIsShown)
     std::promise<void> releaseFirst;
     std::shared_future<void> firstReleased = releaseFirst.get_future().share();
     std::atomic<int> finished {0};
+    std::atomic<bool> firstStarted {false};
     std::atomic<bool> builtOffTheGuiThread {true};
     QThread* guiThread = QThread::currentThread();
 
@@ -84,11 +85,13 @@ TEST_F(DocsViewControllerTest, OnlyThePageOfTheLatestRequestIsShown)
     pane.setPageBuilder([&](const BundleListElement& element, const std::shared_ptr<const ExpanderController>&) {
         const std::string name = toUtf8(element.name());
         const bool slow = name == "First";
-        return DocsViewController::PageBuild([=, &finished, &builtOffTheGuiThread] {
+        return DocsViewController::PageBuild([=, &finished, &firstStarted, &builtOffTheGuiThread] {
             if (QThread::currentThread() == guiThread)
                 builtOffTheGuiThread = false;
-            if (slow)
+            if (slow) {
+                firstStarted = true;
                 firstReleased.wait();
+            }
             ++finished;
             return DocumentationPage {.html = fromUtf8("<p>" + name + " page</p>"), .baseDirectory = {}};
         });
@@ -98,6 +101,8 @@ TEST_F(DocsViewControllerTest, OnlyThePageOfTheLatestRequestIsShown)
 
     pane.setBundleListElement(element(0));
     EXPECT_TRUE(pane.isLoading());
+    // The first page is being built when the second is asked for, and finishes last.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firstStarted.load(); }, 5000));
     pane.setBundleListElement(element(1));
     ASSERT_TRUE(shown.wait(5000));
     EXPECT_EQ(pane.browser()->toPlainText(), QStringLiteral("Second page"));

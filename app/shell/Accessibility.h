@@ -1,0 +1,206 @@
+#pragma once
+
+#include "languages/FocusedTitleSource.h"
+
+#include <unicode/unistr.h>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+/// The status of a call into the accessibility interface. Every status but success is
+/// thrown as this error; its description is the status name ("NoValue", "Failure", …).
+class AXError final : public std::exception {
+public:
+    enum Code : int32_t {
+        Success = 0,
+        Failure = -25200,
+        IllegalArgument = -25201,
+        InvalidUIElement = -25202,
+        InvalidUIElementObserver = -25203,
+        CannotComplete = -25204,
+        AttributeUnsupported = -25205,
+        ActionUnsupported = -25206,
+        NotificationUnsupported = -25207,
+        NotImplemented = -25208,
+        NotificationAlreadyRegistered = -25209,
+        NotificationNotRegistered = -25210,
+        APIDisabled = -25211,
+        NoValue = -25212,
+        ParameterizedAttributeUnsupported = -25213,
+        NotEnoughPrecision = -25214,
+    };
+
+    static constexpr const char* domain = "Quillet.AXError";
+
+    explicit AXError(int32_t rawValue) noexcept
+        : m_rawValue(rawValue)
+    {
+    }
+
+    int32_t rawValue() const noexcept { return m_rawValue; }
+    /// The error code under `domain`: the raw value.
+    int32_t code() const noexcept { return m_rawValue; }
+    /// The status name; every value outside the known band reads "Success".
+    std::string description() const;
+    /// "[AXError] " and the status name.
+    std::string debugDescription() const;
+    const char* what() const noexcept override;
+
+    friend bool operator==(const AXError& a, const AXError& b) noexcept { return a.m_rawValue == b.m_rawValue; }
+
+private:
+    int32_t m_rawValue;
+    mutable std::string m_what;
+};
+
+/// A range of an element's text in UTF-16 code units; a zero length is the caret.
+struct TextRange {
+    int32_t location = 0;
+    int32_t length = 0;
+    friend bool operator==(const TextRange&, const TextRange&) = default;
+};
+
+struct TextRect {
+    double x = 0, y = 0, width = 0, height = 0;
+};
+
+/// One user-interface element of another application, as the accessibility backend sees
+/// it. Positions are UTF-16 code units of the element's text whatever the toolkit counts.
+/// Every operation throws AXError when the call fails.
+class AccessibleElement {
+public:
+    virtual ~AccessibleElement() = default;
+
+    /// The element's whole text.
+    virtual icu::UnicodeString value() = 0;
+    /// The selection; a zero-length range is the caret.
+    virtual TextRange selectedRange() = 0;
+    virtual void setSelectedRange(TextRange range) = 0;
+    virtual icu::UnicodeString selectedText() = 0;
+    /// Replaces the selection with the text (the empty text deletes it).
+    virtual void setSelectedText(const icu::UnicodeString& text) = 0;
+    virtual icu::UnicodeString title() = 0;
+    /// The window that holds the element.
+    virtual std::shared_ptr<AccessibleElement> topLevelElement() = 0;
+    /// Where the range stands on the screen; none when the element cannot tell.
+    virtual std::optional<TextRect> bounds(TextRange range) = 0;
+};
+
+/// The road to the focused element of the frontmost application.
+class AccessibilityBackend {
+public:
+    virtual ~AccessibilityBackend() = default;
+
+    /// Whether this process may read and write other applications' text. With prompt, an
+    /// untrusted process also asks for access (and tells the user how to give it).
+    virtual bool isTrusted(bool prompt) = 0;
+    /// Looks the focused element up afresh; throws AXError (NoValue when nothing has focus).
+    virtual std::shared_ptr<AccessibleElement> focusedElement() = 0;
+    /// The identifier of the frontmost application (its name on the accessibility bus);
+    /// none when unknown.
+    virtual std::optional<std::string> activeApplicationIdentifier() { return std::nullopt; }
+
+    /// The process-wide backend; until one is installed, one that is never trusted and
+    /// finds no element.
+    static std::shared_ptr<AccessibilityBackend> shared();
+    static void setShared(std::shared_ptr<AccessibilityBackend> backend);
+};
+
+/// The focused element of the frontmost application, looked up once when made.
+class Accessibility {
+public:
+    /// Throws what the focus lookup throws.
+    explicit Accessibility(AccessibilityBackend& backend);
+
+    const std::shared_ptr<AccessibleElement>& focusedElement() const noexcept { return m_focusedElement; }
+    void setFocusedElement(std::shared_ptr<AccessibleElement> element) { m_focusedElement = std::move(element); }
+
+    icu::UnicodeString title(AccessibleElement& element) const { return element.title(); }
+    icu::UnicodeString selectedText(AccessibleElement& element) const { return element.selectedText(); }
+    icu::UnicodeString value(AccessibleElement& element) const { return element.value(); }
+    void setSelectedText(const icu::UnicodeString& text);
+    /// The screen rectangle of the range; throws AXError NoValue when none comes back.
+    TextRect bounds(TextRange range);
+    TextRect selectionBounds();
+    TextRange selectedRange();
+    void setSelectedRange(TextRange range);
+    std::shared_ptr<AccessibleElement> topLevelUIElement();
+
+private:
+    AccessibleElement& focused();
+
+    std::shared_ptr<AccessibleElement> m_focusedElement;
+};
+
+/// The focused element's whole text and caret, read when made, with the two writes of one
+/// expansion. After a write only cursorPosition() follows; text() and cursorRange() stay
+/// as they were read.
+class GlobalText {
+public:
+    /// Reads the selection, then the text. Throws AXError.
+    explicit GlobalText(AccessibilityBackend& backend);
+
+    const std::optional<icu::UnicodeString>& text() const noexcept { return m_text; }
+    std::optional<int32_t> cursorPosition() const noexcept { return m_cursorPosition; }
+    std::optional<TextRange> cursorRange() const noexcept { return m_cursorRange; }
+
+    /// Puts the caret at the position.
+    void setCursor(int32_t position);
+    /// Selects the whole lines around the selection read at creation; a caret at the very
+    /// end of the text selects the last line. Throws AXError IllegalArgument when the
+    /// location lies outside the text.
+    void selectLines();
+    /// Replaces `oldText`, which stands immediately before the caret, with `newText`: an
+    /// empty new text deletes it, an empty old text inserts at the caret. Nothing happens
+    /// when both are empty.
+    void replaceTextBeforeCaret(const icu::UnicodeString& oldText, const icu::UnicodeString& newText);
+
+private:
+    AccessibilityBackend& m_backend;
+    Accessibility m_accessibility;
+    std::optional<icu::UnicodeString> m_text;
+    std::optional<int32_t> m_cursorPosition;
+    std::optional<TextRange> m_cursorRange;
+};
+
+/// The focused element's selected text, read when made.
+class GlobalSelectedText {
+public:
+    explicit GlobalSelectedText(AccessibilityBackend& backend);
+
+    const icu::UnicodeString& text() const noexcept { return m_text; }
+    void replace(const icu::UnicodeString& text);
+    TextRect selectionBounds() { return m_accessibility.selectionBounds(); }
+
+private:
+    Accessibility m_accessibility;
+    icu::UnicodeString m_text;
+};
+
+/// The titles of the focused element and of its window through one focus lookup, made on
+/// the first read; a failed lookup is not repeated. Lives for one expansion.
+class AccessibilityTitleSource final : public FocusedTitleSource {
+public:
+    explicit AccessibilityTitleSource(AccessibilityBackend& backend)
+        : m_backend(backend)
+    {
+    }
+
+    std::optional<icu::UnicodeString> focusedElementTitle() override;
+    std::optional<icu::UnicodeString> focusedWindowTitle() override;
+
+private:
+    Accessibility* accessibility();
+
+    AccessibilityBackend& m_backend;
+    std::optional<Accessibility> m_accessibility;
+    bool m_lookedUp = false;
+};
+
+} // namespace quillet

@@ -1,0 +1,279 @@
+#include "shell/AppDelegate.h"
+
+#include "library/App.h"
+#include "library/Bundle.h"
+#include "library/BundleStore.h"
+#include "library/UserErrorDescriptionType.h"
+#include "shell/Accessibility.h"
+#include "shell/GlobalShortcutBinder.h"
+#include "shell/Sounds.h"
+#include "shell/UserDefaults.h"
+#include "text/Localized.h"
+#include "text/UnicodeConversion.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace quillet {
+namespace {
+
+Q_LOGGING_CATEGORY(appLog, "quillet.app")
+
+void runOrLog(const std::function<void()>& hook, const char* what)
+{
+    if (hook)
+        hook();
+    else
+        qCInfo(appLog) << what << "is not available in this build";
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Services services, QObject* parent)
+    : QObject(parent)
+    , m_defaults(std::move(services.defaults))
+    , m_keyGrabber(std::move(services.keyGrabber))
+    , m_notifications(services.notifications ? services.notifications : &UserNotificationController::shared())
+    , m_appearanceController(std::make_unique<AppearanceController>(
+          services.appearanceBus ? *services.appearanceBus : QDBusConnection::sessionBus()))
+    , m_wantsStatusItem(services.statusItem)
+{
+    if (!m_defaults)
+        m_defaults = UserDefaults::makeStandard();
+    m_statusIconReset.setSingleShot(true);
+    m_statusIconReset.setInterval(statusIconResetDelayMilliseconds);
+    connect(&m_statusIconReset, &QTimer::timeout, this, [this] { setStatusIcon(false); });
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (m_notifications->delegate() == this)
+        m_notifications->setDelegate(nullptr);
+    m_expandingController.setDelegate(nullptr);
+    delete m_statusBarIcon;
+}
+
+void AppDelegate::applicationWillFinishLaunching()
+{
+    m_defaults->registerApplicationDefaults();
+    m_notifications->setDelegate(this);
+    m_appearanceController->setDelegate(this);
+    m_expandingController.setDelegate(this);
+    bindGlobalShortcuts();
+    setUpStatusItem();
+    if (!m_defaults->boolForKey(UserDefaultsKey::DidOpenIntro))
+        showIntroduction();
+}
+
+void AppDelegate::applicationDidResignActive()
+{
+    closeExpanderBrowser();
+}
+
+void AppDelegate::bindGlobalShortcuts()
+{
+    if (!m_keyGrabber)
+        m_keyGrabber = std::make_unique<X11KeyGrabber>();
+    m_binder = std::make_unique<GlobalShortcutBinder>(*m_defaults, std::move(m_keyGrabber));
+    QPointer<AppDelegate> self(this);
+    m_binder->bindShortcut(UserDefaultsKey::ExpandTextShortcut, [self] {
+        if (self)
+            self->expandTextShortcutPressed();
+    });
+    m_binder->bindShortcut(UserDefaultsKey::ShowExpandersShortcut, [self] {
+        if (self)
+            self->showExpandersWindow();
+    });
+    m_binder->bindShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, [self] {
+        if (self)
+            self->showOrHideExpanderBrowser();
+    });
+}
+
+void AppDelegate::setUpStatusItem()
+{
+    if (!m_statusBarMenu) {
+        m_defaultMenu = std::make_unique<QMenu>();
+        QAction* quit = m_defaultMenu->addAction(tr("Quit Quillet"));
+        connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        m_statusBarMenu = m_defaultMenu.get();
+    }
+    if (m_wantsStatusItem) {
+        m_statusBarIcon = new QSystemTrayIcon();
+        m_statusBarIcon->setToolTip(QStringLiteral("Quillet"));
+        m_statusBarIcon->setContextMenu(m_statusBarMenu);
+    }
+    updateStatusBarIcon(false, false);
+    if (m_statusBarIcon)
+        m_statusBarIcon->show();
+}
+
+void AppDelegate::setStatusBarMenu(QMenu* menu)
+{
+    m_statusBarMenu = menu;
+    if (m_statusBarIcon)
+        m_statusBarIcon->setContextMenu(menu);
+}
+
+void AppDelegate::updateStatusBarIcon(bool active, bool delayed)
+{
+    if (delayed && !active) {
+        m_statusIconReset.start(); // restarts a pending reset
+        return;
+    }
+    m_statusIconReset.stop();
+    setStatusIcon(active);
+}
+
+void AppDelegate::setStatusIcon(bool active)
+{
+    m_statusIconActive = active;
+    if (!m_statusBarIcon)
+        return;
+    const Appearance appearance = m_appearanceController->currentAppearance();
+    m_statusBarIcon->setIcon(active ? appearance.statusBarActiveIcon : appearance.statusBarNormalIcon);
+}
+
+void AppDelegate::expandTextShortcutPressed()
+{
+    App& app = App::shared();
+    if (const App::CustomAction action = app.expandingShortcutCustomAction()) {
+        if (action())
+            app.setExpandingShortcutCustomAction(nullptr);
+        return;
+    }
+    try {
+        if (m_expandingController.expand())
+            Sounds::shared().playExpandedSound();
+        else
+            Sounds::shared().playErrorSound();
+    } catch (const UserErrorDescriptionType& error) {
+        app.deliverNotification(error);
+        Sounds::shared().playErrorSound();
+    } catch (const std::exception& error) {
+        qCInfo(appLog) << "The expansion at the caret failed:" << error.what();
+        app.deliverNotification(noEditorError());
+        Sounds::shared().playErrorSound();
+    }
+}
+
+std::optional<ExpandedExpression> AppDelegate::expand(const icu::UnicodeString& text,
+                                                      const std::optional<icu::UnicodeString>& fileExtension)
+{
+    App& app = App::shared();
+    if (const App::CustomAction action = app.expandingShortcutCustomAction()) {
+        if (action())
+            app.setExpandingShortcutCustomAction(nullptr);
+        return std::nullopt;
+    }
+    try {
+        auto expression = m_expandingController.expand(text, fileExtension);
+        if (expression)
+            Sounds::shared().playExpandedSound();
+        else
+            Sounds::shared().playErrorSound();
+        return expression;
+    } catch (const UserErrorDescriptionType& error) {
+        app.deliverNotification(error);
+    } catch (const std::exception& error) {
+        qCInfo(appLog) << "The expansion failed:" << error.what();
+        app.deliverNotification(ExpandingError(localized(u"Unknown error", "Expanding Error")));
+    }
+    Sounds::shared().playErrorSound();
+    return std::nullopt;
+}
+
+NoEditorError AppDelegate::noEditorError() const
+{
+    const auto identifier = AccessibilityBackend::shared()->activeApplicationIdentifier();
+    if (identifier && (*identifier == "com.github.atom" || QString::fromStdString(*identifier).compare(QLatin1String("atom"), Qt::CaseInsensitive) == 0))
+        return NoEditorError(icu::UnicodeString(u"Atom"));
+    return NoEditorError();
+}
+
+void AppDelegate::showExpandersWindow()
+{
+    runOrLog(m_windows.showExpandersWindow, "The editor window");
+}
+
+void AppDelegate::showOrHideExpanderBrowser()
+{
+    runOrLog(m_windows.showOrHideExpanderBrowser, "The expander browser");
+}
+
+void AppDelegate::closeExpanderBrowser()
+{
+    if (m_windows.closeExpanderBrowser)
+        m_windows.closeExpanderBrowser();
+}
+
+void AppDelegate::showIntroduction()
+{
+    runOrLog(m_windows.showIntroduction, "The introduction");
+}
+
+void AppDelegate::importFiles(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    BundleStore& store = App::shared().bundleStore();
+    for (const QString& path : paths)
+        store.importBundle(std::filesystem::path(path.toStdString()), false);
+}
+
+void AppDelegate::expandingControllerDidStartExpanding(ExpandingController&)
+{
+    updateStatusBarIcon(true, false);
+}
+
+void AppDelegate::expandingControllerDidEndExpanding(ExpandingController&)
+{
+    updateStatusBarIcon(false, true);
+}
+
+void AppDelegate::appearanceControllerDidChangeAppearance(AppearanceController&, const Appearance&)
+{
+    updateStatusBarIcon(false, false);
+}
+
+void AppDelegate::showEditor(UserNotificationController&)
+{
+    showExpandersWindow();
+}
+
+void AppDelegate::showBundleInEditor(UserNotificationController&, Bundle& bundle)
+{
+    if (m_windows.selectBundleInEditor)
+        m_windows.selectBundleInEditor(bundle);
+    showExpandersWindow();
+}
+
+void AppDelegate::showExpanderInEditor(UserNotificationController&, Bundle& bundle)
+{
+    const auto& expanders = bundle.expanders();
+    if (!expanders.empty() && m_windows.selectExpanderInEditor)
+        m_windows.selectExpanderInEditor(*expanders.front());
+    showExpandersWindow();
+}
+
+void AppDelegate::openURL(UserNotificationController&, const QUrl& url)
+{
+    if (m_windows.openURL)
+        m_windows.openURL(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+void AppDelegate::openExpander(CustomExpander& expander)
+{
+    if (m_windows.selectExpanderInEditor)
+        m_windows.selectExpanderInEditor(expander);
+    showExpandersWindow();
+    closeExpanderBrowser();
+}
+
+} // namespace quillet

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "expansion/ExpandedExpression.h"
+#include "shell/Appearance.h"
+#include "shell/GlobalShortcutBinder.h"
+#include "shell/ExpandingController.h"
+#include "shell/UserNotificationController.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSystemTrayIcon;
+
+namespace quillet {
+
+class Bundle;
+class CustomExpander;
+class NoEditorError;
+class UserDefaults;
+
+/// The four pages of the makers' web site.
+struct Websites {
+    static constexpr const char* language = "http://orvanta.com/support/quillet/language";
+    static constexpr const char* editors = "http://orvanta.com/quillet/editors";
+    static constexpr const char* support = "http://orvanta.com/support/quillet";
+    static constexpr const char* introduction = "http://orvanta.com/support/quillet/introduction";
+};
+
+/// The hub of the tray application: runs the start-up, binds the three global shortcuts,
+/// owns the expanding controller, the appearance controller and the status icon, runs an
+/// expansion for the expand shortcut and for the D-Bus methods, and turns the outcome into
+/// sounds and notifications. Main thread only.
+///
+/// The windows (editor, expander browser, onboarding) and the full status menu are made
+/// elsewhere and plugged in through `windows()` and `setStatusBarMenu()`.
+class AppDelegate final : public QObject,
+                          public ExpandingControllerDelegate,
+                          public AppearanceControllerDelegate,
+                          public UserNotificationControllerDelegate {
+    Q_OBJECT
+
+public:
+    /// What the windows of the application do; each hook may stay empty until its window
+    /// exists (then the action only logs).
+    struct Windows {
+        /// Shows the editor window (activating the application, window key and in front).
+        std::function<void()> showExpandersWindow;
+        /// Shows the expander browser, or closes it when it is visible.
+        std::function<void()> showOrHideExpanderBrowser;
+        std::function<void()> closeExpanderBrowser;
+        /// Opens the onboarding window (without activating the application).
+        std::function<void()> showIntroduction;
+        /// Selects the bundle or expander in the editor window's bundle list (nothing when
+        /// it is no longer in the library); the caller then shows the window.
+        std::function<void(Bundle&)> selectBundleInEditor;
+        std::function<void(CustomExpander&)> selectExpanderInEditor;
+        /// Opens a web address (the desktop's browser when empty).
+        std::function<void(const QUrl&)> openURL;
+    };
+
+    struct Services {
+        std::shared_ptr<UserDefaults> defaults;
+        /// The key grabber of the global shortcuts; X11 when none.
+        std::unique_ptr<KeyGrabber> keyGrabber;
+        /// The notification controller; UserNotificationController::shared() when none.
+        UserNotificationController* notifications = nullptr;
+        /// The appearance controller's bus; the session bus when none.
+        std::optional<QDBusConnection> appearanceBus;
+        /// Whether to show a tray icon (tests run without one).
+        bool statusItem = true;
+    };
+
+    explicit AppDelegate(Services services, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    Windows& windows() { return m_windows; }
+
+    /// The start-up, in this order: register the settings defaults, become the delegate of
+    /// the notification controller, of the appearance controller and of the expanding
+    /// controller, bind the global shortcuts, make the status icon, and open the onboarding
+    /// when "DidOpenIntro" is false.
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching() {}
+    void applicationWillTerminate() {}
+    void applicationDidResignActive();
+
+    /// The expand shortcut's action: the installed custom action, else one expansion at the
+    /// caret with its sound, and a notification for an error.
+    void expandTextShortcutPressed();
+    /// The D-Bus methods' expansion of a given text, with the same rules; none when nothing
+    /// applies or the expansion failed (the failure becomes a notification).
+    std::optional<ExpandedExpression> expand(const icu::UnicodeString& text,
+                                             const std::optional<icu::UnicodeString>& fileExtension);
+
+    void showExpandersWindow();
+    void showOrHideExpanderBrowser();
+    void closeExpanderBrowser();
+    void showIntroduction();
+    /// Imports the bundle files in order; each failure shows its alert and the next goes on.
+    void importFiles(const QStringList& paths);
+
+    /// The error for an expansion that failed without a text of its own (a failed
+    /// accessibility read): it asks whether a text editor is in use.
+    NoEditorError noEditorError() const;
+
+    /// The status icon's menu; a menu with Quit until another is set. Not owned.
+    QMenu* statusBarMenu() const { return m_statusBarMenu; }
+    void setStatusBarMenu(QMenu* menu);
+    QSystemTrayIcon* statusBarIcon() const { return m_statusBarIcon; }
+    /// Whether the status icon shows the active image.
+    bool isStatusIconActive() const { return m_statusIconActive; }
+
+    ExpandingController& expandingController() { return m_expandingController; }
+    AppearanceController& appearanceController() { return *m_appearanceController; }
+    UserDefaults& defaults() { return *m_defaults; }
+    GlobalShortcutBinder* shortcutBinder() const { return m_binder.get(); }
+
+    // ExpandingControllerDelegate
+    void expandingControllerDidStartExpanding(ExpandingController& controller) override;
+    void expandingControllerDidEndExpanding(ExpandingController& controller) override;
+    // AppearanceControllerDelegate
+    void appearanceControllerDidChangeAppearance(AppearanceController& controller, const Appearance& appearance) override;
+    // UserNotificationControllerDelegate
+    void showEditor(UserNotificationController& controller) override;
+    void showBundleInEditor(UserNotificationController& controller, Bundle& bundle) override;
+    void showExpanderInEditor(UserNotificationController& controller, Bundle& bundle) override;
+    void openURL(UserNotificationController& controller, const QUrl& url) override;
+    /// The expander browser asks to open an expander in the editor window.
+    void openExpander(CustomExpander& expander);
+
+    /// How long the active icon stays after an expansion ends.
+    static constexpr int statusIconResetDelayMilliseconds = 200;
+
+private:
+    void bindGlobalShortcuts();
+    void setUpStatusItem();
+    void updateStatusBarIcon(bool active, bool delayed);
+    void setStatusIcon(bool active);
+
+    std::shared_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<KeyGrabber> m_keyGrabber;
+    UserNotificationController* m_notifications;
+    ExpandingController m_expandingController;
+    std::unique_ptr<AppearanceController> m_appearanceController;
+    std::unique_ptr<GlobalShortcutBinder> m_binder;
+    QSystemTrayIcon* m_statusBarIcon = nullptr;
+    QPointer<QMenu> m_statusBarMenu;
+    std::unique_ptr<QMenu> m_defaultMenu;
+    bool m_wantsStatusItem;
+    bool m_statusIconActive = false;
+    // One restartable timer: a pending reset never lands after the next expansion began.
+    QTimer m_statusIconReset;
+    Windows m_windows;
+};
+
+} // namespace quillet

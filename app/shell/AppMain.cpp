@@ -1,0 +1,116 @@
+// quillet-app: the tray application. One instance per session: a second start hands its
+// files to the first over D-Bus and exits.
+#include "editor/EditorWindowController.h"
+#include "library/App.h"
+#include "library/ResourceLocator.h"
+#include "shell/AppDelegate.h"
+#include "shell/AtspiAccessibility.h"
+#include "shell/DesktopEnvironment.h"
+#include "shell/QuilletService.h"
+#include "shell/UserDefaults.h"
+#include "text/Settings.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(mainLog, "quillet.main")
+
+/// An error a user can act on: assistive technologies are off and cannot be turned on.
+class AccessibilityOffError final : public quillet::BasicUserError {
+public:
+    AccessibilityOffError()
+        : BasicUserError(u"Quillet cannot read your editor",
+                         u"Turn on assistive technologies in your desktop's accessibility settings, then start "
+                         u"your editor again.")
+    {
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    QApplication::setOrganizationName(QStringLiteral("orvanta"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QStringList files = QApplication::arguments().mid(1);
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bool ownsService = false;
+    if (bus.isConnected()) {
+        const auto registration = bus.interface()->registerService(
+            QString::fromLatin1(quillet::QuilletService::serviceName), QDBusConnectionInterface::DontQueueService,
+            QDBusConnectionInterface::DontAllowReplacement);
+        ownsService = registration.isValid() && registration.value() == QDBusConnectionInterface::ServiceRegistered;
+        if (!ownsService) {
+            // Another instance runs: it takes the files.
+            if (!files.isEmpty() && !quillet::handFilesToRunningInstance(bus, files)) {
+                std::fprintf(stderr, "quillet-app: the running instance did not take the files\n");
+                return 1;
+            }
+            return 0;
+        }
+    } else {
+        qCWarning(mainLog) << "No session bus: Quillet runs without its D-Bus methods";
+    }
+
+    auto defaults = quillet::UserDefaults::makeStandard();
+    quillet::Settings::setShared(defaults);
+
+    auto& notifications = quillet::UserNotificationController::shared();
+    quillet::AccessibilityBackend::setShared(std::make_shared<quillet::AtspiAccessibilityBackend>(
+        [&notifications] { notifications.deliver(quillet::UserNotificationBuilder().notification(AccessibilityOffError())); }));
+
+    auto environment = quillet::App::Environment::headless();
+    environment.alerts = std::make_shared<quillet::QtUserAlerts>();
+    environment.notifications = std::make_shared<quillet::DesktopNotifications>(notifications);
+    environment.application = std::make_shared<quillet::QtApplicationControl>();
+    quillet::App::configureShared(std::move(environment));
+
+    quillet::AppDelegate::Services services;
+    services.defaults = defaults;
+    services.notifications = &notifications;
+    quillet::AppDelegate delegate(std::move(services));
+    delegate.applicationWillFinishLaunching();
+
+    // Load the library now, so the first expansion and the D-Bus methods find it warm.
+    if (!quillet::App::shared().isLoaded())
+        return 1;
+
+    // The editor window: made on first demand and kept for the life of the process.
+    std::unique_ptr<quillet::EditorWindowController> editor;
+    auto editorWindow = [&editor]() -> quillet::EditorWindowController& {
+        if (!editor) {
+            editor = std::make_unique<quillet::EditorWindowController>(
+                quillet::App::shared().bundleStore(),
+                quillet::EditorServices {.alerts = std::make_shared<quillet::QtUserAlerts>(), .fileDialogs = {}, .urlOpener = {}});
+        }
+        return *editor;
+    };
+    auto& windows = delegate.windows();
+    windows.showExpandersWindow = [editorWindow] { editorWindow().showWindow(); };
+    windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
+    windows.selectExpanderInEditor = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
+
+    quillet::QuilletService service(delegate);
+    if (ownsService && !service.exportOn(bus))
+        qCWarning(mainLog) << "The D-Bus object could not be exported";
+
+    delegate.applicationDidFinishLaunching();
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &delegate, [&delegate, files] { delegate.importFiles(files); });
+
+    const int status = QApplication::exec();
+    delegate.applicationWillTerminate();
+    return status;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "library/ApplicationControl.h"
+#include "library/UserAlerts.h"
+
+namespace quillet {
+
+/// The library's modal alerts as message boxes.
+class QtUserAlerts final : public UserAlerts {
+public:
+    void runModal(const Alert& alert) override;
+};
+
+/// The application's life cycle over QApplication: a tray application has no window to
+/// raise, so activation only matters to the windows; terminate quits the event loop.
+class QtApplicationControl final : public ApplicationControl {
+public:
+    void activate(bool ignoringOtherApps) override;
+    void deactivate() override {}
+    void terminate() override;
+};
+
+} // namespace quillet

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "library/Paths.h"
+#include "text/Settings.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+/// The desktop application's settings file, read without the desktop: the command line
+/// takes the indentation the user chose in the application from it.
+///
+/// The file is the application's INI file, "$XDG_CONFIG_HOME/orvanta/Quillet.ini"
+/// (XDG_CONFIG_HOME defaults to ~/.config; a relative value is ignored).
+namespace settingsfile {
+
+/// The file's path, or none without a configuration folder.
+std::optional<std::filesystem::path> path(const Paths::Environment& environment);
+/// The path for the process's environment.
+std::optional<std::filesystem::path> path();
+
+/// The plain entries of the file's general section (keys outside any section count too),
+/// values unquoted and unescaped. Lines that are not entries are skipped.
+std::map<std::string, std::string> readGeneralSection(std::istream& input);
+
+/// Sets the indentation keys ("IndentWithSpaces", "IndentSize", "MaximumCharactersInLine")
+/// that the file holds with a readable value of their type; the others keep their defaults.
+/// A missing or unreadable file changes nothing.
+void apply(const std::filesystem::path& file, InMemorySettings& settings);
+
+} // namespace settingsfile
+} // namespace quillet

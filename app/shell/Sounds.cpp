@@ -1,0 +1,109 @@
+#include "shell/Sounds.h"
+
+#include "shell/DesktopResources.h"
+#include "shell/UserDefaultsKey.h"
+#include "text/Settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QSoundEffect>
+#include <QStandardPaths>
+
+namespace quillet {
+namespace {
+
+Q_LOGGING_CATEGORY(soundsLog, "quillet.sounds")
+
+std::unique_ptr<Sounds>& sharedSounds()
+{
+    static std::unique_ptr<Sounds> sounds;
+    return sounds;
+}
+
+} // namespace
+
+QtSoundPlayer::QtSoundPlayer(QObject* parent)
+    : QObject(parent)
+{
+}
+
+std::optional<QUrl> QtSoundPlayer::soundURL(const QString& name)
+{
+    ensureDesktopResources();
+    const QString fileName = name + QStringLiteral(".wav");
+    const QString resource = QStringLiteral(":/quillet/sounds/") + fileName;
+    if (QFile::exists(resource))
+        return QUrl(QStringLiteral("qrc") + resource);
+    QStringList folders {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillet/sounds")};
+    for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        folders << data + QStringLiteral("/quillet/sounds");
+        folders << data + QStringLiteral("/sounds/freedesktop/stereo");
+    }
+    for (const QString& folder : folders) {
+        const QString path = QDir(folder).filePath(fileName);
+        if (QFile::exists(path))
+            return QUrl::fromLocalFile(path);
+    }
+    return std::nullopt;
+}
+
+void QtSoundPlayer::play(const QString& name)
+{
+    auto found = m_effects.find(name);
+    if (found == m_effects.end()) {
+        QSoundEffect* effect = nullptr;
+        if (const auto url = soundURL(name)) {
+            effect = new QSoundEffect(this);
+            effect->setSource(*url);
+        } else {
+            qCWarning(soundsLog) << "No sound named" << name;
+        }
+        found = m_effects.emplace(name, effect).first;
+    }
+    if (QSoundEffect* effect = found->second) {
+        // Without an audio device the effect fails quietly; that is no error.
+        effect->stop();
+        effect->play();
+    }
+}
+
+Sounds::Sounds(std::shared_ptr<SoundPlayer> player, Settings* settings)
+    : m_player(std::move(player))
+    , m_settings(settings)
+{
+}
+
+Sounds& Sounds::shared()
+{
+    auto& sounds = sharedSounds();
+    if (!sounds)
+        sounds = std::make_unique<Sounds>(std::make_shared<QtSoundPlayer>());
+    return *sounds;
+}
+
+void Sounds::setShared(std::unique_ptr<Sounds> sounds)
+{
+    sharedSounds() = std::move(sounds);
+}
+
+void Sounds::playExpandedSound()
+{
+    play(rawValue(UserDefaultsKey::EnableSounds).c_str(), expandedSoundName);
+}
+
+void Sounds::playErrorSound()
+{
+    play(rawValue(UserDefaultsKey::EnableErrorSound).c_str(), errorSoundName);
+}
+
+void Sounds::play(const char* settingsKey, const char* name)
+{
+    Settings& settings = m_settings ? *m_settings : Settings::shared();
+    if (!settings.boolForKey(settingsKey))
+        return;
+    m_player->play(QString::fromLatin1(name));
+}
+
+} // namespace quillet

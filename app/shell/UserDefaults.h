@@ -1,0 +1,75 @@
+#pragma once
+
+#include "shell/Shortcut.h"
+#include "shell/UserDefaultsKey.h"
+#include "text/Settings.h"
+
+#include <QObject>
+#include <QSettings>
+#include <QVariant>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace quillet {
+
+/// The application's settings: a QSettings INI file (organization "orvanta", application
+/// "Quillet") beneath defaults registered in memory. Registration never writes the file,
+/// so a stored value always wins and the defaults are registered again at every start.
+///
+/// Every change made through this object is announced by valueChanged(key). Also serves
+/// as the core's Settings (indentation), so the expansion engine reads the same values.
+/// Main thread only.
+class UserDefaults final : public QObject, public Settings {
+    Q_OBJECT
+
+public:
+    /// Over the given store (tests pass a file of their own).
+    explicit UserDefaults(std::unique_ptr<QSettings> storage, QObject* parent = nullptr);
+    /// Over the user's settings file.
+    static std::shared_ptr<UserDefaults> makeStandard();
+
+    /// Registers defaults in memory, replacing earlier ones of the same keys.
+    void registerDefaults(const std::map<UserDefaultsKey, QVariant>& defaults);
+    /// Registers the application's defaults (the three shortcuts, the indentation, the
+    /// sounds, "MainWindowVisibleOnStart" and "DidOpenIntro"; "StartApplicationAutomatically"
+    /// has none), then writes pending changes; the result of the write.
+    bool registerApplicationDefaults();
+    /// Writes pending changes and picks up changes of other processes.
+    bool sync();
+
+    /// The stored value, else the registered one, else an invalid value.
+    QVariant value(UserDefaultsKey key) const;
+    /// False when neither exists (or the value does not read as a Boolean).
+    bool boolForKey(UserDefaultsKey key) const;
+    /// 0 when neither exists (or the value is not an integer).
+    qint64 integerForKey(UserDefaultsKey key) const;
+    /// The shortcut stored (or registered) under the key; none for anything that does not decode.
+    std::optional<Shortcut> shortcut(UserDefaultsKey key) const;
+
+    void setValue(UserDefaultsKey key, const QVariant& value);
+    /// Stores the shortcut; none stores "no shortcut" (the registered default stays hidden).
+    void setShortcut(UserDefaultsKey key, const std::optional<Shortcut>& shortcut);
+    /// Removes the stored value: the registered default shows again.
+    void remove(UserDefaultsKey key);
+
+    QString fileName() const { return m_storage->fileName(); }
+
+    // Settings
+    std::optional<bool> boolValue(const std::string& key) const override;
+    std::optional<long long> integerValue(const std::string& key) const override;
+    void synchronize() override { sync(); }
+
+Q_SIGNALS:
+    /// A value was set or removed through this object.
+    void valueChanged(quillet::UserDefaultsKey key);
+
+private:
+    QVariant rawLookup(const QString& key) const;
+
+    std::unique_ptr<QSettings> m_storage;
+    std::map<QString, QVariant> m_registered;
+};
+
+} // namespace quillet
