@@ -3,6 +3,10 @@
 #include "editor/QtText.h"
 #include "editor/VariableTextView.h"
 
+#include "OrvTextView/Attachments/TextAttachmentBinding.h"
+
+#include <QScopedValueRollback>
+
 namespace quillet {
 
 ExpanderTextBinding::ExpanderTextBinding(VariableTextView* view, std::string key, Getter get, Setter set,
@@ -12,10 +16,14 @@ ExpanderTextBinding::ExpanderTextBinding(VariableTextView* view, std::string key
     , m_key(std::move(key))
     , m_get(std::move(get))
     , m_set(std::move(set))
-    , m_transformer(view)
 {
-    connect(view, &QTextEdit::textChanged, this, &ExpanderTextBinding::viewChanged);
-    connect(view, &VariableTextView::tokenTextChanged, this, &ExpanderTextBinding::viewChanged);
+    m_binding = new orv::TextAttachmentBinding(
+        view, [this] { return read(); }, [this](const QString& text) { write(text); });
+    // A token's rewritten text changes no character of the document: it is written here.
+    connect(view, &VariableTextView::tokenTextChanged, this, [this] {
+        if (m_view)
+            write(orv::TextAttachmentTransformer::reverseTransformedValue(m_view->attributedText()));
+    });
 }
 
 ExpanderTextBinding::~ExpanderTextBinding()
@@ -36,38 +44,31 @@ void ExpanderTextBinding::setExpander(const CustomExpanderPtr& expander)
     m_expander = expander;
     if (m_expander) {
         m_observer = m_expander->addObserver([this](std::string_view key, Observable::Phase phase) {
-            if (phase == Observable::Phase::didChange && key == m_key && !m_writing)
-                reload();
+            if (phase == Observable::Phase::didChange && key == m_key && !m_writing && m_binding)
+                m_binding->modelDidChange();
         });
     }
-    reload();
+    if (m_binding)
+        m_binding->modelDidChange();
+    // Another expander with the same text: its tokens must still edit the new expander.
+    if (m_view)
+        m_view->updateAttachments();
 }
 
-void ExpanderTextBinding::reload()
+QString ExpanderTextBinding::read() const
 {
-    if (!m_view)
-        return;
-    const QString text = m_expander ? qtString(m_get(*m_expander)) : QString();
-    // Only a different text is shown again, so typing keeps its caret and undo history.
-    if (orv::TextAttachmentTransformer::reverseTransformedValue(m_view->attributedText()) == text
-        && (m_expander || m_view->document()->isEmpty()))
-        return;
-    m_loading = true;
-    m_view->setAttributedText(m_transformer.transformedValue(text));
-    m_loading = false;
+    return m_expander ? qtString(m_get(*m_expander)) : QString();
 }
 
-void ExpanderTextBinding::viewChanged()
+void ExpanderTextBinding::write(const QString& text)
 {
-    if (m_loading || !m_expander || !m_view)
+    if (!m_expander)
         return;
-    const icu::UnicodeString text
-        = icuString(orv::TextAttachmentTransformer::reverseTransformedValue(m_view->attributedText()));
-    if (text == m_get(*m_expander))
+    const icu::UnicodeString value = icuString(text);
+    if (value == m_get(*m_expander))
         return;
-    m_writing = true;
-    m_set(*m_expander, text);
-    m_writing = false;
+    QScopedValueRollback guard(m_writing, true);
+    m_set(*m_expander, value);
 }
 
 } // namespace quillet
