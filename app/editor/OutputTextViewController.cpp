@@ -3,7 +3,7 @@
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
 #include "editor/QtText.h"
-#include "editor/VariableTextAttachmentPatterns.h"
+#include "editor/OutputVariableTextAttachmentPattern.h"
 #include "editor/VariableTextView.h"
 #include "expansion/ExpanderController.h"
 #include "expansion/Filter.h"

@@ -5,7 +5,7 @@
 #include "editor/PopoverVariableCell.h"
 #include "editor/QtText.h"
 #include "editor/VariableNaming.h"
-#include "editor/VariableTextAttachmentPatterns.h"
+#include "editor/InputVariableTextAttachmentPattern.h"
 #include "editor/VariableTextView.h"
 #include "languages/OptionalExpressionHighlightingPattern.h"
 #include "languages/PatternVariableHighlightingPattern.h"

@@ -1,11 +1,19 @@
 #include "editor/VariableCell.h"
 
+#include "editor/QtText.h"
+#include "editor/VariableNaming.h"
+
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace quillet {
+
+QColor VariableCell::colorForTokenAt(const QString& wholeText, int location)
+{
+    return QColor(qtString(tokenColorHex(icuString(wholeText), location)));
+}
 
 VariableCell::VariableCell(QString label)
     : m_label(std::move(label))

@@ -26,6 +26,10 @@ public:
     static constexpr qreal labelBottomPadding = 2.0;
     static constexpr qreal extraWidth = 5.0;
 
+    /// The colour of a token starting at `location` of `wholeText`: grey inside an optional
+    /// part, blue elsewhere.
+    static QColor colorForTokenAt(const QString& wholeText, int location);
+
     explicit VariableCell(QString label);
     ~VariableCell() override;
 

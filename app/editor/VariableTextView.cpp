@@ -1,8 +1,6 @@
 #include "editor/VariableTextView.h"
 
 #include "editor/PopoverVariableCell.h"
-#include "editor/QtText.h"
-#include "editor/VariableNaming.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -22,13 +20,13 @@ void VariableTextView::refreshTokenColors()
 {
     if (m_refreshingTokens)
         return;
-    const icu::UnicodeString text = icuString(toPlainText());
+    const QString text = toPlainText();
     bool stale = false;
-    for (int32_t position = 0; position < text.length() && !stale; ++position) {
-        if (text.charAt(position) != orv::attachmentCharacter)
+    for (int position = 0; position < text.size() && !stale; ++position) {
+        if (text.at(position) != QChar(orv::attachmentCharacter))
             continue;
         if (const auto token = tokenAt(position))
-            stale = token->cell->backgroundColor() != QColor(qtString(tokenColorHex(text, position)));
+            stale = token->cell->backgroundColor() != VariableCell::colorForTokenAt(text, position);
     }
     if (!stale)
         return;
