@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/StringHelpers.h"
 #include "languages/FocusedTitleSource.h"
 
 #include <unicode/unistr.h>
@@ -59,12 +60,8 @@ private:
     mutable std::string m_what;
 };
 
-/// A range of an element's text in UTF-16 code units; a zero length is the caret.
-struct TextRange {
-    int32_t location = 0;
-    int32_t length = 0;
-    friend bool operator==(const TextRange&, const TextRange&) = default;
-};
+// A range of an element's text is a TextRange (text/StringHelpers.h) in UTF-16 code units;
+// a zero length is the caret.
 
 struct TextRect {
     double x = 0, y = 0, width = 0, height = 0;
