@@ -94,6 +94,8 @@ QTextCharFormat attachmentFormat(const TextAttachmentPtr& attachment)
     QTextCharFormat format;
     format.setObjectType(attachmentObjectType);
     format.setProperty(attachmentProperty, QVariant::fromValue(attachment));
+    // Centred on the line's text instead of standing on its baseline.
+    format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
     return format;
 }
 

@@ -121,8 +121,9 @@ void CompletionViewController::reload()
         m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::ClearAndSelect);
     const int rowHeight = QFontMetrics(m_font).height() + 4;
     const int rows = std::clamp(int(m_completions.size()), 1, visibleRows);
-    if (QWidget* top = window())
-        top->resize(popupWidth, rows * rowHeight + 2);
+    m_tableView->setMinimumHeight(0);
+    if (QWidget* top = window(); top && top != this)
+        top->setFixedSize(popupWidth, rows * rowHeight + 2);
 }
 
 CompletionPtr CompletionViewController::selectedCompletion() const
@@ -173,7 +174,7 @@ CompletionWindowController::CompletionWindowController(QObject* parent)
     auto* layout = new QVBoxLayout(m_window.get());
     layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(m_content);
-    m_window->resize(popupWidth, 40);
+    m_window->setFixedSize(popupWidth, 40);
 }
 
 CompletionWindowController::~CompletionWindowController() = default;

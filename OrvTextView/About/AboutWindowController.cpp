@@ -1,0 +1,203 @@
+#include "OrvTextView/About/AboutWindowController.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace orv {
+
+namespace {
+
+constexpr int iconSize = 96;
+
+QString applicationProperty(const char* name)
+{
+    auto* application = QCoreApplication::instance();
+    return application ? application->property(name).toString() : QString();
+}
+
+} // namespace
+
+AboutInfo AboutInfo::fromApplication()
+{
+    AboutInfo info;
+    info.name = QGuiApplication::applicationDisplayName();
+    info.version = QCoreApplication::applicationVersion();
+    info.build = applicationProperty("buildVersion");
+    info.copyright = applicationProperty("copyright");
+    info.icon = QGuiApplication::windowIcon();
+    const QString acknowledgements = applicationProperty("acknowledgementsPath");
+    if (!acknowledgements.isEmpty())
+        info.acknowledgementsPath = acknowledgements;
+    return info;
+}
+
+QUrl AboutWindowController::websiteUrl()
+{
+    return QUrl(QStringLiteral("https://orvanta.com"));
+}
+
+QString AboutWindowController::websiteHost()
+{
+    return QStringLiteral("orvanta.com");
+}
+
+QString AboutWindowController::twitterHandle()
+{
+    return QStringLiteral("@orvanta");
+}
+
+QUrl AboutWindowController::twitterUrl()
+{
+    return QUrl(QStringLiteral("https://twitter.com/orvanta"));
+}
+
+QUrl AboutWindowController::productsUrl()
+{
+    return QUrl(QStringLiteral("https://orvanta.com/products"));
+}
+
+std::unique_ptr<AboutWindowController> AboutWindowController::createWithWindow(const AboutInfo& info)
+{
+    std::unique_ptr<AboutWindowController> controller(new AboutWindowController(info));
+    controller->buildWindow();
+    controller->configure();
+    return controller;
+}
+
+AboutWindowController::AboutWindowController(AboutInfo info)
+    : m_info(std::move(info))
+    , m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
+{
+}
+
+AboutWindowController::~AboutWindowController() = default;
+
+void AboutWindowController::buildWindow()
+{
+    m_ownedWindow = std::make_unique<QWidget>();
+    QWidget* window = m_ownedWindow.get();
+    window->setObjectName(QStringLiteral("AboutWindow"));
+    m_iconImageView = new QLabel(window);
+    m_iconImageView->setAlignment(Qt::AlignCenter);
+    m_appNameLabel = new QLabel(window);
+    m_appNameLabel->setAlignment(Qt::AlignCenter);
+    QFont nameFont = m_appNameLabel->font();
+    nameFont.setBold(true);
+    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.6);
+    m_appNameLabel->setFont(nameFont);
+    m_versionLabel = new QLabel(window);
+    m_versionLabel->setAlignment(Qt::AlignCenter);
+    m_copyrightsLabel = new QLabel(window);
+    m_copyrightsLabel->setAlignment(Qt::AlignCenter);
+    m_urlLabel = new QLabel(window);
+    m_urlLabel->setAlignment(Qt::AlignCenter);
+    m_twitterLabel = new QLabel(window);
+    m_twitterLabel->setAlignment(Qt::AlignCenter);
+    auto* moreApps = new QPushButton(tr("More Apps"), window);
+    moreApps->setObjectName(QStringLiteral("moreAppsButton"));
+    m_acknowledgementsButton = new QPushButton(tr("Acknowledgements"), window);
+    m_acknowledgementsButton->setObjectName(QStringLiteral("acknowledgementsButton"));
+    connect(moreApps, &QPushButton::clicked, this, &AboutWindowController::moreApps);
+    connect(m_acknowledgementsButton, &QPushButton::clicked, this, &AboutWindowController::showAcknowledgments);
+
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(24, 24, 24, 18);
+    layout->addWidget(m_iconImageView);
+    layout->addWidget(m_appNameLabel);
+    layout->addWidget(m_versionLabel);
+    layout->addSpacing(8);
+    layout->addWidget(m_copyrightsLabel);
+    layout->addWidget(m_urlLabel);
+    layout->addWidget(m_twitterLabel);
+    layout->addSpacing(8);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(moreApps);
+    buttons->addWidget(m_acknowledgementsButton);
+    layout->addLayout(buttons);
+    setWindow(window);
+}
+
+void AboutWindowController::setWindow(QWidget* window)
+{
+    m_window = window;
+    if (!m_window)
+        return;
+    // Above the application's other windows, as a utility panel.
+    m_window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
+std::optional<QString> AboutWindowController::acknowledgementsPath() const
+{
+    if (!m_info.acknowledgementsPath || !QFileInfo(*m_info.acknowledgementsPath).isFile())
+        return std::nullopt;
+    return m_info.acknowledgementsPath;
+}
+
+void AboutWindowController::configure()
+{
+    m_iconImageView->setPixmap(m_info.icon.pixmap(iconSize, iconSize));
+    m_appNameLabel->setText(m_info.name);
+    m_copyrightsLabel->setWordWrap(true);
+    m_copyrightsLabel->setText(m_info.copyright);
+    m_versionLabel->setText(QStringLiteral("Version %1 (%2)").arg(m_info.version, m_info.build));
+    configureOrvantaLink();
+    configureTwitterLink();
+    configureWindow();
+    m_acknowledgementsButton->setHidden(!acknowledgementsPath().has_value());
+}
+
+void AboutWindowController::configureOrvantaLink()
+{
+    m_urlLabel->setTextFormat(Qt::RichText);
+    m_urlLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_urlLabel->setOpenExternalLinks(true);
+    m_urlLabel->setText(createURLString(websiteHost(), websiteHost(), websiteUrl()));
+}
+
+void AboutWindowController::configureTwitterLink()
+{
+    m_twitterLabel->setTextFormat(Qt::RichText);
+    m_twitterLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_twitterLabel->setOpenExternalLinks(true);
+    m_twitterLabel->setText(createURLString(QStringLiteral("follow us: ") + twitterHandle(), twitterHandle(), twitterUrl()));
+}
+
+void AboutWindowController::configureWindow()
+{
+    if (!m_window)
+        return;
+    m_window->setWindowTitle(tr("About %1").arg(m_info.name));
+}
+
+void AboutWindowController::moreApps()
+{
+    if (m_openUrl)
+        m_openUrl(productsUrl());
+}
+
+void AboutWindowController::showAcknowledgments()
+{
+    const auto path = acknowledgementsPath();
+    if (path && m_openUrl)
+        m_openUrl(QUrl::fromLocalFile(*path));
+}
+
+QString AboutWindowController::createURLString(const QString& text, const QString& highlightingString, const QUrl& url)
+{
+    const qsizetype at = highlightingString.isEmpty() ? -1 : text.indexOf(highlightingString);
+    if (at < 0)
+        return text.toHtmlEscaped();
+    // The link colour: red 0.05, green 0.4, blue 0.65.
+    const QString link = QStringLiteral("<a href=\"%1\" style=\"color: rgb(13, 102, 166); text-decoration: none;\">%2</a>")
+                             .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), highlightingString.toHtmlEscaped());
+    return text.left(at).toHtmlEscaped() + link + text.mid(at + highlightingString.size()).toHtmlEscaped();
+}
+
+} // namespace orv
