@@ -1,7 +1,7 @@
 #pragma once
 
 #include "languages/FocusedTitleSource.h"
-#include "text/StringHelpers.h"
+#include "text/StringHelpers.h" // TextRange: UTF-16 units; a zero length is the caret
 
 #include <unicode/unistr.h>
 
@@ -59,9 +59,6 @@ private:
     int32_t m_rawValue;
     mutable std::string m_what;
 };
-
-// A range of an element's text is the core's TextRange (UTF-16 code units); a zero length
-// is the caret.
 
 struct TextRect {
     double x = 0, y = 0, width = 0, height = 0;

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -22,6 +23,8 @@ namespace quillet {
 namespace {
 
 Q_LOGGING_CATEGORY(appLog, "quillet.app")
+// One line per press of the expand shortcut with its outcome and duration (off by default).
+Q_LOGGING_CATEGORY(expansionLog, "quillet.expansion", QtWarningMsg)
 
 void runOrLog(const std::function<void()>& hook, const char* what)
 {
@@ -146,19 +149,28 @@ void AppDelegate::expandTextShortcutPressed()
             app.setExpandingShortcutCustomAction(nullptr);
         return;
     }
+    QElapsedTimer timer;
+    timer.start();
+    const char* outcome = "expanded";
     try {
-        if (m_expandingController.expand())
+        if (m_expandingController.expand()) {
             Sounds::shared().playExpandedSound();
-        else
+        } else {
+            outcome = "nothing";
             Sounds::shared().playErrorSound();
+        }
     } catch (const UserErrorDescriptionType& error) {
+        outcome = "failed";
         app.deliverNotification(error);
         Sounds::shared().playErrorSound();
     } catch (const std::exception& error) {
+        outcome = "failed";
         qCInfo(appLog) << "The expansion at the caret failed:" << error.what();
         app.deliverNotification(noEditorError());
         Sounds::shared().playErrorSound();
     }
+    qCDebug(expansionLog).noquote() << "expand shortcut:" << outcome << "in"
+                                    << QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 3) << "ms";
 }
 
 std::optional<ExpandedExpression> AppDelegate::expand(const icu::UnicodeString& text,

@@ -10,12 +10,17 @@
 #include <atspi/atspi.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace quillet {
 namespace {
 
 Q_LOGGING_CATEGORY(atspiLog, "quillet.atspi")
+
+constexpr int focusAttempts = 4;
+constexpr int focusRetryMilliseconds = 15;
 
 // A subtree larger than this is not searched by hand for the focused object.
 constexpr int maximumSearchedObjects = 4000;
@@ -354,7 +359,7 @@ std::optional<Focus> findFocus()
     Object desktop(atspi_get_desktop(0));
     if (!desktop)
         return std::nullopt;
-    atspi_accessible_set_cache_mask(desktop.get(), ATSPI_CACHE_NONE);
+    atspi_accessible_clear_cache(desktop.get());
     const guint ownProcess = guint(getpid());
     const int applications = childCount(desktop.get());
     std::optional<Focus> activeWithoutFocus;
@@ -370,7 +375,8 @@ std::optional<Focus> findFocus()
         }
         if (process == ownProcess)
             continue;
-        atspi_accessible_set_cache_mask(application.get(), ATSPI_CACHE_NONE);
+        // Read afresh: what the library remembered may be out of date.
+        atspi_accessible_clear_cache(application.get());
         const int frames = childCount(application.get());
         for (int f = 0; f < frames; ++f) {
             Object frame = childAt(application.get(), f);
@@ -444,7 +450,13 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         atspi_init();
         m_initialized = true;
     }
-    const auto focus = findFocus();
+    // Right after the shortcut the editor may not have taken back its focus from the key
+    // grab yet: look again a few times before calling it no focus.
+    auto focus = findFocus();
+    for (int attempt = 0; attempt < focusAttempts && (!focus || !focus->element); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(focusRetryMilliseconds));
+        focus = findFocus();
+    }
     if (!focus || !focus->element)
         throw AXError(AXError::NoValue);
     return std::make_shared<AtspiElement>(focus->element, focus->frame, offsetUnit(focus->application.get()));

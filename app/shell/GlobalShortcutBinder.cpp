@@ -115,6 +115,11 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray& eventType, void* message
     auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
     if (press->event != m_root)
         return false;
+    // The press activated our passive grab, which takes the keyboard focus from the editor
+    // until the key is released. Let the keyboard go at once, so that the editor has its
+    // focus back while it is read and written.
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    xcb_flush(m_connection);
     const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(m_symbols, press->detail, 0);
     const auto shortcut = Shortcut::fromX11(keysym, press->state & relevantModifiers);
     if (shortcut && m_handler)

@@ -2,8 +2,6 @@
 // they become, the popovers of the tokens and what closing them writes back, the error
 // box and the insert-variable button.
 
-#if QUILLET_HAS_TEXT_VIEW
-
 #include "EditorTestSupport.h"
 #include "editor/ExpanderAndPatternViewController.h"
 #include "editor/FilterChainModel.h"
@@ -314,5 +312,3 @@ TEST(VariableCell, GeometryFollowsTheLabel)
 
 } // namespace
 } // namespace quillet
-
-#endif

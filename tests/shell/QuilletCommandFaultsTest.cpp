@@ -67,6 +67,7 @@ protected:
                             std::map<std::string, std::string> environment = {})
     {
         environment["XDG_DATA_HOME"] = (m_root.path() / "data").string();
+        environment.try_emplace("XDG_CONFIG_HOME", (m_root.path() / "config").string());
         return test::runProcess((programPath.empty() ? program() : programPath).string(), arguments, input,
                                 environment, inChild);
     }
@@ -232,6 +233,16 @@ TEST_F(QuilletCommandFaultsTest, OneLineEndIsDroppedFromStandardInputAlsoWhenItI
             EXPECT_EQ(result.standardOutput, "{\"text\":\"Swift Basic\",\"cursorPosition\":11}\n");
         }
     }
+}
+
+TEST_F(QuilletCommandFaultsTest, WithoutArgumentsItStartsTheTrayApplicationInstalledBesideIt)
+{
+    // No quillet-app in this installation: the start fails with a message, not a hang.
+    const auto result = run({});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.standardError.find("quillet: cannot start " + (prefix() / "bin" / "quillet-app").string()),
+              std::string::npos)
+        << result.standardError;
 }
 
 TEST_F(QuilletCommandFaultsTest, UsageErrorsSayWhatWasWrongBeforeTheUsage)

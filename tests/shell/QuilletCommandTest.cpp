@@ -18,7 +18,9 @@ class QuilletCommandTest : public ::testing::Test {
 protected:
     test::ProcessResult run(const std::vector<std::string>& arguments, const std::string& input = {})
     {
-        return test::runProcess(QUILLET_PROGRAM, arguments, input, {{"XDG_DATA_HOME", m_data.path().string()}});
+        return test::runProcess(QUILLET_PROGRAM, arguments, input,
+                                {{"XDG_DATA_HOME", m_data.path().string()},
+                                 {"XDG_CONFIG_HOME", (m_data.path() / "config").string()}});
     }
 
     fs::path libraryFile() const { return m_data.path() / "com.orvanta.Quillet" / "bundles.qlbundles"; }
@@ -162,6 +164,30 @@ TEST_F(QuilletCommandTest, TabsOfTheTemplateBecomeTheDefaultIndentUnitOfFourSpac
     const auto result = run({"expand", "  block if"});
 
     EXPECT_EQ(result.standardOutput, "{\"text\":\"  if {\\n      \\n  }\",\"cursorPosition\":13}\n");
+}
+
+TEST_F(QuilletCommandTest, TheIndentationComesFromTheDesktopApplicationsSettingsFile)
+{
+    writeLibrary({expander("Block", "block ${x:word}", "${x} {\n\t#\n}")});
+    const auto settings = m_data.path() / "config" / "orvanta" / "Quillet.ini";
+
+    struct Case {
+        std::string file;
+        std::string output;
+    };
+    const std::vector<Case> cases {
+        {"[General]\nIndentSize=2\n", "{\"text\":\"if {\\n  \\n}\",\"cursorPosition\":7}\n"},
+        {"[General]\nIndentWithSpaces=false\n", "{\"text\":\"if {\\n\\t\\n}\",\"cursorPosition\":6}\n"},
+        // Values the settings writer would not write leave the default in place.
+        {"[General]\nIndentSize=two\nIndentWithSpaces=maybe\n", "{\"text\":\"if {\\n    \\n}\",\"cursorPosition\":9}\n"},
+        // Keys of another section are not the application's.
+        {"[Other]\nIndentSize=2\n", "{\"text\":\"if {\\n    \\n}\",\"cursorPosition\":9}\n"},
+    };
+    for (const auto& [file, output] : cases) {
+        fs::create_directories(settings.parent_path());
+        test::writeFile(settings, file);
+        EXPECT_EQ(run({"expand", "block if"}).standardOutput, output) << file;
+    }
 }
 
 TEST_F(QuilletCommandTest, BadUsageExitsWithSixtyFour)

@@ -1,0 +1,108 @@
+#pragma once
+
+// An editor's text element in memory for the tests of the expansion at the caret.
+
+#include "shell/Accessibility.h"
+#include "text/UnicodeConversion.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quillet::test {
+
+/// An editor's text element in memory that writes down every call, in order.
+struct FakeEditor {
+    icu::UnicodeString text;
+    TextRange selection;
+    icu::UnicodeString elementTitle;
+    icu::UnicodeString windowTitle = u"main.swift - Editor";
+    bool trusted = true;
+    bool focused = true;
+    std::vector<std::string> log;
+};
+
+inline std::string describe(TextRange range)
+{
+    return "(" + std::to_string(range.location) + "," + std::to_string(range.length) + ")";
+}
+
+class FakeElement final : public AccessibleElement {
+public:
+    FakeElement(FakeEditor& editor, bool window)
+        : m_editor(editor)
+        , m_window(window)
+    {
+    }
+    icu::UnicodeString value() override
+    {
+        m_editor.log.push_back("value");
+        return m_editor.text;
+    }
+    TextRange selectedRange() override
+    {
+        m_editor.log.push_back("selectedRange");
+        return m_editor.selection;
+    }
+    void setSelectedRange(TextRange range) override
+    {
+        m_editor.log.push_back("setSelectedRange" + describe(range));
+        if (range.location < 0 || range.length < 0 || range.location + range.length > m_editor.text.length())
+            throw AXError(AXError::IllegalArgument);
+        m_editor.selection = range;
+    }
+    icu::UnicodeString selectedText() override
+    {
+        m_editor.log.push_back("selectedText");
+        return icu::UnicodeString(m_editor.text, m_editor.selection.location, m_editor.selection.length);
+    }
+    void setSelectedText(const icu::UnicodeString& text) override
+    {
+        m_editor.log.push_back("setSelectedText(" + toUtf8(text) + ")");
+        m_editor.text.replace(m_editor.selection.location, m_editor.selection.length, text);
+        m_editor.selection = {m_editor.selection.location + text.length(), 0};
+    }
+    icu::UnicodeString title() override
+    {
+        m_editor.log.push_back(m_window ? "windowTitle" : "title");
+        const auto& title = m_window ? m_editor.windowTitle : m_editor.elementTitle;
+        if (title.isEmpty())
+            throw AXError(AXError::NoValue);
+        return title;
+    }
+    std::shared_ptr<AccessibleElement> topLevelElement() override
+    {
+        m_editor.log.push_back("topLevel");
+        return std::make_shared<FakeElement>(m_editor, true);
+    }
+    std::optional<TextRect> bounds(TextRange) override { return std::nullopt; }
+
+private:
+    FakeEditor& m_editor;
+    bool m_window;
+};
+
+class FakeBackend final : public AccessibilityBackend {
+public:
+    explicit FakeBackend(FakeEditor& editor)
+        : m_editor(editor)
+    {
+    }
+    bool isTrusted(bool prompt) override
+    {
+        m_editor.log.push_back(prompt ? "trust(prompt)" : "trust");
+        return m_editor.trusted;
+    }
+    std::shared_ptr<AccessibleElement> focusedElement() override
+    {
+        m_editor.log.push_back("focus");
+        if (!m_editor.focused)
+            throw AXError(AXError::NoValue);
+        return std::make_shared<FakeElement>(m_editor, false);
+    }
+
+private:
+    FakeEditor& m_editor;
+};
+
+} // namespace quillet::test

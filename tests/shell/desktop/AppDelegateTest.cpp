@@ -1,0 +1,342 @@
+#include "../FakeAccessibility.h"
+#include "FakeBusServices.h"
+
+#include "library/Alert.h"
+#include "library/App.h"
+#include "library/UserAlerts.h"
+#include "library/UserErrorDescriptionType.h"
+#include "library/UserNotifications.h"
+#include "shell/AppDelegate.h"
+#include "shell/QuilletService.h"
+#include "shell/Sounds.h"
+#include "shell/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QSettings>
+#include <QTest>
+#include <QThread>
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+using test::waitFor;
+
+class RecordingNotifications final : public UserNotifications, public UserAlerts {
+public:
+    void deliverNotification(const UserErrorDescriptionType& error) override
+    {
+        delivered.push_back({toUtf8(error.userErrorTitle()), toUtf8(error.userErrorDescription())});
+    }
+    void scheduleBundleImportedNotification(const Bundle&) override { delivered.push_back({"Imported", ""}); }
+    void runModal(const Alert& alert) override { alerts.push_back(toUtf8(alert.messageText)); }
+    std::vector<std::pair<std::string, std::string>> delivered;
+    std::vector<std::string> alerts;
+};
+
+class RecordingPlayer final : public SoundPlayer {
+public:
+    void play(const QString& name) override { played << name; }
+    QStringList played;
+};
+
+class NoGrabs final : public KeyGrabber {
+public:
+    bool isAvailable() const override { return false; }
+    bool grab(const Shortcut&) override { return false; }
+    void ungrab(const Shortcut&) override {}
+    void setPressHandler(std::function<void(const Shortcut&)>) override {}
+};
+
+nlohmann::json expander(const std::string& pattern, const std::string& output, const std::vector<std::string>& languages)
+{
+    return {{"name", pattern},           {"description", ""},   {"identifier", ""}, {"pattern", pattern},
+            {"output_template", output}, {"is_enabled", true}, {"supported_languages", languages}};
+}
+
+std::string bundleText(const std::string& name, const std::vector<nlohmann::json>& expanders)
+{
+    return nlohmann::json({{"name", name},
+                           {"description", ""},
+                           {"is_enabled", true},
+                           {"supported_languages", {"any"}},
+                           {"expanders", expanders}})
+        .dump();
+}
+
+/// The application delegate over a library of its own, fake editor, fake sounds and
+/// recorded notifications.
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegateTest()
+    {
+        const auto library = m_folder.path() / "bundles.qlbundles";
+        test::writeFile(library,
+                        "{\"bundles\":[" +
+                            bundleText("Test", {expander("for ${item:word} in ${items:word}",
+                                                         "for ${item} in ${items} {\n\t#\n}", {"swift"}),
+                                                expander("for ${item:word} in ${items:word}", "for $item in $items:",
+                                                         {"python"}),
+                                                expander("broken", "${missing}", {"any"})}) +
+                            "]}");
+        App::Environment environment = App::Environment::headless();
+        environment.notifications = m_notifications;
+        environment.alerts = m_notifications;
+        environment.bundlesFilePath = library;
+        App::setShared(std::make_unique<App>(std::move(environment)));
+
+        m_defaults = std::make_shared<UserDefaults>(std::make_unique<QSettings>(
+            QString::fromStdString((m_folder.path() / "Quillet.ini").string()), QSettings::IniFormat));
+        m_defaults->setValue(UserDefaultsKey::DidOpenIntro, true);
+        Settings::setShared(m_defaults);
+        Sounds::setShared(std::make_unique<Sounds>(m_player));
+        AccessibilityBackend::setShared(m_backend);
+
+        AppDelegate::Services services;
+        services.defaults = m_defaults;
+        services.keyGrabber = std::make_unique<NoGrabs>();
+        services.notifications = &m_controller;
+        services.statusItem = false;
+        m_delegate = std::make_unique<AppDelegate>(std::move(services));
+        m_delegate->applicationWillFinishLaunching();
+    }
+    ~AppDelegateTest() override
+    {
+        m_delegate.reset();
+        AccessibilityBackend::setShared(nullptr);
+        Sounds::setShared(nullptr);
+        Settings::setShared(std::make_shared<InMemorySettings>());
+        App::setShared(nullptr);
+    }
+
+    void type(const icu::UnicodeString& text)
+    {
+        m_editor.text = text;
+        m_editor.selection = {text.length(), 0};
+    }
+
+    test::TempDir m_folder;
+    std::shared_ptr<RecordingNotifications> m_notifications = std::make_shared<RecordingNotifications>();
+    std::shared_ptr<RecordingPlayer> m_player = std::make_shared<RecordingPlayer>();
+    test::FakeEditor m_editor;
+    std::shared_ptr<test::FakeBackend> m_backend = std::make_shared<test::FakeBackend>(m_editor);
+    std::shared_ptr<UserDefaults> m_defaults;
+    UserNotificationController m_controller {QDBusConnection::sessionBus()};
+    std::unique_ptr<AppDelegate> m_delegate;
+};
+
+TEST_F(AppDelegateTest, TheExpandShortcutExpandsAtTheCaretWithItsSoundOrNotification)
+{
+    struct Case {
+        const char* name;
+        icu::UnicodeString typed;
+        bool trusted;
+        bool focused;
+        icu::UnicodeString after;
+        QStringList sounds;
+        std::vector<std::pair<std::string, std::string>> notifications;
+    };
+    const std::vector<Case> cases {
+        {"an expansion", u"for x in xs", true, true, u"for x in xs {\n    \n}", {"expander-done"}, {}},
+        {"nothing matches", u"zzqq", true, true, u"zzqq", {"Funk"}, {}},
+        {"not trusted", u"for x in xs", false, true, u"for x in xs", {"Funk"}, {}},
+        {"a broken expander", u"broken", true, true, u"broken", {"Funk"},
+         {{"Expression could not be expanded.", "There is no variable named missing."}}},
+        {"no editor", u"for x in xs", true, false, u"for x in xs", {"Funk"},
+         {{"Are you using a text editor?", "If you are, you probabily need a plugin. Click here for more information."}}},
+    };
+    for (const auto& c : cases) {
+        type(c.typed);
+        m_editor.trusted = c.trusted;
+        m_editor.focused = c.focused;
+        m_player->played.clear();
+        m_notifications->delivered.clear();
+
+        m_delegate->expandTextShortcutPressed();
+
+        EXPECT_EQ(m_editor.text, c.after) << c.name;
+        EXPECT_EQ(m_player->played, c.sounds) << c.name;
+        if (c.notifications.size() == 1 && m_notifications->delivered.size() == 1) {
+            EXPECT_EQ(m_notifications->delivered[0].first, c.notifications[0].first) << c.name;
+            if (std::string(c.name) == "no editor") {
+                EXPECT_EQ(m_notifications->delivered[0].second, c.notifications[0].second);
+            }
+        } else {
+            EXPECT_EQ(m_notifications->delivered.size(), c.notifications.size()) << c.name;
+        }
+    }
+}
+
+TEST_F(AppDelegateTest, TheSwiftTitleChoosesTheSwiftExpander)
+{
+    type(u"for x in xs");
+    m_editor.windowTitle = u"main.py - Editor";
+    m_delegate->expandTextShortcutPressed();
+    EXPECT_EQ(m_editor.text, u"for $item in $items:");
+}
+
+TEST_F(AppDelegateTest, ACustomActionTakesThePressInstead)
+{
+    int calls = 0;
+    bool answer = false;
+    App::shared().setExpandingShortcutCustomAction([&] {
+        ++calls;
+        return answer;
+    });
+    type(u"for x in xs");
+
+    m_delegate->expandTextShortcutPressed();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(App::shared().expandingShortcutCustomAction()) << "an action that answers false stays";
+    answer = true;
+    EXPECT_EQ(m_delegate->expand(u"for x in xs", std::nullopt), std::nullopt);
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(App::shared().expandingShortcutCustomAction());
+    EXPECT_TRUE(m_player->played.isEmpty());
+    EXPECT_FALSE(m_delegate->isStatusIconActive());
+    EXPECT_EQ(m_editor.text, u"for x in xs");
+
+    m_delegate->expandTextShortcutPressed();
+    EXPECT_EQ(m_editor.text, u"for x in xs {\n    \n}");
+}
+
+TEST_F(AppDelegateTest, TheStatusIconResetsOnceAfterTheLastExpansionEnds)
+{
+    auto& controller = m_delegate->expandingController();
+    m_delegate->expandingControllerDidStartExpanding(controller);
+    EXPECT_TRUE(m_delegate->isStatusIconActive());
+    m_delegate->expandingControllerDidEndExpanding(controller);
+    EXPECT_TRUE(m_delegate->isStatusIconActive()) << "the active icon stays a moment";
+
+    // The next expansion starts before the reset: the reset must not land during it.
+    QTest::qWait(AppDelegate::statusIconResetDelayMilliseconds / 2);
+    m_delegate->expandingControllerDidStartExpanding(controller);
+    QTest::qWait(AppDelegate::statusIconResetDelayMilliseconds * 2);
+    EXPECT_TRUE(m_delegate->isStatusIconActive());
+
+    m_delegate->expandingControllerDidEndExpanding(controller);
+    EXPECT_TRUE(waitFor([&] { return !m_delegate->isStatusIconActive(); }, 2000));
+}
+
+TEST_F(AppDelegateTest, TheDBusMethodsAnswerWithTheWarmLibrary)
+{
+    QuilletService service(*m_delegate);
+    const QVariantMap swift {{"extension", "swift"}};
+
+    EXPECT_EQ(service.Expand("for x in xs", swift),
+              (QVariantMap {{"text", "for x in xs {\n    \n}"}, {"cursor_position", 18}}));
+    EXPECT_EQ(service.ExpandAsJSON("for x in xs", swift),
+              QStringLiteral("{\"text\":\"for x in xs {\\n    \\n}\",\"cursorPosition\":18}"));
+    EXPECT_EQ(service.Expand("for x in xs", {{"extension", "py"}}),
+              (QVariantMap {{"text", "for $item in $items:"}, {"cursor_position", 20}}));
+    // Offsets count UTF-16 units.
+    EXPECT_EQ(service.Expand("\U0001F600 for x in xs", swift).value("cursor_position"), 21);
+
+    // No value: nothing matches, a line feed, a failing expander; a wrongly typed extension is absent.
+    EXPECT_EQ(service.Expand("zzqq", swift), QVariantMap());
+    EXPECT_EQ(service.ExpandAsJSON("zzqq", swift), QString(""));
+    EXPECT_EQ(service.Expand("for x in\nxs", swift), QVariantMap());
+    EXPECT_EQ(service.ExpandAsJSON("broken", {}), QString(""));
+    EXPECT_EQ(m_notifications->delivered.size(), 1u);
+    EXPECT_EQ(service.Expand("for x in xs", {{"extension", 5}}),
+              service.Expand("for x in xs", {}));
+    EXPECT_EQ(m_player->played.count("Funk"), 4);
+}
+
+TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.isConnected());
+    QuilletService service(*m_delegate);
+    ASSERT_TRUE(service.exportOn(bus));
+    ASSERT_TRUE(bus.registerService(QuilletService::serviceName));
+
+    const auto first = m_folder.path() / "First.qlbundle";
+    const auto unreadable = m_folder.path() / "Broken.qlbundle";
+    const auto second = m_folder.path() / "Second.qlbundle";
+    test::writeFile(first, bundleText("First", {expander("hi", "hello", {"any"})}));
+    test::writeFile(unreadable, "{ not json");
+    test::writeFile(second, bundleText("Second", {}));
+
+    QList<QVariant> expandReply, jsonReply, noValueReply;
+    std::unique_ptr<QThread> client(QThread::create([&] {
+        QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
+        const auto call = [&](const char* method, QList<QVariant> arguments) {
+            QDBusMessage message = QDBusMessage::createMethodCall(QuilletService::serviceName, QuilletService::objectPath,
+                                                                  QuilletService::serviceName, method);
+            message.setArguments(arguments);
+            return connection.call(message, QDBus::Block, 5000).arguments();
+        };
+        expandReply = call("Expand", {QString("for x in xs"), QVariantMap {{"extension", "swift"}}});
+        jsonReply = call("ExpandAsJSON", {QString("for x in xs"), QVariantMap {{"extension", "swift"}}});
+        noValueReply = call("Expand", {QString("zzqq"), QVariantMap()});
+        call("OpenFiles", {QStringList {QString::fromStdString(first.string()), QString::fromStdString(unreadable.string()),
+                                        QString::fromStdString(second.string())}});
+    }));
+    client->start();
+    ASSERT_TRUE(waitFor([&] { return client->isFinished(); }, 20000));
+    QDBusConnection::disconnectFromBus("client");
+    bus.unregisterService(QuilletService::serviceName);
+
+    ASSERT_EQ(expandReply.size(), 1);
+    const QVariantMap expanded = qdbus_cast<QVariantMap>(expandReply[0]);
+    EXPECT_EQ(expanded.value("text").toString(), QStringLiteral("for x in xs {\n    \n}"));
+    EXPECT_EQ(expanded.value("cursor_position").toInt(), 18);
+    ASSERT_EQ(jsonReply.size(), 1);
+    EXPECT_EQ(jsonReply[0].toString(), QStringLiteral("{\"text\":\"for x in xs {\\n    \\n}\",\"cursorPosition\":18}"));
+    ASSERT_EQ(noValueReply.size(), 1);
+    EXPECT_TRUE(qdbus_cast<QVariantMap>(noValueReply[0]).isEmpty());
+
+    // Both readable files are imported in order; the unreadable one shows its alert.
+    ASSERT_TRUE(waitFor([&] { return App::shared().bundleStore().bundles().size() == 3; }));
+    EXPECT_EQ(toUtf8(App::shared().bundleStore().bundles()[1]->name()), "First");
+    EXPECT_EQ(toUtf8(App::shared().bundleStore().bundles()[2]->name()), "Second");
+    EXPECT_EQ(m_notifications->alerts, std::vector<std::string> {"File could not be read"});
+}
+
+TEST_F(AppDelegateTest, TheStartUpRegistersTheDefaultsAndOpensTheIntroductionOnlyTheFirstTime)
+{
+    for (const bool didOpen : {false, true}) {
+        int introductions = 0;
+        m_defaults->setValue(UserDefaultsKey::DidOpenIntro, didOpen);
+        AppDelegate::Services services;
+        services.defaults = m_defaults;
+        services.keyGrabber = std::make_unique<NoGrabs>();
+        services.notifications = &m_controller;
+        services.statusItem = false;
+        AppDelegate delegate(std::move(services));
+        delegate.windows().showIntroduction = [&] { ++introductions; };
+        delegate.applicationWillFinishLaunching();
+        EXPECT_EQ(introductions, didOpen ? 0 : 1);
+        EXPECT_EQ(m_controller.delegate(), &delegate);
+        EXPECT_EQ(delegate.appearanceController().delegate(), &delegate);
+        EXPECT_EQ(delegate.expandingController().delegate(), &delegate);
+        EXPECT_EQ(delegate.defaults().shortcut(UserDefaultsKey::ExpandTextShortcut), defaultshortcuts::expandText);
+        ASSERT_NE(delegate.statusBarMenu(), nullptr);
+        EXPECT_EQ(delegate.statusBarMenu()->actions().size(), 1) << "Quit only";
+    }
+}
+
+TEST_F(AppDelegateTest, NotificationClicksReachTheWindowHooks)
+{
+    QStringList calls;
+    m_delegate->windows().showExpandersWindow = [&] { calls << "editor"; };
+    m_delegate->windows().openURL = [&](const QUrl& url) { calls << url.toString(); };
+    m_delegate->windows().selectExpanderInEditor = [&](CustomExpander&) { calls << "select expander"; };
+
+    m_controller.activate({{"url", QString::fromLatin1(Websites::editors)}});
+    m_controller.activate({});
+    m_delegate->showExpanderInEditor(m_controller, *App::shared().bundleStore().bundles()[0]);
+
+    EXPECT_EQ(calls, (QStringList {"http://orvanta.com/quillet/editors", "editor", "select expander", "editor"}));
+}
+
+} // namespace
+} // namespace quillet

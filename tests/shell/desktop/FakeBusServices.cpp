@@ -1,0 +1,63 @@
+#include "FakeBusServices.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QUuid>
+
+namespace quillet::test {
+
+BusService::BusService(std::unique_ptr<QObject> object, const QString& name, const QString& path)
+    : m_connectionName(QStringLiteral("fake-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    , m_name(name)
+    , m_object(std::move(object))
+{
+    m_thread.start();
+    m_object->moveToThread(&m_thread);
+    QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_connectionName);
+    // Exporting signals gives the object a helper child, which must be made on its thread.
+    QMetaObject::invokeMethod(
+        m_object.get(),
+        [this, name, path] {
+            QDBusConnection connection(m_connectionName);
+            connection.registerObject(path, m_object.get(),
+                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+            connection.registerService(name);
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+BusService::~BusService()
+{
+    QMetaObject::invokeMethod(
+        m_object.get(),
+        [this] {
+            QDBusConnection connection(m_connectionName);
+            connection.unregisterService(m_name);
+            connection.unregisterObject(QStringLiteral("/"), QDBusConnection::UnregisterTree);
+        },
+        Qt::BlockingQueuedConnection);
+    QDBusConnection::disconnectFromBus(m_connectionName);
+    QMetaObject::invokeMethod(m_object.get(), [this] { m_object.reset(); }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void BusService::invoke(const char* member, QGenericArgument a, QGenericArgument b, QGenericArgument c)
+{
+    QMetaObject::invokeMethod(m_object.get(), member, Qt::BlockingQueuedConnection, a, b, c);
+}
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+} // namespace quillet::test

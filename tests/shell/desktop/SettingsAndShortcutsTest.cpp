@@ -1,0 +1,238 @@
+#include "shell/GlobalShortcutBinder.h"
+#include "shell/Shortcut.h"
+#include "shell/ShortcutRecorder.h"
+#include "shell/UserDefaults.h"
+#include "support/TestSupport.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace quillet {
+namespace {
+
+/// Settings over a fresh INI file of the test's own.
+class SettingsTest : public ::testing::Test {
+protected:
+    std::shared_ptr<UserDefaults> makeDefaults()
+    {
+        return std::make_shared<UserDefaults>(std::make_unique<QSettings>(settingsFile(), QSettings::IniFormat));
+    }
+    QString settingsFile() const { return QString::fromStdString((m_folder.path() / "Quillet.ini").string()); }
+
+    test::TempDir m_folder;
+};
+
+TEST_F(SettingsTest, RegisteredDefaultsAnswerUntilAValueIsStoredAndAreNeverWritten)
+{
+    auto defaults = makeDefaults();
+    defaults->registerApplicationDefaults();
+
+    EXPECT_TRUE(defaults->boolForKey(UserDefaultsKey::IndentWithSpaces));
+    EXPECT_TRUE(defaults->boolForKey(UserDefaultsKey::EnableSounds));
+    EXPECT_TRUE(defaults->boolForKey(UserDefaultsKey::EnableErrorSound));
+    EXPECT_TRUE(defaults->boolForKey(UserDefaultsKey::MainWindowVisibleOnStart));
+    EXPECT_FALSE(defaults->boolForKey(UserDefaultsKey::DidOpenIntro));
+    EXPECT_FALSE(defaults->boolForKey(UserDefaultsKey::StartApplicationAutomatically));
+    EXPECT_FALSE(defaults->value(UserDefaultsKey::StartApplicationAutomatically).isValid());
+    EXPECT_EQ(defaults->integerForKey(UserDefaultsKey::IndentSize), 4);
+    EXPECT_EQ(defaults->integerForKey(UserDefaultsKey::MaximumCharactersInLine), 80);
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ExpandTextShortcut), (Shortcut {14, 0x180000}));
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ShowExpandersShortcut), (Shortcut {14, 0x1C0000}));
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ShowExpanderBrowserShortcut), (Shortcut {49, 0x120000}));
+    EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).allKeys().isEmpty());
+
+    // A stored value wins, also over the next start's registration.
+    defaults->setValue(UserDefaultsKey::IndentSize, 2);
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut {40, Shortcut::commandKeyMask});
+    auto nextStart = makeDefaults();
+    nextStart->registerApplicationDefaults();
+    EXPECT_EQ(nextStart->integerForKey(UserDefaultsKey::IndentSize), 2);
+    EXPECT_EQ(nextStart->integerValue("IndentSize"), 2);
+    EXPECT_EQ(nextStart->shortcut(UserDefaultsKey::ExpandTextShortcut), (Shortcut {40, Shortcut::commandKeyMask}));
+    // The editor-window shortcut lives under its key with the final s.
+    EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("ShowExpandersShortcuts"), QVariant());
+    nextStart->setShortcut(UserDefaultsKey::ShowExpandersShortcut, Shortcut {1, 0});
+    EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).contains("ShowExpandersShortcuts"));
+}
+
+TEST_F(SettingsTest, EveryChangeIsAnnouncedWithItsKey)
+{
+    auto defaults = makeDefaults();
+    QSignalSpy spy(defaults.get(), &UserDefaults::valueChanged);
+
+    defaults->setValue(UserDefaultsKey::EnableSounds, false);
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, std::nullopt);
+    defaults->remove(UserDefaultsKey::EnableSounds);
+
+    ASSERT_EQ(spy.count(), 3);
+    EXPECT_EQ(spy[0][0].value<UserDefaultsKey>(), UserDefaultsKey::EnableSounds);
+    EXPECT_EQ(spy[1][0].value<UserDefaultsKey>(), UserDefaultsKey::ExpandTextShortcut);
+    EXPECT_EQ(spy[2][0].value<UserDefaultsKey>(), UserDefaultsKey::EnableSounds);
+}
+
+TEST_F(SettingsTest, AClearedShortcutStaysClearedButARemovedOneFallsBackToTheDefault)
+{
+    auto defaults = makeDefaults();
+    defaults->registerApplicationDefaults();
+
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, std::nullopt);
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt);
+    defaults->remove(UserDefaultsKey::ExpandTextShortcut);
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ExpandTextShortcut), defaultshortcuts::expandText);
+}
+
+TEST(ShortcutTest, TheStoredFormDecodesOnlyKnownKeys)
+{
+    const std::vector<std::pair<QString, std::optional<Shortcut>>> cases {
+        {"14:1572864", Shortcut {14, 0x180000}},
+        {"49:1179648", Shortcut {49, 0x120000}},
+        {"36:0", Shortcut {36, 0}},
+        // Modifier bits other than the four are dropped.
+        {"14:1572865", Shortcut {14, 0x180000}},
+        {"10:0", std::nullopt}, // no key has code 10
+        {"14", std::nullopt},
+        {"14:", std::nullopt},
+        {"-14:0", std::nullopt},
+        {"14:1:2", std::nullopt},
+        {" 14:0", std::nullopt},
+        {"14:99999999999", std::nullopt},
+        {"", std::nullopt},
+        {"@ByteArray(garbage)", std::nullopt},
+    };
+    for (const auto& [stored, expected] : cases)
+        EXPECT_EQ(Shortcut::decode(stored), expected) << stored.toStdString();
+    EXPECT_EQ(Shortcut::decode(defaultshortcuts::showExpanders.encoded()), defaultshortcuts::showExpanders);
+}
+
+TEST(ShortcutTest, TheDesktopReadsCommandAsCtrlOptionAsAltControlAsSuper)
+{
+    struct Case {
+        Shortcut shortcut;
+        const char* text;
+        uint32_t keysym;
+        uint16_t x11;
+    };
+    const std::vector<Case> cases {
+        {defaultshortcuts::expandText, "Ctrl+Alt+E", 'e', 4 | 8},
+        {defaultshortcuts::showExpanders, "Ctrl+Alt+Super+E", 'e', 4 | 8 | 64},
+        {defaultshortcuts::showExpanderBrowser, "Ctrl+Shift+Space", ' ', 4 | 1},
+        {Shortcut {36, 0}, "Return", 0xff0d, 0},
+        {Shortcut {53, Shortcut::optionKeyMask}, "Alt+Escape", 0xff1b, 8},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.shortcut.displayText(), QString::fromLatin1(c.text));
+        EXPECT_EQ(c.shortcut.keysym(), c.keysym) << c.text;
+        EXPECT_EQ(c.shortcut.x11Modifiers(), c.x11) << c.text;
+        EXPECT_EQ(Shortcut::fromX11(c.keysym, c.x11), c.shortcut) << c.text;
+        EXPECT_EQ(Shortcut::fromQt(c.shortcut.qtKey(),
+                                   int((c.x11 & 1 ? Qt::ShiftModifier : Qt::NoModifier)
+                                       | (c.x11 & 4 ? Qt::ControlModifier : Qt::NoModifier)
+                                       | (c.x11 & 8 ? Qt::AltModifier : Qt::NoModifier)
+                                       | (c.x11 & 64 ? Qt::MetaModifier : Qt::NoModifier))),
+                  c.shortcut)
+            << c.text;
+    }
+    // Shift gives the capital letter's keysym: still the E key.
+    EXPECT_EQ(Shortcut::fromX11('E', 1 | 4), (Shortcut {14, Shortcut::shiftKeyMask | Shortcut::commandKeyMask}));
+}
+
+class FakeGrabber final : public KeyGrabber {
+public:
+    explicit FakeGrabber(std::set<QString>* grabbed)
+        : m_grabbed(grabbed)
+    {
+    }
+    bool isAvailable() const override { return true; }
+    bool grab(const Shortcut& shortcut) override
+    {
+        if (shortcut == taken)
+            return false;
+        m_grabbed->insert(shortcut.displayText());
+        return true;
+    }
+    void ungrab(const Shortcut& shortcut) override { m_grabbed->erase(shortcut.displayText()); }
+    void setPressHandler(std::function<void(const Shortcut&)> handler) override { press = std::move(handler); }
+
+    std::function<void(const Shortcut&)> press;
+    Shortcut taken {0, 0};
+
+private:
+    std::set<QString>* m_grabbed;
+};
+
+TEST_F(SettingsTest, TheBinderFollowsTheStoredShortcutWithoutBindingAgain)
+{
+    auto defaults = makeDefaults();
+    defaults->registerApplicationDefaults();
+    std::set<QString> grabbed;
+    auto grabber = std::make_unique<FakeGrabber>(&grabbed);
+    FakeGrabber* keys = grabber.get();
+    keys->taken = Shortcut {40, Shortcut::commandKeyMask}; // held by another application
+    GlobalShortcutBinder binder(*defaults, std::move(grabber));
+    int expansions = 0;
+    binder.bindShortcut(UserDefaultsKey::ExpandTextShortcut, [&] { ++expansions; });
+
+    EXPECT_EQ(grabbed, (std::set<QString> {"Ctrl+Alt+E"}));
+    keys->press(defaultshortcuts::expandText);
+    EXPECT_EQ(expansions, 1);
+
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut {2, Shortcut::commandKeyMask});
+    EXPECT_EQ(grabbed, (std::set<QString> {"Ctrl+D"}));
+    keys->press(defaultshortcuts::expandText);
+    EXPECT_EQ(expansions, 1) << "the old shortcut must be let go";
+    keys->press(Shortcut {2, Shortcut::commandKeyMask});
+    EXPECT_EQ(expansions, 2);
+
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, std::nullopt);
+    EXPECT_TRUE(grabbed.empty());
+    EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt);
+
+    // A shortcut another application holds is not bound; the next change binds again.
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, keys->taken);
+    EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt);
+    defaults->remove(UserDefaultsKey::ExpandTextShortcut);
+    EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), defaultshortcuts::expandText);
+}
+
+TEST_F(SettingsTest, TheRecorderStoresWhatIsTypedAndClearsOnBackspace)
+{
+    auto defaults = makeDefaults();
+    defaults->registerApplicationDefaults();
+    ShortcutRecorder recorder;
+    recorder.setAssociatedUserDefaultsKey(*defaults, UserDefaultsKey::ShowExpanderBrowserShortcut);
+    EXPECT_EQ(recorder.text(), QStringLiteral("Ctrl+Shift+Space"));
+
+    struct Step {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::optional<Shortcut> stored;
+        bool stillRecording;
+    };
+    const std::vector<Step> steps {
+        {Qt::Key_Shift, Qt::ShiftModifier, defaultshortcuts::showExpanderBrowser, true},
+        {Qt::Key_K, Qt::NoModifier, defaultshortcuts::showExpanderBrowser, true}, // needs a modifier
+        {Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, Shortcut {40, 0x180000}, false},
+        {Qt::Key_F5, Qt::NoModifier, Shortcut {96, 0}, false},
+        {Qt::Key_Escape, Qt::NoModifier, Shortcut {96, 0}, false},
+        {Qt::Key_Backspace, Qt::NoModifier, std::nullopt, false},
+    };
+    for (const auto& step : steps) {
+        recorder.setRecording(true);
+        QTest::keyClick(&recorder, step.key, step.modifiers);
+        EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ShowExpanderBrowserShortcut), step.stored) << step.key;
+        EXPECT_EQ(recorder.isRecording(), step.stillRecording) << step.key;
+    }
+    EXPECT_EQ(recorder.text(), QStringLiteral("Record Shortcut"));
+
+    // A change made elsewhere shows at once.
+    defaults->setShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, Shortcut {1, Shortcut::controlKeyMask});
+    EXPECT_EQ(recorder.text(), QStringLiteral("Super+S"));
+}
+
+} // namespace
+} // namespace quillet
