@@ -152,6 +152,8 @@ void InputVariableViewController::buildInterface()
     m_errorLabel->setStyleSheet(QStringLiteral("color: #d0312d;"));
     m_errorLabel->setAccessibleName(tr("Error"));
     layout->addWidget(m_errorLabel);
+    // Opening the popover puts the caret into the name.
+    setFocusProxy(m_nameField);
 
     connect(m_kindChooser, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_refreshing)

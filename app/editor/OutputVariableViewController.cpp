@@ -104,6 +104,7 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
     m_errorLabel->setStyleSheet(QStringLiteral("color: #d0312d;"));
     m_errorLabel->setAccessibleName(tr("Error"));
     layout->addWidget(m_errorLabel);
+    setFocusProxy(m_nameField);
 
     connect(m_nameField, &QComboBox::editTextChanged, this, [this](const QString& text) {
         if (!m_refreshing)

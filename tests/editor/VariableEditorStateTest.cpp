@@ -13,7 +13,12 @@
 #include "variables/VariableFactory.h"
 #include "variables/VariablePattern.h"
 
+#include <nlohmann/json.hpp>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include <memory>
 #include <string>
@@ -157,8 +162,44 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"Switch", u"${f:switch(y:yes,n:no,b\\:c:d)=y}", u"switch", u"${renamed:switch(y:yes,n:no,b\\:c:d)=y}",
                  true, false, true, false},
         KindCase{"Enum", u"${g:enum(one,two)=two}", u"enum", u"${renamed:enum(one,two)=two}", false, true, true, false},
+        KindCase{"EnumOfSyntaxCharacters", u"${close:enum(),\",\"])}", u"enum", u"${renamed:enum(),\",\"])}", false,
+                 true, true, false},
         KindCase{"Expander", u"${h:exp(inner)}", u"exp", u"${renamed:exp(inner)}", false, false, false, true}),
     [](const auto& info) { return std::string(info.param.title); });
+
+// Every declaration of the shipped library loads into the editor and, untouched, is written
+// back exactly as it stands: the editor never rewrites or refuses what the library holds.
+TEST(InputVariableEditorStateLibrary, EveryShippedDeclarationWritesBackUnchanged)
+{
+    std::vector<ExpanderPtr> library;
+    std::vector<UnicodeString> patterns;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(QUILLET_RESOURCES_DIR) / "bundles")) {
+        std::ifstream file(entry.path());
+        const auto bundle = nlohmann::json::parse(file);
+        for (const auto& expander : bundle.at("expanders")) {
+            const UnicodeString pattern = fromUtf8(expander.at("pattern").get<std::string>());
+            patterns.push_back(pattern);
+            library.push_back(test::FakeExpander::make(fromUtf8(expander.value("identifier", std::string())), pattern));
+        }
+    }
+    InputVariableEditorState state([&library] { return library; });
+    int checked = 0;
+    for (const auto& pattern : patterns) {
+        for (const auto& declaration : VariablePattern::matches(pattern)) {
+            auto controller = std::make_shared<ExpanderController>(library);
+            InputVariablePtr variable;
+            try {
+                variable = VariableFactory().parseVariable(declaration.match, nullptr, *controller);
+            } catch (const std::exception&) {
+                continue; // a declaration the engine itself refuses is not the editor's
+            }
+            state.setVariable(variable, controller);
+            EXPECT_EQ(utf8(state.declarationToWriteBack()), utf8(declaration.match)) << utf8(pattern);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
 
 TEST_F(InputVariableEditorStateTest, RowsEditedInPlaceRebuildTheVariable)
 {
