@@ -1,6 +1,6 @@
 #include "OrvTextView/OrvTextView.h"
 
-#include "OrvTextView/Attachments/AttachmentObjectHandler.h"
+#include "OrvTextView/Attachments/AttachmentObjectHandlerPrivate.h"
 #include "OrvTextView/Attachments/TextAttachmentReplacer.h"
 #include "OrvTextView/Highlighting/AttributedStringBuilder.h"
 #include "OrvTextView/Highlighting/TextFormatAttributes.h"
@@ -83,12 +83,14 @@ void OrvTextView::configure()
     setBasicFont(font());
     detail::AttachmentObjectHandler::install(document());
     QObject::disconnect(m_contentsConnection);
-    m_contentsConnection = connect(document(), &QTextDocument::contentsChange, this, &OrvTextView::documentContentsChanged);
+    m_contentsConnection
+        = connect(document(), &QTextDocument::contentsChange, this, &OrvTextView::documentContentsChanged);
     if (m_configured)
         return;
     m_configured = true;
     // Any window taking or losing the focus closes the popup.
-    connect(qApp, &QGuiApplication::focusWindowChanged, m_completionWindowController, &CompletionWindowController::close);
+    connect(
+        qApp, &QGuiApplication::focusWindowChanged, m_completionWindowController, &CompletionWindowController::close);
     connect(this, &QTextEdit::cursorPositionChanged, this, &OrvTextView::keepTypingOutOfAttachments);
 }
 
@@ -275,8 +277,7 @@ void OrvTextView::highlight(ParagraphLayouts paragraphs)
         document()->clearUndoRedoStacks();
 }
 
-template<typename Edit>
-void OrvTextView::editScope(Edit&& edit)
+template <typename Edit> void OrvTextView::editScope(Edit&& edit)
 {
     if (m_editDepth > 0) {
         edit();
@@ -290,11 +291,9 @@ void OrvTextView::editScope(Edit&& edit)
     edit();
     --m_editDepth;
     if (!m_highlighting) {
-        const QString text = document()->toPlainText();
-        if (!text.isEmpty()) {
-            QScopedValueRollback guard(m_highlighting, true);
-            applyParagraphLayouts(*highlightingFor(text));
-        }
+        // Also for a text the edit emptied: its last paragraph must not keep a list's indent.
+        QScopedValueRollback guard(m_highlighting, true);
+        applyParagraphLayouts(*highlightingFor(document()->toPlainText()));
     }
     scope.endEditBlock();
 }
@@ -489,7 +488,8 @@ std::vector<TextAttachmentPtr> OrvTextView::insertAtCurrentSelection(const QStri
         return {};
     std::vector<TextAttachmentPtr> made;
     editScope([&] {
-        made = TextAttachmentReplacer(document(), string, selectedRange()).replace(m_textAttachmentPatterns, m_basicFont);
+        made = TextAttachmentReplacer(document(), string, selectedRange())
+                   .replace(m_textAttachmentPatterns, m_basicFont);
     });
     return made;
 }
@@ -501,7 +501,9 @@ void OrvTextView::insertText(const QString& text, std::optional<TextRange> range
         QString resulting = document()->toPlainText();
         resulting.replace(target.location, target.length, text);
         const bool makesToken = std::any_of(m_textAttachmentPatterns.begin(), m_textAttachmentPatterns.end(),
-            [&](const TextAttachmentPatternPtr& pattern) { return pattern && !extractTokenMatches(*pattern, resulting).empty(); });
+            [&](const TextAttachmentPatternPtr& pattern) {
+                return pattern && !extractTokenMatches(*pattern, resulting).empty();
+            });
         if (makesToken) {
             TextAttachmentReplacer(document(), text, target).replace(m_textAttachmentPatterns, m_basicFont);
             ensureCursorVisible();
@@ -637,8 +639,10 @@ void OrvTextView::inputMethodEvent(QInputMethodEvent* event)
     }
     QString resulting = document()->toPlainText();
     resulting.replace(range.location, range.length, commit);
-    const bool makesToken = std::any_of(m_textAttachmentPatterns.begin(), m_textAttachmentPatterns.end(),
-        [&](const TextAttachmentPatternPtr& pattern) { return pattern && !extractTokenMatches(*pattern, resulting).empty(); });
+    const bool makesToken = std::any_of(
+        m_textAttachmentPatterns.begin(), m_textAttachmentPatterns.end(), [&](const TextAttachmentPatternPtr& pattern) {
+            return pattern && !extractTokenMatches(*pattern, resulting).empty();
+        });
     if (!makesToken) {
         QTextEdit::inputMethodEvent(event);
         return;
@@ -669,8 +673,13 @@ void OrvTextView::showOrHideCompletions()
         m_completionWindowController->close();
         return;
     }
+    CompletionWindow* popup = m_completionWindowController->window();
     if (const auto position = recommendedCompletionWindowPositionOnScreen())
-        m_completionWindowController->window()->move(*position);
+        popup->move(*position);
+    // Kept above the view's window by the window manager, without ever taking the focus.
+    popup->winId();
+    if (QWindow* handle = popup->windowHandle(); handle && window()->windowHandle())
+        handle->setTransientParent(window()->windowHandle());
     m_completionWindowController->showWindow();
 }
 
@@ -681,7 +690,8 @@ std::optional<QPoint> OrvTextView::recommendedCompletionWindowPositionOnScreen()
     return viewport()->mapToGlobal(caret.bottomLeft() + QPoint(0, 1));
 }
 
-void OrvTextView::completionViewControllerDidChooseCompletion(CompletionViewController*, const CompletionPtr& completion)
+void OrvTextView::completionViewControllerDidChooseCompletion(
+    CompletionViewController*, const CompletionPtr& completion)
 {
     if (isReadOnly() || !completion)
         return;
@@ -757,7 +767,9 @@ void OrvTextView::setAttributedText(const AttributedString& text)
     QTextCursor cursor = textCursor();
     cursor.setPosition(std::clamp(caret, 0, int(document()->characterCount() - 1)));
     setTextCursor(cursor);
-    updateColors();
+    // New text starts without history, also for the paragraph layouts laid over it.
+    ++m_patternGeneration;
+    highlight(ParagraphLayouts::applyWithoutHistory);
     updatePlaceholderVisibility(true);
 }
 

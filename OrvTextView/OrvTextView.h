@@ -4,8 +4,8 @@
 #include "OrvTextView/Attachments/TextAttachmentTransformer.h"
 #include "OrvTextView/Completion/Completion.h"
 #include "OrvTextView/Completion/View/CompletionWindow.h"
-#include "OrvTextView/HighlightingPattern.h"
 #include "OrvTextView/Highlighting/TextAttachmentPattern.h"
+#include "OrvTextView/HighlightingPattern.h"
 #include "OrvTextView/OrvTextViewExport.h"
 #include "OrvTextView/Pattern/StringHelpers.h"
 #include "OrvTextView/TextFormat.h"
@@ -20,7 +20,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
 
 class QPropertyAnimation;
 
@@ -43,6 +42,9 @@ class AttributedStringBuilder;
 /// anywhere in the text turns every such match into an attachment; copying gives the
 /// plain text with every token as its text. A read-only view refuses paste, completion
 /// and token insertion.
+///
+/// The view follows the document it was configured with; after setDocument() call
+/// configure() again.
 ///
 /// Subclassing: the constructor runs configure(). As C++ constructors do not dispatch to
 /// overrides, a subclass that overrides configure() calls it at the end of its own
@@ -111,8 +113,8 @@ public:
     void updatePlaceholderVisibility(bool animated = true);
 
     /// Inserts what the chosen completion adds to the line before the caret.
-    void completionViewControllerDidChooseCompletion(CompletionViewController* controller,
-        const CompletionPtr& completion) override;
+    void completionViewControllerDidChooseCompletion(
+        CompletionViewController* controller, const CompletionPtr& completion) override;
 
     /// Replaces the selection with `string` as one edit and turns every token of the text
     /// into an attachment; the attachments made. Nothing for a read-only view.
@@ -175,8 +177,7 @@ private:
     std::shared_ptr<const AttributedStringBuilder> highlightingFor(const QString& text);
     void applyCharacterFormats(const AttributedStringBuilder& builder);
     void applyParagraphLayouts(const AttributedStringBuilder& builder);
-    template<typename Edit>
-    void editScope(Edit&& edit);
+    template <typename Edit> void editScope(Edit&& edit);
     void showOrHideCompletions();
     std::optional<QPoint> recommendedCompletionWindowPositionOnScreen() const;
     bool shouldPlaceholderBeHidden() const;

@@ -166,7 +166,8 @@ void AboutWindowController::configureTwitterLink()
     m_twitterLabel->setTextFormat(Qt::RichText);
     m_twitterLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_twitterLabel->setOpenExternalLinks(true);
-    m_twitterLabel->setText(createURLString(QStringLiteral("follow us: ") + twitterHandle(), twitterHandle(), twitterUrl()));
+    m_twitterLabel->setText(
+        createURLString(QStringLiteral("follow us: ") + twitterHandle(), twitterHandle(), twitterUrl()));
 }
 
 void AboutWindowController::configureWindow()
@@ -195,8 +196,9 @@ QString AboutWindowController::createURLString(const QString& text, const QStrin
     if (at < 0)
         return text.toHtmlEscaped();
     // The link colour: red 0.05, green 0.4, blue 0.65.
-    const QString link = QStringLiteral("<a href=\"%1\" style=\"color: rgb(13, 102, 166); text-decoration: none;\">%2</a>")
-                             .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), highlightingString.toHtmlEscaped());
+    const QString link
+        = QStringLiteral("<a href=\"%1\" style=\"color: rgb(13, 102, 166); text-decoration: none;\">%2</a>")
+              .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), highlightingString.toHtmlEscaped());
     return text.left(at).toHtmlEscaped() + link + text.mid(at + highlightingString.size()).toHtmlEscaped();
 }
 

@@ -4,16 +4,15 @@
 
 #include <QIcon>
 #include <QLabel>
-#include <QPushButton>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
 #include <optional>
-
 
 namespace orv {
 
@@ -40,7 +39,8 @@ class ORVTEXTVIEW_EXPORT AboutWindowController final : public QObject {
     Q_OBJECT
 public:
     /// A controller with its window built and filled.
-    static std::unique_ptr<AboutWindowController> createWithWindow(const AboutInfo& info = AboutInfo::fromApplication());
+    static std::unique_ptr<AboutWindowController> createWithWindow(
+        const AboutInfo& info = AboutInfo::fromApplication());
     ~AboutWindowController() override;
 
     /// The makers' web site, its host name, Twitter handle and profile, and products page.

@@ -1,4 +1,4 @@
-#include "OrvTextView/Attachments/AttachmentObjectHandler.h"
+#include "OrvTextView/Attachments/AttachmentObjectHandlerPrivate.h"
 
 #include "OrvTextView/Attachments/TextAttachment.h"
 
@@ -16,7 +16,8 @@ QSizeF AttachmentObjectHandler::intrinsicSize(QTextDocument*, int, const QTextFo
     return attachment->cell()->cellSize(*attachment);
 }
 
-void AttachmentObjectHandler::drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int, const QTextFormat& format)
+void AttachmentObjectHandler::drawObject(
+    QPainter* painter, const QRectF& rect, QTextDocument*, int, const QTextFormat& format)
 {
     const auto attachment = attachmentOf(format);
     if (!attachment || !attachment->cell() || !painter)

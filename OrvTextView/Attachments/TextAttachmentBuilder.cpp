@@ -1,6 +1,6 @@
 #include "OrvTextView/Attachments/TextAttachmentBuilder.h"
 
-#include "OrvTextView/Pattern/RegexMatching.h"
+#include "OrvTextView/Pattern/RegexMatchingPrivate.h"
 
 namespace orv {
 
@@ -15,7 +15,8 @@ std::vector<TextRange> extractTokenMatches(const TextAttachmentPattern& pattern,
 {
     auto ranges = extractMatches(pattern, text);
     std::erase_if(ranges, [&](const TextRange& range) {
-        return range.length <= 0 || QStringView(text).mid(range.location, range.length).contains(QChar(attachmentCharacter));
+        return range.length <= 0
+            || QStringView(text).mid(range.location, range.length).contains(QChar(attachmentCharacter));
     });
     return ranges;
 }
@@ -50,7 +51,8 @@ TextAttachmentBuilder::Result TextAttachmentBuilder::attributedString(
             // Matches hold no attachment character, so every attachment lies before or after the range.
             std::map<int, TextAttachmentPtr> shifted;
             for (auto& [position, existing] : string.attachments)
-                shifted.emplace(position < range.location ? position : position - range.length + 1, std::move(existing));
+                shifted.emplace(
+                    position < range.location ? position : position - range.length + 1, std::move(existing));
             shifted.emplace(range.location, std::move(attachment));
             string.attachments = std::move(shifted);
             string.text.replace(range.location, range.length, QChar(attachmentCharacter));

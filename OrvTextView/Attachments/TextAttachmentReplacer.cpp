@@ -30,14 +30,16 @@ std::optional<TokenMatch> nextToken(const TextAttachmentPatternList& patterns, c
 
 } // namespace
 
-TextAttachmentReplacer::TextAttachmentReplacer(QTextDocument* document, QString replacingString, TextRange replacingRange)
+TextAttachmentReplacer::TextAttachmentReplacer(
+    QTextDocument* document, QString replacingString, TextRange replacingRange)
     : m_document(document)
     , m_replacingString(std::move(replacingString))
     , m_replacingRange(replacingRange)
 {
 }
 
-std::vector<TextAttachmentPtr> TextAttachmentReplacer::replace(const TextAttachmentPatternList& patterns, const QFont& font)
+std::vector<TextAttachmentPtr> TextAttachmentReplacer::replace(
+    const TextAttachmentPatternList& patterns, const QFont& font)
 {
     std::vector<TextAttachmentPtr> made;
     if (!m_document)
@@ -54,7 +56,8 @@ std::vector<TextAttachmentPtr> TextAttachmentReplacer::replace(const TextAttachm
 
     while (auto token = nextToken(patterns, m_document->toPlainText())) {
         const QString text = m_document->toPlainText();
-        auto attachment = token->pattern->attachment(text.mid(token->range.location, token->range.length), token->range, text);
+        auto attachment
+            = token->pattern->attachment(text.mid(token->range.location, token->range.length), token->range, text);
         if (!attachment)
             break;
         setAttachmentFont(*attachment, font);

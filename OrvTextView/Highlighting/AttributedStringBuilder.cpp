@@ -1,7 +1,7 @@
 #include "OrvTextView/Highlighting/AttributedStringBuilder.h"
 
 #include "OrvTextView/Highlighting/HighlightingMatches.h"
-#include "OrvTextView/Pattern/RegexMatching.h"
+#include "OrvTextView/Pattern/RegexMatchingPrivate.h"
 
 namespace orv {
 
@@ -16,7 +16,8 @@ AttributedStringBuilder::AttributedStringBuilder(QString text, QColor textColor)
 {
 }
 
-void AttributedStringBuilder::initializeFormatting(const QFont& font, const std::optional<ParagraphSpacing>& paragraphStyle)
+void AttributedStringBuilder::initializeFormatting(
+    const QFont& font, const std::optional<ParagraphSpacing>& paragraphStyle)
 {
     m_baseFormat = QTextCharFormat();
     m_baseFormat.setForeground(m_textColor);
@@ -31,7 +32,8 @@ void AttributedStringBuilder::addAttributes(const TextFormatAttributes& attribut
     m_runs.push_back(Run { .range = range, .format = attributes.charFormat, .paragraph = attributes.paragraph });
 }
 
-void AttributedStringBuilder::addHighlightingPatterns(const HighlightingPatternList& patterns, const QFont& standardFont)
+void AttributedStringBuilder::addHighlightingPatterns(
+    const HighlightingPatternList& patterns, const QFont& standardFont)
 {
     for (const auto& pattern : patterns) {
         if (!pattern)

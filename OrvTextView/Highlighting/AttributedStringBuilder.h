@@ -1,7 +1,7 @@
 #pragma once
 
-#include "OrvTextView/HighlightingPattern.h"
 #include "OrvTextView/Highlighting/TextFormatAttributes.h"
+#include "OrvTextView/HighlightingPattern.h"
 #include "OrvTextView/OrvTextViewExport.h"
 #include "OrvTextView/Pattern/StringHelpers.h"
 

@@ -24,8 +24,7 @@ public:
     /// Makes the attachment for `matchedText`, found at `range` (UTF-16) of `wholeText`.
     /// The attachment's text should be the matched text, so the plain text survives.
     virtual TextContainingTextAttachmentPtr attachment(
-        const QString& matchedText, TextRange range, const QString& wholeText) const
-        = 0;
+        const QString& matchedText, TextRange range, const QString& wholeText) const = 0;
 };
 
 using TextAttachmentPatternPtr = std::shared_ptr<const TextAttachmentPattern>;
@@ -35,6 +34,7 @@ using TextAttachmentPatternList = std::vector<TextAttachmentPatternPtr>;
 ORVTEXTVIEW_EXPORT std::vector<TextRange> extractMatches(const TextAttachmentPattern& pattern, const QString& text);
 
 /// The matches that can become tokens: not empty and without an attachment character.
-ORVTEXTVIEW_EXPORT std::vector<TextRange> extractTokenMatches(const TextAttachmentPattern& pattern, const QString& text);
+ORVTEXTVIEW_EXPORT std::vector<TextRange> extractTokenMatches(
+    const TextAttachmentPattern& pattern, const QString& text);
 
 } // namespace orv

@@ -28,7 +28,8 @@ std::optional<ParagraphSpacing> paragraphStyle(const TextFormat& format, const Q
     if (!format.topPadding && !format.leftPadding)
         return std::nullopt;
     const QFont font = formatFont(format, standardFont);
-    const FontMetrics metrics { .pointSize = font.pointSizeF(), .widthOfA = QFontMetricsF(font).horizontalAdvance(u'a') };
+    const FontMetrics metrics { .pointSize = font.pointSizeF(),
+        .widthOfA = QFontMetricsF(font).horizontalAdvance(u'a') };
     return format.paragraphSpacing(metrics);
 }
 

@@ -44,8 +44,8 @@ void DelayedActionController::check(quint64 request)
     }
     // A timer may wake a moment early; the latest request waits out the rest of its time.
     if (request == m_lastRequest)
-        QTimer::singleShot(std::max(1, milliseconds(interval - elapsed)), Qt::PreciseTimer, this,
-            [this, request] { check(request); });
+        QTimer::singleShot(
+            std::max(1, milliseconds(interval - elapsed)), Qt::PreciseTimer, this, [this, request] { check(request); });
 }
 
 } // namespace orv

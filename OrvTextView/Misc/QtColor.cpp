@@ -9,7 +9,8 @@ QColor toQColor(const Color& color)
 
 std::optional<QColor> colorFromRgb(const QString& text)
 {
-    const auto color = Color::fromRgb(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()));
+    const auto color
+        = Color::fromRgb(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()));
     if (!color)
         return std::nullopt;
     return toQColor(*color);

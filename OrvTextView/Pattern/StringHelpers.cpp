@@ -1,6 +1,6 @@
 #include "OrvTextView/Pattern/StringHelpers.h"
 
-#include "OrvTextView/Pattern/RegexMatching.h"
+#include "OrvTextView/Pattern/RegexMatchingPrivate.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -24,9 +24,9 @@ std::shared_ptr<const icu::RegexPattern> compiledRegex(const QString& regex, uin
         cache.clear();
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError;
-    std::shared_ptr<const icu::RegexPattern> compiled(
-        icu::RegexPattern::compile(icu::UnicodeString(reinterpret_cast<const UChar*>(regex.utf16()), int32_t(regex.size())),
-            flags, parseError, status));
+    std::shared_ptr<const icu::RegexPattern> compiled(icu::RegexPattern::compile(
+        icu::UnicodeString(reinterpret_cast<const UChar*>(regex.utf16()), int32_t(regex.size())), flags, parseError,
+        status));
     if (U_FAILURE(status))
         compiled.reset();
     cache.emplace(key, compiled);
@@ -78,7 +78,8 @@ std::vector<int32_t> characterBoundaries(const QString& text)
 {
     std::vector<int32_t> boundaries;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> iterator(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    std::unique_ptr<icu::BreakIterator> iterator(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
     if (U_FAILURE(status)) {
         for (int32_t i = 0; i <= text.size(); ++i)
             boundaries.push_back(i);

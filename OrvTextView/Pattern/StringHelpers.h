@@ -56,7 +56,8 @@ ORVTEXTVIEW_EXPORT std::optional<QString> lineBeforeIndex(const QString& text, i
 /// The text of the leftmost match of `regex`, searched case-sensitively with "^" and "$"
 /// only at the ends of the text; none when nothing matches or the expression is empty or
 /// invalid. `forwardsSearch` does not change the result.
-ORVTEXTVIEW_EXPORT std::optional<QString> firstMatchRegEx(const QString& text, const QString& regex, bool forwardsSearch);
+ORVTEXTVIEW_EXPORT std::optional<QString> firstMatchRegEx(
+    const QString& text, const QString& regex, bool forwardsSearch);
 
 /// Puts a backslash before every occurrence of each entry, entry by entry in list order.
 ORVTEXTVIEW_EXPORT QString escape(const QString& text, const QStringList& characters);

@@ -35,10 +35,10 @@ struct ORVTEXTVIEW_EXPORT KeyPress {
 /// modifier must be as stated: true down, false up; Caps Lock and the keypad do not count.
 class ORVTEXTVIEW_EXPORT Shortcut {
 public:
-    explicit Shortcut(QString character, bool cmd = false, bool fn = false, bool ctrl = false, bool alt = false,
-        bool shift = false);
-    explicit Shortcut(int keyCode, bool cmd = false, bool fn = false, bool ctrl = false, bool alt = false,
-        bool shift = false);
+    explicit Shortcut(
+        QString character, bool cmd = false, bool fn = false, bool ctrl = false, bool alt = false, bool shift = false);
+    explicit Shortcut(
+        int keyCode, bool cmd = false, bool fn = false, bool ctrl = false, bool alt = false, bool shift = false);
 
     bool cmd = false;
     bool fn = false;

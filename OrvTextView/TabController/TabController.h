@@ -10,8 +10,8 @@ namespace orv {
 
 /// Addresses the tabs of a tab widget through an enumeration whose values are the tab
 /// indexes (its raw values), instead of bare indexes.
-template<typename TabEnum>
-    requires std::is_enum_v<TabEnum>
+template <typename TabEnum>
+requires std::is_enum_v<TabEnum>
 class TabController {
 public:
     explicit TabController(QTabWidget* tabs)
@@ -25,11 +25,7 @@ public:
     QWidget* operator[](TabEnum tab) const { return m_tabs ? m_tabs->widget(rawValue(tab)) : nullptr; }
 
     /// The page of the tab when it is a T, else null.
-    template<typename T>
-    T* viewController(TabEnum tab) const
-    {
-        return dynamic_cast<T*>((*this)[tab]);
-    }
+    template <typename T> T* viewController(TabEnum tab) const { return dynamic_cast<T*>((*this)[tab]); }
 
     /// The selected tab; none when nothing is selected.
     std::optional<TabEnum> selectedItem() const

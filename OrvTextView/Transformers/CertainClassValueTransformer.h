@@ -11,15 +11,14 @@ namespace orv {
 ///
 /// Use it where one value may hold objects of several classes (the selected row of a
 /// list of bundles and expanders) and a property wants only one of them.
-template<typename T>
-    requires std::is_class_v<T>
+template <typename T>
+requires std::is_class_v<T>
 class CertainClassValueTransformer {
 public:
     static constexpr bool allowsReverseTransformation() { return false; }
 
     /// The same object when it is a T, else null.
-    template<typename U>
-    T* transformedValue(U* value) const
+    template <typename U> T* transformedValue(U* value) const
     {
         if (!value)
             return nullptr;
@@ -30,8 +29,7 @@ public:
     }
 
     /// The same shared object when it is a T, else null.
-    template<typename U>
-    std::shared_ptr<T> transformedValue(const std::shared_ptr<U>& value) const
+    template <typename U> std::shared_ptr<T> transformedValue(const std::shared_ptr<U>& value) const
     {
         return std::dynamic_pointer_cast<T>(value);
     }

@@ -144,7 +144,7 @@ GlobalText::GlobalText(AccessibilityBackend& backend)
 
 void GlobalText::setCursor(int32_t position)
 {
-    m_accessibility.setSelectedRange({position, 0});
+    m_accessibility.setSelectedRange({ position, 0 });
     m_cursorPosition = position;
 }
 
@@ -164,7 +164,7 @@ void GlobalText::selectLines()
     int32_t end = text.indexOf(u'\n', selectionEnd);
     if (end < 0 || end >= text.length())
         end = text.length();
-    m_accessibility.setSelectedRange({start, end - start});
+    m_accessibility.setSelectedRange({ start, end - start });
 }
 
 void GlobalText::replaceTextBeforeCaret(const icu::UnicodeString& oldText, const icu::UnicodeString& newText)
@@ -176,7 +176,7 @@ void GlobalText::replaceTextBeforeCaret(const icu::UnicodeString& oldText, const
     const int32_t length = oldText.length();
     if (*m_cursorPosition < length)
         throw AXError(AXError::IllegalArgument);
-    m_accessibility.setSelectedRange({*m_cursorPosition - length, length});
+    m_accessibility.setSelectedRange({ *m_cursorPosition - length, length });
     GlobalSelectedText selection(m_backend);
     // An empty new text deletes the old one (an expansion to nothing removes the
     // abbreviation); an empty old text inserts the new one at the caret.

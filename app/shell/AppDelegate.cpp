@@ -12,6 +12,7 @@
 #include "text/UnicodeConversion.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -50,6 +51,12 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     m_statusIconReset.setSingleShot(true);
     m_statusIconReset.setInterval(statusIconResetDelayMilliseconds);
     connect(&m_statusIconReset, &QTimer::timeout, this, [this] { setStatusIcon(false); });
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state != Qt::ApplicationActive)
+                applicationDidResignActive();
+        });
+    }
 }
 
 AppDelegate::~AppDelegate()
@@ -109,6 +116,11 @@ void AppDelegate::setUpStatusItem()
         m_statusBarIcon = new QSystemTrayIcon();
         m_statusBarIcon->setToolTip(QStringLiteral("Quillet"));
         m_statusBarIcon->setContextMenu(m_statusBarMenu);
+        // A click opens the menu too, as a status item does.
+        connect(m_statusBarIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger && m_statusBarMenu)
+                m_statusBarMenu->popup(QCursor::pos());
+        });
     }
     updateStatusBarIcon(false, false);
     if (m_statusBarIcon)
@@ -151,30 +163,36 @@ void AppDelegate::expandTextShortcutPressed()
     }
     QElapsedTimer timer;
     timer.start();
+    qint64 expanding = 0; // until the editor holds the result, before any sound or notification
     const char* outcome = "expanded";
     try {
-        if (m_expandingController.expand()) {
+        const bool expanded = m_expandingController.expand();
+        expanding = timer.nsecsElapsed();
+        if (expanded) {
             Sounds::shared().playExpandedSound();
         } else {
             outcome = "nothing";
             Sounds::shared().playErrorSound();
         }
     } catch (const UserErrorDescriptionType& error) {
+        expanding = timer.nsecsElapsed();
         outcome = "failed";
         app.deliverNotification(error);
         Sounds::shared().playErrorSound();
     } catch (const std::exception& error) {
+        expanding = timer.nsecsElapsed();
         outcome = "failed";
         qCInfo(appLog) << "The expansion at the caret failed:" << error.what();
         app.deliverNotification(noEditorError());
         Sounds::shared().playErrorSound();
     }
     qCDebug(expansionLog).noquote() << "expand shortcut:" << outcome << "in"
+                                    << QString::number(double(expanding) / 1e6, 'f', 3) << "ms, reported after"
                                     << QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 3) << "ms";
 }
 
-std::optional<ExpandedExpression> AppDelegate::expand(const icu::UnicodeString& text,
-                                                      const std::optional<icu::UnicodeString>& fileExtension)
+std::optional<ExpandedExpression> AppDelegate::expand(
+    const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension)
 {
     App& app = App::shared();
     if (const App::CustomAction action = app.expandingShortcutCustomAction()) {
@@ -202,7 +220,9 @@ std::optional<ExpandedExpression> AppDelegate::expand(const icu::UnicodeString& 
 NoEditorError AppDelegate::noEditorError() const
 {
     const auto identifier = AccessibilityBackend::shared()->activeApplicationIdentifier();
-    if (identifier && (*identifier == "com.github.atom" || QString::fromStdString(*identifier).compare(QLatin1String("atom"), Qt::CaseInsensitive) == 0))
+    if (identifier
+        && (*identifier == "com.github.atom"
+            || QString::fromStdString(*identifier).compare(QLatin1String("atom"), Qt::CaseInsensitive) == 0))
         return NoEditorError(icu::UnicodeString(u"Atom"));
     return NoEditorError();
 }

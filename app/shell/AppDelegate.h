@@ -2,8 +2,8 @@
 
 #include "expansion/ExpandedExpression.h"
 #include "shell/Appearance.h"
-#include "shell/GlobalShortcutBinder.h"
 #include "shell/ExpandingController.h"
+#include "shell/GlobalShortcutBinder.h"
 #include "shell/UserNotificationController.h"
 
 #include <QMenu>
@@ -87,8 +87,8 @@ public:
     /// controller, bind the global shortcuts, make the status icon, and open the onboarding
     /// when "DidOpenIntro" is false.
     void applicationWillFinishLaunching();
-    void applicationDidFinishLaunching() {}
-    void applicationWillTerminate() {}
+    void applicationDidFinishLaunching() { }
+    void applicationWillTerminate() { }
     void applicationDidResignActive();
 
     /// The expand shortcut's action: the installed custom action, else one expansion at the
@@ -96,8 +96,8 @@ public:
     void expandTextShortcutPressed();
     /// The D-Bus methods' expansion of a given text, with the same rules; none when nothing
     /// applies or the expansion failed (the failure becomes a notification).
-    std::optional<ExpandedExpression> expand(const icu::UnicodeString& text,
-                                             const std::optional<icu::UnicodeString>& fileExtension);
+    std::optional<ExpandedExpression> expand(
+        const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension);
 
     void showExpandersWindow();
     void showOrHideExpanderBrowser();
@@ -126,7 +126,8 @@ public:
     void expandingControllerDidStartExpanding(ExpandingController& controller) override;
     void expandingControllerDidEndExpanding(ExpandingController& controller) override;
     // AppearanceControllerDelegate
-    void appearanceControllerDidChangeAppearance(AppearanceController& controller, const Appearance& appearance) override;
+    void appearanceControllerDidChangeAppearance(
+        AppearanceController& controller, const Appearance& appearance) override;
     // UserNotificationControllerDelegate
     void showEditor(UserNotificationController& controller) override;
     void showBundleInEditor(UserNotificationController& controller, Bundle& bundle) override;

@@ -1,5 +1,6 @@
 // quillet-app: the tray application. One instance per session: a second start hands its
 // files to the first over D-Bus and exits.
+#include "docs/views/ExpanderBrowserWindowController.h"
 #include "editor/EditorWindowController.h"
 #include "library/App.h"
 #include "library/ResourceLocator.h"
@@ -28,10 +29,24 @@ class AccessibilityOffError final : public quillet::BasicUserError {
 public:
     AccessibilityOffError()
         : BasicUserError(u"Quillet cannot read your editor",
-                         u"Turn on assistive technologies in your desktop's accessibility settings, then start "
-                         u"your editor again.")
+            u"Turn on assistive technologies in your desktop's accessibility settings, then start "
+            u"your editor again.")
     {
     }
+};
+
+/// Hands the expander chosen in the browser to the application delegate, which shows it in
+/// the editor window and closes the browser.
+class ExpanderBrowserOpener final : public quillet::ExpanderBrowserViewControllerDelegate {
+public:
+    explicit ExpanderBrowserOpener(quillet::AppDelegate& delegate) : m_delegate(delegate) { }
+    void openExpander(quillet::ExpanderBrowserViewController&, quillet::CustomExpander& expander) override
+    {
+        m_delegate.openExpander(expander);
+    }
+
+private:
+    quillet::AppDelegate& m_delegate;
 };
 
 } // namespace
@@ -48,9 +63,9 @@ int main(int argc, char** argv)
     QDBusConnection bus = QDBusConnection::sessionBus();
     bool ownsService = false;
     if (bus.isConnected()) {
-        const auto registration = bus.interface()->registerService(
-            QString::fromLatin1(quillet::QuilletService::serviceName), QDBusConnectionInterface::DontQueueService,
-            QDBusConnectionInterface::DontAllowReplacement);
+        const auto registration
+            = bus.interface()->registerService(QString::fromLatin1(quillet::QuilletService::serviceName),
+                QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
         ownsService = registration.isValid() && registration.value() == QDBusConnectionInterface::ServiceRegistered;
         if (!ownsService) {
             // Another instance runs: it takes the files.
@@ -68,8 +83,9 @@ int main(int argc, char** argv)
     quillet::Settings::setShared(defaults);
 
     auto& notifications = quillet::UserNotificationController::shared();
-    quillet::AccessibilityBackend::setShared(std::make_shared<quillet::AtspiAccessibilityBackend>(
-        [&notifications] { notifications.deliver(quillet::UserNotificationBuilder().notification(AccessibilityOffError())); }));
+    quillet::AccessibilityBackend::setShared(std::make_shared<quillet::AtspiAccessibilityBackend>([&notifications] {
+        notifications.deliver(quillet::UserNotificationBuilder().notification(AccessibilityOffError()));
+    }));
 
     auto environment = quillet::App::Environment::headless();
     environment.alerts = std::make_shared<quillet::QtUserAlerts>();
@@ -81,6 +97,9 @@ int main(int argc, char** argv)
     services.defaults = defaults;
     services.notifications = &notifications;
     quillet::AppDelegate delegate(std::move(services));
+    // The windows plug in here, before the start-up: delegate.windows() (editor window,
+    // expander browser, onboarding, selection in the editor) and delegate.setStatusBarMenu()
+    // for the full status menu. Until then the menu holds Quit and the window actions log.
     delegate.applicationWillFinishLaunching();
 
     // Load the library now, so the first expansion and the D-Bus methods find it warm.
@@ -101,6 +120,20 @@ int main(int argc, char** argv)
     windows.showExpandersWindow = [editorWindow] { editorWindow().showWindow(); };
     windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
     windows.selectExpanderInEditor = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
+
+    // The expander browser: made on first demand and kept. The delegate closes it whenever the
+    // application stops being the active one.
+    ExpanderBrowserOpener browserOpener(delegate);
+    std::unique_ptr<quillet::ExpanderBrowserWindowController> browser;
+    auto expanderBrowser = [&browser, &browserOpener]() -> quillet::ExpanderBrowserWindowController& {
+        if (!browser) {
+            browser = std::make_unique<quillet::ExpanderBrowserWindowController>();
+            browser->contentViewController()->setDelegate(&browserOpener);
+        }
+        return *browser;
+    };
+    windows.showOrHideExpanderBrowser = [expanderBrowser] { expanderBrowser().toggle(); };
+    windows.closeExpanderBrowser = [expanderBrowser] { expanderBrowser().close(); };
 
     quillet::QuilletService service(delegate);
     if (ownsService && !service.exportOn(bus))

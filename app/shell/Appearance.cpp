@@ -85,10 +85,10 @@ Appearance lightAppearance()
         name,
         statusIcon(QStringLiteral("menubar-black")),
         statusIcon(QStringLiteral("menubar-black-active")),
-        BundleListAppearance {name},
-        EditorAppearance {name, withAlpha(Qt::white, 0.5), withAlpha(Qt::black, 0.05),
-                          withAlpha(*colorFromHex(QStringLiteral("#D8D8D8")), 0.5),
-                          withAlpha(*colorFromHex(QStringLiteral("#F0F0F0")), 0.5)},
+        BundleListAppearance { name },
+        EditorAppearance { name, withAlpha(Qt::white, 0.5), withAlpha(Qt::black, 0.05),
+            withAlpha(*colorFromHex(QStringLiteral("#D8D8D8")), 0.5),
+            withAlpha(*colorFromHex(QStringLiteral("#F0F0F0")), 0.5) },
         QStringLiteral("menubar-black"),
         QStringLiteral("menubar-black-active"),
     };
@@ -101,10 +101,10 @@ Appearance darkAppearance()
         name,
         statusIcon(QStringLiteral("menubar-white")),
         statusIcon(QStringLiteral("menubar-white-active")),
-        BundleListAppearance {name},
-        EditorAppearance {name, withAlpha(Qt::black, 0.1), withAlpha(Qt::white, 0.05),
-                          withAlpha(*colorFromHex(QStringLiteral("#272727")), 0.5),
-                          withAlpha(*colorFromHex(QStringLiteral("#0f0f0f")), 0.5)},
+        BundleListAppearance { name },
+        EditorAppearance { name, withAlpha(Qt::black, 0.1), withAlpha(Qt::white, 0.05),
+            withAlpha(*colorFromHex(QStringLiteral("#272727")), 0.5),
+            withAlpha(*colorFromHex(QStringLiteral("#0f0f0f")), 0.5) },
         QStringLiteral("menubar-white"),
         QStringLiteral("menubar-white-active"),
     };
@@ -117,8 +117,9 @@ AppearanceController::AppearanceController(QDBusConnection connection, QObject* 
     if (!m_connection.isConnected())
         return;
     m_connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                         SLOT(onSettingChanged(QString, QString, QDBusVariant)));
-    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
+        SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    QDBusMessage read
+        = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
     read << appearanceNamespace << colorSchemeKey;
     const QDBusMessage reply = m_connection.call(read, QDBus::Block, 1000);
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())

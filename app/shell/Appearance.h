@@ -59,8 +59,8 @@ class AppearanceControllerDelegate {
 public:
     virtual ~AppearanceControllerDelegate() = default;
     /// The panel's colour scheme changed; `appearance` is the controller's applicationAppearance().
-    virtual void appearanceControllerDidChangeAppearance(AppearanceController& controller,
-                                                         const Appearance& appearance) = 0;
+    virtual void appearanceControllerDidChangeAppearance(AppearanceController& controller, const Appearance& appearance)
+        = 0;
 };
 
 /// Watches the desktop's colour scheme (the portal setting "org.freedesktop.appearance"
@@ -70,8 +70,8 @@ class AppearanceController final : public QObject {
     Q_OBJECT
 
 public:
-    explicit AppearanceController(QDBusConnection connection = QDBusConnection::sessionBus(),
-                                  QObject* parent = nullptr);
+    explicit AppearanceController(
+        QDBusConnection connection = QDBusConnection::sessionBus(), QObject* parent = nullptr);
 
     void setDelegate(AppearanceControllerDelegate* delegate) { m_delegate.set(delegate); }
     AppearanceControllerDelegate* delegate() const { return m_delegate.get(); }

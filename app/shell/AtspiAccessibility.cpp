@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <thread>
 
 namespace quillet {
@@ -19,15 +20,13 @@ namespace {
 
 Q_LOGGING_CATEGORY(atspiLog, "quillet.atspi")
 
-constexpr int focusAttempts = 4;
 constexpr int focusRetryMilliseconds = 15;
 
 // A subtree larger than this is not searched by hand for the focused object.
 constexpr int maximumSearchedObjects = 4000;
 
 /// Owns one GObject reference.
-template <typename T>
-class GRef {
+template <typename T> class GRef {
 public:
     GRef() = default;
     explicit GRef(T* object) noexcept
@@ -115,19 +114,20 @@ Object focusedDescendant(AtspiAccessible* frame)
     if (AtspiCollection* collection = atspi_accessible_get_collection_iface(frame)) {
         AtspiStateSet* states = atspi_state_set_new(nullptr);
         atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
-        AtspiMatchRule* rule = atspi_match_rule_new(states, ATSPI_Collection_MATCH_ALL, nullptr,
-                                                    ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL,
-                                                    nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
+        AtspiMatchRule* rule
+            = atspi_match_rule_new(states, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
+                ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
         GError* error = nullptr;
-        GArray* matches = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1,
-                                                       TRUE, &error);
+        GArray* matches
+            = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
         g_object_unref(rule);
         g_object_unref(states);
         g_object_unref(collection);
         if (!error) {
             Object found;
             if (matches && matches->len > 0)
-                found = Object(static_cast<AtspiAccessible*>(g_object_ref(g_array_index(matches, AtspiAccessible*, 0))));
+                found
+                    = Object(static_cast<AtspiAccessible*>(g_object_ref(g_array_index(matches, AtspiAccessible*, 0))));
             if (matches) {
                 for (guint i = 0; i < matches->len; ++i)
                     g_object_unref(g_array_index(matches, AtspiAccessible*, i));
@@ -137,15 +137,14 @@ Object focusedDescendant(AtspiAccessible* frame)
         }
         g_error_free(error);
     }
-    std::vector<Object> pending {Object(static_cast<AtspiAccessible*>(g_object_ref(frame)))};
+    std::vector<Object> pending { Object(static_cast<AtspiAccessible*>(g_object_ref(frame))) };
     int visited = 0;
     while (!pending.empty() && visited++ < maximumSearchedObjects) {
         Object object = pending.back();
         pending.pop_back();
         AtspiStateSet* states = atspi_accessible_get_state_set(object.get());
         const bool focused = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSED);
-        const bool showing = !states || atspi_state_set_contains(states, ATSPI_STATE_SHOWING)
-            || object.get() == frame;
+        const bool showing = !states || atspi_state_set_contains(states, ATSPI_STATE_SHOWING) || object.get() == frame;
         if (states)
             g_object_unref(states);
         if (focused)
@@ -196,12 +195,12 @@ public:
             g_free(range);
             if (end > start) {
                 const int32_t location = toUnits(start);
-                return {location, toUnits(end) - location};
+                return { location, toUnits(end) - location };
             }
         }
         const int caret = atspi_text_get_caret_offset(text.get(), &error);
         check(error);
-        return {toUnits(caret), 0};
+        return { toUnits(caret), 0 };
     }
 
     void setSelectedRange(TextRange range) override
@@ -210,7 +209,7 @@ public:
         struct Forget {
             std::optional<icu::UnicodeString>& text;
             ~Forget() { text.reset(); }
-        } forget {m_text};
+        } forget { m_text };
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
         const int start = toOffset(range.location);
@@ -220,11 +219,14 @@ public:
             return;
         }
         const int end = toOffset(range.location + range.length);
-        const int selections = atspi_text_get_n_selections(text.get(), &error);
+        // Toolkits take the first selection's range also when there is none yet; where one
+        // refuses, a new selection is added.
+        gboolean done = atspi_text_set_selection(text.get(), 0, start, end, &error);
         check(error);
-        const gboolean done = selections > 0 ? atspi_text_set_selection(text.get(), 0, start, end, &error)
-                                             : atspi_text_add_selection(text.get(), start, end, &error);
-        check(error);
+        if (!done) {
+            done = atspi_text_add_selection(text.get(), start, end, &error);
+            check(error);
+        }
         if (!done)
             throw AXError(AXError::CannotComplete);
     }
@@ -237,8 +239,8 @@ public:
             return {};
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
-        gchar* content = atspi_text_get_text(text.get(), toOffset(range.location),
-                                             toOffset(range.location + range.length), &error);
+        gchar* content = atspi_text_get_text(
+            text.get(), toOffset(range.location), toOffset(range.location + range.length), &error);
         check(error);
         return fromUtf8(takeString(content));
     }
@@ -293,15 +295,14 @@ public:
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
         AtspiRect* rect = atspi_text_get_range_extents(text.get(), toOffset(range.location),
-                                                       toOffset(range.location + range.length),
-                                                       ATSPI_COORD_TYPE_SCREEN, &error);
+            toOffset(range.location + range.length), ATSPI_COORD_TYPE_SCREEN, &error);
         if (error) {
             g_error_free(error);
             return std::nullopt;
         }
         if (!rect)
             return std::nullopt;
-        TextRect result {double(rect->x), double(rect->y), double(rect->width), double(rect->height)};
+        TextRect result { double(rect->x), double(rect->y), double(rect->width), double(rect->height) };
         g_free(rect);
         return result;
     }
@@ -347,14 +348,86 @@ private:
     std::optional<TextRange> m_selection;
 };
 
+/// What does not change while an application runs, by its name on the accessibility bus:
+/// its process and its toolkit's offset unit. Saves two calls per application and lookup.
+struct ApplicationFacts {
+    guint process = 0;
+    OffsetUnit unit = OffsetUnit::codePoints;
+};
+
+std::string busName(AtspiAccessible* object)
+{
+    const AtspiApplication* application = object ? object->parent.app : nullptr;
+    return application && application->bus_name ? application->bus_name : std::string();
+}
+
+OffsetUnit readOffsetUnit(AtspiAccessible* application)
+{
+    GError* error = nullptr;
+    const std::string toolkit = takeString(atspi_accessible_get_toolkit_name(application, &error));
+    if (error)
+        g_error_free(error);
+    return QString::fromStdString(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0
+        ? OffsetUnit::utf16
+        : OffsetUnit::codePoints;
+}
+
+/// The facts of the application; none when it does not answer.
+std::optional<ApplicationFacts> applicationFacts(AtspiAccessible* application)
+{
+    static std::map<std::string, ApplicationFacts> known;
+    const std::string name = busName(application);
+    if (!name.empty()) {
+        const auto found = known.find(name);
+        if (found != known.end())
+            return found->second;
+    }
+    GError* error = nullptr;
+    ApplicationFacts facts;
+    facts.process = atspi_accessible_get_process_id(application, &error);
+    if (error) {
+        g_error_free(error);
+        return std::nullopt;
+    }
+    // Never ask this process's own application: it would answer on the thread that waits.
+    if (facts.process != guint(getpid()))
+        facts.unit = readOffsetUnit(application);
+    if (!name.empty())
+        known[name] = facts;
+    return facts;
+}
+
 struct Focus {
     Object application;
     Object frame;
     Object element;
+    OffsetUnit unit = OffsetUnit::codePoints;
 };
 
 /// The ACTIVE frame of another application and the FOCUSED object inside it.
-std::optional<Focus> findFocus()
+/// The frame where the focus was found last, tried first: while the user stays in one
+/// editor window this takes two calls instead of a walk over every application.
+std::optional<Focus>& lastFocus()
+{
+    static std::optional<Focus> focus;
+    return focus;
+}
+
+std::optional<Focus> findFocusInLastFrame()
+{
+    auto& last = lastFocus();
+    if (!last)
+        return std::nullopt;
+    atspi_accessible_clear_cache(last->frame.get());
+    if (!hasState(last->frame.get(), ATSPI_STATE_ACTIVE))
+        return std::nullopt;
+    Object element = focusedDescendant(last->frame.get());
+    if (!element)
+        return std::nullopt;
+    return Focus { last->application, last->frame, element, last->unit };
+}
+
+std::optional<Focus> scanForFocus()
 {
     Object desktop(atspi_get_desktop(0));
     if (!desktop)
@@ -367,13 +440,8 @@ std::optional<Focus> findFocus()
         Object application = childAt(desktop.get(), a);
         if (!application)
             continue;
-        GError* error = nullptr;
-        const guint process = atspi_accessible_get_process_id(application.get(), &error);
-        if (error) {
-            g_error_free(error);
-            continue;
-        }
-        if (process == ownProcess)
+        const auto facts = applicationFacts(application.get());
+        if (!facts || facts->process == ownProcess)
             continue;
         // Read afresh: what the library remembered may be out of date.
         atspi_accessible_clear_cache(application.get());
@@ -383,22 +451,26 @@ std::optional<Focus> findFocus()
             if (!frame || !hasState(frame.get(), ATSPI_STATE_ACTIVE))
                 continue;
             if (Object element = focusedDescendant(frame.get()))
-                return Focus {application, frame, element};
+                return Focus { application, frame, element, facts->unit };
             if (!activeWithoutFocus)
-                activeWithoutFocus = Focus {application, frame, {}};
+                activeWithoutFocus = Focus { application, frame, {}, facts->unit };
         }
     }
     return activeWithoutFocus;
 }
 
-OffsetUnit offsetUnit(AtspiAccessible* application)
+/// The ACTIVE frame of another application and the FOCUSED object inside it, checked
+/// afresh on every call.
+std::optional<Focus> findFocus()
 {
-    GError* error = nullptr;
-    const std::string toolkit = takeString(atspi_accessible_get_toolkit_name(application, &error));
-    if (error)
-        g_error_free(error);
-    return QString::fromStdString(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0 ? OffsetUnit::utf16
-                                                                                                  : OffsetUnit::codePoints;
+    if (auto focus = findFocusInLastFrame())
+        return focus;
+    auto focus = scanForFocus();
+    if (focus && focus->element)
+        lastFocus() = Focus { focus->application, focus->frame, {}, focus->unit };
+    else
+        lastFocus().reset();
+    return focus;
 }
 
 const QString a11yService = QStringLiteral("org.a11y.Bus");
@@ -406,8 +478,9 @@ const QString a11yPath = QStringLiteral("/org/a11y/bus");
 
 } // namespace
 
-AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess)
+AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess, int focusRetries)
     : m_tellUserToEnableAccess(std::move(tellUserToEnableAccess))
+    , m_focusRetries(focusRetries)
 {
 }
 
@@ -416,8 +489,8 @@ AtspiAccessibilityBackend::~AtspiAccessibilityBackend() = default;
 bool AtspiAccessibilityBackend::isTrusted(bool prompt)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    QDBusMessage get = QDBusMessage::createMethodCall(a11yService, a11yPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        a11yService, a11yPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
     const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
     bool enabled = false;
@@ -431,9 +504,10 @@ bool AtspiAccessibilityBackend::isTrusted(bool prompt)
         return true;
     }
     if (prompt) {
-        QDBusMessage set = QDBusMessage::createMethodCall(a11yService, a11yPath,
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-        set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
+        QDBusMessage set = QDBusMessage::createMethodCall(
+            a11yService, a11yPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+        set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+            << QVariant::fromValue(QDBusVariant(true));
         const QDBusMessage answer = bus.call(set, QDBus::Block, 2000);
         if (answer.type() != QDBusMessage::ReplyMessage) {
             qCWarning(atspiLog) << "Assistive technologies could not be turned on:" << answer.errorMessage();
@@ -453,13 +527,14 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     // Right after the shortcut the editor may not have taken back its focus from the key
     // grab yet: look again a few times before calling it no focus.
     auto focus = findFocus();
-    for (int attempt = 0; attempt < focusAttempts && (!focus || !focus->element); ++attempt) {
+    for (int attempt = 0; attempt < m_focusRetries && (!focus || !focus->element); ++attempt) {
+        qCDebug(atspiLog) << "No focus yet; looking again";
         std::this_thread::sleep_for(std::chrono::milliseconds(focusRetryMilliseconds));
         focus = findFocus();
     }
     if (!focus || !focus->element)
         throw AXError(AXError::NoValue);
-    return std::make_shared<AtspiElement>(focus->element, focus->frame, offsetUnit(focus->application.get()));
+    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit);
 }
 
 std::optional<std::string> AtspiAccessibilityBackend::activeApplicationIdentifier()

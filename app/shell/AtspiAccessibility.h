@@ -22,8 +22,10 @@ namespace quillet {
 /// InsertText on the selection, and the caret placed with SetCaretOffset.
 class AtspiAccessibilityBackend final : public AccessibilityBackend {
 public:
-    /// `tellUserToEnableAccess` runs when asking for trust could not turn access on.
-    explicit AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess = {});
+    /// `tellUserToEnableAccess` runs when asking for trust could not turn access on. A focus
+    /// lookup that finds nothing looks again up to `focusRetries` times, 15 ms apart: right
+    /// after the shortcut the editor may not have its focus back from the key grab yet.
+    explicit AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess = {}, int focusRetries = 4);
     ~AtspiAccessibilityBackend() override;
 
     bool isTrusted(bool prompt) override;
@@ -33,6 +35,7 @@ public:
 private:
     struct Lookup;
     std::function<void()> m_tellUserToEnableAccess;
+    int m_focusRetries;
     bool m_initialized = false;
 };
 

@@ -16,7 +16,7 @@ public:
 class QtApplicationControl final : public ApplicationControl {
 public:
     void activate(bool ignoringOtherApps) override;
-    void deactivate() override {}
+    void deactivate() override { }
     void terminate() override;
 };
 

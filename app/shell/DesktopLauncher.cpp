@@ -43,7 +43,8 @@ HandOver handFilesOver(const std::vector<std::string>& paths, std::ostream& erro
     dbus_message_unref(call);
     HandOver result = HandOver::taken;
     if (!reply) {
-        if (dbus_error_has_name(&error, DBUS_ERROR_SERVICE_UNKNOWN) || dbus_error_has_name(&error, DBUS_ERROR_NAME_HAS_NO_OWNER)) {
+        if (dbus_error_has_name(&error, DBUS_ERROR_SERVICE_UNKNOWN)
+            || dbus_error_has_name(&error, DBUS_ERROR_NAME_HAS_NO_OWNER)) {
             result = HandOver::notRunning;
         } else {
             errors << "quillet: the running application did not take the files: "
@@ -64,7 +65,7 @@ int execApplication(const std::vector<std::string>& files, std::ostream& errors)
     std::error_code failure;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", failure);
     const std::filesystem::path program = (failure ? std::filesystem::path(".") : self.parent_path()) / "quillet-app";
-    std::vector<std::string> words {program.string()};
+    std::vector<std::string> words { program.string() };
     words.insert(words.end(), files.begin(), files.end());
     std::vector<char*> argv;
     for (auto& word : words)

@@ -17,8 +17,7 @@ Q_LOGGING_CATEGORY(shortcutsLog, "quillet.shortcuts")
 // Lock modifiers that must not stop a shortcut: Caps Lock (Lock) and Num Lock (Mod2).
 constexpr uint16_t lockMask = XCB_MOD_MASK_LOCK;
 constexpr uint16_t numLockMask = XCB_MOD_MASK_2;
-constexpr uint16_t relevantModifiers
-    = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+constexpr uint16_t relevantModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
 } // namespace
 
@@ -72,9 +71,9 @@ bool X11KeyGrabber::grab(const Shortcut& shortcut)
     const uint16_t modifiers = shortcut.x11Modifiers();
     std::vector<xcb_void_cookie_t> cookies;
     for (const uint8_t code : codes)
-        for (const uint16_t locks : {uint16_t(0), lockMask, numLockMask, uint16_t(lockMask | numLockMask)})
-            cookies.push_back(xcb_grab_key_checked(m_connection, 1, m_root, modifiers | locks, code,
-                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        for (const uint16_t locks : { uint16_t(0), lockMask, numLockMask, uint16_t(lockMask | numLockMask) })
+            cookies.push_back(xcb_grab_key_checked(
+                m_connection, 1, m_root, modifiers | locks, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     bool grabbed = true;
     for (const auto& cookie : cookies) {
         if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookie)) {
@@ -95,7 +94,7 @@ void X11KeyGrabber::ungrab(const Shortcut& shortcut)
         return;
     const uint16_t modifiers = shortcut.x11Modifiers();
     for (const uint8_t code : keycodes(shortcut))
-        for (const uint16_t locks : {uint16_t(0), lockMask, numLockMask, uint16_t(lockMask | numLockMask)})
+        for (const uint16_t locks : { uint16_t(0), lockMask, numLockMask, uint16_t(lockMask | numLockMask) })
             xcb_ungrab_key(m_connection, code, m_root, modifiers | locks);
     xcb_flush(m_connection);
 }
@@ -127,8 +126,7 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray& eventType, void* message
     return true;
 }
 
-GlobalShortcutBinder::GlobalShortcutBinder(UserDefaults& defaults, std::unique_ptr<KeyGrabber> grabber,
-                                           QObject* parent)
+GlobalShortcutBinder::GlobalShortcutBinder(UserDefaults& defaults, std::unique_ptr<KeyGrabber> grabber, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_grabber(std::move(grabber))

@@ -49,8 +49,8 @@ QVariantMap QuilletService::Expand(const QString& text, const QVariantMap& argum
     const auto expression = m_delegate.expand(toUnicode(text), extensionArgument(arguments));
     if (!expression)
         return {};
-    return {{QStringLiteral("text"), toQString(expression->text)},
-            {QStringLiteral("cursor_position"), int(expression->cursorCodeUnitOffset())}};
+    return { { QStringLiteral("text"), toQString(expression->text) },
+        { QStringLiteral("cursor_position"), int(expression->cursorCodeUnitOffset()) } };
 }
 
 QString QuilletService::ExpandAsJSON(const QString& text, const QVariantMap& arguments)
@@ -77,9 +77,8 @@ bool handFilesToRunningInstance(QDBusConnection connection, const QStringList& p
     for (const QString& path : paths)
         absolute << QFileInfo(path).absoluteFilePath();
     QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(QuilletService::serviceName),
-                                                       QString::fromLatin1(QuilletService::objectPath),
-                                                       QString::fromLatin1(QuilletService::serviceName),
-                                                       QStringLiteral("OpenFiles"));
+        QString::fromLatin1(QuilletService::objectPath), QString::fromLatin1(QuilletService::serviceName),
+        QStringLiteral("OpenFiles"));
     call << absolute;
     const QDBusMessage reply = connection.call(call, QDBus::Block, 10000);
     return reply.type() == QDBusMessage::ReplyMessage;

@@ -124,7 +124,7 @@ void apply(const std::filesystem::path& file, InMemorySettings& settings)
     if (const auto* text = find(UserDefaultsKey::IndentWithSpaces))
         if (const auto value = boolValue(*text))
             settings.set(rawValue(UserDefaultsKey::IndentWithSpaces), *value);
-    for (const auto key : {UserDefaultsKey::IndentSize, UserDefaultsKey::MaximumCharactersInLine})
+    for (const auto key : { UserDefaultsKey::IndentSize, UserDefaultsKey::MaximumCharactersInLine })
         if (const auto* text = find(key))
             if (const auto value = integerValue(*text))
                 settings.set(rawValue(key), *value);

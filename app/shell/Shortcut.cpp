@@ -152,6 +152,20 @@ std::optional<Shortcut> Shortcut::fromQt(int key, int modifiers)
     return std::nullopt;
 }
 
+QKeySequence Shortcut::keySequence() const
+{
+    Qt::KeyboardModifiers modifiers;
+    if (modifierFlags & shiftKeyMask)
+        modifiers |= Qt::ShiftModifier;
+    if (modifierFlags & commandKeyMask)
+        modifiers |= Qt::ControlModifier;
+    if (modifierFlags & optionKeyMask)
+        modifiers |= Qt::AltModifier;
+    if (modifierFlags & controlKeyMask)
+        modifiers |= Qt::MetaModifier;
+    return QKeySequence(QKeyCombination(modifiers, Qt::Key(qtKey())));
+}
+
 QString Shortcut::displayText() const
 {
     QStringList parts;

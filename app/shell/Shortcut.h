@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QString>
 
 #include <cstdint>
@@ -20,7 +21,7 @@ namespace quillet {
 struct Shortcut {
     static constexpr uint32_t shiftKeyMask = 0x20000;
     static constexpr uint32_t controlKeyMask = 0x40000; // Super on this desktop
-    static constexpr uint32_t optionKeyMask = 0x80000;  // Alt
+    static constexpr uint32_t optionKeyMask = 0x80000; // Alt
     static constexpr uint32_t commandKeyMask = 0x100000; // Ctrl
     static constexpr uint32_t modifierMask = shiftKeyMask | controlKeyMask | optionKeyMask | commandKeyMask;
 
@@ -49,15 +50,18 @@ struct Shortcut {
     /// int); none for a key without a key code.
     static std::optional<Shortcut> fromQt(int qtKey, int qtModifiers);
 
+    /// The key sequence of a menu item that shows this shortcut.
+    QKeySequence keySequence() const;
+
     /// The text shown to the user, e.g. "Ctrl+Alt+E", "Ctrl+Shift+Space".
     QString displayText() const;
 };
 
 /// The three default shortcuts.
 namespace defaultshortcuts {
-constexpr Shortcut expandText {14, Shortcut::commandKeyMask | Shortcut::optionKeyMask};
-constexpr Shortcut showExpanders {14, Shortcut::controlKeyMask | Shortcut::optionKeyMask | Shortcut::commandKeyMask};
-constexpr Shortcut showExpanderBrowser {49, Shortcut::commandKeyMask | Shortcut::shiftKeyMask};
+constexpr Shortcut expandText { 14, Shortcut::commandKeyMask | Shortcut::optionKeyMask };
+constexpr Shortcut showExpanders { 14, Shortcut::controlKeyMask | Shortcut::optionKeyMask | Shortcut::commandKeyMask };
+constexpr Shortcut showExpanderBrowser { 49, Shortcut::commandKeyMask | Shortcut::shiftKeyMask };
 } // namespace defaultshortcuts
 
 } // namespace quillet

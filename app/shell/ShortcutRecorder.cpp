@@ -80,7 +80,8 @@ void ShortcutRecorder::refresh()
 QSize ShortcutRecorder::sizeHint() const
 {
     QSize size = QPushButton::sizeHint();
-    size.setWidth(std::max(size.width(), fontMetrics().horizontalAdvance(QStringLiteral("Ctrl+Alt+Super+Shift+Space")) + 24));
+    size.setWidth(
+        std::max(size.width(), fontMetrics().horizontalAdvance(QStringLiteral("Ctrl+Alt+Super+Shift+Space")) + 24));
     return size;
 }
 

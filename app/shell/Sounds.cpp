@@ -36,7 +36,7 @@ std::optional<QUrl> QtSoundPlayer::soundURL(const QString& name)
     const QString resource = QStringLiteral(":/quillet/sounds/") + fileName;
     if (QFile::exists(resource))
         return QUrl(QStringLiteral("qrc") + resource);
-    QStringList folders {QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillet/sounds")};
+    QStringList folders { QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillet/sounds") };
     for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
         folders << data + QStringLiteral("/quillet/sounds");
         folders << data + QStringLiteral("/sounds/freedesktop/stereo");

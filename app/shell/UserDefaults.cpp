@@ -50,9 +50,8 @@ UserDefaults::UserDefaults(std::unique_ptr<QSettings> storage, QObject* parent)
 
 std::shared_ptr<UserDefaults> UserDefaults::makeStandard()
 {
-    return std::make_shared<UserDefaults>(
-        std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("orvanta"),
-                                    QStringLiteral("Quillet")));
+    return std::make_shared<UserDefaults>(std::make_unique<QSettings>(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("orvanta"), QStringLiteral("Quillet")));
 }
 
 void UserDefaults::registerDefaults(const std::map<UserDefaultsKey, QVariant>& defaults)
@@ -64,16 +63,16 @@ void UserDefaults::registerDefaults(const std::map<UserDefaultsKey, QVariant>& d
 bool UserDefaults::registerApplicationDefaults()
 {
     registerDefaults({
-        {UserDefaultsKey::ExpandTextShortcut, defaultshortcuts::expandText.encoded()},
-        {UserDefaultsKey::ShowExpandersShortcut, defaultshortcuts::showExpanders.encoded()},
-        {UserDefaultsKey::ShowExpanderBrowserShortcut, defaultshortcuts::showExpanderBrowser.encoded()},
-        {UserDefaultsKey::IndentWithSpaces, true},
-        {UserDefaultsKey::IndentSize, 4},
-        {UserDefaultsKey::MaximumCharactersInLine, 80},
-        {UserDefaultsKey::EnableSounds, true},
-        {UserDefaultsKey::EnableErrorSound, true},
-        {UserDefaultsKey::MainWindowVisibleOnStart, true},
-        {UserDefaultsKey::DidOpenIntro, false},
+        { UserDefaultsKey::ExpandTextShortcut, defaultshortcuts::expandText.encoded() },
+        { UserDefaultsKey::ShowExpandersShortcut, defaultshortcuts::showExpanders.encoded() },
+        { UserDefaultsKey::ShowExpanderBrowserShortcut, defaultshortcuts::showExpanderBrowser.encoded() },
+        { UserDefaultsKey::IndentWithSpaces, true },
+        { UserDefaultsKey::IndentSize, 4 },
+        { UserDefaultsKey::MaximumCharactersInLine, 80 },
+        { UserDefaultsKey::EnableSounds, true },
+        { UserDefaultsKey::EnableErrorSound, true },
+        { UserDefaultsKey::MainWindowVisibleOnStart, true },
+        { UserDefaultsKey::DidOpenIntro, false },
     });
     return sync();
 }

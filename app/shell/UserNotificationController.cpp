@@ -33,7 +33,8 @@ UserNotification UserNotificationBuilder::notification(const UserErrorDescriptio
     notification.title = toQString(error.userErrorTitle());
     notification.informativeText = toQString(error.userErrorDescription());
     if (const auto* withURL = dynamic_cast<const ErrorWithURL*>(&error))
-        notification.userInfo.insert(QString::fromLatin1(UserNotification::urlKey), QString::fromStdString(withURL->url()));
+        notification.userInfo.insert(
+            QString::fromLatin1(UserNotification::urlKey), QString::fromStdString(withURL->url()));
     return notification;
 }
 
@@ -53,10 +54,10 @@ UserNotificationController::UserNotificationController(QDBusConnection connectio
 {
     if (!m_connection.isConnected())
         return;
-    m_connection.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
-                         SLOT(onActionInvoked(uint, QString)));
-    m_connection.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
-                         SLOT(onNotificationClosed(uint, uint)));
+    m_connection.connect(
+        service, path, interface, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
+    m_connection.connect(
+        service, path, interface, QStringLiteral("NotificationClosed"), this, SLOT(onNotificationClosed(uint, uint)));
 }
 
 UserNotificationController& UserNotificationController::shared()
@@ -68,7 +69,8 @@ UserNotificationController& UserNotificationController::shared()
 bool UserNotificationController::serverReadsMarkup()
 {
     if (!m_readsMarkup) {
-        const QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
+        const QDBusMessage call
+            = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
         const QDBusReply<QStringList> reply = m_connection.call(call, QDBus::Block, 2000);
         if (!reply.isValid())
             return false; // ask again next time: the server may start later
@@ -83,23 +85,26 @@ void UserNotificationController::deliver(const UserNotification& notification)
         qCWarning(notificationsLog) << "No session bus for the notification" << notification.title;
         return;
     }
-    const QString body = serverReadsMarkup() ? notification.informativeText.toHtmlEscaped() : notification.informativeText;
+    const QString body
+        = serverReadsMarkup() ? notification.informativeText.toHtmlEscaped() : notification.informativeText;
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
     call << QStringLiteral("Quillet") << uint(0) << QStringLiteral("quillet") << notification.title << body
-         << QStringList {defaultAction, QStringLiteral("Open")} << QVariantMap() << int(-1);
+         << QStringList { defaultAction, QStringLiteral("Open") } << QVariantMap() << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
     const QVariantMap userInfo = notification.userInfo;
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, userInfo, title = notification.title](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        const QDBusPendingReply<uint> reply = *finished;
-        if (reply.isError()) {
-            qCWarning(notificationsLog) << "The notification" << title << "could not be shown:" << reply.error().message();
-            Q_EMIT delivered(0);
-            return;
-        }
-        m_delivered[reply.value()] = userInfo;
-        Q_EMIT delivered(reply.value());
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, userInfo, title = notification.title](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            const QDBusPendingReply<uint> reply = *finished;
+            if (reply.isError()) {
+                qCWarning(notificationsLog)
+                    << "The notification" << title << "could not be shown:" << reply.error().message();
+                Q_EMIT delivered(0);
+                return;
+            }
+            m_delivered[reply.value()] = userInfo;
+            Q_EMIT delivered(reply.value());
+        });
 }
 
 void UserNotificationController::activate(const QVariantMap& userInfo)

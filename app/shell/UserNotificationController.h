@@ -55,8 +55,8 @@ class UserNotificationController final : public QObject {
     Q_OBJECT
 
 public:
-    explicit UserNotificationController(QDBusConnection connection = QDBusConnection::sessionBus(),
-                                        QObject* parent = nullptr);
+    explicit UserNotificationController(
+        QDBusConnection connection = QDBusConnection::sessionBus(), QObject* parent = nullptr);
 
     /// The application's controller, made on first use.
     static UserNotificationController& shared();

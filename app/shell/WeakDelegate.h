@@ -8,8 +8,7 @@ namespace quillet {
 /// A delegate reference that never owns its delegate. When the delegate is a QObject its
 /// destruction is noticed and the reference reads empty from then on; a delegate of any
 /// other kind must clear itself before it goes away.
-template <typename Delegate>
-class WeakDelegate {
+template <typename Delegate> class WeakDelegate {
 public:
     void set(Delegate* delegate)
     {

@@ -10,10 +10,6 @@
 
 namespace quillet {
 
-namespace {
-
-// Case folding after removing the non-spacing marks of the canonical decomposition:
-// "é" and "E" compare equal, as the browser's search expects.
 icu::UnicodeString foldedForSearch(const icu::UnicodeString& text)
 {
     UErrorCode status = U_ZERO_ERROR;
@@ -29,8 +25,6 @@ icu::UnicodeString foldedForSearch(const icu::UnicodeString& text)
     }
     return stripped.foldCase();
 }
-
-} // namespace
 
 icu::UnicodeString replacingMatches(const icu::UnicodeString& text, const icu::UnicodeString& expression,
                                     const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement)

@@ -30,6 +30,10 @@ std::optional<icu::UnicodeString> firstMatch(const icu::UnicodeString& text, con
 /// The whole-match text of every match (case-insensitive); empty for an invalid expression.
 std::vector<icu::UnicodeString> matchedStrings(const icu::UnicodeString& text, const icu::UnicodeString& expression);
 
+/// The text case-folded after removing the non-spacing marks of its canonical decomposition:
+/// "é" and "E" fold alike. containsIgnoringCase compares folded texts.
+icu::UnicodeString foldedForSearch(const icu::UnicodeString& text);
+
 /// Case- and diacritic-insensitive containment; an empty needle is always contained.
 bool containsIgnoringCase(const icu::UnicodeString& text, const icu::UnicodeString& needle);
 

@@ -53,7 +53,8 @@ private Q_SLOTS:
         QVERIFY(Shortcut(36) == Shortcut(36));
         QVERIFY(!(Shortcut(36) == Shortcut(36, true)));
         QVERIFY(!(Shortcut(QStringLiteral("\r")) == Shortcut(36)));
-        QVERIFY(Shortcut(QStringLiteral("a"), false, false, false, true) == Shortcut(QStringLiteral("a"), false, false, false, true));
+        QVERIFY(Shortcut(QStringLiteral("a"), false, false, false, true)
+            == Shortcut(QStringLiteral("a"), false, false, false, true));
     }
 
     void localHandlersConsumeOnlyWhenTheyAnswerTrue()
@@ -92,7 +93,8 @@ private Q_SLOTS:
         QStringList calls;
         monitor.handleGlobalShortcut(Shortcut(14, true, false, false, true), [&] { calls << "first"; });
         monitor.handleGlobalShortcut(Shortcut(14, true, false, false, true), [&] { calls << "second"; });
-        monitor.handleGlobalShortcut(Shortcut(QStringLiteral("e"), true, false, false, true), [&] { calls << "by character"; });
+        monitor.handleGlobalShortcut(
+            Shortcut(QStringLiteral("e"), true, false, false, true), [&] { calls << "by character"; });
         const QKeyEvent event = press(Qt::Key_E, Qt::ControlModifier | Qt::AltModifier);
         QVERIFY(monitor.deliverGlobalKeyPress(KeyPress::fromEvent(event)));
         // Both groups accept the press; only the one made first runs, all its handlers in order.

@@ -14,12 +14,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("regex");
         QTest::addColumn<Ranges>("expected");
-        QTest::newRow("empty regex") << "abc" << "" << Ranges {};
-        QTest::newRow("empty text, needs a character") << "" << "a" << Ranges {};
-        QTest::newRow("empty text, empty match") << "" << "a*" << Ranges { { 0, 0 } };
-        QTest::newRow("case-insensitive") << "A a" << "a" << Ranges { { 0, 1 }, { 2, 1 } };
-        QTest::newRow("anchors match lines") << "ab\nab" << "^ab$" << Ranges { { 0, 2 }, { 3, 2 } };
-        QTest::newRow("invalid regex") << "abc" << "(" << Ranges {};
+        QTest::newRow("empty regex") << "abc"
+                                     << "" << Ranges {};
+        QTest::newRow("empty text, needs a character") << ""
+                                                       << "a" << Ranges {};
+        QTest::newRow("empty text, empty match") << ""
+                                                 << "a*" << Ranges { { 0, 0 } };
+        QTest::newRow("case-insensitive") << "A a"
+                                          << "a" << Ranges { { 0, 1 }, { 2, 1 } };
+        QTest::newRow("anchors match lines") << "ab\nab"
+                                             << "^ab$" << Ranges { { 0, 2 }, { 3, 2 } };
+        QTest::newRow("invalid regex") << "abc"
+                                       << "(" << Ranges {};
         QTest::newRow("ranges are UTF-16") << QString::fromUtf16(u"\U0001F600x") << "x" << Ranges { { 2, 1 } };
     }
     void allMatchesFindsEveryWholeMatch()
@@ -94,13 +100,14 @@ private Q_SLOTS:
         QTest::newRow("escape dot") << text::escapedForRegEx("a.b") << "a\\.b";
         QTest::newRow("escape backslash once") << text::escapedForRegEx("\\") << "\\\\";
         QTest::newRow("escape leaves - and /") << text::escapedForRegEx("a-/(") << "a-/\\(";
-        QTest::newRow("later entries escape earlier backslashes")
-            << text::escape("a.", { ".", "\\" }) << "a\\\\.";
+        QTest::newRow("later entries escape earlier backslashes") << text::escape("a.", { ".", "\\" }) << "a\\\\.";
         QTest::newRow("prefix removed") << text::withoutPrefix("abc", "ab") << "c";
         QTest::newRow("prefix elsewhere") << text::withoutPrefix("xabc", "ab") << "xabc";
         QTest::newRow("empty prefix") << text::withoutPrefix("abc", "") << "abc";
-        QTest::newRow("indentation") << text::firstMatchRegEx("\t\tx y", "^[\\t\\ ]+", false).value_or("none") << "\t\t";
-        QTest::newRow("no indentation") << text::firstMatchRegEx("x  y", "^[\\t\\ ]+", false).value_or("none") << "none";
+        QTest::newRow("indentation") << text::firstMatchRegEx("\t\tx y", "^[\\t\\ ]+", false).value_or("none")
+                                     << "\t\t";
+        QTest::newRow("no indentation") << text::firstMatchRegEx("x  y", "^[\\t\\ ]+", false).value_or("none")
+                                        << "none";
     }
     void helpersOnPlainText()
     {

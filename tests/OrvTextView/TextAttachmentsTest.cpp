@@ -59,7 +59,8 @@ private Q_SLOTS:
         // Builder (forward transformation), then backward.
         const AttributedString forward = transformer.transformedValue(QVariant(text));
         QCOMPARE(reverse(forward), text);
-        QCOMPARE(forward.text.count(QChar(attachmentCharacter)), text.count("${") - text.count(QRegularExpression("\\$\\{[^}]*$")));
+        QCOMPARE(forward.text.count(QChar(attachmentCharacter)),
+            text.count("${") - text.count(QRegularExpression("\\$\\{[^}]*$")));
 
         // Into the view's document and out again, reading each attachment character.
         view.setAttributedText(forward);

@@ -133,7 +133,8 @@ private Q_SLOTS:
         m_view->paste();
         QTest::keyClick(m_view, Qt::Key_End);
         QVERIFY(!m_view->completionWindowController()->isVisible());
-        m_view->completionViewControllerDidChooseCompletion(nullptr, m_view->completionController().completions().front());
+        m_view->completionViewControllerDidChooseCompletion(
+            nullptr, m_view->completionController().completions().front());
         QCOMPARE(m_view->toPlainText(), QString("a pr"));
     }
 
@@ -201,16 +202,28 @@ private Q_SLOTS:
         QTest::addColumn<bool>("matches");
         QTest::addColumn<QString>("completed");
         const QString space = QStringLiteral("(\\s|^)");
-        QTest::newRow("typed beginning") << space << "print" << "a pr" << true << "a print";
-        QTest::newRow("case-sensitive") << space << "print" << "a Pr" << false << "a Pr";
-        QTest::newRow("needs a blank before") << space << "print" << "apr" << false << "apr";
-        QTest::newRow("wrong letter") << space << "print" << "a px" << false << "a px";
-        QTest::newRow("empty line") << space << "print" << "" << true << "print";
-        QTest::newRow("fully typed") << space << "print" << "a print" << true << "a print";
-        QTest::newRow("the dot is literal") << space << "a.b" << "a ax" << false << "a ax";
-        QTest::newRow("longest typed part wins") << space << "a a" << "x a a" << true << "x a a";
-        QTest::newRow("empty prefix matches everything") << "" << "zz" << "anything" << true << "anythingzz";
-        QTest::newRow("own prefix") << "\\." << "count" << "items.co" << true << "items.count";
+        QTest::newRow("typed beginning") << space << "print"
+                                         << "a pr" << true << "a print";
+        QTest::newRow("case-sensitive") << space << "print"
+                                        << "a Pr" << false << "a Pr";
+        QTest::newRow("needs a blank before") << space << "print"
+                                              << "apr" << false << "apr";
+        QTest::newRow("wrong letter") << space << "print"
+                                      << "a px" << false << "a px";
+        QTest::newRow("empty line") << space << "print"
+                                    << "" << true << "print";
+        QTest::newRow("fully typed") << space << "print"
+                                     << "a print" << true << "a print";
+        QTest::newRow("the dot is literal") << space << "a.b"
+                                            << "a ax" << false << "a ax";
+        QTest::newRow("longest typed part wins") << space << "a a"
+                                                 << "x a a" << true << "x a a";
+        QTest::newRow("empty prefix matches everything") << ""
+                                                         << "zz"
+                                                         << "anything" << true << "anythingzz";
+        QTest::newRow("own prefix") << "\\."
+                                    << "count"
+                                    << "items.co" << true << "items.count";
     }
     void completionsMatchTheTypedBeginning()
     {

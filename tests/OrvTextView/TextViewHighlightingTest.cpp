@@ -6,6 +6,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QLineEdit>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -65,7 +66,8 @@ private Q_SLOTS:
         view.setBasicTextColor(Qt::darkGreen);
         view.setPlainText("xx abc yy ABC");
         view.addHighlightingPattern(std::make_shared<CustomHighlightingPattern>(u"abc", format(red, true)));
-        view.addHighlightingPattern(std::make_shared<CustomHighlightingPattern>(u"b", format(std::nullopt, false, true)));
+        view.addHighlightingPattern(
+            std::make_shared<CustomHighlightingPattern>(u"b", format(std::nullopt, false, true)));
 
         const auto a = shownFormat(view, 3);
         QCOMPARE(a.foreground().color(), toQColor(red));
@@ -165,8 +167,8 @@ private Q_SLOTS:
         boldList.leftPadding = FontSize::characters(2);
         boldList.firstLineLeftPadding = FontSize::points(0);
         const auto spacing = paragraphStyle(boldList, font);
-        QTest::newRow("bold head indent") << spacing->headIndent.value_or(-1)
-                                          << 2 * QFontMetricsF(bold).horizontalAdvance(u'a');
+        QTest::newRow("bold head indent")
+            << spacing->headIndent.value_or(-1) << 2 * QFontMetricsF(bold).horizontalAdvance(u'a');
         QTest::newRow("first line flush") << spacing->firstLineHeadIndent.value_or(-1) << 0.0;
     }
     void paddingsAreMeasuredInTheFormatsFont()
@@ -194,6 +196,60 @@ private Q_SLOTS:
             view.redo();
         QCOMPARE(view.toPlainText(), QString("- item"));
         QCOMPARE(view.document()->firstBlock().blockFormat().leftMargin(), 2 * widthOfA);
+
+        // Deleting everything leaves no indent behind.
+        view.selectAll();
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(view.toPlainText(), QString());
+        QCOMPARE(view.document()->firstBlock().blockFormat().leftMargin(), 0.0);
+    }
+
+    void newTextGetsItsParagraphLayoutsWithoutHistory()
+    {
+        MarkdownTextView view;
+        AttributedString text;
+        text.text = "- item";
+        view.setAttributedText(text);
+        QVERIFY(view.document()->firstBlock().blockFormat().leftMargin() > 0);
+        QVERIFY(!view.document()->isUndoAvailable());
+        view.setPlainText("x\n- other");
+        QVERIFY(view.document()->lastBlock().blockFormat().leftMargin() > 0);
+        QVERIFY(!view.document()->isUndoAvailable());
+    }
+
+    void thePlaceholderShowsOnlyWhileEmptyEditableAndUnfocused()
+    {
+        QWidget window;
+        auto* view = new OrvTextView(&window);
+        auto* other = new QLineEdit(&window);
+        other->move(0, 220);
+        view->resize(300, 200);
+        auto* label = new OrvPlaceholderLabel("Describe the expander");
+        view->setPlaceholderLabel(label);
+        QCOMPARE(label->font(), view->basicFont());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        other->setFocus();
+        QTRY_VERIFY(label->isVisible());
+        QVERIFY(label->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+        view->setFocus();
+        QTRY_VERIFY(view->isFirstResponder());
+        QTRY_VERIFY(label->isHidden());
+        other->setFocus();
+        QTRY_VERIFY(!view->isFirstResponder());
+        QTRY_VERIFY(label->isVisible());
+        view->setPlainText("text");
+        QTRY_VERIFY(label->isHidden());
+        view->clear();
+        QTRY_VERIFY(label->isVisible());
+        view->setEditable(false);
+        QTRY_VERIFY(label->isHidden());
+
+        QFont larger = view->basicFont();
+        larger.setPointSize(larger.pointSize() + 4);
+        view->setBasicFont(larger);
+        QCOMPARE(label->font(), larger);
     }
 
     void theMarkdownPatternsApplyInTheirOrder_data()
@@ -203,19 +259,32 @@ private Q_SLOTS:
         QTest::addColumn<bool>("bold");
         QTest::addColumn<bool>("italic");
         QTest::addColumn<bool>("gray");
-        QTest::newRow("bold") << "a **b** c" << "b" << true << false << false;
-        QTest::newRow("bold at the start stays plain") << "**b** c" << "b" << false << false << false;
-        QTest::newRow("bold italic") << "a ***b*** c" << "b" << true << true << false;
-        QTest::newRow("italic") << "a *b* c" << "b" << false << true << false;
-        QTest::newRow("italic at a line start stays plain") << "x\n*b* c" << "b" << false << false << false;
-        QTest::newRow("bold at a later line start") << "x\n**b** c" << "b" << true << false << false;
-        QTest::newRow("code is gray in the plain face inside bold") << "a **x `c` y** z" << "c" << false << false << true;
-        QTest::newRow("code at a line start") << "`c` x" << "c" << false << false << true;
-        QTest::newRow("header wins over italic") << "# a *b*" << "b" << true << false << false;
-        QTest::newRow("header mid-line") << "x # head" << "head" << true << false << false;
-        QTest::newRow("quote") << "> said" << "said" << false << true << true;
-        QTest::newRow("code block over lines") << "```\nint a;\n```" << "int" << false << false << true;
-        QTest::newRow("numbered lines stay plain") << "12. item" << "item" << false << false << false;
+        QTest::newRow("bold") << "a **b** c"
+                              << "b" << true << false << false;
+        QTest::newRow("bold at the start stays plain") << "**b** c"
+                                                       << "b" << false << false << false;
+        QTest::newRow("bold italic") << "a ***b*** c"
+                                     << "b" << true << true << false;
+        QTest::newRow("italic") << "a *b* c"
+                                << "b" << false << true << false;
+        QTest::newRow("italic at a line start stays plain") << "x\n*b* c"
+                                                            << "b" << false << false << false;
+        QTest::newRow("bold at a later line start") << "x\n**b** c"
+                                                    << "b" << true << false << false;
+        QTest::newRow("code is gray in the plain face inside bold") << "a **x `c` y** z"
+                                                                    << "c" << false << false << true;
+        QTest::newRow("code at a line start") << "`c` x"
+                                              << "c" << false << false << true;
+        QTest::newRow("header wins over italic") << "# a *b*"
+                                                 << "b" << true << false << false;
+        QTest::newRow("header mid-line") << "x # head"
+                                         << "head" << true << false << false;
+        QTest::newRow("quote") << "> said"
+                               << "said" << false << true << true;
+        QTest::newRow("code block over lines") << "```\nint a;\n```"
+                                               << "int" << false << false << true;
+        QTest::newRow("numbered lines stay plain") << "12. item"
+                                                   << "item" << false << false << false;
     }
     void theMarkdownPatternsApplyInTheirOrder()
     {

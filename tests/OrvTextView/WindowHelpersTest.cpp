@@ -117,7 +117,8 @@ private Q_SLOTS:
         withDocument->setUrlOpener([&](const QUrl& url) { opened.append(url); });
         withDocument->showAcknowledgments();
         withDocument->moreApps();
-        QCOMPARE(opened, QList<QUrl>({ QUrl::fromLocalFile(acknowledgements.fileName()), AboutWindowController::productsUrl() }));
+        QCOMPARE(opened,
+            QList<QUrl>({ QUrl::fromLocalFile(acknowledgements.fileName()), AboutWindowController::productsUrl() }));
     }
 
     void theClassFilterLetsOnlyItsClassThrough()

@@ -1,5 +1,5 @@
-#include "FakeAccessibility.h"
 #include "shell/Accessibility.h"
+#include "FakeAccessibility.h"
 #include "shell/ExpandingController.h"
 
 #include "library/BundleStore.h"
@@ -18,10 +18,11 @@ using test::describe;
 using test::FakeBackend;
 using test::FakeEditor;
 
-JSONDictionary expander(const std::string& pattern, const std::string& output, const std::vector<std::string>& languages)
+JSONDictionary expander(
+    const std::string& pattern, const std::string& output, const std::vector<std::string>& languages)
 {
-    return {{"name", pattern},    {"pattern", pattern},
-            {"output_template", output}, {"is_enabled", true}, {"supported_languages", languages}};
+    return { { "name", pattern }, { "pattern", pattern }, { "output_template", output }, { "is_enabled", true },
+        { "supported_languages", languages } };
 }
 
 class RecordingDelegate final : public ExpandingControllerDelegate {
@@ -36,15 +37,13 @@ class CaretExpansionTest : public ::testing::Test {
 protected:
     CaretExpansionTest()
     {
-        m_store = std::make_unique<BundleStore>(JSONDictionary {
-            {"bundles",
-             JSONDictionary::array({JSONDictionary {
-                 {"name", "Test"},
-                 {"expanders",
-                  JSONDictionary::array({expander("for ${item:word} in ${items:word}", "for ${item} in ${items} {\n\t#\n}", {"swift"}),
-                                         expander("same", "same", {"any"}),
-                                         expander("gone", "", {"any"}),
-                                         expander("pyfor", "python", {"python"})})}}})}});
+        m_store = std::make_unique<BundleStore>(JSONDictionary { { "bundles",
+            JSONDictionary::array({ JSONDictionary { { "name", "Test" },
+                { "expanders",
+                    JSONDictionary::array({ expander("for ${item:word} in ${items:word}",
+                                                "for ${item} in ${items} {\n\t#\n}", { "swift" }),
+                        expander("same", "same", { "any" }), expander("gone", "", { "any" }),
+                        expander("pyfor", "python", { "python" }) }) } } }) } });
         m_controller.setAccessibilityBackend(m_backend);
         m_controller.setDelegate(&m_delegate);
     }
@@ -53,13 +52,13 @@ protected:
     void type(const icu::UnicodeString& text, int32_t caret)
     {
         m_editor.text = text;
-        m_editor.selection = {caret, 0};
+        m_editor.selection = { caret, 0 };
     }
 
     FakeEditor m_editor;
     std::shared_ptr<FakeBackend> m_backend = std::make_shared<FakeBackend>(m_editor);
     std::unique_ptr<BundleStore> m_store;
-    ExpandingController m_controller {[this]() -> const BundleStore& { return *m_store; }};
+    ExpandingController m_controller { [this]() -> const BundleStore& { return *m_store; } };
     RecordingDelegate m_delegate;
 };
 
@@ -72,17 +71,25 @@ TEST_F(CaretExpansionTest, OneExpansionReadsAndWritesInItsFixedOrder)
     const std::vector<std::string> expected {
         "trust(prompt)",
         // the text snapshot
-        "focus", "selectedRange", "value",
+        "focus",
+        "selectedRange",
+        "value",
         // the title: the element has none, so its window's
-        "focus", "title", "topLevel", "windowTitle",
+        "focus",
+        "title",
+        "topLevel",
+        "windowTitle",
         // the replacement of the line before the caret, then the caret
-        "setSelectedRange(10,13)", "focus", "selectedText", "setSelectedText(  for x in xs {\n  \t\n  })",
+        "setSelectedRange(10,13)",
+        "focus",
+        "selectedText",
+        "setSelectedText(  for x in xs {\n  \t\n  })",
         "setSelectedRange(29,0)",
     };
     EXPECT_EQ(m_editor.log, expected);
     EXPECT_EQ(m_editor.text, u"let a = 1\n  for x in xs {\n  \t\n  }");
-    EXPECT_EQ(m_editor.selection, (TextRange {29, 0}));
-    EXPECT_EQ(m_delegate.calls, (std::vector<std::string> {"start", "end"}));
+    EXPECT_EQ(m_editor.selection, (TextRange { 29, 0 }));
+    EXPECT_EQ(m_delegate.calls, (std::vector<std::string> { "start", "end" }));
 }
 
 TEST_F(CaretExpansionTest, TheOutcomeAtTheCaret)
@@ -96,23 +103,24 @@ TEST_F(CaretExpansionTest, TheOutcomeAtTheCaret)
         int32_t caretAfter;
     };
     const std::vector<Case> cases {
-        {"caret at the start", u"for x in xs", 0, false, u"for x in xs", 0},
-        {"caret after a line feed: nothing matches the empty line", u"for x in xs\n", 12, false, u"for x in xs\n", 12},
-        {"an expansion equal to the line writes nothing", u"same", 4, false, u"same", 4},
-        {"nothing matches", u"zzqq", 4, false, u"zzqq", 4},
+        { "caret at the start", u"for x in xs", 0, false, u"for x in xs", 0 },
+        { "caret after a line feed: nothing matches the empty line", u"for x in xs\n", 12, false, u"for x in xs\n",
+            12 },
+        { "an expansion equal to the line writes nothing", u"same", 4, false, u"same", 4 },
+        { "nothing matches", u"zzqq", 4, false, u"zzqq", 4 },
         // An expansion to nothing removes the abbreviation and leaves the caret where it stood.
-        {"an empty expansion deletes the abbreviation", u"a\ngone", 6, true, u"a\n", 2},
-        {"only the line up to the caret counts", u"for x in xs tail", 11, true, u"for x in xs {\n\t\n} tail", 15},
+        { "an empty expansion deletes the abbreviation", u"a\ngone", 6, true, u"a\n", 2 },
+        { "only the line up to the caret counts", u"for x in xs tail", 11, true, u"for x in xs {\n\t\n} tail", 15 },
         // Offsets count UTF-16 units: the emoji before the abbreviation counts two.
-        {"a character outside the BMP earlier on the line", u"\U0001F600 for x in xs", 14, true,
-         u"\U0001F600 for x in xs {\n\t\n}", 18},
+        { "a character outside the BMP earlier on the line", u"\U0001F600 for x in xs", 14, true,
+            u"\U0001F600 for x in xs {\n\t\n}", 18 },
     };
     for (const auto& c : cases) {
         m_editor.log.clear();
         type(c.text, c.caret);
         EXPECT_EQ(m_controller.expand(), c.expanded) << c.name;
         EXPECT_EQ(m_editor.text, c.textAfter) << c.name;
-        EXPECT_EQ(m_editor.selection, (TextRange {c.caretAfter, 0})) << c.name;
+        EXPECT_EQ(m_editor.selection, (TextRange { c.caretAfter, 0 })) << c.name;
         if (!c.expanded) {
             for (const auto& call : m_editor.log)
                 EXPECT_EQ(call.rfind("set", 0), std::string::npos) << c.name << ": wrote " << call;
@@ -127,7 +135,7 @@ TEST_F(CaretExpansionTest, AnUntrustedProcessAsksForAccessAndTouchesNothing)
 
     EXPECT_FALSE(m_controller.expand());
 
-    EXPECT_EQ(m_editor.log, (std::vector<std::string> {"trust(prompt)"}));
+    EXPECT_EQ(m_editor.log, (std::vector<std::string> { "trust(prompt)" }));
     EXPECT_TRUE(m_delegate.calls.empty());
 }
 
@@ -136,7 +144,7 @@ TEST_F(CaretExpansionTest, NoFocusedElementThrowsAfterTellingTheDelegateBothEnds
     m_editor.focused = false;
 
     EXPECT_THROW(m_controller.expand(), AXError);
-    EXPECT_EQ(m_delegate.calls, (std::vector<std::string> {"start", "end"}));
+    EXPECT_EQ(m_delegate.calls, (std::vector<std::string> { "start", "end" }));
 }
 
 TEST_F(CaretExpansionTest, TheTitlesExtensionPicksTheLanguageGroup)
@@ -154,9 +162,15 @@ TEST_F(CaretExpansionTest, TheTitlesExtensionPicksTheLanguageGroup)
 TEST(AXErrorTest, NamesFollowTheRawValue)
 {
     const std::vector<std::pair<int32_t, std::string>> cases {
-        {-25214, "NotEnoughPrecision"}, {-25212, "NoValue"},   {-25211, "APIDisabled"},
-        {-25202, "InvalidUIElement"},   {-25200, "Failure"},   {-25215, "Success"},
-        {-25199, "Success"},            {0, "Success"},        {-1, "Success"},
+        { -25214, "NotEnoughPrecision" },
+        { -25212, "NoValue" },
+        { -25211, "APIDisabled" },
+        { -25202, "InvalidUIElement" },
+        { -25200, "Failure" },
+        { -25215, "Success" },
+        { -25199, "Success" },
+        { 0, "Success" },
+        { -1, "Success" },
     };
     for (const auto& [raw, name] : cases) {
         const AXError error(raw);
@@ -175,14 +189,14 @@ TEST(GlobalTextTest, SelectLinesCoversTheLinesAroundTheSelection)
         std::optional<TextRange> selected; // none: the call fails
     };
     const std::vector<Case> cases {
-        {u"foo\nbar baz\nqux", {6, 0}, TextRange {4, 7}},
-        {u"foo\nbar baz\nqux", {2, 4}, TextRange {0, 11}},
-        {u"foo\nbar", {0, 0}, TextRange {0, 3}},
+        { u"foo\nbar baz\nqux", { 6, 0 }, TextRange { 4, 7 } },
+        { u"foo\nbar baz\nqux", { 2, 4 }, TextRange { 0, 11 } },
+        { u"foo\nbar", { 0, 0 }, TextRange { 0, 3 } },
         // A caret at the very end of the text is on the last line.
-        {u"foo\nbar", {7, 0}, TextRange {4, 3}},
-        {u"foo\n", {4, 0}, TextRange {4, 0}},
-        {u"foo", {4, 0}, std::nullopt},
-        {u"foo", {-1, 0}, std::nullopt},
+        { u"foo\nbar", { 7, 0 }, TextRange { 4, 3 } },
+        { u"foo\n", { 4, 0 }, TextRange { 4, 0 } },
+        { u"foo", { 4, 0 }, std::nullopt },
+        { u"foo", { -1, 0 }, std::nullopt },
     };
     for (const auto& c : cases) {
         FakeEditor editor;
@@ -203,7 +217,7 @@ TEST(GlobalTextTest, TheSnapshotKeepsWhatItReadWhileTheCaretFollowsItsMoves)
 {
     FakeEditor editor;
     editor.text = u"abcdefghij";
-    editor.selection = {2, 5};
+    editor.selection = { 2, 5 };
     FakeBackend backend(editor);
     GlobalText text(backend);
 
@@ -211,8 +225,8 @@ TEST(GlobalTextTest, TheSnapshotKeepsWhatItReadWhileTheCaretFollowsItsMoves)
     text.setCursor(7);
 
     EXPECT_EQ(text.cursorPosition(), 7);
-    EXPECT_EQ(text.cursorRange(), (TextRange {2, 5}));
-    EXPECT_EQ(editor.selection, (TextRange {7, 0}));
+    EXPECT_EQ(text.cursorRange(), (TextRange { 2, 5 }));
+    EXPECT_EQ(editor.selection, (TextRange { 7, 0 }));
     // Both texts empty: nothing is asked of the editor.
     editor.log.clear();
     text.replaceTextBeforeCaret(u"", u"");

@@ -60,7 +60,7 @@ public:
     {
         m_editor.log.push_back("setSelectedText(" + toUtf8(text) + ")");
         m_editor.text.replace(m_editor.selection.location, m_editor.selection.length, text);
-        m_editor.selection = {m_editor.selection.location + text.length(), 0};
+        m_editor.selection = { m_editor.selection.location + text.length(), 0 };
     }
     icu::UnicodeString title() override
     {

@@ -158,8 +158,8 @@ void CompletionViewController::applyCompletion()
 
 CompletionWindow::CompletionWindow(QWidget* parent)
     : QWidget(parent,
-          Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint
-              | Qt::NoDropShadowWindowHint)
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint
+            | Qt::NoDropShadowWindowHint)
 {
     setObjectName(QStringLiteral("CompletionWindow"));
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -12,8 +12,8 @@
 #include "shell/UserDefaults.h"
 #include "support/TestSupport.h"
 
-#include <QDBusConnection>
 #include <QDBusArgument>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QSettings>
@@ -33,9 +33,9 @@ class RecordingNotifications final : public UserNotifications, public UserAlerts
 public:
     void deliverNotification(const UserErrorDescriptionType& error) override
     {
-        delivered.push_back({toUtf8(error.userErrorTitle()), toUtf8(error.userErrorDescription())});
+        delivered.push_back({ toUtf8(error.userErrorTitle()), toUtf8(error.userErrorDescription()) });
     }
-    void scheduleBundleImportedNotification(const Bundle&) override { delivered.push_back({"Imported", ""}); }
+    void scheduleBundleImportedNotification(const Bundle&) override { delivered.push_back({ "Imported", "" }); }
     void runModal(const Alert& alert) override { alerts.push_back(toUtf8(alert.messageText)); }
     std::vector<std::pair<std::string, std::string>> delivered;
     std::vector<std::string> alerts;
@@ -51,23 +51,21 @@ class NoGrabs final : public KeyGrabber {
 public:
     bool isAvailable() const override { return false; }
     bool grab(const Shortcut&) override { return false; }
-    void ungrab(const Shortcut&) override {}
-    void setPressHandler(std::function<void(const Shortcut&)>) override {}
+    void ungrab(const Shortcut&) override { }
+    void setPressHandler(std::function<void(const Shortcut&)>) override { }
 };
 
-nlohmann::json expander(const std::string& pattern, const std::string& output, const std::vector<std::string>& languages)
+nlohmann::json expander(
+    const std::string& pattern, const std::string& output, const std::vector<std::string>& languages)
 {
-    return {{"name", pattern},           {"description", ""},   {"identifier", ""}, {"pattern", pattern},
-            {"output_template", output}, {"is_enabled", true}, {"supported_languages", languages}};
+    return { { "name", pattern }, { "description", "" }, { "identifier", "" }, { "pattern", pattern },
+        { "output_template", output }, { "is_enabled", true }, { "supported_languages", languages } };
 }
 
 std::string bundleText(const std::string& name, const std::vector<nlohmann::json>& expanders)
 {
-    return nlohmann::json({{"name", name},
-                           {"description", ""},
-                           {"is_enabled", true},
-                           {"supported_languages", {"any"}},
-                           {"expanders", expanders}})
+    return nlohmann::json({ { "name", name }, { "description", "" }, { "is_enabled", true },
+                              { "supported_languages", { "any" } }, { "expanders", expanders } })
         .dump();
 }
 
@@ -79,13 +77,12 @@ protected:
     {
         const auto library = m_folder.path() / "bundles.qlbundles";
         test::writeFile(library,
-                        "{\"bundles\":[" +
-                            bundleText("Test", {expander("for ${item:word} in ${items:word}",
-                                                         "for ${item} in ${items} {\n\t#\n}", {"swift"}),
-                                                expander("for ${item:word} in ${items:word}", "for $item in $items:",
-                                                         {"python"}),
-                                                expander("broken", "${missing}", {"any"})}) +
-                            "]}");
+            "{\"bundles\":["
+                + bundleText("Test",
+                    { expander("for ${item:word} in ${items:word}", "for ${item} in ${items} {\n\t#\n}", { "swift" }),
+                        expander("for ${item:word} in ${items:word}", "for $item in $items:", { "python" }),
+                        expander("broken", "${missing}", { "any" }) })
+                + "]}");
         App::Environment environment = App::Environment::headless();
         environment.notifications = m_notifications;
         environment.alerts = m_notifications;
@@ -119,7 +116,7 @@ protected:
     void type(const icu::UnicodeString& text)
     {
         m_editor.text = text;
-        m_editor.selection = {text.length(), 0};
+        m_editor.selection = { text.length(), 0 };
     }
 
     test::TempDir m_folder;
@@ -128,7 +125,7 @@ protected:
     test::FakeEditor m_editor;
     std::shared_ptr<test::FakeBackend> m_backend = std::make_shared<test::FakeBackend>(m_editor);
     std::shared_ptr<UserDefaults> m_defaults;
-    UserNotificationController m_controller {QDBusConnection::sessionBus()};
+    UserNotificationController m_controller { QDBusConnection::sessionBus() };
     std::unique_ptr<AppDelegate> m_delegate;
 };
 
@@ -144,13 +141,14 @@ TEST_F(AppDelegateTest, TheExpandShortcutExpandsAtTheCaretWithItsSoundOrNotifica
         std::vector<std::pair<std::string, std::string>> notifications;
     };
     const std::vector<Case> cases {
-        {"an expansion", u"for x in xs", true, true, u"for x in xs {\n    \n}", {"expander-done"}, {}},
-        {"nothing matches", u"zzqq", true, true, u"zzqq", {"Funk"}, {}},
-        {"not trusted", u"for x in xs", false, true, u"for x in xs", {"Funk"}, {}},
-        {"a broken expander", u"broken", true, true, u"broken", {"Funk"},
-         {{"Expression could not be expanded.", "There is no variable named missing."}}},
-        {"no editor", u"for x in xs", true, false, u"for x in xs", {"Funk"},
-         {{"Are you using a text editor?", "If you are, you probabily need a plugin. Click here for more information."}}},
+        { "an expansion", u"for x in xs", true, true, u"for x in xs {\n    \n}", { "expander-done" }, {} },
+        { "nothing matches", u"zzqq", true, true, u"zzqq", { "Funk" }, {} },
+        { "not trusted", u"for x in xs", false, true, u"for x in xs", { "Funk" }, {} },
+        { "a broken expander", u"broken", true, true, u"broken", { "Funk" },
+            { { "Expression could not be expanded.", "There is no variable named missing." } } },
+        { "no editor", u"for x in xs", true, false, u"for x in xs", { "Funk" },
+            { { "Are you using a text editor?",
+                "If you are, you probabily need a plugin. Click here for more information." } } },
     };
     for (const auto& c : cases) {
         type(c.typed);
@@ -228,14 +226,14 @@ TEST_F(AppDelegateTest, TheStatusIconResetsOnceAfterTheLastExpansionEnds)
 TEST_F(AppDelegateTest, TheDBusMethodsAnswerWithTheWarmLibrary)
 {
     QuilletService service(*m_delegate);
-    const QVariantMap swift {{"extension", "swift"}};
+    const QVariantMap swift { { "extension", "swift" } };
 
     EXPECT_EQ(service.Expand("for x in xs", swift),
-              (QVariantMap {{"text", "for x in xs {\n    \n}"}, {"cursor_position", 18}}));
+        (QVariantMap { { "text", "for x in xs {\n    \n}" }, { "cursor_position", 18 } }));
     EXPECT_EQ(service.ExpandAsJSON("for x in xs", swift),
-              QStringLiteral("{\"text\":\"for x in xs {\\n    \\n}\",\"cursorPosition\":18}"));
-    EXPECT_EQ(service.Expand("for x in xs", {{"extension", "py"}}),
-              (QVariantMap {{"text", "for $item in $items:"}, {"cursor_position", 20}}));
+        QStringLiteral("{\"text\":\"for x in xs {\\n    \\n}\",\"cursorPosition\":18}"));
+    EXPECT_EQ(service.Expand("for x in xs", { { "extension", "py" } }),
+        (QVariantMap { { "text", "for $item in $items:" }, { "cursor_position", 20 } }));
     // Offsets count UTF-16 units.
     EXPECT_EQ(service.Expand("\U0001F600 for x in xs", swift).value("cursor_position"), 21);
 
@@ -245,8 +243,7 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerWithTheWarmLibrary)
     EXPECT_EQ(service.Expand("for x in\nxs", swift), QVariantMap());
     EXPECT_EQ(service.ExpandAsJSON("broken", {}), QString(""));
     EXPECT_EQ(m_notifications->delivered.size(), 1u);
-    EXPECT_EQ(service.Expand("for x in xs", {{"extension", 5}}),
-              service.Expand("for x in xs", {}));
+    EXPECT_EQ(service.Expand("for x in xs", { { "extension", 5 } }), service.Expand("for x in xs", {}));
     EXPECT_EQ(m_player->played.count("Funk"), 4);
 }
 
@@ -261,7 +258,7 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
     const auto first = m_folder.path() / "First.qlbundle";
     const auto unreadable = m_folder.path() / "Broken.qlbundle";
     const auto second = m_folder.path() / "Second.qlbundle";
-    test::writeFile(first, bundleText("First", {expander("hi", "hello", {"any"})}));
+    test::writeFile(first, bundleText("First", { expander("hi", "hello", { "any" }) }));
     test::writeFile(unreadable, "{ not json");
     test::writeFile(second, bundleText("Second", {}));
 
@@ -269,16 +266,17 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
     std::unique_ptr<QThread> client(QThread::create([&] {
         QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
         const auto call = [&](const char* method, QList<QVariant> arguments) {
-            QDBusMessage message = QDBusMessage::createMethodCall(QuilletService::serviceName, QuilletService::objectPath,
-                                                                  QuilletService::serviceName, method);
+            QDBusMessage message = QDBusMessage::createMethodCall(
+                QuilletService::serviceName, QuilletService::objectPath, QuilletService::serviceName, method);
             message.setArguments(arguments);
             return connection.call(message, QDBus::Block, 5000).arguments();
         };
-        expandReply = call("Expand", {QString("for x in xs"), QVariantMap {{"extension", "swift"}}});
-        jsonReply = call("ExpandAsJSON", {QString("for x in xs"), QVariantMap {{"extension", "swift"}}});
-        noValueReply = call("Expand", {QString("zzqq"), QVariantMap()});
-        call("OpenFiles", {QStringList {QString::fromStdString(first.string()), QString::fromStdString(unreadable.string()),
-                                        QString::fromStdString(second.string())}});
+        expandReply = call("Expand", { QString("for x in xs"), QVariantMap { { "extension", "swift" } } });
+        jsonReply = call("ExpandAsJSON", { QString("for x in xs"), QVariantMap { { "extension", "swift" } } });
+        noValueReply = call("Expand", { QString("zzqq"), QVariantMap() });
+        call("OpenFiles",
+            { QStringList { QString::fromStdString(first.string()), QString::fromStdString(unreadable.string()),
+                QString::fromStdString(second.string()) } });
     }));
     client->start();
     ASSERT_TRUE(waitFor([&] { return client->isFinished(); }, 20000));
@@ -298,12 +296,12 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
     ASSERT_TRUE(waitFor([&] { return App::shared().bundleStore().bundles().size() == 3; }));
     EXPECT_EQ(toUtf8(App::shared().bundleStore().bundles()[1]->name()), "First");
     EXPECT_EQ(toUtf8(App::shared().bundleStore().bundles()[2]->name()), "Second");
-    EXPECT_EQ(m_notifications->alerts, std::vector<std::string> {"File could not be read"});
+    EXPECT_EQ(m_notifications->alerts, std::vector<std::string> { "File could not be read" });
 }
 
 TEST_F(AppDelegateTest, TheStartUpRegistersTheDefaultsAndOpensTheIntroductionOnlyTheFirstTime)
 {
-    for (const bool didOpen : {false, true}) {
+    for (const bool didOpen : { false, true }) {
         int introductions = 0;
         m_defaults->setValue(UserDefaultsKey::DidOpenIntro, didOpen);
         AppDelegate::Services services;
@@ -331,11 +329,11 @@ TEST_F(AppDelegateTest, NotificationClicksReachTheWindowHooks)
     m_delegate->windows().openURL = [&](const QUrl& url) { calls << url.toString(); };
     m_delegate->windows().selectExpanderInEditor = [&](CustomExpander&) { calls << "select expander"; };
 
-    m_controller.activate({{"url", QString::fromLatin1(Websites::editors)}});
+    m_controller.activate({ { "url", QString::fromLatin1(Websites::editors) } });
     m_controller.activate({});
     m_delegate->showExpanderInEditor(m_controller, *App::shared().bundleStore().bundles()[0]);
 
-    EXPECT_EQ(calls, (QStringList {"http://orvanta.com/quillet/editors", "editor", "select expander", "editor"}));
+    EXPECT_EQ(calls, (QStringList { "http://orvanta.com/quillet/editors", "editor", "select expander", "editor" }));
 }
 
 } // namespace

@@ -20,8 +20,8 @@ BusService::BusService(std::unique_ptr<QObject> object, const QString& name, con
         m_object.get(),
         [this, name, path] {
             QDBusConnection connection(m_connectionName);
-            connection.registerObject(path, m_object.get(),
-                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+            connection.registerObject(
+                path, m_object.get(), QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
             connection.registerService(name);
         },
         Qt::BlockingQueuedConnection);
@@ -38,7 +38,8 @@ BusService::~BusService()
         },
         Qt::BlockingQueuedConnection);
     QDBusConnection::disconnectFromBus(m_connectionName);
-    QMetaObject::invokeMethod(m_object.get(), [this] { m_object.reset(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_object.get(), [this] { m_object.reset(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }

@@ -46,15 +46,16 @@ public:
 public Q_SLOTS:
     QStringList GetCapabilities()
     {
-        return bodyMarkup ? QStringList {QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup")}
-                          : QStringList {QStringLiteral("actions"), QStringLiteral("body")};
+        return bodyMarkup
+            ? QStringList { QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup") }
+            : QStringList { QStringLiteral("actions"), QStringLiteral("body") };
     }
     uint Notify(const QString& appName, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList& actions, const QVariantMap&, int)
+        const QStringList& actions, const QVariantMap&, int)
     {
         QMutexLocker lock(&m_mutex);
         const uint id = uint(m_notifications.size() + 1);
-        m_notifications.push_back({id, appName, summary, body, actions});
+        m_notifications.push_back({ id, appName, summary, body, actions });
         return id;
     }
     void CloseNotification(uint id)
@@ -111,14 +112,10 @@ class BusService {
 public:
     BusService(std::unique_ptr<QObject> object, const QString& name, const QString& path);
     ~BusService();
-    template <typename T>
-    T& object() const
-    {
-        return static_cast<T&>(*m_object);
-    }
+    template <typename T> T& object() const { return static_cast<T&>(*m_object); }
     /// Calls a slot of the object on its thread and waits for it.
     void invoke(const char* member, QGenericArgument a = QGenericArgument(), QGenericArgument b = QGenericArgument(),
-                QGenericArgument c = QGenericArgument());
+        QGenericArgument c = QGenericArgument());
 
 private:
     QString m_connectionName;

@@ -21,8 +21,14 @@ class RecordingNotificationDelegate final : public QObject, public UserNotificat
 public:
     void showEditor(UserNotificationController&) override { calls << QStringLiteral("showEditor"); }
     void showBundleInEditor(UserNotificationController&, Bundle&) override { calls << QStringLiteral("showBundle"); }
-    void showExpanderInEditor(UserNotificationController&, Bundle&) override { calls << QStringLiteral("showExpander"); }
-    void openURL(UserNotificationController&, const QUrl& url) override { calls << QStringLiteral("open ") + url.toString(); }
+    void showExpanderInEditor(UserNotificationController&, Bundle&) override
+    {
+        calls << QStringLiteral("showExpander");
+    }
+    void openURL(UserNotificationController&, const QUrl& url) override
+    {
+        calls << QStringLiteral("open ") + url.toString();
+    }
     QStringList calls;
 };
 
@@ -43,8 +49,8 @@ class NotificationsTest : public ::testing::Test {
 protected:
     FakeNotificationServer& server() { return m_server.object<FakeNotificationServer>(); }
 
-    BusService m_server {std::make_unique<FakeNotificationServer>(), QStringLiteral("org.freedesktop.Notifications"),
-                         QStringLiteral("/org/freedesktop/Notifications")};
+    BusService m_server { std::make_unique<FakeNotificationServer>(), QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications") };
 };
 
 TEST_F(NotificationsTest, ErrorsBecomeNotificationsAndAClickGoesToTheHelpPageOrTheEditor)
@@ -60,15 +66,15 @@ TEST_F(NotificationsTest, ErrorsBecomeNotificationsAndAClickGoesToTheHelpPageOrT
         QString click;
     };
     const std::vector<Case> cases {
-        {std::make_shared<NoEditorError>(), "Are you using a text editor?",
-         "If you are, you probabily need a plugin. Click here for more information.",
-         QStringLiteral("open ") + QString::fromStdString(NoEditorError().url())},
-        {std::make_shared<NoEditorError>(icu::UnicodeString(u"Atom")), "You need a plugin",
-         "To use Quillet in Atom, you need to install a plugin. Click here for more information.",
-         QStringLiteral("open ") + QString::fromStdString(NoEditorError().url())},
-        {std::make_shared<ExpandingError>(u"Unknown error"), "Expression could not be expanded.", "Unknown error",
-         "showEditor"},
-        {std::make_shared<WithURL>(u"Broken", u"a <b> & c", "not a url"), "Broken", "a <b> & c", "showEditor"},
+        { std::make_shared<NoEditorError>(), "Are you using a text editor?",
+            "If you are, you probabily need a plugin. Click here for more information.",
+            QStringLiteral("open ") + QString::fromStdString(NoEditorError().url()) },
+        { std::make_shared<NoEditorError>(icu::UnicodeString(u"Atom")), "You need a plugin",
+            "To use Quillet in Atom, you need to install a plugin. Click here for more information.",
+            QStringLiteral("open ") + QString::fromStdString(NoEditorError().url()) },
+        { std::make_shared<ExpandingError>(u"Unknown error"), "Expression could not be expanded.", "Unknown error",
+            "showEditor" },
+        { std::make_shared<WithURL>(u"Broken", u"a <b> & c", "not a url"), "Broken", "a <b> & c", "showEditor" },
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& c = cases[i];
@@ -83,7 +89,7 @@ TEST_F(NotificationsTest, ErrorsBecomeNotificationsAndAClickGoesToTheHelpPageOrT
 
         m_server.invoke("click", Q_ARG(uint, shown.id));
         ASSERT_TRUE(waitFor([&] { return !delegate.calls.isEmpty(); })) << c.summary.toStdString();
-        EXPECT_EQ(delegate.calls, QStringList {c.click});
+        EXPECT_EQ(delegate.calls, QStringList { c.click });
         // A clicked notification is taken away.
         ASSERT_TRUE(waitFor([&] { return !server().closed().empty() && server().closed().back() == shown.id; }));
     }
@@ -102,7 +108,7 @@ TEST_F(NotificationsTest, TheImportedBundleIsAnnounced)
 {
     UserNotificationController controller;
     DesktopNotifications notifications(controller);
-    Bundle bundle(JSONDictionary {{"name", "Web"}, {"expanders", JSONDictionary::array()}});
+    Bundle bundle(JSONDictionary { { "name", "Web" }, { "expanders", JSONDictionary::array() } });
 
     notifications.scheduleBundleImportedNotification(bundle);
 
@@ -118,7 +124,7 @@ TEST(NotificationControllerTest, ClicksWithoutADelegateDoNothingAndTheDelegateIs
     controller.setDelegate(delegate);
     delete delegate;
     EXPECT_EQ(controller.delegate(), nullptr);
-    controller.activate({{"url", "http://example.org/"}}); // must not touch the freed delegate
+    controller.activate({ { "url", "http://example.org/" } }); // must not touch the freed delegate
 }
 
 class RecordingPlayer final : public SoundPlayer {
@@ -135,10 +141,10 @@ TEST(SoundsTest, EachSoundPlaysOnlyWhenItsSettingAllows)
         QStringList played;
     };
     const std::vector<Case> cases {
-        {true, true, {"expander-done", "Funk"}},
-        {false, true, {"Funk"}},
-        {true, false, {"expander-done"}},
-        {false, false, {}},
+        { true, true, { "expander-done", "Funk" } },
+        { false, true, { "Funk" } },
+        { true, false, { "expander-done" } },
+        { false, false, {} },
     };
     for (const auto& c : cases) {
         InMemorySettings settings;
@@ -158,14 +164,14 @@ TEST(SoundsTest, EachSoundPlaysOnlyWhenItsSettingAllows)
 TEST(AppearanceTest, HexColours)
 {
     const std::vector<std::pair<QString, std::optional<QColor>>> cases {
-        {"#52C0FF", QColor(82, 192, 255)},
-        {" \n#52c0ff\t", QColor(82, 192, 255)},
-        {"#bbbbbb", QColor(187, 187, 187)},
-        {"52C0FF", std::nullopt},
-        {"#FFF", std::nullopt},
-        {"#52C0FF00", std::nullopt},
-        {"#GG0000", QColor(0, 0, 0)},
-        {"#1G0000", QColor(1, 0, 0)},
+        { "#52C0FF", QColor(82, 192, 255) },
+        { " \n#52c0ff\t", QColor(82, 192, 255) },
+        { "#bbbbbb", QColor(187, 187, 187) },
+        { "52C0FF", std::nullopt },
+        { "#FFF", std::nullopt },
+        { "#52C0FF00", std::nullopt },
+        { "#GG0000", QColor(0, 0, 0) },
+        { "#1G0000", QColor(1, 0, 0) },
     };
     for (const auto& [text, colour] : cases)
         EXPECT_EQ(colorFromHex(text), colour) << text.toStdString();
@@ -193,7 +199,7 @@ private:
 TEST(AppearanceTest, ThePanelsColourSchemePicksTheStatusIconsAndChangesAreReported)
 {
     BusService portal(std::make_unique<FakePortal>(1), QStringLiteral("org.freedesktop.portal.Desktop"),
-                      QStringLiteral("/org/freedesktop/portal/desktop"));
+        QStringLiteral("/org/freedesktop/portal/desktop"));
     AppearanceController controller;
     EXPECT_EQ(controller.interfaceStyle(), QStringLiteral("Dark"));
     EXPECT_EQ(controller.currentAppearance().statusBarNormalIconName, QStringLiteral("menubar-white"));
@@ -204,12 +210,14 @@ TEST(AppearanceTest, ThePanelsColourSchemePicksTheStatusIconsAndChangesAreReport
     bool destroyed = false;
     auto* delegate = new RecordingAppearanceDelegate(&destroyed);
     controller.setDelegate(delegate);
-    portal.invoke("change", Q_ARG(QString, "org.freedesktop.appearance"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 0));
+    portal.invoke(
+        "change", Q_ARG(QString, "org.freedesktop.appearance"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 0));
     ASSERT_TRUE(waitFor([&] { return delegate->told.size() == 1; }));
-    EXPECT_EQ(delegate->told, QStringList {"VibrantLight"}) << "the delegate gets the windows' look";
+    EXPECT_EQ(delegate->told, QStringList { "VibrantLight" }) << "the delegate gets the windows' look";
     EXPECT_EQ(controller.currentAppearance().statusBarNormalIconName, QStringLiteral("menubar-black"));
     portal.invoke("change", Q_ARG(QString, "org.freedesktop.other"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 1));
-    portal.invoke("change", Q_ARG(QString, "org.freedesktop.appearance"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 2));
+    portal.invoke(
+        "change", Q_ARG(QString, "org.freedesktop.appearance"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 2));
     ASSERT_TRUE(waitFor([&] { return delegate->told.size() == 2; }));
     EXPECT_EQ(controller.currentAppearance().statusBarNormalIconName, QStringLiteral("menubar-black"));
 
@@ -218,7 +226,8 @@ TEST(AppearanceTest, ThePanelsColourSchemePicksTheStatusIconsAndChangesAreReport
     delete delegate;
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(controller.delegate(), nullptr);
-    portal.invoke("change", Q_ARG(QString, "org.freedesktop.appearance"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 1));
+    portal.invoke(
+        "change", Q_ARG(QString, "org.freedesktop.appearance"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 1));
     EXPECT_TRUE(waitFor([&] { return controller.interfaceStyle() == QStringLiteral("Dark"); }));
 }
 

@@ -1,4 +1,5 @@
 #include "shell/GlobalShortcutBinder.h"
+#include "shell/SettingsFile.h"
 #include "shell/Shortcut.h"
 #include "shell/ShortcutRecorder.h"
 #include "shell/UserDefaults.h"
@@ -41,23 +42,39 @@ TEST_F(SettingsTest, RegisteredDefaultsAnswerUntilAValueIsStoredAndAreNeverWritt
     EXPECT_FALSE(defaults->value(UserDefaultsKey::StartApplicationAutomatically).isValid());
     EXPECT_EQ(defaults->integerForKey(UserDefaultsKey::IndentSize), 4);
     EXPECT_EQ(defaults->integerForKey(UserDefaultsKey::MaximumCharactersInLine), 80);
-    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ExpandTextShortcut), (Shortcut {14, 0x180000}));
-    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ShowExpandersShortcut), (Shortcut {14, 0x1C0000}));
-    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ShowExpanderBrowserShortcut), (Shortcut {49, 0x120000}));
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ExpandTextShortcut), (Shortcut { 14, 0x180000 }));
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ShowExpandersShortcut), (Shortcut { 14, 0x1C0000 }));
+    EXPECT_EQ(defaults->shortcut(UserDefaultsKey::ShowExpanderBrowserShortcut), (Shortcut { 49, 0x120000 }));
     EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).allKeys().isEmpty());
 
     // A stored value wins, also over the next start's registration.
     defaults->setValue(UserDefaultsKey::IndentSize, 2);
-    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut {40, Shortcut::commandKeyMask});
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut { 40, Shortcut::commandKeyMask });
     auto nextStart = makeDefaults();
     nextStart->registerApplicationDefaults();
     EXPECT_EQ(nextStart->integerForKey(UserDefaultsKey::IndentSize), 2);
     EXPECT_EQ(nextStart->integerValue("IndentSize"), 2);
-    EXPECT_EQ(nextStart->shortcut(UserDefaultsKey::ExpandTextShortcut), (Shortcut {40, Shortcut::commandKeyMask}));
+    EXPECT_EQ(nextStart->shortcut(UserDefaultsKey::ExpandTextShortcut), (Shortcut { 40, Shortcut::commandKeyMask }));
     // The editor-window shortcut lives under its key with the final s.
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("ShowExpandersShortcuts"), QVariant());
-    nextStart->setShortcut(UserDefaultsKey::ShowExpandersShortcut, Shortcut {1, 0});
+    nextStart->setShortcut(UserDefaultsKey::ShowExpandersShortcut, Shortcut { 1, 0 });
     EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).contains("ShowExpandersShortcuts"));
+}
+
+TEST_F(SettingsTest, TheCommandLineReadsTheIndentationTheApplicationStored)
+{
+    auto defaults = makeDefaults();
+    defaults->setValue(UserDefaultsKey::IndentWithSpaces, false);
+    defaults->setValue(UserDefaultsKey::IndentSize, 3);
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, defaultshortcuts::expandText);
+
+    InMemorySettings commandLine;
+    registerPlainDefaults(commandLine);
+    settingsfile::apply(settingsFile().toStdString(), commandLine);
+
+    EXPECT_EQ(commandLine.boolValue("IndentWithSpaces"), false);
+    EXPECT_EQ(commandLine.integerValue("IndentSize"), 3);
+    EXPECT_EQ(commandLine.integerValue("MaximumCharactersInLine"), 80);
 }
 
 TEST_F(SettingsTest, EveryChangeIsAnnouncedWithItsKey)
@@ -89,20 +106,20 @@ TEST_F(SettingsTest, AClearedShortcutStaysClearedButARemovedOneFallsBackToTheDef
 TEST(ShortcutTest, TheStoredFormDecodesOnlyKnownKeys)
 {
     const std::vector<std::pair<QString, std::optional<Shortcut>>> cases {
-        {"14:1572864", Shortcut {14, 0x180000}},
-        {"49:1179648", Shortcut {49, 0x120000}},
-        {"36:0", Shortcut {36, 0}},
+        { "14:1572864", Shortcut { 14, 0x180000 } },
+        { "49:1179648", Shortcut { 49, 0x120000 } },
+        { "36:0", Shortcut { 36, 0 } },
         // Modifier bits other than the four are dropped.
-        {"14:1572865", Shortcut {14, 0x180000}},
-        {"10:0", std::nullopt}, // no key has code 10
-        {"14", std::nullopt},
-        {"14:", std::nullopt},
-        {"-14:0", std::nullopt},
-        {"14:1:2", std::nullopt},
-        {" 14:0", std::nullopt},
-        {"14:99999999999", std::nullopt},
-        {"", std::nullopt},
-        {"@ByteArray(garbage)", std::nullopt},
+        { "14:1572865", Shortcut { 14, 0x180000 } },
+        { "10:0", std::nullopt }, // no key has code 10
+        { "14", std::nullopt },
+        { "14:", std::nullopt },
+        { "-14:0", std::nullopt },
+        { "14:1:2", std::nullopt },
+        { " 14:0", std::nullopt },
+        { "14:99999999999", std::nullopt },
+        { "", std::nullopt },
+        { "@ByteArray(garbage)", std::nullopt },
     };
     for (const auto& [stored, expected] : cases)
         EXPECT_EQ(Shortcut::decode(stored), expected) << stored.toStdString();
@@ -118,11 +135,11 @@ TEST(ShortcutTest, TheDesktopReadsCommandAsCtrlOptionAsAltControlAsSuper)
         uint16_t x11;
     };
     const std::vector<Case> cases {
-        {defaultshortcuts::expandText, "Ctrl+Alt+E", 'e', 4 | 8},
-        {defaultshortcuts::showExpanders, "Ctrl+Alt+Super+E", 'e', 4 | 8 | 64},
-        {defaultshortcuts::showExpanderBrowser, "Ctrl+Shift+Space", ' ', 4 | 1},
-        {Shortcut {36, 0}, "Return", 0xff0d, 0},
-        {Shortcut {53, Shortcut::optionKeyMask}, "Alt+Escape", 0xff1b, 8},
+        { defaultshortcuts::expandText, "Ctrl+Alt+E", 'e', 4 | 8 },
+        { defaultshortcuts::showExpanders, "Ctrl+Alt+Super+E", 'e', 4 | 8 | 64 },
+        { defaultshortcuts::showExpanderBrowser, "Ctrl+Shift+Space", ' ', 4 | 1 },
+        { Shortcut { 36, 0 }, "Return", 0xff0d, 0 },
+        { Shortcut { 53, Shortcut::optionKeyMask }, "Alt+Escape", 0xff1b, 8 },
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.shortcut.displayText(), QString::fromLatin1(c.text));
@@ -130,15 +147,17 @@ TEST(ShortcutTest, TheDesktopReadsCommandAsCtrlOptionAsAltControlAsSuper)
         EXPECT_EQ(c.shortcut.x11Modifiers(), c.x11) << c.text;
         EXPECT_EQ(Shortcut::fromX11(c.keysym, c.x11), c.shortcut) << c.text;
         EXPECT_EQ(Shortcut::fromQt(c.shortcut.qtKey(),
-                                   int((c.x11 & 1 ? Qt::ShiftModifier : Qt::NoModifier)
-                                       | (c.x11 & 4 ? Qt::ControlModifier : Qt::NoModifier)
-                                       | (c.x11 & 8 ? Qt::AltModifier : Qt::NoModifier)
-                                       | (c.x11 & 64 ? Qt::MetaModifier : Qt::NoModifier))),
-                  c.shortcut)
+                      int((c.x11 & 1 ? Qt::ShiftModifier : Qt::NoModifier)
+                          | (c.x11 & 4 ? Qt::ControlModifier : Qt::NoModifier)
+                          | (c.x11 & 8 ? Qt::AltModifier : Qt::NoModifier)
+                          | (c.x11 & 64 ? Qt::MetaModifier : Qt::NoModifier))),
+            c.shortcut)
             << c.text;
     }
+    EXPECT_EQ(defaultshortcuts::showExpanderBrowser.keySequence(), QKeySequence(QStringLiteral("Ctrl+Shift+Space")));
+    EXPECT_EQ(defaultshortcuts::showExpanders.keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+Meta+E")));
     // Shift gives the capital letter's keysym: still the E key.
-    EXPECT_EQ(Shortcut::fromX11('E', 1 | 4), (Shortcut {14, Shortcut::shiftKeyMask | Shortcut::commandKeyMask}));
+    EXPECT_EQ(Shortcut::fromX11('E', 1 | 4), (Shortcut { 14, Shortcut::shiftKeyMask | Shortcut::commandKeyMask }));
 }
 
 class FakeGrabber final : public KeyGrabber {
@@ -159,7 +178,7 @@ public:
     void setPressHandler(std::function<void(const Shortcut&)> handler) override { press = std::move(handler); }
 
     std::function<void(const Shortcut&)> press;
-    Shortcut taken {0, 0};
+    Shortcut taken { 0, 0 };
 
 private:
     std::set<QString>* m_grabbed;
@@ -172,20 +191,20 @@ TEST_F(SettingsTest, TheBinderFollowsTheStoredShortcutWithoutBindingAgain)
     std::set<QString> grabbed;
     auto grabber = std::make_unique<FakeGrabber>(&grabbed);
     FakeGrabber* keys = grabber.get();
-    keys->taken = Shortcut {40, Shortcut::commandKeyMask}; // held by another application
+    keys->taken = Shortcut { 40, Shortcut::commandKeyMask }; // held by another application
     GlobalShortcutBinder binder(*defaults, std::move(grabber));
     int expansions = 0;
     binder.bindShortcut(UserDefaultsKey::ExpandTextShortcut, [&] { ++expansions; });
 
-    EXPECT_EQ(grabbed, (std::set<QString> {"Ctrl+Alt+E"}));
+    EXPECT_EQ(grabbed, (std::set<QString> { "Ctrl+Alt+E" }));
     keys->press(defaultshortcuts::expandText);
     EXPECT_EQ(expansions, 1);
 
-    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut {2, Shortcut::commandKeyMask});
-    EXPECT_EQ(grabbed, (std::set<QString> {"Ctrl+D"}));
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut { 2, Shortcut::commandKeyMask });
+    EXPECT_EQ(grabbed, (std::set<QString> { "Ctrl+D" }));
     keys->press(defaultshortcuts::expandText);
     EXPECT_EQ(expansions, 1) << "the old shortcut must be let go";
-    keys->press(Shortcut {2, Shortcut::commandKeyMask});
+    keys->press(Shortcut { 2, Shortcut::commandKeyMask });
     EXPECT_EQ(expansions, 2);
 
     defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, std::nullopt);
@@ -214,12 +233,12 @@ TEST_F(SettingsTest, TheRecorderStoresWhatIsTypedAndClearsOnBackspace)
         bool stillRecording;
     };
     const std::vector<Step> steps {
-        {Qt::Key_Shift, Qt::ShiftModifier, defaultshortcuts::showExpanderBrowser, true},
-        {Qt::Key_K, Qt::NoModifier, defaultshortcuts::showExpanderBrowser, true}, // needs a modifier
-        {Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, Shortcut {40, 0x180000}, false},
-        {Qt::Key_F5, Qt::NoModifier, Shortcut {96, 0}, false},
-        {Qt::Key_Escape, Qt::NoModifier, Shortcut {96, 0}, false},
-        {Qt::Key_Backspace, Qt::NoModifier, std::nullopt, false},
+        { Qt::Key_Shift, Qt::ShiftModifier, defaultshortcuts::showExpanderBrowser, true },
+        { Qt::Key_K, Qt::NoModifier, defaultshortcuts::showExpanderBrowser, true }, // needs a modifier
+        { Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, Shortcut { 40, 0x180000 }, false },
+        { Qt::Key_F5, Qt::NoModifier, Shortcut { 96, 0 }, false },
+        { Qt::Key_Escape, Qt::NoModifier, Shortcut { 96, 0 }, false },
+        { Qt::Key_Backspace, Qt::NoModifier, std::nullopt, false },
     };
     for (const auto& step : steps) {
         recorder.setRecording(true);
@@ -230,7 +249,7 @@ TEST_F(SettingsTest, TheRecorderStoresWhatIsTypedAndClearsOnBackspace)
     EXPECT_EQ(recorder.text(), QStringLiteral("Record Shortcut"));
 
     // A change made elsewhere shows at once.
-    defaults->setShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, Shortcut {1, Shortcut::controlKeyMask});
+    defaults->setShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, Shortcut { 1, Shortcut::controlKeyMask });
     EXPECT_EQ(recorder.text(), QStringLiteral("Super+S"));
 }
 

@@ -35,7 +35,7 @@ struct Reading {
 
     nlohmann::json json() const
     {
-        nlohmann::json result {{"title", title}, {"text", text}, {"caret", caret}};
+        nlohmann::json result { { "title", title }, { "text", text }, { "caret", caret } };
         if (!error.empty())
             result["error"] = error;
         return result;
@@ -71,30 +71,32 @@ bool matches(const Reading& reading, const nlohmann::json& expected)
 }
 
 /// Polls until the expectation holds; the last reading and whether it held.
-std::pair<Reading, bool> await(quillet::AccessibilityBackend& backend, const nlohmann::json& expected, int timeoutMs,
-                              bool busy)
+std::pair<Reading, bool> await(
+    quillet::AccessibilityBackend& backend, const nlohmann::json& expected, int timeoutMs, bool busy)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     Reading reading;
     while (true) {
         reading = readFocus(backend);
         if (matches(reading, expected))
-            return {reading, true};
+            return { reading, true };
         if (Clock::now() > deadline)
-            return {reading, false};
-        if (!busy)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return { reading, false };
+        // Measuring polls often, but leaves the editor time to work.
+        std::this_thread::sleep_for(std::chrono::milliseconds(busy ? 1 : 20));
     }
 }
 
-bool pressExpandShortcut()
+/// Presses the shortcut; the moment of the first key event.
+std::optional<Clock::time_point> pressExpandShortcut()
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)
-        return false;
+        return std::nullopt;
     const KeyCode control = XKeysymToKeycode(display, XK_Control_L);
     const KeyCode alt = XKeysymToKeycode(display, XK_Alt_L);
     const KeyCode e = XKeysymToKeycode(display, XK_e);
+    const auto pressed = Clock::now();
     XTestFakeKeyEvent(display, control, True, 0);
     XTestFakeKeyEvent(display, alt, True, 0);
     XTestFakeKeyEvent(display, e, True, 0);
@@ -103,7 +105,7 @@ bool pressExpandShortcut()
     XTestFakeKeyEvent(display, control, False, 0);
     XSync(display, False);
     XCloseDisplay(display);
-    return true;
+    return pressed;
 }
 
 } // namespace
@@ -111,7 +113,8 @@ bool pressExpandShortcut()
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "read";
-    quillet::AtspiAccessibilityBackend backend;
+    // The probe polls by itself: no waiting inside a lookup.
+    quillet::AtspiAccessibilityBackend backend({}, 0);
     if (command == "read") {
         std::cout << readFocus(backend).json().dump() << '\n';
         return 0;
@@ -119,10 +122,14 @@ int main(int argc, char** argv)
     if ((command == "expect" || command == "measure") && argc > 2) {
         const nlohmann::json expected = nlohmann::json::parse(argv[2]);
         const int timeoutMs = argc > 3 ? std::stoi(argv[3]) : 10000;
-        const auto start = Clock::now();
-        if (command == "measure" && !pressExpandShortcut()) {
-            std::cerr << "no X display\n";
-            return 2;
+        auto start = Clock::now();
+        if (command == "measure") {
+            const auto pressed = pressExpandShortcut();
+            if (!pressed) {
+                std::cerr << "no X display\n";
+                return 2;
+            }
+            start = *pressed;
         }
         const auto [reading, held] = await(backend, expected, timeoutMs, command == "measure");
         const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();

@@ -157,6 +157,11 @@ imported() {
         --method com.orvanta.Quillet.ExpandAsJSON "e2ehello" "{}" | grep -q 'Hello from the test'
 }
 wait_until 10 imported || fail "the bundle handed over was not imported"
+# The application saved it to the library the command line reads.
+case "$("$bin/quillet" expand e2ehello)" in
+    *'Hello from the test'*) ;;
+    *) fail "quillet expand does not see the bundle the application imported" ;;
+esac
 
 if [ "${QUILLET_E2E_MEASURE:-}" = 1 ]; then
     echo "--- speed (Qt fixture editor)"
