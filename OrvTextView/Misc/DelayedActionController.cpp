@@ -38,6 +38,11 @@ void DelayedActionController::check(quint64 request)
     const auto interval = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_interval));
     const auto elapsed = Clock::now() - *m_lastTime;
     if (elapsed >= interval) {
+        // When the event loop was busy, the timers of several requests of one burst all wake
+        // after the quiet time: the first of them answers the burst, the rest do nothing.
+        if (m_interval > 0 && m_answeredRequest == m_lastRequest)
+            return;
+        m_answeredRequest = m_lastRequest;
         if (m_action)
             m_action();
         return;

@@ -32,6 +32,7 @@ private:
     std::optional<Clock::time_point> m_lastTime;
     std::function<void()> m_action;
     quint64 m_lastRequest = 0;
+    quint64 m_answeredRequest = 0;
 };
 
 } // namespace orv

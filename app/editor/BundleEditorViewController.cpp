@@ -1,5 +1,6 @@
 #include "editor/BundleEditorViewController.h"
 
+#include "editor/QLMDTextView.h"
 #include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
 
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidgetAction>
@@ -43,13 +43,13 @@ BundleEditorViewController::BundleEditorViewController(QWidget* parent)
     m_languagesButton->setPopupMode(QToolButton::InstantPopup);
     auto* languagesMenu = new QMenu(m_languagesButton);
     m_languagesChooser = new SupportedLanguagesViewController(languagesMenu);
-    m_languagesChooser->setMinimumSize(220, 360);
+    m_languagesChooser->setMinimumSize(220, 19 * m_languagesChooser->fontMetrics().height() + 8);
     auto* chooserAction = new QWidgetAction(languagesMenu);
     chooserAction->setDefaultWidget(m_languagesChooser);
     languagesMenu->addAction(chooserAction);
     m_languagesButton->setMenu(languagesMenu);
 
-    m_descriptionTextView = new QPlainTextEdit(this);
+    m_descriptionTextView = new QLMDTextView(this);
     m_descriptionTextView->setObjectName(QStringLiteral("descriptionTextView"));
     m_descriptionTextView->setAccessibleName(tr("Bundle description"));
     m_descriptionTextView->document()->setDocumentMargin(20);
@@ -89,9 +89,13 @@ BundleEditorViewController::BundleEditorViewController(QWidget* parent)
         if (m_bundle && !m_showing)
             m_bundle->setEnabled(checked);
     });
-    connect(m_descriptionTextView, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_bundle && !m_showing)
-            m_bundle->setBundleDescription(icuString(m_descriptionTextView->toPlainText()));
+    connect(m_descriptionTextView, &QTextEdit::textChanged, this, [this] {
+        if (!m_bundle || m_showing)
+            return;
+        // Re-colouring the markup also reports a change; only a new text is written.
+        const icu::UnicodeString text = icuString(m_descriptionTextView->toPlainText());
+        if (text != m_bundle->bundleDescription())
+            m_bundle->setBundleDescription(text);
     });
     setBundle(nullptr);
 }

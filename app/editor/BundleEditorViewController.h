@@ -7,11 +7,11 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QToolButton;
 
 namespace quillet {
 
+class QLMDTextView;
 class SupportedLanguagesViewController;
 
 /// The bundle editor: the pane that edits the selected bundle's name, enabled flag,
@@ -30,7 +30,7 @@ public:
 
     QLineEdit* nameField() const noexcept { return m_nameField; }
     QCheckBox* enabledCheckBox() const noexcept { return m_enabledCheckBox; }
-    QPlainTextEdit* descriptionTextView() const noexcept { return m_descriptionTextView; }
+    QLMDTextView* descriptionTextView() const noexcept { return m_descriptionTextView; }
     QLabel* languagesLabel() const noexcept { return m_languagesLabel; }
     QLabel* errorLabel() const noexcept { return m_errorLabel; }
     /// The languages chooser, opened by the languages button.
@@ -49,7 +49,7 @@ private:
     QLabel* m_languagesLabel = nullptr;
     QToolButton* m_languagesButton = nullptr;
     SupportedLanguagesViewController* m_languagesChooser = nullptr;
-    QPlainTextEdit* m_descriptionTextView = nullptr;
+    QLMDTextView* m_descriptionTextView = nullptr;
 };
 
 } // namespace quillet

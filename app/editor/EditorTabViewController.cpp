@@ -3,33 +3,11 @@
 #include "docs/views/DocsViewController.h"
 #include "editor/BundleEditorViewController.h"
 #include "editor/EditorServices.h"
+#include "editor/ExpanderAndPatternViewController.h"
 
 #include <QLabel>
 
 namespace quillet {
-
-namespace {
-
-/// Until the expander editor is installed: the expander's documentation page.
-class DocsExpanderPane final : public ExpanderEditorPane {
-public:
-    DocsExpanderPane(BundleStore& store, const std::shared_ptr<UrlOpener>& urlOpener)
-        : m_docs(new DocsViewController(store))
-    {
-        m_docs->setObjectName(QStringLiteral("ExpanderDocsViewController"));
-        m_docs->browser()->setUrlOpener(urlOpener);
-    }
-    QWidget* widget() override { return m_docs; }
-    void setExpander(const CustomExpanderPtr& expander) override
-    {
-        m_docs->setBundleListElement(expander ? std::optional(BundleListElement(expander)) : std::nullopt);
-    }
-
-private:
-    DocsViewController* m_docs;
-};
-
-} // namespace
 
 EditorTabViewController::EditorTabViewController(BundleStore& store, const EditorServices& services, QWidget* parent)
     : QStackedWidget(parent)
@@ -43,7 +21,7 @@ EditorTabViewController::EditorTabViewController(BundleStore& store, const Edito
     m_bundleEditor = new BundleEditorViewController(this);
     m_docs = new DocsViewController(store, this);
     m_docs->browser()->setUrlOpener(services.urlOpener);
-    m_expanderEditor = std::make_unique<DocsExpanderPane>(store, services.urlOpener);
+    m_expanderEditor = std::make_unique<ExpanderEditorPaneAdapter>(store, services);
 
     insertWidget(static_cast<int>(EditorTab::emptySelection), empty);
     insertWidget(static_cast<int>(EditorTab::bundleEditor), m_bundleEditor);

@@ -56,6 +56,7 @@ std::shared_ptr<UserDefaults> UserDefaults::makeStandard()
 
 void UserDefaults::registerDefaults(const std::map<UserDefaultsKey, QVariant>& defaults)
 {
+    const std::lock_guard lock(m_lock);
     for (const auto& [key, value] : defaults)
         m_registered[keyString(key)] = value;
     Q_EMIT defaultsRegistered();
@@ -78,14 +79,22 @@ bool UserDefaults::registerApplicationDefaults()
     return sync();
 }
 
+QString UserDefaults::fileName() const
+{
+    const std::lock_guard lock(m_lock);
+    return m_storage->fileName();
+}
+
 bool UserDefaults::sync()
 {
+    const std::lock_guard lock(m_lock);
     m_storage->sync();
     return m_storage->status() == QSettings::NoError;
 }
 
 QVariant UserDefaults::rawLookup(const QString& key) const
 {
+    const std::lock_guard lock(m_lock);
     const QVariant stored = m_storage->value(key);
     if (stored.isValid())
         return stored;
@@ -118,8 +127,11 @@ std::optional<Shortcut> UserDefaults::shortcut(UserDefaultsKey key) const
 
 void UserDefaults::setValue(UserDefaultsKey key, const QVariant& value)
 {
-    m_storage->setValue(keyString(key), value);
-    m_storage->sync();
+    {
+        const std::lock_guard lock(m_lock);
+        m_storage->setValue(keyString(key), value);
+        m_storage->sync();
+    }
     Q_EMIT valueChanged(key);
 }
 
@@ -132,8 +144,11 @@ void UserDefaults::setShortcut(UserDefaultsKey key, const std::optional<Shortcut
 
 void UserDefaults::remove(UserDefaultsKey key)
 {
-    m_storage->remove(keyString(key));
-    m_storage->sync();
+    {
+        const std::lock_guard lock(m_lock);
+        m_storage->remove(keyString(key));
+        m_storage->sync();
+    }
     Q_EMIT valueChanged(key);
 }
 

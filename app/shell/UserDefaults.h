@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace quillet {
@@ -20,7 +21,8 @@ namespace quillet {
 ///
 /// Every change made through this object is announced by valueChanged(key). Also serves
 /// as the core's Settings (indentation), so the expansion engine reads the same values.
-/// Main thread only.
+/// Written on the main thread; read from any thread (documentation pages expand their
+/// examples on a worker thread and read the indentation here).
 class UserDefaults final : public QObject, public Settings {
     Q_OBJECT
 
@@ -54,7 +56,7 @@ public:
     /// Removes the stored value: the registered default shows again.
     void remove(UserDefaultsKey key);
 
-    QString fileName() const { return m_storage->fileName(); }
+    QString fileName() const;
 
     // Settings
     std::optional<bool> boolValue(const std::string& key) const override;
@@ -70,6 +72,8 @@ Q_SIGNALS:
 private:
     QVariant rawLookup(const QString& key) const;
 
+    // One QSettings object may not be used from two threads at once.
+    mutable std::mutex m_lock;
     std::unique_ptr<QSettings> m_storage;
     std::map<QString, QVariant> m_registered;
 };

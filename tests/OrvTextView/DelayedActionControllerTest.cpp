@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 
 using namespace orv;
 
@@ -36,6 +37,18 @@ private Q_SLOTS:
         QTRY_COMPARE(runs, 1);
         controller.perform();
         QTRY_COMPARE(runs, 2);
+    }
+
+    void aBurstWhoseTimersAllWakeLateRunsOnce()
+    {
+        int runs = 0;
+        DelayedActionController controller(0.05, [&] { ++runs; });
+        controller.perform();
+        controller.perform();
+        controller.perform();
+        QThread::msleep(150); // a busy event loop: every request's timer is overdue
+        QTest::qWait(200);
+        QCOMPARE(runs, 1);
     }
 
     void aZeroIntervalRunsEveryRequest()

@@ -5,6 +5,7 @@
 #include "editor/BundleEditorViewController.h"
 #include "editor/BundleListViewController.h"
 #include "editor/EditorTabViewController.h"
+#include "editor/QLMDTextView.h"
 #include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
 

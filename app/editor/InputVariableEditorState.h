@@ -1,0 +1,105 @@
+#pragma once
+
+#include "library/Expander.h"
+#include "variables/InputVariableEditorData.h"
+#include "variables/Variable.h"
+
+#include <unicode/unistr.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quillet {
+
+class ExpanderController;
+
+/// The state of the input-variable editor, without any widget: the form the user edits
+/// (InputVariableEditorData), the chosen kind, the last valid variable and the message of
+/// the last failed rebuild.
+///
+/// Every change of the form rebuilds a variable of the chosen kind and validates it; only a
+/// variable that validates, and whose declaration reads back as the same declaration,
+/// becomes the last valid one. Changing the kind follows the same rule, so a valid edit made
+/// before choosing a kind the current fields do not fit is kept. The widget editor observes
+/// onStateChange and mirrors the form; main thread only.
+class InputVariableEditorState final : public KeyValueObjectDelegate, public StringValueDelegate {
+public:
+    /// The enabled expanders of the library, asked anew for every rebuild.
+    using ExpandersSource = std::function<std::vector<ExpanderPtr>()>;
+
+    explicit InputVariableEditorState(ExpandersSource enabledExpanders);
+    ~InputVariableEditorState() override;
+    InputVariableEditorState(const InputVariableEditorState&) = delete;
+    InputVariableEditorState& operator=(const InputVariableEditorState&) = delete;
+
+    /// The expander whose pattern holds the variable (the parent of expander variables).
+    void setExpander(ExpanderPtr expander) { m_expander = std::move(expander); }
+    const ExpanderPtr& expander() const noexcept { return m_expander; }
+
+    /// The form. Writes through it rebuild the variable.
+    InputVariableEditorData& data() noexcept { return m_data; }
+    const InputVariableEditorData& data() const noexcept { return m_data; }
+
+    /// The kinds of the kind chooser, in the factory's order.
+    static const std::vector<const VariableKind*>& allVariableTypes();
+    int currentVariableTypeIndex() const noexcept { return m_currentVariableTypeIndex; }
+    const VariableKind* currentVariableType() const;
+    /// Chooses a kind (a negative or unknown index chooses none) and rebuilds the variable
+    /// as that kind from the current fields.
+    void setCurrentVariableTypeIndex(int index);
+
+    /// The last valid variable, or the one loaded when nothing valid was made since.
+    InputVariablePtr variable() const noexcept { return m_lastValidVariable; }
+    /// Loads a variable into the form; `controller` is the one it was made with and is kept
+    /// as long as the variable. None clears the kind and hides every box.
+    void setVariable(InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller = {});
+
+    const std::optional<icu::UnicodeString>& errorMessage() const noexcept { return m_errorMessage; }
+    /// The boxes the editor shows; the name box shows whenever a kind is chosen.
+    InputVariableEditorMode editorMode() const;
+    bool isNameBoxVisible() const { return currentVariableType() != nullptr; }
+
+    /// Adds an empty switch case, resp. enum element, and rebuilds.
+    void addKeyValue();
+    void addValue();
+    void removeKeyValue(int row);
+    void removeValue(int row);
+
+    /// The declaration to write into the token when the editor closes: that of the last
+    /// valid variable when it still validates and reads back, else none (nothing is written).
+    std::optional<icu::UnicodeString> declarationToWriteBack() const;
+
+    /// Called after every change the view may show: fields, kind, boxes, message.
+    std::function<void()> onStateChange;
+
+    void keyValueObjectDidChange(KeyValueObject& object) override;
+    void stringValueDidChange(StringValue& object) override;
+
+private:
+    std::shared_ptr<ExpanderController> makeController() const;
+    void fieldChanged(InputVariableEditorData::Property property);
+    void adoptRows();
+    void releaseRows();
+    void updateVariable();
+    void changed();
+
+    ExpandersSource m_enabledExpanders;
+    ExpanderPtr m_expander;
+    InputVariableEditorData m_data;
+    int m_currentVariableTypeIndex = -1;
+    InputVariablePtr m_lastValidVariable;
+    std::shared_ptr<const ExpanderController> m_lastValidController;
+    std::optional<icu::UnicodeString> m_errorMessage;
+    bool m_isLoading = false;
+};
+
+/// Checks that a variable may be written as a declaration: it validates, and its declaration
+/// parses back into a variable with the same declaration, found whole by the declaration
+/// expression. Throws the validation error, or a VariableValidationError saying which value
+/// cannot be written.
+void validateForWriteBack(const InputVariable& variable, const Expander* parentExpander,
+                          const ExpanderController& controller);
+
+} // namespace quillet

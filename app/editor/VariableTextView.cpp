@@ -1,0 +1,112 @@
+#include "editor/VariableTextView.h"
+
+#include "editor/PopoverVariableCell.h"
+
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace quillet {
+
+VariableTextView::VariableTextView(QWidget* parent)
+    : orv::OrvTextView(parent)
+{
+    connect(this, &QTextEdit::textChanged, this, &VariableTextView::refreshTokenColors);
+}
+
+void VariableTextView::refreshTokenColors()
+{
+    if (m_refreshingTokens)
+        return;
+    const QString text = toPlainText();
+    bool stale = false;
+    for (int position = 0; position < text.size() && !stale; ++position) {
+        if (text.at(position) != QChar(orv::attachmentCharacter))
+            continue;
+        if (const auto token = tokenAt(position))
+            stale = token->cell->backgroundColor() != VariableCell::colorForTokenAt(text, position);
+    }
+    if (!stale)
+        return;
+    m_refreshingTokens = true;
+    updateAttachments();
+    m_refreshingTokens = false;
+}
+
+std::optional<VariableTextView::Token> VariableTextView::tokenAt(int position) const
+{
+    if (position < 0 || position >= document()->characterCount() - 1)
+        return std::nullopt;
+    QTextCursor cursor(document());
+    cursor.setPosition(position);
+    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    const orv::TextAttachmentPtr attachment = orv::attachmentOf(cursor.charFormat());
+    auto* cell = attachment ? dynamic_cast<PopoverVariableCell*>(attachment->cell()) : nullptr;
+    if (!cell)
+        return std::nullopt;
+    QTextCursor at(document());
+    at.setPosition(position);
+    const QRect line = cursorRect(at);
+    const QSizeF size = cell->cellSize();
+    // The token sits in its line at the caret's place before it; its drawn frame, once
+    // there is one, is exact.
+    QRectF frame(line.left(), line.bottom() - size.height(), size.width(), size.height());
+    if (const auto& drawn = cell->lastDrawnFrame()) {
+        const QRectF mapped = drawn->translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+        if (std::abs(mapped.left() - frame.left()) < size.width())
+            frame = mapped;
+    }
+    return Token{cell, attachment, frame};
+}
+
+std::optional<VariableTextView::Token> VariableTextView::tokenAtPoint(const QPoint& point) const
+{
+    const int position = cursorForPosition(point).position();
+    for (const int candidate : {position - 1, position}) {
+        const auto token = tokenAt(candidate);
+        if (token && token->frame.adjusted(0, -2, 0, 2).contains(point))
+            return token;
+    }
+    return std::nullopt;
+}
+
+std::vector<VariableTextView::Token> VariableTextView::tokens() const
+{
+    std::vector<Token> result;
+    const QString text = toPlainText();
+    for (int position = 0; position < text.size(); ++position) {
+        if (text.at(position) != QChar(orv::attachmentCharacter))
+            continue;
+        if (auto token = tokenAt(position))
+            result.push_back(*token);
+    }
+    return result;
+}
+
+void VariableTextView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const QPoint point = event->position().toPoint();
+        if (const auto token = tokenAtPoint(point)) {
+            if (token->cell->trackMouse(token->frame, this)) {
+                event->accept();
+                return;
+            }
+        }
+        // A press inside the selection would start dragging it: start a new selection instead.
+        const QTextCursor current = textCursor();
+        if (current.hasSelection()) {
+            const int position = cursorForPosition(point).position();
+            if (position >= current.selectionStart() && position <= current.selectionEnd()) {
+                QTextCursor collapsed = current;
+                collapsed.setPosition(position);
+                setTextCursor(collapsed);
+            }
+        }
+    }
+    orv::OrvTextView::mousePressEvent(event);
+}
+
+} // namespace quillet

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "OrvTextView/OrvTextView.h"
+
+#include <QRectF>
+
+#include <optional>
+
+namespace quillet {
+
+class PopoverVariableCell;
+
+/// The text view of the pattern and output-template editors: the framework's view whose
+/// variable tokens open their editors when clicked, and whose selection cannot be dragged
+/// (it may hold tokens).
+class VariableTextView : public orv::OrvTextView {
+    Q_OBJECT
+public:
+    explicit VariableTextView(QWidget* parent = nullptr);
+
+    /// The token at `position` (UTF-16 offset of its attachment character), with its frame
+    /// in viewport coordinates; none when no variable token stands there.
+    struct Token {
+        PopoverVariableCell* cell = nullptr;
+        orv::TextAttachmentPtr attachment;
+        QRectF frame;
+    };
+    std::optional<Token> tokenAt(int position) const;
+    /// The token under a point of the viewport.
+    std::optional<Token> tokenAtPoint(const QPoint& point) const;
+    /// The variable tokens in text order.
+    std::vector<Token> tokens() const;
+
+    /// Says that the text changed without an edit of the document (a token's text was
+    /// rewritten), so that the binding stores it.
+    void didChangeText() { Q_EMIT tokenTextChanged(); }
+
+    /// Makes the tokens anew when one of them no longer has the colour of its place (a "|"
+    /// typed after a token opens or closes an optional part around it).
+    void refreshTokenColors();
+
+Q_SIGNALS:
+    void tokenTextChanged();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    bool m_refreshingTokens = false;
+};
+
+} // namespace quillet
