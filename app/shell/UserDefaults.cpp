@@ -56,9 +56,12 @@ std::shared_ptr<UserDefaults> UserDefaults::makeStandard()
 
 void UserDefaults::registerDefaults(const std::map<UserDefaultsKey, QVariant>& defaults)
 {
-    const std::lock_guard lock(m_lock);
-    for (const auto& [key, value] : defaults)
-        m_registered[keyString(key)] = value;
+    {
+        const std::lock_guard lock(m_lock);
+        for (const auto& [key, value] : defaults)
+            m_registered[keyString(key)] = value;
+    }
+    // Outside the lock: the listeners read the values back.
     Q_EMIT defaultsRegistered();
 }
 
