@@ -15,6 +15,7 @@
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
 
+#include "support/RecordedIndentation.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -150,18 +151,7 @@ std::string describe(const ExpandedExpression& expression)
     return "\"" + toUtf8(expression.text) + "\" with the caret at " + std::to_string(expression.cursorPosition);
 }
 
-/// Expansion depends on the indentation settings; the recorded expansions use four spaces.
-class DefaultBundlesEnvironment : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        auto settings = std::make_shared<InMemorySettings>();
-        settings->set(TextSettings::indentWithSpacesKey, true);
-        settings->set(TextSettings::indentSizeKey, 4LL);
-        Settings::setShared(settings);
-    }
-    void TearDown() override { Settings::setShared(nullptr); }
-};
+using DefaultBundlesEnvironment = test::RecordedIndentationTest;
 
 class DefaultBundleTest : public DefaultBundlesEnvironment, public testing::WithParamInterface<std::string> {
 protected:

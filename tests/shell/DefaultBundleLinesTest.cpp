@@ -16,6 +16,7 @@
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
 
+#include "support/RecordedIndentation.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -65,20 +66,10 @@ std::string describe(const std::optional<ExpandedExpression>& expression)
     return "\"" + toUtf8(expression->text) + "\" with the caret at " + std::to_string(expression->cursorPosition);
 }
 
-class DefaultBundleLinesTest : public testing::Test {
+class DefaultBundleLinesTest : public test::RecordedIndentationTest {
 protected:
     static void SetUpTestSuite() { s_store = std::make_unique<BundleStore>(defaultLibraryObject()); }
     static void TearDownTestSuite() { s_store.reset(); }
-
-    void SetUp() override
-    {
-        // The recorded expansions indent with four spaces.
-        auto settings = std::make_shared<InMemorySettings>();
-        settings->set(TextSettings::indentWithSpacesKey, true);
-        settings->set(TextSettings::indentSizeKey, 4LL);
-        Settings::setShared(settings);
-    }
-    void TearDown() override { Settings::setShared(nullptr); }
 
     /// The search of the expansion front for a line typed in a file with the extension.
     std::optional<ExpandedExpression> expand(const std::string& line, const std::string& extension)
