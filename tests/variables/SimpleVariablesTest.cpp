@@ -69,8 +69,7 @@ class DefaultValueChecks : public SimpleVariablesTest, public ::testing::WithPar
 TEST_P(DefaultValueChecks, AcceptOnlyValuesWhollyOfTheKindsClass)
 {
     const auto& c = GetParam();
-    EXPECT_EQ(validationMessage(UnicodeString(c.declaration.data(), int32_t(c.declaration.size()))),
-              UnicodeString(c.message.data(), int32_t(c.message.size())));
+    EXPECT_EQ(validationMessage(u16(c.declaration)), u16(c.message));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, DefaultValueChecks,

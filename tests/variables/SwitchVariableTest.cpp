@@ -30,9 +30,8 @@ TEST_P(SwitchCaseList, ParsesCasesAsWritten)
     const auto& c = GetParam();
     std::vector<SwitchCase> expected;
     for (const auto& [key, value] : c.cases)
-        expected.push_back(SwitchCase{UnicodeString(key.data(), int32_t(key.size())),
-                                      UnicodeString(value.data(), int32_t(value.size()))});
-    EXPECT_EQ(casesOf(UnicodeString(c.parameters.data(), int32_t(c.parameters.size()))), expected);
+        expected.push_back(SwitchCase{u16(key), u16(value)});
+    EXPECT_EQ(casesOf(u16(c.parameters)), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, SwitchCaseList,
@@ -119,8 +118,7 @@ class SwitchRules : public SwitchVariableTest, public ::testing::WithParamInterf
 TEST_P(SwitchRules, ReportOnlyTheFirstFailure)
 {
     const auto& c = GetParam();
-    EXPECT_EQ(validationMessage(UnicodeString(c.declaration.data(), int32_t(c.declaration.size()))),
-              UnicodeString(c.message.data(), int32_t(c.message.size())));
+    EXPECT_EQ(validationMessage(u16(c.declaration)), u16(c.message));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, SwitchRules,
