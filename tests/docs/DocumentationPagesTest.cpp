@@ -7,7 +7,7 @@
 #include "library/Bundle.h"
 #include "library/BundleStore.h"
 #include "library/ResourceLocator.h"
-#include "support/RecordedIndentation.h"
+#include "support/RecordedExpansions.h"
 #include "support/TestSupport.h"
 #include "text/Settings.h"
 #include "text/StringHelpers.h"
