@@ -5,6 +5,7 @@
 #include "variables/VariableFactory.h"
 
 #include "support/TestSupport.h"
+#include "variables/VariableDeclarationTest.h"
 
 #include <gtest/gtest.h>
 
@@ -62,25 +63,7 @@ TEST(SwitchVariablePattern, WritesCasesBackEscapedAndBuildsLiteralAlternatives)
     EXPECT_EQ(syntax.cases(syntax.string({{u"k:{", u"$v,"}})), (std::vector<SwitchCase>{{u"k:{", u"$v,"}}));
 }
 
-class SwitchVariableTest : public ::testing::Test {
-protected:
-    ExpanderController m_controller;
-
-    std::shared_ptr<SwitchVariable> make(const UnicodeString& declaration)
-    {
-        return std::dynamic_pointer_cast<SwitchVariable>(VariableFactory().parseVariable(declaration, nullptr, m_controller));
-    }
-
-    UnicodeString validationMessage(const UnicodeString& declaration)
-    {
-        try {
-            make(declaration)->validate();
-        } catch (const VariableValidationError& error) {
-            return error.userErrorDescription();
-        }
-        return {};
-    }
-};
+using SwitchVariableTest = test::VariableDeclarationTest<SwitchVariable>;
 
 TEST_F(SwitchVariableTest, MatchesKeysAndMapsThemToValues)
 {
