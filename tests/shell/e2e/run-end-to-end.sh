@@ -67,6 +67,10 @@ openbox >/dev/null 2>&1 & pids+=($!)
 wait_until 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
     { echo "FAIL: openbox did not start"; exit 1; }
 
+# A user who has been through the introduction: its window would take the focus from the editors.
+mkdir -p "$XDG_CONFIG_HOME/orvanta"
+printf '[General]\nDidOpenIntro=true\n' >"$XDG_CONFIG_HOME/orvanta/Quillet.ini"
+
 QT_LOGGING_RULES="quillet.expansion.debug=true" "$bin/quillet-app" >"$app_log" 2>&1 & pids+=($!)
 app_pid=$!
 wait_until 20 name_owned com.orvanta.Quillet || { fail "quillet-app did not take its D-Bus name"; exit 1; }
