@@ -1,32 +1,37 @@
+#include "WidgetBench.h"
 #include "docs/views/DocsViewController.h"
 #include "editor/BundleListViewController.h"
 #include "editor/EditorTabViewController.h"
 #include "editor/EditorWindowController.h"
-#include "library/BundleStore.h"
-#include "support/SyntheticLibrary.h"
 
-#include <QApplication>
 #include <QSignalSpy>
-#include <QStandardPaths>
-
-#include <benchmark/benchmark.h>
 
 #include <string>
 
 namespace {
 
 using quillet::BundleListElement;
-using quillet::BundleStore;
 using quillet::EditorMode;
 using quillet::EditorWindowController;
+using quillet::bench::bundleCount;
+using quillet::bench::expandersPerBundle;
+using quillet::bench::largeLibrary;
 
-constexpr int bundleCount = 100;
-constexpr int expandersPerBundle = 100; // 10,000 expanders in all
-
-BundleStore& largeLibrary()
+// The window on screen in documentation mode, its first events handled.
+void showInDocsMode(EditorWindowController& controller)
 {
-    static BundleStore store(quillet::test::syntheticLibrary(bundleCount, expandersPerBundle));
-    return store;
+    controller.setMode(EditorMode::docs);
+    controller.showWindow();
+    QApplication::processEvents();
+}
+
+// Waits, untimed, for the documentation page of the selection to be shown.
+void waitForPage(benchmark::State& state, EditorWindowController& controller)
+{
+    state.PauseTiming();
+    QSignalSpy shown(controller.editorTabViewController()->docsViewController(), &quillet::DocsViewController::pageShown);
+    shown.wait(5000);
+    state.ResumeTiming();
 }
 
 // From the request to show the editor to the window on screen with its first pane, for a
@@ -53,18 +58,13 @@ void BM_SelectExpanderInDocsModeGuiThread(benchmark::State& state)
 {
     auto& store = largeLibrary();
     EditorWindowController controller(store);
-    controller.setMode(EditorMode::docs);
-    controller.showWindow();
-    QApplication::processEvents();
+    showInDocsMode(controller);
     int index = 0;
     for (auto _ : state) {
         const auto& bundle = store.bundles()[static_cast<std::size_t>(index % bundleCount)];
         controller.select(BundleListElement(bundle->expanders()[static_cast<std::size_t>(index % expandersPerBundle)]));
         ++index;
-        state.PauseTiming();
-        QSignalSpy shown(controller.editorTabViewController()->docsViewController(), &quillet::DocsViewController::pageShown);
-        shown.wait(5000);
-        state.ResumeTiming();
+        waitForPage(state, controller);
     }
 }
 BENCHMARK(BM_SelectExpanderInDocsModeGuiThread)->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -75,9 +75,7 @@ void BM_SelectExpanderAfterALibraryChange(benchmark::State& state)
 {
     auto& store = largeLibrary();
     EditorWindowController controller(store);
-    controller.setMode(EditorMode::docs);
-    controller.showWindow();
-    QApplication::processEvents();
+    showInDocsMode(controller);
     int index = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -86,10 +84,7 @@ void BM_SelectExpanderAfterALibraryChange(benchmark::State& state)
         state.ResumeTiming();
         controller.select(BundleListElement(bundle->expanders()[static_cast<std::size_t>(index % expandersPerBundle)]));
         ++index;
-        state.PauseTiming();
-        QSignalSpy shown(controller.editorTabViewController()->docsViewController(), &quillet::DocsViewController::pageShown);
-        shown.wait(5000);
-        state.ResumeTiming();
+        waitForPage(state, controller);
     }
 }
 BENCHMARK(BM_SelectExpanderAfterALibraryChange)->Unit(benchmark::kMillisecond)->Iterations(10);
@@ -98,12 +93,5 @@ BENCHMARK(BM_SelectExpanderAfterALibraryChange)->Unit(benchmark::kMillisecond)->
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::bench::runWidgetBenchmarks(argc, argv);
 }

@@ -1,31 +1,17 @@
 // The expander browser's search over a library of 10,000 expanders: what one filtering costs
 // once the debounce has passed, from the search alone to the list drawn again.
+#include "WidgetBench.h"
 #include "docs/views/ExpanderBrowserWindowController.h"
-#include "library/BundleStore.h"
 #include "library/ExpanderSearch.h"
-#include "support/SyntheticLibrary.h"
 
-#include <QApplication>
-#include <QStandardPaths>
 #include <QTest>
-
-#include <benchmark/benchmark.h>
 
 #include <array>
 #include <string>
 
 namespace {
 
-using quillet::BundleStore;
-
-constexpr int bundleCount = 100;
-constexpr int expandersPerBundle = 100; // 10,000 expanders in all
-
-BundleStore& largeLibrary()
-{
-    static BundleStore store(quillet::test::syntheticLibrary(bundleCount, expandersPerBundle));
-    return store;
-}
+using quillet::bench::largeLibrary;
 
 // What a user types: a few letters that match much, one that matches a little, one nothing.
 const std::array<icu::UnicodeString, 6> queries {u"for", u"EXPANDER 12", u"swift", u"élément", u"zzz", u""};
@@ -84,12 +70,5 @@ BENCHMARK(BM_BrowserFilterAndRedraw)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::bench::runWidgetBenchmarks(argc, argv);
 }

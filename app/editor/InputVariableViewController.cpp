@@ -1,5 +1,6 @@
 #include "editor/InputVariableViewController.h"
 
+#include "editor/ErrorLabel.h"
 #include "editor/QtText.h"
 
 #include <QComboBox>
@@ -158,10 +159,7 @@ void InputVariableViewController::buildInterface()
     m_selectableValueBox = makeBox(m_selectableValueLabel, m_expanderChooser, nullptr, this);
     layout->addWidget(m_selectableValueBox);
 
-    m_errorLabel = new QLabel(this);
-    m_errorLabel->setWordWrap(true);
-    m_errorLabel->setStyleSheet(QStringLiteral("color: #d0312d;"));
-    m_errorLabel->setAccessibleName(tr("Error"));
+    m_errorLabel = makeErrorLabel(this);
     layout->addWidget(m_errorLabel);
     // Opening the popover puts the caret into the name.
     setFocusProxy(m_nameField);
@@ -208,9 +206,7 @@ void InputVariableViewController::refresh()
     refreshTables();
     refreshExpanders();
     refreshBoxes();
-    const auto& message = m_state.errorMessage();
-    m_errorLabel->setText(message ? qtString(*message) : QString());
-    m_errorLabel->setVisible(message.has_value());
+    showErrorMessage(m_errorLabel, m_state.errorMessage());
     m_refreshing = false;
 }
 

@@ -1,6 +1,7 @@
 #include "editor/OutputVariableViewController.h"
 
 #include "editor/FilterChainModel.h"
+#include "editor/ErrorLabel.h"
 #include "editor/QtText.h"
 #include "expansion/Filter.h"
 
@@ -99,10 +100,7 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
     buttons->addStretch();
     layout->addLayout(buttons);
 
-    m_errorLabel = new QLabel(this);
-    m_errorLabel->setWordWrap(true);
-    m_errorLabel->setStyleSheet(QStringLiteral("color: #d0312d;"));
-    m_errorLabel->setAccessibleName(tr("Error"));
+    m_errorLabel = makeErrorLabel(this);
     layout->addWidget(m_errorLabel);
     setFocusProxy(m_nameField);
 
@@ -140,9 +138,7 @@ void OutputVariableViewController::refresh()
     if (m_nameField->currentText() != name)
         m_nameField->setEditText(name);
     m_filterModel->refresh();
-    const auto& message = m_state.errorMessage();
-    m_errorLabel->setText(message ? qtString(*message) : QString());
-    m_errorLabel->setVisible(message.has_value());
+    showErrorMessage(m_errorLabel, m_state.errorMessage());
     m_refreshing = false;
 }
 

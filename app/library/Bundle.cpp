@@ -31,27 +31,15 @@ Bundle::Bundle()
 Bundle::Bundle(const JSONDictionary& dictionary)
     : m_name(value<icu::UnicodeString>(dictionary, nameKey))
 {
-    try {
-        m_bundleDescription = value<icu::UnicodeString>(dictionary, descriptionKey);
-    } catch (const DictionaryError&) {
-    }
-    try {
-        m_isEnabled = value<bool>(dictionary, isEnabledKey);
-    } catch (const DictionaryError&) {
-        m_isEnabled = true;
-    }
+    m_bundleDescription = valueOr<icu::UnicodeString>(dictionary, descriptionKey, {});
+    m_isEnabled = valueOr(dictionary, isEnabledKey, true);
     const auto expanderObjects = value<DictionaryArray>(dictionary, expandersKey);
     m_expanders.reserve(expanderObjects.size());
     for (const auto& object : expanderObjects)
         m_expanders.push_back(std::make_shared<CustomExpander>(object.get()));
 
-    std::vector<icu::UnicodeString> languageIds;
-    try {
-        languageIds = value<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey);
-    } catch (const DictionaryError&) {
-        languageIds = {u"any"};
-    }
-    m_supportedLanguageContainers = languageContainers(std::move(languageIds));
+    m_supportedLanguageContainers = languageContainers(
+        valueOr<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey, {u"any"}));
 
     adoptExpanders();
     m_supportedLanguagesString = languageNames(supportedLanguages());

@@ -120,22 +120,11 @@ CustomExpander::CustomExpander()
 CustomExpander::CustomExpander(const JSONDictionary& dictionary)
     : m_name(value<icu::UnicodeString>(dictionary, nameKey))
 {
-    auto optionalString = [&](const char* key) {
-        try {
-            return value<icu::UnicodeString>(dictionary, key);
-        } catch (const DictionaryError&) {
-            return icu::UnicodeString();
-        }
-    };
-    m_expanderDescription = optionalString(descriptionKey);
-    m_identifier = optionalString(identifierKey);
+    m_expanderDescription = valueOr<icu::UnicodeString>(dictionary, descriptionKey, {});
+    m_identifier = valueOr<icu::UnicodeString>(dictionary, identifierKey, {});
     m_pattern = value<icu::UnicodeString>(dictionary, patternKey);
     m_outputTemplate = value<icu::UnicodeString>(dictionary, outputTemplateKey);
-    try {
-        m_isEnabled = value<bool>(dictionary, isEnabledKey);
-    } catch (const DictionaryError&) {
-        m_isEnabled = true;
-    }
+    m_isEnabled = valueOr(dictionary, isEnabledKey, true);
     m_supportedLanguageContainers
         = languageContainers(value<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey));
     m_supportedLanguagesString = languageNames(supportedLanguages());

@@ -62,6 +62,17 @@ std::vector<icu::UnicodeString> value<std::vector<icu::UnicodeString>>(const JSO
 template <>
 DictionaryArray value<DictionaryArray>(const JSONDictionary& dictionary, std::string_view key);
 
+/// The value of the wanted type under the key, or the fallback where value<T> would throw.
+template <typename T>
+T valueOr(const JSONDictionary& dictionary, std::string_view key, T fallback)
+{
+    try {
+        return value<T>(dictionary, key);
+    } catch (const DictionaryError&) {
+        return fallback;
+    }
+}
+
 /// Why value<T> fails for the key, for a message that names the key ("“pattern” is missing",
 /// "“pattern” is not a text"); none when it succeeds. DictionaryError itself stays silent.
 template <typename T>

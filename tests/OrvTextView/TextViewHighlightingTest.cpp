@@ -3,6 +3,7 @@
 #include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
 #include "OrvTextView/Misc/QtColor.h"
 #include "OrvTextView/OrvTextView.h"
+#include "support/ShownFormat.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
@@ -15,21 +16,7 @@ using namespace orv;
 
 namespace {
 
-// What the user sees at a position: the document's format with the layout's display
-// formats merged over it in their order.
-QTextCharFormat shownFormat(const QTextEdit& view, int position)
-{
-    const QTextBlock block = view.document()->findBlock(position);
-    QTextCursor cursor(view.document());
-    cursor.setPosition(position + 1);
-    QTextCharFormat format = cursor.charFormat();
-    const int offset = position - block.position();
-    for (const auto& range : block.layout()->formats()) {
-        if (offset >= range.start && offset < range.start + range.length)
-            format.merge(range.format);
-    }
-    return format;
-}
+using quillet::test::shownFormat;
 
 TextFormatPtr format(std::optional<Color> color, bool bold = false, bool italic = false)
 {

@@ -7,6 +7,7 @@
 #include "library/Bundle.h"
 #include "library/BundleStore.h"
 #include "library/ResourceLocator.h"
+#include "support/RecordedExpansions.h"
 #include "support/TestSupport.h"
 #include "text/Settings.h"
 #include "text/StringHelpers.h"
@@ -142,14 +143,11 @@ TEST(ExpanderDocsTemplate, IdentifierBlockIsEmptyWithoutIdentifierAndKeepsAmpers
 
 // The shipped pages of the default library: every placeholder filled, no text of the library
 // left unescaped, and every documented example showing its live expansion.
-class DefaultLibraryPagesTest : public testing::Test {
+class DefaultLibraryPagesTest : public test::RecordedIndentationTest {
 protected:
     void SetUp() override
     {
-        auto settings = std::make_shared<InMemorySettings>();
-        settings->set(TextSettings::indentWithSpacesKey, true);
-        settings->set(TextSettings::indentSizeKey, 4LL);
-        Settings::setShared(settings);
+        RecordedIndentationTest::SetUp();
 
         std::string bundles;
         for (const auto& name : App::defaultBundleNames()) {
@@ -159,7 +157,6 @@ protected:
         }
         m_store = std::make_unique<BundleStore>(JSONDictionary::parse(R"({"bundles": [)" + bundles + "]}"));
     }
-    void TearDown() override { Settings::setShared(nullptr); }
 
     std::unique_ptr<BundleStore> m_store;
 };

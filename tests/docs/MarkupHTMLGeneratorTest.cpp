@@ -35,9 +35,9 @@ class MarkupGeneration : public testing::TestWithParam<MarkupCase> {};
 TEST_P(MarkupGeneration, RendersTheDescriptionAsHTML)
 {
     const auto& c = GetParam();
-    const icu::UnicodeString markup(c.markup.data(), static_cast<int32_t>(c.markup.size()));
+    const icu::UnicodeString markup = u16(c.markup);
     EXPECT_EQ(MarkupHTMLGenerator().generate(markup, noExpanders()),
-              icu::UnicodeString(c.html.data(), static_cast<int32_t>(c.html.size())));
+              u16(c.html));
 }
 
 constexpr const char16_t* emptyExample =
@@ -109,9 +109,9 @@ class SingleFilter : public testing::TestWithParam<FilterCase> {};
 TEST_P(SingleFilter, RewritesItsMarkupOnly)
 {
     const auto& c = GetParam();
-    const icu::UnicodeString input(c.input.data(), static_cast<int32_t>(c.input.size()));
+    const icu::UnicodeString input = u16(c.input);
     EXPECT_EQ(c.make()->filter(input, noExpanders()),
-              icu::UnicodeString(c.output.data(), static_cast<int32_t>(c.output.size())));
+              u16(c.output));
 }
 
 template <typename Filter>

@@ -26,10 +26,10 @@ class TemplateCompilation : public testing::TestWithParam<CompileCase> {};
 TEST_P(TemplateCompilation, FillsThePlaceholdersInOnePass)
 {
     const auto& c = GetParam();
-    const TemplateCompiler compiler(icu::UnicodeString(c.templateText.data(), int32_t(c.templateText.size())));
-    EXPECT_EQ(compiler.compile(c.values), icu::UnicodeString(c.result.data(), int32_t(c.result.size())));
+    const TemplateCompiler compiler(u16(c.templateText));
+    EXPECT_EQ(compiler.compile(c.values), u16(c.result));
     // The template is kept: a second compile gives the same page.
-    EXPECT_EQ(compiler.compile(c.values), icu::UnicodeString(c.result.data(), int32_t(c.result.size())));
+    EXPECT_EQ(compiler.compile(c.values), u16(c.result));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,4 +1,5 @@
 #include "editor/QLMDTextView.h"
+#include "support/ShownFormat.h"
 
 #include <QTextBlock>
 #include <QTextLayout>
@@ -8,21 +9,7 @@
 namespace quillet {
 namespace {
 
-// The format the view shows at a position: the character's own, with the layout's
-// highlighting laid over it.
-QTextCharFormat shownFormat(const QTextEdit& view, int position)
-{
-    const QTextBlock block = view.document()->findBlock(position);
-    QTextCursor cursor(view.document());
-    cursor.setPosition(position + 1);
-    QTextCharFormat format = cursor.charFormat();
-    const int offset = position - block.position();
-    for (const auto& range : block.layout()->formats()) {
-        if (offset >= range.start && offset < range.start + range.length)
-            format.merge(range.format);
-    }
-    return format;
-}
+using test::shownFormat;
 
 TEST(QLMDTextViewTest, HighlightsTheMarkupOfDescriptionsAsTyped)
 {

@@ -67,7 +67,7 @@ class EngineExpressions : public ::testing::TestWithParam<ExpressionCase> { };
 TEST_P(EngineExpressions, ColourExactlyWhatTheEngineRecognises)
 {
     const auto& c = GetParam();
-    const icu::UnicodeString text(c.text.data(), int32_t(c.text.size()));
+    const icu::UnicodeString text = u16(c.text);
 
     EXPECT_EQ(c.pattern->pattern().size(), c.expressionLength);
     EXPECT_EQ(matchedTexts(*c.pattern, text), c.expectedMatches);

@@ -135,9 +135,9 @@ class ExtensionRule : public ::testing::TestWithParam<TitleCase> { };
 TEST_P(ExtensionRule, TakesTheLastExtensionOfTheFirstDottedName)
 {
     const auto& c = GetParam();
-    const std::optional<icu::UnicodeString> title(icu::UnicodeString(c.title.data(), int32_t(c.title.size())));
+    const std::optional<icu::UnicodeString> title(u16(c.title));
 
-    EXPECT_EQ(extensionOfFileName(title), icu::UnicodeString(c.extension.data(), int32_t(c.extension.size())));
+    EXPECT_EQ(extensionOfFileName(title), u16(c.extension));
     EXPECT_EQ(languageIdsForTitle(title), c.languageIds);
 }
 

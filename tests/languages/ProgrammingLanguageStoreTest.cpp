@@ -177,7 +177,7 @@ class LanguagesAccepting : public ::testing::TestWithParam<AcceptingCase> { };
 TEST_P(LanguagesAccepting, ListsTheAcceptingLanguagesInStoreOrderEndingWithAnyLanguage)
 {
     const auto& c = GetParam();
-    const icu::UnicodeString extension(c.extension.data(), int32_t(c.extension.size()));
+    const icu::UnicodeString extension = u16(c.extension);
     EXPECT_EQ(idsOf(ProgrammingLanguageStore::shared().languages(extension)), c.expectedIds);
 }
 

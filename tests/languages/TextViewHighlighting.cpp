@@ -1,5 +1,7 @@
 #include "languages/TextViewHighlighting.h"
 
+#include "support/TestSupport.h"
+
 #include <unicode/regex.h>
 
 #include <memory>
@@ -13,8 +15,7 @@ std::unique_ptr<icu::RegexPattern> compile(const std::u16string& pattern)
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError;
     std::unique_ptr<icu::RegexPattern> compiled(
-        icu::RegexPattern::compile(icu::UnicodeString(pattern.data(), int32_t(pattern.size())),
-            UREGEX_CASE_INSENSITIVE | UREGEX_MULTILINE, parseError, status));
+        icu::RegexPattern::compile(u16(pattern), UREGEX_CASE_INSENSITIVE | UREGEX_MULTILINE, parseError, status));
     if (U_FAILURE(status))
         return nullptr;
     return compiled;

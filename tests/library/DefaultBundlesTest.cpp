@@ -15,6 +15,7 @@
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
 
+#include "support/RecordedExpansions.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -35,10 +36,6 @@ using test::readFile;
 
 constexpr std::size_t minimumExpanderCount = 8;
 constexpr std::size_t maximumExpanderCount = 40;
-
-/// Set to regenerate tests/data/DefaultBundleExpansions.json from the current engine and
-/// bundles (scripts/regenerate-bundle-expansions does it).
-constexpr const char* regenerateVariable = "QUILLET_REGENERATE_BUNDLE_EXPANSIONS";
 
 std::filesystem::path expansionsFile()
 {
@@ -145,23 +142,9 @@ std::string describe(const CustomExpander& expander)
     return "expander \"" + toUtf8(expander.name()) + "\" (" + toUtf8(expander.pattern()) + ")";
 }
 
-std::string describe(const ExpandedExpression& expression)
-{
-    return "\"" + toUtf8(expression.text) + "\" with the caret at " + std::to_string(expression.cursorPosition);
-}
+using test::describe;
 
-/// Expansion depends on the indentation settings; the recorded expansions use four spaces.
-class DefaultBundlesEnvironment : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        auto settings = std::make_shared<InMemorySettings>();
-        settings->set(TextSettings::indentWithSpacesKey, true);
-        settings->set(TextSettings::indentSizeKey, 4LL);
-        Settings::setShared(settings);
-    }
-    void TearDown() override { Settings::setShared(nullptr); }
-};
+using DefaultBundlesEnvironment = test::RecordedIndentationTest;
 
 class DefaultBundleTest : public DefaultBundlesEnvironment, public testing::WithParamInterface<std::string> {
 protected:
@@ -365,7 +348,7 @@ TEST_F(DefaultLibraryTest, MostUsedExpandersExpandAsRecorded)
     auto cases = nlohmann::ordered_json::parse(readFile(expansionsFile()));
     ASSERT_TRUE(cases.is_array());
     ASSERT_FALSE(cases.empty());
-    const bool regenerate = std::getenv(regenerateVariable) != nullptr;
+    const bool regenerate = test::regeneratingRecordedExpansions();
     for (auto& recorded : cases) {
         const auto bundleName = recorded.at("bundle").get<std::string>();
         const auto input = recorded.at("input").get<std::string>();
@@ -376,14 +359,7 @@ TEST_F(DefaultLibraryTest, MostUsedExpandersExpandAsRecorded)
         std::optional<ExpandedExpression> expanded;
         ASSERT_NO_THROW(expanded = controller.findExpander(fromUtf8(input)));
         ASSERT_TRUE(expanded.has_value());
-        if (regenerate) {
-            recorded["text"] = toUtf8(expanded->text);
-            recorded["cursorPosition"] = expanded->cursorPosition;
-            continue;
-        }
-        const ExpandedExpression expected{fromUtf8(recorded.at("text").get<std::string>()),
-                                          recorded.at("cursorPosition").get<int64_t>()};
-        EXPECT_EQ(*expanded, expected) << "got " << describe(*expanded) << "\nexpected " << describe(expected);
+        test::checkRecordedExpansion(recorded, *expanded, regenerate);
     }
     if (regenerate)
         test::writeFile(expansionsFile(), cases.dump(2, ' ', false) + "\n");

@@ -11,6 +11,7 @@
 #include "languages/ProgrammingLanguageStore.h"
 #include "text/UnicodeConversion.h"
 
+#include "support/ExpanderNames.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +25,7 @@
 namespace quillet {
 namespace {
 
-std::vector<std::string> names(const std::vector<CustomExpanderPtr>& expanders)
-{
-    std::vector<std::string> result;
-    for (const auto& expander : expanders)
-        result.push_back(toUtf8(expander->name()));
-    return result;
-}
+using test::names;
 
 /// What the browser must list, computed from the expander's own rules, one expander at a
 /// time: the matches, best score first, library order among equal scores.

@@ -16,6 +16,7 @@
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
 
+#include "support/RecordedExpansions.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -34,10 +35,6 @@ namespace quillet {
 namespace {
 
 using test::readFile;
-
-/// Set to rewrite the recorded expansions from the current engine and bundles
-/// (scripts/regenerate-bundle-expansions does it).
-constexpr const char* regenerateVariable = "QUILLET_REGENERATE_BUNDLE_EXPANSIONS";
 
 std::filesystem::path dataDirectory()
 {
@@ -62,23 +59,13 @@ std::string describe(const std::optional<ExpandedExpression>& expression)
 {
     if (!expression)
         return "nothing";
-    return "\"" + toUtf8(expression->text) + "\" with the caret at " + std::to_string(expression->cursorPosition);
+    return test::describe(*expression);
 }
 
-class DefaultBundleLinesTest : public testing::Test {
+class DefaultBundleLinesTest : public test::RecordedIndentationTest {
 protected:
     static void SetUpTestSuite() { s_store = std::make_unique<BundleStore>(defaultLibraryObject()); }
     static void TearDownTestSuite() { s_store.reset(); }
-
-    void SetUp() override
-    {
-        // The recorded expansions indent with four spaces.
-        auto settings = std::make_shared<InMemorySettings>();
-        settings->set(TextSettings::indentWithSpacesKey, true);
-        settings->set(TextSettings::indentSizeKey, 4LL);
-        Settings::setShared(settings);
-    }
-    void TearDown() override { Settings::setShared(nullptr); }
 
     /// The search of the expansion front for a line typed in a file with the extension.
     std::optional<ExpandedExpression> expand(const std::string& line, const std::string& extension)
@@ -135,7 +122,7 @@ TEST_F(DefaultBundleLinesTest, NaturalLinesGiveTheirBundlesExpansionThroughTheFi
     const auto tableFile = dataDirectory() / "DefaultBundleLines.json";
     auto cases = nlohmann::ordered_json::parse(readFile(tableFile));
     ASSERT_TRUE(cases.is_array());
-    const bool regenerate = std::getenv(regenerateVariable) != nullptr;
+    const bool regenerate = test::regeneratingRecordedExpansions();
     std::set<std::string> bundlesCovered;
     for (auto& recorded : cases) {
         const auto bundleName = recorded.at("bundle").get<std::string>();
@@ -152,14 +139,7 @@ TEST_F(DefaultBundleLinesTest, NaturalLinesGiveTheirBundlesExpansionThroughTheFi
         ASSERT_NO_THROW(byBundle = expandWithBundle(input, bundleName));
         EXPECT_EQ(expanded, byBundle) << "the file search gives " << describe(expanded) << ", the bundle "
                                       << describe(byBundle);
-        if (regenerate) {
-            recorded["text"] = toUtf8(expanded->text);
-            recorded["cursorPosition"] = expanded->cursorPosition;
-            continue;
-        }
-        const ExpandedExpression expected{fromUtf8(recorded.at("text").get<std::string>()),
-                                          recorded.at("cursorPosition").get<int64_t>()};
-        EXPECT_EQ(*expanded, expected) << "got " << describe(expanded) << "\nexpected " << describe(expected);
+        test::checkRecordedExpansion(recorded, *expanded, regenerate);
     }
     EXPECT_EQ(bundlesCovered.size(), App::defaultBundleNames().size());
     if (regenerate)

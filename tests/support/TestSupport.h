@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 // Lets GoogleTest print UTF-16 strings readably in failure messages.
 namespace U_ICU_NAMESPACE {
@@ -15,6 +16,16 @@ inline void PrintTo(const UnicodeString& text, std::ostream* out)
     *out << '"' << quillet::toUtf8(text) << '"';
 }
 } // namespace U_ICU_NAMESPACE
+
+namespace quillet {
+
+/// The UTF-16 text of a table case's field: u16(c.pattern) beside u16(u"literal").
+inline icu::UnicodeString u16(std::u16string_view text)
+{
+    return icu::UnicodeString(text.data(), static_cast<int32_t>(text.size()));
+}
+
+} // namespace quillet
 
 namespace quillet::test {
 

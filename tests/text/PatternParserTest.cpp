@@ -44,8 +44,8 @@ class PatternRegex : public PatternParserTest, public ::testing::WithParamInterf
 TEST_P(PatternRegex, AssemblesTheDocumentedExpression)
 {
     const auto& c = GetParam();
-    auto parser = parse(UnicodeString(c.pattern.data(), int32_t(c.pattern.size())));
-    EXPECT_EQ(parser.regexPattern(), UnicodeString(c.regex.data(), int32_t(c.regex.size())));
+    auto parser = parse(u16(c.pattern));
+    EXPECT_EQ(parser.regexPattern(), u16(c.regex));
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, PatternRegex,

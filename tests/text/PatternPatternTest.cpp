@@ -34,7 +34,7 @@ class PatternSegmentation : public ::testing::TestWithParam<SegmentCase> {};
 TEST_P(PatternSegmentation, CutsOptionalPartsAndRequiredRuns)
 {
     const auto& c = GetParam();
-    EXPECT_EQ(segments(UnicodeString(c.pattern.data(), int32_t(c.pattern.size()))), c.segments);
+    EXPECT_EQ(segments(u16(c.pattern)), c.segments);
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, PatternSegmentation,

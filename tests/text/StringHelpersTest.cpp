@@ -67,10 +67,10 @@ class SplitBySeparator : public ::testing::TestWithParam<SplitCase> {};
 TEST_P(SplitBySeparator, CutsAtUnescapedCommas)
 {
     const auto& c = GetParam();
-    auto pieces = splitBySeparator(UnicodeString(c.text.data(), int32_t(c.text.size())), u"(?<!\\\\),");
+    auto pieces = splitBySeparator(u16(c.text), u"(?<!\\\\),");
     std::vector<UnicodeString> expected;
     for (const auto& piece : c.pieces)
-        expected.emplace_back(piece.data(), int32_t(piece.size()));
+        expected.push_back(u16(piece));
     EXPECT_EQ(pieces, expected);
 }
 

@@ -5,6 +5,7 @@
 #include "variables/VariableFactory.h"
 
 #include "support/TestSupport.h"
+#include "variables/VariableDeclarationTest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,25 +14,7 @@ namespace {
 
 using icu::UnicodeString;
 
-class EnumVariableTest : public ::testing::Test {
-protected:
-    ExpanderController m_controller;
-
-    std::shared_ptr<EnumVariable> make(const UnicodeString& declaration)
-    {
-        return std::dynamic_pointer_cast<EnumVariable>(VariableFactory().parseVariable(declaration, nullptr, m_controller));
-    }
-
-    UnicodeString validationMessage(const EnumVariable& variable)
-    {
-        try {
-            variable.validate();
-        } catch (const VariableValidationError& error) {
-            return error.userErrorDescription();
-        }
-        return {};
-    }
-};
+using EnumVariableTest = test::VariableDeclarationTest<EnumVariable>;
 
 TEST_F(EnumVariableTest, CasesAreCutAtUnescapedCommasAndKeptAsWritten)
 {

@@ -5,6 +5,7 @@
 #include "variables/VariableFactory.h"
 
 #include "support/TestSupport.h"
+#include "variables/VariableDeclarationTest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,10 @@ namespace {
 
 using icu::UnicodeString;
 
-class SimpleVariablesTest : public ::testing::Test {
+class SimpleVariablesTest : public test::VariableDeclarationTest<> {
 protected:
-    ExpanderController m_controller;
-
-    std::shared_ptr<InputVariable> make(const UnicodeString& declaration)
-    {
-        return VariableFactory().parseVariable(declaration, nullptr, m_controller);
-    }
-
-    /// The description of the validation error, or "" when the variable is valid.
+    /// The description of the validation error, or "" when the variable is valid; every
+    /// error of a simple variable is an incorrect declaration of no expander.
     UnicodeString validationMessage(const UnicodeString& declaration)
     {
         try {
@@ -69,8 +64,7 @@ class DefaultValueChecks : public SimpleVariablesTest, public ::testing::WithPar
 TEST_P(DefaultValueChecks, AcceptOnlyValuesWhollyOfTheKindsClass)
 {
     const auto& c = GetParam();
-    EXPECT_EQ(validationMessage(UnicodeString(c.declaration.data(), int32_t(c.declaration.size()))),
-              UnicodeString(c.message.data(), int32_t(c.message.size())));
+    EXPECT_EQ(validationMessage(u16(c.declaration)), u16(c.message));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, DefaultValueChecks,

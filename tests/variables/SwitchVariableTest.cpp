@@ -5,6 +5,7 @@
 #include "variables/VariableFactory.h"
 
 #include "support/TestSupport.h"
+#include "variables/VariableDeclarationTest.h"
 
 #include <gtest/gtest.h>
 
@@ -30,9 +31,8 @@ TEST_P(SwitchCaseList, ParsesCasesAsWritten)
     const auto& c = GetParam();
     std::vector<SwitchCase> expected;
     for (const auto& [key, value] : c.cases)
-        expected.push_back(SwitchCase{UnicodeString(key.data(), int32_t(key.size())),
-                                      UnicodeString(value.data(), int32_t(value.size()))});
-    EXPECT_EQ(casesOf(UnicodeString(c.parameters.data(), int32_t(c.parameters.size()))), expected);
+        expected.push_back(SwitchCase{u16(key), u16(value)});
+    EXPECT_EQ(casesOf(u16(c.parameters)), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, SwitchCaseList,
@@ -63,25 +63,7 @@ TEST(SwitchVariablePattern, WritesCasesBackEscapedAndBuildsLiteralAlternatives)
     EXPECT_EQ(syntax.cases(syntax.string({{u"k:{", u"$v,"}})), (std::vector<SwitchCase>{{u"k:{", u"$v,"}}));
 }
 
-class SwitchVariableTest : public ::testing::Test {
-protected:
-    ExpanderController m_controller;
-
-    std::shared_ptr<SwitchVariable> make(const UnicodeString& declaration)
-    {
-        return std::dynamic_pointer_cast<SwitchVariable>(VariableFactory().parseVariable(declaration, nullptr, m_controller));
-    }
-
-    UnicodeString validationMessage(const UnicodeString& declaration)
-    {
-        try {
-            make(declaration)->validate();
-        } catch (const VariableValidationError& error) {
-            return error.userErrorDescription();
-        }
-        return {};
-    }
-};
+using SwitchVariableTest = test::VariableDeclarationTest<SwitchVariable>;
 
 TEST_F(SwitchVariableTest, MatchesKeysAndMapsThemToValues)
 {
@@ -119,8 +101,7 @@ class SwitchRules : public SwitchVariableTest, public ::testing::WithParamInterf
 TEST_P(SwitchRules, ReportOnlyTheFirstFailure)
 {
     const auto& c = GetParam();
-    EXPECT_EQ(validationMessage(UnicodeString(c.declaration.data(), int32_t(c.declaration.size()))),
-              UnicodeString(c.message.data(), int32_t(c.message.size())));
+    EXPECT_EQ(validationMessage(u16(c.declaration)), u16(c.message));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, SwitchRules,

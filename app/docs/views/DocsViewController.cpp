@@ -1,6 +1,7 @@
 #include "docs/views/DocsViewController.h"
 
 #include "docs/DocumentationErrors.h"
+#include "docs/views/QtText.h"
 #include "expansion/ExpanderController.h"
 #include "library/UserErrorDescriptionType.h"
 #include "text/UnicodeConversion.h"
@@ -15,11 +16,6 @@
 namespace quillet {
 
 namespace {
-
-QString qtText(const icu::UnicodeString& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
-}
 
 QUrl folderUrl(const std::filesystem::path& folder)
 {
@@ -116,7 +112,7 @@ void DocsViewController::requestPage()
     try {
         build = m_pageBuilder(*element, library());
     } catch (const std::exception& error) {
-        const QString message = qtText(localizedDescription(error)).toHtmlEscaped();
+        const QString message = qtString(localizedDescription(error)).toHtmlEscaped();
         showPage(request, QStringLiteral("<p class=\"error\">%1</p>").arg(message), {});
         return;
     }
@@ -128,10 +124,10 @@ void DocsViewController::requestPage()
         QUrl baseUrl;
         try {
             DocumentationPage page = build();
-            html = qtText(page.html);
+            html = qtString(page.html);
             baseUrl = folderUrl(page.baseDirectory);
         } catch (const std::exception& error) {
-            html = QStringLiteral("<p class=\"error\">%1</p>").arg(qtText(localizedDescription(error)).toHtmlEscaped());
+            html = QStringLiteral("<p class=\"error\">%1</p>").arg(qtString(localizedDescription(error)).toHtmlEscaped());
         }
         // Back on the GUI thread, where the pane may be gone or have moved on.
         QMetaObject::invokeMethod(

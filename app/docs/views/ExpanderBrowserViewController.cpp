@@ -2,6 +2,7 @@
 
 #include "OrvTextView/Misc/DelayedActionController.h"
 #include "OrvTextView/Shortcut/Shortcut.h"
+#include "docs/views/QtText.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
 
@@ -16,16 +17,6 @@
 namespace quillet {
 
 namespace {
-
-QString qtText(const icu::UnicodeString& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
-}
-
-icu::UnicodeString icuText(const QString& text)
-{
-    return icu::UnicodeString(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<int32_t>(text.size()));
-}
 
 std::vector<CustomExpanderPtr> libraryEnabledExpanders()
 {
@@ -78,13 +69,13 @@ QVariant ExpanderListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return qtText(expander->name());
+        return qtString(expander->name());
     case Qt::ToolTipRole:
-        return qtText(expander->pattern());
+        return qtString(expander->pattern());
     case PatternHTMLRole: {
         auto& page = m_pages[static_cast<std::size_t>(index.row())];
         if (!page)
-            page = qtText(expander->patternHTML());
+            page = qtString(expander->patternHTML());
         return *page;
     }
     default:
@@ -222,7 +213,7 @@ ExpanderBrowserViewController::ExpanderBrowserViewController(ExpanderSource sour
     layout->addWidget(m_tableView, 1);
 
     connect(m_searchField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { setSearchText(icuText(text)); });
+            [this](const QString& text) { setSearchText(icuString(text)); });
     connect(m_tableView, &QAbstractItemView::activated, this, [this] { openSelectedExpander(); });
     installKeyboardHandling();
 }
@@ -232,7 +223,7 @@ ExpanderBrowserViewController::~ExpanderBrowserViewController() = default;
 void ExpanderBrowserViewController::setSearchText(std::optional<icu::UnicodeString> text)
 {
     const std::optional<icu::UnicodeString> previous = std::exchange(m_searchText, std::move(text));
-    const QString shown = m_searchText ? qtText(*m_searchText) : QString();
+    const QString shown = m_searchText ? qtString(*m_searchText) : QString();
     if (m_searchField->text() != shown)
         m_searchField->setText(shown);
     if (!searchTextChangeNeedsFiltering(previous, m_searchText))

@@ -1,24 +1,11 @@
 #include "docs/views/ExpanderDescritpionViewController.h"
 
 #include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
+#include "docs/views/QtText.h"
 
 #include <QVBoxLayout>
 
 namespace quillet {
-
-namespace {
-
-QString qtText(const icu::UnicodeString& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
-}
-
-icu::UnicodeString icuText(const QString& text)
-{
-    return icu::UnicodeString(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<int32_t>(text.size()));
-}
-
-} // namespace
 
 ExpanderDescritpionViewController::ExpanderDescritpionViewController(QWidget* parent)
     : QWidget(parent)
@@ -61,7 +48,7 @@ void ExpanderDescritpionViewController::setExpander(const CustomExpanderPtr& exp
 void ExpanderDescritpionViewController::updateText()
 {
     const auto expander = m_expander.lock();
-    const QString description = expander ? qtText(expander->expanderDescription()) : QString();
+    const QString description = expander ? qtString(expander->expanderDescription()) : QString();
     m_textView->setEnabled(expander != nullptr);
     if (m_textView->toPlainText() == description)
         return;
@@ -77,7 +64,7 @@ void ExpanderDescritpionViewController::textEdited()
     const auto expander = m_expander.lock();
     if (!expander)
         return;
-    const icu::UnicodeString text = icuText(m_textView->toPlainText());
+    const icu::UnicodeString text = icuString(m_textView->toPlainText());
     if (text == expander->expanderDescription())
         return; // a highlighting pass changes formats, not the text
     m_writing = true;

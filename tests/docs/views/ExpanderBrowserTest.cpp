@@ -4,6 +4,7 @@
 #include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
 #include "editor/EditorTestSupport.h"
 #include "editor/EditorWindowController.h"
+#include "support/ExpanderNames.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,13 +20,7 @@
 namespace quillet {
 namespace {
 
-std::vector<std::string> names(const std::vector<CustomExpanderPtr>& expanders)
-{
-    std::vector<std::string> result;
-    for (const auto& expander : expanders)
-        result.push_back(toUtf8(expander->name()));
-    return result;
-}
+using test::names;
 
 /// A window of the application other than the browser; it records the keys it receives.
 class KeyRecorder final : public QWidget {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <unicode/unistr.h>
+
+#include <optional>
+
+class QLabel;
+class QWidget;
+
+namespace quillet {
+
+/// The red, wrapping line under a variable editor that says what is wrong with the variable.
+QLabel* makeErrorLabel(QWidget* parent);
+
+/// Shows the message, or hides the label when there is none.
+void showErrorMessage(QLabel* label, const std::optional<icu::UnicodeString>& message);
+
+} // namespace quillet
