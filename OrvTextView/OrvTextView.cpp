@@ -491,6 +491,7 @@ std::vector<TextAttachmentPtr> OrvTextView::insertAtCurrentSelection(const QStri
         made = TextAttachmentReplacer(document(), string, selectedRange())
                    .replace(m_textAttachmentPatterns, m_basicFont);
     });
+    ensureCursorVisible();
     return made;
 }
 
@@ -606,17 +607,24 @@ void OrvTextView::keyPressEvent(QKeyEvent* event)
         showOrHideCompletions();
         return;
     }
+    bool insertedHere = false;
     editScope([&] {
         if (!isReadOnly() && isNewline) {
             insertNewline();
+            insertedHere = true;
             event->accept();
         } else if (!isReadOnly() && !m_textAttachmentPatterns.empty() && isTypedText(*event)) {
             insertText(event->text());
+            insertedHere = true;
             event->accept();
         } else {
             QTextEdit::keyPressEvent(event);
         }
     });
+    // The document lays the edit out only once the edit block is closed: scroll to the
+    // caret now, or the view stays a keystroke behind.
+    if (insertedHere)
+        ensureCursorVisible();
     showOrHideCompletions();
 }
 

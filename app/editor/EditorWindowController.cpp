@@ -79,7 +79,7 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
         button->setObjectName(segmentMode == EditorMode::docs ? QStringLiteral("docsModeButton") : QStringLiteral("editModeButton"));
         button->setCheckable(true);
         m_modeControl->addButton(button, static_cast<int>(segmentMode));
-        m_toolBar->addWidget(button);
+        m_modeControlActions.push_back(m_toolBar->addWidget(button));
     }
     m_window->addToolBar(Qt::TopToolBarArea, m_toolBar);
     connect(m_modeControl, &QButtonGroup::idClicked, this, [this](int id) {
@@ -178,8 +178,10 @@ void EditorWindowController::retab()
 {
     m_tabs->setSelectedTab(currentEditorTab());
     m_modeControlHidden = currentEditorTab() == EditorTab::emptySelection;
-    for (auto* button : m_modeControl->buttons())
-        button->setVisible(!m_modeControlHidden);
+    // A widget in a tool bar is shown and hidden through its action: the bar's layout
+    // shows a hidden widget again when its action is visible.
+    for (auto* action : m_modeControlActions)
+        action->setVisible(!m_modeControlHidden);
     if (auto* button = m_modeControl->button(static_cast<int>(m_mode)))
         button->setChecked(true);
 }

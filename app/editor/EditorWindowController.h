@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QButtonGroup;
 class QSplitter;
 class QToolBar;
@@ -85,6 +86,8 @@ private:
     QSplitter* m_splitter = nullptr;
     QToolBar* m_toolBar = nullptr;
     QButtonGroup* m_modeControl = nullptr;
+    // The tool bar shows and hides its widgets through these actions only.
+    std::vector<QAction*> m_modeControlActions;
     BundleListViewController* m_bundleList = nullptr;
     EditorTabViewController* m_tabs = nullptr;
 };

@@ -89,6 +89,8 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(BundleStore& 
     m_patternView->setObjectName(QStringLiteral("patternTextView"));
     m_patternView->setFixedHeight(76);
     m_patternView->setLineWrapMode(QTextEdit::NoWrap);
+    // A pattern is one line: it scrolls sideways; a vertical bar would only eat its room.
+    m_patternView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_patternController = new PatternTextViewController(m_patternView, store, this);
 
     m_errorBox = new QFrame(this);

@@ -49,6 +49,17 @@ QWidget* makeBox(QLabel*& label, QWidget* content, QWidget* buttons, QWidget* pa
     return box;
 }
 
+/// Opens the first cell of a table's last (new) row for typing. The row becomes the current
+/// one, so Tab moves along it and the remove button removes it.
+void editNewRow(QTableWidget* table)
+{
+    QTableWidgetItem* item = table->item(table->rowCount() - 1, 0);
+    if (!item)
+        return;
+    table->setCurrentItem(item);
+    table->editItem(item);
+}
+
 QWidget* makeRowButtons(QWidget* parent, QToolButton*& add, QToolButton*& remove, const QString& what)
 {
     auto* bar = new QWidget(parent);
@@ -174,13 +185,13 @@ void InputVariableViewController::buildInterface()
     connect(m_valueTable, &QTableWidget::itemChanged, this, &InputVariableViewController::valueItemChanged);
     connect(addKeyValue, &QToolButton::clicked, this, [this] {
         m_state.addKeyValue();
-        m_keyValueTable->editItem(m_keyValueTable->item(m_keyValueTable->rowCount() - 1, 0));
+        editNewRow(m_keyValueTable);
     });
     connect(removeKeyValue, &QToolButton::clicked, this,
             [this] { m_state.removeKeyValue(m_keyValueTable->currentRow()); });
     connect(addValue, &QToolButton::clicked, this, [this] {
         m_state.addValue();
-        m_valueTable->editItem(m_valueTable->item(m_valueTable->rowCount() - 1, 0));
+        editNewRow(m_valueTable);
     });
     connect(removeValue, &QToolButton::clicked, this, [this] { m_state.removeValue(m_valueTable->currentRow()); });
 }

@@ -156,6 +156,26 @@ private Q_SLOTS:
         QCOMPARE(plainText(*m_view), QString("x Z"));
     }
 
+    void theCaretStaysInSightWhileTypingALongLine_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("plain text") << QString(90, QLatin1Char('w'));
+        QTest::newRow("a token, then text") << QString(70, QLatin1Char('w')) + " ${name} and more words";
+    }
+    void theCaretStaysInSightWhileTypingALongLine()
+    {
+        QFETCH(QString, typed);
+        m_view->addTextAttachmentPattern(std::make_shared<test::VariableTokens>());
+        m_view->setLineWrapMode(QTextEdit::NoWrap);
+        for (const QChar character : typed) {
+            QTest::keyClicks(m_view, QString(character));
+            const QRect caret = m_view->cursorRect();
+            QVERIFY2(m_view->viewport()->rect().contains(caret),
+                     qPrintable(QStringLiteral("after %1 characters the caret is at x %2, the view %3 wide")
+                                    .arg(m_view->textCursor().position()).arg(caret.x()).arg(m_view->viewport()->width())));
+        }
+    }
+
     void theCompletionPopupMatchesTakesItsKeysAndNeverTheFocus()
     {
         auto print = std::make_shared<Completion>("print");

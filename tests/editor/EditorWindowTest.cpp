@@ -105,6 +105,14 @@ TEST_F(EditorWindowTest, ThePaneFollowsTheSelectionAndTheMode)
         EXPECT_EQ(controller->currentEditorTab(), c.tab);
         EXPECT_EQ(tabs().selectedTab(), c.tab);
         EXPECT_EQ(controller->isModeSegmentedControlHidden(), c.tab == EditorTab::emptySelection);
+        // What the user sees once the tool bar has laid itself out again.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        for (const char* name : {"docsModeButton", "editModeButton"}) {
+            auto* button = controller->window()->findChild<QAbstractButton*>(QString::fromLatin1(name));
+            ASSERT_NE(button, nullptr) << name;
+            EXPECT_EQ(button->isVisible(), c.tab != EditorTab::emptySelection) << name;
+        }
         EXPECT_EQ(tabs().bundleListElement().has_value(), c.paneGetsElement);
         if (c.paneGetsElement) {
             EXPECT_TRUE(*tabs().bundleListElement() == c.selection.front());

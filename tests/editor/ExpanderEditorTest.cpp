@@ -28,6 +28,7 @@
 #include <QTextEdit>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -113,6 +114,22 @@ TEST_F(ExpanderEditorTest, TypingADeclarationMakesATokenAndKeepsThePatternExact)
     // A change made elsewhere shows in the view.
     expanderInEdit->setPattern(u"other ${y:word}");
     EXPECT_EQ(labels(*view), QStringList{"y"});
+}
+
+TEST_F(ExpanderEditorTest, ALongPatternLineScrollsSidewaysOnlyAndStaysInSight)
+{
+    VariableTextView* view = pane->patternTextView();
+    expanderInEdit->setPattern(u"for ${item:identifier} in ${sequence:text?}| where ${condition:text?}|"
+                               u"${last:word}|${more:text?=}${close:enum(),\",\"])}| ${count:number} and more words");
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
+    // One line: no vertical scroll bar beside it, and the line itself in full view.
+    EXPECT_FALSE(view->verticalScrollBar()->isVisible()) << "text " << view->document()->size().height() << " high in " << view->viewport()->height();
+    QTextCursor start(view->document());
+    const QRect line = view->cursorRect(start);
+    EXPECT_TRUE(view->viewport()->rect().contains(line)) << line.top() << ".." << line.bottom() << " in "
+                                                          << view->viewport()->height();
 }
 
 TEST_F(ExpanderEditorTest, TheErrorBoxShowsTheEnginesErrorAndClosesWhenFixed)

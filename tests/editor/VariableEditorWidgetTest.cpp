@@ -12,6 +12,7 @@
 #include "text/UnicodeConversion.h"
 #include "variables/VariableFactory.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QMimeData>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +113,48 @@ TEST_F(InputVariableViewControllerTest, EnumElementsAreEditedInTheirTable)
     editor.valueTable()->item(1, 0)->setText("");
     EXPECT_EQ(editor.errorLabel()->text(), "Values cannot be empty.");
     EXPECT_EQ(writtenBack(editor), "${g:enum(c,b)=b}");
+}
+
+QToolButton* buttonNamed(const QWidget& editor, const QString& accessibleName)
+{
+    for (auto* button : editor.findChildren<QToolButton*>()) {
+        if (button->accessibleName() == accessibleName)
+            return button;
+    }
+    return nullptr;
+}
+
+TEST_F(InputVariableViewControllerTest, TheMinusButtonRemovesTheRowThePlusButtonJustAdded)
+{
+    struct Case {
+        bool removeAfterwards;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {false, "${b:switch(to:..<,through:...,down:)}"},
+        {true, "${b:switch(to:..<,through:...)}"},
+    };
+    editor.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.removeAfterwards ? "removed" : "kept");
+        load(u"${b:switch(to:..<,through:...)}");
+        // The row the user was on before.
+        editor.keyValueTable()->setCurrentCell(1, 0);
+        QToolButton* add = buttonNamed(editor, QStringLiteral("Add case"));
+        ASSERT_NE(add, nullptr);
+        add->click();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("down"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents(); // the table commits the typed text once back in the loop
+        EXPECT_EQ(editor.keyValueTable()->currentRow(), 2);
+        if (c.removeAfterwards) {
+            QToolButton* remove = buttonNamed(editor, QStringLiteral("Remove case"));
+            ASSERT_NE(remove, nullptr);
+            remove->click();
+        }
+        EXPECT_EQ(writtenBack(editor), c.expected);
+    }
 }
 
 std::vector<std::string> keywords(const std::vector<const Filter*>& filters)

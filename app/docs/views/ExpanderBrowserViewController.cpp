@@ -327,6 +327,8 @@ void ExpanderBrowserViewController::viewWillAppear()
 {
     filterExpanders();
     m_searchField->setFocus(Qt::OtherFocusReason);
+    // The kept search text comes back selected, so typing replaces it rather than adding to it.
+    m_searchField->selectAll();
 }
 
 } // namespace quillet

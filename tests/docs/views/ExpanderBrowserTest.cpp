@@ -110,6 +110,10 @@ TEST_F(ExpanderBrowserTest, TypingFiltersOnceAfterThePauseAndBlanksAtTheEndsDoNo
     EXPECT_EQ(content()->searchField()->text(), QStringLiteral("\tb1 "));
     EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({"b1", "b1 too"}));
     EXPECT_TRUE(content()->searchField()->hasFocus());
+    // The kept text comes back selected: what the user types next starts a new search.
+    EXPECT_EQ(content()->searchField()->selectedText(), QStringLiteral("\tb1 "));
+    QTest::keyClicks(content()->searchField(), QStringLiteral("a2"));
+    EXPECT_EQ(content()->searchField()->text(), QStringLiteral("a2"));
 }
 
 TEST_F(ExpanderBrowserTest, ReturnAndEscapeActOnlyWhileTheBrowserIsTheActiveWindow)
