@@ -2,7 +2,9 @@
 
 #include "editor/QtText.h"
 
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QPalette>
 #include <QUrl>
 
 #include <algorithm>
@@ -110,6 +112,11 @@ void BundleListModel::watchBundle(BundleNode& node)
         } else if (key == "name" || key == "isEnabled") {
             const QModelIndex changed = createIndex(watched->row, 0, nullptr);
             Q_EMIT dataChanged(changed, changed);
+            // The expanders of a switched-off bundle are shown switched off with it.
+            if (key == "isEnabled" && !watched->expanders.empty()) {
+                const int last = static_cast<int>(watched->expanders.size()) - 1;
+                Q_EMIT dataChanged(createIndex(0, 0, watched), createIndex(last, 0, watched), {Qt::ForegroundRole});
+            }
         }
     });
     node.expanderObservers.reserve(node.expanders.size());
@@ -335,6 +342,16 @@ QVariant BundleListModel::data(const QModelIndex& index, int role) const
     case Qt::CheckStateRole: {
         const bool enabled = element->isBundle() ? element->bundle()->isEnabled() : element->expander()->isEnabled();
         return enabled ? Qt::Checked : Qt::Unchecked;
+    }
+    case Qt::ForegroundRole: {
+        // Switched-off rows stay selectable and editable but read as inactive: an expander
+        // is inactive when it or its bundle is switched off.
+        const BundleNode* node = static_cast<const BundleNode*>(index.internalPointer());
+        const bool active = element->isBundle() ? element->bundle()->isEnabled()
+                                                : element->expander()->isEnabled() && node->bundle->isEnabled();
+        if (active)
+            return {};
+        return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
     }
     case Qt::ToolTipRole:
         return element->isBundle() ? qtString(element->bundle()->bundleDescription())

@@ -4,6 +4,9 @@
 #include "editor/QtText.h"
 
 #include <QAbstractItemModelTester>
+#include <QBrush>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QUrl>
@@ -111,6 +114,36 @@ TEST_F(BundleListModelTest, NamesAndEnabledFlagsAreEditedInPlaceAndAnEmptyNameIs
     // A rename from elsewhere shows at once.
     expander(1, 0)->setName(u"renamed");
     EXPECT_EQ(expanderRow(1, 0).data().toString(), QStringLiteral("renamed"));
+}
+
+TEST_F(BundleListModelTest, SwitchedOffRowsAreGreyedButStaySelectableAndEditable)
+{
+    const QBrush greyed = QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    const auto isGreyed = [&](const QModelIndex& index) {
+        const QVariant brush = index.data(Qt::ForegroundRole);
+        return brush.isValid() && brush.value<QBrush>() == greyed;
+    };
+    expander(0, 1)->setEnabled(false);
+    QSignalSpy changes(model.get(), &QAbstractItemModel::dataChanged);
+    bundle(1)->setEnabled(false);
+    // The bundle's row and its expander's row both change.
+    ASSERT_EQ(changes.count(), 2);
+    EXPECT_EQ(changes.at(1).at(0).value<QModelIndex>(), expanderRow(1, 0));
+
+    const struct {
+        QModelIndex row;
+        bool greyed;
+    } cases[] = {
+        {bundleRow(0), false},      {expanderRow(0, 0), false}, {expanderRow(0, 1), true},
+        {bundleRow(1), true},       {expanderRow(1, 0), true},  {bundleRow(2), false},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.row.data().toString().toStdString());
+        EXPECT_EQ(isGreyed(each.row), each.greyed);
+        EXPECT_TRUE(each.row.flags().testFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable));
+    }
+    bundle(1)->setEnabled(true);
+    EXPECT_FALSE(isGreyed(expanderRow(1, 0)));
 }
 
 TEST_F(BundleListModelTest, DropsFollowTheRulesAndMoveTheDraggedRow)
