@@ -288,6 +288,19 @@ void BundleListViewController::importBundleFiles(const QStringList& paths)
         select(*m_model->elementAt(m_model->index(m_model->rowCount() - 1, 0)));
 }
 
+std::optional<BundleListElement> BundleListViewController::neighbourAfterRemoving(const BundleListElement& element) const
+{
+    const QModelIndex index = m_model->indexOf(element);
+    if (!index.isValid())
+        return std::nullopt;
+    // The next row of the same level, else the previous one, else the bundle that held it.
+    if (index.row() + 1 < m_model->rowCount(index.parent()))
+        return m_model->elementAt(index.siblingAtRow(index.row() + 1));
+    if (index.row() > 0)
+        return m_model->elementAt(index.siblingAtRow(index.row() - 1));
+    return m_model->elementAt(index.parent());
+}
+
 void BundleListViewController::deleteSelectedItem()
 {
     const auto first = firstSelected();
@@ -309,8 +322,12 @@ void BundleListViewController::deleteSelectedItem()
     connect(question, &QMessageBox::buttonClicked, this, [this, asked, yes](QAbstractButton* button) {
         if (button != yes)
             return;
-        if (auto element = asked.lock())
-            m_model->actions().remove(*element);
+        if (auto element = asked.lock()) {
+            const auto neighbour = neighbourAfterRemoving(*element);
+            // Only a removed selection moves to the neighbour; a selection elsewhere stays.
+            if (m_model->actions().remove(*element) && neighbour && selectedObjects().empty())
+                select(*neighbour);
+        }
     });
     connect(question, &QObject::destroyed, this, [this] { m_deleteQuestion = nullptr; });
     question->open();

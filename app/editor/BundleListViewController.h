@@ -74,6 +74,9 @@ private:
     void insertedElement(const BundleListElement& element);
     void updateActions();
     std::optional<BundleListElement> firstSelected() const;
+    /// The row to select once `element` is removed: the next one of its level, else the
+    /// previous one, else its bundle; none when nothing is left to select.
+    std::optional<BundleListElement> neighbourAfterRemoving(const BundleListElement& element) const;
 
     EditorServices m_services;
     BundleListModel* m_model = nullptr;

@@ -130,6 +130,52 @@ TEST_F(EditorWindowTest, ThePaneFollowsTheSelectionAndTheMode)
     EXPECT_EQ(tabs().selectedTab(), EditorTab::docs);
 }
 
+TEST_F(EditorWindowTest, DeletingTheSelectedRowSelectsItsNeighbour)
+{
+    // Library: A {a1, a2, a3}, B {b1}, C {}. Each step deletes the selected row.
+    struct Step {
+        const char* deleted;
+        const char* selectedAfter; // the row selected once it is gone; nullptr for none
+    };
+    const Step steps[] = {
+        {"a2", "a3"}, // the next row of the same bundle
+        {"a3", "a1"}, // the last expander: the previous one
+        {"a1", "A"},  // the only expander: its bundle
+        {"B", "C"},   // a bundle: the next bundle
+        {"C", "A"},   // the last bundle: the previous one
+        {"A", nullptr},
+    };
+    const auto named = [this](const char* name) -> std::optional<BundleListElement> {
+        for (const auto& each : store().bundles()) {
+            if (each->name() == icu::UnicodeString::fromUTF8(name))
+                return BundleListElement(each);
+            for (const auto& expander : each->expanders())
+                if (expander->name() == icu::UnicodeString::fromUTF8(name))
+                    return BundleListElement(expander);
+        }
+        return std::nullopt;
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.deleted);
+        const auto element = named(step.deleted);
+        ASSERT_TRUE(element);
+        controller->select(*element);
+        list().deleteSelectedItem();
+        ASSERT_TRUE(openQuestion());
+        openQuestion()->findChild<QAbstractButton*>(QStringLiteral("yesButton"))->click();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(named(step.deleted));
+        const auto selection = list().selectedObjects();
+        if (!step.selectedAfter) {
+            EXPECT_TRUE(selection.empty());
+            continue;
+        }
+        ASSERT_EQ(selection.size(), 1u);
+        EXPECT_EQ(qtString(selection.front().name()), QString::fromUtf8(step.selectedAfter));
+        EXPECT_EQ(list().outlineView()->currentIndex(), list().model()->indexOf(selection.front()));
+    }
+}
+
 TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhenAnswered)
 {
     const auto a = bundle(0);
