@@ -4,7 +4,9 @@
 #include "library/Alert.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -27,23 +29,39 @@ public:
     }
 };
 
+/// The Qt file dialogs. Both start in the folder used last in this session, at first in
+/// the user's home folder.
 class QtFileDialogs final : public FileDialogs {
 public:
     QString chooseExportFile(QWidget* parent, const QString& proposedName) override
     {
-        QFileDialog dialog(parent, QObject::tr("Export Bundle"), QString(), bundleFileFilter);
+        QFileDialog dialog(parent, QObject::tr("Export Bundle"), startFolder(), bundleFileFilter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("qlbundle"));
-        dialog.selectFile(proposedName);
+        dialog.selectFile(QDir(startFolder()).filePath(proposedName));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
-        return dialog.selectedFiles().front();
+        const QString chosen = dialog.selectedFiles().front();
+        m_lastFolder = QFileInfo(chosen).absolutePath();
+        return chosen;
     }
 
     QStringList chooseImportFiles(QWidget* parent) override
     {
-        return QFileDialog::getOpenFileNames(parent, QObject::tr("Import Bundles"), QString(), bundleFileFilter);
+        const QStringList chosen =
+            QFileDialog::getOpenFileNames(parent, QObject::tr("Import Bundles"), startFolder(), bundleFileFilter);
+        if (!chosen.isEmpty())
+            m_lastFolder = QFileInfo(chosen.front()).absolutePath();
+        return chosen;
     }
+
+private:
+    QString startFolder() const
+    {
+        return !m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir() ? m_lastFolder : QDir::homePath();
+    }
+
+    QString m_lastFolder;
 };
 
 } // namespace

@@ -11,6 +11,10 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -174,6 +178,50 @@ TEST_F(EditorWindowTest, DeletingTheSelectedRowSelectsItsNeighbour)
         EXPECT_EQ(qtString(selection.front().name()), QString::fromUtf8(step.selectedAfter));
         EXPECT_EQ(list().outlineView()->currentIndex(), list().model()->indexOf(selection.front()));
     }
+}
+
+TEST(EditorFileDialogsTest, ExportStartsAtHomeWithTheProposedNameThenInTheLastFolder)
+{
+    const auto dialogs = EditorServices {}.completed().fileDialogs;
+    QTemporaryDir chosenFolder;
+    ASSERT_TRUE(chosenFolder.isValid());
+    struct Seen {
+        QString folder;
+        QString file;
+    };
+    // Answers the next file dialog with `answer` (or cancels it), noting where it started.
+    const auto answerNextDialog = [](Seen& seen, const QString& answer) {
+        QTimer::singleShot(0, [&seen, answer] {
+            QFileDialog* dialog = nullptr;
+            for (auto* widget : QApplication::topLevelWidgets())
+                if (auto* each = qobject_cast<QFileDialog*>(widget); each && each->isVisible())
+                    dialog = each;
+            ASSERT_NE(dialog, nullptr);
+            seen.folder = dialog->directory().absolutePath();
+            seen.file = dialog->selectedFiles().value(0);
+            if (answer.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->selectFile(answer);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    };
+    const QString home = QDir(QDir::homePath()).absolutePath();
+    const QString target = QDir(chosenFolder.path()).filePath(QStringLiteral("Out.qlbundle"));
+
+    Seen first;
+    answerNextDialog(first, target);
+    EXPECT_EQ(dialogs->chooseExportFile(nullptr, QStringLiteral("A.qlbundle")), target);
+    EXPECT_EQ(first.folder, home);
+    EXPECT_EQ(first.file, QDir(home).filePath(QStringLiteral("A.qlbundle")));
+
+    // The next export starts where the last one went; a cancelled dialog gives nothing.
+    Seen second;
+    answerNextDialog(second, QString());
+    EXPECT_EQ(dialogs->chooseExportFile(nullptr, QStringLiteral("B.qlbundle")), QString());
+    EXPECT_EQ(second.folder, QDir(chosenFolder.path()).absolutePath());
+    EXPECT_EQ(second.file, QDir(chosenFolder.path()).filePath(QStringLiteral("B.qlbundle")));
 }
 
 TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhenAnswered)
