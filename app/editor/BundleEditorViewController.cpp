@@ -43,7 +43,6 @@ BundleEditorViewController::BundleEditorViewController(QWidget* parent)
     m_languagesButton->setPopupMode(QToolButton::InstantPopup);
     auto* languagesMenu = new QMenu(m_languagesButton);
     m_languagesChooser = new SupportedLanguagesViewController(languagesMenu);
-    m_languagesChooser->setMinimumSize(220, 19 * m_languagesChooser->fontMetrics().height() + 8);
     auto* chooserAction = new QWidgetAction(languagesMenu);
     chooserAction->setDefaultWidget(m_languagesChooser);
     languagesMenu->addAction(chooserAction);

@@ -70,7 +70,6 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(BundleStore& 
     languagesButton->setPopupMode(QToolButton::InstantPopup);
     auto* languagesMenu = new QMenu(languagesButton);
     m_languagesChooser = new SupportedLanguagesViewController(languagesMenu);
-    m_languagesChooser->setMinimumSize(220, 360);
     auto* chooserAction = new QWidgetAction(languagesMenu);
     chooserAction->setDefaultWidget(m_languagesChooser);
     languagesMenu->addAction(chooserAction);

@@ -4,6 +4,9 @@
 #include "languages/ProgrammingLanguageStore.h"
 
 #include <QListView>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -89,6 +92,44 @@ Qt::ItemFlags SupportedLanguagesModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren;
 }
 
+namespace {
+
+/// Gives every language row the chooser's row height.
+class LanguageRowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QSize size = QStyledItemDelegate::sizeHint(option, index);
+        return {size.width(), std::max(size.height(), SupportedLanguagesViewController::rowHeight(option.fontMetrics))};
+    }
+};
+
+} // namespace
+
+int SupportedLanguagesViewController::rowHeight(const QFontMetrics& metrics)
+{
+    return std::max(22, metrics.height() + 8);
+}
+
+QSize SupportedLanguagesViewController::sizeHint() const
+{
+    // Every language is always listed, so the size does not wait for the rows.
+    const auto& languages = ProgrammingLanguageStore::shared().allLanguages();
+    const QFontMetrics metrics = m_listView->fontMetrics();
+    int widestName = 0;
+    for (const auto& language : languages)
+        widestName = std::max(widestName, metrics.horizontalAdvance(qtString(language->name())));
+    const QStyle* style = m_listView->style();
+    const int frame = 2 * m_listView->frameWidth();
+    const int checkBox = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, m_listView)
+                         + 4 * style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_listView) + 8;
+    const int width = std::max(220, frame + checkBox + widestName + 16);
+    const int height = frame + static_cast<int>(languages.size()) * rowHeight(metrics);
+    return {width, height};
+}
+
 SupportedLanguagesViewController::SupportedLanguagesViewController(QWidget* parent)
     : QWidget(parent)
 {
@@ -99,6 +140,8 @@ SupportedLanguagesViewController::SupportedLanguagesViewController(QWidget* pare
     m_listView->setAccessibleName(tr("Supported languages"));
     m_listView->setModel(m_model);
     m_listView->setUniformItemSizes(true);
+    m_listView->setItemDelegate(new LanguageRowDelegate(m_listView));
+    m_listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_listView);

@@ -6,6 +6,8 @@
 #include "library/CustomExpander.h"
 
 #include <QAbstractListModel>
+#include <QFontMetrics>
+#include <QSize>
 #include <QWidget>
 
 #include <memory>
@@ -69,6 +71,11 @@ public:
 
     SupportedLanguagesModel* model() const noexcept { return m_model; }
     QListView* listView() const noexcept { return m_listView; }
+
+    /// The height of one language row in a font of these metrics.
+    static int rowHeight(const QFontMetrics& metrics);
+    /// Room for every language row and the widest name, without a scroll bar.
+    QSize sizeHint() const override;
 
 private:
     void stopObserving();

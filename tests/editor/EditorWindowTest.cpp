@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -222,6 +223,42 @@ TEST(EditorFileDialogsTest, ExportStartsAtHomeWithTheProposedNameThenInTheLastFo
     EXPECT_EQ(dialogs->chooseExportFile(nullptr, QStringLiteral("B.qlbundle")), QString());
     EXPECT_EQ(second.folder, QDir(chosenFolder.path()).absolutePath());
     EXPECT_EQ(second.file, QDir(chosenFolder.path()).filePath(QStringLiteral("B.qlbundle")));
+}
+
+TEST_F(EditorWindowTest, TheLanguageChooserShowsEveryRowAtANormalHeightWithoutEmptySpace)
+{
+    SupportedLanguagesViewController chooser;
+    chooser.setExpander(expander(0, 0));
+    chooser.resize(chooser.sizeHint());
+    chooser.show();
+    QCoreApplication::processEvents();
+
+    const QListView* view = chooser.listView();
+    const QFontMetrics metrics = view->fontMetrics();
+    const int rows = chooser.model()->rowCount();
+    ASSERT_EQ(rows, 18);
+    const int rowHeight = view->visualRect(chooser.model()->index(0)).height();
+    EXPECT_GE(rowHeight, 22);
+    EXPECT_GE(rowHeight, metrics.height() + 8);
+    for (int row = 0; row < rows; ++row) {
+        const QModelIndex index = chooser.model()->index(row);
+        const QRect rect = view->visualRect(index);
+        EXPECT_EQ(rect.height(), rowHeight) << row;
+        EXPECT_GE(rect.width(), metrics.horizontalAdvance(index.data().toString())) << row;
+    }
+    // Every row shows, and no more than a row's height is left below the last.
+    const int lastBottom = view->visualRect(chooser.model()->index(rows - 1)).bottom() + 1;
+    EXPECT_LE(lastBottom, view->viewport()->height());
+    EXPECT_LT(view->viewport()->height() - lastBottom, rowHeight);
+    EXPECT_FALSE(view->verticalScrollBar()->isVisible());
+
+    // The panes show their choosers at that size, not stretched below it.
+    const auto panes = controller->window()->findChildren<SupportedLanguagesViewController*>();
+    EXPECT_EQ(panes.size(), 2); // the bundle's and the expander's
+    for (auto* pane : panes) {
+        SCOPED_TRACE(pane->parent()->metaObject()->className());
+        EXPECT_EQ(pane->sizeHint().expandedTo(pane->minimumSize()), pane->sizeHint());
+    }
 }
 
 TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhenAnswered)
