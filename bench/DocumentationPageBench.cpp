@@ -35,23 +35,22 @@ std::unique_ptr<BundleStore> libraryWithDocumentedExpander()
     std::string bundles;
     for (const auto& name : App::defaultBundleNames())
         bundles += readFile(*resources.pathForResource(name, "qlbundle")) + ",";
-    const nlohmann::json documented{
-        {"name", "Documented"},
-        {"expanders",
-         {{{"name", "Function"},
-           {"identifier", "bench.function"},
-           {"pattern", "fn ${name:identifier}|(${params:text})|| -> ${result:identifier=Void}|"},
-           {"output_template", "func ${name}(|${params}|) -> ${result} {\n\t#\n}"},
-           {"description", "A function with **optional** parameters and a result type.\n"
-                           "> fn greet\n"
-                           "> fn greet(name: String)\n"
-                           "Add the result type after an arrow:\n"
-                           "> fn count -> Int\n"
-                           "> fn add(a: Int, b: Int) -> Int\n"
-                           "* parameters are written as in Swift\n"
-                           "* the result defaults to `Void`\n"
-                           "> fn load(url: URL) -> Data"},
-           {"supported_languages", {"swift"}}}}}};
+    const nlohmann::json documented { { "name", "Documented" },
+        { "expanders",
+            { { { "name", "Function" }, { "identifier", "bench.function" },
+                { "pattern", "fn ${name:identifier}|(${params:text})|| -> ${result:identifier=Void}|" },
+                { "output_template", "func ${name}(|${params}|) -> ${result} {\n\t#\n}" },
+                { "description",
+                    "A function with **optional** parameters and a result type.\n"
+                    "> fn greet\n"
+                    "> fn greet(name: String)\n"
+                    "Add the result type after an arrow:\n"
+                    "> fn count -> Int\n"
+                    "> fn add(a: Int, b: Int) -> Int\n"
+                    "* parameters are written as in Swift\n"
+                    "* the result defaults to `Void`\n"
+                    "> fn load(url: URL) -> Data" },
+                { "supported_languages", { "swift" } } } } } };
     bundles += documented.dump();
     return std::make_unique<BundleStore>(JSONDictionary::parse(R"({"bundles": [)" + bundles + "]}"));
 }
@@ -62,7 +61,8 @@ void BM_ExpanderPageWithFiveExamples(benchmark::State& state)
     const auto source = expanderPageSource(*store->bundles().back()->expanders().front(), *store);
     const icu::UnicodeString page = expanderPage(source).html;
     int examples = 0;
-    for (int32_t at = page.indexOf(u"<div class=\"example\">"); at >= 0; at = page.indexOf(u"<div class=\"example\">", at + 1))
+    for (int32_t at = page.indexOf(u"<div class=\"example\">"); at >= 0;
+         at = page.indexOf(u"<div class=\"example\">", at + 1))
         ++examples;
     if (examples != 5 || page.indexOf(u"<code class=\"expanded\"><span class=\"cursor\">") >= 0) {
         state.SkipWithError("the page does not show five live examples");

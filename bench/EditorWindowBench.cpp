@@ -29,7 +29,8 @@ void showInDocsMode(EditorWindowController& controller)
 void waitForPage(benchmark::State& state, EditorWindowController& controller)
 {
     state.PauseTiming();
-    QSignalSpy shown(controller.editorTabViewController()->docsViewController(), &quillet::DocsViewController::pageShown);
+    QSignalSpy shown(
+        controller.editorTabViewController()->docsViewController(), &quillet::DocsViewController::pageShown);
     shown.wait(5000);
     state.ResumeTiming();
 }

@@ -14,7 +14,7 @@ namespace {
 using quillet::bench::largeLibrary;
 
 // What a user types: a few letters that match much, one that matches a little, one nothing.
-const std::array<icu::UnicodeString, 6> queries {u"for", u"EXPANDER 12", u"swift", u"élément", u"zzz", u""};
+const std::array<icu::UnicodeString, 6> queries { u"for", u"EXPANDER 12", u"swift", u"élément", u"zzz", u"" };
 
 // One filtering with the folded texts already kept: the enabled expanders, matching, scoring
 // and the stable sort.

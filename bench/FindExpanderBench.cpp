@@ -17,26 +17,61 @@ using quillet::ExpanderPtr;
 using quillet::test::templateExpander;
 
 struct Shape {
-    const char16_t* pattern;        // "@" stands for the keyword
+    const char16_t* pattern; // "@" stands for the keyword
     const char16_t* outputTemplate; // likewise
 };
 
 // The shapes of everyday expanders: a keyword followed by words, optional parts, free text,
 // numbers and choices.
 const Shape shapes[] = {
-    {u"@ ${name:word}", u"@ ${name} {\n\t#\n}"},
-    {u"@ ${name:word}|(${args:text})|", u"@ ${name}(|${args}|) {\n\t#\n}"},
-    {u"@ ${item:word} in ${list:word}", u"@ (${item} in ${list}) {\n\t#\n}"},
-    {u"@ ${message:text}", u"@(\"${message}\");#"},
-    {u"@${count:number}| ${kind:switch(a:public,b:private,*:internal)=a}|", u"${kind} @[${count}]#"},
+    { u"@ ${name:word}", u"@ ${name} {\n\t#\n}" },
+    { u"@ ${name:word}|(${args:text})|", u"@ ${name}(|${args}|) {\n\t#\n}" },
+    { u"@ ${item:word} in ${list:word}", u"@ (${item} in ${list}) {\n\t#\n}" },
+    { u"@ ${message:text}", u"@(\"${message}\");#" },
+    { u"@${count:number}| ${kind:switch(a:public,b:private,*:internal)=a}|", u"${kind} @[${count}]#" },
 };
 
 const char16_t* const keywords[] = {
-    u"for",    u"foreach", u"while",  u"if",     u"else",   u"switch",  u"case",   u"fn",
-    u"func",   u"def",     u"class",  u"struct", u"enum",   u"iface",   u"log",    u"print",
-    u"printf", u"debug",   u"assert", u"test",   u"import", u"include", u"require", u"return",
-    u"let",    u"var",     u"const",  u"try",    u"catch",  u"throw",   u"map",    u"filter",
-    u"reduce", u"get",     u"set",    u"prop",   u"init",   u"main",    u"todo",   u"fixme",
+    u"for",
+    u"foreach",
+    u"while",
+    u"if",
+    u"else",
+    u"switch",
+    u"case",
+    u"fn",
+    u"func",
+    u"def",
+    u"class",
+    u"struct",
+    u"enum",
+    u"iface",
+    u"log",
+    u"print",
+    u"printf",
+    u"debug",
+    u"assert",
+    u"test",
+    u"import",
+    u"include",
+    u"require",
+    u"return",
+    u"let",
+    u"var",
+    u"const",
+    u"try",
+    u"catch",
+    u"throw",
+    u"map",
+    u"filter",
+    u"reduce",
+    u"get",
+    u"set",
+    u"prop",
+    u"init",
+    u"main",
+    u"todo",
+    u"fixme",
 };
 
 icu::UnicodeString withKeyword(const char16_t* text, const icu::UnicodeString& keyword)
@@ -51,8 +86,8 @@ std::vector<ExpanderPtr> realisticExpanders()
     std::vector<ExpanderPtr> expanders;
     for (const auto* keyword : keywords) {
         for (const auto& shape : shapes) {
-            expanders.push_back(
-                templateExpander(withKeyword(shape.pattern, keyword), withKeyword(shape.outputTemplate, keyword), keyword));
+            expanders.push_back(templateExpander(
+                withKeyword(shape.pattern, keyword), withKeyword(shape.outputTemplate, keyword), keyword));
         }
     }
     return expanders; // 200
@@ -101,7 +136,7 @@ BENCHMARK(BM_FindExpander_Generated10000)->Unit(benchmark::kMillisecond);
 /// The process's peak resident memory so far, in MiB.
 double peakMemoryMiB()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
@@ -130,7 +165,7 @@ BENCHMARK(BM_FindExpander_OneMegabyteLine)->Unit(benchmark::kMillisecond);
 // (d) A one-megabyte value: a text variable takes in the whole line.
 void BM_FindExpander_OneMegabyteValue(benchmark::State& state)
 {
-    static const std::vector<ExpanderPtr> expanders{templateExpander(u"p ${value:text}", u"print(${value})#", u"p")};
+    static const std::vector<ExpanderPtr> expanders { templateExpander(u"p ${value:text}", u"print(${value})#", u"p") };
     static const icu::UnicodeString line = u"p " + longLine(1 << 20);
     runSearch(state, expanders, line);
     state.counters["lineUnits"] = line.length();

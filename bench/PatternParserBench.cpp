@@ -45,7 +45,8 @@ void BM_EmbeddedChain(benchmark::State& state)
     for (int i = 0; i < depth; ++i) {
         const auto id = u"e" + icu::UnicodeString::fromUTF8(std::to_string(i));
         const auto next = u"e" + icu::UnicodeString::fromUTF8(std::to_string(i + 1));
-        expanders.push_back(FakeExpander::make(id, i + 1 < depth ? u"a ${v:exp(" + next + u")}|!|" : icu::UnicodeString(u"${w:word}")));
+        expanders.push_back(
+            FakeExpander::make(id, i + 1 < depth ? u"a ${v:exp(" + next + u")}|!|" : icu::UnicodeString(u"${w:word}")));
     }
     const ExpanderController controller(expanders);
     for (auto _ : state) {

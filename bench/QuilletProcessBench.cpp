@@ -18,7 +18,7 @@ using quillet::test::runProcess;
 
 void runExpand(benchmark::State& state, const fs::path& dataHome, const std::vector<std::string>& arguments)
 {
-    const std::map<std::string, std::string> environment {{"XDG_DATA_HOME", dataHome.string()}};
+    const std::map<std::string, std::string> environment { { "XDG_DATA_HOME", dataHome.string() } };
     // The first run installs the default library when there is none; it is not measured.
     if (runProcess(QUILLET_PROGRAM, arguments, {}, environment).exitStatus > 1)
         throw std::runtime_error("quillet expand failed");
@@ -29,7 +29,7 @@ void runExpand(benchmark::State& state, const fs::path& dataHome, const std::vec
 void BM_QuilletExpandWithTheDefaultLibrary(benchmark::State& state)
 {
     quillet::test::TempDir dataHome;
-    runExpand(state, dataHome.path(), {"expand", "--extension", "swift", "for item in items"});
+    runExpand(state, dataHome.path(), { "expand", "--extension", "swift", "for item in items" });
 }
 BENCHMARK(BM_QuilletExpandWithTheDefaultLibrary)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -39,7 +39,7 @@ void BM_QuilletExpandWithALibraryOf10000Expanders(benchmark::State& state)
     const fs::path folder = dataHome.path() / "com.orvanta.Quillet";
     fs::create_directories(folder);
     quillet::test::writeFile(folder / "bundles.qlbundles", quillet::test::syntheticLibrary(100, 100).dump(4));
-    runExpand(state, dataHome.path(), {"expand", "--extension", "swift", "for99_99 items"});
+    runExpand(state, dataHome.path(), { "expand", "--extension", "swift", "for99_99 items" });
 }
 BENCHMARK(BM_QuilletExpandWithALibraryOf10000Expanders)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -47,7 +47,7 @@ BENCHMARK(BM_QuilletExpandWithALibraryOf10000Expanders)->Unit(benchmark::kMillis
 void BM_QuilletStartOnly(benchmark::State& state)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(runProcess(QUILLET_PROGRAM, {"--help"}).exitStatus);
+        benchmark::DoNotOptimize(runProcess(QUILLET_PROGRAM, { "--help" }).exitStatus);
 }
 BENCHMARK(BM_QuilletStartOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 

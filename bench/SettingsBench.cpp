@@ -6,7 +6,7 @@
 static void BM_ReadRegisteredDefault(benchmark::State& state)
 {
     quillet::InMemorySettings settings;
-    settings.registerDefaults({{"IndentSize", 4LL}});
+    settings.registerDefaults({ { "IndentSize", 4LL } });
     for (auto _ : state)
         benchmark::DoNotOptimize(settings.integerForKey("IndentSize"));
 }

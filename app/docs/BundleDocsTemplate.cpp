@@ -11,13 +11,13 @@ BundleDocsTemplate::BundleDocsTemplate(const ResourceLocator& resources)
 {
 }
 
-icu::UnicodeString BundleDocsTemplate::render(const Bundle& bundle,
-                                              const std::shared_ptr<const ExpanderController>& library) const
+icu::UnicodeString BundleDocsTemplate::render(
+    const Bundle& bundle, const std::shared_ptr<const ExpanderController>& library) const
 {
     TemplateCompiler::Values values;
     values[u"name"] = escapeHTMLCharacters(bundle.name());
-    values[u"description"] =
-        MarkupHTMLGenerator().generate(bundle.bundleDescription(), MarkupFilterOptions{.expander = nullptr, .library = library});
+    values[u"description"] = MarkupHTMLGenerator().generate(
+        bundle.bundleDescription(), MarkupFilterOptions { .expander = nullptr, .library = library });
     return compiler().compile(values);
 }
 

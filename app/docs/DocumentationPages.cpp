@@ -20,27 +20,27 @@ std::shared_ptr<const ExpanderController> copyOfEnabledExpanders(const BundleSto
 
 ExpanderPageSource expanderPageSource(const CustomExpander& expander, const BundleStore& store)
 {
-    return ExpanderPageSource{.expander = expander.copy(), .library = copyOfEnabledExpanders(store)};
+    return ExpanderPageSource { .expander = expander.copy(), .library = copyOfEnabledExpanders(store) };
 }
 
 BundlePageSource bundlePageSource(const Bundle& bundle, const BundleStore& store)
 {
-    return BundlePageSource{.bundle = std::make_shared<const Bundle>(bundle.dictionary()),
-                            .library = copyOfEnabledExpanders(store)};
+    return BundlePageSource { .bundle = std::make_shared<const Bundle>(bundle.dictionary()),
+        .library = copyOfEnabledExpanders(store) };
 }
 
 DocumentationPage expanderPage(const ExpanderPageSource& source, const ResourceLocator& resources)
 {
     const ExpanderDocsTemplate page(resources);
-    return DocumentationPage{.html = page.render(source.expander, source.library),
-                             .baseDirectory = documentationBaseDirectory(resources)};
+    return DocumentationPage { .html = page.render(source.expander, source.library),
+        .baseDirectory = documentationBaseDirectory(resources) };
 }
 
 DocumentationPage bundlePage(const BundlePageSource& source, const ResourceLocator& resources)
 {
     const BundleDocsTemplate page(resources);
-    return DocumentationPage{.html = page.render(*source.bundle, source.library),
-                             .baseDirectory = documentationBaseDirectory(resources)};
+    return DocumentationPage { .html = page.render(*source.bundle, source.library),
+        .baseDirectory = documentationBaseDirectory(resources) };
 }
 
 std::filesystem::path documentationBaseDirectory(const ResourceLocator& resources)

@@ -59,12 +59,12 @@ BundlePageSource bundlePageSource(const Bundle& bundle, const BundleStore& store
 
 /// Any thread. The page of the expander; examples are expanded live by the expander itself.
 /// Throws DocumentationTemplateError when a resource is missing or unreadable.
-DocumentationPage expanderPage(const ExpanderPageSource& source,
-                               const ResourceLocator& resources = DocumentationTemplate::defaultResources());
+DocumentationPage expanderPage(
+    const ExpanderPageSource& source, const ResourceLocator& resources = DocumentationTemplate::defaultResources());
 /// Any thread. The page of the bundle; examples go to the best matching enabled expander.
 /// Throws DocumentationTemplateError when a resource is missing or unreadable.
-DocumentationPage bundlePage(const BundlePageSource& source,
-                             const ResourceLocator& resources = DocumentationTemplate::defaultResources());
+DocumentationPage bundlePage(
+    const BundlePageSource& source, const ResourceLocator& resources = DocumentationTemplate::defaultResources());
 
 /// The folder that holds "docs.css". Throws DocumentationTemplateError when it is missing.
 std::filesystem::path documentationBaseDirectory(

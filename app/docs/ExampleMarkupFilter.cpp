@@ -34,8 +34,8 @@ icu::UnicodeString ExampleMarkupFilter::filter(const icu::UnicodeString& text, c
     }
 }
 
-ExpandedExpression ExampleMarkupFilter::expandExample(const icu::UnicodeString& example,
-                                                      const MarkupFilterOptions& options)
+ExpandedExpression ExampleMarkupFilter::expandExample(
+    const icu::UnicodeString& example, const MarkupFilterOptions& options)
 {
     try {
         const auto library = options.library ? options.library : openLibraryExpanders();
@@ -45,7 +45,7 @@ ExpandedExpression ExampleMarkupFilter::expandExample(const icu::UnicodeString& 
         // A documentation page shows what the expanders make of an example; a failing
         // expansion simply shows nothing.
     }
-    return ExpandedExpression{};
+    return ExpandedExpression {};
 }
 
 Tag ExampleMarkupFilter::renderExample(const icu::UnicodeString& example, const ExpandedExpression& outcome)
@@ -53,14 +53,14 @@ Tag ExampleMarkupFilter::renderExample(const icu::UnicodeString& example, const 
     // The text is cut at the caret rather than marked with a character, so that an output
     // holding that character cannot grow a second caret.
     const int32_t caret = std::clamp(outcome.cursorCodeUnitOffset(), 0, outcome.text.length());
-    const Tag cursor(TagName::span, icu::UnicodeString(u"cursor"), std::nullopt, {}, {u"_"});
-    Tag expanding(TagName::code, icu::UnicodeString(u"expanding"), std::nullopt, {}, {escapeHTMLText(example)});
+    const Tag cursor(TagName::span, icu::UnicodeString(u"cursor"), std::nullopt, {}, { u"_" });
+    Tag expanding(TagName::code, icu::UnicodeString(u"expanding"), std::nullopt, {}, { escapeHTMLText(example) });
     Tag expanded(TagName::code, icu::UnicodeString(u"expanded"), std::nullopt, {},
-                 {escapeHTMLText(icu::UnicodeString(outcome.text, 0, caret)), cursor,
-                  escapeHTMLText(icu::UnicodeString(outcome.text, caret))});
+        { escapeHTMLText(icu::UnicodeString(outcome.text, 0, caret)), cursor,
+            escapeHTMLText(icu::UnicodeString(outcome.text, caret)) });
     return Tag(TagName::div, icu::UnicodeString(u"example"), std::nullopt, {},
-               {Tag(TagName::div, icu::UnicodeString(u"input"), std::nullopt, {}, {std::move(expanding)}),
-                Tag(TagName::div, icu::UnicodeString(u"output"), std::nullopt, {}, {std::move(expanded)})});
+        { Tag(TagName::div, icu::UnicodeString(u"input"), std::nullopt, {}, { std::move(expanding) }),
+            Tag(TagName::div, icu::UnicodeString(u"output"), std::nullopt, {}, { std::move(expanded) }) });
 }
 
 } // namespace quillet

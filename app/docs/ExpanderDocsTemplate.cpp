@@ -32,8 +32,8 @@ ExpanderDocsTemplate::ExpanderDocsTemplate(const ResourceLocator& resources)
 {
 }
 
-icu::UnicodeString ExpanderDocsTemplate::render(const CustomExpanderPtr& expander,
-                                                const std::shared_ptr<const ExpanderController>& library) const
+icu::UnicodeString ExpanderDocsTemplate::render(
+    const CustomExpanderPtr& expander, const std::shared_ptr<const ExpanderController>& library) const
 {
     // Examples and embedded patterns read the same expanders.
     const auto expanders = library ? library : openLibraryExpanders();
@@ -42,7 +42,7 @@ icu::UnicodeString ExpanderDocsTemplate::render(const CustomExpanderPtr& expande
     values[u"name"] = escapeHTMLCharacters(expander->name());
     values[u"identifier"] = identifierHTML(*expander);
     values[u"description"] = MarkupHTMLGenerator().generate(
-        expander->expanderDescription(), MarkupFilterOptions{.expander = expander, .library = expanders});
+        expander->expanderDescription(), MarkupFilterOptions { .expander = expander, .library = expanders });
     values[u"syntax"] = orErrorBox([&] { return SyntaxHTMLGenerator().generate(*expander, controller); });
     values[u"variables"] = orErrorBox([&] { return VariablesHTMLGenerator().generate(*expander, controller); });
     values[u"languages"] = LanguagesHTMLGenerator().generate(*expander);
@@ -56,9 +56,9 @@ icu::UnicodeString ExpanderDocsTemplate::identifierHTML(const CustomExpander& ex
     const icu::UnicodeString identifier = escapeHTMLCharacters(expander.identifier());
     const icu::UnicodeString declaration = escapeHTMLCharacters(u"exp(" + expander.identifier() + u")");
     const Tag info(TagName::div, icu::UnicodeString(u"expander-identifier-info"), std::nullopt, {},
-                   {u"Expander may be used within other expanders using <code>" + declaration + u"</code> variable."});
+        { u"Expander may be used within other expanders using <code>" + declaration + u"</code> variable." });
     return Tag(TagName::div, icu::UnicodeString(u"expander-identifier"), std::nullopt, {},
-               {u"Identifier: <code>" + identifier + u"</code>.", info})
+        { u"Identifier: <code>" + identifier + u"</code>.", info })
         .html();
 }
 

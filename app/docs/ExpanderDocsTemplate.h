@@ -24,8 +24,8 @@ public:
     /// The whole page. library is what patterns embed and examples expand with (see
     /// MarkupFilterOptions::library); the description's examples are expanded by this
     /// expander alone.
-    icu::UnicodeString render(const CustomExpanderPtr& expander,
-                              const std::shared_ptr<const ExpanderController>& library) const;
+    icu::UnicodeString render(
+        const CustomExpanderPtr& expander, const std::shared_ptr<const ExpanderController>& library) const;
 
     /// The identifier block: empty for an expander without identifier, else div.expander-identifier
     /// with the identifier and the "exp(…)" declaration that embeds the expander.

@@ -7,14 +7,14 @@
 
 namespace quillet {
 
-icu::UnicodeString SyntaxHTMLGenerator::generate(const CustomExpander& expander,
-                                                 const ExpanderController& expanderController) const
+icu::UnicodeString SyntaxHTMLGenerator::generate(
+    const CustomExpander& expander, const ExpanderController& expanderController) const
 {
     return PatternParser(expander.pattern(), &expander, expanderController).patternHTML();
 }
 
-icu::UnicodeString VariablesHTMLGenerator::generate(const CustomExpander& expander,
-                                                    const ExpanderController& expanderController) const
+icu::UnicodeString VariablesHTMLGenerator::generate(
+    const CustomExpander& expander, const ExpanderController& expanderController) const
 {
     const PatternParser parser(expander.pattern(), &expander, expanderController);
     const auto variables = parser.flattenedVariables();
@@ -26,7 +26,7 @@ icu::UnicodeString VariablesHTMLGenerator::generate(const CustomExpander& expand
         rows.emplace_back(rowGenerator.generate(*variable));
     const Tag body(TagName::tbody, std::nullopt, std::nullopt, {}, std::move(rows));
     return Tag(TagName::table, icu::UnicodeString(u"variables"), std::nullopt,
-               {{u"cell-spacing", u"0"}, {u"cell-padding", u"0"}}, {body})
+        { { u"cell-spacing", u"0" }, { u"cell-padding", u"0" } }, { body })
         .html();
 }
 
@@ -38,11 +38,10 @@ Tag VariableHTMLGenerator::generate(const InputVariable& variable) const
     if (const auto* withDefault = dynamic_cast<const VariableWithDefaultValue*>(&variable))
         defaultValue = withDefault->defaultValueHTML();
     const Tag nameCell(TagName::td, std::nullopt, std::nullopt, {},
-                       {Tag(TagName::div, icu::UnicodeString(u"name"), std::nullopt, {}, {name})});
+        { Tag(TagName::div, icu::UnicodeString(u"name"), std::nullopt, {}, { name }) });
     const Tag detailsCell(TagName::td, std::nullopt, std::nullopt, {},
-                          {Tag(TagName::div, icu::UnicodeString(u"details"), std::nullopt, {}, {details}),
-                           defaultValue});
-    return Tag(TagName::tr, icu::UnicodeString(u"variable"), std::nullopt, {}, {nameCell, detailsCell});
+        { Tag(TagName::div, icu::UnicodeString(u"details"), std::nullopt, {}, { details }), defaultValue });
+    return Tag(TagName::tr, icu::UnicodeString(u"variable"), std::nullopt, {}, { nameCell, detailsCell });
 }
 
 icu::UnicodeString LanguagesHTMLGenerator::generate(const CustomExpander& expander) const
@@ -56,7 +55,8 @@ icu::UnicodeString LanguagesHTMLGenerator::generate(const CustomExpander& expand
 
 icu::UnicodeString LanguageHTMLGenerator::generate(const ProgrammingLanguage& language) const
 {
-    return Tag(TagName::div, icu::UnicodeString(u"language"), std::nullopt, {}, {escapeHTMLCharacters(language.name())})
+    return Tag(
+        TagName::div, icu::UnicodeString(u"language"), std::nullopt, {}, { escapeHTMLCharacters(language.name()) })
         .html();
 }
 

@@ -15,7 +15,7 @@ namespace {
 // runs out of time (a hostile description) leaves the text as it was, which is still safe to
 // show because escaping is the first filter and needs no expression.
 icu::UnicodeString rewrite(const icu::UnicodeString& text, const char16_t* expression,
-                           const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement)
+    const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement)
 {
     try {
         return replacingMatches(text, icu::UnicodeString(expression), replacement);
@@ -31,7 +31,7 @@ icu::UnicodeString group(const CaptureGroups& groups, int32_t index)
 
 icu::UnicodeString element(TagName name, const icu::UnicodeString& content)
 {
-    return Tag(name, std::nullopt, std::nullopt, {}, {content}).html();
+    return Tag(name, std::nullopt, std::nullopt, {}, { content }).html();
 }
 
 // One level of code-block indentation: a tab, or else four blanks.
@@ -66,7 +66,7 @@ icu::UnicodeString TwitterMarkupFilter::filter(const icu::UnicodeString& text, c
     return rewrite(text, uR"(\[twitter\]\ @(\w+))", [](const CaptureGroups& groups) {
         const icu::UnicodeString handle = escapeHTMLCharacters(group(groups, 1));
         return Tag(TagName::a, std::nullopt, std::nullopt,
-                   {{u"href", icu::UnicodeString(profileAddressPrefix) + handle}}, {u"@" + handle})
+            { { u"href", icu::UnicodeString(profileAddressPrefix) + handle } }, { u"@" + handle })
             .html();
     });
 }
@@ -76,15 +76,15 @@ icu::UnicodeString DotListMarkupFilter::filter(const icu::UnicodeString& text, c
     return rewrite(text, uR"((^\*\ (.+)(\n|$))+)", [](const CaptureGroups& groups) {
         std::vector<TagContent> items;
         for (const auto& item : captureGroups(group(groups, 0), uR"(\*\ (.+)(\n|$))"))
-            items.emplace_back(Tag(TagName::li, std::nullopt, std::nullopt, {}, {group(item, 1)}));
+            items.emplace_back(Tag(TagName::li, std::nullopt, std::nullopt, {}, { group(item, 1) }));
         return Tag(TagName::ul, std::nullopt, std::nullopt, {}, std::move(items)).html();
     });
 }
 
 icu::UnicodeString NewLinesMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
 {
-    return rewrite(text, uR"(^(\w.[^\n]+))",
-                   [](const CaptureGroups& groups) { return element(TagName::p, group(groups, 1)); });
+    return rewrite(
+        text, uR"(^(\w.[^\n]+))", [](const CaptureGroups& groups) { return element(TagName::p, group(groups, 1)); });
 }
 
 icu::UnicodeString CodeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
@@ -96,27 +96,27 @@ icu::UnicodeString CodeMarkupFilter::filter(const icu::UnicodeString& text, cons
         for (auto& line : blockLines)
             line = droppingIndentationLevel(line);
         // The block's division ends the last line, so its line feed needs no break of its own.
-        const Tag code(TagName::code, icu::UnicodeString(u"block"), std::nullopt, {}, {joined(blockLines, u"<br/>")});
-        return Tag(TagName::div, icu::UnicodeString(u"code-block"), std::nullopt, {}, {code}).html();
+        const Tag code(TagName::code, icu::UnicodeString(u"block"), std::nullopt, {}, { joined(blockLines, u"<br/>") });
+        return Tag(TagName::div, icu::UnicodeString(u"code-block"), std::nullopt, {}, { code }).html();
     });
 }
 
 icu::UnicodeString BoldMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
 {
     return rewrite(text, uR"((?<=^|[^\*])\*{2}(?!:\w)([^*]+)(?!:\w)\*{2})",
-                   [](const CaptureGroups& groups) { return element(TagName::strong, group(groups, 1)); });
+        [](const CaptureGroups& groups) { return element(TagName::strong, group(groups, 1)); });
 }
 
 icu::UnicodeString EmphasizeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
 {
     return rewrite(text, uR"((?<=^|[^\*])\*{1}(?!:\w)([^*]+)(?!:\w)\*{1})",
-                   [](const CaptureGroups& groups) { return element(TagName::em, group(groups, 1)); });
+        [](const CaptureGroups& groups) { return element(TagName::em, group(groups, 1)); });
 }
 
 icu::UnicodeString InlineCodeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
 {
     return rewrite(text, uR"((?<=^|[^\`])`{1}(?!:\w)([^`]+)(?!:\w)`{1})",
-                   [](const CaptureGroups& groups) { return element(TagName::code, group(groups, 1)); });
+        [](const CaptureGroups& groups) { return element(TagName::code, group(groups, 1)); });
 }
 
 } // namespace quillet

@@ -33,13 +33,13 @@ icu::UnicodeString stashingCode(const icu::UnicodeString& text, std::vector<icu:
 {
     try {
         return replacingMatches(text, uR"(<div\ class="code-block">.*?</div>|(?<=^|[^\`])`{1}(?!:\w)[^`]+`{1})",
-                                [&](const CaptureGroups& groups) {
-                                    icu::UnicodeString mark(stashOpen);
-                                    mark += icu::UnicodeString(std::to_string(stash.size()).c_str());
-                                    mark += stashClose;
-                                    stash.push_back(captureGroup(groups, 0).value_or(icu::UnicodeString()));
-                                    return mark;
-                                });
+            [&](const CaptureGroups& groups) {
+                icu::UnicodeString mark(stashOpen);
+                mark += icu::UnicodeString(std::to_string(stash.size()).c_str());
+                mark += stashClose;
+                stash.push_back(captureGroup(groups, 0).value_or(icu::UnicodeString()));
+                return mark;
+            });
     } catch (const RegexError&) {
         return text;
     }
@@ -81,8 +81,8 @@ MarkupHTMLGenerator::MarkupHTMLGenerator()
     m_filters.push_back(std::make_unique<ExampleMarkupFilter>());
 }
 
-icu::UnicodeString MarkupHTMLGenerator::generate(const icu::UnicodeString& markup,
-                                                 const MarkupFilterOptions& options) const
+icu::UnicodeString MarkupHTMLGenerator::generate(
+    const icu::UnicodeString& markup, const MarkupFilterOptions& options) const
 {
     icu::UnicodeString text = removingStashMarks(markup);
     text.findAndReplace(u"\\n", u"\n");
@@ -118,8 +118,8 @@ icu::UnicodeString MarkupHTMLGenerator::generate(const icu::UnicodeString& marku
     return html;
 }
 
-icu::UnicodeString MarkupHTMLGenerator::generateBlock(const icu::UnicodeString& block,
-                                                      const MarkupFilterOptions& options) const
+icu::UnicodeString MarkupHTMLGenerator::generateBlock(
+    const icu::UnicodeString& block, const MarkupFilterOptions& options) const
 {
     icu::UnicodeString text = block;
     for (std::size_t index = 0; index < boldFilter; ++index)

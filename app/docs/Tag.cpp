@@ -7,13 +7,27 @@ namespace quillet {
 
 namespace {
 
-constexpr std::array<std::pair<TagName, const char16_t*>, 19> tagNames{{
-    {TagName::div, u"div"},     {TagName::span, u"span"},   {TagName::p, u"p"},   {TagName::ul, u"ul"},
-    {TagName::ol, u"ol"},       {TagName::li, u"li"},       {TagName::em, u"em"}, {TagName::strong, u"strong"},
-    {TagName::code, u"code"},   {TagName::h1, u"h1"},       {TagName::h2, u"h2"}, {TagName::h3, u"h3"},
-    {TagName::h4, u"h4"},       {TagName::h5, u"h5"},       {TagName::a, u"a"},   {TagName::table, u"table"},
-    {TagName::tbody, u"tbody"}, {TagName::tr, u"tr"},       {TagName::td, u"td"},
-}};
+constexpr std::array<std::pair<TagName, const char16_t*>, 19> tagNames { {
+    { TagName::div, u"div" },
+    { TagName::span, u"span" },
+    { TagName::p, u"p" },
+    { TagName::ul, u"ul" },
+    { TagName::ol, u"ol" },
+    { TagName::li, u"li" },
+    { TagName::em, u"em" },
+    { TagName::strong, u"strong" },
+    { TagName::code, u"code" },
+    { TagName::h1, u"h1" },
+    { TagName::h2, u"h2" },
+    { TagName::h3, u"h3" },
+    { TagName::h4, u"h4" },
+    { TagName::h5, u"h5" },
+    { TagName::a, u"a" },
+    { TagName::table, u"table" },
+    { TagName::tbody, u"tbody" },
+    { TagName::tr, u"tr" },
+    { TagName::td, u"td" },
+} };
 
 icu::UnicodeString attribute(const icu::UnicodeString& key, const icu::UnicodeString& value)
 {
@@ -63,7 +77,7 @@ icu::UnicodeString TagContent::html() const
 }
 
 Tag::Tag(TagName name, std::optional<icu::UnicodeString> cls, std::optional<icu::UnicodeString> id, Attributes attrs,
-         std::vector<TagContent> content)
+    std::vector<TagContent> content)
     : m_name(rawValue(name))
     , m_cls(std::move(cls))
     , m_id(std::move(id))

@@ -23,9 +23,9 @@ class Tag;
 /// What an element may hold: a plain text (inserted unescaped) or another element.
 class TagContent {
 public:
-    TagContent(icu::UnicodeString text);          // NOLINT(google-explicit-constructor): content lists read naturally
-    TagContent(const char16_t* text);             // NOLINT(google-explicit-constructor)
-    TagContent(Tag tag);                          // NOLINT(google-explicit-constructor)
+    TagContent(icu::UnicodeString text); // NOLINT(google-explicit-constructor): content lists read naturally
+    TagContent(const char16_t* text); // NOLINT(google-explicit-constructor)
+    TagContent(Tag tag); // NOLINT(google-explicit-constructor)
 
     icu::UnicodeString html() const;
 
@@ -43,8 +43,8 @@ public:
     using Attributes = std::map<icu::UnicodeString, icu::UnicodeString>;
 
     explicit Tag(TagName name, std::optional<icu::UnicodeString> cls = std::nullopt,
-                 std::optional<icu::UnicodeString> id = std::nullopt, Attributes attrs = {},
-                 std::vector<TagContent> content = {});
+        std::optional<icu::UnicodeString> id = std::nullopt, Attributes attrs = {},
+        std::vector<TagContent> content = {});
 
     const icu::UnicodeString& name() const noexcept { return m_name; }
     const std::optional<icu::UnicodeString>& cls() const noexcept { return m_cls; }

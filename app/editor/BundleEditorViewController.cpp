@@ -121,7 +121,8 @@ void BundleEditorViewController::setBundle(const BundlePtr& bundle)
     if (m_bundle) {
         m_observer = m_bundle->addObserver([this](std::string_view key, Observable::Phase phase) {
             if (phase == Observable::Phase::didChange
-                && (key == "name" || key == "isEnabled" || key == "bundleDescription" || key == "supportedLanguagesString"))
+                && (key == "name" || key == "isEnabled" || key == "bundleDescription"
+                    || key == "supportedLanguagesString"))
                 showBundle();
         });
     }

@@ -11,10 +11,10 @@ namespace quillet {
 
 namespace {
 
-template <typename T>
-std::optional<int> indexIn(const std::vector<std::shared_ptr<T>>& items, const T* item)
+template <typename T> std::optional<int> indexIn(const std::vector<std::shared_ptr<T>>& items, const T* item)
 {
-    const auto found = std::find_if(items.begin(), items.end(), [item](const auto& each) { return each.get() == item; });
+    const auto found
+        = std::find_if(items.begin(), items.end(), [item](const auto& each) { return each.get() == item; });
     if (found == items.end())
         return std::nullopt;
     return static_cast<int>(found - items.begin());
@@ -163,7 +163,8 @@ void BundleListActions::exportBundle(const Bundle& bundle, const std::filesystem
 {
     const auto title = localized(u"File could not be saved", "File could not be save");
     try {
-        const std::string bytes = bundle.dictionary().dump(4, ' ', false, JSONDictionary::error_handler_t::replace) + "\n";
+        const std::string bytes
+            = bundle.dictionary().dump(4, ' ', false, JSONDictionary::error_handler_t::replace) + "\n";
         detail::writeFileAtomically(path, bytes);
     } catch (const std::exception& error) {
         throw CbError(title, localizedDescription(error));

@@ -32,7 +32,10 @@ int movedRowDestination(int from, int proposedIndex);
 /// element it is given, wherever that element stands now. Main thread only.
 class BundleListActions {
 public:
-    explicit BundleListActions(BundleStore& store) : m_store(store) { }
+    explicit BundleListActions(BundleStore& store)
+        : m_store(store)
+    {
+    }
 
     BundleStore& store() const noexcept { return m_store; }
 

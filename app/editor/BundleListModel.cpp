@@ -18,11 +18,10 @@ namespace {
 struct ListChange {
     enum Kind { none, insert, remove, move, other } kind = none;
     int from = 0; // insert, remove: the row; move: the row in the old order
-    int to = 0;   // move: the row in the new order
+    int to = 0; // move: the row in the new order
 };
 
-template <typename Pointer>
-ListChange listChange(const std::vector<Pointer>& old, const std::vector<Pointer>& now)
+template <typename Pointer> ListChange listChange(const std::vector<Pointer>& old, const std::vector<Pointer>& now)
 {
     if (old == now)
         return {};
@@ -39,19 +38,21 @@ ListChange listChange(const std::vector<Pointer>& old, const std::vector<Pointer
     const std::size_t nowMiddle = nowEnd - prefix;
     const int first = static_cast<int>(prefix);
     if (oldMiddle == 0 && nowMiddle == 1)
-        return {ListChange::insert, first, first};
+        return { ListChange::insert, first, first };
     if (oldMiddle == 1 && nowMiddle == 0)
-        return {ListChange::remove, first, first};
+        return { ListChange::remove, first, first };
     if (oldMiddle == nowMiddle && oldMiddle >= 2) {
         const int last = static_cast<int>(oldEnd - 1);
         // Moved down: the first of the middle went to its end.
-        if (old[prefix] == now[oldEnd - 1] && std::equal(old.begin() + prefix + 1, old.begin() + oldEnd, now.begin() + prefix))
-            return {ListChange::move, first, last};
+        if (old[prefix] == now[oldEnd - 1]
+            && std::equal(old.begin() + prefix + 1, old.begin() + oldEnd, now.begin() + prefix))
+            return { ListChange::move, first, last };
         // Moved up: the last of the middle went to its start.
-        if (old[oldEnd - 1] == now[prefix] && std::equal(old.begin() + prefix, old.begin() + oldEnd - 1, now.begin() + prefix + 1))
-            return {ListChange::move, last, first};
+        if (old[oldEnd - 1] == now[prefix]
+            && std::equal(old.begin() + prefix, old.begin() + oldEnd - 1, now.begin() + prefix + 1))
+            return { ListChange::move, last, first };
     }
-    return {ListChange::other};
+    return { ListChange::other };
 }
 
 } // namespace
@@ -115,7 +116,7 @@ void BundleListModel::watchBundle(BundleNode& node)
             // The expanders of a switched-off bundle are shown switched off with it.
             if (key == "isEnabled" && !watched->expanders.empty()) {
                 const int last = static_cast<int>(watched->expanders.size()) - 1;
-                Q_EMIT dataChanged(createIndex(0, 0, watched), createIndex(last, 0, watched), {Qt::ForegroundRole});
+                Q_EMIT dataChanged(createIndex(0, 0, watched), createIndex(last, 0, watched), { Qt::ForegroundRole });
             }
         }
     });
@@ -132,7 +133,7 @@ Observable::ObserverId BundleListModel::watchExpander(BundleNode& node, const Cu
         if (phase != Observable::Phase::didChange || (key != "name" && key != "isEnabled"))
             return;
         const auto found = std::find_if(watched->expanders.begin(), watched->expanders.end(),
-                                        [object](const auto& each) { return each.get() == object; });
+            [object](const auto& each) { return each.get() == object; });
         if (found == watched->expanders.end())
             return;
         const QModelIndex changed = createIndex(static_cast<int>(found - watched->expanders.begin()), 0, watched);
@@ -397,7 +398,7 @@ Qt::ItemFlags BundleListModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsUserCheckable
-                          | Qt::ItemIsDragEnabled;
+        | Qt::ItemIsDragEnabled;
     if (!index.internalPointer())
         flags |= Qt::ItemIsDropEnabled;
     else
@@ -407,7 +408,7 @@ Qt::ItemFlags BundleListModel::flags(const QModelIndex& index) const
 
 QStringList BundleListModel::mimeTypes() const
 {
-    return {rowMimeType(), QStringLiteral("text/uri-list")};
+    return { rowMimeType(), QStringLiteral("text/uri-list") };
 }
 
 QMimeData* BundleListModel::mimeData(const QModelIndexList& indexes) const
@@ -450,8 +451,8 @@ std::vector<QString> BundleListModel::bundleFilePaths(const QMimeData* data)
     return paths;
 }
 
-bool BundleListModel::canDropMimeData(const QMimeData* data, Qt::DropAction /*action*/, int row, int /*column*/,
-                                      const QModelIndex& parent) const
+bool BundleListModel::canDropMimeData(
+    const QMimeData* data, Qt::DropAction /*action*/, int row, int /*column*/, const QModelIndex& parent) const
 {
     if (!data)
         return false;
@@ -466,8 +467,8 @@ bool BundleListModel::canDropMimeData(const QMimeData* data, Qt::DropAction /*ac
     return !bundleFilePaths(data).empty();
 }
 
-bool BundleListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                                   const QModelIndex& parent)
+bool BundleListModel::dropMimeData(
+    const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent)
 {
     if (!canDropMimeData(data, action, row, column, parent))
         return false;

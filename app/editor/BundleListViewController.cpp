@@ -94,22 +94,22 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
         addAction(created);
         return created;
     };
-    m_newBundleAction = action(tr("New Bundle"), QStringLiteral("newBundle"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
-                               &BundleListViewController::newBundle);
-    m_newExpanderAction = action(tr("New Expander"), QStringLiteral("newExpander"), QKeySequence::New,
-                                 &BundleListViewController::newExpander);
+    m_newBundleAction = action(tr("New Bundle"), QStringLiteral("newBundle"),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), &BundleListViewController::newBundle);
+    m_newExpanderAction = action(
+        tr("New Expander"), QStringLiteral("newExpander"), QKeySequence::New, &BundleListViewController::newExpander);
     m_renameAction = action(tr("Rename"), QStringLiteral("renameSelectedItem"), QKeySequence(Qt::Key_F2),
-                            &BundleListViewController::renameSelectedItem);
+        &BundleListViewController::renameSelectedItem);
     m_duplicateAction = action(tr("Duplicate"), QStringLiteral("duplicateSelectedItem"),
-                               QKeySequence(Qt::CTRL | Qt::Key_D), &BundleListViewController::duplicateSelectedItem);
+        QKeySequence(Qt::CTRL | Qt::Key_D), &BundleListViewController::duplicateSelectedItem);
     m_deleteAction = action(tr("Delete\u2026"), QStringLiteral("deleteSelectedItem"), QKeySequence::Delete,
-                            &BundleListViewController::deleteSelectedItem);
-    m_importAction = action(tr("Import Bundles\u2026"), QStringLiteral("importBundles"), QKeySequence(Qt::CTRL | Qt::Key_O),
-                            &BundleListViewController::importBundles);
-    m_exportAction = action(tr("Export Bundle\u2026"), QStringLiteral("exportSelectedBundle"), QKeySequence(Qt::CTRL | Qt::Key_E),
-                            &BundleListViewController::exportSelectedBundle);
-    m_outlineView->addActions({m_newBundleAction, m_newExpanderAction, m_renameAction, m_duplicateAction,
-                               m_deleteAction, m_importAction, m_exportAction});
+        &BundleListViewController::deleteSelectedItem);
+    m_importAction = action(tr("Import Bundles\u2026"), QStringLiteral("importBundles"),
+        QKeySequence(Qt::CTRL | Qt::Key_O), &BundleListViewController::importBundles);
+    m_exportAction = action(tr("Export Bundle\u2026"), QStringLiteral("exportSelectedBundle"),
+        QKeySequence(Qt::CTRL | Qt::Key_E), &BundleListViewController::exportSelectedBundle);
+    m_outlineView->addActions({ m_newBundleAction, m_newExpanderAction, m_renameAction, m_duplicateAction,
+        m_deleteAction, m_importAction, m_exportAction });
 
     // The bar below the list: add (with a menu), delete.
     auto* addButton = new QToolButton(this);
@@ -130,9 +130,8 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
     deleteButton->setAccessibleName(tr("Delete"));
     deleteButton->setToolTip(tr("Delete the selected bundle or expander"));
     connect(deleteButton, &QToolButton::clicked, this, &BundleListViewController::deleteSelectedItem);
-    connect(m_deleteAction, &QAction::changed, deleteButton, [this, deleteButton] {
-        deleteButton->setEnabled(m_deleteAction->isEnabled());
-    });
+    connect(m_deleteAction, &QAction::changed, deleteButton,
+        [this, deleteButton] { deleteButton->setEnabled(m_deleteAction->isEnabled()); });
 
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(4, 2, 4, 4);
@@ -150,7 +149,7 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
         Q_EMIT selectionChanged(selectedObjects());
     });
     connect(m_model, &BundleListModel::bundleFilesDropped, this, &BundleListViewController::importBundleFiles,
-            Qt::QueuedConnection);
+        Qt::QueuedConnection);
     connect(m_model, &BundleListModel::elementMoved, this, [this](const BundleListElement& element) {
         // A row that left its bundle comes back selected where it landed.
         if (selectedObjects().empty())
@@ -158,8 +157,8 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
     });
 
     if (m_model->rowCount() > 0)
-        m_outlineView->selectionModel()->select(m_model->index(0, 0),
-                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_outlineView->selectionModel()->select(
+            m_model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     updateActions();
 }
 
@@ -197,7 +196,8 @@ void BundleListViewController::select(const BundleListElement& element)
         return;
     if (index.parent().isValid())
         m_outlineView->expand(index.parent());
-    m_outlineView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_outlineView->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_outlineView->scrollTo(index);
 }
 
@@ -261,7 +261,8 @@ void BundleListViewController::exportSelectedBundle()
     if (!first || !first->isBundle())
         return;
     const BundlePtr bundle = first->bundle();
-    const QString path = m_services.fileDialogs->chooseExportFile(window(), qtString(BundleListActions::exportFileName(*bundle)));
+    const QString path
+        = m_services.fileDialogs->chooseExportFile(window(), qtString(BundleListActions::exportFileName(*bundle)));
     if (path.isEmpty())
         return;
     try {
@@ -288,7 +289,8 @@ void BundleListViewController::importBundleFiles(const QStringList& paths)
         select(*m_model->elementAt(m_model->index(m_model->rowCount() - 1, 0)));
 }
 
-std::optional<BundleListElement> BundleListViewController::neighbourAfterRemoving(const BundleListElement& element) const
+std::optional<BundleListElement> BundleListViewController::neighbourAfterRemoving(
+    const BundleListElement& element) const
 {
     const QModelIndex index = m_model->indexOf(element);
     if (!index.isValid())
@@ -308,8 +310,8 @@ void BundleListViewController::deleteSelectedItem()
         return;
     // The question is about this element: the answer removes it, whatever is selected then.
     const WeakBundleListElement asked(*first);
-    auto* question = new QMessageBox(QMessageBox::Warning, QString(), qtString(BundleListActions::deleteQuestion(*first)),
-                                     QMessageBox::NoButton, window());
+    auto* question = new QMessageBox(QMessageBox::Warning, QString(),
+        qtString(BundleListActions::deleteQuestion(*first)), QMessageBox::NoButton, window());
     question->setObjectName(QStringLiteral("deleteQuestion"));
     auto* yes = question->addButton(tr("Yes"), QMessageBox::YesRole);
     yes->setObjectName(QStringLiteral("yesButton"));

@@ -21,7 +21,7 @@ public:
     void runModal(const Alert& alert) override
     {
         QMessageBox box(QMessageBox::Warning, QString(), qtString(alert.messageText), QMessageBox::NoButton,
-                        QApplication::activeWindow());
+            QApplication::activeWindow());
         box.setInformativeText(qtString(alert.informativeText));
         for (const auto& title : alert.buttonTitles)
             box.addButton(qtString(title), QMessageBox::AcceptRole);
@@ -48,8 +48,8 @@ public:
 
     QStringList chooseImportFiles(QWidget* parent) override
     {
-        const QStringList chosen =
-            QFileDialog::getOpenFileNames(parent, QObject::tr("Import Bundles"), startFolder(), bundleFileFilter);
+        const QStringList chosen
+            = QFileDialog::getOpenFileNames(parent, QObject::tr("Import Bundles"), startFolder(), bundleFileFilter);
         if (!chosen.isEmpty())
             m_lastFolder = QFileInfo(chosen.front()).absolutePath();
         return chosen;

@@ -57,7 +57,7 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
     m_splitter->addWidget(m_tabs);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({260, 640});
+    m_splitter->setSizes({ 260, 640 });
     m_window->setCentralWidget(m_splitter);
 
     // The mode control: documentation or edit.
@@ -71,12 +71,14 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
     m_toolBar->addWidget(spacer);
     m_modeControl = new QButtonGroup(this);
     m_modeControl->setExclusive(true);
-    const std::pair<EditorMode, QString> segments[] = {{EditorMode::docs, tr("Documentation")}, {EditorMode::edit, tr("Edit")}};
+    const std::pair<EditorMode, QString> segments[]
+        = { { EditorMode::docs, tr("Documentation") }, { EditorMode::edit, tr("Edit") } };
     for (const auto& [segmentMode, title] : segments) {
         auto* button = new QToolButton(m_toolBar);
         button->setText(title);
         button->setAccessibleName(title);
-        button->setObjectName(segmentMode == EditorMode::docs ? QStringLiteral("docsModeButton") : QStringLiteral("editModeButton"));
+        button->setObjectName(
+            segmentMode == EditorMode::docs ? QStringLiteral("docsModeButton") : QStringLiteral("editModeButton"));
         button->setCheckable(true);
         m_modeControl->addButton(button, static_cast<int>(segmentMode));
         m_modeControlActions.push_back(m_toolBar->addWidget(button));
@@ -89,14 +91,15 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
 
     auto* toggle = new QAction(tr("Toggle Documentation and Edit"), m_window);
     toggle->setObjectName(QStringLiteral("toggleMode"));
-    toggle->setShortcuts({QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Right)});
+    toggle->setShortcuts(
+        { QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Right) });
     connect(toggle, &QAction::triggered, this, &EditorWindowController::toggleMode);
     m_window->addAction(toggle);
 
     connect(m_bundleList, &BundleListViewController::selectionChanged, this,
-            [this](const std::vector<BundleListElement>& selection) { setSelectedObjects(selection); });
+        [this](const std::vector<BundleListElement>& selection) { setSelectedObjects(selection); });
     connect(m_bundleList, &BundleListViewController::elementAdded, this,
-            [this](const BundleListElement&) { setMode(EditorMode::edit); });
+        [this](const BundleListElement&) { setMode(EditorMode::edit); });
     connect(m_bundleList->model(), &QAbstractItemModel::dataChanged, this, &EditorWindowController::updateTitle);
     connect(m_window, &EditorWindow::aboutToHide, this, &EditorWindowController::saveFrame);
 

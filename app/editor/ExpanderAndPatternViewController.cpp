@@ -19,11 +19,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QVariantAnimation>
 #include <QSplitter>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 #include <QWidgetAction>
 
 namespace quillet {
@@ -46,8 +46,8 @@ const char* ExpanderAndPatternViewController::helpAddress()
     return "https://orvanta.com/support/quillet/language";
 }
 
-ExpanderAndPatternViewController::ExpanderAndPatternViewController(BundleStore& store, EditorServices services,
-                                                                   QWidget* parent)
+ExpanderAndPatternViewController::ExpanderAndPatternViewController(
+    BundleStore& store, EditorServices services, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_services(services.completed())
@@ -106,7 +106,7 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(BundleStore& 
     m_errorAnimation = new QVariantAnimation(this);
     m_errorAnimation->setDuration(150);
     connect(m_errorAnimation, &QVariantAnimation::valueChanged, m_errorBox,
-            [box = m_errorBox](const QVariant& value) { box->setFixedHeight(value.toInt()); });
+        [box = m_errorBox](const QVariant& value) { box->setFixedHeight(value.toInt()); });
 
     m_outputView = new VariableTextView(this);
     m_outputView->setObjectName(QStringLiteral("outputTextView"));
@@ -288,9 +288,8 @@ void ExpanderAndPatternViewController::showNoInputVariableAlertIfNeeded()
 {
     if (!m_outputController->insertVariableMenu()->isEmpty())
         return;
-    m_services.alerts->runModal(
-        Alert::withTitle(localized(u"No input variable defined", "Message title"),
-                         localized(u"Please define a variable in input pattern first.", "Message description")));
+    m_services.alerts->runModal(Alert::withTitle(localized(u"No input variable defined", "Message title"),
+        localized(u"Please define a variable in input pattern first.", "Message description")));
 }
 
 void ExpanderAndPatternViewController::openHelp()

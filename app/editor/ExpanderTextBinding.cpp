@@ -9,8 +9,8 @@
 
 namespace quillet {
 
-ExpanderTextBinding::ExpanderTextBinding(VariableTextView* view, std::string key, Getter get, Setter set,
-                                         QObject* parent)
+ExpanderTextBinding::ExpanderTextBinding(
+    VariableTextView* view, std::string key, Getter get, Setter set, QObject* parent)
     : QObject(parent)
     , m_view(view)
     , m_key(std::move(key))

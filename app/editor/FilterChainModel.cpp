@@ -50,7 +50,7 @@ Qt::ItemFlags FilterChainModel::flags(const QModelIndex& index) const
 
 QStringList FilterChainModel::mimeTypes() const
 {
-    return {QString::fromLatin1(OutputVariableEditorState::filterDragType)};
+    return { QString::fromLatin1(OutputVariableEditorState::filterDragType) };
 }
 
 QMimeData* FilterChainModel::mimeData(const QModelIndexList& indexes) const
@@ -63,7 +63,8 @@ QMimeData* FilterChainModel::mimeData(const QModelIndexList& indexes) const
     return data;
 }
 
-bool FilterChainModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int row, int, const QModelIndex& parent) const
+bool FilterChainModel::canDropMimeData(
+    const QMimeData* data, Qt::DropAction, int row, int, const QModelIndex& parent) const
 {
     if (!data || !data->hasFormat(QString::fromLatin1(OutputVariableEditorState::filterDragType)))
         return false;
@@ -74,8 +75,8 @@ bool FilterChainModel::canDropMimeData(const QMimeData* data, Qt::DropAction, in
     return m_state.canDrop(target, betweenRows);
 }
 
-bool FilterChainModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                                    const QModelIndex& parent)
+bool FilterChainModel::dropMimeData(
+    const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent)
 {
     if (!canDropMimeData(data, action, row, column, parent))
         return false;

@@ -27,10 +27,10 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
-    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                         const QModelIndex& parent) const override;
-    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                      const QModelIndex& parent) override;
+    bool canDropMimeData(
+        const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent) const override;
+    bool dropMimeData(
+        const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent) override;
     /// The move is done by the drop itself; the view must not remove the dragged row again.
     bool removeRows(int row, int count, const QModelIndex& parent = {}) override;
 

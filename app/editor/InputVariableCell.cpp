@@ -7,8 +7,8 @@
 
 namespace quillet {
 
-InputVariableCell::InputVariableCell(QString label, std::weak_ptr<Expander> expander,
-                                     InputVariableEditorState::ExpandersSource enabledExpanders)
+InputVariableCell::InputVariableCell(
+    QString label, std::weak_ptr<Expander> expander, InputVariableEditorState::ExpandersSource enabledExpanders)
     : PopoverVariableCell(std::move(label))
     , m_expander(std::move(expander))
     , m_enabledExpanders(std::move(enabledExpanders))
@@ -29,8 +29,8 @@ InputVariableViewController* InputVariableCell::inputVariableViewController()
     m_editor = new InputVariableViewController(m_enabledExpanders);
     m_editor->setExpander(m_expander.lock());
     if (const auto attachment = this->attachment()) {
-        auto controller = std::make_shared<ExpanderController>(m_enabledExpanders ? m_enabledExpanders()
-                                                                                  : std::vector<ExpanderPtr>{});
+        auto controller = std::make_shared<ExpanderController>(
+            m_enabledExpanders ? m_enabledExpanders() : std::vector<ExpanderPtr> {});
         InputVariablePtr variable;
         try {
             variable = VariableFactory().parseVariable(icuString(attachment->text()), nullptr, *controller);

@@ -16,8 +16,8 @@ class InputVariableViewController;
 /// parsed from the token's declaration; closing it writes the last valid declaration back.
 class InputVariableCell final : public PopoverVariableCell {
 public:
-    InputVariableCell(QString label, std::weak_ptr<Expander> expander,
-                      InputVariableEditorState::ExpandersSource enabledExpanders);
+    InputVariableCell(
+        QString label, std::weak_ptr<Expander> expander, InputVariableEditorState::ExpandersSource enabledExpanders);
     ~InputVariableCell() override;
 
     /// The editor, made on first use from the attachment's declaration.

@@ -22,8 +22,8 @@ icu::UnicodeString errorText(const std::exception& error)
 
 } // namespace
 
-void validateForWriteBack(const InputVariable& variable, const Expander* parentExpander,
-                          const ExpanderController& controller)
+void validateForWriteBack(
+    const InputVariable& variable, const Expander* parentExpander, const ExpanderController& controller)
 {
     variable.validate();
     const icu::UnicodeString declaration = variable.declaration();
@@ -32,7 +32,7 @@ void validateForWriteBack(const InputVariable& variable, const Expander* parentE
     if (readsBack) {
         try {
             readsBack = VariableFactory().parseVariable(declaration, parentExpander, controller)->declaration()
-                        == declaration;
+                == declaration;
         } catch (const std::exception&) {
             readsBack = false;
         }
@@ -70,7 +70,8 @@ const VariableKind* InputVariableEditorState::currentVariableType() const
 
 std::shared_ptr<ExpanderController> InputVariableEditorState::makeController() const
 {
-    return std::make_shared<ExpanderController>(m_enabledExpanders ? m_enabledExpanders() : std::vector<ExpanderPtr>{});
+    return std::make_shared<ExpanderController>(
+        m_enabledExpanders ? m_enabledExpanders() : std::vector<ExpanderPtr> {});
 }
 
 void InputVariableEditorState::setCurrentVariableTypeIndex(int index)
@@ -102,7 +103,8 @@ void InputVariableEditorState::setCurrentVariableTypeIndex(int index)
     updateVariable();
 }
 
-void InputVariableEditorState::setVariable(InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller)
+void InputVariableEditorState::setVariable(
+    InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller)
 {
     m_isLoading = true;
     m_lastValidVariable = variable;
@@ -127,26 +129,26 @@ void InputVariableEditorState::setVariable(InputVariablePtr variable, std::share
 InputVariableEditorMode InputVariableEditorState::editorMode() const
 {
     const VariableKind* kind = currentVariableType();
-    return kind ? kind->editorMode() : InputVariableEditorMode{};
+    return kind ? kind->editorMode() : InputVariableEditorMode {};
 }
 
 void InputVariableEditorState::addKeyValue()
 {
-    auto rows = m_data.keyValues().value_or(InputVariableEditorData::KeyValueList{});
+    auto rows = m_data.keyValues().value_or(InputVariableEditorData::KeyValueList {});
     rows.push_back(std::make_shared<KeyValueObject>());
     m_data.setKeyValues(std::move(rows));
 }
 
 void InputVariableEditorState::addValue()
 {
-    auto rows = m_data.values().value_or(InputVariableEditorData::ValueList{});
+    auto rows = m_data.values().value_or(InputVariableEditorData::ValueList {});
     rows.push_back(std::make_shared<StringValue>());
     m_data.setValues(std::move(rows));
 }
 
 void InputVariableEditorState::removeKeyValue(int row)
 {
-    auto rows = m_data.keyValues().value_or(InputVariableEditorData::KeyValueList{});
+    auto rows = m_data.keyValues().value_or(InputVariableEditorData::KeyValueList {});
     if (row < 0 || row >= static_cast<int>(rows.size()))
         return;
     rows[static_cast<std::size_t>(row)]->setDelegate(nullptr);
@@ -156,7 +158,7 @@ void InputVariableEditorState::removeKeyValue(int row)
 
 void InputVariableEditorState::removeValue(int row)
 {
-    auto rows = m_data.values().value_or(InputVariableEditorData::ValueList{});
+    auto rows = m_data.values().value_or(InputVariableEditorData::ValueList {});
     if (row < 0 || row >= static_cast<int>(rows.size()))
         return;
     rows[static_cast<std::size_t>(row)]->setDelegate(nullptr);
@@ -189,7 +191,8 @@ void InputVariableEditorState::stringValueDidChange(StringValue&)
 
 void InputVariableEditorState::fieldChanged(InputVariableEditorData::Property property)
 {
-    if (property == InputVariableEditorData::Property::keyValues || property == InputVariableEditorData::Property::values)
+    if (property == InputVariableEditorData::Property::keyValues
+        || property == InputVariableEditorData::Property::values)
         adoptRows();
     if (!m_isLoading)
         updateVariable();

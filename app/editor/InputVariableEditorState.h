@@ -99,7 +99,7 @@ private:
 /// parses back into a variable with the same declaration, found whole by the declaration
 /// expression. Throws the validation error, or a VariableValidationError saying which value
 /// cannot be written.
-void validateForWriteBack(const InputVariable& variable, const Expander* parentExpander,
-                          const ExpanderController& controller);
+void validateForWriteBack(
+    const InputVariable& variable, const Expander* parentExpander, const ExpanderController& controller);
 
 } // namespace quillet

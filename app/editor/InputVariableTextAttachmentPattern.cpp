@@ -18,14 +18,14 @@ QString InputVariableTextAttachmentPattern::pattern() const
     return qtString(VariablePattern::pattern());
 }
 
-orv::TextContainingTextAttachmentPtr InputVariableTextAttachmentPattern::attachment(const QString& matchedText,
-                                                                                    orv::TextRange range,
-                                                                                    const QString& wholeText) const
+orv::TextContainingTextAttachmentPtr InputVariableTextAttachmentPattern::attachment(
+    const QString& matchedText, orv::TextRange range, const QString& wholeText) const
 {
     const auto found = VariablePattern::matches(icuString(matchedText));
     const QString name = found.empty() ? matchedText : qtString(found.front().name);
     auto attachment = std::make_shared<orv::TextContainingTextAttachment>(matchedText);
-    auto cell = std::make_shared<InputVariableCell>(name, m_getExpander ? m_getExpander() : nullptr, m_enabledExpanders);
+    auto cell
+        = std::make_shared<InputVariableCell>(name, m_getExpander ? m_getExpander() : nullptr, m_enabledExpanders);
     cell->setBackgroundColor(VariableCell::colorForTokenAt(wholeText, range.location));
     cell->setAttachment(attachment);
     attachment->setCell(std::move(cell));

@@ -18,12 +18,12 @@ class InputVariableTextAttachmentPattern final : public orv::TextAttachmentPatte
 public:
     using ExpanderFunction = std::function<ExpanderPtr()>;
 
-    InputVariableTextAttachmentPattern(ExpanderFunction getExpander,
-                                       InputVariableEditorState::ExpandersSource enabledExpanders);
+    InputVariableTextAttachmentPattern(
+        ExpanderFunction getExpander, InputVariableEditorState::ExpandersSource enabledExpanders);
 
     QString pattern() const override;
-    orv::TextContainingTextAttachmentPtr attachment(const QString& matchedText, orv::TextRange range,
-                                                    const QString& wholeText) const override;
+    orv::TextContainingTextAttachmentPtr attachment(
+        const QString& matchedText, orv::TextRange range, const QString& wholeText) const override;
 
 private:
     ExpanderFunction m_getExpander;

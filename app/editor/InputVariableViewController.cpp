@@ -85,8 +85,8 @@ void setTextKeepingCursor(QLineEdit* field, const QString& text)
 
 } // namespace
 
-InputVariableViewController::InputVariableViewController(InputVariableEditorState::ExpandersSource enabledExpanders,
-                                                         QWidget* parent)
+InputVariableViewController::InputVariableViewController(
+    InputVariableEditorState::ExpandersSource enabledExpanders, QWidget* parent)
     : QWidget(parent)
     , m_state(std::move(enabledExpanders))
 {
@@ -100,7 +100,8 @@ InputVariableViewController::~InputVariableViewController()
     m_state.onStateChange = nullptr;
 }
 
-void InputVariableViewController::setVariable(InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller)
+void InputVariableViewController::setVariable(
+    InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller)
 {
     m_state.setVariable(std::move(variable), std::move(controller));
 }
@@ -132,15 +133,15 @@ void InputVariableViewController::buildInterface()
 
     QToolButton* addKeyValue = nullptr;
     QToolButton* removeKeyValue = nullptr;
-    m_keyValueTable = makeTable({tr("Key"), tr("Value")}, this);
+    m_keyValueTable = makeTable({ tr("Key"), tr("Value") }, this);
     m_keyValueTable->setAccessibleName(tr("Cases"));
-    m_keyValueBox = makeBox(m_keyValueLabel, m_keyValueTable,
-                            makeRowButtons(this, addKeyValue, removeKeyValue, tr("case")), this);
+    m_keyValueBox = makeBox(
+        m_keyValueLabel, m_keyValueTable, makeRowButtons(this, addKeyValue, removeKeyValue, tr("case")), this);
     layout->addWidget(m_keyValueBox);
 
     QToolButton* addValue = nullptr;
     QToolButton* removeValue = nullptr;
-    m_valueTable = makeTable({tr("Value")}, this);
+    m_valueTable = makeTable({ tr("Value") }, this);
     m_valueTable->setAccessibleName(tr("Elements"));
     m_valueBox = makeBox(m_valueLabel, m_valueTable, makeRowButtons(this, addValue, removeValue, tr("element")), this);
     layout->addWidget(m_valueBox);
@@ -169,7 +170,7 @@ void InputVariableViewController::buildInterface()
             m_state.setCurrentVariableTypeIndex(index);
     });
     connect(m_nameField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { m_state.data().setVariableName(icuString(text)); });
+        [this](const QString& text) { m_state.data().setVariableName(icuString(text)); });
     connect(m_defaultValueField, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_state.data().setDefaultValue(text.isEmpty() ? std::nullopt : std::optional(icuString(text)));
     });
@@ -187,8 +188,8 @@ void InputVariableViewController::buildInterface()
         m_state.addKeyValue();
         editNewRow(m_keyValueTable);
     });
-    connect(removeKeyValue, &QToolButton::clicked, this,
-            [this] { m_state.removeKeyValue(m_keyValueTable->currentRow()); });
+    connect(
+        removeKeyValue, &QToolButton::clicked, this, [this] { m_state.removeKeyValue(m_keyValueTable->currentRow()); });
     connect(addValue, &QToolButton::clicked, this, [this] {
         m_state.addValue();
         editNewRow(m_valueTable);
@@ -213,11 +214,12 @@ void InputVariableViewController::refresh()
 void InputVariableViewController::refreshBoxes()
 {
     const InputVariableEditorMode mode = m_state.editorMode();
-    const auto show = [](QWidget* box, QLabel* label, const std::optional<InputVariableEditorMode::BoxConfiguration>& entry) {
-        if (entry)
-            label->setText(qtString(entry->title));
-        box->setVisible(entry.has_value());
-    };
+    const auto show
+        = [](QWidget* box, QLabel* label, const std::optional<InputVariableEditorMode::BoxConfiguration>& entry) {
+              if (entry)
+                  label->setText(qtString(entry->title));
+              box->setVisible(entry.has_value());
+          };
     m_nameBox->setVisible(m_state.isNameBoxVisible());
     show(m_keyValueBox, m_keyValueLabel, mode.keyValueBox);
     show(m_valueBox, m_valueLabel, mode.valueBox);
@@ -229,11 +231,11 @@ void InputVariableViewController::refreshBoxes()
 void InputVariableViewController::refreshTables()
 {
     const QSignalBlocker keyValueBlocker(m_keyValueTable);
-    const auto keyValues = m_state.data().keyValues().value_or(InputVariableEditorData::KeyValueList{});
+    const auto keyValues = m_state.data().keyValues().value_or(InputVariableEditorData::KeyValueList {});
     m_keyValueTable->setRowCount(static_cast<int>(keyValues.size()));
     for (int row = 0; row < static_cast<int>(keyValues.size()); ++row) {
         const auto& object = keyValues[static_cast<std::size_t>(row)];
-        const QString texts[] = {qtString(object->key()), qtString(object->value())};
+        const QString texts[] = { qtString(object->key()), qtString(object->value()) };
         for (int column = 0; column < 2; ++column) {
             QTableWidgetItem* item = m_keyValueTable->item(row, column);
             if (!item)
@@ -243,7 +245,7 @@ void InputVariableViewController::refreshTables()
         }
     }
     const QSignalBlocker valueBlocker(m_valueTable);
-    const auto values = m_state.data().values().value_or(InputVariableEditorData::ValueList{});
+    const auto values = m_state.data().values().value_or(InputVariableEditorData::ValueList {});
     m_valueTable->setRowCount(static_cast<int>(values.size()));
     for (int row = 0; row < static_cast<int>(values.size()); ++row) {
         const QString text = qtString(values[static_cast<std::size_t>(row)]->value());
@@ -264,8 +266,7 @@ void InputVariableViewController::refreshExpanders()
     if (choices) {
         for (std::size_t i = 0; i < choices->size(); ++i) {
             const ExpanderPtr& expander = choices->at(i);
-            m_expanderChooser->addItem(
-                tr("%1 (%2)").arg(qtString(expander->name()), qtString(expander->identifier())));
+            m_expanderChooser->addItem(tr("%1 (%2)").arg(qtString(expander->name()), qtString(expander->identifier())));
             if (expander == m_state.data().selectedValue())
                 selected = static_cast<int>(i);
         }

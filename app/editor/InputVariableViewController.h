@@ -25,8 +25,8 @@ namespace quillet {
 class InputVariableViewController final : public QWidget {
     Q_OBJECT
 public:
-    explicit InputVariableViewController(InputVariableEditorState::ExpandersSource enabledExpanders,
-                                         QWidget* parent = nullptr);
+    explicit InputVariableViewController(
+        InputVariableEditorState::ExpandersSource enabledExpanders, QWidget* parent = nullptr);
     ~InputVariableViewController() override;
 
     void setExpander(ExpanderPtr expander) { m_state.setExpander(std::move(expander)); }

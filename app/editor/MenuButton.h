@@ -4,8 +4,6 @@
 #include <QPointer>
 #include <QToolButton>
 
-
-
 namespace quillet {
 
 /// A button that, after its click has run its action, pops up a menu under itself when it

@@ -2,8 +2,8 @@
 
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
-#include "editor/QtText.h"
 #include "editor/OutputVariableTextAttachmentPattern.h"
+#include "editor/QtText.h"
 #include "editor/VariableTextView.h"
 #include "expansion/ExpanderController.h"
 #include "expansion/Filter.h"
@@ -35,7 +35,7 @@ OutputTextViewController::OutputTextViewController(VariableTextView* textView, B
     configureTextView();
     QPointer<OutputTextViewController> self(this);
     m_textView->addTextAttachmentPattern(std::make_shared<OutputVariableTextAttachmentPattern>(
-        [self] { return self ? self->m_inputVariableNames : QStringList{}; }));
+        [self] { return self ? self->m_inputVariableNames : QStringList {}; }));
     m_binding = new ExpanderTextBinding(
         textView, "outputTemplate", [](const CustomExpander& expander) { return expander.outputTemplate(); },
         [](CustomExpander& expander, const icu::UnicodeString& text) { expander.setOutputTemplate(text); }, this);
@@ -116,7 +116,8 @@ void OutputTextViewController::registerCompletions()
     completions.clear();
     m_inputVariableNames.clear();
     for (const Filter* filter : FilterStore::shared().allFilters()) {
-        auto completion = std::make_shared<orv::Completion>(QStringLiteral("\\$\\{\\w+(\\.\\w+)*\\."), qtString(filter->id()));
+        auto completion
+            = std::make_shared<orv::Completion>(QStringLiteral("\\$\\{\\w+(\\.\\w+)*\\."), qtString(filter->id()));
         completion->setLabel(tr("filter", "Completion list label"));
         completions.registerCompletion(std::move(completion));
     }

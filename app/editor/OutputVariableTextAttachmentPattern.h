@@ -18,8 +18,8 @@ public:
     explicit OutputVariableTextAttachmentPattern(NamesFunction getInputVariableNames);
 
     QString pattern() const override;
-    orv::TextContainingTextAttachmentPtr attachment(const QString& matchedText, orv::TextRange range,
-                                                    const QString& wholeText) const override;
+    orv::TextContainingTextAttachmentPtr attachment(
+        const QString& matchedText, orv::TextRange range, const QString& wholeText) const override;
 
 private:
     NamesFunction m_getInputVariableNames;

@@ -1,7 +1,7 @@
 #include "editor/OutputVariableViewController.h"
 
-#include "editor/FilterChainModel.h"
 #include "editor/ErrorLabel.h"
+#include "editor/FilterChainModel.h"
 #include "editor/QtText.h"
 #include "expansion/Filter.h"
 
@@ -109,7 +109,7 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
             m_state.setVariableName(icuString(text));
     });
     connect(removeButton, &QToolButton::clicked, this,
-            [this] { m_state.removeFilter(m_filterTableView->currentIndex().row()); });
+        [this] { m_state.removeFilter(m_filterTableView->currentIndex().row()); });
 
     m_state.onStateChange = [this] { refresh(); };
     refresh();

@@ -2,10 +2,10 @@
 
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
+#include "editor/InputVariableTextAttachmentPattern.h"
 #include "editor/PopoverVariableCell.h"
 #include "editor/QtText.h"
 #include "editor/VariableNaming.h"
-#include "editor/InputVariableTextAttachmentPattern.h"
 #include "editor/VariableTextView.h"
 #include "languages/OptionalExpressionHighlightingPattern.h"
 #include "languages/PatternVariableHighlightingPattern.h"
@@ -76,7 +76,8 @@ void PatternTextViewController::registerCompletions()
 {
     auto& completions = m_textView->completionController();
     for (const VariableKind* kind : VariableFactory::variableTypes()) {
-        auto completion = std::make_shared<orv::Completion>(QStringLiteral("\\$\\{\\w+:"), qtString(kind->typeTemplate));
+        auto completion
+            = std::make_shared<orv::Completion>(QStringLiteral("\\$\\{\\w+:"), qtString(kind->typeTemplate));
         completion->setLabel(tr("type", "Completion list label"));
         completions.registerCompletion(std::move(completion));
     }
@@ -114,7 +115,8 @@ void PatternTextViewController::showPopover(int location, const QString& declara
         if (!view)
             return;
         const auto token = view->tokenAt(location);
-        const auto* attachment = token ? dynamic_cast<orv::TextContainingTextAttachment*>(token->attachment.get()) : nullptr;
+        const auto* attachment
+            = token ? dynamic_cast<orv::TextContainingTextAttachment*>(token->attachment.get()) : nullptr;
         if (attachment && attachment->text() == declaration)
             token->cell->show(token->frame, view);
     });

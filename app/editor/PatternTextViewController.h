@@ -4,8 +4,8 @@
 #include "library/BundleStore.h"
 #include "library/CustomExpander.h"
 
-#include <QObject>
 #include <QMenu>
+#include <QObject>
 #include <QPointer>
 
 namespace quillet {

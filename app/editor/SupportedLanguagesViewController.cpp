@@ -48,7 +48,8 @@ void SupportedLanguagesModel::setHolder(std::shared_ptr<SupportedLanguagesHolder
         for (const auto& language : ProgrammingLanguageStore::shared().allLanguages())
             m_rows.push_back(std::make_unique<ProgrammingLanguageCocoaAdapter>(language, m_holder));
         // Plain code-unit order of the names: "JSON" before "Java".
-        std::stable_sort(m_rows.begin(), m_rows.end(), [](const auto& a, const auto& b) { return a->name() < b->name(); });
+        std::stable_sort(
+            m_rows.begin(), m_rows.end(), [](const auto& a, const auto& b) { return a->name() < b->name(); });
     }
     endResetModel();
 }
@@ -56,7 +57,7 @@ void SupportedLanguagesModel::setHolder(std::shared_ptr<SupportedLanguagesHolder
 void SupportedLanguagesModel::refresh()
 {
     if (!m_rows.empty())
-        Q_EMIT dataChanged(index(0), index(static_cast<int>(m_rows.size()) - 1), {Qt::CheckStateRole});
+        Q_EMIT dataChanged(index(0), index(static_cast<int>(m_rows.size()) - 1), { Qt::CheckStateRole });
 }
 
 int SupportedLanguagesModel::rowCount(const QModelIndex& parent) const
@@ -81,7 +82,7 @@ bool SupportedLanguagesModel::setData(const QModelIndex& index, const QVariant& 
     if (role != Qt::CheckStateRole || !index.isValid() || index.row() >= static_cast<int>(m_rows.size()))
         return false;
     m_rows[index.row()]->setChosen(value.toInt() == Qt::Checked);
-    Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
+    Q_EMIT dataChanged(index, index, { Qt::CheckStateRole });
     return true;
 }
 
@@ -102,7 +103,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const QSize size = QStyledItemDelegate::sizeHint(option, index);
-        return {size.width(), std::max(size.height(), SupportedLanguagesViewController::rowHeight(option.fontMetrics))};
+        return { size.width(),
+            std::max(size.height(), SupportedLanguagesViewController::rowHeight(option.fontMetrics)) };
     }
 };
 
@@ -124,10 +126,10 @@ QSize SupportedLanguagesViewController::sizeHint() const
     const QStyle* style = m_listView->style();
     const int frame = 2 * m_listView->frameWidth();
     const int checkBox = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, m_listView)
-                         + 4 * style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_listView) + 8;
+        + 4 * style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_listView) + 8;
     const int width = std::max(220, frame + checkBox + widestName + 16);
     const int height = frame + static_cast<int>(languages.size()) * rowHeight(metrics);
-    return {width, height};
+    return { width, height };
 }
 
 SupportedLanguagesViewController::SupportedLanguagesViewController(QWidget* parent)

@@ -22,7 +22,10 @@ namespace quillet {
 /// bundle weakly: once it is gone, it has no languages and writes nothing.
 class BundleLanguagesHolder final : public SupportedLanguagesHolder {
 public:
-    explicit BundleLanguagesHolder(std::weak_ptr<Bundle> bundle) : m_bundle(std::move(bundle)) { }
+    explicit BundleLanguagesHolder(std::weak_ptr<Bundle> bundle)
+        : m_bundle(std::move(bundle))
+    {
+    }
 
     ProgrammingLanguageList supportedLanguages() const override;
     void setSupportedLanguages(const ProgrammingLanguageList& languages) override;

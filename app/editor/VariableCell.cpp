@@ -27,14 +27,14 @@ VariableCell::~VariableCell() = default;
 QSizeF VariableCell::labelSize() const
 {
     const QFontMetricsF metrics(font());
-    return {metrics.horizontalAdvance(m_label), metrics.height()};
+    return { metrics.horizontalAdvance(m_label), metrics.height() };
 }
 
 QRectF VariableCell::labelFrame() const
 {
     const QSizeF size = labelSize();
-    return {labelLeftPadding, labelTopPadding, size.width() + labelLeftPadding + labelRightPadding,
-            size.height() + labelTopPadding + labelBottomPadding};
+    return { labelLeftPadding, labelTopPadding, size.width() + labelLeftPadding + labelRightPadding,
+        size.height() + labelTopPadding + labelBottomPadding };
 }
 
 qreal VariableCell::cellWidth() const
@@ -49,7 +49,7 @@ qreal VariableCell::cellHeight() const
 
 QSizeF VariableCell::cellSize() const
 {
-    return {cellWidth() + extraWidth, cellHeight()};
+    return { cellWidth() + extraWidth, cellHeight() };
 }
 
 qreal VariableCell::baselineDistance() const
@@ -80,8 +80,8 @@ void VariableCell::draw(QPainter& painter, const QRectF& rect, const orv::TextAt
     painter.setPen(textColor());
     // The label starts after the left and top paddings; a label too wide for the token is
     // cut with an ellipsis rather than drawn outside it.
-    const QRectF labelRect(rect.x() + labelLeftPadding, rect.y() + labelTopPadding,
-                           rect.width() - labelLeftPadding, rect.height() - labelTopPadding);
+    const QRectF labelRect(rect.x() + labelLeftPadding, rect.y() + labelTopPadding, rect.width() - labelLeftPadding,
+        rect.height() - labelTopPadding);
     const QString shown = QFontMetricsF(font()).elidedText(m_label, Qt::ElideRight, labelRect.width());
     painter.setClipRect(rect);
     painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);

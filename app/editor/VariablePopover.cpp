@@ -25,7 +25,8 @@ void VariablePopover::showRelativeTo(const QRect& anchor, QWidget* view)
     QPoint position = view ? view->mapToGlobal(anchor.bottomLeft()) : anchor.bottomLeft();
     if (const QScreen* screen = view ? view->screen() : QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        position.setX(std::clamp(position.x(), available.left(), std::max(available.left(), available.right() - width())));
+        position.setX(
+            std::clamp(position.x(), available.left(), std::max(available.left(), available.right() - width())));
         if (position.y() + height() > available.bottom() && view)
             position.setY(view->mapToGlobal(anchor.topLeft()).y() - height());
     }

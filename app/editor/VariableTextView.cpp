@@ -58,13 +58,13 @@ std::optional<VariableTextView::Token> VariableTextView::tokenAt(int position) c
         if (std::abs(mapped.left() - frame.left()) < size.width())
             frame = mapped;
     }
-    return Token{cell, attachment, frame};
+    return Token { cell, attachment, frame };
 }
 
 std::optional<VariableTextView::Token> VariableTextView::tokenAtPoint(const QPoint& point) const
 {
     const int position = cursorForPosition(point).position();
-    for (const int candidate : {position - 1, position}) {
+    for (const int candidate : { position - 1, position }) {
         const auto token = tokenAt(candidate);
         if (token && token->frame.adjusted(0, -2, 0, 2).contains(point))
             return token;

@@ -17,8 +17,8 @@ int32_t ExpandedExpression::cursorCodeUnitOffset() const
 
 void to_json(nlohmann::json& json, const ExpandedExpression& expression)
 {
-    json = nlohmann::json{{ExpandedExpression::textKey, toUtf8(expression.text)},
-                          {ExpandedExpression::cursorPositionKey, expression.cursorPosition}};
+    json = nlohmann::json { { ExpandedExpression::textKey, toUtf8(expression.text) },
+        { ExpandedExpression::cursorPositionKey, expression.cursorPosition } };
 }
 
 void from_json(const nlohmann::json& json, ExpandedExpression& expression)

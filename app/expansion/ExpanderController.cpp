@@ -5,8 +5,8 @@
 #include "text/StringHelpers.h"
 
 #include <algorithm>
-#include <map>
 #include <cstdint>
+#include <map>
 
 namespace quillet {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 bool containsAny(const ProgrammingLanguageList& languages)
 {
     return std::any_of(languages.begin(), languages.end(),
-                       [](const ProgrammingLanguagePtr& language) { return language && language->id() == anyLanguageId(); });
+        [](const ProgrammingLanguagePtr& language) { return language && language->id() == anyLanguageId(); });
 }
 
 bool sharesLanguageId(const ProgrammingLanguageList& given, const ProgrammingLanguageList& supported)
@@ -43,8 +43,7 @@ bool servesLanguages(const Expander& expander, const ProgrammingLanguageList& la
 }
 
 /// Runs one step for an expander; an error that concerns an expander leaves naming this one.
-template <typename Step>
-auto attributingErrorsTo(const ExpanderPtr& expander, Step step) -> decltype(step())
+template <typename Step> auto attributingErrorsTo(const ExpanderPtr& expander, Step step) -> decltype(step())
 {
     try {
         return step();
@@ -66,8 +65,8 @@ ExpanderController::ExpanderController(std::vector<ExpanderPtr> expanders)
 {
 }
 
-std::optional<ExpandedExpression> ExpanderController::findExpander(const icu::UnicodeString& text,
-                                                                   const ExpanderPtr& expander) const
+std::optional<ExpandedExpression> ExpanderController::findExpander(
+    const icu::UnicodeString& text, const ExpanderPtr& expander) const
 {
     if (expander) {
         return attributingErrorsTo(expander, [&] { return expandedExpression(*expander, text, *this); });
@@ -89,27 +88,26 @@ std::optional<ExpandedExpression> ExpanderController::findExpander(const icu::Un
         auto counted = charactersFrom.find(matched->location);
         if (counted == charactersFrom.end()) {
             counted = charactersFrom
-                          .emplace(matched->location,
-                                   characterCount(text.tempSubString(matched->location, matched->length)))
+                          .emplace(
+                              matched->location, characterCount(text.tempSubString(matched->location, matched->length)))
                           .first;
         }
-        candidates.push_back(Candidate{.expander = candidate, .matchedCharacters = counted->second});
+        candidates.push_back(Candidate { .expander = candidate, .matchedCharacters = counted->second });
     }
     // Longest abbreviation first; equal lengths keep the list order, however many candidates there are.
-    std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-        return a.matchedCharacters > b.matchedCharacters;
-    });
+    std::stable_sort(candidates.begin(), candidates.end(),
+        [](const Candidate& a, const Candidate& b) { return a.matchedCharacters > b.matchedCharacters; });
     for (const auto& candidate : candidates) {
-        auto result = attributingErrorsTo(candidate.expander,
-                                          [&] { return expandedExpression(*candidate.expander, text, *this); });
+        auto result = attributingErrorsTo(
+            candidate.expander, [&] { return expandedExpression(*candidate.expander, text, *this); });
         if (result)
             return result;
     }
     return std::nullopt;
 }
 
-std::vector<ExpanderPtr> ExpanderController::expandersWithKeyAndLanguages(const icu::UnicodeString& identifier,
-                                                                          const ProgrammingLanguageList& languages) const
+std::vector<ExpanderPtr> ExpanderController::expandersWithKeyAndLanguages(
+    const icu::UnicodeString& identifier, const ProgrammingLanguageList& languages) const
 {
     std::vector<ExpanderPtr> result;
     if (identifier.isEmpty())

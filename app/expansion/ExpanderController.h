@@ -33,13 +33,13 @@ public:
     ///
     /// The first error met ends the search: an ExpanderRelatedError gets the expander in hand
     /// attached (replacing any other); every error is rethrown.
-    std::optional<ExpandedExpression> findExpander(const icu::UnicodeString& text,
-                                                   const ExpanderPtr& expander = nullptr) const;
+    std::optional<ExpandedExpression> findExpander(
+        const icu::UnicodeString& text, const ExpanderPtr& expander = nullptr) const;
 
     /// The expanders, in list order, whose identifier equals the given one and that serve the
     /// languages (see expanderMatchesLanguages). An empty identifier finds nothing.
-    std::vector<ExpanderPtr> expandersWithKeyAndLanguages(const icu::UnicodeString& identifier,
-                                                          const ProgrammingLanguageList& languages) const;
+    std::vector<ExpanderPtr> expandersWithKeyAndLanguages(
+        const icu::UnicodeString& identifier, const ProgrammingLanguageList& languages) const;
 
     /// The expanders, in list order, that have an identifier and serve the languages.
     std::vector<ExpanderPtr> expandersForLanguages(const ProgrammingLanguageList& languages) const;

@@ -98,7 +98,7 @@ bool containsLiteral(const icu::UnicodeString& text, const icu::UnicodeString& l
 /// Lets the cache be searched with a view of the expression, without copying it.
 struct TextHash {
     using is_transparent = void;
-    std::size_t operator()(std::u16string_view text) const noexcept { return std::hash<std::u16string_view>{}(text); }
+    std::size_t operator()(std::u16string_view text) const noexcept { return std::hash<std::u16string_view> {}(text); }
 };
 
 /// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
@@ -158,8 +158,8 @@ void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
 /// pattern's expression anchored at the end of the text, as a range. An empty match is no match.
 /// Throws ExpandingError, naming the expander, when the match runs out of its time limit: a match
 /// cut short is no answer.
-std::optional<TextRange> firstSuffixMatch(const icu::UnicodeString& text, const icu::UnicodeString& patternExpression,
-                                          const Expander& expander)
+std::optional<TextRange> firstSuffixMatch(
+    const icu::UnicodeString& text, const icu::UnicodeString& patternExpression, const Expander& expander)
 {
     auto& entry = suffixMatcher(patternExpression);
     if (!entry.requiredLiteral.isEmpty() && !containsLiteral(text, entry.requiredLiteral))
@@ -186,7 +186,7 @@ std::optional<TextRange> firstSuffixMatch(const icu::UnicodeString& text, const 
     const int32_t start = entry.matcher->start(status);
     const int32_t end = entry.matcher->end(status);
     if (U_SUCCESS(status) && end > start)
-        entry.answer = TextRange{start, end - start};
+        entry.answer = TextRange { start, end - start };
     return entry.answer;
 }
 
@@ -254,9 +254,8 @@ bool isIndentationBlank(char16_t c)
 GeneratedOutput reindented(const icu::UnicodeString& prefix, const GeneratedOutput& output)
 {
     int32_t indentationLength = 0;
-    auto unitAt = [&](int32_t i) {
-        return i < prefix.length() ? prefix.charAt(i) : output.text.charAt(i - prefix.length());
-    };
+    auto unitAt
+        = [&](int32_t i) { return i < prefix.length() ? prefix.charAt(i) : output.text.charAt(i - prefix.length()); };
     const int32_t total = prefix.length() + output.text.length();
     while (indentationLength < total && isIndentationBlank(unitAt(indentationLength)))
         ++indentationLength;
@@ -282,7 +281,7 @@ GeneratedOutput reindented(const icu::UnicodeString& prefix, const GeneratedOutp
     };
     for (const auto& range : output.values) {
         const int32_t start = moved(range.location);
-        result.values.push_back(TextRange{start, moved(range.end()) - start});
+        result.values.push_back(TextRange { start, moved(range.end()) - start });
     }
     return result;
 }
@@ -347,8 +346,8 @@ icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression)
             literal.append(units[i]);
             ++i;
         } else if (units[i] == u'\\' && i + 1 < length && units[i + 1] < 0x80 && !isPlainLiteral(units[i + 1])
-                   && !(units[i + 1] >= u'a' && units[i + 1] <= u'z') && !(units[i + 1] >= u'A' && units[i + 1] <= u'Z')
-                   && !(units[i + 1] >= u'0' && units[i + 1] <= u'9') && units[i + 1] > 0x20) {
+            && !(units[i + 1] >= u'a' && units[i + 1] <= u'z') && !(units[i + 1] >= u'A' && units[i + 1] <= u'Z')
+            && !(units[i + 1] >= u'0' && units[i + 1] <= u'9') && units[i + 1] > 0x20) {
             literal.append(units[i + 1]); // an escaped punctuation character stands for itself
             i += 2;
         } else {
@@ -383,8 +382,8 @@ SuffixSearchScope::~SuffixSearchScope()
     }
 }
 
-std::optional<TextRange> matchedRange(const Expander& expander, const icu::UnicodeString& text,
-                                      const ExpanderController& expanderController)
+std::optional<TextRange> matchedRange(
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController)
 {
     if (holdsLineFeed(text))
         return std::nullopt;
@@ -394,8 +393,8 @@ std::optional<TextRange> matchedRange(const Expander& expander, const icu::Unico
     return match;
 }
 
-std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
-                                              const ExpanderController& expanderController)
+std::optional<icu::UnicodeString> matchedText(
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController)
 {
     const auto match = matchedRange(expander, text, expanderController);
     if (!match)
@@ -403,8 +402,8 @@ std::optional<icu::UnicodeString> matchedText(const Expander& expander, const ic
     return icu::UnicodeString(text, match->location, match->length);
 }
 
-std::optional<ExpandedExpression> expandedExpression(const Expander& expander, const icu::UnicodeString& text,
-                                                     const ExpanderController& expanderController)
+std::optional<ExpandedExpression> expandedExpression(
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController)
 {
     if (holdsLineFeed(text))
         return std::nullopt;

@@ -34,11 +34,11 @@ private:
 /// equivalence). None for a text with a line feed or without such a match.
 /// Throws what the expander's matchPattern throws (a pattern that does not parse), and
 /// ExpandingError naming the expander when the match runs out of its time limit.
-std::optional<icu::UnicodeString> matchedText(const Expander& expander, const icu::UnicodeString& text,
-                                              const ExpanderController& expanderController);
+std::optional<icu::UnicodeString> matchedText(
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController);
 /// As matchedText, the place of the abbreviation in the text (UTF-16 units).
-std::optional<TextRange> matchedRange(const Expander& expander, const icu::UnicodeString& text,
-                                      const ExpanderController& expanderController);
+std::optional<TextRange> matchedRange(
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController);
 
 /// A text that every match of the expression (compiled without flags) contains: its leading run
 /// of literal characters when nothing at the top level of the expression is an alternative.
@@ -57,7 +57,7 @@ icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression);
 /// None when the text holds a line feed, the pattern does not parse or does not match the end
 /// (an empty match is none). Throws the errors of the expander's output (generatedOutput)
 /// unchanged, and ExpandingError naming the expander when the match runs out of its time limit.
-std::optional<ExpandedExpression> expandedExpression(const Expander& expander, const icu::UnicodeString& text,
-                                                     const ExpanderController& expanderController);
+std::optional<ExpandedExpression> expandedExpression(
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController);
 
 } // namespace quillet

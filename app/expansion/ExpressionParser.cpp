@@ -21,12 +21,12 @@ ExpressionParser::ExpressionParser(icu::UnicodeString expression, const PatternP
 {
 }
 
-std::optional<OptionalCaptureGroups> checkedFirstMatch(const icu::UnicodeString& text,
-                                                       const icu::UnicodeString& expression, const Expander* expander)
+std::optional<OptionalCaptureGroups> checkedFirstMatch(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, const Expander* expander)
 {
     try {
-        return firstMatchGroups(text, expression, RegexCache::caseInsensitive | RegexCache::dotAll,
-                                RegexCache::matchTimeLimit);
+        return firstMatchGroups(
+            text, expression, RegexCache::caseInsensitive | RegexCache::dotAll, RegexCache::matchTimeLimit);
     } catch (const RegexError&) {
         // A match cut short would give wrong values or none: say so instead.
         throw ExpandingError(tooLongToMatchDescription(expander));
@@ -36,8 +36,8 @@ std::optional<OptionalCaptureGroups> checkedFirstMatch(const icu::UnicodeString&
 const CaptureGroups* ExpressionParser::firstMatch() const
 {
     if (!m_firstMatch) {
-        const auto groups = checkedFirstMatch(m_expression, m_patternParser.anchoredRegexPattern(),
-                                              m_patternParser.parentExpander());
+        const auto groups
+            = checkedFirstMatch(m_expression, m_patternParser.anchoredRegexPattern(), m_patternParser.parentExpander());
         m_firstMatch.emplace();
         if (groups) {
             CaptureGroups texts;

@@ -18,8 +18,8 @@ icu::UnicodeString tooLongToMatchDescription(const Expander* expander);
 /// The first match of a pattern's expression (case-insensitive; the dot matches every character,
 /// as the text is one line) in a text, as firstMatchGroups gives it; a match that runs out of
 /// time throws ExpandingError naming the expander.
-std::optional<OptionalCaptureGroups> checkedFirstMatch(const icu::UnicodeString& text,
-                                                       const icu::UnicodeString& expression, const Expander* expander);
+std::optional<OptionalCaptureGroups> checkedFirstMatch(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, const Expander* expander);
 
 /// Reads the values of a pattern's input variables out of one typed abbreviation.
 ///

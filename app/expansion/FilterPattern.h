@@ -11,7 +11,7 @@ struct FilterPatternMatch {
     explicit FilterPatternMatch(const OptionalCaptureGroups& groups);
 
     icu::UnicodeString match; ///< the suffix with its full stop
-    icu::UnicodeString name;  ///< the filter identifier
+    icu::UnicodeString name; ///< the filter identifier
 };
 
 /// "\.(\w+)": the filter suffixes of a placeholder's chain, in order.

@@ -31,7 +31,7 @@ FilterStore::FilterStore()
         m_sorted.push_back(filter.get());
     // Every display name is ASCII, so code-unit order is the plain string order.
     std::stable_sort(m_sorted.begin(), m_sorted.end(),
-                     [](const Filter* a, const Filter* b) { return a->name().compare(b->name()) < 0; });
+        [](const Filter* a, const Filter* b) { return a->name().compare(b->name()) < 0; });
 }
 
 const Filter& FilterStore::filter(const icu::UnicodeString& name) const

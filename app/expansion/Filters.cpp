@@ -117,8 +117,7 @@ const icu::RegexPattern& compiledOnce(const char16_t* expression)
     return *pattern; // kept for the life of the process
 }
 
-template <std::size_t Size>
-std::string hex(const unsigned char* digest, std::size_t length = Size)
+template <std::size_t Size> std::string hex(const unsigned char* digest, std::size_t length = Size)
 {
     static constexpr char hexDigits[] = "0123456789abcdef";
     std::string text;
@@ -134,11 +133,11 @@ std::string hex(const unsigned char* digest, std::size_t length = Size)
 /// (its policy forbids the algorithm, or no provider offers it): a filter cannot fail.
 template <std::size_t Size>
 std::string hexDigest(const EVP_MD* algorithm, std::array<std::uint8_t, Size> (*fallback)(std::string_view),
-                      const icu::UnicodeString& text)
+    const icu::UnicodeString& text)
 {
     // Unpaired surrogates become U+FFFD, so every text has bytes to digest.
     const std::string bytes = toUtf8(text);
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest {};
     unsigned int digestLength = 0;
     if (algorithm && EVP_Digest(bytes.data(), bytes.size(), digest.data(), &digestLength, algorithm, nullptr) == 1
         && digestLength == Size)
@@ -156,9 +155,18 @@ icu::UnicodeString UppercaseFilter::apply(const icu::UnicodeString& text) const
 
 namespace {
 
-bool isAsciiUpper(char16_t c) { return c >= u'A' && c <= u'Z'; }
-bool isAsciiLower(char16_t c) { return c >= u'a' && c <= u'z'; }
-bool isAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiUpper(char16_t c)
+{
+    return c >= u'A' && c <= u'Z';
+}
+bool isAsciiLower(char16_t c)
+{
+    return c >= u'a' && c <= u'z';
+}
+bool isAsciiDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 /// Puts "_" between a run of capitals (with digits after it) and the capital that starts a
 /// lower-case word: "HTTPServer" → "HTTP_Server", "MD5Sum" → "MD5_Sum". The same result as

@@ -7,7 +7,7 @@ namespace quillet {
 void GeneratedOutput::appendValue(const icu::UnicodeString& value)
 {
     if (!value.isEmpty())
-        values.push_back(TextRange{text.length(), value.length()});
+        values.push_back(TextRange { text.length(), value.length() });
     text.append(value);
 }
 
@@ -15,7 +15,7 @@ void GeneratedOutput::append(const GeneratedOutput& other)
 {
     const int32_t offset = text.length();
     for (const auto& range : other.values)
-        values.push_back(TextRange{range.location + offset, range.length});
+        values.push_back(TextRange { range.location + offset, range.length });
     text.append(other.text);
 }
 

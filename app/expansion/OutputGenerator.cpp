@@ -22,8 +22,8 @@ icu::UnicodeString quoted(const icu::UnicodeString& name)
 
 } // namespace
 
-OutputGenerator::OutputGenerator(icu::UnicodeString outputTemplate, const ExpanderController& expanderController,
-                                 const PatternParser& patternParser)
+OutputGenerator::OutputGenerator(
+    icu::UnicodeString outputTemplate, const ExpanderController& expanderController, const PatternParser& patternParser)
     : m_template(std::move(outputTemplate))
     , m_expanderController(expanderController)
     , m_patternParser(patternParser)
@@ -52,30 +52,28 @@ GeneratedOutput OutputGenerator::generateOutput(const icu::UnicodeString& expres
     return output;
 }
 
-icu::UnicodeString OutputGenerator::evaluateMatch(const TemplateSubexpressionPatternMatch& match,
-                                                  const ExpressionParser& expressionParser) const
+icu::UnicodeString OutputGenerator::evaluateMatch(
+    const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser) const
 {
     return evaluateMatchOutput(match, expressionParser).text;
 }
 
-GeneratedOutput OutputGenerator::evaluateMatchOutput(const TemplateSubexpressionPatternMatch& match,
-                                                     const ExpressionParser& expressionParser) const
+GeneratedOutput OutputGenerator::evaluateMatchOutput(
+    const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser) const
 {
     if (match.optionalExpression)
         return evaluateSubexpressionOutput(*match.optionalExpression, expressionParser, false);
     return evaluateSubexpressionOutput(match.variablePattern.value_or(icu::UnicodeString()), expressionParser, true);
 }
 
-icu::UnicodeString OutputGenerator::evaluateSubexpression(const icu::UnicodeString& subexpression,
-                                                          const ExpressionParser& expressionParser,
-                                                          bool isRequired) const
+icu::UnicodeString OutputGenerator::evaluateSubexpression(
+    const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const
 {
     return evaluateSubexpressionOutput(subexpression, expressionParser, isRequired).text;
 }
 
-GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(const icu::UnicodeString& subexpression,
-                                                             const ExpressionParser& expressionParser,
-                                                             bool isRequired) const
+GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(
+    const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const
 {
     // Every placeholder is resolved (its filters looked up) before any value is read.
     const auto found = OutputVariablePattern::matchGroups(subexpression);
@@ -103,8 +101,8 @@ GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(const icu::UnicodeS
     return output;
 }
 
-std::optional<icu::UnicodeString> OutputGenerator::value(const OutputVariable& variable,
-                                                         const ExpressionParser& expressionParser) const
+std::optional<icu::UnicodeString> OutputGenerator::value(
+    const OutputVariable& variable, const ExpressionParser& expressionParser) const
 {
     auto output = valueOutput(variable, expressionParser);
     if (!output)
@@ -112,8 +110,8 @@ std::optional<icu::UnicodeString> OutputGenerator::value(const OutputVariable& v
     return std::move(output->text);
 }
 
-std::optional<GeneratedOutput> OutputGenerator::valueOutput(const OutputVariable& variable,
-                                                            const ExpressionParser& expressionParser) const
+std::optional<GeneratedOutput> OutputGenerator::valueOutput(
+    const OutputVariable& variable, const ExpressionParser& expressionParser) const
 {
     const auto input = m_patternParser.variable(variable.name());
     if (!input) {

@@ -23,7 +23,7 @@ struct TemplateSubexpressionPatternMatch;
 class OutputGenerator {
 public:
     OutputGenerator(icu::UnicodeString outputTemplate, const ExpanderController& expanderController,
-                    const PatternParser& patternParser);
+        const PatternParser& patternParser);
 
     /// The output for the typed text that matched the pattern: every tab of the template becomes
     /// the indentation unit, every optional part |…| is filled or dropped when one of its values
@@ -39,32 +39,32 @@ public:
 
     /// The replacement of one template part: an optional part is filled with isRequired false,
     /// a placeholder with isRequired true.
-    icu::UnicodeString evaluateMatch(const TemplateSubexpressionPatternMatch& match,
-                                     const ExpressionParser& expressionParser) const;
+    icu::UnicodeString evaluateMatch(
+        const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser) const;
 
     /// The text with its placeholders filled in one pass, each by its position, so a value that
     /// contains placeholder text is never filled again. Without placeholders the text comes back
     /// unchanged. A missing value throws when required and empties the whole text otherwise.
-    icu::UnicodeString evaluateSubexpression(const icu::UnicodeString& subexpression,
-                                             const ExpressionParser& expressionParser, bool isRequired) const;
+    icu::UnicodeString evaluateSubexpression(
+        const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const;
 
     /// The placeholder's value through its filters; none when the variable has no value.
     /// Throws ExpandingError when the pattern has no variable of that name.
-    std::optional<icu::UnicodeString> value(const OutputVariable& variable,
-                                            const ExpressionParser& expressionParser) const;
+    std::optional<icu::UnicodeString> value(
+        const OutputVariable& variable, const ExpressionParser& expressionParser) const;
     /// As value(); an embedded expander's output without filters keeps its template's text.
-    std::optional<GeneratedOutput> valueOutput(const OutputVariable& variable,
-                                               const ExpressionParser& expressionParser) const;
+    std::optional<GeneratedOutput> valueOutput(
+        const OutputVariable& variable, const ExpressionParser& expressionParser) const;
 
     const icu::UnicodeString& outputTemplate() const noexcept { return m_template; }
     const ExpanderController& expanderController() const noexcept { return m_expanderController; }
     const PatternParser& patternParser() const noexcept { return m_patternParser; }
 
 private:
-    GeneratedOutput evaluateMatchOutput(const TemplateSubexpressionPatternMatch& match,
-                                        const ExpressionParser& expressionParser) const;
-    GeneratedOutput evaluateSubexpressionOutput(const icu::UnicodeString& subexpression,
-                                                const ExpressionParser& expressionParser, bool isRequired) const;
+    GeneratedOutput evaluateMatchOutput(
+        const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser) const;
+    GeneratedOutput evaluateSubexpressionOutput(
+        const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const;
 
     icu::UnicodeString m_template;
     const ExpanderController& m_expanderController;

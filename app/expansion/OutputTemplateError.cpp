@@ -5,8 +5,8 @@
 namespace quillet {
 
 OutputTemplateError::OutputTemplateError(icu::UnicodeString userErrorDescription)
-    : BasicUserError(localized(u"Output template error", "Output template error title"),
-                     std::move(userErrorDescription))
+    : BasicUserError(
+        localized(u"Output template error", "Output template error title"), std::move(userErrorDescription))
 {
 }
 

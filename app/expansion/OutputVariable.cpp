@@ -35,8 +35,8 @@ OutputVariable::OutputVariable(icu::UnicodeString name, std::vector<const Filter
 {
 }
 
-icu::UnicodeString OutputVariable::makeExpression(const icu::UnicodeString& name,
-                                                  const std::vector<const Filter*>& filters)
+icu::UnicodeString OutputVariable::makeExpression(
+    const icu::UnicodeString& name, const std::vector<const Filter*>& filters)
 {
     icu::UnicodeString expression(u"${");
     expression.append(name);

@@ -21,7 +21,7 @@ namespace {
 
 std::optional<CapturedGroup> captured(const icu::UnicodeString& text, int32_t start, int32_t end)
 {
-    return CapturedGroup{TextRange{start, end - start}, icu::UnicodeString(text, start, end - start)};
+    return CapturedGroup { TextRange { start, end - start }, icu::UnicodeString(text, start, end - start) };
 }
 
 /// The end of the run of word characters that starts at `start` (start itself when none).

@@ -12,8 +12,8 @@ namespace quillet {
 struct OutputVariableMatch {
     explicit OutputVariableMatch(const OptionalCaptureGroups& groups);
 
-    icu::UnicodeString match;                  ///< the whole placeholder
-    icu::UnicodeString name;                   ///< the variable name
+    icu::UnicodeString match; ///< the whole placeholder
+    icu::UnicodeString name; ///< the variable name
     std::optional<icu::UnicodeString> filters; ///< the filter suffixes as written; empty when none
 };
 

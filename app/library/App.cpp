@@ -43,7 +43,7 @@ public:
 
 std::mutex sharedMutex;
 std::unique_ptr<App> sharedApp;
-std::atomic<App*> sharedAppPointer {nullptr};
+std::atomic<App*> sharedAppPointer { nullptr };
 std::optional<App::Environment> sharedEnvironment;
 
 App::Environment completed(App::Environment environment)
@@ -76,8 +76,16 @@ App::Environment App::Environment::headless()
 const std::vector<std::string>& App::defaultBundleNames()
 {
     static const std::vector<std::string> names {
-        "Swift Basic", "Swift Extra", "Swift + Cocoa and UIKit", "Swift + Cocoa", "Swift + UIKit",
-        "Swift + XCTests", "Objective C", "PHP", "HTML", "EXAMPLES",
+        "Swift Basic",
+        "Swift Extra",
+        "Swift + Cocoa and UIKit",
+        "Swift + Cocoa",
+        "Swift + UIKit",
+        "Swift + XCTests",
+        "Objective C",
+        "PHP",
+        "HTML",
+        "EXAMPLES",
     };
     return names;
 }
@@ -88,8 +96,7 @@ App::App(Environment environment)
     const auto path = m_environment.bundlesFilePath ? m_environment.bundlesFilePath : Paths::bundlesFilePath();
     if (!path) {
         showLoadError(CbError(localized(u"File could not be read", "JSON Serializable Store error"),
-                              localized(u"No folder for the library: set XDG_DATA_HOME or HOME.",
-                                        "Missing data folder error")));
+            localized(u"No folder for the library: set XDG_DATA_HOME or HOME.", "Missing data folder error")));
         return;
     }
     if (!load(*path))
@@ -120,7 +127,7 @@ bool App::load(const std::filesystem::path& path)
         return false;
     }
     m_bundleStoreController->serializable().setImportFeedback(
-        {.alerts = m_environment.alerts, .application = m_environment.application});
+        { .alerts = m_environment.alerts, .application = m_environment.application });
     return true;
 }
 
@@ -145,10 +152,10 @@ bool App::installDefaultBundles()
         icu::UnicodeString folders;
         for (const auto& folder : m_environment.resources->searchedFolders())
             folders.append(folders.isEmpty() ? u"" : u", ").append(fromUtf8(folder.string()));
-        icu::UnicodeString description
-            = localized(u"No default bundle was found, so no library was created. Looked in: ", "Default bundles missing");
+        icu::UnicodeString description = localized(
+            u"No default bundle was found, so no library was created. Looked in: ", "Default bundles missing");
         deliverNotification(CbError(localized(u"Default bundles not found", "Default bundles missing title"),
-                                    description.append(folders.isEmpty() ? u"nothing" : folders)));
+            description.append(folders.isEmpty() ? u"nothing" : folders)));
         return true;
     }
 

@@ -38,8 +38,8 @@ Bundle::Bundle(const JSONDictionary& dictionary)
     for (const auto& object : expanderObjects)
         m_expanders.push_back(std::make_shared<CustomExpander>(object.get()));
 
-    m_supportedLanguageContainers = languageContainers(
-        valueOr<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey, {u"any"}));
+    m_supportedLanguageContainers
+        = languageContainers(valueOr<std::vector<icu::UnicodeString>>(dictionary, supportedLanguagesKey, { u"any" }));
 
     adoptExpanders();
     m_supportedLanguagesString = languageNames(supportedLanguages());
@@ -80,11 +80,11 @@ JSONDictionary Bundle::dictionary() const
     for (const auto& expander : m_expanders)
         expanders.push_back(expander->dictionary());
     return JSONDictionary {
-        {nameKey, toUtf8(m_name)},
-        {descriptionKey, toUtf8(m_bundleDescription)},
-        {isEnabledKey, m_isEnabled},
-        {supportedLanguagesKey, languageIdentifiers(m_supportedLanguageContainers)},
-        {expandersKey, std::move(expanders)},
+        { nameKey, toUtf8(m_name) },
+        { descriptionKey, toUtf8(m_bundleDescription) },
+        { isEnabledKey, m_isEnabled },
+        { supportedLanguagesKey, languageIdentifiers(m_supportedLanguageContainers) },
+        { expandersKey, std::move(expanders) },
     };
 }
 

@@ -16,8 +16,14 @@ namespace quillet {
 /// the same object.
 class BundleListElement {
 public:
-    BundleListElement(BundlePtr bundle) : m_element(std::move(bundle)) { } // NOLINT: an element is either
-    BundleListElement(CustomExpanderPtr expander) : m_element(std::move(expander)) { } // NOLINT
+    BundleListElement(BundlePtr bundle)
+        : m_element(std::move(bundle))
+    {
+    } // NOLINT: an element is either
+    BundleListElement(CustomExpanderPtr expander)
+        : m_element(std::move(expander))
+    {
+    } // NOLINT
 
     BundlePtr bundle() const
     {

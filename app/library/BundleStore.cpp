@@ -52,7 +52,7 @@ BundleStore::BundleStore(const JSONDictionary& dictionary)
         objects = value<DictionaryArray>(dictionary, bundlesKey);
     } catch (const DictionaryError&) {
         throw CbError(libraryReadingErrorTitle(),
-                      localized(u"The library's \"bundles\" is not a list of bundles.", "Library format error"));
+            localized(u"The library's \"bundles\" is not a list of bundles.", "Library format error"));
     }
     m_bundles.reserve(objects.size());
     for (std::size_t index = 0; index < objects.size(); ++index) {
@@ -75,7 +75,7 @@ JSONDictionary BundleStore::dictionary() const
     JSONDictionary bundles = JSONDictionary::array();
     for (const auto& bundle : m_bundles)
         bundles.push_back(bundle->dictionary());
-    return JSONDictionary {{bundlesKey, std::move(bundles)}};
+    return JSONDictionary { { bundlesKey, std::move(bundles) } };
 }
 
 void BundleStore::adoptBundles()
@@ -132,8 +132,7 @@ void BundleStore::removeDelegate(BundleStoreDelegate* delegate)
     std::erase(m_delegates, delegate);
 }
 
-template <typename Call>
-void BundleStore::tellDelegates(Call call)
+template <typename Call> void BundleStore::tellDelegates(Call call)
 {
     // A delegate may remove itself (or another) while being told; one that is gone by its
     // turn is skipped rather than called through a dangling pointer.
@@ -163,12 +162,11 @@ std::vector<CustomExpanderPtr> BundleStore::enabledExpanders() const
     return result;
 }
 
-std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>>
-BundleStore::orderedByLanguageSupport(const std::vector<CustomExpanderPtr>& expanders,
-                                      const ProgrammingLanguageList& languages)
+std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>> BundleStore::orderedByLanguageSupport(
+    const std::vector<CustomExpanderPtr>& expanders, const ProgrammingLanguageList& languages)
 {
     if (languages.empty())
-        return {expanders, {}};
+        return { expanders, {} };
     std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>> result;
     for (const auto& expander : expanders)
         (supportsLanguages(*expander, languages) ? result.first : result.second).push_back(expander);
@@ -215,7 +213,7 @@ BundlePtr BundleStore::readBundleFile(const std::filesystem::path& path)
 
 void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
 {
-    importBundles({path}, silent);
+    importBundles({ path }, silent);
 }
 
 void BundleStore::importBundles(const std::vector<std::filesystem::path>& paths, bool silent)

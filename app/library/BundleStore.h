@@ -76,11 +76,11 @@ public:
     std::vector<CustomExpanderPtr> enabledExpanders() const;
     /// The expanders that support one of the languages, and the others, each in input
     /// order. With no language every expander counts as supporting.
-    static std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>>
-    orderedByLanguageSupport(const std::vector<CustomExpanderPtr>& expanders, const ProgrammingLanguageList& languages);
+    static std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>> orderedByLanguageSupport(
+        const std::vector<CustomExpanderPtr>& expanders, const ProgrammingLanguageList& languages);
     /// orderedByLanguageSupport over enabledExpanders.
-    std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>>
-    enabledExpandersOrderedByLanguageSupport(const ProgrammingLanguageList& languages) const;
+    std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>> enabledExpandersOrderedByLanguageSupport(
+        const ProgrammingLanguageList& languages) const;
 
     /// Appends the bundle of a bundle file and tells the delegates (change, then import with
     /// the silent flag). A file that cannot be read or holds no valid bundle leaves the
@@ -96,8 +96,7 @@ public:
 private:
     /// The bundle of a bundle file, or none after reporting why it cannot be read.
     BundlePtr readBundleFile(const std::filesystem::path& path);
-    template <typename Call>
-    void tellDelegates(Call call);
+    template <typename Call> void tellDelegates(Call call);
     void adoptBundles();
     void tellChanged();
 

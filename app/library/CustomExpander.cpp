@@ -8,14 +8,13 @@
 #include "library/App.h"
 #include "library/BundleStore.h"
 #include "library/SupportedLanguages.h"
+#include "text/Localized.h"
 #include "text/PatternParser.h"
 #include "text/PatternValidator.h"
-#include "text/Localized.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
 #include "text/UnicodeConversion.h"
 #include "variables/ExpanderVariable.h"
-
 
 #include <functional>
 
@@ -32,8 +31,8 @@ constexpr const char* outputTemplateKey = "output_template";
 constexpr const char* supportedLanguagesKey = "supported_languages";
 constexpr const char* isEnabledKey = "is_enabled";
 
-std::optional<DescribedError> validateNonBlank(const std::optional<icu::UnicodeString>& proposed,
-                                               const char16_t* message)
+std::optional<DescribedError> validateNonBlank(
+    const std::optional<icu::UnicodeString>& proposed, const char16_t* message)
 {
     if (proposed && !trimmingWhitespace(*proposed).isEmpty())
         return std::nullopt;
@@ -132,7 +131,7 @@ CustomExpander::CustomExpander(const JSONDictionary& dictionary)
 
 std::optional<icu::UnicodeString> CustomExpander::readingFault(const JSONDictionary& dictionary)
 {
-    for (const char* key : {nameKey, patternKey, outputTemplateKey}) {
+    for (const char* key : { nameKey, patternKey, outputTemplateKey }) {
         if (auto fault = valueFault<icu::UnicodeString>(dictionary, key))
             return fault;
     }
@@ -144,13 +143,13 @@ CustomExpander::~CustomExpander() = default;
 JSONDictionary CustomExpander::dictionary() const
 {
     return JSONDictionary {
-        {nameKey, toUtf8(m_name)},
-        {descriptionKey, toUtf8(m_expanderDescription)},
-        {identifierKey, toUtf8(m_identifier)},
-        {patternKey, toUtf8(m_pattern)},
-        {outputTemplateKey, toUtf8(m_outputTemplate)},
-        {supportedLanguagesKey, languageIdentifiers(m_supportedLanguageContainers)},
-        {isEnabledKey, m_isEnabled},
+        { nameKey, toUtf8(m_name) },
+        { descriptionKey, toUtf8(m_expanderDescription) },
+        { identifierKey, toUtf8(m_identifier) },
+        { patternKey, toUtf8(m_pattern) },
+        { outputTemplateKey, toUtf8(m_outputTemplate) },
+        { supportedLanguagesKey, languageIdentifiers(m_supportedLanguageContainers) },
+        { isEnabledKey, m_isEnabled },
     };
 }
 
@@ -271,7 +270,7 @@ std::optional<DescribedError> CustomExpander::validatePattern(const std::optiona
 
 icu::UnicodeString CustomExpander::searchStringHelper() const
 {
-    std::vector<icu::UnicodeString> parts {m_name, m_pattern};
+    std::vector<icu::UnicodeString> parts { m_name, m_pattern };
     for (const auto& language : supportedLanguages())
         parts.push_back(language->name());
     return joined(parts, u" ");
@@ -332,24 +331,22 @@ icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expand
     // An embedded expander's expression depends on the controller's expanders and on their
     // patterns, so only a pattern that embeds none gives the same expression every time.
     const bool embedsExpanders = std::any_of(parser.variables().begin(), parser.variables().end(),
-                                             [](const InputVariablePtr& variable) {
-                                                 return dynamic_cast<const ExpanderVariable*>(variable.get());
-                                             });
+        [](const InputVariablePtr& variable) { return dynamic_cast<const ExpanderVariable*>(variable.get()); });
     if (!embedsExpanders) {
         std::lock_guard lock(m_parsedPatternMutex);
-        m_parsedPattern = ParsedPattern {.trimmedPattern = trimmed, .regexPattern = parser.regexPattern()};
+        m_parsedPattern = ParsedPattern { .trimmedPattern = trimmed, .regexPattern = parser.regexPattern() };
     }
     return parser.regexPattern();
 }
 
-icu::UnicodeString CustomExpander::expand(const icu::UnicodeString& expression,
-                                          const ExpanderController& expanderController) const
+icu::UnicodeString CustomExpander::expand(
+    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
 {
     return generatedOutput(expression, expanderController).text;
 }
 
-GeneratedOutput CustomExpander::generatedOutput(const icu::UnicodeString& expression,
-                                                const ExpanderController& expanderController) const
+GeneratedOutput CustomExpander::generatedOutput(
+    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
 {
     PatternParser parser(trimmingWhitespace(m_pattern), this, expanderController);
     GeneratedOutput result;
@@ -437,7 +434,7 @@ bool CustomExpander::operator==(const CustomExpander& other) const
 std::size_t CustomExpander::hashValue() const
 {
     std::size_t hash = 0;
-    for (const auto* field : {&m_name, &m_identifier, &m_outputTemplate, &m_pattern})
+    for (const auto* field : { &m_name, &m_identifier, &m_outputTemplate, &m_pattern })
         hash = hash * 1000003u ^ canonicalHash(*field);
     return hash;
 }

@@ -104,11 +104,11 @@ public:
     /// The output for a matched abbreviation: every whole match of the pattern anchored at
     /// the end is replaced by the output generated for it; a text the pattern does not
     /// match comes back unchanged. Throws the parser's and the generator's errors.
-    icu::UnicodeString expand(const icu::UnicodeString& expression,
-                              const ExpanderController& expanderController) const override;
+    icu::UnicodeString expand(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
     /// expand() with the places of the values; text before the match counts as typed.
-    GeneratedOutput generatedOutput(const icu::UnicodeString& expression,
-                                    const ExpanderController& expanderController) const override;
+    GeneratedOutput generatedOutput(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
     /// The regular expression of the pattern (trimmed of spaces and tabs). Cheap on repeated
     /// calls: the parse is kept until the pattern changes, unless it depends on other
     /// expanders. Throws the parser's errors.

@@ -29,8 +29,7 @@ icu::UnicodeString unicode(const JSONDictionary& string)
 
 } // namespace
 
-template <>
-icu::UnicodeString value<icu::UnicodeString>(const JSONDictionary& dictionary, std::string_view key)
+template <> icu::UnicodeString value<icu::UnicodeString>(const JSONDictionary& dictionary, std::string_view key)
 {
     const auto& found = entry(dictionary, key);
     if (!found.is_string())
@@ -38,8 +37,7 @@ icu::UnicodeString value<icu::UnicodeString>(const JSONDictionary& dictionary, s
     return unicode(found);
 }
 
-template <>
-bool value<bool>(const JSONDictionary& dictionary, std::string_view key)
+template <> bool value<bool>(const JSONDictionary& dictionary, std::string_view key)
 {
     const auto& found = entry(dictionary, key);
     if (!found.is_boolean())
@@ -48,8 +46,8 @@ bool value<bool>(const JSONDictionary& dictionary, std::string_view key)
 }
 
 template <>
-std::vector<icu::UnicodeString> value<std::vector<icu::UnicodeString>>(const JSONDictionary& dictionary,
-                                                                       std::string_view key)
+std::vector<icu::UnicodeString> value<std::vector<icu::UnicodeString>>(
+    const JSONDictionary& dictionary, std::string_view key)
 {
     const auto& found = entry(dictionary, key);
     if (!found.is_array())
@@ -64,8 +62,7 @@ std::vector<icu::UnicodeString> value<std::vector<icu::UnicodeString>>(const JSO
     return result;
 }
 
-template <>
-DictionaryArray value<DictionaryArray>(const JSONDictionary& dictionary, std::string_view key)
+template <> DictionaryArray value<DictionaryArray>(const JSONDictionary& dictionary, std::string_view key)
 {
     const auto& found = entry(dictionary, key);
     if (!found.is_array())
@@ -88,8 +85,8 @@ icu::UnicodeString quotedKey(std::string_view key)
 }
 
 template <typename T>
-std::optional<icu::UnicodeString> fault(const JSONDictionary& dictionary, std::string_view key,
-                                        const char16_t* notOfType)
+std::optional<icu::UnicodeString> fault(
+    const JSONDictionary& dictionary, std::string_view key, const char16_t* notOfType)
 {
     try {
         value<T>(dictionary, key);
@@ -104,21 +101,19 @@ std::optional<icu::UnicodeString> fault(const JSONDictionary& dictionary, std::s
 } // namespace
 
 template <>
-std::optional<icu::UnicodeString> valueFault<icu::UnicodeString>(const JSONDictionary& dictionary,
-                                                                 std::string_view key)
+std::optional<icu::UnicodeString> valueFault<icu::UnicodeString>(const JSONDictionary& dictionary, std::string_view key)
 {
     return fault<icu::UnicodeString>(dictionary, key, u" is not a text");
 }
 
-template <>
-std::optional<icu::UnicodeString> valueFault<bool>(const JSONDictionary& dictionary, std::string_view key)
+template <> std::optional<icu::UnicodeString> valueFault<bool>(const JSONDictionary& dictionary, std::string_view key)
 {
     return fault<bool>(dictionary, key, u" is not true or false");
 }
 
 template <>
-std::optional<icu::UnicodeString> valueFault<std::vector<icu::UnicodeString>>(const JSONDictionary& dictionary,
-                                                                              std::string_view key)
+std::optional<icu::UnicodeString> valueFault<std::vector<icu::UnicodeString>>(
+    const JSONDictionary& dictionary, std::string_view key)
 {
     return fault<std::vector<icu::UnicodeString>>(dictionary, key, u" is not a list of texts");
 }

@@ -49,22 +49,17 @@ using DictionaryArray = std::vector<std::reference_wrapper<const JSONDictionary>
 /// of objects only). There is no conversion: a number is not a string, null matches
 /// nothing, and one element of another type fails the whole array. Throws DictionaryError
 /// for a missing key, a non-object dictionary and a value of another type alike.
-template <typename T>
-T value(const JSONDictionary& dictionary, std::string_view key);
+template <typename T> T value(const JSONDictionary& dictionary, std::string_view key);
 
+template <> icu::UnicodeString value<icu::UnicodeString>(const JSONDictionary& dictionary, std::string_view key);
+template <> bool value<bool>(const JSONDictionary& dictionary, std::string_view key);
 template <>
-icu::UnicodeString value<icu::UnicodeString>(const JSONDictionary& dictionary, std::string_view key);
-template <>
-bool value<bool>(const JSONDictionary& dictionary, std::string_view key);
-template <>
-std::vector<icu::UnicodeString> value<std::vector<icu::UnicodeString>>(const JSONDictionary& dictionary,
-                                                                       std::string_view key);
-template <>
-DictionaryArray value<DictionaryArray>(const JSONDictionary& dictionary, std::string_view key);
+std::vector<icu::UnicodeString> value<std::vector<icu::UnicodeString>>(
+    const JSONDictionary& dictionary, std::string_view key);
+template <> DictionaryArray value<DictionaryArray>(const JSONDictionary& dictionary, std::string_view key);
 
 /// The value of the wanted type under the key, or the fallback where value<T> would throw.
-template <typename T>
-T valueOr(const JSONDictionary& dictionary, std::string_view key, T fallback)
+template <typename T> T valueOr(const JSONDictionary& dictionary, std::string_view key, T fallback)
 {
     try {
         return value<T>(dictionary, key);

@@ -28,15 +28,15 @@ public:
     virtual std::vector<std::shared_ptr<const ProgrammingLanguage>> supportedLanguages() const = 0;
 
     /// The output for a matched text. Throws the errors of parsing and generation.
-    virtual icu::UnicodeString expand(const icu::UnicodeString& expression,
-                                      const ExpanderController& expanderController) const = 0;
+    virtual icu::UnicodeString expand(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const = 0;
 
     /// expand() with the places of the values in the output, which go in as typed. By default
     /// the whole output is the template's text.
-    virtual GeneratedOutput generatedOutput(const icu::UnicodeString& expression,
-                                            const ExpanderController& expanderController) const
+    virtual GeneratedOutput generatedOutput(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const
     {
-        return GeneratedOutput{.text = expand(expression, expanderController), .values = {}};
+        return GeneratedOutput { .text = expand(expression, expanderController), .values = {} };
     }
 
     /// The regular expression of the expander's pattern. Throws the errors of parsing.

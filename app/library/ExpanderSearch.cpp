@@ -14,8 +14,8 @@ icu::UnicodeString browserSearchText(const std::optional<icu::UnicodeString>& te
     return text ? trimmingWhitespace(*text) : icu::UnicodeString();
 }
 
-bool searchTextChangeNeedsFiltering(const std::optional<icu::UnicodeString>& previous,
-                                    const std::optional<icu::UnicodeString>& next)
+bool searchTextChangeNeedsFiltering(
+    const std::optional<icu::UnicodeString>& previous, const std::optional<icu::UnicodeString>& next)
 {
     if (previous && next)
         return !textEquals(trimmingWhitespace(*previous), trimmingWhitespace(*next));
@@ -75,8 +75,8 @@ int ExpanderSearch::score(const FoldedExpander& expander, const icu::UnicodeStri
     return score;
 }
 
-std::vector<CustomExpanderPtr> ExpanderSearch::search(const std::vector<CustomExpanderPtr>& expanders,
-                                                      const icu::UnicodeString& searchText)
+std::vector<CustomExpanderPtr> ExpanderSearch::search(
+    const std::vector<CustomExpanderPtr>& expanders, const icu::UnicodeString& searchText)
 {
     const icu::UnicodeString foldedText = foldedForSearch(searchText);
     // Entries of expanders that left the list go once they outnumber the listed ones, so
@@ -95,8 +95,7 @@ std::vector<CustomExpanderPtr> ExpanderSearch::search(const std::vector<CustomEx
         if (points > 0)
             scored.emplace_back(points, &expander);
     }
-    std::stable_sort(scored.begin(), scored.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
 
     std::vector<CustomExpanderPtr> result;
     result.reserve(scored.size());

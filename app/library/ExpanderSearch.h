@@ -17,8 +17,8 @@ icu::UnicodeString browserSearchText(const std::optional<icu::UnicodeString>& te
 /// Whether a change of the browser's search text calls for a new filtering: not when both
 /// texts are present and equal (canonically) once trimmed, so a blank typed at either end
 /// changes nothing; always when either is absent.
-bool searchTextChangeNeedsFiltering(const std::optional<icu::UnicodeString>& previous,
-                                    const std::optional<icu::UnicodeString>& next);
+bool searchTextChangeNeedsFiltering(
+    const std::optional<icu::UnicodeString>& previous, const std::optional<icu::UnicodeString>& next);
 
 /// Finds expanders by a search text, the way the expander browser lists them: the expanders
 /// that match (as CustomExpander::matchesSearch), the highest score (as
@@ -30,8 +30,8 @@ bool searchTextChangeNeedsFiltering(const std::optional<icu::UnicodeString>& pre
 /// longer given are let go. Main thread only, like the expanders.
 class ExpanderSearch {
 public:
-    std::vector<CustomExpanderPtr> search(const std::vector<CustomExpanderPtr>& expanders,
-                                          const icu::UnicodeString& searchText);
+    std::vector<CustomExpanderPtr> search(
+        const std::vector<CustomExpanderPtr>& expanders, const icu::UnicodeString& searchText);
 
 private:
     struct FoldedExpander {

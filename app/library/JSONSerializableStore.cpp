@@ -92,8 +92,7 @@ public:
         return true;
     }
 
-    template <class Exception>
-    bool parse_error(std::size_t, const std::string&, const Exception& error)
+    template <class Exception> bool parse_error(std::size_t, const std::string&, const Exception& error)
     {
         throw error;
     }
@@ -101,8 +100,7 @@ public:
 private:
     static constexpr std::size_t expectedKeys = 8; // an expander has seven
 
-    template <typename Value>
-    JSONDictionary* place(Value&& value)
+    template <typename Value> JSONDictionary* place(Value&& value)
     {
         if (m_open.empty()) {
             m_root = JSONDictionary(std::forward<Value>(value));
@@ -148,11 +146,11 @@ Opened openForReading(const std::filesystem::path& path, int& fd)
         return Opened::tried;
     // A link whose target is missing (a folder not mounted yet) is not a first run: installing
     // a library there would replace the link.
-    struct stat linkStatus {};
+    struct stat linkStatus { };
     if (lstat(path.c_str(), &linkStatus) != 0)
         return errno == ENOENT ? Opened::nothingThere : Opened::tried;
     if (S_ISLNK(linkStatus.st_mode)) {
-        struct stat targetStatus {};
+        struct stat targetStatus { };
         if (stat(path.c_str(), &targetStatus) != 0)
             return Opened::tried; // dangling
     }
@@ -162,7 +160,7 @@ Opened openForReading(const std::filesystem::path& path, int& fd)
 
 std::optional<std::string> readOpenFile(int fd)
 {
-    struct stat status {};
+    struct stat status { };
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
     std::string bytes;
@@ -285,7 +283,7 @@ bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
     };
 
     // Keep the permissions of the file being replaced; a new file gets the usual rw-r--r--.
-    struct stat existing {};
+    struct stat existing { };
     const mode_t mode = stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
     if (fchmod(fd, mode) != 0)
         fail("cannot set the permissions of the temporary file");
@@ -332,8 +330,8 @@ bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
 
 } // namespace
 
-void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
-                         const JSONStoreTexts& texts)
+void writeJSONDictionary(
+    const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
 {
     try {
         writeFileAtomically(path, encoded(dictionary));
@@ -342,8 +340,8 @@ void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary
     }
 }
 
-bool createJSONDictionaryFile(const std::filesystem::path& path, const JSONDictionary& dictionary,
-                              const JSONStoreTexts& texts)
+bool createJSONDictionaryFile(
+    const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
 {
     try {
         return writeFileAtomically(path, encoded(dictionary), false);

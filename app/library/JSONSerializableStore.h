@@ -16,8 +16,11 @@ namespace quillet {
 /// A value that is read from a JSON object (a constructor that may throw) and written
 /// back as one (made only of strings, numbers, booleans, arrays and objects).
 template <typename T>
-concept JSONSerializable = std::constructible_from<T, const JSONDictionary&> && requires(const T& value) {
-    { value.dictionary() } -> std::convertible_to<JSONDictionary>;
+concept JSONSerializable = std::constructible_from<T, const JSONDictionary&> && requires(const T& value)
+{
+    {
+        value.dictionary()
+        } -> std::convertible_to<JSONDictionary>;
 };
 
 namespace detail {
@@ -45,13 +48,13 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
 
 /// Writes the object pretty-printed as UTF-8 into a new file, atomically, unless something is
 /// already at the path: false then, and nothing is written. Throws as writeJSONDictionary.
-bool createJSONDictionaryFile(const std::filesystem::path& path, const JSONDictionary& dictionary,
-                              const JSONStoreTexts& texts);
+bool createJSONDictionaryFile(
+    const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts);
 
 /// Writes the object pretty-printed as UTF-8, atomically; throws CbError ("File could not be
 /// written", the path) when encoding, creating the folder or writing fails.
-void writeJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
-                         const JSONStoreTexts& texts);
+void writeJSONDictionary(
+    const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts);
 
 /// The whole content of a regular file, or none when it cannot be read.
 std::optional<std::string> readFileContents(const std::filesystem::path& path);
@@ -69,8 +72,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 /// Creating the store loads the value; a failing load leaves no store, so nothing can ever
 /// be saved over a file that could not be read. save() rewrites the whole file atomically:
 /// a failed or interrupted save leaves the previous file whole. Not thread-safe.
-template <JSONSerializable T>
-class JSONSerializableStore {
+template <JSONSerializable T> class JSONSerializableStore {
 public:
     /// Loads the value from the file, or builds it from an empty object when nothing exists
     /// at the path (the file is not created). Throws the errors of detail::readJSONDictionary
@@ -95,7 +97,10 @@ public:
     /// Writes the value's dictionary only when no file exists at the path (another process
     /// may have created one since the load); false then, and nothing is written. The file
     /// appears whole or not at all. Throws as save().
-    bool saveIfAbsent() const { return detail::createJSONDictionaryFile(m_path, m_serializable->dictionary(), m_texts); }
+    bool saveIfAbsent() const
+    {
+        return detail::createJSONDictionaryFile(m_path, m_serializable->dictionary(), m_texts);
+    }
 
     const std::filesystem::path& path() const noexcept { return m_path; }
     T& serializable() noexcept { return *m_serializable; }

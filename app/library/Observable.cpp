@@ -7,7 +7,7 @@ namespace quillet {
 Observable::ObserverId Observable::addObserver(Observer observer)
 {
     const ObserverId id = m_nextId++;
-    m_observers.push_back({id, std::move(observer)});
+    m_observers.push_back({ id, std::move(observer) });
     return id;
 }
 
@@ -27,8 +27,8 @@ void Observable::notify(std::string_view key, Phase phase) const
     for (const auto& entry : m_observers)
         ids.push_back(entry.id);
     for (ObserverId id : ids) {
-        auto found = std::find_if(m_observers.begin(), m_observers.end(),
-                                  [id](const Entry& entry) { return entry.id == id; });
+        auto found
+            = std::find_if(m_observers.begin(), m_observers.end(), [id](const Entry& entry) { return entry.id == id; });
         if (found != m_observers.end()) {
             auto observer = found->observer; // the entry may go away during the call
             observer(std::string_view(key), phase);

@@ -11,7 +11,7 @@ namespace quillet {
 /// owner has adopted in the meantime keep their new delegate.
 template <typename Child, typename Owner>
 void releaseLeavingChildren(const std::vector<std::shared_ptr<Child>>& children,
-                            const std::vector<std::shared_ptr<Child>>& staying, const Owner* owner)
+    const std::vector<std::shared_ptr<Child>>& staying, const Owner* owner)
 {
     for (const auto& child : children) {
         if (child->delegate() == owner && std::find(staying.begin(), staying.end(), child) == staying.end())

@@ -35,8 +35,8 @@ std::optional<std::filesystem::path> homeFromUserDatabase()
 std::optional<std::filesystem::path> Paths::applicationSupportPath(const Environment& environment)
 {
     std::optional<std::filesystem::path> dataHome;
-    if (auto xdgDataHome = environment("XDG_DATA_HOME"); xdgDataHome && !xdgDataHome->empty()
-        && std::filesystem::path(*xdgDataHome).is_absolute()) {
+    if (auto xdgDataHome = environment("XDG_DATA_HOME");
+        xdgDataHome && !xdgDataHome->empty() && std::filesystem::path(*xdgDataHome).is_absolute()) {
         dataHome = std::filesystem::path(*xdgDataHome);
     } else {
         std::optional<std::filesystem::path> home;

@@ -10,11 +10,11 @@ namespace quillet {
 namespace {
 
 // Kinds of resource that live in a subfolder of their own.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 3> typeFolders {{
-    {"qlbundle", "bundles"},
-    {"html", "docs"},
-    {"css", "docs"},
-}};
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> typeFolders { {
+    { "qlbundle", "bundles" },
+    { "html", "docs" },
+    { "css", "docs" },
+} };
 
 } // namespace
 
@@ -28,8 +28,8 @@ std::filesystem::path DirectoryResourceLocator::defaultRoot()
     return QUILLET_RESOURCES_DIR;
 }
 
-std::optional<std::filesystem::path> DirectoryResourceLocator::pathForResource(const std::string& name,
-                                                                               const std::string& type) const
+std::optional<std::filesystem::path> DirectoryResourceLocator::pathForResource(
+    const std::string& name, const std::string& type) const
 {
     // A name with a separator could reach outside the resources.
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
@@ -56,7 +56,8 @@ SearchPathResourceLocator::SearchPathResourceLocator(std::vector<std::filesystem
         m_locators.emplace_back(std::move(root));
 }
 
-std::vector<std::filesystem::path> SearchPathResourceLocator::applicationRoots(const std::filesystem::path& programFolder)
+std::vector<std::filesystem::path> SearchPathResourceLocator::applicationRoots(
+    const std::filesystem::path& programFolder)
 {
     std::vector<std::filesystem::path> roots {
         programFolder / "resources",
@@ -74,12 +75,12 @@ std::vector<std::filesystem::path> SearchPathResourceLocator::applicationRoots()
     // The link names the program itself, also when it was started through a link of its own.
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error || !program.is_absolute())
-        return {QUILLET_INSTALL_DATA_DIR};
+        return { QUILLET_INSTALL_DATA_DIR };
     return applicationRoots(program.parent_path());
 }
 
-std::optional<std::filesystem::path> SearchPathResourceLocator::pathForResource(const std::string& name,
-                                                                                const std::string& type) const
+std::optional<std::filesystem::path> SearchPathResourceLocator::pathForResource(
+    const std::string& name, const std::string& type) const
 {
     for (const auto& locator : m_locators) {
         if (auto path = locator.pathForResource(name, type))

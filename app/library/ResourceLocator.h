@@ -13,14 +13,15 @@ public:
     virtual ~ResourceLocator() = default;
 
     /// The path of the resource, or none when it does not exist.
-    virtual std::optional<std::filesystem::path> pathForResource(const std::string& name,
-                                                                 const std::string& type) const = 0;
+    virtual std::optional<std::filesystem::path> pathForResource(
+        const std::string& name, const std::string& type) const = 0;
     /// The folders the resources are looked for in, for telling the user where nothing was found.
     virtual std::vector<std::filesystem::path> searchedFolders() const { return {}; }
 };
 
 /// Resources in a folder: "<root>/<name>.<type>", and for the kinds kept in a subfolder
-/// of their own (bundle files in "bundles", documentation pages and their style sheet in "docs") "<root>/<subfolder>/<name>.<type>".
+/// of their own (bundle files in "bundles", documentation pages and their style sheet in "docs")
+/// "<root>/<subfolder>/<name>.<type>".
 class DirectoryResourceLocator final : public ResourceLocator {
 public:
     explicit DirectoryResourceLocator(std::filesystem::path root);
@@ -29,9 +30,9 @@ public:
     /// itself looks in SearchPathResourceLocator::applicationRoots().
     static std::filesystem::path defaultRoot();
 
-    std::optional<std::filesystem::path> pathForResource(const std::string& name,
-                                                         const std::string& type) const override;
-    std::vector<std::filesystem::path> searchedFolders() const override { return {m_root}; }
+    std::optional<std::filesystem::path> pathForResource(
+        const std::string& name, const std::string& type) const override;
+    std::vector<std::filesystem::path> searchedFolders() const override { return { m_root }; }
 
     const std::filesystem::path& root() const noexcept { return m_root; }
 
@@ -53,8 +54,8 @@ public:
     /// program's own path cannot be found.
     static std::vector<std::filesystem::path> applicationRoots();
 
-    std::optional<std::filesystem::path> pathForResource(const std::string& name,
-                                                         const std::string& type) const override;
+    std::optional<std::filesystem::path> pathForResource(
+        const std::string& name, const std::string& type) const override;
     std::vector<std::filesystem::path> searchedFolders() const override;
 
 private:

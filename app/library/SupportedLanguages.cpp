@@ -9,7 +9,7 @@ namespace quillet {
 std::vector<ProgrammingLanguageContainer> anyLanguageContainers()
 {
     static const ProgrammingLanguagePtr anyLanguage = std::make_shared<AnyProgrammingLanguage>();
-    return {ProgrammingLanguageContainer(anyLanguage)};
+    return { ProgrammingLanguageContainer(anyLanguage) };
 }
 
 std::vector<ProgrammingLanguageContainer> languageContainers(std::vector<icu::UnicodeString> ids)

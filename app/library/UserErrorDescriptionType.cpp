@@ -29,7 +29,7 @@ CbError::CbError(icu::UnicodeString title, icu::UnicodeString description)
 
 UnknownError::UnknownError()
     : BasicUserError(localized(u"Unknown error", "Unknown error title"),
-                     localized(u"An unknown error occured.", "Unknown error description"))
+        localized(u"An unknown error occured.", "Unknown error description"))
 {
 }
 
@@ -48,13 +48,13 @@ namespace {
 icu::UnicodeString noEditorDescription(const std::optional<icu::UnicodeString>& editorName)
 {
     if (!editorName) {
-        return localized(u"If you are, you probabily need a plugin. Click here for more information.",
-                         "Expanding Error");
+        return localized(
+            u"If you are, you probabily need a plugin. Click here for more information.", "Expanding Error");
     }
     // The name goes into the translated sentence, so translators can place it.
-    icu::UnicodeString format = localized(
-        u"To use Quillet in %@, you need to install a plugin. Click here for more information.",
-        "Expanding Error in Atom");
+    icu::UnicodeString format
+        = localized(u"To use Quillet in %@, you need to install a plugin. Click here for more information.",
+            "Expanding Error in Atom");
     icu::UnicodeString result;
     const icu::UnicodeString placeholder(u"%@");
     int32_t start = 0;
@@ -71,7 +71,7 @@ icu::UnicodeString noEditorDescription(const std::optional<icu::UnicodeString>& 
 NoEditorError::NoEditorError(const std::optional<icu::UnicodeString>& editorName)
     : BasicUserError(editorName ? localized(u"You need a plugin", "Expanding Error")
                                 : localized(u"Are you using a text editor?", "Expanding Error"),
-                     noEditorDescription(editorName))
+        noEditorDescription(editorName))
 {
 }
 

@@ -12,8 +12,8 @@
 #include "text/UnicodeConversion.h"
 
 #include <QAction>
-#include <QCursor>
 #include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLoggingCategory>

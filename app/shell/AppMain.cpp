@@ -44,7 +44,10 @@ public:
 /// the editor window and closes the browser.
 class ExpanderBrowserOpener final : public quillet::ExpanderBrowserViewControllerDelegate {
 public:
-    explicit ExpanderBrowserOpener(quillet::AppDelegate& delegate) : m_delegate(delegate) { }
+    explicit ExpanderBrowserOpener(quillet::AppDelegate& delegate)
+        : m_delegate(delegate)
+    {
+    }
     void openExpander(quillet::ExpanderBrowserViewController&, quillet::CustomExpander& expander) override
     {
         m_delegate.openExpander(expander);
@@ -115,9 +118,8 @@ int main(int argc, char** argv)
     quillet::MenuActions::Services menuServices;
     menuServices.defaults = defaults.get();
     menuServices.startAtLogin = &startAtLogin;
-    menuServices.intro.isAccessibilityTrusted = [&delegate](bool prompt) {
-        return delegate.expandingController().isAccessibilityTrusted(prompt);
-    };
+    menuServices.intro.isAccessibilityTrusted
+        = [&delegate](bool prompt) { return delegate.expandingController().isAccessibilityTrusted(prompt); };
     quillet::MenuActions menuActions(std::move(menuServices));
     menuActions.connectMenu(menu);
     delegate.setStatusBarMenu(&menu);
@@ -134,16 +136,17 @@ int main(int argc, char** argv)
     std::unique_ptr<quillet::EditorWindowController> editor;
     auto editorWindow = [&editor]() -> quillet::EditorWindowController& {
         if (!editor) {
-            editor = std::make_unique<quillet::EditorWindowController>(
-                quillet::App::shared().bundleStore(),
-                quillet::EditorServices {.alerts = std::make_shared<quillet::QtUserAlerts>(), .fileDialogs = {}, .urlOpener = {}});
+            editor = std::make_unique<quillet::EditorWindowController>(quillet::App::shared().bundleStore(),
+                quillet::EditorServices {
+                    .alerts = std::make_shared<quillet::QtUserAlerts>(), .fileDialogs = {}, .urlOpener = {} });
         }
         return *editor;
     };
     auto& windows = delegate.windows();
     windows.showExpandersWindow = [editorWindow] { editorWindow().showWindow(); };
     windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
-    windows.selectExpanderInEditor = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
+    windows.selectExpanderInEditor
+        = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
 
     // The expander browser: made on first demand and kept. The delegate closes it whenever the
     // application stops being the active one.
@@ -161,8 +164,8 @@ int main(int argc, char** argv)
 
     // Both windows exist: their items join the status menu. Previous and next view switch the
     // editor between documentation and editing without showing it.
-    menuActions.setEditorWindow([&delegate] { delegate.showExpandersWindow(); },
-                                [editorWindow] { editorWindow().toggleMode(); });
+    menuActions.setEditorWindow(
+        [&delegate] { delegate.showExpandersWindow(); }, [editorWindow] { editorWindow().toggleMode(); });
     menuActions.setExpanderBrowser([&delegate] { delegate.showOrHideExpanderBrowser(); });
 
     quillet::QuilletService service(delegate);

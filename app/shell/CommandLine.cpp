@@ -29,23 +29,22 @@
 namespace quillet {
 namespace {
 
-constexpr const char* usageText =
-    "usage: quillet expand [--extension EXT] [--record] [--] [TEXT | -]\n"
-    "       quillet expand --help\n"
-    "\n"
-    "Expands the abbreviation at the end of TEXT (or of standard input) with the\n"
-    "expanders of the user's library and prints the result as JSON.\n"
-    "\n"
-    "  --extension EXT  file name extension of the edited file (swift, py, …);\n"
-    "                   expanders of its languages are preferred\n"
-    "  --record         print {\"text\", \"cursor_position\"} instead of\n"
-    "                   {\"text\", \"cursorPosition\"}\n"
-    "  --               ends the options: a TEXT that begins with \"-\" follows it\n"
-    "  -h, --help       print this help\n"
-    "\n"
-    "Exit status: 0 expanded, 1 no expander applies, 2 the expansion or the\n"
-    "program failed, 3 the library cannot be loaded, 64 bad usage, 65 the text\n"
-    "is not valid UTF-8.\n";
+constexpr const char* usageText = "usage: quillet expand [--extension EXT] [--record] [--] [TEXT | -]\n"
+                                  "       quillet expand --help\n"
+                                  "\n"
+                                  "Expands the abbreviation at the end of TEXT (or of standard input) with the\n"
+                                  "expanders of the user's library and prints the result as JSON.\n"
+                                  "\n"
+                                  "  --extension EXT  file name extension of the edited file (swift, py, …);\n"
+                                  "                   expanders of its languages are preferred\n"
+                                  "  --record         print {\"text\", \"cursor_position\"} instead of\n"
+                                  "                   {\"text\", \"cursorPosition\"}\n"
+                                  "  --               ends the options: a TEXT that begins with \"-\" follows it\n"
+                                  "  -h, --help       print this help\n"
+                                  "\n"
+                                  "Exit status: 0 expanded, 1 no expander applies, 2 the expansion or the\n"
+                                  "program failed, 3 the library cannot be loaded, 64 bad usage, 65 the text\n"
+                                  "is not valid UTF-8.\n";
 
 struct ExpandRequest {
     std::optional<std::string> text; // absent: read standard input
@@ -78,18 +77,18 @@ std::variant<ExpandRequest, UsageError> parseExpandArguments(const std::vector<s
             std::string value;
             if (word == "--extension") {
                 if (i + 1 >= words.size())
-                    return UsageError {"--extension needs a value"};
+                    return UsageError { "--extension needs a value" };
                 value = words[++i];
             } else {
                 value = word.substr(std::string("--extension=").size());
             }
             if (value.empty())
-                return UsageError {"--extension needs a value"};
+                return UsageError { "--extension needs a value" };
             request.fileExtension = std::move(value);
         } else if (isOption) {
-            return UsageError {"unknown option " + word};
+            return UsageError { "unknown option " + word };
         } else if (textGiven) {
-            return UsageError {"more than one text given: " + word};
+            return UsageError { "more than one text given: " + word };
         } else {
             textGiven = true;
             if (word != "-" || optionsEnded)
@@ -186,7 +185,7 @@ public:
     {
         printAlert(Alert::fromError(error), m_errors);
     }
-    void scheduleBundleImportedNotification(const Bundle&) override {}
+    void scheduleBundleImportedNotification(const Bundle&) override { }
 
 private:
     std::ostream& m_errors;
@@ -248,8 +247,8 @@ int usageError(const std::string& message, std::ostream& errors)
     return exitstatus::usage;
 }
 
-int runCommand(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
-               std::ostream& errors)
+int runCommand(
+    const std::vector<std::string>& arguments, std::istream& input, std::ostream& output, std::ostream& errors)
 {
     if (arguments.empty())
         return usageError("no command given", errors);
@@ -257,7 +256,7 @@ int runCommand(const std::vector<std::string>& arguments, std::istream& input, s
         return writeOutput(output, usageText, errors) ? exitstatus::expanded : exitstatus::failed;
     if (arguments[0] != "expand")
         return usageError("unknown command " + arguments[0], errors);
-    const auto parsed = parseExpandArguments({arguments.begin() + 1, arguments.end()});
+    const auto parsed = parseExpandArguments({ arguments.begin() + 1, arguments.end() });
     if (const auto* error = std::get_if<UsageError>(&parsed))
         return usageError(error->message, errors);
     const auto& request = std::get<ExpandRequest>(parsed);
@@ -268,8 +267,8 @@ int runCommand(const std::vector<std::string>& arguments, std::istream& input, s
 
 } // namespace
 
-int runCommandLine(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
-                   std::ostream& errors)
+int runCommandLine(
+    const std::vector<std::string>& arguments, std::istream& input, std::ostream& output, std::ostream& errors)
 {
     // Whatever goes wrong below (unreadable input, memory, ICU, the digest provider) ends as
     // a message and an exit status, never as an abort.

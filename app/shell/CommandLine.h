@@ -28,7 +28,7 @@ constexpr int invalidText = 65; // the text is not valid UTF-8
 /// Returns the exit status (see exitstatus) and never throws: every failure is a message on
 /// `errors`. A stream without a buffer stands for a closed standard stream. `arguments`
 /// excludes the program name.
-int runCommandLine(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
-                   std::ostream& errors);
+int runCommandLine(
+    const std::vector<std::string>& arguments, std::istream& input, std::ostream& output, std::ostream& errors);
 
 } // namespace quillet

@@ -97,8 +97,8 @@ bool ExpandingController::expandAtCaret(AccessibilityBackend& accessibility)
     return true;
 }
 
-std::optional<ExpandedExpression> ExpandingController::expand(const icu::UnicodeString& text,
-                                                              const std::optional<icu::UnicodeString>& fileExtension)
+std::optional<ExpandedExpression> ExpandingController::expand(
+    const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension)
 {
     ExpansionScope scope(*this);
     return findAndExpand(text, fileExtension);
@@ -122,8 +122,8 @@ std::pair<ExpanderController, ExpanderController> ExpandingController::expanderC
         languages = ProgrammingLanguageStore::shared().languages(*fileExtension);
 
     const auto [supporting, others] = m_bundleStore().enabledExpandersOrderedByLanguageSupport(languages);
-    return {ExpanderController({supporting.begin(), supporting.end()}),
-            ExpanderController({others.begin(), others.end()})};
+    return { ExpanderController({ supporting.begin(), supporting.end() }),
+        ExpanderController({ others.begin(), others.end() }) };
 }
 
 } // namespace quillet

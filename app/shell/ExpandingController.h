@@ -61,15 +61,15 @@ public:
     /// Expands the end of the given text. The file extension (without the dot) selects
     /// the preferred expanders; absent or empty prefers none. Nothing when no expander
     /// applies. Throws the expansion engine's user-facing errors, with the expander set.
-    std::optional<ExpandedExpression> expand(const icu::UnicodeString& text,
-                                             const std::optional<icu::UnicodeString>& fileExtension);
+    std::optional<ExpandedExpression> expand(
+        const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension);
 
 private:
     bool expandAtCaret(AccessibilityBackend& backend);
     AccessibilityBackend& backend();
 
-    std::optional<ExpandedExpression> findAndExpand(const icu::UnicodeString& text,
-                                                    const std::optional<icu::UnicodeString>& fileExtension) const;
+    std::optional<ExpandedExpression> findAndExpand(
+        const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension) const;
     /// The expanders that support a language of the extension, then all the others.
     std::pair<ExpanderController, ExpanderController> expanderControllers(
         const std::optional<icu::UnicodeString>& fileExtension) const;

@@ -8,19 +8,19 @@ namespace {
 
 const std::array<std::pair<UserDefaultsKey, std::string>, 11>& keyTable()
 {
-    static const std::array<std::pair<UserDefaultsKey, std::string>, 11> table {{
-        {UserDefaultsKey::ExpandTextShortcut, "ExpandTextShortcut"},
-        {UserDefaultsKey::ShowExpandersShortcut, "ShowExpandersShortcuts"},
-        {UserDefaultsKey::ShowExpanderBrowserShortcut, "ShowExpanderBrowserShortcut"},
-        {UserDefaultsKey::IndentWithSpaces, "IndentWithSpaces"},
-        {UserDefaultsKey::IndentSize, "IndentSize"},
-        {UserDefaultsKey::MaximumCharactersInLine, "MaximumCharactersInLine"},
-        {UserDefaultsKey::StartApplicationAutomatically, "StartApplicationAutomatically"},
-        {UserDefaultsKey::EnableSounds, "EnableSounds"},
-        {UserDefaultsKey::EnableErrorSound, "EnableErrorSound"},
-        {UserDefaultsKey::MainWindowVisibleOnStart, "MainWindowVisibleOnStart"},
-        {UserDefaultsKey::DidOpenIntro, "DidOpenIntro"},
-    }};
+    static const std::array<std::pair<UserDefaultsKey, std::string>, 11> table { {
+        { UserDefaultsKey::ExpandTextShortcut, "ExpandTextShortcut" },
+        { UserDefaultsKey::ShowExpandersShortcut, "ShowExpandersShortcuts" },
+        { UserDefaultsKey::ShowExpanderBrowserShortcut, "ShowExpanderBrowserShortcut" },
+        { UserDefaultsKey::IndentWithSpaces, "IndentWithSpaces" },
+        { UserDefaultsKey::IndentSize, "IndentSize" },
+        { UserDefaultsKey::MaximumCharactersInLine, "MaximumCharactersInLine" },
+        { UserDefaultsKey::StartApplicationAutomatically, "StartApplicationAutomatically" },
+        { UserDefaultsKey::EnableSounds, "EnableSounds" },
+        { UserDefaultsKey::EnableErrorSound, "EnableErrorSound" },
+        { UserDefaultsKey::MainWindowVisibleOnStart, "MainWindowVisibleOnStart" },
+        { UserDefaultsKey::DidOpenIntro, "DidOpenIntro" },
+    } };
     return table;
 }
 
@@ -42,13 +42,13 @@ std::optional<UserDefaultsKey> userDefaultsKey(std::string_view raw)
 void registerPlainDefaults(InMemorySettings& settings)
 {
     settings.registerDefaults({
-        {rawValue(UserDefaultsKey::IndentWithSpaces), true},
-        {rawValue(UserDefaultsKey::IndentSize), 4LL},
-        {rawValue(UserDefaultsKey::MaximumCharactersInLine), 80LL},
-        {rawValue(UserDefaultsKey::EnableSounds), true},
-        {rawValue(UserDefaultsKey::EnableErrorSound), true},
-        {rawValue(UserDefaultsKey::MainWindowVisibleOnStart), true},
-        {rawValue(UserDefaultsKey::DidOpenIntro), false},
+        { rawValue(UserDefaultsKey::IndentWithSpaces), true },
+        { rawValue(UserDefaultsKey::IndentSize), 4LL },
+        { rawValue(UserDefaultsKey::MaximumCharactersInLine), 80LL },
+        { rawValue(UserDefaultsKey::EnableSounds), true },
+        { rawValue(UserDefaultsKey::EnableErrorSound), true },
+        { rawValue(UserDefaultsKey::MainWindowVisibleOnStart), true },
+        { rawValue(UserDefaultsKey::DidOpenIntro), false },
     });
 }
 

@@ -42,8 +42,8 @@ int main(int argc, char** argv)
         // `quillet` alone starts the tray application; `quillet FILE…` hands it bundle files.
         if (quillet::isDesktopLaunch(arguments))
             return quillet::runDesktopLauncher(arguments, std::cerr);
-        return quillet::runCommandLine(arguments, inputOpen ? std::cin : closedInput,
-                                       outputOpen ? std::cout : closedOutput, std::cerr);
+        return quillet::runCommandLine(
+            arguments, inputOpen ? std::cin : closedInput, outputOpen ? std::cout : closedOutput, std::cerr);
     } catch (...) {
         // runCommandLine reports its own failures; only building the arguments can get here.
         std::cerr << "quillet: out of memory\n";

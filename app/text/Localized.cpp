@@ -8,8 +8,8 @@ icu::UnicodeString localized(const icu::UnicodeString& key, const char* /*commen
     return key;
 }
 
-icu::UnicodeString localizedFormat(const icu::UnicodeString& key, const char* comment,
-                                   const icu::UnicodeString& argument)
+icu::UnicodeString localizedFormat(
+    const icu::UnicodeString& key, const char* comment, const icu::UnicodeString& argument)
 {
     icu::UnicodeString text = localized(key, comment);
     const int32_t placeholder = text.indexOf(u"%@");

@@ -13,7 +13,7 @@ icu::UnicodeString localized(const icu::UnicodeString& key, const char* comment)
 
 /// Looks key up and puts argument in place of its first "%@" (copied as it is: the
 /// argument is never read as a format).
-icu::UnicodeString localizedFormat(const icu::UnicodeString& key, const char* comment,
-                                   const icu::UnicodeString& argument);
+icu::UnicodeString localizedFormat(
+    const icu::UnicodeString& key, const char* comment, const icu::UnicodeString& argument);
 
 } // namespace quillet

@@ -10,13 +10,13 @@
 namespace quillet {
 
 OutputTemplateValidatorError::OutputTemplateValidatorError(const icu::UnicodeString& description)
-    : ExpanderValidationError(localized(u"Output template validation error", "Output template validation error title"),
-                              description)
+    : ExpanderValidationError(
+        localized(u"Output template validation error", "Output template validation error title"), description)
 {
 }
 
-OutputTemplateValidator::OutputTemplateValidator(icu::UnicodeString outputTemplate,
-                                                 std::vector<InputVariablePtr> inputVariables)
+OutputTemplateValidator::OutputTemplateValidator(
+    icu::UnicodeString outputTemplate, std::vector<InputVariablePtr> inputVariables)
     : m_template(std::move(outputTemplate))
     , m_inputVariables(std::move(inputVariables))
 {
@@ -57,7 +57,9 @@ icu::UnicodeString DescribedError::localizedDescription() const
 
 DescribedError makeNSError(const icu::UnicodeString& description)
 {
-    return DescribedError{.domain = applicationErrorDomain, .code = 1, .userInfo = {{DescribedError::localizedDescriptionKey, description}}};
+    return DescribedError { .domain = applicationErrorDomain,
+        .code = 1,
+        .userInfo = { { DescribedError::localizedDescriptionKey, description } } };
 }
 
 } // namespace quillet

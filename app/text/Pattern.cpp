@@ -14,7 +14,7 @@ std::optional<icu::UnicodeString> groupText(const OptionalCaptureGroups& groups,
 namespace detail {
 
 icu::UnicodeString replacingGroupMatches(const icu::UnicodeString& text, const icu::UnicodeString& expression,
-                                         const std::function<icu::UnicodeString(const OptionalCaptureGroups&)>& transform)
+    const std::function<icu::UnicodeString(const OptionalCaptureGroups&)>& transform)
 {
     if (text.isEmpty() || expression.isEmpty())
         return text;

@@ -18,12 +18,12 @@ namespace detail {
 /// Replaces every match of expression (compiled case-insensitive) by what transform makes of its
 /// groups, cut from the unchanged text. Throws RegexError when the expression does not compile.
 icu::UnicodeString replacingGroupMatches(const icu::UnicodeString& text, const icu::UnicodeString& expression,
-                                         const std::function<icu::UnicodeString(const OptionalCaptureGroups&)>& transform);
+    const std::function<icu::UnicodeString(const OptionalCaptureGroups&)>& transform);
 
 /// Replaces each match of allGroups (found in text, in text order) by what transform makes of it.
 template <typename Transform>
-icu::UnicodeString replacingGroups(const icu::UnicodeString& text, const std::vector<OptionalCaptureGroups>& allGroups,
-                                   Transform&& transform)
+icu::UnicodeString replacingGroups(
+    const icu::UnicodeString& text, const std::vector<OptionalCaptureGroups>& allGroups, Transform&& transform)
 {
     icu::UnicodeString result = text;
     int32_t offset = 0;
@@ -48,8 +48,7 @@ icu::UnicodeString replacingGroups(const icu::UnicodeString& text, const std::ve
 /// A pattern type may also provide `static std::optional<std::vector<OptionalCaptureGroups>>
 /// scannedCaptureGroups(const icu::UnicodeString&)`: the groups the expression gives, found
 /// without it, or none to match with the expression.
-template <typename Derived, typename MatchType>
-class Pattern {
+template <typename Derived, typename MatchType> class Pattern {
 public:
     using Match = MatchType;
 
@@ -70,14 +69,13 @@ public:
         if constexpr (isScanned) {
             if (!text.isEmpty()) {
                 if (auto scanned = Derived::scannedCaptureGroups(text)) {
-                    return detail::replacingGroups(text, *scanned, [&](const OptionalCaptureGroups& groups) {
-                        return transform(Match(groups));
-                    });
+                    return detail::replacingGroups(
+                        text, *scanned, [&](const OptionalCaptureGroups& groups) { return transform(Match(groups)); });
                 }
             }
         }
-        return detail::replacingGroupMatches(text, Derived::pattern(),
-                                             [&](const OptionalCaptureGroups& groups) { return transform(Match(groups)); });
+        return detail::replacingGroupMatches(
+            text, Derived::pattern(), [&](const OptionalCaptureGroups& groups) { return transform(Match(groups)); });
     }
 
     /// The groups, with their ranges, of every match in text order.

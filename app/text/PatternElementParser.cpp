@@ -13,8 +13,8 @@ PatternElementParser::PatternElementParser(icu::UnicodeString pattern)
 {
 }
 
-std::vector<InputVariablePtr> PatternElementParser::parse(const Expander* parentExpander,
-                                                          const ExpanderController& expanderController) const
+std::vector<InputVariablePtr> PatternElementParser::parse(
+    const Expander* parentExpander, const ExpanderController& expanderController) const
 {
     auto& observer = RecursionObserver::shared();
     try {

@@ -39,8 +39,8 @@ icu::UnicodeString literalExpression(const icu::UnicodeString& text, bool option
 
 } // namespace
 
-PatternParser::PatternParser(icu::UnicodeString pattern, const Expander* parentExpander,
-                             const ExpanderController& expanderController)
+PatternParser::PatternParser(
+    icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController)
     : m_pattern(std::move(pattern))
     , m_expanderController(&expanderController)
     , m_parentExpander(parentExpander)
@@ -70,7 +70,7 @@ PatternParser::PatternParser(icu::UnicodeString pattern, const Expander* parentE
             return u"(" + segmentExpression(*segment.optional, true) + u")?";
         return segmentExpression(segment.required.value_or(icu::UnicodeString()), false);
     });
-    marked = unescapeCharacters(marked, {u"|", u"#"});
+    marked = unescapeCharacters(marked, { u"|", u"#" });
 
     std::size_t next = 0;
     for (int32_t position = 0;;) {
@@ -175,11 +175,12 @@ icu::UnicodeString PatternParser::patternHTML() const
             const TextRange range = groups.front()->range;
             const VariablePatternMatch declaration(groups);
             converted += escapeHTMLText(icu::UnicodeString(content, position, range.location - position));
-            converted += Tag(TagName::span, u"variable", std::nullopt, {}, {escapeHTMLText(declaration.name)}).html();
+            converted += Tag(TagName::span, u"variable", std::nullopt, {}, { escapeHTMLText(declaration.name) }).html();
             position = range.end();
         }
         converted += escapeHTMLText(icu::UnicodeString(content, position));
-        html += segment.isOptional() ? Tag(TagName::span, u"optional", std::nullopt, {}, {converted}).html() : converted;
+        html += segment.isOptional() ? Tag(TagName::span, u"optional", std::nullopt, {}, { converted }).html()
+                                     : converted;
     }
     return html;
 }

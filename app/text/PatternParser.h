@@ -31,8 +31,8 @@ class ExpanderController;
 /// captureGroupIndex() names; a group that took no part (or does not exist) means "no value".
 class PatternParser : public Documentable {
 public:
-    PatternParser(icu::UnicodeString pattern, const Expander* parentExpander,
-                  const ExpanderController& expanderController);
+    PatternParser(
+        icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController);
 
     const icu::UnicodeString& pattern() const noexcept { return m_pattern; }
     /// The input variables in pattern order.

@@ -13,10 +13,10 @@ namespace quillet {
 struct PatternPatternMatch {
     explicit PatternPatternMatch(const OptionalCaptureGroups& groups);
 
-    icu::UnicodeString match;                        ///< the segment as written, bars included
+    icu::UnicodeString match; ///< the segment as written, bars included
     std::optional<icu::UnicodeString> optionalMatch; ///< the optional part with its bars
-    std::optional<icu::UnicodeString> optional;      ///< the text between the bars
-    std::optional<icu::UnicodeString> required;      ///< a required run
+    std::optional<icu::UnicodeString> optional; ///< the text between the bars
+    std::optional<icu::UnicodeString> required; ///< a required run
 
     bool isOptional() const noexcept { return optional.has_value(); }
     /// `optional` when present, otherwise `required`.

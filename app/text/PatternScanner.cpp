@@ -26,7 +26,7 @@ bool isWordUnit(char16_t c)
 
 std::optional<CapturedGroup> captured(const icu::UnicodeString& text, int32_t start, int32_t end)
 {
-    return CapturedGroup{TextRange{start, end - start}, icu::UnicodeString(text, start, end - start)};
+    return CapturedGroup { TextRange { start, end - start }, icu::UnicodeString(text, start, end - start) };
 }
 
 /// One declaration match found by hand, as positions.
@@ -35,7 +35,7 @@ struct Declaration {
     int32_t nameStart = 0, nameEnd = 0;
     int32_t typeStart = 0, typeEnd = 0;
     std::optional<std::pair<int32_t, int32_t>> parameters; // group 3
-    std::optional<int32_t> equalsSign;                     // group 4 starts here, group 5 one later
+    std::optional<int32_t> equalsSign; // group 4 starts here, group 5 one later
 };
 
 class DeclarationMatcher {

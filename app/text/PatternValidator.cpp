@@ -10,8 +10,8 @@
 
 namespace quillet {
 
-PatternValidator::PatternValidator(icu::UnicodeString pattern, const Expander* parentExpander,
-                                   const ExpanderController& expanderController)
+PatternValidator::PatternValidator(
+    icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController)
     : m_pattern(std::move(pattern))
     , m_parentExpander(parentExpander)
     , m_expanderController(&expanderController)
@@ -27,7 +27,8 @@ void PatternValidator::validate() const
 void PatternValidator::validateSingleLine() const
 {
     if (m_pattern.indexOf(u'\n') >= 0)
-        throw PatternParsingError(localized(u"Pattern must be a one\u2013line expression.", "Pattern cannot have any new lines."));
+        throw PatternParsingError(
+            localized(u"Pattern must be a one\u2013line expression.", "Pattern cannot have any new lines."));
 }
 
 void PatternValidator::validateVariableNames() const
@@ -39,9 +40,7 @@ void PatternValidator::validateVariableNames() const
 
     for (const auto& declaration : declarations) {
         const auto count = std::count_if(declarations.begin(), declarations.end(),
-                                         [&](const VariablePatternMatch& other) {
-                                             return textEquals(other.name, declaration.name);
-                                         });
+            [&](const VariablePatternMatch& other) { return textEquals(other.name, declaration.name); });
         if (count > 1) {
             icu::UnicodeString message = u"\"" + declaration.name + u"\" variable name is declared ";
             message += icu::UnicodeString::fromUTF8(std::to_string(count));

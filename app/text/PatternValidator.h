@@ -12,8 +12,8 @@ class ExpanderController;
 /// rejected parameters are reported too. The controller is not owned.
 class PatternValidator {
 public:
-    PatternValidator(icu::UnicodeString pattern, const Expander* parentExpander,
-                     const ExpanderController& expanderController);
+    PatternValidator(
+        icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController);
 
     /// validateSingleLine(), then validateVariableNames().
     void validate() const;

@@ -33,16 +33,17 @@ RegexError::RegexError(const icu::UnicodeString& expression, UErrorCode code)
 {
 }
 
-std::shared_ptr<const icu::RegexPattern> RegexCache::compile(const icu::UnicodeString& expression, uint32_t flags,
-                                                             UErrorCode& status)
+std::shared_ptr<const icu::RegexPattern> RegexCache::compile(
+    const icu::UnicodeString& expression, uint32_t flags, UErrorCode& status)
 {
     auto& cache = threadCache();
-    CacheKey key{std::u16string(expression.getBuffer(), static_cast<std::size_t>(expression.length())), flags};
+    CacheKey key { std::u16string(expression.getBuffer(), static_cast<std::size_t>(expression.length())), flags };
     if (auto found = cache.find(key); found != cache.end())
         return found->second;
 
-    UParseError parseError{};
-    std::shared_ptr<const icu::RegexPattern> compiled(icu::RegexPattern::compile(expression, flags, parseError, status));
+    UParseError parseError {};
+    std::shared_ptr<const icu::RegexPattern> compiled(
+        icu::RegexPattern::compile(expression, flags, parseError, status));
     if (U_FAILURE(status))
         return nullptr;
     if (cache.size() >= maximumCachedExpressions)
@@ -51,8 +52,8 @@ std::shared_ptr<const icu::RegexPattern> RegexCache::compile(const icu::UnicodeS
     return compiled;
 }
 
-std::shared_ptr<const icu::RegexPattern> RegexCache::compileOrThrow(const icu::UnicodeString& expression,
-                                                                    uint32_t flags)
+std::shared_ptr<const icu::RegexPattern> RegexCache::compileOrThrow(
+    const icu::UnicodeString& expression, uint32_t flags)
 {
     UErrorCode status = U_ZERO_ERROR;
     auto compiled = compile(expression, flags, status);
@@ -61,8 +62,8 @@ std::shared_ptr<const icu::RegexPattern> RegexCache::compileOrThrow(const icu::U
     return compiled;
 }
 
-std::unique_ptr<icu::RegexMatcher> RegexCache::matcher(const icu::RegexPattern& pattern,
-                                                       const icu::UnicodeString& text, UErrorCode& status)
+std::unique_ptr<icu::RegexMatcher> RegexCache::matcher(
+    const icu::RegexPattern& pattern, const icu::UnicodeString& text, UErrorCode& status)
 {
     std::unique_ptr<icu::RegexMatcher> result(pattern.matcher(text, status));
     if (U_FAILURE(status))

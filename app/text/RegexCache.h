@@ -50,17 +50,17 @@ public:
     }
 
     /// The compiled expression, or null when it does not compile (status tells why).
-    static std::shared_ptr<const icu::RegexPattern> compile(const icu::UnicodeString& expression, uint32_t flags,
-                                                            UErrorCode& status);
+    static std::shared_ptr<const icu::RegexPattern> compile(
+        const icu::UnicodeString& expression, uint32_t flags, UErrorCode& status);
 
     /// Compiles or throws RegexError.
-    static std::shared_ptr<const icu::RegexPattern> compileOrThrow(const icu::UnicodeString& expression,
-                                                                   uint32_t flags);
+    static std::shared_ptr<const icu::RegexPattern> compileOrThrow(
+        const icu::UnicodeString& expression, uint32_t flags);
 
     /// A matcher over text (which must outlive it) with the time limit set.
     /// Null when ICU cannot make one (status tells why).
-    static std::unique_ptr<icu::RegexMatcher> matcher(const icu::RegexPattern& pattern,
-                                                      const icu::UnicodeString& text, UErrorCode& status);
+    static std::unique_ptr<icu::RegexMatcher> matcher(
+        const icu::RegexPattern& pattern, const icu::UnicodeString& text, UErrorCode& status);
 };
 
 } // namespace quillet

@@ -19,7 +19,7 @@ public:
     virtual std::optional<bool> boolValue(const std::string& key) const = 0;
     virtual std::optional<long long> integerValue(const std::string& key) const = 0;
     /// Picks up changes made by other processes before a read.
-    virtual void synchronize() {}
+    virtual void synchronize() { }
 
     /// False when unset and without a registered default.
     bool boolForKey(const std::string& key) const { return boolValue(key).value_or(false); }

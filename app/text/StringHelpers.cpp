@@ -17,9 +17,8 @@ namespace quillet {
 namespace {
 
 template <typename Entry, typename MakeEntry>
-std::vector<std::vector<std::optional<Entry>>> collectGroups(const icu::UnicodeString& text,
-                                                             const icu::UnicodeString& expression,
-                                                             MakeEntry makeEntry)
+std::vector<std::vector<std::optional<Entry>>> collectGroups(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, MakeEntry makeEntry)
 {
     std::vector<std::vector<std::optional<Entry>>> result;
     if (expression.isEmpty())
@@ -39,7 +38,7 @@ std::vector<std::vector<std::optional<Entry>>> collectGroups(const icu::UnicodeS
             const int32_t end = matcher->end(group, status);
             if (U_FAILURE(status) || start < 0)
                 continue;
-            match[static_cast<std::size_t>(group)] = makeEntry(TextRange{start, end - start});
+            match[static_cast<std::size_t>(group)] = makeEntry(TextRange { start, end - start });
         }
         result.push_back(std::move(match));
     }
@@ -83,22 +82,20 @@ bool isHorizontalWhitespace(UChar32 c)
 
 std::vector<CaptureGroups> captureGroups(const icu::UnicodeString& text, const icu::UnicodeString& expression)
 {
-    return collectGroups<icu::UnicodeString>(text, expression, [&](TextRange range) {
-        return icu::UnicodeString(text, range.location, range.length);
-    });
+    return collectGroups<icu::UnicodeString>(
+        text, expression, [&](TextRange range) { return icu::UnicodeString(text, range.location, range.length); });
 }
 
-std::vector<OptionalCaptureGroups> optionalCaptureGroups(const icu::UnicodeString& text,
-                                                         const icu::UnicodeString& expression)
+std::vector<OptionalCaptureGroups> optionalCaptureGroups(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression)
 {
     return collectGroups<CapturedGroup>(text, expression, [&](TextRange range) {
-        return CapturedGroup{range, icu::UnicodeString(text, range.location, range.length)};
+        return CapturedGroup { range, icu::UnicodeString(text, range.location, range.length) };
     });
 }
 
-std::optional<OptionalCaptureGroups> firstMatchGroups(const icu::UnicodeString& text,
-                                                      const icu::UnicodeString& expression, uint32_t flags,
-                                                      int32_t baseSteps)
+std::optional<OptionalCaptureGroups> firstMatchGroups(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, uint32_t flags, int32_t baseSteps)
 {
     struct LastAnswer {
         icu::UnicodeString text;
@@ -128,13 +125,13 @@ std::optional<OptionalCaptureGroups> firstMatchGroups(const icu::UnicodeString& 
             const int32_t end = matcher->end(group, status);
             if (U_SUCCESS(status) && start >= 0)
                 groups[static_cast<std::size_t>(group)]
-                    = CapturedGroup{TextRange{start, end - start}, icu::UnicodeString(text, start, end - start)};
+                    = CapturedGroup { TextRange { start, end - start }, icu::UnicodeString(text, start, end - start) };
         }
         result = std::move(groups);
     }
     if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
         throw RegexError(expression, status);
-    last = LastAnswer{.text = text, .expression = expression, .flags = flags, .groups = result, .isSet = true};
+    last = LastAnswer { .text = text, .expression = expression, .flags = flags, .groups = result, .isSet = true };
     return result;
 }
 
@@ -215,13 +212,13 @@ icu::UnicodeString escapeHTMLText(const icu::UnicodeString& text)
 
 const std::vector<icu::UnicodeString>& patternSyntaxCharacters()
 {
-    static const std::vector<icu::UnicodeString> set{u":", u",", u"{", u"}", u"$"};
+    static const std::vector<icu::UnicodeString> set { u":", u",", u"{", u"}", u"$" };
     return set;
 }
 
 const std::vector<icu::UnicodeString>& templateSyntaxCharacters()
 {
-    static const std::vector<icu::UnicodeString> set{u",", u"{", u"}", u"$"};
+    static const std::vector<icu::UnicodeString> set { u",", u"{", u"}", u"$" };
     return set;
 }
 

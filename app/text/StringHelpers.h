@@ -40,17 +40,16 @@ using OptionalCaptureGroups = std::vector<std::optional<CapturedGroup>>;
 /// An empty or invalid expression (or a match that runs out of time) gives no match.
 std::vector<CaptureGroups> captureGroups(const icu::UnicodeString& text, const icu::UnicodeString& expression);
 /// As captureGroups, with each group's UTF-16 range.
-std::vector<OptionalCaptureGroups> optionalCaptureGroups(const icu::UnicodeString& text,
-                                                         const icu::UnicodeString& expression);
+std::vector<OptionalCaptureGroups> optionalCaptureGroups(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression);
 
 /// The groups of the first match of expression (compiled with ICU `flags`) in text, under a time
 /// limit of `baseSteps` sized to the text (RegexCache::timeLimitFor). None when nothing matches
 /// or the expression does not compile. Throws RegexError (U_REGEX_TIME_OUT) when the match runs
 /// out of time: a match cut short is no answer. The last answer of the thread is kept, so asking
 /// again for the same text and expression costs nothing.
-std::optional<OptionalCaptureGroups> firstMatchGroups(const icu::UnicodeString& text,
-                                                      const icu::UnicodeString& expression, uint32_t flags,
-                                                      int32_t baseSteps);
+std::optional<OptionalCaptureGroups> firstMatchGroups(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, uint32_t flags, int32_t baseSteps);
 
 /// The entry for group number `group` of one match; absent when the group took no part
 /// or when the number is beyond the groups of the match (never indexes past them).
@@ -61,7 +60,8 @@ std::optional<icu::UnicodeString> captureGroup(const CaptureGroups& match, int32
 std::vector<icu::UnicodeString> splitBySeparator(const icu::UnicodeString& text, const icu::UnicodeString& separator);
 
 /// Removes the backslash before each of the given strings, one pass per string in order.
-icu::UnicodeString unescapeCharacters(const icu::UnicodeString& text, const std::vector<icu::UnicodeString>& characters);
+icu::UnicodeString unescapeCharacters(
+    const icu::UnicodeString& text, const std::vector<icu::UnicodeString>& characters);
 
 /// True when expression is empty or found anywhere in text (case-sensitive, no implicit anchors).
 /// An expression that does not compile gives false.
@@ -141,7 +141,8 @@ icu::UnicodeString replacingTabs(const icu::UnicodeString& text, int spaces);
 int32_t lengthReplacingTabs(const icu::UnicodeString& text, int spaces);
 icu::UnicodeString indentedByTabs(const icu::UnicodeString& text, int tabs);
 icu::UnicodeString indentedByTab(const icu::UnicodeString& text);
-icu::UnicodeString prefixingLines(const icu::UnicodeString& text, const icu::UnicodeString& prefix, bool includingFirst);
+icu::UnicodeString prefixingLines(
+    const icu::UnicodeString& text, const icu::UnicodeString& prefix, bool includingFirst);
 /// UTF-16 offset of the first "#" not preceded by a backslash.
 std::optional<int32_t> firstUnescapedHashOffset(const icu::UnicodeString& text);
 /// True when the Characters ending at offset equal needle; false when offset is out of

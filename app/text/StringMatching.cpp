@@ -27,7 +27,7 @@ icu::UnicodeString foldedForSearch(const icu::UnicodeString& text)
 }
 
 icu::UnicodeString replacingMatches(const icu::UnicodeString& text, const icu::UnicodeString& expression,
-                                    const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement)
+    const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement)
 {
     if (text.isEmpty() || expression.isEmpty())
         return text;
@@ -49,11 +49,11 @@ icu::UnicodeString replacingMatches(const icu::UnicodeString& text, const icu::U
         for (int32_t group = 0; group <= groupCount; ++group) {
             const int32_t start = matcher->start(group, status);
             if (start >= 0)
-                groups[static_cast<std::size_t>(group)] =
-                    icu::UnicodeString(text, start, matcher->end(group, status) - start);
+                groups[static_cast<std::size_t>(group)]
+                    = icu::UnicodeString(text, start, matcher->end(group, status) - start);
         }
         const int32_t start = matcher->start(status);
-        found.push_back(Found{TextRange{start, matcher->end(status) - start}, std::move(groups)});
+        found.push_back(Found { TextRange { start, matcher->end(status) - start }, std::move(groups) });
     }
     if (U_FAILURE(status))
         throw RegexError(expression, status);
@@ -68,8 +68,8 @@ icu::UnicodeString replacingMatches(const icu::UnicodeString& text, const icu::U
     return result;
 }
 
-icu::UnicodeString replacingMatchesWithTemplate(const icu::UnicodeString& text, const icu::UnicodeString& expression,
-                                                const icu::UnicodeString& replacementTemplate)
+icu::UnicodeString replacingMatchesWithTemplate(
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, const icu::UnicodeString& replacementTemplate)
 {
     UErrorCode status = U_ZERO_ERROR;
     auto pattern = RegexCache::compile(expression, 0, status);
@@ -127,8 +127,21 @@ icu::UnicodeString escapingRegexMetacharacters(const icu::UnicodeString& text)
     // with this, and fifteen find-and-replace passes dominated parsing.
     static constexpr auto isMetacharacter = [](char16_t c) {
         switch (c) {
-        case u'\\': case u'+': case u'(': case u')': case u'{': case u'}': case u'[': case u']':
-        case u'^': case u'$': case u'.': case u'*': case u'|': case u'?': case u'!':
+        case u'\\':
+        case u'+':
+        case u'(':
+        case u')':
+        case u'{':
+        case u'}':
+        case u'[':
+        case u']':
+        case u'^':
+        case u'$':
+        case u'.':
+        case u'*':
+        case u'|':
+        case u'?':
+        case u'!':
             return true;
         default:
             return false;

@@ -17,12 +17,12 @@ namespace quillet {
 /// Groups are cut from the unchanged text. Throws RegexError for an expression that does not
 /// compile; the replacement's error ends the operation. Empty text or expression: unchanged.
 icu::UnicodeString replacingMatches(const icu::UnicodeString& text, const icu::UnicodeString& expression,
-                                    const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement);
+    const std::function<icu::UnicodeString(const CaptureGroups&)>& replacement);
 
 /// ICU's replace-all with a "$n" template (case-sensitive). Only for fixed expressions and
 /// templates: never put user text or a regex fragment into the template.
 icu::UnicodeString replacingMatchesWithTemplate(const icu::UnicodeString& text, const icu::UnicodeString& expression,
-                                                const icu::UnicodeString& replacementTemplate);
+    const icu::UnicodeString& replacementTemplate);
 
 /// The leftmost match (case-sensitive); absent for an empty or invalid expression.
 std::optional<icu::UnicodeString> firstMatch(const icu::UnicodeString& text, const icu::UnicodeString& expression);

@@ -19,8 +19,8 @@ icu::UnicodeString TemplateSubexpressionPatternMatch::expression() const
 
 const icu::UnicodeString& TemplateSubexpressionPattern::pattern()
 {
-    static const icu::UnicodeString expression =
-        PatternPattern::optionalPartPattern() + u"|(" + OutputVariablePattern::pattern() + u")";
+    static const icu::UnicodeString expression
+        = PatternPattern::optionalPartPattern() + u"|(" + OutputVariablePattern::pattern() + u")";
     return expression;
 }
 
@@ -34,7 +34,7 @@ std::optional<std::vector<OptionalCaptureGroups>> TemplateSubexpressionPattern::
     auto isUnescapedBar = [&](int32_t i) { return text.charAt(i) == u'|' && (i == 0 || text.charAt(i - 1) != u'\\'); };
     auto captured = [&](int32_t start, int32_t end) {
         return std::optional<CapturedGroup>(
-            CapturedGroup{TextRange{start, end - start}, icu::UnicodeString(text, start, end - start)});
+            CapturedGroup { TextRange { start, end - start }, icu::UnicodeString(text, start, end - start) });
     };
     std::vector<OptionalCaptureGroups> result;
     int32_t position = 0;

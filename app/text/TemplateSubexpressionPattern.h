@@ -13,9 +13,9 @@ namespace quillet {
 struct TemplateSubexpressionPatternMatch {
     explicit TemplateSubexpressionPatternMatch(const OptionalCaptureGroups& groups);
 
-    icu::UnicodeString match;                             ///< as written, bars included
+    icu::UnicodeString match; ///< as written, bars included
     std::optional<icu::UnicodeString> optionalExpression; ///< the text between the bars
-    std::optional<icu::UnicodeString> variablePattern;    ///< the whole placeholder
+    std::optional<icu::UnicodeString> variablePattern; ///< the whole placeholder
 
     bool isRequired() const noexcept { return !optionalExpression.has_value(); }
     /// `optionalExpression` when present, otherwise `variablePattern`.

@@ -13,8 +13,8 @@ namespace {
 InputVariableEditorMode enumEditorMode()
 {
     InputVariableEditorMode mode;
-    mode.valueBox = InputVariableEditorMode::BoxConfiguration{localized(u"Elements:", "Editor label")};
-    mode.defaultValueBox = InputVariableEditorMode::BoxConfiguration{localized(u"Default:", "Editor label")};
+    mode.valueBox = InputVariableEditorMode::BoxConfiguration { localized(u"Elements:", "Editor label") };
+    mode.defaultValueBox = InputVariableEditorMode::BoxConfiguration { localized(u"Default:", "Editor label") };
     return mode;
 }
 
@@ -45,19 +45,19 @@ std::vector<icu::UnicodeString> EnumVariable::casesFromParameters(const icu::Uni
 
 const VariableKind& EnumVariable::variableKind()
 {
-    static const VariableKind kind{
+    static const VariableKind kind {
         .typeName = u"Enum",
         .type = u"enum",
         .typeTemplate = u"enum()",
         .editorMode = &enumEditorMode,
         .makeFromDeclaration = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
-                                  const Expander*, const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                   const Expander*, const ExpanderController&) -> std::shared_ptr<InputVariable> {
             if (!parameters)
                 throw ParsingError(localized(u"Variable \"" + name + u"\" has no parameters.", "EnumVariable error"));
             return std::make_shared<EnumVariable>(name, casesFromParameters(*parameters));
         },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander*,
-                                 const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderController&) -> std::shared_ptr<InputVariable> {
             std::vector<icu::UnicodeString> cases;
             if (data.values()) {
                 for (const auto& row : *data.values())
@@ -101,8 +101,8 @@ icu::UnicodeString EnumVariable::documentationHTML() const
 {
     icu::UnicodeString items;
     for (const auto& item : m_cases) {
-        Tag text(TagName::span, u"case", std::nullopt, {}, {escapeHTMLCharacters(item)});
-        items += Tag(TagName::li, std::nullopt, std::nullopt, {}, {std::move(text)}).html();
+        Tag text(TagName::span, u"case", std::nullopt, {}, { escapeHTMLCharacters(item) });
+        items += Tag(TagName::li, std::nullopt, std::nullopt, {}, { std::move(text) }).html();
     }
     return u"enum <ul class=\"enum\">" + items + u"</ul>";
 }

@@ -17,7 +17,7 @@ namespace {
 InputVariableEditorMode expanderEditorMode()
 {
     InputVariableEditorMode mode;
-    mode.selectableValueBox = InputVariableEditorMode::BoxConfiguration{localized(u"Expander", "Editor label")};
+    mode.selectableValueBox = InputVariableEditorMode::BoxConfiguration { localized(u"Expander", "Editor label") };
     return mode;
 }
 
@@ -69,7 +69,7 @@ EmbeddingBudget& buildBudget()
 } // namespace
 
 ExpanderVariable::ExpanderVariable(icu::UnicodeString name, icu::UnicodeString identifier,
-                                   const Expander* parentExpander, const ExpanderController* expanderController)
+    const Expander* parentExpander, const ExpanderController* expanderController)
     : m_name(std::move(name))
     , m_identifier(std::move(identifier))
     , m_parentExpander(parentExpander)
@@ -79,20 +79,20 @@ ExpanderVariable::ExpanderVariable(icu::UnicodeString name, icu::UnicodeString i
 
 const VariableKind& ExpanderVariable::variableKind()
 {
-    static const VariableKind kind{
+    static const VariableKind kind {
         .typeName = u"Expander",
         .type = u"exp",
         .typeTemplate = u"exp()",
         .editorMode = &expanderEditorMode,
-        .makeFromDeclaration = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
-                                  const Expander* parentExpander,
-                                  const ExpanderController& controller) -> std::shared_ptr<InputVariable> {
+        .makeFromDeclaration
+        = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
+              const Expander* parentExpander, const ExpanderController& controller) -> std::shared_ptr<InputVariable> {
             if (!parameters)
                 throw ParsingError(localized(u"Variable \"" + name + u"\" has no parameters.", "ExpVariable error"));
             return std::make_shared<ExpanderVariable>(name, *parameters, parentExpander, &controller);
         },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander* parentExpander,
-                                 const ExpanderController& controller) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderController& controller) -> std::shared_ptr<InputVariable> {
             const icu::UnicodeString identifier = data.selectedValue() ? data.selectedValue()->identifier() : u"";
             return std::make_shared<ExpanderVariable>(data.variableName(), identifier, parentExpander, &controller);
         },
@@ -118,12 +118,12 @@ ExpanderPtr ExpanderVariable::referencedExpander() const
     if (!exists)
         throw ExpanderVariableParsingError(u"Expander with identifier \"" + m_identifier + u"\" has not been found.");
 
-    const ProgrammingLanguageList languages = m_parentExpander ? m_parentExpander->supportedLanguages()
-                                                               : ProgrammingLanguageList{};
+    const ProgrammingLanguageList languages
+        = m_parentExpander ? m_parentExpander->supportedLanguages() : ProgrammingLanguageList {};
     const auto candidates = m_expanderController->expandersWithKeyAndLanguages(m_identifier, languages);
     if (candidates.empty() || !dynamic_cast<const EmbeddableExpander*>(candidates.front().get()))
-        throw ExpanderVariableParsingError(u"Expander with identifier \"" + m_identifier +
-                                           u"\" is not compatible with this one.");
+        throw ExpanderVariableParsingError(
+            u"Expander with identifier \"" + m_identifier + u"\" is not compatible with this one.");
     return candidates.front();
 }
 
@@ -144,7 +144,11 @@ icu::UnicodeString ExpanderVariable::regex(const ExpanderController& expanderCon
     // A build has begun; it ends (succeeded or failed) when this scope is left.
     struct Build {
         RecursionObserver& observer;
-        explicit Build(RecursionObserver& o) : observer(o) { observer.setNRepeats(observer.nRepeats() + 1); }
+        explicit Build(RecursionObserver& o)
+            : observer(o)
+        {
+            observer.setNRepeats(observer.nRepeats() + 1);
+        }
         ~Build() { observer.setNRepeats(observer.nRepeats() - 1); }
     } build(observer);
     CountedLevel nested(budget.depth);
@@ -213,8 +217,8 @@ void ExpanderVariable::configure(InputVariableEditorData& editorData, const Expa
         // An expander that cannot be found simply leaves nothing selected.
     }
     editorData.setSelectedValue(std::move(selected));
-    const ProgrammingLanguageList languages = editedExpander ? editedExpander->supportedLanguages()
-                                                             : ProgrammingLanguageList{};
+    const ProgrammingLanguageList languages
+        = editedExpander ? editedExpander->supportedLanguages() : ProgrammingLanguageList {};
     editorData.setSelectableValues(m_expanderController->expandersForLanguages(languages));
 }
 

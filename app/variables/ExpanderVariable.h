@@ -15,7 +15,7 @@ class EmbeddableExpander;
 class ExpanderVariable final : public VariableWithoutDefaultValue {
 public:
     ExpanderVariable(icu::UnicodeString name, icu::UnicodeString identifier, const Expander* parentExpander,
-                     const ExpanderController* expanderController);
+        const ExpanderController* expanderController);
 
     static const VariableKind& variableKind();
     /// The count of expander-variable expressions being built on this thread.

@@ -21,10 +21,10 @@ struct InputVariableEditorMode {
         bool operator==(const BoxConfiguration&) const = default;
     };
 
-    std::optional<BoxConfiguration> keyValueBox;        ///< the key and value table
-    std::optional<BoxConfiguration> valueBox;           ///< a list of values
-    std::optional<BoxConfiguration> textBox;            ///< one text
-    std::optional<BoxConfiguration> defaultValueBox;    ///< the default value
+    std::optional<BoxConfiguration> keyValueBox; ///< the key and value table
+    std::optional<BoxConfiguration> valueBox; ///< a list of values
+    std::optional<BoxConfiguration> textBox; ///< one text
+    std::optional<BoxConfiguration> defaultValueBox; ///< the default value
     std::optional<BoxConfiguration> selectableValueBox; ///< a choice among values
 
     bool operator==(const InputVariableEditorMode&) const = default;

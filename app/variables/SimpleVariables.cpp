@@ -9,8 +9,7 @@ namespace quillet {
 namespace {
 
 /// The one rule of the kinds that check their default value.
-template <typename Kind>
-VariableValidators defaultValueRule(const Kind& variable)
+template <typename Kind> VariableValidators defaultValueRule(const Kind& variable)
 {
     VariableValidators rules;
     rules.push_back(std::make_unique<typename Kind::DefaultValueValidator>(variable));
@@ -33,12 +32,12 @@ void SimpleVariable::configure(InputVariableEditorData& editorData, const Expand
 InputVariableEditorMode SimpleVariable::simpleEditorMode()
 {
     InputVariableEditorMode mode;
-    mode.defaultValueBox = InputVariableEditorMode::BoxConfiguration{localized(u"Default:", "Editor label")};
+    mode.defaultValueBox = InputVariableEditorMode::BoxConfiguration { localized(u"Default:", "Editor label") };
     return mode;
 }
 
-void SimpleVariable::checkDefaultValue(const VariableWithDefaultValue& variable, const icu::UnicodeString& expression,
-                                       const icu::UnicodeString& message)
+void SimpleVariable::checkDefaultValue(
+    const VariableWithDefaultValue& variable, const icu::UnicodeString& expression, const icu::UnicodeString& message)
 {
     // From start to end of the whole value: "$" alone would accept a trailing line feed.
     if (variable.defaultValue() && !matchesWholeText(*variable.defaultValue(), expression))

@@ -31,36 +31,36 @@ protected:
 
 public:
     /// A default-value rule: the default, when set, must consist wholly of the kind's class.
-    template <typename Kind>
-    class DefaultValueCheck : public GenericVariableValidator<Kind> {
+    template <typename Kind> class DefaultValueCheck : public GenericVariableValidator<Kind> {
     public:
         using GenericVariableValidator<Kind>::GenericVariableValidator;
-        void validate() const override { checkDefaultValue(this->variable(), Kind::checkExpression(), Kind::checkMessage()); }
+        void validate() const override
+        {
+            checkDefaultValue(this->variable(), Kind::checkExpression(), Kind::checkMessage());
+        }
     };
 
 protected:
     static void checkDefaultValue(const VariableWithDefaultValue& variable, const icu::UnicodeString& expression,
-                                  const icu::UnicodeString& message);
+        const icu::UnicodeString& message);
 
 private:
     icu::UnicodeString m_name;
 };
 
 /// Makes the kind record of a simple kind from its constants.
-template <typename Kind>
-VariableKind makeSimpleKind(const char16_t* typeName, const char16_t* type)
+template <typename Kind> VariableKind makeSimpleKind(const char16_t* typeName, const char16_t* type)
 {
-    return VariableKind{
+    return VariableKind {
         .typeName = typeName,
         .type = type,
         .typeTemplate = type,
         .editorMode = &SimpleVariable::simpleEditorMode,
-        .makeFromDeclaration = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>&,
-                                  const Expander*, const ExpanderController&) -> std::shared_ptr<InputVariable> {
-            return std::make_shared<Kind>(name);
-        },
+        .makeFromDeclaration
+        = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>&, const Expander*,
+              const ExpanderController&) -> std::shared_ptr<InputVariable> { return std::make_shared<Kind>(name); },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander*,
-                                 const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderController&) -> std::shared_ptr<InputVariable> {
             auto variable = std::make_shared<Kind>(data.variableName());
             variable->setDefaultValue(data.defaultValue());
             return variable;
@@ -71,7 +71,10 @@ VariableKind makeSimpleKind(const char16_t* typeName, const char16_t* type)
 /// "text": any text, as much as the pattern allows.
 class TextVariable final : public SimpleVariable, public DocumentationDescription {
 public:
-    explicit TextVariable(icu::UnicodeString name) : SimpleVariable(std::move(name)) {}
+    explicit TextVariable(icu::UnicodeString name)
+        : SimpleVariable(std::move(name))
+    {
+    }
     static const VariableKind& variableKind();
     const VariableKind& kind() const override { return variableKind(); }
     icu::UnicodeString fragment() const override { return u"(.+)"; }
@@ -81,7 +84,10 @@ public:
 /// "text?": any text, as little as the pattern allows.
 class LazyTextVariable final : public SimpleVariable, public DocumentationDescription {
 public:
-    explicit LazyTextVariable(icu::UnicodeString name) : SimpleVariable(std::move(name)) {}
+    explicit LazyTextVariable(icu::UnicodeString name)
+        : SimpleVariable(std::move(name))
+    {
+    }
     static const VariableKind& variableKind();
     const VariableKind& kind() const override { return variableKind(); }
     icu::UnicodeString fragment() const override { return u"(.+?)"; }
@@ -91,7 +97,10 @@ public:
 /// "number": ASCII digits, commas and full stops.
 class NumberVariable final : public SimpleVariable {
 public:
-    explicit NumberVariable(icu::UnicodeString name) : SimpleVariable(std::move(name)) {}
+    explicit NumberVariable(icu::UnicodeString name)
+        : SimpleVariable(std::move(name))
+    {
+    }
     static const VariableKind& variableKind();
     const VariableKind& kind() const override { return variableKind(); }
     icu::UnicodeString fragment() const override { return u"([0-9,.]+)"; }
@@ -110,7 +119,10 @@ public:
 /// "word": word characters.
 class WordVariable final : public SimpleVariable {
 public:
-    explicit WordVariable(icu::UnicodeString name) : SimpleVariable(std::move(name)) {}
+    explicit WordVariable(icu::UnicodeString name)
+        : SimpleVariable(std::move(name))
+    {
+    }
     static const VariableKind& variableKind();
     const VariableKind& kind() const override { return variableKind(); }
     icu::UnicodeString fragment() const override { return u"(\\w+)"; }
@@ -129,7 +141,10 @@ public:
 /// "identifier": word characters and $ ! ? [ ] - _ < > @ :.
 class IdentifierVariable final : public SimpleVariable {
 public:
-    explicit IdentifierVariable(icu::UnicodeString name) : SimpleVariable(std::move(name)) {}
+    explicit IdentifierVariable(icu::UnicodeString name)
+        : SimpleVariable(std::move(name))
+    {
+    }
     static const VariableKind& variableKind();
     const VariableKind& kind() const override { return variableKind(); }
     icu::UnicodeString fragment() const override { return u"([\\w$!?\\[\\]\\-_<>@:]+)"; }

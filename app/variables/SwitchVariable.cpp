@@ -12,8 +12,8 @@ namespace {
 InputVariableEditorMode switchEditorMode()
 {
     InputVariableEditorMode mode;
-    mode.keyValueBox = InputVariableEditorMode::BoxConfiguration{localized(u"Cases:", "Editor label")};
-    mode.defaultValueBox = InputVariableEditorMode::BoxConfiguration{localized(u"Default:", "Editor label")};
+    mode.keyValueBox = InputVariableEditorMode::BoxConfiguration { localized(u"Cases:", "Editor label") };
+    mode.defaultValueBox = InputVariableEditorMode::BoxConfiguration { localized(u"Default:", "Editor label") };
     return mode;
 }
 
@@ -42,23 +42,23 @@ const icu::UnicodeString& SwitchVariable::defaultCaseKey()
 
 const VariableKind& SwitchVariable::variableKind()
 {
-    static const VariableKind kind{
+    static const VariableKind kind {
         .typeName = u"Switch",
         .type = u"switch",
         .typeTemplate = u"switch()",
         .editorMode = &switchEditorMode,
         .makeFromDeclaration = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
-                                  const Expander*, const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                   const Expander*, const ExpanderController&) -> std::shared_ptr<InputVariable> {
             if (!parameters)
                 throw ParsingError(localized(u"Variable \"" + name + u"\" has no parameters.", "SwitchVariable error"));
             return std::make_shared<SwitchVariable>(name, SwitchVariablePattern().cases(*parameters));
         },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander*,
-                                 const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderController&) -> std::shared_ptr<InputVariable> {
             std::vector<SwitchCase> cases;
             if (data.keyValues()) {
                 for (const auto& row : *data.keyValues())
-                    cases.push_back(SwitchCase{row->key(), row->value()});
+                    cases.push_back(SwitchCase { row->key(), row->value() });
             }
             auto variable = std::make_shared<SwitchVariable>(data.variableName(), std::move(cases));
             variable->setDefaultValue(data.defaultValue());
@@ -107,9 +107,9 @@ icu::UnicodeString SwitchVariable::documentationHTML() const
     for (const auto& switchCase : m_cases) {
         const bool isDefault = switchCase.key == defaultCaseKey();
         Tag key(TagName::span, isDefault ? u"key default" : u"key", std::nullopt, {},
-                {isDefault ? icu::UnicodeString(u"default") : escapeHTMLCharacters(switchCase.key)});
-        Tag value(TagName::span, u"value", std::nullopt, {}, {escapeHTMLCharacters(switchCase.value)});
-        items += Tag(TagName::li, std::nullopt, std::nullopt, {}, {std::move(key), std::move(value)}).html();
+            { isDefault ? icu::UnicodeString(u"default") : escapeHTMLCharacters(switchCase.key) });
+        Tag value(TagName::span, u"value", std::nullopt, {}, { escapeHTMLCharacters(switchCase.value) });
+        items += Tag(TagName::li, std::nullopt, std::nullopt, {}, { std::move(key), std::move(value) }).html();
     }
     return u"switch <ul class=\"switch\">" + items + u"</ul>";
 }

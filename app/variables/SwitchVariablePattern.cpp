@@ -33,12 +33,12 @@ std::optional<SwitchCase> SwitchVariablePattern::parseCase(const icu::UnicodeStr
     const auto matches = captureGroups(caseText, casePattern());
     if (matches.empty())
         return std::nullopt;
-    return SwitchCase{unescapingPatternSyntax(captureGroup(matches.front(), 1).value_or(icu::UnicodeString())),
-                      unescapingPatternSyntax(captureGroup(matches.front(), 2).value_or(icu::UnicodeString()))};
+    return SwitchCase { unescapingPatternSyntax(captureGroup(matches.front(), 1).value_or(icu::UnicodeString())),
+        unescapingPatternSyntax(captureGroup(matches.front(), 2).value_or(icu::UnicodeString())) };
 }
 
-icu::UnicodeString SwitchVariablePattern::caseString(const icu::UnicodeString& key,
-                                                     const icu::UnicodeString& value) const
+icu::UnicodeString SwitchVariablePattern::caseString(
+    const icu::UnicodeString& key, const icu::UnicodeString& value) const
 {
     return escapingPatternSyntax(key) + u":" + escapingPatternSyntax(value);
 }
@@ -55,8 +55,9 @@ icu::UnicodeString SwitchVariablePattern::regex(const std::vector<SwitchCase>& c
 {
     std::vector<icu::UnicodeString> parts;
     for (const auto& switchCase : cases)
-        parts.push_back(switchCase.key == SwitchVariable::defaultCaseKey() ? icu::UnicodeString(u".*")
-                                                                           : escapingRegexMetacharacters(switchCase.key));
+        parts.push_back(switchCase.key == SwitchVariable::defaultCaseKey()
+                ? icu::UnicodeString(u".*")
+                : escapingRegexMetacharacters(switchCase.key));
     return joined(parts, u"|");
 }
 

@@ -37,7 +37,7 @@ GeneratedOutput InputVariable::generatedValue(const icu::UnicodeString& text) co
 
 std::vector<InputVariablePtr> InputVariable::patternElements() const
 {
-    return {shared_from_this()};
+    return { shared_from_this() };
 }
 
 icu::UnicodeString InputVariable::declaration() const
@@ -71,9 +71,9 @@ icu::UnicodeString VariableWithDefaultValue::defaultValueHTML() const
 {
     if (!m_defaultValue)
         return {};
-    Tag value(TagName::div, u"value", std::nullopt, {}, {escapeHTMLText(*m_defaultValue)});
+    Tag value(TagName::div, u"value", std::nullopt, {}, { escapeHTMLText(*m_defaultValue) });
     Tag box(TagName::div, u"defaultValue", std::nullopt, {},
-            {localized(u"Default", "Default value label in docs"), std::move(value)});
+        { localized(u"Default", "Default value label in docs"), std::move(value) });
     return box.html();
 }
 

@@ -32,14 +32,13 @@ public:
 using VariableValidators = std::vector<std::unique_ptr<VariableValidator>>;
 
 /// The base of a kind's rules: holds its own copy of the variable; does nothing by itself.
-template <typename T>
-class GenericVariableValidator : public VariableValidator {
+template <typename T> class GenericVariableValidator : public VariableValidator {
 public:
     explicit GenericVariableValidator(T variable)
         : m_variable(std::move(variable))
     {
     }
-    void validate() const override {}
+    void validate() const override { }
 
 protected:
     const T& variable() const noexcept { return m_variable; }
@@ -81,19 +80,18 @@ public:
 
 /// The type-level facts of one variable kind, as the factory and the editor's type chooser see them.
 struct VariableKind {
-    using DeclarationMaker = std::function<std::shared_ptr<InputVariable>(
-        const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
-        const Expander* parentExpander, const ExpanderController& expanderController)>;
-    using EditorMaker = std::function<std::shared_ptr<InputVariable>(
-        const InputVariableEditorData& editorData, const Expander* parentExpander,
+    using DeclarationMaker = std::function<std::shared_ptr<InputVariable>(const icu::UnicodeString& name,
+        const std::optional<icu::UnicodeString>& parameters, const Expander* parentExpander,
         const ExpanderController& expanderController)>;
+    using EditorMaker = std::function<std::shared_ptr<InputVariable>(const InputVariableEditorData& editorData,
+        const Expander* parentExpander, const ExpanderController& expanderController)>;
 
-    icu::UnicodeString typeName;     ///< display name, e.g. "Text (lazy)"
-    icu::UnicodeString type;         ///< keyword in declarations, e.g. "text?"
+    icu::UnicodeString typeName; ///< display name, e.g. "Text (lazy)"
+    icu::UnicodeString type; ///< keyword in declarations, e.g. "text?"
     icu::UnicodeString typeTemplate; ///< completion offered after "${name:"
     InputVariableEditorMode (*editorMode)();
     DeclarationMaker makeFromDeclaration; ///< the kind's initialiser from a parsed declaration
-    EditorMaker makeFromEditorData;       ///< the kind's initialiser from the editor's form
+    EditorMaker makeFromEditorData; ///< the kind's initialiser from the editor's form
 };
 
 /// How the input-variable editor shows and edits a kind.
@@ -164,6 +162,6 @@ private:
 };
 
 /// A kind without default value (the expander kind): a written default is dropped.
-class VariableWithoutDefaultValue : public InputVariable {};
+class VariableWithoutDefaultValue : public InputVariable { };
 
 } // namespace quillet

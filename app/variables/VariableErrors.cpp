@@ -15,8 +15,8 @@ VariableValidationError::VariableValidationError(const icu::UnicodeString& descr
 }
 
 ExpanderVariableParsingError::ExpanderVariableParsingError(const icu::UnicodeString& message)
-    : BasicUserError(localized(u"Expander variable parsing error", "Expander variable Parsing Error"),
-                     localized(message, ""))
+    : BasicUserError(
+        localized(u"Expander variable parsing error", "Expander variable Parsing Error"), localized(message, ""))
 {
 }
 

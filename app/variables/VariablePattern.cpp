@@ -15,8 +15,8 @@ VariablePatternMatch::VariablePatternMatch(const OptionalCaptureGroups& groups)
 
 const icu::UnicodeString& VariablePattern::pattern()
 {
-    static const icu::UnicodeString expression(
-        u"\\$\\{(\\w+?):(\\w+?\\?" u"?)(?:\\((.+?)(?<!\\\\)\\))?(=([^}]*))?(?<!\\\\)\\}");
+    static const icu::UnicodeString expression(u"\\$\\{(\\w+?):(\\w+?\\?"
+                                               u"?)(?:\\((.+?)(?<!\\\\)\\))?(=([^}]*))?(?<!\\\\)\\}");
     return expression;
 }
 

@@ -13,10 +13,10 @@ namespace quillet {
 struct VariablePatternMatch {
     explicit VariablePatternMatch(const OptionalCaptureGroups& groups);
 
-    icu::UnicodeString match;                       ///< the whole declaration
-    icu::UnicodeString name;                        ///< group 1
-    icu::UnicodeString type;                        ///< group 2, the type keyword ("text?" keeps its "?")
-    std::optional<icu::UnicodeString> params;       ///< group 3, absent without parentheses
+    icu::UnicodeString match; ///< the whole declaration
+    icu::UnicodeString name; ///< group 1
+    icu::UnicodeString type; ///< group 2, the type keyword ("text?" keeps its "?")
+    std::optional<icu::UnicodeString> params; ///< group 3, absent without parentheses
     std::optional<icu::UnicodeString> defaultValue; ///< group 5, absent without "=", empty for "=}"
 };
 

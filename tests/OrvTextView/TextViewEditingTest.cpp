@@ -171,8 +171,10 @@ private Q_SLOTS:
             QTest::keyClicks(m_view, QString(character));
             const QRect caret = m_view->cursorRect();
             QVERIFY2(m_view->viewport()->rect().contains(caret),
-                     qPrintable(QStringLiteral("after %1 characters the caret is at x %2, the view %3 wide")
-                                    .arg(m_view->textCursor().position()).arg(caret.x()).arg(m_view->viewport()->width())));
+                qPrintable(QStringLiteral("after %1 characters the caret is at x %2, the view %3 wide")
+                               .arg(m_view->textCursor().position())
+                               .arg(caret.x())
+                               .arg(m_view->viewport()->width())));
         }
     }
 

@@ -15,16 +15,11 @@ namespace quillet::test {
 
 /// An expander read from its record, as the library reads it.
 inline CustomExpanderPtr makeExpander(const std::string& pattern, const std::string& outputTemplate,
-                                      const std::string& identifier = "", const std::string& description = "",
-                                      const std::string& name = "Expander",
-                                      const std::vector<std::string>& languages = {"any"})
+    const std::string& identifier = "", const std::string& description = "", const std::string& name = "Expander",
+    const std::vector<std::string>& languages = { "any" })
 {
-    const nlohmann::json record{{"name", name},
-                                {"pattern", pattern},
-                                {"output_template", outputTemplate},
-                                {"identifier", identifier},
-                                {"description", description},
-                                {"supported_languages", languages}};
+    const nlohmann::json record { { "name", name }, { "pattern", pattern }, { "output_template", outputTemplate },
+        { "identifier", identifier }, { "description", description }, { "supported_languages", languages } };
     return std::make_shared<CustomExpander>(JSONDictionary::parse(record.dump()));
 }
 

@@ -31,7 +31,7 @@ protected:
     {
         std::filesystem::create_directories(m_dir.path() / "docs");
         test::writeFile(m_dir.path() / "docs" / "expander-docs.html",
-                        "<h1>#{name}</h1>#{identifier}\n#{description}\n#{syntax}\n#{variables}\n#{languages}\n");
+            "<h1>#{name}</h1>#{identifier}\n#{description}\n#{syntax}\n#{variables}\n#{languages}\n");
         test::writeFile(m_dir.path() / "docs" / "bundle-docs.html", "<h1>#{name}</h1>\n#{description}\n");
         test::writeFile(m_dir.path() / "docs" / "docs.css", "body {}\n");
     }
@@ -42,7 +42,7 @@ protected:
     }
 
     test::TempDir m_dir;
-    DirectoryResourceLocator m_resources{m_dir.path()};
+    DirectoryResourceLocator m_resources { m_dir.path() };
 };
 
 // "Broken" is disabled: a pattern that does not parse ends the search of every example of
@@ -61,20 +61,20 @@ TEST_F(PageTemplatesTest, ExpanderPageIsTheTemplateFilledWithEscapedFieldsAndThe
 
     EXPECT_EQ(page.baseDirectory, m_dir.path() / "docs");
     EXPECT_EQ(page.html,
-              u16(u"<h1>For &lt;i&gt;</h1><div class=\"expander-identifier\">Identifier: <code>c.for&lt;i&gt;</code>."
-                  u"<div class=\"expander-identifier-info\">Expander may be used within other expanders using "
-                  u"<code>exp(c.for&lt;i&gt;)</code> variable.</div></div>\n"
-                  u"<p>Counts <strong>up</strong>.</p>\n"
-                  u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">for k in 2</code></div>"
-                  u"<div class=\"output\"><code class=\"expanded\">for (int k = 0; k &lt; 2; k++) {\n\t"
-                  u"<span class=\"cursor\">_</span>\n}</code></div></div>\n"
-                  u"for <span class=\"variable\">index</span> in <span class=\"variable\">count</span>\n"
-                  u"<table class=\"variables\" cell-padding=\"0\" cell-spacing=\"0\"><tbody>"
-                  u"<tr class=\"variable\"><td><div class=\"name\">index</div></td>"
-                  u"<td><div class=\"details\">identifier</div></td></tr>"
-                  u"<tr class=\"variable\"><td><div class=\"name\">count</div></td>"
-                  u"<td><div class=\"details\">number</div></td></tr></tbody></table>\n"
-                  u"<div class=\"language\">C</div><div class=\"language\">C++</div>\n"));
+        u16(u"<h1>For &lt;i&gt;</h1><div class=\"expander-identifier\">Identifier: <code>c.for&lt;i&gt;</code>."
+            u"<div class=\"expander-identifier-info\">Expander may be used within other expanders using "
+            u"<code>exp(c.for&lt;i&gt;)</code> variable.</div></div>\n"
+            u"<p>Counts <strong>up</strong>.</p>\n"
+            u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">for k in 2</code></div>"
+            u"<div class=\"output\"><code class=\"expanded\">for (int k = 0; k &lt; 2; k++) {\n\t"
+            u"<span class=\"cursor\">_</span>\n}</code></div></div>\n"
+            u"for <span class=\"variable\">index</span> in <span class=\"variable\">count</span>\n"
+            u"<table class=\"variables\" cell-padding=\"0\" cell-spacing=\"0\"><tbody>"
+            u"<tr class=\"variable\"><td><div class=\"name\">index</div></td>"
+            u"<td><div class=\"details\">identifier</div></td></tr>"
+            u"<tr class=\"variable\"><td><div class=\"name\">count</div></td>"
+            u"<td><div class=\"details\">number</div></td></tr></tbody></table>\n"
+            u"<div class=\"language\">C</div><div class=\"language\">C++</div>\n"));
 }
 
 TEST_F(PageTemplatesTest, BundlePageEscapesTheNameAndExpandsExamplesWithTheBestExpander)
@@ -82,10 +82,10 @@ TEST_F(PageTemplatesTest, BundlePageEscapesTheNameAndExpandsExamplesWithTheBestE
     const auto store = library(sampleBundle);
     const auto page = bundlePage(bundlePageSource(*store.bundles()[0], store), m_resources);
     EXPECT_EQ(page.html,
-              u16(u"<h1>Loops &lt;C&gt;</h1>\n<p>Loops & <em>more</em>.</p>\n"
-                  u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">for i in 3</code></div>"
-                  u"<div class=\"output\"><code class=\"expanded\">for (int i = 0; i &lt; 3; i++) {\n\t"
-                  u"<span class=\"cursor\">_</span>\n}</code></div></div>\n"));
+        u16(u"<h1>Loops &lt;C&gt;</h1>\n<p>Loops & <em>more</em>.</p>\n"
+            u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">for i in 3</code></div>"
+            u"<div class=\"output\"><code class=\"expanded\">for (int i = 0; i &lt; 3; i++) {\n\t"
+            u"<span class=\"cursor\">_</span>\n}</code></div></div>\n"));
 }
 
 TEST_F(PageTemplatesTest, APatternThatDoesNotParseShowsErrorBoxesAndTheRestOfThePage)
@@ -99,7 +99,7 @@ TEST_F(PageTemplatesTest, APatternThatDoesNotParseShowsErrorBoxesAndTheRestOfThe
     ASSERT_GT(second, first);
     const int32_t lineEnd = html.indexOf(u'\n', first);
     EXPECT_EQ(icu::UnicodeString(html, first, lineEnd - first),
-              icu::UnicodeString(html, second, html.indexOf(u'\n', second) - second));
+        icu::UnicodeString(html, second, html.indexOf(u'\n', second) - second));
     EXPECT_TRUE(html.endsWith(u"</div>\n\n")) << "no languages give an empty value";
 }
 
@@ -128,17 +128,17 @@ TEST_F(PageTemplatesTest, AMissingTemplateOrStyleSheetIsReportedAndNoPageIsBuilt
     std::filesystem::remove(m_dir.path() / "docs" / "docs.css");
     EXPECT_THROW(documentationBaseDirectory(m_resources), DocumentationTemplateError);
     EXPECT_THROW(expanderPage(expanderPageSource(*store.bundles()[0]->expanders()[0], store), m_resources),
-                 DocumentationTemplateError);
+        DocumentationTemplateError);
 }
 
 TEST(ExpanderDocsTemplate, IdentifierBlockIsEmptyWithoutIdentifierAndKeepsAmpersands)
 {
     EXPECT_EQ(ExpanderDocsTemplate::identifierHTML(*makeExpander("x", "y")), u"");
     EXPECT_EQ(ExpanderDocsTemplate::identifierHTML(*makeExpander("x", "y", " ")),
-              u16(u"<div class=\"expander-identifier\">Identifier: <code> </code>.<div class=\"expander-identifier-info\">"
-                  u"Expander may be used within other expanders using <code>exp( )</code> variable.</div></div>"));
-    EXPECT_NE(ExpanderDocsTemplate::identifierHTML(*makeExpander("x", "y", "a&b")).indexOf(u"<code>exp(a&b)</code>"),
-              -1);
+        u16(u"<div class=\"expander-identifier\">Identifier: <code> </code>.<div class=\"expander-identifier-info\">"
+            u"Expander may be used within other expanders using <code>exp( )</code> variable.</div></div>"));
+    EXPECT_NE(
+        ExpanderDocsTemplate::identifierHTML(*makeExpander("x", "y", "a&b")).indexOf(u"<code>exp(a&b)</code>"), -1);
 }
 
 // The shipped pages of the default library: every placeholder filled, no text of the library
@@ -164,19 +164,19 @@ protected:
 // Every "<" of a page opens or closes an element of the generated vocabulary.
 void expectOnlyGeneratedMarkup(const icu::UnicodeString& html, const std::string& page)
 {
-    static const std::set<std::string> elements{"html", "head", "meta", "link", "body", "div", "span", "p", "ul",
-                                                "li",   "em",   "strong", "code", "a", "h1", "table", "tbody",
-                                                "tr",   "td",   "br"};
+    static const std::set<std::string> elements { "html", "head", "meta", "link", "body", "div", "span", "p", "ul",
+        "li", "em", "strong", "code", "a", "h1", "table", "tbody", "tr", "td", "br" };
     UErrorCode status = U_ZERO_ERROR;
     icu::RegexMatcher tag(u"<(/?)([a-z0-9]*)", html, 0, status);
     ASSERT_TRUE(U_SUCCESS(status));
     while (tag.find(status)) {
         const std::string name = toUtf8(tag.group(2, status));
-        EXPECT_TRUE(elements.count(name) > 0) << page << ": unexpected markup <" << tag.group(1, status).length()
-                                              << name << " at " << tag.start(status);
+        EXPECT_TRUE(elements.count(name) > 0)
+            << page << ": unexpected markup <" << tag.group(1, status).length() << name << " at " << tag.start(status);
     }
-    for (const char16_t* key : {u"name", u"identifier", u"description", u"syntax", u"variables", u"languages"})
-        EXPECT_EQ(html.indexOf(u"#{" + icu::UnicodeString(key) + u"}"), -1) << page << " keeps #{" << toUtf8(key) << "}";
+    for (const char16_t* key : { u"name", u"identifier", u"description", u"syntax", u"variables", u"languages" })
+        EXPECT_EQ(html.indexOf(u"#{" + icu::UnicodeString(key) + u"}"), -1)
+            << page << " keeps #{" << toUtf8(key) << "}";
 }
 
 int32_t occurrences(const icu::UnicodeString& text, const icu::UnicodeString& part)
@@ -214,8 +214,8 @@ TEST_F(DefaultLibraryPagesTest, EveryBundleAndExpanderPageIsFilledEscapedAndShow
             const std::string name = bundleName + " / " + toUtf8(expander->name());
             const auto html = expanderPage(expanderPageSource(*expander, *m_store)).html;
             expectOnlyGeneratedMarkup(html, name);
-            EXPECT_NE(html.indexOf(u"<h1 class=\"page-title\">" + escapeHTMLCharacters(expander->name()) + u"</h1>"),
-                      -1)
+            EXPECT_NE(
+                html.indexOf(u"<h1 class=\"page-title\">" + escapeHTMLCharacters(expander->name()) + u"</h1>"), -1)
                 << name;
             EXPECT_EQ(html.indexOf(u"<div class=\"error\">"), -1) << name;
             EXPECT_EQ(occurrences(html, u"<div class=\"example\">"), exampleCount(expander->expanderDescription()))
@@ -230,9 +230,9 @@ TEST(DocumentationResources, TheShippedTemplatesHoldEveryPlaceholderAndLinkTheSt
     const auto& resources = DocumentationTemplate::defaultResources();
     const auto directory = documentationBaseDirectory(resources);
     EXPECT_TRUE(std::filesystem::is_regular_file(directory / "docs.css"));
-    const std::pair<const char*, std::vector<const char*>> templates[] = {
-        {"expander-docs", {"name", "identifier", "description", "syntax", "variables", "languages"}},
-        {"bundle-docs", {"name", "description"}}};
+    const std::pair<const char*, std::vector<const char*>> templates[]
+        = { { "expander-docs", { "name", "identifier", "description", "syntax", "variables", "languages" } },
+              { "bundle-docs", { "name", "description" } } };
     for (const auto& [name, keys] : templates) {
         const auto path = resources.pathForResource(name, "html");
         ASSERT_TRUE(path) << name;

@@ -11,8 +11,8 @@ namespace {
 using test::controllerOf;
 using test::makeExpander;
 
-icu::UnicodeString row(const icu::UnicodeString& name, const icu::UnicodeString& details,
-                       const icu::UnicodeString& defaultValue = {})
+icu::UnicodeString row(
+    const icu::UnicodeString& name, const icu::UnicodeString& details, const icu::UnicodeString& defaultValue = {})
 {
     return u"<tr class=\"variable\"><td><div class=\"name\">" + name + u"</div></td><td><div class=\"details\">"
         + details + u"</div>" + defaultValue + u"</td></tr>";
@@ -27,35 +27,33 @@ TEST(VariablesHTMLGenerator, EmbeddedExpandersShowTheirVariablesAndTheDefaultFol
 {
     const auto point = makeExpander("pt ${x:number} ${y:number=0}", "(${x}, ${y})", "t.point");
     const auto plain = makeExpander("now", "now()", "t.plain");
-    const auto line =
-        makeExpander("line ${from:exp(t.point)} ${mark:exp(t.plain)} ${label:word=a<b}", "${from}", "t.line");
-    const auto library = controllerOf({point, plain, line});
+    const auto line
+        = makeExpander("line ${from:exp(t.point)} ${mark:exp(t.plain)} ${label:word=a<b}", "${from}", "t.line");
+    const auto library = controllerOf({ point, plain, line });
 
     EXPECT_EQ(VariablesHTMLGenerator().generate(*line, *library),
-              table(row(u"x", u"number")
-                    + row(u"y", u"number",
-                          u"<div class=\"defaultValue\">Default<div class=\"value\">0</div></div>")
-                    + row(u"label", u"word",
-                          u"<div class=\"defaultValue\">Default<div class=\"value\">a&lt;b</div></div>")));
+        table(row(u"x", u"number")
+            + row(u"y", u"number", u"<div class=\"defaultValue\">Default<div class=\"value\">0</div></div>")
+            + row(u"label", u"word", u"<div class=\"defaultValue\">Default<div class=\"value\">a&lt;b</div></div>")));
 }
 
 TEST(VariablesHTMLGenerator, APatternWithoutVariablesGivesNoTable)
 {
     const auto expander = makeExpander("now", "now()");
-    EXPECT_EQ(VariablesHTMLGenerator().generate(*expander, *controllerOf({expander})), u"");
+    EXPECT_EQ(VariablesHTMLGenerator().generate(*expander, *controllerOf({ expander })), u"");
 }
 
 TEST(SyntaxHTMLGenerator, LiteralTextOfThePatternIsEscaped)
 {
     const auto expander = makeExpander("<${tag:word}>|</x>|", "<${tag}>");
-    EXPECT_EQ(SyntaxHTMLGenerator().generate(*expander, *controllerOf({expander})),
-              u"&lt;<span class=\"variable\">tag</span>&gt;<span class=\"optional\">&lt;/x&gt;</span>");
+    EXPECT_EQ(SyntaxHTMLGenerator().generate(*expander, *controllerOf({ expander })),
+        u"&lt;<span class=\"variable\">tag</span>&gt;<span class=\"optional\">&lt;/x&gt;</span>");
 }
 
 TEST(HTMLGenerators, ARejectedPatternFailsSyntaxAndVariablesWithTheSameError)
 {
     const auto expander = makeExpander("bad ${x:nosuchtype}", "${x}");
-    const auto library = controllerOf({expander});
+    const auto library = controllerOf({ expander });
     icu::UnicodeString syntaxError;
     icu::UnicodeString variablesError;
     try {
@@ -74,9 +72,9 @@ TEST(HTMLGenerators, ARejectedPatternFailsSyntaxAndVariablesWithTheSameError)
 
 TEST(LanguagesHTMLGenerator, LanguagesAreAdjacentDivisionsInOrderAndUnknownIdsAreLeftOut)
 {
-    const auto expander = makeExpander("x", "y", "", "", "E", {"swift", "nosuchlanguage", "objc"});
+    const auto expander = makeExpander("x", "y", "", "", "E", { "swift", "nosuchlanguage", "objc" });
     EXPECT_EQ(LanguagesHTMLGenerator().generate(*expander),
-              u"<div class=\"language\">Swift</div><div class=\"language\">Objective C</div>");
+        u"<div class=\"language\">Swift</div><div class=\"language\">Objective C</div>");
     EXPECT_EQ(LanguagesHTMLGenerator().generate(*makeExpander("x", "y", "", "", "E", {})), u"");
 }
 

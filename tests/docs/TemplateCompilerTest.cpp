@@ -21,7 +21,7 @@ void PrintTo(const CompileCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class TemplateCompilation : public testing::TestWithParam<CompileCase> {};
+class TemplateCompilation : public testing::TestWithParam<CompileCase> { };
 
 TEST_P(TemplateCompilation, FillsThePlaceholdersInOnePass)
 {
@@ -32,18 +32,18 @@ TEST_P(TemplateCompilation, FillsThePlaceholdersInOnePass)
     EXPECT_EQ(compiler.compile(c.values), u16(c.result));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Templates, TemplateCompilation,
+INSTANTIATE_TEST_SUITE_P(Templates, TemplateCompilation,
     testing::Values(
-        CompileCase{"EveryOccurrenceIsFilled", u"#{a}-#{b}-#{a}", {{u"a", u"1"}, {u"b", u"2"}}, u"1-2-1"},
-        CompileCase{"AValueIsNeverScannedAgain", u"#{a}|#{b}", {{u"a", u"#{b}"}, {u"b", u"#{a}"}}, u"#{b}|#{a}"},
-        CompileCase{"AValueNamingItsOwnKeyStaysLiteral", u"#{a}", {{u"a", u"x#{a}y"}}, u"x#{a}y"},
-        CompileCase{"UnknownPlaceholderStaysAsWritten", u"#{a} #{other}", {{u"a", u"1"}}, u"1 #{other}"},
-        CompileCase{"KeysAreCaseSensitiveAndTakeNoBlanks", u"#{A} #{ a}", {{u"a", u"1"}}, u"#{A} #{ a}"},
-        CompileCase{"KeyWithoutPlaceholderIsIgnored", u"plain", {{u"a", u"1"}}, u"plain"},
-        CompileCase{"UnclosedPlaceholderStays", u"x #{a", {{u"a", u"1"}}, u"x #{a"},
-        CompileCase{"PlaceholderAfterAStrayOpeningIsFilled", u"#{#{a}", {{u"a", u"1"}}, u"#{1"},
-        CompileCase{"EmptyValueRemovesThePlaceholder", u"[#{a}]", {{u"a", u""}}, u"[]"}),
+        CompileCase { "EveryOccurrenceIsFilled", u"#{a}-#{b}-#{a}", { { u"a", u"1" }, { u"b", u"2" } }, u"1-2-1" },
+        CompileCase {
+            "AValueIsNeverScannedAgain", u"#{a}|#{b}", { { u"a", u"#{b}" }, { u"b", u"#{a}" } }, u"#{b}|#{a}" },
+        CompileCase { "AValueNamingItsOwnKeyStaysLiteral", u"#{a}", { { u"a", u"x#{a}y" } }, u"x#{a}y" },
+        CompileCase { "UnknownPlaceholderStaysAsWritten", u"#{a} #{other}", { { u"a", u"1" } }, u"1 #{other}" },
+        CompileCase { "KeysAreCaseSensitiveAndTakeNoBlanks", u"#{A} #{ a}", { { u"a", u"1" } }, u"#{A} #{ a}" },
+        CompileCase { "KeyWithoutPlaceholderIsIgnored", u"plain", { { u"a", u"1" } }, u"plain" },
+        CompileCase { "UnclosedPlaceholderStays", u"x #{a", { { u"a", u"1" } }, u"x #{a" },
+        CompileCase { "PlaceholderAfterAStrayOpeningIsFilled", u"#{#{a}", { { u"a", u"1" } }, u"#{1" },
+        CompileCase { "EmptyValueRemovesThePlaceholder", u"[#{a}]", { { u"a", u"" } }, u"[]" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

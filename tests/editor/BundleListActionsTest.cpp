@@ -17,18 +17,18 @@ TEST(BundleListDropRules, AllowBundlesBetweenBundlesAndExpandersIntoBundlesOnly)
         bool allowed;
     };
     const Case cases[] = {
-        {bundleLevel, rootLevel, 0, true},        // a bundle before the first
-        {bundleLevel, rootLevel, 3, true},        // a bundle after the last
-        {bundleLevel, rootLevel, -1, false},      // onto the root
-        {bundleLevel, bundleLevel, -1, false},    // onto another bundle
-        {bundleLevel, bundleLevel, 0, false},     // among a bundle's expanders
-        {bundleLevel, expanderLevel, -1, false},  // onto an expander
-        {expanderLevel, bundleLevel, -1, true},   // onto a bundle row
-        {expanderLevel, bundleLevel, 2, true},    // between a bundle's expanders
-        {expanderLevel, rootLevel, 1, false},     // on the top level
-        {expanderLevel, expanderLevel, -1, false}, // onto another expander
-        {rootLevel, bundleLevel, -1, false},      // nothing dragged
-        {rootLevel, rootLevel, 0, false},
+        { bundleLevel, rootLevel, 0, true }, // a bundle before the first
+        { bundleLevel, rootLevel, 3, true }, // a bundle after the last
+        { bundleLevel, rootLevel, -1, false }, // onto the root
+        { bundleLevel, bundleLevel, -1, false }, // onto another bundle
+        { bundleLevel, bundleLevel, 0, false }, // among a bundle's expanders
+        { bundleLevel, expanderLevel, -1, false }, // onto an expander
+        { expanderLevel, bundleLevel, -1, true }, // onto a bundle row
+        { expanderLevel, bundleLevel, 2, true }, // between a bundle's expanders
+        { expanderLevel, rootLevel, 1, false }, // on the top level
+        { expanderLevel, expanderLevel, -1, false }, // onto another expander
+        { rootLevel, bundleLevel, -1, false }, // nothing dragged
+        { rootLevel, rootLevel, 0, false },
     };
     for (const auto& c : cases) {
         EXPECT_EQ(canDropBundleListRow(c.dragged, c.target, c.childIndex), c.allowed)
@@ -49,15 +49,15 @@ TEST_F(BundleListActionsTest, MovingABundleSavesOnceWithTheFinalOrder)
         std::size_t saves;
     };
     const Case cases[] = {
-        {0, 3, {"B", "C", "A"}, 1}, // first to after the last
-        {2, 0, {"C", "A", "B"}, 1}, // last to the front
-        {0, 2, {"B", "A", "C"}, 1}, // one down
-        {1, 1, {"A", "B", "C"}, 0}, // onto its own place
-        {1, 2, {"A", "B", "C"}, 0}, // just below itself
+        { 0, 3, { "B", "C", "A" }, 1 }, // first to after the last
+        { 2, 0, { "C", "A", "B" }, 1 }, // last to the front
+        { 0, 2, { "B", "A", "C" }, 1 }, // one down
+        { 1, 1, { "A", "B", "C" }, 0 }, // onto its own place
+        { 1, 2, { "A", "B", "C" }, 0 }, // just below itself
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("from " + std::to_string(c.from) + " to " + std::to_string(c.proposed));
-        load(test::libraryObject({{"A", {"a1"}}, {"B", {"b1"}}, {"C", {}}}));
+        load(test::libraryObject({ { "A", { "a1" } }, { "B", { "b1" } }, { "C", {} } }));
         ASSERT_TRUE(actions().moveBundle(bundle(c.from), c.proposed));
         EXPECT_EQ(saveCount(), c.saves);
         std::vector<std::string> saved;
@@ -76,12 +76,15 @@ TEST_F(BundleListActionsTest, MovingAnExpanderSavesOnceAndNeverLosesIt)
         std::size_t saves;
     };
     const Case cases[] = {
-        {0, 1, 1, -1, {{"A", {"a1", "a3"}}, {"B", {"a2", "b1"}}, {"C", {}}}, 1}, // onto a bundle row: first
-        {0, 0, 1, 1, {{"A", {"a2", "a3"}}, {"B", {"b1", "a1"}}, {"C", {}}}, 1},  // after the last of another bundle
-        {0, 2, 2, 0, {{"A", {"a1", "a2"}}, {"B", {"b1"}}, {"C", {"a3"}}}, 1},   // into an empty bundle
-        {0, 0, 0, 3, {{"A", {"a2", "a3", "a1"}}, {"B", {"b1"}}, {"C", {}}}, 1},  // down in its own bundle
-        {0, 2, 0, -1, {{"A", {"a3", "a1", "a2"}}, {"B", {"b1"}}, {"C", {}}}, 1}, // onto its own bundle row
-        {0, 1, 0, 2, {{"A", {"a1", "a2", "a3"}}, {"B", {"b1"}}, {"C", {}}}, 0},  // just below itself
+        { 0, 1, 1, -1, { { "A", { "a1", "a3" } }, { "B", { "a2", "b1" } }, { "C", {} } },
+            1 }, // onto a bundle row: first
+        { 0, 0, 1, 1, { { "A", { "a2", "a3" } }, { "B", { "b1", "a1" } }, { "C", {} } },
+            1 }, // after the last of another bundle
+        { 0, 2, 2, 0, { { "A", { "a1", "a2" } }, { "B", { "b1" } }, { "C", { "a3" } } }, 1 }, // into an empty bundle
+        { 0, 0, 0, 3, { { "A", { "a2", "a3", "a1" } }, { "B", { "b1" } }, { "C", {} } }, 1 }, // down in its own bundle
+        { 0, 2, 0, -1, { { "A", { "a3", "a1", "a2" } }, { "B", { "b1" } }, { "C", {} } },
+            1 }, // onto its own bundle row
+        { 0, 1, 0, 2, { { "A", { "a1", "a2", "a3" } }, { "B", { "b1" } }, { "C", {} } }, 0 }, // just below itself
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("expander " + std::to_string(c.fromIndex) + " of bundle " + std::to_string(c.fromBundle));
@@ -115,19 +118,19 @@ TEST_F(BundleListActionsTest, AddDuplicateAndDeleteEachSaveTheResultOnce)
 
     const auto newBundle = actions().addBundle();
     EXPECT_EQ(saveCount(), before + 1);
-    EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> {"New Bundle", {}}));
+    EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> { "New Bundle", {} }));
 
     const auto added = actions().addExpander(BundleListElement(expander(1, 0)));
     ASSERT_TRUE(added);
     EXPECT_EQ(added.get(), bundle(1)->expanders().back().get());
-    EXPECT_EQ(savedShape().at(1).second, (std::vector<std::string> {"b1", "New Expander"}));
+    EXPECT_EQ(savedShape().at(1).second, (std::vector<std::string> { "b1", "New Expander" }));
     EXPECT_FALSE(actions().addExpander(BundleListElement(std::make_shared<Bundle>())));
 
     const auto copy = actions().duplicate(BundleListElement(a2));
     ASSERT_TRUE(copy && copy->isExpander());
     EXPECT_NE(copy->expander().get(), a2.get());
     EXPECT_EQ(copy->expander()->dictionary(), a2->dictionary());
-    EXPECT_EQ(savedShape().at(0).second, (std::vector<std::string> {"a1", "a2", "a3", "a2"}));
+    EXPECT_EQ(savedShape().at(0).second, (std::vector<std::string> { "a1", "a2", "a3", "a2" }));
 
     const auto bundleCopy = actions().duplicate(BundleListElement(bundle(0)));
     ASSERT_TRUE(bundleCopy && bundleCopy->isBundle());
@@ -140,15 +143,16 @@ TEST_F(BundleListActionsTest, AddDuplicateAndDeleteEachSaveTheResultOnce)
     EXPECT_TRUE(actions().remove(*copy) == false); // it left with its bundle
     EXPECT_TRUE(actions().remove(BundleListElement(newBundle)));
     EXPECT_EQ(saveCount(), afterCopies + 2);
-    EXPECT_EQ(savedShape(), (LibraryShape {{"B", {"b1", "New Expander"}}, {"C", {}}, {"A", {"a1", "a2", "a3", "a2"}}}));
+    EXPECT_EQ(savedShape(),
+        (LibraryShape { { "B", { "b1", "New Expander" } }, { "C", {} }, { "A", { "a1", "a2", "a3", "a2" } } }));
 }
 
 TEST_F(BundleListActionsTest, DeleteQuestionNamesTheKindOfElement)
 {
     EXPECT_EQ(BundleListActions::deleteQuestion(BundleListElement(bundle(0))),
-              icu::UnicodeString(u"Are you sure you want to delete \"A\" bundle?"));
+        icu::UnicodeString(u"Are you sure you want to delete \"A\" bundle?"));
     EXPECT_EQ(BundleListActions::deleteQuestion(BundleListElement(expander(0, 0))),
-              icu::UnicodeString(u"Are you sure you want to delete \"a1\" expander?"));
+        icu::UnicodeString(u"Are you sure you want to delete \"a1\" expander?"));
 }
 
 TEST_F(BundleListActionsTest, ExportedBundleImportsBackEqual)
@@ -160,7 +164,7 @@ TEST_F(BundleListActionsTest, ExportedBundleImportsBackEqual)
     const std::string exported = test::readFile(file);
     EXPECT_NE(exported.find("\n    \""), std::string::npos) << "pretty-printed";
 
-    actions().importBundleFiles({file});
+    actions().importBundleFiles({ file });
     EXPECT_EQ(saveCount(), before + 1);
     ASSERT_EQ(store().bundles().size(), 4u);
     EXPECT_EQ(store().bundles().back()->dictionary(), bundle(0)->dictionary());
@@ -184,10 +188,10 @@ TEST_F(BundleListActionsTest, BadBundleFilesLeaveTheLibraryUntouchedAndShowTheir
 {
     const std::string libraryBefore = test::readFile(libraryFile());
     const std::pair<std::string, std::string> files[] = {
-        {"broken.qlbundle", "{\"name\": \"X\", "},
-        {"array.qlbundle", "[1, 2]"},
-        {"nameless.qlbundle", "{\"expanders\": []}"},
-        {"badexpander.qlbundle", "{\"name\": \"X\", \"expanders\": [{\"name\": 3}]}"},
+        { "broken.qlbundle", "{\"name\": \"X\", " },
+        { "array.qlbundle", "[1, 2]" },
+        { "nameless.qlbundle", "{\"expanders\": []}" },
+        { "badexpander.qlbundle", "{\"name\": \"X\", \"expanders\": [{\"name\": 3}]}" },
     };
     std::vector<std::filesystem::path> paths;
     for (const auto& [name, contents] : files) {
@@ -207,15 +211,16 @@ TEST_F(BundleListActionsTest, BadBundleFilesLeaveTheLibraryUntouchedAndShowTheir
 TEST(BundleExportFileName, KeepsTheNameAndReplacesWhatAFileNameCannotHold)
 {
     const std::pair<std::u16string, std::u16string> cases[] = {
-        {u"Swift", u"Swift.qlbundle"},
-        {u"  C/C++ ", u"C-C++.qlbundle"},
-        {u"..", u"Bundle.qlbundle"},
-        {u"", u"Bundle.qlbundle"},
+        { u"Swift", u"Swift.qlbundle" },
+        { u"  C/C++ ", u"C-C++.qlbundle" },
+        { u"..", u"Bundle.qlbundle" },
+        { u"", u"Bundle.qlbundle" },
     };
     for (const auto& [name, file] : cases) {
         Bundle bundle;
         bundle.setName(icu::UnicodeString(name.data(), static_cast<int32_t>(name.size())));
-        EXPECT_EQ(BundleListActions::exportFileName(bundle), icu::UnicodeString(file.data(), static_cast<int32_t>(file.size())));
+        EXPECT_EQ(BundleListActions::exportFileName(bundle),
+            icu::UnicodeString(file.data(), static_cast<int32_t>(file.size())));
     }
 }
 

@@ -6,8 +6,8 @@
 #include <QAbstractItemModelTester>
 #include <QBrush>
 #include <QGuiApplication>
-#include <QPalette>
 #include <QMimeData>
+#include <QPalette>
 #include <QSignalSpy>
 #include <QUrl>
 
@@ -24,7 +24,8 @@ protected:
     {
         LibraryFixture::SetUp();
         model = std::make_unique<BundleListModel>(store());
-        tester = std::make_unique<QAbstractItemModelTester>(model.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            model.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     }
     void TearDown() override
     {
@@ -53,7 +54,7 @@ protected:
     /// Starts a drag of the row, as the view does.
     std::unique_ptr<QMimeData> drag(const QModelIndex& index) const
     {
-        return std::unique_ptr<QMimeData>(model->mimeData({index}));
+        return std::unique_ptr<QMimeData>(model->mimeData({ index }));
     }
 
     std::unique_ptr<BundleListModel> model;
@@ -83,14 +84,13 @@ TEST_F(BundleListModelTest, RowsFollowEveryChangeOfTheLibraryWithExactSignals)
     store().importBundle(dir.path() / "x.qlbundle", true);
 
     EXPECT_EQ(rows(), storeShape());
-    EXPECT_EQ(rows(), (LibraryShape {{"B", {"b1", "a1"}},
-                                     {"New Bundle", {}},
-                                     {"A", {"a1", "a3"}},
-                                     {"B", {"b1", "a1"}}}));
+    EXPECT_EQ(rows(),
+        (LibraryShape {
+            { "B", { "b1", "a1" } }, { "New Bundle", {} }, { "A", { "a1", "a3" } }, { "B", { "b1", "a1" } } }));
     EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(inserts.count(), 5);  // bundle, expander, copy, moved-in expander, import
+    EXPECT_EQ(inserts.count(), 5); // bundle, expander, copy, moved-in expander, import
     EXPECT_EQ(removals.count(), 3); // moved-out expander, bundle, expander
-    EXPECT_EQ(moves.count(), 2);    // bundle, expander within its bundle
+    EXPECT_EQ(moves.count(), 2); // bundle, expander within its bundle
     // A row that stayed keeps its index through all of it.
     ASSERT_TRUE(b1.isValid());
     EXPECT_EQ(b1.data().toString(), QStringLiteral("b1"));
@@ -106,7 +106,7 @@ TEST_F(BundleListModelTest, NamesAndEnabledFlagsAreEditedInPlaceAndAnEmptyNameIs
     EXPECT_TRUE(model->setData(expanderRow(0, 1), Qt::Unchecked, Qt::CheckStateRole));
     EXPECT_TRUE(model->setData(bundleRow(2), Qt::Unchecked, Qt::CheckStateRole));
 
-    EXPECT_EQ(savedShape(), (LibraryShape {{"A", {"a1", "a2", "third"}}, {"Bee", {"b1"}}, {"C", {}}}));
+    EXPECT_EQ(savedShape(), (LibraryShape { { "A", { "a1", "a2", "third" } }, { "Bee", { "b1" } }, { "C", {} } }));
     EXPECT_FALSE(expander(0, 1)->isEnabled());
     EXPECT_FALSE(bundle(2)->isEnabled());
     EXPECT_EQ(expanderRow(0, 1).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
@@ -134,8 +134,12 @@ TEST_F(BundleListModelTest, SwitchedOffRowsAreGreyedButStaySelectableAndEditable
         QModelIndex row;
         bool greyed;
     } cases[] = {
-        {bundleRow(0), false},      {expanderRow(0, 0), false}, {expanderRow(0, 1), true},
-        {bundleRow(1), true},       {expanderRow(1, 0), true},  {bundleRow(2), false},
+        { bundleRow(0), false },
+        { expanderRow(0, 0), false },
+        { expanderRow(0, 1), true },
+        { bundleRow(1), true },
+        { expanderRow(1, 0), true },
+        { bundleRow(2), false },
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.row.data().toString().toStdString());
@@ -151,26 +155,31 @@ TEST_F(BundleListModelTest, DropsFollowTheRulesAndMoveTheDraggedRow)
     struct Case {
         const char* what;
         int dragBundle, dragExpander; // dragExpander -1: the bundle row
-        int targetBundle;             // -1: the top level
+        int targetBundle; // -1: the top level
         int row;
         bool allowed;
         LibraryShape after;
     };
-    const LibraryShape start {{"A", {"a1", "a2", "a3"}}, {"B", {"b1"}}, {"C", {}}};
+    const LibraryShape start { { "A", { "a1", "a2", "a3" } }, { "B", { "b1" } }, { "C", {} } };
     const Case cases[] = {
-        {"bundle after the last", 0, -1, -1, 3, true, {{"B", {"b1"}}, {"C", {}}, {"A", {"a1", "a2", "a3"}}}},
-        {"bundle below all rows", 1, -1, -1, -1, true, {{"A", {"a1", "a2", "a3"}}, {"C", {}}, {"B", {"b1"}}}},
-        {"bundle onto a bundle", 0, -1, 1, -1, false, start},
-        {"bundle among expanders", 0, -1, 1, 0, false, start},
-        {"expander onto a bundle", 0, 2, 1, -1, true, {{"A", {"a1", "a2"}}, {"B", {"a3", "b1"}}, {"C", {}}}},
-        {"expander between expanders", 1, 0, 0, 1, true, {{"A", {"a1", "b1", "a2", "a3"}}, {"B", {}}, {"C", {}}}},
-        {"expander on the top level", 0, 0, -1, 1, false, start},
+        { "bundle after the last", 0, -1, -1, 3, true,
+            { { "B", { "b1" } }, { "C", {} }, { "A", { "a1", "a2", "a3" } } } },
+        { "bundle below all rows", 1, -1, -1, -1, true,
+            { { "A", { "a1", "a2", "a3" } }, { "C", {} }, { "B", { "b1" } } } },
+        { "bundle onto a bundle", 0, -1, 1, -1, false, start },
+        { "bundle among expanders", 0, -1, 1, 0, false, start },
+        { "expander onto a bundle", 0, 2, 1, -1, true,
+            { { "A", { "a1", "a2" } }, { "B", { "a3", "b1" } }, { "C", {} } } },
+        { "expander between expanders", 1, 0, 0, 1, true,
+            { { "A", { "a1", "b1", "a2", "a3" } }, { "B", {} }, { "C", {} } } },
+        { "expander on the top level", 0, 0, -1, 1, false, start },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TearDown();
         SetUp();
-        const QModelIndex dragged = c.dragExpander < 0 ? bundleRow(c.dragBundle) : expanderRow(c.dragBundle, c.dragExpander);
+        const QModelIndex dragged
+            = c.dragExpander < 0 ? bundleRow(c.dragBundle) : expanderRow(c.dragBundle, c.dragExpander);
         const auto data = drag(dragged);
         EXPECT_TRUE(data->hasFormat(BundleListModel::rowMimeType()));
         const QModelIndex target = c.targetBundle < 0 ? QModelIndex() : bundleRow(c.targetBundle);
@@ -191,18 +200,20 @@ TEST_F(BundleListModelTest, DroppedBundleFilesAreHandedOnAndOtherFilesRefused)
 {
     QSignalSpy dropped(model.get(), &BundleListModel::bundleFilesDropped);
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/one.qlbundle")), QUrl::fromLocalFile(QStringLiteral("/tmp/Two.QLBUNDLE"))});
+    files.setUrls({ QUrl::fromLocalFile(QStringLiteral("/tmp/one.qlbundle")),
+        QUrl::fromLocalFile(QStringLiteral("/tmp/Two.QLBUNDLE")) });
     EXPECT_TRUE(model->canDropMimeData(&files, Qt::CopyAction, -1, 0, {}));
     EXPECT_TRUE(model->dropMimeData(&files, Qt::CopyAction, -1, 0, {}));
     ASSERT_EQ(dropped.count(), 1);
     EXPECT_EQ(dropped.front().front().toStringList(),
-              (QStringList {QStringLiteral("/tmp/one.qlbundle"), QStringLiteral("/tmp/Two.QLBUNDLE")}));
+        (QStringList { QStringLiteral("/tmp/one.qlbundle"), QStringLiteral("/tmp/Two.QLBUNDLE") }));
 
     QMimeData others;
-    others.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/one.qlbundle")), QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt"))});
+    others.setUrls({ QUrl::fromLocalFile(QStringLiteral("/tmp/one.qlbundle")),
+        QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt")) });
     EXPECT_FALSE(model->canDropMimeData(&others, Qt::CopyAction, -1, 0, {}));
     QMimeData web;
-    web.setUrls({QUrl(QStringLiteral("https://example.com/x.qlbundle"))});
+    web.setUrls({ QUrl(QStringLiteral("https://example.com/x.qlbundle")) });
     EXPECT_FALSE(model->dropMimeData(&web, Qt::CopyAction, -1, 0, {}));
     EXPECT_EQ(dropped.count(), 1);
 }

@@ -24,13 +24,14 @@ inline nlohmann::json libraryObject(const std::vector<std::pair<std::string, std
     for (const auto& [bundleName, expanderNames] : bundles) {
         nlohmann::json expanders = nlohmann::json::array();
         for (const auto& name : expanderNames) {
-            expanders.push_back({{"name", name}, {"description", ""}, {"identifier", ""}, {"pattern", name + " ${x:word}"},
-                                 {"output_template", "<${x}>"}, {"is_enabled", true}, {"supported_languages", {"any"}}});
+            expanders.push_back(
+                { { "name", name }, { "description", "" }, { "identifier", "" }, { "pattern", name + " ${x:word}" },
+                    { "output_template", "<${x}>" }, { "is_enabled", true }, { "supported_languages", { "any" } } });
         }
-        array.push_back({{"name", bundleName}, {"description", "About " + bundleName}, {"is_enabled", true},
-                         {"supported_languages", {"any"}}, {"expanders", expanders}});
+        array.push_back({ { "name", bundleName }, { "description", "About " + bundleName }, { "is_enabled", true },
+            { "supported_languages", { "any" } }, { "expanders", expanders } });
     }
-    return {{"bundles", array}};
+    return { { "bundles", array } };
 }
 
 /// The shape of a library, bundle names with their expander names, in order.
@@ -52,7 +53,7 @@ inline LibraryShape shapeOf(const nlohmann::json& library)
 /// saves (each change the store reports is one save of the file).
 class LibraryFixture : public ::testing::Test {
 protected:
-    void SetUp() override { load(libraryObject({{"A", {"a1", "a2", "a3"}}, {"B", {"b1"}}, {"C", {}}})); }
+    void SetUp() override { load(libraryObject({ { "A", { "a1", "a2", "a3" } }, { "B", { "b1" } }, { "C", {} } })); }
 
     void load(const nlohmann::json& library)
     {

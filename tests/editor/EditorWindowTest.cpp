@@ -13,18 +13,18 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QUrl>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -59,8 +59,8 @@ protected:
     {
         LibraryFixture::SetUp();
         dialogs = std::make_shared<FakeFileDialogs>();
-        controller = std::make_unique<EditorWindowController>(
-            store(), EditorServices {.alerts = recording->userInterface, .fileDialogs = dialogs, .urlOpener = nullptr});
+        controller = std::make_unique<EditorWindowController>(store(),
+            EditorServices { .alerts = recording->userInterface, .fileDialogs = dialogs, .urlOpener = nullptr });
         controller->showWindow();
     }
     void TearDown() override
@@ -76,7 +76,8 @@ protected:
         auto* selection = list().outlineView()->selectionModel();
         selection->clearSelection();
         for (const auto& element : elements)
-            selection->select(list().model()->indexOf(element), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->select(
+                list().model()->indexOf(element), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     QMessageBox* openQuestion() { return list().deleteQuestion(); }
 
@@ -94,14 +95,14 @@ TEST_F(EditorWindowTest, ThePaneFollowsTheSelectionAndTheMode)
         bool paneGetsElement;
     };
     const Case cases[] = {
-        {"nothing, docs", {}, EditorMode::docs, EditorTab::emptySelection, false},
-        {"nothing, edit", {}, EditorMode::edit, EditorTab::emptySelection, false},
-        {"bundle, docs", {BundleListElement(bundle(1))}, EditorMode::docs, EditorTab::docs, true},
-        {"bundle, edit", {BundleListElement(bundle(1))}, EditorMode::edit, EditorTab::bundleEditor, true},
-        {"expander, docs", {BundleListElement(expander(0, 1))}, EditorMode::docs, EditorTab::docs, true},
-        {"expander, edit", {BundleListElement(expander(0, 1))}, EditorMode::edit, EditorTab::expanderEditor, true},
-        {"two rows, edit", {BundleListElement(bundle(0)), BundleListElement(expander(1, 0))}, EditorMode::edit,
-         EditorTab::bundleEditor, false},
+        { "nothing, docs", {}, EditorMode::docs, EditorTab::emptySelection, false },
+        { "nothing, edit", {}, EditorMode::edit, EditorTab::emptySelection, false },
+        { "bundle, docs", { BundleListElement(bundle(1)) }, EditorMode::docs, EditorTab::docs, true },
+        { "bundle, edit", { BundleListElement(bundle(1)) }, EditorMode::edit, EditorTab::bundleEditor, true },
+        { "expander, docs", { BundleListElement(expander(0, 1)) }, EditorMode::docs, EditorTab::docs, true },
+        { "expander, edit", { BundleListElement(expander(0, 1)) }, EditorMode::edit, EditorTab::expanderEditor, true },
+        { "two rows, edit", { BundleListElement(bundle(0)), BundleListElement(expander(1, 0)) }, EditorMode::edit,
+            EditorTab::bundleEditor, false },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -113,7 +114,7 @@ TEST_F(EditorWindowTest, ThePaneFollowsTheSelectionAndTheMode)
         // What the user sees once the tool bar has laid itself out again.
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
-        for (const char* name : {"docsModeButton", "editModeButton"}) {
+        for (const char* name : { "docsModeButton", "editModeButton" }) {
             auto* button = controller->window()->findChild<QAbstractButton*>(QString::fromLatin1(name));
             ASSERT_NE(button, nullptr) << name;
             EXPECT_EQ(button->isVisible(), c.tab != EditorTab::emptySelection) << name;
@@ -124,10 +125,10 @@ TEST_F(EditorWindowTest, ThePaneFollowsTheSelectionAndTheMode)
             EXPECT_EQ(controller->window()->windowTitle(), qtString(c.selection.front().name()));
         }
         EXPECT_EQ(tabs().bundleEditor()->bundle(),
-                  c.paneGetsElement && c.selection.front().isBundle() ? c.selection.front().bundle() : nullptr);
+            c.paneGetsElement && c.selection.front().isBundle() ? c.selection.front().bundle() : nullptr);
     }
     // Toggling flips between the documentation and the editor of the same element.
-    selectRows({BundleListElement(bundle(0))});
+    selectRows({ BundleListElement(bundle(0)) });
     controller->setMode(EditorMode::docs);
     controller->toggleMode();
     EXPECT_EQ(tabs().selectedTab(), EditorTab::bundleEditor);
@@ -143,12 +144,12 @@ TEST_F(EditorWindowTest, DeletingTheSelectedRowSelectsItsNeighbour)
         const char* selectedAfter; // the row selected once it is gone; nullptr for none
     };
     const Step steps[] = {
-        {"a2", "a3"}, // the next row of the same bundle
-        {"a3", "a1"}, // the last expander: the previous one
-        {"a1", "A"},  // the only expander: its bundle
-        {"B", "C"},   // a bundle: the next bundle
-        {"C", "A"},   // the last bundle: the previous one
-        {"A", nullptr},
+        { "a2", "a3" }, // the next row of the same bundle
+        { "a3", "a1" }, // the last expander: the previous one
+        { "a1", "A" }, // the only expander: its bundle
+        { "B", "C" }, // a bundle: the next bundle
+        { "C", "A" }, // the last bundle: the previous one
+        { "A", nullptr },
     };
     const auto named = [this](const char* name) -> std::optional<BundleListElement> {
         for (const auto& each : store().bundles()) {
@@ -273,7 +274,7 @@ TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhen
     openQuestion()->findChild<QAbstractButton*>(QStringLiteral("yesButton"))->click();
     QCoreApplication::processEvents();
 
-    EXPECT_EQ(savedShape(), (LibraryShape {{"B", {"b1"}}, {"C", {}}}));
+    EXPECT_EQ(savedShape(), (LibraryShape { { "B", { "b1" } }, { "C", {} } }));
     EXPECT_EQ(saveCount(), 1u);
     EXPECT_EQ(openQuestion(), nullptr);
 
@@ -289,7 +290,7 @@ TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhen
     openQuestion()->findChild<QAbstractButton*>(QStringLiteral("yesButton"))->click();
     QCoreApplication::processEvents();
     EXPECT_EQ(saveCount(), saves);
-    EXPECT_EQ(storeShape(), (LibraryShape {{"C", {}}}));
+    EXPECT_EQ(storeShape(), (LibraryShape { { "C", {} } }));
 }
 
 TEST_F(EditorWindowTest, NewAndDuplicatedElementsOpenSelectedInEditMode)
@@ -309,7 +310,8 @@ TEST_F(EditorWindowTest, NewAndDuplicatedElementsOpenSelectedInEditMode)
     controller->setMode(EditorMode::docs);
     list().duplicateSelectedItem();
     EXPECT_EQ(controller->mode(), EditorMode::edit);
-    EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> {"New Bundle", {"New Expander", "New Expander"}}));
+    EXPECT_EQ(savedShape().back(),
+        (std::pair<std::string, std::vector<std::string>> { "New Bundle", { "New Expander", "New Expander" } }));
     EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(bundle(3)->expanders().back()));
 
     // Selecting what the library does not hold changes nothing.
@@ -340,21 +342,23 @@ TEST_F(EditorWindowTest, TheBundleEditorEditsTheBundleAndItsLanguages)
     QStringList names;
     for (int row = 0; row < languages->rowCount(); ++row)
         names.push_back(languages->index(row).data().toString());
-    EXPECT_EQ(names, (QStringList {"Any Language", "Bash", "C", "C#", "C++", "CSS", "Elixir", "Go", "HTML", "JSON", "Java",
-                                   "JavaScript", "Objective C", "PHP", "Python", "Ruby", "Swift", "XML"}));
+    EXPECT_EQ(names,
+        (QStringList { "Any Language", "Bash", "C", "C#", "C++", "CSS", "Elixir", "Go", "HTML", "JSON", "Java",
+            "JavaScript", "Objective C", "PHP", "Python", "Ruby", "Swift", "XML" }));
     const QModelIndex swift = languages->index(static_cast<int>(names.indexOf("Swift")));
     const QModelIndex any = languages->index(0);
     EXPECT_EQ(any.data(Qt::CheckStateRole).toInt(), Qt::Checked);
     EXPECT_TRUE(languages->setData(swift, Qt::Checked, Qt::CheckStateRole));
-    EXPECT_EQ(savedLibrary()["bundles"][1]["supported_languages"], nlohmann::json({"any", "swift"}));
+    EXPECT_EQ(savedLibrary()["bundles"][1]["supported_languages"], nlohmann::json({ "any", "swift" }));
     EXPECT_TRUE(languages->setData(any, Qt::Unchecked, Qt::CheckStateRole));
-    EXPECT_EQ(savedLibrary()["bundles"][1]["supported_languages"], nlohmann::json({"swift"}));
+    EXPECT_EQ(savedLibrary()["bundles"][1]["supported_languages"], nlohmann::json({ "swift" }));
     EXPECT_EQ(editor.languagesLabel()->text(), QStringLiteral("Swift"));
     EXPECT_EQ(savedLibrary()["bundles"][1]["name"], "Bee");
 
     // Another bundle: the chooser follows it.
     controller->select(BundleListElement(bundle(0)));
-    EXPECT_EQ(languages->index(static_cast<int>(names.indexOf("Swift"))).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    EXPECT_EQ(
+        languages->index(static_cast<int>(names.indexOf("Swift"))).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
     EXPECT_EQ(editor.nameField()->text(), QStringLiteral("A"));
 }
 
@@ -377,7 +381,7 @@ TEST_F(EditorWindowTest, ExportAndImportGoThroughTheDialogsAndAlerts)
     controller->select(BundleListElement(bundle(0)));
     dialogs->exportAnswer = QString::fromStdString((dir.path() / "A.qlbundle").string());
     list().exportSelectedBundle();
-    EXPECT_EQ(dialogs->proposed, QStringList {QStringLiteral("A.qlbundle")});
+    EXPECT_EQ(dialogs->proposed, QStringList { QStringLiteral("A.qlbundle") });
     ASSERT_TRUE(std::filesystem::exists(dir.path() / "A.qlbundle"));
 
     dialogs->exportAnswer = QString::fromStdString((dir.path() / "A.qlbundle" / "x.qlbundle").string());
@@ -391,8 +395,8 @@ TEST_F(EditorWindowTest, ExportAndImportGoThroughTheDialogsAndAlerts)
     EXPECT_EQ(dialogs->proposed.size(), 2);
 
     test::writeFile(dir.path() / "bad.qlbundle", "{");
-    dialogs->importAnswer = {QString::fromStdString((dir.path() / "bad.qlbundle").string()),
-                             QString::fromStdString((dir.path() / "A.qlbundle").string())};
+    dialogs->importAnswer = { QString::fromStdString((dir.path() / "bad.qlbundle").string()),
+        QString::fromStdString((dir.path() / "A.qlbundle").string()) };
     list().importBundles();
     EXPECT_EQ(recording->userInterface->alerts.size(), 2u);
     EXPECT_EQ(recording->userInterface->alerts.back().messageText, icu::UnicodeString(u"File could not be read"));
@@ -409,7 +413,7 @@ namespace {
 
 TEST_F(EditorWindowTest, ARightClickSelectsTheClickedRowAloneAndBesideTheRowsKeepsTheSelection)
 {
-    selectRows({BundleListElement(bundle(0)), BundleListElement(bundle(1))});
+    selectRows({ BundleListElement(bundle(0)), BundleListElement(bundle(1)) });
     auto* view = list().outlineView();
     const QPoint onC = view->visualRect(list().model()->indexOf(BundleListElement(bundle(2)))).center();
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, onC);
@@ -425,11 +429,11 @@ TEST_F(EditorWindowTest, BundleFilesDroppedOntoTheListAreImportedAndShown)
 {
     BundleListActions::exportBundle(*bundle(1), dir.path() / "B.qlbundle");
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir.path() / "B.qlbundle").string()))});
+    files.setUrls({ QUrl::fromLocalFile(QString::fromStdString((dir.path() / "B.qlbundle").string())) });
     ASSERT_TRUE(list().model()->dropMimeData(&files, Qt::CopyAction, -1, 0, {}));
     EXPECT_EQ(store().bundles().size(), 3u); // imported after the drop has returned
     EXPECT_TRUE(QTest::qWaitFor([this] { return store().bundles().size() == 4u; }, 5000));
-    EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> {"B", {"b1"}}));
+    EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> { "B", { "b1" } }));
     EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(store().bundles().back()));
 }
 

@@ -16,8 +16,8 @@
 #include "editor/VariableCell.h"
 #include "editor/VariablePopover.h"
 #include "editor/VariableTextView.h"
-#include "text/UnicodeConversion.h"
 #include "library/Alert.h"
+#include "text/UnicodeConversion.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,11 +25,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTextEdit>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ protected:
         LibraryFixture::SetUp();
         urls = std::make_shared<RecordingUrlOpener>();
         pane = std::make_unique<ExpanderAndPatternViewController>(
-            store(), EditorServices{.alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = urls});
+            store(), EditorServices { .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = urls });
         pane->resize(700, 600);
         pane->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.get()));
@@ -94,13 +94,13 @@ protected:
 TEST_F(ExpanderEditorTest, TypingADeclarationMakesATokenAndKeepsThePatternExact)
 {
     VariableTextView* view = pane->patternTextView();
-    EXPECT_EQ(labels(*view), QStringList{"x"});
+    EXPECT_EQ(labels(*view), QStringList { "x" });
     EXPECT_EQ(view->toPlainText(), QString("a1 ") + QChar(0xFFFC));
 
     selectAll(view);
     type(view, "log ${msg:text=hi} |${lvl:word}|");
     EXPECT_EQ(pattern(), "log ${msg:text=hi} |${lvl:word}|");
-    EXPECT_EQ(labels(*view), (QStringList{"msg", "lvl"}));
+    EXPECT_EQ(labels(*view), (QStringList { "msg", "lvl" }));
     const auto tokens = view->tokens();
     ASSERT_EQ(tokens.size(), 2u);
     EXPECT_EQ(tokens[0].cell->backgroundColor(), QColor("#52C0FF"));
@@ -113,7 +113,7 @@ TEST_F(ExpanderEditorTest, TypingADeclarationMakesATokenAndKeepsThePatternExact)
 
     // A change made elsewhere shows in the view.
     expanderInEdit->setPattern(u"other ${y:word}");
-    EXPECT_EQ(labels(*view), QStringList{"y"});
+    EXPECT_EQ(labels(*view), QStringList { "y" });
 }
 
 TEST_F(ExpanderEditorTest, ALongPatternLineScrollsSidewaysOnlyAndStaysInSight)
@@ -125,11 +125,12 @@ TEST_F(ExpanderEditorTest, ALongPatternLineScrollsSidewaysOnlyAndStaysInSight)
     QCoreApplication::processEvents();
     EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
     // One line: no vertical scroll bar beside it, and the line itself in full view.
-    EXPECT_FALSE(view->verticalScrollBar()->isVisible()) << "text " << view->document()->size().height() << " high in " << view->viewport()->height();
+    EXPECT_FALSE(view->verticalScrollBar()->isVisible())
+        << "text " << view->document()->size().height() << " high in " << view->viewport()->height();
     QTextCursor start(view->document());
     const QRect line = view->cursorRect(start);
-    EXPECT_TRUE(view->viewport()->rect().contains(line)) << line.top() << ".." << line.bottom() << " in "
-                                                          << view->viewport()->height();
+    EXPECT_TRUE(view->viewport()->rect().contains(line))
+        << line.top() << ".." << line.bottom() << " in " << view->viewport()->height();
 }
 
 TEST_F(ExpanderEditorTest, TheErrorBoxShowsTheEnginesErrorAndClosesWhenFixed)
@@ -176,7 +177,7 @@ TEST_F(ExpanderEditorTest, ClosingATokensPopoverWritesTheLastValidDeclarationBac
     QApplication::activePopupWidget()->close();
     EXPECT_FALSE(VariablePopover::isAnyOpen());
     EXPECT_EQ(pattern(), "go ${total:number=1} now");
-    EXPECT_EQ(labels(*view), QStringList{"total"});
+    EXPECT_EQ(labels(*view), QStringList { "total" });
 }
 
 TEST_F(ExpanderEditorTest, InsertingAVariableNamesItAfterTheSelectionAndOpensItsPopover)
@@ -191,7 +192,7 @@ TEST_F(ExpanderEditorTest, InsertingAVariableNamesItAfterTheSelectionAndOpensIts
     EXPECT_EQ(pane->insertVariableButtonState(), ExpanderAndPatternViewController::InsertVariableButtonState::enabled);
     QTest::mouseClick(pane->addVariableButton(), Qt::LeftButton);
     EXPECT_EQ(pattern(), "say ${a_b_c:word}");
-    EXPECT_EQ(labels(*view), QStringList{"a_b_c"});
+    EXPECT_EQ(labels(*view), QStringList { "a_b_c" });
     EXPECT_FALSE(VariablePopover::isAnyOpen());
     QTest::qWait(PatternTextViewController::popoverDelay + 100);
     EXPECT_TRUE(VariablePopover::isAnyOpen());
@@ -211,12 +212,12 @@ TEST_F(ExpanderEditorTest, PlaceholderTokensEditTheirFilterChain)
 
     auto* cell = dynamic_cast<OutputVariableCell*>(tokens[0].cell);
     ASSERT_NE(cell, nullptr);
-    EXPECT_EQ(cell->inputVariableNames(), QStringList{"x"});
+    EXPECT_EQ(cell->inputVariableNames(), QStringList { "x" });
     cell->show(tokens[0].frame, view);
     OutputVariableViewController* editor = cell->outputVariableViewController();
     FilterChainModel& model = *editor->filterModel();
     ASSERT_EQ(model.rowCount(), 2);
-    std::unique_ptr<QMimeData> drag(model.mimeData({model.index(1)}));
+    std::unique_ptr<QMimeData> drag(model.mimeData({ model.index(1) }));
     ASSERT_TRUE(model.dropMimeData(drag.get(), Qt::MoveAction, 0, 0, {}));
     editor->state().endDrag();
     QApplication::activePopupWidget()->close();
@@ -262,10 +263,7 @@ QStringList offered(orv::OrvTextView& view, const QString& line)
 TEST_F(ExpanderEditorTest, CompletionsMenusAndFieldsFollowTheExpander)
 {
     // The pattern offers the type keywords after "${name:" and the identified expanders after "exp(".
-    EXPECT_EQ(offered(*pane->patternTextView(), "a ${x:")
-                  .filter(QRegularExpression("^type:"))
-                  .size(),
-              8);
+    EXPECT_EQ(offered(*pane->patternTextView(), "a ${x:").filter(QRegularExpression("^type:")).size(), 8);
     const QStringList expanders = offered(*pane->patternTextView(), "a ${x:exp(");
     EXPECT_TRUE(expanders.filter(QRegularExpression("^expander:")).isEmpty()); // the library has no identifiers
 

@@ -19,14 +19,14 @@ TEST(QLMDTextViewTest, HighlightsTheMarkupOfDescriptionsAsTyped)
         bool example, bold, italic;
     };
     const Case cases[] = {
-        {"> for x in y", 4, true, false, false},
-        {"Text\n> for x in y", 9, true, false, false},
-        {">for x in y", 4, false, false, false}, // no blank after ">"
-        {"a **strong** b", 5, false, true, false},
-        {"**strong** at the start", 4, false, false, false}, // needs a character before
-        {"a ***both*** b", 6, false, true, true},
-        {"a *slanted* b", 5, false, false, true},
-        {"plain words", 3, false, false, false},
+        { "> for x in y", 4, true, false, false },
+        { "Text\n> for x in y", 9, true, false, false },
+        { ">for x in y", 4, false, false, false }, // no blank after ">"
+        { "a **strong** b", 5, false, true, false },
+        { "**strong** at the start", 4, false, false, false }, // needs a character before
+        { "a ***both*** b", 6, false, true, true },
+        { "a *slanted* b", 5, false, false, true },
+        { "plain words", 3, false, false, false },
     };
     const QColor exampleColor(0x52, 0xC0, 0xFF);
     QLMDTextView view;

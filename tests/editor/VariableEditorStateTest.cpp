@@ -45,7 +45,7 @@ struct NameCase {
     UnicodeString name;
 };
 
-class VariableNameFromSelection : public ::testing::TestWithParam<NameCase> {};
+class VariableNameFromSelection : public ::testing::TestWithParam<NameCase> { };
 
 TEST_P(VariableNameFromSelection, MakesADeclarationName)
 {
@@ -58,14 +58,13 @@ TEST_P(VariableNameFromSelection, MakesADeclarationName)
     EXPECT_EQ(utf8(found.front().match), utf8(declaration));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Selections, VariableNameFromSelection,
-    ::testing::Values(NameCase{"Nothing", u"", u"foo"}, NameCase{"Trimmed", u"  User Name!  ", u"user_name"},
-                      NameCase{"EveryBlankRun", u"a b c", u"a_b_c"}, NameCase{"PunctuationOnly", u"!?-.", u"foo"},
-                      NameCase{"BlanksOnly", u" \t ", u"foo"},
-                      NameCase{"TabsAndLineBreaks", u"Tab\tand \n spaces", u"tab_and_spaces"},
-                      NameCase{"Underscore", u"snake_case Word", u"snake_case_word"},
-                      NameCase{"Letters", u"Grüße Welt", u"grüße_welt"}, NameCase{"Digits", u"4 x 4", u"4_x_4"}),
+INSTANTIATE_TEST_SUITE_P(Selections, VariableNameFromSelection,
+    ::testing::Values(NameCase { "Nothing", u"", u"foo" }, NameCase { "Trimmed", u"  User Name!  ", u"user_name" },
+        NameCase { "EveryBlankRun", u"a b c", u"a_b_c" }, NameCase { "PunctuationOnly", u"!?-.", u"foo" },
+        NameCase { "BlanksOnly", u" \t ", u"foo" },
+        NameCase { "TabsAndLineBreaks", u"Tab\tand \n spaces", u"tab_and_spaces" },
+        NameCase { "Underscore", u"snake_case Word", u"snake_case_word" },
+        NameCase { "Letters", u"Grüße Welt", u"grüße_welt" }, NameCase { "Digits", u"4 x 4", u"4_x_4" }),
     [](const auto& info) { return std::string(info.param.title); });
 
 TEST(TokenColor, GreyOnlyInsideAnOptionalPart)
@@ -82,7 +81,7 @@ TEST(TokenColor, GreyOnlyInsideAnOptionalPart)
 class InputVariableEditorStateTest : public ::testing::Test {
 protected:
     InputVariableEditorStateTest()
-        : library{test::FakeExpander::make(u"inner", u"in${w:word}")}
+        : library { test::FakeExpander::make(u"inner", u"in${w:word}") }
         , state([this] { return library; })
     {
         state.onStateChange = [this] { ++changes; };
@@ -122,7 +121,7 @@ struct KindCase {
     bool selectableValueBox;
 };
 
-class EveryKind : public InputVariableEditorStateTest, public ::testing::WithParamInterface<KindCase> {};
+class EveryKind : public InputVariableEditorStateTest, public ::testing::WithParamInterface<KindCase> { };
 
 TEST_P(EveryKind, RoundTripsThroughTheEditor)
 {
@@ -150,21 +149,21 @@ TEST_P(EveryKind, RoundTripsThroughTheEditor)
     EXPECT_EQ(writtenBack(), utf8(kind.renamed));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, EveryKind,
+INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind,
     ::testing::Values(
-        KindCase{"Text", u"${a:text=hi there}", u"text", u"${renamed:text=hi there}", false, false, true, false},
-        KindCase{"LazyText", u"${b:text?}", u"text?", u"${renamed:text?}", false, false, true, false},
-        KindCase{"Number", u"${c:number=1}", u"number", u"${renamed:number=1}", false, false, true, false},
-        KindCase{"Word", u"${d:word}", u"word", u"${renamed:word}", false, false, true, false},
-        KindCase{"Identifier", u"${e:identifier=x}", u"identifier", u"${renamed:identifier=x}", false, false, true,
-                 false},
-        KindCase{"Switch", u"${f:switch(y:yes,n:no,b\\:c:d)=y}", u"switch", u"${renamed:switch(y:yes,n:no,b\\:c:d)=y}",
-                 true, false, true, false},
-        KindCase{"Enum", u"${g:enum(one,two)=two}", u"enum", u"${renamed:enum(one,two)=two}", false, true, true, false},
-        KindCase{"EnumOfSyntaxCharacters", u"${close:enum(),\",\"])}", u"enum", u"${renamed:enum(),\",\"])}", false,
-                 true, true, false},
-        KindCase{"Expander", u"${h:exp(inner)}", u"exp", u"${renamed:exp(inner)}", false, false, false, true}),
+        KindCase { "Text", u"${a:text=hi there}", u"text", u"${renamed:text=hi there}", false, false, true, false },
+        KindCase { "LazyText", u"${b:text?}", u"text?", u"${renamed:text?}", false, false, true, false },
+        KindCase { "Number", u"${c:number=1}", u"number", u"${renamed:number=1}", false, false, true, false },
+        KindCase { "Word", u"${d:word}", u"word", u"${renamed:word}", false, false, true, false },
+        KindCase {
+            "Identifier", u"${e:identifier=x}", u"identifier", u"${renamed:identifier=x}", false, false, true, false },
+        KindCase { "Switch", u"${f:switch(y:yes,n:no,b\\:c:d)=y}", u"switch",
+            u"${renamed:switch(y:yes,n:no,b\\:c:d)=y}", true, false, true, false },
+        KindCase {
+            "Enum", u"${g:enum(one,two)=two}", u"enum", u"${renamed:enum(one,two)=two}", false, true, true, false },
+        KindCase { "EnumOfSyntaxCharacters", u"${close:enum(),\",\"])}", u"enum", u"${renamed:enum(),\",\"])}", false,
+            true, true, false },
+        KindCase { "Expander", u"${h:exp(inner)}", u"exp", u"${renamed:exp(inner)}", false, false, false, true }),
     [](const auto& info) { return std::string(info.param.title); });
 
 // Every declaration of the shipped library loads into the editor and, untouched, is written
@@ -173,7 +172,8 @@ TEST(InputVariableEditorStateLibrary, EveryShippedDeclarationWritesBackUnchanged
 {
     std::vector<ExpanderPtr> library;
     std::vector<UnicodeString> patterns;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(QUILLET_RESOURCES_DIR) / "bundles")) {
+    for (const auto& entry :
+        std::filesystem::directory_iterator(std::filesystem::path(QUILLET_RESOURCES_DIR) / "bundles")) {
         std::ifstream file(entry.path());
         const auto bundle = nlohmann::json::parse(file);
         for (const auto& expander : bundle.at("expanders")) {
@@ -278,7 +278,7 @@ TEST_F(InputVariableEditorStateTest, NoVariableHidesEverythingAndWritesNothing)
     state.setVariable(nullptr);
     EXPECT_EQ(state.currentVariableTypeIndex(), -1);
     EXPECT_FALSE(state.isNameBoxVisible());
-    EXPECT_EQ(state.editorMode(), InputVariableEditorMode{});
+    EXPECT_EQ(state.editorMode(), InputVariableEditorMode {});
     EXPECT_EQ(writtenBack(), "<none>");
     // The expander kind lists the expanders and rebuilds from the chosen one.
     state.data().setVariableName(u"e");
@@ -308,9 +308,9 @@ TEST(OutputVariableEditorState, LoadsValidatesAndWritesBackTheLastValidPlacehold
     OutputVariableEditorState state;
     EXPECT_EQ(state.allFilters().size(), FilterStore::shared().allFilters().size());
     state.setVariable(std::make_shared<OutputVariable>(
-        u"name", std::vector<const Filter*>{filterNamed(u"uppercase"), filterNamed(u"md5")}));
+        u"name", std::vector<const Filter*> { filterNamed(u"uppercase"), filterNamed(u"md5") }));
     EXPECT_EQ(utf8(state.variableName()), "name");
-    EXPECT_EQ(keywords(state.filters()), (std::vector<std::string>{"uppercase", "md5"}));
+    EXPECT_EQ(keywords(state.filters()), (std::vector<std::string> { "uppercase", "md5" }));
     EXPECT_EQ(utf8(state.errorMessage()), "<none>");
     EXPECT_EQ(utf8(state.variable()->originalExpression()), "${name.uppercase.md5}");
 
@@ -340,14 +340,14 @@ struct DropCase {
     std::vector<std::string> result;
 };
 
-class FilterRowDrop : public ::testing::TestWithParam<DropCase> {};
+class FilterRowDrop : public ::testing::TestWithParam<DropCase> { };
 
 TEST_P(FilterRowDrop, MovesTheDraggedRowIntoTheGap)
 {
     const DropCase& drop = GetParam();
     OutputVariableEditorState state;
     state.setVariableName(u"v");
-    state.setFilters({filterNamed(u"uppercase"), filterNamed(u"md5"), filterNamed(u"lowercase")});
+    state.setFilters({ filterNamed(u"uppercase"), filterNamed(u"md5"), filterNamed(u"lowercase") });
     EXPECT_EQ(state.beginDrag(drop.from), std::to_string(drop.from));
     EXPECT_EQ(state.canDrop(drop.to, drop.between), drop.allowed);
     if (drop.allowed) {
@@ -357,22 +357,21 @@ TEST_P(FilterRowDrop, MovesTheDraggedRowIntoTheGap)
     EXPECT_EQ(keywords(state.variable()->filters()), drop.result);
 }
 
-const std::vector<std::string> unmoved{"uppercase", "md5", "lowercase"};
+const std::vector<std::string> unmoved { "uppercase", "md5", "lowercase" };
 
 INSTANTIATE_TEST_SUITE_P(Drops, FilterRowDrop,
-                         ::testing::Values(DropCase{"FirstBeforeLast", 0, 2, true, true, {"md5", "uppercase", "lowercase"}},
-                                           DropCase{"LastBeforeFirst", 2, 0, true, true, {"lowercase", "uppercase", "md5"}},
-                                           DropCase{"FirstAfterLast", 0, 3, true, true, {"md5", "lowercase", "uppercase"}},
-                                           DropCase{"IntoItsOwnGap", 0, 1, true, true, unmoved},
-                                           DropCase{"OntoItself", 1, 1, true, false, unmoved},
-                                           DropCase{"OntoAnotherRow", 0, 2, false, false, unmoved}),
-                         [](const auto& info) { return std::string(info.param.title); });
+    ::testing::Values(DropCase { "FirstBeforeLast", 0, 2, true, true, { "md5", "uppercase", "lowercase" } },
+        DropCase { "LastBeforeFirst", 2, 0, true, true, { "lowercase", "uppercase", "md5" } },
+        DropCase { "FirstAfterLast", 0, 3, true, true, { "md5", "lowercase", "uppercase" } },
+        DropCase { "IntoItsOwnGap", 0, 1, true, true, unmoved }, DropCase { "OntoItself", 1, 1, true, false, unmoved },
+        DropCase { "OntoAnotherRow", 0, 2, false, false, unmoved }),
+    [](const auto& info) { return std::string(info.param.title); });
 
 TEST(OutputVariableEditorState, DropsWithoutAValidDraggedRowAreRefused)
 {
     OutputVariableEditorState state;
     state.setVariableName(u"v");
-    state.setFilters({filterNamed(u"uppercase"), filterNamed(u"md5")});
+    state.setFilters({ filterNamed(u"uppercase"), filterNamed(u"md5") });
     EXPECT_FALSE(state.acceptDrop(0));
     state.beginDrag(1);
     state.endDrag();
@@ -383,7 +382,7 @@ TEST(OutputVariableEditorState, DropsWithoutAValidDraggedRowAreRefused)
     EXPECT_FALSE(state.acceptDrop(0));
     state.beginDrag(0);
     EXPECT_FALSE(state.acceptDrop(5));
-    EXPECT_EQ(keywords(state.filters()), (std::vector<std::string>{"uppercase"}));
+    EXPECT_EQ(keywords(state.filters()), (std::vector<std::string> { "uppercase" }));
 }
 
 } // namespace

@@ -39,7 +39,8 @@ std::string writtenBack(const InputVariableViewController& editor)
 class InputVariableViewControllerTest : public ::testing::Test {
 protected:
     InputVariableViewControllerTest()
-        : library{test::FakeExpander::make(u"inner", u"in${w:word}"), test::FakeExpander::make(u"other", u"ot${w:word}")}
+        : library { test::FakeExpander::make(u"inner", u"in${w:word}"),
+            test::FakeExpander::make(u"other", u"ot${w:word}") }
         , editor([this] { return library; })
     {
         editor.show();
@@ -131,8 +132,8 @@ TEST_F(InputVariableViewControllerTest, TheMinusButtonRemovesTheRowThePlusButton
         const char* expected;
     };
     const Case cases[] = {
-        {false, "${b:switch(to:..<,through:...,down:)}"},
-        {true, "${b:switch(to:..<,through:...)}"},
+        { false, "${b:switch(to:..<,through:...,down:)}" },
+        { true, "${b:switch(to:..<,through:...)}" },
     };
     editor.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
@@ -177,11 +178,11 @@ QAction* menuAction(QMenu* menu, const icu::UnicodeString& keyword)
 TEST(OutputVariableViewControllerTest, AFilterChainEditedInTheEditorReadsBackInOrder)
 {
     OutputVariableViewController editor;
-    editor.setVariables({"name", "other"});
+    editor.setVariables({ "name", "other" });
     editor.show();
     auto& store = FilterStore::shared();
     editor.setVariable(std::make_shared<OutputVariable>(
-        u"name", std::vector<const Filter*>{&store.filter(u"uppercase"), &store.filter(u"md5")}));
+        u"name", std::vector<const Filter*> { &store.filter(u"uppercase"), &store.filter(u"md5") }));
     EXPECT_EQ(editor.nameField()->currentText(), "name");
     EXPECT_EQ(editor.nameField()->count(), 2);
     FilterChainModel& model = *editor.filterModel();
@@ -192,13 +193,13 @@ TEST(OutputVariableViewControllerTest, AFilterChainEditedInTheEditorReadsBackInO
     // Add a filter from the menu, then drag the last row into the gap above the first.
     menuAction(editor.addFilterMenu(), u"lowercase")->trigger();
     ASSERT_EQ(model.rowCount(), 3);
-    std::unique_ptr<QMimeData> drag(model.mimeData({model.index(2)}));
+    std::unique_ptr<QMimeData> drag(model.mimeData({ model.index(2) }));
     ASSERT_TRUE(drag);
     EXPECT_EQ(drag->data("com.orvanta.Quillet.Filter"), "2");
     EXPECT_FALSE(model.canDropMimeData(drag.get(), Qt::MoveAction, -1, 0, model.index(0)));
     EXPECT_FALSE(model.canDropMimeData(drag.get(), Qt::MoveAction, 2, 0, {}));
     ASSERT_TRUE(model.dropMimeData(drag.get(), Qt::MoveAction, 0, 0, {}));
-    EXPECT_EQ(keywords(editor.variable()->filters()), (std::vector<std::string>{"lowercase", "uppercase", "md5"}));
+    EXPECT_EQ(keywords(editor.variable()->filters()), (std::vector<std::string> { "lowercase", "uppercase", "md5" }));
     EXPECT_EQ(model.data(model.index(0)).toString(), qtString(store.filter(u"lowercase").name()));
 
     // A drag that names another row than this editor handed out is refused.

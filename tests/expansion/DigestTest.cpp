@@ -9,8 +9,7 @@
 namespace quillet {
 namespace {
 
-template <std::size_t Size>
-std::string hex(const std::array<std::uint8_t, Size>& digest)
+template <std::size_t Size> std::string hex(const std::array<std::uint8_t, Size>& digest)
 {
     static constexpr char digits[] = "0123456789abcdef";
     std::string text;
@@ -38,11 +37,11 @@ TEST(Digest, KnownVectors)
         const char* sha1;
     };
     const Case cases[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72", "a9993e364706816aba3e25717850c26c9cd0d89d"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "8215ef0796a20bcaaae116d3876c664a",
-         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
-        {std::string(1000000, 'a'), "7707d6ae4e027c70eea2a935c2296f21", "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+        { "", "d41d8cd98f00b204e9800998ecf8427e", "da39a3ee5e6b4b0d3255bfef95601890afd80709" },
+        { "abc", "900150983cd24fb0d6963f7d28e17f72", "a9993e364706816aba3e25717850c26c9cd0d89d" },
+        { "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "8215ef0796a20bcaaae116d3876c664a",
+            "84983e441c3bd26ebaae4aa1f95129e5e54670f1" },
+        { std::string(1000000, 'a'), "7707d6ae4e027c70eea2a935c2296f21", "34aa973cd4c4daa4f61eeb2bdbad27316534016f" },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.bytes.substr(0, 20));

@@ -62,7 +62,7 @@ TEST(ExpanderController, KeepsTheExpandersInTheCallersOrder)
 {
     const auto a = expander(u"a", {});
     const auto b = expander(u"b", {});
-    const ExpanderController controller({b, a});
+    const ExpanderController controller({ b, a });
     ASSERT_EQ(controller.expanders().size(), 2u);
     EXPECT_EQ(controller.expanders()[0], b);
     EXPECT_EQ(controller.expanders()[1], a);
@@ -70,24 +70,23 @@ TEST(ExpanderController, KeepsTheExpandersInTheCallersOrder)
 
 TEST(ExpanderController, ExpandersWithKeyFindEveryExpanderOfThatIdentifierInListOrder)
 {
-    const auto first = expander(u"log", {u"c"});
-    const auto other = expander(u"print", {u"c"});
-    const auto second = expander(u"log", {u"swift"});
+    const auto first = expander(u"log", { u"c" });
+    const auto other = expander(u"print", { u"c" });
+    const auto second = expander(u"log", { u"swift" });
     const auto third = expander(u"log", {});
-    const ExpanderController controller({first, other, second, third});
+    const ExpanderController controller({ first, other, second, third });
 
-    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"log", languages({u"c"})),
-              (std::vector<ExpanderPtr>{first, third}));
-    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"log", {}),
-              (std::vector<ExpanderPtr>{first, second, third}));
+    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"log", languages({ u"c" })),
+        (std::vector<ExpanderPtr> { first, third }));
+    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"log", {}), (std::vector<ExpanderPtr> { first, second, third }));
     EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"Log", {}).empty()) << "identifiers compare exactly";
 }
 
 TEST(ExpanderController, AnEmptyIdentifierFindsNothingEvenForExpandersWithoutIdentifier)
 {
-    const ExpanderController controller({expander(u"", {}), expander(u"", {u"any"})});
+    const ExpanderController controller({ expander(u"", {}), expander(u"", { u"any" }) });
     EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"", {}).empty());
-    EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"", languages({u"any"})).empty());
+    EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"", languages({ u"any" })).empty());
 }
 
 struct LanguageRuleCase {
@@ -99,13 +98,13 @@ struct LanguageRuleCase {
     friend void PrintTo(const LanguageRuleCase& c, std::ostream* out) { *out << c.name; }
 };
 
-class LanguageRule : public testing::TestWithParam<LanguageRuleCase> {};
+class LanguageRule : public testing::TestWithParam<LanguageRuleCase> { };
 
 TEST_P(LanguageRule, DecidesWhetherAnExpanderServesTheGivenLanguages)
 {
     const auto& c = GetParam();
     const auto candidate = expander(u"id", c.expanderLanguages);
-    const ExpanderController controller({candidate});
+    const ExpanderController controller({ candidate });
     const auto given = languages(c.givenLanguages);
 
     EXPECT_EQ(ExpanderController::expanderMatchesLanguages(*candidate, given), c.serves);
@@ -113,33 +112,32 @@ TEST_P(LanguageRule, DecidesWhetherAnExpanderServesTheGivenLanguages)
     EXPECT_EQ(controller.expandersForLanguages(given).size(), c.serves ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LanguageRule,
-    testing::Values(LanguageRuleCase{"NoLanguageGiven", {u"c"}, {}, true},
-                    LanguageRuleCase{"AnyGiven", {u"c"}, {u"swift", u"any"}, true},
-                    LanguageRuleCase{"ExpanderWithoutLanguages", {}, {u"swift"}, true},
-                    LanguageRuleCase{"ExpanderForAnyLanguage", {u"any"}, {u"swift"}, true},
-                    LanguageRuleCase{"SharedLanguage", {u"c", u"php"}, {u"swift", u"php"}, true},
-                    LanguageRuleCase{"NoSharedLanguage", {u"c"}, {u"swift"}, false},
-                    LanguageRuleCase{"IdsCompareExactly", {u"C"}, {u"c"}, false}),
+INSTANTIATE_TEST_SUITE_P(Cases, LanguageRule,
+    testing::Values(LanguageRuleCase { "NoLanguageGiven", { u"c" }, {}, true },
+        LanguageRuleCase { "AnyGiven", { u"c" }, { u"swift", u"any" }, true },
+        LanguageRuleCase { "ExpanderWithoutLanguages", {}, { u"swift" }, true },
+        LanguageRuleCase { "ExpanderForAnyLanguage", { u"any" }, { u"swift" }, true },
+        LanguageRuleCase { "SharedLanguage", { u"c", u"php" }, { u"swift", u"php" }, true },
+        LanguageRuleCase { "NoSharedLanguage", { u"c" }, { u"swift" }, false },
+        LanguageRuleCase { "IdsCompareExactly", { u"C" }, { u"c" }, false }),
     [](const testing::TestParamInfo<LanguageRuleCase>& info) { return info.param.name; });
 
 TEST(ExpanderController, ExpandersForLanguagesLeaveOutExpandersWithoutIdentifier)
 {
     const auto unnamed = expander(u"", {});
     const auto named = expander(u"x", {});
-    const auto cOnly = expander(u"y", {u"c"});
-    const ExpanderController controller({unnamed, named, cOnly});
-    EXPECT_EQ(controller.expandersForLanguages({}), (std::vector<ExpanderPtr>{named, cOnly}));
-    EXPECT_EQ(controller.expandersForLanguages(languages({u"swift"})), (std::vector<ExpanderPtr>{named}));
+    const auto cOnly = expander(u"y", { u"c" });
+    const ExpanderController controller({ unnamed, named, cOnly });
+    EXPECT_EQ(controller.expandersForLanguages({}), (std::vector<ExpanderPtr> { named, cOnly }));
+    EXPECT_EQ(controller.expandersForLanguages(languages({ u"swift" })), (std::vector<ExpanderPtr> { named }));
 }
 
 TEST(SupportsLanguages, NeedsASharedIdAndGivesAnyNoSpecialMeaning)
 {
-    EXPECT_TRUE(supportsLanguages(*expander(u"x", {u"any"}), {}));
-    EXPECT_TRUE(supportsLanguages(*expander(u"x", {u"c"}), languages({u"swift", u"c"})));
-    EXPECT_FALSE(supportsLanguages(*expander(u"x", {u"any"}), languages({u"swift", u"c"})));
-    EXPECT_FALSE(supportsLanguages(*expander(u"x", {}), languages({u"c"})));
+    EXPECT_TRUE(supportsLanguages(*expander(u"x", { u"any" }), {}));
+    EXPECT_TRUE(supportsLanguages(*expander(u"x", { u"c" }), languages({ u"swift", u"c" })));
+    EXPECT_FALSE(supportsLanguages(*expander(u"x", { u"any" }), languages({ u"swift", u"c" })));
+    EXPECT_FALSE(supportsLanguages(*expander(u"x", {}), languages({ u"c" })));
 }
 
 TEST(HasIdentifier, IsTrueOnlyForANonEmptyIdentifier)
@@ -155,7 +153,7 @@ TEST(FindExpander, TriesTheLongestMatchFirst)
 {
     const auto shorter = scripted(u"de", u"short");
     const auto longer = scripted(u"abc de", u"long");
-    const ExpanderController controller({shorter, longer});
+    const ExpanderController controller({ shorter, longer });
     const auto result = controller.findExpander(u"x abc de");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, u"x long");
@@ -167,17 +165,17 @@ TEST(FindExpander, FallsBackToTheNextCandidateWhenTheLongestGivesNoResult)
     // The longer expander's pattern changes between the match and the expansion, so its
     // expansion finds nothing at the end of the text.
     int reads = 0;
-    const auto vanishing = std::make_shared<ScriptedExpander>(
-        [&reads] { return icu::UnicodeString(reads++ == 0 ? u"abc de" : u"zzz"); },
-        [](const icu::UnicodeString&) { return icu::UnicodeString(u"long"); });
+    const auto vanishing
+        = std::make_shared<ScriptedExpander>([&reads] { return icu::UnicodeString(reads++ == 0 ? u"abc de" : u"zzz"); },
+            [](const icu::UnicodeString&) { return icu::UnicodeString(u"long"); });
     const auto shorter = scripted(u"de", u"short");
-    const ExpanderController controller({shorter, vanishing});
+    const ExpanderController controller({ shorter, vanishing });
     const auto result = controller.findExpander(u"x abc de");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, u"x abc short");
 }
 
-class EqualLengths : public testing::TestWithParam<int> {};
+class EqualLengths : public testing::TestWithParam<int> { };
 
 // Candidates of equal length keep the list order, however many there are.
 TEST_P(EqualLengths, KeepTheListOrder)
@@ -205,7 +203,7 @@ TEST(FindExpander, APatternErrorEndsTheSearchNamingItsExpander)
         },
         [](const icu::UnicodeString&) { return icu::UnicodeString(); });
     const auto working = scripted(u"abc", u"fine");
-    const ExpanderController controller({broken, working});
+    const ExpanderController controller({ broken, working });
     try {
         controller.findExpander(u"abc");
         FAIL() << "no error";
@@ -218,21 +216,19 @@ TEST(FindExpander, APatternErrorEndsTheSearchNamingItsExpander)
 
 TEST(FindExpander, AnOutputErrorOfTheFirstCandidateEndsTheSearchNamingIt)
 {
-    const auto failing = std::make_shared<ScriptedExpander>(
-        [] { return icu::UnicodeString(u"abc"); },
+    const auto failing = std::make_shared<ScriptedExpander>([] { return icu::UnicodeString(u"abc"); },
         [](const icu::UnicodeString&) -> icu::UnicodeString { throw ExpanderValidationError(u"Output", u"bad"); });
     const auto second = scripted(u"bc", u"fine");
-    const ExpanderController controller({second, failing});
+    const ExpanderController controller({ second, failing });
     EXPECT_EQ(test::expanderNamedBySearchError(controller, u"abc"), failing);
     EXPECT_EQ(second->expandCalls(), 0);
 }
 
 TEST(FindExpander, OtherErrorsPassUnchanged)
 {
-    const auto failing = std::make_shared<ScriptedExpander>(
-        [] { return icu::UnicodeString(u"abc"); },
+    const auto failing = std::make_shared<ScriptedExpander>([] { return icu::UnicodeString(u"abc"); },
         [](const icu::UnicodeString&) -> icu::UnicodeString { throw BasicUserError(u"Title", u"plain"); });
-    const ExpanderController controller({failing});
+    const ExpanderController controller({ failing });
     EXPECT_THROW(controller.findExpander(u"abc"), BasicUserError);
 }
 
@@ -240,7 +236,7 @@ TEST(FindExpander, AGivenExpanderIsTriedAloneAndTheListIgnored)
 {
     const auto listed = scripted(u"abc", u"listed");
     const auto given = scripted(u"xyz", u"given");
-    const ExpanderController controller({listed});
+    const ExpanderController controller({ listed });
     EXPECT_FALSE(controller.findExpander(u"abc", given));
     const auto result = controller.findExpander(u"xyz", given);
     ASSERT_TRUE(result);
@@ -250,8 +246,7 @@ TEST(FindExpander, AGivenExpanderIsTriedAloneAndTheListIgnored)
 
 TEST(FindExpander, AGivenExpandersErrorsNameIt)
 {
-    const auto given = std::make_shared<ScriptedExpander>(
-        [] { return icu::UnicodeString(u"abc"); },
+    const auto given = std::make_shared<ScriptedExpander>([] { return icu::UnicodeString(u"abc"); },
         [](const icu::UnicodeString&) -> icu::UnicodeString { throw ExpanderValidationError(u"Output", u"bad"); });
     const ExpanderController controller;
     EXPECT_EQ(test::expanderNamedBySearchError(controller, u"abc", given), given);
@@ -260,7 +255,7 @@ TEST(FindExpander, AGivenExpandersErrorsNameIt)
 TEST(FindExpander, GivesNothingWithoutCandidatesOrForATextWithALineFeed)
 {
     const auto expander = scripted(u"abc", u"x");
-    const ExpanderController controller({expander});
+    const ExpanderController controller({ expander });
     EXPECT_FALSE(controller.findExpander(u"xyz"));
     EXPECT_FALSE(controller.findExpander(u"abc\nabc"));
     EXPECT_FALSE(ExpanderController().findExpander(u"abc"));
@@ -276,10 +271,10 @@ TEST(FindExpander, AnExpressionThatRunsOutOfTimeEndsTheSearchNamingItsExpander)
     hostile.append(u"Q");
     const auto slow = scripted(hostile, u"never");
     const auto word = scripted(u"zz", u"found");
-    const ExpanderController controller({word, slow});
+    const ExpanderController controller({ word, slow });
 
-    EXPECT_EQ(test::expanderNamedBySearchError(controller, u"a line of ordinary words typed in an editor and then zz"),
-              slow);
+    EXPECT_EQ(
+        test::expanderNamedBySearchError(controller, u"a line of ordinary words typed in an editor and then zz"), slow);
     EXPECT_EQ(word->expandCalls(), 0);
 }
 

@@ -13,8 +13,8 @@ namespace {
 using test::scripted;
 using test::ScriptedExpander;
 
-std::optional<ExpandedExpression> expandWith(const icu::UnicodeString& expression, const icu::UnicodeString& output,
-                                             const icu::UnicodeString& text)
+std::optional<ExpandedExpression> expandWith(
+    const icu::UnicodeString& expression, const icu::UnicodeString& output, const icu::UnicodeString& text)
 {
     const ExpanderController controller;
     return expandedExpression(*scripted(expression, output), text, controller);
@@ -31,7 +31,7 @@ struct ExpansionCase {
     friend void PrintTo(const ExpansionCase& c, std::ostream* out) { *out << c.name; }
 };
 
-class Expansion : public testing::TestWithParam<ExpansionCase> {};
+class Expansion : public testing::TestWithParam<ExpansionCase> { };
 
 TEST_P(Expansion, ReplacesTheAbbreviationAndPlacesTheCaret)
 {
@@ -42,22 +42,22 @@ TEST_P(Expansion, ReplacesTheAbbreviationAndPlacesTheCaret)
     EXPECT_EQ(result->cursorPosition, c.expectedCaret);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Expansion,
+INSTANTIATE_TEST_SUITE_P(Cases, Expansion,
     testing::Values(
-        ExpansionCase{"LaterLinesGetTheFirstLinesIndentation", u"    foo", u"foo", u"a\nb", u"    a\n    b", 11},
-        ExpansionCase{"NoIndentationWhenTheLineStartsWithText", u"x = fn", u"fn", u"if (#) {\n}", u"x = if () {\n}", 8},
-        ExpansionCase{"EscapedMarkerIsNotTheCaret", u"ab", u"ab", u"a\\#b#c", u"a#bc", 3},
-        ExpansionCase{"MarkerAtTheVeryStart", u"x", u"x", u"#x", u"x", 0},
-        ExpansionCase{"NoMarkerPutsTheCaretAtTheEnd", u"p x", u"x", u"a\\#b", u"p a#b", 5},
-        ExpansionCase{"OnlyTheFirstMarkerIsTaken", u"x", u"x", u"#a#", u"a#", 0},
-        ExpansionCase{"EscapedBarsBecomeBars", u"x", u"x", u"a\\|b#", u"a|b", 3},
-        ExpansionCase{"CaretCountsCharactersNotCodeUnits", u"x", u"x", u"\U0001F600#", u"\U0001F600", 1},
-        ExpansionCase{"CaretCountsFromTheStartOfTheWholeText", u"\U0001F1E9\U0001F1EA x", u"x", u"(#)",
-                      u"\U0001F1E9\U0001F1EA ()", 3},
-        ExpansionCase{"TabsAndNoBreakSpacesAreCopiedAsTheyStand", u"\t\u00A0 x", u"x", u"a\n\nb",
-                      u"\t\u00A0 a\n\t\u00A0 \n\t\u00A0 b", 13},
-        ExpansionCase{"OnlyTheLeftmostMatchIsReplaced", u"aaa", u"a+", u"b", u"b", 1}),
+        ExpansionCase { "LaterLinesGetTheFirstLinesIndentation", u"    foo", u"foo", u"a\nb", u"    a\n    b", 11 },
+        ExpansionCase {
+            "NoIndentationWhenTheLineStartsWithText", u"x = fn", u"fn", u"if (#) {\n}", u"x = if () {\n}", 8 },
+        ExpansionCase { "EscapedMarkerIsNotTheCaret", u"ab", u"ab", u"a\\#b#c", u"a#bc", 3 },
+        ExpansionCase { "MarkerAtTheVeryStart", u"x", u"x", u"#x", u"x", 0 },
+        ExpansionCase { "NoMarkerPutsTheCaretAtTheEnd", u"p x", u"x", u"a\\#b", u"p a#b", 5 },
+        ExpansionCase { "OnlyTheFirstMarkerIsTaken", u"x", u"x", u"#a#", u"a#", 0 },
+        ExpansionCase { "EscapedBarsBecomeBars", u"x", u"x", u"a\\|b#", u"a|b", 3 },
+        ExpansionCase { "CaretCountsCharactersNotCodeUnits", u"x", u"x", u"\U0001F600#", u"\U0001F600", 1 },
+        ExpansionCase { "CaretCountsFromTheStartOfTheWholeText", u"\U0001F1E9\U0001F1EA x", u"x", u"(#)",
+            u"\U0001F1E9\U0001F1EA ()", 3 },
+        ExpansionCase { "TabsAndNoBreakSpacesAreCopiedAsTheyStand", u"\t\u00A0 x", u"x", u"a\n\nb",
+            u"\t\u00A0 a\n\t\u00A0 \n\t\u00A0 b", 13 },
+        ExpansionCase { "OnlyTheLeftmostMatchIsReplaced", u"aaa", u"a+", u"b", u"b", 1 }),
     [](const testing::TestParamInfo<ExpansionCase>& info) { return info.param.name; });
 
 // Typed text before the abbreviation is the user's: a "#" or "\|" in it is neither a marker nor
@@ -121,14 +121,12 @@ TEST(Expansion, DropsPatternErrorsButPassesOutputErrorsOn)
 {
     const ExpanderController controller;
     const ScriptedExpander unparsable([]() -> icu::UnicodeString { throw BasicUserError(u"Pattern", u"bad"); },
-                                      [](const icu::UnicodeString&) { return icu::UnicodeString(u"x"); });
+        [](const icu::UnicodeString&) { return icu::UnicodeString(u"x"); });
     EXPECT_FALSE(expandedExpression(unparsable, u"abc", controller));
     EXPECT_THROW(matchedText(unparsable, u"abc", controller), BasicUserError);
 
     const ScriptedExpander failing([] { return icu::UnicodeString(u"c"); },
-                                   [](const icu::UnicodeString&) -> icu::UnicodeString {
-                                       throw BasicUserError(u"Output", u"bad");
-                                   });
+        [](const icu::UnicodeString&) -> icu::UnicodeString { throw BasicUserError(u"Output", u"bad"); });
     EXPECT_THROW(expandedExpression(failing, u"ab c", controller), BasicUserError);
 }
 

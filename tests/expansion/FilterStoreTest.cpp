@@ -15,9 +15,9 @@ TEST(FilterStore, ListsTheElevenFiltersByDisplayNameUpperCaseFirst)
     std::vector<icu::UnicodeString> names;
     for (const Filter* filter : FilterStore::shared().allFilters())
         names.push_back(filter->name());
-    const std::vector<icu::UnicodeString> expected = {
-        u"Camel case", u"Capitalize", u"Lowercase", u"MD5", u"Make first letter lower case",
-        u"Make first letter upper case", u"Pascal Case", u"Remove spaces", u"SHA1", u"Snake case", u"Uppercase"};
+    const std::vector<icu::UnicodeString> expected
+        = { u"Camel case", u"Capitalize", u"Lowercase", u"MD5", u"Make first letter lower case",
+              u"Make first letter upper case", u"Pascal Case", u"Remove spaces", u"SHA1", u"Snake case", u"Uppercase" };
     EXPECT_EQ(names, expected);
 }
 
@@ -28,7 +28,7 @@ TEST(FilterStore, FindsAFilterByItsExactKeyword)
         << "the registry hands out its shared instances";
 }
 
-class UnknownKeyword : public testing::TestWithParam<const char16_t*> {};
+class UnknownKeyword : public testing::TestWithParam<const char16_t*> { };
 
 TEST_P(UnknownKeyword, ThrowsNoFilterErrorNamingTheKeyword)
 {
@@ -44,8 +44,8 @@ TEST_P(UnknownKeyword, ThrowsNoFilterErrorNamingTheKeyword)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keywords, UnknownKeyword,
-                         testing::Values(u"SnakeCase", u"snake_case", u" snakecase", u"", u"Uppercase"));
+INSTANTIATE_TEST_SUITE_P(
+    Keywords, UnknownKeyword, testing::Values(u"SnakeCase", u"snake_case", u" snakecase", u"", u"Uppercase"));
 
 TEST(FilterStore, SharedRegistryIsBuiltOnceAcrossThreads)
 {

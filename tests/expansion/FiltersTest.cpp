@@ -26,7 +26,7 @@ struct FilterCase {
     friend void PrintTo(const FilterCase& c, std::ostream* out) { *out << c.name; }
 };
 
-class FilterTransformation : public testing::TestWithParam<FilterCase> {};
+class FilterTransformation : public testing::TestWithParam<FilterCase> { };
 
 TEST_P(FilterTransformation, TransformsTheText)
 {
@@ -34,39 +34,37 @@ TEST_P(FilterTransformation, TransformsTheText)
     EXPECT_EQ(applied(c.keyword, c.input), icu::UnicodeString(c.expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FilterTransformation,
-    testing::Values(
-        FilterCase{"UppercaseAscii", u"uppercase", u"hello World", u"HELLO WORLD"},
-        FilterCase{"UppercaseLengthensSharpS", u"uppercase", u"stra\u00DFe", u"STRASSE"},
-        FilterCase{"UppercaseIgnoresTurkishLocaleRules", u"uppercase", u"i", u"I"},
-        FilterCase{"LowercaseAscii", u"lowercase", u"HeLLo", u"hello"},
-        FilterCase{"LowercaseNonAscii", u"lowercase", u"\u00C9COLE", u"\u00E9cole"},
-        FilterCase{"SnakeCaseCamel", u"snakecase", u"someValue", u"some_value"},
-        FilterCase{"SnakeCaseAcronym", u"snakecase", u"XMLParserError", u"xml_parser_error"},
-        FilterCase{"SnakeCaseDigits", u"snakecase", u"ABC123Def", u"abc123_def"},
-        FilterCase{"SnakeCaseAlreadySnake", u"snakecase", u"already_snake", u"already_snake"},
-        FilterCase{"SnakeCaseKeepsSpaces", u"snakecase", u"with space", u"with space"},
-        FilterCase{"SnakeCaseEveryMatchInOnePass", u"snakecase", u"aBcD", u"a_bc_d"},
-        FilterCase{"SnakeCaseNonAsciiLettersOnlyLowerCased", u"snakecase", u"\u00E9T\u00C9", u"\u00E9t\u00E9"},
-        FilterCase{"PascalCaseUnderscoresAndSpaces", u"pascalcase", u"foo_bar baz", u"FooBarBaz"},
-        FilterCase{"PascalCaseLowersTheRestOfWords", u"pascalcase", u"fooBAR_baz", u"FoobarBaz"},
-        FilterCase{"PascalCaseLeadingUnderscore", u"pascalcase", u"_a", u"A"},
-        FilterCase{"PascalCaseKeepsTabs", u"pascalcase", u"a\tb", u"A\tB"},
-        FilterCase{"CamelCaseUnderscores", u"camelcase", u"foo_bar_baz", u"fooBarBaz"},
-        FilterCase{"CamelCaseKeepsCaseOfTheRest", u"camelcase", u"Foo_BAR", u"fooBAR"},
-        FilterCase{"CamelCaseLeadingUnderscore", u"camelcase", u"_private_name", u"privateName"},
-        FilterCase{"CamelCaseDoubledUnderscore", u"camelcase", u"a__b", u"aB"},
-        FilterCase{"CamelCaseDoesNotSplitAtSpaces", u"camelcase", u"foo bar", u"foo bar"},
-        FilterCase{"CapitalizeWords", u"capitalize", u"hello WORLD", u"Hello World"},
-        FilterCase{"CapitalizeKeepsDelimiters", u"capitalize", u"a\tbC\nd  e", u"A\tBc\nD  E"},
-        FilterCase{"RemoveSpaces", u"remove_spaces", u"a b c", u"abc"},
-        FilterCase{"RemoveSpacesKeepsTabsAndLineBreaks", u"remove_spaces", u"a\tb\nc d", u"a\tb\ncd"},
-        FilterCase{"LcFirstOnlyTheFirstCharacter", u"lcfirst", u"\u00C9COLE", u"\u00E9COLE"},
-        FilterCase{"LcFirstDecomposedCharacter", u"lcfirst", u"E\u0301COLE", u"e\u0301COLE"},
-        FilterCase{"UcFirstOnlyTheFirstCharacter", u"ucfirst", u"hello world", u"Hello world"},
-        FilterCase{"UcFirstSharpSGivesOneLetter", u"ucfirst", u"\u00DFa", u"Sa"},
-        FilterCase{"UcFirstCarriageReturnLineFeedIsOneCharacter", u"ucfirst", u"\r\nab", u"\r\nab"}),
+INSTANTIATE_TEST_SUITE_P(Cases, FilterTransformation,
+    testing::Values(FilterCase { "UppercaseAscii", u"uppercase", u"hello World", u"HELLO WORLD" },
+        FilterCase { "UppercaseLengthensSharpS", u"uppercase", u"stra\u00DFe", u"STRASSE" },
+        FilterCase { "UppercaseIgnoresTurkishLocaleRules", u"uppercase", u"i", u"I" },
+        FilterCase { "LowercaseAscii", u"lowercase", u"HeLLo", u"hello" },
+        FilterCase { "LowercaseNonAscii", u"lowercase", u"\u00C9COLE", u"\u00E9cole" },
+        FilterCase { "SnakeCaseCamel", u"snakecase", u"someValue", u"some_value" },
+        FilterCase { "SnakeCaseAcronym", u"snakecase", u"XMLParserError", u"xml_parser_error" },
+        FilterCase { "SnakeCaseDigits", u"snakecase", u"ABC123Def", u"abc123_def" },
+        FilterCase { "SnakeCaseAlreadySnake", u"snakecase", u"already_snake", u"already_snake" },
+        FilterCase { "SnakeCaseKeepsSpaces", u"snakecase", u"with space", u"with space" },
+        FilterCase { "SnakeCaseEveryMatchInOnePass", u"snakecase", u"aBcD", u"a_bc_d" },
+        FilterCase { "SnakeCaseNonAsciiLettersOnlyLowerCased", u"snakecase", u"\u00E9T\u00C9", u"\u00E9t\u00E9" },
+        FilterCase { "PascalCaseUnderscoresAndSpaces", u"pascalcase", u"foo_bar baz", u"FooBarBaz" },
+        FilterCase { "PascalCaseLowersTheRestOfWords", u"pascalcase", u"fooBAR_baz", u"FoobarBaz" },
+        FilterCase { "PascalCaseLeadingUnderscore", u"pascalcase", u"_a", u"A" },
+        FilterCase { "PascalCaseKeepsTabs", u"pascalcase", u"a\tb", u"A\tB" },
+        FilterCase { "CamelCaseUnderscores", u"camelcase", u"foo_bar_baz", u"fooBarBaz" },
+        FilterCase { "CamelCaseKeepsCaseOfTheRest", u"camelcase", u"Foo_BAR", u"fooBAR" },
+        FilterCase { "CamelCaseLeadingUnderscore", u"camelcase", u"_private_name", u"privateName" },
+        FilterCase { "CamelCaseDoubledUnderscore", u"camelcase", u"a__b", u"aB" },
+        FilterCase { "CamelCaseDoesNotSplitAtSpaces", u"camelcase", u"foo bar", u"foo bar" },
+        FilterCase { "CapitalizeWords", u"capitalize", u"hello WORLD", u"Hello World" },
+        FilterCase { "CapitalizeKeepsDelimiters", u"capitalize", u"a\tbC\nd  e", u"A\tBc\nD  E" },
+        FilterCase { "RemoveSpaces", u"remove_spaces", u"a b c", u"abc" },
+        FilterCase { "RemoveSpacesKeepsTabsAndLineBreaks", u"remove_spaces", u"a\tb\nc d", u"a\tb\ncd" },
+        FilterCase { "LcFirstOnlyTheFirstCharacter", u"lcfirst", u"\u00C9COLE", u"\u00E9COLE" },
+        FilterCase { "LcFirstDecomposedCharacter", u"lcfirst", u"E\u0301COLE", u"e\u0301COLE" },
+        FilterCase { "UcFirstOnlyTheFirstCharacter", u"ucfirst", u"hello world", u"Hello world" },
+        FilterCase { "UcFirstSharpSGivesOneLetter", u"ucfirst", u"\u00DFa", u"Sa" },
+        FilterCase { "UcFirstCarriageReturnLineFeedIsOneCharacter", u"ucfirst", u"\r\nab", u"\r\nab" }),
     [](const testing::TestParamInfo<FilterCase>& info) { return info.param.name; });
 
 TEST(Filters, EmptyTextStaysEmptyExceptForTheDigests)
@@ -108,17 +106,17 @@ TEST(Filters, HaveTheirNamesKeywordsAndDescriptions)
         const char16_t* description;
     };
     const Expected expected[] = {
-        {u"uppercase", u"Uppercase", u"Makes all the letters UPPERCASE."},
-        {u"lowercase", u"Lowercase", u"makes all the letters lowercase."},
-        {u"snakecase", u"Snake case", u"Converts text to snake_case."},
-        {u"pascalcase", u"Pascal Case", u"Converts text to PascalCase."},
-        {u"camelcase", u"Camel case", u"Converts text to camelCase."},
-        {u"capitalize", u"Capitalize", u"Converts First Letter Of Each Word To Uppercase."},
-        {u"md5", u"MD5", u"Converts text into MD5 hash value."},
-        {u"sha1", u"SHA1", u"Converts text into SHA1 hash value."},
-        {u"remove_spaces", u"Remove spaces", u"Removesallthespaces."},
-        {u"lcfirst", u"Make first letter lower case", u"Makes the first letter lowercase."},
-        {u"ucfirst", u"Make first letter upper case", u"Makes the first letter uppercase."},
+        { u"uppercase", u"Uppercase", u"Makes all the letters UPPERCASE." },
+        { u"lowercase", u"Lowercase", u"makes all the letters lowercase." },
+        { u"snakecase", u"Snake case", u"Converts text to snake_case." },
+        { u"pascalcase", u"Pascal Case", u"Converts text to PascalCase." },
+        { u"camelcase", u"Camel case", u"Converts text to camelCase." },
+        { u"capitalize", u"Capitalize", u"Converts First Letter Of Each Word To Uppercase." },
+        { u"md5", u"MD5", u"Converts text into MD5 hash value." },
+        { u"sha1", u"SHA1", u"Converts text into SHA1 hash value." },
+        { u"remove_spaces", u"Remove spaces", u"Removesallthespaces." },
+        { u"lcfirst", u"Make first letter lower case", u"Makes the first letter lowercase." },
+        { u"ucfirst", u"Make first letter upper case", u"Makes the first letter uppercase." },
     };
     for (const auto& e : expected) {
         const Filter& filter = FilterStore::shared().filter(e.keyword);
@@ -132,7 +130,7 @@ TEST(Filters, HaveTheirNamesKeywordsAndDescriptions)
 icu::UnicodeString snakeCaseByExpressions(const icu::UnicodeString& text)
 {
     icu::UnicodeString result(text);
-    for (const char16_t* expression : {u"([a-z])([A-Z])", u"([A-Z]+[0-9]*)([A-Z][a-z])"}) {
+    for (const char16_t* expression : { u"([a-z])([A-Z])", u"([A-Z]+[0-9]*)([A-Z][a-z])" }) {
         UErrorCode status = U_ZERO_ERROR;
         icu::RegexMatcher matcher(expression, result, 0, status);
         result = matcher.replaceAll(u"$1_$2", status);

@@ -19,13 +19,14 @@ protected:
     void SetUp() override
     {
         m_settings = std::make_shared<InMemorySettings>();
-        m_settings->registerDefaults({{"IndentWithSpaces", true}, {"IndentSize", 4LL}, {"MaximumCharactersInLine", 80LL}});
+        m_settings->registerDefaults(
+            { { "IndentWithSpaces", true }, { "IndentSize", 4LL }, { "MaximumCharactersInLine", 80LL } });
         Settings::setShared(m_settings);
     }
     void TearDown() override { Settings::setShared(nullptr); }
 
-    icu::UnicodeString generate(const icu::UnicodeString& pattern, const icu::UnicodeString& outputTemplate,
-                                const icu::UnicodeString& typed)
+    icu::UnicodeString generate(
+        const icu::UnicodeString& pattern, const icu::UnicodeString& outputTemplate, const icu::UnicodeString& typed)
     {
         const PatternParser parser(pattern, nullptr, m_controller);
         return OutputGenerator(outputTemplate, m_controller, parser).generate(typed);
@@ -33,8 +34,8 @@ protected:
 
     /// The error's description, or a note that nothing was thrown.
     template <typename Error>
-    icu::UnicodeString errorOf(const icu::UnicodeString& pattern, const icu::UnicodeString& outputTemplate,
-                               const icu::UnicodeString& typed)
+    icu::UnicodeString errorOf(
+        const icu::UnicodeString& pattern, const icu::UnicodeString& outputTemplate, const icu::UnicodeString& typed)
     {
         try {
             generate(pattern, outputTemplate, typed);
@@ -55,7 +56,7 @@ TEST_F(OutputGeneratorTest, FillsPlaceholdersThroughTheirFilters)
 {
     EXPECT_EQ(generate(u"${name:word}", u"Hello ${name.uppercase}!", u"bob"), u"Hello BOB!");
     EXPECT_EQ(generate(u"get ${name:word}", u"get${name.ucfirst}() { return ${name}; }", u"get count"),
-              u"getCount() { return count; }");
+        u"getCount() { return count; }");
 }
 
 TEST_F(OutputGeneratorTest, TabsBecomeTheIndentationUnit)
@@ -129,11 +130,11 @@ TEST_F(OutputGeneratorTest, APlaceholderWithoutVariableIsAnErrorEvenInsideAnOpti
 
 TEST_F(OutputGeneratorTest, UnknownFiltersAreResolvedBeforeAnyValueIsRead)
 {
-    EXPECT_EQ(errorOf<NoFilterError>(u"f ${x:word}", u"${x.Uppercase}", u"f 1"),
-              u"\"Uppercase\" filter had not been found.");
+    EXPECT_EQ(
+        errorOf<NoFilterError>(u"f ${x:word}", u"${x.Uppercase}", u"f 1"), u"\"Uppercase\" filter had not been found.");
     // x is missing in the optional part, but the bad filter of its neighbour is found first.
     EXPECT_EQ(errorOf<NoFilterError>(u"f| ${x:word}|", u"|${x} ${x.nofilter}|", u"f"),
-              u"\"nofilter\" filter had not been found.");
+        u"\"nofilter\" filter had not been found.");
 }
 
 // A typed value that looks like another placeholder is text, never filled again.

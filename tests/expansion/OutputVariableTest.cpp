@@ -40,7 +40,7 @@ TEST(OutputVariable, ResolvesTheChainInWrittenOrderAndWritesItBack)
 {
     const auto found = placeholdersIn(u"${a.uppercase.snakecase}");
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(keywords(found[0]), (std::vector<icu::UnicodeString>{u"uppercase", u"snakecase"}));
+    EXPECT_EQ(keywords(found[0]), (std::vector<icu::UnicodeString> { u"uppercase", u"snakecase" }));
     EXPECT_EQ(&*found[0].filters()[0], &FilterStore::shared().filter(u"uppercase")) << "shared instances";
     EXPECT_EQ(OutputVariable::makeExpression(found[0].name(), found[0].filters()), u"${a.uppercase.snakecase}");
 }
@@ -50,10 +50,10 @@ TEST(OutputVariable, NamesWithDigitsAndUnderscores)
     const auto found = placeholdersIn(u"${my_var2.md5}");
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].name(), u"my_var2");
-    EXPECT_EQ(keywords(found[0]), std::vector<icu::UnicodeString>{u"md5"});
+    EXPECT_EQ(keywords(found[0]), std::vector<icu::UnicodeString> { u"md5" });
 }
 
-class NotAPlaceholder : public testing::TestWithParam<const char16_t*> {};
+class NotAPlaceholder : public testing::TestWithParam<const char16_t*> { };
 
 TEST_P(NotAPlaceholder, IsLeftAsWritten)
 {
@@ -85,7 +85,7 @@ TEST(OutputVariable, EqualPlaceholdersGiveEqualRecords)
 TEST(OutputVariable, BuiltFromNameAndFiltersWritesItsExpression)
 {
     const auto& store = FilterStore::shared();
-    const OutputVariable variable(u"v", {&store.filter(u"camelcase"), &store.filter(u"ucfirst")});
+    const OutputVariable variable(u"v", { &store.filter(u"camelcase"), &store.filter(u"ucfirst") });
     EXPECT_EQ(variable.originalExpression(), u"${v.camelcase.ucfirst}");
     EXPECT_EQ(variable.expression(), variable.originalExpression());
     EXPECT_EQ(OutputVariable(u"v", {}).originalExpression(), u"${v}");
@@ -95,10 +95,12 @@ TEST(OutputVariable, AppliesTheFiltersStrictlyLeftToRight)
 {
     const auto& store = FilterStore::shared();
     // Upper-casing first leaves snakecase nothing to split; the other order splits, then upper-cases.
-    EXPECT_EQ(OutputVariable(u"v", {&store.filter(u"uppercase"), &store.filter(u"snakecase")}).applyFilters(u"someValue"),
-              u"somevalue");
-    EXPECT_EQ(OutputVariable(u"v", {&store.filter(u"snakecase"), &store.filter(u"uppercase")}).applyFilters(u"someValue"),
-              u"SOME_VALUE");
+    EXPECT_EQ(
+        OutputVariable(u"v", { &store.filter(u"uppercase"), &store.filter(u"snakecase") }).applyFilters(u"someValue"),
+        u"somevalue");
+    EXPECT_EQ(
+        OutputVariable(u"v", { &store.filter(u"snakecase"), &store.filter(u"uppercase") }).applyFilters(u"someValue"),
+        u"SOME_VALUE");
     EXPECT_EQ(OutputVariable(u"v", {}).applyFilters(u""), u"");
     EXPECT_EQ(OutputVariable(u"v", {}).applyFilters(u"As Is"), u"As Is");
 }

@@ -24,7 +24,8 @@ protected:
     void SetUp() override
     {
         auto settings = std::make_shared<InMemorySettings>();
-        settings->registerDefaults({{"IndentWithSpaces", true}, {"IndentSize", 4LL}, {"MaximumCharactersInLine", 80LL}});
+        settings->registerDefaults(
+            { { "IndentWithSpaces", true }, { "IndentSize", 4LL }, { "MaximumCharactersInLine", 80LL } });
         Settings::setShared(settings);
     }
     void TearDown() override { Settings::setShared(nullptr); }
@@ -44,7 +45,7 @@ TEST_F(TemplateExpansion, ExpandsTheBestMatchWithItsVariables)
 
 TEST_F(TemplateExpansion, ThePatternIsTrimmedBeforeMatching)
 {
-    const ExpanderController controller({templateExpander(u"  foo\t", u"bar")});
+    const ExpanderController controller({ templateExpander(u"  foo\t", u"bar") });
     const auto result = controller.findExpander(u"x foo");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, u"x bar");
@@ -52,7 +53,7 @@ TEST_F(TemplateExpansion, ThePatternIsTrimmedBeforeMatching)
 
 TEST_F(TemplateExpansion, KeepsAHashTypedBeforeTheAbbreviation)
 {
-    const ExpanderController controller({templateExpander(u"inc", u"include <#>")});
+    const ExpanderController controller({ templateExpander(u"inc", u"include <#>") });
     const auto result = controller.findExpander(u"#inc");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, u"#include <>");
@@ -61,7 +62,8 @@ TEST_F(TemplateExpansion, KeepsAHashTypedBeforeTheAbbreviation)
 
 TEST_F(TemplateExpansion, OptionalPartsFollowWhatWasTyped)
 {
-    const ExpanderController controller({templateExpander(u"fn ${name:word}|(${args:text})|", u"${name}(|${args}|)#")});
+    const ExpanderController controller(
+        { templateExpander(u"fn ${name:word}|(${args:text})|", u"${name}(|${args}|)#") });
     auto result = controller.findExpander(u"fn run(a, b)");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, u"run(a, b)");
@@ -74,14 +76,14 @@ TEST_F(TemplateExpansion, AnUnparsablePatternEndsTheSearchNamingItsExpander)
 {
     const auto broken = templateExpander(u"x ${v:nosuchtype}", u"x", u"broken");
     const auto working = templateExpander(u"${v:word}", u"fine", u"working");
-    const ExpanderController controller({broken, working});
+    const ExpanderController controller({ broken, working });
     EXPECT_EQ(test::expanderNamedBySearchError(controller, u"abc"), broken);
 }
 
 TEST_F(TemplateExpansion, AnUnknownPlaceholderIsReportedWithItsExpander)
 {
     const auto expander = templateExpander(u"p ${x:word}", u"${x} ${nosuch}", u"p");
-    const ExpanderController controller({expander});
+    const ExpanderController controller({ expander });
     try {
         controller.findExpander(u"p 1");
         FAIL() << "no error";
@@ -94,15 +96,15 @@ TEST_F(TemplateExpansion, AnUnknownPlaceholderIsReportedWithItsExpander)
 TEST_F(TemplateExpansion, AnEditedPatternIsParsedAnew)
 {
     const auto expander = templateExpander(u"old", u"out");
-    const ExpanderController controller({expander});
+    const ExpanderController controller({ expander });
     ASSERT_TRUE(controller.findExpander(u"old"));
     expander->setPattern(u"new");
     EXPECT_FALSE(controller.findExpander(u"old"));
     EXPECT_TRUE(controller.findExpander(u"new"));
 }
 
-std::shared_ptr<CustomExpander> customExpander(const icu::UnicodeString& pattern, const icu::UnicodeString& output,
-                                               const icu::UnicodeString& identifier = u"")
+std::shared_ptr<CustomExpander> customExpander(
+    const icu::UnicodeString& pattern, const icu::UnicodeString& output, const icu::UnicodeString& identifier = u"")
 {
     auto expander = std::make_shared<CustomExpander>();
     expander->setName(u"custom");
@@ -123,7 +125,7 @@ struct TypedCase {
     friend void PrintTo(const TypedCase& c, std::ostream* out) { *out << c.name; }
 };
 
-class WhatTheUserTyped : public TemplateExpansion, public testing::WithParamInterface<TypedCase> {};
+class WhatTheUserTyped : public TemplateExpansion, public testing::WithParamInterface<TypedCase> { };
 
 // The library's expander end to end: what the user typed goes in as typed, and only whole
 // words (or what starts with punctuation) are abbreviations.
@@ -131,7 +133,7 @@ TEST_P(WhatTheUserTyped, ExpandsAsTyped)
 {
     const auto& c = GetParam();
     auto text = [](const std::u16string& s) { return icu::UnicodeString(s.data(), int32_t(s.size())); };
-    const ExpanderController controller({customExpander(text(c.pattern), text(c.output))});
+    const ExpanderController controller({ customExpander(text(c.pattern), text(c.output)) });
     const auto result = controller.findExpander(text(c.typed));
     ASSERT_EQ(result.has_value(), c.expectedText.has_value()) << (result ? toUtf8(result->text) : "");
     if (!result)
@@ -140,21 +142,19 @@ TEST_P(WhatTheUserTyped, ExpandsAsTyped)
     EXPECT_EQ(result->cursorPosition, c.expectedCaret);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WhatTheUserTyped,
-    testing::Values(
-        TypedCase{"AHashInAValueIsNoMarker", u"if ${c:text}", u"if ${c} {\n\t#\n}", u"if #available(iOS 17, *)",
-                  u"if #available(iOS 17, *) {\n    \n}", 31},
-        TypedCase{"EscapesInAValueStay", u"v ${c:text}", u"<${c}>#", u"v a\\|b \\#", u"<a\\|b \\#>", 9},
-        TypedCase{"ABackslashEndingAValueEscapesNothing", u"v ${c:text}", u"${c}#;", u"v a\\", u"a\\;", 2},
-        TypedCase{"EscapedBarsOfADefault", u"o| ${op:text=\\|\\|}|", u"[${op}]#", u"o", u"[||]", 4},
-        TypedCase{"NoMatchInsideAWord", u"init", u"- init", u"deinit", std::nullopt},
-        TypedCase{"ALaterWordStartIsStillFound", u"|ex |point ${x:number} ${y:number}", u"P(${x}, ${y})",
-                  u"let index point 3 4", u"let index P(3, 4)", 17},
-        TypedCase{"PunctuationStartsMatchAfterAnything", u"#inc", u"\\#include <#>", u"x#inc", u"x#include <>", 11},
-        TypedCase{"AnEmptyMatchIsNoMatch", u"|x|", u"X", u"hello", std::nullopt},
-        TypedCase{"EnumCasesWithDollars", u"m ${v:enum($_GET,$_POST)}", u"${v}[#]", u"m $_POST", u"$_POST[]", 7},
-        TypedCase{"ACanonicallyEqualName", u"c ${caf\u00E9:word}", u"<${cafe\u0301}>", u"c x", u"<x>", 3}),
+INSTANTIATE_TEST_SUITE_P(Cases, WhatTheUserTyped,
+    testing::Values(TypedCase { "AHashInAValueIsNoMarker", u"if ${c:text}", u"if ${c} {\n\t#\n}",
+                        u"if #available(iOS 17, *)", u"if #available(iOS 17, *) {\n    \n}", 31 },
+        TypedCase { "EscapesInAValueStay", u"v ${c:text}", u"<${c}>#", u"v a\\|b \\#", u"<a\\|b \\#>", 9 },
+        TypedCase { "ABackslashEndingAValueEscapesNothing", u"v ${c:text}", u"${c}#;", u"v a\\", u"a\\;", 2 },
+        TypedCase { "EscapedBarsOfADefault", u"o| ${op:text=\\|\\|}|", u"[${op}]#", u"o", u"[||]", 4 },
+        TypedCase { "NoMatchInsideAWord", u"init", u"- init", u"deinit", std::nullopt },
+        TypedCase { "ALaterWordStartIsStillFound", u"|ex |point ${x:number} ${y:number}", u"P(${x}, ${y})",
+            u"let index point 3 4", u"let index P(3, 4)", 17 },
+        TypedCase { "PunctuationStartsMatchAfterAnything", u"#inc", u"\\#include <#>", u"x#inc", u"x#include <>", 11 },
+        TypedCase { "AnEmptyMatchIsNoMatch", u"|x|", u"X", u"hello", std::nullopt },
+        TypedCase { "EnumCasesWithDollars", u"m ${v:enum($_GET,$_POST)}", u"${v}[#]", u"m $_POST", u"$_POST[]", 7 },
+        TypedCase { "ACanonicallyEqualName", u"c ${caf\u00E9:word}", u"<${cafe\u0301}>", u"c x", u"<x>", 3 }),
     [](const testing::TestParamInfo<TypedCase>& info) { return info.param.name; });
 
 // Long texts and heavy patterns are matched whole, or reported: never a silent wrong result.
@@ -182,17 +182,17 @@ TEST_F(TemplateExpansion, LongInputsExpandWhole)
         int64_t expectedCaret;
     };
     const Case cases[] = {
-        {customExpander(u"v ${c:text}", u"<${c}>#"), u"v " + longValue, u"<" + longValue + u">", 100002},
-        {customExpander(u"${l:text} = ${r:text}", u"${l} := ${r}"), beforeReturn + u"\ra = b",
-         beforeReturn + u"\ra := b", 3007},
-        {customExpander(u"${l:text} = ${r:text}", u"${l} := ${r}"), beforeReturn + u"\u2028a = b",
-         beforeReturn + u"\u2028a := b", 3007},
-        {customExpander(u"f ${c:word}", u"${c" + filters + u"}"), u"f abc", u"ABC", 3},
-        {customExpander(many, manyOutput), manyTyped, u"abcdefghijklmnopqr", 18},
+        { customExpander(u"v ${c:text}", u"<${c}>#"), u"v " + longValue, u"<" + longValue + u">", 100002 },
+        { customExpander(u"${l:text} = ${r:text}", u"${l} := ${r}"), beforeReturn + u"\ra = b",
+            beforeReturn + u"\ra := b", 3007 },
+        { customExpander(u"${l:text} = ${r:text}", u"${l} := ${r}"), beforeReturn + u"\u2028a = b",
+            beforeReturn + u"\u2028a := b", 3007 },
+        { customExpander(u"f ${c:word}", u"${c" + filters + u"}"), u"f abc", u"ABC", 3 },
+        { customExpander(many, manyOutput), manyTyped, u"abcdefghijklmnopqr", 18 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.expander->pattern()));
-        const ExpanderController controller({c.expander});
+        const ExpanderController controller({ c.expander });
         std::optional<ExpandedExpression> result;
         EXPECT_NO_THROW(result = controller.findExpander(c.typed));
         ASSERT_TRUE(result);
@@ -210,7 +210,7 @@ TEST_F(TemplateExpansion, APatternThatRunsOutOfTimeIsReportedWithItsExpander)
     hostile.append(u"Q");
     const auto slow = customExpander(hostile, u"never");
     const auto word = customExpander(u"zz", u"found");
-    const ExpanderController controller({slow, word});
+    const ExpanderController controller({ slow, word });
     try {
         controller.findExpander(u"a line of ordinary words typed in an editor and then zz");
         FAIL() << "no error";
@@ -226,7 +226,7 @@ TEST_F(TemplateExpansion, AnEmbeddedExpanderKeepsItsTemplateText)
 {
     const auto point = customExpander(u"pt ${x:word}", u"P(#${x})", u"caf\u00E9");
     const auto user = customExpander(u"at ${p:exp(cafe\u0301)}", u"at ${p}");
-    const ExpanderController controller({point, user});
+    const ExpanderController controller({ point, user });
     const auto result = controller.findExpander(u"at pt 3");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, u"at P(3)");

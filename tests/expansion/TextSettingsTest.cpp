@@ -15,10 +15,7 @@ public:
     mutable int synchronizations = 0;
 
     std::optional<bool> boolValue(const std::string& key) const override { return values.boolValue(key); }
-    std::optional<long long> integerValue(const std::string& key) const override
-    {
-        return values.integerValue(key);
-    }
+    std::optional<long long> integerValue(const std::string& key) const override { return values.integerValue(key); }
     void synchronize() override { ++synchronizations; }
 };
 
@@ -40,9 +37,10 @@ private:
 TEST_F(TextSettingsTest, IndentStringIsIndentSizeSpacesWhenIndentingWithSpaces)
 {
     settings().values.set(TextSettings::indentWithSpacesKey, true);
-    for (long long size : {0LL, 2LL, 4LL}) {
+    for (long long size : { 0LL, 2LL, 4LL }) {
         settings().values.set(TextSettings::indentSizeKey, size);
-        EXPECT_EQ(TextSettings::indentString(), icu::UnicodeString(static_cast<int32_t>(size), U' ', static_cast<int32_t>(size)));
+        EXPECT_EQ(TextSettings::indentString(),
+            icu::UnicodeString(static_cast<int32_t>(size), U' ', static_cast<int32_t>(size)));
     }
     settings().values.set(TextSettings::indentSizeKey, -3LL);
     EXPECT_EQ(TextSettings::indentString(), u"");
@@ -69,7 +67,8 @@ TEST_F(TextSettingsTest, UnsetKeysReadFalseAndZeroAndRegisteredDefaultsApply)
     EXPECT_EQ(TextSettings::indentSize(), 0);
     EXPECT_EQ(TextSettings::maximumCharactersInLine(), 0);
 
-    settings().values.registerDefaults({{"IndentWithSpaces", true}, {"IndentSize", 4LL}, {"MaximumCharactersInLine", 80LL}});
+    settings().values.registerDefaults(
+        { { "IndentWithSpaces", true }, { "IndentSize", 4LL }, { "MaximumCharactersInLine", 80LL } });
     EXPECT_EQ(TextSettings::indentString(), u"    ");
     EXPECT_FALSE(TextSettings::indentsWithTabs());
     EXPECT_EQ(TextSettings::indentSize(), 4);

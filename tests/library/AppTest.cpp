@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace quillet {
 namespace {
 
@@ -27,7 +26,7 @@ protected:
     void addResource(const std::string& name, const std::string& content = {})
     {
         writeFile(resources / "bundles" / (name + ".qlbundle"),
-                  content.empty() ? R"({"name": ")" + name + R"(", "expanders": []})" : content);
+            content.empty() ? R"({"name": ")" + name + R"(", "expanders": []})" : content);
     }
 
     std::vector<std::string> storedBundleNames() const
@@ -65,7 +64,8 @@ TEST_F(AppTest, FirstRunInstallsTheTenDefaultBundlesSilentlyInOrder)
 
 TEST_F(AppTest, FirstRunFromTheShippedResourcesInstallsTheTenDefaultBundles)
 {
-    recording.environment.resources = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot());
+    recording.environment.resources
+        = std::make_shared<DirectoryResourceLocator>(DirectoryResourceLocator::defaultRoot());
     App app(recording.environment);
     EXPECT_TRUE(recording.userInterface->alerts.empty()) << toUtf8(recording.userInterface->alerts[0].informativeText);
     std::vector<std::string> installed;
@@ -81,7 +81,7 @@ TEST_F(AppTest, FirstRunSkipsMissingResourcesAndGoesOnAfterAFailingOne)
     addResource("HTML", "[]");
     addResource("EXAMPLES");
     App app(recording.environment);
-    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> {"PHP", "EXAMPLES"}));
+    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "PHP", "EXAMPLES" }));
     ASSERT_EQ(recording.userInterface->alerts.size(), 1u); // the import's own alert
     EXPECT_EQ(recording.userInterface->alerts[0].informativeText, u16(u"Error during file decoding"));
 }
@@ -95,8 +95,8 @@ TEST_F(AppTest, FirstRunWithoutResourcesSaysSoAndWritesNothingUntilTheFirstChang
     EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"Default bundles not found"));
     EXPECT_NE(recording.notifications->delivered[0].description.indexOf(fromUtf8(resources.string())), -1);
 
-    app.bundleStore().setBundles({std::make_shared<Bundle>()});
-    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"New Bundle"});
+    app.bundleStore().setBundles({ std::make_shared<Bundle>() });
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "New Bundle" });
 }
 
 TEST_F(AppTest, ALibraryThatAnotherRunSavesDuringTheFirstRunIsReadNotReplaced)
@@ -108,8 +108,8 @@ TEST_F(AppTest, ALibraryThatAnotherRunSavesDuringTheFirstRunIsReadNotReplaced)
             , resources(std::move(folder))
         {
         }
-        std::optional<std::filesystem::path> pathForResource(const std::string& name,
-                                                             const std::string& type) const override
+        std::optional<std::filesystem::path> pathForResource(
+            const std::string& name, const std::string& type) const override
         {
             if (!std::filesystem::exists(libraryFile)) {
                 std::filesystem::create_directories(libraryFile.parent_path());
@@ -126,12 +126,12 @@ TEST_F(AppTest, ALibraryThatAnotherRunSavesDuringTheFirstRunIsReadNotReplaced)
 
     App app(recording.environment);
     EXPECT_TRUE(app.isLoaded());
-    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"Theirs"});
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "Theirs" });
     ASSERT_EQ(app.bundleStore().bundles().size(), 1u);
     EXPECT_EQ(app.bundleStore().bundles()[0]->name(), u16(u"Theirs"));
 
     app.bundleStore().bundles()[0]->setName(u"Edited"); // and this run saves to it
-    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"Edited"});
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "Edited" });
 }
 
 TEST_F(AppTest, ExistingEmptyLibraryInstallsNothingAndLoadingWritesNothing)
@@ -164,13 +164,13 @@ TEST_F(AppTest, LoadFailureShowsTheErrorTerminatesAndNeverTouchesTheFile)
         const char16_t* description; // null: only the title is checked
     };
     const Case cases[] = {
-        {"top-level array", "[]", u"JSON reading error", u"Parsing file has an invalid format."},
-        {"not JSON", "{", u"Error", nullptr},
-        {"bundles not a list", R"({"bundles": 3})", u"JSON reading error",
-         u"The library's \"bundles\" is not a list of bundles."},
-        {"one bundle unreadable", R"({"bundles": [{"name": "Ok", "expanders": []}, {"name": "Bad"}]})",
-         u"JSON reading error",
-         u"Bundle 2 (\u201CBad\u201D) of the library could not be read: \u201Cexpanders\u201D is missing."},
+        { "top-level array", "[]", u"JSON reading error", u"Parsing file has an invalid format." },
+        { "not JSON", "{", u"Error", nullptr },
+        { "bundles not a list", R"({"bundles": 3})", u"JSON reading error",
+            u"The library's \"bundles\" is not a list of bundles." },
+        { "one bundle unreadable", R"({"bundles": [{"name": "Ok", "expanders": []}, {"name": "Bad"}]})",
+            u"JSON reading error",
+            u"Bundle 2 (\u201CBad\u201D) of the library could not be read: \u201Cexpanders\u201D is missing." },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
@@ -187,12 +187,12 @@ TEST_F(AppTest, LoadFailureShowsTheErrorTerminatesAndNeverTouchesTheFile)
             EXPECT_EQ(fresh.userInterface->alerts[0].informativeText, u16(testCase.description));
         }
         EXPECT_EQ(fresh.userInterface->calls,
-                  (Events {"activate ignoring other apps", "alert", "deactivate", "terminate"}));
+            (Events { "activate ignoring other apps", "alert", "deactivate", "terminate" }));
         ASSERT_TRUE(app.loadError().has_value());
         EXPECT_EQ(app.loadError()->userErrorTitle(), u16(testCase.title));
 
         // Nothing done afterwards reaches the file.
-        app.bundleStore().setBundles({std::make_shared<Bundle>()});
+        app.bundleStore().setBundles({ std::make_shared<Bundle>() });
         app.save();
         EXPECT_EQ(readFile(libraryFile), testCase.content);
     }
@@ -216,7 +216,7 @@ TEST_F(AppTest, SaveFailureNotifiesOncePerSaveWithTheFileAndKeepsRunning)
     std::filesystem::create_directories(libraryFile.parent_path().parent_path());
     writeFile(libraryFile.parent_path(), "in the way");
 
-    app.bundleStore().setBundles({std::make_shared<Bundle>()});
+    app.bundleStore().setBundles({ std::make_shared<Bundle>() });
     app.bundleStore().bundles()[0]->setName(u"again");
     ASSERT_EQ(recording.notifications->delivered.size(), 2u);
     EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"File could not be saved"));
@@ -226,7 +226,7 @@ TEST_F(AppTest, SaveFailureNotifiesOncePerSaveWithTheFileAndKeepsRunning)
 
     std::filesystem::remove(libraryFile.parent_path());
     app.bundleStore().bundles()[0]->setName(u"saved");
-    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"saved"});
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "saved" });
 }
 
 TEST_F(AppTest, ImportWithNotificationSchedulesOneNamingTheBundle)
@@ -234,8 +234,8 @@ TEST_F(AppTest, ImportWithNotificationSchedulesOneNamingTheBundle)
     App app(recording.environment);
     writeFile(dir.path() / "mine.qlbundle", R"({"name": "Mine", "expanders": []})");
     app.bundleStore().importBundle(dir.path() / "mine.qlbundle", false);
-    EXPECT_EQ(recording.notifications->scheduledBundleNames, std::vector<icu::UnicodeString> {u"Mine"});
-    EXPECT_EQ(storedBundleNames(), std::vector<std::string> {"Mine"});
+    EXPECT_EQ(recording.notifications->scheduledBundleNames, std::vector<icu::UnicodeString> { u"Mine" });
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "Mine" });
 }
 
 TEST_F(AppTest, DeliverNotificationPassesTheErrorsTexts)

@@ -1,6 +1,6 @@
 #include "library/BundleStore.h"
-#include "languages/ProgrammingLanguageStore.h"
 #include "LibraryFakes.h"
+#include "languages/ProgrammingLanguageStore.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +25,8 @@ std::string bundle(const std::string& name, const std::vector<std::string>& expa
     std::string list;
     for (const auto& item : expanders)
         list += (list.empty() ? "" : ",") + item;
-    return R"({"name": ")" + name + R"(", "is_enabled": )" + (enabled ? "true" : "false") + R"(, "expanders": [)"
-        + list + "]}";
+    return R"({"name": ")" + name + R"(", "is_enabled": )" + (enabled ? "true" : "false") + R"(, "expanders": [)" + list
+        + "]}";
 }
 
 std::vector<icu::UnicodeString> names(const std::vector<CustomExpanderPtr>& expanders)
@@ -57,27 +57,36 @@ TEST(BundleStoreReading, BundlesThatAreNotAListOfBundleObjectsFailTheWholeLibrar
         const char16_t* description;
     };
     const Case cases[] = {
-        {"bundles an object", R"({"bundles": {}})", u"The library's \"bundles\" is not a list of bundles."},
-        {"bundles holding a string", R"({"bundles": [)" + bundle("A", {}) + R"(, "B"]})",
-         u"The library's \"bundles\" is not a list of bundles."},
-        {"second bundle without expanders", R"({"bundles": [)" + bundle("A", {}) + R"(, {"name": "Broken"}]})",
-         u"Bundle 2 (\u201CBroken\u201D) of the library could not be read: \u201Cexpanders\u201D is missing."},
-        {"bundle without name", R"({"bundles": [{"expanders": []}]})",
-         u"Bundle 1 of the library could not be read: \u201Cname\u201D is missing."},
+        { "bundles an object", R"({"bundles": {}})", u"The library's \"bundles\" is not a list of bundles." },
+        { "bundles holding a string", R"({"bundles": [)" + bundle("A", {}) + R"(, "B"]})",
+            u"The library's \"bundles\" is not a list of bundles." },
+        { "second bundle without expanders", R"({"bundles": [)" + bundle("A", {}) + R"(, {"name": "Broken"}]})",
+            u"Bundle 2 (\u201CBroken\u201D) of the library could not be read: \u201Cexpanders\u201D is missing." },
+        { "bundle without name", R"({"bundles": [{"expanders": []}]})",
+            u"Bundle 1 of the library could not be read: \u201Cname\u201D is missing." },
         // The expander and the key that cannot be read are named too.
-        {"expander without pattern",
-         R"({"bundles": [)" + bundle("A", {expander("a"), R"({"name": "b", "output_template": "", "supported_languages": []})"}) + "]}",
-         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 2 (\u201Cb\u201D): \u201Cpattern\u201D is missing."},
-        {"expander with a number for its template",
-         R"({"bundles": [)" + bundle("A", {R"({"name": "a", "pattern": "a", "output_template": 3, "supported_languages": []})"}) + "]}",
-         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1 (\u201Ca\u201D): \u201Coutput_template\u201D is not a text."},
-        {"expander without name, languages holding a number",
-         R"({"bundles": [)" + bundle("A", {R"({"pattern": "a", "output_template": "", "supported_languages": [1]})"}) + "]}",
-         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1: \u201Cname\u201D is missing."},
-        {"languages holding a number", R"({"bundles": [)" + bundle("A", {expander("a", true, "[1]")}) + "]}",
-         u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1 (\u201Ca\u201D): \u201Csupported_languages\u201D is not a list of texts."},
-        {"an expander that is no object", R"({"bundles": [)" + bundle("A", {"7"}) + "]}",
-         u"Bundle 1 (\u201CA\u201D) of the library could not be read: \u201Cexpanders\u201D is not a list of objects."},
+        { "expander without pattern",
+            R"({"bundles": [)"
+                + bundle("A", { expander("a"), R"({"name": "b", "output_template": "", "supported_languages": []})" })
+                + "]}",
+            u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 2 (\u201Cb\u201D): "
+            u"\u201Cpattern\u201D is missing." },
+        { "expander with a number for its template",
+            R"({"bundles": [)"
+                + bundle("A", { R"({"name": "a", "pattern": "a", "output_template": 3, "supported_languages": []})" })
+                + "]}",
+            u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1 (\u201Ca\u201D): "
+            u"\u201Coutput_template\u201D is not a text." },
+        { "expander without name, languages holding a number",
+            R"({"bundles": [)"
+                + bundle("A", { R"({"pattern": "a", "output_template": "", "supported_languages": [1]})" }) + "]}",
+            u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1: \u201Cname\u201D is missing." },
+        { "languages holding a number", R"({"bundles": [)" + bundle("A", { expander("a", true, "[1]") }) + "]}",
+            u"Bundle 1 (\u201CA\u201D) of the library could not be read: expander 1 (\u201Ca\u201D): "
+            u"\u201Csupported_languages\u201D is not a list of texts." },
+        { "an expander that is no object", R"({"bundles": [)" + bundle("A", { "7" }) + "]}",
+            u"Bundle 1 (\u201CA\u201D) of the library could not be read: \u201Cexpanders\u201D is not a list of "
+            u"objects." },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
@@ -93,8 +102,8 @@ TEST(BundleStoreReading, BundlesThatAreNotAListOfBundleObjectsFailTheWholeLibrar
 
 TEST(BundleStoreReading, RoundTripKeepsOrderAndDropsUnknownKeys)
 {
-    const auto library = JSONDictionary::parse(R"({"version": 3, "bundles": [)" + bundle("A", {expander("a")}) + ","
-                                               + bundle("B", {expander("b", false)}, false) + "]}");
+    const auto library = JSONDictionary::parse(R"({"version": 3, "bundles": [)" + bundle("A", { expander("a") }) + ","
+        + bundle("B", { expander("b", false) }, false) + "]}");
     BundleStore store(library);
     ASSERT_EQ(store.bundles().size(), 2u);
     EXPECT_EQ(store.bundles()[0]->delegate(), &store);
@@ -108,30 +117,28 @@ TEST(BundleStoreReading, RoundTripKeepsOrderAndDropsUnknownKeys)
 
 TEST(BundleStoreQueries, EnabledExpandersSkipDisabledBundlesAndExpanders)
 {
-    BundleStore store(JSONDictionary::parse(R"({"bundles": [)" + bundle("Off", {expander("a"), expander("b")}, false)
-                                            + "," + bundle("On", {expander("c"), expander("d", false), expander("e")})
-                                            + "]}"));
-    EXPECT_EQ(names(store.enabledExpanders()), (std::vector<icu::UnicodeString> {u"c", u"e"}));
+    BundleStore store(JSONDictionary::parse(R"({"bundles": [)" + bundle("Off", { expander("a"), expander("b") }, false)
+        + "," + bundle("On", { expander("c"), expander("d", false), expander("e") }) + "]}"));
+    EXPECT_EQ(names(store.enabledExpanders()), (std::vector<icu::UnicodeString> { u"c", u"e" }));
 }
 
 TEST(BundleStoreQueries, OrderedByLanguageSupportSplitsStablyByLanguageId)
 {
     BundleStore store(JSONDictionary::parse(R"({"bundles": [)"
-                                            + bundle("L", {expander("A", true, R"(["c"])"),
-                                                           expander("B", true, R"(["any"])"),
-                                                           expander("C", true, R"(["php", "c"])"),
-                                                           expander("D", true, R"([])")})
-                                            + "]}"));
-    auto [supporting, others] = store.enabledExpandersOrderedByLanguageSupport({language(u"c")});
-    EXPECT_EQ(names(supporting), (std::vector<icu::UnicodeString> {u"A", u"C"}));
-    EXPECT_EQ(names(others), (std::vector<icu::UnicodeString> {u"B", u"D"}));
+        + bundle("L",
+            { expander("A", true, R"(["c"])"), expander("B", true, R"(["any"])"),
+                expander("C", true, R"(["php", "c"])"), expander("D", true, R"([])") })
+        + "]}"));
+    auto [supporting, others] = store.enabledExpandersOrderedByLanguageSupport({ language(u"c") });
+    EXPECT_EQ(names(supporting), (std::vector<icu::UnicodeString> { u"A", u"C" }));
+    EXPECT_EQ(names(others), (std::vector<icu::UnicodeString> { u"B", u"D" }));
 
     auto [all, none] = BundleStore::orderedByLanguageSupport(store.enabledExpanders(), {});
-    EXPECT_EQ(names(all), (std::vector<icu::UnicodeString> {u"A", u"B", u"C", u"D"}));
+    EXPECT_EQ(names(all), (std::vector<icu::UnicodeString> { u"A", u"B", u"C", u"D" }));
     EXPECT_TRUE(none.empty());
 
-    auto [anySupporting, anyOthers] = store.enabledExpandersOrderedByLanguageSupport({language(u"any")});
-    EXPECT_EQ(names(anySupporting), (std::vector<icu::UnicodeString> {u"B"}));
+    auto [anySupporting, anyOthers] = store.enabledExpandersOrderedByLanguageSupport({ language(u"any") });
+    EXPECT_EQ(names(anySupporting), (std::vector<icu::UnicodeString> { u"B" }));
 }
 
 TEST(BundleStoreChanges, AssigningBundlesTellsObserversThenDelegatesInOrderAndAdoptsTheBundles)
@@ -145,15 +152,15 @@ TEST(BundleStoreChanges, AssigningBundlesTellsObserversThenDelegatesInOrderAndAd
     store.addDelegate(&second);
 
     auto added = std::make_shared<Bundle>();
-    store.setBundles({added});
-    EXPECT_EQ(events, Events {"bundles"});
-    EXPECT_EQ(first.events, Events {"change"});
-    EXPECT_EQ(second.events, Events {"change"});
+    store.setBundles({ added });
+    EXPECT_EQ(events, Events { "bundles" });
+    EXPECT_EQ(first.events, Events { "change" });
+    EXPECT_EQ(second.events, Events { "change" });
     EXPECT_EQ(added->delegate(), &store);
 
     store.setBundles(store.bundles()); // the same list still counts
-    added->setName(u"renamed");         // a change below reaches every delegate
-    EXPECT_EQ(first.events, (Events {"change", "change", "change"}));
+    added->setName(u"renamed"); // a change below reaches every delegate
+    EXPECT_EQ(first.events, (Events { "change", "change", "change" }));
 }
 
 TEST(BundleStoreChanges, RemovedDelegatesAreNoLongerToldEvenWhenRemovedWhileBeingTold)
@@ -178,10 +185,10 @@ TEST(BundleStoreChanges, RemovedDelegatesAreNoLongerToldEvenWhenRemovedWhileBein
     store.addDelegate(&kept);
 
     store.setBundles({});
-    EXPECT_EQ(store.delegates(), std::vector<BundleStoreDelegate*> {&kept});
-    EXPECT_EQ(kept.events, Events {"change"});
+    EXPECT_EQ(store.delegates(), std::vector<BundleStoreDelegate*> { &kept });
+    EXPECT_EQ(kept.events, Events { "change" });
     store.setBundles({});
-    EXPECT_EQ(kept.events, (Events {"change", "change"}));
+    EXPECT_EQ(kept.events, (Events { "change", "change" }));
 }
 
 TEST(BundleStoreChanges, RemovedBundlesForgetTheStore)
@@ -190,7 +197,7 @@ TEST(BundleStoreChanges, RemovedBundlesForgetTheStore)
     RecordingStoreDelegate delegate;
     store.addDelegate(&delegate);
     auto bundleObject = std::make_shared<Bundle>();
-    store.setBundles({bundleObject});
+    store.setBundles({ bundleObject });
     store.setBundles({});
     EXPECT_EQ(bundleObject->delegate(), nullptr);
     bundleObject->setName(u"outside");
@@ -204,13 +211,13 @@ TEST(BundleStoreChanges, GroupedChangesTellTheDelegatesOnceAfterTheLastStep)
     Events observed;
     auto first = std::make_shared<Bundle>();
     auto second = std::make_shared<Bundle>();
-    store.setBundles({first, second});
+    store.setBundles({ first, second });
     store.addDelegate(&delegate);
     store.addObserver([&](std::string_view key, Observable::Phase) { observed.push_back(std::string(key)); });
 
     // An expander leaving one bundle for another: two steps, one report, after both.
     auto moving = std::make_shared<CustomExpander>();
-    first->setExpanders({moving});
+    first->setExpanders({ moving });
     delegate.events.clear();
     std::size_t expandersSeenAtReport = 0;
     struct Watcher final : BundleStoreDelegate {
@@ -222,13 +229,13 @@ TEST(BundleStoreChanges, GroupedChangesTellTheDelegatesOnceAfterTheLastStep)
     store.addDelegate(&watcher);
     store.groupChanges([&] {
         first->setExpanders({});
-        second->setExpanders({moving});
-        store.groupChanges([&] { store.setBundles({second, first}); }); // nested: still one report
+        second->setExpanders({ moving });
+        store.groupChanges([&] { store.setBundles({ second, first }); }); // nested: still one report
         EXPECT_TRUE(delegate.events.empty());
     });
-    EXPECT_EQ(delegate.events, Events {"change"});
+    EXPECT_EQ(delegate.events, Events { "change" });
     EXPECT_EQ(expandersSeenAtReport, 1u);
-    EXPECT_EQ(observed, Events {"bundles"}); // observers hear each step as it happens
+    EXPECT_EQ(observed, Events { "bundles" }); // observers hear each step as it happens
 
     // A group that changes nothing reports nothing; one that fails half-way reports what it did.
     store.groupChanges([] {});
@@ -237,8 +244,8 @@ TEST(BundleStoreChanges, GroupedChangesTellTheDelegatesOnceAfterTheLastStep)
         first->setName(u"changed");
         throw std::runtime_error("stop");
     }),
-                 std::runtime_error);
-    EXPECT_EQ(delegate.events, (Events {"change", "change"}));
+        std::runtime_error);
+    EXPECT_EQ(delegate.events, (Events { "change", "change" }));
     first->setName(u"again"); // outside any group: told at once
     EXPECT_EQ(delegate.events.size(), 3u);
     store.removeDelegate(&watcher);
@@ -250,7 +257,7 @@ protected:
         : store(JSONDictionary::object())
         , userInterface(std::make_shared<RecordingUserInterface>())
     {
-        store.setImportFeedback({.alerts = userInterface, .application = userInterface});
+        store.setImportFeedback({ .alerts = userInterface, .application = userInterface });
         store.addDelegate(&delegate);
         store.addObserver([this](std::string_view key, Observable::Phase) { observed.push_back(std::string(key)); });
     }
@@ -267,7 +274,7 @@ protected:
         ASSERT_EQ(userInterface->alerts.size(), 1u);
         EXPECT_EQ(userInterface->alerts[0].messageText, u16(u"File could not be read"));
         EXPECT_EQ(userInterface->alerts[0].informativeText, u16(description));
-        EXPECT_EQ(userInterface->calls, (Events {"activate ignoring other apps", "alert", "deactivate"}));
+        EXPECT_EQ(userInterface->calls, (Events { "activate ignoring other apps", "alert", "deactivate" }));
         EXPECT_TRUE(store.bundles().empty());
         EXPECT_TRUE(delegate.events.empty());
         EXPECT_TRUE(observed.empty());
@@ -282,16 +289,16 @@ protected:
 
 TEST_F(BundleStoreImport, GoodFileIsAppendedWithOneChangeThenTheImportReport)
 {
-    store.setBundles({std::make_shared<Bundle>()});
+    store.setBundles({ std::make_shared<Bundle>() });
     delegate.events.clear();
     observed.clear();
 
-    store.importBundle(file(bundle("Imported", {expander("x")})), false);
+    store.importBundle(file(bundle("Imported", { expander("x") })), false);
     ASSERT_EQ(store.bundles().size(), 2u);
     EXPECT_EQ(store.bundles()[1]->name(), u16(u"Imported"));
     EXPECT_EQ(store.bundles()[1]->delegate(), &store);
-    EXPECT_EQ(delegate.events, (Events {"change", "import Imported"}));
-    EXPECT_EQ(observed, Events {"bundles"});
+    EXPECT_EQ(delegate.events, (Events { "change", "import Imported" }));
+    EXPECT_EQ(observed, Events { "bundles" });
     EXPECT_TRUE(userInterface->alerts.empty());
 
     store.importBundle(file(bundle("Imported", {})), true);

@@ -48,16 +48,16 @@ TEST(Bundle, SupportedLanguagesReadAsStoredAndFallBackToAny)
         const char* written;
     };
     const Case cases[] = {
-        {"empty list", R"([])", u"", R"([])"},
-        {"unknown id kept", R"(["c", "cobol"])", u"C", R"(["c", "cobol"])"},
-        {"two known", R"(["c", "php"])", u"C, PHP", R"(["c", "php"])"},
-        {"a number among ids", R"(["c", 3])", u"Any Language", R"(["any"])"},
-        {"not an array", R"("c")", u"Any Language", R"(["any"])"},
+        { "empty list", R"([])", u"", R"([])" },
+        { "unknown id kept", R"(["c", "cobol"])", u"C", R"(["c", "cobol"])" },
+        { "two known", R"(["c", "php"])", u"C, PHP", R"(["c", "php"])" },
+        { "a number among ids", R"(["c", 3])", u"Any Language", R"(["any"])" },
+        { "not an array", R"("c")", u"Any Language", R"(["any"])" },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
-        Bundle bundle(bundleObject(std::string(R"({"name": "B", "expanders": [], "supported_languages": )")
-                                   + testCase.languages + "}"));
+        Bundle bundle(bundleObject(
+            std::string(R"({"name": "B", "expanders": [], "supported_languages": )") + testCase.languages + "}"));
         EXPECT_EQ(bundle.supportedLanguagesString(), u16(testCase.shown));
         EXPECT_EQ(bundle.dictionary()["supported_languages"], JSONDictionary::parse(testCase.written));
     }
@@ -75,15 +75,15 @@ TEST(Bundle, MissingRequiredKeysOrABadExpanderFailTheBundle)
     EXPECT_THROW(Bundle(bundleObject(R"({"expanders": []})")), DictionaryError);
     EXPECT_THROW(Bundle(bundleObject(R"({"name": "B"})")), DictionaryError);
     EXPECT_THROW(Bundle(bundleObject(R"({"name": "B", "expanders": {}})")), DictionaryError);
-    EXPECT_THROW(Bundle(bundleObject(std::string(R"({"name": "B", "expanders": [)") + expanderJSON
-                                     + R"(, {"name": "broken"}]})")),
-                 DictionaryError);
+    EXPECT_THROW(Bundle(bundleObject(
+                     std::string(R"({"name": "B", "expanders": [)") + expanderJSON + R"(, {"name": "broken"}]})")),
+        DictionaryError);
 }
 
 TEST(Bundle, ExpandersRoundTripInOrderAndReportThroughTheBundle)
 {
     Bundle bundle(bundleObject(std::string(R"({"name": "B", "expanders": [)") + expanderJSON + ","
-                               + R"({"name": "F", "pattern": "f", "output_template": "F", "supported_languages": []}]})"));
+        + R"({"name": "F", "pattern": "f", "output_template": "F", "supported_languages": []}]})"));
     ASSERT_EQ(bundle.expanders().size(), 2u);
     EXPECT_EQ(bundle.expanders()[1]->name(), u16(u"F"));
     EXPECT_EQ(bundle.expanders()[0]->delegate(), &bundle);
@@ -116,12 +116,12 @@ TEST(Bundle, NewExpandersReportThroughTheBundleAndLeavingOnesLetGo)
     bundle.setDelegate(&delegate);
     auto first = std::make_shared<CustomExpander>();
     auto second = std::make_shared<CustomExpander>();
-    bundle.setExpanders({first, second});
+    bundle.setExpanders({ first, second });
     EXPECT_EQ(delegate.changes, 1);
     second->setName(u"changed");
     EXPECT_EQ(delegate.changes, 2);
 
-    bundle.setExpanders({first});
+    bundle.setExpanders({ first });
     EXPECT_EQ(second->delegate(), nullptr);
     second->setName(u"again"); // no longer part of the bundle
     EXPECT_EQ(delegate.changes, 3);
@@ -132,7 +132,7 @@ TEST(Bundle, ExpandersOutlivingTheirBundleForgetIt)
     auto expander = std::make_shared<CustomExpander>();
     {
         Bundle bundle;
-        bundle.setExpanders({expander});
+        bundle.setExpanders({ expander });
         EXPECT_EQ(expander->delegate(), &bundle);
     }
     EXPECT_EQ(expander->delegate(), nullptr);
@@ -141,7 +141,7 @@ TEST(Bundle, ExpandersOutlivingTheirBundleForgetIt)
 
 TEST(Bundle, NameValidationRefusesBlankNamesAndKeepsOthersAsProposed)
 {
-    for (const char16_t* blank : {u"", u"  \t "}) {
+    for (const char16_t* blank : { u"", u"  \t " }) {
         auto refused = Bundle::validateName(icu::UnicodeString(blank));
         ASSERT_TRUE(refused.has_value());
         EXPECT_EQ(refused->localizedDescription(), u16(u"Bundle name cannot be empty!"));

@@ -1,17 +1,17 @@
+#include "LibraryFakes.h"
+#include "expansion/ExpanderController.h"
 #include "library/App.h"
 #include "library/CustomExpander.h"
-#include "expansion/ExpanderController.h"
-#include "text/Settings.h"
-#include "LibraryFakes.h"
 #include "support/TestSupport.h"
+#include "text/Settings.h"
 
 #include <gtest/gtest.h>
 
 namespace quillet {
 namespace {
 
-CustomExpanderPtr makeExpander(const char16_t* pattern, const char16_t* outputTemplate = u"",
-                               const char16_t* name = u"E")
+CustomExpanderPtr makeExpander(
+    const char16_t* pattern, const char16_t* outputTemplate = u"", const char16_t* name = u"E")
 {
     auto expander = std::make_shared<CustomExpander>();
     expander->setName(name);
@@ -60,7 +60,7 @@ TEST(CustomExpanderMatching, PatternsEmbeddingOtherExpandersFollowTheirChanges)
     inner->setIdentifier(u"inner");
     inner->setPattern(u"alpha");
     auto outer = makeExpander(u"x ${v:exp(inner)}");
-    ExpanderController controller({inner, outer});
+    ExpanderController controller({ inner, outer });
 
     const auto before = outer->matchPattern(controller);
     inner->setPattern(u"beta");
@@ -72,7 +72,7 @@ TEST(CustomExpanderMatching, PatternsEmbeddingOtherExpandersFollowTheirChanges)
 TEST(CustomExpanderExpansion, ReplacesTheMatchWithTheGeneratedOutput)
 {
     auto settings = std::make_shared<InMemorySettings>();
-    settings->registerDefaults({{"IndentWithSpaces", true}, {"IndentSize", 2LL}});
+    settings->registerDefaults({ { "IndentWithSpaces", true }, { "IndentSize", 2LL } });
     Settings::setShared(settings);
     ExpanderController controller;
     auto expander = makeExpander(u"  fn ${name:word}  ", u"func ${name}() {\n\t#\n}");
@@ -108,10 +108,10 @@ TEST(CustomExpanderErrors, PatternAndOutputErrorsAreComputedAndCombined)
     const icu::UnicodeString twice(u"\"a\" variable name is declared 2 times.");
     const icu::UnicodeString undeclared(u"Variable \"b\" does not exist");
     const Case cases[] = {
-        {"clean", u"f ${a:word}", u"${a}", std::nullopt, std::nullopt, std::nullopt},
-        {"line break wins over a wrong template", u"f\n${a:word}", u"${b}", singleLine, std::nullopt, singleLine},
-        {"name declared twice", u"${a:word} ${a:word}", u"${a}", twice, std::nullopt, twice},
-        {"undeclared placeholder", u"f ${a:word}", u"${b}", std::nullopt, undeclared, undeclared},
+        { "clean", u"f ${a:word}", u"${a}", std::nullopt, std::nullopt, std::nullopt },
+        { "line break wins over a wrong template", u"f\n${a:word}", u"${b}", singleLine, std::nullopt, singleLine },
+        { "name declared twice", u"${a:word} ${a:word}", u"${a}", twice, std::nullopt, twice },
+        { "undeclared placeholder", u"f ${a:word}", u"${b}", std::nullopt, undeclared, undeclared },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
@@ -168,9 +168,10 @@ TEST(CustomExpanderPatternHTML, PatternThatDoesNotParseShowsTheErrorBox)
 {
     auto expander = makeExpander(u"${a:word} ${a:word}");
     const icu::UnicodeString page = expander->patternHTML();
-    EXPECT_NE(page.indexOf(u"<div class=\"syntax\"><div class=\"error\"><div class=\"title\">Pattern is not correct</div>"
-                           u"<div class=\"description\">\"a\" variable name is declared 2 times.</div></div></div>"),
-              -1)
+    EXPECT_NE(
+        page.indexOf(u"<div class=\"syntax\"><div class=\"error\"><div class=\"title\">Pattern is not correct</div>"
+                     u"<div class=\"description\">\"a\" variable name is declared 2 times.</div></div></div>"),
+        -1)
         << toUtf8(page);
 }
 

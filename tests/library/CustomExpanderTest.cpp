@@ -42,7 +42,6 @@ void recordKeys(CustomExpander& expander, Keys& keys)
     expander.addObserver([&keys](std::string_view key, Observable::Phase phase) {
         keys.push_back((phase == Observable::Phase::willChange ? "will " : "") + std::string(key));
     });
-
 }
 
 TEST(CustomExpanderRecord, NewExpanderHasTheDefaults)
@@ -54,7 +53,7 @@ TEST(CustomExpanderRecord, NewExpanderHasTheDefaults)
     EXPECT_TRUE(expander->pattern().isEmpty());
     EXPECT_TRUE(expander->outputTemplate().isEmpty());
     EXPECT_TRUE(expander->isEnabled());
-    EXPECT_EQ(containerIds(*expander), std::vector<icu::UnicodeString> {u16(u"any")});
+    EXPECT_EQ(containerIds(*expander), std::vector<icu::UnicodeString> { u16(u"any") });
     EXPECT_EQ(expander->supportedLanguagesString(), u16(u"Any Language"));
     EXPECT_EQ(expander->delegate(), nullptr);
 }
@@ -85,23 +84,23 @@ TEST(CustomExpanderRecord, RequiredKeysOfTheWrongTypeFailTheRecordWhileOptionalO
         bool fails;
     };
     const Case cases[] = {
-        {"name is a number", R"({"name": 1, "pattern": "", "output_template": "", "supported_languages": []})", true},
-        {"pattern missing", R"({"name": "a", "output_template": "", "supported_languages": []})", true},
-        {"template missing", R"({"name": "a", "pattern": "", "supported_languages": []})", true},
-        {"languages a string", R"({"name": "a", "pattern": "", "output_template": "", "supported_languages": "c"})",
-         true},
-        {"languages missing", R"({"name": "a", "pattern": "", "output_template": ""})", true},
-        {"is_enabled a string",
-         R"({"name": "a", "pattern": "", "output_template": "", "supported_languages": [], "is_enabled": "no"})",
-         false},
-        {"description a number",
-         R"({"name": "a", "pattern": "", "output_template": "", "supported_languages": [], "description": 2})",
-         false},
+        { "name is a number", R"({"name": 1, "pattern": "", "output_template": "", "supported_languages": []})", true },
+        { "pattern missing", R"({"name": "a", "output_template": "", "supported_languages": []})", true },
+        { "template missing", R"({"name": "a", "pattern": "", "supported_languages": []})", true },
+        { "languages a string", R"({"name": "a", "pattern": "", "output_template": "", "supported_languages": "c"})",
+            true },
+        { "languages missing", R"({"name": "a", "pattern": "", "output_template": ""})", true },
+        { "is_enabled a string",
+            R"({"name": "a", "pattern": "", "output_template": "", "supported_languages": [], "is_enabled": "no"})",
+            false },
+        { "description a number",
+            R"({"name": "a", "pattern": "", "output_template": "", "supported_languages": [], "description": 2})",
+            false },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
         if (testCase.fails) {
-            EXPECT_THROW(CustomExpander {expanderObject(testCase.json)}, DictionaryError);
+            EXPECT_THROW(CustomExpander { expanderObject(testCase.json) }, DictionaryError);
         } else {
             CustomExpander expander(expanderObject(testCase.json));
             EXPECT_TRUE(expander.isEnabled());
@@ -119,8 +118,8 @@ TEST(CustomExpanderRecord, UnknownLanguageIdsAreKeptOnRoundTripAndWhenLanguagesA
     EXPECT_EQ(expander->supportedLanguagesString(), u16(u"PHP"));
     EXPECT_EQ(expander->dictionary()["supported_languages"], JSONDictionary::parse(R"(["php", "klingon"])"));
 
-    expander->setSupportedLanguages({language(u"php"), language(u"c")});
-    EXPECT_EQ(containerIds(*expander), (std::vector<icu::UnicodeString> {u"klingon", u"php", u"c"}));
+    expander->setSupportedLanguages({ language(u"php"), language(u"c") });
+    EXPECT_EQ(containerIds(*expander), (std::vector<icu::UnicodeString> { u"klingon", u"php", u"c" }));
     EXPECT_EQ(expander->supportedLanguagesString(), u16(u"PHP, C"));
 }
 
@@ -135,7 +134,7 @@ TEST(CustomExpanderRecord, EveryAssignmentTellsTheDelegateEvenWithTheSameValue)
     expander->setPattern(u"p");
     expander->setOutputTemplate(u"o");
     expander->setEnabled(true);
-    expander->setSupportedLanguages({language(u"c")});
+    expander->setSupportedLanguages({ language(u"c") });
     EXPECT_EQ(delegate.changes, 7);
 }
 
@@ -145,9 +144,10 @@ TEST(CustomExpanderRecord, ObserversHearTheKeyAndTheLanguageAnnouncementsInOrder
     Keys keys;
     recordKeys(*expander, keys);
     expander->setName(u"x");
-    expander->setSupportedLanguages({language(u"c")});
-    EXPECT_EQ(keys, (Keys {"name", "will supportedLanguageCocoaAdapters", "supportedLanguagesString",
-                           "supportedLanguageCocoaAdapters"}));
+    expander->setSupportedLanguages({ language(u"c") });
+    EXPECT_EQ(keys,
+        (Keys { "name", "will supportedLanguageCocoaAdapters", "supportedLanguagesString",
+            "supportedLanguageCocoaAdapters" }));
 }
 
 TEST(CustomExpanderRecord, PatternAndTemplateChangesRecomputeTheErrorTexts)
@@ -156,7 +156,7 @@ TEST(CustomExpanderRecord, PatternAndTemplateChangesRecomputeTheErrorTexts)
     Keys keys;
     recordKeys(*expander, keys);
     expander->setPattern(u"p");
-    EXPECT_EQ(keys, (Keys {"pattern", "patternErrors", "outputErrors", "errors"}));
+    EXPECT_EQ(keys, (Keys { "pattern", "patternErrors", "outputErrors", "errors" }));
 }
 
 TEST(CustomExpanderRecord, EqualityComparesFieldByFieldAndAgreesWithTheHash)
@@ -207,12 +207,12 @@ TEST(CustomExpanderSearch, HelperScoreAndMatchFollowNameLanguagesPatternAndTempl
         bool matches;
     };
     const Case cases[] = {
-        {u"", 7, true},         // everything contains the empty text
-        {u"FOR", 5, true},      // name (diacritic-insensitive), pattern, template
-        {u"php", 2, true},      // a language
-        {u";;", 1, true},       // the template only
-        {u"loop", 3, true},     // the name only
-        {u"while", 0, false},
+        { u"", 7, true }, // everything contains the empty text
+        { u"FOR", 5, true }, // name (diacritic-insensitive), pattern, template
+        { u"php", 2, true }, // a language
+        { u";;", 1, true }, // the template only
+        { u"loop", 3, true }, // the name only
+        { u"while", 0, false },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(toUtf8(testCase.search));
@@ -230,7 +230,7 @@ TEST(CustomExpanderSearch, SyntaxColourLanguageIsTheFirstOtherThanAnyLanguage)
     auto expander = std::make_shared<CustomExpander>();
     EXPECT_EQ(expander->syntaxColorProgrammingLanguage(), nullptr);
 
-    expander->setSupportedLanguages({language(u"any"), language(u"php")});
+    expander->setSupportedLanguages({ language(u"any"), language(u"php") });
     auto adapter = expander->syntaxColorProgrammingLanguage();
     ASSERT_NE(adapter, nullptr);
     EXPECT_EQ(adapter->id(), u16(u"php"));

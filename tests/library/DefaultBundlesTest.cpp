@@ -75,7 +75,7 @@ const std::map<std::string, std::shared_ptr<Bundle>>& defaultLibrary()
 
 std::vector<ExpanderPtr> expandersOf(const Bundle& bundle)
 {
-    return {bundle.expanders().begin(), bundle.expanders().end()};
+    return { bundle.expanders().begin(), bundle.expanders().end() };
 }
 
 /// Every expander of the default library, in installation order.
@@ -235,7 +235,7 @@ TEST_P(DefaultBundleTest, EveryExpanderExampleExpandsWithThatExpander)
         for (const auto& example : examples) {
             SCOPED_TRACE("example \"" + example + "\"");
             // The documentation rewrites these before it expands an example line.
-            for (const char* markup : {"*", "`", "\t", "    "})
+            for (const char* markup : { "*", "`", "\t", "    " })
                 EXPECT_EQ(example.find(markup), std::string::npos) << "holds markup " << markup;
             std::optional<ExpandedExpression> expanded;
             ASSERT_NO_THROW(expanded = controller.findExpander(fromUtf8(example), expander));
@@ -295,13 +295,13 @@ TEST_P(DefaultBundleTest, EveryBundleExampleExpandsAndKeepsItsExpansionInTheWhol
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundles, DefaultBundleTest, testing::ValuesIn(App::defaultBundleNames()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name;
-                             for (const char c : info.param)
-                                 if (std::isalnum(static_cast<unsigned char>(c)))
-                                     name += c;
-                             return name;
-                         });
+    [](const testing::TestParamInfo<std::string>& info) {
+        std::string name;
+        for (const char c : info.param)
+            if (std::isalnum(static_cast<unsigned char>(c)))
+                name += c;
+        return name;
+    });
 
 using DefaultLibraryTest = DefaultBundlesEnvironment;
 
@@ -310,7 +310,8 @@ TEST_F(DefaultLibraryTest, HoldsTheTenBundlesAsResourcesAndNothingElse)
     ASSERT_EQ(App::defaultBundleNames().size(), 10u);
     EXPECT_EQ(defaultLibrary().size(), 10u);
     std::set<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(bundlePath(App::defaultBundleNames().front())->parent_path()))
+    for (const auto& entry :
+        std::filesystem::directory_iterator(bundlePath(App::defaultBundleNames().front())->parent_path()))
         if (entry.path().extension() == ".qlbundle")
             files.insert(entry.path().stem().string());
     const std::set<std::string> names(App::defaultBundleNames().begin(), App::defaultBundleNames().end());
@@ -332,8 +333,8 @@ TEST_F(DefaultLibraryTest, OrdinaryLinesOfCodeExpandToNothing)
 {
     // Patterns must ask for something deliberate; a loose one would swallow plain lines.
     const ExpanderController library(libraryExpanders());
-    for (const char* line : {"", "x", "let total = price * quantity", "return result;", "}", "print(value)",
-                             "// TODO: tidy this up", "<p>Hello</p>", "$count += 1;", "self.title = title"}) {
+    for (const char* line : { "", "x", "let total = price * quantity", "return result;", "}", "print(value)",
+             "// TODO: tidy this up", "<p>Hello</p>", "$count += 1;", "self.title = title" }) {
         SCOPED_TRACE(std::string("line \"") + line + "\"");
         std::optional<ExpandedExpression> expanded;
         ASSERT_NO_THROW(expanded = library.findExpander(fromUtf8(line)));

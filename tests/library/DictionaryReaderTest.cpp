@@ -32,7 +32,7 @@ TEST(DictionaryReader, BooleanReaderAcceptsOnlyTrueAndFalse)
 
 TEST(DictionaryReader, ArrayReadersFailOnOneElementOfAnotherType)
 {
-    EXPECT_EQ(value<Strings>(sample, "strings"), (Strings {u16(u"a"), u16(u"b")}));
+    EXPECT_EQ(value<Strings>(sample, "strings"), (Strings { u16(u"a"), u16(u"b") }));
     EXPECT_TRUE(value<Strings>(sample, "noStrings").empty());
     EXPECT_THROW(value<Strings>(sample, "mixedStrings"), DictionaryError);
     EXPECT_THROW(value<Strings>(sample, "text"), DictionaryError);
@@ -52,7 +52,7 @@ TEST(DictionaryReader, EmptyAndNonObjectDictionariesFailForEveryKey)
     EXPECT_THROW(value<bool>(empty, "flag"), DictionaryError);
     EXPECT_THROW(value<Strings>(empty, "strings"), DictionaryError);
     EXPECT_THROW(value<DictionaryArray>(empty, "objects"), DictionaryError);
-    EXPECT_THROW(value<icu::UnicodeString>(JSONDictionary::array({"text"}), "text"), DictionaryError);
+    EXPECT_THROW(value<icu::UnicodeString>(JSONDictionary::array({ "text" }), "text"), DictionaryError);
 }
 
 TEST(DictionaryReader, ErrorHasOneCaseAndAGenericText)

@@ -1,14 +1,14 @@
 // The expander browser's search: which expanders a text finds and in which order, over the
 // bundles a new user starts with.
 
+#include "library/ExpanderSearch.h"
+#include "languages/ProgrammingLanguageStore.h"
 #include "library/App.h"
 #include "library/Bundle.h"
 #include "library/BundleStore.h"
 #include "library/CustomExpander.h"
-#include "library/ExpanderSearch.h"
 #include "library/LibraryFakes.h"
 #include "library/ResourceLocator.h"
-#include "languages/ProgrammingLanguageStore.h"
 #include "text/UnicodeConversion.h"
 
 #include "support/ExpanderNames.h"
@@ -29,12 +29,12 @@ using test::names;
 
 /// What the browser must list, computed from the expander's own rules, one expander at a
 /// time: the matches, best score first, library order among equal scores.
-std::vector<CustomExpanderPtr> expectedResult(const std::vector<CustomExpanderPtr>& expanders,
-                                              const icu::UnicodeString& text)
+std::vector<CustomExpanderPtr> expectedResult(
+    const std::vector<CustomExpanderPtr>& expanders, const icu::UnicodeString& text)
 {
     std::vector<CustomExpanderPtr> kept;
     std::copy_if(expanders.begin(), expanders.end(), std::back_inserter(kept),
-                 [&text](const CustomExpanderPtr& expander) { return expander->matchesSearch(text); });
+        [&text](const CustomExpanderPtr& expander) { return expander->matchesSearch(text); });
     std::stable_sort(kept.begin(), kept.end(), [&text](const CustomExpanderPtr& a, const CustomExpanderPtr& b) {
         return a->searchScore(text) > b->searchScore(text);
     });
@@ -42,7 +42,7 @@ std::vector<CustomExpanderPtr> expectedResult(const std::vector<CustomExpanderPt
 }
 
 CustomExpanderPtr makeExpander(const std::string& name, const std::string& pattern, const std::string& output,
-                               const std::vector<std::string>& languages = {"any"})
+    const std::vector<std::string>& languages = { "any" })
 {
     JSONDictionary dictionary;
     dictionary["name"] = name;
@@ -57,8 +57,8 @@ protected:
     void SetUp() override
     {
         // No library file yet: the first run installs the default bundles.
-        environment = std::make_unique<test::RecordingEnvironment>(dir.path() / "bundles.qlbundles",
-                                                                   DirectoryResourceLocator::defaultRoot());
+        environment = std::make_unique<test::RecordingEnvironment>(
+            dir.path() / "bundles.qlbundles", DirectoryResourceLocator::defaultRoot());
         app = std::make_unique<App>(environment->environment);
         ASSERT_TRUE(app->isLoaded());
         enabled = app->bundleStore().enabledExpanders();
@@ -78,14 +78,14 @@ TEST_F(ExpanderSearchOverDefaultBundles, ListsTheMatchesBestFirstAndInLibraryOrd
         const char* firstName; // nullptr: no match at all; "*": any
     };
     const Row rows[] = {
-        {"", "*"},                                     // everything; 7 for every expander with a language
-        {"controller", "View controller"},             // name, pattern and template: 5, first in library order
-        {"CONTROLLER", "View controller"},             // case does not matter
-        {"rÉpÉatïng", "Repeating timer"},              // nor do accents
-        {"Objective", "Interface"},                    // only a language's name holds it
-        {"html5", "HTML document"},                    // only a pattern
-        {"pdo", "Prepared statement"},
-        {"no expander holds this", nullptr},
+        { "", "*" }, // everything; 7 for every expander with a language
+        { "controller", "View controller" }, // name, pattern and template: 5, first in library order
+        { "CONTROLLER", "View controller" }, // case does not matter
+        { "rÉpÉatïng", "Repeating timer" }, // nor do accents
+        { "Objective", "Interface" }, // only a language's name holds it
+        { "html5", "HTML document" }, // only a pattern
+        { "pdo", "Prepared statement" },
+        { "no expander holds this", nullptr },
     };
     ExpanderSearch search;
     for (const auto& row : rows) {
@@ -108,7 +108,8 @@ TEST_F(ExpanderSearchOverDefaultBundles, ListsTheMatchesBestFirstAndInLibraryOrd
     };
     const auto objectiveC = search.search(enabled, u"objective");
     EXPECT_TRUE(std::all_of(objectiveC.begin(), objectiveC.end(), supportsObjectiveC));
-    EXPECT_EQ(objectiveC.size(), static_cast<std::size_t>(std::count_if(enabled.begin(), enabled.end(), supportsObjectiveC)));
+    EXPECT_EQ(
+        objectiveC.size(), static_cast<std::size_t>(std::count_if(enabled.begin(), enabled.end(), supportsObjectiveC)));
     EXPECT_GT(objectiveC.size(), 10u);
     // The empty text lists every enabled expander, in library order when all score alike.
     EXPECT_EQ(search.search(enabled, u"").size(), enabled.size());
@@ -135,20 +136,20 @@ TEST(ExpanderSearchTest, FollowsEditsOfTheExpandersBetweenSearches)
 {
     auto first = makeExpander("Alpha", "alpha", "a");
     auto second = makeExpander("Beta", "beta", "b");
-    const std::vector<CustomExpanderPtr> expanders {first, second};
+    const std::vector<CustomExpanderPtr> expanders { first, second };
     ExpanderSearch search;
-    EXPECT_EQ(names(search.search(expanders, u"alp")), std::vector<std::string>({"Alpha"}));
+    EXPECT_EQ(names(search.search(expanders, u"alp")), std::vector<std::string>({ "Alpha" }));
 
     second->setName(u"Alphabet");
-    EXPECT_EQ(names(search.search(expanders, u"alp")), std::vector<std::string>({"Alpha", "Alphabet"}));
+    EXPECT_EQ(names(search.search(expanders, u"alp")), std::vector<std::string>({ "Alpha", "Alphabet" }));
     first->setPattern(u"gamma");
     first->setName(u"Gamma");
-    EXPECT_EQ(names(search.search(expanders, u"alp")), std::vector<std::string>({"Alphabet"}));
+    EXPECT_EQ(names(search.search(expanders, u"alp")), std::vector<std::string>({ "Alphabet" }));
     second->setOutputTemplate(u"Élan");
-    EXPECT_EQ(names(search.search(expanders, u"elan")), std::vector<std::string>({"Alphabet"}));
+    EXPECT_EQ(names(search.search(expanders, u"elan")), std::vector<std::string>({ "Alphabet" }));
     EXPECT_TRUE(search.search(expanders, u"swift").empty());
-    first->setSupportedLanguages({*ProgrammingLanguageStore::shared().language(u"swift")});
-    EXPECT_EQ(names(search.search(expanders, u"swift")), std::vector<std::string>({"Gamma"}));
+    first->setSupportedLanguages({ *ProgrammingLanguageStore::shared().language(u"swift") });
+    EXPECT_EQ(names(search.search(expanders, u"swift")), std::vector<std::string>({ "Gamma" }));
 }
 
 TEST(ExpanderSearchTest, SearchTextIsTrimmedOfBlanksButNotOfLineBreaks)
@@ -160,14 +161,14 @@ TEST(ExpanderSearchTest, SearchTextIsTrimmedOfBlanksButNotOfLineBreaks)
         bool filters;
     };
     const Row rows[] = {
-        {std::nullopt, icu::UnicodeString(), true}, // the first edit that ends empty
-        {icu::UnicodeString(), std::nullopt, true},
-        {icu::UnicodeString(u"for"), icu::UnicodeString(u"for "), false},
-        {icu::UnicodeString(u"for"), icu::UnicodeString(u"\t for\u00A0"), false},
-        {icu::UnicodeString(u"for"), icu::UnicodeString(u"for\n"), true},
-        {icu::UnicodeString(u"caf\u00E9"), icu::UnicodeString(u"cafe\u0301"), false}, // canonically equal
-        {icu::UnicodeString(u"for"), icu::UnicodeString(u"For"), true},
-        {icu::UnicodeString(u" "), icu::UnicodeString(), false},
+        { std::nullopt, icu::UnicodeString(), true }, // the first edit that ends empty
+        { icu::UnicodeString(), std::nullopt, true },
+        { icu::UnicodeString(u"for"), icu::UnicodeString(u"for "), false },
+        { icu::UnicodeString(u"for"), icu::UnicodeString(u"\t for\u00A0"), false },
+        { icu::UnicodeString(u"for"), icu::UnicodeString(u"for\n"), true },
+        { icu::UnicodeString(u"caf\u00E9"), icu::UnicodeString(u"cafe\u0301"), false }, // canonically equal
+        { icu::UnicodeString(u"for"), icu::UnicodeString(u"For"), true },
+        { icu::UnicodeString(u" "), icu::UnicodeString(), false },
     };
     for (const auto& row : rows) {
         EXPECT_EQ(searchTextChangeNeedsFiltering(row.previous, row.next), row.filters)

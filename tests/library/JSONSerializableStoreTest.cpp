@@ -30,8 +30,7 @@ struct Notes {
     JSONDictionary content;
 };
 
-template <typename Error>
-Error loadError(const std::filesystem::path& path)
+template <typename Error> Error loadError(const std::filesystem::path& path)
 {
     try {
         JSONSerializableStore<Notes> store(path);
@@ -96,8 +95,8 @@ TEST(JSONSerializableStore, TextThatIsNotJSONFailsWithTheReadersOwnError)
         const char* name;
         std::string content;
     };
-    for (const auto& [name, content] : {Case {"garbage", "{nope"}, Case {"empty file", ""},
-                                        Case {"bad UTF-8", "{\"a\": \"\xff\"}"}}) {
+    for (const auto& [name, content] :
+        { Case { "garbage", "{nope" }, Case { "empty file", "" }, Case { "bad UTF-8", "{\"a\": \"\xff\"}" } }) {
         SCOPED_TRACE(name);
         TempDir dir;
         writeFile(dir.path() / "notes.json", content);
@@ -146,7 +145,7 @@ TEST(JSONSerializableStore, SavingThroughALinkWritesTheLinkedFileAndKeepsTheLink
     std::filesystem::create_symlink(target, link);
 
     JSONSerializableStore<Notes> store(link);
-    store.serializable().content["bundles"] = JSONDictionary::array({JSONDictionary {{"name", "Saved"}}});
+    store.serializable().content["bundles"] = JSONDictionary::array({ JSONDictionary { { "name", "Saved" } } });
     store.save();
 
     EXPECT_TRUE(std::filesystem::is_symlink(link));
@@ -165,7 +164,7 @@ TEST(JSONSerializableStore, SaveCreatesMissingFoldersAndWritesIndentedJSONThatRe
     TempDir dir;
     const auto path = dir.path() / "a" / "b" / "notes.json";
     JSONSerializableStore<Notes> store(path);
-    store.serializable().content["bundles"] = JSONDictionary::array({JSONDictionary {{"name", "Ünïcode"}}});
+    store.serializable().content["bundles"] = JSONDictionary::array({ JSONDictionary { { "name", "Ünïcode" } } });
     store.save();
 
     const std::string written = readFile(path);
@@ -220,14 +219,14 @@ TEST(JSONSerializableStore, SaveKeepsThePermissionsOfTheReplacedFile)
     JSONSerializableStore<Notes> store(path);
     store.save();
     EXPECT_EQ(std::filesystem::status(path).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 struct ParseCase {
     const char* name;
     std::string bytes;
 };
-class ParsingJSONDictionary : public ::testing::TestWithParam<ParseCase> {};
+class ParsingJSONDictionary : public ::testing::TestWithParam<ParseCase> { };
 
 // The library is read with its own builder; it must give what the JSON reader's own parse
 // gives, key order and repeated keys included, and fail with the same description.
@@ -257,23 +256,20 @@ std::string manyKeys()
 {
     std::string text = "{";
     for (int i = 0; i < 40; ++i)
-        text += (i ? "," : "") + std::string("\"k") + std::to_string(39 - i) + "\": {\"v\": [" + std::to_string(i) + "]}";
+        text += (i ? "," : "") + std::string("\"k") + std::to_string(39 - i) + "\": {\"v\": [" + std::to_string(i)
+            + "]}";
     return text + "}";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ParsingJSONDictionary,
-    ::testing::Values(ParseCase{"SyntheticLibrary", test::syntheticLibrary(3, 9).dump(4)},
-                      ParseCase{"ManyKeysGrowTheObject", manyKeys()},
-                      ParseCase{"RepeatedKeyKeepsItsPlaceAndTakesTheLastValue", R"({"b": 1, "a": [2], "b": {"c": 3}})"},
-                      ParseCase{"EveryKindOfValue", R"([null, true, false, -1, 18446744073709551615, 2.5e3, "t\u00e9", {}, []])"},
-                      ParseCase{"NestedArraysAndObjects", R"({"x": [[{"y": [{}]}], {"z": null}]})"},
-                      ParseCase{"Scalar", "42"},
-                      ParseCase{"Empty", ""},
-                      ParseCase{"TrailingText", "{} x"},
-                      ParseCase{"UnclosedObject", R"({"a": [1, 2)"},
-                      ParseCase{"BadLiteral", R"({"a": tru})"},
-                      ParseCase{"InvalidUTF8", "{\"a\": \"\xff\"}"}),
+INSTANTIATE_TEST_SUITE_P(Texts, ParsingJSONDictionary,
+    ::testing::Values(ParseCase { "SyntheticLibrary", test::syntheticLibrary(3, 9).dump(4) },
+        ParseCase { "ManyKeysGrowTheObject", manyKeys() },
+        ParseCase { "RepeatedKeyKeepsItsPlaceAndTakesTheLastValue", R"({"b": 1, "a": [2], "b": {"c": 3}})" },
+        ParseCase { "EveryKindOfValue", R"([null, true, false, -1, 18446744073709551615, 2.5e3, "t\u00e9", {}, []])" },
+        ParseCase { "NestedArraysAndObjects", R"({"x": [[{"y": [{}]}], {"z": null}]})" }, ParseCase { "Scalar", "42" },
+        ParseCase { "Empty", "" }, ParseCase { "TrailingText", "{} x" },
+        ParseCase { "UnclosedObject", R"({"a": [1, 2)" }, ParseCase { "BadLiteral", R"({"a": tru})" },
+        ParseCase { "InvalidUTF8", "{\"a\": \"\xff\"}" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -44,7 +44,7 @@ struct RecordingNotifications final : UserNotifications {
     };
     void deliverNotification(const UserErrorDescriptionType& error) override
     {
-        delivered.push_back({error.userErrorTitle(), error.userErrorDescription()});
+        delivered.push_back({ error.userErrorTitle(), error.userErrorDescription() });
     }
     void scheduleBundleImportedNotification(const Bundle& bundle) override
     {

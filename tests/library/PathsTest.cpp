@@ -27,12 +27,12 @@ TEST(Paths, DataFolderFollowsXdgDataHomeAndDefaultsToLocalShare)
         std::filesystem::path expected;
     };
     const Case cases[] = {
-        {"XDG_DATA_HOME set", {{"XDG_DATA_HOME", "/data"}, {"HOME", "/home/u"}}, "/data/com.orvanta.Quillet"},
-        {"XDG_DATA_HOME unset", {{"HOME", "/home/u"}}, "/home/u/.local/share/com.orvanta.Quillet"},
-        {"XDG_DATA_HOME empty", {{"XDG_DATA_HOME", ""}, {"HOME", "/home/u"}},
-         "/home/u/.local/share/com.orvanta.Quillet"},
-        {"XDG_DATA_HOME relative", {{"XDG_DATA_HOME", "data"}, {"HOME", "/home/u"}},
-         "/home/u/.local/share/com.orvanta.Quillet"},
+        { "XDG_DATA_HOME set", { { "XDG_DATA_HOME", "/data" }, { "HOME", "/home/u" } }, "/data/com.orvanta.Quillet" },
+        { "XDG_DATA_HOME unset", { { "HOME", "/home/u" } }, "/home/u/.local/share/com.orvanta.Quillet" },
+        { "XDG_DATA_HOME empty", { { "XDG_DATA_HOME", "" }, { "HOME", "/home/u" } },
+            "/home/u/.local/share/com.orvanta.Quillet" },
+        { "XDG_DATA_HOME relative", { { "XDG_DATA_HOME", "data" }, { "HOME", "/home/u" } },
+            "/home/u/.local/share/com.orvanta.Quillet" },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
@@ -45,9 +45,9 @@ TEST(Paths, ARelativeHomeGivesWayToTheUserDatabase)
     const auto fromDatabase = Paths::applicationSupportPath(environment({}));
     ASSERT_TRUE(fromDatabase.has_value());
     ASSERT_TRUE(fromDatabase->is_absolute());
-    for (const char* home : {"home/u", ".", ""}) {
+    for (const char* home : { "home/u", ".", "" }) {
         SCOPED_TRACE(home);
-        EXPECT_EQ(Paths::applicationSupportPath(environment({{"HOME", home}})), fromDatabase);
+        EXPECT_EQ(Paths::applicationSupportPath(environment({ { "HOME", home } })), fromDatabase);
     }
 }
 

@@ -68,13 +68,13 @@ TEST(UserErrors, NoEditorErrorNamesTheEditorOrAsksForOne)
     NoEditorError named(u16(u"Atom"));
     EXPECT_EQ(named.userErrorTitle(), u16(u"You need a plugin"));
     EXPECT_EQ(named.userErrorDescription(),
-              u16(u"To use Quillet in Atom, you need to install a plugin. Click here for more information."));
+        u16(u"To use Quillet in Atom, you need to install a plugin. Click here for more information."));
     EXPECT_FALSE(named.url().empty());
 
     NoEditorError unnamed;
     EXPECT_EQ(unnamed.userErrorTitle(), u16(u"Are you using a text editor?"));
     EXPECT_EQ(unnamed.userErrorDescription(),
-              u16(u"If you are, you probabily need a plugin. Click here for more information."));
+        u16(u"If you are, you probabily need a plugin. Click here for more information."));
     EXPECT_EQ(unnamed.url(), named.url());
 }
 
@@ -82,7 +82,7 @@ TEST(UserErrors, NoEditorErrorPutsANameContainingThePlaceholderInOnce)
 {
     NoEditorError named(u16(u"%@ Editor"));
     EXPECT_EQ(named.userErrorDescription(),
-              u16(u"To use Quillet in %@ Editor, you need to install a plugin. Click here for more information."));
+        u16(u"To use Quillet in %@ Editor, you need to install a plugin. Click here for more information."));
 }
 
 TEST(UserErrors, ExpanderRelatedErrorHoldsTheLastExpanderSet)
@@ -108,7 +108,7 @@ TEST(Alert, FromErrorAddsTheExpanderLineOnlyForAnExpanderRelatedErrorWithAnExpan
     Alert alert = Alert::fromError(error);
     EXPECT_EQ(alert.messageText, u16(u"Parsing error"));
     EXPECT_EQ(alert.informativeText, u16(u"Bad declaration\n\nExpander: For loop"));
-    EXPECT_EQ(alert.buttonTitles, std::vector<icu::UnicodeString> {u16(u"OK")});
+    EXPECT_EQ(alert.buttonTitles, std::vector<icu::UnicodeString> { u16(u"OK") });
 
     ExpandingError empty(u16(u""));
     empty.setExpander(std::make_shared<NamedExpander>(u16(u"X")));
@@ -123,7 +123,7 @@ TEST(Alert, WithTitleHasTheGivenTextsAndOneOKButton)
     Alert alert = Alert::withTitle(u16(u"Title"), u16(u"Message"));
     EXPECT_EQ(alert.messageText, u16(u"Title"));
     EXPECT_EQ(alert.informativeText, u16(u"Message"));
-    EXPECT_EQ(alert.buttonTitles, std::vector<icu::UnicodeString> {u16(u"OK")});
+    EXPECT_EQ(alert.buttonTitles, std::vector<icu::UnicodeString> { u16(u"OK") });
 }
 
 } // namespace

@@ -52,7 +52,7 @@ JSONDictionary defaultLibraryObject()
             throw std::runtime_error("no resource " + name + ".qlbundle");
         bundles.push_back(JSONDictionary::parse(readFile(*path)));
     }
-    return {{"bundles", bundles}};
+    return { { "bundles", bundles } };
 }
 
 std::string describe(const std::optional<ExpandedExpression>& expression)
@@ -78,7 +78,7 @@ protected:
     {
         for (const auto& bundle : s_store->bundles()) {
             if (toUtf8(bundle->name()) == bundleName) {
-                const ExpanderController controller({bundle->expanders().begin(), bundle->expanders().end()});
+                const ExpanderController controller({ bundle->expanders().begin(), bundle->expanders().end() });
                 return controller.findExpander(fromUtf8(line));
             }
         }
@@ -86,7 +86,7 @@ protected:
     }
 
     static std::unique_ptr<BundleStore> s_store;
-    ExpandingController m_front {[]() -> const BundleStore& { return *s_store; }};
+    ExpandingController m_front { []() -> const BundleStore& { return *s_store; } };
 };
 
 std::unique_ptr<BundleStore> DefaultBundleLinesTest::s_store;

@@ -13,16 +13,17 @@ namespace quillet {
 namespace {
 
 JSONDictionary expander(const std::string& name, const std::string& pattern, const std::string& output,
-                        const std::vector<std::string>& languages)
+    const std::vector<std::string>& languages)
 {
-    return {{"name", name},       {"pattern", pattern}, {"output_template", output},
-            {"is_enabled", true}, {"supported_languages", languages}};
+    return { { "name", name }, { "pattern", pattern }, { "output_template", output }, { "is_enabled", true },
+        { "supported_languages", languages } };
 }
 
 /// A library of one bundle holding the given expanders.
 JSONDictionary library(std::vector<JSONDictionary> expanders)
 {
-    return {{"bundles", JSONDictionary::array({JSONDictionary {{"name", "Test"}, {"expanders", expanders}}})}};
+    return { { "bundles",
+        JSONDictionary::array({ JSONDictionary { { "name", "Test" }, { "expanders", expanders } } }) } };
 }
 
 class RecordingDelegate final : public ExpandingControllerDelegate {
@@ -41,14 +42,14 @@ protected:
     }
 
     std::unique_ptr<BundleStore> m_store;
-    ExpandingController m_controller {[this]() -> const BundleStore& { return *m_store; }};
+    ExpandingController m_controller { [this]() -> const BundleStore& { return *m_store; } };
     RecordingDelegate m_delegate;
 };
 
 TEST_F(ExpandingControllerTest, TheFilesLanguageWinsOverALongerMatchOfAnotherLanguage)
 {
-    useLibrary(library({expander("Long", "say hello", "long", {"python"}),
-                        expander("Short", "hello", "short", {"swift"})}));
+    useLibrary(library(
+        { expander("Long", "say hello", "long", { "python" }), expander("Short", "hello", "short", { "swift" }) }));
 
     const auto forSwift = m_controller.expand(u"say hello", icu::UnicodeString(u"swift"));
     const auto forNone = m_controller.expand(u"say hello", std::nullopt);
@@ -60,18 +61,18 @@ TEST_F(ExpandingControllerTest, TheFilesLanguageWinsOverALongerMatchOfAnotherLan
 
 TEST_F(ExpandingControllerTest, TheDelegateHearsStartAndEndAlsoWhenNothingMatchesOrTheExpansionFails)
 {
-    useLibrary(library({expander("Broken", "br", "${x}", {"any"})}));
+    useLibrary(library({ expander("Broken", "br", "${x}", { "any" }) }));
 
     EXPECT_FALSE(m_controller.expand(u"nothing", std::nullopt));
     EXPECT_THROW(m_controller.expand(u"br", std::nullopt), UserErrorDescriptionType);
 
-    EXPECT_EQ(m_delegate.calls, (std::vector<std::string> {"start", "end", "start", "end"}));
+    EXPECT_EQ(m_delegate.calls, (std::vector<std::string> { "start", "end", "start", "end" }));
 }
 
 TEST_F(ExpandingControllerTest, AnErrorInTheLanguageGroupEndsTheSearchBeforeTheOtherGroup)
 {
-    useLibrary(library({expander("Broken", "go", "${missing}", {"swift"}),
-                        expander("Other", "go", "fine", {"python"})}));
+    useLibrary(library(
+        { expander("Broken", "go", "${missing}", { "swift" }), expander("Other", "go", "fine", { "python" }) }));
 
     try {
         m_controller.expand(u"go", icu::UnicodeString(u"swift"));

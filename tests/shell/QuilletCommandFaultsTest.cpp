@@ -51,25 +51,23 @@ protected:
     /// A bundle of one expander: "x<index>" becomes the bundle's name.
     static nlohmann::json bundle(const std::string& name, std::size_t index)
     {
-        return {{"name", name},
-                {"expanders",
-                 {{{"name", name},
-                   {"pattern", "x" + std::to_string(index)},
-                   {"output_template", name},
-                   {"supported_languages", {"any"}}}}}};
+        return { { "name", name },
+            { "expanders",
+                { { { "name", name }, { "pattern", "x" + std::to_string(index) }, { "output_template", name },
+                    { "supported_languages", { "any" } } } } } };
     }
 
     /// The pattern of the last default bundle: it expands only when the whole library is there.
     static std::string lastPattern() { return "x" + std::to_string(App::defaultBundleNames().size() - 1); }
 
     test::ProcessResult run(const std::vector<std::string>& arguments, const std::string& input = {},
-                            const std::function<void()>& inChild = {}, const fs::path& programPath = {},
-                            std::map<std::string, std::string> environment = {})
+        const std::function<void()>& inChild = {}, const fs::path& programPath = {},
+        std::map<std::string, std::string> environment = {})
     {
         environment["XDG_DATA_HOME"] = (m_root.path() / "data").string();
         environment.try_emplace("XDG_CONFIG_HOME", (m_root.path() / "config").string());
-        return test::runProcess((programPath.empty() ? program() : programPath).string(), arguments, input,
-                                environment, inChild);
+        return test::runProcess(
+            (programPath.empty() ? program() : programPath).string(), arguments, input, environment, inChild);
     }
 
     std::vector<std::string> storedBundleNames() const
@@ -91,14 +89,14 @@ TEST_F(QuilletCommandFaultsTest, AFirstRunThatCannotWriteTheWholeLibraryLeavesNo
         bool killed; // by the file size signal, as a run killed mid-write; else the write fails
     };
     // 1200 bytes hold the first three of the small bundles, not all ten.
-    for (const Case& testCase : {Case {"write fails", false}, Case {"killed while writing", true}}) {
+    for (const Case& testCase : { Case { "write fails", false }, Case { "killed while writing", true } }) {
         SCOPED_TRACE(testCase.name);
         fs::remove_all(m_root.path() / "data");
         const bool killed = testCase.killed;
-        const auto limited = run({"expand", lastPattern()}, {}, [killed] {
+        const auto limited = run({ "expand", lastPattern() }, {}, [killed] {
             if (!killed)
                 signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit {1200, 1200};
+            const rlimit limit { 1200, 1200 };
             setrlimit(RLIMIT_FSIZE, &limit);
         });
         if (!killed) {
@@ -107,7 +105,7 @@ TEST_F(QuilletCommandFaultsTest, AFirstRunThatCannotWriteTheWholeLibraryLeavesNo
         }
         EXPECT_FALSE(fs::exists(libraryFile())) << test::readFile(libraryFile());
 
-        const auto later = run({"expand", lastPattern()});
+        const auto later = run({ "expand", lastPattern() });
         EXPECT_EQ(later.exitStatus, 0) << later.standardError;
         EXPECT_EQ(storedBundleNames(), App::defaultBundleNames());
     }
@@ -136,7 +134,7 @@ TEST_F(QuilletCommandFaultsTest, FirstRunsAtOnceAllExpandWithTheWholeLibrary)
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::string programPath = program().string(), command = "expand", text = lastPattern();
-        char* argv[] = {programPath.data(), command.data(), text.data(), nullptr};
+        char* argv[] = { programPath.data(), command.data(), text.data(), nullptr };
         pid_t pid = 0;
         ASSERT_EQ(posix_spawn(&pid, programPath.c_str(), &actions, nullptr, argv, envp.data()), 0);
         posix_spawn_file_actions_destroy(&actions);
@@ -165,21 +163,15 @@ TEST_F(QuilletCommandFaultsTest, StandardStreamsThatFailEndWithTwoAndAMessage)
         const char* message;
     };
     const Case cases[] = {
-        {"input closed", {"expand"}, [] { close(STDIN_FILENO); }, "quillet: standard input is closed\n"},
-        {"input a folder",
-         {"expand"},
-         [] { dup2(open("/", O_RDONLY | O_DIRECTORY), STDIN_FILENO); },
-         "quillet: standard input could not be read: Is a directory\n"},
-        {"output full",
-         {"expand", "x0"},
-         [] { dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO); },
-         "quillet: the result could not be written to standard output: No space left on device\n"},
-        {"output closed",
-         {"expand", "x0"},
-         [] { close(STDOUT_FILENO); },
-         "quillet: the result could not be written: standard output is closed\n"},
+        { "input closed", { "expand" }, [] { close(STDIN_FILENO); }, "quillet: standard input is closed\n" },
+        { "input a folder", { "expand" }, [] { dup2(open("/", O_RDONLY | O_DIRECTORY), STDIN_FILENO); },
+            "quillet: standard input could not be read: Is a directory\n" },
+        { "output full", { "expand", "x0" }, [] { dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO); },
+            "quillet: the result could not be written to standard output: No space left on device\n" },
+        { "output closed", { "expand", "x0" }, [] { close(STDOUT_FILENO); },
+            "quillet: the result could not be written: standard output is closed\n" },
     };
-    ASSERT_EQ(run({"expand", "x0"}).exitStatus, 0); // the library is installed and expands
+    ASSERT_EQ(run({ "expand", "x0" }).exitStatus, 0); // the library is installed and expands
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
         const auto result = run(testCase.arguments, {}, testCase.inChild);
@@ -196,23 +188,23 @@ TEST_F(QuilletCommandFaultsTest, TextThatIsNotUtf8IsRefusedWithSixtyFiveAndNothi
         std::size_t badByte; // counted from 1
     };
     const Case cases[] = {
-        {"stray byte", "\xff x0", 1},
-        {"overlong slash", "a\xc0\xaf x0", 2},
-        {"encoded surrogate", "ab\xed\xa0\x80 x0", 3},
-        {"cut sequence", "x0 \xe2\x82", 4},
+        { "stray byte", "\xff x0", 1 },
+        { "overlong slash", "a\xc0\xaf x0", 2 },
+        { "encoded surrogate", "ab\xed\xa0\x80 x0", 3 },
+        { "cut sequence", "x0 \xe2\x82", 4 },
     };
-    ASSERT_EQ(run({"expand", "x0"}).exitStatus, 0);
+    ASSERT_EQ(run({ "expand", "x0" }).exitStatus, 0);
     const std::string before = test::readFile(libraryFile());
     for (const auto& testCase : cases) {
-        for (const bool fromInput : {false, true}) {
+        for (const bool fromInput : { false, true }) {
             SCOPED_TRACE(std::string(testCase.name) + (fromInput ? " on standard input" : " as argument"));
             const auto result
-                = fromInput ? run({"expand"}, testCase.bytes + "\n") : run({"expand", testCase.bytes});
+                = fromInput ? run({ "expand" }, testCase.bytes + "\n") : run({ "expand", testCase.bytes });
             EXPECT_EQ(result.exitStatus, 65);
             EXPECT_EQ(result.standardOutput, "");
-            EXPECT_EQ(result.standardError, "quillet: the text is not valid UTF-8 (byte " + std::to_string(testCase.badByte)
-                                                + " of " + std::to_string(testCase.bytes.size())
-                                                + "); nothing was expanded\n");
+            EXPECT_EQ(result.standardError,
+                "quillet: the text is not valid UTF-8 (byte " + std::to_string(testCase.badByte) + " of "
+                    + std::to_string(testCase.bytes.size()) + "); nothing was expanded\n");
         }
     }
     EXPECT_EQ(test::readFile(libraryFile()), before);
@@ -224,10 +216,10 @@ TEST_F(QuilletCommandFaultsTest, OneLineEndIsDroppedFromStandardInputAlsoWhenItI
         const char* input;
         int exitStatus;
     };
-    for (const auto& [input, exitStatus] : {Case {"x0\r\n", 0}, Case {"x0\n", 0}, Case {"x0", 0},
-                                            Case {"x0\n\n", 1}, Case {"x0\r\n\r\n", 1}}) {
+    for (const auto& [input, exitStatus] : { Case { "x0\r\n", 0 }, Case { "x0\n", 0 }, Case { "x0", 0 },
+             Case { "x0\n\n", 1 }, Case { "x0\r\n\r\n", 1 } }) {
         SCOPED_TRACE(nlohmann::json(input).dump());
-        const auto result = run({"expand"}, input);
+        const auto result = run({ "expand" }, input);
         EXPECT_EQ(result.exitStatus, exitStatus) << result.standardError;
         if (exitStatus == 0) {
             EXPECT_EQ(result.standardOutput, "{\"text\":\"Swift Basic\",\"cursorPosition\":11}\n");
@@ -241,7 +233,7 @@ TEST_F(QuilletCommandFaultsTest, WithoutArgumentsItStartsTheTrayApplicationInsta
     const auto result = run({});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.standardError.find("quillet: cannot start " + (prefix() / "bin" / "quillet-app").string()),
-              std::string::npos)
+        std::string::npos)
         << result.standardError;
 }
 
@@ -254,12 +246,12 @@ TEST_F(QuilletCommandFaultsTest, UsageErrorsSayWhatWasWrongBeforeTheUsage)
     };
     // No arguments at all start the tray application instead (the desktop launcher's tests).
     const Case cases[] = {
-        {{"explode"}, 64, "quillet: unknown command explode\n"},
-        {{"expand", "--bogus"}, 64, "quillet: unknown option --bogus\n"},
-        {{"expand", "--extension"}, 64, "quillet: --extension needs a value\n"},
-        {{"expand", "--extension="}, 64, "quillet: --extension needs a value\n"},
-        {{"expand", "-", "x0"}, 64, "quillet: more than one text given: x0\n"},
-        {{"expand", "x0", "-"}, 64, "quillet: more than one text given: -\n"},
+        { { "explode" }, 64, "quillet: unknown command explode\n" },
+        { { "expand", "--bogus" }, 64, "quillet: unknown option --bogus\n" },
+        { { "expand", "--extension" }, 64, "quillet: --extension needs a value\n" },
+        { { "expand", "--extension=" }, 64, "quillet: --extension needs a value\n" },
+        { { "expand", "-", "x0" }, 64, "quillet: more than one text given: x0\n" },
+        { { "expand", "x0", "-" }, 64, "quillet: more than one text given: -\n" },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(nlohmann::json(testCase.arguments).dump());
@@ -269,13 +261,13 @@ TEST_F(QuilletCommandFaultsTest, UsageErrorsSayWhatWasWrongBeforeTheUsage)
         EXPECT_NE(result.standardError.find("\nusage: quillet expand"), std::string::npos);
     }
 
-    const auto help = run({"expand", "--record", "--help"});
+    const auto help = run({ "expand", "--record", "--help" });
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_EQ(help.standardOutput.rfind("usage: quillet expand", 0), 0u);
     EXPECT_EQ(help.standardError, "");
 
     // After "--" a text may begin with "-".
-    const auto dashed = run({"expand", "--", "--record"});
+    const auto dashed = run({ "expand", "--", "--record" });
     EXPECT_EQ(dashed.exitStatus, 1) << dashed.standardError;
     EXPECT_EQ(dashed.standardError, "");
 }
@@ -289,15 +281,15 @@ TEST_F(QuilletCommandFaultsTest, AMovedProgramFindsItsResourcesOrSaysItFoundNone
     };
     const fs::path elsewhere = m_root.path() / "elsewhere";
     const Case cases[] = {
-        {"under another prefix", elsewhere / "usr" / "bin", elsewhere / "usr" / "share" / "quillet"},
-        {"beside its resources", elsewhere / "build", elsewhere / "build" / "resources"},
+        { "under another prefix", elsewhere / "usr" / "bin", elsewhere / "usr" / "share" / "quillet" },
+        { "beside its resources", elsewhere / "build", elsewhere / "build" / "resources" },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
         fs::remove_all(elsewhere);
         fs::remove_all(m_root.path() / "data");
         install(testCase.programFolder, testCase.resources);
-        const auto result = run({"expand", lastPattern()}, {}, {}, testCase.programFolder / "quillet");
+        const auto result = run({ "expand", lastPattern() }, {}, {}, testCase.programFolder / "quillet");
         EXPECT_EQ(result.exitStatus, 0) << result.standardError;
         EXPECT_EQ(storedBundleNames(), App::defaultBundleNames());
     }
@@ -306,7 +298,7 @@ TEST_F(QuilletCommandFaultsTest, AMovedProgramFindsItsResourcesOrSaysItFoundNone
     fs::remove_all(elsewhere);
     fs::remove_all(m_root.path() / "data");
     install(elsewhere / "bin", std::nullopt);
-    const auto alone = run({"expand", "x0"}, {}, {}, elsewhere / "bin" / "quillet");
+    const auto alone = run({ "expand", "x0" }, {}, {}, elsewhere / "bin" / "quillet");
     EXPECT_EQ(alone.exitStatus, 1);
     EXPECT_EQ(alone.standardError.rfind("Default bundles not found\n", 0), 0u) << alone.standardError;
     EXPECT_NE(alone.standardError.find((elsewhere / "share" / "quillet").string()), std::string::npos);
@@ -316,16 +308,18 @@ TEST_F(QuilletCommandFaultsTest, AMovedProgramFindsItsResourcesOrSaysItFoundNone
 TEST_F(QuilletCommandFaultsTest, ALibraryThatCannotBeLoadedNamesTheExpanderAndTheKey)
 {
     nlohmann::json broken = bundle("Mine", 0);
-    broken["expanders"].push_back({{"name", "Loop"}, {"output_template", ""}, {"supported_languages", {"any"}}});
+    broken["expanders"].push_back(
+        { { "name", "Loop" }, { "output_template", "" }, { "supported_languages", { "any" } } });
     fs::create_directories(libraryFile().parent_path());
-    const std::string content = nlohmann::json {{"bundles", {bundle("First", 1), broken}}}.dump();
+    const std::string content = nlohmann::json { { "bundles", { bundle("First", 1), broken } } }.dump();
     test::writeFile(libraryFile(), content);
 
-    const auto result = run({"expand", "x0"});
+    const auto result = run({ "expand", "x0" });
 
     EXPECT_EQ(result.exitStatus, 3);
-    EXPECT_EQ(result.standardError, "JSON reading error\nBundle 2 (\u201CMine\u201D) of the library could not be read: "
-                                    "expander 2 (\u201CLoop\u201D): \u201Cpattern\u201D is missing.\n");
+    EXPECT_EQ(result.standardError,
+        "JSON reading error\nBundle 2 (\u201CMine\u201D) of the library could not be read: "
+        "expander 2 (\u201CLoop\u201D): \u201Cpattern\u201D is missing.\n");
     EXPECT_EQ(test::readFile(libraryFile()), content);
 }
 
@@ -333,19 +327,21 @@ TEST_F(QuilletCommandFaultsTest, Md5AndSha1ExpandWhenTheCryptoProviderRefusesThe
 {
     // Only the base provider: it offers no digest at all, as a FIPS setup offers no md5.
     const fs::path configuration = m_root.path() / "openssl.cnf";
-    test::writeFile(configuration, "openssl_conf = init\n[init]\nproviders = providers\n"
-                                   "[providers]\nbase = base\n[base]\nactivate = 1\n");
+    test::writeFile(configuration,
+        "openssl_conf = init\n[init]\nproviders = providers\n"
+        "[providers]\nbase = base\n[base]\nactivate = 1\n");
     fs::create_directories(libraryFile().parent_path());
     nlohmann::json digests = bundle("Digests", 0);
     digests["expanders"][0]["pattern"] = "digest ${x:word}";
     digests["expanders"][0]["output_template"] = "${x.md5} ${x.sha1}";
-    test::writeFile(libraryFile(), nlohmann::json {{"bundles", {digests}}}.dump());
+    test::writeFile(libraryFile(), nlohmann::json { { "bundles", { digests } } }.dump());
 
-    const auto result = run({"expand", "digest abc"}, {}, {}, {}, {{"OPENSSL_CONF", configuration.string()}});
+    const auto result = run({ "expand", "digest abc" }, {}, {}, {}, { { "OPENSSL_CONF", configuration.string() } });
 
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-    EXPECT_EQ(result.standardOutput, "{\"text\":\"900150983cd24fb0d6963f7d28e17f72 "
-                                     "a9993e364706816aba3e25717850c26c9cd0d89d\",\"cursorPosition\":73}\n");
+    EXPECT_EQ(result.standardOutput,
+        "{\"text\":\"900150983cd24fb0d6963f7d28e17f72 "
+        "a9993e364706816aba3e25717850c26c9cd0d89d\",\"cursorPosition\":73}\n");
 }
 
 } // namespace

@@ -19,8 +19,8 @@ protected:
     test::ProcessResult run(const std::vector<std::string>& arguments, const std::string& input = {})
     {
         return test::runProcess(QUILLET_PROGRAM, arguments, input,
-                                {{"XDG_DATA_HOME", m_data.path().string()},
-                                 {"XDG_CONFIG_HOME", (m_data.path() / "config").string()}});
+            { { "XDG_DATA_HOME", m_data.path().string() },
+                { "XDG_CONFIG_HOME", (m_data.path() / "config").string() } });
     }
 
     fs::path libraryFile() const { return m_data.path() / "com.orvanta.Quillet" / "bundles.qlbundles"; }
@@ -29,21 +29,17 @@ protected:
     void writeLibrary(const std::vector<nlohmann::json>& expanders)
     {
         fs::create_directories(libraryFile().parent_path());
-        const nlohmann::json library = {{"bundles",
-                                         {{{"name", "Test"},
-                                           {"description", ""},
-                                           {"is_enabled", true},
-                                           {"supported_languages", {"any"}},
-                                           {"expanders", nlohmann::json(expanders)}}}}};
+        const nlohmann::json library = { { "bundles",
+            { { { "name", "Test" }, { "description", "" }, { "is_enabled", true }, { "supported_languages", { "any" } },
+                { "expanders", nlohmann::json(expanders) } } } } };
         test::writeFile(libraryFile(), library.dump(2));
     }
 
     static nlohmann::json expander(const std::string& name, const std::string& pattern, const std::string& output,
-                                   const std::vector<std::string>& languages = {"any"})
+        const std::vector<std::string>& languages = { "any" })
     {
-        return {{"name", name},         {"description", ""},       {"identifier", ""},
-                {"pattern", pattern},   {"output_template", output}, {"is_enabled", true},
-                {"supported_languages", languages}};
+        return { { "name", name }, { "description", "" }, { "identifier", "" }, { "pattern", pattern },
+            { "output_template", output }, { "is_enabled", true }, { "supported_languages", languages } };
     }
 
     test::TempDir m_data;
@@ -53,7 +49,7 @@ TEST_F(QuilletCommandTest, TheFirstRunInstallsTheTenDefaultBundles)
 {
     ASSERT_FALSE(fs::exists(libraryFile()));
 
-    run({"expand", "no abbreviation here at all"});
+    run({ "expand", "no abbreviation here at all" });
 
     ASSERT_TRUE(fs::exists(libraryFile()));
     const auto library = nlohmann::json::parse(test::readFile(libraryFile()));
@@ -62,9 +58,9 @@ TEST_F(QuilletCommandTest, TheFirstRunInstallsTheTenDefaultBundles)
 
 TEST_F(QuilletCommandTest, PrintsTheExpansionAsCompactJsonWithTextFirst)
 {
-    writeLibrary({expander("Print", "p ${value:text}", "print(${value})#")});
+    writeLibrary({ expander("Print", "p ${value:text}", "print(${value})#") });
 
-    const auto result = run({"expand", "p 42"});
+    const auto result = run({ "expand", "p 42" });
 
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     EXPECT_EQ(result.standardOutput, "{\"text\":\"print(42)\",\"cursorPosition\":9}\n");
@@ -72,9 +68,9 @@ TEST_F(QuilletCommandTest, PrintsTheExpansionAsCompactJsonWithTextFirst)
 
 TEST_F(QuilletCommandTest, TheRecordFormNamesTheCaretCursorPosition)
 {
-    writeLibrary({expander("Call", "call ${f:word}", "${f}(#)")});
+    writeLibrary({ expander("Call", "call ${f:word}", "${f}(#)") });
 
-    const auto result = run({"expand", "--record", "x = call run"});
+    const auto result = run({ "expand", "--record", "x = call run" });
 
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     EXPECT_EQ(result.standardOutput, "{\"text\":\"x = run()\",\"cursor_position\":8}\n");
@@ -83,13 +79,12 @@ TEST_F(QuilletCommandTest, TheRecordFormNamesTheCaretCursorPosition)
 TEST_F(QuilletCommandTest, TheExtensionPrefersTheExpandersOfItsLanguage)
 {
     // The longer match of another language would win on length alone.
-    writeLibrary({expander("Long", "say hello", "any", {"js"}),
-                  expander("Swift", "hello", "swift", {"swift"}),
-                  expander("Python", "hello", "python", {"python"})});
+    writeLibrary({ expander("Long", "say hello", "any", { "js" }), expander("Swift", "hello", "swift", { "swift" }),
+        expander("Python", "hello", "python", { "python" }) });
 
-    const auto swift = run({"expand", "--extension", "swift", "say hello"});
-    const auto python = run({"expand", "--extension=py", "say hello"});
-    const auto none = run({"expand", "say hello"});
+    const auto swift = run({ "expand", "--extension", "swift", "say hello" });
+    const auto python = run({ "expand", "--extension=py", "say hello" });
+    const auto none = run({ "expand", "say hello" });
 
     EXPECT_EQ(nlohmann::json::parse(swift.standardOutput).at("text"), "say swift");
     EXPECT_EQ(nlohmann::json::parse(python.standardOutput).at("text"), "say python");
@@ -98,10 +93,10 @@ TEST_F(QuilletCommandTest, TheExtensionPrefersTheExpandersOfItsLanguage)
 
 TEST_F(QuilletCommandTest, ReadsStandardInputWithoutItsTrailingLineFeed)
 {
-    writeLibrary({expander("Print", "p ${value:text}", "print(${value})")});
+    writeLibrary({ expander("Print", "p ${value:text}", "print(${value})") });
 
-    const auto fromStdin = run({"expand"}, "p 7\n");
-    const auto fromDash = run({"expand", "-"}, "p 8\n");
+    const auto fromStdin = run({ "expand" }, "p 7\n");
+    const auto fromDash = run({ "expand", "-" }, "p 8\n");
 
     EXPECT_EQ(fromStdin.standardOutput, "{\"text\":\"print(7)\",\"cursorPosition\":8}\n");
     EXPECT_EQ(fromDash.standardOutput, "{\"text\":\"print(8)\",\"cursorPosition\":8}\n");
@@ -109,10 +104,10 @@ TEST_F(QuilletCommandTest, ReadsStandardInputWithoutItsTrailingLineFeed)
 
 TEST_F(QuilletCommandTest, NothingToExpandPrintsNothingAndExitsWithOne)
 {
-    writeLibrary({expander("Print", "p ${value:text}", "print(${value})")});
+    writeLibrary({ expander("Print", "p ${value:text}", "print(${value})") });
 
-    const auto unmatched = run({"expand", "nothing matches"});
-    const auto twoLines = run({"expand", "first\np 1"});
+    const auto unmatched = run({ "expand", "nothing matches" });
+    const auto twoLines = run({ "expand", "first\np 1" });
 
     EXPECT_EQ(unmatched.exitStatus, 1);
     EXPECT_EQ(unmatched.standardOutput, "");
@@ -122,9 +117,9 @@ TEST_F(QuilletCommandTest, NothingToExpandPrintsNothingAndExitsWithOne)
 
 TEST_F(QuilletCommandTest, AnUnknownFilterReportsItsErrorWithTheExpanderAndExitsWithTwo)
 {
-    writeLibrary({expander("Broken", "br ${x:word}", "${x.nope}")});
+    writeLibrary({ expander("Broken", "br ${x:word}", "${x.nope}") });
 
-    const auto result = run({"expand", "br a"});
+    const auto result = run({ "expand", "br a" });
 
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_EQ(result.standardOutput, "");
@@ -137,7 +132,7 @@ TEST_F(QuilletCommandTest, ACorruptLibraryExitsWithThreeAndStaysByteForByte)
     fs::create_directories(libraryFile().parent_path());
     test::writeFile(libraryFile(), corrupt);
 
-    const auto result = run({"expand", "anything"});
+    const auto result = run({ "expand", "anything" });
 
     EXPECT_EQ(result.exitStatus, 3);
     EXPECT_FALSE(result.standardError.empty());
@@ -147,9 +142,9 @@ TEST_F(QuilletCommandTest, ACorruptLibraryExitsWithThreeAndStaysByteForByte)
 TEST_F(QuilletCommandTest, TheCaretOffsetCountsUtf16CodeUnits)
 {
     // The thumbs-up with a skin tone is one character but four UTF-16 code units.
-    writeLibrary({expander("Like", "like", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD#!")});
+    writeLibrary({ expander("Like", "like", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD#!") });
 
-    const auto result = run({"expand", "like"});
+    const auto result = run({ "expand", "like" });
 
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     const auto json = nlohmann::json::parse(result.standardOutput);
@@ -159,16 +154,16 @@ TEST_F(QuilletCommandTest, TheCaretOffsetCountsUtf16CodeUnits)
 
 TEST_F(QuilletCommandTest, TabsOfTheTemplateBecomeTheDefaultIndentUnitOfFourSpaces)
 {
-    writeLibrary({expander("Block", "block ${x:word}", "${x} {\n\t#\n}")});
+    writeLibrary({ expander("Block", "block ${x:word}", "${x} {\n\t#\n}") });
 
-    const auto result = run({"expand", "  block if"});
+    const auto result = run({ "expand", "  block if" });
 
     EXPECT_EQ(result.standardOutput, "{\"text\":\"  if {\\n      \\n  }\",\"cursorPosition\":13}\n");
 }
 
 TEST_F(QuilletCommandTest, TheIndentationComesFromTheDesktopApplicationsSettingsFile)
 {
-    writeLibrary({expander("Block", "block ${x:word}", "${x} {\n\t#\n}")});
+    writeLibrary({ expander("Block", "block ${x:word}", "${x} {\n\t#\n}") });
     const auto settings = m_data.path() / "config" / "orvanta" / "Quillet.ini";
 
     struct Case {
@@ -176,27 +171,28 @@ TEST_F(QuilletCommandTest, TheIndentationComesFromTheDesktopApplicationsSettings
         std::string output;
     };
     const std::vector<Case> cases {
-        {"[General]\nIndentSize=2\n", "{\"text\":\"if {\\n  \\n}\",\"cursorPosition\":7}\n"},
-        {"[General]\nIndentWithSpaces=false\n", "{\"text\":\"if {\\n\\t\\n}\",\"cursorPosition\":6}\n"},
+        { "[General]\nIndentSize=2\n", "{\"text\":\"if {\\n  \\n}\",\"cursorPosition\":7}\n" },
+        { "[General]\nIndentWithSpaces=false\n", "{\"text\":\"if {\\n\\t\\n}\",\"cursorPosition\":6}\n" },
         // Values the settings writer would not write leave the default in place.
-        {"[General]\nIndentSize=two\nIndentWithSpaces=maybe\n", "{\"text\":\"if {\\n    \\n}\",\"cursorPosition\":9}\n"},
+        { "[General]\nIndentSize=two\nIndentWithSpaces=maybe\n",
+            "{\"text\":\"if {\\n    \\n}\",\"cursorPosition\":9}\n" },
         // Keys of another section are not the application's.
-        {"[Other]\nIndentSize=2\n", "{\"text\":\"if {\\n    \\n}\",\"cursorPosition\":9}\n"},
+        { "[Other]\nIndentSize=2\n", "{\"text\":\"if {\\n    \\n}\",\"cursorPosition\":9}\n" },
     };
     for (const auto& [file, output] : cases) {
         fs::create_directories(settings.parent_path());
         test::writeFile(settings, file);
-        EXPECT_EQ(run({"expand", "block if"}).standardOutput, output) << file;
+        EXPECT_EQ(run({ "expand", "block if" }).standardOutput, output) << file;
     }
 }
 
 TEST_F(QuilletCommandTest, BadUsageExitsWithSixtyFour)
 {
-    EXPECT_EQ(run({"explode"}).exitStatus, 64);
-    EXPECT_EQ(run({"expand", "--extension"}).exitStatus, 64);
-    EXPECT_EQ(run({"expand", "--bogus", "x"}).exitStatus, 64);
-    EXPECT_EQ(run({"expand", "one", "two"}).exitStatus, 64);
-    EXPECT_NE(run({"explode"}).standardError.find("usage: quillet expand"), std::string::npos);
+    EXPECT_EQ(run({ "explode" }).exitStatus, 64);
+    EXPECT_EQ(run({ "expand", "--extension" }).exitStatus, 64);
+    EXPECT_EQ(run({ "expand", "--bogus", "x" }).exitStatus, 64);
+    EXPECT_EQ(run({ "expand", "one", "two" }).exitStatus, 64);
+    EXPECT_NE(run({ "explode" }).standardError.find("usage: quillet expand"), std::string::npos);
 }
 
 } // namespace

@@ -11,7 +11,7 @@ ProgrammingLanguagePtr language(const icu::UnicodeString& id)
 }
 
 FakeExpander::FakeExpander(icu::UnicodeString identifier, icu::UnicodeString pattern, ProgrammingLanguageList languages,
-                           std::optional<icu::UnicodeString> output, icu::UnicodeString name)
+    std::optional<icu::UnicodeString> output, icu::UnicodeString name)
     : m_identifier(std::move(identifier))
     , m_pattern(std::move(pattern))
     , m_languages(std::move(languages))
@@ -21,11 +21,10 @@ FakeExpander::FakeExpander(icu::UnicodeString identifier, icu::UnicodeString pat
 }
 
 std::shared_ptr<FakeExpander> FakeExpander::make(icu::UnicodeString identifier, icu::UnicodeString pattern,
-                                                 ProgrammingLanguageList languages,
-                                                 std::optional<icu::UnicodeString> output)
+    ProgrammingLanguageList languages, std::optional<icu::UnicodeString> output)
 {
-    return std::make_shared<FakeExpander>(std::move(identifier), std::move(pattern), std::move(languages),
-                                          std::move(output));
+    return std::make_shared<FakeExpander>(
+        std::move(identifier), std::move(pattern), std::move(languages), std::move(output));
 }
 
 icu::UnicodeString FakeExpander::expand(const icu::UnicodeString& expression, const ExpanderController&) const

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "library/Expander.h"
 #include "languages/ProgrammingLanguage.h"
+#include "library/Expander.h"
 #include "variables/EmbeddableExpander.h"
 
 #include <unicode/unistr.h>
@@ -15,7 +15,10 @@ namespace quillet::test {
 /// A language that is only an id (its name is the id; it accepts its id as extension).
 class FakeLanguage final : public ProgrammingLanguage {
 public:
-    explicit FakeLanguage(icu::UnicodeString id) : m_id(std::move(id)) {}
+    explicit FakeLanguage(icu::UnicodeString id)
+        : m_id(std::move(id))
+    {
+    }
     icu::UnicodeString id() const override { return m_id; }
     icu::UnicodeString name() const override { return m_id; }
     bool accepts(const icu::UnicodeString& extension) const override { return extension == m_id; }
@@ -35,18 +38,17 @@ ProgrammingLanguagePtr language(const icu::UnicodeString& id);
 class FakeExpander final : public Expander, public EmbeddableExpander {
 public:
     FakeExpander(icu::UnicodeString identifier, icu::UnicodeString pattern, ProgrammingLanguageList languages = {},
-                 std::optional<icu::UnicodeString> output = std::nullopt, icu::UnicodeString name = {});
+        std::optional<icu::UnicodeString> output = std::nullopt, icu::UnicodeString name = {});
 
     static std::shared_ptr<FakeExpander> make(icu::UnicodeString identifier, icu::UnicodeString pattern,
-                                              ProgrammingLanguageList languages = {},
-                                              std::optional<icu::UnicodeString> output = std::nullopt);
+        ProgrammingLanguageList languages = {}, std::optional<icu::UnicodeString> output = std::nullopt);
 
     icu::UnicodeString identifier() const override { return m_identifier; }
     icu::UnicodeString name() const override { return m_name; }
     icu::UnicodeString expanderDescription() const override { return {}; }
     std::vector<std::shared_ptr<const ProgrammingLanguage>> supportedLanguages() const override { return m_languages; }
-    icu::UnicodeString expand(const icu::UnicodeString& expression,
-                              const ExpanderController& expanderController) const override;
+    icu::UnicodeString expand(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
     icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
     icu::UnicodeString pattern() const override { return m_pattern; }
 

@@ -4,8 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -25,8 +25,8 @@ void closeIfOpen(int& fd)
 } // namespace
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& standardInput, const std::map<std::string, std::string>& environment,
-                         const std::function<void()>& inChild)
+    const std::string& standardInput, const std::map<std::string, std::string>& environment,
+    const std::function<void()>& inChild)
 {
     // A child that exits before reading its input must not kill the test with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
@@ -41,7 +41,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+        for (int fd : { in[0], in[1], out[0], out[1], err[0], err[1] })
             close(fd);
         for (const auto& [key, value] : environment)
             setenv(key.c_str(), value.c_str(), 1);
@@ -70,7 +70,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         int count = 0;
         auto add = [&](int fd, short events) {
             if (fd >= 0)
-                fds[count++] = pollfd{fd, events, 0};
+                fds[count++] = pollfd { fd, events, 0 };
         };
         add(inFd, POLLOUT);
         add(outFd, POLLIN);

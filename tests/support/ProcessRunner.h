@@ -18,8 +18,7 @@ struct ProcessResult {
 /// `inChild` runs in the child just before the program starts, with the pipes in place (to
 /// close or replace a standard stream, or to set a limit); only async-signal-safe calls.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& standardInput = {},
-                         const std::map<std::string, std::string>& environment = {},
-                         const std::function<void()>& inChild = {});
+    const std::string& standardInput = {}, const std::map<std::string, std::string>& environment = {},
+    const std::function<void()>& inChild = {});
 
 } // namespace quillet::test

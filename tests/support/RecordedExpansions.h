@@ -45,16 +45,16 @@ inline std::string describe(const ExpandedExpression& expression)
 
 /// Expects the expansion that the entry ({"text": …, "cursorPosition": …}) records, or, when
 /// regenerating, records this one in the entry.
-inline void checkRecordedExpansion(nlohmann::ordered_json& recorded, const ExpandedExpression& expanded,
-                                   bool regenerate)
+inline void checkRecordedExpansion(
+    nlohmann::ordered_json& recorded, const ExpandedExpression& expanded, bool regenerate)
 {
     if (regenerate) {
         recorded["text"] = toUtf8(expanded.text);
         recorded["cursorPosition"] = expanded.cursorPosition;
         return;
     }
-    const ExpandedExpression expected{fromUtf8(recorded.at("text").get<std::string>()),
-                                      recorded.at("cursorPosition").get<int64_t>()};
+    const ExpandedExpression expected { fromUtf8(recorded.at("text").get<std::string>()),
+        recorded.at("cursorPosition").get<int64_t>() };
     EXPECT_EQ(expanded, expected) << "got " << describe(expanded) << "\nexpected " << describe(expected);
 }
 

@@ -5,10 +5,10 @@
 
 namespace quillet::test {
 
-ScriptedExpander::ScriptedExpander(icu::UnicodeString expression, icu::UnicodeString output,
-                                   icu::UnicodeString identifier)
-    : ScriptedExpander([expression] { return expression; },
-                       [output](const icu::UnicodeString&) { return output; }, std::move(identifier))
+ScriptedExpander::ScriptedExpander(
+    icu::UnicodeString expression, icu::UnicodeString output, icu::UnicodeString identifier)
+    : ScriptedExpander([expression] { return expression; }, [output](const icu::UnicodeString&) { return output; },
+        std::move(identifier))
 {
 }
 
@@ -31,14 +31,14 @@ icu::UnicodeString ScriptedExpander::matchPattern(const ExpanderController&) con
     return m_expression();
 }
 
-std::shared_ptr<ScriptedExpander> scripted(icu::UnicodeString expression, icu::UnicodeString output,
-                                           icu::UnicodeString identifier)
+std::shared_ptr<ScriptedExpander> scripted(
+    icu::UnicodeString expression, icu::UnicodeString output, icu::UnicodeString identifier)
 {
     return std::make_shared<ScriptedExpander>(std::move(expression), std::move(output), std::move(identifier));
 }
 
-ExpanderPtr expanderNamedBySearchError(const ExpanderController& controller, const icu::UnicodeString& text,
-                                       const ExpanderPtr& given)
+ExpanderPtr expanderNamedBySearchError(
+    const ExpanderController& controller, const icu::UnicodeString& text, const ExpanderPtr& given)
 {
     try {
         controller.findExpander(text, given);

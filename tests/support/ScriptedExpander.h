@@ -18,16 +18,16 @@ public:
     using Expression = std::function<icu::UnicodeString()>;
 
     /// An expander whose expression is `expression` and whose output is `output` for any match.
-    ScriptedExpander(icu::UnicodeString expression, icu::UnicodeString output,
-                     icu::UnicodeString identifier = u"scripted");
+    ScriptedExpander(
+        icu::UnicodeString expression, icu::UnicodeString output, icu::UnicodeString identifier = u"scripted");
     ScriptedExpander(Expression expression, Output output, icu::UnicodeString identifier = u"scripted");
 
     icu::UnicodeString identifier() const override { return m_identifier; }
     icu::UnicodeString name() const override { return m_identifier; }
     icu::UnicodeString expanderDescription() const override { return {}; }
     ProgrammingLanguageList supportedLanguages() const override { return {}; }
-    icu::UnicodeString expand(const icu::UnicodeString& expression,
-                              const ExpanderController& expanderController) const override;
+    icu::UnicodeString expand(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
     icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
 
     int expandCalls() const noexcept { return m_expandCalls; }
@@ -42,10 +42,10 @@ private:
 };
 
 /// The expander that the ExpanderRelatedError of a search names; null when the search throws none.
-ExpanderPtr expanderNamedBySearchError(const ExpanderController& controller, const icu::UnicodeString& text,
-                                       const ExpanderPtr& given = nullptr);
+ExpanderPtr expanderNamedBySearchError(
+    const ExpanderController& controller, const icu::UnicodeString& text, const ExpanderPtr& given = nullptr);
 
-std::shared_ptr<ScriptedExpander> scripted(icu::UnicodeString expression, icu::UnicodeString output,
-                                           icu::UnicodeString identifier = u"scripted");
+std::shared_ptr<ScriptedExpander> scripted(
+    icu::UnicodeString expression, icu::UnicodeString output, icu::UnicodeString identifier = u"scripted");
 
 } // namespace quillet::test

@@ -7,7 +7,7 @@
 namespace quillet::test {
 
 TemplateExpander::TemplateExpander(icu::UnicodeString pattern, icu::UnicodeString outputTemplate,
-                                   icu::UnicodeString identifier, ProgrammingLanguageList languages)
+    icu::UnicodeString identifier, ProgrammingLanguageList languages)
     : m_pattern(std::move(pattern))
     , m_outputTemplate(std::move(outputTemplate))
     , m_identifier(std::move(identifier))
@@ -38,20 +38,20 @@ icu::UnicodeString TemplateExpander::matchPattern(const ExpanderController& expa
     return parser(expanderController).regexPattern();
 }
 
-icu::UnicodeString TemplateExpander::expand(const icu::UnicodeString& expression,
-                                            const ExpanderController& expanderController) const
+icu::UnicodeString TemplateExpander::expand(
+    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
 {
     return generatedOutput(expression, expanderController).text;
 }
 
-GeneratedOutput TemplateExpander::generatedOutput(const icu::UnicodeString& expression,
-                                                  const ExpanderController& expanderController) const
+GeneratedOutput TemplateExpander::generatedOutput(
+    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
 {
     return OutputGenerator(m_outputTemplate, expanderController, parser(expanderController)).generateOutput(expression);
 }
 
-std::shared_ptr<TemplateExpander> templateExpander(icu::UnicodeString pattern, icu::UnicodeString outputTemplate,
-                                                   icu::UnicodeString identifier)
+std::shared_ptr<TemplateExpander> templateExpander(
+    icu::UnicodeString pattern, icu::UnicodeString outputTemplate, icu::UnicodeString identifier)
 {
     return std::make_shared<TemplateExpander>(std::move(pattern), std::move(outputTemplate), std::move(identifier));
 }

@@ -20,17 +20,17 @@ namespace quillet::test {
 class TemplateExpander final : public Expander {
 public:
     TemplateExpander(icu::UnicodeString pattern, icu::UnicodeString outputTemplate,
-                     icu::UnicodeString identifier = u"template", ProgrammingLanguageList languages = {});
+        icu::UnicodeString identifier = u"template", ProgrammingLanguageList languages = {});
     ~TemplateExpander() override;
 
     icu::UnicodeString identifier() const override { return m_identifier; }
     icu::UnicodeString name() const override { return m_identifier; }
     icu::UnicodeString expanderDescription() const override { return {}; }
     ProgrammingLanguageList supportedLanguages() const override { return m_languages; }
-    icu::UnicodeString expand(const icu::UnicodeString& expression,
-                              const ExpanderController& expanderController) const override;
-    GeneratedOutput generatedOutput(const icu::UnicodeString& expression,
-                                    const ExpanderController& expanderController) const override;
+    icu::UnicodeString expand(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
+    GeneratedOutput generatedOutput(
+        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
     icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
 
     void setPattern(icu::UnicodeString pattern);
@@ -48,7 +48,7 @@ private:
     mutable const ExpanderController* m_parsedFor = nullptr;
 };
 
-std::shared_ptr<TemplateExpander> templateExpander(icu::UnicodeString pattern, icu::UnicodeString outputTemplate,
-                                                   icu::UnicodeString identifier = u"template");
+std::shared_ptr<TemplateExpander> templateExpander(
+    icu::UnicodeString pattern, icu::UnicodeString outputTemplate, icu::UnicodeString identifier = u"template");
 
 } // namespace quillet::test

@@ -24,7 +24,8 @@ protected:
     PatternParser parse(const UnicodeString& pattern) { return PatternParser(pattern, nullptr, m_controller); }
 
     /// The captured text of a variable when the typed text is matched as the expansion does.
-    std::optional<UnicodeString> captured(const PatternParser& parser, const UnicodeString& name, const UnicodeString& typed)
+    std::optional<UnicodeString> captured(
+        const PatternParser& parser, const UnicodeString& name, const UnicodeString& typed)
     {
         auto matches = captureGroups(typed, parser.anchoredRegexPattern());
         if (matches.empty())
@@ -39,7 +40,7 @@ struct RegexCase {
     std::u16string pattern;
     std::u16string regex;
 };
-class PatternRegex : public PatternParserTest, public ::testing::WithParamInterface<RegexCase> {};
+class PatternRegex : public PatternParserTest, public ::testing::WithParamInterface<RegexCase> { };
 
 TEST_P(PatternRegex, AssemblesTheDocumentedExpression)
 {
@@ -49,16 +50,13 @@ TEST_P(PatternRegex, AssemblesTheDocumentedExpression)
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, PatternRegex,
-    ::testing::Values(
-        RegexCase{"Empty", u"", u""},
-        RegexCase{"OneWord", u"for ${i:word}", u"for ((\\w+))"},
-        RegexCase{"OptionalNumber", u"for ${i:word}|, ${n:number}|", u"for ((\\w+))(, (([0-9,.]+)))?"},
-        RegexCase{"Metacharacters", u"a.b(c)", u"a\\.b\\(c\\)"},
-        RegexCase{"EscapedBarIsLiteral", u"a\\|b", u"a\\|b"},
-        RegexCase{"UnpairedBarAlternates", u"a|b", u"a|b"},
-        RegexCase{"EscapedHash", u"x\\#", u"x\\#"},
-        RegexCase{"EscapedBarInsideOptionalIsLiteral", u"|a\\|b|", u"(a\\|b)?"},
-        RegexCase{"DefaultMakesGroupOptional", u"${a:text=}", u"((.+))?"}),
+    ::testing::Values(RegexCase { "Empty", u"", u"" }, RegexCase { "OneWord", u"for ${i:word}", u"for ((\\w+))" },
+        RegexCase { "OptionalNumber", u"for ${i:word}|, ${n:number}|", u"for ((\\w+))(, (([0-9,.]+)))?" },
+        RegexCase { "Metacharacters", u"a.b(c)", u"a\\.b\\(c\\)" },
+        RegexCase { "EscapedBarIsLiteral", u"a\\|b", u"a\\|b" }, RegexCase { "UnpairedBarAlternates", u"a|b", u"a|b" },
+        RegexCase { "EscapedHash", u"x\\#", u"x\\#" },
+        RegexCase { "EscapedBarInsideOptionalIsLiteral", u"|a\\|b|", u"(a\\|b)?" },
+        RegexCase { "DefaultMakesGroupOptional", u"${a:text=}", u"((.+))?" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PatternParserTest, EscapedBarInsideAnOptionalPartMatchesALiteralBar)
@@ -109,7 +107,7 @@ struct SpliceCase {
 
     friend void PrintTo(const SpliceCase& c, std::ostream* out) { *out << c.name; }
 };
-class DeclarationsWhereWritten : public PatternParserTest, public ::testing::WithParamInterface<SpliceCase> {};
+class DeclarationsWhereWritten : public PatternParserTest, public ::testing::WithParamInterface<SpliceCase> { };
 
 // Every declaration takes part where it is written, however its variable would write it back,
 // and the groups counted for each variable are those of the expression built.
@@ -129,16 +127,16 @@ TEST_P(DeclarationsWhereWritten, TakePartAndReadTheirOwnGroups)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DeclarationsWhereWritten,
-    ::testing::Values(
-        SpliceCase{"ParametersAKindIgnores", u"${n:text(abc)} ${w:word}", u"x hello", {{u"n", u"x"}, {u"w", u"hello"}}},
-        SpliceCase{"EnumCasesWithDollars", u"m ${v:enum($_GET,$_POST)}", u"m $_POST", {{u"v", u"$_POST"}}},
-        SpliceCase{"SwitchWithBracesAndDollars", u"s ${v:switch(a:{x},b:$y)} ${w:word}", u"s b z",
-                   {{u"v", u"b"}, {u"w", u"z"}}},
-        SpliceCase{"EscapedBarsInAnOptionalDefault", u"o| ${op:text=\\|\\|} ${b:word}|", u"o && q",
-                   {{u"op", u"&&"}, {u"b", u"q"}}},
-        SpliceCase{"EscapedBarInAnOptionalEnum", u"e |${e:enum(a\\|b,c)}|", u"e a|b", {{u"e", u"a|b"}}},
-        SpliceCase{"DeclarationTextInsideAnother", u"${s:switch(k:${v:word})} ${v:word}", u"k abc",
-                   {{u"s", u"k"}, {u"v", u"abc"}}}),
+    ::testing::Values(SpliceCase { "ParametersAKindIgnores", u"${n:text(abc)} ${w:word}", u"x hello",
+                          { { u"n", u"x" }, { u"w", u"hello" } } },
+        SpliceCase { "EnumCasesWithDollars", u"m ${v:enum($_GET,$_POST)}", u"m $_POST", { { u"v", u"$_POST" } } },
+        SpliceCase { "SwitchWithBracesAndDollars", u"s ${v:switch(a:{x},b:$y)} ${w:word}", u"s b z",
+            { { u"v", u"b" }, { u"w", u"z" } } },
+        SpliceCase { "EscapedBarsInAnOptionalDefault", u"o| ${op:text=\\|\\|} ${b:word}|", u"o && q",
+            { { u"op", u"&&" }, { u"b", u"q" } } },
+        SpliceCase { "EscapedBarInAnOptionalEnum", u"e |${e:enum(a\\|b,c)}|", u"e a|b", { { u"e", u"a|b" } } },
+        SpliceCase { "DeclarationTextInsideAnother", u"${s:switch(k:${v:word})} ${v:word}", u"k abc",
+            { { u"s", u"k" }, { u"v", u"abc" } } }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PatternParserTest, ConstructionErrorsComeInCheckOrder)
@@ -157,8 +155,7 @@ TEST_F(PatternParserTest, ConstructionErrorsComeInCheckOrder)
 TEST_F(PatternParserTest, PatternHTMLMarksVariablesAndOptionalPartsAndEscapesText)
 {
     auto parser = parse(u"a ${x:word} |b|");
-    EXPECT_EQ(parser.patternHTML(),
-              u"a <span class=\"variable\">x</span> <span class=\"optional\">b</span>");
+    EXPECT_EQ(parser.patternHTML(), u"a <span class=\"variable\">x</span> <span class=\"optional\">b</span>");
     EXPECT_EQ(parse(u"a<b & \"c\"").patternHTML(), u"a&lt;b &amp; &quot;c&quot;");
 }
 

@@ -29,7 +29,7 @@ struct SegmentCase {
     std::u16string pattern;
     std::vector<std::string> segments;
 };
-class PatternSegmentation : public ::testing::TestWithParam<SegmentCase> {};
+class PatternSegmentation : public ::testing::TestWithParam<SegmentCase> { };
 
 TEST_P(PatternSegmentation, CutsOptionalPartsAndRequiredRuns)
 {
@@ -38,24 +38,23 @@ TEST_P(PatternSegmentation, CutsOptionalPartsAndRequiredRuns)
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, PatternSegmentation,
-    ::testing::Values(
-        SegmentCase{"RequiredOptionalRequired", u"a|b|c", {"R:a", "O:b", "R:c", "R:"}},
-        SegmentCase{"OnlyOptional", u"|a|", {"O:a", "R:"}},
-        SegmentCase{"Empty", u"", {"R:"}},
-        SegmentCase{"EmptyOptional", u"||", {"O:", "R:"}},
-        SegmentCase{"AlternatingOptionals", u"|a|b|c|", {"O:a", "R:b", "O:c", "R:"}},
-        SegmentCase{"EscapedBarBelongsToNoSegment", u"a\\|b", {"R:a\\", "R:", "R:b", "R:"}},
-        SegmentCase{"UnpairedBarBelongsToNoSegment", u"a|b", {"R:a", "R:", "R:b", "R:"}},
-        SegmentCase{"EscapedBarInsideOptional", u"|a\\|b|", {"O:a\\|b", "R:"}},
-        SegmentCase{"BarAfterTwoBackslashesIsStillEscaped", u"|a\\\\|b|", {"O:a\\\\|b", "R:"}},
-        SegmentCase{"CaseOfLettersDoesNotMatter", u"X|Y|", {"R:X", "O:Y", "R:"}}),
+    ::testing::Values(SegmentCase { "RequiredOptionalRequired", u"a|b|c", { "R:a", "O:b", "R:c", "R:" } },
+        SegmentCase { "OnlyOptional", u"|a|", { "O:a", "R:" } }, SegmentCase { "Empty", u"", { "R:" } },
+        SegmentCase { "EmptyOptional", u"||", { "O:", "R:" } },
+        SegmentCase { "AlternatingOptionals", u"|a|b|c|", { "O:a", "R:b", "O:c", "R:" } },
+        SegmentCase { "EscapedBarBelongsToNoSegment", u"a\\|b", { "R:a\\", "R:", "R:b", "R:" } },
+        SegmentCase { "UnpairedBarBelongsToNoSegment", u"a|b", { "R:a", "R:", "R:b", "R:" } },
+        SegmentCase { "EscapedBarInsideOptional", u"|a\\|b|", { "O:a\\|b", "R:" } },
+        SegmentCase { "BarAfterTwoBackslashesIsStillEscaped", u"|a\\\\|b|", { "O:a\\\\|b", "R:" } },
+        SegmentCase { "CaseOfLettersDoesNotMatter", u"X|Y|", { "R:X", "O:Y", "R:" } }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PatternPattern, ExpressionsAreTheDocumentedConstants)
 {
     EXPECT_EQ(PatternPattern::optionalPartPattern().length(), 37);
     EXPECT_EQ(PatternPattern::pattern().length(), 51);
-    EXPECT_EQ(PatternPattern::pattern(), PatternPattern::optionalPartPattern() + u"|" + PatternPattern::requiredPartPattern());
+    EXPECT_EQ(PatternPattern::pattern(),
+        PatternPattern::optionalPartPattern() + u"|" + PatternPattern::requiredPartPattern());
 }
 
 TEST(PatternPattern, OptionalMatchIncludesBothBars)
@@ -69,16 +68,18 @@ TEST(PatternPattern, OptionalMatchIncludesBothBars)
 
 TEST(PatternReplacing, KeepsCharactersOfNoSegmentRightAfterTheEmptyRunReplacement)
 {
-    auto result = PatternPattern::replacingMatches(u"a\\|b", [](const PatternPatternMatch& m) {
-        return "[" + m.content() + "]";
-    });
+    auto result = PatternPattern::replacingMatches(
+        u"a\\|b", [](const PatternPatternMatch& m) { return "[" + m.content() + "]"; });
     EXPECT_EQ(result, u"[a\\][]|[b][]");
 }
 
 TEST(PatternReplacing, EmptyTextNeverCallsTheTransform)
 {
     int calls = 0;
-    auto result = PatternPattern::replacingMatches(u"", [&](const PatternPatternMatch&) { ++calls; return UnicodeString(u"x"); });
+    auto result = PatternPattern::replacingMatches(u"", [&](const PatternPatternMatch&) {
+        ++calls;
+        return UnicodeString(u"x");
+    });
     EXPECT_EQ(result, u"");
     EXPECT_EQ(calls, 0);
     // matches() on an empty text still yields the one empty match.
@@ -87,21 +88,20 @@ TEST(PatternReplacing, EmptyTextNeverCallsTheTransform)
 
 TEST(PatternReplacing, AstralCharactersAreReplacedWhereTheyWereMatched)
 {
-    auto result = PatternPattern::replacingMatches(u"\U0001F600|\U0001F601|x", [](const PatternPatternMatch& m) {
-        return m.isOptional() ? "(" + m.content() + ")" : m.content();
-    });
+    auto result = PatternPattern::replacingMatches(u"\U0001F600|\U0001F601|x",
+        [](const PatternPatternMatch& m) { return m.isOptional() ? "(" + m.content() + ")" : m.content(); });
     EXPECT_EQ(result, u"\U0001F600(\U0001F601)x");
 }
 
 TEST(PatternReplacing, TransformErrorsPropagate)
 {
-    EXPECT_THROW(PatternPattern::replacingMatches(u"a|b|", [](const PatternPatternMatch&) -> UnicodeString {
-        throw std::runtime_error("stop");
-    }), std::runtime_error);
+    EXPECT_THROW(PatternPattern::replacingMatches(
+                     u"a|b|", [](const PatternPatternMatch&) -> UnicodeString { throw std::runtime_error("stop"); }),
+        std::runtime_error);
 }
 
 struct Unparseable {
-    explicit Unparseable(const OptionalCaptureGroups&) {}
+    explicit Unparseable(const OptionalCaptureGroups&) { }
 };
 struct BrokenPattern : Pattern<BrokenPattern, Unparseable> {
     static const UnicodeString& pattern()
@@ -114,7 +114,8 @@ struct BrokenPattern : Pattern<BrokenPattern, Unparseable> {
 TEST(PatternReplacing, AnInvalidExpressionGivesNoMatchesButThrowsOnReplacement)
 {
     EXPECT_TRUE(BrokenPattern::matches(u"abc").empty());
-    EXPECT_THROW(BrokenPattern::replacingMatches(u"abc", [](const Unparseable&) { return UnicodeString(); }), RegexError);
+    EXPECT_THROW(
+        BrokenPattern::replacingMatches(u"abc", [](const Unparseable&) { return UnicodeString(); }), RegexError);
     EXPECT_EQ(BrokenPattern::replacingMatches(u"", [](const Unparseable&) { return UnicodeString(); }), u"");
 }
 

@@ -53,48 +53,36 @@ struct ScanCase {
     const char* name;
     const char16_t* text;
 };
-class PatternScannerAgreement : public ::testing::TestWithParam<ScanCase> {};
+class PatternScannerAgreement : public ::testing::TestWithParam<ScanCase> { };
 
 TEST_P(PatternScannerAgreement, GivesTheGroupsOfTheExpressions)
 {
     expectSameAsExpression(GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Text, PatternScannerAgreement,
-    ::testing::Values(
-        ScanCase{"Empty", u""},
-        ScanCase{"Literal", u"for item"},
-        ScanCase{"OneDeclaration", u"for ${item:word} in ${list:word}"},
-        ScanCase{"OptionalPart", u"fn ${name:word}|(${args:text})| x"},
-        ScanCase{"TwoOptionalParts", u"a|b|c|d|e"},
-        ScanCase{"AdjacentBars", u"||x||"},
-        ScanCase{"UnpairedBar", u"a|b"},
-        ScanCase{"TrailingBar", u"ab|"},
-        ScanCase{"LeadingBar", u"|ab"},
-        ScanCase{"EscapedBars", u"a\\|b\\|c"},
-        ScanCase{"EscapedClosingBar", u"|a\\|b|c"},
-        ScanCase{"BackslashBeforeOpeningBar", u"x\\||y|"},
-        ScanCase{"LazyType", u"${a:text?}"},
-        ScanCase{"LazyTypeWithDefault", u"${a:text?=x}"},
-        ScanCase{"Parameters", u"${k:switch(a:public,b:private,*:internal)=a}"},
-        ScanCase{"ParametersWithEscapedParenthesis", u"${e:enum(a\\),b)}"},
-        ScanCase{"ParametersUntilALaterParenthesis", u"${e:enum(a)b)}"},
-        ScanCase{"ParametersWithoutClosingBrace", u"${e:enum(a)} ${f:word}"},
-        ScanCase{"EmptyParameters", u"${e:enum()}"},
-        ScanCase{"EmptyDefault", u"${w:word=}"},
-        ScanCase{"EscapedClosingBrace", u"${w:word=a\\}b}"},
-        ScanCase{"EscapedBraceAfterDefault", u"${w:word=a\\}"},
-        ScanCase{"DefaultWithParenthesis", u"${w:word=(a)}"},
-        ScanCase{"NoName", u"${:word}"},
-        ScanCase{"NoType", u"${a:}"},
-        ScanCase{"QuestionMarkAlone", u"${a:?}"},
-        ScanCase{"NestedStart", u"${a:${b:word}}"},
-        ScanCase{"DollarBeforeDeclaration", u"$${a:word}"},
-        ScanCase{"DeclarationsBackToBack", u"${a:word}${b:number}"},
-        ScanCase{"UnclosedDeclaration", u"${a:word ${b:word}"},
-        ScanCase{"DeclarationInsideOptionalPart", u"x |${a:enum(p|q)}| y"},
-        ScanCase{"Tabs", u"\t${a:word}\t|\tb\t|"}),
+INSTANTIATE_TEST_SUITE_P(Text, PatternScannerAgreement,
+    ::testing::Values(ScanCase { "Empty", u"" }, ScanCase { "Literal", u"for item" },
+        ScanCase { "OneDeclaration", u"for ${item:word} in ${list:word}" },
+        ScanCase { "OptionalPart", u"fn ${name:word}|(${args:text})| x" },
+        ScanCase { "TwoOptionalParts", u"a|b|c|d|e" }, ScanCase { "AdjacentBars", u"||x||" },
+        ScanCase { "UnpairedBar", u"a|b" }, ScanCase { "TrailingBar", u"ab|" }, ScanCase { "LeadingBar", u"|ab" },
+        ScanCase { "EscapedBars", u"a\\|b\\|c" }, ScanCase { "EscapedClosingBar", u"|a\\|b|c" },
+        ScanCase { "BackslashBeforeOpeningBar", u"x\\||y|" }, ScanCase { "LazyType", u"${a:text?}" },
+        ScanCase { "LazyTypeWithDefault", u"${a:text?=x}" },
+        ScanCase { "Parameters", u"${k:switch(a:public,b:private,*:internal)=a}" },
+        ScanCase { "ParametersWithEscapedParenthesis", u"${e:enum(a\\),b)}" },
+        ScanCase { "ParametersUntilALaterParenthesis", u"${e:enum(a)b)}" },
+        ScanCase { "ParametersWithoutClosingBrace", u"${e:enum(a)} ${f:word}" },
+        ScanCase { "EmptyParameters", u"${e:enum()}" }, ScanCase { "EmptyDefault", u"${w:word=}" },
+        ScanCase { "EscapedClosingBrace", u"${w:word=a\\}b}" },
+        ScanCase { "EscapedBraceAfterDefault", u"${w:word=a\\}" },
+        ScanCase { "DefaultWithParenthesis", u"${w:word=(a)}" }, ScanCase { "NoName", u"${:word}" },
+        ScanCase { "NoType", u"${a:}" }, ScanCase { "QuestionMarkAlone", u"${a:?}" },
+        ScanCase { "NestedStart", u"${a:${b:word}}" }, ScanCase { "DollarBeforeDeclaration", u"$${a:word}" },
+        ScanCase { "DeclarationsBackToBack", u"${a:word}${b:number}" },
+        ScanCase { "UnclosedDeclaration", u"${a:word ${b:word}" },
+        ScanCase { "DeclarationInsideOptionalPart", u"x |${a:enum(p|q)}| y" },
+        ScanCase { "Tabs", u"\t${a:word}\t|\tb\t|" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Random texts find the corners the table misses: half of them are loose characters the two
@@ -134,7 +122,7 @@ private:
 
     UnicodeString declaration()
     {
-        static const char16_t* const separators[] = {u"", u" ", u"|", u"\\|", u"x"};
+        static const char16_t* const separators[] = { u"", u" ", u"|", u"\\|", u"x" };
         UnicodeString text(separators[upTo(4)]);
         text.append(u"${");
         if (chance())
@@ -156,7 +144,7 @@ private:
         return text;
     }
 
-    std::mt19937 m_random{20240601};
+    std::mt19937 m_random { 20240601 };
     int round = 0;
 };
 
@@ -174,7 +162,7 @@ struct DeclinedCase {
     const char* name;
     UnicodeString text;
 };
-class PatternScannerDeclines : public ::testing::TestWithParam<DeclinedCase> {};
+class PatternScannerDeclines : public ::testing::TestWithParam<DeclinedCase> { };
 
 // Texts where the expressions' classes, line ends or time limit could differ from the scan are
 // left to the expressions, and the pattern types still answer through them.
@@ -187,12 +175,11 @@ TEST_P(PatternScannerDeclines, TextsOutsidePrintableASCII)
     EXPECT_EQ(VariablePattern::matches(text).size(), optionalCaptureGroups(text, VariablePattern::pattern()).size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Text, PatternScannerDeclines,
-    ::testing::Values(DeclinedCase{"LineFeed", u"a|b|\n${c:word}"},
-                      DeclinedCase{"NonASCIILetter", u"\u00e9 ${\u00e9t\u00e9:word}"},
-                      DeclinedCase{"SurrogatePair", u"|\U0001F600|${a:word}"},
-                      DeclinedCase{"TooLong", UnicodeString(u"${a:word}|b|") + UnicodeString(300, U'x', 300)}),
+INSTANTIATE_TEST_SUITE_P(Text, PatternScannerDeclines,
+    ::testing::Values(DeclinedCase { "LineFeed", u"a|b|\n${c:word}" },
+        DeclinedCase { "NonASCIILetter", u"\u00e9 ${\u00e9t\u00e9:word}" },
+        DeclinedCase { "SurrogatePair", u"|\U0001F600|${a:word}" },
+        DeclinedCase { "TooLong", UnicodeString(u"${a:word}|b|") + UnicodeString(300, U'x', 300) }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -73,10 +73,10 @@ protected:
 
 TEST_F(PatternElementParserTest, OptionalPartsComeBeforeTheirVariables)
 {
-    EXPECT_EQ(elements(u"${x:word}"), (std::vector<std::string>{"x"}));
-    EXPECT_EQ(elements(u"a |b ${x:word}| ${y:word}"), (std::vector<std::string>{"-", "x", "y"}));
-    EXPECT_EQ(elements(u"|b|"), (std::vector<std::string>{"-"}));
-    EXPECT_EQ(elements(u"|a||b|"), (std::vector<std::string>{"-", "-"}));
+    EXPECT_EQ(elements(u"${x:word}"), (std::vector<std::string> { "x" }));
+    EXPECT_EQ(elements(u"a |b ${x:word}| ${y:word}"), (std::vector<std::string> { "-", "x", "y" }));
+    EXPECT_EQ(elements(u"|b|"), (std::vector<std::string> { "-" }));
+    EXPECT_EQ(elements(u"|a||b|"), (std::vector<std::string> { "-", "-" }));
     EXPECT_TRUE(elements(u"").empty());
     EXPECT_EQ(RecursionObserver::shared().nRepeats(), 0);
 }
@@ -90,7 +90,7 @@ TEST_F(PatternElementParserTest, TheTwentyFirstNestedParseFailsAndNamesItsPatter
         FAIL();
     } catch (const PatternParsingError& error) {
         EXPECT_EQ(error.userErrorDescription(),
-                  u"Oops. Looks like 'deep' pattern is recursive. The bad thing is it cannot be stopped. Please fix it.");
+            u"Oops. Looks like 'deep' pattern is recursive. The bad thing is it cannot be stopped. Please fix it.");
     }
     EXPECT_EQ(observer.nRepeats(), 0);
     EXPECT_NO_THROW(PatternElementParser(u"${a:word}").parse(nullptr, m_controller));

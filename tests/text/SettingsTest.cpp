@@ -8,7 +8,7 @@ namespace {
 TEST(InMemorySettings, SetValuesWinOverRegisteredDefaultsAndRemovingRestoresTheDefault)
 {
     InMemorySettings settings;
-    settings.registerDefaults({{"IndentSize", 4LL}, {"IndentWithSpaces", true}});
+    settings.registerDefaults({ { "IndentSize", 4LL }, { "IndentWithSpaces", true } });
     EXPECT_EQ(settings.integerForKey("IndentSize"), 4);
 
     settings.set("IndentSize", 2LL);

@@ -1,5 +1,5 @@
-#include "text/RegexCache.h"
 #include "text/StringHelpers.h"
+#include "text/RegexCache.h"
 #include "text/StringMatching.h"
 
 #include "support/TestSupport.h"
@@ -62,7 +62,7 @@ struct SplitCase {
     std::u16string text;
     std::vector<std::u16string> pieces;
 };
-class SplitBySeparator : public ::testing::TestWithParam<SplitCase> {};
+class SplitBySeparator : public ::testing::TestWithParam<SplitCase> { };
 
 TEST_P(SplitBySeparator, CutsAtUnescapedCommas)
 {
@@ -75,18 +75,18 @@ TEST_P(SplitBySeparator, CutsAtUnescapedCommas)
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, SplitBySeparator,
-    ::testing::Values(SplitCase{"TwoPieces", u"a,b", {u"a", u"b"}},
-                      SplitCase{"EscapedCommaStays", u"a\\,b", {u"a\\,b"}},
-                      SplitCase{"TrailingSeparatorDropped", u"a,b,", {u"a", u"b"}},
-                      SplitCase{"DoubleSeparatorStartsNextPiece", u"a,,b", {u"a", u",b"}},
-                      SplitCase{"LeadingSeparatorJoinsFirstPiece", u",a", {u",a"}},
-                      SplitCase{"EmptyTextHasNoPiece", u"", {}}),
+    ::testing::Values(SplitCase { "TwoPieces", u"a,b", { u"a", u"b" } },
+        SplitCase { "EscapedCommaStays", u"a\\,b", { u"a\\,b" } },
+        SplitCase { "TrailingSeparatorDropped", u"a,b,", { u"a", u"b" } },
+        SplitCase { "DoubleSeparatorStartsNextPiece", u"a,,b", { u"a", u",b" } },
+        SplitCase { "LeadingSeparatorJoinsFirstPiece", u",a", { u",a" } },
+        SplitCase { "EmptyTextHasNoPiece", u"", {} }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Unescape, RemovesOneBackslashPerListedCharacter)
 {
-    EXPECT_EQ(unescapeCharacters(u"a\\|b\\#c", {u"|", u"#"}), u"a|b#c");
-    EXPECT_EQ(unescapeCharacters(u"a\\\\|b", {u"|"}), u"a\\|b");
+    EXPECT_EQ(unescapeCharacters(u"a\\|b\\#c", { u"|", u"#" }), u"a|b#c");
+    EXPECT_EQ(unescapeCharacters(u"a\\\\|b", { u"|" }), u"a\\|b");
     EXPECT_EQ(unescapeCharacters(u"a\\xb", {}), u"a\\xb");
 }
 
@@ -161,7 +161,7 @@ TEST(LineHelpers, SplitIndentAndPrefixLines)
     EXPECT_EQ(lengthReplacingTabs(u"\ta", 4), 5);
     EXPECT_EQ(trimmingWhitespace(u" \t a b\u00A0 \n"), u"a b\u00A0 \n");
     EXPECT_EQ(trimmingWhitespace(u"\u00A0x\u00A0"), u"x");
-    EXPECT_EQ(words(u"a  b"), (std::vector<UnicodeString>{u"a", u"", u"b"}));
+    EXPECT_EQ(words(u"a  b"), (std::vector<UnicodeString> { u"a", u"", u"b" }));
     EXPECT_EQ(leadingWhitespace(u"\t  x "), u"\t  ");
     EXPECT_EQ(firstLineLeadingBlanks(u"  a\n\tb"), u"  ");
     UnicodeString text(u"ab");
@@ -189,14 +189,17 @@ TEST(LineHelpers, EnclosingParenthesesNeedNotBelongTogether)
 TEST(ReplacingMatches, ReplacesEachMatchAtItsPlaceWhenEarlierOnesGrow)
 {
     auto result = replacingMatches(u"**a** and **b**", u"\\*\\*(\\w+)\\*\\*",
-                                   [](const CaptureGroups& groups) { return "<strong>" + *groups[1] + "</strong>"; });
+        [](const CaptureGroups& groups) { return "<strong>" + *groups[1] + "</strong>"; });
     EXPECT_EQ(result, u"<strong>a</strong> and <strong>b</strong>");
 }
 
 TEST(ReplacingMatches, EmptyInputsNeverCallTheReplacement)
 {
     int calls = 0;
-    auto count = [&](const CaptureGroups&) { ++calls; return UnicodeString(u"x"); };
+    auto count = [&](const CaptureGroups&) {
+        ++calls;
+        return UnicodeString(u"x");
+    };
     EXPECT_EQ(replacingMatches(u"", u"^", count), u"");
     EXPECT_EQ(replacingMatches(u"abc", u"", count), u"abc");
     EXPECT_EQ(calls, 0);
@@ -214,7 +217,10 @@ TEST(ReplacingMatches, UsesCommentsMultilineAndCaseInsensitiveFlags)
 TEST(ReplacingMatches, AbsentAndEmptyGroupsReachTheReplacementDistinctly)
 {
     std::vector<CaptureGroups> seen;
-    replacingMatches(u"x", u"x(y)?(z?)", [&](const CaptureGroups& groups) { seen.push_back(groups); return UnicodeString(); });
+    replacingMatches(u"x", u"x(y)?(z?)", [&](const CaptureGroups& groups) {
+        seen.push_back(groups);
+        return UnicodeString();
+    });
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_FALSE(seen[0][1].has_value());
     ASSERT_TRUE(seen[0][2].has_value());
@@ -224,8 +230,9 @@ TEST(ReplacingMatches, AbsentAndEmptyGroupsReachTheReplacementDistinctly)
 TEST(ReplacingMatches, InvalidExpressionAndReplacementErrorsPropagate)
 {
     EXPECT_THROW(replacingMatches(u"abc", u"(", [](const CaptureGroups&) { return UnicodeString(); }), RegexError);
-    EXPECT_THROW(replacingMatches(u"abc", u"b", [](const CaptureGroups&) -> UnicodeString { throw std::logic_error("x"); }),
-                 std::logic_error);
+    EXPECT_THROW(
+        replacingMatches(u"abc", u"b", [](const CaptureGroups&) -> UnicodeString { throw std::logic_error("x"); }),
+        std::logic_error);
 }
 
 TEST(FirstMatch, WithAnEndAnchorFindsTheLongestMatchingSuffix)

@@ -1,6 +1,6 @@
+#include "text/TemplateSubexpressionPattern.h"
 #include "expansion/FilterPattern.h"
 #include "expansion/OutputVariablePattern.h"
-#include "text/TemplateSubexpressionPattern.h"
 
 #include "support/TestSupport.h"
 #include "text/UnicodeConversion.h"
@@ -50,9 +50,8 @@ TEST(TemplateSubexpressionPattern, PlaceholderKeepsItsFiltersAndUnfinishedOnesSt
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(*found[0].variablePattern, u"${x.upper.trim}");
 
-    auto kept = TemplateSubexpressionPattern::replacingMatches(u"a | ${x ${} \\|b\\| ${y}", [](const auto&) {
-        return UnicodeString(u"V");
-    });
+    auto kept = TemplateSubexpressionPattern::replacingMatches(
+        u"a | ${x ${} \\|b\\| ${y}", [](const auto&) { return UnicodeString(u"V"); });
     EXPECT_EQ(kept, u"a | ${x ${} \\|b\\| V");
 }
 
@@ -82,25 +81,26 @@ TEST(TemplateSubexpressionPattern, TheScansAgreeWithTheExpressions)
         u"|unclosed ${a}",
         u"||${a.b.c.d}||",
     };
-    auto same = [](const std::vector<OptionalCaptureGroups>& scanned, const std::vector<OptionalCaptureGroups>& matched) {
-        if (scanned.size() != matched.size())
-            return false;
-        for (std::size_t i = 0; i < scanned.size(); ++i) {
-            for (std::size_t group = 0; group < matched[i].size(); ++group) {
-                const auto& a = group < scanned[i].size() ? scanned[i][group] : std::nullopt;
-                const auto& b = matched[i][group];
-                if (a.has_value() != b.has_value() || (a && (a->range != b->range || a->text != b->text)))
-                    return false;
-            }
-        }
-        return true;
-    };
+    auto same
+        = [](const std::vector<OptionalCaptureGroups>& scanned, const std::vector<OptionalCaptureGroups>& matched) {
+              if (scanned.size() != matched.size())
+                  return false;
+              for (std::size_t i = 0; i < scanned.size(); ++i) {
+                  for (std::size_t group = 0; group < matched[i].size(); ++group) {
+                      const auto& a = group < scanned[i].size() ? scanned[i][group] : std::nullopt;
+                      const auto& b = matched[i][group];
+                      if (a.has_value() != b.has_value() || (a && (a->range != b->range || a->text != b->text)))
+                          return false;
+                  }
+              }
+              return true;
+          };
     for (const auto& text : texts) {
         EXPECT_TRUE(same(*TemplateSubexpressionPattern::scannedCaptureGroups(text),
-                         optionalCaptureGroups(text, TemplateSubexpressionPattern::pattern())))
+            optionalCaptureGroups(text, TemplateSubexpressionPattern::pattern())))
             << toUtf8(text);
         EXPECT_TRUE(same(*OutputVariablePattern::scannedCaptureGroups(text),
-                         optionalCaptureGroups(text, OutputVariablePattern::pattern())))
+            optionalCaptureGroups(text, OutputVariablePattern::pattern())))
             << toUtf8(text);
     }
 

@@ -18,11 +18,11 @@ using EnumVariableTest = test::VariableDeclarationTest<EnumVariable>;
 
 TEST_F(EnumVariableTest, CasesAreCutAtUnescapedCommasAndKeptAsWritten)
 {
-    EXPECT_EQ(make(u"${e:enum(a,b,c)}")->cases(), (std::vector<UnicodeString>{u"a", u"b", u"c"}));
-    EXPECT_EQ(make(u"${e:enum(a\\,b,c)}")->cases(), (std::vector<UnicodeString>{u"a,b", u"c"}));
-    EXPECT_EQ(make(u"${e:enum(a, b)}")->cases(), (std::vector<UnicodeString>{u"a", u" b"}));
-    EXPECT_EQ(make(u"${e:enum(a,,b)}")->cases(), (std::vector<UnicodeString>{u"a", u",b"}));
-    EXPECT_EQ(make(u"${e:enum(a,)}")->cases(), (std::vector<UnicodeString>{u"a"}));
+    EXPECT_EQ(make(u"${e:enum(a,b,c)}")->cases(), (std::vector<UnicodeString> { u"a", u"b", u"c" }));
+    EXPECT_EQ(make(u"${e:enum(a\\,b,c)}")->cases(), (std::vector<UnicodeString> { u"a,b", u"c" }));
+    EXPECT_EQ(make(u"${e:enum(a, b)}")->cases(), (std::vector<UnicodeString> { u"a", u" b" }));
+    EXPECT_EQ(make(u"${e:enum(a,,b)}")->cases(), (std::vector<UnicodeString> { u"a", u",b" }));
+    EXPECT_EQ(make(u"${e:enum(a,)}")->cases(), (std::vector<UnicodeString> { u"a" }));
 }
 
 TEST_F(EnumVariableTest, ExpressionEscapesEachCase)
@@ -35,7 +35,7 @@ TEST_F(EnumVariableTest, ExpressionEscapesEachCase)
 
 TEST_F(EnumVariableTest, DeclarationReadsBackTheSame)
 {
-    for (const char16_t* declaration : {u"${e:enum(a,b)=a}", u"${e:enum(a\\,b,\\{c\\})}"}) {
+    for (const char16_t* declaration : { u"${e:enum(a,b)=a}", u"${e:enum(a\\,b,\\{c\\})}" }) {
         auto variable = make(declaration);
         EXPECT_EQ(variable->declaration(), UnicodeString(declaration));
         EXPECT_EQ(make(variable->declaration())->cases(), variable->cases());
@@ -50,8 +50,8 @@ TEST_F(EnumVariableTest, RulesRunInOrder)
 
     InputVariableEditorData data;
     data.setVariableName(u"e");
-    data.setValues(InputVariableEditorData::ValueList{std::make_shared<StringValue>(u"a"), std::make_shared<StringValue>(u""),
-                                                      std::make_shared<StringValue>(u"a")});
+    data.setValues(InputVariableEditorData::ValueList {
+        std::make_shared<StringValue>(u"a"), std::make_shared<StringValue>(u""), std::make_shared<StringValue>(u"a") });
     auto fromEditor = EnumVariable::variableKind().makeFromEditorData(data, nullptr, m_controller);
     EXPECT_EQ(validationMessage(dynamic_cast<EnumVariable&>(*fromEditor)), u"Values cannot be empty.");
 
@@ -61,15 +61,15 @@ TEST_F(EnumVariableTest, RulesRunInOrder)
     data.setDefaultValue(UnicodeString(u"x"));
     auto noRowsWithDefault = EnumVariable::variableKind().makeFromEditorData(data, nullptr, m_controller);
     EXPECT_EQ(validationMessage(dynamic_cast<EnumVariable&>(*noRowsWithDefault)),
-              u"Default value must be a one of existing elements.");
+        u"Default value must be a one of existing elements.");
 }
 
 TEST_F(EnumVariableTest, DocumentationEscapesCases)
 {
     EXPECT_EQ(make(u"${e:enum(a,b)}")->documentationHTML(),
-              u"enum <ul class=\"enum\"><li><span class=\"case\">a</span></li><li><span class=\"case\">b</span></li></ul>");
+        u"enum <ul class=\"enum\"><li><span class=\"case\">a</span></li><li><span class=\"case\">b</span></li></ul>");
     EXPECT_EQ(make(u"${e:enum(<T>)}")->documentationHTML(),
-              u"enum <ul class=\"enum\"><li><span class=\"case\">&lt;T&gt;</span></li></ul>");
+        u"enum <ul class=\"enum\"><li><span class=\"case\">&lt;T&gt;</span></li></ul>");
     EXPECT_EQ(EnumVariable(u"e", {}).documentationHTML(), u"enum <ul class=\"enum\"></ul>");
 }
 
@@ -81,7 +81,7 @@ TEST_F(EnumVariableTest, EditorRoundTripUsesValuesVerbatim)
     EXPECT_EQ(data.values()->front()->value(), u"a,b");
     EXPECT_EQ(*data.defaultValue(), u"c");
     auto rebuilt = EnumVariable::variableKind().makeFromEditorData(data, nullptr, m_controller);
-    EXPECT_EQ(dynamic_cast<EnumVariable&>(*rebuilt).cases(), (std::vector<UnicodeString>{u"a,b", u"c"}));
+    EXPECT_EQ(dynamic_cast<EnumVariable&>(*rebuilt).cases(), (std::vector<UnicodeString> { u"a,b", u"c" }));
     EXPECT_EQ(rebuilt->editorMode().valueBox->title, u"Elements:");
 }
 

@@ -25,10 +25,11 @@ using test::FakeExpander;
 
 class ExpanderVariableTest : public ::testing::Test {
 protected:
-    std::shared_ptr<ExpanderVariable> make(const ExpanderController& controller, const UnicodeString& declaration,
-                                           const Expander* parent = nullptr)
+    std::shared_ptr<ExpanderVariable> make(
+        const ExpanderController& controller, const UnicodeString& declaration, const Expander* parent = nullptr)
     {
-        return std::dynamic_pointer_cast<ExpanderVariable>(VariableFactory().parseVariable(declaration, parent, controller));
+        return std::dynamic_pointer_cast<ExpanderVariable>(
+            VariableFactory().parseVariable(declaration, parent, controller));
     }
 
     UnicodeString errorOf(const std::function<void()>& action)
@@ -48,7 +49,8 @@ protected:
         for (int i = 0; i < length; ++i) {
             const auto id = u"e" + UnicodeString(std::to_string(i).c_str());
             const auto next = u"e" + UnicodeString(std::to_string(i + 1).c_str());
-            expanders.push_back(FakeExpander::make(id, i + 1 < length ? u"a${v:exp(" + next + u")}" : UnicodeString(u"${w:word}")));
+            expanders.push_back(
+                FakeExpander::make(id, i + 1 < length ? u"a${v:exp(" + next + u")}" : UnicodeString(u"${w:word}")));
         }
         return ExpanderController(expanders);
     }
@@ -72,7 +74,7 @@ protected:
 
 TEST_F(ExpanderVariableTest, EmbedsTheExpressionAndCountsItsGroups)
 {
-    ExpanderController controller({FakeExpander::make(u"greet", u"hello ${who:word}", {}, UnicodeString(u"Hi!"))});
+    ExpanderController controller({ FakeExpander::make(u"greet", u"hello ${who:word}", {}, UnicodeString(u"Hi!")) });
     auto variable = make(controller, u"${g:exp(greet)}");
     EXPECT_EQ(variable->regex(controller), u"(hello ((\\w+)))");
     EXPECT_EQ(variable->additionalNumberOfMatchesInRegex(), 2);
@@ -82,7 +84,7 @@ TEST_F(ExpanderVariableTest, EmbedsTheExpressionAndCountsItsGroups)
 
 TEST_F(ExpanderVariableTest, TheGroupCountEqualsTheGroupsOfTheBuiltExpression)
 {
-    ExpanderController controller({FakeExpander::make(u"opt", u"  a|b ${x:word}|  ")});
+    ExpanderController controller({ FakeExpander::make(u"opt", u"  a|b ${x:word}|  ") });
     auto variable = make(controller, u"${g:exp(opt)}");
     EXPECT_EQ(variable->regex(controller), u"(a(b ((\\w+)))?)");
     EXPECT_EQ(variable->additionalNumberOfMatchesInRegex(), 3);
@@ -99,7 +101,7 @@ TEST_F(ExpanderVariableTest, ADeclarationThatStaysLiteralInTheEmbeddedPatternIsN
 {
     // "${n:text(abc)}" is not how a text variable writes itself, so it stays literal text in the
     // embedded expression and owns no group there.
-    ExpanderController controller({FakeExpander::make(u"odd", u"${n:text(abc)} ${m:word}")});
+    ExpanderController controller({ FakeExpander::make(u"odd", u"${n:text(abc)} ${m:word}") });
     PatternParser parser(u"${g:exp(odd)} ${after:word}", nullptr, controller);
     auto index = parser.captureGroupIndex(*parser.variable(u"after"));
     ASSERT_TRUE(index.has_value());
@@ -110,7 +112,7 @@ TEST_F(ExpanderVariableTest, ADeclarationThatStaysLiteralInTheEmbeddedPatternIsN
 
 TEST_F(ExpanderVariableTest, SurroundingBlanksOfTheEmbeddedPatternStayOnlyInTheDeclarationText)
 {
-    ExpanderController controller({FakeExpander::make(u"sp", u" x ${y:word} ")});
+    ExpanderController controller({ FakeExpander::make(u"sp", u" x ${y:word} ") });
     auto variable = make(controller, u"${g:exp(sp)}");
     EXPECT_EQ(variable->regex(controller), u"(x ((\\w+)))");
     EXPECT_EQ(variable->declarationText(), u" x ${y:word} ");
@@ -122,7 +124,7 @@ TEST_F(ExpanderVariableTest, SurroundingBlanksOfTheEmbeddedPatternStayOnlyInTheD
 
 TEST_F(ExpanderVariableTest, AnEmbeddedExpanderWithoutVariablesDisappearsFromTheFlattenedList)
 {
-    ExpanderController controller({FakeExpander::make(u"plain", u"just text")});
+    ExpanderController controller({ FakeExpander::make(u"plain", u"just text") });
     PatternParser parser(u"${g:exp(plain)} ${w:word}", nullptr, controller);
     ASSERT_EQ(parser.flattenedVariables().size(), 1u);
     EXPECT_EQ(parser.flattenedVariables().front()->name(), u"w");
@@ -130,16 +132,16 @@ TEST_F(ExpanderVariableTest, AnEmbeddedExpanderWithoutVariablesDisappearsFromThe
 
 TEST_F(ExpanderVariableTest, LookupFailuresNameTheIdentifier)
 {
-    ExpanderController controller({FakeExpander::make(u"greet", u"hi", {test::language(u"swift")})});
+    ExpanderController controller({ FakeExpander::make(u"greet", u"hi", { test::language(u"swift") }) });
     EXPECT_EQ(errorOf([&] { make(controller, u"${g:exp( greet)}")->regex(controller); }),
-              u"Expander with identifier \" greet\" has not been found.");
+        u"Expander with identifier \" greet\" has not been found.");
 
-    FakeExpander parent(u"p", u"${g:exp(greet)}", {test::language(u"php")});
+    FakeExpander parent(u"p", u"${g:exp(greet)}", { test::language(u"php") });
     auto incompatible = make(controller, u"${g:exp(greet)}", &parent);
     EXPECT_EQ(errorOf([&] { incompatible->referencedExpander(); }),
-              u"Expander with identifier \"greet\" is not compatible with this one.");
+        u"Expander with identifier \"greet\" is not compatible with this one.");
     EXPECT_EQ(errorOf([&] { incompatible->validate(); }),
-              u"Expander with identifier \"greet\" is not compatible with this one.");
+        u"Expander with identifier \"greet\" is not compatible with this one.");
     EXPECT_NO_THROW(make(controller, u"${g:exp(greet)}")->referencedExpander());
 
     try {
@@ -163,9 +165,9 @@ TEST_F(ExpanderVariableTest, AnEmptyIdentifierIsReportedByTheFirstRule)
 TEST_F(ExpanderVariableTest, SelfEmbeddingFailsWithTheRecursionMessage)
 {
     auto self = FakeExpander::make(u"loop", u"x${me:exp(loop)}");
-    ExpanderController controller({self});
+    ExpanderController controller({ self });
     EXPECT_EQ(errorOf([&] { PatternParser(self->pattern(), self.get(), controller); }),
-              u"Oops. Looks like 'me' variable is recursive. The bad thing is it cannot be stopped. Please fix it.");
+        u"Oops. Looks like 'me' variable is recursive. The bad thing is it cannot be stopped. Please fix it.");
     EXPECT_EQ(ExpanderVariable::recursionObserver().nRepeats(), 0);
     EXPECT_EQ(RecursionObserver::shared().nRepeats(), 0);
 
@@ -176,8 +178,8 @@ TEST_F(ExpanderVariableTest, SelfEmbeddingFailsWithTheRecursionMessage)
 
 TEST_F(ExpanderVariableTest, MutualEmbeddingAndALaterSelfEmbeddingFailToo)
 {
-    ExpanderController controller({FakeExpander::make(u"a", u"${x:exp(b)}"), FakeExpander::make(u"b", u"${y:exp(a)}"),
-                                   FakeExpander::make(u"c", u"${w:word} ${z:exp(c)}")});
+    ExpanderController controller({ FakeExpander::make(u"a", u"${x:exp(b)}"), FakeExpander::make(u"b", u"${y:exp(a)}"),
+        FakeExpander::make(u"c", u"${w:word} ${z:exp(c)}") });
     EXPECT_THROW(PatternParser(u"${x:exp(a)}", nullptr, controller), PatternParsingError);
     EXPECT_THROW(PatternParser(u"${x:exp(c)}", nullptr, controller), PatternParsingError);
     EXPECT_EQ(ExpanderVariable::recursionObserver().nRepeats(), 0);
@@ -221,8 +223,8 @@ TEST_F(ExpanderVariableTest, EmbeddingsThatMultiplyFailAsRecursiveInsteadOfGrowi
     } catch (const PatternParsingError& error) {
         EXPECT_EQ(error.userErrorTitle(), u"Pattern parsing error");
         EXPECT_TRUE(matchesRegex(error.userErrorDescription(),
-                                 u"^Oops\\. Looks like 'v[0-3]' variable is recursive\\. The bad thing is it cannot be "
-                                 u"stopped\\. Please fix it\\.$"))
+            u"^Oops\\. Looks like 'v[0-3]' variable is recursive\\. The bad thing is it cannot be "
+            u"stopped\\. Please fix it\\.$"))
             << toUtf8(error.userErrorDescription());
     }
     EXPECT_EQ(ExpanderVariable::recursionObserver().nRepeats(), 0);
@@ -231,8 +233,8 @@ TEST_F(ExpanderVariableTest, EmbeddingsThatMultiplyFailAsRecursiveInsteadOfGrowi
 
     // Neither limit outlives the build that reached it.
     EXPECT_NO_THROW(PatternParser(u"${top:exp(f0)}", nullptr, shallow));
-    EXPECT_EQ(make(shallow, u"${top:exp(f0)}")->additionalNumberOfMatchesInRegex(),
-              top.additionalNumberOfMatchesInRegex());
+    EXPECT_EQ(
+        make(shallow, u"${top:exp(f0)}")->additionalNumberOfMatchesInRegex(), top.additionalNumberOfMatchesInRegex());
 }
 
 TEST_F(ExpanderVariableTest, CountsOnAnotherThreadDoNotInterfere)
@@ -254,18 +256,18 @@ TEST_F(ExpanderVariableTest, CountsOnAnotherThreadDoNotInterfere)
 
 TEST_F(ExpanderVariableTest, EditorOffersExpandersWithIdentifiersForTheEditedLanguages)
 {
-    auto swift = FakeExpander::make(u"s", u"x", {test::language(u"swift")});
-    auto php = FakeExpander::make(u"p", u"y", {test::language(u"php")});
+    auto swift = FakeExpander::make(u"s", u"x", { test::language(u"swift") });
+    auto php = FakeExpander::make(u"p", u"y", { test::language(u"php") });
     auto unnamed = FakeExpander::make(u"", u"z");
-    ExpanderController controller({swift, php, unnamed});
-    FakeExpander edited(u"me", u"", {test::language(u"swift")});
+    ExpanderController controller({ swift, php, unnamed });
+    FakeExpander edited(u"me", u"", { test::language(u"swift") });
 
     InputVariableEditorData data;
     make(controller, u"${g:exp(s)}")->configure(data, &edited);
     EXPECT_EQ(data.variableName(), u"g");
     EXPECT_EQ(data.selectedValue(), swift);
     ASSERT_TRUE(data.selectableValues().has_value());
-    EXPECT_EQ(*data.selectableValues(), (std::vector<ExpanderPtr>{swift}));
+    EXPECT_EQ(*data.selectableValues(), (std::vector<ExpanderPtr> { swift }));
 
     make(controller, u"${g:exp(missing)}")->configure(data, nullptr);
     EXPECT_EQ(data.selectedValue(), nullptr);

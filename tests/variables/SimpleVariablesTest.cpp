@@ -33,7 +33,7 @@ protected:
 
 TEST_F(SimpleVariablesTest, ParametersAreDroppedAndTheDeclarationIsRegenerated)
 {
-    for (const char16_t* type : {u"text", u"text?", u"number", u"word", u"identifier"}) {
+    for (const char16_t* type : { u"text", u"text?", u"number", u"word", u"identifier" }) {
         auto variable = make(u"${n:" + UnicodeString(type) + u"(abc)}");
         EXPECT_EQ(variable->string(), UnicodeString(type));
         EXPECT_EQ(variable->declaration(), u"${n:" + UnicodeString(type) + u"}");
@@ -59,7 +59,7 @@ struct DefaultCase {
     std::u16string declaration;
     std::u16string message; // empty when valid
 };
-class DefaultValueChecks : public SimpleVariablesTest, public ::testing::WithParamInterface<DefaultCase> {};
+class DefaultValueChecks : public SimpleVariablesTest, public ::testing::WithParamInterface<DefaultCase> { };
 
 TEST_P(DefaultValueChecks, AcceptOnlyValuesWhollyOfTheKindsClass)
 {
@@ -68,19 +68,17 @@ TEST_P(DefaultValueChecks, AcceptOnlyValuesWhollyOfTheKindsClass)
 }
 
 INSTANTIATE_TEST_SUITE_P(Variables, DefaultValueChecks,
-    ::testing::Values(
-        DefaultCase{"NumberWithSeparators", u"${n:number=1,000.50}", u""},
-        DefaultCase{"NumberOfPeriods", u"${n:number=...}", u""},
-        DefaultCase{"NegativeNumber", u"${n:number=-1}", u"Default value must be a number."},
-        DefaultCase{"EmptyNumber", u"${n:number=}", u"Default value must be a number."},
-        DefaultCase{"SnakeCaseWord", u"${n:word=snake_case}", u""},
-        DefaultCase{"WordWithHyphen", u"${n:word=a-b}", u"Default value must be a word (\\w+)."},
-        DefaultCase{"WordWithSpace", u"${n:word=a b}", u"Default value must be a word (\\w+)."},
-        DefaultCase{"GenericIdentifier", u"${n:identifier=Array<String>}", u""},
-        DefaultCase{"DollarIdentifier", u"${n:identifier=$0}", u""},
-        DefaultCase{"DottedIdentifier", u"${n:identifier=a.b}", u"Default value must be an identifier."},
-        DefaultCase{"EmptyText", u"${n:text=}", u""},
-        DefaultCase{"AnyLazyText", u"${n:text?=a b-c}", u""}),
+    ::testing::Values(DefaultCase { "NumberWithSeparators", u"${n:number=1,000.50}", u"" },
+        DefaultCase { "NumberOfPeriods", u"${n:number=...}", u"" },
+        DefaultCase { "NegativeNumber", u"${n:number=-1}", u"Default value must be a number." },
+        DefaultCase { "EmptyNumber", u"${n:number=}", u"Default value must be a number." },
+        DefaultCase { "SnakeCaseWord", u"${n:word=snake_case}", u"" },
+        DefaultCase { "WordWithHyphen", u"${n:word=a-b}", u"Default value must be a word (\\w+)." },
+        DefaultCase { "WordWithSpace", u"${n:word=a b}", u"Default value must be a word (\\w+)." },
+        DefaultCase { "GenericIdentifier", u"${n:identifier=Array<String>}", u"" },
+        DefaultCase { "DollarIdentifier", u"${n:identifier=$0}", u"" },
+        DefaultCase { "DottedIdentifier", u"${n:identifier=a.b}", u"Default value must be an identifier." },
+        DefaultCase { "EmptyText", u"${n:text=}", u"" }, DefaultCase { "AnyLazyText", u"${n:text?=a b-c}", u"" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SimpleVariablesTest, ATrailingLineFeedFailsTheFromStartToEndChecks)
@@ -104,7 +102,7 @@ TEST_F(SimpleVariablesTest, TheNameRuleRunsFirst)
     } catch (const VariableValidationError& error) {
         EXPECT_EQ(error.userErrorDescription(), u"Name cannot be empty");
     }
-    for (const char16_t* name : {u"a b", u"a-b", u"a.b"}) {
+    for (const char16_t* name : { u"a b", u"a-b", u"a.b" }) {
         try {
             std::make_shared<TextVariable>(name)->validate();
             FAIL() << toUtf8(name);
@@ -132,8 +130,9 @@ TEST_F(SimpleVariablesTest, EditorRoundTripKeepsNameAndDefault)
     std::vector<InputVariableEditorData::Property> changes;
     data.onChange = [&](InputVariableEditorData::Property property) { changes.push_back(property); };
     original->configure(data, nullptr);
-    EXPECT_EQ(changes, (std::vector{InputVariableEditorData::Property::variableName,
-                                    InputVariableEditorData::Property::defaultValue}));
+    EXPECT_EQ(changes,
+        (std::vector {
+            InputVariableEditorData::Property::variableName, InputVariableEditorData::Property::defaultValue }));
     auto copy = original->kind().makeFromEditorData(data, nullptr, m_controller);
     EXPECT_EQ(copy->declaration(), u"${count:number=1}");
 
@@ -149,7 +148,7 @@ TEST_F(SimpleVariablesTest, DocumentationShowsKeywordAndEscapedDefault)
     EXPECT_EQ(make(u"${a:text?}")->documentationHTML(), u"text?");
     auto withDefault = std::dynamic_pointer_cast<VariableWithDefaultValue>(make(u"${a:text=<b>&}"));
     EXPECT_EQ(withDefault->defaultValueHTML(),
-              u"<div class=\"defaultValue\">Default<div class=\"value\">&lt;b&gt;&amp;</div></div>");
+        u"<div class=\"defaultValue\">Default<div class=\"value\">&lt;b&gt;&amp;</div></div>");
     auto empty = std::dynamic_pointer_cast<VariableWithDefaultValue>(make(u"${a:text=}"));
     EXPECT_EQ(empty->defaultValueHTML(), u"<div class=\"defaultValue\">Default<div class=\"value\"></div></div>");
     auto none = std::dynamic_pointer_cast<VariableWithDefaultValue>(make(u"${a:text}"));

@@ -13,8 +13,7 @@ namespace quillet::test {
 
 /// Variables made from their declarations, as a pattern declares them, and what their
 /// validation says.
-template <typename Variable = InputVariable>
-class VariableDeclarationTest : public ::testing::Test {
+template <typename Variable = InputVariable> class VariableDeclarationTest : public ::testing::Test {
 protected:
     ExpanderController m_controller;
 

@@ -31,8 +31,9 @@ TEST_F(VariableFactoryTest, KindsAreListedInTheEditorsOrder)
     std::vector<UnicodeString> keywords;
     for (const auto* kind : VariableFactory::variableTypes())
         keywords.push_back(kind->type);
-    EXPECT_EQ(keywords, (std::vector<UnicodeString>{u"text", u"text?", u"number", u"word", u"identifier", u"switch",
-                                                    u"exp", u"enum"}));
+    EXPECT_EQ(keywords,
+        (std::vector<UnicodeString> {
+            u"text", u"text?", u"number", u"word", u"identifier", u"switch", u"exp", u"enum" }));
     EXPECT_EQ(VariableFactory::variableTypes()[1]->typeName, u"Text (lazy)");
     EXPECT_EQ(VariableFactory::variableTypes()[6]->typeTemplate, u"exp()");
 }
@@ -75,8 +76,8 @@ TEST_F(VariableFactoryTest, KeywordsAreComparedExactly)
 
 TEST_F(VariableFactoryTest, TextsThatAreNoDeclarations)
 {
-    for (const char16_t* text : {u"${a:switch()}", u"${a:enum()}", u"${a:exp()}", u"${a:text=x\\}y}", u"${a b:text}",
-                                 u"${:text}"})
+    for (const char16_t* text :
+        { u"${a:switch()}", u"${a:enum()}", u"${a:exp()}", u"${a:text=x\\}y}", u"${a b:text}", u"${:text}" })
         EXPECT_TRUE(makeAll(text).empty()) << toUtf8(text);
 }
 
@@ -101,7 +102,7 @@ TEST_F(VariableFactoryTest, ParseVariableTakesTheFirstDeclarationOrFails)
 
 TEST_F(VariableFactoryTest, KindsThatNeedParametersRejectDeclarationsWithout)
 {
-    for (const char16_t* type : {u"switch", u"enum", u"exp"}) {
+    for (const char16_t* type : { u"switch", u"enum", u"exp" }) {
         try {
             makeAll(u"${x:" + UnicodeString(type) + u"}");
             FAIL() << toUtf8(type);

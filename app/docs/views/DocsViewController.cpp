@@ -65,10 +65,10 @@ DocsViewController::PageBuild DocsViewController::documentationPageBuild(
     const BundleListElement& element, const std::shared_ptr<const ExpanderController>& library)
 {
     if (auto bundle = element.bundle()) {
-        BundlePageSource source{.bundle = std::make_shared<const Bundle>(bundle->dictionary()), .library = library};
+        BundlePageSource source { .bundle = std::make_shared<const Bundle>(bundle->dictionary()), .library = library };
         return [source] { return bundlePage(source); };
     }
-    ExpanderPageSource source{.expander = element.expander()->copy(), .library = library};
+    ExpanderPageSource source { .expander = element.expander()->copy(), .library = library };
     return [source] { return expanderPage(source); };
 }
 
@@ -127,7 +127,8 @@ void DocsViewController::requestPage()
             html = qtString(page.html);
             baseUrl = folderUrl(page.baseDirectory);
         } catch (const std::exception& error) {
-            html = QStringLiteral("<p class=\"error\">%1</p>").arg(qtString(localizedDescription(error)).toHtmlEscaped());
+            html = QStringLiteral("<p class=\"error\">%1</p>")
+                       .arg(qtString(localizedDescription(error)).toHtmlEscaped());
         }
         // Back on the GUI thread, where the pane may be gone or have moved on.
         QMetaObject::invokeMethod(

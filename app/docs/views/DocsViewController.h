@@ -35,8 +35,8 @@ public:
     /// Main thread: takes the copies for one page and returns the work that builds it on a
     /// worker thread from those copies alone.
     using PageBuild = std::function<DocumentationPage()>;
-    using PageBuilder = std::function<PageBuild(const BundleListElement& element,
-                                                const std::shared_ptr<const ExpanderController>& library)>;
+    using PageBuilder = std::function<PageBuild(
+        const BundleListElement& element, const std::shared_ptr<const ExpanderController>& library)>;
 
     explicit DocsViewController(BundleStore& store, QWidget* parent = nullptr);
     ~DocsViewController() override;
@@ -55,8 +55,8 @@ public:
     bool isLoading() const noexcept { return m_loading; }
 
     /// The default builder: the expander's or the bundle's documentation page.
-    static PageBuild documentationPageBuild(const BundleListElement& element,
-                                            const std::shared_ptr<const ExpanderController>& library);
+    static PageBuild documentationPageBuild(
+        const BundleListElement& element, const std::shared_ptr<const ExpanderController>& library);
 
 Q_SIGNALS:
     /// A page (possibly the empty one) was put into the view.

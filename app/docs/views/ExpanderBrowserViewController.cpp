@@ -186,7 +186,7 @@ void ExpanderBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& o
 
 QSize ExpanderBrowserCell::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    return {option.rect.width(), rowHeight};
+    return { option.rect.width(), rowHeight };
 }
 
 // MARK: - ExpanderBrowserViewController
@@ -212,8 +212,8 @@ ExpanderBrowserViewController::ExpanderBrowserViewController(ExpanderSource sour
     layout->addLayout(fieldBox);
     layout->addWidget(m_tableView, 1);
 
-    connect(m_searchField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { setSearchText(icuString(text)); });
+    connect(
+        m_searchField, &QLineEdit::textEdited, this, [this](const QString& text) { setSearchText(icuString(text)); });
     connect(m_tableView, &QAbstractItemView::activated, this, [this] { openSelectedExpander(); });
     installKeyboardHandling();
 }

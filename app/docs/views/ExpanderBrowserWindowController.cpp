@@ -54,7 +54,8 @@ bool ExpanderBrowserWindow::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseMove: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (m_pressed && (mouse->buttons() & Qt::LeftButton)
-            && (mouse->globalPosition().toPoint() - m_pressPosition).manhattanLength() >= QApplication::startDragDistance()) {
+            && (mouse->globalPosition().toPoint() - m_pressPosition).manhattanLength()
+                >= QApplication::startDragDistance()) {
             m_pressed = false;
             // The window manager moves the window; where it cannot, the window follows here.
             if (!windowHandle() || !windowHandle()->startSystemMove())
@@ -74,8 +75,8 @@ bool ExpanderBrowserWindow::eventFilter(QObject* watched, QEvent* event)
 
 // MARK: - ExpanderBrowserWindowController
 
-ExpanderBrowserWindowController::ExpanderBrowserWindowController(ExpanderBrowserViewController::ExpanderSource source,
-                                                                 QObject* parent)
+ExpanderBrowserWindowController::ExpanderBrowserWindowController(
+    ExpanderBrowserViewController::ExpanderSource source, QObject* parent)
     : QObject(parent)
     , m_window(new ExpanderBrowserWindow)
 {

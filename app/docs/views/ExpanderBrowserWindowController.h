@@ -36,8 +36,8 @@ private:
 class ExpanderBrowserWindowController final : public QObject {
     Q_OBJECT
 public:
-    explicit ExpanderBrowserWindowController(ExpanderBrowserViewController::ExpanderSource source = {},
-                                             QObject* parent = nullptr);
+    explicit ExpanderBrowserWindowController(
+        ExpanderBrowserViewController::ExpanderSource source = {}, QObject* parent = nullptr);
     ~ExpanderBrowserWindowController() override;
 
     ExpanderBrowserWindow* window() const noexcept { return m_window; }

@@ -24,13 +24,10 @@ struct RecordingUrlOpener final : UrlOpener {
 TEST(DocsLinkPolicy, OnlyFileLinksStayInThePane)
 {
     const std::pair<const char*, bool> cases[] = {
-        {"file:///usr/share/quillet/docs/reference.html", true},
-        {"file:///tmp/a%20b.html#part", true},
-        {"https://example.com/support/quillet/language", false},
-        {"http://example.com", false},
-        {"mailto:someone@example.com", false},
-        {"quillet:open", false},
-        {"reference.html", false}, // unresolved: the pane resolves it first
+        { "file:///usr/share/quillet/docs/reference.html", true }, { "file:///tmp/a%20b.html#part", true },
+        { "https://example.com/support/quillet/language", false }, { "http://example.com", false },
+        { "mailto:someone@example.com", false }, { "quillet:open", false },
+        { "reference.html", false }, // unresolved: the pane resolves it first
     };
     for (const auto& [link, inPane] : cases)
         EXPECT_EQ(opensInDocsPane(QUrl(QString::fromUtf8(link))), inPane) << link;
@@ -61,13 +58,16 @@ TEST(DocsBrowserTest, FileLinksLoadInTheViewAndOthersGoToTheBrowser)
 class DocsViewControllerTest : public ::testing::Test {
 protected:
     DocsViewControllerTest()
-        : store(JSONDictionary {{"bundles",
-                                 {{{"name", "First"}, {"expanders", JSONDictionary::array()}},
-                                  {{"name", "Second"}, {"expanders", JSONDictionary::array()}}}}})
+        : store(JSONDictionary { { "bundles",
+            { { { "name", "First" }, { "expanders", JSONDictionary::array() } },
+                { { "name", "Second" }, { "expanders", JSONDictionary::array() } } } } })
     {
     }
 
-    BundleListElement element(int index) { return BundleListElement(store.bundles().at(static_cast<std::size_t>(index))); }
+    BundleListElement element(int index)
+    {
+        return BundleListElement(store.bundles().at(static_cast<std::size_t>(index)));
+    }
 
     BundleStore store;
 };
@@ -76,9 +76,9 @@ TEST_F(DocsViewControllerTest, OnlyThePageOfTheLatestRequestIsShown)
 {
     std::promise<void> releaseFirst;
     std::shared_future<void> firstReleased = releaseFirst.get_future().share();
-    std::atomic<int> finished {0};
-    std::atomic<bool> firstStarted {false};
-    std::atomic<bool> builtOffTheGuiThread {true};
+    std::atomic<int> finished { 0 };
+    std::atomic<bool> firstStarted { false };
+    std::atomic<bool> builtOffTheGuiThread { true };
     QThread* guiThread = QThread::currentThread();
 
     DocsViewController pane(store);
@@ -93,7 +93,7 @@ TEST_F(DocsViewControllerTest, OnlyThePageOfTheLatestRequestIsShown)
                 firstReleased.wait();
             }
             ++finished;
-            return DocumentationPage {.html = fromUtf8("<p>" + name + " page</p>"), .baseDirectory = {}};
+            return DocumentationPage { .html = fromUtf8("<p>" + name + " page</p>"), .baseDirectory = {} };
         });
     });
     pane.show();
@@ -127,7 +127,8 @@ TEST_F(DocsViewControllerTest, AHiddenPaneBuildsWhenShownAndEveryRequestBuildsAg
     DocsViewController pane(store);
     pane.setPageBuilder([&](const BundleListElement&, const std::shared_ptr<const ExpanderController>&) {
         ++builds;
-        return DocsViewController::PageBuild([] { return DocumentationPage {.html = u"<p>page</p>", .baseDirectory = {}}; });
+        return DocsViewController::PageBuild(
+            [] { return DocumentationPage { .html = u"<p>page</p>", .baseDirectory = {} }; });
     });
     QSignalSpy shown(&pane, &DocsViewController::pageShown);
     pane.setBundleListElement(element(0));
@@ -147,10 +148,10 @@ TEST_F(DocsViewControllerTest, PagesAreBuiltFromCopiesTakenWhenAsked)
     bundle->setBundleDescription(u"Before");
     auto expander = std::make_shared<CustomExpander>();
     expander->setName(u"Original name");
-    auto bundleBuild = DocsViewController::documentationPageBuild(BundleListElement(bundle),
-                                                                  std::make_shared<const ExpanderController>());
-    auto expanderBuild = DocsViewController::documentationPageBuild(BundleListElement(expander),
-                                                                    std::make_shared<const ExpanderController>());
+    auto bundleBuild = DocsViewController::documentationPageBuild(
+        BundleListElement(bundle), std::make_shared<const ExpanderController>());
+    auto expanderBuild = DocsViewController::documentationPageBuild(
+        BundleListElement(expander), std::make_shared<const ExpanderController>());
     bundle->setName(u"Renamed");
     bundle->setBundleDescription(u"After");
     expander->setName(u"Changed");

@@ -82,7 +82,7 @@ protected:
 TEST_F(ExpanderBrowserTest, TypingFiltersOnceAfterThePauseAndBlanksAtTheEndsDoNotFilter)
 {
     ASSERT_TRUE(showBrowser());
-    EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({"a1", "a2", "a3", "b1"}));
+    EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({ "a1", "a2", "a3", "b1" }));
     QSignalSpy filtered(content(), &ExpanderBrowserViewController::expandersFiltered);
 
     QElapsedTimer sinceLastKey;
@@ -94,7 +94,7 @@ TEST_F(ExpanderBrowserTest, TypingFiltersOnceAfterThePauseAndBlanksAtTheEndsDoNo
     EXPECT_GE(sinceLastKey.elapsed(), int(ExpanderBrowserViewController::searchDelay * 1000) - 20);
     QTest::qWait(int(ExpanderBrowserViewController::searchDelay * 1000) + 100);
     EXPECT_EQ(filtered.count(), 1); // two keys, one filtering
-    EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({"b1"}));
+    EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({ "b1" }));
 
     // Blanks typed at either end change nothing worth a filtering.
     QTest::keyClick(content()->searchField(), Qt::Key_Space);
@@ -108,7 +108,7 @@ TEST_F(ExpanderBrowserTest, TypingFiltersOnceAfterThePauseAndBlanksAtTheEndsDoNo
     store().bundles().front()->expanders().front()->setName(u"b1 too");
     ASSERT_TRUE(showBrowser());
     EXPECT_EQ(content()->searchField()->text(), QStringLiteral("\tb1 "));
-    EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({"b1", "b1 too"}));
+    EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({ "b1", "b1 too" }));
     EXPECT_TRUE(content()->searchField()->hasFocus());
     // The kept text comes back selected: what the user types next starts a new search.
     EXPECT_EQ(content()->searchField()->selectedText(), QStringLiteral("\tb1 "));
@@ -128,7 +128,7 @@ TEST_F(ExpanderBrowserTest, ReturnAndEscapeActOnlyWhileTheBrowserIsTheActiveWind
     QTest::keyClick(&other, Qt::Key_Return);
     QTest::keyClick(&other, Qt::Key_Escape);
     QTest::keyClick(&other, Qt::Key_Down);
-    EXPECT_EQ(other.keys, std::vector<int>({Qt::Key_Return, Qt::Key_Escape, Qt::Key_Down}));
+    EXPECT_EQ(other.keys, std::vector<int>({ Qt::Key_Return, Qt::Key_Escape, Qt::Key_Down }));
     EXPECT_TRUE(delegate.opened.empty());
     EXPECT_TRUE(browser->window()->isVisible());
     EXPECT_EQ(content()->tableView()->selectedRow(), 1);
@@ -138,7 +138,7 @@ TEST_F(ExpanderBrowserTest, ReturnAndEscapeActOnlyWhileTheBrowserIsTheActiveWind
     QTest::keyClick(content()->searchField(), Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_TRUE(delegate.opened.empty());
     QTest::keyClick(content()->searchField(), Qt::Key_Return);
-    EXPECT_EQ(delegate.opened, std::vector<std::string>({"a2"}));
+    EXPECT_EQ(delegate.opened, std::vector<std::string>({ "a2" }));
     QTest::keyClick(content()->searchField(), Qt::Key_Escape);
     EXPECT_FALSE(browser->window()->isVisible());
     EXPECT_EQ(other.keys.size(), 3u);
@@ -160,13 +160,13 @@ TEST_F(ExpanderBrowserTest, ArrowsInTheSearchFieldMoveTheSelectionWithoutWrappin
         int row;
     };
     const Step steps[] = {
-        {Qt::Key_Up, Qt::NoModifier, 0}, // no selection: the first row
-        {Qt::Key_Up, Qt::NoModifier, 0}, // the first row stays
-        {Qt::Key_Down, Qt::NoModifier, 1},
-        {Qt::Key_Down, Qt::ShiftModifier, 2}, // modifiers do not matter
-        {Qt::Key_Down, Qt::ControlModifier | Qt::AltModifier, 3},
-        {Qt::Key_Down, Qt::NoModifier, 3}, // the last row stays
-        {Qt::Key_Up, Qt::NoModifier, 2},
+        { Qt::Key_Up, Qt::NoModifier, 0 }, // no selection: the first row
+        { Qt::Key_Up, Qt::NoModifier, 0 }, // the first row stays
+        { Qt::Key_Down, Qt::NoModifier, 1 },
+        { Qt::Key_Down, Qt::ShiftModifier, 2 }, // modifiers do not matter
+        { Qt::Key_Down, Qt::ControlModifier | Qt::AltModifier, 3 },
+        { Qt::Key_Down, Qt::NoModifier, 3 }, // the last row stays
+        { Qt::Key_Up, Qt::NoModifier, 2 },
     };
     for (const auto& step : steps) {
         QTest::keyClick(content()->searchField(), step.key, step.modifiers);
@@ -207,7 +207,7 @@ TEST_F(ExpanderBrowserTest, OpeningAnExpanderSelectsItInTheEditorWindowAndCloses
     ASSERT_TRUE(showBrowser());
     content()->setSearchText(icu::UnicodeString(u"a3"));
     content()->filterExpanders();
-    ASSERT_EQ(names(content()->expanders()), std::vector<std::string>({"a3"}));
+    ASSERT_EQ(names(content()->expanders()), std::vector<std::string>({ "a3" }));
     QTest::keyClick(content()->searchField(), Qt::Key_Down);
     QTest::keyClick(content()->searchField(), Qt::Key_Return);
 

@@ -334,8 +334,8 @@ TEST_F(AppDelegateTest, NotificationClicksReachTheWindowHooks)
     m_controller.activate({});
     m_delegate->showExpanderInEditor(m_controller, *App::shared().bundleStore().bundles()[0]);
 
-    EXPECT_EQ(calls,
-              (QStringList { QString::fromStdString(Websites::editors()), "editor", "select expander", "editor" }));
+    EXPECT_EQ(
+        calls, (QStringList { QString::fromStdString(Websites::editors()), "editor", "select expander", "editor" }));
 }
 
 } // namespace

@@ -11,9 +11,10 @@ namespace {
 
 bool setAssistiveTechnologies(bool enabled)
 {
-    QDBusMessage set = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties",
-                                                      "Set");
-    set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(enabled));
+    QDBusMessage set
+        = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set");
+    set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+        << QVariant::fromValue(QDBusVariant(enabled));
     return QDBusConnection::sessionBus().call(set, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
 }
 
