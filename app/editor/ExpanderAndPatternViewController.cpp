@@ -7,6 +7,7 @@
 #include "editor/SupportedLanguagesViewController.h"
 #include "editor/VariableTextView.h"
 #include "library/Alert.h"
+#include "library/Websites.h"
 
 #include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
 #include "text/Localized.h"
@@ -41,9 +42,9 @@ QLabel* sectionTitle(const QString& text, QWidget* parent)
 
 } // namespace
 
-const char* ExpanderAndPatternViewController::helpAddress()
+const std::string& ExpanderAndPatternViewController::helpAddress()
 {
-    return "https://orvanta.com/support/quillet/language";
+    return Websites::language();
 }
 
 ExpanderAndPatternViewController::ExpanderAndPatternViewController(
@@ -294,7 +295,7 @@ void ExpanderAndPatternViewController::showNoInputVariableAlertIfNeeded()
 
 void ExpanderAndPatternViewController::openHelp()
 {
-    m_services.urlOpener->openUrl(QUrl(QString::fromLatin1(helpAddress())));
+    m_services.urlOpener->openUrl(QUrl(QString::fromStdString(helpAddress())));
 }
 
 ExpanderEditorPaneAdapter::ExpanderEditorPaneAdapter(BundleStore& store, EditorServices services)
