@@ -2,12 +2,16 @@
 
 #include "shell/DesktopResources.h"
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QLoggingCategory>
 
 namespace quillet {
 namespace {
+
+Q_LOGGING_CATEGORY(appearanceLog, "quillet.appearance")
 
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
@@ -116,8 +120,13 @@ AppearanceController::AppearanceController(QDBusConnection connection, QObject* 
 {
     if (!m_connection.isConnected())
         return;
-    m_connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-        SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    // The bus matches the slot's parameters by type name, and Qt registers QDBusVariant's
+    // name only on its first use: without this, the subscription is refused and the icon
+    // never follows a change of the panel's colour.
+    qRegisterMetaType<QDBusVariant>();
+    if (!m_connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+            SLOT(onSettingChanged(QString, QString, QDBusVariant))))
+        qCWarning(appearanceLog) << "Cannot follow the desktop's colour scheme:" << m_connection.lastError().message();
     QDBusMessage read
         = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
     read << appearanceNamespace << colorSchemeKey;
