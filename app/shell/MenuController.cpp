@@ -48,7 +48,15 @@ void MenuController::mirror(UserDefaultsKey key, QAction* item)
     // The global binder owns the keys; the item only shows them, so a press with the menu
     // open must not run the action a second time.
     item->setShortcutContext(Qt::WidgetShortcut);
-    item->setShortcut(keySequence(m_defaults.shortcut(key)));
+    const auto shortcut = m_defaults.shortcut(key);
+    item->setShortcut(keySequence(shortcut));
+    // A menu writes the key sequence's own name for the Super key ("Meta"); the text after
+    // a tab takes its place, so the menu names the keys as the preferences and the
+    // introduction do.
+    QString title = item->text().section(QLatin1Char('\t'), 0, 0);
+    if (!item->shortcut().isEmpty())
+        title += QLatin1Char('\t') + shortcut->displayText();
+    item->setText(title);
 }
 
 QKeySequence MenuController::keySequence(const std::optional<Shortcut>& shortcut)

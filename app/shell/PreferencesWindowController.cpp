@@ -3,6 +3,7 @@
 #include "shell/MenuActions.h"
 #include "shell/PreferencesTabViewController.h"
 
+#include <QAction>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -18,6 +19,14 @@ PreferencesWindowController::PreferencesWindowController(UserDefaults& defaults,
     m_tabs = new PreferencesTabViewController(defaults, startAtLogin, m_window);
     layout->addWidget(m_tabs);
     m_window->setWindowTitle(m_tabs->tabText(m_tabs->currentIndex()));
+
+    // Escape closes the window, as it does a dialog. A recorder that is listening takes
+    // the key first: there it only stops the recording.
+    auto* close = new QAction(QWidget::tr("Close"), m_window);
+    close->setObjectName(QStringLiteral("closePreferences"));
+    close->setShortcuts({ QKeySequence(Qt::Key_Escape), QKeySequence::Close });
+    QObject::connect(close, &QAction::triggered, m_window, &QWidget::close);
+    m_window->addAction(close);
 }
 
 PreferencesWindowController::~PreferencesWindowController()

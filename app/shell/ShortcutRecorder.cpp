@@ -85,6 +85,17 @@ QSize ShortcutRecorder::sizeHint() const
     return size;
 }
 
+bool ShortcutRecorder::event(QEvent* event)
+{
+    // While recording, every key is the shortcut being recorded, not one of the window's
+    // (Escape must stop the recording, not close the preferences).
+    if (m_recording && event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    return QPushButton::event(event);
+}
+
 void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
 {
     if (!m_recording) {

@@ -38,6 +38,7 @@ Q_SIGNALS:
     void shortcutChanged();
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 

@@ -10,6 +10,7 @@
 #include "shell/UserDefaults.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -153,6 +154,10 @@ TEST_F(PreferencesTest, EachRecorderShowsStoresAndClearsItsOwnKeyAndTheMenuFollo
         SCOPED_TRACE(c.name);
         ASSERT_NE(c.view, nullptr);
         EXPECT_EQ(c.view->shortcut(), c.registered) << "a first opening shows the registered default";
+        if (c.menuItem) {
+            EXPECT_TRUE(c.menuItem->text().endsWith(QLatin1Char('\t') + c.view->text()))
+                << "the menu names the keys as the preferences do: " << c.menuItem->text().toStdString();
+        }
 
         QTest::mouseClick(c.view, Qt::LeftButton);
         ASSERT_TRUE(c.view->isRecording());
@@ -169,6 +174,7 @@ TEST_F(PreferencesTest, EachRecorderShowsStoresAndClearsItsOwnKeyAndTheMenuFollo
         EXPECT_EQ(c.view->shortcut(), std::nullopt);
         if (c.menuItem) {
             EXPECT_TRUE(c.menuItem->shortcut().isEmpty()) << "a cleared shortcut leaves no key equivalent";
+            EXPECT_FALSE(c.menuItem->text().contains(QLatin1Char('\t')));
         }
     }
     // Each recording went to its own key only: the others were cleared in their own turn.
@@ -201,6 +207,27 @@ TEST_F(PreferencesTest, EachTabGivesTheWindowItsOwnSizeAndTitle)
     QCoreApplication::processEvents();
     EXPECT_EQ(controller.window()->size(), text);
     EXPECT_EQ(tabs->tabs().selectedItem(), Tab::text);
+}
+
+TEST_F(PreferencesTest, EscapeStopsARecordingFirstAndThenClosesTheWindow)
+{
+    PreferencesWindowController controller(*m_defaults, nullptr);
+    controller.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.window()));
+    auto* recorder = controller.window()->findChild<ShortcutRecorder*>();
+    ASSERT_NE(recorder, nullptr);
+    const auto before = recorder->shortcut();
+
+    recorder->setRecording(true);
+    QTest::keyClick(recorder, Qt::Key_Escape);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_TRUE(controller.window()->isVisible()) << "the first Escape only stops the recording";
+    EXPECT_EQ(recorder->shortcut(), before);
+
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : controller.window(), Qt::Key_Escape);
+    EXPECT_FALSE(controller.window()->isVisible());
+    controller.showWindow();
+    EXPECT_TRUE(controller.window()->isVisible()) << "closing only hides the window";
 }
 
 } // namespace
