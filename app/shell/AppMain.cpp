@@ -1,5 +1,5 @@
 // quillet-app: the tray application. One instance per session: a second start hands its
-// files to the first over D-Bus and exits.
+// files to the first over D-Bus, or else asks it to show the editor window, and exits.
 #include "docs/views/ExpanderBrowserWindowController.h"
 #include "editor/EditorWindowController.h"
 #include "library/App.h"
@@ -8,6 +8,8 @@
 #include "shell/AtspiAccessibility.h"
 #include "shell/AutostartEntry.h"
 #include "shell/DesktopEnvironment.h"
+#include "shell/DesktopLauncher.h"
+#include "shell/IntroWindow.h"
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
 #include "shell/QuilletService.h"
@@ -20,6 +22,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QLoggingCategory>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -63,13 +67,18 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
+    // The desktop adds it to every window title: "Swift Basic — Quillet".
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
     QApplication::setOrganizationName(QStringLiteral("orvanta"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
     QApplication::setWindowIcon(quillet::applicationIcon());
     // A tray application: closing its last window leaves it running in the panel.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // `quillet` alone, which the application menu runs, asks for the editor window; the
+    // start at login does not.
     QStringList files = QApplication::arguments().mid(1);
+    const bool showEditor = files.removeAll(QString::fromLatin1(quillet::showEditorOption)) > 0;
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     bool ownsService = false;
@@ -79,9 +88,14 @@ int main(int argc, char** argv)
                 QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
         ownsService = registration.isValid() && registration.value() == QDBusConnectionInterface::ServiceRegistered;
         if (!ownsService) {
-            // Another instance runs: it takes the files.
+            // Another instance runs: it takes the files, or else shows its editor window, so
+            // that starting Quillet again reaches it also where there is no tray.
             if (!files.isEmpty() && !quillet::handFilesToRunningInstance(bus, files)) {
                 std::fprintf(stderr, "quillet-app: the running instance did not take the files\n");
+                return 1;
+            }
+            if (files.isEmpty() && !quillet::activateRunningInstance(bus)) {
+                std::fprintf(stderr, "quillet-app: the running instance did not answer\n");
                 return 1;
             }
             return 0;
@@ -134,16 +148,23 @@ int main(int argc, char** argv)
 
     // The editor window: made on first demand and kept for the life of the process.
     std::unique_ptr<quillet::EditorWindowController> editor;
-    auto editorWindow = [&editor]() -> quillet::EditorWindowController& {
+    auto editorWindow = [&editor, &menu]() -> quillet::EditorWindowController& {
         if (!editor) {
             editor = std::make_unique<quillet::EditorWindowController>(quillet::App::shared().bundleStore(),
                 quillet::EditorServices {
                     .alerts = std::make_shared<quillet::QtUserAlerts>(), .fileDialogs = {}, .urlOpener = {} });
+            // Without a tray, this bar is the way to the preferences, the help and Quit.
+            menu.fillMenuBar(*editor->window()->menuBar());
         }
         return *editor;
     };
     auto& windows = delegate.windows();
-    windows.showExpandersWindow = [editorWindow] { editorWindow().showWindow(); };
+    windows.showExpandersWindow = [editorWindow, &menuActions] {
+        editorWindow().showWindow();
+        // An introduction under way stays in front of the editor.
+        if (auto* intro = menuActions.introWindow(); intro && intro->isVisible())
+            intro->raise();
+    };
     windows.selectBundleInEditor = [editorWindow](quillet::Bundle& bundle) { editorWindow().select(bundle); };
     windows.selectExpanderInEditor
         = [editorWindow](quillet::CustomExpander& expander) { editorWindow().select(expander); };
@@ -175,6 +196,10 @@ int main(int argc, char** argv)
     delegate.applicationDidFinishLaunching();
     if (!files.isEmpty())
         QTimer::singleShot(0, &delegate, [&delegate, files] { delegate.importFiles(files); });
+    if (showEditor)
+        QTimer::singleShot(0, &delegate, [&delegate] { delegate.showExpandersWindow(); });
+    else if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qCInfo(mainLog) << "No tray on this desktop: start Quillet again to open its editor window";
 
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();

@@ -66,6 +66,8 @@ int execApplication(const std::vector<std::string>& files, std::ostream& errors)
     const auto self = std::filesystem::read_symlink("/proc/self/exe", failure);
     const std::filesystem::path program = (failure ? std::filesystem::path(".") : self.parent_path()) / "quillet-app";
     std::vector<std::string> words { program.string() };
+    if (files.empty())
+        words.emplace_back(showEditorOption);
     words.insert(words.end(), files.begin(), files.end());
     std::vector<char*> argv;
     for (auto& word : words)

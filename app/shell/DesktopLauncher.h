@@ -6,14 +6,19 @@
 
 namespace quillet {
 
+/// The argument with which `quillet` alone starts quillet-app: open the editor window, at
+/// once or in the instance that already runs. The start at login goes without it.
+constexpr const char* showEditorOption = "--show-editor";
+
 /// Whether the arguments ask for the desktop application: none at all, or only the paths
 /// of existing files (bundle files to import).
 bool isDesktopLaunch(const std::vector<std::string>& arguments);
 
 /// `quillet` and `quillet FILE…`: with files, hands them (as absolute paths) to the running
 /// application over D-Bus (OpenFiles); when it does not run, or without files, replaces
-/// this process with quillet-app installed beside it. Returns only on failure or after
-/// the running application took the files: the exit status.
+/// this process with quillet-app installed beside it (without files, with showEditorOption:
+/// the application menu's entry opens the editor window, also on a desktop with no tray). Returns only on failure or
+/// after the running application took the files: the exit status.
 int runDesktopLauncher(const std::vector<std::string>& files, std::ostream& errors);
 
 } // namespace quillet

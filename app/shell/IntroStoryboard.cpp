@@ -171,9 +171,11 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
 
     if (identifier == QLatin1String("MenuIntroViewController")) {
         auto* page = new MenuIntroViewController;
-        auto* buttons = layOut(page, QObject::tr("Quillet lives in the panel"), QStringLiteral(":/intro/menu.svg"),
-            QObject::tr("Its icon opens the menu: your expanders, the expander browser, the "
-                        "preferences and help. The icon lights up while Quillet expands."));
+        auto* buttons = layOut(page, QObject::tr("Quillet keeps running"), QStringLiteral(":/intro/menu.svg"),
+            QObject::tr("Its icon in the panel opens the menu: your expanders, the expander browser, "
+                        "the preferences and help; it lights up while Quillet expands. Where the "
+                        "panel shows no such icons, start Quillet again from the application menu: "
+                        "the editor window opens, with the same menu in its menu bar."));
         QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next")), &QPushButton::clicked, page,
             &ImageOnlyIntroViewController::next);
         return page;

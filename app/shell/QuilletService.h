@@ -21,6 +21,11 @@ class AppDelegate;
 /// files. Expand answers {"text": s, "cursor_position": i} and ExpandAsJSON the compact
 /// JSON {"text":…,"cursorPosition":…}; both answer "no value" (an empty dictionary, the
 /// empty text) and never a D-Bus error. Caret offsets count UTF-16 code units.
+///
+/// The same object answers the desktop's "org.freedesktop.Application" interface, through
+/// which the application menu and a second start reach the running application: Activate
+/// shows the editor window (with or without a tray, Quillet stays reachable), Open imports
+/// the bundle files it is given.
 class QuilletService final : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.orvanta.Quillet")
@@ -31,7 +36,8 @@ public:
 
     explicit QuilletService(AppDelegate& delegate, QObject* parent = nullptr);
 
-    /// Exports the object on the connection; false when that fails.
+    /// Exports the object and its "org.freedesktop.Application" interface on the
+    /// connection; false when that fails.
     bool exportOn(QDBusConnection connection);
 
 public Q_SLOTS:
@@ -46,5 +52,8 @@ private:
 /// Hands the files to the application that owns the service (OpenFiles); false when none
 /// answers.
 bool handFilesToRunningInstance(QDBusConnection connection, const QStringList& paths);
+/// Asks the application that owns the service to show its editor window (Activate); false
+/// when none answers.
+bool activateRunningInstance(QDBusConnection connection);
 
 } // namespace quillet

@@ -1,5 +1,7 @@
 #include "shell/StatusMenu.h"
 
+#include <QMenuBar>
+
 namespace quillet {
 
 StatusMenu::StatusMenu(QWidget* parent)
@@ -32,6 +34,33 @@ StatusMenu::StatusMenu(QWidget* parent)
     addSeparator();
     QAction* quit = addItem(this, tr("Quit Quillet"), "quit");
     quit->setMenuRole(QAction::QuitRole);
+    // Reached where a window holds the item: the editor window's menu bar.
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void StatusMenu::fillMenuBar(QMenuBar& bar) const
+{
+    const auto fill = [this](QMenu* menu, std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (!name)
+                menu->addSeparator();
+            else if (QAction* found = item(QString::fromLatin1(name)))
+                menu->addAction(found);
+        }
+    };
+    QMenu* application = bar.addMenu(tr("&Quillet"));
+    application->setObjectName(QStringLiteral("applicationMenu"));
+    fill(application,
+        { "showOrHideExpanderBrowser", nullptr, "showPreferences", "showIntroduction", nullptr, "checkForUpdates",
+            nullptr, "quit" });
+    QMenu* view = bar.addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    fill(view, { "showPreviousView", "showNextView" });
+    QMenu* help = bar.addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    fill(help,
+        { "goToSupport", "goToIntroduction", "goToQuilletLanguage", nullptr, "sendFeedback", "showAcknowledgments",
+            nullptr, "showAbout" });
 }
 
 QAction* StatusMenu::addItem(QMenu* menu, const QString& title, const char* actionName)

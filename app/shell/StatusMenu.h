@@ -2,6 +2,8 @@
 
 #include <QMenu>
 
+class QMenuBar;
+
 namespace quillet {
 
 /// The menu behind the panel icon: its items, titles and order. Each item's object name is
@@ -27,6 +29,12 @@ public:
 
     void setEditorWindowAvailable(bool available);
     void setExpanderBrowserAvailable(bool available);
+
+    /// Puts the same items into a window's menu bar, so that a desktop without a tray
+    /// still reaches all of them from the editor window. The items are shared, not
+    /// copied: their shortcuts, visibility and actions stay one. The item that shows the
+    /// editor window is left out, as the bar belongs to that window.
+    void fillMenuBar(QMenuBar& bar) const;
 
 private:
     QAction* addItem(QMenu* menu, const QString& title, const char* actionName);

@@ -16,8 +16,11 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -241,6 +244,58 @@ TEST_F(MenuActionsTest, TheEditorAndBrowserItemsJoinTheMenuOnlyOnceTheirWindowsE
     EXPECT_TRUE(m_menu.item(QStringLiteral("showOrHideExpanderBrowser"))->isVisible());
     trigger("showOrHideExpanderBrowser");
     EXPECT_EQ(toggled, 1);
+}
+
+/// The items of a menu and of its submenus, by action name.
+QStringList itemNames(const QList<QAction*>& actions)
+{
+    QStringList names;
+    for (QAction* action : actions) {
+        if (action->menu())
+            names << itemNames(action->menu()->actions());
+        else if (!action->isSeparator())
+            names << action->objectName();
+    }
+    return names;
+}
+
+TEST_F(MenuActionsTest, TheEditorWindowsMenuBarOffersWhatTheTrayMenuOffersWithTheSameItems)
+{
+    m_actions->setEditorWindow([] {}, [] {});
+    m_actions->setExpanderBrowser([] {});
+    QMainWindow window;
+    m_menu.fillMenuBar(*window.menuBar());
+
+    QStringList expected = itemNames(m_menu.actions());
+    expected.removeAll(QStringLiteral("showExpanders")); // the bar is in that window
+    QStringList offered = itemNames(window.menuBar()->actions());
+    expected.sort();
+    offered.sort();
+    EXPECT_EQ(offered, expected);
+
+    // The same items, not copies: one action behind both menus.
+    for (QAction* menuBarMenu : window.menuBar()->actions()) {
+        for (QAction* item : menuBarMenu->menu()->actions()) {
+            if (!item->isSeparator()) {
+                EXPECT_EQ(item, m_menu.item(item->objectName())) << item->objectName().toStdString();
+            }
+        }
+    }
+    auto* applicationMenu = window.menuBar()->findChild<QMenu*>(QStringLiteral("applicationMenu"));
+    ASSERT_NE(applicationMenu, nullptr);
+    for (QAction* item : applicationMenu->actions()) {
+        if (item->objectName() == QLatin1String("showPreferences"))
+            item->trigger();
+    }
+    ASSERT_NE(m_actions->preferencesWindow(), nullptr);
+    EXPECT_TRUE(m_actions->preferencesWindow()->isVisible());
+    m_actions->preferencesWindow()->close();
+
+    // Quit is on the keyboard in the window, without a tray.
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(m_terminations, 1);
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QThread>
+#include <QUrl>
 
 #include <nlohmann/json.hpp>
 
@@ -248,8 +249,10 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerWithTheWarmLibrary)
     EXPECT_EQ(m_player->played.count("Funk"), 4);
 }
 
-TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
+TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASecondStartShowsTheEditor)
 {
+    int editorShown = 0;
+    m_delegate->windows().showExpandersWindow = [&editorShown] { ++editorShown; };
     QDBusConnection bus = QDBusConnection::sessionBus();
     ASSERT_TRUE(bus.isConnected());
     QuilletService service(*m_delegate);
@@ -262,8 +265,12 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
     test::writeFile(first, bundleText("First", { expander("hi", "hello", { "any" }) }));
     test::writeFile(unreadable, "{ not json");
     test::writeFile(second, bundleText("Second", {}));
+    const auto opened = m_folder.path() / "Opened.qlbundle";
+    test::writeFile(opened, bundleText("Opened", {}));
 
     QList<QVariant> expandReply, jsonReply, noValueReply;
+    bool activated = false;
+    QDBusMessage openReply;
     std::unique_ptr<QThread> client(QThread::create([&] {
         QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
         const auto call = [&](const char* method, QList<QVariant> arguments) {
@@ -278,6 +285,13 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
         call("OpenFiles",
             { QStringList { QString::fromStdString(first.string()), QString::fromStdString(unreadable.string()),
                 QString::fromStdString(second.string()) } });
+        // A second start, and the desktop's launcher, through the desktop's own interface.
+        activated = activateRunningInstance(connection);
+        QDBusMessage open = QDBusMessage::createMethodCall(QuilletService::serviceName, QuilletService::objectPath,
+            QStringLiteral("org.freedesktop.Application"), QStringLiteral("Open"));
+        open << QStringList { QUrl::fromLocalFile(QString::fromStdString(opened.string())).toString() }
+             << QVariantMap();
+        openReply = connection.call(open, QDBus::Block, 5000);
     }));
     client->start();
     ASSERT_TRUE(waitFor([&] { return client->isFinished(); }, 20000));
@@ -294,10 +308,16 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImports)
     EXPECT_TRUE(qdbus_cast<QVariantMap>(noValueReply[0]).isEmpty());
 
     // Both readable files are imported in order; the unreadable one shows its alert.
-    ASSERT_TRUE(waitFor([&] { return App::shared().bundleStore().bundles().size() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return App::shared().bundleStore().bundles().size() == 4; }));
     EXPECT_EQ(toUtf8(App::shared().bundleStore().bundles()[1]->name()), "First");
     EXPECT_EQ(toUtf8(App::shared().bundleStore().bundles()[2]->name()), "Second");
+    EXPECT_EQ(toUtf8(App::shared().bundleStore().bundles()[3]->name()), "Opened");
     EXPECT_EQ(m_notifications->alerts, std::vector<std::string> { "File could not be read" });
+
+    EXPECT_TRUE(activated);
+    EXPECT_EQ(openReply.type(), QDBusMessage::ReplyMessage) << openReply.errorMessage().toStdString();
+    EXPECT_TRUE(waitFor([&] { return editorShown == 1; })) << "activating shows the editor window";
+    bus.unregisterObject(QuilletService::objectPath);
 }
 
 TEST_F(AppDelegateTest, TheStartUpRegistersTheDefaultsAndOpensTheIntroductionOnlyTheFirstTime)
