@@ -45,6 +45,11 @@ using Clock = std::chrono::steady_clock;
 /// wait again), and so does the end of the whole bound.
 class CallBudget {
 public:
+    CallBudget() = default;
+    CallBudget(const CallBudget&) = delete;
+    CallBudget& operator=(const CallBudget&) = delete;
+    ~CallBudget() { qCDebug(atspiLog) << "Accessibility calls of this lookup and its element:" << m_calls; }
+
     /// Runs one call of the accessibility bus.
     template <typename Call> auto run(Call&& call)
     {
@@ -224,7 +229,7 @@ std::optional<std::vector<Object>> focusedByCollection(AtspiAccessible* frame, C
 /// The deepest FOCUSED object with Text below the frame (see deepestFocusedText); a walk of
 /// the tree where the toolkit has no Collection. The walk never skips objects that are not
 /// SHOWING: GTK 4 containers only say VISIBLE.
-Object focusedText(AtspiAccessible* frame, CallBudget& budget)
+Object focusedText(AtspiAccessible* frame, CallBudget& budget, GRef<AtspiStateSet>* foundStates = nullptr)
 {
     if (auto matches = focusedByCollection(frame, budget)) {
         // The tree's order puts an object before its descendants: the last one is deepest.
@@ -235,15 +240,24 @@ Object focusedText(AtspiAccessible* frame, CallBudget& budget)
             return {};
     }
     int visited = 0;
+    std::map<AtspiAccessible*, GRef<AtspiStateSet>> focusedStates;
     FocusSearch<Object> search;
     search.isFocused = [&](const Object& object) {
         ++visited;
-        return contains(states(object.get(), budget), ATSPI_STATE_FOCUSED);
+        GRef<AtspiStateSet> set = states(object.get(), budget);
+        if (!contains(set, ATSPI_STATE_FOCUSED))
+            return false;
+        focusedStates[object.get()] = set;
+        return true;
     };
     search.hasText = [&](const Object& object) { return hasText(object.get(), budget); };
     search.children = [&](const Object& object) { return children(object.get(), budget); };
     search.exhausted = [&] { return visited >= maximumSearchedObjects || budget.exhausted(); };
-    return deepestFocusedText(Object(static_cast<AtspiAccessible*>(g_object_ref(frame))), search).value_or(Object());
+    Object found
+        = deepestFocusedText(Object(static_cast<AtspiAccessible*>(g_object_ref(frame))), search).value_or(Object());
+    if (found && foundStates)
+        *foundStates = focusedStates[found.get()];
+    return found;
 }
 
 /// How a toolkit counts text offsets.
@@ -257,11 +271,12 @@ int toolkitLength(const icu::UnicodeString& text, OffsetUnit unit)
 
 class AtspiElement final : public AccessibleElement {
 public:
-    AtspiElement(Object object, Object frame, OffsetUnit unit, Budget budget)
+    AtspiElement(Object object, Object frame, OffsetUnit unit, Budget budget, GRef<AtspiStateSet> states = {})
         : m_object(std::move(object))
         , m_frame(std::move(frame))
         , m_unit(unit)
         , m_budget(std::move(budget))
+        , m_states(std::move(states))
     {
     }
 
@@ -423,8 +438,9 @@ public:
 
     bool isEditable() override
     {
-        const GRef<AtspiStateSet> set = states(m_object.get(), *m_budget);
-        if (contains(set, ATSPI_STATE_READ_ONLY) || !contains(set, ATSPI_STATE_EDITABLE))
+        if (!m_states)
+            m_states = states(m_object.get(), *m_budget);
+        if (contains(m_states, ATSPI_STATE_READ_ONLY) || !contains(m_states, ATSPI_STATE_EDITABLE))
             return false;
         return bool(editableInterface());
     }
@@ -490,18 +506,23 @@ private:
 
     GRef<AtspiText> textInterface()
     {
-        GRef<AtspiText> text(run([&] { return atspi_accessible_get_text_iface(m_object.get()); }));
-        m_budget->failIfSlow();
-        if (!text)
+        if (!m_textInterface) {
+            m_textInterface = GRef<AtspiText>(run([&] { return atspi_accessible_get_text_iface(m_object.get()); }));
+            m_budget->failIfSlow();
+        }
+        if (!m_textInterface)
             throw AXError(AXError::AttributeUnsupported);
-        return text;
+        return m_textInterface;
     }
 
     GRef<AtspiEditableText> editableInterface()
     {
-        GRef<AtspiEditableText> editable(run([&] { return atspi_accessible_get_editable_text_iface(m_object.get()); }));
-        m_budget->failIfSlow();
-        return editable;
+        if (!m_editableInterface) {
+            m_editableInterface = GRef<AtspiEditableText>(
+                run([&] { return atspi_accessible_get_editable_text_iface(m_object.get()); }));
+            m_budget->failIfSlow();
+        }
+        return m_editableInterface;
     }
 
     const icu::UnicodeString& currentText()
@@ -533,6 +554,9 @@ private:
     Object m_frame;
     OffsetUnit m_unit;
     Budget m_budget;
+    GRef<AtspiStateSet> m_states;
+    GRef<AtspiText> m_textInterface;
+    GRef<AtspiEditableText> m_editableInterface;
     std::optional<icu::UnicodeString> m_text;
     std::optional<TextRange> m_selection;
     std::optional<int> m_lineStart; // in toolkit offsets
@@ -654,6 +678,7 @@ struct Focus {
     Object frame;
     Object element;
     OffsetUnit unit = OffsetUnit::codePoints;
+    GRef<AtspiStateSet> elementStates; // as the lookup read them, when it did
 };
 
 /// Where the focus was found last: while the user stays in one editor window, checking
@@ -676,11 +701,13 @@ std::optional<Focus> findFocusInLastFrame(CallBudget& budget)
         return std::nullopt;
     if (alive(last->element.get())) {
         atspi_accessible_clear_cache(last->element.get());
-        if (contains(states(last->element.get(), budget), ATSPI_STATE_FOCUSED))
-            return last;
+        GRef<AtspiStateSet> set = states(last->element.get(), budget);
+        if (contains(set, ATSPI_STATE_FOCUSED))
+            return Focus { last->application, last->frame, last->element, last->unit, set };
     }
-    if (Object element = focusedText(last->frame.get(), budget))
-        return Focus { last->application, last->frame, element, last->unit };
+    GRef<AtspiStateSet> set;
+    if (Object element = focusedText(last->frame.get(), budget, &set))
+        return Focus { last->application, last->frame, element, last->unit, set };
     return std::nullopt;
 }
 
@@ -702,10 +729,11 @@ std::optional<Focus> scanForFocus(CallBudget& budget)
             for (const Object& frame : children(application.get(), budget)) {
                 if (!contains(states(frame.get(), budget), ATSPI_STATE_ACTIVE))
                     continue;
-                if (Object element = focusedText(frame.get(), budget))
-                    return Focus { application, frame, element, facts->unit };
+                GRef<AtspiStateSet> set;
+                if (Object element = focusedText(frame.get(), budget, &set))
+                    return Focus { application, frame, element, facts->unit, set };
                 if (!activeWithoutFocus)
-                    activeWithoutFocus = Focus { application, frame, {}, facts->unit };
+                    activeWithoutFocus = Focus { application, frame, {}, facts->unit, {} };
             }
         } catch (const AXError& error) {
             // An application that left or hangs: the others may still hold the focus.
@@ -809,7 +837,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         lastFocus().reset();
         throw;
     }
-    if (focus && alive(focus->application.get())) {
+    if (focus && !focus->element && alive(focus->application.get())) {
         // Kept for the failure's notification, which must not look again.
         GError* error = nullptr;
         try {
@@ -825,7 +853,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     if (!focus || !focus->element)
         throw AXError(AXError::NoValue);
     qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls";
-    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget);
+    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget, focus->elementStates);
 }
 
 std::optional<std::string> AtspiAccessibilityBackend::activeApplicationIdentifier()
