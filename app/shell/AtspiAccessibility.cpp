@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -834,6 +835,7 @@ bool AtspiAccessibilityBackend::isTrusted(bool prompt)
         // Once the bus answers, this press goes on: editors that were already running join
         // the bus as they notice, and when none is found the user hears why.
         enabled = answer.type() == QDBusMessage::ReplyMessage && readEnabled();
+        m_justEnabled = enabled;
         if (!enabled) {
             qCWarning(atspiLog) << "Assistive technologies could not be turned on:" << answer.errorMessage();
             if (m_tellUserToEnableAccess)
@@ -850,6 +852,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     initialize();
     auto budget = std::make_shared<CallBudget>();
     m_activeApplication.reset();
+    const bool justEnabled = std::exchange(m_justEnabled, false);
     std::optional<Focus> focus;
     try {
         // Right after the shortcut the editor may not have taken back its focus from the
@@ -879,8 +882,11 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         if (error)
             g_error_free(error);
     }
-    if (!focus || !focus->element)
+    if (!focus || !focus->element) {
+        if (justEnabled)
+            throw AccessibilityJustEnabledError();
         throw AXError(AXError::NoValue);
+    }
     qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls";
     return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget, focus->elementStates);
 }
