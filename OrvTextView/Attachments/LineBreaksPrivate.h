@@ -1,13 +1,13 @@
 #pragma once
 
+#include "OrvTextView/Attachments/TextAttachment.h"
+
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextCursor>
 
 #include <map>
 #include <optional>
-
-#include "OrvTextView/Attachments/TextAttachment.h"
 
 class QTextDocument;
 
