@@ -235,9 +235,9 @@ private Q_SLOTS:
     void theCompletionPopupMatchesTakesItsKeysAndNeverTheFocus()
     {
         auto print = std::make_shared<Completion>("print");
-        print->setLabel("print");
+        print->setLabel("function");
         auto println = std::make_shared<Completion>("println");
-        println->setLabel("println");
+        println->setLabel("macro");
         m_view->completionController().registerCompletion(print);
         m_view->completionController().registerCompletion(println);
         auto* popup = m_view->completionWindowController();
@@ -245,6 +245,10 @@ private Q_SLOTS:
         QTest::keyClicks(m_view, "a pr");
         QTRY_VERIFY(popup->isVisible());
         QCOMPARE(popup->contentViewController()->completions().size(), std::size_t(2));
+        // Each row reads as what it inserts, its kind beside it.
+        const QAbstractItemModel* rows = popup->contentViewController()->tableView()->model();
+        QCOMPARE(rows->index(1, 0).data().toString(), QString("println"));
+        QCOMPARE(rows->index(1, 0).data(CompletionRowView::kindRole).toString(), QString("macro"));
         QVERIFY(m_view->hasFocus());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_view));
         QVERIFY(!popup->window()->isActiveWindow());
