@@ -134,6 +134,10 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     bottomLayout->addStretch();
     bottomLayout->addWidget(m_helpButton);
 
+    // Insert Variable acts for the editor focused before it: it comes right after the output.
+    setTabOrder(m_outputView, m_addVariableButton);
+    setTabOrder(m_addVariableButton, m_descriptionView);
+
     auto* templateBox = new QWidget(this);
     auto* templateLayout = new QVBoxLayout(templateBox);
     templateLayout->setContentsMargins(0, 0, 0, 0);
