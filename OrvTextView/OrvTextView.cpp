@@ -1,6 +1,8 @@
 #include "OrvTextView/OrvTextView.h"
 
 #include "OrvTextView/Attachments/AttachmentObjectHandlerPrivate.h"
+#include "OrvTextView/Attachments/LineBreaksPrivate.h"
+#include "OrvTextView/Attachments/TextAttachmentBuilder.h"
 #include "OrvTextView/Attachments/TextAttachmentReplacer.h"
 #include "OrvTextView/Highlighting/AttributedStringBuilder.h"
 #include "OrvTextView/Highlighting/TextFormatAttributes.h"
@@ -51,6 +53,13 @@ bool isTypedText(const QKeyEvent& event)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint() || c == u'\t'; });
 }
 
+// The text of a block's last line: a line break that is no paragraph break stays inside
+// the block as a line separator.
+QString lastLine(const QString& blockText)
+{
+    return blockText.mid(blockText.lastIndexOf(QChar(detail::lineBreakStandIn)) + 1);
+}
+
 QList<QAction*> allActions(const QMenu& menu)
 {
     QList<QAction*> actions;
@@ -76,6 +85,17 @@ OrvTextView::OrvTextView(QWidget* parent)
 OrvTextView::~OrvTextView()
 {
     QObject::disconnect(m_contentsConnection);
+    QObject::disconnect(m_undoConnection);
+}
+
+void OrvTextView::editDidClose()
+{
+    if (m_highlighting || m_editDepth > 0 || m_closingEdit)
+        return;
+    // An edit the view did not make itself (a Cut or Delete from the standard menu, a drop)
+    // gets its paragraph layouts in its own undo step, as the view's own edits do.
+    QScopedValueRollback guard(m_closingEdit, true);
+    applyParagraphLayouts(*highlightingFor(document()->toPlainText()), EditJoining::joinPrevious);
 }
 
 void OrvTextView::configure()
@@ -85,6 +105,8 @@ void OrvTextView::configure()
     QObject::disconnect(m_contentsConnection);
     m_contentsConnection
         = connect(document(), &QTextDocument::contentsChange, this, &OrvTextView::documentContentsChanged);
+    QObject::disconnect(m_undoConnection);
+    m_undoConnection = connect(document(), &QTextDocument::undoCommandAdded, this, &OrvTextView::editDidClose);
     if (m_configured)
         return;
     m_configured = true;
@@ -96,9 +118,9 @@ void OrvTextView::configure()
 
 void OrvTextView::keepTypingOutOfAttachments()
 {
-    // Text typed next to an attachment must not become part of it.
+    // Text typed next to an attachment or a kept line break must not become part of it.
     QTextCursor cursor = textCursor();
-    if (!cursor.hasSelection() && attachmentOf(cursor.charFormat())) {
+    if (!cursor.hasSelection() && (attachmentOf(cursor.charFormat()) || detail::lineBreakOf(cursor.charFormat()))) {
         cursor.setCharFormat(withoutAttachment(cursor.charFormat()));
         setTextCursor(cursor);
     }
@@ -111,9 +133,9 @@ QFont OrvTextView::textAttachmentFont() const
 
 QColor OrvTextView::basicTextColor() const
 {
-    if (!m_basicTextColor)
-        m_basicTextColor = palette().color(QPalette::Text);
-    return *m_basicTextColor;
+    // The enabled colour, also while the view is disabled: the colours laid over the text
+    // are kept until the next change, and a view is often filled before it is enabled.
+    return m_basicTextColor.value_or(palette().color(QPalette::Active, QPalette::Text));
 }
 
 void OrvTextView::setBasicTextColor(const QColor& color)
@@ -142,7 +164,7 @@ void OrvTextView::setPlaceholderLabel(QLabel* label)
 QString OrvTextView::selectedText() const
 {
     const TextRange range = selectedRange();
-    return document()->toPlainText().mid(range.location, range.length);
+    return AttributedString::fromDocument(*document(), range.location, range.length).text;
 }
 
 TextRange OrvTextView::selectedRange() const
@@ -213,6 +235,15 @@ void OrvTextView::setBasicFont(const QFont& font)
     if (m_placeholderLabel) {
         m_placeholderLabel->setFont(font);
         m_placeholderLabel->adjustSize();
+    }
+    {
+        // The tokens are laid out in the basic font too; their sizes change with it.
+        QScopedValueRollback guard(m_highlighting, true);
+        const auto attachments = detail::documentAttachments(*document());
+        for (const auto& [position, attachment] : attachments)
+            setAttachmentFont(*attachment, font);
+        if (!attachments.empty())
+            document()->markContentsDirty(0, document()->characterCount());
     }
     Q_EMIT basicFontChanged(font);
     updateColors();
@@ -375,7 +406,7 @@ void OrvTextView::applyCharacterFormats(const AttributedStringBuilder& builder)
         document->markContentsDirty(dirtyFrom, dirtyTo - dirtyFrom);
 }
 
-void OrvTextView::applyParagraphLayouts(const AttributedStringBuilder& builder)
+void OrvTextView::applyParagraphLayouts(const AttributedStringBuilder& builder, EditJoining joining)
 {
     QTextDocument* document = this->document();
     const BlockIndex index(*document);
@@ -396,7 +427,10 @@ void OrvTextView::applyParagraphLayouts(const AttributedStringBuilder& builder)
         if (sameParagraphLayout(index.blocks[i].blockFormat(), wanted))
             continue;
         if (!editing) {
-            cursor.beginEditBlock();
+            if (joining == EditJoining::joinPrevious)
+                cursor.joinPreviousEditBlock();
+            else
+                cursor.beginEditBlock();
             editing = true;
         }
         cursor.setPosition(index.starts[i]);
@@ -408,7 +442,11 @@ void OrvTextView::applyParagraphLayouts(const AttributedStringBuilder& builder)
 
 void OrvTextView::updateAttachments()
 {
+    // Tokens re-made on text without history are no step to undo.
+    const bool hadHistory = document()->isUndoAvailable() || document()->isRedoAvailable();
     TextAttachmentUpdater(document()).update(m_textAttachmentPatterns, m_basicFont);
+    if (!hadHistory)
+        document()->clearUndoRedoStacks();
 }
 
 bool OrvTextView::shouldPlaceholderBeHidden() const
@@ -480,6 +518,8 @@ void OrvTextView::changeEvent(QEvent* event)
     QTextEdit::changeEvent(event);
     if (event->type() == QEvent::ReadOnlyChange)
         updatePlaceholderVisibility(true);
+    if (event->type() == QEvent::PaletteChange && !m_basicTextColor)
+        updateColors();
 }
 
 std::vector<TextAttachmentPtr> OrvTextView::insertAtCurrentSelection(const QString& string)
@@ -514,7 +554,7 @@ void OrvTextView::insertText(const QString& text, std::optional<TextRange> range
     QTextCursor cursor = textCursor();
     cursor.setPosition(target.location);
     cursor.setPosition(target.end(), QTextCursor::KeepAnchor);
-    cursor.insertText(text, withoutAttachment(cursor.charFormat()));
+    detail::insertExactText(cursor, text, withoutAttachment(cursor.charFormat()));
     setTextCursor(cursor);
     ensureCursorVisible();
 }
@@ -528,8 +568,8 @@ void OrvTextView::insertNewline()
     if (m_keepIndention) {
         const QTextBlock previous = cursor.block().previous();
         if (previous.isValid()) {
-            // The line before the break: the previous block from its last line feed on.
-            const QString line = previous.text();
+            // The line before the break: the previous block from its last line break on.
+            const QString line = lastLine(previous.text());
             const QString indentation = text::firstMatchRegEx(line, indentationExpression, false).value_or(QString());
             if (!indentation.isEmpty())
                 insertText(indentation);
@@ -600,8 +640,18 @@ void OrvTextView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // Shift+Return is a new line like Return, with its indentation.
     const bool isNewline = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier));
+        && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier));
+    const bool isTab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (isTab && (tabChangesFocus() || (event->modifiers() & Qt::ControlModifier))) {
+        // Ctrl+Tab always leaves the view, also where Tab types a tab.
+        const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+        // The text edit's own override refuses while Tab types tabs.
+        QWidget::focusNextPrevChild(forward);
+        event->accept();
+        return;
+    }
     if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
         QTextEdit::keyPressEvent(event);
         showOrHideCompletions();
@@ -672,7 +722,7 @@ void OrvTextView::showOrHideCompletions()
         return;
     }
     const QTextCursor cursor = textCursor();
-    const QString line = cursor.block().text().left(cursor.position() - cursor.block().position());
+    const QString line = lastLine(cursor.block().text().left(cursor.position() - cursor.block().position()));
     auto* content = m_completionWindowController->contentViewController();
     content->setDelegate(this);
     content->setFont(m_basicFont);
@@ -706,7 +756,7 @@ void OrvTextView::completionViewControllerDidChooseCompletion(
     QTextCursor cursor = textCursor();
     const int caret = cursor.selectionStart();
     const QTextBlock block = document()->findBlock(caret);
-    const QString line = block.text().left(caret - block.position());
+    const QString line = lastLine(block.text().left(caret - block.position()));
     const QString completed = completion->completed(line);
     const QString addition = completed.startsWith(line) ? completed.mid(line.size()) : QString();
     if (addition.isEmpty())
@@ -756,19 +806,40 @@ AttributedString OrvTextView::attributedText() const
     return AttributedString::fromDocument(*document());
 }
 
+QString OrvTextView::string() const
+{
+    return TextAttachmentTransformer::reverseTransformedValue(attributedText());
+}
+
+void OrvTextView::setString(const QString& text)
+{
+    setAttributedText(TextAttachmentTransformer(this).transformedValue(text));
+}
+
 void OrvTextView::setAttributedText(const AttributedString& text)
 {
     const int caret = textCursor().position();
     {
         QScopedValueRollback guard(m_highlighting, true);
-        setPlainText(text.text);
+        std::map<int, QString> lineBreaks;
+        setPlainText(detail::documentTextFor(text.text, &lineBreaks));
         QTextCursor cursor(document());
+        const auto mark = [&cursor](int position, const QTextCharFormat& format) {
+            cursor.setPosition(position);
+            cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        };
+        for (const auto& [position, lineBreak] : lineBreaks)
+            mark(position, detail::lineBreakFormat(QTextCharFormat(), lineBreak));
+        // Attachment positions are the text's; the document has one character per kept break.
+        auto lineBreak = lineBreaks.begin();
+        int shift = 0;
         for (const auto& [position, attachment] : text.attachments) {
             if (position < 0 || position >= text.text.size() || text.text.at(position) != QChar(attachmentCharacter))
                 continue;
-            cursor.setPosition(position);
-            cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
-            cursor.setCharFormat(attachmentFormat(attachment));
+            for (; lineBreak != lineBreaks.end() && lineBreak->first + shift < position; ++lineBreak)
+                shift += int(lineBreak->second.size()) - 1;
+            mark(position - shift, attachmentFormat(attachment));
         }
         document()->clearUndoRedoStacks();
     }

@@ -63,8 +63,9 @@ public:
     QFont textAttachmentFont() const override;
     TextAttachmentPatternList textAttachmentPatterns() const override { return m_textAttachmentPatterns; }
 
-    /// The colour of text that no pattern colours; the palette's text colour until set.
-    /// A change shows at the next highlighting pass.
+    /// The colour of text that no pattern colours; until set, the palette's text colour of
+    /// an enabled view (also while disabled), followed when the palette changes. A change
+    /// shows at the next highlighting pass.
     QColor basicTextColor() const;
     void setBasicTextColor(const QColor& color);
 
@@ -76,8 +77,15 @@ public:
     /// Takes the basic font from the view's font, observes the document and focus changes.
     virtual void configure();
 
-    /// The text inside the selection.
+    /// The text inside the selection, as string() reads it.
     QString selectedText() const;
+
+    /// Exactly the characters the view was given and the user typed, each token as its
+    /// text: unlike toPlainText(), every line break ("\r\n", a lone "\r", U+2028, U+2029)
+    /// and no-break space comes back as it went in.
+    QString string() const;
+    /// Replaces the whole text with `text`, its tokens made (see setAttributedText()).
+    void setString(const QString& text);
 
     const HighlightingPatternList& highlightingPatterns() const { return m_highlightingPatterns; }
 
@@ -137,10 +145,11 @@ public:
     CompletionController& completionController() { return m_completionController; }
     CompletionWindowController* completionWindowController() const { return m_completionWindowController; }
 
-    /// The whole text with its attachments.
+    /// The whole text with its attachments, exactly as string() reads it.
     AttributedString attributedText() const;
-    /// Replaces the whole text (clearing the undo history, as setPlainText() does); the
-    /// caret keeps its position as far as the new text allows.
+    /// Replaces the whole text (clearing the undo history, as setPlainText() does) with
+    /// exactly these characters: attributedText() gives them back unchanged. The caret
+    /// keeps its position as far as the new text allows.
     void setAttributedText(const AttributedString& text);
 
     /// The menu shown on a right click; its shortcuts work while the view has the focus.
@@ -171,12 +180,14 @@ protected:
 
 private:
     void documentContentsChanged(int position, int charsRemoved, int charsAdded);
+    void editDidClose();
     void keepTypingOutOfAttachments();
     enum class ParagraphLayouts { apply, applyWithoutHistory, keep };
     void highlight(ParagraphLayouts paragraphs);
     std::shared_ptr<const AttributedStringBuilder> highlightingFor(const QString& text);
     void applyCharacterFormats(const AttributedStringBuilder& builder);
-    void applyParagraphLayouts(const AttributedStringBuilder& builder);
+    enum class EditJoining { ownStep, joinPrevious };
+    void applyParagraphLayouts(const AttributedStringBuilder& builder, EditJoining joining = EditJoining::ownStep);
     template <typename Edit> void editScope(Edit&& edit);
     void showOrHideCompletions();
     std::optional<QPoint> recommendedCompletionWindowPositionOnScreen() const;
@@ -186,7 +197,7 @@ private:
     bool triggerMenuShortcut(QKeyEvent* event, bool trigger);
     TextRange selectedRange() const;
 
-    mutable std::optional<QColor> m_basicTextColor;
+    std::optional<QColor> m_basicTextColor;
     TextAttachmentPatternList m_textAttachmentPatterns;
     QPointer<QLabel> m_placeholderLabel;
     CompletionController m_completionController;
@@ -198,6 +209,7 @@ private:
     bool m_isAutomaticReplacementsDisabled = true;
     bool m_isFirstResponder = false;
     bool m_highlighting = false;
+    bool m_closingEdit = false;
     bool m_configured = false;
     int m_editDepth = 0;
     // The last pass's result, reused while text, patterns and base look are unchanged.
@@ -209,6 +221,7 @@ private:
     QPointer<QMenu> m_menu;
     QPointer<QPropertyAnimation> m_placeholderAnimation;
     QMetaObject::Connection m_contentsConnection;
+    QMetaObject::Connection m_undoConnection;
 };
 
 /// A label for the placeholder: neither editable nor selectable, and clicks pass through

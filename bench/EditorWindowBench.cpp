@@ -3,9 +3,15 @@
 #include "editor/BundleListViewController.h"
 #include "editor/EditorTabViewController.h"
 #include "editor/EditorWindowController.h"
+#include "editor/ExpanderAndPatternViewController.h"
+#include "editor/VariableTextView.h"
+#include "library/App.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 
+#include <fstream>
 #include <string>
 
 namespace {
@@ -89,6 +95,50 @@ void BM_SelectExpanderAfterALibraryChange(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SelectExpanderAfterALibraryChange)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// One typed character in the pattern view of the expander pane, from the key press until
+// the GUI thread is free again: the edit, its highlighting and tokens, the write into the
+// expander with its validation, the library's change notice to its observers, and the
+// events the keystroke posted (layout and painting).
+void typeInPatternView(benchmark::State& state, quillet::BundleStore& store)
+{
+    quillet::ExpanderAndPatternViewController pane(store, quillet::EditorServices {});
+    pane.resize(700, 600);
+    pane.show();
+    QApplication::processEvents();
+    pane.setExpander(store.bundles()[0]->expanders()[0]);
+    auto* view = pane.patternTextView();
+    view->setFocus();
+    view->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        QTest::keyClick(view, Qt::Key_A);
+        QApplication::processEvents();
+    }
+    state.SetLabel(std::to_string(bundleCount * expandersPerBundle) + " expanders");
+}
+
+// The text views' own share: a library that is not saved.
+void BM_KeystrokeInPatternViewWithoutSaving(benchmark::State& state)
+{
+    quillet::BundleStore store(quillet::test::syntheticLibrary(bundleCount, expandersPerBundle));
+    typeInPatternView(state, store);
+}
+BENCHMARK(BM_KeystrokeInPatternViewWithoutSaving)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// The same with the library held by the application over its file, as the user has it:
+// each change is saved as the library's saving decides.
+void BM_KeystrokeInPatternViewWithTheLibraryFile(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    const std::filesystem::path file = folder.filePath(QStringLiteral("bundles.qlbundles")).toStdString();
+    std::ofstream(file) << quillet::test::syntheticLibrary(bundleCount, expandersPerBundle).dump();
+    auto environment = quillet::App::Environment::headless();
+    environment.bundlesFilePath = file;
+    quillet::App app(environment);
+    typeInPatternView(state, app.bundleStore());
+}
+BENCHMARK(BM_KeystrokeInPatternViewWithTheLibraryFile)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 } // namespace
 

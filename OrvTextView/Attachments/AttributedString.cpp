@@ -1,5 +1,7 @@
 #include "OrvTextView/Attachments/AttributedString.h"
 
+#include "OrvTextView/Attachments/LineBreaksPrivate.h"
+
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -8,24 +10,33 @@ namespace orv {
 AttributedString AttributedString::fromDocument(const QTextDocument& document, int start, int length)
 {
     AttributedString result;
-    const QString whole = document.toPlainText();
-    start = std::clamp(start, 0, int(whole.size()));
-    const int end = length < 0 ? int(whole.size()) : std::clamp(start + length, start, int(whole.size()));
-    result.text = whole.mid(start, end - start);
-    for (int position = result.text.indexOf(attachmentCharacter); position >= 0;
-         position = result.text.indexOf(attachmentCharacter, position + 1)) {
-        const int documentPosition = start + position;
-        const QTextBlock block = document.findBlock(documentPosition);
-        const int offset = documentPosition - block.position();
-        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
-            const QTextFragment part = fragment.fragment();
-            const int fragmentStart = part.position() - block.position();
-            if (offset >= fragmentStart && offset < fragmentStart + part.length()) {
-                if (auto attachment = attachmentOf(part.charFormat()))
-                    result.attachments.emplace(position, std::move(attachment));
-                break;
+    const int documentEnd = document.characterCount() - 1;
+    start = std::clamp(start, 0, documentEnd);
+    const int end = length < 0 ? documentEnd : std::clamp(start + length, start, documentEnd);
+    for (QTextBlock block = document.findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int from = std::max(start, fragment.position());
+            const int to = std::min(end, fragment.position() + fragment.length());
+            if (to <= from)
+                continue;
+            const QString text = fragment.text().mid(from - fragment.position(), to - from);
+            const TextAttachmentPtr attachment = attachmentOf(fragment.charFormat());
+            const std::optional<QString> lineBreak = detail::lineBreakOf(fragment.charFormat());
+            for (const QChar character : text) {
+                if (attachment && character == QChar(attachmentCharacter))
+                    result.attachments.emplace(int(result.text.size()), attachment);
+                if (lineBreak && character == QChar(detail::lineBreakStandIn))
+                    result.text.append(*lineBreak);
+                else
+                    result.text.append(character);
             }
         }
+        // The paragraph break after the block, when the range goes past it.
+        const int breakPosition = block.position() + block.length() - 1;
+        if (breakPosition >= start && breakPosition < end)
+            result.text.append(u'\n');
     }
     return result;
 }

@@ -17,9 +17,11 @@ struct ORVTEXTVIEW_EXPORT AttributedString {
     QString text;
     std::map<int, TextAttachmentPtr> attachments;
 
-    /// The part of a document from `start` (UTF-16 position) on, `length` units long,
-    /// reading the attachment of every attachment character on its own: equal adjacent
-    /// formats may share one run in the document, but each character keeps its token.
+    /// The part of a document from `start` (document position) on, `length` document
+    /// positions long, as exactly the characters it was given and typed: a paragraph break
+    /// reads "\n", a stand-in for another line break reads as that break ("\r\n", "\r",
+    /// U+2029), and no-break spaces and line separators stay. So `text` may be longer than
+    /// the range, and the attachments are keyed by their positions in `text`.
     static AttributedString fromDocument(const QTextDocument& document, int start = 0, int length = -1);
 
     /// The attachment at `position`, or null.

@@ -1,5 +1,7 @@
 #include "OrvTextView/Attachments/TextAttachment.h"
 
+#include "OrvTextView/Attachments/LineBreaksPrivate.h"
+
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
@@ -112,6 +114,7 @@ QTextCharFormat withoutAttachment(QTextCharFormat format)
     if (format.objectType() == attachmentObjectType)
         format.setObjectType(QTextFormat::NoObject);
     format.clearProperty(attachmentProperty);
+    format.clearProperty(detail::lineBreakProperty);
     return format;
 }
 

@@ -106,7 +106,7 @@ constexpr int attachmentProperty = QTextFormat::UserProperty + 0x4F52;
 ORVTEXTVIEW_EXPORT QTextCharFormat attachmentFormat(const TextAttachmentPtr& attachment);
 /// The attachment a character format holds, or null.
 ORVTEXTVIEW_EXPORT TextAttachmentPtr attachmentOf(const QTextFormat& format);
-/// The format without its attachment (what text typed next to an attachment should get).
+/// The format without its attachment or line break: what text typed next to one gets.
 ORVTEXTVIEW_EXPORT QTextCharFormat withoutAttachment(QTextCharFormat format);
 
 } // namespace orv

@@ -1,6 +1,7 @@
 #include "OrvTextView/Attachments/TextAttachmentReplacer.h"
 
 #include "OrvTextView/Attachments/AttributedString.h"
+#include "OrvTextView/Attachments/LineBreaksPrivate.h"
 #include "OrvTextView/Attachments/TextAttachmentBuilder.h"
 
 #include <QTextCursor>
@@ -52,12 +53,14 @@ std::vector<TextAttachmentPtr> TextAttachmentReplacer::replace(
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     const QTextCharFormat insertedFormat = withoutAttachment(cursor.charFormat());
-    cursor.insertText(m_replacingString, insertedFormat);
+    detail::insertExactText(cursor, m_replacingString, insertedFormat);
 
     while (auto token = nextToken(patterns, m_document->toPlainText())) {
         const QString text = m_document->toPlainText();
-        auto attachment
-            = token->pattern->attachment(text.mid(token->range.location, token->range.length), token->range, text);
+        // The token keeps its characters exactly; the document's plain text maps some of them.
+        const QString tokenText
+            = AttributedString::fromDocument(*m_document, token->range.location, token->range.length).text;
+        auto attachment = token->pattern->attachment(tokenText, token->range, text);
         if (!attachment)
             break;
         setAttachmentFont(*attachment, font);
@@ -79,10 +82,11 @@ void TextAttachmentUpdater::update(const TextAttachmentPatternList& patterns, co
 {
     if (!m_document || patterns.empty())
         return;
-    const AttributedString current = AttributedString::fromDocument(*m_document);
+    // Positions and text as the document has them, as the tokens were made from it.
+    const QString text = m_document->toPlainText();
     QTextCursor cursor(m_document);
     bool editing = false;
-    for (const auto& [position, attachment] : current.attachments) {
+    for (const auto& [position, attachment] : detail::documentAttachments(*m_document)) {
         const auto* token = dynamic_cast<const TextContainingTextAttachment*>(attachment.get());
         if (!token)
             continue;
@@ -98,7 +102,7 @@ void TextAttachmentUpdater::update(const TextAttachmentPatternList& patterns, co
             maker = patterns.front().get();
         if (!maker)
             continue;
-        auto renewed = maker->attachment(tokenText, TextRange { position, 1 }, current.text);
+        auto renewed = maker->attachment(tokenText, TextRange { position, 1 }, text);
         if (!renewed)
             continue;
         setAttachmentFont(*renewed, font);

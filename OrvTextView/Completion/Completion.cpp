@@ -2,6 +2,8 @@
 
 #include "OrvTextView/Pattern/StringHelpers.h"
 
+#include <algorithm>
+
 namespace orv {
 
 Completion::Completion(QString completion)
@@ -15,22 +17,50 @@ Completion::Completion(QString prefixRegEx, QString completion)
 {
 }
 
-std::vector<Completion::PatternPair> Completion::buildPatterns() const
+// An entry applies where the text ends with its trigger followed by a leading part of its
+// completion. The parts are compared as literal text and the trigger expression is run only
+// where one matched, once per position for all entries: with thousands of entries (an
+// identifier for each expander of the library) every keystroke asks all of them.
+std::vector<qsizetype> Completion::typedLengths(const QString& text) const
 {
-    std::vector<PatternPair> pairs;
-    pairs.push_back(PatternPair { m_prefixRegEx, m_prefixRegEx });
-    QString typed;
-    for (const QString& character : text::characters(m_completion)) {
-        typed += character;
-        pairs.push_back(PatternPair { m_prefixRegEx + text::escapedForRegEx(typed), m_prefixRegEx + typed });
+    std::vector<qsizetype> lengths;
+    for (qsizetype length = std::min(text.size(), m_completion.size()); length > 0; --length) {
+        if (text.endsWith(QStringView(m_completion).left(length)))
+            lengths.push_back(length);
     }
-    return pairs;
+    if (!lengths.empty()) {
+        std::vector<qsizetype> boundaries;
+        qsizetype end = 0;
+        for (const QString& character : text::characters(m_completion))
+            boundaries.push_back(end += character.size());
+        std::erase_if(lengths,
+            [&](qsizetype length) { return !std::binary_search(boundaries.begin(), boundaries.end(), length); });
+    }
+    lengths.push_back(0);
+    return lengths;
+}
+
+bool Completion::prefixMatchesBefore(const QString& text, qsizetype end, PrefixMatches& known) const
+{
+    const auto key = std::make_pair(m_prefixRegEx, end);
+    if (const auto found = known.find(key); found != known.end())
+        return found->second;
+    const bool matched
+        = text::matchesRegex(text.left(end), QStringLiteral("(?:") + m_prefixRegEx + QStringLiteral(")$"));
+    known.emplace(key, matched);
+    return matched;
 }
 
 bool Completion::matches(const QString& text) const
 {
-    for (const PatternPair& pair : buildPatterns()) {
-        if (text::matchesRegex(text, pair.pattern + u'$'))
+    PrefixMatches known;
+    return matches(text, known);
+}
+
+bool Completion::matches(const QString& text, PrefixMatches& known) const
+{
+    for (const qsizetype length : typedLengths(text)) {
+        if (prefixMatchesBefore(text, text.size() - length, known))
             return true;
     }
     return false;
@@ -38,10 +68,11 @@ bool Completion::matches(const QString& text) const
 
 QString Completion::completed(const QString& line) const
 {
-    const auto pairs = buildPatterns();
-    for (auto pair = pairs.rbegin(); pair != pairs.rend(); ++pair) {
-        if (text::matchesRegex(line, pair->pattern + u'$'))
-            return line + text::withoutPrefix(m_prefixRegEx + m_completion, pair->text);
+    // The longest typed part wins.
+    PrefixMatches known;
+    for (const qsizetype length : typedLengths(line)) {
+        if (prefixMatchesBefore(line, line.size() - length, known))
+            return line + m_completion.mid(length);
     }
     return line;
 }
@@ -55,8 +86,9 @@ void CompletionController::registerCompletion(CompletionPtr completion)
 std::vector<CompletionPtr> CompletionController::completions(const QString& text) const
 {
     std::vector<CompletionPtr> result;
+    Completion::PrefixMatches known;
     for (const auto& completion : m_completions) {
-        if (completion->matches(text))
+        if (completion->matches(text, known))
             result.push_back(completion);
     }
     return result;

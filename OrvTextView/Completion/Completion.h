@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -33,11 +34,16 @@ public:
     QString completed(const QString& line) const;
 
 private:
-    struct PatternPair {
-        QString pattern;
-        QString text;
-    };
-    std::vector<PatternPair> buildPatterns() const;
+    friend class CompletionController;
+    // Whether a prefix expression matches right before a position of a text, by expression
+    // and position: every entry of a list shares its few expressions and the one text.
+    using PrefixMatches = std::map<std::pair<QString, qsizetype>, bool>;
+
+    bool matches(const QString& text, PrefixMatches& known) const;
+    // The lengths (UTF-16) of the leading parts of whole characters of the completion that
+    // `text` ends with, longest first, ending with 0 (nothing typed yet).
+    std::vector<qsizetype> typedLengths(const QString& text) const;
+    bool prefixMatchesBefore(const QString& text, qsizetype end, PrefixMatches& known) const;
 
     QString m_prefixRegEx;
     QString m_completion;

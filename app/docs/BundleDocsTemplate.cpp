@@ -15,7 +15,7 @@ icu::UnicodeString BundleDocsTemplate::render(
     const Bundle& bundle, const std::shared_ptr<const ExpanderController>& library) const
 {
     TemplateCompiler::Values values;
-    values[u"name"] = escapeHTMLCharacters(bundle.name());
+    values[u"name"] = escapeHTMLText(bundle.name());
     values[u"description"] = MarkupHTMLGenerator().generate(
         bundle.bundleDescription(), MarkupFilterOptions { .expander = nullptr, .library = library });
     return compiler().compile(values);

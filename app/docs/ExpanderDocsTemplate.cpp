@@ -39,7 +39,7 @@ icu::UnicodeString ExpanderDocsTemplate::render(
     const auto expanders = library ? library : openLibraryExpanders();
     const ExpanderController& controller = *expanders;
     TemplateCompiler::Values values;
-    values[u"name"] = escapeHTMLCharacters(expander->name());
+    values[u"name"] = escapeHTMLText(expander->name());
     values[u"identifier"] = identifierHTML(*expander);
     values[u"description"] = MarkupHTMLGenerator().generate(
         expander->expanderDescription(), MarkupFilterOptions { .expander = expander, .library = expanders });

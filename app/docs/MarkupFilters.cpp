@@ -77,7 +77,12 @@ icu::UnicodeString DotListMarkupFilter::filter(const icu::UnicodeString& text, c
         std::vector<TagContent> items;
         for (const auto& item : captureGroups(group(groups, 0), uR"(\*\ (.+)(\n|$))"))
             items.emplace_back(Tag(TagName::li, std::nullopt, std::nullopt, {}, { group(item, 1) }));
-        return Tag(TagName::ul, std::nullopt, std::nullopt, {}, std::move(items)).html();
+        // The run's last line feed stays, so a code block or paragraph after the list still
+        // starts a line of its own.
+        icu::UnicodeString list = Tag(TagName::ul, std::nullopt, std::nullopt, {}, std::move(items)).html();
+        if (group(groups, 0).endsWith(u"\n"))
+            list += u'\n';
+        return list;
     });
 }
 

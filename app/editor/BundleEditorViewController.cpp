@@ -92,7 +92,7 @@ BundleEditorViewController::BundleEditorViewController(QWidget* parent)
         if (!m_bundle || m_showing)
             return;
         // Re-colouring the markup also reports a change; only a new text is written.
-        const icu::UnicodeString text = icuString(m_descriptionTextView->toPlainText());
+        const icu::UnicodeString text = icuString(m_descriptionTextView->string());
         if (text != m_bundle->bundleDescription())
             m_bundle->setBundleDescription(text);
     });
@@ -140,8 +140,8 @@ void BundleEditorViewController::showBundle()
     m_enabledCheckBox->setChecked(m_bundle && m_bundle->isEnabled());
     m_languagesLabel->setText(m_bundle ? qtString(m_bundle->supportedLanguagesString()) : QString());
     const QString description = m_bundle ? qtString(m_bundle->bundleDescription()) : QString();
-    if (m_descriptionTextView->toPlainText() != description)
-        m_descriptionTextView->setPlainText(description);
+    if (m_descriptionTextView->string() != description)
+        m_descriptionTextView->setString(description);
     m_showing = false;
 }
 

@@ -92,7 +92,9 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
     auto* toggle = new QAction(tr("Toggle Documentation and Edit"), m_window);
     toggle->setObjectName(QStringLiteral("toggleMode"));
     toggle->setShortcuts(
-        { QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Right) });
+        { QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Right),
+            // Window managers often take Ctrl+Alt+arrows for workspaces; these they leave alone.
+            QKeySequence(Qt::CTRL | Qt::Key_PageUp), QKeySequence(Qt::CTRL | Qt::Key_PageDown) });
     connect(toggle, &QAction::triggered, this, &EditorWindowController::toggleMode);
     m_window->addAction(toggle);
 

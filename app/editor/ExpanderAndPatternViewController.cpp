@@ -10,6 +10,7 @@
 #include "library/Websites.h"
 
 #include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
+#include "docs/views/ExpanderDescritpionViewController.h"
 #include "text/Localized.h"
 
 #include <QApplication>
@@ -91,6 +92,8 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     m_patternView->setLineWrapMode(QTextEdit::NoWrap);
     // A pattern is one line: it scrolls sideways; a vertical bar would only eat its room.
     m_patternView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A tab cannot be part of a one-line pattern worth typing: Tab moves on.
+    m_patternView->setTabChangesFocus(true);
     m_patternController = new PatternTextViewController(m_patternView, store, this);
 
     m_errorBox = new QFrame(this);
@@ -113,19 +116,17 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     m_outputView->setObjectName(QStringLiteral("outputTextView"));
     m_outputController = new OutputTextViewController(m_outputView, store, this);
 
-    m_descriptionView = new orv::MarkdownTextView(this);
-    m_descriptionView->setAccessibleName(tr("Expander description"));
+    m_descriptionController = new ExpanderDescritpionViewController(this);
+    m_descriptionView = m_descriptionController->textView();
     m_descriptionView->document()->setDocumentMargin(8);
 
     m_addVariableButton = new MenuButton(this);
     m_addVariableButton->setText(tr("Insert Variable"));
     m_addVariableButton->setAccessibleName(tr("Insert variable"));
     m_addVariableButton->setPopupMenu(m_outputController->insertVariableMenu());
-    m_addVariableButton->setFocusPolicy(Qt::NoFocus);
     m_helpButton = new QToolButton(this);
     m_helpButton->setText(QStringLiteral("?"));
     m_helpButton->setAccessibleName(tr("Help on the template language"));
-    m_helpButton->setFocusPolicy(Qt::NoFocus);
     auto* bottomBar = new QFrame(this);
     bottomBar->setObjectName(QStringLiteral("bottomBar"));
     auto* bottomLayout = new QHBoxLayout(bottomBar);
@@ -133,6 +134,10 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     bottomLayout->addWidget(m_addVariableButton);
     bottomLayout->addStretch();
     bottomLayout->addWidget(m_helpButton);
+
+    // Insert Variable acts for the editor focused before it: it comes right after the output.
+    setTabOrder(m_outputView, m_addVariableButton);
+    setTabOrder(m_addVariableButton, m_descriptionView);
 
     auto* templateBox = new QWidget(this);
     auto* templateLayout = new QVBoxLayout(templateBox);
@@ -143,7 +148,7 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     auto* descriptionLayout = new QVBoxLayout(descriptionBox);
     descriptionLayout->setContentsMargins(0, 0, 0, 0);
     descriptionLayout->addWidget(sectionTitle(tr("Description"), descriptionBox));
-    descriptionLayout->addWidget(m_descriptionView, 1);
+    descriptionLayout->addWidget(m_descriptionController, 1);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(templateBox);
     splitter->addWidget(descriptionBox);
@@ -159,8 +164,24 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     layout->addWidget(bottomBar);
 
     connect(m_nameField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (m_expander && !m_showing)
-            m_expander->setName(icuString(text));
+        if (!m_expander || m_showing)
+            return;
+        // Refused as the list refuses it: the expander keeps its name while the field says why.
+        if (const auto error = CustomExpander::validateName(icuString(text))) {
+            m_nameField->setToolTip(qtString(error->localizedDescription()));
+            m_nameField->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #b3261e; }"));
+            m_nameRefused = true;
+            return;
+        }
+        clearNameRefusal();
+        m_expander->setName(icuString(text));
+    });
+    connect(m_nameField, &QLineEdit::editingFinished, this, [this] {
+        // A refused name gives way to the expander's own when the field is left.
+        if (m_nameRefused) {
+            clearNameRefusal();
+            showExpander();
+        }
     });
     connect(m_identifierField, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (m_expander && !m_showing)
@@ -169,10 +190,6 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     connect(m_enabledCheckBox, &QCheckBox::toggled, this, [this](bool checked) {
         if (m_expander && !m_showing)
             m_expander->setEnabled(checked);
-    });
-    connect(m_descriptionView, &QTextEdit::textChanged, this, [this] {
-        if (m_expander && !m_showing)
-            m_expander->setExpanderDescription(icuString(m_descriptionView->toPlainText()));
     });
     connect(m_addVariableButton, &QToolButton::clicked, this, [this] { addVariable(); });
     connect(m_helpButton, &QToolButton::clicked, this, [this] { openHelp(); });
@@ -197,22 +214,31 @@ void ExpanderAndPatternViewController::stopObserving()
 void ExpanderAndPatternViewController::setExpander(const CustomExpanderPtr& expander)
 {
     stopObserving();
+    clearNameRefusal();
     m_expander = expander;
     if (m_expander) {
         // Validated against the library as it is now: another expander's stale error never shows.
         m_expander->updateErrors();
         m_observer = m_expander->addObserver([this](std::string_view key, Observable::Phase phase) {
             if (phase == Observable::Phase::didChange
-                && (key == "name" || key == "identifier" || key == "isEnabled" || key == "expanderDescription"
-                    || key == "supportedLanguagesString" || key == "errors"))
+                && (key == "name" || key == "identifier" || key == "isEnabled" || key == "supportedLanguagesString"
+                    || key == "errors"))
                 showExpander();
         });
     }
     m_patternController->setExpander(expander);
     m_outputController->setExpander(expander);
     m_languagesChooser->setExpander(expander);
+    m_descriptionController->setExpander(expander);
     setEnabled(m_expander != nullptr);
     showExpander();
+}
+
+void ExpanderAndPatternViewController::clearNameRefusal()
+{
+    m_nameRefused = false;
+    m_nameField->setToolTip(QString());
+    m_nameField->setStyleSheet(QString());
 }
 
 void ExpanderAndPatternViewController::showExpander()
@@ -222,13 +248,11 @@ void ExpanderAndPatternViewController::showExpander()
         if (field->text() != text)
             field->setText(text);
     };
-    setText(m_nameField, m_expander ? qtString(m_expander->name()) : QString());
+    if (!m_nameRefused)
+        setText(m_nameField, m_expander ? qtString(m_expander->name()) : QString());
     setText(m_identifierField, m_expander ? qtString(m_expander->identifier()) : QString());
     m_enabledCheckBox->setChecked(m_expander && m_expander->isEnabled());
     m_languagesLabel->setText(m_expander ? qtString(m_expander->supportedLanguagesString()) : QString());
-    const QString description = m_expander ? qtString(m_expander->expanderDescription()) : QString();
-    if (m_descriptionView->toPlainText() != description)
-        m_descriptionView->setPlainText(description);
     const auto& errors = m_expander ? m_expander->errors() : std::nullopt;
     m_errorLabel->setText(errors ? qtString(*errors) : QString());
     m_errorLabel->setToolTip(m_errorLabel->text());
@@ -262,6 +286,9 @@ void ExpanderAndPatternViewController::updateInsertVariableButtonState()
     const QWidget* focus = window() ? window()->focusWidget() : nullptr;
     // A popover or menu may hold the focus for a moment; the editor that had it counts.
     if (QApplication::activePopupWidget())
+        return;
+    // Reached by the keyboard, the button acts for the editor that had the focus before it.
+    if (focus == m_addVariableButton)
         return;
     if (focus == m_patternView)
         setInsertVariableButtonState(InsertVariableButtonState::enabled);

@@ -15,12 +15,16 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QTextEdit;
 class QVariantAnimation;
 class QToolButton;
 
+namespace orv {
+class OrvTextView;
+}
+
 namespace quillet {
 
+class ExpanderDescritpionViewController;
 class MenuButton;
 class OutputTextViewController;
 class PatternTextViewController;
@@ -65,12 +69,13 @@ public:
     QLineEdit* nameField() const noexcept { return m_nameField; }
     QLineEdit* identifierField() const noexcept { return m_identifierField; }
     QCheckBox* enabledCheckBox() const noexcept { return m_enabledCheckBox; }
-    QTextEdit* descriptionView() const noexcept { return m_descriptionView; }
+    orv::OrvTextView* descriptionView() const noexcept { return m_descriptionView; }
 
 private:
     void setInsertVariableButtonState(InsertVariableButtonState state);
     void setHasErrors(bool hasErrors);
     void showExpander();
+    void clearNameRefusal();
     void showNoInputVariableAlertIfNeeded();
     void stopObserving();
 
@@ -79,6 +84,7 @@ private:
     CustomExpanderPtr m_expander;
     Observable::ObserverId m_observer = 0;
     bool m_showing = false;
+    bool m_nameRefused = false;
     bool m_hasErrors = false;
     InsertVariableButtonState m_insertVariableButtonState = InsertVariableButtonState::disabled;
     QMetaObject::Connection m_focusConnection;
@@ -95,7 +101,8 @@ private:
     QFrame* m_errorBox = nullptr;
     QLabel* m_errorLabel = nullptr;
     QVariantAnimation* m_errorAnimation = nullptr;
-    QTextEdit* m_descriptionView = nullptr;
+    ExpanderDescritpionViewController* m_descriptionController = nullptr;
+    orv::OrvTextView* m_descriptionView = nullptr;
     MenuButton* m_addVariableButton = nullptr;
     QToolButton* m_helpButton = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "editor/MenuButton.h"
 
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -18,6 +19,18 @@ void MenuButton::mouseReleaseEvent(QMouseEvent* event)
     if (inside && isEnabled() && m_canShowMenu && m_popupMenu) {
         Q_EMIT aboutToPopUpMenu(m_popupMenu);
         m_popupMenu->popup(mapToGlobal(QPoint(0, height())));
+    }
+}
+
+void MenuButton::keyReleaseEvent(QKeyEvent* event)
+{
+    // Space presses the button from the keyboard, as a click does with the mouse.
+    const bool pressed = event->key() == Qt::Key_Space && !event->isAutoRepeat() && isDown();
+    QToolButton::keyReleaseEvent(event);
+    if (pressed && isEnabled() && m_canShowMenu && m_popupMenu) {
+        Q_EMIT aboutToPopUpMenu(m_popupMenu);
+        m_popupMenu->popup(mapToGlobal(QPoint(0, height())));
+        m_popupMenu->setFocus();
     }
 }
 

@@ -47,6 +47,12 @@ private Q_SLOTS:
         QTest::newRow("mixed") << sample;
         QTest::newRow("token at the end") << "x ${y}";
         QTest::newRow("unclosed") << "${a} ${b";
+        // Characters a document turns into other ones: each must come back as it went in.
+        QTest::newRow("CR LF before tokens") << QString::fromUtf16(u"for (${n}) {\r\n\t#\r\n}\r\n// ${n} times");
+        QTest::newRow("lone CR") << QString::fromUtf16(u"one\r${a}\rtwo");
+        QTest::newRow("no-break spaces") << QString::fromUtf16(u"a\u00A0${a}\u00A0b");
+        QTest::newRow("line and paragraph separators") << QString::fromUtf16(u"a\u2028${a}\u2029${b}\u2029");
+        QTest::newRow("tabs, emoji and a line feed") << QString::fromUtf16(u"\t${a}\t\U0001F44D\U0001F3FD\n${b}");
     }
     void tokensSurviveEveryRoundTrip()
     {
@@ -65,13 +71,34 @@ private Q_SLOTS:
         // Into the view's document and out again, reading each attachment character.
         view.setAttributedText(forward);
         QCOMPARE(reverse(view.attributedText()), text);
+        QCOMPARE(view.string(), text);
+        QCOMPARE(tokenTexts(view.attributedText()), tokenTexts(forward));
 
-        // Updater: re-made tokens keep their texts and take the new cells.
+        // Updater: re-made tokens keep their texts and take the new cells, and new text
+        // stays without a step to undo.
         tokens->cellColor = Qt::red;
         view.updateAttachments();
         QCOMPARE(reverse(view.attributedText()), text);
+        QVERIFY(!view.document()->isUndoAvailable());
         for (const auto& [position, attachment] : view.attributedText().attachments)
             QCOMPARE(attachment->cell()->backgroundColor(), QColor(Qt::red));
+
+        // A new font reaches every token.
+        QFont font = view.basicFont();
+        font.setPointSize(font.pointSize() + 7);
+        view.setBasicFont(font);
+        for (const auto& [position, attachment] : view.attributedText().attachments)
+            QCOMPARE(attachment->cell()->font().pointSize(), font.pointSize());
+
+        // One typed character at each end adds exactly that character.
+        view.moveCursor(QTextCursor::End);
+        QTest::keyClick(&view, 'Z');
+        view.moveCursor(QTextCursor::Start);
+        QTest::keyClick(&view, 'Q');
+        QCOMPARE(view.string(), "Q" + text + "Z");
+        view.undo();
+        view.undo();
+        QCOMPARE(view.string(), text);
 
         // Replacer: the same text inserted as a plain string becomes the same tokens.
         OrvTextView typed;

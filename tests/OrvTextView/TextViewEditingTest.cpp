@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QTest>
@@ -57,12 +58,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("caret");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("tabs and a space") << true << "\t\t x" << 4 << "\t\t x\n\t\t ";
-        QTest::newRow("no leading blanks") << true << "x" << 1 << "x\n";
-        QTest::newRow("empty line") << true << "\t\n" << 2 << "\t\n\n";
-        QTest::newRow("off") << false << "\t\t x" << 4 << "\t\t x\n";
-        QTest::newRow("start of text") << true << "\tx" << 0 << "\n\tx";
-        QTest::newRow("middle of an indented line") << true << "  ab" << 3 << "  a\n  b";
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        const Qt::KeyboardModifiers none;
+        QTest::newRow("tabs and a space") << true << "\t\t x" << 4 << "\t\t x\n\t\t " << none;
+        QTest::newRow("shift+return") << true << "\t\t x" << 4 << "\t\t x\n\t\t "
+                                      << Qt::KeyboardModifiers(Qt::ShiftModifier);
+        QTest::newRow("no leading blanks") << true << "x" << 1 << "x\n" << none;
+        QTest::newRow("empty line") << true << "\t\n" << 2 << "\t\n\n" << none;
+        QTest::newRow("off") << false << "\t\t x" << 4 << "\t\t x\n" << none;
+        QTest::newRow("start of text") << true << "\tx" << 0 << "\n\tx" << none;
+        QTest::newRow("middle of an indented line") << true << "  ab" << 3 << "  a\n  b" << none;
+        // A kept CR LF ends a line inside the paragraph: the indentation is that line's.
+        QTest::newRow("after a CR LF") << true << QString::fromUtf16(u"x\r\n\ty") << 5
+                                       << QString::fromUtf16(u"x\r\n\ty\n\t") << none;
     }
     void returnKeepsTheIndentation()
     {
@@ -70,15 +78,61 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, caret);
         QFETCH(QString, expected);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
         m_view->setKeepIndention(keep);
-        m_view->setPlainText(text);
+        m_view->setString(text);
         QTextCursor cursor = m_view->textCursor();
-        cursor.setPosition(caret);
+        cursor.setPosition(caret - int(text.count(QStringLiteral("\r\n"))));
         m_view->setTextCursor(cursor);
-        QTest::keyClick(m_view, Qt::Key_Return);
-        QCOMPARE(m_view->toPlainText(), expected);
+        QTest::keyClick(m_view, Qt::Key_Return, modifiers);
+        QCOMPARE(m_view->string(), expected);
         m_view->undo();
-        QCOMPARE(m_view->toPlainText(), text);
+        QCOMPARE(m_view->string(), text);
+    }
+
+    void tabLeavesTheViewWhereItMustAndCtrlTabAlways_data()
+    {
+        QTest::addColumn<bool>("tabChangesFocus");
+        QTest::addColumn<bool>("tokens");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("leaves");
+        const Qt::KeyboardModifiers none;
+        const Qt::KeyboardModifiers control(Qt::ControlModifier);
+        for (const bool tokens : { false, true }) {
+            const char* kind = tokens ? "with tokens" : "plain";
+            QTest::addRow("%s: Tab types a tab", kind) << false << tokens << int(Qt::Key_Tab) << none << false;
+            QTest::addRow("%s: Ctrl+Tab leaves", kind) << false << tokens << int(Qt::Key_Tab) << control << true;
+            QTest::addRow("%s: Ctrl+Shift+Tab leaves", kind)
+                << false << tokens << int(Qt::Key_Backtab) << (control | Qt::ShiftModifier) << true;
+            QTest::addRow("%s: one-line view, Tab leaves", kind) << true << tokens << int(Qt::Key_Tab) << none << true;
+            QTest::addRow("%s: one-line view, Shift+Tab leaves", kind)
+                << true << tokens << int(Qt::Key_Backtab) << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+        }
+    }
+    void tabLeavesTheViewWhereItMustAndCtrlTabAlways()
+    {
+        QFETCH(bool, tabChangesFocus);
+        QFETCH(bool, tokens);
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, leaves);
+        auto* before = new QLineEdit(m_window);
+        auto* after = new QLineEdit(m_window);
+        QWidget::setTabOrder(before, m_view);
+        QWidget::setTabOrder(m_view, after);
+        before->show();
+        after->show();
+        if (tokens)
+            m_view->addTextAttachmentPattern(std::make_shared<test::VariableTokens>());
+        m_view->setTabChangesFocus(tabChangesFocus);
+        m_view->setFocus();
+        QTRY_VERIFY(m_view->hasFocus());
+        QTest::keyClick(m_view, Qt::Key(key), modifiers);
+        QCOMPARE(m_view->string(), leaves ? QString() : QString("\t"));
+        QCOMPARE(m_view->hasFocus(), !leaves);
+        if (leaves)
+            QVERIFY((key == Qt::Key_Tab ? after : before)->hasFocus());
     }
 
     void typingATokenMakesAnAttachmentAndUndoRestoresTheText()
@@ -181,9 +235,9 @@ private Q_SLOTS:
     void theCompletionPopupMatchesTakesItsKeysAndNeverTheFocus()
     {
         auto print = std::make_shared<Completion>("print");
-        print->setLabel("print");
+        print->setLabel("function");
         auto println = std::make_shared<Completion>("println");
-        println->setLabel("println");
+        println->setLabel("macro");
         m_view->completionController().registerCompletion(print);
         m_view->completionController().registerCompletion(println);
         auto* popup = m_view->completionWindowController();
@@ -191,6 +245,10 @@ private Q_SLOTS:
         QTest::keyClicks(m_view, "a pr");
         QTRY_VERIFY(popup->isVisible());
         QCOMPARE(popup->contentViewController()->completions().size(), std::size_t(2));
+        // Each row reads as what it inserts, its kind beside it.
+        const QAbstractItemModel* rows = popup->contentViewController()->tableView()->model();
+        QCOMPARE(rows->index(1, 0).data().toString(), QString("println"));
+        QCOMPARE(rows->index(1, 0).data(CompletionRowView::kindRole).toString(), QString("macro"));
         QVERIFY(m_view->hasFocus());
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_view));
         QVERIFY(!popup->window()->isActiveWindow());

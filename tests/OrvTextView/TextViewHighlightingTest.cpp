@@ -184,6 +184,16 @@ private Q_SLOTS:
         QCOMPARE(view.toPlainText(), QString("- item"));
         QCOMPARE(view.document()->firstBlock().blockFormat().leftMargin(), 2 * widthOfA);
 
+        // Cutting everything through the standard menu's action leaves no indent behind, in
+        // the same step to undo.
+        view.selectAll();
+        view.cut();
+        QCOMPARE(view.toPlainText(), QString());
+        QCOMPARE(view.document()->firstBlock().blockFormat().leftMargin(), 0.0);
+        view.undo();
+        QCOMPARE(view.toPlainText(), QString("- item"));
+        QCOMPARE(view.document()->firstBlock().blockFormat().leftMargin(), 2 * widthOfA);
+
         // Deleting everything leaves no indent behind.
         view.selectAll();
         QTest::keyClick(&view, Qt::Key_Delete);

@@ -47,9 +47,9 @@ protected:
 
 // "Broken" is disabled: a pattern that does not parse ends the search of every example of
 // the library it is enabled in (the selection stops at the first error).
-constexpr const char* sampleBundle = R"({"name": "Loops <C>", "description": "Loops & *more*.\n> for i in 3",
+constexpr const char* sampleBundle = R"({"name": "Loops <C> & co", "description": "Loops & *more*.\n> for i in 3",
     "expanders": [
-        {"name": "For <i>", "identifier": "c.for<i>", "pattern": "for ${index:identifier} in ${count:number}",
+        {"name": "For <i> & j", "identifier": "c.for<i>", "pattern": "for ${index:identifier} in ${count:number}",
          "output_template": "for (int ${index} = 0; ${index} < ${count}; ${index}++) {\n\t#\n}",
          "description": "Counts **up**.\n> for k in 2", "supported_languages": ["c", "cpp"]},
         {"name": "Broken", "is_enabled": false, "pattern": "bad ${x:nosuchtype}", "output_template": "${x}", "supported_languages": []}]})";
@@ -61,7 +61,7 @@ TEST_F(PageTemplatesTest, ExpanderPageIsTheTemplateFilledWithEscapedFieldsAndThe
 
     EXPECT_EQ(page.baseDirectory, m_dir.path() / "docs");
     EXPECT_EQ(page.html,
-        u16(u"<h1>For &lt;i&gt;</h1><div class=\"expander-identifier\">Identifier: <code>c.for&lt;i&gt;</code>."
+        u16(u"<h1>For &lt;i&gt; &amp; j</h1><div class=\"expander-identifier\">Identifier: <code>c.for&lt;i&gt;</code>."
             u"<div class=\"expander-identifier-info\">Expander may be used within other expanders using "
             u"<code>exp(c.for&lt;i&gt;)</code> variable.</div></div>\n"
             u"<p>Counts <strong>up</strong>.</p>\n"
@@ -82,7 +82,7 @@ TEST_F(PageTemplatesTest, BundlePageEscapesTheNameAndExpandsExamplesWithTheBestE
     const auto store = library(sampleBundle);
     const auto page = bundlePage(bundlePageSource(*store.bundles()[0], store), m_resources);
     EXPECT_EQ(page.html,
-        u16(u"<h1>Loops &lt;C&gt;</h1>\n<p>Loops & <em>more</em>.</p>\n"
+        u16(u"<h1>Loops &lt;C&gt; &amp; co</h1>\n<p>Loops & <em>more</em>.</p>\n"
             u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">for i in 3</code></div>"
             u"<div class=\"output\"><code class=\"expanded\">for (int i = 0; i &lt; 3; i++) {\n\t"
             u"<span class=\"cursor\">_</span>\n}</code></div></div>\n"));

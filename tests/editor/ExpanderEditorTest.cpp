@@ -29,8 +29,10 @@
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -251,6 +253,37 @@ TEST_F(ExpanderEditorTest, TheInsertVariableButtonFollowsTheFocus)
     pane->openHelp();
     ASSERT_EQ(urls->opened.size(), 1u);
     EXPECT_EQ(urls->opened.front().toString().toStdString(), Websites::language()) << "the build's web host";
+}
+
+TEST_F(ExpanderEditorTest, TheKeyboardReachesTheButtonsAndLeavesTheTextViews)
+{
+    using State = ExpanderAndPatternViewController::InsertVariableButtonState;
+    // Tab never types into the one-line pattern: it moves on.
+    const std::string before = pattern();
+    pane->patternTextView()->setFocus();
+    QTest::keyClick(pane->patternTextView(), Qt::Key_Tab);
+    EXPECT_EQ(pattern(), before);
+    EXPECT_FALSE(pane->patternTextView()->hasFocus());
+
+    // Ctrl+Tab leaves the output view for the Insert Variable button, which then acts for
+    // the output view; the help button takes the focus too.
+    pane->outputTextView()->setFocus();
+    QWidget* focus = pane->outputTextView();
+    for (int step = 0; step < 10 && focus != pane->addVariableButton(); ++step) {
+        QTest::keyClick(focus, Qt::Key_Tab, Qt::ControlModifier);
+        focus = QApplication::focusWidget();
+    }
+    ASSERT_EQ(focus, pane->addVariableButton());
+    EXPECT_EQ(pane->insertVariableButtonState(), State::enabledWithMenu);
+    QSignalSpy popped(pane->addVariableButton(), &MenuButton::aboutToPopUpMenu);
+    QTest::keyClick(focus, Qt::Key_Space);
+    EXPECT_EQ(popped.size(), 1);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    const auto helpButtons = pane->findChildren<QToolButton*>();
+    EXPECT_TRUE(std::any_of(helpButtons.begin(), helpButtons.end(), [](QToolButton* button) {
+        return button->text() == QStringLiteral("?") && button->focusPolicy() & Qt::TabFocus;
+    }));
 }
 
 QStringList offered(orv::OrvTextView& view, const QString& line)

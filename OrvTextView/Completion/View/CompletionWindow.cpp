@@ -13,6 +13,7 @@ namespace {
 constexpr int visibleRows = 8;
 constexpr int popupWidth = 260;
 constexpr qreal selectionAlpha = 0.2;
+constexpr int kindMargin = 6;
 } // namespace
 
 CompletionViewControllerDelegate::~CompletionViewControllerDelegate() = default;
@@ -63,7 +64,18 @@ void CompletionRowView::paint(QPainter* painter, const QStyleOptionViewItem& opt
         plain.state &= ~QStyle::State_Selected;
     }
     plain.state &= ~QStyle::State_HasFocus;
+    const QString kind = index.data(kindRole).toString();
+    const int kindWidth = kind.isEmpty() ? 0 : QFontMetrics(option.font).horizontalAdvance(kind) + 2 * kindMargin;
+    plain.rect.setRight(plain.rect.right() - kindWidth);
     QStyledItemDelegate::paint(painter, plain, index);
+    if (kind.isEmpty())
+        return;
+    painter->save();
+    painter->setFont(option.font);
+    painter->setPen(option.palette.color(QPalette::PlaceholderText));
+    const QRect kindRect = option.rect.adjusted(option.rect.width() - kindWidth, 0, -kindMargin, 0);
+    painter->drawText(kindRect, Qt::AlignRight | Qt::AlignVCenter, kind);
+    painter->restore();
 }
 
 CompletionViewController::CompletionViewController(QWidget* parent)
@@ -113,7 +125,10 @@ void CompletionViewController::reload()
 {
     m_model->clear();
     for (const auto& completion : m_completions) {
-        auto* item = new QStandardItem(completion->label());
+        // A row reads as what choosing it inserts; the kind stands beside it.
+        auto* item = new QStandardItem(completion->completion());
+        item->setData(completion->label(), CompletionRowView::kindRole);
+        item->setData(completion->label(), Qt::AccessibleDescriptionRole);
         item->setEditable(false);
         m_model->appendRow(item);
     }

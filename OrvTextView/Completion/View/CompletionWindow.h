@@ -43,10 +43,14 @@ private:
     void moveSelection(int step);
 };
 
-/// Draws a list row's selection as a light blue fill, with the text undimmed.
+/// Draws a list row: what the entry inserts, and its kind (the entry's label) dimmed at the
+/// row's right end; the selection as a light blue fill, with the text undimmed.
 class ORVTEXTVIEW_EXPORT CompletionRowView final : public QStyledItemDelegate {
     Q_OBJECT
 public:
+    /// The item data role that holds a row's kind.
+    static constexpr int kindRole = Qt::UserRole + 1;
+
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

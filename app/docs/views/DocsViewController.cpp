@@ -79,15 +79,14 @@ void DocsViewController::setBundleListElement(const std::optional<BundleListElem
     // A hidden pane builds nothing now; it asks for the page when it is shown.
     if (isVisible())
         requestPage();
-    else
-        m_pendingRequest = true;
 }
 
 void DocsViewController::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_pendingRequest)
-        requestPage();
+    // The element may have been edited while the pane was hidden (the editor shows instead
+    // of it): every appearance renders the page anew.
+    requestPage();
 }
 
 std::shared_ptr<const ExpanderController> DocsViewController::library()
@@ -99,7 +98,6 @@ std::shared_ptr<const ExpanderController> DocsViewController::library()
 
 void DocsViewController::requestPage()
 {
-    m_pendingRequest = false;
     const std::uint64_t request = ++m_request;
     m_latestRequest->store(request);
     const auto element = m_element.lock();

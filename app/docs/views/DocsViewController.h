@@ -27,8 +27,8 @@ class ExpanderController;
 /// library's enabled expanders, copied once per change of the library), so the library may
 /// change while a page is being built. Only the page of the latest request is shown: a page
 /// that arrives after a newer request is dropped. While hidden, the pane builds nothing; it
-/// builds the page when it is shown. Links to files open in the pane, others in the default
-/// browser (DocsBrowser).
+/// builds the page afresh each time it is shown, so edits made meanwhile show. Links to files open in the pane, others
+/// in the default browser (DocsBrowser).
 class DocsViewController final : public QWidget, private BundleStoreDelegate {
     Q_OBJECT
 public:
@@ -78,7 +78,6 @@ private:
     PageBuilder m_pageBuilder;
     WeakBundleListElement m_element;
     bool m_hasElement = false;
-    bool m_pendingRequest = false;
     bool m_loading = false;
     std::uint64_t m_request = 0;
     // The latest request, read by the workers so a page nobody waits for any more is not built.

@@ -50,10 +50,10 @@ void ExpanderDescritpionViewController::updateText()
     const auto expander = m_expander.lock();
     const QString description = expander ? qtString(expander->expanderDescription()) : QString();
     m_textView->setEnabled(expander != nullptr);
-    if (m_textView->toPlainText() == description)
+    if (m_textView->string() == description)
         return;
     m_writing = true;
-    m_textView->setPlainText(description);
+    m_textView->setString(description);
     m_writing = false;
 }
 
@@ -64,7 +64,7 @@ void ExpanderDescritpionViewController::textEdited()
     const auto expander = m_expander.lock();
     if (!expander)
         return;
-    const icu::UnicodeString text = icuString(m_textView->toPlainText());
+    const icu::UnicodeString text = icuString(m_textView->string());
     if (text == expander->expanderDescription())
         return; // a highlighting pass changes formats, not the text
     m_writing = true;
