@@ -252,9 +252,15 @@ void AppDelegate::importFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    BundleStore& store = App::shared().bundleStore();
+    std::vector<std::filesystem::path> files;
     for (const QString& path : paths)
-        store.importBundle(std::filesystem::path(path.toStdString()), false);
+        files.emplace_back(path.toStdString());
+    // Called from the event loop (D-Bus, the command line's files): nothing may escape.
+    try {
+        App::shared().bundleStore().importBundles(files, false);
+    } catch (const std::exception& error) {
+        qCWarning(appLog) << "Importing bundle files failed:" << error.what();
+    }
 }
 
 void AppDelegate::expandingControllerDidStartExpanding(ExpandingController&)
