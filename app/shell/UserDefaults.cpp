@@ -3,6 +3,7 @@
 #include "text/SettingValues.h"
 
 #include <QLoggingCategory>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace quillet {
@@ -85,21 +86,20 @@ UserDefaults::UserDefaults(std::unique_ptr<QSettings> storage, QObject* parent)
 
 std::shared_ptr<UserDefaults> UserDefaults::makeStandard()
 {
-    auto storage = std::make_unique<QSettings>(
-        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("orvanta"), QStringLiteral("Quillet"));
-    // Checked before the first read: a pipe or a device in the file's place would block the
-    // application for good.
-    if (!settingvalues::isUsableSettingsPath(storage->fileName().toStdString())) {
-        qCWarning(defaultsLog).noquote() << "The settings file" << storage->fileName()
-                                         << "is not a regular file; settings are kept for this session only";
-        auto sessionFolder = std::make_unique<QTemporaryDir>();
-        storage
-            = std::make_unique<QSettings>(sessionFolder->filePath(QStringLiteral("Quillet.ini")), QSettings::IniFormat);
-        auto defaults = std::make_shared<UserDefaults>(std::move(storage));
-        defaults->m_sessionFolder = std::move(sessionFolder);
-        return defaults;
-    }
-    return std::make_shared<UserDefaults>(std::move(storage));
+    // The user-scope INI file of organization "orvanta", application "Quillet". Named here
+    // rather than by QSettings, which reads the file as it is made: checked first, since a
+    // pipe or a device in the file's place would block the application for good.
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/orvanta/Quillet.ini");
+    if (settingvalues::isUsableSettingsPath(file.toStdString()))
+        return std::make_shared<UserDefaults>(std::make_unique<QSettings>(file, QSettings::IniFormat));
+    qCWarning(defaultsLog).noquote() << "The settings file" << file
+                                     << "is not a regular file; settings are kept for this session only";
+    auto sessionFolder = std::make_unique<QTemporaryDir>();
+    auto defaults = std::make_shared<UserDefaults>(
+        std::make_unique<QSettings>(sessionFolder->filePath(QStringLiteral("Quillet.ini")), QSettings::IniFormat));
+    defaults->m_sessionFolder = std::move(sessionFolder);
+    return defaults;
 }
 
 void UserDefaults::registerDefaults(const std::map<UserDefaultsKey, QVariant>& defaults)
