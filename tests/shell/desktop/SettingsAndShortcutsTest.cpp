@@ -289,11 +289,24 @@ TEST_F(SettingsTest, TheBinderFollowsTheStoredShortcutWithoutBindingAgain)
     EXPECT_TRUE(grabbed.empty());
     EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt);
 
-    // A shortcut another application holds is not bound; the next change binds again.
+    // A shortcut another application holds is not bound, and said once however often it is
+    // tried; the next change binds again.
+    QSignalSpy unavailable(&binder, &GlobalShortcutBinder::shortcutUnavailable);
     defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, keys->taken);
+    binder.retryUnavailableShortcuts();
     EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt);
+    ASSERT_EQ(unavailable.count(), 1);
+    EXPECT_EQ(unavailable[0][1].value<Shortcut>(), keys->taken);
     defaults->remove(UserDefaultsKey::ExpandTextShortcut);
     EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), defaultshortcuts::expandText);
+
+    // Once the other program lets go, a retry (the preferences opening) takes it.
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, keys->taken);
+    const Shortcut heldBefore = keys->taken;
+    keys->taken = Shortcut { 0, 0 };
+    binder.retryUnavailableShortcuts();
+    EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), heldBefore);
+    EXPECT_EQ(unavailable.count(), 1);
 }
 
 TEST_F(SettingsTest, TheRecorderStoresWhatIsTypedAndClearsOnBackspace)
