@@ -22,7 +22,9 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -303,6 +305,19 @@ TEST_F(EditorWindowTest, DialogsShowNamesAndFileContentsAsPlainText)
     });
     alerts->runModal(Alert::withTitle(markup, markup));
     EXPECT_TRUE(checked);
+}
+
+TEST_F(EditorWindowTest, TheFrameGoesToTheOneSettingsFileWhenItChangesWhileTheWindowStaysOpen)
+{
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/orvanta/Quillet.ini");
+    QSettings(file, QSettings::IniFormat).remove(QStringLiteral("EditorWindowFrame"));
+    controller->window()->resize(731, 517);
+    const auto stored = [&] {
+        return QSettings(file, QSettings::IniFormat).value(QStringLiteral("EditorWindowFrame")).toByteArray();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stored() == controller->window()->saveGeometry(); }, 5000));
+    EXPECT_TRUE(controller->window()->isVisible());
 }
 
 TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhenAnswered)
