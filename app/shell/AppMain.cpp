@@ -25,6 +25,7 @@
 #include <QLibraryInfo>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <csignal>
@@ -116,6 +117,8 @@ struct SharedObjectsTeardown {
     SharedObjectsTeardown& operator=(const SharedObjectsTeardown&) = delete;
     ~SharedObjectsTeardown()
     {
+        // Documentation pages render on the pool and read the settings and the library.
+        QThreadPool::globalInstance()->waitForDone();
         quillet::App::setShared(nullptr);
         quillet::App::configureShared({});
         quillet::Sounds::setShared(nullptr);
