@@ -155,8 +155,7 @@ bool BundleListActions::moveExpander(const CustomExpanderPtr& expander, const Bu
 
 void BundleListActions::importBundleFiles(const std::vector<std::filesystem::path>& paths)
 {
-    for (const auto& path : paths)
-        m_store.importBundle(path, false);
+    m_store.importBundles(paths, false);
 }
 
 void BundleListActions::exportBundle(const Bundle& bundle, const std::filesystem::path& path)

@@ -1,5 +1,6 @@
 #include "editor/BundleListViewController.h"
 
+#include "docs/views/PlainMessageBox.h"
 #include "editor/QtText.h"
 #include "library/Alert.h"
 #include "library/UserErrorDescriptionType.h"
@@ -313,6 +314,7 @@ void BundleListViewController::deleteSelectedItem()
     auto* question = new QMessageBox(QMessageBox::Warning, QString(),
         qtString(BundleListActions::deleteQuestion(*first)), QMessageBox::NoButton, window());
     question->setObjectName(QStringLiteral("deleteQuestion"));
+    showPlainText(*question);
     auto* yes = question->addButton(tr("Yes"), QMessageBox::YesRole);
     yes->setObjectName(QStringLiteral("yesButton"));
     auto* no = question->addButton(tr("No"), QMessageBox::NoRole);

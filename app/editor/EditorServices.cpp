@@ -1,5 +1,6 @@
 #include "editor/EditorServices.h"
 
+#include "docs/views/PlainMessageBox.h"
 #include "editor/QtText.h"
 #include "library/Alert.h"
 
@@ -23,6 +24,7 @@ public:
         QMessageBox box(QMessageBox::Warning, QString(), qtString(alert.messageText), QMessageBox::NoButton,
             QApplication::activeWindow());
         box.setInformativeText(qtString(alert.informativeText));
+        showPlainText(box);
         for (const auto& title : alert.buttonTitles)
             box.addButton(qtString(title), QMessageBox::AcceptRole);
         box.exec();

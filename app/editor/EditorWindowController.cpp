@@ -3,15 +3,20 @@
 #include "editor/BundleListViewController.h"
 #include "editor/EditorTabViewController.h"
 #include "editor/QtText.h"
+#include "text/SettingValues.h"
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QHideEvent>
 #include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidget>
+
+#include <memory>
 
 namespace quillet {
 
@@ -20,10 +25,19 @@ namespace {
 const QString windowFrameKey = QStringLiteral("EditorWindowFrame");
 const QString splitViewKey = QStringLiteral("EditorSplitViewAutosave");
 
-QSettings settings()
+/// The application's one settings file (Quillet.ini), where every other setting lives too;
+/// none when something other than a regular file is in its place (it could block).
+std::unique_ptr<QSettings> settings()
 {
-    return QSettings(QStringLiteral("orvanta"), QStringLiteral("Quillet"));
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/orvanta/Quillet.ini");
+    if (!settingvalues::isUsableSettingsPath(file.toStdString()))
+        return nullptr;
+    return std::make_unique<QSettings>(file, QSettings::IniFormat);
 }
+
+/// How long the frame must rest before it is written: a drag moves it many times a second.
+constexpr int frameSaveDelayMilliseconds = 500;
 
 } // namespace
 
@@ -40,8 +54,21 @@ void EditorWindow::hideEvent(QHideEvent* event)
     QMainWindow::hideEvent(event);
 }
 
+void EditorWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    Q_EMIT frameChanged();
+}
+
+void EditorWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Q_EMIT frameChanged();
+}
+
 EditorWindowController::EditorWindowController(BundleStore& store, EditorServices services, QObject* parent)
     : QObject(parent)
+    , m_store(&store)
 {
     setObjectName(QStringLiteral("ExpandersWindowController"));
     const EditorServices completed = services.completed();
@@ -98,17 +125,36 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
     connect(toggle, &QAction::triggered, this, &EditorWindowController::toggleMode);
     m_window->addAction(toggle);
 
+    // Typing is saved in bursts; what was typed in one element is written as soon as the user
+    // moves on, or closes the window.
     connect(m_bundleList, &BundleListViewController::selectionChanged, this,
-        [this](const std::vector<BundleListElement>& selection) { setSelectedObjects(selection); });
+        [this](const std::vector<BundleListElement>& selection) {
+            m_store->saveChangesNow();
+            setSelectedObjects(selection);
+        });
+    connect(m_window, &EditorWindow::aboutToHide, this, [this] { m_store->saveChangesNow(); });
     connect(m_bundleList, &BundleListViewController::elementAdded, this,
         [this](const BundleListElement&) { setMode(EditorMode::edit); });
     connect(m_bundleList->model(), &QAbstractItemModel::dataChanged, this, &EditorWindowController::updateTitle);
     connect(m_window, &EditorWindow::aboutToHide, this, &EditorWindowController::saveFrame);
+    // The frame is also written while the window stays open, so a session that ends without
+    // hiding it (a logout, a kill) keeps where the user put it.
+    m_frameSaveTimer = new QTimer(this);
+    m_frameSaveTimer->setSingleShot(true);
+    m_frameSaveTimer->setInterval(frameSaveDelayMilliseconds);
+    connect(m_frameSaveTimer, &QTimer::timeout, this, &EditorWindowController::saveFrame);
+    auto scheduleFrameSave = [this] {
+        if (m_window->isVisible())
+            m_frameSaveTimer->start();
+    };
+    connect(m_window, &EditorWindow::frameChanged, this, scheduleFrameSave);
+    connect(m_splitter, &QSplitter::splitterMoved, this, scheduleFrameSave);
 
     m_window->resize(900, 600);
-    auto stored = settings();
-    m_window->restoreGeometry(stored.value(windowFrameKey).toByteArray());
-    m_splitter->restoreState(stored.value(splitViewKey).toByteArray());
+    if (const auto stored = settings()) {
+        m_window->restoreGeometry(stored->value(windowFrameKey).toByteArray());
+        m_splitter->restoreState(stored->value(splitViewKey).toByteArray());
+    }
 
     setSelectedObjects(m_bundleList->selectedObjects());
 }
@@ -127,9 +173,11 @@ void EditorWindowController::showWindow()
 
 void EditorWindowController::saveFrame()
 {
-    auto stored = settings();
-    stored.setValue(windowFrameKey, m_window->saveGeometry());
-    stored.setValue(splitViewKey, m_splitter->saveState());
+    m_frameSaveTimer->stop();
+    if (const auto stored = settings()) {
+        stored->setValue(windowFrameKey, m_window->saveGeometry());
+        stored->setValue(splitViewKey, m_splitter->saveState());
+    }
 }
 
 void EditorWindowController::select(const BundleListElement& element)

@@ -14,6 +14,7 @@
 class QAction;
 class QButtonGroup;
 class QSplitter;
+class QTimer;
 class QToolBar;
 
 namespace quillet {
@@ -29,9 +30,13 @@ public:
 
 Q_SIGNALS:
     void aboutToHide();
+    /// Moved or resized.
+    void frameChanged();
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 };
 
 /// The editor window: the bundle list on the left and, on the right, the pane that the
@@ -83,7 +88,9 @@ private:
     EditorMode m_mode = EditorMode::docs;
     bool m_modeControlHidden = false;
     EditorWindow* m_window = nullptr;
+    BundleStore* m_store = nullptr;
     QSplitter* m_splitter = nullptr;
+    QTimer* m_frameSaveTimer = nullptr;
     QToolBar* m_toolBar = nullptr;
     QButtonGroup* m_modeControl = nullptr;
     // The tool bar shows and hides its widgets through these actions only.

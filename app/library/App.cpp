@@ -4,12 +4,14 @@
 #include "library/ApplicationControl.h"
 #include "library/Paths.h"
 #include "library/ResourceLocator.h"
+#include "library/SaveScheduler.h"
 #include "library/UserAlerts.h"
 #include "library/UserNotifications.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
 
 #include <atomic>
+#include <ctime>
 #include <iostream>
 #include <mutex>
 
@@ -70,6 +72,7 @@ App::Environment App::Environment::headless()
         .application = std::make_shared<NoApplicationControl>(),
         .resources = std::make_shared<SearchPathResourceLocator>(SearchPathResourceLocator::applicationRoots()),
         .bundlesFilePath = std::nullopt,
+        .saveScheduler = nullptr,
     };
 }
 
@@ -99,6 +102,7 @@ App::App(Environment environment)
             localized(u"No folder for the library: set XDG_DATA_HOME or HOME.", "Missing data folder error")));
         return;
     }
+    detail::removeStaleTemporaryFiles(*path);
     if (!load(*path))
         return;
     // A first run is what the load found, never a second look at the path, which another
@@ -110,8 +114,13 @@ App::App(Environment environment)
 
 App::~App()
 {
-    if (m_bundleStoreController)
+    if (m_environment.saveScheduler)
+        m_environment.saveScheduler->cancel();
+    if (m_bundleStoreController) {
+        // What was typed last is written before the process ends.
+        saveIfPending();
         m_bundleStoreController->serializable().removeDelegate(this);
+    }
 }
 
 bool App::load(const std::filesystem::path& path)
@@ -186,13 +195,94 @@ void App::deliverNotification(const UserErrorDescriptionType& error)
 
 void App::save()
 {
-    if (!m_bundleStoreController)
+    m_savePending = false;
+    if (m_environment.saveScheduler)
+        m_environment.saveScheduler->cancel();
+    if (!m_bundleStoreController || m_saving)
         return;
+    m_saving = true;
     try {
+        if (m_bundleStoreController->fileChangedElsewhere())
+            keepChangesMadeElsewhere();
         m_bundleStoreController->save();
+        m_lastSaveFailed = false;
     } catch (const UserErrorDescriptionType& error) {
+        m_lastSaveFailed = true;
         notifySaveFailure(error);
+    } catch (const std::exception& error) {
+        m_lastSaveFailed = true;
+        notifySaveFailure(PlatformError(localizedDescription(error)));
     }
+    m_saving = false;
+}
+
+void App::saveIfPending()
+{
+    if (m_savePending)
+        save();
+}
+
+void App::keepChangesMadeElsewhere()
+{
+    const auto& path = m_bundleStoreController->path();
+    std::optional<JSONDictionary> current;
+    try {
+        current = m_bundleStoreController->readFileAsItIsNow();
+    } catch (const std::exception&) {
+        // Not ours and not readable: kept under another name, never overwritten.
+        auto target = path;
+        if (std::filesystem::is_symlink(path))
+            target = std::filesystem::weakly_canonical(path);
+        auto kept = target;
+        kept += "." + std::to_string(std::time(nullptr)) + ".unreadable";
+        std::error_code error;
+        std::filesystem::rename(target, kept, error);
+        if (error)
+            throw CbError(localized(u"File could not be written", "JSON Serializable Store error"),
+                localized(u"Another program put a file that Quillet cannot read in the library's place; it was "
+                          u"left as it is: ",
+                    "Library replaced unreadable")
+                    .append(fromUtf8(target.string())));
+        deliverNotification(CbError(localized(u"The library was changed by another program", "Library changed title"),
+            localized(u"Quillet could not read the file that replaced it, so that file was kept as ",
+                "Library replaced unreadable kept")
+                .append(fromUtf8(kept.string()))
+                .append(u".")));
+        return;
+    }
+    if (!current)
+        return; // removed meanwhile: nothing to keep
+    BundleStore& store = bundleStore();
+    std::vector<BundlePtr> added;
+    icu::UnicodeString names;
+    try {
+        // Read as this version writes it, so that a bundle only written differently is no change.
+        const JSONDictionary theirs = BundleStore(*current).dictionary();
+        for (const auto& object : BundleStore::bundlesAddedSince(m_bundleStoreController->savedDictionary(), theirs)) {
+            added.push_back(std::make_shared<Bundle>(object));
+            names.append(names.isEmpty() ? u"\u201C" : u", \u201C").append(added.back()->name()).append(u"\u201D");
+        }
+    } catch (const std::exception&) {
+        // A library this version cannot read in full: kept whole beside ours.
+        auto kept = path;
+        kept += "." + std::to_string(std::time(nullptr)) + ".changed";
+        detail::writeFileAtomically(kept, current->dump(4) + "\n");
+        deliverNotification(CbError(localized(u"The library was changed by another program", "Library changed title"),
+            localized(u"Its version holds bundles Quillet cannot read; it was kept as ", "Library changed kept")
+                .append(fromUtf8(kept.string()))
+                .append(u".")));
+        return;
+    }
+    if (added.empty())
+        return;
+    auto bundles = store.bundles();
+    bundles.insert(bundles.end(), added.begin(), added.end());
+    store.setBundles(std::move(bundles));
+    deliverNotification(CbError(localized(u"The library was changed by another program", "Library changed title"),
+        localized(u"Its new or changed bundles were added at the end of your library, beside your own changes: ",
+            "Library changed merged")
+            .append(names)
+            .append(u".")));
 }
 
 void App::notifySaveFailure(const UserErrorDescriptionType& error)
@@ -204,13 +294,29 @@ void App::notifySaveFailure(const UserErrorDescriptionType& error)
 
 void App::bundleStoreDidChange(BundleStore& /*store*/)
 {
-    save();
+    if (m_saving)
+        return; // the save under way writes this change too
+    if (!m_environment.saveScheduler) {
+        save();
+        return;
+    }
+    if (m_savePending)
+        return;
+    m_savePending = true;
+    m_environment.saveScheduler->schedule([this] { saveIfPending(); });
 }
 
 void App::bundleStoreDidImport(BundleStore& /*store*/, Bundle& bundle, bool silent)
 {
-    if (!silent)
+    // An import is announced only once it is on disk.
+    saveIfPending();
+    if (!silent && !m_lastSaveFailed)
         m_environment.notifications->scheduleBundleImportedNotification(bundle);
+}
+
+void App::bundleStoreWantsChangesSaved(BundleStore& /*store*/)
+{
+    saveIfPending();
 }
 
 void App::configureShared(Environment environment)

@@ -15,6 +15,7 @@ namespace quillet {
 
 class ApplicationControl;
 class ResourceLocator;
+class SaveScheduler;
 class UserAlerts;
 class UserNotifications;
 
@@ -26,8 +27,17 @@ class UserNotifications;
 /// in the order of defaultBundleNames, from the resources, and saved with one write, so the
 /// file exists whole or not at all; when no resource is found, a notification says so and
 /// nothing is created. Afterwards every change of the
-/// library saves the whole file; a failed save becomes a notification and the next change
-/// saves again.
+/// library saves the whole file, at once or, with a SaveScheduler, within its delay; a
+/// delegate's request (the editor's selection moved, its window closed) and the holder's
+/// destruction write a waiting change at once. A failed save becomes a notification and
+/// the next change saves again; an import whose save failed is not announced.
+///
+/// The file is never replaced blindly: when it is no longer the file last loaded or saved
+/// (another program or another instance wrote it), the bundles it holds that this process
+/// never saw are added to the library first and the user is told, so neither side's work
+/// is lost. A file in its place that cannot be read is kept beside the library under a new
+/// name. Temporary files that a killed save left in the library's folder are removed at
+/// start-up.
 ///
 /// Everything the desktop does (alerts, notifications, activation and termination, finding
 /// resources) goes through the interfaces of the Environment, so the command line loads the
@@ -41,6 +51,9 @@ public:
         std::shared_ptr<ResourceLocator> resources;
         /// The library file; Paths::bundlesFilePath() when none.
         std::optional<std::filesystem::path> bundlesFilePath;
+        /// Delays saves so that a burst of changes is written once; none writes every change
+        /// at once (the command line, most tests).
+        std::shared_ptr<SaveScheduler> saveScheduler;
 
         /// Console services (alerts and notifications go to standard error, the application
         /// control does nothing) and the resources beside or installed with the program.
@@ -78,9 +91,13 @@ public:
 
     /// Delivers a notification of the error at once.
     void deliverNotification(const UserErrorDescriptionType& error);
-    /// Writes the library; a failure becomes a "File could not be saved" notification that
-    /// names the file.
+    /// Writes the library now (a waiting save included); a failure becomes a "File could not
+    /// be saved" notification that names the file.
     void save();
+    /// Writes the library now when a change waits for its save.
+    void saveIfPending();
+    /// Whether a change waits for its save.
+    bool hasPendingSave() const noexcept { return m_savePending; }
 
     using CustomAction = std::function<bool()>;
     const CustomAction& expandingShortcutCustomAction() const noexcept { return m_expandingShortcutCustomAction; }
@@ -88,6 +105,7 @@ public:
 
     void bundleStoreDidChange(BundleStore& store) override;
     void bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent) override;
+    void bundleStoreWantsChangesSaved(BundleStore& store) override;
 
 private:
     /// Loads the library file into a new store; false after showing the load error.
@@ -97,6 +115,8 @@ private:
     /// created the file meanwhile (nothing is then written).
     bool installDefaultBundles();
     void notifySaveFailure(const UserErrorDescriptionType& error);
+    /// Takes into the library what another writer put into the file since our last look.
+    void keepChangesMadeElsewhere();
 
     Environment m_environment;
     std::unique_ptr<JSONSerializableStore<BundleStore>> m_bundleStoreController;
@@ -105,6 +125,10 @@ private:
     std::unique_ptr<BundleStore> m_detachedStore;
     std::optional<CbError> m_loadError;
     CustomAction m_expandingShortcutCustomAction;
+    bool m_savePending = false;
+    bool m_lastSaveFailed = false;
+    // Set while the save itself changes the library (taking in another writer's bundles).
+    bool m_saving = false;
 };
 
 } // namespace quillet

@@ -10,7 +10,15 @@
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <set>
+#include <string>
+#include <system_error>
 
 namespace quillet {
 
@@ -143,6 +151,34 @@ template <typename Call> void BundleStore::tellDelegates(Call call)
     }
 }
 
+void BundleStore::saveChangesNow()
+{
+    tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreWantsChangesSaved(*this); });
+}
+
+std::vector<JSONDictionary> BundleStore::bundlesAddedSince(const JSONDictionary& base, const JSONDictionary& current)
+{
+    const auto bundlesOf = [](const JSONDictionary& library) {
+        const auto found = library.find(bundlesKey);
+        return found != library.end() && found->is_array() ? &*found : nullptr;
+    };
+    std::vector<JSONDictionary> added;
+    const auto* currentBundles = bundlesOf(current);
+    if (!currentBundles)
+        return added;
+    std::multiset<std::string> known;
+    if (const auto* baseBundles = bundlesOf(base))
+        for (const auto& bundle : *baseBundles)
+            known.insert(bundle.dump());
+    for (const auto& bundle : *currentBundles) {
+        if (const auto found = known.find(bundle.dump()); found != known.end())
+            known.erase(found);
+        else if (bundle.is_object())
+            added.push_back(bundle);
+    }
+    return added;
+}
+
 void BundleStore::bundleDidChange(Bundle& /*bundle*/)
 {
     tellChanged();
@@ -179,37 +215,121 @@ BundleStore::enabledExpandersOrderedByLanguageSupport(const ProgrammingLanguageL
     return orderedByLanguageSupport(enabledExpanders(), languages);
 }
 
-BundlePtr BundleStore::readBundleFile(const std::filesystem::path& path)
-{
-    const icu::UnicodeString title = localized(u"File could not be read", "Bundle import error");
-    auto fail = [&](const icu::UnicodeString& description) -> BundlePtr {
-        const Alert alert = Alert::fromError(CbError(title, description));
-        if (m_importFeedback.application)
-            m_importFeedback.application->activate(true);
-        if (m_importFeedback.alerts)
-            m_importFeedback.alerts->runModal(alert);
-        if (m_importFeedback.application)
-            m_importFeedback.application->deactivate();
-        return nullptr;
-    };
+namespace {
 
-    const auto bytes = detail::readFileContents(path);
-    if (!bytes)
-        return fail({});
+/// Why one bundle file was not imported; becomes one paragraph of the import alert.
+class ImportFailure final : public std::exception {
+public:
+    explicit ImportFailure(icu::UnicodeString reason)
+        : m_reason(std::move(reason))
+    {
+    }
+    const icu::UnicodeString& reason() const noexcept { return m_reason; }
+    const char* what() const noexcept override { return "bundle file not imported"; }
+
+private:
+    icu::UnicodeString m_reason;
+};
+
+icu::UnicodeString systemReason(int error)
+{
+    return fromUtf8(std::generic_category().message(error)).append(u".");
+}
+
+/// The bytes of a bundle file: a regular file no larger than any bundle, read without
+/// blocking (a pipe in its place would stop the application).
+std::string readImportFile(const std::filesystem::path& path)
+{
+    struct stat status { };
+    if (stat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT)
+            throw ImportFailure(localized(u"There is no file at this path.", "Bundle import missing file"));
+        throw ImportFailure(systemReason(errno));
+    }
+    if (S_ISDIR(status.st_mode))
+        throw ImportFailure(localized(u"It is a folder, not a bundle file.", "Bundle import folder"));
+    if (!S_ISREG(status.st_mode))
+        throw ImportFailure(
+            localized(u"It is not a regular file but a pipe, a device or a socket.", "Bundle import special file"));
+    if (status.st_size > BundleStore::largestBundleFileSize)
+        throw ImportFailure(localized(
+            u"It is larger than 16 MB, more than any bundle of expanders holds.", "Bundle import file too large"));
+
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        throw ImportFailure(systemReason(errno));
+    std::string bytes;
+    int failure = 0;
+    bool tooLarge = false;
+    struct stat opened { };
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        failure = EINVAL; // replaced between the two looks
+    } else {
+        bytes.reserve(static_cast<std::size_t>(std::min<off_t>(opened.st_size, BundleStore::largestBundleFileSize)));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t count = read(fd, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0) {
+                failure = errno;
+                break;
+            }
+            if (count == 0)
+                break;
+            // The file may grow while it is read.
+            if (bytes.size() + std::size_t(count) > std::size_t(BundleStore::largestBundleFileSize)) {
+                tooLarge = true;
+                break;
+            }
+            bytes.append(buffer, std::size_t(count));
+        }
+    }
+    close(fd);
+    if (tooLarge)
+        throw ImportFailure(localized(
+            u"It is larger than 16 MB, more than any bundle of expanders holds.", "Bundle import file too large"));
+    if (failure != 0)
+        throw ImportFailure(systemReason(failure));
+    return bytes;
+}
+
+/// The bundle object's fault in the words the library's loader uses for the same fault.
+icu::UnicodeString bundleFault(const JSONDictionary& object, const std::exception& error)
+{
+    icu::UnicodeString message = localized(u"The bundle", "Bundle import bundle");
+    try {
+        const auto name = value<icu::UnicodeString>(object, "name");
+        message.append(u" (\u201C").append(name).append(u"\u201D)");
+    } catch (const DictionaryError&) {
+    }
+    message.append(localized(u" could not be read: ", "Bundle import bundle fault"));
+    const auto fault = Bundle::readingFault(object);
+    return message.append(fault ? *fault : localizedDescription(error)).append(u".");
+}
+
+BundlePtr readBundleFile(const std::filesystem::path& path)
+{
+    const std::string bytes = readImportFile(path);
     JSONDictionary object;
     try {
-        object = detail::parseJSONDictionary(*bytes);
+        object = detail::parseJSONDictionary(bytes);
     } catch (const JSONDictionary::exception& parseError) {
-        return fail(fromUtf8(parseError.what()));
+        throw ImportFailure(
+            localized(u"It is not JSON: ", "Bundle import not JSON").append(fromUtf8(parseError.what())));
     }
     if (!object.is_object())
-        return fail(localized(u"Error during file decoding", "Bundle import decoding error"));
+        throw ImportFailure(
+            localized(u"Error during file decoding", "Bundle import decoding error")
+                .append(localized(u": its top level is not a bundle object.", "Bundle import top level")));
     try {
         return std::make_shared<Bundle>(object);
     } catch (const std::exception& error) {
-        return fail(localizedDescription(error));
+        throw ImportFailure(bundleFault(object, error));
     }
 }
+
+} // namespace
 
 void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
 {
@@ -219,18 +339,71 @@ void BundleStore::importBundle(const std::filesystem::path& path, bool silent)
 void BundleStore::importBundles(const std::vector<std::filesystem::path>& paths, bool silent)
 {
     std::vector<BundlePtr> imported;
+    std::vector<icu::UnicodeString> failures;
     for (const auto& path : paths) {
-        if (auto bundle = readBundleFile(path))
-            imported.push_back(std::move(bundle));
+        icu::UnicodeString failure = u"\u201C";
+        failure.append(fromUtf8(path.string())).append(u"\u201D: ");
+        try {
+            imported.push_back(readBundleFile(path));
+            continue;
+        } catch (const ImportFailure& error) {
+            failure.append(error.reason());
+        } catch (const std::exception& error) {
+            // Whatever else goes wrong (memory, a reader fault) stays with this file.
+            failure.append(localizedDescription(error));
+        }
+        failures.push_back(std::move(failure));
     }
-    if (imported.empty())
-        return;
+    if (!imported.empty()) {
+        auto bundles = m_bundles;
+        bundles.insert(bundles.end(), imported.begin(), imported.end());
+        setBundles(std::move(bundles));
+        for (const auto& bundle : imported)
+            tellDelegates(
+                [&](BundleStoreDelegate& delegate) { delegate.bundleStoreDidImport(*this, *bundle, silent); });
+    }
+    if (!failures.empty())
+        reportImportFailures(std::move(failures));
+}
 
-    auto bundles = m_bundles;
-    bundles.insert(bundles.end(), imported.begin(), imported.end());
-    setBundles(std::move(bundles));
-    for (const auto& bundle : imported)
-        tellDelegates([&](BundleStoreDelegate& delegate) { delegate.bundleStoreDidImport(*this, *bundle, silent); });
+void BundleStore::reportImportFailures(std::vector<icu::UnicodeString> failures)
+{
+    for (auto& failure : failures) {
+        if (m_pendingImportFailures.size() < maximumListedImportFailures)
+            m_pendingImportFailures.push_back(std::move(failure));
+        else
+            ++m_unlistedImportFailures;
+    }
+    // An alert already showing runs its own event loop, in which more imports may fail: they
+    // wait for it and are shown together next, so alerts never pile up inside each other.
+    if (m_showingImportAlert)
+        return;
+    m_showingImportAlert = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset { m_showingImportAlert };
+    while (!m_pendingImportFailures.empty()) {
+        icu::UnicodeString description;
+        for (const auto& failure : m_pendingImportFailures)
+            description.append(description.isEmpty() ? u"" : u"\n\n").append(failure);
+        if (m_unlistedImportFailures > 0) {
+            description.append(u"\n\n")
+                .append(localized(u"Files not imported besides these: ", "Bundle import more failures"))
+                .append(fromUtf8(std::to_string(m_unlistedImportFailures)))
+                .append(u".");
+        }
+        m_pendingImportFailures.clear();
+        m_unlistedImportFailures = 0;
+        const Alert alert
+            = Alert::fromError(CbError(localized(u"File could not be read", "Bundle import error"), description));
+        if (m_importFeedback.application)
+            m_importFeedback.application->activate(true);
+        if (m_importFeedback.alerts)
+            m_importFeedback.alerts->runModal(alert);
+        if (m_importFeedback.application)
+            m_importFeedback.application->deactivate();
+    }
 }
 
 } // namespace quillet

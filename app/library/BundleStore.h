@@ -23,6 +23,9 @@ public:
     virtual ~BundleStoreDelegate() = default;
     virtual void bundleStoreDidChange(BundleStore& store) = 0;
     virtual void bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent) = 0;
+    /// A user of the store asks that changes made so far be written now (the editor, when
+    /// its selection moves or its window closes).
+    virtual void bundleStoreWantsChangesSaved(BundleStore& /*store*/) { }
 };
 
 /// The whole expander library in memory: the ordered bundles, the delegates that hear of
@@ -70,6 +73,14 @@ public:
     void removeDelegate(BundleStoreDelegate* delegate);
     const std::vector<BundleStoreDelegate*>& delegates() const noexcept { return m_delegates; }
 
+    /// Asks the delegates to write the changes made so far now (bundleStoreWantsChangesSaved).
+    void saveChangesNow();
+
+    /// The bundle objects of `current` (a library object) that are not in `base` (another
+    /// library object, the one last loaded or saved), in `current`'s order: what another
+    /// writer added or changed. Equal objects pair off one for one.
+    static std::vector<JSONDictionary> bundlesAddedSince(const JSONDictionary& base, const JSONDictionary& current);
+
     void setImportFeedback(ImportFeedback feedback) { m_importFeedback = std::move(feedback); }
 
     /// The enabled expanders of the enabled bundles, in library order; computed per call.
@@ -82,20 +93,26 @@ public:
     std::pair<std::vector<CustomExpanderPtr>, std::vector<CustomExpanderPtr>> enabledExpandersOrderedByLanguageSupport(
         const ProgrammingLanguageList& languages) const;
 
+    /// No bundle file is larger; a larger one is refused before it is read.
+    static constexpr long long largestBundleFileSize = 16LL * 1024 * 1024;
+
     /// Appends the bundle of a bundle file and tells the delegates (change, then import with
     /// the silent flag). A file that cannot be read or holds no valid bundle leaves the
-    /// library unchanged and is reported with an alert ("File could not be read").
+    /// library unchanged and is reported with an alert ("File could not be read") that names
+    /// the file and the reason: nothing there, a folder, a pipe or device, too large, not
+    /// JSON, or the bundle, expander and key that cannot be read (the loader's words).
     void importBundle(const std::filesystem::path& path, bool silent);
     /// Imports several bundle files as one change: the readable ones are appended together,
     /// in order, with one assignment (so the library is saved once), then the delegates hear
-    /// of each import. A file that fails is reported as by importBundle and skipped.
+    /// of each import. The files that fail are listed in one alert. Failures that arrive
+    /// while an import alert shows (its modal loop still serves requests) are not shown in a
+    /// nested alert: they wait and are listed together in the next one.
     void importBundles(const std::vector<std::filesystem::path>& paths, bool silent);
 
     void bundleDidChange(Bundle& bundle) override;
 
 private:
-    /// The bundle of a bundle file, or none after reporting why it cannot be read.
-    BundlePtr readBundleFile(const std::filesystem::path& path);
+    void reportImportFailures(std::vector<icu::UnicodeString> failures);
     template <typename Call> void tellDelegates(Call call);
     void adoptBundles();
     void tellChanged();
@@ -105,6 +122,13 @@ private:
     bool m_changedInGroup = false;
     std::vector<BundlePtr> m_bundles;
     ImportFeedback m_importFeedback;
+
+    // Beyond this many, waiting failures are only counted: a flood of bad files must not
+    // make an alert taller than the screen, nor grow without bound while one shows.
+    static constexpr std::size_t maximumListedImportFailures = 20;
+    bool m_showingImportAlert = false;
+    std::vector<icu::UnicodeString> m_pendingImportFailures;
+    std::size_t m_unlistedImportFailures = 0;
 };
 
 } // namespace quillet

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <system_error>
 
@@ -158,11 +159,24 @@ Opened openForReading(const std::filesystem::path& path, int& fd)
     return Opened::turnedUp;
 }
 
-std::optional<std::string> readOpenFile(int fd)
+FileIdentity identityOf(const struct stat& status)
+{
+    return {
+        .device = status.st_dev,
+        .inode = status.st_ino,
+        .size = status.st_size,
+        .modifiedSeconds = status.st_mtim.tv_sec,
+        .modifiedNanoseconds = status.st_mtim.tv_nsec,
+    };
+}
+
+std::optional<std::string> readOpenFile(int fd, std::optional<FileIdentity>* identity)
 {
     struct stat status { };
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
+    if (identity)
+        *identity = identityOf(status);
     std::string bytes;
     if (status.st_size > 0)
         bytes.reserve(static_cast<std::size_t>(status.st_size));
@@ -182,7 +196,42 @@ std::optional<std::string> readOpenFile(int fd)
 
 } // namespace
 
-std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts)
+std::optional<FileIdentity> FileIdentity::of(const std::filesystem::path& path)
+{
+    struct stat status { };
+    if (stat(path.c_str(), &status) != 0)
+        return std::nullopt;
+    return identityOf(status);
+}
+
+void removeStaleTemporaryFiles(const std::filesystem::path& path)
+{
+    // A save takes seconds at most; an older temporary file belongs to no save still running.
+    constexpr auto stale = std::chrono::minutes(2);
+    std::error_code error;
+    std::filesystem::path target = path;
+    if (std::filesystem::is_symlink(path, error))
+        target = std::filesystem::weakly_canonical(path, error);
+    if (error)
+        return;
+    const std::string prefix = "." + target.filename().string() + ".";
+    const auto folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::error_code entryError;
+        if (!entry.is_regular_file(entryError) || entry.is_symlink(entryError))
+            continue;
+        const auto modified = entry.last_write_time(entryError);
+        if (!entryError && now - modified > stale)
+            std::filesystem::remove(entry.path(), entryError);
+    }
+}
+
+std::optional<JSONDictionary> readJSONDictionary(
+    const std::filesystem::path& path, const JSONStoreTexts& texts, std::optional<FileIdentity>* identity)
 {
     std::optional<std::string> bytes;
     for (int attempt = 0;; ++attempt) {
@@ -196,7 +245,7 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
             continue;
         if (fd < 0)
             throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
-        bytes = readOpenFile(fd);
+        bytes = readOpenFile(fd, identity);
         close(fd);
         break;
     }
@@ -212,16 +261,6 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
     if (!dictionary.is_object())
         throw CbError(texts.parsingErrorTitle, texts.invalidFormatError);
     return dictionary;
-}
-
-std::optional<std::string> readFileContents(const std::filesystem::path& path)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    auto bytes = readOpenFile(fd);
-    close(fd);
-    return bytes;
 }
 
 namespace {
@@ -262,8 +301,13 @@ bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
     // A library kept elsewhere through a symbolic link is written where the link points;
     // renaming over the link itself would detach it from the real file.
     std::filesystem::path path = linkOrFile;
-    if (std::filesystem::is_symlink(linkOrFile))
+    if (std::filesystem::is_symlink(linkOrFile)) {
+        // A link to a folder not mounted yet: a plain file in its place would cut the user's
+        // library off, and the link would be lost.
+        if (!std::filesystem::exists(linkOrFile))
+            throw std::system_error(ENOENT, std::generic_category(), "the link points to nothing");
         path = std::filesystem::weakly_canonical(linkOrFile);
+    }
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::filesystem::create_directories(folder);
 

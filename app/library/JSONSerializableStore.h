@@ -35,6 +35,21 @@ struct JSONStoreTexts {
     static JSONStoreTexts localizedTexts();
 };
 
+/// Which file a path named when it was last read or written: another writer's rename or
+/// rewrite changes it.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+    long long modifiedSeconds = 0;
+    long long modifiedNanoseconds = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+
+    /// The file the path names now (links followed); none when nothing is there.
+    static std::optional<FileIdentity> of(const std::filesystem::path& path);
+};
+
 /// What JSONDictionary::parse gives for the bytes (the same value, key order and errors), built
 /// without copying the filled values of objects that grow.
 JSONDictionary parseJSONDictionary(const std::string& bytes);
@@ -44,7 +59,13 @@ JSONDictionary parseJSONDictionary(const std::string& bytes);
 /// read (also when its existence cannot be checked), PlatformError with the JSON reader's
 /// description for text that is not JSON, and CbError ("JSON reading error", "Parsing file
 /// has an invalid format.") for a top level that is not an object.
-std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts);
+/// The identity of the file that was read goes to `identity` when given.
+std::optional<JSONDictionary> readJSONDictionary(
+    const std::filesystem::path& path, const JSONStoreTexts& texts, std::optional<FileIdentity>* identity = nullptr);
+
+/// Removes the temporary files that an interrupted save of the file left beside it (named
+/// ".<file name>.XXXXXX") when they are older than a save could take.
+void removeStaleTemporaryFiles(const std::filesystem::path& path);
 
 /// Writes the object pretty-printed as UTF-8 into a new file, atomically, unless something is
 /// already at the path: false then, and nothing is written. Throws as writeJSONDictionary.
@@ -56,12 +77,10 @@ bool createJSONDictionaryFile(
 void writeJSONDictionary(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts);
 
-/// The whole content of a regular file, or none when it cannot be read.
-std::optional<std::string> readFileContents(const std::filesystem::path& path);
-
 /// Replaces the file with the bytes so that a reader only ever sees the old or the new
 /// content: the bytes go to a temporary file in the same folder, are flushed to disk and
-/// renamed over the target. Creates missing folders. On failure the temporary file is
+/// renamed over the target. Creates missing folders. A symbolic link is written through to
+/// its target; a link whose target is missing is refused. On failure the temporary file is
 /// removed, the target is untouched and std::system_error is thrown.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
@@ -81,9 +100,11 @@ public:
         : m_texts(detail::JSONStoreTexts::localizedTexts())
         , m_path(std::move(path))
     {
-        auto dictionary = detail::readJSONDictionary(m_path, m_texts);
+        auto dictionary = detail::readJSONDictionary(m_path, m_texts, &m_identity);
         m_foundFile = dictionary.has_value();
         m_serializable = std::make_unique<T>(dictionary ? std::move(*dictionary) : JSONDictionary::object());
+        // As the value writes itself, so that it compares with what a save writes.
+        m_savedDictionary = m_serializable->dictionary();
     }
 
     /// Whether the value was read from a file; false when nothing existed at the path (a
@@ -92,14 +113,39 @@ public:
 
     /// Writes the value's dictionary. Throws only CbError (title "File could not be
     /// written", the file's path as description).
-    void save() const { detail::writeJSONDictionary(m_path, m_serializable->dictionary(), m_texts); }
+    void save()
+    {
+        auto dictionary = m_serializable->dictionary();
+        detail::writeJSONDictionary(m_path, dictionary, m_texts);
+        m_identity = detail::FileIdentity::of(m_path);
+        m_savedDictionary = std::move(dictionary);
+    }
+
+    /// Whether the file at the path is another than the one last loaded or saved (someone
+    /// else wrote it since). A file that is gone counts as unchanged: nothing there is lost.
+    bool fileChangedElsewhere() const
+    {
+        const auto now = detail::FileIdentity::of(m_path);
+        return now && now != m_identity;
+    }
+
+    /// Reads the file as it is now, without touching the value; the errors of the load.
+    std::optional<JSONDictionary> readFileAsItIsNow() const { return detail::readJSONDictionary(m_path, m_texts); }
+
+    /// The object last loaded or saved, as the value writes it.
+    const JSONDictionary& savedDictionary() const noexcept { return m_savedDictionary; }
 
     /// Writes the value's dictionary only when no file exists at the path (another process
     /// may have created one since the load); false then, and nothing is written. The file
     /// appears whole or not at all. Throws as save().
-    bool saveIfAbsent() const
+    bool saveIfAbsent()
     {
-        return detail::createJSONDictionaryFile(m_path, m_serializable->dictionary(), m_texts);
+        auto dictionary = m_serializable->dictionary();
+        if (!detail::createJSONDictionaryFile(m_path, dictionary, m_texts))
+            return false;
+        m_identity = detail::FileIdentity::of(m_path);
+        m_savedDictionary = std::move(dictionary);
+        return true;
     }
 
     const std::filesystem::path& path() const noexcept { return m_path; }
@@ -111,6 +157,8 @@ private:
     std::filesystem::path m_path;
     std::unique_ptr<T> m_serializable;
     bool m_foundFile = false;
+    std::optional<detail::FileIdentity> m_identity;
+    JSONDictionary m_savedDictionary;
 };
 
 } // namespace quillet

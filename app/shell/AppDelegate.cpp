@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "docs/views/QtText.h"
 #include "library/App.h"
 #include "library/Bundle.h"
 #include "library/BundleStore.h"
@@ -89,6 +90,19 @@ void AppDelegate::bindGlobalShortcuts()
     if (!m_keyGrabber)
         m_keyGrabber = std::make_unique<X11KeyGrabber>();
     m_binder = std::make_unique<GlobalShortcutBinder>(*m_defaults, std::move(m_keyGrabber));
+    connect(m_binder.get(), &GlobalShortcutBinder::shortcutUnavailable, this,
+        [this](UserDefaultsKey key, const Shortcut& shortcut) {
+            const char16_t* action = key == UserDefaultsKey::ExpandTextShortcut ? u"expanding text"
+                : key == UserDefaultsKey::ShowExpandersShortcut                 ? u"the expanders window"
+                                                                                : u"the expander browser";
+            icu::UnicodeString description = icuString(shortcut.displayText());
+            description.append(u", the shortcut for ")
+                .append(action)
+                .append(u", is held by another program. Choose another one in Quillet's Preferences, under "
+                        u"Shortcuts; opening them also tries this one again.");
+            m_notifications->deliver(UserNotificationBuilder().notification(
+                BasicUserError(localized(u"Shortcut not available", "Shortcut taken title"), description)));
+        });
     QPointer<AppDelegate> self(this);
     // The key arrives inside the X event filter: the expansion waits until the filter has
     // returned, so the events behind it (and the D-Bus methods) are served as usual.
@@ -259,9 +273,15 @@ void AppDelegate::importFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    BundleStore& store = App::shared().bundleStore();
+    std::vector<std::filesystem::path> files;
     for (const QString& path : paths)
-        store.importBundle(std::filesystem::path(path.toStdString()), false);
+        files.emplace_back(path.toStdString());
+    // Called from the event loop (D-Bus, the command line's files): nothing may escape.
+    try {
+        App::shared().bundleStore().importBundles(files, false);
+    } catch (const std::exception& error) {
+        qCWarning(appLog) << "Importing bundle files failed:" << error.what();
+    }
 }
 
 void AppDelegate::expandingControllerDidStartExpanding(ExpandingController&)

@@ -18,16 +18,25 @@
 #include "shell/UserDefaults.h"
 #include "text/Settings.h"
 
+#include "shell/Sounds.h"
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QLoggingCategory>
 #include <QMenuBar>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <QThreadPool>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,11 +70,81 @@ private:
     quillet::AppDelegate& m_delegate;
 };
 
+/// Whether Qt will find a display to open; without one QApplication aborts the process.
+bool hasGraphicalSession()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true; // the user chose the platform
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        return true;
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+    return !platforms.entryList({ QStringLiteral("libqwayland*.so") }, QDir::Files).isEmpty();
+}
+
+int signalPipe[2] = { -1, -1 };
+
+void quitOnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
+}
+
+/// Ends the event loop on SIGTERM, SIGINT and SIGHUP (a logout, Ctrl+C), so the application
+/// ends as after Quit: the library's last changes are written and everything is destroyed
+/// in order.
+void quitEventLoopOnTerminationSignals(QObject* context)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        char byte = 0;
+        [[maybe_unused]] const auto count = read(signalPipe[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action { };
+    action.sa_handler = quitOnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : { SIGTERM, SIGINT, SIGHUP })
+        sigaction(signal, &action, nullptr);
+}
+
+/// Destroys the process-wide objects that hold Qt objects while the QApplication still
+/// exists; left to static destruction they would go after it, when Qt Multimedia's and
+/// Qt's own state is gone. The library's waiting change is written first.
+struct SharedObjectsTeardown {
+    SharedObjectsTeardown() = default;
+    SharedObjectsTeardown(const SharedObjectsTeardown&) = delete;
+    SharedObjectsTeardown& operator=(const SharedObjectsTeardown&) = delete;
+    ~SharedObjectsTeardown()
+    {
+        // Documentation pages render on the pool and read the settings and the library.
+        QThreadPool::globalInstance()->waitForDone();
+        quillet::App::setShared(nullptr);
+        quillet::App::configureShared({});
+        quillet::Sounds::setShared(nullptr);
+        quillet::AccessibilityBackend::setShared(nullptr);
+        quillet::Settings::setShared(nullptr);
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (!hasGraphicalSession()) {
+        std::fprintf(stderr,
+            "quillet-app: no graphical session: neither DISPLAY nor WAYLAND_DISPLAY (with Qt's Wayland "
+            "platform plugin) is set. Start Quillet from your desktop session; `quillet expand` works "
+            "without one.\n");
+        return 1;
+    }
     QApplication application(argc, argv);
+    const SharedObjectsTeardown teardown;
+    quitEventLoopOnTerminationSignals(&application);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     // The desktop adds it to every window title: "Swift Basic — Quillet".
     QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
@@ -116,6 +195,9 @@ int main(int argc, char** argv)
     environment.alerts = std::make_shared<quillet::QtUserAlerts>();
     environment.notifications = std::make_shared<quillet::DesktopNotifications>(notifications);
     environment.application = std::make_shared<quillet::QtApplicationControl>();
+    // Typing in the editor changes the library at every key: it is written once the typing
+    // pauses or half a second has passed, and at once on quit and when the editor asks.
+    environment.saveScheduler = std::make_shared<quillet::QtSaveScheduler>();
     quillet::App::configureShared(std::move(environment));
 
     quillet::AppDelegate::Services services;
@@ -134,6 +216,11 @@ int main(int argc, char** argv)
     menuServices.startAtLogin = &startAtLogin;
     menuServices.intro.isAccessibilityTrusted
         = [&delegate](bool prompt) { return delegate.expandingController().isAccessibilityTrusted(prompt); };
+    // A shortcut another program held may be free by the time the user looks at them.
+    menuServices.preferencesWillShow = [&delegate] {
+        if (auto* binder = delegate.shortcutBinder())
+            binder->retryUnavailableShortcuts();
+    };
     quillet::MenuActions menuActions(std::move(menuServices));
     menuActions.connectMenu(menu);
     delegate.setStatusBarMenu(&menu);

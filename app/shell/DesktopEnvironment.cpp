@@ -1,5 +1,6 @@
 #include "shell/DesktopEnvironment.h"
 
+#include "docs/views/PlainMessageBox.h"
 #include "library/Alert.h"
 
 #include <QApplication>
@@ -25,11 +26,38 @@ void QtUserAlerts::runModal(const Alert& alert)
     box.setWindowTitle(QStringLiteral("Quillet"));
     box.setText(toQString(alert.messageText));
     box.setInformativeText(toQString(alert.informativeText));
+    showPlainText(box);
     if (alert.buttonTitles.empty())
         box.addButton(QMessageBox::Ok);
     for (const auto& title : alert.buttonTitles)
         box.addButton(toQString(title), QMessageBox::AcceptRole);
     box.exec();
+}
+
+QtSaveScheduler::QtSaveScheduler()
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(delayMilliseconds);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        // Taken first: the save may schedule the next one.
+        auto save = std::move(m_save);
+        m_save = nullptr;
+        if (save)
+            save();
+    });
+}
+
+void QtSaveScheduler::schedule(std::function<void()> save)
+{
+    m_save = std::move(save);
+    if (!m_timer.isActive())
+        m_timer.start();
+}
+
+void QtSaveScheduler::cancel()
+{
+    m_timer.stop();
+    m_save = nullptr;
 }
 
 void QtApplicationControl::activate(bool)

@@ -1,7 +1,12 @@
 #pragma once
 
 #include "library/ApplicationControl.h"
+#include "library/SaveScheduler.h"
 #include "library/UserAlerts.h"
+
+#include <QTimer>
+
+#include <functional>
 
 namespace quillet {
 
@@ -18,6 +23,18 @@ public:
     void activate(bool ignoringOtherApps) override;
     void deactivate() override { }
     void terminate() override;
+};
+
+/// Saves on the event loop's timer. Lives no longer than the QApplication.
+class QtSaveScheduler final : public SaveScheduler {
+public:
+    QtSaveScheduler();
+    void schedule(std::function<void()> save) override;
+    void cancel() override;
+
+private:
+    QTimer m_timer;
+    std::function<void()> m_save;
 };
 
 } // namespace quillet

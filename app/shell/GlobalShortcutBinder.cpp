@@ -163,8 +163,21 @@ void GlobalShortcutBinder::rebind(UserDefaultsKey key)
     if (binding.grabbed)
         m_grabber->ungrab(*binding.grabbed);
     binding.grabbed.reset();
-    if (wanted && m_grabber->isAvailable() && m_grabber->grab(*wanted))
+    if (!wanted || !m_grabber->isAvailable())
+        return;
+    if (m_grabber->grab(*wanted)) {
         binding.grabbed = wanted;
+    } else if (binding.reportedUnavailable != wanted) {
+        binding.reportedUnavailable = wanted;
+        Q_EMIT shortcutUnavailable(key, *wanted);
+    }
+}
+
+void GlobalShortcutBinder::retryUnavailableShortcuts()
+{
+    for (auto& [key, binding] : m_bindings)
+        if (!binding.grabbed)
+            rebind(key);
 }
 
 std::optional<Shortcut> GlobalShortcutBinder::boundShortcut(UserDefaultsKey key) const

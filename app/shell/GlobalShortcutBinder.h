@@ -59,7 +59,8 @@ private:
 /// Binds settings keys holding shortcuts to actions. A binding follows later changes of
 /// the stored value (a new shortcut is taken, a cleared one let go) without binding
 /// again. Actions run on the main thread. Without global grabs (Wayland) it says so once
-/// in the log and binds nothing.
+/// in the log and binds nothing. A shortcut that another program holds is announced once
+/// (shortcutUnavailable) and taken when retried after that program let it go.
 class GlobalShortcutBinder final : public QObject {
     Q_OBJECT
 
@@ -74,10 +75,19 @@ public:
     /// Runs the action bound to the shortcut; false when none is bound to it.
     bool dispatch(const Shortcut& shortcut);
 
+    /// Tries again to take every stored shortcut that another program held (the
+    /// application does this when the preferences open).
+    void retryUnavailableShortcuts();
+
+Q_SIGNALS:
+    /// Another program holds the stored shortcut of the key; told once per shortcut.
+    void shortcutUnavailable(quillet::UserDefaultsKey key, const quillet::Shortcut& shortcut);
+
 private:
     struct Binding {
         std::function<void()> action;
         std::optional<Shortcut> grabbed;
+        std::optional<Shortcut> reportedUnavailable;
     };
     void rebind(UserDefaultsKey key);
 

@@ -175,6 +175,8 @@ void MenuActions::showNextView()
 
 void MenuActions::showPreferences()
 {
+    if (m_services.preferencesWillShow)
+        m_services.preferencesWillShow();
     if (!m_preferences)
         m_preferences = std::make_unique<PreferencesWindowController>(*m_services.defaults, m_services.startAtLogin);
     m_preferences->showWindow();

@@ -48,6 +48,9 @@ public:
         StartAtLogin* startAtLogin = nullptr;
         /// Ends the application; QCoreApplication::quit when empty.
         std::function<void()> terminate;
+        /// Runs each time the preferences are asked for (the shortcuts another program held
+        /// are tried again); may be empty.
+        std::function<void()> preferencesWillShow;
     };
 
     explicit MenuActions(Services services, QObject* parent = nullptr);

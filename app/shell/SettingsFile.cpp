@@ -1,13 +1,14 @@
 #include "shell/SettingsFile.h"
 
 #include "shell/UserDefaultsKey.h"
+#include "text/SettingValues.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cstdlib>
-#include <fstream>
 #include <istream>
+#include <sstream>
+#include <variant>
 
 namespace quillet::settingsfile {
 namespace {
@@ -38,30 +39,6 @@ std::string unquoted(const std::string& value)
         result += c;
     }
     return result;
-}
-
-std::optional<bool> boolValue(const std::string& text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (lower == "true" || lower == "1")
-        return true;
-    if (lower == "false" || lower == "0")
-        return false;
-    return std::nullopt;
-}
-
-std::optional<long long> integerValue(const std::string& text)
-{
-    long long value = 0;
-    const char* begin = text.data();
-    const char* end = text.data() + text.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    const auto [next, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || next != end || begin == end)
-        return std::nullopt;
-    return value;
 }
 
 } // namespace
@@ -113,21 +90,19 @@ std::map<std::string, std::string> readGeneralSection(std::istream& input)
 
 void apply(const std::filesystem::path& file, InMemorySettings& settings)
 {
-    std::ifstream input(file);
-    if (!input)
+    const auto content = settingvalues::readSettingsFile(file);
+    if (!content)
         return;
+    std::istringstream input(*content);
     const auto entries = readGeneralSection(input);
-    const auto find = [&](UserDefaultsKey key) -> const std::string* {
+    for (const auto key :
+        { UserDefaultsKey::IndentWithSpaces, UserDefaultsKey::IndentSize, UserDefaultsKey::MaximumCharactersInLine }) {
         const auto found = entries.find(rawValue(key));
-        return found == entries.end() ? nullptr : &found->second;
-    };
-    if (const auto* text = find(UserDefaultsKey::IndentWithSpaces))
-        if (const auto value = boolValue(*text))
-            settings.set(rawValue(UserDefaultsKey::IndentWithSpaces), *value);
-    for (const auto key : { UserDefaultsKey::IndentSize, UserDefaultsKey::MaximumCharactersInLine })
-        if (const auto* text = find(key))
-            if (const auto value = integerValue(*text))
-                settings.set(rawValue(key), *value);
+        if (found == entries.end())
+            continue;
+        if (const auto value = settingvalues::parse(rawValue(key), found->second))
+            std::visit([&](auto typed) { settings.set(rawValue(key), typed); }, *value);
+    }
 }
 
 } // namespace quillet::settingsfile

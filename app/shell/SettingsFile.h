@@ -28,8 +28,9 @@ std::optional<std::filesystem::path> path();
 std::map<std::string, std::string> readGeneralSection(std::istream& input);
 
 /// Sets the indentation keys ("IndentWithSpaces", "IndentSize", "MaximumCharactersInLine")
-/// that the file holds with a readable value of their type; the others keep their defaults.
-/// A missing or unreadable file changes nothing.
+/// that the file holds with a valid value (settingvalues::parse, the application's rule);
+/// the others keep their defaults. A missing or unreadable file, or anything but a regular
+/// file, changes nothing and never blocks.
 void apply(const std::filesystem::path& file, InMemorySettings& settings);
 
 } // namespace settingsfile

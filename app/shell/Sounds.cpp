@@ -75,11 +75,26 @@ Sounds::Sounds(std::shared_ptr<SoundPlayer> player, Settings* settings)
 {
 }
 
+namespace {
+
+class SilentPlayer final : public SoundPlayer {
+public:
+    void play(const QString&) override { }
+};
+
+} // namespace
+
 Sounds& Sounds::shared()
 {
     auto& sounds = sharedSounds();
-    if (!sounds)
-        sounds = std::make_unique<Sounds>(std::make_shared<QtSoundPlayer>());
+    if (!sounds) {
+        // Qt Multimedia's objects must not outlive the application object: with none (the
+        // application is ending, or never began) nothing is played.
+        if (QCoreApplication::instance())
+            sounds = std::make_unique<Sounds>(std::make_shared<QtSoundPlayer>());
+        else
+            sounds = std::make_unique<Sounds>(std::make_shared<SilentPlayer>());
+    }
     return *sounds;
 }
 

@@ -50,7 +50,8 @@ public:
 
     /// The application's sounds, made on first use with a QtSoundPlayer.
     static Sounds& shared();
-    /// Replaces the shared sounds (tests install a recording player).
+    /// Replaces the shared sounds (tests install a recording player). The application
+    /// passes none before its QApplication ends, so the Qt Multimedia objects go first.
     static void setShared(std::unique_ptr<Sounds> sounds);
 
     /// "expander-done" when "EnableSounds" is true.

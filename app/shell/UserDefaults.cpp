@@ -1,5 +1,11 @@
 #include "shell/UserDefaults.h"
 
+#include "text/SettingValues.h"
+
+#include <QLoggingCategory>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
 namespace quillet {
 namespace {
 
@@ -40,6 +46,36 @@ std::optional<long long> toInteger(const QVariant& value)
     return std::nullopt;
 }
 
+Q_LOGGING_CATEGORY(defaultsLog, "quillet.settings")
+
+/// The stored value as the shared rule reads it (the command line reads the file by the same
+/// rule); invalid when it is no valid value for the key.
+QVariant validStoredValue(const std::string& key, const QVariant& stored)
+{
+    std::optional<settingvalues::Value> typed;
+    switch (stored.typeId()) {
+    case QMetaType::QString:
+        // Only text is read by the rule: the file's serialised forms (@ByteArray, @Variant)
+        // are nothing the command line could read alike.
+        typed = settingvalues::parse(key, stored.toString().toStdString());
+        break;
+    case QMetaType::Bool:
+        typed = settingvalues::Value(stored.toBool());
+        break;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        typed = settingvalues::Value(static_cast<long long>(stored.toLongLong()));
+        break;
+    default:
+        break;
+    }
+    if (!typed || !settingvalues::isValid(key, *typed))
+        return {};
+    return std::visit([](auto value) { return QVariant::fromValue(value); }, *typed);
+}
+
 } // namespace
 
 UserDefaults::UserDefaults(std::unique_ptr<QSettings> storage, QObject* parent)
@@ -50,8 +86,20 @@ UserDefaults::UserDefaults(std::unique_ptr<QSettings> storage, QObject* parent)
 
 std::shared_ptr<UserDefaults> UserDefaults::makeStandard()
 {
-    return std::make_shared<UserDefaults>(std::make_unique<QSettings>(
-        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("orvanta"), QStringLiteral("Quillet")));
+    // The user-scope INI file of organization "orvanta", application "Quillet". Named here
+    // rather than by QSettings, which reads the file as it is made: checked first, since a
+    // pipe or a device in the file's place would block the application for good.
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/orvanta/Quillet.ini");
+    if (settingvalues::isUsableSettingsPath(file.toStdString()))
+        return std::make_shared<UserDefaults>(std::make_unique<QSettings>(file, QSettings::IniFormat));
+    qCWarning(defaultsLog).noquote() << "The settings file" << file
+                                     << "is not a regular file; settings are kept for this session only";
+    auto sessionFolder = std::make_unique<QTemporaryDir>();
+    auto defaults = std::make_shared<UserDefaults>(
+        std::make_unique<QSettings>(sessionFolder->filePath(QStringLiteral("Quillet.ini")), QSettings::IniFormat));
+    defaults->m_sessionFolder = std::move(sessionFolder);
+    return defaults;
 }
 
 void UserDefaults::registerDefaults(const std::map<UserDefaultsKey, QVariant>& defaults)
@@ -91,6 +139,9 @@ QString UserDefaults::fileName() const
 bool UserDefaults::sync()
 {
     const std::lock_guard lock(m_lock);
+    // Another program may have put something else in the file's place since.
+    if (!settingvalues::isUsableSettingsPath(m_storage->fileName().toStdString()))
+        return false;
     m_storage->sync();
     return m_storage->status() == QSettings::NoError;
 }
@@ -98,7 +149,10 @@ bool UserDefaults::sync()
 QVariant UserDefaults::rawLookup(const QString& key) const
 {
     const std::lock_guard lock(m_lock);
-    const QVariant stored = m_storage->value(key);
+    QVariant stored = m_storage->value(key);
+    const std::string name = key.toStdString();
+    if (stored.isValid() && settingvalues::hasRule(name))
+        stored = validStoredValue(name, stored);
     if (stored.isValid())
         return stored;
     const auto registered = m_registered.find(key);

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QVariant>
 
 #include <map>
@@ -18,6 +19,10 @@ namespace quillet {
 /// The application's settings: a QSettings INI file (organization "orvanta", application
 /// "Quillet") beneath defaults registered in memory. Registration never writes the file,
 /// so a stored value always wins and the defaults are registered again at every start.
+///
+/// Stored values are read by the rule the command line also follows (settingvalues): a
+/// value that is not valid for its key reads as the registered default. A settings file that
+/// is not a regular file is never read (it could block); settings then last one session.
 ///
 /// Every change made through this object is announced by valueChanged(key). Also serves
 /// as the core's Settings (indentation), so the expansion engine reads the same values.
@@ -76,6 +81,8 @@ private:
     mutable std::mutex m_lock;
     std::unique_ptr<QSettings> m_storage;
     std::map<QString, QVariant> m_registered;
+    // Holds the session's settings when the user's file cannot be used.
+    std::unique_ptr<QTemporaryDir> m_sessionFolder;
 };
 
 } // namespace quillet

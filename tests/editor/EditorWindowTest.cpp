@@ -8,19 +8,24 @@
 #include "editor/QLMDTextView.h"
 #include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
+#include "library/Alert.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -260,6 +265,66 @@ TEST_F(EditorWindowTest, TheLanguageChooserShowsEveryRowAtANormalHeightWithoutEm
         SCOPED_TRACE(pane->parent()->metaObject()->className());
         EXPECT_EQ(pane->sizeHint().expandedTo(pane->minimumSize()), pane->sizeHint());
     }
+}
+
+/// Text a crafted bundle could carry: as rich text, a link that opens a file and a heading.
+const char16_t* const markup = u"<a href=\"file:///etc/passwd\">passwd</a><h1>Big</h1>";
+
+/// Every text of the box is shown as the characters it holds, and no link opens anything.
+void expectPlainText(QMessageBox& box, const QString& expected)
+{
+    int shown = 0;
+    for (auto* label : box.findChildren<QLabel*>()) {
+        if (label->text().isEmpty())
+            continue;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+        EXPECT_FALSE(label->openExternalLinks());
+        shown += label->text().contains(expected);
+    }
+    EXPECT_GE(shown, 1);
+}
+
+TEST_F(EditorWindowTest, DialogsShowNamesAndFileContentsAsPlainText)
+{
+    const QString text = QString::fromUtf16(markup);
+    bundle(0)->setName(markup);
+    controller->select(BundleListElement(bundle(0)));
+    list().deleteSelectedItem();
+    ASSERT_TRUE(openQuestion());
+    expectPlainText(*openQuestion(), text);
+    openQuestion()->findChild<QAbstractButton*>(QStringLiteral("noButton"))->click();
+
+    // The editor's own alerts (export and import failures).
+    const auto alerts = EditorServices {}.completed().alerts;
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        expectPlainText(*box, text);
+        checked = true;
+        box->done(0);
+    });
+    alerts->runModal(Alert::withTitle(markup, markup));
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(EditorWindowTest, TheFrameGoesToTheOneSettingsFileWhenItChangesWhileTheWindowStaysOpen)
+{
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/orvanta/Quillet.ini");
+    QSettings(file, QSettings::IniFormat).remove(QStringLiteral("EditorWindowFrame"));
+    // Another size than any earlier run left in the file, so the window really changes.
+    const QSize now = controller->window()->size();
+    const QSize target = now.width() > 700 ? now - QSize(37, 23) : now + QSize(37, 23);
+    controller->window()->resize(target);
+    const auto stored = [&] {
+        return QSettings(file, QSettings::IniFormat).value(QStringLiteral("EditorWindowFrame")).toByteArray();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !stored().isEmpty(); }, 5000));
+    QMainWindow restored;
+    ASSERT_TRUE(restored.restoreGeometry(stored()));
+    EXPECT_EQ(restored.size(), target);
+    EXPECT_TRUE(controller->window()->isVisible());
 }
 
 TEST_F(EditorWindowTest, DeleteRemovesTheElementAskedAboutWhateverIsSelectedWhenAnswered)

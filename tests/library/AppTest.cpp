@@ -1,8 +1,12 @@
 #include "library/App.h"
 #include "LibraryFakes.h"
+#include "library/SaveScheduler.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
 
 namespace quillet {
 namespace {
@@ -83,7 +87,9 @@ TEST_F(AppTest, FirstRunSkipsMissingResourcesAndGoesOnAfterAFailingOne)
     App app(recording.environment);
     EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "PHP", "EXAMPLES" }));
     ASSERT_EQ(recording.userInterface->alerts.size(), 1u); // the import's own alert
-    EXPECT_EQ(recording.userInterface->alerts[0].informativeText, u16(u"Error during file decoding"));
+    EXPECT_NE(
+        recording.userInterface->alerts[0].informativeText.indexOf(u"HTML.qlbundle\u201D: Error during file decoding"),
+        -1);
 }
 
 TEST_F(AppTest, FirstRunWithoutResourcesSaysSoAndWritesNothingUntilTheFirstChange)
@@ -236,6 +242,146 @@ TEST_F(AppTest, ImportWithNotificationSchedulesOneNamingTheBundle)
     app.bundleStore().importBundle(dir.path() / "mine.qlbundle", false);
     EXPECT_EQ(recording.notifications->scheduledBundleNames, std::vector<icu::UnicodeString> { u"Mine" });
     EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "Mine" });
+}
+
+TEST_F(AppTest, AnImportWhoseSaveFailedIsNotAnnounced)
+{
+    App app(recording.environment);
+    std::filesystem::create_directories(libraryFile.parent_path().parent_path());
+    writeFile(libraryFile.parent_path(), "in the way");
+    writeFile(dir.path() / "mine.qlbundle", R"({"name": "Mine", "expanders": []})");
+    app.bundleStore().importBundle(dir.path() / "mine.qlbundle", false);
+    EXPECT_TRUE(recording.notifications->scheduledBundleNames.empty());
+    EXPECT_EQ(recording.notifications->delivered.back().title, u16(u"File could not be saved"));
+}
+
+/// Runs the scheduled save only when the test says so.
+struct ManualSaveScheduler final : SaveScheduler {
+    void schedule(std::function<void()> save) override
+    {
+        scheduled = std::move(save);
+        ++requests;
+    }
+    void cancel() override { scheduled = nullptr; }
+    void run()
+    {
+        auto save = std::move(scheduled);
+        scheduled = nullptr;
+        if (save)
+            save();
+    }
+    std::function<void()> scheduled;
+    int requests = 0;
+};
+
+TEST_F(AppTest, ChangesInABurstAreWrittenOnceWhenTheDelayEndsOrWhenAskedOrAtTheEnd)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
+    auto scheduler = std::make_shared<ManualSaveScheduler>();
+    recording.environment.saveScheduler = scheduler;
+    auto bundleNamed = [](App& app) -> Bundle& { return *app.bundleStore().bundles()[0]; };
+    {
+        App app(recording.environment);
+        for (const char16_t* name : { u"t", u"ty", u"typ" })
+            bundleNamed(app).setName(name);
+        EXPECT_EQ(scheduler->requests, 1);
+        EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "A" });
+        scheduler->run();
+        EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "typ" });
+
+        bundleNamed(app).setName(u"typed");
+        app.bundleStore().saveChangesNow(); // the editor's selection moved on
+        EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "typed" });
+        EXPECT_FALSE(app.hasPendingSave());
+
+        bundleNamed(app).setName(u"last");
+    }
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "last" }); // written as the holder ends
+}
+
+TEST_F(AppTest, ABundleAddedToTheFileWhileTheAppRunsSurvivesItsNextSave)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": [{"name": "Mine", "expanders": []}]})");
+    App app(recording.environment);
+    // Another program adds a bundle by hand.
+    writeFile(libraryFile, R"({"bundles": [{"name": "Mine", "expanders": []}, {"name": "By hand", "expanders": []}]})");
+
+    app.bundleStore().bundles()[0]->setName(u"Mine, renamed");
+    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Mine, renamed", "By hand" }));
+    ASSERT_EQ(app.bundleStore().bundles().size(), 2u);
+    ASSERT_FALSE(recording.notifications->delivered.empty());
+    EXPECT_EQ(recording.notifications->delivered.back().title, u16(u"The library was changed by another program"));
+    EXPECT_NE(recording.notifications->delivered.back().description.indexOf(u"\u201CBy hand\u201D"), -1);
+
+    // Its own saves since are no change from elsewhere.
+    recording.notifications->delivered.clear();
+    app.bundleStore().bundles()[1]->setName(u"Kept");
+    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Mine, renamed", "Kept" }));
+    EXPECT_TRUE(recording.notifications->delivered.empty());
+}
+
+TEST_F(AppTest, TwoInstancesOnOneFileKeepEachOthersWork)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": [{"name": "Shared", "expanders": []}]})");
+    App first(recording.environment);
+    RecordingEnvironment other(libraryFile, resources);
+    App second(other.environment);
+
+    first.bundleStore().setBundles({ first.bundleStore().bundles()[0], std::make_shared<Bundle>() });
+    second.bundleStore().bundles()[0]->setName(u"Shared, edited");
+    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Shared, edited", "New Bundle" }));
+    first.bundleStore().bundles()[1]->setName(u"First's");
+    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Shared", "First's", "Shared, edited" }));
+}
+
+TEST_F(AppTest, AnUnreadableFileInTheLibrarysPlaceIsKeptAside)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": []})");
+    App app(recording.environment);
+    writeFile(libraryFile, "not a library");
+    app.bundleStore().setBundles({ std::make_shared<Bundle>() });
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "New Bundle" });
+    int kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(libraryFile.parent_path()))
+        kept += entry.path().extension() == ".unreadable" && readFile(entry.path()) == "not a library";
+    EXPECT_EQ(kept, 1);
+}
+
+TEST_F(AppTest, ADanglingLibraryLinkIsNeverReplacedByAFile)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": []})");
+    App app(recording.environment);
+    std::filesystem::remove(libraryFile);
+    std::filesystem::create_symlink(dir.path() / "unmounted" / "bundles.qlbundles", libraryFile);
+
+    app.bundleStore().setBundles({ std::make_shared<Bundle>() });
+    EXPECT_TRUE(std::filesystem::is_symlink(libraryFile));
+    EXPECT_EQ(recording.notifications->delivered.back().title, u16(u"File could not be saved"));
+}
+
+TEST_F(AppTest, TemporaryFilesOfAKilledSaveAreRemovedAtStartButNotFreshOnes)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": []})");
+    const auto folder = libraryFile.parent_path();
+    const auto stale = folder / ".bundles.qlbundles.Ab12Cd";
+    const auto fresh = folder / ".bundles.qlbundles.Zz99Yy";
+    const auto other = folder / ".other.qlbundles.Ab12Cd";
+    for (const auto& file : { stale, fresh, other })
+        writeFile(file, "{");
+    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(stale, hourAgo);
+    std::filesystem::last_write_time(other, hourAgo);
+
+    App app(recording.environment);
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(fresh)); // may belong to a save still running
+    EXPECT_TRUE(std::filesystem::exists(other));
 }
 
 TEST_F(AppTest, DeliverNotificationPassesTheErrorsTexts)

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <functional>
+
 namespace quillet {
 namespace {
 
@@ -306,30 +311,146 @@ TEST_F(BundleStoreImport, GoodFileIsAppendedWithOneChangeThenTheImportReport)
     EXPECT_EQ(store.bundles().size(), 3u); // no duplicate check
 }
 
-TEST_F(BundleStoreImport, TopLevelArrayIsRefused)
+TEST_F(BundleStoreImport, HostileFilesAreRefusedNamingTheFileAndTheReason)
 {
-    store.importBundle(file("[]"), false);
-    expectRefused(u"Error during file decoding");
+    struct Case {
+        const char* name;
+        std::function<std::filesystem::path(const std::filesystem::path&)> make;
+        const char* reason; // a part of the alert's text after the file's name
+    };
+    const auto withContent = [](std::string content) {
+        return [content](const std::filesystem::path& folder) {
+            writeFile(folder / "x.qlbundle", content);
+            return folder / "x.qlbundle";
+        };
+    };
+    const Case cases[] = {
+        { "missing", [](const auto& folder) { return folder / "missing.qlbundle"; }, "There is no file at this path." },
+        { "directory",
+            [](const auto& folder) {
+                std::filesystem::create_directory(folder / "d.qlbundle");
+                return folder / "d.qlbundle";
+            },
+            "It is a folder" },
+        { "fifo",
+            [](const auto& folder) {
+                EXPECT_EQ(mkfifo((folder / "p.qlbundle").c_str(), 0600), 0);
+                return folder / "p.qlbundle";
+            },
+            "not a regular file" },
+        { "device link",
+            [](const auto& folder) {
+                std::filesystem::create_symlink("/dev/zero", folder / "z.qlbundle");
+                return folder / "z.qlbundle";
+            },
+            "not a regular file" },
+        { "dangling link",
+            [](const auto& folder) {
+                std::filesystem::create_symlink(folder / "nowhere", folder / "l.qlbundle");
+                return folder / "l.qlbundle";
+            },
+            "There is no file at this path." },
+        { "huge sparse",
+            [](const auto& folder) {
+                std::filesystem::path path = folder / "huge.qlbundle";
+                writeFile(path, "{");
+                std::filesystem::resize_file(path, 100ULL << 30);
+                return path;
+            },
+            "larger than 16 MB" },
+        { "just above the limit",
+            [](const auto& folder) {
+                std::filesystem::path path = folder / "big.qlbundle";
+                writeFile(path, "{");
+                std::filesystem::resize_file(path, BundleStore::largestBundleFileSize + 1);
+                return path;
+            },
+            "larger than 16 MB" },
+        { "invalid JSON", withContent("{oops"), "It is not JSON: " },
+        { "top-level array", withContent("[]"), "Error during file decoding" },
+        { "name of the wrong type", withContent(R"({"name": 3, "expanders": []})"),
+            "The bundle could not be read: \xE2\x80\x9Cname\xE2\x80\x9D" },
+        { "expanders missing", withContent(R"({"name": "No expanders"})"),
+            "The bundle (\xE2\x80\x9CNo expanders\xE2\x80\x9D) could not be read: \xE2\x80\x9C"
+            "expanders\xE2\x80\x9D is missing." },
+        { "expander key of the wrong type",
+            withContent(R"({"name": "B", "expanders": [{"name": "e", "pattern": 7, "output_template": ""}]})"),
+            "expander 1 (\xE2\x80\x9C"
+            "e\xE2\x80\x9D): \xE2\x80\x9Cpattern\xE2\x80\x9D" },
+        { "markup in the name stays text",
+            withContent(R"({"name": "<a href=\"file:///etc/passwd\">x</a><h1>", "expanders": 1})"),
+            "(\xE2\x80\x9C<a href=\"file:///etc/passwd\">x</a><h1>\xE2\x80\x9D)" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        userInterface->alerts.clear();
+        const auto path = c.make(folder.path());
+        store.importBundle(path, false);
+        ASSERT_EQ(userInterface->alerts.size(), 1u);
+        EXPECT_EQ(userInterface->alerts[0].messageText, u16(u"File could not be read"));
+        const std::string text = toUtf8(userInterface->alerts[0].informativeText);
+        EXPECT_EQ(text.rfind("\xE2\x80\x9C" + path.string() + "\xE2\x80\x9D: ", 0), 0u) << text;
+        EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+        EXPECT_TRUE(store.bundles().empty());
+        EXPECT_TRUE(delegate.events.empty());
+    }
 }
 
-TEST_F(BundleStoreImport, MissingFileIsRefusedWithoutDescription)
+TEST_F(BundleStoreImport, OneCallListsItsFailuresInOneAlertAndImportsTheRest)
 {
-    store.importBundle(dir.path() / "missing.qlbundle", false);
-    expectRefused(u"");
-}
-
-TEST_F(BundleStoreImport, InvalidBundleIsRefusedWithTheReadersText)
-{
-    store.importBundle(file(R"({"name": "No expanders"})"), false);
-    expectRefused(u"The operation couldn\u2019t be completed. (DictionaryError error 0.)");
-}
-
-TEST_F(BundleStoreImport, TextThatIsNotJSONIsRefusedWithTheParsersText)
-{
-    store.importBundle(file("{oops"), false);
+    const auto good = dir.path() / "good.qlbundle";
+    writeFile(good, bundle("Good", {}));
+    store.importBundles({ dir.path() / "a.qlbundle", good, dir.path() / "b.qlbundle" }, false);
     ASSERT_EQ(userInterface->alerts.size(), 1u);
-    EXPECT_NE(toUtf8(userInterface->alerts[0].informativeText).find("parse error"), std::string::npos);
-    EXPECT_TRUE(store.bundles().empty());
+    const std::string text = toUtf8(userInterface->alerts[0].informativeText);
+    EXPECT_NE(text.find("a.qlbundle"), std::string::npos) << text;
+    EXPECT_NE(text.find("b.qlbundle"), std::string::npos) << text;
+    ASSERT_EQ(store.bundles().size(), 1u);
+    EXPECT_EQ(delegate.events, (Events { "change", "import Good" }));
+}
+
+TEST_F(BundleStoreImport, FailuresWhileAnAlertShowsWaitForItInsteadOfNesting)
+{
+    // Plays the modal loop: while the first alert shows, requests keep arriving and fail.
+    struct ReenteringAlerts final : UserAlerts {
+        void runModal(const Alert& alert) override
+        {
+            ++depth;
+            maximumDepth = std::max(maximumDepth, depth);
+            shown.push_back(toUtf8(alert.informativeText));
+            for (int i = 0; i < 3 && reenter && shown.size() == 1; ++i)
+                store->importBundles({ folder / ("later" + std::to_string(i)) }, false);
+            --depth;
+        }
+        BundleStore* store = nullptr;
+        std::filesystem::path folder;
+        bool reenter = true;
+        int depth = 0;
+        int maximumDepth = 0;
+        std::vector<std::string> shown;
+    };
+    auto alerts = std::make_shared<ReenteringAlerts>();
+    alerts->store = &store;
+    alerts->folder = dir.path();
+    store.setImportFeedback({ .alerts = alerts, .application = nullptr });
+
+    store.importBundle(dir.path() / "first", false);
+    EXPECT_EQ(alerts->maximumDepth, 1);
+    ASSERT_EQ(alerts->shown.size(), 2u);
+    EXPECT_NE(alerts->shown[0].find("first"), std::string::npos);
+    for (const char* later : { "later0", "later1", "later2" })
+        EXPECT_NE(alerts->shown[1].find(later), std::string::npos) << later;
+
+    // A flood lists a screenful and counts the rest.
+    std::vector<std::filesystem::path> flood;
+    for (int i = 0; i < 100; ++i)
+        flood.push_back(dir.path() / ("flood" + std::to_string(i)));
+    alerts->shown.clear();
+    alerts->reenter = false;
+    store.importBundles(flood, false);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_NE(alerts->shown[0].find("Files not imported besides these: 80."), std::string::npos);
 }
 
 } // namespace

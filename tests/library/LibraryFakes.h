@@ -76,6 +76,7 @@ struct RecordingEnvironment {
             .application = userInterface,
             .resources = std::make_shared<DirectoryResourceLocator>(std::move(resources)),
             .bundlesFilePath = std::move(libraryFile),
+            .saveScheduler = nullptr,
         }
     {
     }

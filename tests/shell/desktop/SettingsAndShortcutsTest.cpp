@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
+#include <sys/stat.h>
 
 namespace quillet {
 namespace {
@@ -75,6 +77,82 @@ TEST_F(SettingsTest, TheCommandLineReadsTheIndentationTheApplicationStored)
     EXPECT_EQ(commandLine.boolValue("IndentWithSpaces"), false);
     EXPECT_EQ(commandLine.integerValue("IndentSize"), 3);
     EXPECT_EQ(commandLine.integerValue("MaximumCharactersInLine"), 80);
+}
+
+/// One line of a hand-edited settings file, and the indentation both readers must take from it.
+struct StoredValueCase {
+    const char* name;
+    const char* line;
+    bool indentWithSpaces;
+    long long indentSize;
+};
+
+TEST_F(SettingsTest, TheApplicationAndTheCommandLineReadEveryStoredValueAlike)
+{
+    const StoredValueCase cases[] = {
+        { "plain size", "IndentSize=8", true, 8 },
+        { "signed size", "IndentSize=+2", true, 2 },
+        { "quoted size", "IndentSize=\"8\"", true, 8 },
+        { "letters", "IndentSize=abc", true, 4 },
+        { "spaces inside quotes", "IndentSize=\" 8 \"", true, 4 },
+        { "trailing letters", "IndentSize=8px", true, 4 },
+        { "fraction", "IndentSize=2.5", true, 4 },
+        { "zero", "IndentSize=0", true, 4 },
+        { "negative", "IndentSize=-3", true, 4 },
+        { "above what the preferences offer", "IndentSize=17", true, 4 },
+        { "huge", "IndentSize=99999999999999999999", true, 4 },
+        { "empty", "IndentSize=", true, 4 },
+        { "variant garbage", "IndentSize=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tgarbage)", true, 4 },
+        { "variant bytes", "IndentSize=@ByteArray(8)", true, 4 },
+        { "list", "IndentSize=1, 2", true, 4 },
+        { "false", "IndentWithSpaces=false", false, 4 },
+        { "capital false", "IndentWithSpaces=FALSE", false, 4 },
+        { "zero for false", "IndentWithSpaces=0", false, 4 },
+        { "maybe", "IndentWithSpaces=maybe", true, 4 },
+        { "yes", "IndentWithSpaces=yes", true, 4 },
+        { "two", "IndentWithSpaces=2", true, 4 },
+        { "variant boolean garbage", "IndentWithSpaces=@Variant(\\0\\0\\0\\x1\\x1)", true, 4 },
+        { "quoted spaces", "IndentWithSpaces=\" false \"", true, 4 },
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A file of its own per case: QSettings keeps what it read of a file for a while.
+        const auto file = m_folder.path() / ("case" + std::to_string(++index) + ".ini");
+        test::writeFile(file, std::string("[General]\n") + c.line + "\n");
+
+        auto application = std::make_shared<UserDefaults>(
+            std::make_unique<QSettings>(QString::fromStdString(file.string()), QSettings::IniFormat));
+        application->registerApplicationDefaults();
+        InMemorySettings commandLine;
+        registerPlainDefaults(commandLine);
+        settingsfile::apply(file, commandLine);
+
+        for (const Settings* reader :
+            { static_cast<const Settings*>(application.get()), static_cast<const Settings*>(&commandLine) }) {
+            EXPECT_EQ(reader->boolForKey("IndentWithSpaces"), c.indentWithSpaces);
+            EXPECT_EQ(reader->integerForKey("IndentSize"), c.indentSize);
+        }
+    }
+}
+
+TEST_F(SettingsTest, ASettingsFileThatIsNoRegularFileIsNeverReadAndNeverBlocks)
+{
+    const auto file = m_folder.path() / "Quillet.ini";
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        { "fifo", [&] { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); } },
+        { "link to an endless device", [&] { std::filesystem::create_symlink("/dev/zero", file); } },
+        { "folder", [&] { std::filesystem::create_directory(file); } },
+    };
+    for (const auto& [name, make] : cases) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove(file);
+        make();
+        InMemorySettings commandLine;
+        registerPlainDefaults(commandLine);
+        settingsfile::apply(file, commandLine);
+        EXPECT_EQ(commandLine.integerForKey("IndentSize"), 4);
+    }
 }
 
 TEST_F(SettingsTest, EveryChangeIsAnnouncedWithItsKey)
@@ -211,11 +289,24 @@ TEST_F(SettingsTest, TheBinderFollowsTheStoredShortcutWithoutBindingAgain)
     EXPECT_TRUE(grabbed.empty());
     EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt);
 
-    // A shortcut another application holds is not bound; the next change binds again.
+    // A shortcut another application holds is not bound, and said once however often it is
+    // tried; the next change binds again.
+    QSignalSpy unavailable(&binder, &GlobalShortcutBinder::shortcutUnavailable);
     defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, keys->taken);
+    binder.retryUnavailableShortcuts();
     EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt);
+    ASSERT_EQ(unavailable.count(), 1);
+    EXPECT_EQ(unavailable[0][1].value<Shortcut>(), keys->taken);
     defaults->remove(UserDefaultsKey::ExpandTextShortcut);
     EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), defaultshortcuts::expandText);
+
+    // Once the other program lets go, a retry (the preferences opening) takes it.
+    defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, keys->taken);
+    const Shortcut heldBefore = keys->taken;
+    keys->taken = Shortcut { 0, 0 };
+    binder.retryUnavailableShortcuts();
+    EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), heldBefore);
+    EXPECT_EQ(unavailable.count(), 1);
 }
 
 TEST_F(SettingsTest, TheRecorderStoresWhatIsTypedAndClearsOnBackspace)

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The running quillet-app under faults: no display, hostile bundle files over OpenFiles, a
+# library file changed behind its back, a settings file that is a pipe, and quitting after
+# sounds played. Runs inside `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet
+# and quillet-app), offscreen. Every wait has a deadline; a failure prints the app's log.
+set -uo pipefail
+
+bin=$1
+work=$(mktemp -d)
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+export XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/orvanta" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+settings=$XDG_CONFIG_HOME/orvanta/Quillet.ini
+library=$XDG_DATA_HOME/com.orvanta.Quillet/bundles.qlbundles
+app_log=$work/quillet-app.log
+app_pid=
+
+cleanup() {
+    [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    echo "--- quillet-app log:"; tail -n 30 "$app_log"
+    failures=$((failures + 1))
+}
+
+wait_until() {
+    local seconds=$1; shift
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        [ $SECONDS -ge $deadline ] && return 1
+        sleep 0.05
+    done
+}
+
+name_owned() {
+    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.NameHasOwner com.orvanta.Quillet | grep -q true
+}
+
+call() {
+    timeout 20 gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvanta/Quillet \
+        --method "com.orvanta.Quillet.$1" "${@:2}"
+}
+
+start_app() {
+    QT_QPA_PLATFORM=offscreen "$bin/quillet-app" >"$app_log" 2>&1 &
+    app_pid=$!
+    wait_until 30 name_owned || { fail "quillet-app did not take its D-Bus name"; return 1; }
+}
+
+# Ends the app as a logout does and checks that it ended cleanly, not by a signal.
+stop_app() {
+    kill -TERM "$app_pid"
+    local deadline=$((SECONDS + 30))
+    while kill -0 "$app_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+    if kill -0 "$app_pid" 2>/dev/null; then
+        fail "$1: quillet-app did not end on SIGTERM"
+    else
+        wait "$app_pid"
+        local status=$?
+        [ "$status" -eq 0 ] || fail "$1: quillet-app ended with status $status"
+        grep -qE 'malloc|corrupted|double free|Aborted' "$app_log" && fail "$1: the heap broke at exit"
+    fi
+    app_pid=
+}
+
+# 1. No display: a clear message and a status, no core dump.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/quillet-app" >"$app_log" 2>&1
+status=$?
+[ "$status" -eq 1 ] && grep -q 'no graphical session' "$app_log" ||
+    fail "without a display: status $status"
+
+printf '[General]\nDidOpenIntro=true\n' >"$settings"
+start_app || exit 1
+
+# 2. Sounds play at each expansion, the success sound or the error sound.
+for text in 'for item in items' 'nothing expands this' 'if x'; do
+    call Expand "$text" '{}' >/dev/null || fail "Expand '$text' did not answer"
+done
+
+# 3. A change made by hand while the app runs survives the app's next save.
+wait_until 20 test -s "$library" || fail "no library was installed"
+python3 - "$library" <<'PY'
+import json, sys
+path = sys.argv[1]
+library = json.load(open(path))
+library["bundles"].append({"name": "Added by hand", "expanders": []})
+json.dump(library, open(path, "w"))
+PY
+printf '{"name": "Imported <h1>x</h1>", "expanders": []}' >"$work/good.qlbundle"
+call OpenFiles "['$work/good.qlbundle']" >/dev/null
+has_both() { grep -q 'Added by hand' "$library" && grep -q 'Imported <h1>x</h1>' "$library"; }
+wait_until 20 has_both || fail "the hand-made change or the import is missing: $(grep -o '"name": "[^"]*"' "$library" | tail -3)"
+
+# 4. Hostile files: each is refused and the app keeps answering; none nests alerts without end.
+mkfifo "$work/pipe.qlbundle"
+ln -s /dev/zero "$work/zero.qlbundle"
+truncate -s 100G "$work/huge.qlbundle"
+mkdir "$work/folder.qlbundle"
+printf '{"name": 3}' >"$work/types.qlbundle"
+hostile="['$work/pipe.qlbundle', '$work/zero.qlbundle', '$work/huge.qlbundle', '$work/folder.qlbundle', '$work/types.qlbundle', '$work/missing.qlbundle']"
+for round in $(seq 1 50); do
+    call OpenFiles "$hostile" >/dev/null || { fail "OpenFiles round $round did not answer"; break; }
+done
+call Expand 'if x' '{}' >/dev/null || fail "Expand did not answer after hostile files"
+kill -0 "$app_pid" 2>/dev/null || fail "quillet-app died on hostile files"
+
+stop_app "after sounds and hostile files"
+grep -q 'Added by hand' "$library" || fail "the hand-made bundle was lost at quit"
+
+# 5. A settings file that is a pipe blocks neither program.
+rm -f "$settings"
+mkfifo "$settings"
+timeout 10 "$bin/quillet" expand 'if x' >/dev/null || fail "quillet blocked on a settings pipe"
+start_app && {
+    call Expand 'if x' '{}' >/dev/null || fail "Expand did not answer with a settings pipe"
+    stop_app "with a settings pipe"
+}
+rm -f "$settings"
+ln -s /dev/zero "$settings"
+timeout 10 "$bin/quillet" expand 'if x' >/dev/null || fail "quillet read /dev/zero as its settings"
+
+[ $failures -eq 0 ] && echo "All app fault checks passed"
+exit $((failures > 0))
