@@ -5,8 +5,12 @@ As a program (for scripts):
     atspi_text.py read                 prints {"text", "caret", "title", "toolkit", ...}
     atspi_text.py expect JSON [MS]     waits until the focused text holds JSON's "text" (and
                                        "cursorPosition", "title" when given)
-    atspi_text.py measure JSON [MS]    presses Ctrl+Alt+E through XTest and prints the
-                                       milliseconds until the caret sits after the expected text
+    atspi_text.py before-caret TEXT [MS]
+                                       waits until TEXT stands right before the caret
+    atspi_text.py measure JSON TYPED [MS]
+                                       presses Ctrl+Alt+E through XTest and prints the
+                                       milliseconds until the caret sits after the expected
+                                       text, TYPED being alone on its line before the caret
 Carets are UTF-16 code units, as Quillet's command line reports them.
 """
 
@@ -197,31 +201,27 @@ class _Keyboard:
         return pressed
 
 
-def measure(expected, timeout_seconds=10.0):
-    """Milliseconds from the key press to the caret after the expected text, or None.
-    Reads only the text before the caret, so the document's size costs the probe nothing."""
+def measure(expected, typed, timeout_seconds=10.0):
+    """Milliseconds from the key press to the caret after the expected text, or None, when the
+    caret ends TYPED alone on its line. Reads only the caret and the text just before it, so
+    neither the document's size nor the probe's polling weighs on the editor."""
     focus = find_focus()
     if focus is None:
         return None, {"error": "no focused text"}
-    text = expected["text"]
-    want_caret = expected["cursorPosition"]
-    # The expected text before the caret, and the caret, in the toolkit's offsets.
-    before = text.encode("utf-16-le")[:2 * want_caret].decode("utf-16-le")
+    units = (lambda text: utf16_length(text)) if focus.utf16_offsets else len
+    before = expected["text"].encode("utf-16-le")[:2 * expected["cursorPosition"]].decode("utf-16-le")
     tail = before[-40:]
-    tail_length = utf16_length(tail) if focus.utf16_offsets else len(tail)
-    base = focus.caret()  # the caret sits after the abbreviation, at the end of the document
-    abbreviation_length = expected.get("typedLength", 0)
-    line_start = base - abbreviation_length
-    want = line_start + (want_caret if focus.utf16_offsets else len(before))
+    want = focus.caret() - units(typed) + units(before)
     keyboard = _Keyboard()
     pressed = keyboard.press_expand()
     deadline = pressed + timeout_seconds
     while time.monotonic() < deadline:
-        got, caret = focus.text_before_caret(tail_length)
-        if caret == want and got == tail:
-            return (time.monotonic() - pressed) * 1000.0, None
+        if focus.caret() == want:
+            elapsed = (time.monotonic() - pressed) * 1000.0
+            if focus.text_before_caret(units(tail))[0] == tail:
+                return elapsed, None
         time.sleep(0.001)
-    got, caret = focus.text_before_caret(tail_length)
+    got, caret = focus.text_before_caret(units(tail))
     return None, {"caret": caret, "wanted caret": want, "before caret": got, "wanted": tail}
 
 
@@ -230,16 +230,34 @@ def main(argv):
     if command == "read":
         print(json.dumps(read(), ensure_ascii=False))
         return 0
-    if command in ("expect", "measure") and len(argv) > 2:
+    if command == "before-caret" and len(argv) > 2:
+        # The tail alone: a large document costs nothing to wait on.
+        suffix = argv[2]
+        deadline = time.monotonic() + (int(argv[3]) / 1000.0 if len(argv) > 3 else 10.0)
+        got = None
+        while time.monotonic() < deadline:
+            try:
+                focus = find_focus()
+                if focus is not None:
+                    units = utf16_length(suffix) if focus.utf16_offsets else len(suffix)
+                    got = focus.text_before_caret(units)[0]
+                    if got == suffix:
+                        return 0
+            except Exception as error:
+                got = str(error)
+            time.sleep(0.02)
+        print("expected %r before the caret, read %r" % (suffix, got), file=sys.stderr)
+        return 1
+    if command == "expect" and len(argv) > 2 or command == "measure" and len(argv) > 3:
         expected = json.loads(argv[2])
-        timeout = int(argv[3]) / 1000.0 if len(argv) > 3 else 10.0
+        timeout = int(argv[-1]) / 1000.0 if len(argv) > (4 if command == "measure" else 3) else 10.0
         if command == "expect":
             held, reading = wait_for(expected, timeout)
             if not held:
                 print("expected %s\n    read %s" % (json.dumps(expected, ensure_ascii=False),
                                                     json.dumps(reading, ensure_ascii=False)), file=sys.stderr)
             return 0 if held else 1
-        elapsed, reading = measure(expected, timeout)
+        elapsed, reading = measure(expected, argv[3], timeout)
         if elapsed is None:
             print("expected %s\n    read %s" % (json.dumps(expected, ensure_ascii=False),
                                                 json.dumps(reading, ensure_ascii=False)), file=sys.stderr)
