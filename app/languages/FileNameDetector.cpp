@@ -1,6 +1,7 @@
 #include "languages/FileNameDetector.h"
 
 #include <unicode/regex.h>
+#include <unicode/uchar.h>
 
 #include <cassert>
 #include <exception>
@@ -29,14 +30,15 @@ const icu::RegexPattern& dottedNamePattern()
         UErrorCode status = U_ZERO_ERROR;
         UParseError parseError;
         std::unique_ptr<icu::RegexPattern> compiled(
-            icu::RegexPattern::compile(icu::UnicodeString(u"\\w+(?:\\.\\w+)+"), 0, parseError, status));
+            icu::RegexPattern::compile(icu::UnicodeString(u"\\w+(?:\\.\\w+)+(?![\\w/])"), 0, parseError, status));
         assert(U_SUCCESS(status));
         return compiled;
     }();
     return *pattern;
 }
 
-// The first dotted name in the title, or none.
+// The first dotted name in the title that is not a folder of a path ("site.v2" in
+// "/home/me/site.v2/index.php" names a folder), or none.
 std::optional<icu::UnicodeString> firstDottedName(const icu::UnicodeString& title)
 {
     UErrorCode status = U_ZERO_ERROR;
@@ -77,6 +79,17 @@ FileNameDetector::FileNameDetector(FocusedTitleSource& source)
 {
     if (!m_fileName)
         m_fileName = readTitle(source, true);
+}
+
+bool namesAFile(const icu::UnicodeString& title)
+{
+    int32_t end = title.length();
+    while (end > 0 && u_isUWhiteSpace(title.char32At(end - 1)))
+        end = title.moveIndex32(end, -1);
+    int32_t start = end;
+    while (start > 0 && !u_isUWhiteSpace(title.char32At(start - 1)))
+        start = title.moveIndex32(start, -1);
+    return !pathExtension(icu::UnicodeString(title, start, end - start)).isEmpty();
 }
 
 icu::UnicodeString extensionOfFileName(const std::optional<icu::UnicodeString>& fileName)

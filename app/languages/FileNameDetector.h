@@ -29,10 +29,15 @@ private:
 /// The file name extension named in a title, or the empty text when it names none.
 ///
 /// Takes the first run of word characters (Unicode letters, digits, underscore) joined by
-/// dots, such as "main.swift" in "main.swift — Edited" or "jquery.min.js", and gives the
+/// dots that is not a folder of a path, such as "main.swift" in "main.swift — Edited",
+/// "jquery.min.js" or "index.php" in "/home/me/site.v2/index.php", and gives the
 /// part after its last dot: "js" for "main.test.js", "2" for "draft 1.2 of notes.txt".
 /// Without such a run, the path extension of the whole title (after the last dot of the
 /// last path component, none for a dot file). An absent title counts as the empty text.
 icu::UnicodeString extensionOfFileName(const std::optional<icu::UnicodeString>& fileName);
+
+/// Whether the title's last word is a file name or a path to one: "index.php" and
+/// "/home/me/site.v2/index.php" are, a widget's name such as "EditorSourceView" is not.
+bool namesAFile(const icu::UnicodeString& title);
 
 } // namespace quillet

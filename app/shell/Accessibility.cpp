@@ -1,5 +1,9 @@
 #include "shell/Accessibility.h"
 
+#include "languages/FileNameDetector.h"
+#include "text/Localized.h"
+
+#include <algorithm>
 #include <array>
 #include <mutex>
 
@@ -79,10 +83,40 @@ void AccessibilityBackend::setShared(std::shared_ptr<AccessibilityBackend> backe
     sharedSlot() = backend ? std::move(backend) : std::make_shared<UnavailableBackend>();
 }
 
+ReadOnlyTextError::ReadOnlyTextError()
+    : BasicUserError(localized(u"This text cannot be changed", "Expanding Error"),
+        localized(u"The editor shows its text but does not let other programs change it.", "Expanding Error"))
+{
+}
+
+TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& to)
+{
+    const int32_t shorter = std::min(from.length(), to.length());
+    int32_t prefix = 0;
+    while (prefix < shorter && from[prefix] == to[prefix])
+        ++prefix;
+    // A pair that differs only in its low half is replaced whole.
+    if (prefix > 0 && U16_IS_LEAD(from[prefix - 1]))
+        --prefix;
+    int32_t suffix = 0;
+    while (suffix < shorter - prefix && from[from.length() - 1 - suffix] == to[to.length() - 1 - suffix])
+        ++suffix;
+    if (suffix > 0 && U16_IS_TRAIL(from[from.length() - suffix]))
+        --suffix;
+    return { prefix, from.length() - prefix - suffix, icu::UnicodeString(to, prefix, to.length() - prefix - suffix) };
+}
+
 // MARK: Accessibility
 
 Accessibility::Accessibility(AccessibilityBackend& backend)
     : m_focusedElement(backend.focusedElement())
+{
+    if (!m_focusedElement)
+        throw AXError(AXError::NoValue);
+}
+
+Accessibility::Accessibility(std::shared_ptr<AccessibleElement> element)
+    : m_focusedElement(std::move(element))
 {
     if (!m_focusedElement)
         throw AXError(AXError::NoValue);
@@ -183,6 +217,33 @@ void GlobalText::replaceTextBeforeCaret(const icu::UnicodeString& oldText, const
     selection.replace(newText);
 }
 
+// MARK: CaretLineText
+
+CaretLineText::CaretLineText(std::shared_ptr<AccessibleElement> element)
+    : m_element(std::move(element))
+{
+    if (!m_element)
+        throw AXError(AXError::NoValue);
+    if (!m_element->isEditable())
+        throw ReadOnlyTextError();
+    m_line = m_element->caretLine();
+}
+
+bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret)
+{
+    // Keys typed after the shortcut reach the editor while the expansion runs: writing over
+    // them would land them inside the expansion or before the line.
+    if (!(m_element->caretLine() == m_line))
+        return false;
+    const icu::UnicodeString& line = m_line.beforeCaret;
+    const TextEdit edit = minimalEdit(line, expansion);
+    if (edit.length > 0 || !edit.replacement.isEmpty())
+        m_element->replaceOnLine(icu::UnicodeString(line, 0, edit.start),
+            icu::UnicodeString(line, edit.start, edit.length), edit.replacement);
+    m_element->setCaretOnLine(icu::UnicodeString(expansion, 0, std::clamp(caret, 0, expansion.length())));
+    return true;
+}
+
 // MARK: GlobalSelectedText
 
 GlobalSelectedText::GlobalSelectedText(AccessibilityBackend& backend)
@@ -198,11 +259,17 @@ void GlobalSelectedText::replace(const icu::UnicodeString& text)
 
 // MARK: AccessibilityTitleSource
 
+AccessibilityTitleSource::AccessibilityTitleSource(std::shared_ptr<AccessibleElement> element)
+    : m_accessibility(std::in_place, std::move(element))
+    , m_lookedUp(true)
+{
+}
+
 Accessibility* AccessibilityTitleSource::accessibility()
 {
-    if (!m_lookedUp) {
+    if (!m_lookedUp && m_backend) {
         m_lookedUp = true;
-        m_accessibility.emplace(m_backend);
+        m_accessibility.emplace(*m_backend);
     }
     return m_accessibility ? &*m_accessibility : nullptr;
 }
@@ -212,7 +279,10 @@ std::optional<icu::UnicodeString> AccessibilityTitleSource::focusedElementTitle(
     auto* access = accessibility();
     if (!access)
         return std::nullopt;
-    return access->title(*access->focusedElement());
+    icu::UnicodeString title = access->title(*access->focusedElement());
+    if (!namesAFile(title))
+        return std::nullopt;
+    return title;
 }
 
 std::optional<icu::UnicodeString> AccessibilityTitleSource::focusedWindowTitle()

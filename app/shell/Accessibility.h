@@ -1,6 +1,7 @@
 #pragma once
 
 #include "languages/FocusedTitleSource.h"
+#include "library/UserErrorDescriptionType.h"
 #include "text/StringHelpers.h" // TextRange: UTF-16 units; a zero length is the caret
 
 #include <unicode/unistr.h>
@@ -11,6 +12,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillet {
 
@@ -64,6 +67,72 @@ struct TextRect {
     double x = 0, y = 0, width = 0, height = 0;
 };
 
+/// The focused element's text cannot be changed by other programs (no editable text, or a
+/// read-only state): shown to the user, unlike the other accessibility errors.
+class ReadOnlyTextError final : public BasicUserError {
+public:
+    ReadOnlyTextError();
+};
+
+/// What stands on the caret's line before the caret, in UTF-16 units.
+struct CaretLine {
+    icu::UnicodeString beforeCaret;
+
+    friend bool operator==(const CaretLine& a, const CaretLine& b) { return a.beforeCaret == b.beforeCaret; }
+};
+
+/// The smallest replacement that turns one text into another: `length` units at `start`
+/// give way to `replacement`. Never splits a surrogate pair.
+struct TextEdit {
+    int32_t start = 0;
+    int32_t length = 0;
+    icu::UnicodeString replacement;
+
+    friend bool operator==(const TextEdit& a, const TextEdit& b)
+    {
+        return a.start == b.start && a.length == b.length && a.replacement == b.replacement;
+    }
+};
+
+/// Drops the common prefix and suffix of the two texts; the rest of `to` replaces the rest
+/// of `from`. Equal texts give an empty edit at the end.
+TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& to);
+
+/// How the focus search sees one object of another application's tree.
+template <typename Node> struct FocusSearch {
+    std::function<bool(const Node&)> isFocused;
+    std::function<bool(const Node&)> hasText;
+    std::function<std::vector<Node>(const Node&)> children;
+    /// Stops the search when it returns true (a bound on objects or on time).
+    std::function<bool()> exhausted = [] { return false; };
+};
+
+/// The deepest FOCUSED object that has Text below `root` (the root included). Toolkits
+/// mark the ancestors of the focused object FOCUSED too (focus proxies, document panels),
+/// and those may have Text of their own: the deepest one is the one typed in. Once a
+/// FOCUSED object is met, only its subtree can hold a deeper one, so the rest is skipped.
+template <typename Node> std::optional<Node> deepestFocusedText(const Node& root, const FocusSearch<Node>& search)
+{
+    std::optional<Node> found;
+    std::vector<std::pair<Node, int>> pending { { root, 0 } };
+    int foundDepth = -1;
+    while (!pending.empty() && !search.exhausted()) {
+        auto [node, depth] = std::move(pending.back());
+        pending.pop_back();
+        if (search.isFocused(node)) {
+            pending.clear();
+            if (depth > foundDepth && search.hasText(node)) {
+                found = node;
+                foundDepth = depth;
+            }
+        }
+        auto children = search.children(node);
+        for (auto child = children.rbegin(); child != children.rend(); ++child)
+            pending.emplace_back(std::move(*child), depth + 1);
+    }
+    return found;
+}
+
 /// One user-interface element of another application, as the accessibility backend sees
 /// it. Positions are UTF-16 code units of the element's text whatever the toolkit counts.
 /// Every operation throws AXError when the call fails.
@@ -84,6 +153,20 @@ public:
     virtual std::shared_ptr<AccessibleElement> topLevelElement() = 0;
     /// Where the range stands on the screen; none when the element cannot tell.
     virtual std::optional<TextRect> bounds(TextRange range) = 0;
+
+    /// Reads the caret and the text before it on its line (not the whole text). The
+    /// writes below count from the start of the line read last.
+    virtual CaretLine caretLine() = 0;
+    /// Whether other programs may change the text: it has editable text and the toolkit
+    /// does not call it read-only (or not editable, where it says so).
+    virtual bool isEditable() = 0;
+    /// Replaces `removed`, which follows `before` on the line, with `inserted`: one
+    /// deletion when `removed` is not empty, then one insertion when `inserted` is not.
+    virtual void replaceOnLine(
+        const icu::UnicodeString& before, const icu::UnicodeString& removed, const icu::UnicodeString& inserted)
+        = 0;
+    /// Puts the caret after `before`, counted from the start of the line.
+    virtual void setCaretOnLine(const icu::UnicodeString& before) = 0;
 };
 
 /// The road to the focused element of the frontmost application.
@@ -111,6 +194,8 @@ class Accessibility {
 public:
     /// Throws what the focus lookup throws.
     explicit Accessibility(AccessibilityBackend& backend);
+    /// Over an element already looked up.
+    explicit Accessibility(std::shared_ptr<AccessibleElement> element);
 
     const std::shared_ptr<AccessibleElement>& focusedElement() const noexcept { return m_focusedElement; }
     void setFocusedElement(std::shared_ptr<AccessibleElement> element) { m_focusedElement = std::move(element); }
@@ -163,6 +248,26 @@ private:
     std::optional<TextRange> m_cursorRange;
 };
 
+/// The line before the caret of one element, read when made, and the one edit that turns
+/// it into its expansion.
+class CaretLineText {
+public:
+    /// Reads the line. Throws AXError, or ReadOnlyTextError when the element cannot be changed.
+    explicit CaretLineText(std::shared_ptr<AccessibleElement> element);
+
+    /// The text on the caret's line before the caret.
+    const icu::UnicodeString& line() const noexcept { return m_line.beforeCaret; }
+
+    /// Turns the line before the caret into `expansion` with the smallest edit and puts the
+    /// caret `caret` units into it. Reads the line again first: when it changed (the user
+    /// typed on), writes nothing and returns false. Throws AXError.
+    bool replace(const icu::UnicodeString& expansion, int32_t caret);
+
+private:
+    std::shared_ptr<AccessibleElement> m_element;
+    CaretLine m_line;
+};
+
 /// The focused element's selected text, read when made.
 class GlobalSelectedText {
 public:
@@ -182,9 +287,14 @@ private:
 class AccessibilityTitleSource final : public FocusedTitleSource {
 public:
     explicit AccessibilityTitleSource(AccessibilityBackend& backend)
-        : m_backend(backend)
+        : m_backend(&backend)
     {
     }
+    /// Reads the titles around an element already looked up: no lookup of its own.
+    explicit AccessibilityTitleSource(std::shared_ptr<AccessibleElement> element);
+
+    /// The element's title only when it names a file (a widget's name does not), so that
+    /// the window's title gets its turn otherwise.
 
     std::optional<icu::UnicodeString> focusedElementTitle() override;
     std::optional<icu::UnicodeString> focusedWindowTitle() override;
@@ -192,7 +302,7 @@ public:
 private:
     Accessibility* accessibility();
 
-    AccessibilityBackend& m_backend;
+    AccessibilityBackend* m_backend = nullptr;
     std::optional<Accessibility> m_accessibility;
     bool m_lookedUp = false;
 };

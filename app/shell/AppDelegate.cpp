@@ -90,9 +90,16 @@ void AppDelegate::bindGlobalShortcuts()
         m_keyGrabber = std::make_unique<X11KeyGrabber>();
     m_binder = std::make_unique<GlobalShortcutBinder>(*m_defaults, std::move(m_keyGrabber));
     QPointer<AppDelegate> self(this);
+    // The key arrives inside the X event filter: the expansion waits until the filter has
+    // returned, so the events behind it (and the D-Bus methods) are served as usual.
     m_binder->bindShortcut(UserDefaultsKey::ExpandTextShortcut, [self] {
-        if (self)
-            self->expandTextShortcutPressed();
+        QMetaObject::invokeMethod(
+            self,
+            [self] {
+                if (self)
+                    self->expandTextShortcutPressed();
+            },
+            Qt::QueuedConnection);
     });
     m_binder->bindShortcut(UserDefaultsKey::ShowExpandersShortcut, [self] {
         if (self)

@@ -8,12 +8,16 @@
 #include <QLoggingCategory>
 
 #include <atspi/atspi.h>
+#include <dbus/dbus.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <string>
 #include <thread>
+#include <type_traits>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -22,8 +26,72 @@ Q_LOGGING_CATEGORY(atspiLog, "quillet.atspi")
 
 constexpr int focusRetryMilliseconds = 15;
 
+// A hung editor costs at most this much a call, and an expansion at most the whole bound.
+constexpr int callTimeoutMilliseconds = 250;
+constexpr auto slowCall = std::chrono::milliseconds(callTimeoutMilliseconds - 10);
+constexpr auto expansionBound = std::chrono::milliseconds(1000);
+
 // A subtree larger than this is not searched by hand for the focused object.
 constexpr int maximumSearchedObjects = 4000;
+
+// Lines longer than this before the caret are not read.
+constexpr int maximumLineLength = 1 << 20;
+constexpr int firstLineWindow = 256;
+
+using Clock = std::chrono::steady_clock;
+
+/// The time one lookup and what follows it may spend on the accessibility bus. A call that
+/// runs into its timeout ends the lookup (the application is hung: more calls would only
+/// wait again), and so does the end of the whole bound.
+class CallBudget {
+public:
+    CallBudget() = default;
+    CallBudget(const CallBudget&) = delete;
+    CallBudget& operator=(const CallBudget&) = delete;
+    ~CallBudget() { qCDebug(atspiLog) << "Accessibility calls of this lookup and its element:" << m_calls; }
+
+    /// Runs one call of the accessibility bus.
+    template <typename Call> auto run(Call&& call)
+    {
+        if (m_spent || Clock::now() - m_start >= expansionBound) {
+            m_spent = true;
+            throw AXError(AXError::CannotComplete);
+        }
+        const auto started = Clock::now();
+        ++m_calls;
+        struct Timed {
+            CallBudget& budget;
+            Clock::time_point started;
+            ~Timed()
+            {
+                if (Clock::now() - started >= slowCall)
+                    budget.m_slow = true;
+            }
+        } timed { *this, started };
+        return call();
+    }
+
+    /// After a call whose result says nothing about its failure (state sets): a call that
+    /// ran into its timeout fails.
+    void failIfSlow()
+    {
+        if (m_slow) {
+            m_slow = false;
+            throw AXError(AXError::CannotComplete);
+        }
+    }
+
+    bool exhausted() const { return m_spent || Clock::now() - m_start >= expansionBound; }
+    int calls() const noexcept { return m_calls; }
+
+private:
+    Clock::time_point m_start = Clock::now();
+    bool m_spent = false;
+    bool m_slow = false;
+    int m_calls = 0;
+};
+
+using Budget = std::shared_ptr<CallBudget>;
 
 /// Owns one GObject reference.
 template <typename T> class GRef {
@@ -75,99 +143,140 @@ std::string takeString(gchar* text)
     return result;
 }
 
-bool hasState(AtspiAccessible* object, AtspiStateType state)
+/// Whether the object still belongs to a running application. The library forgets the
+/// application of an object when it leaves the bus, also during a call, and its calls
+/// would then read through a null application.
+bool alive(AtspiAccessible* object)
 {
-    AtspiStateSet* states = atspi_accessible_get_state_set(object);
-    if (!states)
-        return false;
-    const bool contains = atspi_state_set_contains(states, state);
-    g_object_unref(states);
-    return contains;
+    return object && object->parent.app && object->parent.app->bus_name;
 }
 
-int childCount(AtspiAccessible* object)
+void requireAlive(AtspiAccessible* object)
 {
+    if (!alive(object))
+        throw AXError(AXError::InvalidUIElement);
+}
+
+GRef<AtspiStateSet> states(AtspiAccessible* object, CallBudget& budget)
+{
+    requireAlive(object);
+    GRef<AtspiStateSet> set(budget.run([&] { return atspi_accessible_get_state_set(object); }));
+    budget.failIfSlow();
+    return set;
+}
+
+bool contains(const GRef<AtspiStateSet>& set, AtspiStateType state)
+{
+    return set && atspi_state_set_contains(set.get(), state);
+}
+
+bool hasText(AtspiAccessible* object, CallBudget& budget)
+{
+    requireAlive(object);
+    GRef<AtspiText> text(budget.run([&] { return atspi_accessible_get_text_iface(object); }));
+    budget.failIfSlow();
+    return bool(text);
+}
+
+std::vector<Object> children(AtspiAccessible* object, CallBudget& budget)
+{
+    requireAlive(object);
     GError* error = nullptr;
-    const int count = atspi_accessible_get_child_count(object, &error);
-    if (error) {
-        g_error_free(error);
-        return 0;
+    const int count = budget.run([&] { return atspi_accessible_get_child_count(object, &error); });
+    check(error);
+    std::vector<Object> result;
+    for (int i = 0; i < count && alive(object); ++i) {
+        Object child(budget.run([&] { return atspi_accessible_get_child_at_index(object, i, &error); }));
+        check(error);
+        if (alive(child.get()))
+            result.push_back(child);
     }
-    return count;
+    return result;
 }
 
-Object childAt(AtspiAccessible* object, int index)
+/// The FOCUSED objects below the frame in the tree's order, through one Collection query;
+/// none when the toolkit offers no Collection.
+std::optional<std::vector<Object>> focusedByCollection(AtspiAccessible* frame, CallBudget& budget)
 {
+    requireAlive(frame);
+    GRef<AtspiCollection> collection(budget.run([&] { return atspi_accessible_get_collection_iface(frame); }));
+    if (!collection)
+        return std::nullopt;
+    GRef<AtspiStateSet> wanted(atspi_state_set_new(nullptr));
+    atspi_state_set_add(wanted.get(), ATSPI_STATE_FOCUSED);
+    GRef<AtspiMatchRule> rule(atspi_match_rule_new(wanted.get(), ATSPI_Collection_MATCH_ALL, nullptr,
+        ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
     GError* error = nullptr;
-    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, index, &error);
+    GArray* matches = budget.run([&] {
+        return atspi_collection_get_matches(
+            collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, 0, TRUE, &error);
+    });
     if (error) {
+        qCDebug(atspiLog) << "Collection query failed:" << error->message;
         g_error_free(error);
-        return {};
+        budget.failIfSlow();
+        return std::nullopt;
     }
-    return Object(child);
+    std::vector<Object> result;
+    if (matches) {
+        for (guint i = 0; i < matches->len; ++i)
+            result.emplace_back(g_array_index(matches, AtspiAccessible*, i)); // takes the array's reference
+        g_array_free(matches, TRUE);
+    }
+    return result;
 }
 
-/// The focused object below the frame: one Collection query where the toolkit offers it,
-/// else a search of the tree (showing objects only).
-Object focusedDescendant(AtspiAccessible* frame)
+/// The deepest FOCUSED object with Text below the frame (see deepestFocusedText); a walk of
+/// the tree where the toolkit has no Collection. The walk never skips objects that are not
+/// SHOWING: GTK 4 containers only say VISIBLE.
+Object focusedText(AtspiAccessible* frame, CallBudget& budget, GRef<AtspiStateSet>* foundStates = nullptr)
 {
-    if (AtspiCollection* collection = atspi_accessible_get_collection_iface(frame)) {
-        AtspiStateSet* states = atspi_state_set_new(nullptr);
-        atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
-        AtspiMatchRule* rule
-            = atspi_match_rule_new(states, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
-                ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
-        GError* error = nullptr;
-        GArray* matches
-            = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
-        g_object_unref(rule);
-        g_object_unref(states);
-        g_object_unref(collection);
-        if (!error) {
-            Object found;
-            if (matches && matches->len > 0)
-                found
-                    = Object(static_cast<AtspiAccessible*>(g_object_ref(g_array_index(matches, AtspiAccessible*, 0))));
-            if (matches) {
-                for (guint i = 0; i < matches->len; ++i)
-                    g_object_unref(g_array_index(matches, AtspiAccessible*, i));
-                g_array_free(matches, TRUE);
-            }
-            return found;
-        }
-        g_error_free(error);
+    if (auto matches = focusedByCollection(frame, budget)) {
+        // The tree's order puts an object before its descendants: the last one is deepest.
+        for (auto match = matches->rbegin(); match != matches->rend(); ++match)
+            if (alive(match->get()) && hasText(match->get(), budget))
+                return *match;
+        if (!matches->empty())
+            return {};
     }
-    std::vector<Object> pending { Object(static_cast<AtspiAccessible*>(g_object_ref(frame))) };
     int visited = 0;
-    while (!pending.empty() && visited++ < maximumSearchedObjects) {
-        Object object = pending.back();
-        pending.pop_back();
-        AtspiStateSet* states = atspi_accessible_get_state_set(object.get());
-        const bool focused = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSED);
-        const bool showing = !states || atspi_state_set_contains(states, ATSPI_STATE_SHOWING) || object.get() == frame;
-        if (states)
-            g_object_unref(states);
-        if (focused)
-            return object;
-        if (!showing)
-            continue;
-        const int count = childCount(object.get());
-        for (int i = count - 1; i >= 0; --i)
-            if (Object child = childAt(object.get(), i))
-                pending.push_back(child);
-    }
-    return {};
+    std::map<AtspiAccessible*, GRef<AtspiStateSet>> focusedStates;
+    FocusSearch<Object> search;
+    search.isFocused = [&](const Object& object) {
+        ++visited;
+        GRef<AtspiStateSet> set = states(object.get(), budget);
+        if (!contains(set, ATSPI_STATE_FOCUSED))
+            return false;
+        focusedStates[object.get()] = set;
+        return true;
+    };
+    search.hasText = [&](const Object& object) { return hasText(object.get(), budget); };
+    search.children = [&](const Object& object) { return children(object.get(), budget); };
+    search.exhausted = [&] { return visited >= maximumSearchedObjects || budget.exhausted(); };
+    Object found
+        = deepestFocusedText(Object(static_cast<AtspiAccessible*>(g_object_ref(frame))), search).value_or(Object());
+    if (found && foundStates)
+        *foundStates = focusedStates[found.get()];
+    return found;
 }
 
 /// How a toolkit counts text offsets.
 enum class OffsetUnit { codePoints, utf16 };
 
+/// The length of the text in the toolkit's offsets.
+int toolkitLength(const icu::UnicodeString& text, OffsetUnit unit)
+{
+    return unit == OffsetUnit::utf16 ? text.length() : text.countChar32();
+}
+
 class AtspiElement final : public AccessibleElement {
 public:
-    AtspiElement(Object object, Object frame, OffsetUnit unit)
+    AtspiElement(Object object, Object frame, OffsetUnit unit, Budget budget, GRef<AtspiStateSet> states = {})
         : m_object(std::move(object))
         , m_frame(std::move(frame))
         , m_unit(unit)
+        , m_budget(std::move(budget))
+        , m_states(std::move(states))
     {
     }
 
@@ -175,7 +284,7 @@ public:
     {
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
-        gchar* content = atspi_text_get_text(text.get(), 0, -1, &error);
+        gchar* content = run([&] { return atspi_text_get_text(text.get(), 0, -1, &error); });
         check(error);
         m_text = fromUtf8(takeString(content));
         return *m_text;
@@ -185,11 +294,13 @@ public:
     {
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
-        const int selections = atspi_text_get_n_selections(text.get(), &error);
+        const int selections = run([&] { return atspi_text_get_n_selections(text.get(), &error); });
         check(error);
         if (selections > 0) {
-            AtspiRange* range = atspi_text_get_selection(text.get(), 0, &error);
+            AtspiRange* range = run([&] { return atspi_text_get_selection(text.get(), 0, &error); });
             check(error);
+            if (!range)
+                throw AXError(AXError::NoValue);
             const int start = range->start_offset;
             const int end = range->end_offset;
             g_free(range);
@@ -198,7 +309,7 @@ public:
                 return { location, toUnits(end) - location };
             }
         }
-        const int caret = atspi_text_get_caret_offset(text.get(), &error);
+        const int caret = run([&] { return atspi_text_get_caret_offset(text.get(), &error); });
         check(error);
         return { toUnits(caret), 0 };
     }
@@ -214,17 +325,17 @@ public:
         GError* error = nullptr;
         const int start = toOffset(range.location);
         if (range.length == 0) {
-            atspi_text_set_caret_offset(text.get(), start, &error);
+            run([&] { return atspi_text_set_caret_offset(text.get(), start, &error); });
             check(error);
             return;
         }
         const int end = toOffset(range.location + range.length);
         // Toolkits take the first selection's range also when there is none yet; where one
         // refuses, a new selection is added.
-        gboolean done = atspi_text_set_selection(text.get(), 0, start, end, &error);
+        gboolean done = run([&] { return atspi_text_set_selection(text.get(), 0, start, end, &error); });
         check(error);
         if (!done) {
-            done = atspi_text_add_selection(text.get(), start, end, &error);
+            done = run([&] { return atspi_text_add_selection(text.get(), start, end, &error); });
             check(error);
         }
         if (!done)
@@ -239,43 +350,35 @@ public:
             return {};
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
-        gchar* content = atspi_text_get_text(
-            text.get(), toOffset(range.location), toOffset(range.location + range.length), &error);
+        gchar* content = run([&] {
+            return atspi_text_get_text(
+                text.get(), toOffset(range.location), toOffset(range.location + range.length), &error);
+        });
         check(error);
         return fromUtf8(takeString(content));
     }
 
     void setSelectedText(const icu::UnicodeString& replacement) override
     {
-        GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(m_object.get()));
+        GRef<AtspiEditableText> editable = editableInterface();
         if (!editable)
             throw AXError(AXError::AttributeUnsupported);
         const TextRange range = m_selection ? *m_selection : selectedRange();
         const int start = toOffset(range.location);
         const int end = toOffset(range.location + range.length);
-        GError* error = nullptr;
-        if (end > start) {
-            if (!atspi_editable_text_delete_text(editable.get(), start, end, &error)) {
-                check(error);
-                throw AXError(AXError::CannotComplete);
-            }
-        }
+        if (end > start)
+            deleteText(editable, start, end);
         if (m_text)
             m_text->replace(range.location, range.length, replacement);
-        if (!replacement.isEmpty()) {
-            const std::string utf8 = toUtf8(replacement);
-            if (!atspi_editable_text_insert_text(editable.get(), start, utf8.c_str(), gint(utf8.size()), &error)) {
-                check(error);
-                throw AXError(AXError::CannotComplete);
-            }
-        }
+        insertText(editable, start, replacement);
         m_selection.reset();
     }
 
     icu::UnicodeString title() override
     {
+        requireAlive(m_object.get());
         GError* error = nullptr;
-        const std::string name = takeString(atspi_accessible_get_name(m_object.get(), &error));
+        const std::string name = takeString(run([&] { return atspi_accessible_get_name(m_object.get(), &error); }));
         check(error);
         // An element without a name gives its window's title its turn.
         if (name.empty())
@@ -287,15 +390,17 @@ public:
     {
         if (!m_frame)
             throw AXError(AXError::NoValue);
-        return std::make_shared<AtspiElement>(m_frame, m_frame, m_unit);
+        return std::make_shared<AtspiElement>(m_frame, m_frame, m_unit, m_budget);
     }
 
     std::optional<TextRect> bounds(TextRange range) override
     {
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
-        AtspiRect* rect = atspi_text_get_range_extents(text.get(), toOffset(range.location),
-            toOffset(range.location + range.length), ATSPI_COORD_TYPE_SCREEN, &error);
+        AtspiRect* rect = run([&] {
+            return atspi_text_get_range_extents(text.get(), toOffset(range.location),
+                toOffset(range.location + range.length), ATSPI_COORD_TYPE_SCREEN, &error);
+        });
         if (error) {
             g_error_free(error);
             return std::nullopt;
@@ -307,13 +412,117 @@ public:
         return result;
     }
 
+    CaretLine caretLine() override
+    {
+        GRef<AtspiText> text = textInterface();
+        GError* error = nullptr;
+        const int caret = run([&] { return atspi_text_get_caret_offset(text.get(), &error); });
+        check(error);
+        if (caret < 0)
+            throw AXError(AXError::NoValue);
+        // Read back from the caret until a line feed or the start of the text shows up:
+        // usually one short read, whatever the size of the document.
+        for (int window = firstLineWindow;; window *= 4) {
+            const int start = std::max(0, caret - window);
+            gchar* content = run([&] { return atspi_text_get_text(text.get(), start, caret, &error); });
+            check(error);
+            const icu::UnicodeString read = fromUtf8(takeString(content));
+            const int32_t lineFeed = read.lastIndexOf(u'\n');
+            if (lineFeed >= 0 || start == 0 || window >= maximumLineLength) {
+                const icu::UnicodeString line(read, lineFeed + 1);
+                m_lineStart = caret - toolkitLength(line, m_unit);
+                return { line };
+            }
+        }
+    }
+
+    bool isEditable() override
+    {
+        if (!m_states)
+            m_states = states(m_object.get(), *m_budget);
+        if (contains(m_states, ATSPI_STATE_READ_ONLY) || !contains(m_states, ATSPI_STATE_EDITABLE))
+            return false;
+        return bool(editableInterface());
+    }
+
+    void replaceOnLine(const icu::UnicodeString& before, const icu::UnicodeString& removed,
+        const icu::UnicodeString& inserted) override
+    {
+        GRef<AtspiEditableText> editable = editableInterface();
+        if (!editable)
+            throw AXError(AXError::AttributeUnsupported);
+        const int start = lineOffset(before);
+        if (!removed.isEmpty())
+            deleteText(editable, start, start + toolkitLength(removed, m_unit));
+        insertText(editable, start, inserted);
+    }
+
+    void setCaretOnLine(const icu::UnicodeString& before) override
+    {
+        GRef<AtspiText> text = textInterface();
+        GError* error = nullptr;
+        const int offset = lineOffset(before);
+        run([&] { return atspi_text_set_caret_offset(text.get(), offset, &error); });
+        check(error);
+    }
+
 private:
+    template <typename Call> auto run(Call&& call) -> std::invoke_result_t<Call&>
+    {
+        requireAlive(m_object.get());
+        return m_budget->run(std::forward<Call>(call));
+    }
+
+    int lineOffset(const icu::UnicodeString& before) const
+    {
+        if (!m_lineStart)
+            throw AXError(AXError::NoValue);
+        return *m_lineStart + toolkitLength(before, m_unit);
+    }
+
+    void deleteText(const GRef<AtspiEditableText>& editable, int start, int end)
+    {
+        GError* error = nullptr;
+        if (!run([&] { return atspi_editable_text_delete_text(editable.get(), start, end, &error); })) {
+            check(error);
+            throw AXError(AXError::CannotComplete);
+        }
+    }
+
+    void insertText(const GRef<AtspiEditableText>& editable, int position, const icu::UnicodeString& inserted)
+    {
+        if (inserted.isEmpty())
+            return;
+        const std::string utf8 = toUtf8(inserted);
+        GError* error = nullptr;
+        if (!run([&] {
+                return atspi_editable_text_insert_text(
+                    editable.get(), position, utf8.c_str(), gint(utf8.size()), &error);
+            })) {
+            check(error);
+            throw AXError(AXError::CannotComplete);
+        }
+    }
+
     GRef<AtspiText> textInterface()
     {
-        GRef<AtspiText> text(atspi_accessible_get_text_iface(m_object.get()));
-        if (!text)
+        if (!m_textInterface) {
+            m_textInterface = GRef<AtspiText>(run([&] { return atspi_accessible_get_text_iface(m_object.get()); }));
+            m_budget->failIfSlow();
+        }
+        if (!m_textInterface)
             throw AXError(AXError::AttributeUnsupported);
-        return text;
+        return m_textInterface;
+    }
+
+    GRef<AtspiEditableText> editableInterface()
+    {
+        if (!m_editableInterface) {
+            m_editableInterface = GRef<AtspiEditableText>(
+                run([&] { return atspi_accessible_get_editable_text_iface(m_object.get()); }));
+            m_budget->failIfSlow();
+        }
+        return m_editableInterface;
     }
 
     const icu::UnicodeString& currentText()
@@ -344,56 +553,123 @@ private:
     Object m_object;
     Object m_frame;
     OffsetUnit m_unit;
+    Budget m_budget;
+    GRef<AtspiStateSet> m_states;
+    GRef<AtspiText> m_textInterface;
+    GRef<AtspiEditableText> m_editableInterface;
     std::optional<icu::UnicodeString> m_text;
     std::optional<TextRange> m_selection;
+    std::optional<int> m_lineStart; // in toolkit offsets
 };
 
+// MARK: Applications
+
+std::string busName(AtspiAccessible* object)
+{
+    return alive(object) ? std::string(object->parent.app->bus_name) : std::string();
+}
+
+/// One call on the accessibility bus outside the library, which waits for its own answer
+/// only: no other message is handled meanwhile, so no application can leave the bus (and
+/// be freed by the library) in the middle of it.
+DBusMessage* callDirectly(DBusMessage* message)
+{
+    DBusConnection* bus = atspi_get_a11y_bus();
+    if (!bus || !message) {
+        if (message)
+            dbus_message_unref(message);
+        return nullptr;
+    }
+    DBusError error;
+    dbus_error_init(&error);
+    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, message, callTimeoutMilliseconds, &error);
+    dbus_message_unref(message);
+    if (dbus_error_is_set(&error)) {
+        qCDebug(atspiLog) << "Call failed:" << error.message;
+        dbus_error_free(&error);
+    }
+    return reply;
+}
+
+std::optional<guint> processOf(const std::string& bus)
+{
+    DBusMessage* message = dbus_message_new_method_call(
+        "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetConnectionUnixProcessID");
+    const char* name = bus.c_str();
+    if (!message || !dbus_message_append_args(message, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID)) {
+        if (message)
+            dbus_message_unref(message);
+        return std::nullopt;
+    }
+    DBusMessage* reply = callDirectly(message);
+    if (!reply)
+        return std::nullopt;
+    dbus_uint32_t process = 0;
+    const bool read = dbus_message_get_args(reply, nullptr, DBUS_TYPE_UINT32, &process, DBUS_TYPE_INVALID);
+    dbus_message_unref(reply);
+    return read ? std::optional<guint>(process) : std::nullopt;
+}
+
+std::string toolkitOf(const std::string& bus)
+{
+    DBusMessage* message = dbus_message_new_method_call(
+        bus.c_str(), "/org/a11y/atspi/accessible/root", "org.freedesktop.DBus.Properties", "Get");
+    const char* interface = "org.a11y.atspi.Application";
+    const char* property = "ToolkitName";
+    if (!message
+        || !dbus_message_append_args(
+            message, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID)) {
+        if (message)
+            dbus_message_unref(message);
+        return {};
+    }
+    DBusMessage* reply = callDirectly(message);
+    if (!reply)
+        return {};
+    std::string toolkit;
+    DBusMessageIter iterator;
+    DBusMessageIter variant;
+    if (dbus_message_iter_init(reply, &iterator) && dbus_message_iter_get_arg_type(&iterator) == DBUS_TYPE_VARIANT) {
+        dbus_message_iter_recurse(&iterator, &variant);
+        if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_STRING) {
+            const char* value = nullptr;
+            dbus_message_iter_get_basic(&variant, &value);
+            toolkit = value ? value : "";
+        }
+    }
+    dbus_message_unref(reply);
+    return toolkit;
+}
+
 /// What does not change while an application runs, by its name on the accessibility bus:
-/// its process and its toolkit's offset unit. Saves two calls per application and lookup.
+/// its process and its toolkit's offset unit.
 struct ApplicationFacts {
     guint process = 0;
     OffsetUnit unit = OffsetUnit::codePoints;
 };
 
-std::string busName(AtspiAccessible* object)
-{
-    const AtspiApplication* application = object ? object->parent.app : nullptr;
-    return application && application->bus_name ? application->bus_name : std::string();
-}
-
-OffsetUnit readOffsetUnit(AtspiAccessible* application)
-{
-    GError* error = nullptr;
-    const std::string toolkit = takeString(atspi_accessible_get_toolkit_name(application, &error));
-    if (error)
-        g_error_free(error);
-    return QString::fromStdString(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0
-        ? OffsetUnit::utf16
-        : OffsetUnit::codePoints;
-}
-
 /// The facts of the application; none when it does not answer.
-std::optional<ApplicationFacts> applicationFacts(AtspiAccessible* application)
+std::optional<ApplicationFacts> applicationFacts(const std::string& bus, CallBudget& budget)
 {
     static std::map<std::string, ApplicationFacts> known;
-    const std::string name = busName(application);
-    if (!name.empty()) {
-        const auto found = known.find(name);
-        if (found != known.end())
-            return found->second;
-    }
-    GError* error = nullptr;
-    ApplicationFacts facts;
-    facts.process = atspi_accessible_get_process_id(application, &error);
-    if (error) {
-        g_error_free(error);
+    if (bus.empty())
         return std::nullopt;
-    }
+    const auto found = known.find(bus);
+    if (found != known.end())
+        return found->second;
+    const auto process = budget.run([&] { return processOf(bus); });
+    if (!process)
+        return std::nullopt;
+    ApplicationFacts facts;
+    facts.process = *process;
     // Never ask this process's own application: it would answer on the thread that waits.
-    if (facts.process != guint(getpid()))
-        facts.unit = readOffsetUnit(application);
-    if (!name.empty())
-        known[name] = facts;
+    if (facts.process != guint(getpid())) {
+        const std::string toolkit = budget.run([&] { return toolkitOf(bus); });
+        budget.failIfSlow();
+        if (QString::fromStdString(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0)
+            facts.unit = OffsetUnit::utf16;
+    }
+    known[bus] = facts;
     return facts;
 }
 
@@ -402,72 +678,83 @@ struct Focus {
     Object frame;
     Object element;
     OffsetUnit unit = OffsetUnit::codePoints;
+    GRef<AtspiStateSet> elementStates; // as the lookup read them, when it did
 };
 
-/// The ACTIVE frame of another application and the FOCUSED object inside it.
-/// The frame where the focus was found last, tried first: while the user stays in one
-/// editor window this takes two calls instead of a walk over every application.
+/// Where the focus was found last: while the user stays in one editor window, checking
+/// that its frame is still ACTIVE and the element still FOCUSED takes two calls instead of
+/// a walk over every application.
 std::optional<Focus>& lastFocus()
 {
     static std::optional<Focus> focus;
     return focus;
 }
 
-std::optional<Focus> findFocusInLastFrame()
+std::optional<Focus> findFocusInLastFrame(CallBudget& budget)
 {
     auto& last = lastFocus();
-    if (!last)
+    if (!last || !alive(last->frame.get()))
         return std::nullopt;
+    // Read afresh: what the library remembered may be out of date.
     atspi_accessible_clear_cache(last->frame.get());
-    if (!hasState(last->frame.get(), ATSPI_STATE_ACTIVE))
+    if (!contains(states(last->frame.get(), budget), ATSPI_STATE_ACTIVE))
         return std::nullopt;
-    Object element = focusedDescendant(last->frame.get());
-    if (!element)
-        return std::nullopt;
-    return Focus { last->application, last->frame, element, last->unit };
+    if (alive(last->element.get())) {
+        atspi_accessible_clear_cache(last->element.get());
+        GRef<AtspiStateSet> set = states(last->element.get(), budget);
+        if (contains(set, ATSPI_STATE_FOCUSED))
+            return Focus { last->application, last->frame, last->element, last->unit, set };
+    }
+    GRef<AtspiStateSet> set;
+    if (Object element = focusedText(last->frame.get(), budget, &set))
+        return Focus { last->application, last->frame, element, last->unit, set };
+    return std::nullopt;
 }
 
-std::optional<Focus> scanForFocus()
+std::optional<Focus> scanForFocus(CallBudget& budget)
 {
     Object desktop(atspi_get_desktop(0));
     if (!desktop)
         return std::nullopt;
     atspi_accessible_clear_cache(desktop.get());
     const guint ownProcess = guint(getpid());
-    const int applications = childCount(desktop.get());
     std::optional<Focus> activeWithoutFocus;
-    for (int a = 0; a < applications; ++a) {
-        Object application = childAt(desktop.get(), a);
-        if (!application)
-            continue;
-        const auto facts = applicationFacts(application.get());
-        if (!facts || facts->process == ownProcess)
-            continue;
-        // Read afresh: what the library remembered may be out of date.
-        atspi_accessible_clear_cache(application.get());
-        const int frames = childCount(application.get());
-        for (int f = 0; f < frames; ++f) {
-            Object frame = childAt(application.get(), f);
-            if (!frame || !hasState(frame.get(), ATSPI_STATE_ACTIVE))
+    for (const Object& application : children(desktop.get(), budget)) {
+        const std::string bus = busName(application.get());
+        try {
+            const auto facts = applicationFacts(bus, budget);
+            if (!facts || facts->process == ownProcess)
                 continue;
-            if (Object element = focusedDescendant(frame.get()))
-                return Focus { application, frame, element, facts->unit };
-            if (!activeWithoutFocus)
-                activeWithoutFocus = Focus { application, frame, {}, facts->unit };
+            atspi_accessible_clear_cache(application.get());
+            for (const Object& frame : children(application.get(), budget)) {
+                if (!contains(states(frame.get(), budget), ATSPI_STATE_ACTIVE))
+                    continue;
+                GRef<AtspiStateSet> set;
+                if (Object element = focusedText(frame.get(), budget, &set))
+                    return Focus { application, frame, element, facts->unit, set };
+                if (!activeWithoutFocus)
+                    activeWithoutFocus = Focus { application, frame, {}, facts->unit, {} };
+            }
+        } catch (const AXError& error) {
+            // An application that left or hangs: the others may still hold the focus.
+            qCDebug(atspiLog) << "Skipped an application:" << bus.c_str() << error.what();
+            if (budget.exhausted())
+                throw;
         }
     }
     return activeWithoutFocus;
 }
 
-/// The ACTIVE frame of another application and the FOCUSED object inside it, checked
-/// afresh on every call.
-std::optional<Focus> findFocus()
+/// The ACTIVE frame of another application and the FOCUSED text inside it.
+std::optional<Focus> findFocus(CallBudget& budget)
 {
-    if (auto focus = findFocusInLastFrame())
+    if (auto focus = findFocusInLastFrame(budget)) {
+        lastFocus() = focus;
         return focus;
-    auto focus = scanForFocus();
+    }
+    auto focus = scanForFocus(budget);
     if (focus && focus->element)
-        lastFocus() = Focus { focus->application, focus->frame, {}, focus->unit };
+        lastFocus() = focus;
     else
         lastFocus().reset();
     return focus;
@@ -486,71 +773,92 @@ AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellU
 
 AtspiAccessibilityBackend::~AtspiAccessibilityBackend() = default;
 
+void AtspiAccessibilityBackend::initialize()
+{
+    if (m_initialized)
+        return;
+    atspi_init();
+    // Both bounds: the second one replaces the far longer wait the library grants an
+    // application that has just started.
+    atspi_set_timeout(callTimeoutMilliseconds, callTimeoutMilliseconds);
+    m_initialized = true;
+}
+
 bool AtspiAccessibilityBackend::isTrusted(bool prompt)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        a11yService, a11yPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
-    const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
-    bool enabled = false;
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-        enabled = reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
-    if (enabled) {
-        if (!m_initialized) {
-            atspi_init();
-            m_initialized = true;
-        }
-        return true;
-    }
-    if (prompt) {
+    auto readEnabled = [&bus] {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            a11yService, a11yPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+        const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+            && reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+    };
+    bool enabled = readEnabled();
+    if (!enabled && prompt) {
         QDBusMessage set = QDBusMessage::createMethodCall(
             a11yService, a11yPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
         set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
             << QVariant::fromValue(QDBusVariant(true));
         const QDBusMessage answer = bus.call(set, QDBus::Block, 2000);
-        if (answer.type() != QDBusMessage::ReplyMessage) {
+        // Once the bus answers, this press goes on: editors that were already running join
+        // the bus as they notice, and when none is found the user hears why.
+        enabled = answer.type() == QDBusMessage::ReplyMessage && readEnabled();
+        if (!enabled) {
             qCWarning(atspiLog) << "Assistive technologies could not be turned on:" << answer.errorMessage();
             if (m_tellUserToEnableAccess)
                 m_tellUserToEnableAccess();
         }
     }
-    return false;
+    if (enabled)
+        initialize();
+    return enabled;
 }
 
 std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
 {
-    if (!m_initialized) {
-        atspi_init();
-        m_initialized = true;
+    initialize();
+    auto budget = std::make_shared<CallBudget>();
+    m_activeApplication.reset();
+    std::optional<Focus> focus;
+    try {
+        // Right after the shortcut the editor may not have taken back its focus from the
+        // key grab yet: look again a few times before calling it no focus.
+        focus = findFocus(*budget);
+        for (int attempt = 0; attempt < m_focusRetries && (!focus || !focus->element) && !budget->exhausted();
+             ++attempt) {
+            qCDebug(atspiLog) << "No focus yet; looking again";
+            std::this_thread::sleep_for(std::chrono::milliseconds(focusRetryMilliseconds));
+            focus = findFocus(*budget);
+        }
+    } catch (const AXError& error) {
+        qCInfo(atspiLog) << "The focus lookup failed after" << budget->calls() << "calls:" << error.what();
+        lastFocus().reset();
+        throw;
     }
-    // Right after the shortcut the editor may not have taken back its focus from the key
-    // grab yet: look again a few times before calling it no focus.
-    auto focus = findFocus();
-    for (int attempt = 0; attempt < m_focusRetries && (!focus || !focus->element); ++attempt) {
-        qCDebug(atspiLog) << "No focus yet; looking again";
-        std::this_thread::sleep_for(std::chrono::milliseconds(focusRetryMilliseconds));
-        focus = findFocus();
+    if (focus && !focus->element && alive(focus->application.get())) {
+        // Kept for the failure's notification, which must not look again.
+        GError* error = nullptr;
+        try {
+            std::string name
+                = takeString(budget->run([&] { return atspi_accessible_get_name(focus->application.get(), &error); }));
+            if (!error)
+                m_activeApplication = std::move(name);
+        } catch (const AXError&) {
+        }
+        if (error)
+            g_error_free(error);
     }
     if (!focus || !focus->element)
         throw AXError(AXError::NoValue);
-    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit);
+    qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls";
+    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget, focus->elementStates);
 }
 
 std::optional<std::string> AtspiAccessibilityBackend::activeApplicationIdentifier()
 {
-    if (!m_initialized)
-        return std::nullopt;
-    const auto focus = findFocus();
-    if (!focus)
-        return std::nullopt;
-    GError* error = nullptr;
-    std::string name = takeString(atspi_accessible_get_name(focus->application.get(), &error));
-    if (error) {
-        g_error_free(error);
-        return std::nullopt;
-    }
-    return name;
+    return m_activeApplication;
 }
 
 } // namespace quillet

@@ -14,12 +14,15 @@ namespace quillet {
 /// sets IsEnabled, and when that fails the handler tells the user how to turn assistive
 /// technologies on.
 ///
-/// The focused element is the object with state FOCUSED inside the ACTIVE frame of the
-/// desktop's applications, looked up afresh every time (nothing is cached between reads).
-/// This process's own application is never asked: its answers would come on the very thread
-/// that waits for them. Offsets are converted at this boundary: GTK counts code points, Qt
-/// UTF-16 units; callers always see UTF-16 units. Text is replaced with DeleteText and
-/// InsertText on the selection, and the caret placed with SetCaretOffset.
+/// The focused element is the deepest object with state FOCUSED that has Text inside the
+/// ACTIVE frame of the desktop's applications, looked up afresh for every expansion. This
+/// process's own application is never asked: its answers would come on the very thread that
+/// waits for them. Offsets are converted at this boundary: GTK counts code points, Qt UTF-16
+/// units; callers always see UTF-16 units. An expansion reads only the line before the caret
+/// and writes with DeleteText and InsertText, then SetCaretOffset.
+///
+/// Every call has a timeout of 250 ms, and one lookup with everything done through the
+/// element it returns has about a second: a hung application fails the expansion quickly.
 class AtspiAccessibilityBackend final : public AccessibilityBackend {
 public:
     /// `tellUserToEnableAccess` runs when asking for trust could not turn access on. A focus
@@ -30,13 +33,18 @@ public:
 
     bool isTrusted(bool prompt) override;
     std::shared_ptr<AccessibleElement> focusedElement() override;
+
+    /// The application that held the focus at the last lookup, as that lookup found it:
+    /// asking again would cost another wait on an application that may hang.
     std::optional<std::string> activeApplicationIdentifier() override;
 
 private:
-    struct Lookup;
+    void initialize();
+
     std::function<void()> m_tellUserToEnableAccess;
     int m_focusRetries;
     bool m_initialized = false;
+    std::optional<std::string> m_activeApplication;
 };
 
 } // namespace quillet

@@ -66,35 +66,27 @@ bool ExpandingController::expand()
 
 bool ExpandingController::expandAtCaret(AccessibilityBackend& accessibility)
 {
-    GlobalText globalText(accessibility);
+    // One lookup per expansion: every read and write below goes to this element.
+    const Accessibility focus(accessibility);
+    CaretLineText caretLine(focus.focusedElement());
 
     // The file's extension, from the title of the focused element or of its window.
     icu::UnicodeString extension;
     {
-        AccessibilityTitleSource titles(accessibility);
+        AccessibilityTitleSource titles(focus.focusedElement());
         FileNameDetector detector(titles);
         extension = extensionOfFileName(detector.fileName());
     }
 
-    if (!globalText.text() || !globalText.cursorPosition())
+    // Only line feeds end lines; a caret at the start of a line has nothing to expand.
+    const icu::UnicodeString& line = caretLine.line();
+    if (line.isEmpty())
         return false;
-    const icu::UnicodeString& text = *globalText.text();
-    const int32_t caret = *globalText.cursorPosition();
-    if (caret <= 0 || caret > text.length())
-        return false;
-
-    // Only line feeds end lines.
-    const int32_t lineStart = text.lastIndexOf(u'\n', 0, caret) + 1;
-    const icu::UnicodeString line(text, lineStart, caret - lineStart);
 
     const auto expression = findAndExpand(line, extension);
     if (!expression || expression->text == line)
         return false;
-
-    const int32_t newCaret = caret - line.length() + expression->cursorCodeUnitOffset();
-    globalText.replaceTextBeforeCaret(line, expression->text);
-    globalText.setCursor(newCaret);
-    return true;
+    return caretLine.replace(expression->text, expression->cursorCodeUnitOffset());
 }
 
 std::optional<ExpandedExpression> ExpandingController::expand(

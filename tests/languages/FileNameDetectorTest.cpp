@@ -156,7 +156,10 @@ INSTANTIATE_TEST_SUITE_P(FileNameDetector, ExtensionRule,
         TitleCase { "UnderscoresAreWordCharacters", u"my_file.rb [modified]", u"rb", { u"ruby", u"any" } },
         TitleCase { "NoDottedNameFallsBackToThePath", u"notes .sh", u"sh", { u"bash", u"any" } },
         TitleCase { "HiddenFileHasNoExtension", u"~/.bashrc", u"", {} },
-        TitleCase { "TrailingDotHasNoExtension", u"Untitled.", u"", {} }, TitleCase { "Empty", u"", u"", {} }),
+        TitleCase { "TrailingDotHasNoExtension", u"Untitled.", u"", {} },
+        TitleCase { "DottedFolderInAPath", u"*/home/me/site.v2/index.php - Mousepad", u"php", { u"php", u"any" } },
+        TitleCase { "DottedFolderOfAFileWithoutExtension", u"/srv/app.d/Makefile", u"", {} },
+        TitleCase { "Empty", u"", u"", {} }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProgrammingLanguageDetector, GivesNoLanguagesWithoutAnExtensionAndTheAcceptingOnesOtherwise)
@@ -171,6 +174,28 @@ TEST(ProgrammingLanguageDetector, GivesNoLanguagesWithoutAnExtensionAndTheAccept
     EXPECT_EQ(languages[1]->id(), u16(u"cpp"));
     EXPECT_EQ(languages[2]->id(), u16(u"objc"));
     EXPECT_EQ(languages[3]->id(), u16(u"any"));
+}
+
+} // namespace
+} // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(FileNameDetector, ATitleNamesAFileWhenItsLastWordHasAnExtension)
+{
+    const std::vector<std::pair<std::u16string, bool>> cases {
+        { u"main.swift", true },
+        { u"/home/me/site.v2/index.php", true },
+        { u"*/home/me/site.v2/index.php - Mousepad", false },
+        { u"Editing main.swift ", true },
+        { u"EditorSourceView", false },
+        { u"/home/me/site.v2/Makefile", false },
+        { u"~/.bashrc", false },
+        { u"", false },
+    };
+    for (const auto& [title, expected] : cases)
+        EXPECT_EQ(namesAFile(u16(title)), expected) << toUtf8(u16(title));
 }
 
 } // namespace

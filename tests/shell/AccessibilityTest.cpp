@@ -68,23 +68,20 @@ TEST_F(CaretExpansionTest, OneExpansionReadsAndWritesInItsFixedOrder)
 
     ASSERT_TRUE(m_controller.expand());
 
+    // One lookup, the line before the caret read twice (the second time just before the
+    // write), and one insertion: the common prefix of the line and its expansion stays.
     const std::vector<std::string> expected {
         "trust(prompt)",
-        // the text snapshot
         "focus",
-        "selectedRange",
-        "value",
+        "editable",
+        "caretLine",
         // the title: the element has none, so its window's
-        "focus",
         "title",
         "topLevel",
         "windowTitle",
-        // the replacement of the line before the caret, then the caret
-        "setSelectedRange(10,13)",
-        "focus",
-        "selectedText",
-        "setSelectedText(  for x in xs {\n  \t\n  })",
-        "setSelectedRange(29,0)",
+        "caretLine",
+        "insert(23, {\n  \t\n  })",
+        "caret(29)",
     };
     EXPECT_EQ(m_editor.log, expected);
     EXPECT_EQ(m_editor.text, u"let a = 1\n  for x in xs {\n  \t\n  }");
@@ -126,6 +123,126 @@ TEST_F(CaretExpansionTest, TheOutcomeAtTheCaret)
                 EXPECT_EQ(call.rfind("set", 0), std::string::npos) << c.name << ": wrote " << call;
         }
     }
+}
+
+TEST_F(CaretExpansionTest, NothingIsWrittenWhenTheLineChangedOrTheTextIsReadOnly)
+{
+    type(u"for x in xs");
+    int reads = 0;
+    m_editor.afterLineRead = [&reads](FakeEditor& editor) {
+        if (++reads == 1)
+            editor.text.append(u"q"), editor.selection = { editor.text.length(), 0 };
+    };
+    EXPECT_FALSE(m_controller.expand()) << "keys typed after the shortcut";
+    EXPECT_EQ(m_editor.text, u"for x in xsq");
+
+    m_editor.afterLineRead = nullptr;
+    m_editor.editable = false;
+    EXPECT_THROW(m_controller.expand(), ReadOnlyTextError);
+
+    for (const auto& call : m_editor.log)
+        for (const char* write : { "insert", "delete", "caret(" })
+            EXPECT_NE(call.rfind(write, 0), 0U) << "wrote " << call;
+}
+
+TEST_F(CaretExpansionTest, AWidgetsNameGivesTheWindowTitleItsTurn)
+{
+    // "pyfor" expands only where Python is preferred or nothing else matches: the log shows
+    // which title was used.
+    type(u"pyfor");
+    m_editor.elementTitle = u"EditorSourceView";
+    m_editor.windowTitle = u"*/home/me/site.v2/script.py - Editor";
+    ASSERT_TRUE(m_controller.expand());
+    EXPECT_EQ(std::count(m_editor.log.begin(), m_editor.log.end(), "windowTitle"), 1);
+}
+
+TEST(MinimalEditTest, ReplacesOnlyWhatDiffers)
+{
+    struct Case {
+        const char* name;
+        icu::UnicodeString from;
+        icu::UnicodeString to;
+        TextEdit edit;
+    };
+    const std::vector<Case> cases {
+        { "pure insertion", u"for x in xs", u"for x in xs {\n}", { 11, 0, u" {\n}" } },
+        { "no common part", u"abc", u"xyz", { 0, 3, u"xyz" } },
+        { "shorter result", u"  gone", u"  ", { 2, 4, u"" } },
+        { "common prefix and suffix", u"a(x)b", u"a(yy)b", { 2, 1, u"yy" } },
+        { "repeated letters keep the prefix", u"aa", u"aaa", { 2, 0, u"a" } },
+        { "equal texts", u"same", u"same", { 4, 0, u"" } },
+        { "emoji before the change", u"\U0001F600 pr", u"\U0001F600 print()", { 5, 0, u"int()" } },
+        // Two emoji that share their lead surrogate: the whole pair is replaced.
+        { "pairs that differ in the low half", u"\U0001F600", u"\U0001F601", { 0, 2, u"\U0001F601" } },
+        { "pairs that differ in the high half", u"x\U0001F600", u"x\U0010FC00", { 1, 2, u"\U0010FC00" } },
+    };
+    for (const auto& c : cases) {
+        const TextEdit edit = minimalEdit(c.from, c.to);
+        EXPECT_EQ(edit, c.edit) << c.name << ": " << edit.start << "," << edit.length << " "
+                                << toUtf8(edit.replacement);
+        icu::UnicodeString applied(c.from);
+        applied.replace(edit.start, edit.length, edit.replacement);
+        EXPECT_EQ(applied, c.to) << c.name;
+    }
+}
+
+/// A node of an accessibility tree for the focus search.
+struct FakeNode {
+    std::string name;
+    bool focused = false;
+    bool text = false;
+    std::vector<FakeNode> children;
+};
+
+TEST(FocusSearchTest, TheDeepestFocusedObjectWithTextWins)
+{
+    using Node = const FakeNode*;
+    FocusSearch<Node> search;
+    std::vector<std::string> visited;
+    search.isFocused = [&visited](const Node& node) {
+        visited.push_back(node->name);
+        return node->focused;
+    };
+    search.hasText = [](const Node& node) { return node->text; };
+    search.children = [](const Node& node) {
+        std::vector<Node> result;
+        for (const auto& child : node->children)
+            result.push_back(&child);
+        return result;
+    };
+    struct Case {
+        const char* name;
+        FakeNode root;
+        std::optional<std::string> found;
+    };
+    const std::vector<Case> cases {
+        // A combo box with Text of its own marks itself FOCUSED with its line edit.
+        { "focus proxy", { "frame", false, false, { { "combo", true, true, { { "edit", true, true, {} } } } } },
+            "edit" },
+        // A document panel without Text is FOCUSED above the paragraph that is.
+        { "document panel",
+            { "frame", false, false,
+                { { "toolbar", false, false, { { "find", false, true, {} } } },
+                    { "panel", true, false, { { "p1", false, true, {} }, { "p2", true, true, {} } } } } },
+            "p2" },
+        // GTK 4 only says VISIBLE: nothing is skipped for not SHOWING.
+        { "plain editor", { "frame", false, false, { { "box", false, false, { { "view", true, true, {} } } } } },
+            "view" },
+        { "focused button", { "frame", false, false, { { "button", true, false, {} } } }, std::nullopt },
+        { "focused ancestor with Text over a focused child without",
+            { "frame", false, false, { { "view", true, true, { { "gutter", true, false, {} } } } } }, "view" },
+    };
+    for (const auto& c : cases) {
+        visited.clear();
+        const auto found = deepestFocusedText<Node>(&c.root, search);
+        EXPECT_EQ(found ? std::optional<std::string>((*found)->name) : std::nullopt, c.found) << c.name;
+    }
+    // Once the panel is found FOCUSED, the tree beside it is not searched further.
+    visited.clear();
+    const FakeNode wide { "frame", false, false,
+        { { "panel", true, false, { { "edit", true, true, {} } } }, { "sidebar", false, false, {} } } };
+    deepestFocusedText<Node>(&wide, search);
+    EXPECT_EQ(visited, (std::vector<std::string> { "frame", "panel", "edit" }));
 }
 
 TEST_F(CaretExpansionTest, AnUntrustedProcessAsksForAccessAndTouchesNothing)

@@ -5,6 +5,7 @@
 #include "shell/Accessibility.h"
 #include "text/UnicodeConversion.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct FakeEditor {
     icu::UnicodeString windowTitle = u"main.swift - Editor";
     bool trusted = true;
     bool focused = true;
+    bool editable = true;
+    /// Runs after every read of the caret's line: the user typing on meanwhile.
+    std::function<void(FakeEditor&)> afterLineRead;
     std::vector<std::string> log;
 };
 
@@ -76,10 +80,46 @@ public:
         return std::make_shared<FakeElement>(m_editor, true);
     }
     std::optional<TextRect> bounds(TextRange) override { return std::nullopt; }
+    CaretLine caretLine() override
+    {
+        m_editor.log.push_back("caretLine");
+        const int32_t caret = m_editor.selection.location;
+        m_lineStart = caret == 0 ? 0 : m_editor.text.lastIndexOf(u'\n', 0, caret) + 1;
+        CaretLine line { icu::UnicodeString(m_editor.text, m_lineStart, caret - m_lineStart) };
+        if (m_editor.afterLineRead)
+            m_editor.afterLineRead(m_editor);
+        return line;
+    }
+    bool isEditable() override
+    {
+        m_editor.log.push_back("editable");
+        return m_editor.editable;
+    }
+    void replaceOnLine(const icu::UnicodeString& before, const icu::UnicodeString& removed,
+        const icu::UnicodeString& inserted) override
+    {
+        const int32_t start = m_lineStart + before.length();
+        if (!removed.isEmpty()) {
+            m_editor.log.push_back("delete" + describe({ start, removed.length() }));
+            if (icu::UnicodeString(m_editor.text, start, removed.length()) != removed)
+                throw AXError(AXError::IllegalArgument);
+            m_editor.text.remove(start, removed.length());
+        }
+        if (!inserted.isEmpty()) {
+            m_editor.log.push_back("insert(" + std::to_string(start) + "," + toUtf8(inserted) + ")");
+            m_editor.text.insert(start, inserted);
+        }
+    }
+    void setCaretOnLine(const icu::UnicodeString& before) override
+    {
+        m_editor.log.push_back("caret(" + std::to_string(m_lineStart + before.length()) + ")");
+        m_editor.selection = { m_lineStart + before.length(), 0 };
+    }
 
 private:
     FakeEditor& m_editor;
     bool m_window;
+    int32_t m_lineStart = 0;
 };
 
 class FakeBackend final : public AccessibilityBackend {
