@@ -89,6 +89,14 @@ ReadOnlyTextError::ReadOnlyTextError()
 {
 }
 
+AccessibilityJustEnabledError::AccessibilityJustEnabledError()
+    : BasicUserError(localized(u"Accessibility is now on", "Expanding Error"),
+        localized(u"Press the shortcut again. An editor that was already open may need to be restarted before "
+                  u"Quillet can read its text.",
+            "Expanding Error"))
+{
+}
+
 TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& to)
 {
     const int32_t shorter = std::min(from.length(), to.length());

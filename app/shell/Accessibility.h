@@ -74,6 +74,13 @@ public:
     ReadOnlyTextError();
 };
 
+/// Assistive technologies were off and this press turned them on, but no editor answered
+/// yet: editors join as they notice, so the user is asked to press again.
+class AccessibilityJustEnabledError final : public BasicUserError {
+public:
+    AccessibilityJustEnabledError();
+};
+
 /// What stands on the caret's line before the caret, in UTF-16 units.
 struct CaretLine {
     icu::UnicodeString beforeCaret;

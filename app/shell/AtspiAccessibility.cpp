@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -64,8 +65,12 @@ public:
             Clock::time_point started;
             ~Timed()
             {
-                if (Clock::now() - started >= slowCall)
+                const auto spent = Clock::now() - started;
+                if (spent >= slowCall) {
                     budget.m_slow = true;
+                    qCDebug(atspiLog) << "A call took"
+                                      << std::chrono::duration_cast<std::chrono::milliseconds>(spent).count() << "ms";
+                }
             }
         } timed { *this, started };
         return call();
@@ -157,11 +162,36 @@ void requireAlive(AtspiAccessible* object)
         throw AXError(AXError::InvalidUIElement);
 }
 
+DBusMessage* callDirectly(DBusMessage* message);
+
+/// The object's states, read past the library: its own wait for an answer can run far
+/// beyond the timeout, and the states are the first thing asked of an application.
+/// Throws when the application does not answer in time.
 GRef<AtspiStateSet> states(AtspiAccessible* object, CallBudget& budget)
 {
     requireAlive(object);
-    GRef<AtspiStateSet> set(budget.run([&] { return atspi_accessible_get_state_set(object); }));
-    budget.failIfSlow();
+    const std::string bus = object->parent.app->bus_name;
+    const std::string path = object->parent.path ? object->parent.path : "";
+    DBusMessage* message
+        = dbus_message_new_method_call(bus.c_str(), path.c_str(), "org.a11y.atspi.Accessible", "GetState");
+    DBusMessage* reply = budget.run([&] { return callDirectly(message); });
+    if (!reply)
+        throw AXError(AXError::CannotComplete);
+    GRef<AtspiStateSet> set(atspi_state_set_new(nullptr));
+    DBusMessageIter iterator;
+    DBusMessageIter words;
+    if (dbus_message_iter_init(reply, &iterator) && dbus_message_iter_get_arg_type(&iterator) == DBUS_TYPE_ARRAY) {
+        dbus_message_iter_recurse(&iterator, &words);
+        for (int word = 0; dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32 && word < 2; ++word) {
+            dbus_uint32_t bits = 0;
+            dbus_message_iter_get_basic(&words, &bits);
+            for (int bit = 0; bit < 32; ++bit)
+                if ((bits >> bit) & 1U && word * 32 + bit < ATSPI_STATE_LAST_DEFINED)
+                    atspi_state_set_add(set.get(), AtspiStateType(word * 32 + bit));
+            dbus_message_iter_next(&words);
+        }
+    }
+    dbus_message_unref(reply);
     return set;
 }
 
@@ -805,6 +835,7 @@ bool AtspiAccessibilityBackend::isTrusted(bool prompt)
         // Once the bus answers, this press goes on: editors that were already running join
         // the bus as they notice, and when none is found the user hears why.
         enabled = answer.type() == QDBusMessage::ReplyMessage && readEnabled();
+        m_justEnabled = enabled;
         if (!enabled) {
             qCWarning(atspiLog) << "Assistive technologies could not be turned on:" << answer.errorMessage();
             if (m_tellUserToEnableAccess)
@@ -821,6 +852,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     initialize();
     auto budget = std::make_shared<CallBudget>();
     m_activeApplication.reset();
+    const bool justEnabled = std::exchange(m_justEnabled, false);
     std::optional<Focus> focus;
     try {
         // Right after the shortcut the editor may not have taken back its focus from the
@@ -850,8 +882,11 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         if (error)
             g_error_free(error);
     }
-    if (!focus || !focus->element)
+    if (!focus || !focus->element) {
+        if (justEnabled)
+            throw AccessibilityJustEnabledError();
         throw AXError(AXError::NoValue);
+    }
     qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls";
     return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget, focus->elementStates);
 }

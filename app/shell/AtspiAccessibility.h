@@ -44,6 +44,7 @@ private:
     std::function<void()> m_tellUserToEnableAccess;
     int m_focusRetries;
     bool m_initialized = false;
+    bool m_justEnabled = false; // by this process, and not looked up since
     std::optional<std::string> m_activeApplication;
 };
 

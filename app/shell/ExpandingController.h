@@ -52,10 +52,12 @@ public:
     bool isAccessibilityTrusted(bool prompt);
 
     /// Expands the abbreviation before the caret of the focused element of the frontmost
-    /// application and moves the caret to where the template puts it. False when the
-    /// process is not trusted (the delegate then hears nothing) or there is nothing to
-    /// expand. Throws AXError and the expansion engine's errors; the delegate hears the
-    /// end also then.
+    /// application and moves the caret to where the template puts it. Reads only the line
+    /// before the caret and writes the smallest edit, so the editor keeps one undo step.
+    /// False when the process is not trusted (the delegate then hears nothing), there is
+    /// nothing to expand, or the line changed before the write (nothing is written).
+    /// Throws ReadOnlyTextError for a text other programs cannot change, AXError and the
+    /// expansion engine's errors; the delegate hears the end also then.
     bool expand();
 
     /// Expands the end of the given text. The file extension (without the dot) selects

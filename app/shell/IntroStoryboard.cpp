@@ -146,11 +146,17 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
         auto* page = new ShortcutIntroViewController(m_environment.app);
         const QString shortcut = m_environment.expandShortcutText ? m_environment.expandShortcutText() : QString();
         const QString text = shortcut.isEmpty()
-            ? QObject::tr("No expand shortcut is set. Record one in the preferences, then press it to go on.")
+            ? QObject::tr("No expand shortcut is set. Record one in the preferences, then press it to go on, or "
+                          "click Next.")
             : QObject::tr("In any editor, type an abbreviation and press %1: the abbreviation becomes code. "
                           "Press %1 now to go on.")
                   .arg(shortcut);
-        layOut(page, QObject::tr("One shortcut to expand"), QStringLiteral(":/intro/shortcut.svg"), text);
+        auto* buttons
+            = layOut(page, QObject::tr("One shortcut to expand"), QStringLiteral(":/intro/shortcut.svg"), text);
+        // The key may never reach this application (another program holds it, or there is
+        // no X11 display): the page can always be left without it.
+        QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next"), false), &QPushButton::clicked,
+            page, &ShortcutIntroViewController::requestNextPage);
         return page;
     }
 

@@ -31,7 +31,9 @@ TEST(AtspiTrustTest, AskingForTrustTurnsAssistiveTechnologiesOnAndGoesOn)
     EXPECT_TRUE(backend.isTrusted(true)) << "once the bus answers, the press goes on instead of doing nothing";
     EXPECT_TRUE(backend.isTrusted(false));
     EXPECT_EQ(toldUser, 0);
-    // Nothing has the focus on this bus: the lookup says so with its error.
+    // Nothing has the focus on this bus. Right after turning access on, the user hears to
+    // press again; a later lookup says no value.
+    EXPECT_THROW(backend.focusedElement(), AccessibilityJustEnabledError);
     try {
         backend.focusedElement();
         FAIL() << "no element can have the focus here";
