@@ -1,0 +1,445 @@
+#!/usr/bin/python3
+"""End to end in one real editor: the real quillet-app expands what is typed on Ctrl+Alt+E,
+and the editor's text and caret are read back over AT-SPI by atspi_text (libatspi only).
+
+    xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- \\
+        editor_cases.py BIN FIXTURE EDITOR [CASE…]
+
+BIN holds quillet and quillet-app; FIXTURE is the Qt fixture editor. Every case starts the
+editor afresh on its own file, with a fresh HOME (an old one brings up a session-restore
+dialog), so one case's failure or undo history never reaches the next. Every wait has a
+deadline; a failure prints what was read.
+"""
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import atspi_text  # noqa: E402
+from gi.repository import Gio, GLib  # noqa: E402
+
+ABBREVIATION = "for item in items"
+# An expander of any language whose result fits a one-line field.
+ONE_LINE_ABBREVIATION = "e2ehello"
+BUNDLE = {
+    "name": "Greeting", "description": "", "is_enabled": True, "supported_languages": ["any"],
+    "expanders": [{"name": "Hello", "description": "", "identifier": "", "pattern": ONE_LINE_ABBREVIATION,
+                   "output_template": "Hello from the test#", "is_enabled": True,
+                   "supported_languages": ["any"]}]}
+EMOJI = "\U0001F600"
+MIDDLE_DOCUMENT = "let first = 1\n\nlet last = 2\n"
+
+
+class Editor:
+    def __init__(self, command, cases, env=None, one_line=False):
+        self.command = command
+        self.cases = cases
+        self.env = env or {}
+        self.one_line = one_line
+
+
+class Failure(Exception):
+    pass
+
+
+ALL = ["basic", "emoji", "middle", "undo", "read-only", "stopped"]
+FIXTURE = "{fixture}"
+QT = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb"}
+# The editors keep a read-only file editable (they ask on saving), so the read-only texts
+# are the fixtures': a Qt one with READ_ONLY and a GTK 3 one without EDITABLE.
+WRITABLE = [case for case in ALL if case != "read-only"]
+EDITORS = {
+    "mousepad": Editor(["mousepad", "--disable-server", "{file}"], WRITABLE),
+    "gedit": Editor(["gedit", "--standalone", "{file}"], WRITABLE),
+    "gnome-text-editor": Editor(["gnome-text-editor", "--standalone", "{file}"], WRITABLE),
+    "featherpad": Editor(["featherpad", "{file}"], WRITABLE, env=QT),
+    "qt6-fixture": Editor([FIXTURE, "main.swift - Fixture", "{file}"], WRITABLE, env=QT),
+    "qt6-read-only": Editor([FIXTURE, "main.swift - Fixture", "--read-only", "{file}"], ["read-only"], env=QT),
+    "gtk3-read-only": Editor([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                           "gtk3_read_only.py"), "main.swift - Fixture", "{file}"],
+                             ["read-only"]),
+    # A QLineEdit inside an editable QComboBox: one line, and Qt marks the box FOCUSED too. Qt
+    # writes other programs' edits to a line edit with setText, which clears its undo history.
+    "qt6-combo": Editor([FIXTURE, "main.swift - Fixture", "--combo", "{file}"], ["basic", "emoji", "stopped"],
+                        env=QT, one_line=True),
+}
+
+
+def utf16_to_index(text, units):
+    """The code point index of UTF-16 offset UNITS in TEXT."""
+    return len(text.encode("utf-16-le")[:2 * units].decode("utf-16-le", errors="ignore"))
+
+
+class Session:
+    def __init__(self, bin_dir, fixture, name):
+        self.bin_dir = bin_dir
+        self.fixture = fixture
+        self.name = name
+        self.editor = EDITORS[name]
+        self.work = tempfile.mkdtemp(prefix="quillet-e2e-")
+        self.processes = []
+        self.app_log = os.path.join(self.work, "quillet-app.log")
+        self.notifications_log = os.path.join(self.work, "notifications.log")
+        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+
+    # --- the private desktop
+
+    def environment(self, home):
+        env = dict(os.environ)
+        env.update({"HOME": home, "XDG_CONFIG_HOME": home + "/.config", "XDG_DATA_HOME": home + "/.local/share",
+                    "XDG_CACHE_HOME": home + "/.cache", "XDG_RUNTIME_DIR": home + "/runtime",
+                    "NO_AT_BRIDGE": "0", "GTK_MODULES": "gail:atk-bridge"})
+        for directory in ("", "/.config", "/.local/share", "/.cache", "/runtime"):
+            os.makedirs(home + directory, exist_ok=True)
+        os.chmod(home + "/runtime", 0o700)
+        return env
+
+    def start(self, command, log, env, **options):
+        process = subprocess.Popen(command, stdout=open(log, "w"), stderr=subprocess.STDOUT, env=env, **options)
+        self.processes.append(process)
+        return process
+
+    def wait(self, what, condition, seconds=10.0):
+        """Polls CONDITION, which returns (held, what it saw), until it holds; raises with what
+        it saw last."""
+        deadline = time.monotonic() + seconds
+        while True:
+            held, last = condition()
+            if held:
+                return last
+            if time.monotonic() > deadline:
+                raise Failure("waiting for %s; read %s" % (what, json.dumps(last, ensure_ascii=False)))
+            time.sleep(0.03)
+
+    def wait_reading(self, what, predicate, seconds=10.0):
+        """Waits until the focused text's reading satisfies PREDICATE; the reading."""
+        def condition():
+            reading = atspi_text.read()
+            return "error" not in reading and predicate(reading), reading
+        return self.wait(what, condition, seconds)
+
+    def name_owned(self, name):
+        reply = self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                   "NameHasOwner", GLib.Variant("(s)", (name,)), None, 0, 2000, None)
+        return reply.unpack()[0]
+
+    def set_up(self):
+        self.bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+                           GLib.Variant("(ssv)", ("org.a11y.Status", "IsEnabled", GLib.Variant("b", True))),
+                           None, 0, 5000, None)
+        env = self.environment(os.path.join(self.work, "home"))
+        self.start(["openbox"], os.path.join(self.work, "openbox.log"), env)
+        self.wait("openbox", lambda: (b"window id" in subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True).stdout, None), 20)
+        # Notifications land here, never in a notification daemon installed on the machine.
+        self.start([sys.executable, os.path.abspath(__file__), "--notification-server", self.notifications_log],
+                   os.path.join(self.work, "notification-server.log"), env)
+        self.wait("the test's notification server", lambda: (os.path.exists(self.notifications_log), None))
+        # Past the introduction, whose window would take the focus from the editor.
+        os.makedirs(env["XDG_CONFIG_HOME"] + "/orvanta", exist_ok=True)
+        with open(env["XDG_CONFIG_HOME"] + "/orvanta/Quillet.ini", "w") as settings:
+            settings.write("[General]\nDidOpenIntro=true\n")
+        env["QT_LOGGING_RULES"] = "quillet.expansion.debug=true"
+        self.app_env = env
+        self.app = self.start([os.path.join(self.bin_dir, "quillet-app")], self.app_log, env)
+        self.wait("quillet-app's D-Bus name", lambda: (self.name_owned("com.orvanta.Quillet"), None), 20)
+        bundle = os.path.join(self.work, "Greeting.qlbundle")
+        with open(bundle, "w") as file:
+            json.dump(BUNDLE, file)
+        subprocess.run([os.path.join(self.bin_dir, "quillet"), bundle], env=env, timeout=20, check=True)
+        self.wait("the one-line expander", lambda: ("Hello" in self.expand_over_dbus(ONE_LINE_ABBREVIATION, 5000)[0],
+                                                   None))
+
+    def tear_down(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                try:
+                    os.kill(process.pid, signal.SIGCONT)
+                except OSError:
+                    pass
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    # --- quillet-app
+
+    def presses(self):
+        """The finished presses of the expand shortcut, with their outcome lines."""
+        with open(self.app_log, errors="replace") as log:
+            return [line.strip() for line in log if line.startswith("quillet.expansion: expand shortcut:")]
+
+    def app_log_tail(self):
+        with open(self.app_log, errors="replace") as log:
+            return "".join(log.readlines()[-15:])
+
+    def expand_over_dbus(self, text, timeout_ms):
+        """ExpandAsJSON's answer and the seconds it took."""
+        started = time.monotonic()
+        reply = self.bus.call_sync("com.orvanta.Quillet", "/com/orvanta/Quillet", "com.orvanta.Quillet",
+                                   "ExpandAsJSON", GLib.Variant("(sa{sv})", (text, {"extension": GLib.Variant(
+                                       "s", "swift")})), None, 0, timeout_ms, None)
+        return reply.unpack()[0], time.monotonic() - started
+
+    def expected(self, line):
+        """The command line's expansion of LINE, or the line itself when nothing matches."""
+        result = subprocess.run([os.path.join(self.bin_dir, "quillet"), "expand", "--extension", "swift", line],
+                                capture_output=True, text=True, env=self.app_env, timeout=20)
+        if result.returncode != 0 or not result.stdout.strip():
+            return {"text": line, "cursorPosition": atspi_text.utf16_length(line)}
+        return json.loads(result.stdout)
+
+    def press(self, wait_for_outcome=True):
+        before = len(self.presses())
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e"], check=True, timeout=10)
+        if not wait_for_outcome:
+            return before
+        return self.outcome(before, 10)
+
+    def outcome(self, before, seconds):
+        self.wait("quillet-app to finish the press",
+                  lambda: (len(self.presses()) > before, self.presses()[-3:]), seconds)
+        return self.presses()[before].removeprefix("quillet.expansion: expand shortcut: ")
+
+    # --- the editor
+
+    def open_editor(self, contents):
+        """Starts the editor afresh on main.swift holding CONTENTS; the process."""
+        case_dir = tempfile.mkdtemp(prefix="case-", dir=self.work)
+        path = os.path.join(case_dir, "main.swift")
+        with open(path, "w") as file:
+            file.write(contents)
+        command = [part.format(file=path, fixture=self.fixture) for part in self.editor.command]
+        env = self.environment(os.path.join(case_dir, "home"))
+        env.update(self.editor.env)
+        process = self.start(command, os.path.join(case_dir, "editor.log"), env)
+        self.editor_process = process
+        shown = contents.rstrip("\n")
+        self.wait_reading("the editor's text to have the focus",
+                          lambda reading: reading["text"].rstrip("\n") == shown, 30)
+        return process
+
+    def close_editor(self):
+        process = self.editor_process
+        if process.poll() is None:
+            os.kill(process.pid, signal.SIGCONT)
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+    def type_line(self, text):
+        """Types TEXT at the caret and waits until it stands before the caret."""
+        subprocess.run(["xdotool", "type", "--delay", "15", "--", text], check=True, timeout=30)
+        return self.wait_reading("'%s' typed before the caret" % text,
+                                 lambda reading: _before_caret(reading).endswith(text))
+
+    def expectation(self, reading):
+        """The whole text and caret after expanding the line before the caret of READING."""
+        text = reading["text"]
+        caret = utf16_to_index(text, reading["caret"])
+        line_start = text.rfind("\n", 0, caret) + 1
+        expansion = self.expected(text[line_start:caret])
+        return {"text": text[:line_start] + expansion["text"] + text[caret:],
+                "cursorPosition": atspi_text.utf16_length(text[:line_start]) + expansion["cursorPosition"]}
+
+    def expect(self, what, expected, seconds=5.0):
+        held, reading = atspi_text.wait_for(expected, seconds)
+        if not held:
+            raise Failure("%s: expected %s\n    read %s" % (
+                what, json.dumps(expected, ensure_ascii=False), json.dumps(reading, ensure_ascii=False)))
+        return reading
+
+    def abbreviation(self):
+        return ONE_LINE_ABBREVIATION if self.editor.one_line else ABBREVIATION
+
+    # --- the cases
+
+    def expand_typed(self, contents, keys, typed):
+        """Opens CONTENTS, moves with KEYS, types TYPED and expands it; the reading before the
+        press and the expectation, once the editor holds it."""
+        self.open_editor(contents)
+        if keys:
+            subprocess.run(["xdotool", "key", "--delay", "20"] + keys, check=True, timeout=10)
+        before = self.type_line(typed)
+        expected = self.expectation(before)
+        if expected["text"] == before["text"]:
+            raise Failure("'%s' expands to nothing on the command line" % typed)
+        outcome = self.press()
+        self.expect("after the press (%s)" % outcome, expected)
+        return before, expected, outcome
+
+    def case_basic(self):
+        return self.expand_typed("", [], self.abbreviation())[2]
+
+    def case_emoji(self):
+        # The non-BMP character comes with the file: typing it through xdotool's keymap trick
+        # is itself unreliable.
+        return self.expand_typed(EMOJI + " ", ["ctrl+End"], self.abbreviation())[2]
+
+    def case_middle(self):
+        return self.expand_typed(MIDDLE_DOCUMENT, ["ctrl+Home", "Down"], self.abbreviation())[2]
+
+    def case_undo(self):
+        before, _, outcome = self.expand_typed("", [], self.abbreviation())
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
+        self.expect("one Ctrl+Z after the expansion (%s)" % outcome, {"text": before["text"]}, 3)
+        return outcome
+
+    def case_read_only(self):
+        typed = self.abbreviation()
+        self.open_editor(typed)
+        before = self.wait_reading("the caret after '%s'" % typed,
+                                   lambda reading: _before_caret(reading).endswith(typed))
+        if self.expectation(before)["text"] == before["text"]:
+            raise Failure("'%s' expands to nothing on the command line" % typed)
+        with open(self.notifications_log) as log:
+            notified = len(log.readlines())
+        outcome = self.press()
+        reading = atspi_text.read()
+        if reading.get("text") != before["text"]:
+            raise Failure("the read-only text changed (%s): read %s" % (outcome, json.dumps(reading,
+                                                                                            ensure_ascii=False)))
+        if outcome.startswith("expanded"):
+            raise Failure("the press on a read-only text reports success: %s" % outcome)
+        with open(self.notifications_log) as log:
+            notifications = log.readlines()[notified:]
+        if not notifications:
+            raise Failure("no notification tells the user (%s)" % outcome)
+        return "%s; notified %s" % (outcome, notifications[-1].strip())
+
+    def case_stopped(self):
+        typed = self.abbreviation()
+        self.open_editor("")
+        before = self.type_line(typed)
+        expected = self.expectation(before)
+        want_answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
+        os.kill(self.editor_process.pid, signal.SIGSTOP)
+        try:
+            presses = self.press(wait_for_outcome=False)
+            # Sent throughout the press: every answer within 1.5 s.
+            slowest = 0.0
+            window_end = time.monotonic() + 2.5
+            while time.monotonic() < window_end:
+                try:
+                    answer, seconds = self.expand_over_dbus(ABBREVIATION, 1500)
+                except GLib.Error as error:
+                    raise Failure("ExpandAsJSON with the editor stopped: %s" % error.message)
+                if answer != want_answer:
+                    raise Failure("ExpandAsJSON with the editor stopped gave %s, not %s" % (answer, want_answer))
+                slowest = max(slowest, seconds)
+        finally:
+            os.kill(self.editor_process.pid, signal.SIGCONT)
+        outcome = self.outcome(presses, 30)
+        # The press gave up, or finished once the editor woke: never a half-written line.
+        reading = atspi_text.read()
+        if reading.get("text") == before["text"]:
+            self.press()
+        elif reading.get("text") != expected["text"]:
+            raise Failure("after the stopped editor woke (%s): read %s" % (outcome, json.dumps(reading,
+                                                                                              ensure_ascii=False)))
+        self.expect("a press once the editor runs again", expected)
+        return "slowest D-Bus answer %.0f ms; the press while stopped: %s" % (slowest * 1000, outcome)
+
+    def run(self, cases):
+        failures = 0
+        for case in cases:
+            started = time.monotonic()
+            try:
+                detail = getattr(self, "case_" + case.replace("-", "_"))()
+                print("ok: %s: %s (%.1f s) %s" % (self.name, case, time.monotonic() - started, detail), flush=True)
+            except Exception as error:  # one case's fault must not hide the others
+                failures += 1
+                print("FAIL: %s: %s: %s" % (self.name, case, error), flush=True)
+                print("--- quillet-app log:\n" + self.app_log_tail(), flush=True)
+            finally:
+                if hasattr(self, "editor_process"):
+                    self.close_editor()
+                    del self.editor_process
+        return failures
+
+
+def _before_caret(reading):
+    return reading["text"][:utf16_to_index(reading["text"], reading["caret"])]
+
+
+def notification_server(log_path):
+    """org.freedesktop.Notifications on the test's bus: one JSON line per Notify."""
+    interface = Gio.DBusNodeInfo.new_for_xml("""<node><interface name="org.freedesktop.Notifications">
+      <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+      <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/><arg type="s"/>
+        <arg type="as"/><arg type="a{sv}"/><arg type="i"/><arg type="u" direction="out"/></method>
+      <method name="CloseNotification"><arg type="u"/></method>
+      <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+        <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+    </interface></node>""").interfaces[0]
+    count = [0]
+
+    def on_call(connection, sender, path, interface_name, method, parameters, invocation):
+        if method == "GetCapabilities":
+            invocation.return_value(GLib.Variant("(as)", ([],)))
+        elif method == "Notify":
+            count[0] += 1
+            arguments = parameters.unpack()
+            with open(log_path, "a") as log:
+                log.write(json.dumps({"title": arguments[3], "body": arguments[4]}, ensure_ascii=False) + "\n")
+            invocation.return_value(GLib.Variant("(u)", (count[0],)))
+        elif method == "GetServerInformation":
+            invocation.return_value(GLib.Variant("(ssss)", ("test", "quillet", "1", "1.2")))
+        else:
+            invocation.return_value(None)
+
+    loop = GLib.MainLoop()
+
+    def on_bus(connection, name):
+        connection.register_object("/org/freedesktop/Notifications", interface, on_call, None, None)
+
+    def on_name(connection, name):
+        open(log_path, "a").close()
+
+    def on_lost(connection, name):
+        print("another notification server owns the name", file=sys.stderr)
+        loop.quit()
+
+    Gio.bus_own_name(Gio.BusType.SESSION, "org.freedesktop.Notifications", Gio.BusNameOwnerFlags.DO_NOT_QUEUE,
+                     on_bus, on_name, on_lost)
+    loop.run()
+    return 1
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "--notification-server":
+        return notification_server(argv[2])
+    if len(argv) < 4 or argv[3] not in EDITORS:
+        print(__doc__ + "\neditors: " + ", ".join(EDITORS), file=sys.stderr)
+        return 64
+    bin_dir, fixture, name = argv[1], argv[2], argv[3]
+    cases = argv[4:] or EDITORS[name].cases
+    session = Session(bin_dir, fixture, name)
+    try:
+        session.set_up()
+        failures = session.run(cases)
+    except (Failure, subprocess.SubprocessError, GLib.Error, OSError) as error:
+        print("FAIL: %s: setting up: %s" % (name, error), flush=True)
+        failures = 1
+    finally:
+        session.tear_down()
+    print("%s: %d of %d case(s) failed" % (name, failures, len(cases)) if failures else
+          "%s: all %d case(s) passed" % (name, len(cases)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
