@@ -2,11 +2,16 @@
 
 #include "expansion/ExpanderExpansion.h"
 #include "library/UserErrorDescriptionType.h"
+#include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 namespace quillet {
 namespace {
@@ -58,16 +63,65 @@ struct Candidate {
     int64_t matchedCharacters = 0;
 };
 
+std::u16string indexKey(const icu::UnicodeString& identifier)
+{
+    const icu::UnicodeString canonical = canonicalForm(identifier);
+    return std::u16string(canonical.getBuffer(), static_cast<std::size_t>(canonical.length()));
+}
+
 } // namespace
+
+struct ExpanderController::Derived {
+    uint64_t listId = 0;
+    std::mutex mutex;
+    uint64_t indexRevision = 0; // 0: not made yet
+    std::unordered_map<std::u16string, std::vector<std::size_t>> positionsByIdentifier;
+};
 
 ExpanderController::ExpanderController(std::vector<ExpanderPtr> expanders)
     : m_expanders(std::move(expanders))
+    , m_derived(std::make_shared<Derived>())
 {
+    static std::atomic<uint64_t> lastListId { 0 };
+    m_derived->listId = ++lastListId;
+}
+
+uint64_t ExpanderController::listId() const noexcept
+{
+    return m_derived->listId;
+}
+
+std::vector<ExpanderPtr> ExpanderController::expandersWithIdentifier(const icu::UnicodeString& identifier) const
+{
+    const std::u16string key = indexKey(identifier);
+    std::vector<ExpanderPtr> result;
+    std::lock_guard lock(m_derived->mutex);
+    // Read before the index is made: a change while it is being made leaves it older than the
+    // revision, and the next lookup makes it again.
+    const uint64_t revision = expanderRevision();
+    if (m_derived->indexRevision != revision) {
+        auto& index = m_derived->positionsByIdentifier;
+        index.clear();
+        for (std::size_t i = 0; i < m_expanders.size(); ++i) {
+            if (m_expanders[i])
+                index[indexKey(m_expanders[i]->identifier())].push_back(i);
+        }
+        m_derived->indexRevision = revision;
+    }
+    const auto found = m_derived->positionsByIdentifier.find(key);
+    if (found == m_derived->positionsByIdentifier.end())
+        return result;
+    result.reserve(found->second.size());
+    for (const std::size_t position : found->second)
+        result.push_back(m_expanders[position]);
+    return result;
 }
 
 std::optional<ExpandedExpression> ExpanderController::findExpander(
     const icu::UnicodeString& text, const ExpanderPtr& expander) const
 {
+    // However long the line and however many patterns, the search spends one budget of work.
+    const RegexCache::SearchBudgetScope budget;
     if (expander) {
         return attributingErrorsTo(expander, [&] { return expandedExpression(*expander, text, *this); });
     }
@@ -109,13 +163,10 @@ std::optional<ExpandedExpression> ExpanderController::findExpander(
 std::vector<ExpanderPtr> ExpanderController::expandersWithKeyAndLanguages(
     const icu::UnicodeString& identifier, const ProgrammingLanguageList& languages) const
 {
-    std::vector<ExpanderPtr> result;
     if (identifier.isEmpty())
-        return result;
-    for (const auto& expander : m_expanders) {
-        if (expander && textEquals(expander->identifier(), identifier) && servesLanguages(*expander, languages))
-            result.push_back(expander);
-    }
+        return {};
+    std::vector<ExpanderPtr> result = expandersWithIdentifier(identifier);
+    std::erase_if(result, [&](const ExpanderPtr& expander) { return !servesLanguages(*expander, languages); });
     return result;
 }
 

@@ -103,14 +103,6 @@ struct TextHash {
 
 /// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
 constexpr std::size_t maximumCachedExpressions = 50000;
-// Every enabled pattern is tried against the line on each expansion. A real pattern matches one
-// line in microseconds, but one with many text variables backtracks a great deal (eighteen take
-// up to some 600 steps on a short line; a step of ICU's count is about a millisecond), so the
-// limit is the one every match has. It grows with the line (RegexCache::timeLimitFor), so a long
-// line is matched whole. A pattern that still runs out of time is reported as an error naming its
-// expander: its cost is not paid silently on every expansion.
-constexpr int32_t suffixMatchTimeLimit = RegexCache::matchTimeLimit;
-
 icu::UnicodeString anchored(const icu::UnicodeString& expression);
 
 bool isPlainLiteral(char16_t c)
@@ -175,9 +167,13 @@ std::optional<TextRange> firstSuffixMatch(
     UErrorCode status = U_ZERO_ERROR;
     // The matcher keeps a reference to the text until the next reset; it is only read after one.
     entry.matcher->reset(text);
-    entry.matcher->setTimeLimit(RegexCache::timeLimitFor(suffixMatchTimeLimit, text.length()), status);
+    // Every enabled pattern is tried against the line on each expansion, all of them within
+    // one budget of work. A pattern that runs out of it is reported as an error naming its
+    // expander: its cost is not paid silently on every expansion, and a match cut short is no
+    // answer.
+    RegexCache::limitWork(*entry.matcher, status);
     const bool found = U_SUCCESS(status) && entry.matcher->find(status);
-    if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
+    if (RegexCache::ranOut(status))
         throw ExpandingError(tooLongToMatchDescription(&expander));
     entry.answerSearch = searchId;
     entry.answer.reset();
