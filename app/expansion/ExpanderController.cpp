@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <string>
@@ -71,12 +72,51 @@ std::u16string indexKey(const icu::UnicodeString& identifier)
 
 } // namespace
 
+/// What one expander's pattern tells a search before anything is matched.
+struct ExpanderController::Prefilter {
+    /// False when the pattern did not parse when this was made: the search asks it again, so
+    /// that its error still ends the search in list order.
+    bool isKnown = false;
+    /// A text that every match holds (requiredLiteral); empty when none is known.
+    icu::UnicodeString requiredLiteral;
+};
+
 struct ExpanderController::Derived {
     uint64_t listId = 0;
     std::mutex mutex;
     uint64_t indexRevision = 0; // 0: not made yet
     std::unordered_map<std::u16string, std::vector<std::size_t>> positionsByIdentifier;
+    uint64_t prefiltersRevision = 0;
+    std::shared_ptr<const std::vector<Prefilter>> prefilters;
 };
+
+std::shared_ptr<const std::vector<ExpanderController::Prefilter>> ExpanderController::prefilters() const
+{
+    const uint64_t revision = expanderRevision();
+    {
+        std::lock_guard lock(m_derived->mutex);
+        if (m_derived->prefilters && m_derived->prefiltersRevision == revision)
+            return m_derived->prefilters;
+    }
+    // Made without the lock: parsing a pattern that embeds others looks them up in the index.
+    auto made = std::make_shared<std::vector<Prefilter>>(m_expanders.size());
+    for (std::size_t i = 0; i < m_expanders.size(); ++i) {
+        if (!m_expanders[i])
+            continue;
+        try {
+            (*made)[i] = Prefilter {
+                .isKnown = true,
+                .requiredLiteral = requiredLiteral(m_expanders[i]->matchPattern(*this)),
+            };
+        } catch (const std::exception&) {
+            (*made)[i] = Prefilter {};
+        }
+    }
+    std::lock_guard lock(m_derived->mutex);
+    m_derived->prefilters = made;
+    m_derived->prefiltersRevision = revision;
+    return made;
+}
 
 ExpanderController::ExpanderController(std::vector<ExpanderPtr> expanders)
     : m_expanders(std::move(expanders))
@@ -129,10 +169,16 @@ std::optional<ExpandedExpression> ExpanderController::findExpander(
         return std::nullopt;
 
     const SuffixSearchScope search(text);
+    // Most patterns of a large library cannot match the line at all: their literal is not in it.
+    const auto known = prefilters();
     std::vector<Candidate> candidates;
     std::map<int32_t, int64_t> charactersFrom;
-    for (const auto& candidate : m_expanders) {
+    for (std::size_t i = 0; i < m_expanders.size(); ++i) {
+        const ExpanderPtr& candidate = m_expanders[i];
         if (!candidate)
+            continue;
+        const Prefilter& prefilter = (*known)[i];
+        if (prefilter.isKnown && !holdsLiteral(text, prefilter.requiredLiteral))
             continue;
         const auto matched = attributingErrorsTo(candidate, [&] { return matchedRange(*candidate, text, *this); });
         if (!matched)

@@ -20,8 +20,8 @@ namespace quillet {
 /// it on so that a pattern can embed another expander by identifier.
 ///
 /// What every search derives alike from the list is kept with it and shared by its copies:
-/// an index of the identifiers (by canonical form), made on the first lookup and made again
-/// when an expander has changed since (expanderRevision). A controller kept for many searches
+/// an index of the identifiers (by canonical form) and each pattern's required literal, made on
+/// first need and made again when an expander has changed since (expanderRevision). A controller kept for many searches
 /// (the expansion front keeps one per library state and language) so pays for it once. The
 /// index has its own lock, so copies may be used on several threads.
 class ExpanderController {
@@ -67,7 +67,10 @@ public:
     static bool expanderMatchesLanguages(const Expander& expander, const ProgrammingLanguageList& languages);
 
 private:
+    struct Prefilter;
     struct Derived;
+    /// One per expander, in list order; made again when an expander has changed.
+    std::shared_ptr<const std::vector<Prefilter>> prefilters() const;
     const Derived& derived() const;
 
     std::vector<ExpanderPtr> m_expanders;

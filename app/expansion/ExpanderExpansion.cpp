@@ -468,6 +468,11 @@ icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression)
     return literal;
 }
 
+bool holdsLiteral(const icu::UnicodeString& text, const icu::UnicodeString& literal)
+{
+    return literal.isEmpty() || containsLiteral(text, literal);
+}
+
 SuffixSearchScope::SuffixSearchScope(const icu::UnicodeString& text)
 {
     thread_local uint64_t lastId = 0;
