@@ -1,12 +1,17 @@
 // Speed of the expander search that runs on every press of the expand shortcut.
 
 #include "expansion/ExpanderController.h"
+#include "library/BundleStore.h"
+#include "support/AdversarialLines.h"
+#include "support/SyntheticLibrary.h"
 #include "support/TemplateExpander.h"
+#include "text/UnicodeConversion.h"
 
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -189,5 +194,58 @@ void BM_FindExpander_200MatchesOf100KB(benchmark::State& state)
     state.counters["peakMiB"] = peakMemoryMiB();
 }
 BENCHMARK(BM_FindExpander_200MatchesOf100KB)->Unit(benchmark::kMillisecond);
+
+// (f) 10,000 generated expanders, one in ten embedding another, read as a library is.
+void BM_FindExpander_Library10000WithReferences(benchmark::State& state)
+{
+    static const quillet::BundleStore store(quillet::test::syntheticLibrary(100, 100));
+    static const auto expanders = [] {
+        const auto enabled = store.enabledExpanders();
+        return std::vector<ExpanderPtr>(enabled.begin(), enabled.end());
+    }();
+    runSearch(state, expanders, u"   total = sum(values); each42_19 for42_18 things as thing");
+}
+BENCHMARK(BM_FindExpander_Library10000WithReferences)->Unit(benchmark::kMillisecond);
+
+// (g) Every default expander alone on a one-megabyte line made of its own literal words, ending
+// in its first example: the line repeats what looks like the start of a match and ends a value
+// at every word. The cost must stay linear in the line.
+void runAdversarialLine(benchmark::State& state, const ExpanderController& library, const ExpanderPtr& expander,
+    const icu::UnicodeString& line)
+{
+    try {
+        if (!library.findExpander(line, expander)) {
+            state.SkipWithError("the line expands to nothing");
+            return;
+        }
+        for (auto _ : state)
+            benchmark::DoNotOptimize(library.findExpander(line, expander));
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+    }
+}
+
+const bool adversarialLinesRegistered = [] {
+    static const quillet::BundleStore store(quillet::test::defaultLibrary());
+    static const ExpanderController library([] {
+        std::vector<ExpanderPtr> expanders;
+        for (const auto& bundle : store.bundles())
+            expanders.insert(expanders.end(), bundle->expanders().begin(), bundle->expanders().end());
+        return expanders;
+    }());
+    for (const auto& bundle : store.bundles()) {
+        for (const auto& expander : bundle->expanders()) {
+            const icu::UnicodeString line = quillet::test::adversarialLine(expander->pattern(), 1 << 20,
+                quillet::test::exampleOrLiteralWords(expander->expanderDescription(), expander->pattern()));
+            const std::string name = "BM_FindExpander_AdversarialLine/" + quillet::toUtf8(bundle->name()) + "/"
+                + quillet::toUtf8(expander->name());
+            benchmark::RegisterBenchmark(name.c_str(),
+                [expander, line](benchmark::State& state) { runAdversarialLine(state, library, expander, line); })
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(3);
+        }
+    }
+    return true;
+}();
 
 } // namespace

@@ -2,11 +2,17 @@
 
 #include "expansion/ExpanderExpansion.h"
 #include "library/UserErrorDescriptionType.h"
+#include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <map>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 namespace quillet {
 namespace {
@@ -58,16 +64,104 @@ struct Candidate {
     int64_t matchedCharacters = 0;
 };
 
+std::u16string indexKey(const icu::UnicodeString& identifier)
+{
+    const icu::UnicodeString canonical = canonicalForm(identifier);
+    return std::u16string(canonical.getBuffer(), static_cast<std::size_t>(canonical.length()));
+}
+
 } // namespace
+
+/// What one expander's pattern tells a search before anything is matched.
+struct ExpanderController::Prefilter {
+    /// False when the pattern did not parse when this was made: the search asks it again, so
+    /// that its error still ends the search in list order.
+    bool isKnown = false;
+    /// A text that every match holds (requiredLiteral); empty when none is known.
+    icu::UnicodeString requiredLiteral;
+};
+
+struct ExpanderController::Derived {
+    uint64_t listId = 0;
+    std::mutex mutex;
+    uint64_t indexRevision = 0; // 0: not made yet
+    std::unordered_map<std::u16string, std::vector<std::size_t>> positionsByIdentifier;
+    uint64_t prefiltersRevision = 0;
+    std::shared_ptr<const std::vector<Prefilter>> prefilters;
+};
+
+std::shared_ptr<const std::vector<ExpanderController::Prefilter>> ExpanderController::prefilters() const
+{
+    const uint64_t revision = expanderRevision();
+    {
+        std::lock_guard lock(m_derived->mutex);
+        if (m_derived->prefilters && m_derived->prefiltersRevision == revision)
+            return m_derived->prefilters;
+    }
+    // Made without the lock: parsing a pattern that embeds others looks them up in the index.
+    auto made = std::make_shared<std::vector<Prefilter>>(m_expanders.size());
+    for (std::size_t i = 0; i < m_expanders.size(); ++i) {
+        if (!m_expanders[i])
+            continue;
+        try {
+            (*made)[i] = Prefilter {
+                .isKnown = true,
+                .requiredLiteral = requiredLiteral(m_expanders[i]->matchPattern(*this)),
+            };
+        } catch (const std::exception&) {
+            (*made)[i] = Prefilter {};
+        }
+    }
+    std::lock_guard lock(m_derived->mutex);
+    m_derived->prefilters = made;
+    m_derived->prefiltersRevision = revision;
+    return made;
+}
 
 ExpanderController::ExpanderController(std::vector<ExpanderPtr> expanders)
     : m_expanders(std::move(expanders))
+    , m_derived(std::make_shared<Derived>())
 {
+    static std::atomic<uint64_t> lastListId { 0 };
+    m_derived->listId = ++lastListId;
+}
+
+uint64_t ExpanderController::listId() const noexcept
+{
+    return m_derived->listId;
+}
+
+std::vector<ExpanderPtr> ExpanderController::expandersWithIdentifier(const icu::UnicodeString& identifier) const
+{
+    const std::u16string key = indexKey(identifier);
+    std::vector<ExpanderPtr> result;
+    std::lock_guard lock(m_derived->mutex);
+    // Read before the index is made: a change while it is being made leaves it older than the
+    // revision, and the next lookup makes it again.
+    const uint64_t revision = expanderRevision();
+    if (m_derived->indexRevision != revision) {
+        auto& index = m_derived->positionsByIdentifier;
+        index.clear();
+        for (std::size_t i = 0; i < m_expanders.size(); ++i) {
+            if (m_expanders[i])
+                index[indexKey(m_expanders[i]->identifier())].push_back(i);
+        }
+        m_derived->indexRevision = revision;
+    }
+    const auto found = m_derived->positionsByIdentifier.find(key);
+    if (found == m_derived->positionsByIdentifier.end())
+        return result;
+    result.reserve(found->second.size());
+    for (const std::size_t position : found->second)
+        result.push_back(m_expanders[position]);
+    return result;
 }
 
 std::optional<ExpandedExpression> ExpanderController::findExpander(
     const icu::UnicodeString& text, const ExpanderPtr& expander) const
 {
+    // However long the line and however many patterns, the search spends one budget of work.
+    const RegexCache::SearchBudgetScope budget;
     if (expander) {
         return attributingErrorsTo(expander, [&] { return expandedExpression(*expander, text, *this); });
     }
@@ -75,10 +169,16 @@ std::optional<ExpandedExpression> ExpanderController::findExpander(
         return std::nullopt;
 
     const SuffixSearchScope search(text);
+    // Most patterns of a large library cannot match the line at all: their literal is not in it.
+    const auto known = prefilters();
     std::vector<Candidate> candidates;
     std::map<int32_t, int64_t> charactersFrom;
-    for (const auto& candidate : m_expanders) {
+    for (std::size_t i = 0; i < m_expanders.size(); ++i) {
+        const ExpanderPtr& candidate = m_expanders[i];
         if (!candidate)
+            continue;
+        const Prefilter& prefilter = (*known)[i];
+        if (prefilter.isKnown && !holdsLiteral(text, prefilter.requiredLiteral))
             continue;
         const auto matched = attributingErrorsTo(candidate, [&] { return matchedRange(*candidate, text, *this); });
         if (!matched)
@@ -109,13 +209,10 @@ std::optional<ExpandedExpression> ExpanderController::findExpander(
 std::vector<ExpanderPtr> ExpanderController::expandersWithKeyAndLanguages(
     const icu::UnicodeString& identifier, const ProgrammingLanguageList& languages) const
 {
-    std::vector<ExpanderPtr> result;
     if (identifier.isEmpty())
-        return result;
-    for (const auto& expander : m_expanders) {
-        if (expander && textEquals(expander->identifier(), identifier) && servesLanguages(*expander, languages))
-            result.push_back(expander);
-    }
+        return {};
+    std::vector<ExpanderPtr> result = expandersWithIdentifier(identifier);
+    std::erase_if(result, [&](const ExpanderPtr& expander) { return !servesLanguages(*expander, languages); });
     return result;
 }
 

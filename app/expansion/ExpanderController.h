@@ -6,6 +6,8 @@
 
 #include <unicode/unistr.h>
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,6 +18,12 @@ namespace quillet {
 /// Callers build one per use with the list they picked (for example the enabled expanders
 /// that support the editor's language); it never changes afterwards. Pattern parsing hands
 /// it on so that a pattern can embed another expander by identifier.
+///
+/// What every search derives alike from the list is kept with it and shared by its copies:
+/// an index of the identifiers (by canonical form) and each pattern's required literal, made on
+/// first need and made again when an expander has changed since (expanderRevision). A controller kept for many searches
+/// (the expansion front keeps one per library state and language) so pays for it once. The
+/// index has its own lock, so copies may be used on several threads.
 class ExpanderController {
 public:
     explicit ExpanderController(std::vector<ExpanderPtr> expanders = {});
@@ -23,6 +31,11 @@ public:
 
     /// The expanders in the caller's order.
     const std::vector<ExpanderPtr>& expanders() const noexcept { return m_expanders; }
+
+    /// The same for this controller and its copies, and for no other controller made in this
+    /// process: what is derived from the list (the expression of a pattern that embeds other
+    /// expanders) may be kept under it together with expanderRevision.
+    uint64_t listId() const noexcept;
 
     /// Expands the end of `text` (the text before the caret) with the best expander.
     ///
@@ -35,6 +48,10 @@ public:
     /// attached (replacing any other); every error is rethrown.
     std::optional<ExpandedExpression> findExpander(
         const icu::UnicodeString& text, const ExpanderPtr& expander = nullptr) const;
+
+    /// The expanders, in list order, whose identifier equals the given one (canonical
+    /// equivalence); the empty identifier finds those without one. Looked up in the index.
+    std::vector<ExpanderPtr> expandersWithIdentifier(const icu::UnicodeString& identifier) const;
 
     /// The expanders, in list order, whose identifier equals the given one and that serve the
     /// languages (see expanderMatchesLanguages). An empty identifier finds nothing.
@@ -50,7 +67,14 @@ public:
     static bool expanderMatchesLanguages(const Expander& expander, const ProgrammingLanguageList& languages);
 
 private:
+    struct Prefilter;
+    struct Derived;
+    /// One per expander, in list order; made again when an expander has changed.
+    std::shared_ptr<const std::vector<Prefilter>> prefilters() const;
+    const Derived& derived() const;
+
     std::vector<ExpanderPtr> m_expanders;
+    std::shared_ptr<Derived> m_derived;
 };
 
 /// The language id that stands for every language.

@@ -12,6 +12,7 @@
 #include <unicode/locid.h>
 #include <unicode/regex.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -32,6 +33,10 @@ struct SuffixMatcher {
     bool isCompiled = false;
     std::unique_ptr<icu::RegexPattern> pattern;
     std::unique_ptr<icu::RegexMatcher> matcher; // null when the expression does not compile
+    /// For an expression whose first value at the top level takes any text: the part before
+    /// it behind the word-start guard, which finds the starts worth trying (see startsFrom).
+    std::unique_ptr<icu::RegexPattern> headPattern;
+    std::unique_ptr<icu::RegexMatcher> headMatcher;
     /// The answer for the text of the search `answerSearch` (see SuffixSearchScope): the search
     /// matches a candidate's expression again when it expands it.
     uint64_t answerSearch = 0;
@@ -103,14 +108,6 @@ struct TextHash {
 
 /// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
 constexpr std::size_t maximumCachedExpressions = 50000;
-// Every enabled pattern is tried against the line on each expansion. A real pattern matches one
-// line in microseconds, but one with many text variables backtracks a great deal (eighteen take
-// up to some 600 steps on a short line; a step of ICU's count is about a millisecond), so the
-// limit is the one every match has. It grows with the line (RegexCache::timeLimitFor), so a long
-// line is matched whole. A pattern that still runs out of time is reported as an error naming its
-// expander: its cost is not paid silently on every expansion.
-constexpr int32_t suffixMatchTimeLimit = RegexCache::matchTimeLimit;
-
 icu::UnicodeString anchored(const icu::UnicodeString& expression);
 
 bool isPlainLiteral(char16_t c)
@@ -140,6 +137,49 @@ SuffixMatcher& suffixMatcher(const icu::UnicodeString& patternExpression)
     return cache.emplace(std::u16string(key), std::move(entry)).first->second;
 }
 
+/// The part of the expression before its first value that takes any text: a text variable's
+/// group "((.+))" or "((.+?))" at the top level, perhaps optional but not repeated. None when
+/// there is no such value or when something at the top level is an alternative.
+std::optional<icu::UnicodeString> headBeforeAnyText(const icu::UnicodeString& expression)
+{
+    const std::u16string_view units(expression.getBuffer(), static_cast<std::size_t>(expression.length()));
+    std::optional<std::size_t> head;
+    int groupDepth = 0;
+    int setDepth = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t c = units[i];
+        if (c == u'\\') {
+            ++i;
+        } else if (setDepth > 0) {
+            if (c == u'[')
+                ++setDepth;
+            else if (c == u']')
+                --setDepth;
+        } else if (c == u'[') {
+            ++setDepth;
+        } else if (c == u'(') {
+            if (!head && groupDepth == 0) {
+                for (const std::u16string_view value :
+                    { std::u16string_view(u"((.+))"), std::u16string_view(u"((.+?))") }) {
+                    const std::size_t end = i + value.size();
+                    // Optional ("?") or not; a repeated value would not take the text in one piece.
+                    const bool isRepeated = end < units.size() && isQuantifier(units[end]) && units[end] != u'?';
+                    if (units.substr(i, value.size()) == value && !isRepeated)
+                        head = i;
+                }
+            }
+            ++groupDepth;
+        } else if (c == u')') {
+            --groupDepth;
+        } else if (c == u'|' && groupDepth == 0) {
+            return std::nullopt;
+        }
+    }
+    if (!head || groupDepth != 0 || setDepth != 0)
+        return std::nullopt;
+    return icu::UnicodeString(expression, 0, static_cast<int32_t>(*head));
+}
+
 void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
 {
     entry.isCompiled = true;
@@ -152,6 +192,62 @@ void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
         if (U_FAILURE(status))
             entry.matcher.reset();
     }
+    if (!entry.matcher)
+        return;
+    entry.matcher->useTransparentBounds(true);
+    if (const auto head = headBeforeAnyText(patternExpression)) {
+        icu::UnicodeString headExpression(PatternParser::wordStartGuard());
+        headExpression.append(u"(?:").append(*head).append(u')');
+        UErrorCode headStatus = U_ZERO_ERROR;
+        entry.headPattern.reset(icu::RegexPattern::compile(headExpression, UREGEX_DOTALL, headStatus));
+        if (U_SUCCESS(headStatus) && entry.headPattern)
+            entry.headMatcher.reset(entry.headPattern->matcher(headStatus));
+        if (U_FAILURE(headStatus))
+            entry.headMatcher.reset();
+    }
+}
+
+/// The leftmost start of a match of an expression whose head (everything before its first
+/// value that takes any text) the entry knows, trying a few starts instead of every one.
+///
+/// A match from a later start s' carries over to an earlier start s whose head ends at or
+/// before s': the value after the head takes whatever lies between (or, optional, nothing when
+/// nothing lies between), and the rest of the match stays as it was. So once a start fails, no start at or past the end
+/// of its head can match, and only the starts that overlap its head are left to try; with a head of a few words that is
+/// one or two matches, however many times the head recurs in the line. Sets `found` to the match's range when there is
+/// one. False when the work ran out.
+bool startsFrom(SuffixMatcher& entry, const icu::UnicodeString& text, std::optional<TextRange>& found)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    entry.headMatcher->reset(text);
+    std::optional<int32_t> bound; // no start at or past it can match
+    for (int32_t from = 0; from <= text.length();) {
+        RegexCache::limitWork(*entry.headMatcher, status);
+        const bool isHead = entry.headMatcher->find(from, status);
+        if (RegexCache::ranOut(status))
+            return false;
+        if (!isHead || U_FAILURE(status))
+            return true;
+        const int32_t start = entry.headMatcher->start(status);
+        const int32_t headEnd = entry.headMatcher->end(status);
+        if (U_FAILURE(status) || (bound && start >= *bound))
+            return true;
+        entry.matcher->reset(text);
+        entry.matcher->region(start, text.length(), status);
+        RegexCache::limitWork(*entry.matcher, status);
+        const bool matched = U_SUCCESS(status) && entry.matcher->lookingAt(status);
+        if (RegexCache::ranOut(status))
+            return false;
+        if (matched && U_SUCCESS(status)) {
+            const int32_t end = entry.matcher->end(status);
+            if (U_SUCCESS(status) && end > start)
+                found = TextRange { start, end - start };
+            return true;
+        }
+        bound = bound ? std::min(*bound, headEnd) : headEnd;
+        from = start + 1;
+    }
+    return true;
 }
 
 /// The leftmost non-empty match (case-sensitive, the dot matching every character) of the
@@ -172,12 +268,24 @@ std::optional<TextRange> firstSuffixMatch(
     const uint64_t searchId = search.text == &text ? search.id : 0;
     if (searchId != 0 && entry.answerSearch == searchId)
         return entry.answer;
+    if (entry.headMatcher) {
+        std::optional<TextRange> found;
+        if (!startsFrom(entry, text, found))
+            throw ExpandingError(tooLongToMatchDescription(&expander));
+        entry.answerSearch = searchId;
+        entry.answer = found;
+        return entry.answer;
+    }
     UErrorCode status = U_ZERO_ERROR;
     // The matcher keeps a reference to the text until the next reset; it is only read after one.
     entry.matcher->reset(text);
-    entry.matcher->setTimeLimit(RegexCache::timeLimitFor(suffixMatchTimeLimit, text.length()), status);
+    // Every enabled pattern is tried against the line on each expansion, all of them within
+    // one budget of work. A pattern that runs out of it is reported as an error naming its
+    // expander: its cost is not paid silently on every expansion, and a match cut short is no
+    // answer.
+    RegexCache::limitWork(*entry.matcher, status);
     const bool found = U_SUCCESS(status) && entry.matcher->find(status);
-    if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
+    if (RegexCache::ranOut(status))
         throw ExpandingError(tooLongToMatchDescription(&expander));
     entry.answerSearch = searchId;
     entry.answer.reset();
@@ -358,6 +466,11 @@ icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression)
     if (i < length && isQuantifier(units[i]) && !literal.isEmpty())
         literal.truncate(literal.length() - 1);
     return literal;
+}
+
+bool holdsLiteral(const icu::UnicodeString& text, const icu::UnicodeString& literal)
+{
+    return literal.isEmpty() || containsLiteral(text, literal);
 }
 
 SuffixSearchScope::SuffixSearchScope(const icu::UnicodeString& text)

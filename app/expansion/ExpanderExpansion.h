@@ -46,6 +46,10 @@ std::optional<TextRange> matchedRange(
 /// expressions need not all be compiled to learn that one line matches a few of them.
 icu::UnicodeString requiredLiteral(const icu::UnicodeString& expression);
 
+/// Whether the text holds the literal. Within a search over a long text (SuffixSearchScope) the
+/// text is indexed once, so that asking for the literal of every pattern does not scan it again.
+bool holdsLiteral(const icu::UnicodeString& text, const icu::UnicodeString& literal);
+
 /// Expands the end of `text` (the text before the caret, one line) with one expander.
 ///
 /// The matched abbreviation is replaced by the expander's output; later lines of the output are

@@ -25,8 +25,7 @@ std::optional<OptionalCaptureGroups> checkedFirstMatch(
     const icu::UnicodeString& text, const icu::UnicodeString& expression, const Expander* expander)
 {
     try {
-        return firstMatchGroups(
-            text, expression, RegexCache::caseInsensitive | RegexCache::dotAll, RegexCache::matchTimeLimit);
+        return firstMatchGroups(text, expression, RegexCache::caseInsensitive | RegexCache::dotAll);
     } catch (const RegexError&) {
         // A match cut short would give wrong values or none: say so instead.
         throw ExpandingError(tooLongToMatchDescription(expander));

@@ -90,6 +90,7 @@ JSONDictionary Bundle::dictionary() const
 
 void Bundle::changed(std::string_view key)
 {
+    expandersDidChange();
     if (m_delegate)
         m_delegate->bundleDidChange(*this);
     didChangeValue(key);
@@ -117,6 +118,7 @@ void Bundle::setExpanders(std::vector<CustomExpanderPtr> expanders)
 {
     releaseLeavingChildren(m_expanders, expanders, this);
     m_expanders = std::move(expanders);
+    expandersDidChange();
     if (m_delegate)
         m_delegate->bundleDidChange(*this);
     adoptExpanders();
@@ -132,6 +134,7 @@ void Bundle::setEnabled(bool isEnabled)
 void Bundle::setSupportedLanguageContainers(std::vector<ProgrammingLanguageContainer> containers)
 {
     m_supportedLanguageContainers = std::move(containers);
+    expandersDidChange();
     if (m_delegate)
         m_delegate->bundleDidChange(*this);
     willChangeValue("supportedLanguageCocoaAdapters");

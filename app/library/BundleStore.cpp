@@ -53,6 +53,9 @@ CbError unreadableBundleError(std::size_t index, const JSONDictionary& object, c
 
 BundleStore::BundleStore(const JSONDictionary& dictionary)
 {
+    // A store made anew may take the place of one that was let go: what was derived from the
+    // old one's expanders must not be taken for this one's.
+    expandersDidChange();
     if (!dictionary.contains(bundlesKey))
         return;
     DictionaryArray objects;
@@ -75,6 +78,7 @@ BundleStore::BundleStore(const JSONDictionary& dictionary)
 
 BundleStore::~BundleStore()
 {
+    expandersDidChange();
     releaseLeavingChildren(m_bundles, {}, this);
 }
 
@@ -96,6 +100,7 @@ void BundleStore::setBundles(std::vector<BundlePtr> bundles)
 {
     releaseLeavingChildren(m_bundles, bundles, this);
     m_bundles = std::move(bundles);
+    expandersDidChange();
     didChangeValue("bundles");
     tellChanged();
     adoptBundles();

@@ -160,6 +160,7 @@ std::shared_ptr<CustomExpander> CustomExpander::copy() const
 
 void CustomExpander::changed(std::string_view key)
 {
+    expandersDidChange();
     if (m_delegate)
         m_delegate->customExpanderDidChange(*this);
     didChangeValue(key);
@@ -210,6 +211,7 @@ void CustomExpander::setEnabled(bool isEnabled)
 void CustomExpander::setSupportedLanguageContainers(std::vector<ProgrammingLanguageContainer> containers)
 {
     m_supportedLanguageContainers = std::move(containers);
+    expandersDidChange();
     if (m_delegate)
         m_delegate->customExpanderDidChange(*this);
     willChangeValue("supportedLanguageCocoaAdapters");
@@ -321,22 +323,28 @@ std::shared_ptr<ProgrammingLanguageCocoaAdapter> CustomExpander::syntaxColorProg
 icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expanderController) const
 {
     const icu::UnicodeString trimmed = trimmingWhitespace(m_pattern);
+    // Read before the parse: a change during it leaves the kept expression already stale.
+    const uint64_t revision = expanderRevision();
     {
         std::lock_guard lock(m_parsedPatternMutex);
-        if (m_parsedPattern && m_parsedPattern->trimmedPattern == trimmed)
+        if (m_parsedPattern && m_parsedPattern->trimmedPattern == trimmed
+            && (!m_parsedPattern->embedsExpanders
+                || (m_parsedPattern->listId == expanderController.listId() && m_parsedPattern->revision == revision)))
             return m_parsedPattern->regexPattern;
     }
 
     PatternParser parser(trimmed, this, expanderController);
     // An embedded expander's expression depends on the controller's expanders and on their
-    // patterns, so only a pattern that embeds none gives the same expression every time.
+    // patterns, so it holds for that list only, and only until an expander changes.
     const bool embedsExpanders = std::any_of(parser.variables().begin(), parser.variables().end(),
         [](const InputVariablePtr& variable) { return dynamic_cast<const ExpanderVariable*>(variable.get()); });
-    if (!embedsExpanders) {
-        std::lock_guard lock(m_parsedPatternMutex);
-        m_parsedPattern = ParsedPattern { .trimmedPattern = trimmed, .regexPattern = parser.regexPattern() };
-    }
-    return parser.regexPattern();
+    std::lock_guard lock(m_parsedPatternMutex);
+    m_parsedPattern = ParsedPattern { .trimmedPattern = trimmed,
+        .regexPattern = parser.regexPattern(),
+        .embedsExpanders = embedsExpanders,
+        .listId = expanderController.listId(),
+        .revision = revision };
+    return m_parsedPattern->regexPattern;
 }
 
 icu::UnicodeString CustomExpander::expand(

@@ -11,6 +11,7 @@
 #include <unicode/unistr.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -166,13 +167,17 @@ private:
     std::optional<icu::UnicodeString> m_outputErrors;
     icu::UnicodeString m_outputTemplate;
 
-    // The regular expression of the last parse that did not depend on other expanders,
-    // keyed by the trimmed pattern it came from. Only a cache: an edited pattern simply
-    // misses. The documentation pane matches examples on a background thread while the
-    // main thread expands, so the cache has its own lock.
+    // The regular expression of the last parse, keyed by the trimmed pattern it came from and,
+    // when the pattern embeds other expanders, by the controller's list and the revision of the
+    // expanders it was parsed at. Only a cache: an edited pattern simply misses. The
+    // documentation pane matches examples on a background thread while the main thread
+    // expands, so the cache has its own lock.
     struct ParsedPattern {
         icu::UnicodeString trimmedPattern;
         icu::UnicodeString regexPattern;
+        bool embedsExpanders = false;
+        uint64_t listId = 0;
+        uint64_t revision = 0;
     };
     mutable std::mutex m_parsedPatternMutex;
     mutable std::optional<ParsedPattern> m_parsedPattern;

@@ -4,6 +4,7 @@
 
 #include <unicode/unistr.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -44,5 +45,15 @@ public:
 };
 
 using ExpanderPtr = std::shared_ptr<Expander>;
+
+/// A number that grows with every change of an expander, a bundle or the library in this
+/// process; any thread may read it. What many searches derive alike from the expanders (the
+/// index of their identifiers, the expression of a pattern that embeds other expanders, the
+/// split of the library by language) is kept with the revision it was derived at and derived
+/// again once the revision has moved on.
+uint64_t expanderRevision() noexcept;
+/// Moves the revision on. Every change of a stored field of an expander or a bundle, and every
+/// new one, calls it.
+void expandersDidChange() noexcept;
 
 } // namespace quillet

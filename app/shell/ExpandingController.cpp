@@ -99,23 +99,38 @@ std::optional<ExpandedExpression> ExpandingController::expand(
 std::optional<ExpandedExpression> ExpandingController::findAndExpand(
     const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension) const
 {
-    const auto [supporting, others] = expanderControllers(fileExtension);
+    const auto& [supporting, others] = expanderControllers(fileExtension);
     // An expander of the file's language always wins, however long another one's match is.
     if (auto expression = supporting.findExpander(text))
         return expression;
     return others.findExpander(text);
 }
 
-std::pair<ExpanderController, ExpanderController> ExpandingController::expanderControllers(
+const std::pair<ExpanderController, ExpanderController>& ExpandingController::expanderControllers(
     const std::optional<icu::UnicodeString>& fileExtension) const
 {
-    ProgrammingLanguageList languages;
-    if (fileExtension && !fileExtension->isEmpty())
-        languages = ProgrammingLanguageStore::shared().languages(*fileExtension);
+    const BundleStore& store = m_bundleStore();
+    const uint64_t revision = expanderRevision();
+    auto& kept = m_keptControllers;
+    if (kept.store != &store || kept.revision != revision) {
+        kept.byExtension.clear();
+        kept.store = &store;
+        kept.revision = revision;
+    }
+    const icu::UnicodeString extension = fileExtension.value_or(icu::UnicodeString());
+    const std::u16string key(extension.getBuffer(), static_cast<std::size_t>(extension.length()));
+    if (auto found = kept.byExtension.find(key); found != kept.byExtension.end())
+        return found->second;
 
-    const auto [supporting, others] = m_bundleStore().enabledExpandersOrderedByLanguageSupport(languages);
-    return { ExpanderController({ supporting.begin(), supporting.end() }),
-        ExpanderController({ others.begin(), others.end() }) };
+    ProgrammingLanguageList languages;
+    if (!extension.isEmpty())
+        languages = ProgrammingLanguageStore::shared().languages(extension);
+    const auto [supporting, others] = store.enabledExpandersOrderedByLanguageSupport(languages);
+    return kept.byExtension
+        .emplace(key,
+            std::pair { ExpanderController({ supporting.begin(), supporting.end() }),
+                ExpanderController({ others.begin(), others.end() }) })
+        .first->second;
 }
 
 } // namespace quillet

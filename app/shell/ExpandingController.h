@@ -5,9 +5,12 @@
 
 #include <unicode/unistr.h>
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace quillet {
@@ -28,8 +31,10 @@ public:
 /// Runs one expansion from start to end: picks the expanders of the file's languages
 /// first, then the rest, and lets the expansion engine find the best one.
 ///
-/// Keeps no state between expansions: every call rebuilds the candidate lists from the
-/// current library and reads the other application afresh. Two entries: expand() at the
+/// Reads the other application afresh for every expansion. The candidate lists (the split of
+/// the enabled expanders by the file's languages, with what their controllers derive from
+/// them) are kept per file extension while the library stays as it is (expanderRevision), so
+/// a search over a large library does not split it and index it again at every press. Two entries: expand() at the
 /// caret of the frontmost application (through the accessibility backend), and
 /// expand(text, extension) on a given text for the command line and the D-Bus methods.
 class ExpandingController {
@@ -73,8 +78,16 @@ private:
     std::optional<ExpandedExpression> findAndExpand(
         const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension) const;
     /// The expanders that support a language of the extension, then all the others.
-    std::pair<ExpanderController, ExpanderController> expanderControllers(
+    const std::pair<ExpanderController, ExpanderController>& expanderControllers(
         const std::optional<icu::UnicodeString>& fileExtension) const;
+
+    struct KeptControllers {
+        const BundleStore* store = nullptr;
+        uint64_t revision = 0;
+        std::map<std::u16string, std::pair<ExpanderController, ExpanderController>> byExtension;
+    };
+    // Only derived from the library, and dropped when it changes; main thread only.
+    mutable KeptControllers m_keptControllers;
 
     BundleStoreProvider m_bundleStore;
     std::shared_ptr<AccessibilityBackend> m_backend;

@@ -2,6 +2,8 @@
 
 #include "text/UnicodeConversion.h"
 
+#include <climits>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -25,7 +27,53 @@ std::string describe(const icu::UnicodeString& expression, UErrorCode code)
     return "Invalid regular expression \"" + toUtf8(expression) + "\": " + u_errorName(code);
 }
 
+/// The steps the matches of this thread's search have taken; `lastSteps` is what ICU reported
+/// last for the match in hand (its count starts again with every match).
+struct SearchWork {
+    int depth = 0;
+    int64_t spentSteps = 0;
+    int32_t lastSteps = 0;
+};
+
+SearchWork& searchWork()
+{
+    thread_local SearchWork work;
+    return work;
+}
+
+UBool bookSteps(const void* context, int32_t steps)
+{
+    auto& work = *static_cast<SearchWork*>(const_cast<void*>(context));
+    work.spentSteps += steps - work.lastSteps;
+    work.lastSteps = steps;
+    return work.spentSteps < RegexCache::searchStepBudget;
+}
+
 } // namespace
+
+RegexCache::SearchBudgetScope::SearchBudgetScope()
+{
+    auto& work = searchWork();
+    m_isOutermost = work.depth++ == 0;
+    if (m_isOutermost)
+        work.spentSteps = 0;
+}
+
+RegexCache::SearchBudgetScope::~SearchBudgetScope()
+{
+    --searchWork().depth;
+}
+
+void RegexCache::limitWork(icu::RegexMatcher& matcher, UErrorCode& status)
+{
+    auto& work = searchWork();
+    work.lastSteps = 0;
+    if (work.depth == 0)
+        work.spentSteps = 0;
+    // ICU only counts steps under a time limit; the limit itself is never the one reached.
+    matcher.setTimeLimit(INT32_MAX, status);
+    matcher.setMatchCallback(&bookSteps, &work, status);
+}
 
 RegexError::RegexError(const icu::UnicodeString& expression, UErrorCode code)
     : std::runtime_error(describe(expression, code))

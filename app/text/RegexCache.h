@@ -3,7 +3,6 @@
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -40,13 +39,34 @@ public:
     /// a hostile pattern fails with U_REGEX_TIME_OUT instead of hanging the app.
     static constexpr int32_t matchTimeLimit = 2000;
 
-    /// A time limit sized to the text: `baseSteps` and one more step for every
-    /// `unitsPerStep` code units, so a long line is not cut short where a short one is not.
-    static constexpr int32_t unitsPerStep = 50;
-    static int32_t timeLimitFor(int32_t baseSteps, int32_t textLength)
+    /// What one expander search may spend on matching the user's patterns against the line, in
+    /// ICU's steps (each ten thousand saved backtracking states, half a millisecond or so): the
+    /// same for every line, so that no input holds the app up for longer than about a second.
+    /// A match of a real pattern takes a step or so per hundred thousand units of line; one of
+    /// eighteen text variables some 600 on a short line, twice (found, then its values read).
+    static constexpr int32_t searchStepBudget = 2000;
+
+    /// Shares one searchStepBudget among the matches made on this thread while it lives: every
+    /// match that workLimited() sets up. An inner scope, opened while one is open, adds nothing.
+    class SearchBudgetScope {
+    public:
+        SearchBudgetScope();
+        ~SearchBudgetScope();
+        SearchBudgetScope(const SearchBudgetScope&) = delete;
+        SearchBudgetScope& operator=(const SearchBudgetScope&) = delete;
+
+    private:
+        bool m_isOutermost = false;
+    };
+
+    /// Sets the matcher up for its next match (call after its reset): the match stops with
+    /// U_REGEX_STOPPED_BY_CALLER once the search in hand has spent its budget; outside a search
+    /// it has a budget of its own.
+    static void limitWork(icu::RegexMatcher& matcher, UErrorCode& status);
+    /// Whether a match ended because its time or work ran out (or its stack): no answer.
+    static bool ranOut(UErrorCode status) noexcept
     {
-        const int64_t steps = int64_t(baseSteps) + textLength / unitsPerStep;
-        return steps > INT32_MAX ? INT32_MAX : int32_t(steps);
+        return status == U_REGEX_TIME_OUT || status == U_REGEX_STOPPED_BY_CALLER || status == U_REGEX_STACK_OVERFLOW;
     }
 
     /// The compiled expression, or null when it does not compile (status tells why).

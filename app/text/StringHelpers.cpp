@@ -95,7 +95,7 @@ std::vector<OptionalCaptureGroups> optionalCaptureGroups(
 }
 
 std::optional<OptionalCaptureGroups> firstMatchGroups(
-    const icu::UnicodeString& text, const icu::UnicodeString& expression, uint32_t flags, int32_t baseSteps)
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, uint32_t flags)
 {
     struct LastAnswer {
         icu::UnicodeString text;
@@ -115,7 +115,7 @@ std::optional<OptionalCaptureGroups> firstMatchGroups(
     const auto matcher = RegexCache::matcher(*pattern, text, status);
     if (!matcher)
         return std::nullopt;
-    matcher->setTimeLimit(RegexCache::timeLimitFor(baseSteps, text.length()), status);
+    RegexCache::limitWork(*matcher, status);
     std::optional<OptionalCaptureGroups> result;
     if (U_SUCCESS(status) && matcher->find(status) && U_SUCCESS(status)) {
         const int32_t groupCount = matcher->groupCount();
@@ -129,7 +129,7 @@ std::optional<OptionalCaptureGroups> firstMatchGroups(
         }
         result = std::move(groups);
     }
-    if (status == U_REGEX_TIME_OUT || status == U_REGEX_STACK_OVERFLOW)
+    if (RegexCache::ranOut(status))
         throw RegexError(expression, status);
     last = LastAnswer { .text = text, .expression = expression, .flags = flags, .groups = result, .isSet = true };
     return result;

@@ -43,13 +43,13 @@ std::vector<CaptureGroups> captureGroups(const icu::UnicodeString& text, const i
 std::vector<OptionalCaptureGroups> optionalCaptureGroups(
     const icu::UnicodeString& text, const icu::UnicodeString& expression);
 
-/// The groups of the first match of expression (compiled with ICU `flags`) in text, under a time
-/// limit of `baseSteps` sized to the text (RegexCache::timeLimitFor). None when nothing matches
-/// or the expression does not compile. Throws RegexError (U_REGEX_TIME_OUT) when the match runs
-/// out of time: a match cut short is no answer. The last answer of the thread is kept, so asking
+/// The groups of the first match of expression (compiled with ICU `flags`) in text, within the
+/// work budget of the search in hand (RegexCache::limitWork). None when nothing matches or the
+/// expression does not compile. Throws RegexError when the match runs out of its budget: a
+/// match cut short is no answer. The last answer of the thread is kept, so asking
 /// again for the same text and expression costs nothing.
 std::optional<OptionalCaptureGroups> firstMatchGroups(
-    const icu::UnicodeString& text, const icu::UnicodeString& expression, uint32_t flags, int32_t baseSteps);
+    const icu::UnicodeString& text, const icu::UnicodeString& expression, uint32_t flags);
 
 /// The entry for group number `group` of one match; absent when the group took no part
 /// or when the number is beyond the groups of the match (never indexes past them).

@@ -108,14 +108,7 @@ RecursionObserver& ExpanderVariable::recursionObserver()
 
 ExpanderPtr ExpanderVariable::referencedExpander() const
 {
-    bool exists = false;
-    for (const auto& expander : m_expanderController->expanders()) {
-        if (expander && textEquals(expander->identifier(), m_identifier)) {
-            exists = true;
-            break;
-        }
-    }
-    if (!exists)
+    if (m_expanderController->expandersWithIdentifier(m_identifier).empty())
         throw ExpanderVariableParsingError(u"Expander with identifier \"" + m_identifier + u"\" has not been found.");
 
     const ProgrammingLanguageList languages

@@ -1,5 +1,6 @@
 #include "expansion/ExpanderController.h"
 
+#include "library/CustomExpander.h"
 #include "library/UserErrorDescriptionType.h"
 #include "support/ScriptedExpander.h"
 #include "support/TestSupport.h"
@@ -80,6 +81,23 @@ TEST(ExpanderController, ExpandersWithKeyFindEveryExpanderOfThatIdentifierInList
         (std::vector<ExpanderPtr> { first, third }));
     EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"log", {}), (std::vector<ExpanderPtr> { first, second, third }));
     EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"Log", {}).empty()) << "identifiers compare exactly";
+}
+
+TEST(ExpanderController, IdentifiersAreFoundByCanonicalFormAndAfterEveryRename)
+{
+    // The lookup goes through an index that a controller keeps between searches: it must follow
+    // the expanders as they are edited, and compare as the plain comparison does.
+    const auto cafe = std::make_shared<CustomExpander>();
+    cafe->setIdentifier(u"caf\u00E9");
+    const auto other = std::make_shared<CustomExpander>();
+    other->setIdentifier(u"other");
+    const ExpanderController controller({ cafe, other });
+    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"cafe\u0301", {}), (std::vector<ExpanderPtr> { cafe }));
+
+    cafe->setIdentifier(u"other");
+    EXPECT_TRUE(controller.expandersWithKeyAndLanguages(u"caf\u00E9", {}).empty());
+    EXPECT_EQ(controller.expandersWithKeyAndLanguages(u"other", {}), (std::vector<ExpanderPtr> { cafe, other }));
+    EXPECT_EQ(controller.expandersWithIdentifier(u""), std::vector<ExpanderPtr> {});
 }
 
 TEST(ExpanderController, AnEmptyIdentifierFindsNothingEvenForExpandersWithoutIdentifier)

@@ -15,17 +15,21 @@
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
 
+#include "support/AdversarialLines.h"
 #include "support/RecordedExpansions.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <unicode/regex.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -291,6 +295,59 @@ TEST_P(DefaultBundleTest, EveryBundleExampleExpandsAndKeepsItsExpansionInTheWhol
         ASSERT_NO_THROW(byLibrary = library.findExpander(fromUtf8(example)));
         ASSERT_TRUE(byLibrary.has_value());
         EXPECT_EQ(*byLibrary, *byBundle) << describe(*byLibrary) << " instead of " << describe(*byBundle);
+    }
+}
+
+/// Where the abbreviation begins by the plain definition of a match: the leftmost start from
+/// which the expander's expression (behind the word-start guard) takes the whole rest of the
+/// line. Each start is matched on its own, with no search shortcut; none when no start does.
+std::optional<int32_t> leftmostWholeSuffixStart(
+    const Expander& expander, const icu::UnicodeString& line, const ExpanderController& controller)
+{
+    icu::UnicodeString expression(PatternParser::wordStartGuard());
+    expression.append(u"(?:").append(expander.matchPattern(controller)).append(u")$");
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<icu::RegexPattern> pattern(icu::RegexPattern::compile(expression, UREGEX_DOTALL, status));
+    const std::unique_ptr<icu::RegexMatcher> matcher(pattern ? pattern->matcher(line, status) : nullptr);
+    if (U_FAILURE(status) || !matcher)
+        throw std::runtime_error("the expression does not compile");
+    matcher->useTransparentBounds(true);
+    for (int32_t start = 0; start < line.length(); ++start) {
+        matcher->region(start, line.length(), status);
+        matcher->setTimeLimit(5000, status);
+        const bool whole = matcher->matches(status);
+        if (U_FAILURE(status))
+            throw std::runtime_error("the expression is too slow to check");
+        if (whole)
+            return start;
+    }
+    return std::nullopt;
+}
+
+TEST_P(DefaultBundleTest, EveryExpanderExpandsItsAdversarialLinesAsAPlainMatchWould)
+{
+    // Lines made of the pattern's own literal words make it try a match at every repetition and
+    // end a value at every word; a pattern that backtracks more than linearly runs out of its
+    // budget here and fails with an error instead of the expansion.
+    const ExpanderController library(libraryExpanders());
+    for (const auto& expander : bundle().expanders()) {
+        const icu::UnicodeString example
+            = test::exampleOrLiteralWords(expander->expanderDescription(), expander->pattern());
+        const icu::UnicodeString line = test::adversarialLine(expander->pattern(), 2048, example);
+        SCOPED_TRACE(describe(*expander) + ", line ending \"" + toUtf8(example) + "\"");
+        std::optional<ExpandedExpression> result;
+        ASSERT_NO_THROW(result = library.findExpander(line, expander));
+        ASSERT_TRUE(result.has_value()) << "the example at the end of the line no longer expands";
+        const auto start = leftmostWholeSuffixStart(*expander, line, library);
+        ASSERT_TRUE(start.has_value());
+        if (*start == 0)
+            continue;
+        // What comes before the abbreviation stays as typed, whatever the expansion.
+        std::optional<ExpandedExpression> alone;
+        ASSERT_NO_THROW(alone = library.findExpander(line.tempSubString(*start), expander));
+        ASSERT_TRUE(alone.has_value());
+        EXPECT_TRUE(result->text == line.tempSubString(0, *start) + alone->text);
+        EXPECT_EQ(result->cursorPosition, *start + alone->cursorPosition);
     }
 }
 

@@ -21,6 +21,7 @@ void TemplateExpander::setPattern(icu::UnicodeString pattern)
 {
     m_pattern = std::move(pattern);
     m_parser.reset();
+    expandersDidChange();
 }
 
 const PatternParser& TemplateExpander::parser(const ExpanderController& expanderController) const
