@@ -6,6 +6,7 @@
 
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -126,10 +127,11 @@ template <typename Node> struct FocusSearch {
 
 /// The deepest FOCUSED object that has Text below `root` (the root included). Toolkits
 /// mark the ancestors of the focused object FOCUSED too (focus proxies, document panels),
-/// and those may have Text of their own: the deepest one is the one typed in. Once FOCUSED
-/// objects are met, only their subtrees can hold a deeper one, so the rest is skipped; so
-/// are the children of hidden objects below the root. Among FOCUSED objects with Text on one level, the
-/// first in the tree's order wins.
+/// and those may have Text of their own: the deepest one is the one typed in. Once a FOCUSED
+/// object with Text is met, only the subtrees of the FOCUSED objects can hold a deeper one,
+/// so the rest is skipped (a FOCUSED object without Text proves nothing: Qt 5 leaves such
+/// marks beside the text). The children of hidden objects below the root are skipped too.
+/// Among FOCUSED objects with Text on one level, the first in the tree's order wins.
 template <typename Node> std::optional<Node> deepestFocusedText(const Node& root, const FocusSearch<Node>& search)
 {
     std::optional<Node> found;
@@ -138,23 +140,19 @@ template <typename Node> std::optional<Node> deepestFocusedText(const Node& root
     for (bool atRoot = true; !level.empty() && !search.exhausted(); atRoot = false) {
         const auto states = search.states(level);
         std::vector<Node> focused;
-        std::vector<Node> shown;
+        std::vector<Node> searched;
         for (std::size_t i = 0; i < level.size() && i < states.size(); ++i) {
             if (states[i].focused)
                 focused.push_back(level[i]);
-            else if (states[i].shown || atRoot)
-                shown.push_back(level[i]);
+            if (states[i].focused || states[i].shown || atRoot)
+                searched.push_back(level[i]);
         }
-        if (!focused.empty()) {
-            for (const Node& node : focused) {
-                if (search.hasText(node)) {
-                    found = node;
-                    break;
-                }
-            }
+        const auto withText = std::find_if(focused.begin(), focused.end(), search.hasText);
+        if (withText != focused.end()) {
+            found = *withText;
             level = std::move(focused);
         } else {
-            level = std::move(shown);
+            level = std::move(searched);
         }
         if (level.empty() || search.exhausted())
             break;

@@ -245,6 +245,11 @@ TEST(FocusSearchTest, TheDeepestFocusedObjectWithTextWins)
                 { { "old page", false, false, { { "old view", true, true, {} } }, false },
                     { "page", false, false, { { "view", true, true, {} } } } } },
             "view" },
+        // Qt 5 leaves a FOCUSED mark on an object without Text beside the text's subtree.
+        { "focused object without Text beside the text",
+            { "frame", false, false,
+                { { "page", false, false, { { "view", true, true, {} } } }, { "tabs", true, false, {} } } },
+            "view" },
         // A window that does not say it is shown is searched all the same.
         { "window not shown", { "frame", false, false, { { "view", true, true, {} } }, false }, "view" },
     };
@@ -252,13 +257,13 @@ TEST(FocusSearchTest, TheDeepestFocusedObjectWithTextWins)
         const auto found = deepestFocusedText<Node>(&c.root, search);
         EXPECT_EQ(found ? std::optional<std::string>((*found)->name) : std::nullopt, c.found) << c.name;
     }
-    // Once the panel is found FOCUSED, the tree beside it is not searched further.
+    // Once the combo box is found FOCUSED with Text, the tree beside it is not searched further.
     expanded.clear();
     const FakeNode wide { "frame", false, false,
-        { { "panel", true, false, { { "edit", true, true, {} } } },
+        { { "combo", true, true, { { "edit", true, true, {} } } },
             { "sidebar", false, false, { { "tool", false, false, {} } } } } };
     deepestFocusedText<Node>(&wide, search);
-    EXPECT_EQ(expanded, (std::vector<std::string> { "frame", "panel", "edit" }));
+    EXPECT_EQ(expanded, (std::vector<std::string> { "frame", "combo", "edit" }));
 }
 
 TEST_F(CaretExpansionTest, AnUntrustedProcessAsksForAccessAndTouchesNothing)
