@@ -6,6 +6,8 @@
 
 #include <unicode/unistr.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -105,37 +107,60 @@ struct TextEdit {
 /// of `from`. Equal texts give an empty edit at the end.
 TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& to);
 
-/// How the focus search sees one object of another application's tree.
+/// How the focus search sees the objects of another application's tree. It asks about a
+/// whole level of the tree at once, so that a backend can send those questions together:
+/// one round trip a level instead of one a call.
 template <typename Node> struct FocusSearch {
-    std::function<bool(const Node&)> isFocused;
+    struct States {
+        bool focused = false;
+        /// Whether the object is shown (VISIBLE): nothing below a hidden one holds the focus.
+        bool shown = true;
+    };
+    /// The states of the objects, in their order.
+    std::function<std::vector<States>(const std::vector<Node>&)> states;
     std::function<bool(const Node&)> hasText;
-    std::function<std::vector<Node>(const Node&)> children;
+    /// The children of each of the objects, in their order.
+    std::function<std::vector<std::vector<Node>>(const std::vector<Node>&)> children;
     /// Stops the search when it returns true (a bound on objects or on time).
     std::function<bool()> exhausted = [] { return false; };
 };
 
 /// The deepest FOCUSED object that has Text below `root` (the root included). Toolkits
 /// mark the ancestors of the focused object FOCUSED too (focus proxies, document panels),
-/// and those may have Text of their own: the deepest one is the one typed in. Once a
-/// FOCUSED object is met, only its subtree can hold a deeper one, so the rest is skipped.
+/// and those may have Text of their own: the deepest one is the one typed in. Once a FOCUSED
+/// object with Text is met, only the subtrees of the FOCUSED objects can hold a deeper one,
+/// so the rest is skipped (a FOCUSED object without Text proves nothing: Qt 5 leaves such
+/// marks beside the text). The children of hidden objects below the root are skipped too.
+/// Among FOCUSED objects with Text on one level, the first in the tree's order wins.
 template <typename Node> std::optional<Node> deepestFocusedText(const Node& root, const FocusSearch<Node>& search)
 {
     std::optional<Node> found;
-    std::vector<std::pair<Node, int>> pending { { root, 0 } };
-    int foundDepth = -1;
-    while (!pending.empty() && !search.exhausted()) {
-        auto [node, depth] = std::move(pending.back());
-        pending.pop_back();
-        if (search.isFocused(node)) {
-            pending.clear();
-            if (depth > foundDepth && search.hasText(node)) {
-                found = node;
-                foundDepth = depth;
-            }
+    std::vector<Node> level { root };
+    // The root is searched whatever it says of itself (a window is where the search starts).
+    for (bool atRoot = true; !level.empty() && !search.exhausted(); atRoot = false) {
+        const auto states = search.states(level);
+        std::vector<Node> focused;
+        std::vector<Node> searched;
+        for (std::size_t i = 0; i < level.size() && i < states.size(); ++i) {
+            if (states[i].focused)
+                focused.push_back(level[i]);
+            if (states[i].focused || states[i].shown || atRoot)
+                searched.push_back(level[i]);
         }
-        auto children = search.children(node);
-        for (auto child = children.rbegin(); child != children.rend(); ++child)
-            pending.emplace_back(std::move(*child), depth + 1);
+        const auto withText = std::find_if(focused.begin(), focused.end(), search.hasText);
+        if (withText != focused.end()) {
+            found = *withText;
+            level = std::move(focused);
+        } else {
+            level = std::move(searched);
+        }
+        if (level.empty() || search.exhausted())
+            break;
+        std::vector<Node> next;
+        for (auto& children : search.children(level))
+            for (auto& child : children)
+                next.push_back(std::move(child));
+        level = std::move(next);
     }
     return found;
 }

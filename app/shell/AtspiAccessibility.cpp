@@ -11,9 +11,12 @@
 #include <dbus/dbus.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -34,6 +37,8 @@ constexpr auto expansionBound = std::chrono::milliseconds(1000);
 
 // A subtree larger than this is not searched by hand for the focused object.
 constexpr int maximumSearchedObjects = 4000;
+// Calls sent together at most (the bus bounds the answers one connection may await).
+constexpr std::size_t maximumCallsTogether = 128;
 
 // Lines longer than this before the caret are not read.
 constexpr int maximumLineLength = 1 << 20;
@@ -49,17 +54,17 @@ public:
     CallBudget() = default;
     CallBudget(const CallBudget&) = delete;
     CallBudget& operator=(const CallBudget&) = delete;
-    ~CallBudget() { qCDebug(atspiLog) << "Accessibility calls of this lookup and its element:" << m_calls; }
+    ~CallBudget()
+    {
+        qCDebug(atspiLog) << "Accessibility calls of this lookup and its element:" << m_calls << "in" << m_roundTrips
+                          << "round trips";
+    }
 
     /// Runs one call of the accessibility bus.
     template <typename Call> auto run(Call&& call)
     {
-        if (m_spent || Clock::now() - m_start >= expansionBound) {
-            m_spent = true;
-            throw AXError(AXError::CannotComplete);
-        }
+        spend(1);
         const auto started = Clock::now();
-        ++m_calls;
         struct Timed {
             CallBudget& budget;
             Clock::time_point started;
@@ -86,14 +91,38 @@ public:
         }
     }
 
+    /// Runs `calls` calls sent together, which fail by their answers rather than by the time
+    /// they take all together.
+    template <typename Call> auto runTogether(int calls, Call&& call)
+    {
+        spend(calls);
+        return call();
+    }
+
     bool exhausted() const { return m_spent || Clock::now() - m_start >= expansionBound; }
     int calls() const noexcept { return m_calls; }
+    int roundTrips() const noexcept { return m_roundTrips; }
+    std::chrono::milliseconds elapsed() const
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start);
+    }
 
 private:
+    void spend(int calls)
+    {
+        if (m_spent || Clock::now() - m_start >= expansionBound) {
+            m_spent = true;
+            throw AXError(AXError::CannotComplete);
+        }
+        m_calls += calls;
+        ++m_roundTrips;
+    }
+
     Clock::time_point m_start = Clock::now();
     bool m_spent = false;
     bool m_slow = false;
     int m_calls = 0;
+    int m_roundTrips = 0;
 };
 
 using Budget = std::shared_ptr<CallBudget>;
@@ -163,24 +192,16 @@ void requireAlive(AtspiAccessible* object)
 }
 
 DBusMessage* callDirectly(DBusMessage* message);
+std::string busName(AtspiAccessible* object);
 
-/// The object's states, read past the library: its own wait for an answer can run far
-/// beyond the timeout, and the states are the first thing asked of an application.
-/// Throws when the application does not answer in time.
-GRef<AtspiStateSet> states(AtspiAccessible* object, CallBudget& budget)
+/// The states of a GetState answer.
+GRef<AtspiStateSet> stateSetOf(DBusMessage* reply)
 {
-    requireAlive(object);
-    const std::string bus = object->parent.app->bus_name;
-    const std::string path = object->parent.path ? object->parent.path : "";
-    DBusMessage* message
-        = dbus_message_new_method_call(bus.c_str(), path.c_str(), "org.a11y.atspi.Accessible", "GetState");
-    DBusMessage* reply = budget.run([&] { return callDirectly(message); });
-    if (!reply)
-        throw AXError(AXError::CannotComplete);
     GRef<AtspiStateSet> set(atspi_state_set_new(nullptr));
     DBusMessageIter iterator;
     DBusMessageIter words;
-    if (dbus_message_iter_init(reply, &iterator) && dbus_message_iter_get_arg_type(&iterator) == DBUS_TYPE_ARRAY) {
+    if (reply && dbus_message_iter_init(reply, &iterator)
+        && dbus_message_iter_get_arg_type(&iterator) == DBUS_TYPE_ARRAY) {
         dbus_message_iter_recurse(&iterator, &words);
         for (int word = 0; dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32 && word < 2; ++word) {
             dbus_uint32_t bits = 0;
@@ -191,6 +212,25 @@ GRef<AtspiStateSet> states(AtspiAccessible* object, CallBudget& budget)
             dbus_message_iter_next(&words);
         }
     }
+    return set;
+}
+
+DBusMessage* stateQuery(const std::string& bus, const std::string& path)
+{
+    return dbus_message_new_method_call(bus.c_str(), path.c_str(), "org.a11y.atspi.Accessible", "GetState");
+}
+
+/// The object's states, read past the library: its own wait for an answer can run far
+/// beyond the timeout, and the states are the first thing asked of an application.
+/// Throws when the application does not answer in time.
+GRef<AtspiStateSet> states(AtspiAccessible* object, CallBudget& budget)
+{
+    requireAlive(object);
+    DBusMessage* message = stateQuery(object->parent.app->bus_name, object->parent.path ? object->parent.path : "");
+    DBusMessage* reply = budget.run([&] { return callDirectly(message); });
+    if (!reply)
+        throw AXError(AXError::CannotComplete);
+    GRef<AtspiStateSet> set = stateSetOf(reply);
     dbus_message_unref(reply);
     return set;
 }
@@ -256,9 +296,222 @@ std::optional<std::vector<Object>> focusedByCollection(AtspiAccessible* frame, C
     return result;
 }
 
-/// The deepest FOCUSED object with Text below the frame (see deepestFocusedText); a walk of
-/// the tree where the toolkit has no Collection. The walk never skips objects that are not
-/// SHOWING: GTK 4 containers only say VISIBLE.
+struct MessageUnref {
+    void operator()(DBusMessage* message) const noexcept
+    {
+        if (message)
+            dbus_message_unref(message);
+    }
+};
+using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+
+/// Calls sent together and waited for together: the application answers one after the
+/// other without a round trip through this process in between. The answers come in the
+/// calls' order; an error answer (an object that has gone) is none. An application that
+/// does not answer in time fails them all.
+std::vector<Message> callTogether(std::vector<Message> messages, CallBudget& budget)
+{
+    DBusConnection* bus = atspi_get_a11y_bus();
+    if (!bus)
+        throw AXError(AXError::CannotComplete);
+    std::vector<Message> replies(messages.size());
+    for (std::size_t first = 0; first < messages.size(); first += maximumCallsTogether) {
+        const std::size_t end = std::min(messages.size(), first + maximumCallsTogether);
+        budget.runTogether(int(end - first), [&] {
+            std::vector<DBusPendingCall*> pending(end - first, nullptr);
+            for (std::size_t i = first; i < end; ++i)
+                if (messages[i]
+                    && !dbus_connection_send_with_reply(
+                        bus, messages[i].get(), &pending[i - first], callTimeoutMilliseconds))
+                    pending[i - first] = nullptr;
+            // Waiting neither dispatches nor handles other messages, as in callDirectly.
+            bool hung = false;
+            for (std::size_t i = first; i < end; ++i) {
+                DBusPendingCall* call = pending[i - first];
+                if (!call)
+                    continue;
+                dbus_pending_call_block(call);
+                Message reply(dbus_pending_call_steal_reply(call));
+                dbus_pending_call_unref(call);
+                if (reply && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_ERROR) {
+                    hung = hung || dbus_message_is_error(reply.get(), DBUS_ERROR_NO_REPLY);
+                    reply.reset();
+                }
+                replies[i] = std::move(reply);
+            }
+            if (hung) {
+                qCDebug(atspiLog) << "An application did not answer calls sent together";
+                throw AXError(AXError::CannotComplete);
+            }
+        });
+    }
+    return replies;
+}
+
+/// An object met by the walk: where it is on the bus, and how it was reached from the window.
+struct WalkedObject {
+    std::string bus;
+    std::string path;
+    int parent = -1; // among the walk's objects
+    int index = 0; // among its parent's children
+};
+
+/// The object of a GetChildAtIndex answer; none for the null object.
+std::optional<std::pair<std::string, std::string>> referenceOf(DBusMessage* reply)
+{
+    DBusMessageIter iterator;
+    DBusMessageIter reference;
+    if (!reply || !dbus_message_iter_init(reply, &iterator)
+        || dbus_message_iter_get_arg_type(&iterator) != DBUS_TYPE_STRUCT)
+        return std::nullopt;
+    dbus_message_iter_recurse(&iterator, &reference);
+    const char* bus = nullptr;
+    const char* path = nullptr;
+    if (dbus_message_iter_get_arg_type(&reference) != DBUS_TYPE_STRING)
+        return std::nullopt;
+    dbus_message_iter_get_basic(&reference, &bus);
+    dbus_message_iter_next(&reference);
+    if (dbus_message_iter_get_arg_type(&reference) != DBUS_TYPE_OBJECT_PATH)
+        return std::nullopt;
+    dbus_message_iter_get_basic(&reference, &path);
+    if (!bus || !*bus || !path || std::strcmp(path, "/org/a11y/atspi/null") == 0)
+        return std::nullopt;
+    return std::pair<std::string, std::string>(bus, path);
+}
+
+/// The number of a ChildCount answer.
+int countOf(DBusMessage* reply)
+{
+    DBusMessageIter iterator;
+    DBusMessageIter variant;
+    if (!reply || !dbus_message_iter_init(reply, &iterator)
+        || dbus_message_iter_get_arg_type(&iterator) != DBUS_TYPE_VARIANT)
+        return 0;
+    dbus_message_iter_recurse(&iterator, &variant);
+    if (dbus_message_iter_get_arg_type(&variant) != DBUS_TYPE_INT32)
+        return 0;
+    dbus_int32_t count = 0;
+    dbus_message_iter_get_basic(&variant, &count);
+    return std::max(0, int(count));
+}
+
+bool hasTextInterface(const WalkedObject& object, CallBudget& budget)
+{
+    std::vector<Message> query;
+    query.emplace_back(dbus_message_new_method_call(
+        object.bus.c_str(), object.path.c_str(), "org.a11y.atspi.Accessible", "GetInterfaces"));
+    const auto replies = callTogether(std::move(query), budget);
+    DBusMessageIter iterator;
+    DBusMessageIter names;
+    if (!replies.front() || !dbus_message_iter_init(replies.front().get(), &iterator)
+        || dbus_message_iter_get_arg_type(&iterator) != DBUS_TYPE_ARRAY)
+        return false;
+    dbus_message_iter_recurse(&iterator, &names);
+    for (; dbus_message_iter_get_arg_type(&names) == DBUS_TYPE_STRING; dbus_message_iter_next(&names)) {
+        const char* name = nullptr;
+        dbus_message_iter_get_basic(&names, &name);
+        if (name && std::strcmp(name, "org.a11y.atspi.Text") == 0)
+            return true;
+    }
+    return false;
+}
+
+/// The deepest FOCUSED object with Text below the frame (see deepestFocusedText), by a walk
+/// of the tree where the toolkit has no Collection. The walk asks about a whole level at
+/// once and goes by bus names and paths; the object found is then reached from the frame
+/// through the library, one child a level. It never skips objects that are not SHOWING:
+/// GTK 4 containers only say VISIBLE.
+Object walkToFocusedText(AtspiAccessible* frame, CallBudget& budget, GRef<AtspiStateSet>* foundStates)
+{
+    requireAlive(frame);
+    std::vector<WalkedObject> objects { { busName(frame), frame->parent.path ? frame->parent.path : "" } };
+    std::map<int, GRef<AtspiStateSet>> focusedStates;
+    FocusSearch<int> search;
+    search.states = [&](const std::vector<int>& level) {
+        std::vector<Message> queries;
+        for (int object : level)
+            queries.emplace_back(stateQuery(objects[object].bus, objects[object].path));
+        const auto replies = callTogether(std::move(queries), budget);
+        std::vector<FocusSearch<int>::States> result;
+        for (std::size_t i = 0; i < level.size(); ++i) {
+            GRef<AtspiStateSet> set = stateSetOf(replies[i].get());
+            const bool focused = contains(set, ATSPI_STATE_FOCUSED);
+            if (focused)
+                focusedStates[level[i]] = set;
+            result.push_back({ focused, contains(set, ATSPI_STATE_VISIBLE) });
+        }
+        return result;
+    };
+    search.hasText = [&](const int& object) { return hasTextInterface(objects[object], budget); };
+    // The children as GetChildAtIndex counts them, which is how the library reaches the
+    // object found (GTK 4 orders GetChildren otherwise).
+    search.children = [&](const std::vector<int>& parents) {
+        std::vector<Message> queries;
+        const char* interface = "org.a11y.atspi.Accessible";
+        const char* property = "ChildCount";
+        for (int object : parents) {
+            Message query(dbus_message_new_method_call(
+                objects[object].bus.c_str(), objects[object].path.c_str(), "org.freedesktop.DBus.Properties", "Get"));
+            if (query)
+                dbus_message_append_args(
+                    query.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID);
+            queries.push_back(std::move(query));
+        }
+        const auto counts = callTogether(std::move(queries), budget);
+        std::vector<std::pair<std::size_t, dbus_int32_t>> asked; // parent and index
+        for (std::size_t i = 0; i < parents.size(); ++i) {
+            const int count = std::min(countOf(counts[i].get()), maximumSearchedObjects);
+            for (dbus_int32_t index = 0; index < count; ++index) {
+                Message query(dbus_message_new_method_call(objects[parents[i]].bus.c_str(),
+                    objects[parents[i]].path.c_str(), "org.a11y.atspi.Accessible", "GetChildAtIndex"));
+                if (query)
+                    dbus_message_append_args(query.get(), DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
+                queries.push_back(std::move(query));
+                asked.emplace_back(i, index);
+            }
+        }
+        const auto replies = callTogether(std::move(queries), budget);
+        std::vector<std::vector<int>> result(parents.size());
+        for (std::size_t i = 0; i < asked.size() && int(objects.size()) < maximumSearchedObjects; ++i) {
+            if (auto reference = referenceOf(replies[i].get())) {
+                const auto [parent, index] = asked[i];
+                result[parent].push_back(int(objects.size()));
+                objects.push_back(
+                    { std::move(reference->first), std::move(reference->second), parents[parent], index });
+            }
+        }
+        return result;
+    };
+    search.exhausted = [&] { return int(objects.size()) >= maximumSearchedObjects || budget.exhausted(); };
+    const auto found = deepestFocusedText(0, search);
+    if (!found)
+        return {};
+    std::vector<int> route;
+    for (int object = *found; objects[object].parent >= 0; object = objects[object].parent)
+        route.push_back(objects[object].index);
+    Object current(static_cast<AtspiAccessible*>(g_object_ref(frame)));
+    for (auto index = route.rbegin(); index != route.rend(); ++index) {
+        requireAlive(current.get());
+        GError* error = nullptr;
+        current
+            = Object(budget.run([&] { return atspi_accessible_get_child_at_index(current.get(), *index, &error); }));
+        check(error);
+        if (!alive(current.get()))
+            return {};
+    }
+    // The tree may have changed since it was walked: then the lookup looks again.
+    const WalkedObject& wanted = objects[*found];
+    if (busName(current.get()) != wanted.bus || !current.get()->parent.path
+        || wanted.path != current.get()->parent.path) {
+        qCDebug(atspiLog) << "The focused object moved while the tree was walked";
+        return {};
+    }
+    if (foundStates)
+        *foundStates = focusedStates[*found];
+    return current;
+}
+
+/// The deepest FOCUSED object with Text below the frame (see deepestFocusedText).
 Object focusedText(AtspiAccessible* frame, CallBudget& budget, GRef<AtspiStateSet>* foundStates = nullptr)
 {
     if (auto matches = focusedByCollection(frame, budget)) {
@@ -269,25 +522,7 @@ Object focusedText(AtspiAccessible* frame, CallBudget& budget, GRef<AtspiStateSe
         if (!matches->empty())
             return {};
     }
-    int visited = 0;
-    std::map<AtspiAccessible*, GRef<AtspiStateSet>> focusedStates;
-    FocusSearch<Object> search;
-    search.isFocused = [&](const Object& object) {
-        ++visited;
-        GRef<AtspiStateSet> set = states(object.get(), budget);
-        if (!contains(set, ATSPI_STATE_FOCUSED))
-            return false;
-        focusedStates[object.get()] = set;
-        return true;
-    };
-    search.hasText = [&](const Object& object) { return hasText(object.get(), budget); };
-    search.children = [&](const Object& object) { return children(object.get(), budget); };
-    search.exhausted = [&] { return visited >= maximumSearchedObjects || budget.exhausted(); };
-    Object found
-        = deepestFocusedText(Object(static_cast<AtspiAccessible*>(g_object_ref(frame))), search).value_or(Object());
-    if (found && foundStates)
-        *foundStates = focusedStates[found.get()];
-    return found;
+    return walkToFocusedText(frame, budget, foundStates);
 }
 
 /// How a toolkit counts text offsets.
@@ -887,7 +1122,8 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
             throw AccessibilityJustEnabledError();
         throw AXError(AXError::NoValue);
     }
-    qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls";
+    qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls," << budget->roundTrips() << "round trips,"
+                      << budget->elapsed().count() << "ms";
     return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget, focus->elementStates);
 }
 

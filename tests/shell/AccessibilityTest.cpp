@@ -192,22 +192,29 @@ struct FakeNode {
     bool focused = false;
     bool text = false;
     std::vector<FakeNode> children;
+    bool shown = true;
 };
 
 TEST(FocusSearchTest, TheDeepestFocusedObjectWithTextWins)
 {
     using Node = const FakeNode*;
     FocusSearch<Node> search;
-    std::vector<std::string> visited;
-    search.isFocused = [&visited](const Node& node) {
-        visited.push_back(node->name);
-        return node->focused;
+    std::vector<std::string> expanded; // whose children were asked for
+    search.states = [](const std::vector<Node>& nodes) {
+        std::vector<FocusSearch<Node>::States> result;
+        for (const Node& node : nodes)
+            result.push_back({ node->focused, node->shown });
+        return result;
     };
     search.hasText = [](const Node& node) { return node->text; };
-    search.children = [](const Node& node) {
-        std::vector<Node> result;
-        for (const auto& child : node->children)
-            result.push_back(&child);
+    search.children = [&expanded](const std::vector<Node>& nodes) {
+        std::vector<std::vector<Node>> result;
+        for (const Node& node : nodes) {
+            expanded.push_back(node->name);
+            result.emplace_back();
+            for (const auto& child : node->children)
+                result.back().push_back(&child);
+        }
         return result;
     };
     struct Case {
@@ -231,18 +238,32 @@ TEST(FocusSearchTest, TheDeepestFocusedObjectWithTextWins)
         { "focused button", { "frame", false, false, { { "button", true, false, {} } } }, std::nullopt },
         { "focused ancestor with Text over a focused child without",
             { "frame", false, false, { { "view", true, true, { { "gutter", true, false, {} } } } } }, "view" },
+        // A page that is not shown keeps the FOCUSED state its text had; the shown page's
+        // text is the one typed in.
+        { "hidden page",
+            { "frame", false, false,
+                { { "old page", false, false, { { "old view", true, true, {} } }, false },
+                    { "page", false, false, { { "view", true, true, {} } } } } },
+            "view" },
+        // Qt 5 leaves a FOCUSED mark on an object without Text beside the text's subtree.
+        { "focused object without Text beside the text",
+            { "frame", false, false,
+                { { "page", false, false, { { "view", true, true, {} } } }, { "tabs", true, false, {} } } },
+            "view" },
+        // A window that does not say it is shown is searched all the same.
+        { "window not shown", { "frame", false, false, { { "view", true, true, {} } }, false }, "view" },
     };
     for (const auto& c : cases) {
-        visited.clear();
         const auto found = deepestFocusedText<Node>(&c.root, search);
         EXPECT_EQ(found ? std::optional<std::string>((*found)->name) : std::nullopt, c.found) << c.name;
     }
-    // Once the panel is found FOCUSED, the tree beside it is not searched further.
-    visited.clear();
+    // Once the combo box is found FOCUSED with Text, the tree beside it is not searched further.
+    expanded.clear();
     const FakeNode wide { "frame", false, false,
-        { { "panel", true, false, { { "edit", true, true, {} } } }, { "sidebar", false, false, {} } } };
+        { { "combo", true, true, { { "edit", true, true, {} } } },
+            { "sidebar", false, false, { { "tool", false, false, {} } } } } };
     deepestFocusedText<Node>(&wide, search);
-    EXPECT_EQ(visited, (std::vector<std::string> { "frame", "panel", "edit" }));
+    EXPECT_EQ(expanded, (std::vector<std::string> { "frame", "combo", "edit" }));
 }
 
 TEST_F(CaretExpansionTest, AnUntrustedProcessAsksForAccessAndTouchesNothing)

@@ -146,7 +146,7 @@ class Session:
         os.makedirs(env["XDG_CONFIG_HOME"] + "/orvanta", exist_ok=True)
         with open(env["XDG_CONFIG_HOME"] + "/orvanta/Quillet.ini", "w") as settings:
             settings.write("[General]\nDidOpenIntro=true\n")
-        env["QT_LOGGING_RULES"] = "quillet.expansion.debug=true"
+        env["QT_LOGGING_RULES"] = "quillet.expansion.debug=true;quillet.atspi.debug=true"
         self.app_env = env
         self.app = self.start([os.path.join(self.bin_dir, "quillet-app")], self.app_log, env)
         self.wait("quillet-app's D-Bus name", lambda: (self.name_owned("com.orvanta.Quillet"), None), 20)
