@@ -314,9 +314,15 @@ class Session:
                                                                                             ensure_ascii=False)))
         if outcome.startswith("expanded"):
             raise Failure("the press on a read-only text reports success: %s" % outcome)
-        with open(self.notifications_log) as log:
-            notifications = log.readlines()[notified:]
-        if not notifications:
+        # The notification travels over the bus after the press has ended: wait for it.
+        def notified_since():
+            with open(self.notifications_log) as log:
+                notifications = log.readlines()[notified:]
+            return bool(notifications), notifications
+
+        try:
+            notifications = self.wait("a notification after the press", notified_since, 5)
+        except Failure:
             raise Failure("no notification tells the user (%s)" % outcome)
         return "%s; notified %s" % (outcome, notifications[-1].strip())
 
