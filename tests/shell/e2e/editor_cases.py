@@ -137,7 +137,7 @@ class Session:
         env = self.environment(os.path.join(self.work, "home"))
         self.start(["openbox"], os.path.join(self.work, "openbox.log"), env)
         self.wait("openbox", lambda: (b"window id" in subprocess.run(
-            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True).stdout, None), 20)
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True).stdout, None), 60)
         # Notifications land here, never in a notification daemon installed on the machine.
         self.start([sys.executable, os.path.abspath(__file__), "--notification-server", self.notifications_log],
                    os.path.join(self.work, "notification-server.log"), env)
