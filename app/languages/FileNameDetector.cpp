@@ -3,7 +3,6 @@
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
 
-#include <cassert>
 #include <exception>
 #include <memory>
 
@@ -24,25 +23,30 @@ std::optional<icu::UnicodeString> readTitle(FocusedTitleSource& source, bool ofW
     }
 }
 
-const icu::RegexPattern& dottedNamePattern()
+// Null when ICU cannot compile it (its data missing or broken): then no title names a file.
+const icu::RegexPattern* dottedNamePattern()
 {
-    static const std::unique_ptr<icu::RegexPattern> pattern = [] {
+    static const std::unique_ptr<icu::RegexPattern> pattern = []() -> std::unique_ptr<icu::RegexPattern> {
         UErrorCode status = U_ZERO_ERROR;
         UParseError parseError;
         std::unique_ptr<icu::RegexPattern> compiled(
             icu::RegexPattern::compile(icu::UnicodeString(u"\\w+(?:\\.\\w+)+(?![\\w/])"), 0, parseError, status));
-        assert(U_SUCCESS(status));
+        if (U_FAILURE(status))
+            return nullptr;
         return compiled;
     }();
-    return *pattern;
+    return pattern.get();
 }
 
 // The first dotted name in the title that is not a folder of a path ("site.v2" in
 // "/home/me/site.v2/index.php" names a folder), or none.
 std::optional<icu::UnicodeString> firstDottedName(const icu::UnicodeString& title)
 {
+    const icu::RegexPattern* pattern = dottedNamePattern();
+    if (!pattern)
+        return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> matcher(dottedNamePattern().matcher(title, status));
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(title, status));
     if (U_FAILURE(status))
         return std::nullopt;
     matcher->setTimeLimit(matchTimeLimit, status);

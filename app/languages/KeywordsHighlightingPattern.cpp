@@ -5,7 +5,6 @@
 #include <unicode/uniset.h>
 #include <unicode/utypes.h>
 
-#include <cassert>
 #include <utility>
 
 namespace quillet {
@@ -18,7 +17,12 @@ const icu::UnicodeSet& wordCharacters()
     static const icu::UnicodeSet set = [] {
         UErrorCode status = U_ZERO_ERROR;
         icu::UnicodeSet built(icu::UnicodeString(u"[\\p{Alphabetic}\\p{M}\\p{Nd}\\p{Pc}\\u200c\\u200d]"), status);
-        assert(U_SUCCESS(status));
+        if (U_FAILURE(status)) {
+            // Without ICU's property data the ASCII word characters still decide every keyword
+            // the languages carry.
+            built = icu::UnicodeSet(u'0', u'9');
+            built.add(u'A', u'Z').add(u'a', u'z').add(u'_');
+        }
         built.freeze();
         return built;
     }();

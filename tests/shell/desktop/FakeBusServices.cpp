@@ -5,6 +5,8 @@
 #include <QDeadlineTimer>
 #include <QUuid>
 
+#include <stdexcept>
+
 namespace quillet::test {
 
 BusService::BusService(std::unique_ptr<QObject> object, const QString& name, const QString& path)
@@ -16,18 +18,31 @@ BusService::BusService(std::unique_ptr<QObject> object, const QString& name, con
     m_object->moveToThread(&m_thread);
     QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_connectionName);
     // Exporting signals gives the object a helper child, which must be made on its thread.
+    bool owned = false;
     QMetaObject::invokeMethod(
         m_object.get(),
-        [this, name, path] {
+        [this, name, path, &owned] {
             QDBusConnection connection(m_connectionName);
             connection.registerObject(
                 path, m_object.get(), QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
-            connection.registerService(name);
+            owned = connection.registerService(name);
         },
         Qt::BlockingQueuedConnection);
+    // A real service on the bus would answer in the fake's place and the test would check it.
+    if (!owned) {
+        const QString owner = QDBusConnection(m_connectionName).interface()->serviceOwner(name);
+        shutDown();
+        throw std::runtime_error(
+            QStringLiteral("the fake cannot own %1 on this bus (owned by %2)").arg(name, owner).toStdString());
+    }
 }
 
 BusService::~BusService()
+{
+    shutDown();
+}
+
+void BusService::shutDown()
 {
     QMetaObject::invokeMethod(
         m_object.get(),

@@ -107,7 +107,8 @@ private:
     uint m_colorScheme;
 };
 
-/// Runs a service object on its own connection and thread, owning the given name.
+/// Runs a service object on its own connection and thread, owning the given name; throws when
+/// another connection owns it.
 class BusService {
 public:
     BusService(std::unique_ptr<QObject> object, const QString& name, const QString& path);
@@ -118,6 +119,8 @@ public:
         QGenericArgument c = QGenericArgument());
 
 private:
+    void shutDown();
+
     QString m_connectionName;
     QString m_name;
     QThread m_thread;
