@@ -8,41 +8,7 @@ set -uo pipefail
 
 bin=$1
 
-work=$(mktemp -d)
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
-export XDG_CACHE_HOME=$work/home/.cache XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/orvanta" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-app_log=$work/quillet-app.log
-pids=()
-
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    echo "--- quillet-app log:"; tail -n 20 "$app_log"
-    failures=$((failures + 1))
-}
-
-wait_until() {
-    local seconds=$1; shift
-    local deadline=$((SECONDS + seconds))
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.05
-    done
-}
-
-name_owned() {
-    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-        --method org.freedesktop.DBus.NameHasOwner com.orvanta.Quillet | grep -q true
-}
+source "$(dirname "$0")/../AppSession.sh"
 # The editor window: titled by the selected element and the application ("Swift Basic —
 # Quillet"), or "Quillet" alone. The full title is the window's _NET_WM_NAME, which
 # getwindowname reads; `search --name` would see only the plain WM_NAME.
