@@ -1,13 +1,13 @@
-#include "shell/CommandLine.h"
+#include "front/CommandLine.h"
 
+#include "front/ExpandingController.h"
+#include "front/SettingsFile.h"
+#include "front/UserDefaultsKey.h"
 #include "library/Alert.h"
 #include "library/App.h"
 #include "library/UserAlerts.h"
 #include "library/UserErrorDescriptionType.h"
 #include "library/UserNotifications.h"
-#include "shell/ExpandingController.h"
-#include "shell/SettingsFile.h"
-#include "shell/UserDefaultsKey.h"
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
 
