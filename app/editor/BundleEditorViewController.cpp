@@ -1,7 +1,7 @@
 #include "editor/BundleEditorViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/QLMDTextView.h"
-#include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "editor/BundleListModel.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 
 #include <QGuiApplication>
 #include <QMimeData>

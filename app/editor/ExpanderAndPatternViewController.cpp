@@ -1,9 +1,9 @@
 #include "editor/ExpanderAndPatternViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/MenuButton.h"
 #include "editor/OutputTextViewController.h"
 #include "editor/PatternTextViewController.h"
-#include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
 #include "editor/VariableTextView.h"
 #include "library/Alert.h"

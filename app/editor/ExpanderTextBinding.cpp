@@ -1,6 +1,6 @@
 #include "editor/ExpanderTextBinding.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 #include "editor/VariableTextView.h"
 
 #include "OrvTextView/Attachments/TextAttachmentBinding.h"

@@ -1,9 +1,9 @@
 #include "editor/OutputTextViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
 #include "editor/OutputVariableTextAttachmentPattern.h"
-#include "editor/QtText.h"
 #include "editor/VariableTextView.h"
 #include "expansion/ExpanderController.h"
 #include "expansion/Filter.h"

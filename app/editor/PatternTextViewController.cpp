@@ -1,10 +1,10 @@
 #include "editor/PatternTextViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
 #include "editor/InputVariableTextAttachmentPattern.h"
 #include "editor/PopoverVariableCell.h"
-#include "editor/QtText.h"
 #include "editor/VariableNaming.h"
 #include "editor/VariableTextView.h"
 #include "languages/OptionalExpressionHighlightingPattern.h"

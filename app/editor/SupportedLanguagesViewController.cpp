@@ -1,6 +1,6 @@
 #include "editor/SupportedLanguagesViewController.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 #include "languages/ProgrammingLanguageStore.h"
 
 #include <QListView>
