@@ -219,10 +219,11 @@ void ExpanderAndPatternViewController::setExpander(const CustomExpanderPtr& expa
     if (m_expander) {
         // Validated against the library as it is now: another expander's stale error never shows.
         m_expander->updateErrors();
-        m_observer = m_expander->addObserver([this](std::string_view key, Observable::Phase phase) {
+        m_observer = m_expander->addObserver([this](Observable::Property property, Observable::Phase phase) {
+            using enum Observable::Property;
             if (phase == Observable::Phase::didChange
-                && (key == "name" || key == "identifier" || key == "isEnabled" || key == "supportedLanguagesString"
-                    || key == "errors"))
+                && (property == name || property == identifier || property == isEnabled
+                    || property == supportedLanguagesString || property == errors))
                 showExpander();
         });
     }

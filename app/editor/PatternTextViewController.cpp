@@ -30,7 +30,7 @@ PatternTextViewController::PatternTextViewController(VariableTextView* textView,
     m_menu->addAction(tr("Paste"), textView, &QTextEdit::paste);
     configureTextView();
     m_binding = new ExpanderTextBinding(
-        textView, "pattern", [](const CustomExpander& expander) { return expander.pattern(); },
+        textView, Observable::Property::pattern, [](const CustomExpander& expander) { return expander.pattern(); },
         [](CustomExpander& expander, const icu::UnicodeString& text) { expander.setPattern(text); }, this);
     addAttachmentPattern();
     addHighlightingPattern();
