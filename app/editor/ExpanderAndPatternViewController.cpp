@@ -43,11 +43,6 @@ QLabel* sectionTitle(const QString& text, QWidget* parent)
 
 } // namespace
 
-const std::string& ExpanderAndPatternViewController::helpAddress()
-{
-    return Websites::language();
-}
-
 ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     BundleStore& store, EditorServices services, QWidget* parent)
     : QWidget(parent)
@@ -323,7 +318,7 @@ void ExpanderAndPatternViewController::showNoInputVariableAlertIfNeeded()
 
 void ExpanderAndPatternViewController::openHelp()
 {
-    m_services.urlOpener->openUrl(QUrl(QString::fromStdString(helpAddress())));
+    m_services.urlOpener->openUrl(QUrl(QString::fromStdString(Websites::language())));
 }
 
 ExpanderEditorPaneAdapter::ExpanderEditorPaneAdapter(BundleStore& store, EditorServices services)
