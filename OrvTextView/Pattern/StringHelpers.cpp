@@ -1,27 +1,39 @@
 #include "OrvTextView/Pattern/StringHelpers.h"
 
+#include "OrvTextView/BoundedCache.h"
 #include "OrvTextView/Pattern/RegexMatchingPrivate.h"
+
+#include <QHashFunctions>
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 
-#include <map>
 #include <utility>
 
 namespace orv {
 namespace detail {
 
+namespace {
+
+struct RegexKeyHash {
+    std::size_t operator()(const std::pair<QString, uint32_t>& key) const noexcept
+    {
+        return qHash(key.first, key.second);
+    }
+};
+
+} // namespace
+
 std::shared_ptr<const icu::RegexPattern> compiledRegex(const QString& regex, uint32_t flags)
 {
     if (regex.isEmpty())
         return nullptr;
-    // Entries are immutable; a bounded per-thread map keeps the lookups lock-free.
-    thread_local std::map<std::pair<QString, uint32_t>, std::shared_ptr<const icu::RegexPattern>> cache;
-    const auto key = std::make_pair(regex, flags);
-    if (const auto found = cache.find(key); found != cache.end())
-        return found->second;
-    if (cache.size() > 512)
-        cache.clear();
+    // Entries are immutable; a per-thread memo keeps the lookups lock-free.
+    thread_local BoundedCache<std::pair<QString, uint32_t>, std::shared_ptr<const icu::RegexPattern>, RegexKeyHash>
+        cache;
+    auto key = std::make_pair(regex, flags);
+    if (const auto* found = cache.find(key))
+        return *found;
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError;
     std::shared_ptr<const icu::RegexPattern> compiled(icu::RegexPattern::compile(
@@ -29,7 +41,7 @@ std::shared_ptr<const icu::RegexPattern> compiledRegex(const QString& regex, uin
         status));
     if (U_FAILURE(status))
         compiled.reset();
-    cache.emplace(key, compiled);
+    cache.insert(std::move(key), compiled);
     return compiled;
 }
 

@@ -1,7 +1,7 @@
 #include "editor/BundleEditorViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/QLMDTextView.h"
-#include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
 
 #include <QCheckBox>
@@ -119,10 +119,11 @@ void BundleEditorViewController::setBundle(const BundlePtr& bundle)
     m_errorLabel->hide();
     m_languagesChooser->setBundle(bundle);
     if (m_bundle) {
-        m_observer = m_bundle->addObserver([this](std::string_view key, Observable::Phase phase) {
+        m_observer = m_bundle->addObserver([this](Observable::Property property, Observable::Phase phase) {
+            using enum Observable::Property;
             if (phase == Observable::Phase::didChange
-                && (key == "name" || key == "isEnabled" || key == "bundleDescription"
-                    || key == "supportedLanguagesString"))
+                && (property == name || property == isEnabled || property == bundleDescription
+                    || property == supportedLanguagesString))
                 showBundle();
         });
     }

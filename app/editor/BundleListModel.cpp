@@ -1,6 +1,6 @@
 #include "editor/BundleListModel.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 
 #include <QGuiApplication>
 #include <QMimeData>
@@ -80,8 +80,8 @@ BundleListModel::BundleListModel(BundleStore& store, QObject* parent)
     for (const auto& bundle : store.bundles())
         m_nodes.push_back(makeNode(bundle));
     renumber();
-    m_storeObserver = m_store.addObserver([this](std::string_view key, Observable::Phase phase) {
-        if (phase == Observable::Phase::didChange && key == "bundles")
+    m_storeObserver = m_store.addObserver([this](Observable::Property property, Observable::Phase phase) {
+        if (phase == Observable::Phase::didChange && property == Observable::Property::bundles)
             syncBundles();
     });
 }
@@ -105,16 +105,17 @@ std::unique_ptr<BundleListModel::BundleNode> BundleListModel::makeNode(const Bun
 void BundleListModel::watchBundle(BundleNode& node)
 {
     BundleNode* watched = &node;
-    node.bundleObserver = node.bundle->addObserver([this, watched](std::string_view key, Observable::Phase phase) {
+    node.bundleObserver = node.bundle->addObserver([this, watched](
+                                                       Observable::Property property, Observable::Phase phase) {
         if (phase != Observable::Phase::didChange)
             return;
-        if (key == "expanders") {
+        if (property == Observable::Property::expanders) {
             syncExpanders(*watched);
-        } else if (key == "name" || key == "isEnabled") {
+        } else if (property == Observable::Property::name || property == Observable::Property::isEnabled) {
             const QModelIndex changed = createIndex(watched->row, 0, nullptr);
             Q_EMIT dataChanged(changed, changed);
             // The expanders of a switched-off bundle are shown switched off with it.
-            if (key == "isEnabled" && !watched->expanders.empty()) {
+            if (property == Observable::Property::isEnabled && !watched->expanders.empty()) {
                 const int last = static_cast<int>(watched->expanders.size()) - 1;
                 Q_EMIT dataChanged(createIndex(0, 0, watched), createIndex(last, 0, watched), { Qt::ForegroundRole });
             }
@@ -129,8 +130,9 @@ Observable::ObserverId BundleListModel::watchExpander(BundleNode& node, const Cu
 {
     BundleNode* watched = &node;
     const CustomExpander* object = expander.get();
-    return expander->addObserver([this, watched, object](std::string_view key, Observable::Phase phase) {
-        if (phase != Observable::Phase::didChange || (key != "name" && key != "isEnabled"))
+    return expander->addObserver([this, watched, object](Observable::Property property, Observable::Phase phase) {
+        if (phase != Observable::Phase::didChange
+            || (property != Observable::Property::name && property != Observable::Property::isEnabled))
             return;
         const auto found = std::find_if(watched->expanders.begin(), watched->expanders.end(),
             [object](const auto& each) { return each.get() == object; });

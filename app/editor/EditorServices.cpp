@@ -1,7 +1,7 @@
 #include "editor/EditorServices.h"
 
 #include "docs/views/PlainMessageBox.h"
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 #include "library/Alert.h"
 
 #include <QApplication>

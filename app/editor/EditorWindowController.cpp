@@ -1,8 +1,8 @@
 #include "editor/EditorWindowController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/BundleListViewController.h"
 #include "editor/EditorTabViewController.h"
-#include "editor/QtText.h"
 #include "text/SettingValues.h"
 
 #include <QAction>

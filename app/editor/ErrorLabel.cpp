@@ -1,6 +1,6 @@
 #include "editor/ErrorLabel.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 
 #include <QLabel>
 

@@ -1,9 +1,9 @@
 #include "editor/ExpanderAndPatternViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/MenuButton.h"
 #include "editor/OutputTextViewController.h"
 #include "editor/PatternTextViewController.h"
-#include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
 #include "editor/VariableTextView.h"
 #include "library/Alert.h"
@@ -42,11 +42,6 @@ QLabel* sectionTitle(const QString& text, QWidget* parent)
 }
 
 } // namespace
-
-const std::string& ExpanderAndPatternViewController::helpAddress()
-{
-    return Websites::language();
-}
 
 ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     BundleStore& store, EditorServices services, QWidget* parent)
@@ -219,10 +214,11 @@ void ExpanderAndPatternViewController::setExpander(const CustomExpanderPtr& expa
     if (m_expander) {
         // Validated against the library as it is now: another expander's stale error never shows.
         m_expander->updateErrors();
-        m_observer = m_expander->addObserver([this](std::string_view key, Observable::Phase phase) {
+        m_observer = m_expander->addObserver([this](Observable::Property property, Observable::Phase phase) {
+            using enum Observable::Property;
             if (phase == Observable::Phase::didChange
-                && (key == "name" || key == "identifier" || key == "isEnabled" || key == "supportedLanguagesString"
-                    || key == "errors"))
+                && (property == name || property == identifier || property == isEnabled
+                    || property == supportedLanguagesString || property == errors))
                 showExpander();
         });
     }
@@ -322,7 +318,7 @@ void ExpanderAndPatternViewController::showNoInputVariableAlertIfNeeded()
 
 void ExpanderAndPatternViewController::openHelp()
 {
-    m_services.urlOpener->openUrl(QUrl(QString::fromStdString(helpAddress())));
+    m_services.urlOpener->openUrl(QUrl(QString::fromStdString(Websites::language())));
 }
 
 ExpanderEditorPaneAdapter::ExpanderEditorPaneAdapter(BundleStore& store, EditorServices services)

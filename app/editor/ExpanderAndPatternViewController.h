@@ -41,8 +41,6 @@ class ExpanderAndPatternViewController final : public QWidget {
 public:
     enum class InsertVariableButtonState { enabledWithMenu, enabled, disabled };
 
-    /// The address of the template language's help page, on the site this build names.
-    static const std::string& helpAddress();
     static constexpr int errorBoxHeight = 32;
 
     ExpanderAndPatternViewController(BundleStore& store, EditorServices services, QWidget* parent = nullptr);

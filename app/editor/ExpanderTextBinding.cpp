@@ -1,6 +1,6 @@
 #include "editor/ExpanderTextBinding.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 #include "editor/VariableTextView.h"
 
 #include "OrvTextView/Attachments/TextAttachmentBinding.h"
@@ -10,10 +10,10 @@
 namespace quillet {
 
 ExpanderTextBinding::ExpanderTextBinding(
-    VariableTextView* view, std::string key, Getter get, Setter set, QObject* parent)
+    VariableTextView* view, Observable::Property property, Getter get, Setter set, QObject* parent)
     : QObject(parent)
     , m_view(view)
-    , m_key(std::move(key))
+    , m_property(property)
     , m_get(std::move(get))
     , m_set(std::move(set))
 {
@@ -43,8 +43,8 @@ void ExpanderTextBinding::setExpander(const CustomExpanderPtr& expander)
     stopObserving();
     m_expander = expander;
     if (m_expander) {
-        m_observer = m_expander->addObserver([this](std::string_view key, Observable::Phase phase) {
-            if (phase == Observable::Phase::didChange && key == m_key && !m_writing && m_binding)
+        m_observer = m_expander->addObserver([this](Observable::Property property, Observable::Phase phase) {
+            if (phase == Observable::Phase::didChange && property == m_property && !m_writing && m_binding)
                 m_binding->modelDidChange();
         });
     }

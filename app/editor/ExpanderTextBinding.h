@@ -7,7 +7,6 @@
 #include <QPointer>
 
 #include <functional>
-#include <string>
 
 namespace orv {
 class TextAttachmentBinding;
@@ -28,7 +27,8 @@ public:
     using Getter = std::function<icu::UnicodeString(const CustomExpander&)>;
     using Setter = std::function<void(CustomExpander&, const icu::UnicodeString&)>;
 
-    ExpanderTextBinding(VariableTextView* view, std::string key, Getter get, Setter set, QObject* parent = nullptr);
+    ExpanderTextBinding(
+        VariableTextView* view, Observable::Property property, Getter get, Setter set, QObject* parent = nullptr);
     ~ExpanderTextBinding() override;
 
     void setExpander(const CustomExpanderPtr& expander);
@@ -40,7 +40,7 @@ private:
     void stopObserving();
 
     QPointer<VariableTextView> m_view;
-    std::string m_key;
+    Observable::Property m_property;
     Getter m_get;
     Setter m_set;
     QPointer<orv::TextAttachmentBinding> m_binding;

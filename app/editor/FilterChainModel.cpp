@@ -1,6 +1,6 @@
 #include "editor/FilterChainModel.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 #include "expansion/Filter.h"
 
 #include <QMimeData>

@@ -1,7 +1,7 @@
 #include "editor/InputVariableCell.h"
 
+#include "docs/views/QtText.h"
 #include "editor/InputVariableViewController.h"
-#include "editor/QtText.h"
 #include "expansion/ExpanderController.h"
 #include "variables/VariableFactory.h"
 

@@ -1,7 +1,7 @@
 #include "editor/InputVariableTextAttachmentPattern.h"
 
+#include "docs/views/QtText.h"
 #include "editor/InputVariableCell.h"
-#include "editor/QtText.h"
 #include "variables/VariablePattern.h"
 
 namespace quillet {

@@ -1,7 +1,7 @@
 #include "editor/InputVariableViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/ErrorLabel.h"
-#include "editor/QtText.h"
 
 #include <QComboBox>
 #include <QEvent>

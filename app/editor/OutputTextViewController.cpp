@@ -1,9 +1,9 @@
 #include "editor/OutputTextViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
 #include "editor/OutputVariableTextAttachmentPattern.h"
-#include "editor/QtText.h"
 #include "editor/VariableTextView.h"
 #include "expansion/ExpanderController.h"
 #include "expansion/Filter.h"
@@ -37,7 +37,8 @@ OutputTextViewController::OutputTextViewController(VariableTextView* textView, B
     m_textView->addTextAttachmentPattern(std::make_shared<OutputVariableTextAttachmentPattern>(
         [self] { return self ? self->m_inputVariableNames : QStringList {}; }));
     m_binding = new ExpanderTextBinding(
-        textView, "outputTemplate", [](const CustomExpander& expander) { return expander.outputTemplate(); },
+        textView, Observable::Property::outputTemplate,
+        [](const CustomExpander& expander) { return expander.outputTemplate(); },
         [](CustomExpander& expander, const icu::UnicodeString& text) { expander.setOutputTemplate(text); }, this);
     updateHighlighting();
     registerCompletions();
@@ -77,12 +78,12 @@ void OutputTextViewController::setExpander(const CustomExpanderPtr& expander)
     stopObserving();
     m_expander = expander;
     if (m_expander) {
-        m_observer = m_expander->addObserver([this](std::string_view key, Observable::Phase phase) {
+        m_observer = m_expander->addObserver([this](Observable::Property property, Observable::Phase phase) {
             if (phase != Observable::Phase::didChange)
                 return;
-            if (key == "supportedLanguagesString")
+            if (property == Observable::Property::supportedLanguagesString)
                 updateHighlighting();
-            else if (key == "pattern")
+            else if (property == Observable::Property::pattern)
                 updateInsertVariableMenu();
         });
     }

@@ -1,7 +1,7 @@
 #include "editor/OutputVariableCell.h"
 
+#include "docs/views/QtText.h"
 #include "editor/OutputVariableViewController.h"
-#include "editor/QtText.h"
 #include "expansion/OutputVariablePattern.h"
 
 namespace quillet {

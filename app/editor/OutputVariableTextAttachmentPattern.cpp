@@ -1,7 +1,7 @@
 #include "editor/OutputVariableTextAttachmentPattern.h"
 
+#include "docs/views/QtText.h"
 #include "editor/OutputVariableCell.h"
-#include "editor/QtText.h"
 #include "expansion/OutputVariablePattern.h"
 
 namespace quillet {

@@ -1,8 +1,8 @@
 #include "editor/OutputVariableViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/ErrorLabel.h"
 #include "editor/FilterChainModel.h"
-#include "editor/QtText.h"
 #include "expansion/Filter.h"
 
 #include <QComboBox>

@@ -1,10 +1,10 @@
 #include "editor/PatternTextViewController.h"
 
+#include "docs/views/QtText.h"
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
 #include "editor/InputVariableTextAttachmentPattern.h"
 #include "editor/PopoverVariableCell.h"
-#include "editor/QtText.h"
 #include "editor/VariableNaming.h"
 #include "editor/VariableTextView.h"
 #include "languages/OptionalExpressionHighlightingPattern.h"
@@ -30,7 +30,7 @@ PatternTextViewController::PatternTextViewController(VariableTextView* textView,
     m_menu->addAction(tr("Paste"), textView, &QTextEdit::paste);
     configureTextView();
     m_binding = new ExpanderTextBinding(
-        textView, "pattern", [](const CustomExpander& expander) { return expander.pattern(); },
+        textView, Observable::Property::pattern, [](const CustomExpander& expander) { return expander.pattern(); },
         [](CustomExpander& expander, const icu::UnicodeString& text) { expander.setPattern(text); }, this);
     addAttachmentPattern();
     addHighlightingPattern();

@@ -1,6 +1,6 @@
 #include "editor/SupportedLanguagesViewController.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 #include "languages/ProgrammingLanguageStore.h"
 
 #include <QListView>
@@ -166,8 +166,8 @@ void SupportedLanguagesViewController::setExpander(const CustomExpanderPtr& expa
     stopObserving();
     if (expander) {
         m_observed = expander;
-        m_observer = expander->addObserver([this](std::string_view key, Observable::Phase phase) {
-            if (phase == Observable::Phase::didChange && key == "supportedLanguagesString")
+        m_observer = expander->addObserver([this](Observable::Property property, Observable::Phase phase) {
+            if (phase == Observable::Phase::didChange && property == Observable::Property::supportedLanguagesString)
                 m_model->refresh();
         });
     }
@@ -179,8 +179,8 @@ void SupportedLanguagesViewController::setBundle(const BundlePtr& bundle)
     stopObserving();
     if (bundle) {
         m_observed = bundle;
-        m_observer = bundle->addObserver([this](std::string_view key, Observable::Phase phase) {
-            if (phase == Observable::Phase::didChange && key == "supportedLanguagesString")
+        m_observer = bundle->addObserver([this](Observable::Property property, Observable::Phase phase) {
+            if (phase == Observable::Phase::didChange && property == Observable::Property::supportedLanguagesString)
                 m_model->refresh();
         });
     }

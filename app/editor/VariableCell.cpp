@@ -1,6 +1,6 @@
 #include "editor/VariableCell.h"
 
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 #include "editor/VariableNaming.h"
 
 #include <QFontInfo>

@@ -1,15 +1,17 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quillet {
 
-/// MD5 (RFC 1321) and SHA-1 (FIPS 180-4) computed here, for the md5 and sha1 filters when the
-/// crypto provider refuses them (a FIPS configuration refuses md5; a configuration may load
-/// no provider that has either). The filters name text, they protect nothing.
-std::array<std::uint8_t, 16> md5Digest(std::string_view bytes);
-std::array<std::uint8_t, 20> sha1Digest(std::string_view bytes);
+/// The md5 and sha1 filters' digests of `bytes`, as lower-case hex.
+///
+/// The filters name text, they protect nothing, so neither a system policy that forbids MD5
+/// for security (FIPS) nor a configuration that loads no provider with these digests may make
+/// them fail: they come from OpenSSL's built-in default provider, loaded into a library
+/// context of our own that no configuration file reaches. Thread-safe.
+std::string md5Hex(std::string_view bytes);
+std::string sha1Hex(std::string_view bytes);
 
 } // namespace quillet

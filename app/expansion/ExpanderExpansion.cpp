@@ -8,6 +8,8 @@
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 
+#include "OrvTextView/BoundedCache.h"
+
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/regex.h>
@@ -106,8 +108,6 @@ struct TextHash {
     std::size_t operator()(std::u16string_view text) const noexcept { return std::hash<std::u16string_view> {}(text); }
 };
 
-/// Beyond this many distinct expressions the cache starts afresh (edited patterns leave stale ones).
-constexpr std::size_t maximumCachedExpressions = 50000;
 icu::UnicodeString anchored(const icu::UnicodeString& expression);
 
 bool isPlainLiteral(char16_t c)
@@ -126,15 +126,13 @@ bool isQuantifier(char16_t c)
 /// results are those of a fresh compile. One cache per thread: matchers are not shareable.
 SuffixMatcher& suffixMatcher(const icu::UnicodeString& patternExpression)
 {
-    thread_local std::unordered_map<std::u16string, SuffixMatcher, TextHash, std::equal_to<>> cache;
+    thread_local orv::BoundedCache<std::u16string, SuffixMatcher, TextHash> cache;
     const std::u16string_view key(patternExpression.getBuffer(), static_cast<std::size_t>(patternExpression.length()));
-    if (auto it = cache.find(key); it != cache.end())
-        return it->second;
-    if (cache.size() >= maximumCachedExpressions)
-        cache.clear();
+    if (auto* found = cache.find(key))
+        return *found;
     SuffixMatcher entry;
     entry.requiredLiteral = requiredLiteral(patternExpression);
-    return cache.emplace(std::u16string(key), std::move(entry)).first->second;
+    return cache.insert(std::u16string(key), std::move(entry));
 }
 
 /// The part of the expression before its first value that takes any text: a text variable's

@@ -5,13 +5,10 @@
 #include "text/StringMatching.h"
 #include "text/UnicodeConversion.h"
 
-#include <openssl/err.h>
-#include <openssl/evp.h>
 #include <unicode/locid.h>
 #include <unicode/regex.h>
 #include <unicode/ustring.h>
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -115,35 +112,6 @@ const icu::RegexPattern& compiledOnce(const char16_t* expression)
     if (U_FAILURE(status) || !pattern)
         throw std::logic_error("a fixed filter expression does not compile");
     return *pattern; // kept for the life of the process
-}
-
-template <std::size_t Size> std::string hex(const unsigned char* digest, std::size_t length = Size)
-{
-    static constexpr char hexDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(length * 2);
-    for (std::size_t i = 0; i < length; ++i) {
-        text.push_back(hexDigits[digest[i] >> 4]);
-        text.push_back(hexDigits[digest[i] & 0x0f]);
-    }
-    return text;
-}
-
-/// The digest from the crypto provider, or from our own code when the provider refuses it
-/// (its policy forbids the algorithm, or no provider offers it): a filter cannot fail.
-template <std::size_t Size>
-std::string hexDigest(const EVP_MD* algorithm, std::array<std::uint8_t, Size> (*fallback)(std::string_view),
-    const icu::UnicodeString& text)
-{
-    // Unpaired surrogates become U+FFFD, so every text has bytes to digest.
-    const std::string bytes = toUtf8(text);
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest {};
-    unsigned int digestLength = 0;
-    if (algorithm && EVP_Digest(bytes.data(), bytes.size(), digest.data(), &digestLength, algorithm, nullptr) == 1
-        && digestLength == Size)
-        return hex<Size>(digest.data());
-    ERR_clear_error();
-    return hex<Size>(fallback(bytes).data());
 }
 
 } // namespace
@@ -256,12 +224,13 @@ icu::UnicodeString CapitalizeFilter::apply(const icu::UnicodeString& text) const
 
 icu::UnicodeString MD5Filter::apply(const icu::UnicodeString& text) const
 {
-    return fromUtf8(hexDigest(EVP_md5(), &md5Digest, text));
+    // Unpaired surrogates become U+FFFD, so every text has bytes to digest.
+    return fromUtf8(md5Hex(toUtf8(text)));
 }
 
 icu::UnicodeString SHA1Filter::apply(const icu::UnicodeString& text) const
 {
-    return fromUtf8(hexDigest(EVP_sha1(), &sha1Digest, text));
+    return fromUtf8(sha1Hex(toUtf8(text)));
 }
 
 icu::UnicodeString RemoveSpacesFilter::apply(const icu::UnicodeString& text) const

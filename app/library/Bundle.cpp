@@ -88,12 +88,12 @@ JSONDictionary Bundle::dictionary() const
     };
 }
 
-void Bundle::changed(std::string_view key)
+void Bundle::changed(Property property)
 {
     expandersDidChange();
     if (m_delegate)
         m_delegate->bundleDidChange(*this);
-    didChangeValue(key);
+    didChangeValue(property);
 }
 
 void Bundle::adoptExpanders()
@@ -105,13 +105,13 @@ void Bundle::adoptExpanders()
 void Bundle::setName(icu::UnicodeString name)
 {
     m_name = std::move(name);
-    changed("name");
+    changed(Property::name);
 }
 
 void Bundle::setBundleDescription(icu::UnicodeString description)
 {
     m_bundleDescription = std::move(description);
-    changed("bundleDescription");
+    changed(Property::bundleDescription);
 }
 
 void Bundle::setExpanders(std::vector<CustomExpanderPtr> expanders)
@@ -122,13 +122,13 @@ void Bundle::setExpanders(std::vector<CustomExpanderPtr> expanders)
     if (m_delegate)
         m_delegate->bundleDidChange(*this);
     adoptExpanders();
-    didChangeValue("expanders");
+    didChangeValue(Property::expanders);
 }
 
 void Bundle::setEnabled(bool isEnabled)
 {
     m_isEnabled = isEnabled;
-    changed("isEnabled");
+    changed(Property::isEnabled);
 }
 
 void Bundle::setSupportedLanguageContainers(std::vector<ProgrammingLanguageContainer> containers)
@@ -137,10 +137,10 @@ void Bundle::setSupportedLanguageContainers(std::vector<ProgrammingLanguageConta
     expandersDidChange();
     if (m_delegate)
         m_delegate->bundleDidChange(*this);
-    willChangeValue("supportedLanguageCocoaAdapters");
+    willChangeValue(Property::supportedLanguageCocoaAdapters);
     m_supportedLanguagesString = languageNames(supportedLanguages());
-    didChangeValue("supportedLanguagesString");
-    didChangeValue("supportedLanguageCocoaAdapters");
+    didChangeValue(Property::supportedLanguagesString);
+    didChangeValue(Property::supportedLanguageCocoaAdapters);
 }
 
 ProgrammingLanguageList Bundle::supportedLanguages() const

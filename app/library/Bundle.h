@@ -29,9 +29,9 @@ public:
 /// Owns its expanders and is their delegate, so every change of an expander reaches the
 /// bundle's delegate (the store, not owned) as one bundleDidChange. Every assignment to
 /// name, bundleDescription, expanders, isEnabled or supportedLanguageContainers tells the
-/// delegate and the observers of the key, even when the value is unchanged. Observable keys:
-/// "name", "bundleDescription", "expanders", "isEnabled", "supportedLanguagesString" and
-/// "supportedLanguageCocoaAdapters" (will and did change). Main thread only.
+/// delegate and the observers of the property, even when the value is unchanged. Observed
+/// properties: name, bundleDescription, expanders, isEnabled, supportedLanguagesString and
+/// supportedLanguageCocoaAdapters (will and did change). Main thread only.
 class Bundle final : public CustomExpanderDelegate, public Observable {
 public:
     /// A new bundle: "New Bundle", enabled, no expanders, for Any Language.
@@ -82,7 +82,7 @@ public:
     void customExpanderDidChange(CustomExpander& expander) override;
 
 private:
-    void changed(std::string_view key);
+    void changed(Property property);
     void adoptExpanders();
 
     BundleDelegate* m_delegate = nullptr;

@@ -101,7 +101,7 @@ void BundleStore::setBundles(std::vector<BundlePtr> bundles)
     releaseLeavingChildren(m_bundles, bundles, this);
     m_bundles = std::move(bundles);
     expandersDidChange();
-    didChangeValue("bundles");
+    didChangeValue(Property::bundles);
     tellChanged();
     adoptBundles();
 }

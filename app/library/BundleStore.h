@@ -33,7 +33,7 @@ public:
 ///
 /// Owns its bundles (each owns its expanders) and is the delegate of every bundle it holds.
 /// Delegates are not owned: they are told in the order they were added, and a delegate that
-/// goes away removes itself first (also while being told). Observable key: "bundles".
+/// goes away removes itself first (also while being told). Observed property: bundles.
 /// Main thread only.
 class BundleStore final : public BundleDelegate, public Observable {
 public:
@@ -57,7 +57,7 @@ public:
     JSONDictionary dictionary() const;
 
     const std::vector<BundlePtr>& bundles() const noexcept { return m_bundles; }
-    /// Replaces the list (also with the same list): observers of "bundles" and then every
+    /// Replaces the list (also with the same list): observers of bundles and then every
     /// delegate hear of it, and the store becomes the delegate of every bundle in it.
     void setBundles(std::vector<BundlePtr> bundles);
 

@@ -158,30 +158,30 @@ std::shared_ptr<CustomExpander> CustomExpander::copy() const
     return std::make_shared<CustomExpander>(dictionary());
 }
 
-void CustomExpander::changed(std::string_view key)
+void CustomExpander::changed(Property property)
 {
     expandersDidChange();
     if (m_delegate)
         m_delegate->customExpanderDidChange(*this);
-    didChangeValue(key);
+    didChangeValue(property);
 }
 
 void CustomExpander::setName(icu::UnicodeString name)
 {
     m_name = std::move(name);
-    changed("name");
+    changed(Property::name);
 }
 
 void CustomExpander::setExpanderDescription(icu::UnicodeString description)
 {
     m_expanderDescription = std::move(description);
-    changed("expanderDescription");
+    changed(Property::expanderDescription);
 }
 
 void CustomExpander::setIdentifier(icu::UnicodeString identifier)
 {
     m_identifier = std::move(identifier);
-    changed("identifier");
+    changed(Property::identifier);
 }
 
 void CustomExpander::setPattern(icu::UnicodeString pattern)
@@ -191,21 +191,21 @@ void CustomExpander::setPattern(icu::UnicodeString pattern)
         std::lock_guard lock(m_parsedPatternMutex);
         m_parsedPattern.reset();
     }
-    changed("pattern");
+    changed(Property::pattern);
     updateErrors();
 }
 
 void CustomExpander::setOutputTemplate(icu::UnicodeString outputTemplate)
 {
     m_outputTemplate = std::move(outputTemplate);
-    changed("outputTemplate");
+    changed(Property::outputTemplate);
     updateErrors();
 }
 
 void CustomExpander::setEnabled(bool isEnabled)
 {
     m_isEnabled = isEnabled;
-    changed("isEnabled");
+    changed(Property::isEnabled);
 }
 
 void CustomExpander::setSupportedLanguageContainers(std::vector<ProgrammingLanguageContainer> containers)
@@ -214,15 +214,15 @@ void CustomExpander::setSupportedLanguageContainers(std::vector<ProgrammingLangu
     expandersDidChange();
     if (m_delegate)
         m_delegate->customExpanderDidChange(*this);
-    willChangeValue("supportedLanguageCocoaAdapters");
+    willChangeValue(Property::supportedLanguageCocoaAdapters);
     updateSupportedLanguagesString();
-    didChangeValue("supportedLanguageCocoaAdapters");
+    didChangeValue(Property::supportedLanguageCocoaAdapters);
 }
 
 void CustomExpander::updateSupportedLanguagesString()
 {
     m_supportedLanguagesString = languageNames(supportedLanguages());
-    didChangeValue("supportedLanguagesString");
+    didChangeValue(Property::supportedLanguagesString);
 }
 
 ProgrammingLanguageList CustomExpander::supportedLanguages() const
@@ -245,19 +245,19 @@ void CustomExpander::setSupportedLanguages(const ProgrammingLanguageList& langua
 void CustomExpander::setPatternErrors(std::optional<icu::UnicodeString> text)
 {
     m_patternErrors = std::move(text);
-    didChangeValue("patternErrors");
+    didChangeValue(Property::patternErrors);
 }
 
 void CustomExpander::setOutputErrors(std::optional<icu::UnicodeString> text)
 {
     m_outputErrors = std::move(text);
-    didChangeValue("outputErrors");
+    didChangeValue(Property::outputErrors);
 }
 
 void CustomExpander::setErrors(std::optional<icu::UnicodeString> text)
 {
     m_errors = std::move(text);
-    didChangeValue("errors");
+    didChangeValue(Property::errors);
 }
 
 std::optional<DescribedError> CustomExpander::validateName(const std::optional<icu::UnicodeString>& proposed)

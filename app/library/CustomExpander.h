@@ -35,12 +35,12 @@ public:
 /// Always held by std::shared_ptr (bundles own their expanders; controllers, errors and
 /// editors share them). Every assignment to a stored field - name, expanderDescription,
 /// identifier, pattern, outputTemplate, isEnabled, supportedLanguageContainers - tells the
-/// delegate (its bundle, not owned) and the observers of the key, even when the value is
-/// unchanged; pattern and outputTemplate changes also recompute patternErrors, outputErrors
-/// and errors. Observable keys: "name", "expanderDescription", "identifier", "pattern",
-/// "outputTemplate", "isEnabled", "supportedLanguagesString", "patternErrors", "errors",
-/// "outputErrors", and "supportedLanguageCocoaAdapters" (will and did change around a
-/// change of the languages). Main thread only.
+/// delegate (its bundle, not owned) and the observers of the property, even when the value
+/// is unchanged; pattern and outputTemplate changes also recompute patternErrors,
+/// outputErrors and errors. Observed properties: name, expanderDescription, identifier,
+/// pattern, outputTemplate, isEnabled, supportedLanguagesString, patternErrors, errors,
+/// outputErrors, and supportedLanguageCocoaAdapters (will and did change around a change of
+/// the languages). Main thread only.
 class CustomExpander final : public Expander,
                              public EmbeddableExpander,
                              public SupportedLanguagesHolder,
@@ -148,7 +148,7 @@ public:
     std::size_t hashValue() const;
 
 private:
-    void changed(std::string_view key);
+    void changed(Property property);
     void updateSupportedLanguagesString();
     void setPatternErrors(std::optional<icu::UnicodeString> text);
     void setOutputErrors(std::optional<icu::UnicodeString> text);

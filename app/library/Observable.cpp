@@ -16,7 +16,7 @@ void Observable::removeObserver(ObserverId id)
     std::erase_if(m_observers, [id](const Entry& entry) { return entry.id == id; });
 }
 
-void Observable::notify(std::string_view key, Phase phase) const
+void Observable::notify(Property property, Phase phase) const
 {
     if (m_observers.empty())
         return;
@@ -31,7 +31,7 @@ void Observable::notify(std::string_view key, Phase phase) const
             = std::find_if(m_observers.begin(), m_observers.end(), [id](const Entry& entry) { return entry.id == id; });
         if (found != m_observers.end()) {
             auto observer = found->observer; // the entry may go away during the call
-            observer(std::string_view(key), phase);
+            observer(property, phase);
         }
     }
 }

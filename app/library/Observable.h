@@ -2,13 +2,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <string_view>
 #include <vector>
 
 namespace quillet {
 
-/// A model object whose properties the user interface observes by key ("name",
-/// "patternErrors", "bundles", ...), the way bindings keep views and records in step.
+/// A model object whose properties the user interface observes (name, pattern errors, the
+/// store's bundles, ...), the way bindings keep views and records in step.
 ///
 /// Observers hear didChange after a property got its new value; a few grouped changes are
 /// also announced beforehand (willChange). The new value is not compared with the old one:
@@ -16,8 +15,26 @@ namespace quillet {
 /// added and may remove themselves (or others) while being told. Main thread only.
 class Observable {
 public:
+    /// Every property that some model object announces; each class documents its own.
+    /// Named, not keyed by text, so an observer of a property nobody announces does not compile.
+    enum class Property {
+        name,
+        expanderDescription,
+        bundleDescription,
+        identifier,
+        pattern,
+        outputTemplate,
+        isEnabled,
+        supportedLanguagesString,
+        supportedLanguageCocoaAdapters,
+        patternErrors,
+        outputErrors,
+        errors,
+        expanders,
+        bundles,
+    };
     enum class Phase { willChange, didChange };
-    using Observer = std::function<void(std::string_view key, Phase phase)>;
+    using Observer = std::function<void(Property property, Phase phase)>;
     using ObserverId = std::uint64_t;
 
     Observable() = default;
@@ -32,11 +49,11 @@ public:
     void removeObserver(ObserverId id);
 
 protected:
-    void willChangeValue(std::string_view key) const { notify(key, Phase::willChange); }
-    void didChangeValue(std::string_view key) const { notify(key, Phase::didChange); }
+    void willChangeValue(Property property) const { notify(property, Phase::willChange); }
+    void didChangeValue(Property property) const { notify(property, Phase::didChange); }
 
 private:
-    void notify(std::string_view key, Phase phase) const;
+    void notify(Property property, Phase phase) const;
 
     struct Entry {
         ObserverId id;

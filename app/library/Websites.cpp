@@ -1,7 +1,8 @@
 #include "library/Websites.h"
 
+// The host is chosen once, by the build's QUILLET_WEBSITE_HOST cache variable.
 #ifndef QUILLET_WEBSITE_HOST
-#define QUILLET_WEBSITE_HOST "orvanta.com"
+#error "QUILLET_WEBSITE_HOST is not defined: the build names the web site's host"
 #endif
 
 namespace quillet {

@@ -12,7 +12,7 @@ class Websites {
 public:
     Websites() = delete;
 
-    /// The documentation of the template language.
+    /// The documentation of the template language: the help page of the expander editor.
     static const std::string& language();
     /// The supported editors and their plug-ins; the help page of a failed expansion.
     static const std::string& editors();

@@ -1,6 +1,7 @@
 #include "shell/DesktopEnvironment.h"
 
 #include "docs/views/PlainMessageBox.h"
+#include "docs/views/QtText.h"
 #include "library/Alert.h"
 
 #include <QApplication>
@@ -10,27 +11,18 @@
 #include <QWidget>
 
 namespace quillet {
-namespace {
-
-QString toQString(const icu::UnicodeString& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
-}
-
-} // namespace
-
 void QtUserAlerts::runModal(const Alert& alert)
 {
     QMessageBox box;
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(QStringLiteral("Quillet"));
-    box.setText(toQString(alert.messageText));
-    box.setInformativeText(toQString(alert.informativeText));
+    box.setText(qtString(alert.messageText));
+    box.setInformativeText(qtString(alert.informativeText));
     showPlainText(box);
     if (alert.buttonTitles.empty())
         box.addButton(QMessageBox::Ok);
     for (const auto& title : alert.buttonTitles)
-        box.addButton(toQString(title), QMessageBox::AcceptRole);
+        box.addButton(qtString(title), QMessageBox::AcceptRole);
     box.exec();
 }
 

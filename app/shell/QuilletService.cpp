@@ -1,5 +1,6 @@
 #include "shell/QuilletService.h"
 
+#include "docs/views/QtText.h"
 #include "shell/AppDelegate.h"
 #include "text/UnicodeConversion.h"
 
@@ -15,22 +16,12 @@
 namespace quillet {
 namespace {
 
-icu::UnicodeString toUnicode(const QString& text)
-{
-    return icu::UnicodeString(reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size()));
-}
-
-QString toQString(const icu::UnicodeString& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
-}
-
 std::optional<icu::UnicodeString> extensionArgument(const QVariantMap& arguments)
 {
     const QVariant value = arguments.value(QStringLiteral("extension"));
     if (value.typeId() != QMetaType::QString)
         return std::nullopt; // absent, or any other type
-    return toUnicode(value.toString());
+    return icuString(value.toString());
 }
 
 } // namespace
@@ -90,16 +81,16 @@ bool QuilletService::exportOn(QDBusConnection connection)
 
 QVariantMap QuilletService::Expand(const QString& text, const QVariantMap& arguments)
 {
-    const auto expression = m_delegate.expand(toUnicode(text), extensionArgument(arguments));
+    const auto expression = m_delegate.expand(icuString(text), extensionArgument(arguments));
     if (!expression)
         return {};
-    return { { QStringLiteral("text"), toQString(expression->text) },
+    return { { QStringLiteral("text"), qtString(expression->text) },
         { QStringLiteral("cursor_position"), int(expression->cursorCodeUnitOffset()) } };
 }
 
 QString QuilletService::ExpandAsJSON(const QString& text, const QVariantMap& arguments)
 {
-    const auto expression = m_delegate.expand(toUnicode(text), extensionArgument(arguments));
+    const auto expression = m_delegate.expand(icuString(text), extensionArgument(arguments));
     if (!expression)
         return QString(QLatin1String(""));
     // The same text as `quillet expand` prints.

@@ -1,5 +1,6 @@
 #include "shell/UserNotificationController.h"
 
+#include "docs/views/QtText.h"
 #include "library/Bundle.h"
 #include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
@@ -20,18 +21,13 @@ const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString defaultAction = QStringLiteral("default");
 
-QString toQString(const icu::UnicodeString& text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
-}
-
 } // namespace
 
 UserNotification UserNotificationBuilder::notification(const UserErrorDescriptionType& error) const
 {
     UserNotification notification;
-    notification.title = toQString(error.userErrorTitle());
-    notification.informativeText = toQString(error.userErrorDescription());
+    notification.title = qtString(error.userErrorTitle());
+    notification.informativeText = qtString(error.userErrorDescription());
     if (const auto* withURL = dynamic_cast<const ErrorWithURL*>(&error))
         notification.userInfo.insert(
             QString::fromLatin1(UserNotification::urlKey), QString::fromStdString(withURL->url()));
@@ -41,10 +37,10 @@ UserNotification UserNotificationBuilder::notification(const UserErrorDescriptio
 UserNotification UserNotificationBuilder::bundleImportedNotification(const Bundle& bundle) const
 {
     UserNotification notification;
-    notification.title = toQString(localized(u"Imported", "Bundle imported alert title"));
+    notification.title = qtString(localized(u"Imported", "Bundle imported alert title"));
     icu::UnicodeString key(u"\"");
     key.append(bundle.name()).append(u"\" bundle has been imported.");
-    notification.informativeText = toQString(localized(key, "Bundle imported message"));
+    notification.informativeText = qtString(localized(key, "Bundle imported message"));
     return notification;
 }
 

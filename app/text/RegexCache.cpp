@@ -2,9 +2,11 @@
 
 #include "text/UnicodeConversion.h"
 
+#include "OrvTextView/BoundedCache.h"
+
 #include <climits>
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -12,13 +14,20 @@ namespace quillet {
 
 namespace {
 
-constexpr std::size_t maximumCachedExpressions = 4096;
-
 using CacheKey = std::pair<std::u16string, uint32_t>;
 
-std::map<CacheKey, std::shared_ptr<const icu::RegexPattern>>& threadCache()
+struct CacheKeyHash {
+    std::size_t operator()(const CacheKey& key) const noexcept
+    {
+        return std::hash<std::u16string> {}(key.first) ^ (std::size_t(key.second) * 0x9e3779b97f4a7c15ULL);
+    }
+};
+
+using PatternCache = orv::BoundedCache<CacheKey, std::shared_ptr<const icu::RegexPattern>, CacheKeyHash>;
+
+PatternCache& threadCache()
 {
-    thread_local std::map<CacheKey, std::shared_ptr<const icu::RegexPattern>> cache;
+    thread_local PatternCache cache;
     return cache;
 }
 
@@ -86,17 +95,15 @@ std::shared_ptr<const icu::RegexPattern> RegexCache::compile(
 {
     auto& cache = threadCache();
     CacheKey key { std::u16string(expression.getBuffer(), static_cast<std::size_t>(expression.length())), flags };
-    if (auto found = cache.find(key); found != cache.end())
-        return found->second;
+    if (const auto* found = cache.find(key))
+        return *found;
 
     UParseError parseError {};
     std::shared_ptr<const icu::RegexPattern> compiled(
         icu::RegexPattern::compile(expression, flags, parseError, status));
     if (U_FAILURE(status))
         return nullptr;
-    if (cache.size() >= maximumCachedExpressions)
-        cache.clear();
-    cache.emplace(std::move(key), compiled);
+    cache.insert(std::move(key), compiled);
     return compiled;
 }
 

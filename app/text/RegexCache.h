@@ -25,8 +25,8 @@ private:
 /// Every pattern of the library is tried against the line before the caret, and
 /// variables build the same fragments again and again; compiling would dominate
 /// that cost. The cache is keyed by expression text and ICU flags, so results are
-/// exactly those of a fresh compile. Each thread has its own cache (no locking);
-/// it is emptied when it grows past a few thousand entries.
+/// exactly those of a fresh compile. Each thread has its own cache (no locking),
+/// bounded as every compiled-expression memo is (orv::BoundedCache).
 class RegexCache {
 public:
     /// Case-insensitive, comments and whitespace, anchors match lines, dot matches line ends.

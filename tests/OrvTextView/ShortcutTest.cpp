@@ -48,6 +48,27 @@ private Q_SLOTS:
         QCOMPARE(shortcut.validateEvent(event), matches);
     }
 
+    void keysWithoutCharactersHaveTheSettingsKeyCodes_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("keyCode");
+        QTest::newRow("F1") << int(Qt::Key_F1) << 122;
+        QTest::newRow("F13") << int(Qt::Key_F13) << 105;
+        QTest::newRow("F14") << int(Qt::Key_F14) << 107;
+        QTest::newRow("F15") << int(Qt::Key_F15) << 113;
+        QTest::newRow("F16") << int(Qt::Key_F16) << 106;
+        QTest::newRow("Insert") << int(Qt::Key_Insert) << 114;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << 76;
+    }
+    void keysWithoutCharactersHaveTheSettingsKeyCodes()
+    {
+        QFETCH(int, key);
+        QFETCH(int, keyCode);
+        QCOMPARE(Shortcut::keyCodeForKey(key), std::optional<int>(keyCode));
+        QVERIFY(Shortcut(keyCode, true).validateEvent(press(key, Qt::ControlModifier)));
+        QVERIFY(!Shortcut(keyCode).validateEvent(press(Qt::Key_F12)));
+    }
+
     void equalityNeedsTheSameKindOfKey()
     {
         QVERIFY(Shortcut(36) == Shortcut(36));

@@ -1,7 +1,7 @@
 #include "editor/BundleListModel.h"
 
 #include "EditorTestSupport.h"
-#include "editor/QtText.h"
+#include "docs/views/QtText.h"
 
 #include <QAbstractItemModelTester>
 #include <QBrush>

@@ -2,11 +2,11 @@
 
 #include "EditorTestSupport.h"
 #include "docs/views/DocsViewController.h"
+#include "docs/views/QtText.h"
 #include "editor/BundleEditorViewController.h"
 #include "editor/BundleListViewController.h"
 #include "editor/EditorTabViewController.h"
 #include "editor/QLMDTextView.h"
-#include "editor/QtText.h"
 #include "editor/SupportedLanguagesViewController.h"
 #include "library/Alert.h"
 

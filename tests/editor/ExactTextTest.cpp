@@ -2,12 +2,12 @@
 // it, and typing adds exactly what was typed.
 #include "EditorTestSupport.h"
 #include "docs/views/DocsViewController.h"
+#include "docs/views/QtText.h"
 #include "editor/BundleEditorViewController.h"
 #include "editor/EditorTabViewController.h"
 #include "editor/EditorWindowController.h"
 #include "editor/ExpanderAndPatternViewController.h"
 #include "editor/QLMDTextView.h"
-#include "editor/QtText.h"
 #include "editor/VariableTextView.h"
 
 #include <QLineEdit>

@@ -3,6 +3,7 @@
 // box and the insert-variable button.
 
 #include "EditorTestSupport.h"
+#include "docs/views/QtText.h"
 #include "editor/ExpanderAndPatternViewController.h"
 #include "editor/FilterChainModel.h"
 #include "editor/InputVariableCell.h"
@@ -12,7 +13,6 @@
 #include "editor/OutputVariableCell.h"
 #include "editor/OutputVariableViewController.h"
 #include "editor/PatternTextViewController.h"
-#include "editor/QtText.h"
 #include "editor/VariableCell.h"
 #include "editor/VariablePopover.h"
 #include "editor/VariableTextView.h"

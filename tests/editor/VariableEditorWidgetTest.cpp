@@ -1,10 +1,10 @@
 // The two variable editors as the user drives them: kind chooser, fields, tables, the
 // embedded expander chooser, the filter menu and row dragging.
 
+#include "docs/views/QtText.h"
 #include "editor/FilterChainModel.h"
 #include "editor/InputVariableViewController.h"
 #include "editor/OutputVariableViewController.h"
-#include "editor/QtText.h"
 #include "expansion/ExpanderController.h"
 #include "expansion/Filter.h"
 #include "expansion/FilterStore.h"

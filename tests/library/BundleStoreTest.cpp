@@ -18,6 +18,7 @@ using test::RecordingUserInterface;
 using test::TempDir;
 using test::writeFile;
 using Events = std::vector<std::string>;
+using Properties = std::vector<Observable::Property>;
 
 std::string expander(const std::string& name, bool enabled = true, const std::string& languages = R"(["any"])")
 {
@@ -149,16 +150,16 @@ TEST(BundleStoreQueries, OrderedByLanguageSupportSplitsStablyByLanguageId)
 TEST(BundleStoreChanges, AssigningBundlesTellsObserversThenDelegatesInOrderAndAdoptsTheBundles)
 {
     BundleStore store(JSONDictionary::object());
-    Events events;
+    Properties announced;
     RecordingStoreDelegate first;
     RecordingStoreDelegate second;
-    store.addObserver([&](std::string_view key, Observable::Phase) { events.push_back(std::string(key)); });
+    store.addObserver([&](Observable::Property property, Observable::Phase) { announced.push_back(property); });
     store.addDelegate(&first);
     store.addDelegate(&second);
 
     auto added = std::make_shared<Bundle>();
     store.setBundles({ added });
-    EXPECT_EQ(events, Events { "bundles" });
+    EXPECT_EQ(announced, Properties { Observable::Property::bundles });
     EXPECT_EQ(first.events, Events { "change" });
     EXPECT_EQ(second.events, Events { "change" });
     EXPECT_EQ(added->delegate(), &store);
@@ -213,12 +214,12 @@ TEST(BundleStoreChanges, GroupedChangesTellTheDelegatesOnceAfterTheLastStep)
 {
     BundleStore store(JSONDictionary::object());
     RecordingStoreDelegate delegate;
-    Events observed;
+    Properties observed;
     auto first = std::make_shared<Bundle>();
     auto second = std::make_shared<Bundle>();
     store.setBundles({ first, second });
     store.addDelegate(&delegate);
-    store.addObserver([&](std::string_view key, Observable::Phase) { observed.push_back(std::string(key)); });
+    store.addObserver([&](Observable::Property property, Observable::Phase) { observed.push_back(property); });
 
     // An expander leaving one bundle for another: two steps, one report, after both.
     auto moving = std::make_shared<CustomExpander>();
@@ -240,7 +241,7 @@ TEST(BundleStoreChanges, GroupedChangesTellTheDelegatesOnceAfterTheLastStep)
     });
     EXPECT_EQ(delegate.events, Events { "change" });
     EXPECT_EQ(expandersSeenAtReport, 1u);
-    EXPECT_EQ(observed, Events { "bundles" }); // observers hear each step as it happens
+    EXPECT_EQ(observed, Properties { Observable::Property::bundles }); // observers hear each step as it happens
 
     // A group that changes nothing reports nothing; one that fails half-way reports what it did.
     store.groupChanges([] {});
@@ -264,7 +265,7 @@ protected:
     {
         store.setImportFeedback({ .alerts = userInterface, .application = userInterface });
         store.addDelegate(&delegate);
-        store.addObserver([this](std::string_view key, Observable::Phase) { observed.push_back(std::string(key)); });
+        store.addObserver([this](Observable::Property property, Observable::Phase) { observed.push_back(property); });
     }
 
     std::filesystem::path file(const std::string& content)
@@ -289,7 +290,7 @@ protected:
     BundleStore store;
     std::shared_ptr<RecordingUserInterface> userInterface;
     RecordingStoreDelegate delegate;
-    Events observed;
+    Properties observed;
 };
 
 TEST_F(BundleStoreImport, GoodFileIsAppendedWithOneChangeThenTheImportReport)
@@ -303,7 +304,7 @@ TEST_F(BundleStoreImport, GoodFileIsAppendedWithOneChangeThenTheImportReport)
     EXPECT_EQ(store.bundles()[1]->name(), u16(u"Imported"));
     EXPECT_EQ(store.bundles()[1]->delegate(), &store);
     EXPECT_EQ(delegate.events, (Events { "change", "import Imported" }));
-    EXPECT_EQ(observed, Events { "bundles" });
+    EXPECT_EQ(observed, Properties { Observable::Property::bundles });
     EXPECT_TRUE(userInterface->alerts.empty());
 
     store.importBundle(file(bundle("Imported", {})), true);

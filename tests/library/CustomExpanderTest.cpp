@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillet {
 namespace {
 
-using Keys = std::vector<std::string>;
+using Announcements = std::vector<std::pair<Observable::Phase, Observable::Property>>;
 
 JSONDictionary expanderObject(const char* json)
 {
@@ -36,12 +37,10 @@ struct CountingDelegate final : CustomExpanderDelegate {
     int changes = 0;
 };
 
-// Records the observable keys announced, with "will " before announcements of a coming change.
-void recordKeys(CustomExpander& expander, Keys& keys)
+void recordAnnouncements(CustomExpander& expander, Announcements& heard)
 {
-    expander.addObserver([&keys](std::string_view key, Observable::Phase phase) {
-        keys.push_back((phase == Observable::Phase::willChange ? "will " : "") + std::string(key));
-    });
+    expander.addObserver(
+        [&heard](Observable::Property property, Observable::Phase phase) { heard.emplace_back(phase, property); });
 }
 
 TEST(CustomExpanderRecord, NewExpanderHasTheDefaults)
@@ -138,25 +137,31 @@ TEST(CustomExpanderRecord, EveryAssignmentTellsTheDelegateEvenWithTheSameValue)
     EXPECT_EQ(delegate.changes, 7);
 }
 
-TEST(CustomExpanderRecord, ObserversHearTheKeyAndTheLanguageAnnouncementsInOrder)
+TEST(CustomExpanderRecord, ObserversHearThePropertyAndTheLanguageAnnouncementsInOrder)
 {
+    using enum Observable::Property;
+    using enum Observable::Phase;
     auto expander = std::make_shared<CustomExpander>();
-    Keys keys;
-    recordKeys(*expander, keys);
+    Announcements heard;
+    recordAnnouncements(*expander, heard);
     expander->setName(u"x");
     expander->setSupportedLanguages({ language(u"c") });
-    EXPECT_EQ(keys,
-        (Keys { "name", "will supportedLanguageCocoaAdapters", "supportedLanguagesString",
-            "supportedLanguageCocoaAdapters" }));
+    EXPECT_EQ(heard,
+        (Announcements { { didChange, name }, { willChange, supportedLanguageCocoaAdapters },
+            { didChange, supportedLanguagesString }, { didChange, supportedLanguageCocoaAdapters } }));
 }
 
 TEST(CustomExpanderRecord, PatternAndTemplateChangesRecomputeTheErrorTexts)
 {
+    using enum Observable::Property;
+    using enum Observable::Phase;
     auto expander = std::make_shared<CustomExpander>();
-    Keys keys;
-    recordKeys(*expander, keys);
+    Announcements heard;
+    recordAnnouncements(*expander, heard);
     expander->setPattern(u"p");
-    EXPECT_EQ(keys, (Keys { "pattern", "patternErrors", "outputErrors", "errors" }));
+    EXPECT_EQ(heard,
+        (Announcements { { didChange, pattern }, { didChange, patternErrors }, { didChange, outputErrors },
+            { didChange, errors } }));
 }
 
 TEST(CustomExpanderRecord, EqualityComparesFieldByFieldAndAgreesWithTheHash)

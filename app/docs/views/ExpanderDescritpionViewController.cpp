@@ -37,8 +37,9 @@ void ExpanderDescritpionViewController::setExpander(const CustomExpanderPtr& exp
     stopObserving();
     m_expander = expander;
     if (expander) {
-        m_observer = expander->addObserver([this](std::string_view key, Observable::Phase phase) {
-            if (key == "expanderDescription" && phase == Observable::Phase::didChange && !m_writing)
+        m_observer = expander->addObserver([this](Observable::Property property, Observable::Phase phase) {
+            if (property == Observable::Property::expanderDescription && phase == Observable::Phase::didChange
+                && !m_writing)
                 updateText();
         });
     }

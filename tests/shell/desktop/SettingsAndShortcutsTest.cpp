@@ -5,6 +5,8 @@
 #include "shell/UserDefaults.h"
 #include "support/TestSupport.h"
 
+#include "OrvTextView/Shortcut/Shortcut.h"
+
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <set>
 #include <sys/stat.h>
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -236,6 +239,29 @@ TEST(ShortcutTest, TheDesktopReadsCommandAsCtrlOptionAsAltControlAsSuper)
     EXPECT_EQ(defaultshortcuts::showExpanders.keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+Meta+E")));
     // Shift gives the capital letter's keysym: still the E key.
     EXPECT_EQ(Shortcut::fromX11('E', 1 | 4), (Shortcut { 14, Shortcut::shiftKeyMask | Shortcut::commandKeyMask }));
+}
+
+TEST(ShortcutTest, EveryStoredKeyRoundTripsAndTheTextViewKnowsItByTheSameCode)
+{
+    int known = 0;
+    for (uint16_t keyCode = 0; keyCode < 128; ++keyCode) {
+        const auto shortcut = Shortcut::decode(QStringLiteral("%1:0").arg(keyCode));
+        if (!shortcut)
+            continue;
+        ++known;
+        ASSERT_TRUE(shortcut->keysym()) << keyCode;
+        EXPECT_EQ(Shortcut::fromX11(*shortcut->keysym(), 0), shortcut) << keyCode;
+        EXPECT_EQ(Shortcut::fromQt(shortcut->qtKey(), 0), shortcut) << keyCode;
+        // Local shortcuts in the editor and global ones here must name a key alike.
+        EXPECT_EQ(orv::Shortcut::keyCodeForKey(shortcut->qtKey()), std::optional<int>(keyCode)) << keyCode;
+    }
+    EXPECT_EQ(known, 79);
+    const std::pair<uint16_t, const char*> namedKeys[]
+        = { { 105, "F13" }, { 107, "F14" }, { 113, "F15" }, { 106, "F16" }, { 114, "Insert" } };
+    for (const auto& [keyCode, text] : namedKeys) {
+        const Shortcut shortcut { keyCode, 0 };
+        EXPECT_EQ(shortcut.displayText(), QString::fromLatin1(text));
+    }
 }
 
 class FakeGrabber final : public KeyGrabber {
