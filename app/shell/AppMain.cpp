@@ -13,6 +13,7 @@
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
 #include "shell/QuilletService.h"
+#include "shell/SessionBusConnection.h"
 #include "shell/StartAtLogin.h"
 #include "shell/StatusMenu.h"
 #include "shell/UserDefaults.h"
@@ -22,7 +23,6 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
@@ -159,13 +159,13 @@ int main(int argc, char** argv)
     QStringList files = QApplication::arguments().mid(1);
     const bool showEditor = files.removeAll(QString::fromLatin1(quillet::showEditorOption)) > 0;
 
+    // The service's own connection holds the name and serves the object; Qt's carries the
+    // calls to another instance.
+    quillet::SessionBusConnection serviceBus;
     QDBusConnection bus = QDBusConnection::sessionBus();
     bool ownsService = false;
-    if (bus.isConnected()) {
-        const auto registration
-            = bus.interface()->registerService(QString::fromLatin1(quillet::QuilletService::serviceName),
-                QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
-        ownsService = registration.isValid() && registration.value() == QDBusConnectionInterface::ServiceRegistered;
+    if (serviceBus.isConnected()) {
+        ownsService = serviceBus.requestName(quillet::QuilletService::serviceName);
         if (!ownsService) {
             // Another instance runs: it takes the files, or else shows its editor window, so
             // that starting Quillet again reaches it also where there is no tray.
@@ -277,7 +277,7 @@ int main(int argc, char** argv)
     menuActions.setExpanderBrowser([&delegate] { delegate.showOrHideExpanderBrowser(); });
 
     quillet::QuilletService service(delegate);
-    if (ownsService && !service.exportOn(bus))
+    if (ownsService && !service.exportOn(serviceBus))
         qCWarning(mainLog) << "The D-Bus object could not be exported";
 
     delegate.applicationDidFinishLaunching();
