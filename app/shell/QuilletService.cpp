@@ -220,6 +220,8 @@ Message answer(QuilletService& service, DBusMessage* call)
                 json = service.expandAsJson(text, extension);
         } catch (const std::exception& error) {
             qCWarning(serviceLog) << "The expansion over D-Bus failed:" << error.what();
+        } catch (...) {
+            qCWarning(serviceLog) << "The expansion over D-Bus failed";
         }
         return expanding ? dictionaryReply(call, expansion) : stringReply(call, json);
     }
@@ -269,6 +271,9 @@ DBusHandlerResult handleMessage(DBusConnection* connection, DBusMessage* call, v
             return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
     } catch (const std::exception& error) {
         reply = errorReply(call, DBUS_ERROR_FAILED, error.what());
+    } catch (...) {
+        // Nothing may unwind through libdbus.
+        reply = errorReply(call, DBUS_ERROR_FAILED, "The call failed");
     }
     if (!reply)
         return DBUS_HANDLER_RESULT_NEED_MEMORY;

@@ -149,7 +149,7 @@ SessionBusConnection::SessionBusConnection()
     dbus_error_init(&error);
     m_connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
     if (!m_connection) {
-        qCWarning(busLog) << "No session bus:" << error.message;
+        qCInfo(busLog) << "No session bus:" << error.message;
         dbus_error_free(&error);
         return;
     }
