@@ -12,6 +12,7 @@
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
 #include "shell/QuilletService.h"
+#include "shell/SessionBusConnection.h"
 #include "shell/Sounds.h"
 #include "shell/StartAtLogin.h"
 #include "shell/StatusMenu.h"
@@ -21,7 +22,6 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
@@ -166,7 +166,7 @@ struct QuilletApplication::Parts {
 
     /// The start-up, exporting the D-Bus object on the bus whose name this instance owns:
     /// false when the library cannot be loaded (the user was told why).
-    bool start(const QStringList& files, bool showEditor, std::optional<QDBusConnection> ownedBus);
+    bool start(const QStringList& files, bool showEditor, SessionBusConnection* ownedBus);
 
     EditorWindowController& editorWindow();
     ExpanderBrowserWindowController& expanderBrowser();
@@ -220,8 +220,7 @@ MenuActions::Services QuilletApplication::Parts::menuServices()
     return services;
 }
 
-bool QuilletApplication::Parts::start(
-    const QStringList& files, bool showEditor, std::optional<QDBusConnection> ownedBus)
+bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor, SessionBusConnection* ownedBus)
 {
     delegate.applicationWillFinishLaunching();
     startAtLogin.applyStoredValue();
@@ -313,14 +312,15 @@ QuilletApplication::~QuilletApplication() = default;
 
 int QuilletApplication::run()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    std::optional<QDBusConnection> ownedBus;
-    if (bus.isConnected()) {
-        const auto registration = bus.interface()->registerService(QString::fromLatin1(QuilletService::serviceName),
-            QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
-        if (registration.isValid() && registration.value() == QDBusConnectionInterface::ServiceRegistered) {
-            ownedBus = bus;
+    // The service's own connection holds the name and serves the object; Qt's carries the
+    // calls to another instance.
+    m_serviceBus = std::make_unique<SessionBusConnection>();
+    SessionBusConnection* ownedBus = nullptr;
+    if (m_serviceBus->isConnected()) {
+        if (m_serviceBus->requestName(QuilletService::serviceName)) {
+            ownedBus = m_serviceBus.get();
         } else {
+            const QDBusConnection bus = QDBusConnection::sessionBus();
             // Another instance runs: it takes the files, or else shows its editor window, so
             // that starting Quillet again reaches it also where there is no tray.
             if (!m_files.isEmpty() && !handFilesToRunningInstance(bus, m_files)) {
@@ -338,7 +338,7 @@ int QuilletApplication::run()
     }
 
     m_parts = std::make_unique<Parts>();
-    if (!m_parts->start(m_files, m_showEditor, std::move(ownedBus)))
+    if (!m_parts->start(m_files, m_showEditor, ownedBus))
         return 1;
     const int status = QApplication::exec();
     m_parts->delegate.applicationWillTerminate();

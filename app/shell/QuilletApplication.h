@@ -7,6 +7,10 @@
 class QApplication;
 
 namespace quillet {
+class SessionBusConnection;
+}
+
+namespace quillet {
 
 /// The tray application as one object. One instance per session: when another instance owns
 /// the session's D-Bus name, run() hands it the files (or asks it to show its editor window)
@@ -43,6 +47,9 @@ private:
     QStringList m_files;
     /// `quillet` alone asks for the editor window; the start at login does not.
     bool m_showEditor = false;
+    /// The connection that owns the session's name and serves the D-Bus object; it outlives
+    /// the parts, whose service is registered on it.
+    std::unique_ptr<SessionBusConnection> m_serviceBus;
     std::unique_ptr<Parts> m_parts;
 };
 

@@ -2,108 +2,355 @@
 
 #include "docs/views/QtText.h"
 #include "shell/AppDelegate.h"
+#include "shell/SessionBusConnection.h"
 #include "text/UnicodeConversion.h"
 
 #include <nlohmann/json.hpp>
 
-#include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
-#include <QDBusReply>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QUrl>
+
+#include <dbus/dbus.h>
+
+#include <exception>
+#include <memory>
 
 namespace quillet {
 namespace {
 
-std::optional<icu::UnicodeString> extensionArgument(const QVariantMap& arguments)
+Q_LOGGING_CATEGORY(serviceLog, "quillet.service")
+
+constexpr const char* applicationInterface = "org.freedesktop.Application";
+
+constexpr const char* introspection = R"(<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Introspection 1.0//EN"
+"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd">
+<node>
+  <interface name="com.orvanta.Quillet">
+    <method name="Expand">
+      <arg name="text" type="s" direction="in"/>
+      <arg name="arguments" type="a{sv}" direction="in"/>
+      <arg type="a{sv}" direction="out"/>
+    </method>
+    <method name="ExpandAsJSON">
+      <arg name="text" type="s" direction="in"/>
+      <arg name="arguments" type="a{sv}" direction="in"/>
+      <arg type="s" direction="out"/>
+    </method>
+    <method name="OpenFiles">
+      <arg name="paths" type="as" direction="in"/>
+    </method>
+  </interface>
+  <interface name="org.freedesktop.Application">
+    <method name="Activate">
+      <arg name="platform_data" type="a{sv}" direction="in"/>
+    </method>
+    <method name="Open">
+      <arg name="uris" type="as" direction="in"/>
+      <arg name="platform_data" type="a{sv}" direction="in"/>
+    </method>
+    <method name="ActivateAction">
+      <arg name="action_name" type="s" direction="in"/>
+      <arg name="parameter" type="av" direction="in"/>
+      <arg name="platform_data" type="a{sv}" direction="in"/>
+    </method>
+  </interface>
+  <interface name="org.freedesktop.DBus.Properties">
+    <method name="Get">
+      <arg name="interface_name" type="s" direction="in"/>
+      <arg name="property_name" type="s" direction="in"/>
+      <arg name="value" type="v" direction="out"/>
+    </method>
+    <method name="Set">
+      <arg name="interface_name" type="s" direction="in"/>
+      <arg name="property_name" type="s" direction="in"/>
+      <arg name="value" type="v" direction="in"/>
+    </method>
+    <method name="GetAll">
+      <arg name="interface_name" type="s" direction="in"/>
+      <arg name="values" type="a{sv}" direction="out"/>
+    </method>
+    <signal name="PropertiesChanged">
+      <arg name="interface_name" type="s"/>
+      <arg name="changed_properties" type="a{sv}"/>
+      <arg name="invalidated_properties" type="as"/>
+    </signal>
+  </interface>
+  <interface name="org.freedesktop.DBus.Introspectable">
+    <method name="Introspect">
+      <arg name="xml_data" type="s" direction="out"/>
+    </method>
+  </interface>
+  <interface name="org.freedesktop.DBus.Peer">
+    <method name="Ping"/>
+    <method name="GetMachineId">
+      <arg name="machine_uuid" type="s" direction="out"/>
+    </method>
+  </interface>
+</node>
+)";
+
+/// The bus's strings are valid UTF-8 (libdbus checks them); ICU keeps a leading U+FEFF.
+QString toQString(const char* utf8)
 {
-    const QVariant value = arguments.value(QStringLiteral("extension"));
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt; // absent, or any other type
-    return icuString(value.toString());
+    return qtString(fromUtf8(utf8));
+}
+
+const char* basicString(DBusMessageIter& iterator)
+{
+    const char* value = nullptr;
+    dbus_message_iter_get_basic(&iterator, &value);
+    return value;
+}
+
+/// The strings of an "as" argument.
+QStringList strings(DBusMessageIter& argument)
+{
+    QStringList result;
+    DBusMessageIter item;
+    dbus_message_iter_recurse(&argument, &item);
+    for (; dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_STRING; dbus_message_iter_next(&item))
+        result << toQString(basicString(item));
+    return result;
+}
+
+/// "extension" of an "a{sv}" argument, when its value is a string; the last entry counts.
+std::optional<std::string> extensionArgument(DBusMessageIter& argument)
+{
+    std::optional<std::string> extension;
+    DBusMessageIter entries;
+    dbus_message_iter_recurse(&argument, &entries);
+    for (; dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY; dbus_message_iter_next(&entries)) {
+        DBusMessageIter entry;
+        dbus_message_iter_recurse(&entries, &entry);
+        if (std::string_view(basicString(entry)) != "extension")
+            continue;
+        dbus_message_iter_next(&entry);
+        DBusMessageIter value;
+        dbus_message_iter_recurse(&entry, &value);
+        if (dbus_message_iter_get_arg_type(&value) == DBUS_TYPE_STRING)
+            extension = basicString(value);
+        else
+            extension.reset(); // any other type counts as absent
+    }
+    return extension;
+}
+
+struct MessageUnref {
+    void operator()(DBusMessage* message) const { dbus_message_unref(message); }
+};
+using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+
+void appendString(DBusMessageIter& iterator, const std::string& text)
+{
+    const char* value = text.c_str();
+    dbus_message_iter_append_basic(&iterator, DBUS_TYPE_STRING, &value);
+}
+
+template <typename Value> void appendEntry(DBusMessageIter& dictionary, const char* key, int type, const Value& value)
+{
+    DBusMessageIter entry, variant;
+    const char typeSignature[] = { char(type), '\0' };
+    dbus_message_iter_open_container(&dictionary, DBUS_TYPE_DICT_ENTRY, nullptr, &entry);
+    dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &key);
+    dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, typeSignature, &variant);
+    dbus_message_iter_append_basic(&variant, type, &value);
+    dbus_message_iter_close_container(&entry, &variant);
+    dbus_message_iter_close_container(&dictionary, &entry);
+}
+
+/// An "a{sv}" answer: Expand's, in the keys' order, or an empty dictionary.
+Message dictionaryReply(DBusMessage* call, const std::optional<QuilletService::Expansion>& expansion)
+{
+    Message reply(dbus_message_new_method_return(call));
+    DBusMessageIter arguments, dictionary;
+    dbus_message_iter_init_append(reply.get(), &arguments);
+    dbus_message_iter_open_container(&arguments, DBUS_TYPE_ARRAY, "{sv}", &dictionary);
+    if (expansion) {
+        appendEntry(dictionary, "cursor_position", DBUS_TYPE_INT32, dbus_int32_t(expansion->cursorPosition));
+        appendEntry(dictionary, "text", DBUS_TYPE_STRING, expansion->text.c_str());
+    }
+    dbus_message_iter_close_container(&arguments, &dictionary);
+    return reply;
+}
+
+Message stringReply(DBusMessage* call, const std::string& text)
+{
+    Message reply(dbus_message_new_method_return(call));
+    DBusMessageIter arguments;
+    dbus_message_iter_init_append(reply.get(), &arguments);
+    appendString(arguments, text);
+    return reply;
+}
+
+Message errorReply(DBusMessage* call, const char* name, const std::string& text)
+{
+    return Message(dbus_message_new_error(call, name, text.c_str()));
+}
+
+/// The answer to a call on the object; none for a method it does not have, which libdbus
+/// answers as unknown.
+Message answer(QuilletService& service, DBusMessage* call)
+{
+    const char* interfaceName = dbus_message_get_interface(call);
+    const std::string_view interface = interfaceName ? interfaceName : "";
+    const std::string_view member = dbus_message_get_member(call);
+    const std::string_view signature = dbus_message_get_signature(call);
+    // A call may leave out the interface.
+    const auto is = [&](std::string_view ofInterface, std::string_view method, std::string_view arguments) {
+        return (interface.empty() || interface == ofInterface) && member == method && signature == arguments;
+    };
+    DBusMessageIter arguments;
+    dbus_message_iter_init(call, &arguments);
+
+    const bool expanding = is(QuilletService::serviceName, "Expand", "sa{sv}");
+    if (expanding || is(QuilletService::serviceName, "ExpandAsJSON", "sa{sv}")) {
+        // Never a D-Bus error: whatever goes wrong is "no value".
+        std::optional<QuilletService::Expansion> expansion;
+        std::string json;
+        try {
+            const std::string_view text = basicString(arguments);
+            dbus_message_iter_next(&arguments);
+            const auto extension = extensionArgument(arguments);
+            if (expanding)
+                expansion = service.expand(text, extension);
+            else
+                json = service.expandAsJson(text, extension);
+        } catch (const std::exception& error) {
+            qCWarning(serviceLog) << "The expansion over D-Bus failed:" << error.what();
+        } catch (...) {
+            qCWarning(serviceLog) << "The expansion over D-Bus failed";
+        }
+        return expanding ? dictionaryReply(call, expansion) : stringReply(call, json);
+    }
+    if (is(QuilletService::serviceName, "OpenFiles", "as")) {
+        service.openFiles(strings(arguments));
+        return Message(dbus_message_new_method_return(call));
+    }
+    if (is(applicationInterface, "Activate", "a{sv}")) {
+        service.activate();
+        return Message(dbus_message_new_method_return(call));
+    }
+    if (is(applicationInterface, "Open", "asa{sv}")) {
+        service.open(strings(arguments));
+        return Message(dbus_message_new_method_return(call));
+    }
+    if (is(applicationInterface, "ActivateAction", "sava{sv}")) {
+        // The desktop entry declares no actions: there is none to run.
+        return Message(dbus_message_new_method_return(call));
+    }
+    if (is(DBUS_INTERFACE_INTROSPECTABLE, "Introspect", ""))
+        return stringReply(call, introspection);
+    // Neither interface has properties.
+    if (is(DBUS_INTERFACE_PROPERTIES, "GetAll", "s")) {
+        const std::string_view ofInterface = basicString(arguments);
+        if (ofInterface != QuilletService::serviceName && ofInterface != applicationInterface)
+            return errorReply(call, DBUS_ERROR_UNKNOWN_INTERFACE,
+                "Interface " + std::string(ofInterface) + " was not found in object " + QuilletService::objectPath);
+        return dictionaryReply(call, std::nullopt);
+    }
+    if (is(DBUS_INTERFACE_PROPERTIES, "Get", "ss") || is(DBUS_INTERFACE_PROPERTIES, "Set", "ssv")) {
+        dbus_message_iter_next(&arguments);
+        return errorReply(call, DBUS_ERROR_UNKNOWN_PROPERTY,
+            "Property " + std::string(basicString(arguments)) + " was not found in object "
+                + QuilletService::objectPath);
+    }
+    return nullptr;
+}
+
+DBusHandlerResult handleMessage(DBusConnection* connection, DBusMessage* call, void* service)
+{
+    if (dbus_message_get_type(call) != DBUS_MESSAGE_TYPE_METHOD_CALL)
+        return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+    Message reply;
+    try {
+        reply = answer(*static_cast<QuilletService*>(service), call);
+        if (!reply)
+            return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+    } catch (const std::exception& error) {
+        reply = errorReply(call, DBUS_ERROR_FAILED, error.what());
+    } catch (...) {
+        // Nothing may unwind through libdbus.
+        reply = errorReply(call, DBUS_ERROR_FAILED, "The call failed");
+    }
+    if (!reply)
+        return DBUS_HANDLER_RESULT_NEED_MEMORY;
+    if (!dbus_message_get_no_reply(call))
+        dbus_connection_send(connection, reply.get(), nullptr);
+    return DBUS_HANDLER_RESULT_HANDLED;
 }
 
 } // namespace
 
-/// The desktop's interface of an application that is started once and then activated
-/// (org.freedesktop.Application), on the service's object.
-class ApplicationActivationAdaptor final : public QDBusAbstractAdaptor {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
-
-public:
-    ApplicationActivationAdaptor(QuilletService& service, AppDelegate& delegate)
-        : QDBusAbstractAdaptor(&service)
-        , m_delegate(delegate)
-    {
-    }
-
-public Q_SLOTS:
-    void Activate(const QVariantMap&)
-    {
-        // After answering, so that the caller, a second start, exits at once.
-        QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate] { delegate->showExpandersWindow(); });
-    }
-
-    void Open(const QStringList& uris, const QVariantMap&)
-    {
-        QStringList paths;
-        for (const QString& uri : uris) {
-            const QUrl url(uri);
-            if (url.isLocalFile())
-                paths << url.toLocalFile();
-        }
-        QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate, paths] { delegate->importFiles(paths); });
-    }
-
-    void ActivateAction(const QString&, const QVariantList&, const QVariantMap&)
-    {
-        // The desktop entry declares no actions: there is none to run.
-    }
-
-private:
-    AppDelegate& m_delegate;
-};
-
-QuilletService::QuilletService(AppDelegate& delegate, QObject* parent)
-    : QObject(parent)
-    , m_delegate(delegate)
+QuilletService::QuilletService(AppDelegate& delegate)
+    : m_delegate(delegate)
 {
-    new ApplicationActivationAdaptor(*this, delegate);
 }
 
-bool QuilletService::exportOn(QDBusConnection connection)
+QuilletService::~QuilletService()
 {
-    return connection.registerObject(
-        QString::fromLatin1(objectPath), this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAdaptors);
+    if (m_connection)
+        m_connection->unregisterObjectPath(objectPath);
 }
 
-QVariantMap QuilletService::Expand(const QString& text, const QVariantMap& arguments)
+bool QuilletService::exportOn(SessionBusConnection& connection)
 {
-    const auto expression = m_delegate.expand(icuString(text), extensionArgument(arguments));
+    static const DBusObjectPathVTable handler = [] {
+        DBusObjectPathVTable table {};
+        table.message_function = handleMessage;
+        return table;
+    }();
+    if (!connection.registerObjectPath(objectPath, handler, this))
+        return false;
+    m_connection = &connection;
+    return true;
+}
+
+std::optional<QuilletService::Expansion> QuilletService::expand(
+    std::string_view text, const std::optional<std::string>& extension)
+{
+    const auto expression = m_delegate.expand(
+        fromUtf8(text), extension ? std::optional<icu::UnicodeString>(fromUtf8(*extension)) : std::nullopt);
     if (!expression)
+        return std::nullopt;
+    return Expansion { .text = toUtf8(expression->text), .cursorPosition = expression->cursorCodeUnitOffset() };
+}
+
+std::string QuilletService::expandAsJson(std::string_view text, const std::optional<std::string>& extension)
+{
+    const auto expansion = expand(text, extension);
+    if (!expansion)
         return {};
-    return { { QStringLiteral("text"), qtString(expression->text) },
-        { QStringLiteral("cursor_position"), int(expression->cursorCodeUnitOffset()) } };
-}
-
-QString QuilletService::ExpandAsJSON(const QString& text, const QVariantMap& arguments)
-{
-    const auto expression = m_delegate.expand(icuString(text), extensionArgument(arguments));
-    if (!expression)
-        return QString(QLatin1String(""));
     // The same text as `quillet expand` prints.
     nlohmann::ordered_json result;
-    result["text"] = toUtf8(expression->text);
-    result["cursorPosition"] = expression->cursorCodeUnitOffset();
-    return QString::fromStdString(result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    result["text"] = expansion->text;
+    result["cursorPosition"] = expansion->cursorPosition;
+    return result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void QuilletService::OpenFiles(const QStringList& paths)
+void QuilletService::openFiles(const QStringList& paths)
 {
     // Import after answering: an import may show an alert, which must not hold the caller.
     QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate, paths] { delegate->importFiles(paths); });
+}
+
+void QuilletService::activate()
+{
+    // After answering, so that the caller, a second start, exits at once.
+    QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate] { delegate->showExpandersWindow(); });
+}
+
+void QuilletService::open(const QStringList& uris)
+{
+    QStringList paths;
+    for (const QString& uri : uris) {
+        const QUrl url(uri);
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    openFiles(paths);
 }
 
 bool handFilesToRunningInstance(QDBusConnection connection, const QStringList& paths)
@@ -122,7 +369,7 @@ bool handFilesToRunningInstance(QDBusConnection connection, const QStringList& p
 bool activateRunningInstance(QDBusConnection connection)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(QuilletService::serviceName),
-        QString::fromLatin1(QuilletService::objectPath), QStringLiteral("org.freedesktop.Application"),
+        QString::fromLatin1(QuilletService::objectPath), QString::fromLatin1(applicationInterface),
         QStringLiteral("Activate"));
     call << QVariantMap();
     const QDBusMessage reply = connection.call(call, QDBus::Block, 10000);
@@ -130,5 +377,3 @@ bool activateRunningInstance(QDBusConnection connection)
 }
 
 } // namespace quillet
-
-#include "QuilletService.moc"

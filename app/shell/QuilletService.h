@@ -1,17 +1,17 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QObject>
-#include <QString>
 #include <QStringList>
-#include <QVariantMap>
 
-#include <functional>
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace quillet {
 
 class AppDelegate;
+class SessionBusConnection;
 
 /// The application's D-Bus interface on the session bus: service and interface
 /// "com.orvanta.Quillet", object "/com/orvanta/Quillet".
@@ -26,27 +26,41 @@ class AppDelegate;
 /// which the application menu and a second start reach the running application: Activate
 /// shows the editor window (with or without a tray, Quillet stays reachable), Open imports
 /// the bundle files it is given.
-class QuilletService final : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.orvanta.Quillet")
-
+///
+/// It is served on the application's own libdbus connection, which reads the texts as they
+/// were sent: a leading U+FEFF is part of the text expanded.
+class QuilletService final {
 public:
     static constexpr const char* serviceName = "com.orvanta.Quillet";
     static constexpr const char* objectPath = "/com/orvanta/Quillet";
 
-    explicit QuilletService(AppDelegate& delegate, QObject* parent = nullptr);
+    /// Expand's answer; the text in UTF-8 as the bus carries it.
+    struct Expansion {
+        std::string text;
+        int32_t cursorPosition = 0;
+        friend bool operator==(const Expansion&, const Expansion&) = default;
+    };
 
-    /// Exports the object and its "org.freedesktop.Application" interface on the
-    /// connection; false when that fails.
-    bool exportOn(QDBusConnection connection);
+    explicit QuilletService(AppDelegate& delegate);
+    ~QuilletService();
+    QuilletService(const QuilletService&) = delete;
+    QuilletService& operator=(const QuilletService&) = delete;
 
-public Q_SLOTS:
-    QVariantMap Expand(const QString& text, const QVariantMap& arguments);
-    QString ExpandAsJSON(const QString& text, const QVariantMap& arguments);
-    void OpenFiles(const QStringList& paths);
+    /// Serves the object and its "org.freedesktop.Application" interface on the connection;
+    /// false when that fails.
+    bool exportOn(SessionBusConnection& connection);
+
+    // The methods, with the texts in UTF-8; an extension of another type than a string is
+    // absent (std::nullopt).
+    std::optional<Expansion> expand(std::string_view text, const std::optional<std::string>& extension);
+    std::string expandAsJson(std::string_view text, const std::optional<std::string>& extension);
+    void openFiles(const QStringList& paths);
+    void activate();
+    void open(const QStringList& uris);
 
 private:
     AppDelegate& m_delegate;
+    SessionBusConnection* m_connection = nullptr;
 };
 
 /// Hands the files to the application that owns the service (OpenFiles); false when none

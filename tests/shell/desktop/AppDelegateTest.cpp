@@ -9,6 +9,7 @@
 #include "library/Websites.h"
 #include "shell/AppDelegate.h"
 #include "shell/QuilletService.h"
+#include "shell/SessionBusConnection.h"
 #include "shell/Sounds.h"
 #include "shell/UserDefaults.h"
 #include "support/TestSupport.h"
@@ -24,9 +25,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include <dbus/dbus.h>
+
 #include <gtest/gtest.h>
 
 namespace quillet {
+
+void PrintTo(const QuilletService::Expansion& expansion, std::ostream* out)
+{
+    *out << testing::PrintToString(expansion.text) << " caret " << expansion.cursorPosition;
+}
+
 namespace {
 
 using test::waitFor;
@@ -48,6 +57,76 @@ public:
     void play(const QString& name) override { played << name; }
     QStringList played;
 };
+
+/// Expand's and ExpandAsJSON's answers to one text, read with libdbus, which leaves the
+/// strings as they were sent (Qt's decoder drops a leading U+FEFF).
+struct RawAnswers {
+    std::optional<QuilletService::Expansion> expansion;
+    std::string json;
+};
+
+RawAnswers callWithRawStrings(const std::string& text, const std::string& extension)
+{
+    DBusConnection* connection = dbus_bus_get_private(DBUS_BUS_SESSION, nullptr);
+    if (!connection)
+        return {};
+    const auto call = [&](const char* method) {
+        DBusMessage* message = dbus_message_new_method_call(
+            QuilletService::serviceName, QuilletService::objectPath, QuilletService::serviceName, method);
+        DBusMessageIter arguments, dictionary, entry, variant;
+        const char* textValue = text.c_str();
+        const char* key = "extension";
+        const char* extensionValue = extension.c_str();
+        dbus_message_iter_init_append(message, &arguments);
+        dbus_message_iter_append_basic(&arguments, DBUS_TYPE_STRING, &textValue);
+        dbus_message_iter_open_container(&arguments, DBUS_TYPE_ARRAY, "{sv}", &dictionary);
+        dbus_message_iter_open_container(&dictionary, DBUS_TYPE_DICT_ENTRY, nullptr, &entry);
+        dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &key);
+        dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, "s", &variant);
+        dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &extensionValue);
+        dbus_message_iter_close_container(&entry, &variant);
+        dbus_message_iter_close_container(&dictionary, &entry);
+        dbus_message_iter_close_container(&arguments, &dictionary);
+        DBusMessage* reply = dbus_connection_send_with_reply_and_block(connection, message, 5000, nullptr);
+        dbus_message_unref(message);
+        return reply;
+    };
+    const auto basicString = [](DBusMessageIter& iterator) {
+        const char* value = nullptr;
+        dbus_message_iter_get_basic(&iterator, &value);
+        return std::string(value);
+    };
+    RawAnswers answers;
+    if (DBusMessage* reply = call("Expand")) {
+        DBusMessageIter arguments, entries;
+        if (dbus_message_iter_init(reply, &arguments) && dbus_message_has_signature(reply, "a{sv}")) {
+            dbus_message_iter_recurse(&arguments, &entries);
+            QuilletService::Expansion expansion { .text = "", .cursorPosition = -1 };
+            for (; dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY; dbus_message_iter_next(&entries)) {
+                DBusMessageIter entry, value;
+                dbus_message_iter_recurse(&entries, &entry);
+                const std::string key = basicString(entry);
+                dbus_message_iter_next(&entry);
+                dbus_message_iter_recurse(&entry, &value);
+                if (key == "text" && dbus_message_iter_get_arg_type(&value) == DBUS_TYPE_STRING)
+                    expansion.text = basicString(value);
+                else if (key == "cursor_position" && dbus_message_iter_get_arg_type(&value) == DBUS_TYPE_INT32)
+                    dbus_message_iter_get_basic(&value, &expansion.cursorPosition);
+            }
+            answers.expansion = expansion;
+        }
+        dbus_message_unref(reply);
+    }
+    if (DBusMessage* reply = call("ExpandAsJSON")) {
+        DBusMessageIter arguments;
+        if (dbus_message_iter_init(reply, &arguments) && dbus_message_has_signature(reply, "s"))
+            answers.json = basicString(arguments);
+        dbus_message_unref(reply);
+    }
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
+    return answers;
+}
 
 class NoGrabs final : public KeyGrabber {
 public:
@@ -228,24 +307,21 @@ TEST_F(AppDelegateTest, TheStatusIconResetsOnceAfterTheLastExpansionEnds)
 TEST_F(AppDelegateTest, TheDBusMethodsAnswerWithTheWarmLibrary)
 {
     QuilletService service(*m_delegate);
-    const QVariantMap swift { { "extension", "swift" } };
+    const std::optional<std::string> swift = "swift";
+    using Expansion = QuilletService::Expansion;
 
-    EXPECT_EQ(service.Expand("for x in xs", swift),
-        (QVariantMap { { "text", "for x in xs {\n    \n}" }, { "cursor_position", 18 } }));
-    EXPECT_EQ(service.ExpandAsJSON("for x in xs", swift),
-        QStringLiteral("{\"text\":\"for x in xs {\\n    \\n}\",\"cursorPosition\":18}"));
-    EXPECT_EQ(service.Expand("for x in xs", { { "extension", "py" } }),
-        (QVariantMap { { "text", "for $item in $items:" }, { "cursor_position", 20 } }));
+    EXPECT_EQ(service.expand("for x in xs", swift), (Expansion { "for x in xs {\n    \n}", 18 }));
+    EXPECT_EQ(service.expandAsJson("for x in xs", swift), R"({"text":"for x in xs {\n    \n}","cursorPosition":18})");
+    EXPECT_EQ(service.expand("for x in xs", "py"), (Expansion { "for $item in $items:", 20 }));
     // Offsets count UTF-16 units.
-    EXPECT_EQ(service.Expand("\U0001F600 for x in xs", swift).value("cursor_position"), 21);
+    EXPECT_EQ(service.expand("\U0001F600 for x in xs", swift)->cursorPosition, 21);
 
-    // No value: nothing matches, a line feed, a failing expander; a wrongly typed extension is absent.
-    EXPECT_EQ(service.Expand("zzqq", swift), QVariantMap());
-    EXPECT_EQ(service.ExpandAsJSON("zzqq", swift), QString(""));
-    EXPECT_EQ(service.Expand("for x in\nxs", swift), QVariantMap());
-    EXPECT_EQ(service.ExpandAsJSON("broken", {}), QString(""));
+    // No value: nothing matches, a line feed, a failing expander.
+    EXPECT_EQ(service.expand("zzqq", swift), std::nullopt);
+    EXPECT_EQ(service.expandAsJson("zzqq", swift), "");
+    EXPECT_EQ(service.expand("for x in\nxs", swift), std::nullopt);
+    EXPECT_EQ(service.expandAsJson("broken", std::nullopt), "");
     EXPECT_EQ(m_notifications->delivered.size(), 1u);
-    EXPECT_EQ(service.Expand("for x in xs", { { "extension", 5 } }), service.Expand("for x in xs", {}));
     EXPECT_EQ(m_player->played.count("Funk"), 4);
 }
 
@@ -253,11 +329,13 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
 {
     int editorShown = 0;
     m_delegate->windows().showExpandersWindow = [&editorShown] { ++editorShown; };
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    SessionBusConnection bus;
     ASSERT_TRUE(bus.isConnected());
+    ASSERT_TRUE(bus.requestName(QuilletService::serviceName));
     QuilletService service(*m_delegate);
     ASSERT_TRUE(service.exportOn(bus));
-    ASSERT_TRUE(bus.registerService(QuilletService::serviceName));
+    SessionBusConnection secondInstance;
+    EXPECT_FALSE(secondInstance.requestName(QuilletService::serviceName)) << "one instance a session";
 
     const auto first = m_folder.path() / "First.qlbundle";
     const auto unreadable = m_folder.path() / "Broken.qlbundle";
@@ -268,7 +346,13 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
     const auto opened = m_folder.path() / "Opened.qlbundle";
     test::writeFile(opened, bundleText("Opened", {}));
 
-    QList<QVariant> expandReply, jsonReply, noValueReply;
+    // Texts and extensions that Qt's own D-Bus strings would change: a leading U+FEFF.
+    const std::vector<std::pair<std::string, std::string>> rawCalls { { "\xEF\xBB\xBF"
+                                                                        "for x in xs",
+                                                                          "swift" },
+        { "a\xEF\xBB\xBF for x in xs", "swift" }, { "for x in xs", "py" }, { "for x in xs", "\xEF\xBB\xBFpy" } };
+    QList<QVariant> expandReply, jsonReply, noValueReply, wronglyTypedReply;
+    std::vector<RawAnswers> rawAnswers;
     bool activated = false;
     QDBusMessage openReply;
     std::unique_ptr<QThread> client(QThread::create([&] {
@@ -282,6 +366,9 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
         expandReply = call("Expand", { QString("for x in xs"), QVariantMap { { "extension", "swift" } } });
         jsonReply = call("ExpandAsJSON", { QString("for x in xs"), QVariantMap { { "extension", "swift" } } });
         noValueReply = call("Expand", { QString("zzqq"), QVariantMap() });
+        wronglyTypedReply = call("ExpandAsJSON", { QString("for x in xs"), QVariantMap { { "extension", 5 } } });
+        for (const auto& [text, extension] : rawCalls)
+            rawAnswers.push_back(callWithRawStrings(text, extension));
         call("OpenFiles",
             { QStringList { QString::fromStdString(first.string()), QString::fromStdString(unreadable.string()),
                 QString::fromStdString(second.string()) } });
@@ -296,7 +383,6 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
     client->start();
     ASSERT_TRUE(waitFor([&] { return client->isFinished(); }, 20000));
     QDBusConnection::disconnectFromBus("client");
-    bus.unregisterService(QuilletService::serviceName);
 
     ASSERT_EQ(expandReply.size(), 1);
     const QVariantMap expanded = qdbus_cast<QVariantMap>(expandReply[0]);
@@ -306,6 +392,25 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
     EXPECT_EQ(jsonReply[0].toString(), QStringLiteral("{\"text\":\"for x in xs {\\n    \\n}\",\"cursorPosition\":18}"));
     ASSERT_EQ(noValueReply.size(), 1);
     EXPECT_TRUE(qdbus_cast<QVariantMap>(noValueReply[0]).isEmpty());
+    ASSERT_EQ(wronglyTypedReply.size(), 1);
+    EXPECT_EQ(wronglyTypedReply[0].toString().toStdString(), service.expandAsJson("for x in xs", std::nullopt))
+        << "an extension that is not a string is absent";
+    // The texts reach the expansion byte for byte, a U+FEFF first or inside included, and so
+    // do the answers: the same as expanding in the process.
+    ASSERT_EQ(rawAnswers.size(), rawCalls.size());
+    for (std::size_t i = 0; i < rawCalls.size(); ++i) {
+        const auto& [text, extension] = rawCalls[i];
+        const auto expected = service.expand(text, extension);
+        ASSERT_TRUE(expected) << text;
+        EXPECT_EQ(rawAnswers[i].expansion, expected) << text;
+        EXPECT_EQ(rawAnswers[i].json, service.expandAsJson(text, extension)) << text;
+    }
+    EXPECT_EQ(rawAnswers[0].expansion,
+        (QuilletService::Expansion { "\xEF\xBB\xBF"
+                                     "for x in xs {\n    \n}",
+            19 }));
+    EXPECT_EQ(rawAnswers[1].expansion->cursorPosition, 21);
+    EXPECT_NE(rawAnswers[2].expansion, rawAnswers[3].expansion) << "a U+FEFF before the extension is kept";
 
     // Both readable files are imported in order; the unreadable one shows its alert.
     ASSERT_TRUE(waitFor([&] { return App::shared().bundleStore().bundles().size() == 4; }));
@@ -317,7 +422,6 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
     EXPECT_TRUE(activated);
     EXPECT_EQ(openReply.type(), QDBusMessage::ReplyMessage) << openReply.errorMessage().toStdString();
     EXPECT_TRUE(waitFor([&] { return editorShown == 1; })) << "activating shows the editor window";
-    bus.unregisterObject(QuilletService::objectPath);
 }
 
 TEST_F(AppDelegateTest, TheStartUpRegistersTheDefaultsAndOpensTheIntroductionOnlyTheFirstTime)

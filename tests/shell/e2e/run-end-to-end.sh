@@ -10,8 +10,9 @@ bin=$1
 
 source "$(dirname "$0")/../AppSession.sh"
 
-# JSON of the expected text and caret, as the command line computes it.
-expected() { "$bin/quillet" expand --extension swift "$1"; }
+# JSON of the expected text and caret, as the command line computes it, with U+FEFF written
+# as gdbus prints it.
+expected() { "$bin/quillet" expand --extension swift "$1" | LC_ALL=C sed 's/\xef\xbb\xbf/\\ufeff/g'; }
 
 # A user who has been through the introduction.
 mkdir -p "$XDG_CONFIG_HOME/orvanta"
@@ -21,8 +22,9 @@ printf '[General]\nDidOpenIntro=true\n' >"$XDG_CONFIG_HOME/orvanta/Quillet.ini"
 app_pid=$!
 wait_until 20 name_owned com.orvanta.Quillet || { fail "quillet-app did not take its D-Bus name"; exit 1; }
 
-# The D-Bus method answers as the command line does.
-for text in "for item in items" "😀 for item in items"; do
+# The D-Bus method answers as the command line does, also for a text that begins with U+FEFF
+# or holds one (the text given is the text expanded).
+for text in "for item in items" "😀 for item in items" $'\xef\xbb\xbffor item in items' $'a\xef\xbb\xbf for item in items'; do
     want=$(expected "$text")
     got=$(gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvanta/Quillet \
         --method com.orvanta.Quillet.ExpandAsJSON "$text" "{'extension': <'swift'>}" |

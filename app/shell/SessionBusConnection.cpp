@@ -1,0 +1,236 @@
+#include "shell/SessionBusConnection.h"
+
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <dbus/dbus.h>
+
+#include <memory>
+
+namespace quillet {
+namespace {
+
+Q_LOGGING_CATEGORY(busLog, "quillet.bus")
+
+/// The notifier or timer whose signal is being handled: libdbus may drop its watch or timeout
+/// from inside the handler, and the object must then outlive the signal.
+QObject* objectInSignal = nullptr;
+
+void release(QObject* object)
+{
+    if (object == objectInSignal)
+        object->deleteLater();
+    else
+        delete object;
+}
+
+/// Runs a watch's or a timeout's handler with its Qt object marked as busy.
+template <typename Handler> void handleSignalOf(QObject* object, Handler&& handler)
+{
+    QObject* const outer = objectInSignal;
+    objectInSignal = object;
+    handler();
+    objectInSignal = outer;
+}
+
+/// One libdbus watch: a notifier for each direction it waits on.
+struct WatchNotifiers {
+    QSocketNotifier* read = nullptr;
+    QSocketNotifier* write = nullptr;
+
+    void setEnabled(bool enabled) const
+    {
+        for (QSocketNotifier* notifier : { read, write })
+            if (notifier)
+                notifier->setEnabled(enabled);
+    }
+};
+
+void freeWatchNotifiers(void* data)
+{
+    auto* notifiers = static_cast<WatchNotifiers*>(data);
+    for (QSocketNotifier* notifier : { notifiers->read, notifiers->write })
+        if (notifier) {
+            notifier->setEnabled(false);
+            release(notifier);
+        }
+    delete notifiers;
+}
+
+QSocketNotifier* makeNotifier(
+    DBusWatch* watch, QSocketNotifier::Type type, unsigned int condition, void (*afterHandling)(void*), void* data)
+{
+    auto* notifier = new QSocketNotifier(dbus_watch_get_unix_fd(watch), type);
+    QObject::connect(
+        notifier, &QSocketNotifier::activated, notifier, [notifier, watch, condition, afterHandling, data] {
+            handleSignalOf(notifier, [&] { dbus_watch_handle(watch, condition); });
+            afterHandling(data);
+        });
+    return notifier;
+}
+
+void scheduleDispatchOf(void* data)
+{
+    static_cast<SessionBusConnection*>(data)->scheduleDispatch();
+}
+
+dbus_bool_t addWatch(DBusWatch* watch, void* data)
+{
+    auto notifiers = std::make_unique<WatchNotifiers>();
+    const unsigned int flags = dbus_watch_get_flags(watch);
+    if (flags & DBUS_WATCH_READABLE)
+        notifiers->read = makeNotifier(watch, QSocketNotifier::Read, DBUS_WATCH_READABLE, scheduleDispatchOf, data);
+    if (flags & DBUS_WATCH_WRITABLE)
+        notifiers->write = makeNotifier(watch, QSocketNotifier::Write, DBUS_WATCH_WRITABLE, scheduleDispatchOf, data);
+    notifiers->setEnabled(dbus_watch_get_enabled(watch));
+    dbus_watch_set_data(watch, notifiers.release(), freeWatchNotifiers);
+    return TRUE;
+}
+
+void removeWatch(DBusWatch* watch, void*)
+{
+    dbus_watch_set_data(watch, nullptr, nullptr); // frees the notifiers
+}
+
+void toggleWatch(DBusWatch* watch, void*)
+{
+    if (const auto* notifiers = static_cast<WatchNotifiers*>(dbus_watch_get_data(watch)))
+        notifiers->setEnabled(dbus_watch_get_enabled(watch));
+}
+
+void freeTimer(void* data)
+{
+    auto* timer = static_cast<QTimer*>(data);
+    timer->stop();
+    release(timer);
+}
+
+void toggleTimeout(DBusTimeout* timeout, void*)
+{
+    auto* timer = static_cast<QTimer*>(dbus_timeout_get_data(timeout));
+    if (!timer)
+        return;
+    if (dbus_timeout_get_enabled(timeout))
+        timer->start(dbus_timeout_get_interval(timeout));
+    else
+        timer->stop();
+}
+
+dbus_bool_t addTimeout(DBusTimeout* timeout, void* data)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, timeout, data] {
+        handleSignalOf(timer, [&] { dbus_timeout_handle(timeout); });
+        scheduleDispatchOf(data);
+    });
+    dbus_timeout_set_data(timeout, timer, freeTimer);
+    toggleTimeout(timeout, data);
+    return TRUE;
+}
+
+void removeTimeout(DBusTimeout* timeout, void*)
+{
+    dbus_timeout_set_data(timeout, nullptr, nullptr); // frees the timer
+}
+
+void dispatchStatusChanged(DBusConnection*, DBusDispatchStatus status, void* data)
+{
+    if (status == DBUS_DISPATCH_DATA_REMAINS)
+        scheduleDispatchOf(data);
+}
+
+} // namespace
+
+SessionBusConnection::SessionBusConnection()
+{
+    DBusError error;
+    dbus_error_init(&error);
+    m_connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    if (!m_connection) {
+        qCInfo(busLog) << "No session bus:" << error.message;
+        dbus_error_free(&error);
+        return;
+    }
+    // A bus that goes away ends the D-Bus methods, not the application.
+    dbus_connection_set_exit_on_disconnect(m_connection, FALSE);
+    dbus_connection_set_watch_functions(m_connection, addWatch, removeWatch, toggleWatch, this, nullptr);
+    dbus_connection_set_timeout_functions(m_connection, addTimeout, removeTimeout, toggleTimeout, this, nullptr);
+    dbus_connection_set_dispatch_status_function(m_connection, dispatchStatusChanged, this, nullptr);
+}
+
+SessionBusConnection::~SessionBusConnection()
+{
+    if (!m_connection)
+        return;
+    dbus_connection_set_dispatch_status_function(m_connection, nullptr, nullptr, nullptr);
+    dbus_connection_close(m_connection);
+    // Frees the notifiers and timers now, while the event loop's thread is still this one's.
+    dbus_connection_set_watch_functions(m_connection, nullptr, nullptr, nullptr, nullptr, nullptr);
+    dbus_connection_set_timeout_functions(m_connection, nullptr, nullptr, nullptr, nullptr, nullptr);
+    dbus_connection_unref(m_connection);
+}
+
+bool SessionBusConnection::requestName(const char* name)
+{
+    if (!m_connection)
+        return false;
+    DBusError error;
+    dbus_error_init(&error);
+    const int result = dbus_bus_request_name(m_connection, name, DBUS_NAME_FLAG_DO_NOT_QUEUE, &error);
+    if (dbus_error_is_set(&error)) {
+        qCWarning(busLog) << "The bus name" << name << "could not be requested:" << error.message;
+        dbus_error_free(&error);
+        return false;
+    }
+    return result == DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER || result == DBUS_REQUEST_NAME_REPLY_ALREADY_OWNER;
+}
+
+bool SessionBusConnection::registerObjectPath(const char* path, const DBusObjectPathVTable& handler, void* userData)
+{
+    if (!m_connection)
+        return false;
+    DBusError error;
+    dbus_error_init(&error);
+    if (!dbus_connection_try_register_object_path(m_connection, path, &handler, userData, &error)) {
+        qCWarning(busLog) << "The object" << path << "could not be registered:" << error.message;
+        dbus_error_free(&error);
+        return false;
+    }
+    m_serving = true;
+    scheduleDispatch();
+    return true;
+}
+
+void SessionBusConnection::unregisterObjectPath(const char* path)
+{
+    if (m_connection)
+        dbus_connection_unregister_object_path(m_connection, path);
+}
+
+void SessionBusConnection::scheduleDispatch()
+{
+    if (!m_serving || m_dispatchScheduled)
+        return;
+    m_dispatchScheduled = true;
+    // Never from inside libdbus's callbacks, which hold the connection.
+    QMetaObject::invokeMethod(this, &SessionBusConnection::dispatch, Qt::QueuedConnection);
+}
+
+void SessionBusConnection::dispatch()
+{
+    m_dispatchScheduled = false;
+    // A handler that spins a nested event loop must not dispatch again: libdbus would wait
+    // for itself. The outer dispatch goes on once it returns.
+    if (m_dispatching || !m_connection)
+        return;
+    m_dispatching = true;
+    // One message a turn, so that the event loop keeps serving windows and timers between them.
+    const DBusDispatchStatus status = dbus_connection_dispatch(m_connection);
+    m_dispatching = false;
+    if (status != DBUS_DISPATCH_COMPLETE)
+        scheduleDispatch();
+}
+
+} // namespace quillet
