@@ -3,13 +3,13 @@
 #include "library/Alert.h"
 #include "library/App.h"
 #include "library/UserAlerts.h"
-#include "library/UserErrorDescriptionType.h"
 #include "library/UserNotifications.h"
 #include "shell/ExpandingController.h"
 #include "shell/SettingsFile.h"
 #include "shell/UserDefaultsKey.h"
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <nlohmann/json.hpp>
 

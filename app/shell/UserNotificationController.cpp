@@ -1,8 +1,8 @@
 #include "shell/UserNotificationController.h"
 
 #include "library/Bundle.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,8 +1,8 @@
 #include "shell/ExpandingController.h"
 
 #include "library/BundleStore.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 
