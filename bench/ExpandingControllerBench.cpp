@@ -2,8 +2,8 @@
 // enabled expanders split by the file's language, the search over the first group and, when it
 // gives nothing, over the rest. The 10,000 generated expanders include ones that embed others.
 
+#include "front/ExpandingController.h"
 #include "library/BundleStore.h"
-#include "shell/ExpandingController.h"
 #include "support/SyntheticLibrary.h"
 
 #include <benchmark/benchmark.h>

@@ -1,11 +1,11 @@
 #include "shell/AppDelegate.h"
 
 #include "docs/views/QtText.h"
+#include "front/Accessibility.h"
 #include "library/App.h"
 #include "library/Bundle.h"
 #include "library/BundleStore.h"
 #include "library/NoEditorError.h"
-#include "shell/Accessibility.h"
 #include "shell/GlobalShortcutBinder.h"
 #include "shell/Sounds.h"
 #include "shell/UserDefaults.h"

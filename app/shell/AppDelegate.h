@@ -1,8 +1,8 @@
 #pragma once
 
 #include "expansion/ExpandedExpression.h"
+#include "front/ExpandingController.h"
 #include "shell/Appearance.h"
-#include "shell/ExpandingController.h"
 #include "shell/GlobalShortcutBinder.h"
 #include "shell/UserNotificationController.h"
 

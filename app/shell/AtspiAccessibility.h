@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Accessibility.h"
+#include "front/Accessibility.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/UserDefaultsKey.h"
+#include "front/UserDefaultsKey.h"
 
 class QCheckBox;
 class QSpinBox;

@@ -1,7 +1,7 @@
 #include "shell/Sounds.h"
 
+#include "front/UserDefaultsKey.h"
 #include "shell/DesktopResources.h"
-#include "shell/UserDefaultsKey.h"
 #include "text/Settings.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "front/UserDefaultsKey.h"
 #include "shell/AutostartEntry.h"
-#include "shell/UserDefaultsKey.h"
 
 #include <QObject>
 

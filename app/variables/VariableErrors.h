@@ -7,7 +7,7 @@
 namespace quillet {
 
 // ParsingError (an unknown type keyword, a kind declared without its parameters) is the
-// library's, in library/UserErrorDescriptionType.h.
+// shared one, in text/UserErrorDescriptionType.h.
 
 /// A text that holds no declaration at all. Title "Variable parsing error", empty description.
 class VariableParsingError : public ExpanderValidationError {

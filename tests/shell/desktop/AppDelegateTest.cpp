@@ -1,5 +1,5 @@
-#include "../FakeAccessibility.h"
 #include "FakeBusServices.h"
+#include "front/FakeAccessibility.h"
 
 #include "library/Alert.h"
 #include "library/App.h"

@@ -1,5 +1,5 @@
+#include "front/SettingsFile.h"
 #include "shell/GlobalShortcutBinder.h"
-#include "shell/SettingsFile.h"
 #include "shell/Shortcut.h"
 #include "shell/ShortcutRecorder.h"
 #include "shell/UserDefaults.h"

@@ -1,6 +1,6 @@
-#include "shell/Accessibility.h"
+#include "front/Accessibility.h"
 #include "FakeAccessibility.h"
-#include "shell/ExpandingController.h"
+#include "front/ExpandingController.h"
 
 #include "library/BundleStore.h"
 #include "support/TestSupport.h"

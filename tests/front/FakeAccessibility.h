@@ -2,7 +2,7 @@
 
 // An editor's text element in memory for the tests of the expansion at the caret.
 
-#include "shell/Accessibility.h"
+#include "front/Accessibility.h"
 #include "text/UnicodeConversion.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
-#include "shell/SettingsFile.h"
+#include "front/SettingsFile.h"
 
-#include "shell/UserDefaultsKey.h"
+#include "front/UserDefaultsKey.h"
 #include "text/SettingValues.h"
 
 #include <algorithm>

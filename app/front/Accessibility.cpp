@@ -1,4 +1,4 @@
-#include "shell/Accessibility.h"
+#include "front/Accessibility.h"
 
 #include "languages/FileNameDetector.h"
 #include "text/Localized.h"

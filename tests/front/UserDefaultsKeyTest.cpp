@@ -1,4 +1,4 @@
-#include "shell/UserDefaultsKey.h"
+#include "front/UserDefaultsKey.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // - tests/data/DefaultBundleLines.json: lines typed the way programmers write them, each with
 //   the bundle that must answer it and the exact expansion it must give.
 
-#include "shell/ExpandingController.h"
+#include "front/ExpandingController.h"
 
 #include "expansion/ExpanderController.h"
 #include "expansion/TextSettings.h"

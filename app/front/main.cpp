@@ -1,5 +1,5 @@
-#include "shell/CommandLine.h"
-#include "shell/DesktopLauncher.h"
+#include "front/CommandLine.h"
+#include "front/DesktopLauncher.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,10 +1,10 @@
-#include "shell/ExpandingController.h"
+#include "front/ExpandingController.h"
 
+#include "front/Accessibility.h"
 #include "languages/FileNameDetector.h"
 #include "languages/ProgrammingLanguageStore.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
-#include "shell/Accessibility.h"
 
 namespace quillet {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/DesktopLauncher.h"
+#include "front/DesktopLauncher.h"
 
 #include <dbus/dbus.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "shell/ExpandingController.h"
+#include "front/ExpandingController.h"
 
 #include "library/BundleStore.h"
 #include "support/TestSupport.h"

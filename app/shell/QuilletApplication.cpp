@@ -1,0 +1,348 @@
+#include "shell/QuilletApplication.h"
+
+#include "docs/views/ExpanderBrowserWindowController.h"
+#include "editor/EditorWindowController.h"
+#include "front/DesktopLauncher.h"
+#include "library/App.h"
+#include "shell/AppDelegate.h"
+#include "shell/AtspiAccessibility.h"
+#include "shell/AutostartEntry.h"
+#include "shell/DesktopEnvironment.h"
+#include "shell/IntroWindow.h"
+#include "shell/MenuActions.h"
+#include "shell/MenuController.h"
+#include "shell/QuilletService.h"
+#include "shell/Sounds.h"
+#include "shell/StartAtLogin.h"
+#include "shell/StatusMenu.h"
+#include "shell/UserDefaults.h"
+#include "shell/UserNotificationController.h"
+#include "text/Settings.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLoggingCategory>
+#include <QMenuBar>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quillet {
+namespace {
+
+Q_LOGGING_CATEGORY(mainLog, "quillet.main")
+
+/// An error a user can act on: assistive technologies are off and cannot be turned on.
+class AccessibilityOffError final : public BasicUserError {
+public:
+    AccessibilityOffError()
+        : BasicUserError(u"Quillet cannot read your editor",
+            u"Turn on assistive technologies in your desktop's accessibility settings, then start "
+            u"your editor again.")
+    {
+    }
+};
+
+/// Hands the expander chosen in the browser to the application delegate, which shows it in
+/// the editor window and closes the browser.
+class ExpanderBrowserOpener final : public ExpanderBrowserViewControllerDelegate {
+public:
+    explicit ExpanderBrowserOpener(AppDelegate& delegate)
+        : m_delegate(delegate)
+    {
+    }
+    void openExpander(ExpanderBrowserViewController&, CustomExpander& expander) override
+    {
+        m_delegate.openExpander(expander);
+    }
+
+private:
+    AppDelegate& m_delegate;
+};
+
+int signalPipe[2] = { -1, -1 };
+
+void quitOnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
+}
+
+/// Ends the event loop on SIGTERM, SIGINT and SIGHUP (a logout, Ctrl+C), so the application
+/// ends as after Quit: the library's last changes are written and everything is destroyed
+/// in order.
+void quitEventLoopOnTerminationSignals(QObject* context)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        char byte = 0;
+        [[maybe_unused]] const auto count = read(signalPipe[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action { };
+    action.sa_handler = quitOnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : { SIGTERM, SIGINT, SIGHUP })
+        sigaction(signal, &action, nullptr);
+}
+
+/// The process-wide objects that the parts reach through `shared()`: the settings, the
+/// accessibility backend and the library's environment, installed when made. Destroyed while
+/// the QApplication still exists, they take down with them what holds Qt objects; left to
+/// static destruction that would go after it, when Qt Multimedia's and Qt's own state is
+/// gone. The library's waiting change is written first.
+class ProcessWideServices {
+public:
+    ProcessWideServices()
+        : m_defaults(UserDefaults::makeStandard())
+    {
+        Settings::setShared(m_defaults);
+
+        auto& notifications = UserNotificationController::shared();
+        AccessibilityBackend::setShared(std::make_shared<AtspiAccessibilityBackend>([&notifications] {
+            notifications.deliver(UserNotificationBuilder().notification(AccessibilityOffError()));
+        }));
+
+        auto environment = App::Environment::headless();
+        environment.alerts = std::make_shared<QtUserAlerts>();
+        environment.notifications = std::make_shared<DesktopNotifications>(notifications);
+        environment.application = std::make_shared<QtApplicationControl>();
+        // Typing in the editor changes the library at every key: it is written once the
+        // typing pauses or half a second has passed, and at once on quit and when the editor
+        // asks.
+        environment.saveScheduler = std::make_shared<QtSaveScheduler>();
+        App::configureShared(std::move(environment));
+    }
+
+    ~ProcessWideServices()
+    {
+        // Documentation pages render on the pool and read the settings and the library.
+        QThreadPool::globalInstance()->waitForDone();
+        App::setShared(nullptr);
+        App::configureShared({});
+        Sounds::setShared(nullptr);
+        AccessibilityBackend::setShared(nullptr);
+        Settings::setShared(nullptr);
+    }
+
+    ProcessWideServices(const ProcessWideServices&) = delete;
+    ProcessWideServices& operator=(const ProcessWideServices&) = delete;
+
+    const std::shared_ptr<UserDefaults>& defaults() const { return m_defaults; }
+
+private:
+    std::shared_ptr<UserDefaults> m_defaults;
+};
+
+AppDelegate::Services delegateServices(const ProcessWideServices& processWide)
+{
+    AppDelegate::Services services;
+    services.defaults = processWide.defaults();
+    services.notifications = &UserNotificationController::shared();
+    return services;
+}
+
+} // namespace
+
+/// The application's object graph. Members are made in the order they are declared, each
+/// after what it uses, and destroyed in reverse.
+struct QuilletApplication::Parts {
+    Parts();
+    Parts(const Parts&) = delete;
+    Parts& operator=(const Parts&) = delete;
+
+    /// The start-up, exporting the D-Bus object on the bus whose name this instance owns:
+    /// false when the library cannot be loaded (the user was told why).
+    bool start(const QStringList& files, bool showEditor, std::optional<QDBusConnection> ownedBus);
+
+    EditorWindowController& editorWindow();
+    ExpanderBrowserWindowController& expanderBrowser();
+
+    ProcessWideServices processWide;
+    AppDelegate delegate;
+    // The status menu and its windows. The menu is made before the defaults are registered;
+    // its controller mirrors the shortcuts again when they are.
+    StatusMenu menu;
+    MenuController menuController;
+    StartAtLogin startAtLogin;
+    MenuActions menuActions;
+    // The editor window: made on first demand and kept for the life of the process.
+    std::unique_ptr<EditorWindowController> editor;
+    // The expander browser: made on first demand and kept. The delegate closes it whenever
+    // the application stops being the active one.
+    ExpanderBrowserOpener browserOpener;
+    std::unique_ptr<ExpanderBrowserWindowController> browser;
+    // Exported once the library is loaded, so that no call finds it missing.
+    std::unique_ptr<QuilletService> service;
+
+private:
+    MenuActions::Services menuServices();
+};
+
+QuilletApplication::Parts::Parts()
+    : delegate(delegateServices(processWide))
+    , menuController(*processWide.defaults(), menu.expandersMenuItem(), menu.expanderBrowserMenuItem())
+    , startAtLogin(*processWide.defaults(), AutostartEntry::forRunningApplication())
+    , menuActions(menuServices())
+    , browserOpener(delegate)
+{
+    menuController.awakeFromNib();
+    menuActions.connectMenu(menu);
+    delegate.setStatusBarMenu(&menu);
+    delegate.windows().showIntroduction = [this] { menuActions.showIntroduction(); };
+}
+
+MenuActions::Services QuilletApplication::Parts::menuServices()
+{
+    MenuActions::Services services;
+    services.defaults = processWide.defaults().get();
+    services.startAtLogin = &startAtLogin;
+    services.intro.isAccessibilityTrusted
+        = [this](bool prompt) { return delegate.expandingController().isAccessibilityTrusted(prompt); };
+    // A shortcut another program held may be free by the time the user looks at them.
+    services.preferencesWillShow = [this] {
+        if (auto* binder = delegate.shortcutBinder())
+            binder->retryUnavailableShortcuts();
+    };
+    return services;
+}
+
+bool QuilletApplication::Parts::start(
+    const QStringList& files, bool showEditor, std::optional<QDBusConnection> ownedBus)
+{
+    delegate.applicationWillFinishLaunching();
+    startAtLogin.applyStoredValue();
+
+    // Load the library now, so the first expansion and the D-Bus methods find it warm.
+    if (!App::shared().isLoaded())
+        return false;
+
+    auto& windows = delegate.windows();
+    windows.showExpandersWindow = [this] {
+        editorWindow().showWindow();
+        // An introduction under way stays in front of the editor.
+        if (auto* intro = menuActions.introWindow(); intro && intro->isVisible())
+            intro->raise();
+    };
+    windows.selectBundleInEditor = [this](Bundle& bundle) { editorWindow().select(bundle); };
+    windows.selectExpanderInEditor = [this](CustomExpander& expander) { editorWindow().select(expander); };
+    windows.showOrHideExpanderBrowser = [this] { expanderBrowser().toggle(); };
+    windows.closeExpanderBrowser = [this] { expanderBrowser().close(); };
+
+    // Both windows exist: their items join the status menu. Previous and next view switch the
+    // editor between documentation and editing without showing it.
+    menuActions.setEditorWindow([this] { delegate.showExpandersWindow(); }, [this] { editorWindow().toggleMode(); });
+    menuActions.setExpanderBrowser([this] { delegate.showOrHideExpanderBrowser(); });
+
+    service = std::make_unique<QuilletService>(delegate);
+    if (ownedBus && !service->exportOn(*ownedBus))
+        qCWarning(mainLog) << "The D-Bus object could not be exported";
+
+    delegate.applicationDidFinishLaunching();
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &delegate, [this, files] { delegate.importFiles(files); });
+    if (showEditor)
+        QTimer::singleShot(0, &delegate, [this] { delegate.showExpandersWindow(); });
+    else if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qCInfo(mainLog) << "No tray on this desktop: start Quillet again to open its editor window";
+    return true;
+}
+
+EditorWindowController& QuilletApplication::Parts::editorWindow()
+{
+    if (!editor) {
+        editor = std::make_unique<EditorWindowController>(App::shared().bundleStore(),
+            EditorServices { .alerts = std::make_shared<QtUserAlerts>(), .fileDialogs = {}, .urlOpener = {} });
+        // Without a tray, this bar is the way to the preferences, the help and Quit.
+        menu.fillMenuBar(*editor->window()->menuBar());
+    }
+    return *editor;
+}
+
+ExpanderBrowserWindowController& QuilletApplication::Parts::expanderBrowser()
+{
+    if (!browser) {
+        browser = std::make_unique<ExpanderBrowserWindowController>();
+        browser->contentViewController()->setDelegate(&browserOpener);
+    }
+    return *browser;
+}
+
+bool QuilletApplication::hasGraphicalSession()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true; // the user chose the platform
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        return true;
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+    return !platforms.entryList({ QStringLiteral("libqwayland*.so") }, QDir::Files).isEmpty();
+}
+
+QuilletApplication::QuilletApplication(QApplication& application)
+{
+    quitEventLoopOnTerminationSignals(&application);
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    // The desktop adds it to every window title: "Swift Basic — Quillet".
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
+    QApplication::setOrganizationName(QStringLiteral("orvanta"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+    QApplication::setWindowIcon(applicationIcon());
+    // A tray application: closing its last window leaves it running in the panel.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    m_files = QApplication::arguments().mid(1);
+    m_showEditor = m_files.removeAll(QString::fromLatin1(showEditorOption)) > 0;
+}
+
+QuilletApplication::~QuilletApplication() = default;
+
+int QuilletApplication::run()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    std::optional<QDBusConnection> ownedBus;
+    if (bus.isConnected()) {
+        const auto registration = bus.interface()->registerService(QString::fromLatin1(QuilletService::serviceName),
+            QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
+        if (registration.isValid() && registration.value() == QDBusConnectionInterface::ServiceRegistered) {
+            ownedBus = bus;
+        } else {
+            // Another instance runs: it takes the files, or else shows its editor window, so
+            // that starting Quillet again reaches it also where there is no tray.
+            if (!m_files.isEmpty() && !handFilesToRunningInstance(bus, m_files)) {
+                std::fprintf(stderr, "quillet-app: the running instance did not take the files\n");
+                return 1;
+            }
+            if (m_files.isEmpty() && !activateRunningInstance(bus)) {
+                std::fprintf(stderr, "quillet-app: the running instance did not answer\n");
+                return 1;
+            }
+            return 0;
+        }
+    } else {
+        qCWarning(mainLog) << "No session bus: Quillet runs without its D-Bus methods";
+    }
+
+    m_parts = std::make_unique<Parts>();
+    if (!m_parts->start(m_files, m_showEditor, std::move(ownedBus)))
+        return 1;
+    const int status = QApplication::exec();
+    m_parts->delegate.applicationWillTerminate();
+    return status;
+}
+
+} // namespace quillet

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+class QApplication;
+
+namespace quillet {
+
+/// The tray application as one object. One instance per session: when another instance owns
+/// the session's D-Bus name, run() hands it the files (or asks it to show its editor window)
+/// and makes nothing else.
+///
+/// Otherwise run() makes the application's parts and connects them, in the order they depend
+/// on each other: the process-wide settings, accessibility backend and library environment;
+/// the application delegate with its expanding controller, appearance and global shortcuts;
+/// the status menu with its controller, start at login and actions; the editor window and the
+/// expander browser, each made on first demand; and last the D-Bus object. They are destroyed
+/// in reverse order when this object is, which must be before the QApplication: the
+/// process-wide objects that hold Qt objects go with them, after the library's waiting change
+/// is written. Main thread only.
+class QuilletApplication final {
+public:
+    /// Whether Qt will find a display to open; without one QApplication aborts the process.
+    static bool hasGraphicalSession();
+
+    /// Names the application for the desktop, keeps it running when its last window closes,
+    /// and ends its event loop on SIGTERM, SIGINT and SIGHUP as Quit would.
+    explicit QuilletApplication(QApplication& application);
+    ~QuilletApplication();
+    QuilletApplication(const QuilletApplication&) = delete;
+    QuilletApplication& operator=(const QuilletApplication&) = delete;
+
+    /// Hands over to the running instance, or starts the application and runs its event loop
+    /// until Quit. The process's exit status.
+    int run();
+
+private:
+    struct Parts;
+
+    /// Bundle files to import, from the command line.
+    QStringList m_files;
+    /// `quillet` alone asks for the editor window; the start at login does not.
+    bool m_showEditor = false;
+    std::unique_ptr<Parts> m_parts;
+};
+
+} // namespace quillet
