@@ -1,6 +1,6 @@
 // Parsing cost of expander patterns: short, long, and a deep chain of embedded expanders.
 #include "expansion/ExpanderController.h"
-#include "text/PatternParser.h"
+#include "variables/PatternParser.h"
 
 #include "support/FakeExpander.h"
 

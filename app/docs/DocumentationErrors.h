@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/UserErrorDescriptionType.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <string>
 

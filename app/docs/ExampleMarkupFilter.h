@@ -1,8 +1,8 @@
 #pragma once
 
 #include "docs/MarkupFilter.h"
-#include "docs/Tag.h"
 #include "expansion/ExpandedExpression.h"
+#include "text/Tag.h"
 
 namespace quillet {
 

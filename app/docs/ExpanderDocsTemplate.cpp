@@ -1,9 +1,9 @@
 #include "docs/ExpanderDocsTemplate.h"
 
-#include "docs/ErrorTagBuilder.h"
 #include "docs/HTMLGenerators.h"
 #include "docs/MarkupHTMLGenerator.h"
 #include "expansion/ExpanderController.h"
+#include "text/ErrorTagBuilder.h"
 #include "text/StringHelpers.h"
 
 #include <exception>

@@ -1,8 +1,9 @@
 #include "docs/HTMLGenerators.h"
 
+#include "expansion/ExpanderController.h"
 #include "library/CustomExpander.h"
-#include "text/PatternParser.h"
 #include "text/StringHelpers.h"
+#include "variables/PatternParser.h"
 #include "variables/Variable.h"
 
 namespace quillet {

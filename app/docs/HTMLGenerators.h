@@ -4,8 +4,8 @@
 // variables a user fills in, and its languages. Each generator is stateless; build one per
 // use, on any thread. Every text from the library is escaped ("<" and ">").
 
-#include "docs/Tag.h"
-#include "languages/ProgrammingLanguage.h"
+#include "text/Tag.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <unicode/unistr.h>
 

@@ -1,9 +1,9 @@
 #include "docs/MarkupFilters.h"
 
-#include "docs/Tag.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
+#include "text/Tag.h"
 
 #include <functional>
 

@@ -1,9 +1,9 @@
 #include "editor/BundleListActions.h"
 
 #include "library/JSONSerializableStore.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <algorithm>
 

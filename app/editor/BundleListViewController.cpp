@@ -3,7 +3,7 @@
 #include "docs/views/PlainMessageBox.h"
 #include "docs/views/QtText.h"
 #include "library/Alert.h"
-#include "library/UserErrorDescriptionType.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <QAction>
 #include <QHBoxLayout>

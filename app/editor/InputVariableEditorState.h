@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Expander.h"
+#include "variables/Expander.h"
 #include "variables/InputVariableEditorData.h"
 #include "variables/Variable.h"
 

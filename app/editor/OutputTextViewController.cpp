@@ -11,8 +11,8 @@
 #include "expansion/OutputVariablePattern.h"
 #include "languages/OptionalExpressionHighlightingPattern.h"
 #include "languages/OutputVariableHighlightingPattern.h"
-#include "languages/ProgrammingLanguageCocoaAdapter.h"
-#include "text/PatternParser.h"
+#include "library/ProgrammingLanguageCocoaAdapter.h"
+#include "variables/PatternParser.h"
 
 #include <QMenu>
 

@@ -1,8 +1,8 @@
 #include "editor/OutputVariableEditorState.h"
 
 #include "expansion/FilterStore.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 namespace quillet {
 

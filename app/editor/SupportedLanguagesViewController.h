@@ -1,9 +1,9 @@
 #pragma once
 
-#include "languages/ProgrammingLanguageCocoaAdapter.h"
-#include "languages/SupportedLanguagesHolder.h"
 #include "library/Bundle.h"
 #include "library/CustomExpander.h"
+#include "library/ProgrammingLanguageCocoaAdapter.h"
+#include "library/SupportedLanguagesHolder.h"
 
 #include <QAbstractListModel>
 #include <QFontMetrics>

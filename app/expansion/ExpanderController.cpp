@@ -1,9 +1,9 @@
 #include "expansion/ExpanderController.h"
 
 #include "expansion/ExpanderExpansion.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <algorithm>
 #include <atomic>

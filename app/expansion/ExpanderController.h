@@ -1,8 +1,9 @@
 #pragma once
 
 #include "expansion/ExpandedExpression.h"
-#include "languages/ProgrammingLanguage.h"
-#include "library/Expander.h"
+#include "variables/Expander.h"
+#include "variables/ExpanderLookup.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <unicode/unistr.h>
 
@@ -24,10 +25,9 @@ namespace quillet {
 /// first need and made again when an expander has changed since (expanderRevision). A controller kept for many searches
 /// (the expansion front keeps one per library state and language) so pays for it once. The
 /// index has its own lock, so copies may be used on several threads.
-class ExpanderController {
+class ExpanderController : public ExpanderLookup {
 public:
     explicit ExpanderController(std::vector<ExpanderPtr> expanders = {});
-    virtual ~ExpanderController() = default;
 
     /// The expanders in the caller's order.
     const std::vector<ExpanderPtr>& expanders() const noexcept { return m_expanders; }
@@ -35,7 +35,7 @@ public:
     /// The same for this controller and its copies, and for no other controller made in this
     /// process: what is derived from the list (the expression of a pattern that embeds other
     /// expanders) may be kept under it together with expanderRevision.
-    uint64_t listId() const noexcept;
+    uint64_t listId() const noexcept override;
 
     /// Expands the end of `text` (the text before the caret) with the best expander.
     ///
@@ -51,15 +51,15 @@ public:
 
     /// The expanders, in list order, whose identifier equals the given one (canonical
     /// equivalence); the empty identifier finds those without one. Looked up in the index.
-    std::vector<ExpanderPtr> expandersWithIdentifier(const icu::UnicodeString& identifier) const;
+    std::vector<ExpanderPtr> expandersWithIdentifier(const icu::UnicodeString& identifier) const override;
 
     /// The expanders, in list order, whose identifier equals the given one and that serve the
     /// languages (see expanderMatchesLanguages). An empty identifier finds nothing.
     std::vector<ExpanderPtr> expandersWithKeyAndLanguages(
-        const icu::UnicodeString& identifier, const ProgrammingLanguageList& languages) const;
+        const icu::UnicodeString& identifier, const ProgrammingLanguageList& languages) const override;
 
     /// The expanders, in list order, that have an identifier and serve the languages.
-    std::vector<ExpanderPtr> expandersForLanguages(const ProgrammingLanguageList& languages) const;
+    std::vector<ExpanderPtr> expandersForLanguages(const ProgrammingLanguageList& languages) const override;
 
     /// False for an expander without identifier; otherwise the language rule: it holds when a given
     /// language is "any", no language is given, the expander names no language or names "any",

@@ -2,11 +2,11 @@
 
 #include "expansion/ExpanderController.h"
 #include "expansion/ExpressionParser.h"
-#include "library/Expander.h"
-#include "library/UserErrorDescriptionType.h"
-#include "text/PatternParser.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
+#include "text/UserErrorDescriptionType.h"
+#include "variables/Expander.h"
+#include "variables/PatternParser.h"
 
 #include "OrvTextView/BoundedCache.h"
 
@@ -494,7 +494,7 @@ SuffixSearchScope::~SuffixSearchScope()
 }
 
 std::optional<TextRange> matchedRange(
-    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController)
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderLookup& expanderController)
 {
     if (holdsLineFeed(text))
         return std::nullopt;
@@ -505,7 +505,7 @@ std::optional<TextRange> matchedRange(
 }
 
 std::optional<icu::UnicodeString> matchedText(
-    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController)
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderLookup& expanderController)
 {
     const auto match = matchedRange(expander, text, expanderController);
     if (!match)
@@ -514,7 +514,7 @@ std::optional<icu::UnicodeString> matchedText(
 }
 
 std::optional<ExpandedExpression> expandedExpression(
-    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController)
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderLookup& expanderController)
 {
     if (holdsLineFeed(text))
         return std::nullopt;

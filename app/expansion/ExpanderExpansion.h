@@ -10,7 +10,7 @@
 namespace quillet {
 
 class Expander;
-class ExpanderController;
+class ExpanderLookup;
 
 /// One expander search over one text, on this thread, for as long as it lives: each expression's
 /// suffix match of the text is remembered (the search matches a candidate again when it expands
@@ -35,10 +35,10 @@ private:
 /// Throws what the expander's matchPattern throws (a pattern that does not parse), and
 /// ExpandingError naming the expander when the match runs out of its time limit.
 std::optional<icu::UnicodeString> matchedText(
-    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController);
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderLookup& expanderController);
 /// As matchedText, the place of the abbreviation in the text (UTF-16 units).
 std::optional<TextRange> matchedRange(
-    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController);
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderLookup& expanderController);
 
 /// A text that every match of the expression (compiled without flags) contains: its leading run
 /// of literal characters when nothing at the top level of the expression is an alternative.
@@ -62,6 +62,6 @@ bool holdsLiteral(const icu::UnicodeString& text, const icu::UnicodeString& lite
 /// (an empty match is none). Throws the errors of the expander's output (generatedOutput)
 /// unchanged, and ExpandingError naming the expander when the match runs out of its time limit.
 std::optional<ExpandedExpression> expandedExpression(
-    const Expander& expander, const icu::UnicodeString& text, const ExpanderController& expanderController);
+    const Expander& expander, const icu::UnicodeString& text, const ExpanderLookup& expanderController);
 
 } // namespace quillet

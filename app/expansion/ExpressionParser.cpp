@@ -1,10 +1,10 @@
 #include "expansion/ExpressionParser.h"
 
-#include "library/Expander.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
-#include "text/PatternParser.h"
 #include "text/RegexCache.h"
+#include "text/UserErrorDescriptionType.h"
+#include "variables/Expander.h"
+#include "variables/PatternParser.h"
 #include "variables/Variable.h"
 
 namespace quillet {

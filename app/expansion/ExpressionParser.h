@@ -1,7 +1,7 @@
 #pragma once
 
-#include "expansion/GeneratedOutput.h"
 #include "text/StringHelpers.h"
+#include "variables/GeneratedOutput.h"
 
 #include <unicode/unistr.h>
 

@@ -2,11 +2,11 @@
 
 #include "expansion/ExpressionParser.h"
 #include "expansion/OutputVariablePattern.h"
+#include "expansion/TemplateSubexpressionPattern.h"
 #include "expansion/TextSettings.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
-#include "text/PatternParser.h"
-#include "text/TemplateSubexpressionPattern.h"
+#include "text/UserErrorDescriptionType.h"
+#include "variables/PatternParser.h"
 
 #include <cstddef>
 #include <vector>
@@ -23,7 +23,7 @@ icu::UnicodeString quoted(const icu::UnicodeString& name)
 } // namespace
 
 OutputGenerator::OutputGenerator(
-    icu::UnicodeString outputTemplate, const ExpanderController& expanderController, const PatternParser& patternParser)
+    icu::UnicodeString outputTemplate, const ExpanderLookup& expanderController, const PatternParser& patternParser)
     : m_template(std::move(outputTemplate))
     , m_expanderController(expanderController)
     , m_patternParser(patternParser)

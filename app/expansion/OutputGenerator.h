@@ -1,7 +1,7 @@
 #pragma once
 
-#include "expansion/GeneratedOutput.h"
 #include "expansion/OutputVariable.h"
+#include "variables/GeneratedOutput.h"
 
 #include <unicode/unistr.h>
 
@@ -9,7 +9,7 @@
 
 namespace quillet {
 
-class ExpanderController;
+class ExpanderLookup;
 class ExpressionParser;
 class PatternParser;
 struct TemplateSubexpressionPatternMatch;
@@ -22,7 +22,7 @@ struct TemplateSubexpressionPatternMatch;
 /// routine's work, done on the result.
 class OutputGenerator {
 public:
-    OutputGenerator(icu::UnicodeString outputTemplate, const ExpanderController& expanderController,
+    OutputGenerator(icu::UnicodeString outputTemplate, const ExpanderLookup& expanderController,
         const PatternParser& patternParser);
 
     /// The output for the typed text that matched the pattern: every tab of the template becomes
@@ -57,7 +57,7 @@ public:
         const OutputVariable& variable, const ExpressionParser& expressionParser) const;
 
     const icu::UnicodeString& outputTemplate() const noexcept { return m_template; }
-    const ExpanderController& expanderController() const noexcept { return m_expanderController; }
+    const ExpanderLookup& expanderController() const noexcept { return m_expanderController; }
     const PatternParser& patternParser() const noexcept { return m_patternParser; }
 
 private:
@@ -67,7 +67,7 @@ private:
         const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const;
 
     icu::UnicodeString m_template;
-    const ExpanderController& m_expanderController;
+    const ExpanderLookup& m_expanderController;
     const PatternParser& m_patternParser;
 };
 

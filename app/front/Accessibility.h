@@ -1,8 +1,8 @@
 #pragma once
 
 #include "languages/FocusedTitleSource.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/StringHelpers.h" // TextRange: UTF-16 units; a zero length is the caret
+#include "text/UserErrorDescriptionType.h"
 
 #include <unicode/unistr.h>
 

@@ -6,10 +6,10 @@
 #include "library/Alert.h"
 #include "library/App.h"
 #include "library/UserAlerts.h"
-#include "library/UserErrorDescriptionType.h"
 #include "library/UserNotifications.h"
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <nlohmann/json.hpp>
 

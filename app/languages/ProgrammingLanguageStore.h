@@ -1,6 +1,6 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <unicode/unistr.h>
 

@@ -1,8 +1,8 @@
 #include "library/Alert.h"
 
-#include "library/Expander.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
+#include "text/UserErrorDescriptionType.h"
+#include "variables/Expander.h"
 
 namespace quillet {
 

@@ -2,7 +2,7 @@
 
 #include "library/BundleStore.h"
 #include "library/JSONSerializableStore.h"
-#include "library/UserErrorDescriptionType.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <filesystem>
 #include <functional>

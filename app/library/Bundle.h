@@ -1,10 +1,10 @@
 #pragma once
 
-#include "languages/ProgrammingLanguageContainer.h"
+#include "expansion/OutputTemplateValidator.h"
 #include "library/CustomExpander.h"
 #include "library/DictionaryReader.h"
 #include "library/Observable.h"
-#include "text/OutputTemplateValidator.h"
+#include "library/ProgrammingLanguageContainer.h"
 
 #include <unicode/unistr.h>
 

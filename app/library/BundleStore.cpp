@@ -6,9 +6,9 @@
 #include "library/JSONSerializableStore.h"
 #include "library/OwnedChildren.h"
 #include "library/UserAlerts.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
 #include "library/Bundle.h"
 #include "library/DictionaryReader.h"
 #include "library/Observable.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,20 +1,20 @@
 #include "library/CustomExpander.h"
 
-#include "docs/ErrorTagBuilder.h"
 #include "expansion/ExpanderController.h"
 #include "expansion/ExpressionParser.h"
 #include "expansion/OutputGenerator.h"
-#include "languages/ProgrammingLanguageCocoaAdapter.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
+#include "library/ProgrammingLanguageCocoaAdapter.h"
 #include "library/SupportedLanguages.h"
+#include "text/ErrorTagBuilder.h"
 #include "text/Localized.h"
-#include "text/PatternParser.h"
-#include "text/PatternValidator.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
 #include "text/UnicodeConversion.h"
 #include "variables/ExpanderVariable.h"
+#include "variables/PatternParser.h"
+#include "variables/PatternValidator.h"
 
 #include <functional>
 
@@ -320,7 +320,7 @@ std::shared_ptr<ProgrammingLanguageCocoaAdapter> CustomExpander::syntaxColorProg
     return nullptr;
 }
 
-icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expanderController) const
+icu::UnicodeString CustomExpander::matchPattern(const ExpanderLookup& expanderController) const
 {
     const icu::UnicodeString trimmed = trimmingWhitespace(m_pattern);
     // Read before the parse: a change during it leaves the kept expression already stale.
@@ -348,13 +348,13 @@ icu::UnicodeString CustomExpander::matchPattern(const ExpanderController& expand
 }
 
 icu::UnicodeString CustomExpander::expand(
-    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
+    const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const
 {
     return generatedOutput(expression, expanderController).text;
 }
 
 GeneratedOutput CustomExpander::generatedOutput(
-    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
+    const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const
 {
     PatternParser parser(trimmingWhitespace(m_pattern), this, expanderController);
     GeneratedOutput result;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "languages/ProgrammingLanguageContainer.h"
-#include "languages/SupportedLanguagesHolder.h"
+#include "expansion/OutputTemplateValidator.h"
 #include "library/DictionaryReader.h"
-#include "library/Expander.h"
 #include "library/Observable.h"
-#include "text/OutputTemplateValidator.h"
+#include "library/ProgrammingLanguageContainer.h"
+#include "library/SupportedLanguagesHolder.h"
 #include "variables/EmbeddableExpander.h"
+#include "variables/Expander.h"
 
 #include <unicode/unistr.h>
 
@@ -106,14 +106,14 @@ public:
     /// the end is replaced by the output generated for it; a text the pattern does not
     /// match comes back unchanged. Throws the parser's and the generator's errors.
     icu::UnicodeString expand(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const override;
     /// expand() with the places of the values; text before the match counts as typed.
     GeneratedOutput generatedOutput(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const override;
     /// The regular expression of the pattern (trimmed of spaces and tabs). Cheap on repeated
     /// calls: the parse is kept until the pattern changes, unless it depends on other
     /// expanders. Throws the parser's errors.
-    icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
+    icu::UnicodeString matchPattern(const ExpanderLookup& expanderController) const override;
 
     /// Recomputes patternErrors (single-line and duplicate-name checks), outputErrors (every
     /// placeholder names a declared variable) and errors (the pattern's, else the output's)

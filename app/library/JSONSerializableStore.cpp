@@ -1,8 +1,8 @@
 #include "library/JSONSerializableStore.h"
 
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <cerrno>
 #include <cstdio>

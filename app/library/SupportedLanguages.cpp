@@ -1,6 +1,6 @@
 #include "library/SupportedLanguages.h"
 
-#include "languages/AnyProgrammingLanguage.h"
+#include "expansion/ExpanderController.h"
 #include "text/StringHelpers.h"
 #include "text/UnicodeConversion.h"
 
@@ -8,8 +8,7 @@ namespace quillet {
 
 std::vector<ProgrammingLanguageContainer> anyLanguageContainers()
 {
-    static const ProgrammingLanguagePtr anyLanguage = std::make_shared<AnyProgrammingLanguage>();
-    return { ProgrammingLanguageContainer(anyLanguage) };
+    return { ProgrammingLanguageContainer(anyLanguageId()) };
 }
 
 std::vector<ProgrammingLanguageContainer> languageContainers(std::vector<icu::UnicodeString> ids)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "languages/ProgrammingLanguageContainer.h"
 #include "library/DictionaryReader.h"
+#include "library/ProgrammingLanguageContainer.h"
 
 #include <unicode/unistr.h>
 

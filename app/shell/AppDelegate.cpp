@@ -5,12 +5,13 @@
 #include "library/App.h"
 #include "library/Bundle.h"
 #include "library/BundleStore.h"
-#include "library/UserErrorDescriptionType.h"
+#include "library/NoEditorError.h"
 #include "shell/GlobalShortcutBinder.h"
 #include "shell/Sounds.h"
 #include "shell/UserDefaults.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "docs/views/QtText.h"
 #include "library/Bundle.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/Localized.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,6 +1,5 @@
 #include "text/StringHelpers.h"
 
-#include "expansion/TextSettings.h"
 #include "text/RegexCache.h"
 #include "text/StringMatching.h"
 
@@ -522,10 +521,10 @@ bool isMatched(const icu::UnicodeString& expression, const icu::UnicodeString& t
 
 namespace quillet {
 
-icu::UnicodeString replacingTabsWithIndentUnit(const icu::UnicodeString& text)
+icu::UnicodeString replacingTabsWithIndentUnit(const icu::UnicodeString& text, const icu::UnicodeString& indentUnit)
 {
     icu::UnicodeString result = text;
-    result.findAndReplace(u"\t", TextSettings::indentString());
+    result.findAndReplace(u"\t", indentUnit);
     return result;
 }
 

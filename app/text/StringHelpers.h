@@ -153,6 +153,6 @@ icu::UnicodeString toIdentifier(const icu::UnicodeString& text);
 /// True when expression (the receiver in the original phrasing) is found in text.
 bool isMatched(const icu::UnicodeString& expression, const icu::UnicodeString& text);
 
-/// Every tab replaced by the indent unit of the settings (TextSettings::indentString()).
-icu::UnicodeString replacingTabsWithIndentUnit(const icu::UnicodeString& text);
+/// Every tab replaced by the given indent unit (the settings' one is TextSettings::indentString()).
+icu::UnicodeString replacingTabsWithIndentUnit(const icu::UnicodeString& text, const icu::UnicodeString& indentUnit);
 } // namespace quillet

@@ -1,9 +1,9 @@
 #include "variables/EnumVariable.h"
 
-#include "docs/Tag.h"
 #include "text/Localized.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
+#include "text/Tag.h"
 #include "variables/VariableErrors.h"
 
 namespace quillet {
@@ -51,13 +51,13 @@ const VariableKind& EnumVariable::variableKind()
         .typeTemplate = u"enum()",
         .editorMode = &enumEditorMode,
         .makeFromDeclaration = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
-                                   const Expander*, const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                   const Expander*, const ExpanderLookup&) -> std::shared_ptr<InputVariable> {
             if (!parameters)
                 throw ParsingError(localized(u"Variable \"" + name + u"\" has no parameters.", "EnumVariable error"));
             return std::make_shared<EnumVariable>(name, casesFromParameters(*parameters));
         },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander*,
-                                  const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderLookup&) -> std::shared_ptr<InputVariable> {
             std::vector<icu::UnicodeString> cases;
             if (data.values()) {
                 for (const auto& row : *data.values())
@@ -71,7 +71,7 @@ const VariableKind& EnumVariable::variableKind()
     return kind;
 }
 
-icu::UnicodeString EnumVariable::regex(const ExpanderController&) const
+icu::UnicodeString EnumVariable::regex(const ExpanderLookup&) const
 {
     std::vector<icu::UnicodeString> escaped;
     for (const auto& item : m_cases)

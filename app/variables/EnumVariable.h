@@ -17,7 +17,7 @@ public:
     icu::UnicodeString name() const override { return m_name; }
     const std::vector<icu::UnicodeString>& cases() const noexcept { return m_cases; }
 
-    icu::UnicodeString regex(const ExpanderController& expanderController) const override;
+    icu::UnicodeString regex(const ExpanderLookup& expanderController) const override;
     /// "enum(" + cases + ")", each case with "," "{" "}" "$" escaped so it reads back unchanged.
     icu::UnicodeString string() const override;
     int additionalNumberOfMatchesInRegex() const override { return 1; }

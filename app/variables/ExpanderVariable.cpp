@@ -1,13 +1,13 @@
 #include "variables/ExpanderVariable.h"
 
-#include "expansion/ExpanderController.h"
-#include "library/Expander.h"
 #include "text/Localized.h"
 #include "text/PatternErrors.h"
-#include "text/PatternParser.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 #include "variables/EmbeddableExpander.h"
+#include "variables/Expander.h"
+#include "variables/ExpanderLookup.h"
+#include "variables/PatternParser.h"
 #include "variables/VariableErrors.h"
 
 namespace quillet {
@@ -69,7 +69,7 @@ EmbeddingBudget& buildBudget()
 } // namespace
 
 ExpanderVariable::ExpanderVariable(icu::UnicodeString name, icu::UnicodeString identifier,
-    const Expander* parentExpander, const ExpanderController* expanderController)
+    const Expander* parentExpander, const ExpanderLookup* expanderController)
     : m_name(std::move(name))
     , m_identifier(std::move(identifier))
     , m_parentExpander(parentExpander)
@@ -86,13 +86,13 @@ const VariableKind& ExpanderVariable::variableKind()
         .editorMode = &expanderEditorMode,
         .makeFromDeclaration
         = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
-              const Expander* parentExpander, const ExpanderController& controller) -> std::shared_ptr<InputVariable> {
+              const Expander* parentExpander, const ExpanderLookup& controller) -> std::shared_ptr<InputVariable> {
             if (!parameters)
                 throw ParsingError(localized(u"Variable \"" + name + u"\" has no parameters.", "ExpVariable error"));
             return std::make_shared<ExpanderVariable>(name, *parameters, parentExpander, &controller);
         },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander* parentExpander,
-                                  const ExpanderController& controller) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderLookup& controller) -> std::shared_ptr<InputVariable> {
             const icu::UnicodeString identifier = data.selectedValue() ? data.selectedValue()->identifier() : u"";
             return std::make_shared<ExpanderVariable>(data.variableName(), identifier, parentExpander, &controller);
         },
@@ -125,7 +125,7 @@ icu::UnicodeString ExpanderVariable::embeddedPattern(const ExpanderPtr& expander
     return dynamic_cast<const EmbeddableExpander&>(*expander).pattern();
 }
 
-icu::UnicodeString ExpanderVariable::regex(const ExpanderController& expanderController) const
+icu::UnicodeString ExpanderVariable::regex(const ExpanderLookup& expanderController) const
 {
     auto& observer = recursionObserver();
     auto& budget = buildBudget();

@@ -15,7 +15,7 @@ class EmbeddableExpander;
 class ExpanderVariable final : public VariableWithoutDefaultValue {
 public:
     ExpanderVariable(icu::UnicodeString name, icu::UnicodeString identifier, const Expander* parentExpander,
-        const ExpanderController* expanderController);
+        const ExpanderLookup* expanderController);
 
     static const VariableKind& variableKind();
     /// The count of expander-variable expressions being built on this thread.
@@ -36,7 +36,7 @@ public:
 
     /// "(" + the embedded pattern's expression + ")"; fails past 20 nested builds or past
     /// maximumEmbeddingsPerBuild builds under one outermost build.
-    icu::UnicodeString regex(const ExpanderController& expanderController) const override;
+    icu::UnicodeString regex(const ExpanderLookup& expanderController) const override;
     icu::UnicodeString string() const override { return u"exp(" + m_identifier + u")"; }
     /// The groups of the embedded pattern's expression as regex() builds it; 0 when that build
     /// fails (an unknown expander, a loop, too many embeddings).
@@ -59,7 +59,7 @@ private:
     icu::UnicodeString m_name;
     icu::UnicodeString m_identifier;
     const Expander* m_parentExpander;
-    const ExpanderController* m_expanderController;
+    const ExpanderLookup* m_expanderController;
 };
 
 class ExpanderVariable::CorrectExpanderValidator final : public GenericVariableValidator<ExpanderVariable> {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/Expander.h"
+#include "variables/Expander.h"
 #include "variables/KeyValueObject.h"
 #include "variables/StringValue.h"
 

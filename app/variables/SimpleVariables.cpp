@@ -18,7 +18,7 @@ template <typename Kind> VariableValidators defaultValueRule(const Kind& variabl
 
 } // namespace
 
-icu::UnicodeString SimpleVariable::regex(const ExpanderController&) const
+icu::UnicodeString SimpleVariable::regex(const ExpanderLookup&) const
 {
     return wrappedRegex(fragment());
 }

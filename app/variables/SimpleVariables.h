@@ -14,7 +14,7 @@ public:
     icu::UnicodeString name() const override { return m_name; }
     icu::UnicodeString string() const override { return kind().type; }
     int additionalNumberOfMatchesInRegex() const override { return 1; }
-    icu::UnicodeString regex(const ExpanderController& expanderController) const override;
+    icu::UnicodeString regex(const ExpanderLookup& expanderController) const override;
     void configure(InputVariableEditorData& editorData, const Expander* editedExpander) const override;
 
     /// The fragment the kind matches its value with, e.g. "(\w+)".
@@ -58,9 +58,9 @@ template <typename Kind> VariableKind makeSimpleKind(const char16_t* typeName, c
         .editorMode = &SimpleVariable::simpleEditorMode,
         .makeFromDeclaration
         = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>&, const Expander*,
-              const ExpanderController&) -> std::shared_ptr<InputVariable> { return std::make_shared<Kind>(name); },
+              const ExpanderLookup&) -> std::shared_ptr<InputVariable> { return std::make_shared<Kind>(name); },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander*,
-                                  const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderLookup&) -> std::shared_ptr<InputVariable> {
             auto variable = std::make_shared<Kind>(data.variableName());
             variable->setDefaultValue(data.defaultValue());
             return variable;

@@ -1,8 +1,8 @@
 #include "variables/SwitchVariable.h"
 
-#include "docs/Tag.h"
 #include "text/Localized.h"
 #include "text/StringHelpers.h"
+#include "text/Tag.h"
 #include "variables/VariableErrors.h"
 
 namespace quillet {
@@ -48,13 +48,13 @@ const VariableKind& SwitchVariable::variableKind()
         .typeTemplate = u"switch()",
         .editorMode = &switchEditorMode,
         .makeFromDeclaration = [](const icu::UnicodeString& name, const std::optional<icu::UnicodeString>& parameters,
-                                   const Expander*, const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                   const Expander*, const ExpanderLookup&) -> std::shared_ptr<InputVariable> {
             if (!parameters)
                 throw ParsingError(localized(u"Variable \"" + name + u"\" has no parameters.", "SwitchVariable error"));
             return std::make_shared<SwitchVariable>(name, SwitchVariablePattern().cases(*parameters));
         },
         .makeFromEditorData = [](const InputVariableEditorData& data, const Expander*,
-                                  const ExpanderController&) -> std::shared_ptr<InputVariable> {
+                                  const ExpanderLookup&) -> std::shared_ptr<InputVariable> {
             std::vector<SwitchCase> cases;
             if (data.keyValues()) {
                 for (const auto& row : *data.keyValues())
@@ -68,7 +68,7 @@ const VariableKind& SwitchVariable::variableKind()
     return kind;
 }
 
-icu::UnicodeString SwitchVariable::regex(const ExpanderController&) const
+icu::UnicodeString SwitchVariable::regex(const ExpanderLookup&) const
 {
     return wrappedRegex(u"(" + SwitchVariablePattern().regex(m_cases) + u")");
 }

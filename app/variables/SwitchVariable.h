@@ -19,7 +19,7 @@ public:
     icu::UnicodeString name() const override { return m_name; }
     const std::vector<SwitchCase>& cases() const noexcept { return m_cases; }
 
-    icu::UnicodeString regex(const ExpanderController& expanderController) const override;
+    icu::UnicodeString regex(const ExpanderLookup& expanderController) const override;
     icu::UnicodeString string() const override;
     int additionalNumberOfMatchesInRegex() const override { return 1; }
     /// The value of the first case whose key equals text, else of the first "*" case, else text.

@@ -1,8 +1,8 @@
 #include "variables/Variable.h"
 
-#include "docs/Tag.h"
 #include "text/Localized.h"
 #include "text/StringHelpers.h"
+#include "text/Tag.h"
 #include "variables/VariableErrors.h"
 
 namespace quillet {

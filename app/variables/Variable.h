@@ -1,7 +1,7 @@
 #pragma once
 
-#include "expansion/GeneratedOutput.h"
 #include "variables/DocumentationDescription.h"
+#include "variables/GeneratedOutput.h"
 #include "variables/InputVariableEditorData.h"
 
 #include <unicode/unistr.h>
@@ -14,7 +14,7 @@
 namespace quillet {
 
 class Expander;
-class ExpanderController;
+class ExpanderLookup;
 class InputVariable;
 
 /// A shared, immutable variable. In a pattern's element list a null entry stands for the
@@ -82,9 +82,9 @@ public:
 struct VariableKind {
     using DeclarationMaker = std::function<std::shared_ptr<InputVariable>(const icu::UnicodeString& name,
         const std::optional<icu::UnicodeString>& parameters, const Expander* parentExpander,
-        const ExpanderController& expanderController)>;
+        const ExpanderLookup& expanderController)>;
     using EditorMaker = std::function<std::shared_ptr<InputVariable>(const InputVariableEditorData& editorData,
-        const Expander* parentExpander, const ExpanderController& expanderController)>;
+        const Expander* parentExpander, const ExpanderLookup& expanderController)>;
 
     icu::UnicodeString typeName; ///< display name, e.g. "Text (lazy)"
     icu::UnicodeString type; ///< keyword in declarations, e.g. "text?"
@@ -122,7 +122,7 @@ public:
 
     /// The expression that matches a value inside the pattern's expression.
     /// Only the expander kind uses the controller and can fail.
-    virtual icu::UnicodeString regex(const ExpanderController& expanderController) const = 0;
+    virtual icu::UnicodeString regex(const ExpanderLookup& expanderController) const = 0;
     /// The type text with its parameters as a declaration writes it.
     virtual icu::UnicodeString string() const = 0;
     /// The capture groups regex() holds beyond its outermost group.

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "library/UserErrorDescriptionType.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <unicode/unistr.h>
 
 namespace quillet {
 
 // ParsingError (an unknown type keyword, a kind declared without its parameters) is the
-// library's, in library/UserErrorDescriptionType.h.
+// shared one, in text/UserErrorDescriptionType.h.
 
 /// A text that holds no declaration at all. Title "Variable parsing error", empty description.
 class VariableParsingError : public ExpanderValidationError {

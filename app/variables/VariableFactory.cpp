@@ -26,7 +26,7 @@ const std::vector<const VariableKind*>& VariableFactory::variableTypes()
 }
 
 std::shared_ptr<InputVariable> VariableFactory::makeVariable(const VariablePatternMatch& declaration,
-    const Expander* parentExpander, const ExpanderController& expanderController) const
+    const Expander* parentExpander, const ExpanderLookup& expanderController) const
 {
     // In a pattern "\|" and "\#" stand for "|" and "#", inside declarations too: a bar must be
     // escaped there when the declaration stands in an optional part.
@@ -49,7 +49,7 @@ std::shared_ptr<InputVariable> VariableFactory::makeVariable(const VariablePatte
 }
 
 std::vector<std::shared_ptr<InputVariable>> VariableFactory::makeVariables(
-    const icu::UnicodeString& text, const Expander* parentExpander, const ExpanderController& expanderController) const
+    const icu::UnicodeString& text, const Expander* parentExpander, const ExpanderLookup& expanderController) const
 {
     const auto declarations = VariablePattern::matches(text);
     std::vector<std::shared_ptr<InputVariable>> variables;
@@ -60,7 +60,7 @@ std::vector<std::shared_ptr<InputVariable>> VariableFactory::makeVariables(
 }
 
 std::shared_ptr<InputVariable> VariableFactory::parseVariable(
-    const icu::UnicodeString& text, const Expander* parentExpander, const ExpanderController& expanderController) const
+    const icu::UnicodeString& text, const Expander* parentExpander, const ExpanderLookup& expanderController) const
 {
     const auto declarations = VariablePattern::matches(text);
     if (declarations.empty())

@@ -19,14 +19,14 @@ public:
 
     /// One variable from a declaration. Throws ParsingError for an unknown keyword, or the kind's error.
     std::shared_ptr<InputVariable> makeVariable(const VariablePatternMatch& declaration, const Expander* parentExpander,
-        const ExpanderController& expanderController) const;
+        const ExpanderLookup& expanderController) const;
     /// One variable per declaration of text, in order. The first error ends the run.
-    std::vector<std::shared_ptr<InputVariable>> makeVariables(const icu::UnicodeString& text,
-        const Expander* parentExpander, const ExpanderController& expanderController) const;
+    std::vector<std::shared_ptr<InputVariable>> makeVariables(
+        const icu::UnicodeString& text, const Expander* parentExpander, const ExpanderLookup& expanderController) const;
     /// The variable of the first declaration in text (an editor token).
     /// Throws VariableParsingError when text holds none.
-    std::shared_ptr<InputVariable> parseVariable(const icu::UnicodeString& text, const Expander* parentExpander,
-        const ExpanderController& expanderController) const;
+    std::shared_ptr<InputVariable> parseVariable(
+        const icu::UnicodeString& text, const Expander* parentExpander, const ExpanderLookup& expanderController) const;
 };
 
 } // namespace quillet

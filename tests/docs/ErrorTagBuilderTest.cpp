@@ -1,6 +1,6 @@
-#include "docs/ErrorTagBuilder.h"
-#include "library/UserErrorDescriptionType.h"
+#include "text/ErrorTagBuilder.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

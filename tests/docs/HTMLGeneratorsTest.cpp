@@ -1,7 +1,7 @@
 #include "docs/HTMLGenerators.h"
 #include "docs/DocsTestSupport.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "editor/BundleListActions.h"
 
 #include "EditorTestSupport.h"
-#include "library/UserErrorDescriptionType.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "expansion/ExpanderController.h"
 
 #include "library/CustomExpander.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/ScriptedExpander.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 
@@ -43,11 +43,11 @@ public:
     icu::UnicodeString name() const override { return m_identifier; }
     icu::UnicodeString expanderDescription() const override { return {}; }
     ProgrammingLanguageList supportedLanguages() const override { return m_languages; }
-    icu::UnicodeString expand(const icu::UnicodeString& expression, const ExpanderController&) const override
+    icu::UnicodeString expand(const icu::UnicodeString& expression, const ExpanderLookup&) const override
     {
         return expression;
     }
-    icu::UnicodeString matchPattern(const ExpanderController&) const override { return {}; }
+    icu::UnicodeString matchPattern(const ExpanderLookup&) const override { return {}; }
 
 private:
     icu::UnicodeString m_identifier;

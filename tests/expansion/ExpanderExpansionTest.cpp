@@ -1,9 +1,9 @@
 #include "expansion/ExpanderExpansion.h"
 
 #include "expansion/ExpanderController.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/ScriptedExpander.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

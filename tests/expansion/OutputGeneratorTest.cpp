@@ -4,10 +4,10 @@
 #include "expansion/ExpressionParser.h"
 #include "expansion/NoFilterError.h"
 #include "expansion/TextSettings.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/TestSupport.h"
-#include "text/PatternParser.h"
 #include "text/Settings.h"
+#include "text/UserErrorDescriptionType.h"
+#include "variables/PatternParser.h"
 
 #include <gtest/gtest.h>
 

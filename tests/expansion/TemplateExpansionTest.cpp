@@ -1,13 +1,13 @@
 #include "expansion/ExpanderController.h"
 
 #include "library/CustomExpander.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/ScriptedExpander.h"
 #include "support/TemplateExpander.h"
 #include "support/TestSupport.h"
 #include "text/Settings.h"
 #include "text/StringMatching.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

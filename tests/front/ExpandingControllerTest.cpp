@@ -1,8 +1,8 @@
 #include "front/ExpandingController.h"
 
 #include "library/BundleStore.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "languages/ProgrammingLanguageCocoaAdapter.h"
-#include "languages/ProgrammingLanguageContainer.h"
+#include "library/ProgrammingLanguageCocoaAdapter.h"
 #include "languages/ProgrammingLanguageStore.h"
+#include "library/ProgrammingLanguageContainer.h"
 
 #include "support/TestSupport.h"
 

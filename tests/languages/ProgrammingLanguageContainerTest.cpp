@@ -1,4 +1,4 @@
-#include "languages/ProgrammingLanguageContainer.h"
+#include "library/ProgrammingLanguageContainer.h"
 #include "languages/ProgrammingLanguageRecord.h"
 
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
 #include "library/CustomExpander.h"
-#include "languages/ProgrammingLanguageCocoaAdapter.h"
 #include "languages/ProgrammingLanguageStore.h"
+#include "library/ProgrammingLanguageCocoaAdapter.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "library/JSONSerializableStore.h"
-#include "library/UserErrorDescriptionType.h"
 #include "support/SyntheticLibrary.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

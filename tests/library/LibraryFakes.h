@@ -7,9 +7,9 @@
 #include "library/BundleStore.h"
 #include "library/ResourceLocator.h"
 #include "library/UserAlerts.h"
-#include "library/UserErrorDescriptionType.h"
 #include "library/UserNotifications.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <filesystem>
 #include <map>

@@ -1,7 +1,8 @@
 #include "library/Alert.h"
-#include "library/Expander.h"
-#include "library/UserErrorDescriptionType.h"
+#include "library/NoEditorError.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
+#include "variables/Expander.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +21,11 @@ public:
     icu::UnicodeString name() const override { return m_name; }
     icu::UnicodeString expanderDescription() const override { return {}; }
     std::vector<std::shared_ptr<const ProgrammingLanguage>> supportedLanguages() const override { return {}; }
-    icu::UnicodeString expand(const icu::UnicodeString& expression, const ExpanderController&) const override
+    icu::UnicodeString expand(const icu::UnicodeString& expression, const ExpanderLookup&) const override
     {
         return expression;
     }
-    icu::UnicodeString matchPattern(const ExpanderController&) const override { return {}; }
+    icu::UnicodeString matchPattern(const ExpanderLookup&) const override { return {}; }
 
 private:
     icu::UnicodeString m_name;

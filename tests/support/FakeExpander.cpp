@@ -1,7 +1,7 @@
 #include "support/FakeExpander.h"
 
-#include "text/PatternParser.h"
 #include "text/StringHelpers.h"
+#include "variables/PatternParser.h"
 
 namespace quillet::test {
 
@@ -27,12 +27,12 @@ std::shared_ptr<FakeExpander> FakeExpander::make(icu::UnicodeString identifier, 
         std::move(identifier), std::move(pattern), std::move(languages), std::move(output));
 }
 
-icu::UnicodeString FakeExpander::expand(const icu::UnicodeString& expression, const ExpanderController&) const
+icu::UnicodeString FakeExpander::expand(const icu::UnicodeString& expression, const ExpanderLookup&) const
 {
     return m_output.value_or(expression);
 }
 
-icu::UnicodeString FakeExpander::matchPattern(const ExpanderController& expanderController) const
+icu::UnicodeString FakeExpander::matchPattern(const ExpanderLookup& expanderController) const
 {
     return PatternParser(trimmingWhitespace(m_pattern), this, expanderController).regexPattern();
 }

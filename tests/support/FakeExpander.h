@@ -1,8 +1,8 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
-#include "library/Expander.h"
 #include "variables/EmbeddableExpander.h"
+#include "variables/Expander.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <unicode/unistr.h>
 
@@ -48,8 +48,8 @@ public:
     icu::UnicodeString expanderDescription() const override { return {}; }
     std::vector<std::shared_ptr<const ProgrammingLanguage>> supportedLanguages() const override { return m_languages; }
     icu::UnicodeString expand(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
-    icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const override;
+    icu::UnicodeString matchPattern(const ExpanderLookup& expanderController) const override;
     icu::UnicodeString pattern() const override { return m_pattern; }
 
 private:

@@ -1,7 +1,6 @@
 #include "support/ScriptedExpander.h"
 
-#include "expansion/ExpanderController.h"
-#include "library/UserErrorDescriptionType.h"
+#include "text/UserErrorDescriptionType.h"
 
 namespace quillet::test {
 
@@ -19,14 +18,14 @@ ScriptedExpander::ScriptedExpander(Expression expression, Output output, icu::Un
 {
 }
 
-icu::UnicodeString ScriptedExpander::expand(const icu::UnicodeString& expression, const ExpanderController&) const
+icu::UnicodeString ScriptedExpander::expand(const icu::UnicodeString& expression, const ExpanderLookup&) const
 {
     ++m_expandCalls;
     m_lastExpanded = expression;
     return m_output(expression);
 }
 
-icu::UnicodeString ScriptedExpander::matchPattern(const ExpanderController&) const
+icu::UnicodeString ScriptedExpander::matchPattern(const ExpanderLookup&) const
 {
     return m_expression();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
-#include "library/Expander.h"
+#include "expansion/ExpanderController.h"
+#include "variables/Expander.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <unicode/unistr.h>
 
@@ -27,8 +28,8 @@ public:
     icu::UnicodeString expanderDescription() const override { return {}; }
     ProgrammingLanguageList supportedLanguages() const override { return {}; }
     icu::UnicodeString expand(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
-    icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const override;
+    icu::UnicodeString matchPattern(const ExpanderLookup& expanderController) const override;
 
     int expandCalls() const noexcept { return m_expandCalls; }
     const icu::UnicodeString& lastExpanded() const noexcept { return m_lastExpanded; }

@@ -1,8 +1,8 @@
 #include "support/TemplateExpander.h"
 
 #include "expansion/OutputGenerator.h"
-#include "text/PatternParser.h"
 #include "text/StringHelpers.h"
+#include "variables/PatternParser.h"
 
 namespace quillet::test {
 
@@ -24,7 +24,7 @@ void TemplateExpander::setPattern(icu::UnicodeString pattern)
     expandersDidChange();
 }
 
-const PatternParser& TemplateExpander::parser(const ExpanderController& expanderController) const
+const PatternParser& TemplateExpander::parser(const ExpanderLookup& expanderController) const
 {
     if (!m_parser || m_parsedFor != &expanderController) {
         m_parser.reset();
@@ -34,19 +34,19 @@ const PatternParser& TemplateExpander::parser(const ExpanderController& expander
     return *m_parser;
 }
 
-icu::UnicodeString TemplateExpander::matchPattern(const ExpanderController& expanderController) const
+icu::UnicodeString TemplateExpander::matchPattern(const ExpanderLookup& expanderController) const
 {
     return parser(expanderController).regexPattern();
 }
 
 icu::UnicodeString TemplateExpander::expand(
-    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
+    const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const
 {
     return generatedOutput(expression, expanderController).text;
 }
 
 GeneratedOutput TemplateExpander::generatedOutput(
-    const icu::UnicodeString& expression, const ExpanderController& expanderController) const
+    const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const
 {
     return OutputGenerator(m_outputTemplate, expanderController, parser(expanderController)).generateOutput(expression);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
-#include "library/Expander.h"
+#include "variables/Expander.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <unicode/unistr.h>
 
@@ -28,15 +28,15 @@ public:
     icu::UnicodeString expanderDescription() const override { return {}; }
     ProgrammingLanguageList supportedLanguages() const override { return m_languages; }
     icu::UnicodeString expand(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const override;
     GeneratedOutput generatedOutput(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const override;
-    icu::UnicodeString matchPattern(const ExpanderController& expanderController) const override;
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const override;
+    icu::UnicodeString matchPattern(const ExpanderLookup& expanderController) const override;
 
     void setPattern(icu::UnicodeString pattern);
 
 private:
-    const PatternParser& parser(const ExpanderController& expanderController) const;
+    const PatternParser& parser(const ExpanderLookup& expanderController) const;
 
     icu::UnicodeString m_pattern;
     icu::UnicodeString m_outputTemplate;
@@ -45,7 +45,7 @@ private:
     // The parse of m_pattern for m_parsedFor; rebuilt when either changes. Parsing is pure, so
     // keeping it changes no result.
     mutable std::unique_ptr<PatternParser> m_parser;
-    mutable const ExpanderController* m_parsedFor = nullptr;
+    mutable const ExpanderLookup* m_parsedFor = nullptr;
 };
 
 std::shared_ptr<TemplateExpander> templateExpander(

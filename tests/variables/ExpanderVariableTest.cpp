@@ -2,11 +2,11 @@
 
 #include "expansion/ExpanderController.h"
 #include "text/PatternErrors.h"
-#include "text/PatternParser.h"
 #include "text/RecursionObserver.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
 #include "text/UnicodeConversion.h"
+#include "variables/PatternParser.h"
 #include "variables/VariableErrors.h"
 #include "variables/VariableFactory.h"
 

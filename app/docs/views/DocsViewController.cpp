@@ -3,8 +3,8 @@
 #include "docs/DocumentationErrors.h"
 #include "docs/views/QtText.h"
 #include "expansion/ExpanderController.h"
-#include "library/UserErrorDescriptionType.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <QCoreApplication>
 #include <QLabel>

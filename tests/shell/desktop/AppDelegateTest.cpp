@@ -4,7 +4,6 @@
 #include "library/Alert.h"
 #include "library/App.h"
 #include "library/UserAlerts.h"
-#include "library/UserErrorDescriptionType.h"
 #include "library/UserNotifications.h"
 #include "library/Websites.h"
 #include "shell/AppDelegate.h"
@@ -13,6 +12,7 @@
 #include "shell/Sounds.h"
 #include "shell/UserDefaults.h"
 #include "support/TestSupport.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

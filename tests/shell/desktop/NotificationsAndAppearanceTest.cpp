@@ -1,11 +1,12 @@
 #include "FakeBusServices.h"
 
 #include "library/Bundle.h"
-#include "library/UserErrorDescriptionType.h"
+#include "library/NoEditorError.h"
 #include "shell/Appearance.h"
 #include "shell/Sounds.h"
 #include "shell/UserNotificationController.h"
 #include "text/Settings.h"
+#include "text/UserErrorDescriptionType.h"
 
 #include <gtest/gtest.h>
 

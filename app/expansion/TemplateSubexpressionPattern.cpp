@@ -1,4 +1,4 @@
-#include "text/TemplateSubexpressionPattern.h"
+#include "expansion/TemplateSubexpressionPattern.h"
 
 #include "expansion/OutputVariablePattern.h"
 #include "text/PatternPattern.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "expansion/GeneratedOutput.h"
+#include "variables/GeneratedOutput.h"
 
 #include <unicode/unistr.h>
 
@@ -10,7 +10,7 @@
 
 namespace quillet {
 
-class ExpanderController;
+class ExpanderLookup;
 class ProgrammingLanguage;
 
 /// An expander as the selection and expansion see it. CustomExpander is the one
@@ -30,18 +30,18 @@ public:
 
     /// The output for a matched text. Throws the errors of parsing and generation.
     virtual icu::UnicodeString expand(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const = 0;
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const = 0;
 
     /// expand() with the places of the values in the output, which go in as typed. By default
     /// the whole output is the template's text.
     virtual GeneratedOutput generatedOutput(
-        const icu::UnicodeString& expression, const ExpanderController& expanderController) const
+        const icu::UnicodeString& expression, const ExpanderLookup& expanderController) const
     {
         return GeneratedOutput { .text = expand(expression, expanderController), .values = {} };
     }
 
     /// The regular expression of the expander's pattern. Throws the errors of parsing.
-    virtual icu::UnicodeString matchPattern(const ExpanderController& expanderController) const = 0;
+    virtual icu::UnicodeString matchPattern(const ExpanderLookup& expanderController) const = 0;
 };
 
 using ExpanderPtr = std::shared_ptr<Expander>;

@@ -1,4 +1,4 @@
-#include "languages/ProgrammingLanguageCocoaAdapter.h"
+#include "library/ProgrammingLanguageCocoaAdapter.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,4 +1,4 @@
-#include "expansion/GeneratedOutput.h"
+#include "variables/GeneratedOutput.h"
 
 #include <cstddef>
 

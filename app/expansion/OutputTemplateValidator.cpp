@@ -1,11 +1,11 @@
-#include "text/OutputTemplateValidator.h"
+#include "expansion/OutputTemplateValidator.h"
 
 #include "expansion/FilterPattern.h"
 #include "expansion/FilterStore.h"
 #include "expansion/OutputVariablePattern.h"
+#include "expansion/TemplateSubexpressionPattern.h"
 #include "text/Localized.h"
 #include "text/StringHelpers.h"
-#include "text/TemplateSubexpressionPattern.h"
 
 namespace quillet {
 

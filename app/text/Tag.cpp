@@ -1,4 +1,4 @@
-#include "docs/Tag.h"
+#include "text/Tag.h"
 
 #include <array>
 #include <utility>

@@ -5,7 +5,7 @@
 namespace quillet {
 
 class Expander;
-class ExpanderController;
+class ExpanderLookup;
 
 /// Checks the rules of a pattern that no single variable can: one line, and no name declared
 /// twice. Every declaration is made into a variable on the way, so unknown type keywords and
@@ -13,7 +13,7 @@ class ExpanderController;
 class PatternValidator {
 public:
     PatternValidator(
-        icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController);
+        icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderLookup& expanderController);
 
     /// validateSingleLine(), then validateVariableNames().
     void validate() const;
@@ -25,7 +25,7 @@ public:
 private:
     icu::UnicodeString m_pattern;
     const Expander* m_parentExpander;
-    const ExpanderController* m_expanderController;
+    const ExpanderLookup* m_expanderController;
 };
 
 } // namespace quillet

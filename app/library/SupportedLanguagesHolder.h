@@ -1,11 +1,11 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
+#include "variables/ProgrammingLanguage.h"
 
 namespace quillet {
 
 /// Something whose supported languages the user picks from a list: the expander record
-/// implements it, so that the languages layer need not know the record.
+/// implements it, so that the language rows need not know the record.
 class SupportedLanguagesHolder {
 public:
     virtual ~SupportedLanguagesHolder() = default;

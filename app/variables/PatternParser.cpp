@@ -1,12 +1,12 @@
-#include "text/PatternParser.h"
+#include "variables/PatternParser.h"
 
-#include "docs/Tag.h"
-#include "text/PatternElementParser.h"
 #include "text/PatternErrors.h"
 #include "text/PatternPattern.h"
-#include "text/PatternValidator.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
+#include "text/Tag.h"
+#include "variables/PatternElementParser.h"
+#include "variables/PatternValidator.h"
 #include "variables/VariableFactory.h"
 #include "variables/VariablePattern.h"
 
@@ -40,7 +40,7 @@ icu::UnicodeString literalExpression(const icu::UnicodeString& text, bool option
 } // namespace
 
 PatternParser::PatternParser(
-    icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController)
+    icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderLookup& expanderController)
     : m_pattern(std::move(pattern))
     , m_expanderController(&expanderController)
     , m_parentExpander(parentExpander)

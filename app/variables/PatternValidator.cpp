@@ -1,4 +1,4 @@
-#include "text/PatternValidator.h"
+#include "variables/PatternValidator.h"
 
 #include "text/Localized.h"
 #include "text/PatternErrors.h"
@@ -11,7 +11,7 @@
 namespace quillet {
 
 PatternValidator::PatternValidator(
-    icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController)
+    icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderLookup& expanderController)
     : m_pattern(std::move(pattern))
     , m_parentExpander(parentExpander)
     , m_expanderController(&expanderController)

@@ -1,7 +1,7 @@
-#include "docs/ErrorTagBuilder.h"
+#include "text/ErrorTagBuilder.h"
 
-#include "library/UserErrorDescriptionType.h"
 #include "text/StringHelpers.h"
+#include "text/UserErrorDescriptionType.h"
 
 namespace quillet {
 

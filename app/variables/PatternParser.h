@@ -10,7 +10,7 @@
 namespace quillet {
 
 class Expander;
-class ExpanderController;
+class ExpanderLookup;
 
 /// The parsed form of one expander pattern: its elements, its input variables and the
 /// regular expression that the expansion matches against the end of the text before the caret.
@@ -31,15 +31,14 @@ class ExpanderController;
 /// captureGroupIndex() names; a group that took no part (or does not exist) means "no value".
 class PatternParser : public Documentable {
 public:
-    PatternParser(
-        icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderController& expanderController);
+    PatternParser(icu::UnicodeString pattern, const Expander* parentExpander, const ExpanderLookup& expanderController);
 
     const icu::UnicodeString& pattern() const noexcept { return m_pattern; }
     /// The input variables in pattern order.
     const std::vector<InputVariablePtr>& variables() const noexcept { return m_variables; }
     /// One entry per capture-group unit of regexPattern(), in order; null for an optional part.
     const std::vector<InputVariablePtr>& elements() const noexcept { return m_elements; }
-    const ExpanderController& expanderController() const noexcept { return *m_expanderController; }
+    const ExpanderLookup& expanderController() const noexcept { return *m_expanderController; }
     const Expander* parentExpander() const noexcept { return m_parentExpander; }
 
     /// The assembled expression, without an end anchor.
@@ -74,7 +73,7 @@ private:
     icu::UnicodeString m_pattern;
     std::vector<InputVariablePtr> m_variables;
     std::vector<InputVariablePtr> m_elements;
-    const ExpanderController* m_expanderController;
+    const ExpanderLookup* m_expanderController;
     icu::UnicodeString m_regexPattern;
     const Expander* m_parentExpander;
 };

@@ -19,8 +19,7 @@ public:
 
     /// Throws PatternParsingError at the recursion limit, and passes on the factory's and the
     /// variables' errors. The controller is handed to every variable made and must outlive them.
-    std::vector<InputVariablePtr> parse(
-        const Expander* parentExpander, const ExpanderController& expanderController) const;
+    std::vector<InputVariablePtr> parse(const Expander* parentExpander, const ExpanderLookup& expanderController) const;
 
 private:
     icu::UnicodeString m_pattern;

@@ -1,6 +1,6 @@
-#include "languages/ProgrammingLanguageContainer.h"
+#include "library/ProgrammingLanguageContainer.h"
 
-#include "languages/ProgrammingLanguageStore.h"
+#include "library/ProgrammingLanguageCatalogue.h"
 
 #include <cassert>
 #include <utility>
@@ -15,9 +15,10 @@ ProgrammingLanguageContainer::ProgrammingLanguageContainer(ProgrammingLanguagePt
 }
 
 ProgrammingLanguageContainer::ProgrammingLanguageContainer(icu::UnicodeString languageId)
-    : programmingLanguage(ProgrammingLanguageStore::shared().language(languageId))
-    , identifier(std::move(languageId))
+    : identifier(std::move(languageId))
 {
+    if (const auto* catalogue = ProgrammingLanguageCatalogue::installed())
+        programmingLanguage = catalogue->language(identifier);
 }
 
 } // namespace quillet

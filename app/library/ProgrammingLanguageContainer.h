@@ -1,6 +1,6 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <unicode/unistr.h>
 
@@ -16,7 +16,7 @@ namespace quillet {
 struct ProgrammingLanguageContainer {
     /// Has `language` and its id.
     explicit ProgrammingLanguageContainer(ProgrammingLanguagePtr language);
-    /// Has `languageId` exactly as given as its identifier and the shared store's language of that id, or none.
+    /// Has `languageId` exactly as given as its identifier and the installed catalogue's language of that id, or none.
     explicit ProgrammingLanguageContainer(icu::UnicodeString languageId);
 
     /// Never null when present.

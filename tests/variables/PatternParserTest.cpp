@@ -1,4 +1,4 @@
-#include "text/PatternParser.h"
+#include "variables/PatternParser.h"
 
 #include "expansion/ExpanderController.h"
 #include "text/PatternErrors.h"

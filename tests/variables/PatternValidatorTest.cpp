@@ -1,12 +1,12 @@
-#include "text/PatternValidator.h"
+#include "variables/PatternValidator.h"
 
 #include "expansion/ExpanderController.h"
 #include "expansion/NoFilterError.h"
-#include "text/OutputTemplateValidator.h"
-#include "text/PatternElementParser.h"
+#include "expansion/OutputTemplateValidator.h"
 #include "text/PatternErrors.h"
-#include "text/PatternParser.h"
 #include "text/RecursionObserver.h"
+#include "variables/PatternElementParser.h"
+#include "variables/PatternParser.h"
 
 #include "support/TestSupport.h"
 

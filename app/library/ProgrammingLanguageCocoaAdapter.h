@@ -1,7 +1,7 @@
 #pragma once
 
-#include "languages/ProgrammingLanguage.h"
-#include "languages/SupportedLanguagesHolder.h"
+#include "library/SupportedLanguagesHolder.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "text/PatternElementParser.h"
+#include "variables/PatternElementParser.h"
 
 #include "text/Localized.h"
 #include "text/PatternErrors.h"
@@ -14,7 +14,7 @@ PatternElementParser::PatternElementParser(icu::UnicodeString pattern)
 }
 
 std::vector<InputVariablePtr> PatternElementParser::parse(
-    const Expander* parentExpander, const ExpanderController& expanderController) const
+    const Expander* parentExpander, const ExpanderLookup& expanderController) const
 {
     auto& observer = RecursionObserver::shared();
     try {

@@ -1,4 +1,4 @@
-#include "languages/ProgrammingLanguage.h"
+#include "variables/ProgrammingLanguage.h"
 
 #include <algorithm>
 #include <utility>

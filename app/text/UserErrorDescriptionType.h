@@ -119,16 +119,6 @@ public:
     explicit ExpandingError(icu::UnicodeString description);
 };
 
-/// The text before the caret could not be read: the editor probably needs a plug-in.
-class NoEditorError final : public BasicUserError, public ErrorWithURL {
-public:
-    /// With a recognised editor's name the text names it; without, it asks whether an editor is in use.
-    explicit NoEditorError(const std::optional<icu::UnicodeString>& editorName = std::nullopt);
-
-    /// The page of supported editors and their plug-ins (Websites::editors()).
-    std::string url() const override;
-};
-
 /// An error of the system or of a library that has no title of its own (a file system or
 /// JSON parser failure), shown under the title "Error" with its own description.
 class PlatformError final : public BasicUserError {

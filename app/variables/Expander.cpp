@@ -1,4 +1,4 @@
-#include "library/Expander.h"
+#include "variables/Expander.h"
 
 #include <atomic>
 

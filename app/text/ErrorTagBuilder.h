@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/Tag.h"
+#include "text/Tag.h"
 
 namespace quillet {
 
