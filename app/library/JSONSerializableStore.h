@@ -102,9 +102,8 @@ public:
     {
         auto dictionary = detail::readJSONDictionary(m_path, m_texts, &m_identity);
         m_foundFile = dictionary.has_value();
-        m_serializable = std::make_unique<T>(dictionary ? std::move(*dictionary) : JSONDictionary::object());
-        // As the value writes itself, so that it compares with what a save writes.
-        m_savedDictionary = m_serializable->dictionary();
+        m_loadedDictionary = dictionary ? std::move(*dictionary) : JSONDictionary::object();
+        m_serializable = std::make_unique<T>(m_loadedDictionary);
     }
 
     /// Whether the value was read from a file; false when nothing existed at the path (a
@@ -119,6 +118,7 @@ public:
         detail::writeJSONDictionary(m_path, dictionary, m_texts);
         m_identity = detail::FileIdentity::of(m_path);
         m_savedDictionary = std::move(dictionary);
+        m_loadedDictionary = JSONDictionary();
     }
 
     /// Whether the file at the path is another than the one last loaded or saved (someone
@@ -133,7 +133,15 @@ public:
     std::optional<JSONDictionary> readFileAsItIsNow() const { return detail::readJSONDictionary(m_path, m_texts); }
 
     /// The object last loaded or saved, as the value writes it.
-    const JSONDictionary& savedDictionary() const noexcept { return m_savedDictionary; }
+    const JSONDictionary& savedDictionary() const
+    {
+        // Written out on first need only: most runs (the command line's) never compare, and
+        // writing a large library out took as long as reading it. A value read again from the
+        // loaded object writes what the loaded value wrote then, whatever changed it since.
+        if (!m_savedDictionary)
+            m_savedDictionary = T(m_loadedDictionary).dictionary();
+        return *m_savedDictionary;
+    }
 
     /// Writes the value's dictionary only when no file exists at the path (another process
     /// may have created one since the load); false then, and nothing is written. The file
@@ -145,6 +153,7 @@ public:
             return false;
         m_identity = detail::FileIdentity::of(m_path);
         m_savedDictionary = std::move(dictionary);
+        m_loadedDictionary = JSONDictionary();
         return true;
     }
 
@@ -158,7 +167,11 @@ private:
     std::unique_ptr<T> m_serializable;
     bool m_foundFile = false;
     std::optional<detail::FileIdentity> m_identity;
-    JSONDictionary m_savedDictionary;
+    /// The object read at the load, until the first save: what savedDictionary() is made from.
+    JSONDictionary m_loadedDictionary;
+    /// Made on first need (see savedDictionary()); mutable as a cache of a value fixed at the
+    /// load or the last save, which the store's owner reads and writes on one thread.
+    mutable std::optional<JSONDictionary> m_savedDictionary;
 };
 
 } // namespace quillet

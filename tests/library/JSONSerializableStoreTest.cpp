@@ -71,6 +71,26 @@ TEST(JSONSerializableStore, MissingFileGivesAValueFromAnEmptyObjectAndWritesNoth
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "sub"));
 }
 
+// What the merge with another writer's file compares with: the value as loaded or last saved,
+// not as it has been changed since.
+TEST(JSONSerializableStore, SavedDictionaryIsTheLoadedOrSavedValueWhateverChangedSince)
+{
+    TempDir dir;
+    writeFile(dir.path() / "notes.json", R"({"n": 1})");
+    JSONSerializableStore<Notes> store(dir.path() / "notes.json");
+    store.serializable().content["n"] = 2;
+    EXPECT_EQ(store.savedDictionary(), JSONDictionary({ { "n", 1 } }));
+    store.save();
+    store.serializable().content["n"] = 3;
+    EXPECT_EQ(store.savedDictionary(), JSONDictionary({ { "n", 2 } }));
+
+    JSONSerializableStore<Notes> fresh(dir.path() / "fresh.json");
+    fresh.serializable().content["n"] = 4;
+    ASSERT_TRUE(fresh.saveIfAbsent());
+    fresh.serializable().content["n"] = 5;
+    EXPECT_EQ(fresh.savedDictionary(), JSONDictionary({ { "n", 4 } }));
+}
+
 TEST(JSONSerializableStore, LoadsTheTopLevelObject)
 {
     TempDir dir;
