@@ -514,8 +514,8 @@ void removeStaleTemporaryFiles(const std::filesystem::path& path)
     }
 }
 
-std::optional<JSONDictionary> readJSONDictionary(
-    const std::filesystem::path& path, const JSONStoreTexts& texts, std::optional<FileIdentity>* identity)
+std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts,
+    std::optional<FileIdentity>* identity, std::string* readBytes)
 {
     std::optional<std::string> bytes;
     for (int attempt = 0;; ++attempt) {
@@ -544,6 +544,8 @@ std::optional<JSONDictionary> readJSONDictionary(
     }
     if (!dictionary.is_object())
         throw CbError(texts.parsingErrorTitle, texts.invalidFormatError);
+    if (readBytes)
+        *readBytes = std::move(*bytes);
     return dictionary;
 }
 
