@@ -303,9 +303,9 @@ bool suffixMatchFrom(SuffixMatcher& entry, const icu::UnicodeString& text, int32
 }
 
 /// What matching a whole line longer than longestMatchLength may take, in ICU's steps, before
-/// the match is looked for in the line's end alone: some ten megabytes of a linear match, or
-/// tens of milliseconds.
-constexpr int32_t wholeLineStepCap = 100;
+/// the match is looked for in the line's end alone: a linear match over a couple of megabytes, or
+/// some ten milliseconds.
+constexpr int32_t wholeLineStepCap = 25;
 
 /// The leftmost non-empty match (case-sensitive, the dot matching every character) of the
 /// pattern's expression anchored at the end of the text, as a range. An empty match is no match.

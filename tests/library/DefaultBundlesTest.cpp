@@ -410,6 +410,40 @@ TEST_F(DefaultLibraryTest, OrdinaryLinesOfCodeExpandToNothing)
 
 /// Whole expansions of the most used expanders, recorded in tests/data: a change to a bundle
 /// or to the engine that alters what users get shows up here as a reviewable diff.
+TEST_F(DefaultLibraryTest, LongLinesExpandTheirEndOrNothingWithoutRunningOut)
+{
+    // Optional parts with text values after a text value try every split of a long line; the line's
+    // end is matched instead, or the search fails cleanly, never with "took too long".
+    const auto repeated = [](const char16_t* text, int32_t units) {
+        icu::UnicodeString line;
+        while (line.length() < units)
+            line.append(text);
+        return line;
+    };
+    struct Case {
+        const char* name;
+        icu::UnicodeString line;
+        const char16_t* expandedEnd; // none: nothing expands
+    };
+    const Case cases[] = {
+        { "values no closing part takes", u"for x in " + repeated(u"items where a and b, ", 65536), nullptr },
+        { "ordinary code before a loop", repeated(u"for i in 0..<n { total += i }; ", 4900) + u"for item in items",
+            u" items {\n    \n}" },
+        { "conditions before a condition", repeated(u"if count > 0 ", 65536) + u"if count > 0", u" {\n    \n}" },
+    };
+    const ExpanderController library(libraryExpanders());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<ExpandedExpression> expanded;
+        ASSERT_NO_THROW(expanded = library.findExpander(c.line));
+        ASSERT_EQ(expanded.has_value(), c.expandedEnd != nullptr);
+        if (expanded) {
+            EXPECT_TRUE(expanded->text.endsWith(c.expandedEnd))
+                << toUtf8(expanded->text.tempSubString(std::max(0, expanded->text.length() - 40)));
+        }
+    }
+}
+
 TEST_F(DefaultLibraryTest, MostUsedExpandersExpandAsRecorded)
 {
     auto cases = nlohmann::ordered_json::parse(readFile(expansionsFile()));
