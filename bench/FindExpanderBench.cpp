@@ -207,6 +207,44 @@ void BM_FindExpander_Library10000WithReferences(benchmark::State& state)
 }
 BENCHMARK(BM_FindExpander_Library10000WithReferences)->Unit(benchmark::kMillisecond);
 
+// (h) The whole default library on one-megabyte lines that make optional parts with text values
+// after a text value try every split: one ends in text no closing part takes (nothing expands),
+// one in a condition. The cost must stay that of reading the line.
+void searchDefaultLibrary(benchmark::State& state, const icu::UnicodeString& line)
+{
+    static const quillet::BundleStore store(quillet::test::defaultLibrary());
+    std::vector<ExpanderPtr> expanders;
+    for (const auto& bundle : store.bundles())
+        expanders.insert(expanders.end(), bundle->expanders().begin(), bundle->expanders().end());
+    const ExpanderController controller(expanders);
+    try {
+        for (auto _ : state)
+            benchmark::DoNotOptimize(controller.findExpander(line));
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+    }
+}
+
+icu::UnicodeString repeatedTo(const char16_t* text, int32_t units)
+{
+    icu::UnicodeString line;
+    while (line.length() < units)
+        line.append(text);
+    return line;
+}
+
+void BM_FindExpander_DefaultLibraryOnValuesNoClosingPartTakes(benchmark::State& state)
+{
+    searchDefaultLibrary(state, u"for x in " + repeatedTo(u"items where a and b, ", 1 << 20));
+}
+BENCHMARK(BM_FindExpander_DefaultLibraryOnValuesNoClosingPartTakes)->Unit(benchmark::kMillisecond);
+
+void BM_FindExpander_DefaultLibraryOnConditionsBeforeACondition(benchmark::State& state)
+{
+    searchDefaultLibrary(state, repeatedTo(u"if count > 0 ", 1 << 20) + u"if count > 0");
+}
+BENCHMARK(BM_FindExpander_DefaultLibraryOnConditionsBeforeACondition)->Unit(benchmark::kMillisecond);
+
 // (g) Every default expander alone on a one-megabyte line made of its own literal words, ending
 // in its first example: the line repeats what looks like the start of a match and ends a value
 // at every word. The cost must stay linear in the line.

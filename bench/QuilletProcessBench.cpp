@@ -51,4 +51,12 @@ void BM_QuilletStartOnly(benchmark::State& state)
 }
 BENCHMARK(BM_QuilletStartOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The machine's own floor, in the same run: starting a program that does nothing.
+void BM_TrueStartOnly(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(runProcess("/bin/true", {}).exitStatus);
+}
+BENCHMARK(BM_TrueStartOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 } // namespace

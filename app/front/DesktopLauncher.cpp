@@ -1,12 +1,15 @@
 #include "front/DesktopLauncher.h"
 
 #include <dbus/dbus.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <ostream>
+#include <type_traits>
 
 namespace quillet {
 namespace {
@@ -17,46 +20,110 @@ constexpr int callTimeoutMilliseconds = 10000;
 
 enum class HandOver { taken, notRunning, failed };
 
+/// The few calls of the bus library that hand files over. The library is opened only when
+/// files are handed over: loading it (and the libraries it pulls in) at every start cost
+/// `quillet expand` more than its own work.
+struct BusLibrary {
+    void* handle = nullptr;
+    decltype(&dbus_error_init) errorInit = nullptr;
+    decltype(&dbus_error_free) errorFree = nullptr;
+    decltype(&dbus_error_has_name) errorHasName = nullptr;
+    decltype(&dbus_bus_get_private) busGetPrivate = nullptr;
+    decltype(&dbus_connection_set_exit_on_disconnect) setExitOnDisconnect = nullptr;
+    decltype(&dbus_connection_send_with_reply_and_block) sendWithReplyAndBlock = nullptr;
+    decltype(&dbus_connection_close) connectionClose = nullptr;
+    decltype(&dbus_connection_unref) connectionUnref = nullptr;
+    decltype(&dbus_message_new_method_call) newMethodCall = nullptr;
+    decltype(&dbus_message_set_auto_start) setAutoStart = nullptr;
+    decltype(&dbus_message_unref) messageUnref = nullptr;
+    decltype(&dbus_message_iter_init_append) iterInitAppend = nullptr;
+    decltype(&dbus_message_iter_open_container) iterOpenContainer = nullptr;
+    decltype(&dbus_message_iter_append_basic) iterAppendBasic = nullptr;
+    decltype(&dbus_message_iter_close_container) iterCloseContainer = nullptr;
+
+    /// Null when the library or one of its calls is missing.
+    static std::unique_ptr<BusLibrary> open()
+    {
+        auto library = std::make_unique<BusLibrary>();
+        library->handle = dlopen("libdbus-1.so.3", RTLD_NOW | RTLD_LOCAL);
+        if (!library->handle)
+            return nullptr;
+        bool complete = true;
+        auto find = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library->handle, name));
+            complete = complete && function != nullptr;
+        };
+        find(library->errorInit, "dbus_error_init");
+        find(library->errorFree, "dbus_error_free");
+        find(library->errorHasName, "dbus_error_has_name");
+        find(library->busGetPrivate, "dbus_bus_get_private");
+        find(library->setExitOnDisconnect, "dbus_connection_set_exit_on_disconnect");
+        find(library->sendWithReplyAndBlock, "dbus_connection_send_with_reply_and_block");
+        find(library->connectionClose, "dbus_connection_close");
+        find(library->connectionUnref, "dbus_connection_unref");
+        find(library->newMethodCall, "dbus_message_new_method_call");
+        find(library->setAutoStart, "dbus_message_set_auto_start");
+        find(library->messageUnref, "dbus_message_unref");
+        find(library->iterInitAppend, "dbus_message_iter_init_append");
+        find(library->iterOpenContainer, "dbus_message_iter_open_container");
+        find(library->iterAppendBasic, "dbus_message_iter_append_basic");
+        find(library->iterCloseContainer, "dbus_message_iter_close_container");
+        return complete ? std::move(library) : nullptr;
+    }
+
+    BusLibrary() = default;
+    BusLibrary(const BusLibrary&) = delete;
+    BusLibrary& operator=(const BusLibrary&) = delete;
+    ~BusLibrary()
+    {
+        if (handle)
+            dlclose(handle);
+    }
+};
+
 HandOver handFilesOver(const std::vector<std::string>& paths, std::ostream& errors)
 {
+    const auto bus = BusLibrary::open();
+    if (!bus)
+        return HandOver::notRunning; // no bus library, so no bus: the application starts with the files itself
     DBusError error;
-    dbus_error_init(&error);
-    DBusConnection* connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    bus->errorInit(&error);
+    DBusConnection* connection = bus->busGetPrivate(DBUS_BUS_SESSION, &error);
     if (!connection) {
-        dbus_error_free(&error);
+        bus->errorFree(&error);
         return HandOver::notRunning; // no bus: the application starts with the files itself
     }
-    dbus_connection_set_exit_on_disconnect(connection, FALSE);
+    bus->setExitOnDisconnect(connection, FALSE);
 
-    DBusMessage* call = dbus_message_new_method_call(serviceName, objectPath, serviceName, "OpenFiles");
-    dbus_message_set_auto_start(call, FALSE);
+    DBusMessage* call = bus->newMethodCall(serviceName, objectPath, serviceName, "OpenFiles");
+    bus->setAutoStart(call, FALSE);
     DBusMessageIter arguments, array;
-    dbus_message_iter_init_append(call, &arguments);
-    dbus_message_iter_open_container(&arguments, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &array);
+    bus->iterInitAppend(call, &arguments);
+    bus->iterOpenContainer(&arguments, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &array);
     for (const auto& path : paths) {
         const char* text = path.c_str();
-        dbus_message_iter_append_basic(&array, DBUS_TYPE_STRING, &text);
+        bus->iterAppendBasic(&array, DBUS_TYPE_STRING, &text);
     }
-    dbus_message_iter_close_container(&arguments, &array);
+    bus->iterCloseContainer(&arguments, &array);
 
-    DBusMessage* reply = dbus_connection_send_with_reply_and_block(connection, call, callTimeoutMilliseconds, &error);
-    dbus_message_unref(call);
+    DBusMessage* reply = bus->sendWithReplyAndBlock(connection, call, callTimeoutMilliseconds, &error);
+    bus->messageUnref(call);
     HandOver result = HandOver::taken;
     if (!reply) {
-        if (dbus_error_has_name(&error, DBUS_ERROR_SERVICE_UNKNOWN)
-            || dbus_error_has_name(&error, DBUS_ERROR_NAME_HAS_NO_OWNER)) {
+        if (bus->errorHasName(&error, DBUS_ERROR_SERVICE_UNKNOWN)
+            || bus->errorHasName(&error, DBUS_ERROR_NAME_HAS_NO_OWNER)) {
             result = HandOver::notRunning;
         } else {
             errors << "quillet: the running application did not take the files: "
                    << (error.message ? error.message : "unknown error") << '\n';
             result = HandOver::failed;
         }
-        dbus_error_free(&error);
+        bus->errorFree(&error);
     } else {
-        dbus_message_unref(reply);
+        bus->messageUnref(reply);
     }
-    dbus_connection_close(connection);
-    dbus_connection_unref(connection);
+    bus->connectionClose(connection);
+    bus->connectionUnref(connection);
     return result;
 }
 

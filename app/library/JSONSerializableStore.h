@@ -59,9 +59,10 @@ JSONDictionary parseJSONDictionary(const std::string& bytes);
 /// read (also when its existence cannot be checked), PlatformError with the JSON reader's
 /// description for text that is not JSON, and CbError ("JSON reading error", "Parsing file
 /// has an invalid format.") for a top level that is not an object.
-/// The identity of the file that was read goes to `identity` when given.
-std::optional<JSONDictionary> readJSONDictionary(
-    const std::filesystem::path& path, const JSONStoreTexts& texts, std::optional<FileIdentity>* identity = nullptr);
+/// The identity of the file that was read goes to `identity` when given, and its bytes to
+/// `readBytes` (when an object was read from them).
+std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts,
+    std::optional<FileIdentity>* identity = nullptr, std::string* readBytes = nullptr);
 
 /// Removes the temporary files that an interrupted save of the file left beside it (named
 /// ".<file name>.XXXXXX") when they are older than a save could take.
@@ -100,11 +101,9 @@ public:
         : m_texts(detail::JSONStoreTexts::localizedTexts())
         , m_path(std::move(path))
     {
-        auto dictionary = detail::readJSONDictionary(m_path, m_texts, &m_identity);
+        const auto dictionary = detail::readJSONDictionary(m_path, m_texts, &m_identity, &m_loadedBytes);
         m_foundFile = dictionary.has_value();
-        m_serializable = std::make_unique<T>(dictionary ? std::move(*dictionary) : JSONDictionary::object());
-        // As the value writes itself, so that it compares with what a save writes.
-        m_savedDictionary = m_serializable->dictionary();
+        m_serializable = std::make_unique<T>(dictionary ? *dictionary : JSONDictionary::object());
     }
 
     /// Whether the value was read from a file; false when nothing existed at the path (a
@@ -119,6 +118,7 @@ public:
         detail::writeJSONDictionary(m_path, dictionary, m_texts);
         m_identity = detail::FileIdentity::of(m_path);
         m_savedDictionary = std::move(dictionary);
+        m_loadedBytes = std::string();
     }
 
     /// Whether the file at the path is another than the one last loaded or saved (someone
@@ -133,7 +133,18 @@ public:
     std::optional<JSONDictionary> readFileAsItIsNow() const { return detail::readJSONDictionary(m_path, m_texts); }
 
     /// The object last loaded or saved, as the value writes it.
-    const JSONDictionary& savedDictionary() const noexcept { return m_savedDictionary; }
+    const JSONDictionary& savedDictionary() const
+    {
+        // Written out on first need only: most runs (the command line's) never compare, and
+        // writing a large library out took as long as reading it. A value read again from the
+        // loaded bytes writes what the loaded value wrote then, whatever changed it since; the
+        // bytes take a fraction of the memory of the object read from them.
+        if (!m_savedDictionary) {
+            m_savedDictionary
+                = T(m_foundFile ? detail::parseJSONDictionary(m_loadedBytes) : JSONDictionary::object()).dictionary();
+        }
+        return *m_savedDictionary;
+    }
 
     /// Writes the value's dictionary only when no file exists at the path (another process
     /// may have created one since the load); false then, and nothing is written. The file
@@ -145,6 +156,7 @@ public:
             return false;
         m_identity = detail::FileIdentity::of(m_path);
         m_savedDictionary = std::move(dictionary);
+        m_loadedBytes = std::string();
         return true;
     }
 
@@ -158,7 +170,12 @@ private:
     std::unique_ptr<T> m_serializable;
     bool m_foundFile = false;
     std::optional<detail::FileIdentity> m_identity;
-    JSONDictionary m_savedDictionary;
+    /// The bytes of the file read at the load (when one was), until the first save: what
+    /// savedDictionary() is made from.
+    std::string m_loadedBytes;
+    /// Made on first need (see savedDictionary()); mutable as a cache of a value fixed at the
+    /// load or the last save, which the store's owner reads and writes on one thread.
+    mutable std::optional<JSONDictionary> m_savedDictionary;
 };
 
 } // namespace quillet

@@ -6,6 +6,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <string>
 
 namespace quillet {
@@ -262,9 +263,10 @@ icu::UnicodeString transformingFirstCharacter(
 {
     if (text.isEmpty())
         return text;
-    auto textCharacters = characters(text);
-    const int32_t firstLength = textCharacters.front().length();
-    return transform(textCharacters.front()) + icu::UnicodeString(text, firstLength);
+    // Only the first character is looked for: splitting a long value into all of its characters
+    // made a filter on it cost seconds.
+    const int32_t firstLength = std::max(1, walkCharacters(text, 1).codeUnits);
+    return transform(icu::UnicodeString(text, 0, firstLength)) + icu::UnicodeString(text, firstLength);
 }
 
 icu::UnicodeString lowercasingFirstCharacter(const icu::UnicodeString& text)

@@ -23,6 +23,7 @@
 #include <nlohmann/json.hpp>
 #include <unicode/regex.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -298,11 +299,12 @@ TEST_P(DefaultBundleTest, EveryBundleExampleExpandsAndKeepsItsExpansionInTheWhol
     }
 }
 
-/// Where the abbreviation begins by the plain definition of a match: the leftmost start from
-/// which the expander's expression (behind the word-start guard) takes the whole rest of the
-/// line. Each start is matched on its own, with no search shortcut; none when no start does.
+/// Where the abbreviation begins by the plain definition of a match: the leftmost start at or
+/// after `firstStart` from which the expander's expression (behind the word-start guard) takes
+/// the whole rest of the line. Each start is matched on its own, with no search shortcut; none
+/// when no start does.
 std::optional<int32_t> leftmostWholeSuffixStart(
-    const Expander& expander, const icu::UnicodeString& line, const ExpanderController& controller)
+    const Expander& expander, const icu::UnicodeString& line, const ExpanderController& controller, int32_t firstStart)
 {
     icu::UnicodeString expression(PatternParser::wordStartGuard());
     expression.append(u"(?:").append(expander.matchPattern(controller)).append(u")$");
@@ -312,7 +314,7 @@ std::optional<int32_t> leftmostWholeSuffixStart(
     if (U_FAILURE(status) || !matcher)
         throw std::runtime_error("the expression does not compile");
     matcher->useTransparentBounds(true);
-    for (int32_t start = 0; start < line.length(); ++start) {
+    for (int32_t start = firstStart; start < line.length(); ++start) {
         matcher->region(start, line.length(), status);
         matcher->setTimeLimit(5000, status);
         const bool whole = matcher->matches(status);
@@ -327,27 +329,34 @@ std::optional<int32_t> leftmostWholeSuffixStart(
 TEST_P(DefaultBundleTest, EveryExpanderExpandsItsAdversarialLinesAsAPlainMatchWould)
 {
     // Lines made of the pattern's own literal words make it try a match at every repetition and
-    // end a value at every word; a pattern that backtracks more than linearly runs out of its
-    // budget here and fails with an error instead of the expansion.
+    // end a value at every word; a pattern that backtracks more than linearly would run out of
+    // its budget on the whole line. It expands from the leftmost start of the whole line, or,
+    // when that takes too much work, from the leftmost start in the line's end.
     const ExpanderController library(libraryExpanders());
     for (const auto& expander : bundle().expanders()) {
         const icu::UnicodeString example
             = test::exampleOrLiteralWords(expander->expanderDescription(), expander->pattern());
-        const icu::UnicodeString line = test::adversarialLine(expander->pattern(), 2048, example);
+        const icu::UnicodeString line = test::adversarialLine(expander->pattern(), 4096, example);
         SCOPED_TRACE(describe(*expander) + ", line ending \"" + toUtf8(example) + "\"");
         std::optional<ExpandedExpression> result;
         ASSERT_NO_THROW(result = library.findExpander(line, expander));
         ASSERT_TRUE(result.has_value()) << "the example at the end of the line no longer expands";
-        const auto start = leftmostWholeSuffixStart(*expander, line, library);
-        ASSERT_TRUE(start.has_value());
-        if (*start == 0)
-            continue;
         // What comes before the abbreviation stays as typed, whatever the expansion.
-        std::optional<ExpandedExpression> alone;
-        ASSERT_NO_THROW(alone = library.findExpander(line.tempSubString(*start), expander));
-        ASSERT_TRUE(alone.has_value());
-        EXPECT_TRUE(result->text == line.tempSubString(0, *start) + alone->text);
-        EXPECT_EQ(result->cursorPosition, *start + alone->cursorPosition);
+        const auto keepsWhatCameBefore = [&](int32_t start) {
+            if (start == 0)
+                return true;
+            std::optional<ExpandedExpression> alone;
+            EXPECT_NO_THROW(alone = library.findExpander(line.tempSubString(start), expander));
+            return alone && result->text == line.tempSubString(0, start) + alone->text
+                && result->cursorPosition == start + alone->cursorPosition;
+        };
+        const auto inTheEnd = leftmostWholeSuffixStart(*expander, line, library, line.length() - longestMatchLength);
+        ASSERT_TRUE(inTheEnd.has_value());
+        if (keepsWhatCameBefore(*inTheEnd))
+            continue;
+        const auto inTheWholeLine = leftmostWholeSuffixStart(*expander, line, library, 0);
+        ASSERT_TRUE(inTheWholeLine.has_value());
+        EXPECT_TRUE(keepsWhatCameBefore(*inTheWholeLine));
     }
 }
 
@@ -401,6 +410,40 @@ TEST_F(DefaultLibraryTest, OrdinaryLinesOfCodeExpandToNothing)
 
 /// Whole expansions of the most used expanders, recorded in tests/data: a change to a bundle
 /// or to the engine that alters what users get shows up here as a reviewable diff.
+TEST_F(DefaultLibraryTest, LongLinesExpandTheirEndOrNothingWithoutRunningOut)
+{
+    // Optional parts with text values after a text value try every split of a long line; the line's
+    // end is matched instead, or the search fails cleanly, never with "took too long".
+    const auto repeated = [](const char16_t* text, int32_t units) {
+        icu::UnicodeString line;
+        while (line.length() < units)
+            line.append(text);
+        return line;
+    };
+    struct Case {
+        const char* name;
+        icu::UnicodeString line;
+        const char16_t* expandedEnd; // none: nothing expands
+    };
+    const Case cases[] = {
+        { "values no closing part takes", u"for x in " + repeated(u"items where a and b, ", 65536), nullptr },
+        { "ordinary code before a loop", repeated(u"for i in 0..<n { total += i }; ", 4900) + u"for item in items",
+            u" items {\n    \n}" },
+        { "conditions before a condition", repeated(u"if count > 0 ", 65536) + u"if count > 0", u" {\n    \n}" },
+    };
+    const ExpanderController library(libraryExpanders());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<ExpandedExpression> expanded;
+        ASSERT_NO_THROW(expanded = library.findExpander(c.line));
+        ASSERT_EQ(expanded.has_value(), c.expandedEnd != nullptr);
+        if (expanded) {
+            EXPECT_TRUE(expanded->text.endsWith(c.expandedEnd))
+                << toUtf8(expanded->text.tempSubString(std::max(0, expanded->text.length() - 40)));
+        }
+    }
+}
+
 TEST_F(DefaultLibraryTest, MostUsedExpandersExpandAsRecorded)
 {
     auto cases = nlohmann::ordered_json::parse(readFile(expansionsFile()));

@@ -71,6 +71,26 @@ TEST(JSONSerializableStore, MissingFileGivesAValueFromAnEmptyObjectAndWritesNoth
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "sub"));
 }
 
+// What the merge with another writer's file compares with: the value as loaded or last saved,
+// not as it has been changed since.
+TEST(JSONSerializableStore, SavedDictionaryIsTheLoadedOrSavedValueWhateverChangedSince)
+{
+    TempDir dir;
+    writeFile(dir.path() / "notes.json", R"({"n": 1})");
+    JSONSerializableStore<Notes> store(dir.path() / "notes.json");
+    store.serializable().content["n"] = 2;
+    EXPECT_EQ(store.savedDictionary(), JSONDictionary({ { "n", 1 } }));
+    store.save();
+    store.serializable().content["n"] = 3;
+    EXPECT_EQ(store.savedDictionary(), JSONDictionary({ { "n", 2 } }));
+
+    JSONSerializableStore<Notes> fresh(dir.path() / "fresh.json");
+    fresh.serializable().content["n"] = 4;
+    ASSERT_TRUE(fresh.saveIfAbsent());
+    fresh.serializable().content["n"] = 5;
+    EXPECT_EQ(fresh.savedDictionary(), JSONDictionary({ { "n", 4 } }));
+}
+
 TEST(JSONSerializableStore, LoadsTheTopLevelObject)
 {
     TempDir dir;
@@ -269,7 +289,23 @@ INSTANTIATE_TEST_SUITE_P(Texts, ParsingJSONDictionary,
         ParseCase { "NestedArraysAndObjects", R"({"x": [[{"y": [{}]}], {"z": null}]})" }, ParseCase { "Scalar", "42" },
         ParseCase { "Empty", "" }, ParseCase { "TrailingText", "{} x" },
         ParseCase { "UnclosedObject", R"({"a": [1, 2)" }, ParseCase { "BadLiteral", R"({"a": tru})" },
-        ParseCase { "InvalidUTF8", "{\"a\": \"\xff\"}" }),
+        ParseCase { "InvalidUTF8", "{\"a\": \"\xff\"}" },
+        ParseCase { "Escapes", R"(["\"\\\/\b\f\n\r\t", "\u00e9\u20AC\ud83d\ude00\u0000", ""])" },
+        ParseCase { "LoneHighSurrogate", R"(["\ud83d x"])" }, ParseCase { "LoneLowSurrogate", R"(["\ude00"])" },
+        ParseCase { "BadEscape", R"(["\x"])" }, ParseCase { "ShortUnitEscape", R"(["\u12"])" },
+        ParseCase { "ControlCharacterInString", "[\"a\tb\"]" },
+        ParseCase { "WellFormedUTF8", "[\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xed\x9f\xbf\xf4\x8f\xbf\xbf\"]" },
+        ParseCase { "OverlongUTF8", "[\"\xc0\xaf\"]" }, ParseCase { "EncodedSurrogate", "[\"\xed\xa0\x80\"]" },
+        ParseCase { "BeyondUnicode", "[\"\xf4\x90\x80\x80\"]" }, ParseCase { "CutSequence", "[\"\xe2\x82\"]" },
+        ParseCase { "ByteOrderMark", "\xef\xbb\xbf{\"a\": 1}" },
+        ParseCase { "Integers",
+            "[0, -0, 7, -12, 999999999999999999, -999999999999999999, 9223372036854775807, "
+            "-9223372036854775808, 18446744073709551616, 1e2, 0.5, -1.5E-3]" },
+        ParseCase { "LeadingZero", "[01]" }, ParseCase { "LoneMinus", "[-]" }, ParseCase { "Plus", "[+1]" },
+        ParseCase { "TrailingComma", "[1,]" }, ParseCase { "MissingColon", R"({"a" 1})" },
+        ParseCase { "KeyNotAString", "{1: 2}" }, ParseCase { "MismatchedClose", R"({"a": [1}])" },
+        ParseCase { "WhitespaceEverywhere", " \r\n\t{ \"a\" :\n[ 1 ,\ttrue , null ] , \"b\":{ } }\n " },
+        ParseCase { "DeepNesting", std::string(2000, '[') + std::string(2000, ']') }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -51,7 +51,7 @@ TEST_F(SimpleVariablesTest, AnEmptyDefaultIsPresentAndMakesTheGroupOptional)
     EXPECT_EQ(withEmpty->declaration(), u"${a:text=}");
     EXPECT_EQ(make(u"${a:text}")->regex(m_controller), u"((.+))");
     EXPECT_EQ(make(u"${a:text?}")->regex(m_controller), u"((.+?))");
-    EXPECT_EQ(make(u"${a:identifier}")->regex(m_controller), u"(([\\w$!?\\[\\]\\-_<>@:]+))");
+    EXPECT_EQ(make(u"${a:identifier}")->regex(m_controller), u"(((?-i:[\\w$!?\\[\\]\\-_<>@:])+))");
 }
 
 struct DefaultCase {
