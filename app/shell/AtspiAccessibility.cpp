@@ -8,10 +8,13 @@
 #include <QLoggingCategory>
 
 #include <atspi/atspi.h>
+// After the library's main header, which it needs.
+#include <atspi/atspi-gmain.h>
 #include <dbus/dbus.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstring>
@@ -24,6 +27,82 @@
 #include <vector>
 
 namespace quillet {
+
+/// One thread with a GLib context of its own, its thread-default, where every AT-SPI call
+/// is made and every message of the accessibility bus is handled.
+class AtspiAccessibilityBackend::Thread {
+public:
+    Thread()
+        : m_context(g_main_context_new())
+    {
+        m_thread = std::thread([this] { run(); });
+    }
+    ~Thread()
+    {
+        m_running = false;
+        g_main_context_wakeup(m_context);
+        if (m_thread.joinable()) {
+            if (isCurrent())
+                m_thread.detach();
+            else
+                m_thread.join();
+        }
+        g_main_context_unref(m_context);
+    }
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+
+    GMainContext* context() const noexcept { return m_context; }
+    bool isCurrent() const { return std::this_thread::get_id() == m_thread.get_id(); }
+
+    /// Runs the work on this thread: at once when called there, else when the thread gets to it.
+    void post(std::function<void()> work)
+    {
+        g_main_context_invoke_full(
+            m_context, G_PRIORITY_DEFAULT,
+            [](gpointer data) -> gboolean {
+                (*static_cast<std::function<void()>*>(data))();
+                return G_SOURCE_REMOVE;
+            },
+            new std::function<void()>(std::move(work)),
+            [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+    }
+
+    /// The library hands the direct connection that it opens to an application to the default
+    /// context, which the Qt event loop runs: each one is moved here as soon as it appears.
+    void adoptConnections()
+    {
+        if (!atspi_is_initialized())
+            return;
+        AtspiAccessible* desktop = atspi_get_desktop(0);
+        if (!desktop)
+            return;
+        DBusConnection* bus = atspi_get_a11y_bus();
+        for (guint i = 0; desktop->children && i < desktop->children->len; ++i) {
+            auto* root = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop->children, i));
+            AtspiApplication* application = root ? root->parent.app : nullptr;
+            if (application && application->bus && application->bus != bus)
+                atspi_dbus_connection_setup_with_g_main(application->bus, m_context);
+        }
+        g_object_unref(desktop);
+    }
+
+private:
+    void run()
+    {
+        g_main_context_push_thread_default(m_context);
+        while (m_running) {
+            g_main_context_iteration(m_context, TRUE);
+            adoptConnections();
+        }
+        g_main_context_pop_thread_default(m_context);
+    }
+
+    GMainContext* m_context;
+    std::atomic<bool> m_running = true;
+    std::thread m_thread;
+};
+
 namespace {
 
 Q_LOGGING_CATEGORY(atspiLog, "quillet.atspi")
@@ -536,14 +615,26 @@ int toolkitLength(const icu::UnicodeString& text, OffsetUnit unit)
 
 class AtspiElement final : public AccessibleElement {
 public:
-    AtspiElement(Object object, Object frame, OffsetUnit unit, Budget budget, GRef<AtspiStateSet> states = {})
-        : m_object(std::move(object))
+    AtspiElement(std::weak_ptr<AtspiAccessibilityBackend::Thread> thread, Object object, Object frame, OffsetUnit unit,
+        Budget budget, GRef<AtspiStateSet> states = {})
+        : m_thread(std::move(thread))
+        , m_object(std::move(object))
         , m_frame(std::move(frame))
         , m_unit(unit)
         , m_budget(std::move(budget))
         , m_states(std::move(states))
     {
     }
+    ~AtspiElement() override
+    {
+        // The last reference to an object may only go where the library runs: it forgets the
+        // object in tables that the bus's messages change there.
+        if (auto thread = m_thread.lock(); thread && !thread->isCurrent())
+            thread->post(
+                [object = m_object, frame = m_frame, text = m_textInterface, editable = m_editableInterface] {});
+    }
+    AtspiElement(const AtspiElement&) = delete;
+    AtspiElement& operator=(const AtspiElement&) = delete;
 
     icu::UnicodeString value() override
     {
@@ -655,7 +746,7 @@ public:
     {
         if (!m_frame)
             throw AXError(AXError::NoValue);
-        return std::make_shared<AtspiElement>(m_frame, m_frame, m_unit, m_budget);
+        return std::make_shared<AtspiElement>(m_thread, m_frame, m_frame, m_unit, m_budget);
     }
 
     std::optional<TextRect> bounds(TextRange range) override
@@ -815,6 +906,7 @@ private:
         return text.countChar32(0, std::min(units, text.length()));
     }
 
+    std::weak_ptr<AtspiAccessibilityBackend::Thread> m_thread;
     Object m_object;
     Object m_frame;
     OffsetUnit m_unit;
@@ -1033,10 +1125,16 @@ const QString a11yPath = QStringLiteral("/org/a11y/bus");
 AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess, int focusRetries)
     : m_tellUserToEnableAccess(std::move(tellUserToEnableAccess))
     , m_focusRetries(focusRetries)
+    , m_thread(std::make_shared<Thread>())
+    , m_receiver(std::make_unique<QObject>())
 {
 }
 
-AtspiAccessibilityBackend::~AtspiAccessibilityBackend() = default;
+AtspiAccessibilityBackend::~AtspiAccessibilityBackend()
+{
+    // Stops the thread before the receiver of its continuations goes.
+    m_thread.reset();
+}
 
 void AtspiAccessibilityBackend::initialize()
 {
@@ -1046,7 +1144,21 @@ void AtspiAccessibilityBackend::initialize()
     // Both bounds: the second one replaces the far longer wait the library grants an
     // application that has just started.
     atspi_set_timeout(callTimeoutMilliseconds, callTimeoutMilliseconds);
+    // The bus's messages (applications that leave, objects that go) are handled on this
+    // thread, never beside its calls on the thread of the Qt event loop.
+    atspi_set_main_context(m_thread->context());
     m_initialized = true;
+}
+
+void AtspiAccessibilityBackend::perform(std::function<void()> work, std::function<void()> then)
+{
+    QObject* receiver = m_receiver.get();
+    m_thread->post([this, work = std::move(work), then = std::move(then), receiver] {
+        m_thread->adoptConnections();
+        work();
+        m_thread->adoptConnections();
+        QMetaObject::invokeMethod(receiver, then, Qt::QueuedConnection);
+    });
 }
 
 bool AtspiAccessibilityBackend::isTrusted(bool prompt)
@@ -1077,8 +1189,6 @@ bool AtspiAccessibilityBackend::isTrusted(bool prompt)
                 m_tellUserToEnableAccess();
         }
     }
-    if (enabled)
-        initialize();
     return enabled;
 }
 
@@ -1086,8 +1196,11 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
 {
     initialize();
     auto budget = std::make_shared<CallBudget>();
-    m_activeApplication.reset();
-    const bool justEnabled = std::exchange(m_justEnabled, false);
+    {
+        std::lock_guard lock(m_activeApplicationMutex);
+        m_activeApplication.reset();
+    }
+    const bool justEnabled = m_justEnabled.exchange(false);
     std::optional<Focus> focus;
     try {
         // Right after the shortcut the editor may not have taken back its focus from the
@@ -1110,8 +1223,10 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         try {
             std::string name
                 = takeString(budget->run([&] { return atspi_accessible_get_name(focus->application.get(), &error); }));
-            if (!error)
+            if (!error) {
+                std::lock_guard lock(m_activeApplicationMutex);
                 m_activeApplication = std::move(name);
+            }
         } catch (const AXError&) {
         }
         if (error)
@@ -1124,11 +1239,13 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     }
     qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls," << budget->roundTrips() << "round trips,"
                       << budget->elapsed().count() << "ms";
-    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget, focus->elementStates);
+    return std::make_shared<AtspiElement>(
+        m_thread, focus->element, focus->frame, focus->unit, budget, focus->elementStates);
 }
 
 std::optional<std::string> AtspiAccessibilityBackend::activeApplicationIdentifier()
 {
+    std::lock_guard lock(m_activeApplicationMutex);
     return m_activeApplication;
 }
 

@@ -179,6 +179,11 @@ class Session:
         with open(self.app_log, errors="replace") as log:
             return [line.strip() for line in log if line.startswith("quillet.expansion: expand shortcut:")]
 
+    def begun(self):
+        """How many presses of the expand shortcut have begun."""
+        with open(self.app_log, errors="replace") as log:
+            return sum(1 for line in log if line.startswith("quillet.expansion: expand shortcut pressed"))
+
     def app_log_tail(self):
         with open(self.app_log, errors="replace") as log:
             return "".join(log.readlines()[-15:])
@@ -334,7 +339,20 @@ class Session:
         want_answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
         os.kill(self.editor_process.pid, signal.SIGSTOP)
         try:
+            begun = self.begun()
             presses = self.press(wait_for_outcome=False)
+            # Once the press has begun, D-Bus answers while it waits on the stopped editor: the
+            # answer comes before the press ends.
+            self.wait("quillet-app to begin the press", lambda: (self.begun() > begun, None), 10)
+            try:
+                answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
+            except GLib.Error as error:
+                raise Failure("ExpandAsJSON during the press on the stopped editor: %s" % error.message)
+            if len(self.presses()) > presses:
+                raise Failure("ExpandAsJSON was answered only after the press on the stopped editor ended: %s"
+                              % self.presses()[presses])
+            if answer != want_answer:
+                raise Failure("ExpandAsJSON during the press gave %s, not %s" % (answer, want_answer))
             # Sent throughout the press: every answer within 1.5 s.
             slowest = 0.0
             window_end = time.monotonic() + 2.5
