@@ -474,6 +474,55 @@ int countOf(DBusMessage* reply)
     return std::max(0, int(count));
 }
 
+/// A Properties.Get of the object's property.
+Message propertyQuery(const std::string& bus, const std::string& path, const char* interface, const char* property)
+{
+    Message query(dbus_message_new_method_call(bus.c_str(), path.c_str(), "org.freedesktop.DBus.Properties", "Get"));
+    if (query)
+        dbus_message_append_args(
+            query.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID);
+    return query;
+}
+
+/// The value of a Properties.Get answer or of a plain answer, when it is of the type.
+template <typename T> std::optional<T> answerOf(DBusMessage* reply, int type)
+{
+    DBusMessageIter iterator;
+    DBusMessageIter variant;
+    if (!reply || !dbus_message_iter_init(reply, &iterator))
+        return std::nullopt;
+    DBusMessageIter* value = &iterator;
+    if (dbus_message_iter_get_arg_type(&iterator) == DBUS_TYPE_VARIANT) {
+        dbus_message_iter_recurse(&iterator, &variant);
+        value = &variant;
+    }
+    if (dbus_message_iter_get_arg_type(value) != type)
+        return std::nullopt;
+    if constexpr (std::is_same_v<T, std::string>) {
+        const char* text = nullptr;
+        dbus_message_iter_get_basic(value, &text);
+        return std::string(text ? text : "");
+    } else {
+        dbus_int32_t number = 0;
+        dbus_message_iter_get_basic(value, &number);
+        return T(number);
+    }
+}
+
+/// A Text.GetText of the range, in the toolkit's offsets.
+Message textQuery(const std::string& bus, const std::string& path, dbus_int32_t start, dbus_int32_t end)
+{
+    Message query(dbus_message_new_method_call(bus.c_str(), path.c_str(), "org.a11y.atspi.Text", "GetText"));
+    if (query)
+        dbus_message_append_args(query.get(), DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID);
+    return query;
+}
+
+std::string pathOf(AtspiAccessible* object)
+{
+    return object && object->parent.path ? object->parent.path : "";
+}
+
 bool hasTextInterface(const WalkedObject& object, CallBudget& budget)
 {
     std::vector<Message> query;
@@ -613,16 +662,27 @@ int toolkitLength(const icu::UnicodeString& text, OffsetUnit unit)
     return unit == OffsetUnit::utf16 ? text.length() : text.countChar32();
 }
 
+/// What stays true of one element while it lives, kept from one press to the next.
+struct ElementFacts {
+    std::optional<std::string> name;
+};
+
 class AtspiElement final : public AccessibleElement {
 public:
+    /// With what the lookup already read of the element: its states, its caret, and its
+    /// window's name.
     AtspiElement(std::weak_ptr<AtspiAccessibilityBackend::Thread> thread, Object object, Object frame, OffsetUnit unit,
-        Budget budget, GRef<AtspiStateSet> states = {})
+        Budget budget, GRef<AtspiStateSet> states = {}, std::shared_ptr<ElementFacts> facts = {},
+        std::optional<int> caret = {}, std::optional<std::string> frameName = {})
         : m_thread(std::move(thread))
         , m_object(std::move(object))
         , m_frame(std::move(frame))
         , m_unit(unit)
         , m_budget(std::move(budget))
         , m_states(std::move(states))
+        , m_facts(facts ? std::move(facts) : std::make_shared<ElementFacts>())
+        , m_caretRead(caret)
+        , m_frameName(std::move(frameName))
     {
     }
     ~AtspiElement() override
@@ -733,9 +793,13 @@ public:
     icu::UnicodeString title() override
     {
         requireAlive(m_object.get());
-        GError* error = nullptr;
-        const std::string name = takeString(run([&] { return atspi_accessible_get_name(m_object.get(), &error); }));
-        check(error);
+        if (!m_facts->name) {
+            GError* error = nullptr;
+            std::string read = takeString(run([&] { return atspi_accessible_get_name(m_object.get(), &error); }));
+            check(error);
+            m_facts->name = std::move(read);
+        }
+        const std::string& name = *m_facts->name;
         // An element without a name gives its window's title its turn.
         if (name.empty())
             throw AXError(AXError::NoValue);
@@ -746,7 +810,11 @@ public:
     {
         if (!m_frame)
             throw AXError(AXError::NoValue);
-        return std::make_shared<AtspiElement>(m_thread, m_frame, m_frame, m_unit, m_budget);
+        // A window's title changes with its file: it is read at every press.
+        auto facts = std::make_shared<ElementFacts>();
+        facts->name = m_frameName;
+        return std::make_shared<AtspiElement>(
+            m_thread, m_frame, m_frame, m_unit, m_budget, GRef<AtspiStateSet>(), facts);
     }
 
     std::optional<TextRect> bounds(TextRange range) override
@@ -772,10 +840,36 @@ public:
     {
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
-        const int caret = run([&] { return atspi_text_get_caret_offset(text.get(), &error); });
-        check(error);
+        int caret = 0;
+        if (m_caretRead) {
+            caret = *std::exchange(m_caretRead, std::nullopt);
+        } else if (m_lineStart && m_caret) {
+            // Read again before a write: the caret and the line up to where it stood, in one
+            // round trip. Unchanged, that is the line; else the line is read afresh.
+            const std::string bus = busName(m_object.get());
+            const std::string path = pathOf(m_object.get());
+            std::vector<Message> queries;
+            queries.push_back(propertyQuery(bus, path, "org.a11y.atspi.Text", "CaretOffset"));
+            queries.push_back(textQuery(bus, path, *m_lineStart, *m_caret));
+            requireAlive(m_object.get());
+            const auto replies = callTogether(std::move(queries), *m_budget);
+            const auto now = answerOf<int>(replies[0].get(), DBUS_TYPE_INT32);
+            const auto line = answerOf<std::string>(replies[1].get(), DBUS_TYPE_STRING);
+            if (!now || !line)
+                throw AXError(AXError::CannotComplete);
+            if (*now == *m_caret) {
+                icu::UnicodeString read = fromUtf8(*line);
+                if (read.indexOf(u'\n') < 0)
+                    return { read };
+            }
+            caret = *now;
+        } else {
+            caret = run([&] { return atspi_text_get_caret_offset(text.get(), &error); });
+            check(error);
+        }
         if (caret < 0)
             throw AXError(AXError::NoValue);
+        m_caret = caret;
         // Read back from the caret until a line feed or the start of the text shows up:
         // usually one short read, whatever the size of the document.
         for (int window = firstLineWindow;; window *= 4) {
@@ -860,12 +954,23 @@ private:
         }
     }
 
+    /// Runs a call that asks the application only when the library does not know the
+    /// element's interfaces yet (they never change).
+    template <typename Call> auto interfaceCall(Call&& call) -> std::invoke_result_t<Call&>
+    {
+        requireAlive(m_object.get());
+        if (m_object.get()->cached_properties & ATSPI_CACHE_INTERFACES)
+            return call();
+        auto result = run(std::forward<Call>(call));
+        m_budget->failIfSlow();
+        return result;
+    }
+
     GRef<AtspiText> textInterface()
     {
-        if (!m_textInterface) {
-            m_textInterface = GRef<AtspiText>(run([&] { return atspi_accessible_get_text_iface(m_object.get()); }));
-            m_budget->failIfSlow();
-        }
+        if (!m_textInterface)
+            m_textInterface
+                = GRef<AtspiText>(interfaceCall([&] { return atspi_accessible_get_text_iface(m_object.get()); }));
         if (!m_textInterface)
             throw AXError(AXError::AttributeUnsupported);
         return m_textInterface;
@@ -873,11 +978,9 @@ private:
 
     GRef<AtspiEditableText> editableInterface()
     {
-        if (!m_editableInterface) {
+        if (!m_editableInterface)
             m_editableInterface = GRef<AtspiEditableText>(
-                run([&] { return atspi_accessible_get_editable_text_iface(m_object.get()); }));
-            m_budget->failIfSlow();
-        }
+                interfaceCall([&] { return atspi_accessible_get_editable_text_iface(m_object.get()); }));
         return m_editableInterface;
     }
 
@@ -917,6 +1020,10 @@ private:
     std::optional<icu::UnicodeString> m_text;
     std::optional<TextRange> m_selection;
     std::optional<int> m_lineStart; // in toolkit offsets
+    std::shared_ptr<ElementFacts> m_facts;
+    std::optional<int> m_caretRead; // by the lookup, for the first read of the line
+    std::optional<int> m_caret; // at the last read of the line, in toolkit offsets
+    std::optional<std::string> m_frameName;
 };
 
 // MARK: Applications
@@ -1030,12 +1137,20 @@ std::optional<ApplicationFacts> applicationFacts(const std::string& bus, CallBud
     return facts;
 }
 
+std::shared_ptr<ElementFacts> newFacts()
+{
+    return std::make_shared<ElementFacts>();
+}
+
 struct Focus {
     Object application;
     Object frame;
     Object element;
     OffsetUnit unit = OffsetUnit::codePoints;
     GRef<AtspiStateSet> elementStates; // as the lookup read them, when it did
+    std::shared_ptr<ElementFacts> facts;
+    std::optional<int> caret; // as the lookup read it, when it did
+    std::optional<std::string> frameName; // likewise
 };
 
 /// Where the focus was found last: while the user stays in one editor window, checking
@@ -1052,19 +1167,33 @@ std::optional<Focus> findFocusInLastFrame(CallBudget& budget)
     auto& last = lastFocus();
     if (!last || !alive(last->frame.get()))
         return std::nullopt;
-    // Read afresh: what the library remembered may be out of date.
-    atspi_accessible_clear_cache(last->frame.get());
-    if (!contains(states(last->frame.get(), budget), ATSPI_STATE_ACTIVE))
-        return std::nullopt;
     if (alive(last->element.get())) {
-        atspi_accessible_clear_cache(last->element.get());
-        GRef<AtspiStateSet> set = states(last->element.get(), budget);
+        // One round trip asks whether the window is still ACTIVE and the element still
+        // FOCUSED, and what the press reads next: the window's title and the caret. States
+        // and names come from the application, never from what the library remembered.
+        const std::string frameBus = busName(last->frame.get());
+        const std::string frame = pathOf(last->frame.get());
+        const std::string elementBus = busName(last->element.get());
+        const std::string element = pathOf(last->element.get());
+        std::vector<Message> queries;
+        queries.emplace_back(stateQuery(frameBus, frame));
+        queries.emplace_back(stateQuery(elementBus, element));
+        queries.push_back(propertyQuery(frameBus, frame, "org.a11y.atspi.Accessible", "Name"));
+        queries.push_back(propertyQuery(elementBus, element, "org.a11y.atspi.Text", "CaretOffset"));
+        const auto replies = callTogether(std::move(queries), budget);
+        if (!contains(stateSetOf(replies[0].get()), ATSPI_STATE_ACTIVE))
+            return std::nullopt;
+        GRef<AtspiStateSet> set = stateSetOf(replies[1].get());
         if (contains(set, ATSPI_STATE_FOCUSED))
-            return Focus { last->application, last->frame, last->element, last->unit, set };
+            return Focus { last->application, last->frame, last->element, last->unit, set, last->facts,
+                answerOf<int>(replies[3].get(), DBUS_TYPE_INT32),
+                answerOf<std::string>(replies[2].get(), DBUS_TYPE_STRING) };
+    } else if (!contains(states(last->frame.get(), budget), ATSPI_STATE_ACTIVE)) {
+        return std::nullopt;
     }
     GRef<AtspiStateSet> set;
     if (Object element = focusedText(last->frame.get(), budget, &set))
-        return Focus { last->application, last->frame, element, last->unit, set };
+        return Focus { last->application, last->frame, element, last->unit, set, newFacts(), {}, {} };
     return std::nullopt;
 }
 
@@ -1088,9 +1217,9 @@ std::optional<Focus> scanForFocus(CallBudget& budget)
                     continue;
                 GRef<AtspiStateSet> set;
                 if (Object element = focusedText(frame.get(), budget, &set))
-                    return Focus { application, frame, element, facts->unit, set };
+                    return Focus { application, frame, element, facts->unit, set, newFacts(), {}, {} };
                 if (!activeWithoutFocus)
-                    activeWithoutFocus = Focus { application, frame, {}, facts->unit, {} };
+                    activeWithoutFocus = Focus { application, frame, {}, facts->unit, {}, newFacts(), {}, {} };
             }
         } catch (const AXError& error) {
             // An application that left or hangs: the others may still hold the focus.
@@ -1239,8 +1368,8 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     }
     qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls," << budget->roundTrips() << "round trips,"
                       << budget->elapsed().count() << "ms";
-    return std::make_shared<AtspiElement>(
-        m_thread, focus->element, focus->frame, focus->unit, budget, focus->elementStates);
+    return std::make_shared<AtspiElement>(m_thread, focus->element, focus->frame, focus->unit, budget,
+        focus->elementStates, focus->facts, focus->caret, focus->frameName);
 }
 
 std::optional<std::string> AtspiAccessibilityBackend::activeApplicationIdentifier()
