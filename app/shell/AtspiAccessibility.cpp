@@ -68,9 +68,12 @@ public:
             [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
     }
 
-    /// The library hands the direct connection that it opens to an application to the default
-    /// context, which the Qt event loop runs: each one is moved here as soon as it appears.
-    void adoptConnections()
+    /// The library opens a direct connection to each application that offers one (GTK 3),
+    /// hands it to the default context, which the Qt event loop runs, and hands it there again
+    /// at every call over it. So that no message of the library is ever handled beside this
+    /// thread, every application is reached over the accessibility bus instead, as soon as
+    /// its direct connection appears.
+    void keepApplicationsOnTheBus()
     {
         if (!atspi_is_initialized())
             return;
@@ -78,11 +81,16 @@ public:
         if (!desktop)
             return;
         DBusConnection* bus = atspi_get_a11y_bus();
-        for (guint i = 0; desktop->children && i < desktop->children->len; ++i) {
+        for (guint i = 0; bus && desktop->children && i < desktop->children->len; ++i) {
             auto* root = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop->children, i));
             AtspiApplication* application = root ? root->parent.app : nullptr;
-            if (application && application->bus && application->bus != bus)
-                atspi_dbus_connection_setup_with_g_main(application->bus, m_context);
+            if (!application || !application->bus || application->bus == bus)
+                continue;
+            // The direct connection stays open (the library may still await an answer on it),
+            // handled here, where nothing calls over it any more.
+            atspi_dbus_connection_setup_with_g_main(application->bus, m_context);
+            m_directConnections.push_back(application->bus);
+            application->bus = dbus_connection_ref(bus);
         }
         g_object_unref(desktop);
     }
@@ -93,12 +101,13 @@ private:
         g_main_context_push_thread_default(m_context);
         while (m_running) {
             g_main_context_iteration(m_context, TRUE);
-            adoptConnections();
+            keepApplicationsOnTheBus();
         }
         g_main_context_pop_thread_default(m_context);
     }
 
     GMainContext* m_context;
+    std::vector<DBusConnection*> m_directConnections; // owned, on this thread
     std::atomic<bool> m_running = true;
     std::thread m_thread;
 };
@@ -1283,9 +1292,9 @@ void AtspiAccessibilityBackend::perform(std::function<void()> work, std::functio
 {
     QObject* receiver = m_receiver.get();
     m_thread->post([this, work = std::move(work), then = std::move(then), receiver] {
-        m_thread->adoptConnections();
+        m_thread->keepApplicationsOnTheBus();
         work();
-        m_thread->adoptConnections();
+        m_thread->keepApplicationsOnTheBus();
         QMetaObject::invokeMethod(receiver, then, Qt::QueuedConnection);
     });
 }

@@ -63,7 +63,8 @@ public:
     /// False when the process is not trusted (the delegate then hears nothing), there is
     /// nothing to expand, or the line changed before the write (nothing is written).
     /// Throws ReadOnlyTextError for a text other programs cannot change, AXError and the
-    /// expansion engine's errors; the delegate hears the end also then.
+    /// expansion engine's errors; the delegate hears the end also then. Calls the backend on
+    /// this thread: for a backend that runs its calls anywhere (startExpanding() otherwise).
     bool expand();
 
     /// How a press of the expand shortcut ended: what expand() returns, or what it throws.

@@ -106,7 +106,7 @@ class Session:
         self.processes.append(process)
         return process
 
-    def wait(self, what, condition, seconds=10.0):
+    def wait(self, what, condition, seconds=10.0, interval=0.03):
         """Polls CONDITION, which returns (held, what it saw), until it holds; raises with what
         it saw last."""
         deadline = time.monotonic() + seconds
@@ -116,7 +116,7 @@ class Session:
                 return last
             if time.monotonic() > deadline:
                 raise Failure("waiting for %s; read %s" % (what, json.dumps(last, ensure_ascii=False)))
-            time.sleep(0.03)
+            time.sleep(interval)
 
     def wait_reading(self, what, predicate, seconds=10.0):
         """Waits until the focused text's reading satisfies PREDICATE; the reading."""
@@ -343,7 +343,8 @@ class Session:
             presses = self.press(wait_for_outcome=False)
             # Once the press has begun, D-Bus answers while it waits on the stopped editor: the
             # answer comes before the press ends.
-            self.wait("quillet-app to begin the press", lambda: (self.begun() > begun, None), 10)
+            # Closely: the press gives up on the stopped editor after the bound of one call.
+            self.wait("quillet-app to begin the press", lambda: (self.begun() > begun, None), 10, 0.002)
             try:
                 answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
             except GLib.Error as error:
