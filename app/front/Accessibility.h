@@ -214,6 +214,15 @@ public:
     /// The identifier of the frontmost application (its name on the accessibility bus);
     /// none when unknown.
     virtual std::optional<std::string> activeApplicationIdentifier() { return std::nullopt; }
+    /// Runs `work`, which calls this backend and its elements, then `then` on the calling
+    /// thread. A backend whose calls wait on other applications runs `work` on a thread of its
+    /// own and `then` from the caller's event loop, so that a hung application never holds up
+    /// the caller; by default both run at once, in order. `work` must not throw.
+    virtual void perform(std::function<void()> work, std::function<void()> then)
+    {
+        work();
+        then();
+    }
 
     /// The process-wide backend; until one is installed, one that is never trusted and
     /// finds no element.

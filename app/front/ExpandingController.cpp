@@ -55,38 +55,122 @@ bool ExpandingController::isAccessibilityTrusted(bool prompt)
     return backend().isTrusted(prompt);
 }
 
+/// What a press read from the other application; its element is released with it.
+class ExpandingController::CaretRead {
+public:
+    explicit CaretRead(std::shared_ptr<AccessibleElement> element)
+        : caretLine(std::move(element))
+    {
+    }
+    CaretLineText caretLine;
+    icu::UnicodeString extension;
+};
+
 bool ExpandingController::expand()
 {
     AccessibilityBackend& accessibility = backend();
     if (!accessibility.isTrusted(true))
         return false;
     ExpansionScope scope(*this);
-    return expandAtCaret(accessibility);
+    const auto read = readAtCaret(accessibility);
+    const auto expression = expansionOf(*read);
+    return expression && write(*read, *expression);
 }
 
-bool ExpandingController::expandAtCaret(AccessibilityBackend& accessibility)
+bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)> done)
+{
+    if (m_pressUnderWay)
+        return false;
+    struct Press {
+        std::shared_ptr<AccessibilityBackend> backend;
+        std::shared_ptr<CaretRead> read;
+        std::optional<ExpandedExpression> expression;
+        PressOutcome outcome;
+    };
+    auto press = std::make_shared<Press>();
+    press->backend = m_backend ? m_backend : AccessibilityBackend::shared();
+    if (!press->backend->isTrusted(true)) {
+        done(press->outcome);
+        return true;
+    }
+    m_pressUnderWay = true;
+    if (m_delegate)
+        m_delegate->expandingControllerDidStartExpanding(*this);
+    const std::weak_ptr<bool> alive = m_alive;
+    auto finish = [this, alive, press, done = std::move(done)] {
+        if (alive.expired())
+            return;
+        m_pressUnderWay = false;
+        press->read.reset();
+        if (m_delegate)
+            m_delegate->expandingControllerDidEndExpanding(*this);
+        done(press->outcome);
+    };
+    // The other application is read and written where the backend calls it; the library is
+    // searched here, where it lives.
+    press->backend->perform(
+        [press] {
+            try {
+                press->read = readAtCaret(*press->backend);
+            } catch (...) {
+                press->outcome.error = std::current_exception();
+            }
+        },
+        [this, alive, press, finish] {
+            if (alive.expired())
+                return;
+            if (press->read) {
+                try {
+                    press->expression = expansionOf(*press->read);
+                } catch (...) {
+                    press->outcome.error = std::current_exception();
+                }
+            }
+            if (!press->expression) {
+                finish();
+                return;
+            }
+            press->backend->perform(
+                [press] {
+                    try {
+                        press->outcome.expanded = write(*press->read, *press->expression);
+                    } catch (...) {
+                        press->outcome.error = std::current_exception();
+                    }
+                },
+                finish);
+        });
+    return true;
+}
+
+std::shared_ptr<ExpandingController::CaretRead> ExpandingController::readAtCaret(AccessibilityBackend& accessibility)
 {
     // One lookup per expansion: every read and write below goes to this element.
     const Accessibility focus(accessibility);
-    CaretLineText caretLine(focus.focusedElement());
+    auto read = std::make_shared<CaretRead>(focus.focusedElement());
 
     // The file's extension, from the title of the focused element or of its window.
-    icu::UnicodeString extension;
-    {
-        AccessibilityTitleSource titles(focus.focusedElement());
-        FileNameDetector detector(titles);
-        extension = extensionOfFileName(detector.fileName());
-    }
+    AccessibilityTitleSource titles(focus.focusedElement());
+    FileNameDetector detector(titles);
+    read->extension = extensionOfFileName(detector.fileName());
+    return read;
+}
 
+std::optional<ExpandedExpression> ExpandingController::expansionOf(const CaretRead& read) const
+{
     // Only line feeds end lines; a caret at the start of a line has nothing to expand.
-    const icu::UnicodeString& line = caretLine.line();
+    const icu::UnicodeString& line = read.caretLine.line();
     if (line.isEmpty())
-        return false;
-
-    const auto expression = findAndExpand(line, extension);
+        return std::nullopt;
+    auto expression = findAndExpand(line, read.extension);
     if (!expression || expression->text == line)
-        return false;
-    return caretLine.replace(expression->text, expression->cursorCodeUnitOffset());
+        return std::nullopt;
+    return expression;
+}
+
+bool ExpandingController::write(CaretRead& read, const ExpandedExpression& expression)
+{
+    return read.caretLine.replace(expression.text, expression.cursorCodeUnitOffset());
 }
 
 std::optional<ExpandedExpression> ExpandingController::expand(

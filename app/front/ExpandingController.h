@@ -6,6 +6,7 @@
 #include <unicode/unistr.h>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -62,8 +63,23 @@ public:
     /// False when the process is not trusted (the delegate then hears nothing), there is
     /// nothing to expand, or the line changed before the write (nothing is written).
     /// Throws ReadOnlyTextError for a text other programs cannot change, AXError and the
-    /// expansion engine's errors; the delegate hears the end also then.
+    /// expansion engine's errors; the delegate hears the end also then. Calls the backend on
+    /// this thread: for a backend that runs its calls anywhere (startExpanding() otherwise).
     bool expand();
+
+    /// How a press of the expand shortcut ended: what expand() returns, or what it throws.
+    struct PressOutcome {
+        bool expanded = false;
+        std::exception_ptr error;
+    };
+
+    /// expand() for the expand shortcut, without waiting on the other application: the
+    /// calls to it run where the backend runs them (off the event loop, for a desktop's
+    /// backend) and the search runs here. `done` runs here once the press has ended, with the
+    /// outcome; an untrusted process gets it at once, and the delegate hears nothing then. A
+    /// press while another one is under way is ignored: false, and `done` never runs.
+    bool startExpanding(std::function<void(const PressOutcome&)> done);
+    bool isExpanding() const noexcept { return m_pressUnderWay; }
 
     /// Expands the end of the given text. The file extension (without the dot) selects
     /// the preferred expanders; absent or empty prefers none. Nothing when no expander
@@ -72,7 +88,12 @@ public:
         const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension);
 
 private:
-    bool expandAtCaret(AccessibilityBackend& backend);
+    class CaretRead;
+    /// The line before the caret and the file's extension, through one focus lookup.
+    static std::shared_ptr<CaretRead> readAtCaret(AccessibilityBackend& backend);
+    /// The expansion of the line read; none when nothing would change.
+    std::optional<ExpandedExpression> expansionOf(const CaretRead& read) const;
+    static bool write(CaretRead& read, const ExpandedExpression& expression);
     AccessibilityBackend& backend();
 
     std::optional<ExpandedExpression> findAndExpand(
@@ -93,6 +114,9 @@ private:
     std::shared_ptr<AccessibilityBackend> m_backend;
     std::shared_ptr<AccessibilityBackend> m_sharedBackend; // held for the current expansion
     ExpandingControllerDelegate* m_delegate = nullptr;
+    bool m_pressUnderWay = false;
+    // Continuations of a press check it: they may arrive after this controller has gone.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace quillet

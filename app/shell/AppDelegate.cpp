@@ -22,6 +22,8 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
+
 namespace quillet {
 namespace {
 
@@ -185,24 +187,34 @@ void AppDelegate::expandTextShortcutPressed()
     }
     QElapsedTimer timer;
     timer.start();
-    qint64 expanding = 0; // until the editor holds the result, before any sound or notification
+    qCDebug(expansionLog) << "expand shortcut pressed";
+    // The editor is read and written off the event loop: the tray, the windows and D-Bus keep
+    // answering while an editor that hangs is waited for. The outcome arrives here.
+    const bool started = m_expandingController.startExpanding(
+        [this, timer](const ExpandingController::PressOutcome& outcome) { reportPress(outcome, timer); });
+    if (!started)
+        qCInfo(expansionLog) << "The expand shortcut was pressed during an expansion: this press is ignored";
+}
+
+void AppDelegate::reportPress(const ExpandingController::PressOutcome& press, const QElapsedTimer& timer)
+{
+    App& app = App::shared();
+    const qint64 expanding = timer.nsecsElapsed(); // until the editor holds the result
     const char* outcome = "expanded";
     try {
-        const bool expanded = m_expandingController.expand();
-        expanding = timer.nsecsElapsed();
-        if (expanded) {
+        if (press.error)
+            std::rethrow_exception(press.error);
+        if (press.expanded) {
             Sounds::shared().playExpandedSound();
         } else {
             outcome = "nothing";
             Sounds::shared().playErrorSound();
         }
     } catch (const UserErrorDescriptionType& error) {
-        expanding = timer.nsecsElapsed();
         outcome = "failed";
         app.deliverNotification(error);
         Sounds::shared().playErrorSound();
     } catch (const std::exception& error) {
-        expanding = timer.nsecsElapsed();
         outcome = "failed";
         qCInfo(appLog) << "The expansion at the caret failed:" << error.what();
         app.deliverNotification(noEditorError());
@@ -287,12 +299,15 @@ void AppDelegate::importFiles(const QStringList& paths)
 
 void AppDelegate::expandingControllerDidStartExpanding(ExpandingController&)
 {
+    ++m_expansionsUnderWay;
     updateStatusBarIcon(true, false);
 }
 
 void AppDelegate::expandingControllerDidEndExpanding(ExpandingController&)
 {
-    updateStatusBarIcon(false, true);
+    m_expansionsUnderWay = std::max(0, m_expansionsUnderWay - 1);
+    if (m_expansionsUnderWay == 0)
+        updateStatusBarIcon(false, true);
 }
 
 void AppDelegate::appearanceControllerDidChangeAppearance(AppearanceController&, const Appearance&)

@@ -6,6 +6,7 @@
 #include "shell/GlobalShortcutBinder.h"
 #include "shell/UserNotificationController.h"
 
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -136,6 +137,7 @@ private:
     void setUpStatusItem();
     void updateStatusBarIcon(bool active, bool delayed);
     void setStatusIcon(bool active);
+    void reportPress(const ExpandingController::PressOutcome& press, const QElapsedTimer& timer);
 
     std::shared_ptr<UserDefaults> m_defaults;
     std::unique_ptr<KeyGrabber> m_keyGrabber;
@@ -148,6 +150,8 @@ private:
     std::unique_ptr<QMenu> m_defaultMenu;
     bool m_wantsStatusItem;
     bool m_statusIconActive = false;
+    // A D-Bus expansion may start and end while a press is still under way.
+    int m_expansionsUnderWay = 0;
     // One restartable timer: a pending reset never lands after the next expansion began.
     QTimer m_statusIconReset;
     Windows m_windows;

@@ -8,10 +8,13 @@
 #include <QLoggingCategory>
 
 #include <atspi/atspi.h>
+// After the library's main header, which it needs.
+#include <atspi/atspi-gmain.h>
 #include <dbus/dbus.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstring>
@@ -24,6 +27,91 @@
 #include <vector>
 
 namespace quillet {
+
+/// One thread with a GLib context of its own, its thread-default, where every AT-SPI call
+/// is made and every message of the accessibility bus is handled.
+class AtspiAccessibilityBackend::Thread {
+public:
+    Thread()
+        : m_context(g_main_context_new())
+    {
+        m_thread = std::thread([this] { run(); });
+    }
+    ~Thread()
+    {
+        m_running = false;
+        g_main_context_wakeup(m_context);
+        if (m_thread.joinable()) {
+            if (isCurrent())
+                m_thread.detach();
+            else
+                m_thread.join();
+        }
+        g_main_context_unref(m_context);
+    }
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+
+    GMainContext* context() const noexcept { return m_context; }
+    bool isCurrent() const { return std::this_thread::get_id() == m_thread.get_id(); }
+
+    /// Runs the work on this thread: at once when called there, else when the thread gets to it.
+    void post(std::function<void()> work)
+    {
+        g_main_context_invoke_full(
+            m_context, G_PRIORITY_DEFAULT,
+            [](gpointer data) -> gboolean {
+                (*static_cast<std::function<void()>*>(data))();
+                return G_SOURCE_REMOVE;
+            },
+            new std::function<void()>(std::move(work)),
+            [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+    }
+
+    /// The library opens a direct connection to each application that offers one (GTK 3),
+    /// hands it to the default context, which the Qt event loop runs, and hands it there again
+    /// at every call over it. So that no message of the library is ever handled beside this
+    /// thread, every application is reached over the accessibility bus instead, as soon as
+    /// its direct connection appears.
+    void keepApplicationsOnTheBus()
+    {
+        if (!atspi_is_initialized())
+            return;
+        AtspiAccessible* desktop = atspi_get_desktop(0);
+        if (!desktop)
+            return;
+        DBusConnection* bus = atspi_get_a11y_bus();
+        for (guint i = 0; bus && desktop->children && i < desktop->children->len; ++i) {
+            auto* root = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop->children, i));
+            AtspiApplication* application = root ? root->parent.app : nullptr;
+            if (!application || !application->bus || application->bus == bus)
+                continue;
+            // The direct connection stays open (the library may still await an answer on it),
+            // handled here, where nothing calls over it any more.
+            atspi_dbus_connection_setup_with_g_main(application->bus, m_context);
+            m_directConnections.push_back(application->bus);
+            application->bus = dbus_connection_ref(bus);
+        }
+        g_object_unref(desktop);
+    }
+
+private:
+    void run()
+    {
+        g_main_context_push_thread_default(m_context);
+        while (m_running) {
+            g_main_context_iteration(m_context, TRUE);
+            keepApplicationsOnTheBus();
+        }
+        g_main_context_pop_thread_default(m_context);
+    }
+
+    GMainContext* m_context;
+    std::vector<DBusConnection*> m_directConnections; // owned, on this thread
+    std::atomic<bool> m_running = true;
+    std::thread m_thread;
+};
+
 namespace {
 
 Q_LOGGING_CATEGORY(atspiLog, "quillet.atspi")
@@ -395,6 +483,55 @@ int countOf(DBusMessage* reply)
     return std::max(0, int(count));
 }
 
+/// A Properties.Get of the object's property.
+Message propertyQuery(const std::string& bus, const std::string& path, const char* interface, const char* property)
+{
+    Message query(dbus_message_new_method_call(bus.c_str(), path.c_str(), "org.freedesktop.DBus.Properties", "Get"));
+    if (query)
+        dbus_message_append_args(
+            query.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID);
+    return query;
+}
+
+/// The value of a Properties.Get answer or of a plain answer, when it is of the type.
+template <typename T> std::optional<T> answerOf(DBusMessage* reply, int type)
+{
+    DBusMessageIter iterator;
+    DBusMessageIter variant;
+    if (!reply || !dbus_message_iter_init(reply, &iterator))
+        return std::nullopt;
+    DBusMessageIter* value = &iterator;
+    if (dbus_message_iter_get_arg_type(&iterator) == DBUS_TYPE_VARIANT) {
+        dbus_message_iter_recurse(&iterator, &variant);
+        value = &variant;
+    }
+    if (dbus_message_iter_get_arg_type(value) != type)
+        return std::nullopt;
+    if constexpr (std::is_same_v<T, std::string>) {
+        const char* text = nullptr;
+        dbus_message_iter_get_basic(value, &text);
+        return std::string(text ? text : "");
+    } else {
+        dbus_int32_t number = 0;
+        dbus_message_iter_get_basic(value, &number);
+        return T(number);
+    }
+}
+
+/// A Text.GetText of the range, in the toolkit's offsets.
+Message textQuery(const std::string& bus, const std::string& path, dbus_int32_t start, dbus_int32_t end)
+{
+    Message query(dbus_message_new_method_call(bus.c_str(), path.c_str(), "org.a11y.atspi.Text", "GetText"));
+    if (query)
+        dbus_message_append_args(query.get(), DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID);
+    return query;
+}
+
+std::string pathOf(AtspiAccessible* object)
+{
+    return object && object->parent.path ? object->parent.path : "";
+}
+
 bool hasTextInterface(const WalkedObject& object, CallBudget& budget)
 {
     std::vector<Message> query;
@@ -534,16 +671,39 @@ int toolkitLength(const icu::UnicodeString& text, OffsetUnit unit)
     return unit == OffsetUnit::utf16 ? text.length() : text.countChar32();
 }
 
+/// What stays true of one element while it lives, kept from one press to the next.
+struct ElementFacts {
+    std::optional<std::string> name;
+};
+
 class AtspiElement final : public AccessibleElement {
 public:
-    AtspiElement(Object object, Object frame, OffsetUnit unit, Budget budget, GRef<AtspiStateSet> states = {})
-        : m_object(std::move(object))
+    /// With what the lookup already read of the element: its states, its caret, and its
+    /// window's name.
+    AtspiElement(std::weak_ptr<AtspiAccessibilityBackend::Thread> thread, Object object, Object frame, OffsetUnit unit,
+        Budget budget, GRef<AtspiStateSet> states = {}, std::shared_ptr<ElementFacts> facts = {},
+        std::optional<int> caret = {}, std::optional<std::string> frameName = {})
+        : m_thread(std::move(thread))
+        , m_object(std::move(object))
         , m_frame(std::move(frame))
         , m_unit(unit)
         , m_budget(std::move(budget))
         , m_states(std::move(states))
+        , m_facts(facts ? std::move(facts) : std::make_shared<ElementFacts>())
+        , m_caretRead(caret)
+        , m_frameName(std::move(frameName))
     {
     }
+    ~AtspiElement() override
+    {
+        // The last reference to an object may only go where the library runs: it forgets the
+        // object in tables that the bus's messages change there.
+        if (auto thread = m_thread.lock(); thread && !thread->isCurrent())
+            thread->post(
+                [object = m_object, frame = m_frame, text = m_textInterface, editable = m_editableInterface] {});
+    }
+    AtspiElement(const AtspiElement&) = delete;
+    AtspiElement& operator=(const AtspiElement&) = delete;
 
     icu::UnicodeString value() override
     {
@@ -642,9 +802,13 @@ public:
     icu::UnicodeString title() override
     {
         requireAlive(m_object.get());
-        GError* error = nullptr;
-        const std::string name = takeString(run([&] { return atspi_accessible_get_name(m_object.get(), &error); }));
-        check(error);
+        if (!m_facts->name) {
+            GError* error = nullptr;
+            std::string read = takeString(run([&] { return atspi_accessible_get_name(m_object.get(), &error); }));
+            check(error);
+            m_facts->name = std::move(read);
+        }
+        const std::string& name = *m_facts->name;
         // An element without a name gives its window's title its turn.
         if (name.empty())
             throw AXError(AXError::NoValue);
@@ -655,7 +819,11 @@ public:
     {
         if (!m_frame)
             throw AXError(AXError::NoValue);
-        return std::make_shared<AtspiElement>(m_frame, m_frame, m_unit, m_budget);
+        // A window's title changes with its file: it is read at every press.
+        auto facts = std::make_shared<ElementFacts>();
+        facts->name = m_frameName;
+        return std::make_shared<AtspiElement>(
+            m_thread, m_frame, m_frame, m_unit, m_budget, GRef<AtspiStateSet>(), facts);
     }
 
     std::optional<TextRect> bounds(TextRange range) override
@@ -681,10 +849,36 @@ public:
     {
         GRef<AtspiText> text = textInterface();
         GError* error = nullptr;
-        const int caret = run([&] { return atspi_text_get_caret_offset(text.get(), &error); });
-        check(error);
+        int caret = 0;
+        if (m_caretRead) {
+            caret = *std::exchange(m_caretRead, std::nullopt);
+        } else if (m_lineStart && m_caret) {
+            // Read again before a write: the caret and the line up to where it stood, in one
+            // round trip. Unchanged, that is the line; else the line is read afresh.
+            const std::string bus = busName(m_object.get());
+            const std::string path = pathOf(m_object.get());
+            std::vector<Message> queries;
+            queries.push_back(propertyQuery(bus, path, "org.a11y.atspi.Text", "CaretOffset"));
+            queries.push_back(textQuery(bus, path, *m_lineStart, *m_caret));
+            requireAlive(m_object.get());
+            const auto replies = callTogether(std::move(queries), *m_budget);
+            const auto now = answerOf<int>(replies[0].get(), DBUS_TYPE_INT32);
+            const auto line = answerOf<std::string>(replies[1].get(), DBUS_TYPE_STRING);
+            if (!now || !line)
+                throw AXError(AXError::CannotComplete);
+            if (*now == *m_caret) {
+                icu::UnicodeString read = fromUtf8(*line);
+                if (read.indexOf(u'\n') < 0)
+                    return { read };
+            }
+            caret = *now;
+        } else {
+            caret = run([&] { return atspi_text_get_caret_offset(text.get(), &error); });
+            check(error);
+        }
         if (caret < 0)
             throw AXError(AXError::NoValue);
+        m_caret = caret;
         // Read back from the caret until a line feed or the start of the text shows up:
         // usually one short read, whatever the size of the document.
         for (int window = firstLineWindow;; window *= 4) {
@@ -769,12 +963,23 @@ private:
         }
     }
 
+    /// Runs a call that asks the application only when the library does not know the
+    /// element's interfaces yet (they never change).
+    template <typename Call> auto interfaceCall(Call&& call) -> std::invoke_result_t<Call&>
+    {
+        requireAlive(m_object.get());
+        if (m_object.get()->cached_properties & ATSPI_CACHE_INTERFACES)
+            return call();
+        auto result = run(std::forward<Call>(call));
+        m_budget->failIfSlow();
+        return result;
+    }
+
     GRef<AtspiText> textInterface()
     {
-        if (!m_textInterface) {
-            m_textInterface = GRef<AtspiText>(run([&] { return atspi_accessible_get_text_iface(m_object.get()); }));
-            m_budget->failIfSlow();
-        }
+        if (!m_textInterface)
+            m_textInterface
+                = GRef<AtspiText>(interfaceCall([&] { return atspi_accessible_get_text_iface(m_object.get()); }));
         if (!m_textInterface)
             throw AXError(AXError::AttributeUnsupported);
         return m_textInterface;
@@ -782,11 +987,9 @@ private:
 
     GRef<AtspiEditableText> editableInterface()
     {
-        if (!m_editableInterface) {
+        if (!m_editableInterface)
             m_editableInterface = GRef<AtspiEditableText>(
-                run([&] { return atspi_accessible_get_editable_text_iface(m_object.get()); }));
-            m_budget->failIfSlow();
-        }
+                interfaceCall([&] { return atspi_accessible_get_editable_text_iface(m_object.get()); }));
         return m_editableInterface;
     }
 
@@ -815,6 +1018,7 @@ private:
         return text.countChar32(0, std::min(units, text.length()));
     }
 
+    std::weak_ptr<AtspiAccessibilityBackend::Thread> m_thread;
     Object m_object;
     Object m_frame;
     OffsetUnit m_unit;
@@ -825,6 +1029,10 @@ private:
     std::optional<icu::UnicodeString> m_text;
     std::optional<TextRange> m_selection;
     std::optional<int> m_lineStart; // in toolkit offsets
+    std::shared_ptr<ElementFacts> m_facts;
+    std::optional<int> m_caretRead; // by the lookup, for the first read of the line
+    std::optional<int> m_caret; // at the last read of the line, in toolkit offsets
+    std::optional<std::string> m_frameName;
 };
 
 // MARK: Applications
@@ -938,12 +1146,20 @@ std::optional<ApplicationFacts> applicationFacts(const std::string& bus, CallBud
     return facts;
 }
 
+std::shared_ptr<ElementFacts> newFacts()
+{
+    return std::make_shared<ElementFacts>();
+}
+
 struct Focus {
     Object application;
     Object frame;
     Object element;
     OffsetUnit unit = OffsetUnit::codePoints;
     GRef<AtspiStateSet> elementStates; // as the lookup read them, when it did
+    std::shared_ptr<ElementFacts> facts;
+    std::optional<int> caret; // as the lookup read it, when it did
+    std::optional<std::string> frameName; // likewise
 };
 
 /// Where the focus was found last: while the user stays in one editor window, checking
@@ -960,19 +1176,33 @@ std::optional<Focus> findFocusInLastFrame(CallBudget& budget)
     auto& last = lastFocus();
     if (!last || !alive(last->frame.get()))
         return std::nullopt;
-    // Read afresh: what the library remembered may be out of date.
-    atspi_accessible_clear_cache(last->frame.get());
-    if (!contains(states(last->frame.get(), budget), ATSPI_STATE_ACTIVE))
-        return std::nullopt;
     if (alive(last->element.get())) {
-        atspi_accessible_clear_cache(last->element.get());
-        GRef<AtspiStateSet> set = states(last->element.get(), budget);
+        // One round trip asks whether the window is still ACTIVE and the element still
+        // FOCUSED, and what the press reads next: the window's title and the caret. States
+        // and names come from the application, never from what the library remembered.
+        const std::string frameBus = busName(last->frame.get());
+        const std::string frame = pathOf(last->frame.get());
+        const std::string elementBus = busName(last->element.get());
+        const std::string element = pathOf(last->element.get());
+        std::vector<Message> queries;
+        queries.emplace_back(stateQuery(frameBus, frame));
+        queries.emplace_back(stateQuery(elementBus, element));
+        queries.push_back(propertyQuery(frameBus, frame, "org.a11y.atspi.Accessible", "Name"));
+        queries.push_back(propertyQuery(elementBus, element, "org.a11y.atspi.Text", "CaretOffset"));
+        const auto replies = callTogether(std::move(queries), budget);
+        if (!contains(stateSetOf(replies[0].get()), ATSPI_STATE_ACTIVE))
+            return std::nullopt;
+        GRef<AtspiStateSet> set = stateSetOf(replies[1].get());
         if (contains(set, ATSPI_STATE_FOCUSED))
-            return Focus { last->application, last->frame, last->element, last->unit, set };
+            return Focus { last->application, last->frame, last->element, last->unit, set, last->facts,
+                answerOf<int>(replies[3].get(), DBUS_TYPE_INT32),
+                answerOf<std::string>(replies[2].get(), DBUS_TYPE_STRING) };
+    } else if (!contains(states(last->frame.get(), budget), ATSPI_STATE_ACTIVE)) {
+        return std::nullopt;
     }
     GRef<AtspiStateSet> set;
     if (Object element = focusedText(last->frame.get(), budget, &set))
-        return Focus { last->application, last->frame, element, last->unit, set };
+        return Focus { last->application, last->frame, element, last->unit, set, newFacts(), {}, {} };
     return std::nullopt;
 }
 
@@ -996,9 +1226,9 @@ std::optional<Focus> scanForFocus(CallBudget& budget)
                     continue;
                 GRef<AtspiStateSet> set;
                 if (Object element = focusedText(frame.get(), budget, &set))
-                    return Focus { application, frame, element, facts->unit, set };
+                    return Focus { application, frame, element, facts->unit, set, newFacts(), {}, {} };
                 if (!activeWithoutFocus)
-                    activeWithoutFocus = Focus { application, frame, {}, facts->unit, {} };
+                    activeWithoutFocus = Focus { application, frame, {}, facts->unit, {}, newFacts(), {}, {} };
             }
         } catch (const AXError& error) {
             // An application that left or hangs: the others may still hold the focus.
@@ -1033,10 +1263,16 @@ const QString a11yPath = QStringLiteral("/org/a11y/bus");
 AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellUserToEnableAccess, int focusRetries)
     : m_tellUserToEnableAccess(std::move(tellUserToEnableAccess))
     , m_focusRetries(focusRetries)
+    , m_thread(std::make_shared<Thread>())
+    , m_receiver(std::make_unique<QObject>())
 {
 }
 
-AtspiAccessibilityBackend::~AtspiAccessibilityBackend() = default;
+AtspiAccessibilityBackend::~AtspiAccessibilityBackend()
+{
+    // Stops the thread before the receiver of its continuations goes.
+    m_thread.reset();
+}
 
 void AtspiAccessibilityBackend::initialize()
 {
@@ -1046,7 +1282,21 @@ void AtspiAccessibilityBackend::initialize()
     // Both bounds: the second one replaces the far longer wait the library grants an
     // application that has just started.
     atspi_set_timeout(callTimeoutMilliseconds, callTimeoutMilliseconds);
+    // The bus's messages (applications that leave, objects that go) are handled on this
+    // thread, never beside its calls on the thread of the Qt event loop.
+    atspi_set_main_context(m_thread->context());
     m_initialized = true;
+}
+
+void AtspiAccessibilityBackend::perform(std::function<void()> work, std::function<void()> then)
+{
+    QObject* receiver = m_receiver.get();
+    m_thread->post([this, work = std::move(work), then = std::move(then), receiver] {
+        m_thread->keepApplicationsOnTheBus();
+        work();
+        m_thread->keepApplicationsOnTheBus();
+        QMetaObject::invokeMethod(receiver, then, Qt::QueuedConnection);
+    });
 }
 
 bool AtspiAccessibilityBackend::isTrusted(bool prompt)
@@ -1077,8 +1327,6 @@ bool AtspiAccessibilityBackend::isTrusted(bool prompt)
                 m_tellUserToEnableAccess();
         }
     }
-    if (enabled)
-        initialize();
     return enabled;
 }
 
@@ -1086,8 +1334,11 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
 {
     initialize();
     auto budget = std::make_shared<CallBudget>();
-    m_activeApplication.reset();
-    const bool justEnabled = std::exchange(m_justEnabled, false);
+    {
+        std::lock_guard lock(m_activeApplicationMutex);
+        m_activeApplication.reset();
+    }
+    const bool justEnabled = m_justEnabled.exchange(false);
     std::optional<Focus> focus;
     try {
         // Right after the shortcut the editor may not have taken back its focus from the
@@ -1110,8 +1361,10 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         try {
             std::string name
                 = takeString(budget->run([&] { return atspi_accessible_get_name(focus->application.get(), &error); }));
-            if (!error)
+            if (!error) {
+                std::lock_guard lock(m_activeApplicationMutex);
                 m_activeApplication = std::move(name);
+            }
         } catch (const AXError&) {
         }
         if (error)
@@ -1124,11 +1377,13 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
     }
     qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls," << budget->roundTrips() << "round trips,"
                       << budget->elapsed().count() << "ms";
-    return std::make_shared<AtspiElement>(focus->element, focus->frame, focus->unit, budget, focus->elementStates);
+    return std::make_shared<AtspiElement>(m_thread, focus->element, focus->frame, focus->unit, budget,
+        focus->elementStates, focus->facts, focus->caret, focus->frameName);
 }
 
 std::optional<std::string> AtspiAccessibilityBackend::activeApplicationIdentifier()
 {
+    std::lock_guard lock(m_activeApplicationMutex);
     return m_activeApplication;
 }
 

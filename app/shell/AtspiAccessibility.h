@@ -2,8 +2,12 @@
 
 #include "front/Accessibility.h"
 
+#include <QObject>
+
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace quillet {
 
@@ -23,6 +27,11 @@ namespace quillet {
 ///
 /// Every call has a timeout of 250 ms, and one lookup with everything done through the
 /// element it returns has about a second: a hung application fails the expansion quickly.
+///
+/// All of it runs on one thread of the backend's own (perform()), which also handles every
+/// message of the accessibility bus: the library that speaks AT-SPI is not made for two
+/// threads, and the thread that serves the tray, the windows and D-Bus must never wait on an
+/// application that hangs.
 class AtspiAccessibilityBackend final : public AccessibilityBackend {
 public:
     /// `tellUserToEnableAccess` runs when asking for trust could not turn access on. A focus
@@ -32,20 +41,30 @@ public:
     ~AtspiAccessibilityBackend() override;
 
     bool isTrusted(bool prompt) override;
+    /// On the backend's thread only (inside perform()).
     std::shared_ptr<AccessibleElement> focusedElement() override;
 
     /// The application that held the focus at the last lookup, as that lookup found it:
     /// asking again would cost another wait on an application that may hang.
     std::optional<std::string> activeApplicationIdentifier() override;
 
+    /// Runs `work` on the backend's thread, then `then` on the thread that called, which must
+    /// run a Qt event loop.
+    void perform(std::function<void()> work, std::function<void()> then) override;
+
+    class Thread;
+
 private:
     void initialize();
 
     std::function<void()> m_tellUserToEnableAccess;
     int m_focusRetries;
-    bool m_initialized = false;
-    bool m_justEnabled = false; // by this process, and not looked up since
+    bool m_initialized = false; // on the backend's thread
+    std::atomic<bool> m_justEnabled = false; // by this process, and not looked up since
+    std::mutex m_activeApplicationMutex;
     std::optional<std::string> m_activeApplication;
+    std::shared_ptr<Thread> m_thread; // shared with the elements, which are released there
+    std::unique_ptr<QObject> m_receiver; // where the continuations of perform() are delivered
 };
 
 } // namespace quillet

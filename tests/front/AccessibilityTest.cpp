@@ -145,6 +145,50 @@ TEST_F(CaretExpansionTest, NothingIsWrittenWhenTheLineChangedOrTheTextIsReadOnly
             EXPECT_NE(call.rfind(write, 0), 0U) << "wrote " << call;
 }
 
+TEST_F(CaretExpansionTest, APressWaitsOnTheEditorOutsideTheCallerAndIgnoresTheNextPressMeanwhile)
+{
+    struct Case {
+        const char* name;
+        bool focused;
+        bool editable;
+        int steps; // handed to the backend's thread
+        bool expanded;
+        bool failed;
+    };
+    const std::vector<Case> cases {
+        { "an expansion: the read, then the write", true, true, 2, true, false },
+        { "no focus: the read fails", false, true, 1, false, true },
+        { "a read-only text", true, false, 1, false, true },
+    };
+    m_backend->deferred = true;
+    for (const auto& c : cases) {
+        type(u"for x in xs");
+        m_editor.focused = c.focused;
+        m_editor.editable = c.editable;
+        m_editor.log.clear();
+        m_delegate.calls.clear();
+        std::vector<ExpandingController::PressOutcome> outcomes;
+        const auto done
+            = [&outcomes](const ExpandingController::PressOutcome& outcome) { outcomes.push_back(outcome); };
+
+        ASSERT_TRUE(m_controller.startExpanding(done)) << c.name;
+        EXPECT_EQ(m_editor.log, (std::vector<std::string> { "trust(prompt)" })) << c.name << ": nothing read here";
+        EXPECT_EQ(m_delegate.calls, (std::vector<std::string> { "start" })) << c.name;
+        EXPECT_FALSE(m_controller.startExpanding(done)) << c.name << ": a second press is ignored";
+
+        int steps = 0;
+        while (m_backend->runStep())
+            ++steps;
+        EXPECT_EQ(steps, c.steps) << c.name;
+        ASSERT_EQ(outcomes.size(), 1U) << c.name;
+        EXPECT_EQ(outcomes[0].expanded, c.expanded) << c.name;
+        EXPECT_EQ(bool(outcomes[0].error), c.failed) << c.name;
+        EXPECT_EQ(m_editor.text, c.expanded ? u"for x in xs {\n\t\n}" : u"for x in xs") << c.name;
+        EXPECT_EQ(m_delegate.calls, (std::vector<std::string> { "start", "end" })) << c.name;
+        EXPECT_FALSE(m_controller.isExpanding()) << c.name;
+    }
+}
+
 TEST_F(CaretExpansionTest, AWidgetsNameGivesTheWindowTitleItsTurn)
 {
     // "pyfor" expands only where Python is preferred or nothing else matches: the log shows

@@ -140,6 +140,29 @@ public:
             throw AXError(AXError::NoValue);
         return std::make_shared<FakeElement>(m_editor, false);
     }
+    void perform(std::function<void()> work, std::function<void()> then) override
+    {
+        if (!deferred)
+            return AccessibilityBackend::perform(std::move(work), std::move(then));
+        steps.push_back([work = std::move(work), then = std::move(then)] {
+            work();
+            then();
+        });
+    }
+    /// Runs the step that waits longest; false when none waits.
+    bool runStep()
+    {
+        if (steps.empty())
+            return false;
+        auto step = std::move(steps.front());
+        steps.erase(steps.begin());
+        step();
+        return true;
+    }
+
+    /// Keeps the work of perform() until runStep(), as a backend on a thread of its own does.
+    bool deferred = false;
+    std::vector<std::function<void()>> steps;
 
 private:
     FakeEditor& m_editor;

@@ -106,7 +106,7 @@ class Session:
         self.processes.append(process)
         return process
 
-    def wait(self, what, condition, seconds=10.0):
+    def wait(self, what, condition, seconds=10.0, interval=0.03):
         """Polls CONDITION, which returns (held, what it saw), until it holds; raises with what
         it saw last."""
         deadline = time.monotonic() + seconds
@@ -116,7 +116,7 @@ class Session:
                 return last
             if time.monotonic() > deadline:
                 raise Failure("waiting for %s; read %s" % (what, json.dumps(last, ensure_ascii=False)))
-            time.sleep(0.03)
+            time.sleep(interval)
 
     def wait_reading(self, what, predicate, seconds=10.0):
         """Waits until the focused text's reading satisfies PREDICATE; the reading."""
@@ -178,6 +178,11 @@ class Session:
         """The finished presses of the expand shortcut, with their outcome lines."""
         with open(self.app_log, errors="replace") as log:
             return [line.strip() for line in log if line.startswith("quillet.expansion: expand shortcut:")]
+
+    def begun(self):
+        """How many presses of the expand shortcut have begun."""
+        with open(self.app_log, errors="replace") as log:
+            return sum(1 for line in log if line.startswith("quillet.expansion: expand shortcut pressed"))
 
     def app_log_tail(self):
         with open(self.app_log, errors="replace") as log:
@@ -334,7 +339,21 @@ class Session:
         want_answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
         os.kill(self.editor_process.pid, signal.SIGSTOP)
         try:
+            begun = self.begun()
             presses = self.press(wait_for_outcome=False)
+            # Once the press has begun, D-Bus answers while it waits on the stopped editor: the
+            # answer comes before the press ends.
+            # Closely: the press gives up on the stopped editor after the bound of one call.
+            self.wait("quillet-app to begin the press", lambda: (self.begun() > begun, None), 10, 0.002)
+            try:
+                answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
+            except GLib.Error as error:
+                raise Failure("ExpandAsJSON during the press on the stopped editor: %s" % error.message)
+            if len(self.presses()) > presses:
+                raise Failure("ExpandAsJSON was answered only after the press on the stopped editor ended: %s"
+                              % self.presses()[presses])
+            if answer != want_answer:
+                raise Failure("ExpandAsJSON during the press gave %s, not %s" % (answer, want_answer))
             # Sent throughout the press: every answer within 1.5 s.
             slowest = 0.0
             window_end = time.monotonic() + 2.5
