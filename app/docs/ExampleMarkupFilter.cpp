@@ -2,7 +2,6 @@
 
 #include "expansion/ExpanderController.h"
 #include "library/App.h"
-#include "library/BundleStore.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 #include "text/StringMatching.h"
@@ -11,16 +10,6 @@
 #include <exception>
 
 namespace quillet {
-
-std::shared_ptr<const ExpanderController> openLibraryExpanders()
-{
-    std::vector<ExpanderPtr> expanders;
-    if (App* app = App::sharedIfCreated()) {
-        for (auto& expander : app->bundleStore().enabledExpanders())
-            expanders.push_back(std::move(expander));
-    }
-    return std::make_shared<const ExpanderController>(std::move(expanders));
-}
 
 icu::UnicodeString ExampleMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions& options) const
 {

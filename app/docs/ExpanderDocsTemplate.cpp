@@ -3,6 +3,7 @@
 #include "docs/HTMLGenerators.h"
 #include "docs/MarkupHTMLGenerator.h"
 #include "expansion/ExpanderController.h"
+#include "library/App.h"
 #include "text/ErrorTagBuilder.h"
 #include "text/StringHelpers.h"
 

@@ -21,10 +21,6 @@ struct MarkupFilterOptions {
     std::shared_ptr<const ExpanderController> library;
 };
 
-/// A controller over the enabled expanders of the open library (none while no library is
-/// open), sharing the library's expanders: main thread only.
-std::shared_ptr<const ExpanderController> openLibraryExpanders();
-
 /// One rewrite of the documentation markup. Filters keep no state and never fail.
 class MarkupFilter {
 public:

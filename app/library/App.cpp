@@ -1,5 +1,6 @@
 #include "library/App.h"
 
+#include "expansion/ExpanderController.h"
 #include "library/Alert.h"
 #include "library/ApplicationControl.h"
 #include "library/Paths.h"
@@ -346,6 +347,16 @@ void App::setShared(std::unique_ptr<App> app)
     sharedAppPointer = nullptr;
     sharedApp = std::move(app);
     sharedAppPointer = sharedApp.get();
+}
+
+std::shared_ptr<const ExpanderController> openLibraryExpanders()
+{
+    std::vector<ExpanderPtr> expanders;
+    if (App* app = App::sharedIfCreated()) {
+        for (auto& expander : app->bundleStore().enabledExpanders())
+            expanders.push_back(std::move(expander));
+    }
+    return std::make_shared<const ExpanderController>(std::move(expanders));
 }
 
 } // namespace quillet

@@ -13,6 +13,8 @@
 
 namespace quillet {
 
+class ExpanderController;
+
 class ApplicationControl;
 class ResourceLocator;
 class SaveScheduler;
@@ -130,5 +132,10 @@ private:
     // Set while the save itself changes the library (taking in another writer's bundles).
     bool m_saving = false;
 };
+
+/// A controller over the enabled expanders of the open library (none while no library is
+/// open), sharing the library's expanders: what patterns may embed when they are validated,
+/// previewed or documented. Main thread only.
+std::shared_ptr<const ExpanderController> openLibraryExpanders();
 
 } // namespace quillet

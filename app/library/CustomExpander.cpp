@@ -87,18 +87,6 @@ constexpr const char16_t* patternPageStyleSheet = uR"(body {
                 color: #7f2a20;
             })";
 
-/// The enabled expanders of the open library (none while no library is open): what
-/// patterns may embed when they are validated or previewed.
-ExpanderController libraryExpanderController()
-{
-    std::vector<ExpanderPtr> expanders;
-    if (App* app = App::sharedIfCreated()) {
-        for (auto& expander : app->bundleStore().enabledExpanders())
-            expanders.push_back(std::move(expander));
-    }
-    return ExpanderController(std::move(expanders));
-}
-
 icu::UnicodeString errorText(const std::exception& error)
 {
     if (const auto* userError = dynamic_cast<const UserErrorDescriptionType*>(&error))
@@ -377,7 +365,8 @@ GeneratedOutput CustomExpander::generatedOutput(
 
 void CustomExpander::updateErrors()
 {
-    const ExpanderController controller = libraryExpanderController();
+    const auto library = openLibraryExpanders();
+    const ExpanderController& controller = *library;
 
     std::optional<icu::UnicodeString> patternErrors;
     try {
@@ -416,8 +405,8 @@ icu::UnicodeString CustomExpander::patternHTML() const
 {
     icu::UnicodeString syntax;
     try {
-        const ExpanderController controller = libraryExpanderController();
-        syntax = PatternParser(m_pattern, this, controller).patternHTML();
+        const auto library = openLibraryExpanders();
+        syntax = PatternParser(m_pattern, this, *library).patternHTML();
     } catch (const UserErrorDescriptionType& error) {
         syntax = ErrorTagBuilder().build(error).html();
     } catch (const std::exception&) {
