@@ -45,7 +45,9 @@ struct BusLibrary {
     static std::unique_ptr<BusLibrary> open()
     {
         auto library = std::make_unique<BusLibrary>();
-        library->handle = dlopen("libdbus-1.so.3", RTLD_NOW | RTLD_LOCAL);
+        // Never unloaded: what the library keeps in its own globals stays reachable until exit,
+        // instead of turning into leaks when its code goes away.
+        library->handle = dlopen("libdbus-1.so.3", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (!library->handle)
             return nullptr;
         bool complete = true;
@@ -77,7 +79,7 @@ struct BusLibrary {
     ~BusLibrary()
     {
         if (handle)
-            dlclose(handle);
+            dlclose(handle); // drops the reference; RTLD_NODELETE keeps the library mapped
     }
 };
 
