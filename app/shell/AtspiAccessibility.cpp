@@ -68,6 +68,10 @@ public:
             [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
     }
 
+    /// Where the direct connections are moved to this thread: a call on the thread of the Qt
+    /// event loop. Set before the first call.
+    void setMainThreadPoster(std::function<void(std::function<void()>)> poster) { m_postToMain = std::move(poster); }
+
     /// The library opens a direct connection to each application that offers one (GTK 3),
     /// hands it to the default context, which the Qt event loop runs, and hands it there again
     /// at every call over it. So that no message of the library is ever handled beside this
@@ -86,11 +90,22 @@ public:
             AtspiApplication* application = root ? root->parent.app : nullptr;
             if (!application || !application->bus || application->bus == bus)
                 continue;
-            // The direct connection stays open (the library may still await an answer on it),
-            // handled here, where nothing calls over it any more.
-            atspi_dbus_connection_setup_with_g_main(application->bus, m_context);
-            m_directConnections.push_back(application->bus);
+            // The direct connection stays open (the library may still await an answer on it)
+            // and is handled here, where nothing calls over it any more. It is moved by the
+            // thread that handles it now: its watches must not go while that thread may be
+            // handling one of them.
+            DBusConnection* direct = application->bus;
+            m_directConnections.push_back(direct);
             application->bus = dbus_connection_ref(bus);
+            if (m_postToMain) {
+                dbus_connection_ref(direct);
+                g_main_context_ref(m_context);
+                m_postToMain([direct, context = m_context] {
+                    atspi_dbus_connection_setup_with_g_main(direct, context);
+                    g_main_context_unref(context);
+                    dbus_connection_unref(direct);
+                });
+            }
         }
         g_object_unref(desktop);
     }
@@ -108,6 +123,7 @@ private:
 
     GMainContext* m_context;
     std::vector<DBusConnection*> m_directConnections; // owned, on this thread
+    std::function<void(std::function<void()>)> m_postToMain;
     std::atomic<bool> m_running = true;
     std::thread m_thread;
 };
@@ -1266,6 +1282,9 @@ AtspiAccessibilityBackend::AtspiAccessibilityBackend(std::function<void()> tellU
     , m_thread(std::make_shared<Thread>())
     , m_receiver(std::make_unique<QObject>())
 {
+    m_thread->setMainThreadPoster([receiver = m_receiver.get()](std::function<void()> work) {
+        QMetaObject::invokeMethod(receiver, std::move(work), Qt::QueuedConnection);
+    });
 }
 
 AtspiAccessibilityBackend::~AtspiAccessibilityBackend()
