@@ -16,10 +16,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -27,6 +29,15 @@
 #include <vector>
 
 namespace quillet {
+
+namespace {
+
+// A hung editor costs at most this much a call.
+constexpr int callTimeoutMilliseconds = 250;
+// The longest wait for the Qt thread to ready the library.
+constexpr auto readyBound = std::chrono::milliseconds(1000);
+
+} // namespace
 
 /// One thread with a GLib context of its own, its thread-default, where every AT-SPI call
 /// is made and every message of the accessibility bus is handled.
@@ -72,6 +83,43 @@ public:
     /// event loop. Set before the first call.
     void setMainThreadPoster(std::function<void(std::function<void()>)> poster) { m_postToMain = std::move(poster); }
 
+    /// Readies the library with every message of its bus handled on this thread, from this
+    /// thread. False when it is not ready yet (no accessibility bus, or the Qt thread was busy).
+    ///
+    /// The library hands its bus to the default context, which the Qt thread runs, so the bus
+    /// is moved over here by the Qt thread itself: moved by any other thread, one of its
+    /// watches could go while the Qt thread was handling it. The bus is opened here first,
+    /// as that may wait long, and the Qt thread must never wait on it.
+    bool readyLibrary()
+    {
+        if (m_libraryReady)
+            return true;
+        if (!atspi_get_a11y_bus() || !m_postToMain)
+            return false;
+        struct Hop {
+            std::mutex mutex;
+            std::condition_variable done;
+            bool ran = false;
+        };
+        auto hop = std::make_shared<Hop>();
+        g_main_context_ref(m_context);
+        m_postToMain([hop, context = m_context, ready = m_libraryReadyFlag] {
+            atspi_init();
+            // Both bounds: the second one replaces the far longer wait the library grants
+            // an application that has just started.
+            atspi_set_timeout(callTimeoutMilliseconds, callTimeoutMilliseconds);
+            atspi_set_main_context(context);
+            g_main_context_unref(context);
+            *ready = true;
+            std::lock_guard lock(hop->mutex);
+            hop->ran = true;
+            hop->done.notify_all();
+        });
+        std::unique_lock lock(hop->mutex);
+        hop->done.wait_for(lock, readyBound, [&] { return hop->ran; });
+        return m_libraryReady;
+    }
+
     /// The library opens a direct connection to each application that offers one (GTK 3),
     /// hands it to the default context, which the Qt event loop runs, and hands it there again
     /// at every call over it. So that no message of the library is ever handled beside this
@@ -79,7 +127,7 @@ public:
     /// its direct connection appears.
     void keepApplicationsOnTheBus()
     {
-        if (!atspi_is_initialized())
+        if (!m_libraryReady)
             return;
         AtspiAccessible* desktop = atspi_get_desktop(0);
         if (!desktop)
@@ -124,6 +172,8 @@ private:
     GMainContext* m_context;
     std::vector<DBusConnection*> m_directConnections; // owned, on this thread
     std::function<void(std::function<void()>)> m_postToMain;
+    std::shared_ptr<std::atomic<bool>> m_libraryReadyFlag = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool>& m_libraryReady = *m_libraryReadyFlag;
     std::atomic<bool> m_running = true;
     std::thread m_thread;
 };
@@ -134,8 +184,7 @@ Q_LOGGING_CATEGORY(atspiLog, "quillet.atspi")
 
 constexpr int focusRetryMilliseconds = 15;
 
-// A hung editor costs at most this much a call, and an expansion at most the whole bound.
-constexpr int callTimeoutMilliseconds = 250;
+// A hung editor costs at most the call timeout a call, and an expansion at most the whole bound.
 constexpr auto slowCall = std::chrono::milliseconds(callTimeoutMilliseconds - 10);
 constexpr auto expansionBound = std::chrono::milliseconds(1000);
 
@@ -1303,13 +1352,10 @@ void AtspiAccessibilityBackend::initialize()
 {
     if (m_initialized)
         return;
-    atspi_init();
-    // Both bounds: the second one replaces the far longer wait the library grants an
-    // application that has just started.
-    atspi_set_timeout(callTimeoutMilliseconds, callTimeoutMilliseconds);
-    // The bus's messages (applications that leave, objects that go) are handled on this
-    // thread, never beside its calls on the thread of the Qt event loop.
-    atspi_set_main_context(m_thread->context());
+    if (!m_thread->readyLibrary()) {
+        qCWarning(atspiLog) << "The accessibility bus cannot be reached yet";
+        throw AXError(AXError::CannotComplete);
+    }
     m_initialized = true;
 }
 
