@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <mutex>
 
 namespace quillet {
@@ -112,6 +113,31 @@ TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& t
     if (suffix > 0 && U16_IS_TRAIL(from[from.length() - suffix]))
         --suffix;
     return { prefix, from.length() - prefix - suffix, icu::UnicodeString(to, prefix, to.length() - prefix - suffix) };
+}
+
+TextOffsetUnit offsetUnitOf(std::string_view toolkit, std::string_view application)
+{
+    const auto lowered = [](std::string_view text) {
+        std::string result(text);
+        std::transform(result.begin(), result.end(), result.begin(),
+            [](unsigned char character) { return char(std::tolower(character)); });
+        return result;
+    };
+    if (lowered(toolkit).starts_with("qt") || lowered(application) == "soffice")
+        return TextOffsetUnit::utf16;
+    return TextOffsetUnit::codePoints;
+}
+
+std::optional<TextOffsetUnit> offsetUnitShownBy(const icu::UnicodeString& read, int32_t span)
+{
+    const int32_t codePoints = read.countChar32();
+    if (codePoints == read.length())
+        return std::nullopt;
+    if (read.length() == span)
+        return TextOffsetUnit::utf16;
+    if (codePoints == span)
+        return TextOffsetUnit::codePoints;
+    return std::nullopt;
 }
 
 // MARK: Accessibility

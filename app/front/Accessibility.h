@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -106,6 +107,19 @@ struct TextEdit {
 /// Drops the common prefix and suffix of the two texts; the rest of `to` replaces the rest
 /// of `from`. Equal texts give an empty edit at the end.
 TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& to);
+
+/// How an application counts offsets into its texts.
+enum class TextOffsetUnit { codePoints, utf16 };
+
+/// The unit an application's names promise: Qt counts UTF-16 units and GTK code points, but
+/// the office suite ("soffice") hands its own UTF-16 offsets through whichever toolkit draws
+/// its windows.
+TextOffsetUnit offsetUnitOf(std::string_view toolkit, std::string_view application);
+
+/// The unit that a read of `span` offsets proves by the text it returned, when only one
+/// fits: a character outside the BMP is two UTF-16 units but one code point. None when the
+/// text holds no such character or fits neither count.
+std::optional<TextOffsetUnit> offsetUnitShownBy(const icu::UnicodeString& read, int32_t span);
 
 /// How the focus search sees the objects of another application's tree. It asks about a
 /// whole level of the tree at once, so that a backend can send those questions together:

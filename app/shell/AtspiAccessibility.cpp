@@ -662,8 +662,7 @@ Object focusedText(AtspiAccessible* frame, CallBudget& budget, GRef<AtspiStateSe
     return walkToFocusedText(frame, budget, foundStates);
 }
 
-/// How a toolkit counts text offsets.
-enum class OffsetUnit { codePoints, utf16 };
+using OffsetUnit = TextOffsetUnit;
 
 /// The length of the text in the toolkit's offsets.
 int toolkitLength(const icu::UnicodeString& text, OffsetUnit unit)
@@ -674,6 +673,7 @@ int toolkitLength(const icu::UnicodeString& text, OffsetUnit unit)
 /// What stays true of one element while it lives, kept from one press to the next.
 struct ElementFacts {
     std::optional<std::string> name;
+    std::optional<OffsetUnit> unit; // once a read proved it
 };
 
 class AtspiElement final : public AccessibleElement {
@@ -693,6 +693,8 @@ public:
         , m_caretRead(caret)
         , m_frameName(std::move(frameName))
     {
+        if (m_facts->unit)
+            m_unit = *m_facts->unit;
     }
     ~AtspiElement() override
     {
@@ -886,6 +888,9 @@ public:
             gchar* content = run([&] { return atspi_text_get_text(text.get(), start, caret, &error); });
             check(error);
             const icu::UnicodeString read = fromUtf8(takeString(content));
+            // The application's names can promise the wrong unit: what it returned proves it.
+            if (const auto shown = offsetUnitShownBy(read, caret - start))
+                m_facts->unit = m_unit = *shown;
             const int32_t lineFeed = read.lastIndexOf(u'\n');
             if (lineFeed >= 0 || start == 0 || window >= maximumLineLength) {
                 const icu::UnicodeString line(read, lineFeed + 1);
@@ -1083,12 +1088,11 @@ std::optional<guint> processOf(const std::string& bus)
     return read ? std::optional<guint>(process) : std::nullopt;
 }
 
-std::string toolkitOf(const std::string& bus)
+/// A text property of the application's root object; empty when it does not answer.
+std::string rootProperty(const std::string& bus, const char* interface, const char* property)
 {
     DBusMessage* message = dbus_message_new_method_call(
         bus.c_str(), "/org/a11y/atspi/accessible/root", "org.freedesktop.DBus.Properties", "Get");
-    const char* interface = "org.a11y.atspi.Application";
-    const char* property = "ToolkitName";
     if (!message
         || !dbus_message_append_args(
             message, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID)) {
@@ -1115,7 +1119,7 @@ std::string toolkitOf(const std::string& bus)
 }
 
 /// What does not change while an application runs, by its name on the accessibility bus:
-/// its process and its toolkit's offset unit.
+/// its process and the offset unit its names promise.
 struct ApplicationFacts {
     guint process = 0;
     OffsetUnit unit = OffsetUnit::codePoints;
@@ -1137,10 +1141,12 @@ std::optional<ApplicationFacts> applicationFacts(const std::string& bus, CallBud
     facts.process = *process;
     // Never ask this process's own application: it would answer on the thread that waits.
     if (facts.process != guint(getpid())) {
-        const std::string toolkit = budget.run([&] { return toolkitOf(bus); });
+        const std::string toolkit
+            = budget.run([&] { return rootProperty(bus, "org.a11y.atspi.Application", "ToolkitName"); });
         budget.failIfSlow();
-        if (QString::fromStdString(toolkit).compare(QLatin1String("Qt"), Qt::CaseInsensitive) == 0)
-            facts.unit = OffsetUnit::utf16;
+        const std::string name = budget.run([&] { return rootProperty(bus, "org.a11y.atspi.Accessible", "Name"); });
+        budget.failIfSlow();
+        facts.unit = offsetUnitOf(toolkit, name);
     }
     known[bus] = facts;
     return facts;

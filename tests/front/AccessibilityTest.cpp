@@ -230,6 +230,33 @@ TEST(MinimalEditTest, ReplacesOnlyWhatDiffers)
     }
 }
 
+TEST(OffsetUnitTest, TheNamesPromiseAndAReadProves)
+{
+    using enum TextOffsetUnit;
+    EXPECT_EQ(offsetUnitOf("Qt", "featherpad"), utf16);
+    EXPECT_EQ(offsetUnitOf("QT", "fixture"), utf16);
+    EXPECT_EQ(offsetUnitOf("gtk", "mousepad"), codePoints);
+    EXPECT_EQ(offsetUnitOf("GAIL", ""), codePoints);
+    // The office suite keeps UTF-16 offsets behind the GTK it draws with.
+    EXPECT_EQ(offsetUnitOf("gtk", "soffice"), utf16);
+
+    struct Case {
+        const char* name;
+        icu::UnicodeString read;
+        int32_t span;
+        std::optional<TextOffsetUnit> shown;
+    };
+    const std::vector<Case> cases {
+        { "no character outside the BMP", u"e2ehello", 8, std::nullopt },
+        { "UTF-16 units", u"😀 e2ehello", 11, utf16 },
+        { "code points", u"😀 e2ehello", 10, codePoints },
+        { "a short read fits neither", u"😀 e2e", 11, std::nullopt },
+        { "an empty read", u"", 0, std::nullopt },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(offsetUnitShownBy(c.read, c.span), c.shown) << c.name;
+}
+
 /// A node of an accessibility tree for the focus search.
 struct FakeNode {
     std::string name;
