@@ -26,23 +26,43 @@ import atspi_text  # noqa: E402
 from gi.repository import Gio, GLib  # noqa: E402
 
 ABBREVIATION = "for item in items"
-# An expander of any language whose result fits a one-line field.
+# An expander of any language whose result fits a one-line field and keeps the typed word, so
+# that the expansion is one insertion: one undo step in every editor.
 ONE_LINE_ABBREVIATION = "e2ehello"
 BUNDLE = {
     "name": "Greeting", "description": "", "is_enabled": True, "supported_languages": ["any"],
     "expanders": [{"name": "Hello", "description": "", "identifier": "", "pattern": ONE_LINE_ABBREVIATION,
-                   "output_template": "Hello from the test#", "is_enabled": True,
+                   "output_template": "e2ehello from the test#", "is_enabled": True,
                    "supported_languages": ["any"]}]}
 EMOJI = "\U0001F600"
 MIDDLE_DOCUMENT = "let first = 1\n\nlet last = 2\n"
 
 
+WRITER_PROFILE = """<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema"
+           xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+""" + "".join('<item oor:path="%s"><prop oor:name="%s" oor:op="fuse"><value>%s</value></prop></item>\n' % item
+              for item in [("/org.openoffice.Setup/Office", "ooSetupInstCompleted", "true"),
+                           ("/org.openoffice.Setup/Office", "FirstStartWizardCompleted", "true"),
+                           ("/org.openoffice.Office.Common/Misc", "FirstRun", "false"),
+                           ("/org.openoffice.Office.Common/Misc", "ShowTipOfTheDay", "false"),
+                           ("/org.openoffice.Office.Recovery/AutoSave", "Enabled", "false"),
+                           ("/org.openoffice.Office.Recovery/RecoveryInfo", "Enabled", "false")]) + "</oor:items>\n"
+
+
 class Editor:
-    def __init__(self, command, cases, env=None, one_line=False):
+    def __init__(self, command, cases, env=None, one_line=False, paragraphs=False, profile=None, nudge=None):
         self.command = command
         self.cases = cases
         self.env = env or {}
         self.one_line = one_line
+        # Each paragraph is a text of its own: the focused text is the caret's line.
+        self.paragraphs = paragraphs
+        # Files written into the fresh HOME before the editor starts: {relative path: contents}.
+        self.profile = profile or {}
+        # Keys that make the editor tell which text has the focus, harmless in a document just
+        # opened with the caret at its start.
+        self.nudge = nudge or []
 
 
 class Failure(Exception):
@@ -65,6 +85,16 @@ EDITORS = {
     "gtk3-read-only": Editor([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                            "gtk3_read_only.py"), "main.swift - Fixture", "{file}"],
                              ["read-only"]),
+    # The word processor opens the file as plain text, one accessible paragraph a line, with a
+    # profile that skips the first-start, tips and recovery dialogs. Its launcher runs the
+    # word processor as a child, which the editor's signals must reach too. Right after opening
+    # it marks its document panel FOCUSED, but the paragraph with the caret only once a key has
+    # moved the caret. Each edit from other programs is an undo step of its own: the one-line
+    # expander keeps the typed word, so that its expansion is one insertion.
+    "writer": Editor(["soffice", "--writer", "--norestore", "--nologo",
+                      "--nodefault", "--nolockcheck", "{file}"], WRITABLE,
+                     env={"SAL_USE_VCLPLUGIN": "gtk3"}, one_line=True, paragraphs=True, nudge=["ctrl+Home"],
+                     profile={".config/libreoffice/4/user/registrymodifications.xcu": WRITER_PROFILE}),
     # A QLineEdit inside an editable QComboBox: one line, and Qt marks the box FOCUSED too. Qt
     # writes other programs' edits to a line edit with setText, which clears its undo history.
     "qt6-combo": Editor([FIXTURE, "main.swift - Fixture", "--combo", "{file}"], ["basic", "emoji", "stopped"],
@@ -154,8 +184,8 @@ class Session:
         with open(bundle, "w") as file:
             json.dump(BUNDLE, file)
         subprocess.run([os.path.join(self.bin_dir, "quillet"), bundle], env=env, timeout=20, check=True)
-        self.wait("the one-line expander", lambda: ("Hello" in self.expand_over_dbus(ONE_LINE_ABBREVIATION, 5000)[0],
-                                                   None))
+        self.wait("the one-line expander",
+                  lambda: ("from the test" in self.expand_over_dbus(ONE_LINE_ABBREVIATION, 5000)[0], None))
 
     def tear_down(self):
         for process in reversed(self.processes):
@@ -225,25 +255,59 @@ class Session:
         with open(path, "w") as file:
             file.write(contents)
         command = [part.format(file=path, fixture=self.fixture) for part in self.editor.command]
-        env = self.environment(os.path.join(case_dir, "home"))
+        home = os.path.join(case_dir, "home")
+        env = self.environment(home)
         env.update(self.editor.env)
+        for relative, text in self.editor.profile.items():
+            os.makedirs(os.path.dirname(os.path.join(home, relative)), exist_ok=True)
+            with open(os.path.join(home, relative), "w") as file:
+                file.write(text)
         process = self.start(command, os.path.join(case_dir, "editor.log"), env)
         self.editor_process = process
-        shown = contents.rstrip("\n")
-        self.wait_reading("the editor's text to have the focus",
-                          lambda reading: reading["text"].rstrip("\n") == shown, 30)
+        shown = contents.split("\n")[0] if self.editor.paragraphs else contents.rstrip("\n")
+        nudged = [time.monotonic()]
+
+        def focused_text():
+            reading = atspi_text.read()
+            if "error" not in reading and reading["text"].rstrip("\n") == shown:
+                return True, reading
+            if self.editor.nudge and time.monotonic() - nudged[0] > 2:
+                subprocess.run(["xdotool", "key", "--delay", "20"] + self.editor.nudge, check=True, timeout=10)
+                nudged[0] = time.monotonic()
+            return False, reading
+
+        self.wait("the editor's text to have the focus", focused_text, 60)
         return process
+
+    def signal_editor(self, number):
+        """Sends signal NUMBER to the editor's process and all its descendants."""
+        parents = {}
+        for entry in os.listdir("/proc"):
+            try:
+                with open("/proc/%s/stat" % entry) as stat:
+                    parents[int(entry)] = int(stat.read().rsplit(")", 1)[1].split()[1])
+            except (ValueError, OSError, IndexError):
+                continue
+        tree = [self.editor_process.pid]
+        for pid in tree:
+            tree.extend(child for child, parent in parents.items() if parent == pid)
+        for pid in tree:
+            try:
+                os.kill(pid, number)
+            except OSError:
+                pass
 
     def close_editor(self):
         process = self.editor_process
-        if process.poll() is None:
-            os.kill(process.pid, signal.SIGCONT)
-            process.terminate()
-            try:
-                process.wait(10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        if process.poll() is not None:
+            return
+        self.signal_editor(signal.SIGCONT)
+        self.signal_editor(signal.SIGTERM)
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.signal_editor(signal.SIGKILL)
+            process.wait()
 
     def type_line(self, text):
         """Types TEXT at the caret and waits until it stands before the caret."""
@@ -337,7 +401,7 @@ class Session:
         before = self.type_line(typed)
         expected = self.expectation(before)
         want_answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
-        os.kill(self.editor_process.pid, signal.SIGSTOP)
+        self.signal_editor(signal.SIGSTOP)
         try:
             begun = self.begun()
             presses = self.press(wait_for_outcome=False)
@@ -366,7 +430,7 @@ class Session:
                     raise Failure("ExpandAsJSON with the editor stopped gave %s, not %s" % (answer, want_answer))
                 slowest = max(slowest, seconds)
         finally:
-            os.kill(self.editor_process.pid, signal.SIGCONT)
+            self.signal_editor(signal.SIGCONT)
         outcome = self.outcome(presses, 30)
         # The press gave up, or finished once the editor woke: never a half-written line.
         reading = atspi_text.read()
