@@ -160,14 +160,30 @@ class Session:
                                    "NameHasOwner", GLib.Variant("(s)", (name,)), None, 0, 2000, None)
         return reply.unpack()[0]
 
+    def start_window_manager(self, env):
+        """Starts openbox and waits until it manages the screen. A window manager that ends
+        before that (a busy machine can make it give up on the display) is started again;
+        what it printed goes with the failure."""
+        log = os.path.join(self.work, "openbox.log")
+        window_manager = [self.start(["openbox"], log, env)]
+
+        def managing():
+            if b"window id" in subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                              capture_output=True).stdout:
+                return True, None
+            with open(log, errors="replace") as printed:
+                said = printed.read()[-400:]
+            if window_manager[0].poll() is not None and len(self.processes) < 20:
+                window_manager[0] = self.start(["openbox"], log, env)
+            return False, {"openbox exit status": window_manager[0].poll(), "printed": said}
+        self.wait("openbox", managing, 60)
+
     def set_up(self):
         self.bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
                            GLib.Variant("(ssv)", ("org.a11y.Status", "IsEnabled", GLib.Variant("b", True))),
                            None, 0, 5000, None)
         env = self.environment(os.path.join(self.work, "home"))
-        self.start(["openbox"], os.path.join(self.work, "openbox.log"), env)
-        self.wait("openbox", lambda: (b"window id" in subprocess.run(
-            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True).stdout, None), 60)
+        self.start_window_manager(env)
         # Notifications land here, never in a notification daemon installed on the machine.
         self.start([sys.executable, os.path.abspath(__file__), "--notification-server", self.notifications_log],
                    os.path.join(self.work, "notification-server.log"), env)
