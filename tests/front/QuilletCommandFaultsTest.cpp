@@ -66,6 +66,7 @@ protected:
     {
         environment["XDG_DATA_HOME"] = (m_root.path() / "data").string();
         environment.try_emplace("XDG_CONFIG_HOME", (m_root.path() / "config").string());
+        environment.try_emplace("XDG_CACHE_HOME", (m_root.path() / "cache").string());
         return test::runProcess(
             (programPath.empty() ? program() : programPath).string(), arguments, input, environment, inChild);
     }
@@ -120,6 +121,7 @@ TEST_F(QuilletCommandFaultsTest, FirstRunsAtOnceAllExpandWithTheWholeLibrary)
     for (char** variable = environ; *variable; ++variable)
         environment.emplace_back(*variable);
     environment.push_back("XDG_DATA_HOME=" + (m_root.path() / "data").string());
+    environment.push_back("XDG_CACHE_HOME=" + (m_root.path() / "cache").string());
     std::vector<char*> envp;
     for (auto& variable : environment)
         envp.push_back(variable.data());
