@@ -7,10 +7,12 @@
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <unicode/uversion.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -97,12 +99,14 @@ public:
     bool text(icu::UnicodeString& value)
     {
         uint32_t length = 0;
-        if (!number(length) || m_bytes.size() / 2 < length)
+        if (!number(length) || m_bytes.size() / 2 < length || length > INT32_MAX)
             return false;
-        std::u16string units(length, u'\0');
-        std::memcpy(units.data(), m_bytes.data(), std::size_t { length } * 2);
+        char16_t* units = value.getBuffer(static_cast<int32_t>(length));
+        if (!units)
+            return false;
+        std::memcpy(units, m_bytes.data(), std::size_t { length } * 2);
+        value.releaseBuffer(static_cast<int32_t>(length));
         m_bytes.remove_prefix(std::size_t { length } * 2);
-        value = icu::UnicodeString(units.data(), static_cast<int32_t>(length));
         return true;
     }
     bool bytes(std::size_t count, std::string_view& value)
@@ -124,19 +128,23 @@ std::optional<std::string> readFile(const std::filesystem::path& path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (count == 0)
+    struct stat status { };
+    if (::fstat(fd, &status) != 0 || status.st_size < 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    // Read in one piece into its place; a file that grows meanwhile fails its checksum.
+    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t count = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (count <= 0)
             break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
+        filled += static_cast<std::size_t>(count);
     }
     ::close(fd);
+    if (filled != bytes.size())
+        return std::nullopt;
     return bytes;
 }
 
