@@ -203,7 +203,14 @@ std::optional<ExpandedExpression> ExpandingController::searchKeepingPrefilters(c
         PrefilterCache& cache;
         const ExpanderController& controller;
         const std::string& listName;
-        ~Keep() { cache.store(controller, listName); }
+        ~Keep()
+        {
+            // Only a cache: failing to keep it (no memory for its bytes) must not end the run.
+            try {
+                cache.store(controller, listName);
+            } catch (...) {
+            }
+        }
     } keep { *m_prefilterCache, controller, listName };
     m_prefilterCache->restore(controller, listName);
     return controller.findExpander(text);
