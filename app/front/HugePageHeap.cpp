@@ -26,8 +26,8 @@ void preferHugePagesForTheHeap()
     // extend the marked region when the break moves past it.
     constexpr int reserve = 512 << 20;
     // Blocks up to 32 MiB (a large library file's bytes among them) from the heap rather than
-    // from mappings of their own, the heap grown by the whole reserve at once, and never given
-    // back before exit.
+    // from mappings of their own, the heap grown by the whole reserve at once (below), and never
+    // given back before exit.
     if (mallopt(M_MMAP_THRESHOLD, 32 << 20) == 0 || mallopt(M_TOP_PAD, reserve) == 0
         || mallopt(M_TRIM_THRESHOLD, 2 * reserve) == 0)
         return;
@@ -36,6 +36,9 @@ void preferHugePagesForTheHeap()
     // header just past the block: the 2 MiB range holding it has a small page already and
     // could take no huge one, so the marked part begins at the next boundary above it.
     void* grow = std::malloc(hugePage);
+    // Later growth goes by the usual steps again: a system that refuses the reserve (strict
+    // overcommit) must not be asked for it at every growth.
+    mallopt(M_TOP_PAD, 128 << 10);
     if (!grow)
         return;
     const auto start = reinterpret_cast<std::uintptr_t>(grow);

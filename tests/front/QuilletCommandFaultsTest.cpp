@@ -182,6 +182,18 @@ TEST_F(QuilletCommandFaultsTest, StandardStreamsThatFailEndWithTwoAndAMessage)
     }
 }
 
+// The command line asks for a large heap up front; where the system will not give that much
+// address space (a limit, strict overcommit) it must expand all the same.
+TEST_F(QuilletCommandFaultsTest, ALimitedAddressSpaceStillExpands)
+{
+    ASSERT_EQ(run({ "expand", "x0" }).exitStatus, 0);
+    const auto result = run({ "expand", "x0" }, {}, [] {
+        const rlimit limit { 300u << 20, 300u << 20 };
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+}
+
 TEST_F(QuilletCommandFaultsTest, TextThatIsNotUtf8IsRefusedWithSixtyFiveAndNothingPrinted)
 {
     struct Case {
