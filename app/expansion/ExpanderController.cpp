@@ -72,15 +72,6 @@ std::u16string indexKey(const icu::UnicodeString& identifier)
 
 } // namespace
 
-/// What one expander's pattern tells a search before anything is matched.
-struct ExpanderController::Prefilter {
-    /// False when the pattern did not parse when this was made: the search asks it again, so
-    /// that its error still ends the search in list order.
-    bool isKnown = false;
-    /// A text that every match holds (requiredLiteral); empty when none is known.
-    icu::UnicodeString requiredLiteral;
-};
-
 struct ExpanderController::Derived {
     uint64_t listId = 0;
     std::mutex mutex;
@@ -116,6 +107,26 @@ std::shared_ptr<const std::vector<ExpanderController::Prefilter>> ExpanderContro
     m_derived->prefilters = made;
     m_derived->prefiltersRevision = revision;
     return made;
+}
+
+std::optional<std::vector<ExpanderController::Prefilter>> ExpanderController::madePrefilters() const
+{
+    const uint64_t revision = expanderRevision();
+    std::lock_guard lock(m_derived->mutex);
+    if (!m_derived->prefilters || m_derived->prefiltersRevision != revision)
+        return std::nullopt;
+    return *m_derived->prefilters;
+}
+
+bool ExpanderController::adoptPrefilters(std::vector<Prefilter> prefilters) const
+{
+    if (prefilters.size() != m_expanders.size())
+        return false;
+    const uint64_t revision = expanderRevision();
+    std::lock_guard lock(m_derived->mutex);
+    m_derived->prefilters = std::make_shared<const std::vector<Prefilter>>(std::move(prefilters));
+    m_derived->prefiltersRevision = revision;
+    return true;
 }
 
 ExpanderController::ExpanderController(std::vector<ExpanderPtr> expanders)

@@ -66,8 +66,27 @@ public:
     /// or the two lists share a language id.
     static bool expanderMatchesLanguages(const Expander& expander, const ProgrammingLanguageList& languages);
 
+    /// What one expander's pattern tells a search before anything is matched.
+    struct Prefilter {
+        /// False when the pattern did not parse when this was made: the search asks it again,
+        /// so that its error still ends the search in list order.
+        bool isKnown = false;
+        /// A text that every match holds (requiredLiteral); empty when none is known.
+        icu::UnicodeString requiredLiteral;
+
+        bool operator==(const Prefilter&) const = default;
+    };
+
+    /// The prefilters of the expanders in list order, when a search has made them (or they were
+    /// adopted) since the expanders last changed; none otherwise. Lets a short-lived process
+    /// keep them for its next run.
+    std::optional<std::vector<Prefilter>> madePrefilters() const;
+    /// Takes prefilters that an earlier search made for exactly these expanders, in list order,
+    /// instead of parsing every pattern again; refused (false) when the count differs. The caller
+    /// vouches for the rest: a wrong literal would hide an expander that matches.
+    bool adoptPrefilters(std::vector<Prefilter> prefilters) const;
+
 private:
-    struct Prefilter;
     struct Derived;
     /// One per expander, in list order; made again when an expander has changed.
     std::shared_ptr<const std::vector<Prefilter>> prefilters() const;

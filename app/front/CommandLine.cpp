@@ -1,10 +1,12 @@
 #include "front/CommandLine.h"
 
 #include "front/ExpandingController.h"
+#include "front/PrefilterCache.h"
 #include "front/SettingsFile.h"
 #include "front/UserDefaultsKey.h"
 #include "library/Alert.h"
 #include "library/App.h"
+#include "library/Paths.h"
 #include "library/UserAlerts.h"
 #include "library/UserNotifications.h"
 #include "text/Settings.h"
@@ -224,6 +226,9 @@ int runExpand(const ExpandRequest& request, std::istream& input, std::ostream& o
     std::optional<ExpandedExpression> expression;
     try {
         ExpandingController controller;
+        // Each run would otherwise parse every pattern of the library before it can match one.
+        if (const auto& cacheFolder = Paths::cachePath())
+            controller.setPrefilterCache(std::make_shared<PrefilterCache>(*cacheFolder));
         expression = controller.expand(text, fileExtension);
     } catch (const UserErrorDescriptionType& error) {
         printAlert(Alert::fromError(error), errors);

@@ -1,10 +1,12 @@
 #include "front/ExpandingController.h"
 
 #include "front/Accessibility.h"
+#include "front/PrefilterCache.h"
 #include "languages/FileNameDetector.h"
 #include "languages/ProgrammingLanguageStore.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
+#include "text/UnicodeConversion.h"
 
 namespace quillet {
 namespace {
@@ -185,9 +187,33 @@ std::optional<ExpandedExpression> ExpandingController::findAndExpand(
 {
     const auto& [supporting, others] = expanderControllers(fileExtension);
     // An expander of the file's language always wins, however long another one's match is.
-    if (auto expression = supporting.findExpander(text))
+    if (auto expression = searchKeepingPrefilters(supporting, text, fileExtension, "languages"))
         return expression;
-    return others.findExpander(text);
+    return searchKeepingPrefilters(others, text, fileExtension, "others");
+}
+
+std::optional<ExpandedExpression> ExpandingController::searchKeepingPrefilters(const ExpanderController& controller,
+    const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension, const char* list) const
+{
+    if (!m_prefilterCache)
+        return controller.findExpander(text);
+    const std::string listName = toUtf8(fileExtension.value_or(icu::UnicodeString())) + "\n" + list;
+    // The search makes them before it matches anything, so they are whole even when it throws.
+    struct Keep {
+        PrefilterCache& cache;
+        const ExpanderController& controller;
+        const std::string& listName;
+        ~Keep()
+        {
+            // Only a cache: failing to keep it (no memory for its bytes) must not end the run.
+            try {
+                cache.store(controller, listName);
+            } catch (...) {
+            }
+        }
+    } keep { *m_prefilterCache, controller, listName };
+    m_prefilterCache->restore(controller, listName);
+    return controller.findExpander(text);
 }
 
 const std::pair<ExpanderController, ExpanderController>& ExpandingController::expanderControllers(

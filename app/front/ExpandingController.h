@@ -19,6 +19,7 @@ namespace quillet {
 class AccessibilityBackend;
 class BundleStore;
 class ExpandingController;
+class PrefilterCache;
 
 /// Told when an expansion starts and when it ends (also when it fails), so the
 /// application can show its busy status icon.
@@ -49,6 +50,10 @@ public:
     /// Not owned; the delegate must unregister (set nullptr) before it goes away.
     void setDelegate(ExpandingControllerDelegate* delegate) noexcept { m_delegate = delegate; }
     ExpandingControllerDelegate* delegate() const noexcept { return m_delegate; }
+
+    /// Where the candidate lists' prefilters are kept between processes (the command line); none
+    /// by default, as a long-lived process keeps them in memory.
+    void setPrefilterCache(std::shared_ptr<PrefilterCache> cache) { m_prefilterCache = std::move(cache); }
 
     /// The accessibility backend of expand(); AccessibilityBackend::shared() when none is set.
     void setAccessibilityBackend(std::shared_ptr<AccessibilityBackend> backend) { m_backend = std::move(backend); }
@@ -98,6 +103,10 @@ private:
 
     std::optional<ExpandedExpression> findAndExpand(
         const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension) const;
+    /// controller.findExpander(text), with the list's prefilters taken from and kept in the
+    /// prefilter cache when there is one.
+    std::optional<ExpandedExpression> searchKeepingPrefilters(const ExpanderController& controller,
+        const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension, const char* list) const;
     /// The expanders that support a language of the extension, then all the others.
     const std::pair<ExpanderController, ExpanderController>& expanderControllers(
         const std::optional<icu::UnicodeString>& fileExtension) const;
@@ -111,6 +120,7 @@ private:
     mutable KeptControllers m_keptControllers;
 
     BundleStoreProvider m_bundleStore;
+    std::shared_ptr<PrefilterCache> m_prefilterCache;
     std::shared_ptr<AccessibilityBackend> m_backend;
     std::shared_ptr<AccessibilityBackend> m_sharedBackend; // held for the current expansion
     ExpandingControllerDelegate* m_delegate = nullptr;

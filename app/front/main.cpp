@@ -1,5 +1,6 @@
 #include "front/CommandLine.h"
 #include "front/DesktopLauncher.h"
+#include "front/HugePageHeap.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -39,6 +40,9 @@ int main(int argc, char** argv)
     std::ostream closedOutput(nullptr);
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
+        // An expansion loads the whole library; usage and the desktop launch do not.
+        if (!arguments.empty() && arguments[0] == "expand")
+            quillet::preferHugePagesForTheHeap();
         // `quillet` alone starts the tray application; `quillet FILE…` hands it bundle files.
         if (quillet::isDesktopLaunch(arguments))
             return quillet::runDesktopLauncher(arguments, std::cerr);

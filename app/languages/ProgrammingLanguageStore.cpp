@@ -3,6 +3,7 @@
 #include "languages/AnyProgrammingLanguage.h"
 #include "languages/ProgrammingLanguageRecord.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace quillet {
@@ -29,6 +30,13 @@ ProgrammingLanguageStore::ProgrammingLanguageStore()
         std::make_shared<AnyProgrammingLanguage>(),
     }
 {
+    m_ids.reserve(m_allLanguages.size());
+    for (const auto& language : m_allLanguages)
+        m_ids.push_back(language->id());
+    // The first language with an id answers for it, as a scan in store order would.
+    for (std::size_t i = 0; i < m_ids.size(); ++i)
+        m_languagesById.try_emplace(
+            std::u16string_view(m_ids[i].getBuffer(), static_cast<std::size_t>(m_ids[i].length())), m_allLanguages[i]);
 }
 
 const ProgrammingLanguageStore& ProgrammingLanguageStore::shared()
@@ -49,11 +57,11 @@ ProgrammingLanguageList ProgrammingLanguageStore::languages(const icu::UnicodeSt
 
 std::optional<ProgrammingLanguagePtr> ProgrammingLanguageStore::language(const icu::UnicodeString& id) const
 {
-    for (const auto& language : m_allLanguages) {
-        if (language->id() == id)
-            return language;
-    }
-    return std::nullopt;
+    const auto found
+        = m_languagesById.find(std::u16string_view(id.getBuffer(), static_cast<std::size_t>(std::max(id.length(), 0))));
+    if (found == m_languagesById.end())
+        return std::nullopt;
+    return found->second;
 }
 
 } // namespace quillet

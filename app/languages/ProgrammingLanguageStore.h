@@ -5,6 +5,9 @@
 #include <unicode/unistr.h>
 
 #include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace quillet {
 
@@ -12,8 +15,9 @@ namespace quillet {
 /// them, with Any Language last.
 ///
 /// Built once per process on the first call to shared() (thread-safe); the list and its
-/// languages never change afterwards, so readers on any thread need no lock. Lookups are
-/// linear scans over eighteen entries.
+/// languages never change afterwards, so readers on any thread need no lock. Lookups by
+/// extension are linear scans over eighteen entries; by id, an index (a library names a
+/// language three times per expander, often one that no entry has).
 class ProgrammingLanguageStore {
 public:
     static const ProgrammingLanguageStore& shared();
@@ -32,6 +36,8 @@ private:
     ProgrammingLanguageStore();
 
     ProgrammingLanguageList m_allLanguages;
+    std::vector<icu::UnicodeString> m_ids; // in store order; the index's keys point into them
+    std::unordered_map<std::u16string_view, ProgrammingLanguagePtr> m_languagesById;
 };
 
 } // namespace quillet

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -174,8 +175,16 @@ public:
 private:
     void skipWhitespace()
     {
-        while (m_next != m_end && (*m_next == ' ' || *m_next == '\n' || *m_next == '\r' || *m_next == '\t'))
+        for (;;) {
+            // An indented file is mostly runs of spaces: eight at a time.
+            constexpr uint64_t spaces = 0x2020202020202020ULL;
+            uint64_t word = 0;
+            while (m_end - m_next >= 8 && (std::memcpy(&word, m_next, sizeof word), word == spaces))
+                m_next += 8;
+            if (m_next == m_end || (*m_next != ' ' && *m_next != '\n' && *m_next != '\r' && *m_next != '\t'))
+                return;
             ++m_next;
+        }
     }
 
     bool skipWord(std::string_view word)
@@ -341,6 +350,23 @@ private:
     }
 
     /// The string at the quote into m_text.
+    /// Whether none of the eight bytes at `at` ends a run of plain text: no quote, backslash,
+    /// control character or byte of a multibyte sequence. Word-wise: a library is mostly text.
+    static bool isPlainASCII(const char* at)
+    {
+        constexpr uint64_t ones = 0x0101010101010101ULL;
+        constexpr uint64_t highBits = 0x8080808080808080ULL;
+        uint64_t word = 0;
+        std::memcpy(&word, at, sizeof word);
+        const uint64_t quotes = word ^ (ones * '"');
+        const uint64_t backslashes = word ^ (ones * '\\');
+        // A high bit in a lane: that byte is 0x80 or above, or (borrowing) a quote, a backslash
+        // or below 0x20. A borrow can mark a plain byte too; it only sends the run byte-wise.
+        const uint64_t marks = word | ((quotes - ones) & ~quotes) | ((backslashes - ones) & ~backslashes)
+            | ((word - ones * 0x20) & ~word);
+        return (marks & highBits) == 0;
+    }
+
     bool readString()
     {
         ++m_next;
@@ -348,6 +374,10 @@ private:
         for (;;) {
             const char* run = m_next;
             while (m_next != m_end) {
+                while (m_end - m_next >= 8 && isPlainASCII(m_next))
+                    m_next += 8;
+                if (m_next == m_end)
+                    break;
                 const auto c = static_cast<unsigned char>(*m_next);
                 if (c == '"' || c == '\\' || c < 0x20)
                     break;

@@ -103,7 +103,9 @@ public:
     {
         const auto dictionary = detail::readJSONDictionary(m_path, m_texts, &m_identity, &m_loadedBytes);
         m_foundFile = dictionary.has_value();
-        m_serializable = std::make_unique<T>(dictionary ? *dictionary : JSONDictionary::object());
+        // Not `dictionary ? *dictionary : object()`: the conditional's value would be a copy of
+        // the whole object read, which took as long as building the library from it.
+        m_serializable = dictionary ? std::make_unique<T>(*dictionary) : std::make_unique<T>(JSONDictionary::object());
     }
 
     /// Whether the value was read from a file; false when nothing existed at the path (a

@@ -34,28 +34,45 @@ std::optional<std::filesystem::path> homeFromUserDatabase()
 
 std::optional<std::filesystem::path> Paths::applicationSupportPath(const Environment& environment)
 {
-    std::optional<std::filesystem::path> dataHome;
-    if (auto xdgDataHome = environment("XDG_DATA_HOME");
-        xdgDataHome && !xdgDataHome->empty() && std::filesystem::path(*xdgDataHome).is_absolute()) {
-        dataHome = std::filesystem::path(*xdgDataHome);
+    return xdgFolder(environment, "XDG_DATA_HOME", ".local/share");
+}
+
+std::optional<std::filesystem::path> Paths::cachePath(const Environment& environment)
+{
+    return xdgFolder(environment, "XDG_CACHE_HOME", ".cache");
+}
+
+std::optional<std::filesystem::path> Paths::xdgFolder(
+    const Environment& environment, const char* variable, const char* underHome)
+{
+    std::optional<std::filesystem::path> base;
+    if (auto xdgHome = environment(variable);
+        xdgHome && !xdgHome->empty() && std::filesystem::path(*xdgHome).is_absolute()) {
+        base = std::filesystem::path(*xdgHome);
     } else {
         std::optional<std::filesystem::path> home;
         // A relative HOME would put the library under whatever folder the program was started
         // in; like a relative XDG_DATA_HOME it is ignored.
-        if (auto variable = environment("HOME"); variable && std::filesystem::path(*variable).is_absolute())
-            home = std::filesystem::path(*variable);
+        if (auto value = environment("HOME"); value && std::filesystem::path(*value).is_absolute())
+            home = std::filesystem::path(*value);
         else
             home = homeFromUserDatabase();
         if (!home)
             return std::nullopt;
-        dataHome = *home / ".local" / "share";
+        base = *home / underHome;
     }
-    return *dataHome / bundleIdentifier;
+    return *base / bundleIdentifier;
 }
 
 const std::optional<std::filesystem::path>& Paths::applicationSupportPath()
 {
     static const std::optional<std::filesystem::path> path = applicationSupportPath(processEnvironment);
+    return path;
+}
+
+const std::optional<std::filesystem::path>& Paths::cachePath()
+{
+    static const std::optional<std::filesystem::path> path = cachePath(processEnvironment);
     return path;
 }
 

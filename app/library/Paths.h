@@ -29,6 +29,16 @@ public:
     /// The data folder as the given environment names it (the user database is asked for
     /// the home folder only when the environment has no absolute HOME).
     static std::optional<std::filesystem::path> applicationSupportPath(const Environment& environment);
+
+    /// The application's cache folder, "$XDG_CACHE_HOME/com.orvanta.Quillet" (XDG_CACHE_HOME
+    /// defaults to ~/.cache, and is ignored when relative, as XDG_DATA_HOME is): what may be
+    /// deleted at any time. None without a home folder.
+    static const std::optional<std::filesystem::path>& cachePath();
+    static std::optional<std::filesystem::path> cachePath(const Environment& environment);
+
+private:
+    static std::optional<std::filesystem::path> xdgFolder(
+        const Environment& environment, const char* variable, const char* underHome);
 };
 
 } // namespace quillet

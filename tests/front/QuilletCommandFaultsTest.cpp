@@ -66,6 +66,7 @@ protected:
     {
         environment["XDG_DATA_HOME"] = (m_root.path() / "data").string();
         environment.try_emplace("XDG_CONFIG_HOME", (m_root.path() / "config").string());
+        environment.try_emplace("XDG_CACHE_HOME", (m_root.path() / "cache").string());
         return test::runProcess(
             (programPath.empty() ? program() : programPath).string(), arguments, input, environment, inChild);
     }
@@ -120,6 +121,7 @@ TEST_F(QuilletCommandFaultsTest, FirstRunsAtOnceAllExpandWithTheWholeLibrary)
     for (char** variable = environ; *variable; ++variable)
         environment.emplace_back(*variable);
     environment.push_back("XDG_DATA_HOME=" + (m_root.path() / "data").string());
+    environment.push_back("XDG_CACHE_HOME=" + (m_root.path() / "cache").string());
     std::vector<char*> envp;
     for (auto& variable : environment)
         envp.push_back(variable.data());
@@ -178,6 +180,18 @@ TEST_F(QuilletCommandFaultsTest, StandardStreamsThatFailEndWithTwoAndAMessage)
         EXPECT_EQ(result.exitStatus, 2);
         EXPECT_EQ(result.standardError, testCase.message);
     }
+}
+
+// The command line asks for a large heap up front; where the system will not give that much
+// address space (a limit, strict overcommit) it must expand all the same.
+TEST_F(QuilletCommandFaultsTest, ALimitedAddressSpaceStillExpands)
+{
+    ASSERT_EQ(run({ "expand", "x0" }).exitStatus, 0);
+    const auto result = run({ "expand", "x0" }, {}, [] {
+        const rlimit limit { 300u << 20, 300u << 20 };
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
 }
 
 TEST_F(QuilletCommandFaultsTest, TextThatIsNotUtf8IsRefusedWithSixtyFiveAndNothingPrinted)

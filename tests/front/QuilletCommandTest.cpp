@@ -19,8 +19,8 @@ protected:
     test::ProcessResult run(const std::vector<std::string>& arguments, const std::string& input = {})
     {
         return test::runProcess(QUILLET_PROGRAM, arguments, input,
-            { { "XDG_DATA_HOME", m_data.path().string() },
-                { "XDG_CONFIG_HOME", (m_data.path() / "config").string() } });
+            { { "XDG_DATA_HOME", m_data.path().string() }, { "XDG_CONFIG_HOME", (m_data.path() / "config").string() },
+                { "XDG_CACHE_HOME", (m_data.path() / "cache").string() } });
     }
 
     fs::path libraryFile() const { return m_data.path() / "com.orvanta.Quillet" / "bundles.qlbundles"; }
@@ -36,9 +36,9 @@ protected:
     }
 
     static nlohmann::json expander(const std::string& name, const std::string& pattern, const std::string& output,
-        const std::vector<std::string>& languages = { "any" })
+        const std::vector<std::string>& languages = { "any" }, const std::string& identifier = "")
     {
-        return { { "name", name }, { "description", "" }, { "identifier", "" }, { "pattern", pattern },
+        return { { "name", name }, { "description", "" }, { "identifier", identifier }, { "pattern", pattern },
             { "output_template", output }, { "is_enabled", true }, { "supported_languages", languages } };
     }
 
@@ -193,6 +193,59 @@ TEST_F(QuilletCommandTest, BadUsageExitsWithSixtyFour)
     EXPECT_EQ(run({ "expand", "--bogus", "x" }).exitStatus, 64);
     EXPECT_EQ(run({ "expand", "one", "two" }).exitStatus, 64);
     EXPECT_NE(run({ "explode" }).standardError.find("usage: quillet expand"), std::string::npos);
+}
+
+// A run keeps what it derived from the patterns for the next run. After the library has
+// changed, the next run must answer exactly as a first run would: with the result, or with the
+// first unparsable pattern's error in list order, wherever that pattern sits.
+TEST_F(QuilletCommandTest, AnEditedLibraryExpandsAsOnAFirstRun)
+{
+    using Library = std::vector<nlohmann::json>;
+    const auto word = [](const std::string& name, const std::string& literal, const std::string& identifier = "") {
+        return expander(name, literal + " ${x:word}", name + "(${x})", { "any" }, identifier);
+    };
+    const auto broken = expander("Broken", "brk ${x:nosuchtype}", "never");
+    const auto embedding = expander("Embedding", "qq ${y:exp(inner)}", "E[${y}]");
+    struct Case {
+        const char* name;
+        Library before;
+        Library after;
+        const char* text;
+    };
+    const Case cases[] = {
+        { "unchanged", { word("A", "fa"), word("B", "fb") }, { word("A", "fa"), word("B", "fb") }, "fb 1" },
+        { "a literal changed", { word("A", "fa"), word("B", "fb") }, { word("A", "fa"), word("B", "fc") }, "fc 1" },
+        { "a pattern broke before the match", { word("Broken", "brk"), word("A", "fa") }, { broken, word("A", "fa") },
+            "fa 1" },
+        { "a pattern broke after the match", { word("A", "fa"), word("Broken", "brk") }, { word("A", "fa"), broken },
+            "fa 1" },
+        { "a broken pattern mended", { broken, word("A", "fa") }, { word("Broken", "brk"), word("A", "fa") }, "brk 1" },
+        { "an embedded pattern changed", { word("Inner", "longliteral", "inner"), embedding },
+            { word("Inner", "otherwords", "inner"), embedding }, "qq otherwords 1" },
+        { "an identifier moved", { word("Inner", "fa", "inner"), word("Other", "fb"), embedding },
+            { word("Inner", "fa"), word("Other", "fb", "inner"), embedding }, "qq fb 1" },
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        fs::remove_all(m_data.path() / "cache");
+        writeLibrary(testCase.after);
+        const auto firstRun = run({ "expand", testCase.text });
+
+        fs::remove_all(m_data.path() / "cache");
+        writeLibrary(testCase.before);
+        run({ "expand", testCase.text });
+        ASSERT_FALSE(fs::is_empty(m_data.path() / "cache" / "com.orvanta.Quillet"));
+        writeLibrary(testCase.after);
+        const auto afterTheEdit = run({ "expand", testCase.text });
+
+        EXPECT_EQ(afterTheEdit.exitStatus, firstRun.exitStatus);
+        EXPECT_EQ(afterTheEdit.standardOutput, firstRun.standardOutput);
+        EXPECT_EQ(afterTheEdit.standardError, firstRun.standardError);
+        // And again, now from what the edited library's run kept.
+        const auto kept = run({ "expand", testCase.text });
+        EXPECT_EQ(kept.standardOutput, firstRun.standardOutput);
+        EXPECT_EQ(kept.standardError, firstRun.standardError);
+    }
 }
 
 } // namespace

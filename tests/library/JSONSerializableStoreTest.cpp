@@ -281,8 +281,26 @@ std::string manyKeys()
     return text + "}";
 }
 
+/// Plain text is read eight bytes at a time: every kind of byte that ends a plain run, at every
+/// place of a word after runs of every length, and indentation of every width.
+std::string specialBytesAtEveryOffset()
+{
+    std::string text = "[";
+    for (const std::string special : { "\\\"", "\\n", "\\u00e9", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80" }) {
+        for (std::size_t before = 0; before < 20; ++before) {
+            text += std::string(before, ' ') + "\n" + std::string(before % 9, '\t') + "\"" + std::string(before, 'a')
+                + special + std::string(20 - before, 'b') + "\",";
+        }
+    }
+    return text + "\"\"]";
+}
+
 INSTANTIATE_TEST_SUITE_P(Texts, ParsingJSONDictionary,
     ::testing::Values(ParseCase { "SyntheticLibrary", test::syntheticLibrary(3, 9).dump(4) },
+        ParseCase { "SpecialBytesAtEveryOffset", specialBytesAtEveryOffset() },
+        ParseCase { "ControlCharacterAfterALongRun", "[\"abcdefghijk\x01lmnopqrstuvw\"]" },
+        ParseCase { "InvalidUTF8AfterALongRun", "[\"abcdefghijk\xfflmnopqrstuvw\"]" },
+        ParseCase { "UnclosedAfterALongRun", "[\"abcdefghijklmnopqrstuvw" },
         ParseCase { "ManyKeysGrowTheObject", manyKeys() },
         ParseCase { "RepeatedKeyKeepsItsPlaceAndTakesTheLastValue", R"({"b": 1, "a": [2], "b": {"c": 3}})" },
         ParseCase { "EveryKindOfValue", R"([null, true, false, -1, 18446744073709551615, 2.5e3, "t\u00e9", {}, []])" },

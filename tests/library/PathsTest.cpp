@@ -40,6 +40,27 @@ TEST(Paths, DataFolderFollowsXdgDataHomeAndDefaultsToLocalShare)
     }
 }
 
+TEST(Paths, CacheFolderFollowsXdgCacheHomeAndDefaultsToDotCache)
+{
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> variables;
+        std::filesystem::path expected;
+    };
+    const Case cases[] = {
+        { "XDG_CACHE_HOME set", { { "XDG_CACHE_HOME", "/c" }, { "XDG_DATA_HOME", "/d" }, { "HOME", "/home/u" } },
+            "/c/com.orvanta.Quillet" },
+        { "XDG_CACHE_HOME unset", { { "XDG_DATA_HOME", "/d" }, { "HOME", "/home/u" } },
+            "/home/u/.cache/com.orvanta.Quillet" },
+        { "XDG_CACHE_HOME relative", { { "XDG_CACHE_HOME", "c" }, { "HOME", "/home/u" } },
+            "/home/u/.cache/com.orvanta.Quillet" },
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        EXPECT_EQ(Paths::cachePath(environment(testCase.variables)), testCase.expected);
+    }
+}
+
 TEST(Paths, ARelativeHomeGivesWayToTheUserDatabase)
 {
     const auto fromDatabase = Paths::applicationSupportPath(environment({}));

@@ -347,3 +347,26 @@ TEST(WalkCharacters, AgreesWithTheBreakIterator)
 
 } // namespace
 } // namespace quillet
+
+namespace quillet {
+namespace {
+
+// ASCII takes a shorter way than other text; both must give what ICU's converter gives.
+TEST(UnicodeConversion, FromUtf8GivesWhatIcusConverterGives)
+{
+    const std::string texts[] = { "", "a", std::string("nul\0inside", 10), "short ascii", std::string(27, 'x'),
+        std::string(28, 'y'), std::string(300, 'z') + "\x7f", "caf\xc3\xa9", std::string(40, 'a') + "\xf0\x9f\x98\x80",
+        "bad \xff byte", "cut \xe2\x82" };
+    for (const auto& text : texts) {
+        SCOPED_TRACE(text);
+        const icu::UnicodeString expected
+            = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+        const icu::UnicodeString converted = fromUtf8(text);
+        EXPECT_EQ(converted, expected);
+        EXPECT_EQ(converted.length(), expected.length());
+        EXPECT_EQ(toUtf8(converted), toUtf8(expected));
+    }
+}
+
+} // namespace
+} // namespace quillet

@@ -1,0 +1,273 @@
+#include "front/PrefilterCache.h"
+
+#include "expansion/ExpanderController.h"
+#include "library/CustomExpander.h"
+#include "variables/ProgrammingLanguage.h"
+
+#include <elf.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <unicode/uversion.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+constexpr std::string_view fileMagic = "quillet prefilters 1\n";
+
+/// FNV-1a: names a file and checks that it arrived whole, nothing more (the key itself is kept
+/// and compared in full).
+uint64_t checksum(std::string_view bytes)
+{
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char byte : bytes) {
+        hash ^= static_cast<unsigned char>(byte);
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+/// The GNU build ID of the running program, as bytes; empty when it has none.
+std::string programBuildId()
+{
+    std::string id;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) -> int {
+            auto& found = *static_cast<std::string*>(data);
+            // The first object is the program itself.
+            for (int i = 0; i < info->dlpi_phnum; ++i) {
+                const ElfW(Phdr)& header = info->dlpi_phdr[i];
+                if (header.p_type != PT_NOTE)
+                    continue;
+                const auto* note = reinterpret_cast<const char*>(info->dlpi_addr + header.p_vaddr);
+                const char* const end = note + header.p_memsz;
+                while (note + sizeof(ElfW(Nhdr)) <= end) {
+                    const auto* entry = reinterpret_cast<const ElfW(Nhdr)*>(note);
+                    const char* name = note + sizeof(ElfW(Nhdr));
+                    const char* description = name + ((entry->n_namesz + 3) & ~3u);
+                    if (description + entry->n_descsz > end)
+                        break;
+                    if (entry->n_type == NT_GNU_BUILD_ID && entry->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0) {
+                        found.assign(description, entry->n_descsz);
+                        return 1;
+                    }
+                    note = description + ((entry->n_descsz + 3) & ~3u);
+                }
+            }
+            return 1;
+        },
+        &id);
+    return id;
+}
+
+void appendNumber(std::string& bytes, uint32_t number)
+{
+    bytes.append(reinterpret_cast<const char*>(&number), sizeof number);
+}
+
+void appendText(std::string& bytes, const icu::UnicodeString& text)
+{
+    appendNumber(bytes, static_cast<uint32_t>(text.length()));
+    bytes.append(reinterpret_cast<const char*>(text.getBuffer()), static_cast<std::size_t>(text.length()) * 2);
+}
+
+/// Reads what appendNumber and appendText wrote, never past the end.
+class Reader {
+public:
+    explicit Reader(std::string_view bytes)
+        : m_bytes(bytes)
+    {
+    }
+    bool number(uint32_t& value)
+    {
+        if (m_bytes.size() < sizeof value)
+            return false;
+        std::memcpy(&value, m_bytes.data(), sizeof value);
+        m_bytes.remove_prefix(sizeof value);
+        return true;
+    }
+    bool text(icu::UnicodeString& value)
+    {
+        uint32_t length = 0;
+        if (!number(length) || m_bytes.size() / 2 < length || length > INT32_MAX)
+            return false;
+        char16_t* units = value.getBuffer(static_cast<int32_t>(length));
+        if (!units)
+            return false;
+        std::memcpy(units, m_bytes.data(), std::size_t { length } * 2);
+        value.releaseBuffer(static_cast<int32_t>(length));
+        m_bytes.remove_prefix(std::size_t { length } * 2);
+        return true;
+    }
+    bool bytes(std::size_t count, std::string_view& value)
+    {
+        if (m_bytes.size() < count)
+            return false;
+        value = m_bytes.substr(0, count);
+        m_bytes.remove_prefix(count);
+        return true;
+    }
+    bool atEnd() const noexcept { return m_bytes.empty(); }
+
+private:
+    std::string_view m_bytes;
+};
+
+std::optional<std::string> readFile(const std::filesystem::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat status { };
+    if (::fstat(fd, &status) != 0 || status.st_size < 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    // Read in one piece into its place; a file that grows meanwhile fails its checksum.
+    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t count = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (count <= 0)
+            break;
+        filled += static_cast<std::size_t>(count);
+    }
+    ::close(fd);
+    if (filled != bytes.size())
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+PrefilterCache::PrefilterCache(std::filesystem::path folder)
+    : m_folder(std::move(folder))
+{
+}
+
+std::optional<std::string> PrefilterCache::listInputs(const ExpanderController& controller)
+{
+    static const std::string buildId = programBuildId();
+    if (buildId.empty())
+        return std::nullopt;
+    std::string inputs(fileMagic);
+    appendNumber(inputs, static_cast<uint32_t>(buildId.size()));
+    inputs.append(buildId);
+    // ICU may be a shared library that an update changes under the same program.
+    UVersionInfo icuVersion {};
+    u_getVersion(icuVersion);
+    inputs.append(reinterpret_cast<const char*>(icuVersion), sizeof icuVersion);
+    appendNumber(inputs, static_cast<uint32_t>(controller.expanders().size()));
+    // A library expander's expression depends on its pattern and, through the expanders it
+    // embeds, on the identifiers, languages and patterns of the list: all of them go in.
+    for (const auto& expander : controller.expanders()) {
+        const auto* custom = dynamic_cast<const CustomExpander*>(expander.get());
+        if (!custom)
+            return std::nullopt;
+        appendText(inputs, custom->pattern());
+        appendText(inputs, custom->identifier());
+        const auto languages = custom->supportedLanguages();
+        appendNumber(inputs, static_cast<uint32_t>(languages.size()));
+        for (const auto& language : languages)
+            appendText(inputs, language ? language->id() : icu::UnicodeString());
+    }
+    return inputs;
+}
+
+std::filesystem::path PrefilterCache::fileFor(const std::string& listName) const
+{
+    // The name may hold anything a user typed as an extension.
+    char name[32];
+    std::snprintf(name, sizeof name, "prefilters-%016llx", static_cast<unsigned long long>(checksum(listName)));
+    return m_folder / name;
+}
+
+bool PrefilterCache::restore(const ExpanderController& controller, const std::string& listName)
+{
+    if (m_restored.contains(listName))
+        return true;
+    const auto bytes = readFile(fileFor(listName));
+    if (!bytes || bytes->size() < fileMagic.size() + sizeof(uint64_t))
+        return false;
+    const std::string_view content(bytes->data(), bytes->size() - sizeof(uint64_t));
+    uint64_t kept = 0;
+    std::memcpy(&kept, bytes->data() + content.size(), sizeof kept);
+    if (kept != checksum(content) || !content.starts_with(fileMagic))
+        return false;
+
+    Reader reader(content.substr(fileMagic.size()));
+    uint32_t inputsLength = 0;
+    std::string_view keptInputs;
+    if (!reader.number(inputsLength) || !reader.bytes(inputsLength, keptInputs))
+        return false;
+    auto inputs = listInputs(controller);
+    if (!inputs || keptInputs != *inputs)
+        return false;
+    uint32_t count = 0;
+    if (!reader.number(count) || count != controller.expanders().size())
+        return false;
+    std::vector<ExpanderController::Prefilter> prefilters(count);
+    for (auto& prefilter : prefilters) {
+        uint32_t isKnown = 0;
+        if (!reader.number(isKnown) || isKnown > 1 || !reader.text(prefilter.requiredLiteral))
+            return false;
+        prefilter.isKnown = isKnown == 1;
+    }
+    if (!reader.atEnd() || !controller.adoptPrefilters(std::move(prefilters)))
+        return false;
+    m_restored.insert(listName);
+    return true;
+}
+
+void PrefilterCache::store(const ExpanderController& controller, const std::string& listName)
+{
+    if (m_restored.contains(listName))
+        return;
+    const auto prefilters = controller.madePrefilters();
+    if (!prefilters)
+        return;
+    const auto inputs = listInputs(controller);
+    if (!inputs)
+        return;
+    std::string content(fileMagic);
+    appendNumber(content, static_cast<uint32_t>(inputs->size()));
+    content += *inputs;
+    appendNumber(content, static_cast<uint32_t>(prefilters->size()));
+    for (const auto& prefilter : *prefilters) {
+        appendNumber(content, prefilter.isKnown ? 1 : 0);
+        appendText(content, prefilter.requiredLiteral);
+    }
+    const uint64_t sum = checksum(content);
+    content.append(reinterpret_cast<const char*>(&sum), sizeof sum);
+    m_restored.insert(listName);
+
+    // Written beside the file and renamed over it: a reader sees the old file or the new one.
+    std::error_code error;
+    std::filesystem::create_directories(m_folder, error);
+    const std::filesystem::path target = fileFor(listName);
+    std::string temporary = target.string() + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return;
+    std::string_view rest(content);
+    while (!rest.empty()) {
+        const ssize_t written = ::write(fd, rest.data(), rest.size());
+        if (written <= 0)
+            break;
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (::close(fd) != 0 || !rest.empty() || std::rename(temporary.c_str(), target.c_str()) != 0)
+        std::filesystem::remove(temporary, error);
+}
+
+} // namespace quillet
