@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -373,7 +374,6 @@ icu::BreakIterator* characterBreaks()
 /// from the end over the matched characters only.
 std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, const TextRange& match)
 {
-    const icu::UnicodeString suffix(text, match.location, match.length);
     if (match.end() == text.length() && match.location >= 0) {
         // The usual case: the match is the text's own end. It is a suffix when it starts at a
         // character boundary of the text.
@@ -385,6 +385,7 @@ std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, 
             return match.location;
     }
     // Otherwise compare the text's last characters, as many as the match has.
+    const icu::UnicodeString suffix(text, match.location, match.length);
     const int32_t suffixCharacters = characterCount(suffix);
     icu::BreakIterator* breaks = characterBreaks();
     if (!breaks)
@@ -447,11 +448,10 @@ GeneratedOutput reindented(const icu::UnicodeString& prefix, const GeneratedOutp
 /// escapes resolved and its caret marker taken out; the values stay as they are.
 ExpandedExpression composed(const icu::UnicodeString& prefix, const GeneratedOutput& rawOutput)
 {
-    const ResolvedOutput output = resolved(reindented(prefix, rawOutput));
+    ResolvedOutput output = resolved(reindented(prefix, rawOutput), prefix);
     ExpandedExpression result;
-    result.text = prefix + output.text;
-    // Counted once over the head: the caret's code-unit offset comes from the parts' lengths.
-    const int32_t caretOffset = prefix.length() + output.caretOffset.value_or(output.text.length());
+    result.text = std::move(output.text);
+    const int32_t caretOffset = output.caretOffset.value_or(result.text.length());
     result.cursorPosition = characterCount(result.text.tempSubString(0, caretOffset));
     return result;
 }
@@ -581,8 +581,10 @@ std::optional<ExpandedExpression> expandedExpression(
     const auto prefixLength = prefixLengthBeforeSuffix(text, *match);
     if (!prefixLength)
         return std::nullopt;
-    const GeneratedOutput output
-        = expander.generatedOutput(icu::UnicodeString(text, match->location, match->length), expanderController);
+    const GeneratedOutput output = expander.generatedOutput(match->location == 0 && match->length == text.length()
+            ? text
+            : icu::UnicodeString(text, match->location, match->length),
+        expanderController);
     return composed(icu::UnicodeString(text, 0, *prefixLength), output);
 }
 

@@ -8,7 +8,10 @@ void GeneratedOutput::appendValue(const icu::UnicodeString& value)
 {
     if (!value.isEmpty())
         values.push_back(TextRange { text.length(), value.length() });
-    text.append(value);
+    if (text.isEmpty())
+        text = value;
+    else
+        text.append(value);
 }
 
 void GeneratedOutput::append(const GeneratedOutput& other)
@@ -16,10 +19,13 @@ void GeneratedOutput::append(const GeneratedOutput& other)
     const int32_t offset = text.length();
     for (const auto& range : other.values)
         values.push_back(TextRange { range.location + offset, range.length });
-    text.append(other.text);
+    if (text.isEmpty())
+        text = other.text;
+    else
+        text.append(other.text);
 }
 
-ResolvedOutput resolved(const GeneratedOutput& output)
+ResolvedOutput resolved(const GeneratedOutput& output, const icu::UnicodeString& head)
 {
     const icu::UnicodeString& text = output.text;
     const int32_t length = text.length();
@@ -35,6 +41,10 @@ ResolvedOutput resolved(const GeneratedOutput& output)
 
     // Copied in runs between the places where an escape or the marker stands.
     ResolvedOutput result;
+    // Sized once: a long value is copied once, not regrown as the runs come in.
+    if (result.text.getBuffer(head.length() + length) != nullptr)
+        result.text.releaseBuffer(0);
+    result.text.append(head);
     int32_t runStart = 0;
     for (int32_t i = 0; i < length; ++i) {
         const char16_t unit = text.charAt(i);

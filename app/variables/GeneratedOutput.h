@@ -22,6 +22,9 @@ struct GeneratedOutput {
 
     /// Appends template text.
     void appendTemplate(const icu::UnicodeString& part) { text.append(part); }
+    // An output that starts with a value or another output takes its text's buffer instead of
+    // copying it (UnicodeString shares buffers until one is written): a one-megabyte value
+    // passes through several outputs on its way into the result.
     /// Appends a value as a whole.
     void appendValue(const icu::UnicodeString& value);
     /// Appends another output, keeping its value ranges.
@@ -35,6 +38,7 @@ struct ResolvedOutput {
     icu::UnicodeString text;
     std::optional<int32_t> caretOffset;
 };
-ResolvedOutput resolved(const GeneratedOutput& output);
+/// Written after `head`, which is kept as it is; the offset then counts from the start of head.
+ResolvedOutput resolved(const GeneratedOutput& output, const icu::UnicodeString& head = {});
 
 } // namespace quillet
