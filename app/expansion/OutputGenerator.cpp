@@ -9,6 +9,7 @@
 #include "variables/PatternParser.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -40,16 +41,16 @@ GeneratedOutput OutputGenerator::generateOutput(const icu::UnicodeString& expres
     const ExpressionParser expressionParser(expression, m_patternParser);
     icu::UnicodeString withIndentation(m_template);
     withIndentation.findAndReplace(u"\t", TextSettings::indentString());
-    GeneratedOutput output;
+    std::vector<GeneratedOutput> parts;
     int32_t position = 0;
     for (const auto& groups : TemplateSubexpressionPattern::matchGroups(withIndentation)) {
         const TextRange range = groups.front()->range;
-        output.appendTemplate(icu::UnicodeString(withIndentation, position, range.location - position));
-        output.append(evaluateMatchOutput(TemplateSubexpressionPatternMatch(groups), expressionParser));
+        parts.push_back({ icu::UnicodeString(withIndentation, position, range.location - position), {} });
+        parts.push_back(evaluateMatchOutput(TemplateSubexpressionPatternMatch(groups), expressionParser));
         position = range.end();
     }
-    output.appendTemplate(icu::UnicodeString(withIndentation, position));
-    return output;
+    parts.push_back({ icu::UnicodeString(withIndentation, position), {} });
+    return GeneratedOutput::joined(parts);
 }
 
 icu::UnicodeString OutputGenerator::evaluateMatch(
@@ -83,22 +84,22 @@ GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(
         placeholders.emplace_back(OutputVariableMatch(groups));
 
     // Filled in one pass, each placeholder by its position: a value is never read as template.
-    GeneratedOutput output;
+    std::vector<GeneratedOutput> parts;
     int32_t position = 0;
     for (std::size_t i = 0; i < found.size(); ++i) {
         const TextRange range = found[i].front()->range;
-        output.appendTemplate(icu::UnicodeString(subexpression, position, range.location - position));
+        parts.push_back({ icu::UnicodeString(subexpression, position, range.location - position), {} });
         auto filled = valueOutput(placeholders[i], expressionParser);
         if (!filled) {
             if (!isRequired)
                 return {};
             throw ExpandingError(localized(u"Variable " + quoted(placeholders[i].name()) + u" is required", ""));
         }
-        output.append(*filled);
+        parts.push_back(std::move(*filled));
         position = range.end();
     }
-    output.appendTemplate(icu::UnicodeString(subexpression, position));
-    return output;
+    parts.push_back({ icu::UnicodeString(subexpression, position), {} });
+    return GeneratedOutput::joined(parts);
 }
 
 std::optional<icu::UnicodeString> OutputGenerator::value(
