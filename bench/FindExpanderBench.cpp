@@ -245,6 +245,48 @@ void BM_FindExpander_DefaultLibraryOnConditionsBeforeACondition(benchmark::State
 }
 BENCHMARK(BM_FindExpander_DefaultLibraryOnConditionsBeforeACondition)->Unit(benchmark::kMillisecond);
 
+// (i) Imported patterns with many values on a one-megabyte line of words: 18 text values, and
+// 20,000. Whatever the pattern, a search ends within a fixed budget, with an expansion or with an
+// error that names the expander; the label says which.
+void runManyValues(benchmark::State& state, const icu::UnicodeString& pattern, const icu::UnicodeString& line)
+{
+    const std::vector<ExpanderPtr> expanders { templateExpander(pattern, u"(${v1})#", u"many") };
+    const ExpanderController controller(expanders);
+    std::string outcome;
+    for (auto _ : state) {
+        try {
+            const auto expanded = controller.findExpander(line);
+            outcome = expanded ? "expands to " + std::to_string(expanded->text.length()) + " units" : "nothing expands";
+        } catch (const std::exception& error) {
+            outcome = error.what();
+        }
+    }
+    state.SetLabel(outcome);
+}
+
+icu::UnicodeString manyTextValues(int count)
+{
+    icu::UnicodeString pattern;
+    for (int i = 1; i <= count; ++i) {
+        if (i > 1)
+            pattern.append(u' ');
+        pattern.append(u"${v").append(icu::UnicodeString::fromUTF8(std::to_string(i))).append(u":text}");
+    }
+    return pattern;
+}
+
+void BM_FindExpander_18TextValuesOnOneMegabyte(benchmark::State& state)
+{
+    runManyValues(state, manyTextValues(18), repeatedTo(u"ab cd ef gh ", 1 << 20) + u"ij");
+}
+BENCHMARK(BM_FindExpander_18TextValuesOnOneMegabyte)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_FindExpander_ManyTextValuesOnOneMegabyte(benchmark::State& state)
+{
+    runManyValues(state, manyTextValues(static_cast<int>(state.range(0))), repeatedTo(u"ab cd ef gh ", 1 << 20) + u"ij");
+}
+BENCHMARK(BM_FindExpander_ManyTextValuesOnOneMegabyte)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 // (g) Every default expander alone on a line made of its own literal words, ending in its first
 // example: the line repeats what looks like the start of a match and ends a value at every word.
 // At a quarter of a megabyte and at one megabyte: the cost must stay linear in the line. Each

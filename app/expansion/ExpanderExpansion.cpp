@@ -212,13 +212,14 @@ struct StepCap {
     URegexMatchCallback* book = nullptr;
     const void* bookContext = nullptr;
     int32_t steps = 0;
+    int32_t stepWeight = 1; // of the match in hand
 };
 
 UBool withinCap(const void* context, int32_t steps)
 {
     const auto& cap = *static_cast<const StepCap*>(context);
     const UBool goOn = cap.book ? cap.book(cap.bookContext, steps) : true;
-    return goOn && steps < cap.steps;
+    return goOn && static_cast<int64_t>(steps) * cap.stepWeight < cap.steps;
 }
 
 /// Sets the matcher up for its next match within the search's budget and, when there is one,
@@ -228,6 +229,7 @@ void limitWork(icu::RegexMatcher& matcher, StepCap* cap, UErrorCode& status)
     RegexCache::limitWork(matcher, status);
     if (!cap || U_FAILURE(status))
         return;
+    cap->stepWeight = RegexCache::stepWeight(matcher);
     matcher.getMatchCallback(cap->book, cap->bookContext, status);
     matcher.setMatchCallback(&withinCap, cap, status);
 }
@@ -336,7 +338,11 @@ std::optional<TextRange> firstSuffixMatch(
         ++windowStart;
     std::optional<TextRange> found;
     StepCap cap { .steps = wholeLineStepCap };
-    bool isComplete = suffixMatchFrom(entry, text, 0, windowStart > 0 ? &cap : nullptr, found);
+    // A pattern so large that one of its steps outweighs the whole line's share would only be
+    // stopped after that step, which on a long line can take seconds: it gets the line's end alone.
+    bool isComplete = windowStart > 0 && RegexCache::stepWeight(*entry.matcher) >= wholeLineStepCap
+        ? false
+        : suffixMatchFrom(entry, text, 0, windowStart > 0 ? &cap : nullptr, found);
     if (!isComplete && windowStart > 0) {
         found.reset();
         isComplete = suffixMatchFrom(entry, text, windowStart, nullptr, found);
