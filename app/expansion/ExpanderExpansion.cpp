@@ -591,7 +591,8 @@ std::optional<ExpandedExpression> expandedExpression(
             ? text
             : icu::UnicodeString(text, match->location, match->length),
         expanderController);
-    return composed(icu::UnicodeString(text, 0, *prefixLength), output);
+    // The prefix is only read (an alias of the line, not a copy): it is most of a long line.
+    return composed(text.tempSubString(0, *prefixLength), output);
 }
 
 } // namespace quillet

@@ -46,7 +46,7 @@ GeneratedOutput OutputGenerator::generateOutput(const icu::UnicodeString& expres
     for (const auto& groups : TemplateSubexpressionPattern::matchGroups(withIndentation)) {
         const TextRange range = groups.front()->range;
         parts.push_back({ icu::UnicodeString(withIndentation, position, range.location - position), {} });
-        parts.push_back(evaluateMatchOutput(TemplateSubexpressionPatternMatch(groups), expressionParser));
+        appendMatchParts(TemplateSubexpressionPatternMatch(groups), expressionParser, parts);
         position = range.end();
     }
     parts.push_back({ icu::UnicodeString(withIndentation, position), {} });
@@ -62,9 +62,18 @@ icu::UnicodeString OutputGenerator::evaluateMatch(
 GeneratedOutput OutputGenerator::evaluateMatchOutput(
     const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser) const
 {
+    std::vector<GeneratedOutput> parts;
+    appendMatchParts(match, expressionParser, parts);
+    return GeneratedOutput::joined(parts);
+}
+
+bool OutputGenerator::appendMatchParts(const TemplateSubexpressionPatternMatch& match,
+    const ExpressionParser& expressionParser, std::vector<GeneratedOutput>& parts) const
+{
     if (match.optionalExpression)
-        return evaluateSubexpressionOutput(*match.optionalExpression, expressionParser, false);
-    return evaluateSubexpressionOutput(match.variablePattern.value_or(icu::UnicodeString()), expressionParser, true);
+        return appendSubexpressionParts(*match.optionalExpression, expressionParser, false, parts);
+    return appendSubexpressionParts(
+        match.variablePattern.value_or(icu::UnicodeString()), expressionParser, true, parts);
 }
 
 icu::UnicodeString OutputGenerator::evaluateSubexpression(
@@ -76,6 +85,14 @@ icu::UnicodeString OutputGenerator::evaluateSubexpression(
 GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(
     const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const
 {
+    std::vector<GeneratedOutput> parts;
+    appendSubexpressionParts(subexpression, expressionParser, isRequired, parts);
+    return GeneratedOutput::joined(parts);
+}
+
+bool OutputGenerator::appendSubexpressionParts(const icu::UnicodeString& subexpression,
+    const ExpressionParser& expressionParser, bool isRequired, std::vector<GeneratedOutput>& parts) const
+{
     // Every placeholder is resolved (its filters looked up) before any value is read.
     const auto found = OutputVariablePattern::matchGroups(subexpression);
     std::vector<OutputVariable> placeholders;
@@ -84,22 +101,24 @@ GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(
         placeholders.emplace_back(OutputVariableMatch(groups));
 
     // Filled in one pass, each placeholder by its position: a value is never read as template.
-    std::vector<GeneratedOutput> parts;
+    const std::size_t partsBefore = parts.size();
     int32_t position = 0;
     for (std::size_t i = 0; i < found.size(); ++i) {
         const TextRange range = found[i].front()->range;
         parts.push_back({ icu::UnicodeString(subexpression, position, range.location - position), {} });
         auto filled = valueOutput(placeholders[i], expressionParser);
         if (!filled) {
-            if (!isRequired)
-                return {};
+            if (!isRequired) {
+                parts.resize(partsBefore);
+                return false;
+            }
             throw ExpandingError(localized(u"Variable " + quoted(placeholders[i].name()) + u" is required", ""));
         }
         parts.push_back(std::move(*filled));
         position = range.end();
     }
     parts.push_back({ icu::UnicodeString(subexpression, position), {} });
-    return GeneratedOutput::joined(parts);
+    return true;
 }
 
 std::optional<icu::UnicodeString> OutputGenerator::value(
