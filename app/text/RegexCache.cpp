@@ -88,8 +88,9 @@ void RegexCache::limitWork(icu::RegexMatcher& matcher, UErrorCode& status)
 
 int32_t RegexCache::stepWeight(const icu::RegexMatcher& matcher) noexcept
 {
-    // Ordinary patterns, up to some fifteen groups, count their steps as they are.
-    return 1 + matcher.groupCount() / 16;
+    // Patterns of under 48 groups (some twenty values) count their steps as they are: the budget
+    // was set with such patterns. Beyond, a step costs about in proportion to the groups.
+    return 1 + matcher.groupCount() / 48;
 }
 
 RegexError::RegexError(const icu::UnicodeString& expression, UErrorCode code)

@@ -66,11 +66,19 @@ ResolvedOutput resolved(const GeneratedOutput& output, const icu::UnicodeString&
     };
 
     // Copied in runs between the places where an escape or the marker stands, into a text sized
-    // once: a long value is copied once, not regrown as the runs come in.
+    // once: a long value is copied once, not regrown as the runs come in. An output with nothing
+    // to resolve and nothing before it is the output's own text.
     ResolvedOutput result;
-    result.text = icu::UnicodeString(
-        static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(head.length()) + length, INT32_MAX)), 0, 0);
-    result.text.append(head);
+    bool isCopying = false;
+    auto copyFrom = [&](int32_t start, int32_t end) {
+        if (!isCopying) {
+            result.text = icu::UnicodeString(
+                static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(head.length()) + length, INT32_MAX)), 0, 0);
+            result.text.append(head);
+            isCopying = true;
+        }
+        result.text.append(text, start, end - start);
+    };
     int32_t runStart = 0;
     for (int32_t i = 0; i < length; ++i) {
         const char16_t unit = units[i];
@@ -80,16 +88,19 @@ ResolvedOutput resolved(const GeneratedOutput& output, const icu::UnicodeString&
             continue;
         if (unit == u'\\' && (templateUnit(i + 1, u'|') || templateUnit(i + 1, u'#'))) {
             // "\|" and "\#" of the template stand for the character alone.
-            result.text.append(text, runStart, i - runStart);
+            copyFrom(runStart, i);
             runStart = i + 1;
             ++i;
         } else if (unit == u'#' && !result.caretOffset) {
-            result.text.append(text, runStart, i - runStart);
+            copyFrom(runStart, i);
             result.caretOffset = result.text.length();
             runStart = i + 1;
         }
     }
-    result.text.append(text, runStart, length - runStart);
+    if (!isCopying && head.isEmpty())
+        result.text = text;
+    else
+        copyFrom(runStart, length);
     return result;
 }
 
