@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -211,13 +212,14 @@ struct StepCap {
     URegexMatchCallback* book = nullptr;
     const void* bookContext = nullptr;
     int32_t steps = 0;
+    int32_t stepWeight = 1; // of the match in hand
 };
 
 UBool withinCap(const void* context, int32_t steps)
 {
     const auto& cap = *static_cast<const StepCap*>(context);
     const UBool goOn = cap.book ? cap.book(cap.bookContext, steps) : true;
-    return goOn && steps < cap.steps;
+    return goOn && static_cast<int64_t>(steps) * cap.stepWeight < cap.steps;
 }
 
 /// Sets the matcher up for its next match within the search's budget and, when there is one,
@@ -227,6 +229,7 @@ void limitWork(icu::RegexMatcher& matcher, StepCap* cap, UErrorCode& status)
     RegexCache::limitWork(matcher, status);
     if (!cap || U_FAILURE(status))
         return;
+    cap->stepWeight = RegexCache::stepWeight(matcher);
     matcher.getMatchCallback(cap->book, cap->bookContext, status);
     matcher.setMatchCallback(&withinCap, cap, status);
 }
@@ -335,7 +338,11 @@ std::optional<TextRange> firstSuffixMatch(
         ++windowStart;
     std::optional<TextRange> found;
     StepCap cap { .steps = wholeLineStepCap };
-    bool isComplete = suffixMatchFrom(entry, text, 0, windowStart > 0 ? &cap : nullptr, found);
+    // A pattern so large that one of its steps outweighs the whole line's share would only be
+    // stopped after that step, which on a long line can take seconds: it gets the line's end alone.
+    bool isComplete = windowStart > 0 && RegexCache::stepWeight(*entry.matcher) >= wholeLineStepCap
+        ? false
+        : suffixMatchFrom(entry, text, 0, windowStart > 0 ? &cap : nullptr, found);
     if (!isComplete && windowStart > 0) {
         found.reset();
         isComplete = suffixMatchFrom(entry, text, windowStart, nullptr, found);
@@ -373,7 +380,6 @@ icu::BreakIterator* characterBreaks()
 /// from the end over the matched characters only.
 std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, const TextRange& match)
 {
-    const icu::UnicodeString suffix(text, match.location, match.length);
     if (match.end() == text.length() && match.location >= 0) {
         // The usual case: the match is the text's own end. It is a suffix when it starts at a
         // character boundary of the text.
@@ -385,6 +391,7 @@ std::optional<int32_t> prefixLengthBeforeSuffix(const icu::UnicodeString& text, 
             return match.location;
     }
     // Otherwise compare the text's last characters, as many as the match has.
+    const icu::UnicodeString suffix(text, match.location, match.length);
     const int32_t suffixCharacters = characterCount(suffix);
     icu::BreakIterator* breaks = characterBreaks();
     if (!breaks)
@@ -447,11 +454,10 @@ GeneratedOutput reindented(const icu::UnicodeString& prefix, const GeneratedOutp
 /// escapes resolved and its caret marker taken out; the values stay as they are.
 ExpandedExpression composed(const icu::UnicodeString& prefix, const GeneratedOutput& rawOutput)
 {
-    const ResolvedOutput output = resolved(reindented(prefix, rawOutput));
+    ResolvedOutput output = resolved(reindented(prefix, rawOutput), prefix);
     ExpandedExpression result;
-    result.text = prefix + output.text;
-    // Counted once over the head: the caret's code-unit offset comes from the parts' lengths.
-    const int32_t caretOffset = prefix.length() + output.caretOffset.value_or(output.text.length());
+    result.text = std::move(output.text);
+    const int32_t caretOffset = output.caretOffset.value_or(result.text.length());
     result.cursorPosition = characterCount(result.text.tempSubString(0, caretOffset));
     return result;
 }
@@ -581,9 +587,12 @@ std::optional<ExpandedExpression> expandedExpression(
     const auto prefixLength = prefixLengthBeforeSuffix(text, *match);
     if (!prefixLength)
         return std::nullopt;
-    const GeneratedOutput output
-        = expander.generatedOutput(icu::UnicodeString(text, match->location, match->length), expanderController);
-    return composed(icu::UnicodeString(text, 0, *prefixLength), output);
+    const GeneratedOutput output = expander.generatedOutput(match->location == 0 && match->length == text.length()
+            ? text
+            : icu::UnicodeString(text, match->location, match->length),
+        expanderController);
+    // The prefix is only read (an alias of the line, not a copy): it is most of a long line.
+    return composed(text.tempSubString(0, *prefixLength), output);
 }
 
 } // namespace quillet

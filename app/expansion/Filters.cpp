@@ -7,8 +7,11 @@
 
 #include <unicode/locid.h>
 #include <unicode/regex.h>
+#include <unicode/ucasemap.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -29,14 +32,24 @@ icu::UnicodeString lowerCased(icu::UnicodeString text)
     return text.toLower(icu::Locale::getRoot());
 }
 
+// The results below are sized for the whole text up front and filled in runs: a one-megabyte
+// value grown unit by unit would be copied again at every growth of its buffer.
+
 icu::UnicodeString removingSpaces(const icu::UnicodeString& text)
 {
-    icu::UnicodeString result;
-    for (int32_t i = 0; i < text.length(); ++i) {
-        if (text.charAt(i) != u' ')
-            result.append(text.charAt(i));
+    if (text.indexOf(u' ') < 0)
+        return text;
+    const char16_t* units = text.getBuffer();
+    const int32_t length = text.length();
+    icu::UnicodeString result(length, 0, 0);
+    int32_t runStart = 0;
+    for (int32_t i = 0; i < length; ++i) {
+        if (units[i] == u' ') {
+            result.append(text, runStart, i - runStart);
+            runStart = i + 1;
+        }
     }
-    return result;
+    return result.append(text, runStart, length - runStart);
 }
 
 bool isWordDelimiter(char16_t c)
@@ -57,24 +70,58 @@ bool isWordDelimiter(char16_t c)
     }
 }
 
+/// The word in title case as one whole string (the root locale's full mappings), after result.
+void appendTitleCased(icu::UnicodeString& result, const char16_t* word, int32_t length)
+{
+    // One case map per thread keeps its title iterator: made per word, it would cost more than
+    // the mapping on a long text of short words.
+    thread_local const std::unique_ptr<UCaseMap, decltype(&ucasemap_close)> caseMap = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UCaseMap* map = ucasemap_open("", U_TITLECASE_WHOLE_STRING, &status);
+        return std::unique_ptr<UCaseMap, decltype(&ucasemap_close)>(U_SUCCESS(status) ? map : nullptr, ucasemap_close);
+    }();
+    thread_local std::u16string mapped;
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t mappedLength = 0;
+    if (caseMap) {
+        mapped.resize(std::max(mapped.size(), static_cast<std::size_t>(length) + 8));
+        mappedLength = ucasemap_toTitle(
+            caseMap.get(), mapped.data(), static_cast<int32_t>(mapped.size()), word, length, &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            status = U_ZERO_ERROR;
+            mapped.resize(static_cast<std::size_t>(mappedLength));
+            mappedLength = ucasemap_toTitle(caseMap.get(), mapped.data(), mappedLength, word, length, &status);
+        }
+    }
+    if (caseMap && U_SUCCESS(status)) {
+        result.append(mapped.data(), 0, mappedLength);
+        return;
+    }
+    icu::UnicodeString copy(word, length);
+    result.append(copy.toTitle(nullptr, icu::Locale::getRoot(), U_TITLECASE_WHOLE_STRING));
+}
+
 /// In every run of characters between spaces, tabs and line terminators: the first letter in
 /// title case, the rest in lower case. The delimiters stay as they are.
 icu::UnicodeString capitalized(const icu::UnicodeString& text)
 {
-    icu::UnicodeString result;
+    const char16_t* units = text.getBuffer();
+    const int32_t length = text.length();
+    icu::UnicodeString result(length, 0, 0);
     int32_t i = 0;
-    while (i < text.length()) {
-        if (isWordDelimiter(text.charAt(i))) {
-            result.append(text.charAt(i));
-            ++i;
+    while (i < length) {
+        if (isWordDelimiter(units[i])) {
+            int32_t end = i + 1;
+            while (end < length && isWordDelimiter(units[end]))
+                ++end;
+            result.append(text, i, end - i);
+            i = end;
             continue;
         }
         int32_t end = i;
-        while (end < text.length() && !isWordDelimiter(text.charAt(end)))
+        while (end < length && !isWordDelimiter(units[end]))
             ++end;
-        icu::UnicodeString word(text, i, end - i);
-        word.toTitle(nullptr, icu::Locale::getRoot(), U_TITLECASE_WHOLE_STRING);
-        result.append(word);
+        appendTitleCased(result, units + i, end - i);
         i = end;
     }
     return result;
@@ -88,7 +135,7 @@ icu::UnicodeString insertingUnderscores(const icu::UnicodeString& text, const ic
     std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(text, status));
     if (U_FAILURE(status))
         return text;
-    icu::UnicodeString result;
+    icu::UnicodeString result(text.length() + text.length() / 8, 0, 0);
     int32_t copied = 0;
     while (matcher->find(status) && U_SUCCESS(status)) {
         const int32_t firstStart = matcher->start(1, status);
@@ -144,7 +191,7 @@ bool isAsciiDigit(char16_t c)
 icu::UnicodeString separatingAcronymsFromWords(const icu::UnicodeString& text)
 {
     const int32_t length = text.length();
-    icu::UnicodeString result;
+    icu::UnicodeString result(length + length / 8, 0, 0);
     int32_t copied = 0;
     int32_t i = 0;
     while (i < length) {
@@ -204,7 +251,7 @@ icu::UnicodeString PascalCaseFilter::apply(const icu::UnicodeString& text) const
 
 icu::UnicodeString CamelCaseFilter::apply(const icu::UnicodeString& text) const
 {
-    icu::UnicodeString joined;
+    icu::UnicodeString joined(text.length(), 0, 0);
     int32_t partStart = 0;
     while (true) {
         const int32_t underscore = text.indexOf(u'_', partStart);

@@ -9,6 +9,7 @@
 #include "variables/PatternParser.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -40,16 +41,16 @@ GeneratedOutput OutputGenerator::generateOutput(const icu::UnicodeString& expres
     const ExpressionParser expressionParser(expression, m_patternParser);
     icu::UnicodeString withIndentation(m_template);
     withIndentation.findAndReplace(u"\t", TextSettings::indentString());
-    GeneratedOutput output;
+    std::vector<GeneratedOutput> parts;
     int32_t position = 0;
     for (const auto& groups : TemplateSubexpressionPattern::matchGroups(withIndentation)) {
         const TextRange range = groups.front()->range;
-        output.appendTemplate(icu::UnicodeString(withIndentation, position, range.location - position));
-        output.append(evaluateMatchOutput(TemplateSubexpressionPatternMatch(groups), expressionParser));
+        parts.push_back({ icu::UnicodeString(withIndentation, position, range.location - position), {} });
+        appendMatchParts(TemplateSubexpressionPatternMatch(groups), expressionParser, parts);
         position = range.end();
     }
-    output.appendTemplate(icu::UnicodeString(withIndentation, position));
-    return output;
+    parts.push_back({ icu::UnicodeString(withIndentation, position), {} });
+    return GeneratedOutput::joined(parts);
 }
 
 icu::UnicodeString OutputGenerator::evaluateMatch(
@@ -61,9 +62,18 @@ icu::UnicodeString OutputGenerator::evaluateMatch(
 GeneratedOutput OutputGenerator::evaluateMatchOutput(
     const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser) const
 {
+    std::vector<GeneratedOutput> parts;
+    appendMatchParts(match, expressionParser, parts);
+    return GeneratedOutput::joined(parts);
+}
+
+bool OutputGenerator::appendMatchParts(const TemplateSubexpressionPatternMatch& match,
+    const ExpressionParser& expressionParser, std::vector<GeneratedOutput>& parts) const
+{
     if (match.optionalExpression)
-        return evaluateSubexpressionOutput(*match.optionalExpression, expressionParser, false);
-    return evaluateSubexpressionOutput(match.variablePattern.value_or(icu::UnicodeString()), expressionParser, true);
+        return appendSubexpressionParts(*match.optionalExpression, expressionParser, false, parts);
+    return appendSubexpressionParts(
+        match.variablePattern.value_or(icu::UnicodeString()), expressionParser, true, parts);
 }
 
 icu::UnicodeString OutputGenerator::evaluateSubexpression(
@@ -75,6 +85,14 @@ icu::UnicodeString OutputGenerator::evaluateSubexpression(
 GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(
     const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const
 {
+    std::vector<GeneratedOutput> parts;
+    appendSubexpressionParts(subexpression, expressionParser, isRequired, parts);
+    return GeneratedOutput::joined(parts);
+}
+
+bool OutputGenerator::appendSubexpressionParts(const icu::UnicodeString& subexpression,
+    const ExpressionParser& expressionParser, bool isRequired, std::vector<GeneratedOutput>& parts) const
+{
     // Every placeholder is resolved (its filters looked up) before any value is read.
     const auto found = OutputVariablePattern::matchGroups(subexpression);
     std::vector<OutputVariable> placeholders;
@@ -83,22 +101,24 @@ GeneratedOutput OutputGenerator::evaluateSubexpressionOutput(
         placeholders.emplace_back(OutputVariableMatch(groups));
 
     // Filled in one pass, each placeholder by its position: a value is never read as template.
-    GeneratedOutput output;
+    const std::size_t partsBefore = parts.size();
     int32_t position = 0;
     for (std::size_t i = 0; i < found.size(); ++i) {
         const TextRange range = found[i].front()->range;
-        output.appendTemplate(icu::UnicodeString(subexpression, position, range.location - position));
+        parts.push_back({ icu::UnicodeString(subexpression, position, range.location - position), {} });
         auto filled = valueOutput(placeholders[i], expressionParser);
         if (!filled) {
-            if (!isRequired)
-                return {};
+            if (!isRequired) {
+                parts.resize(partsBefore);
+                return false;
+            }
             throw ExpandingError(localized(u"Variable " + quoted(placeholders[i].name()) + u" is required", ""));
         }
-        output.append(*filled);
+        parts.push_back(std::move(*filled));
         position = range.end();
     }
-    output.appendTemplate(icu::UnicodeString(subexpression, position));
-    return output;
+    parts.push_back({ icu::UnicodeString(subexpression, position), {} });
+    return true;
 }
 
 std::optional<icu::UnicodeString> OutputGenerator::value(

@@ -6,6 +6,7 @@
 #include <unicode/unistr.h>
 
 #include <optional>
+#include <vector>
 
 namespace quillet {
 
@@ -65,6 +66,12 @@ private:
         const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser) const;
     GeneratedOutput evaluateSubexpressionOutput(
         const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser, bool isRequired) const;
+    /// The pieces of a subexpression's output appended to `parts`, to be joined once with the
+    /// rest of the output; false (and `parts` as it was) for an optional part left out.
+    bool appendMatchParts(const TemplateSubexpressionPatternMatch& match, const ExpressionParser& expressionParser,
+        std::vector<GeneratedOutput>& parts) const;
+    bool appendSubexpressionParts(const icu::UnicodeString& subexpression, const ExpressionParser& expressionParser,
+        bool isRequired, std::vector<GeneratedOutput>& parts) const;
 
     icu::UnicodeString m_template;
     const ExpanderLookup& m_expanderController;

@@ -358,7 +358,9 @@ GeneratedOutput CustomExpander::generatedOutput(
     }
     const OutputGenerator generator(m_outputTemplate, expanderController, parser);
     result.appendValue(icu::UnicodeString(expression, 0, match->location));
-    result.append(generator.generateOutput(icu::UnicodeString(expression, match->location, match->length)));
+    result.append(generator.generateOutput(match->location == 0 && match->length == expression.length()
+            ? expression
+            : icu::UnicodeString(expression, match->location, match->length)));
     result.appendValue(icu::UnicodeString(expression, match->end()));
     return result;
 }

@@ -42,6 +42,7 @@ struct SearchWork {
     int depth = 0;
     int64_t spentSteps = 0;
     int32_t lastSteps = 0;
+    int32_t stepWeight = 1; // of the match in hand
 };
 
 SearchWork& searchWork()
@@ -53,7 +54,7 @@ SearchWork& searchWork()
 UBool bookSteps(const void* context, int32_t steps)
 {
     auto& work = *static_cast<SearchWork*>(const_cast<void*>(context));
-    work.spentSteps += steps - work.lastSteps;
+    work.spentSteps += static_cast<int64_t>(steps - work.lastSteps) * work.stepWeight;
     work.lastSteps = steps;
     return work.spentSteps < RegexCache::searchStepBudget;
 }
@@ -77,11 +78,19 @@ void RegexCache::limitWork(icu::RegexMatcher& matcher, UErrorCode& status)
 {
     auto& work = searchWork();
     work.lastSteps = 0;
+    work.stepWeight = stepWeight(matcher);
     if (work.depth == 0)
         work.spentSteps = 0;
     // ICU only counts steps under a time limit; the limit itself is never the one reached.
     matcher.setTimeLimit(INT32_MAX, status);
     matcher.setMatchCallback(&bookSteps, &work, status);
+}
+
+int32_t RegexCache::stepWeight(const icu::RegexMatcher& matcher) noexcept
+{
+    // Patterns of under 48 groups (some twenty values) count their steps as they are: the budget
+    // was set with such patterns. Beyond, a step costs about in proportion to the groups.
+    return 1 + matcher.groupCount() / 48;
 }
 
 RegexError::RegexError(const icu::UnicodeString& expression, UErrorCode code)

@@ -63,6 +63,10 @@ public:
     /// U_REGEX_STOPPED_BY_CALLER once the search in hand has spent its budget; outside a search
     /// it has a budget of its own.
     static void limitWork(icu::RegexMatcher& matcher, UErrorCode& status);
+    /// What one of ICU's steps of the matcher's pattern counts against the budget. A step saves
+    /// ten thousand backtracking states and each state holds every capture group, so a step of
+    /// a pattern with thousands of values costs what hundreds of an ordinary pattern's do.
+    static int32_t stepWeight(const icu::RegexMatcher& matcher) noexcept;
     /// Whether a match ended because its time or work ran out (or its stack): no answer.
     static bool ranOut(UErrorCode status) noexcept
     {

@@ -123,8 +123,9 @@ std::optional<OptionalCaptureGroups> firstMatchGroups(
             const int32_t start = matcher->start(group, status);
             const int32_t end = matcher->end(group, status);
             if (U_SUCCESS(status) && start >= 0)
-                groups[static_cast<std::size_t>(group)]
-                    = CapturedGroup { TextRange { start, end - start }, icu::UnicodeString(text, start, end - start) };
+                groups[static_cast<std::size_t>(group)] = CapturedGroup { TextRange { start, end - start },
+                    // A group over the whole text shares its buffer rather than copying it.
+                    start == 0 && end == text.length() ? text : icu::UnicodeString(text, start, end - start) };
         }
         result = std::move(groups);
     }

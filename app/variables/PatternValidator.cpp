@@ -6,7 +6,10 @@
 #include "variables/VariableFactory.h"
 #include "variables/VariablePattern.h"
 
-#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace quillet {
 
@@ -38,9 +41,19 @@ void PatternValidator::validateVariableNames() const
     for (const auto& declaration : declarations)
         factory.makeVariable(declaration, m_parentExpander, *m_expanderController);
 
+    // Counted by canonical form, each name normalised once: an imported pattern may declare
+    // thousands of variables.
+    std::vector<std::u16string> names;
+    names.reserve(declarations.size());
+    std::unordered_map<std::u16string, int> counts;
     for (const auto& declaration : declarations) {
-        const auto count = std::count_if(declarations.begin(), declarations.end(),
-            [&](const VariablePatternMatch& other) { return textEquals(other.name, declaration.name); });
+        const icu::UnicodeString canonical = canonicalForm(declaration.name);
+        names.emplace_back(canonical.getBuffer(), static_cast<std::size_t>(canonical.length()));
+        ++counts[names.back()];
+    }
+    for (std::size_t i = 0; i < declarations.size(); ++i) {
+        const auto& declaration = declarations[i];
+        const int count = counts[names[i]];
         if (count > 1) {
             icu::UnicodeString message = u"\"" + declaration.name + u"\" variable name is declared ";
             message += icu::UnicodeString::fromUTF8(std::to_string(count));

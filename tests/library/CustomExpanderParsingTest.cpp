@@ -107,11 +107,14 @@ TEST(CustomExpanderErrors, PatternAndOutputErrorsAreComputedAndCombined)
     const icu::UnicodeString singleLine(u"Pattern must be a one\u2013line expression.");
     const icu::UnicodeString twice(u"\"a\" variable name is declared 2 times.");
     const icu::UnicodeString undeclared(u"Variable \"b\" does not exist");
+    const icu::UnicodeString twiceCafe(u"\"caf\u00E9\" variable name is declared 2 times.");
     const Case cases[] = {
         { "clean", u"f ${a:word}", u"${a}", std::nullopt, std::nullopt, std::nullopt },
         { "line break wins over a wrong template", u"f\n${a:word}", u"${b}", singleLine, std::nullopt, singleLine },
         { "name declared twice", u"${a:word} ${a:word}", u"${a}", twice, std::nullopt, twice },
         { "undeclared placeholder", u"f ${a:word}", u"${b}", std::nullopt, undeclared, undeclared },
+        { "name declared twice in canonically equal forms, apart", u"${caf\u00E9:word} ${b:word} ${cafe\u0301:word}",
+            u"${b}", twiceCafe, std::nullopt, twiceCafe },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
