@@ -19,45 +19,35 @@ Paths::Environment environment(std::map<std::string, std::string> variables)
     };
 }
 
-TEST(Paths, DataFolderFollowsXdgDataHomeAndDefaultsToLocalShare)
+TEST(Paths, FoldersFollowTheirXdgVariableAndDefaultUnderHome)
 {
+    using Folder = std::optional<std::filesystem::path> (*)(const Paths::Environment&);
+    const Folder data = &Paths::applicationSupportPath;
+    const Folder cache = &Paths::cachePath;
     struct Case {
         const char* name;
+        Folder folder;
         std::map<std::string, std::string> variables;
         std::filesystem::path expected;
     };
     const Case cases[] = {
-        { "XDG_DATA_HOME set", { { "XDG_DATA_HOME", "/data" }, { "HOME", "/home/u" } }, "/data/com.orvanta.Quillet" },
-        { "XDG_DATA_HOME unset", { { "HOME", "/home/u" } }, "/home/u/.local/share/com.orvanta.Quillet" },
-        { "XDG_DATA_HOME empty", { { "XDG_DATA_HOME", "" }, { "HOME", "/home/u" } },
+        { "XDG_DATA_HOME set", data, { { "XDG_DATA_HOME", "/data" }, { "HOME", "/home/u" } },
+            "/data/com.orvanta.Quillet" },
+        { "XDG_DATA_HOME unset", data, { { "HOME", "/home/u" } }, "/home/u/.local/share/com.orvanta.Quillet" },
+        { "XDG_DATA_HOME empty", data, { { "XDG_DATA_HOME", "" }, { "HOME", "/home/u" } },
             "/home/u/.local/share/com.orvanta.Quillet" },
-        { "XDG_DATA_HOME relative", { { "XDG_DATA_HOME", "data" }, { "HOME", "/home/u" } },
+        { "XDG_DATA_HOME relative", data, { { "XDG_DATA_HOME", "data" }, { "HOME", "/home/u" } },
             "/home/u/.local/share/com.orvanta.Quillet" },
-    };
-    for (const auto& testCase : cases) {
-        SCOPED_TRACE(testCase.name);
-        EXPECT_EQ(Paths::applicationSupportPath(environment(testCase.variables)), testCase.expected);
-    }
-}
-
-TEST(Paths, CacheFolderFollowsXdgCacheHomeAndDefaultsToDotCache)
-{
-    struct Case {
-        const char* name;
-        std::map<std::string, std::string> variables;
-        std::filesystem::path expected;
-    };
-    const Case cases[] = {
-        { "XDG_CACHE_HOME set", { { "XDG_CACHE_HOME", "/c" }, { "XDG_DATA_HOME", "/d" }, { "HOME", "/home/u" } },
+        { "XDG_CACHE_HOME set", cache, { { "XDG_CACHE_HOME", "/c" }, { "XDG_DATA_HOME", "/d" }, { "HOME", "/home/u" } },
             "/c/com.orvanta.Quillet" },
-        { "XDG_CACHE_HOME unset", { { "XDG_DATA_HOME", "/d" }, { "HOME", "/home/u" } },
+        { "XDG_CACHE_HOME unset", cache, { { "XDG_DATA_HOME", "/d" }, { "HOME", "/home/u" } },
             "/home/u/.cache/com.orvanta.Quillet" },
-        { "XDG_CACHE_HOME relative", { { "XDG_CACHE_HOME", "c" }, { "HOME", "/home/u" } },
+        { "XDG_CACHE_HOME relative", cache, { { "XDG_CACHE_HOME", "c" }, { "HOME", "/home/u" } },
             "/home/u/.cache/com.orvanta.Quillet" },
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
-        EXPECT_EQ(Paths::cachePath(environment(testCase.variables)), testCase.expected);
+        EXPECT_EQ(testCase.folder(environment(testCase.variables)), testCase.expected);
     }
 }
 
