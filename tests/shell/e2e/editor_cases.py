@@ -29,11 +29,18 @@ ABBREVIATION = "for item in items"
 # An expander of any language whose result fits a one-line field and keeps the typed word, so
 # that the expansion is one insertion: one undo step in every editor.
 ONE_LINE_ABBREVIATION = "e2ehello"
+# One that rewrites what was typed: its smallest edit deletes "it" and then inserts "(it)", a
+# deletion and an insertion. One word: the word processor capitalises a first word once a
+# space follows it.
+REWRITING_ABBREVIATION = "e2ewrapit"
+REWRITTEN_SPAN = "it"
 BUNDLE = {
     "name": "Greeting", "description": "", "is_enabled": True, "supported_languages": ["any"],
     "expanders": [{"name": "Hello", "description": "", "identifier": "", "pattern": ONE_LINE_ABBREVIATION,
                    "output_template": "e2ehello from the test#", "is_enabled": True,
-                   "supported_languages": ["any"]}]}
+                   "supported_languages": ["any"]},
+                  {"name": "Wrap", "description": "", "identifier": "", "pattern": REWRITING_ABBREVIATION,
+                   "output_template": "e2ewrap(it)#", "is_enabled": True, "supported_languages": ["any"]}]}
 EMOJI = "\U0001F600"
 MIDDLE_DOCUMENT = "let first = 1\n\nlet last = 2\n"
 # Typed at once after the shortcut, under load, by each of several presses.
@@ -386,7 +393,17 @@ class Session:
         before, _, outcome = self.expand_typed("", [], self.abbreviation())
         subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
         self.expect("one Ctrl+Z after the expansion (%s)" % outcome, {"text": before["text"]}, 3)
-        return outcome
+        self.close_editor()
+        # A rewriting expansion is a deletion and an insertion, and every editor keeps them as
+        # two undo steps: the first Ctrl+Z takes the insertion back and leaves the deletion.
+        before, _, rewrite = self.expand_typed("", [], REWRITING_ABBREVIATION)
+        caret = utf16_to_index(before["text"], before["caret"])
+        deleted = before["text"][:caret - len(REWRITTEN_SPAN)] + before["text"][caret:]
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
+        self.expect("the first Ctrl+Z after a rewriting expansion (%s)" % rewrite, {"text": deleted}, 3)
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
+        self.expect("the second Ctrl+Z after a rewriting expansion (%s)" % rewrite, {"text": before["text"]}, 3)
+        return "%s; rewriting: %s" % (outcome, rewrite)
 
     def case_typed_after(self):
         # Keys typed right after the shortcut belong at the expansion's caret, in order, however
