@@ -108,13 +108,14 @@ void AppDelegate::bindGlobalShortcuts()
         });
     QPointer<AppDelegate> self(this);
     // The key arrives inside the X event filter: the expansion waits until the filter has
-    // returned, so the events behind it (and the D-Bus methods) are served as usual.
-    m_binder->bindShortcut(UserDefaultsKey::ExpandTextShortcut, [self] {
+    // returned, so the events behind it (and the D-Bus methods) are served as usual. The keys
+    // typed after the shortcut wait for the press: they belong after the expansion's caret.
+    m_binder->bindShortcutHoldingKeys(UserDefaultsKey::ExpandTextShortcut, [self](KeyboardHold hold) {
         QMetaObject::invokeMethod(
             self,
-            [self] {
+            [self, hold = std::move(hold)]() mutable {
                 if (self)
-                    self->expandTextShortcutPressed();
+                    self->expandTextShortcutPressed(std::move(hold));
             },
             Qt::QueuedConnection);
     });
@@ -177,7 +178,7 @@ void AppDelegate::setStatusIcon(bool active)
     m_statusBarIcon->setIcon(active ? appearance.statusBarActiveIcon : appearance.statusBarNormalIcon);
 }
 
-void AppDelegate::expandTextShortcutPressed()
+void AppDelegate::expandTextShortcutPressed(KeyboardHold keysTypedAfter)
 {
     App& app = App::shared();
     if (const App::CustomAction action = app.expandingShortcutCustomAction()) {
@@ -185,15 +186,25 @@ void AppDelegate::expandTextShortcutPressed()
             app.setExpandingShortcutCustomAction(nullptr);
         return;
     }
+    if (m_expandingController.isExpanding()) {
+        qCInfo(expansionLog) << "The expand shortcut was pressed during an expansion: this press is ignored";
+        return;
+    }
     QElapsedTimer timer;
     timer.start();
     qCDebug(expansionLog) << "expand shortcut pressed";
+    // Kept before the press starts: an untrusted press ends before startExpanding returns.
+    m_keysTypedAfterPress = std::move(keysTypedAfter);
     // The editor is read and written off the event loop: the tray, the windows and D-Bus keep
-    // answering while an editor that hangs is waited for. The outcome arrives here.
-    const bool started = m_expandingController.startExpanding(
-        [this, timer](const ExpandingController::PressOutcome& outcome) { reportPress(outcome, timer); });
+    // answering while an editor that hangs is waited for. The outcome arrives here, however
+    // the press ended; the keys typed meanwhile go on to the editor first, after the caret.
+    const bool started
+        = m_expandingController.startExpanding([this, timer](const ExpandingController::PressOutcome& outcome) {
+              m_keysTypedAfterPress.release();
+              reportPress(outcome, timer);
+          });
     if (!started)
-        qCInfo(expansionLog) << "The expand shortcut was pressed during an expansion: this press is ignored";
+        m_keysTypedAfterPress.release();
 }
 
 void AppDelegate::reportPress(const ExpandingController::PressOutcome& press, const QElapsedTimer& timer)

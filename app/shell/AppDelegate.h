@@ -4,6 +4,7 @@
 #include "front/ExpandingController.h"
 #include "shell/Appearance.h"
 #include "shell/GlobalShortcutBinder.h"
+#include "shell/KeyboardHold.h"
 #include "shell/UserNotificationController.h"
 
 #include <QElapsedTimer>
@@ -85,8 +86,9 @@ public:
     void applicationDidResignActive();
 
     /// The expand shortcut's action: the installed custom action, else one expansion at the
-    /// caret with its sound, and a notification for an error.
-    void expandTextShortcutPressed();
+    /// caret with its sound, and a notification for an error. The keys typed after the
+    /// shortcut wait on `keysTypedAfter` until the press has ended.
+    void expandTextShortcutPressed(KeyboardHold keysTypedAfter = {});
     /// The D-Bus methods' expansion of a given text, with the same rules; none when nothing
     /// applies or the expansion failed (the failure becomes a notification).
     std::optional<ExpandedExpression> expand(
@@ -145,6 +147,8 @@ private:
     ExpandingController m_expandingController;
     std::unique_ptr<AppearanceController> m_appearanceController;
     std::unique_ptr<GlobalShortcutBinder> m_binder;
+    // The keys typed after the expand shortcut wait on it until its press ends.
+    KeyboardHold m_keysTypedAfterPress;
     QSystemTrayIcon* m_statusBarIcon = nullptr;
     QPointer<QMenu> m_statusBarMenu;
     std::unique_ptr<QMenu> m_defaultMenu;

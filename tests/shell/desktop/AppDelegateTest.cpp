@@ -133,7 +133,7 @@ public:
     bool isAvailable() const override { return false; }
     bool grab(const Shortcut&) override { return false; }
     void ungrab(const Shortcut&) override { }
-    void setPressHandler(std::function<void(const Shortcut&)>) override { }
+    void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)>) override { }
 };
 
 nlohmann::json expander(
@@ -283,6 +283,70 @@ TEST_F(AppDelegateTest, ACustomActionTakesThePressInstead)
     EXPECT_EQ(m_editor.text, u"for x in xs");
 
     m_delegate->expandTextShortcutPressed();
+    EXPECT_EQ(m_editor.text, u"for x in xs {\n    \n}");
+}
+
+TEST_F(AppDelegateTest, TheKeysTypedAfterTheExpandShortcutWaitUntilThePressHasEndedHoweverItEnds)
+{
+    struct Case {
+        const char* name;
+        icu::UnicodeString typed;
+        bool trusted;
+        bool focused;
+        bool customAction;
+        icu::UnicodeString after;
+    };
+    const std::vector<Case> cases {
+        { "an expansion", u"for x in xs", true, true, false, u"for x in xs {\n    \n}" },
+        { "nothing matches", u"zzqq", true, true, false, u"zzqq" },
+        { "not trusted", u"for x in xs", false, true, false, u"for x in xs" },
+        { "a broken expander", u"broken", true, true, false, u"broken" },
+        { "no editor", u"for x in xs", true, false, false, u"for x in xs" },
+        { "a custom action", u"for x in xs", true, true, true, u"for x in xs" },
+    };
+    m_backend->deferred = true;
+    for (const auto& c : cases) {
+        type(c.typed);
+        m_editor.trusted = c.trusted;
+        m_editor.focused = c.focused;
+        if (c.customAction)
+            App::shared().setExpandingShortcutCustomAction([] { return true; });
+        m_player->played.clear();
+        int releases = 0;
+        icu::UnicodeString textWhenReleased;
+        QStringList soundsWhenReleased;
+
+        m_delegate->expandTextShortcutPressed(KeyboardHold([&] {
+            ++releases;
+            textWhenReleased = m_editor.text;
+            soundsWhenReleased = m_player->played;
+        }));
+        while (!m_backend->steps.empty()) {
+            EXPECT_EQ(releases, 0) << c.name << ": the keys went on while the editor was still being read or written";
+            m_backend->runStep();
+        }
+
+        EXPECT_EQ(releases, 1) << c.name;
+        EXPECT_EQ(textWhenReleased, c.after) << c.name;
+        EXPECT_TRUE(soundsWhenReleased.isEmpty()) << c.name << ": the keys wait on no sound";
+        EXPECT_FALSE(m_delegate->expandingController().isExpanding()) << c.name;
+    }
+}
+
+TEST_F(AppDelegateTest, APressDuringAnotherLetsItsOwnKeysGoAndKeepsTheFirstOnesWaiting)
+{
+    m_backend->deferred = true;
+    type(u"for x in xs");
+    int firstReleases = 0;
+    int secondReleases = 0;
+
+    m_delegate->expandTextShortcutPressed(KeyboardHold([&] { ++firstReleases; }));
+    m_delegate->expandTextShortcutPressed(KeyboardHold([&] { ++secondReleases; }));
+    EXPECT_EQ(secondReleases, 1);
+    EXPECT_EQ(firstReleases, 0);
+
+    while (m_backend->runStep()) { }
+    EXPECT_EQ(firstReleases, 1);
     EXPECT_EQ(m_editor.text, u"for x in xs {\n    \n}");
 }
 

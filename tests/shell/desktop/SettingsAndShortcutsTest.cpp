@@ -279,14 +279,45 @@ public:
         return true;
     }
     void ungrab(const Shortcut& shortcut) override { m_grabbed->erase(shortcut.displayText()); }
-    void setPressHandler(std::function<void(const Shortcut&)> handler) override { press = std::move(handler); }
+    void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)> handler) override
+    {
+        press = std::move(handler);
+    }
 
-    std::function<void(const Shortcut&)> press;
+    std::function<void(const Shortcut&, KeyboardHold)> press;
     Shortcut taken { 0, 0 };
 
 private:
     std::set<QString>* m_grabbed;
 };
+
+TEST_F(SettingsTest, OnlyAHoldingBindingKeepsTheKeysTypedAfterItsShortcutWaiting)
+{
+    auto defaults = makeDefaults();
+    defaults->registerApplicationDefaults();
+    std::set<QString> grabbed;
+    auto grabber = std::make_unique<FakeGrabber>(&grabbed);
+    FakeGrabber* keys = grabber.get();
+    GlobalShortcutBinder binder(*defaults, std::move(grabber));
+    int releases = 0;
+    auto hold = [&] { return KeyboardHold([&] { ++releases; }); };
+    int releasesWhenShown = -1;
+    binder.bindShortcut(UserDefaultsKey::ShowExpandersShortcut, [&] { releasesWhenShown = releases; });
+    KeyboardHold kept;
+    binder.bindShortcutHoldingKeys(
+        UserDefaultsKey::ExpandTextShortcut, [&](KeyboardHold held) { kept = std::move(held); });
+
+    keys->press(defaultshortcuts::showExpanders, hold());
+    EXPECT_EQ(releasesWhenShown, 1) << "the keys go on before the window opens";
+
+    keys->press(defaultshortcuts::expandText, hold());
+    EXPECT_EQ(releases, 1);
+    kept.release();
+    EXPECT_EQ(releases, 2);
+
+    keys->press(defaultshortcuts::showExpanderBrowser, hold()); // bound to nothing
+    EXPECT_EQ(releases, 3);
+}
 
 TEST_F(SettingsTest, TheBinderFollowsTheStoredShortcutWithoutBindingAgain)
 {
@@ -301,14 +332,14 @@ TEST_F(SettingsTest, TheBinderFollowsTheStoredShortcutWithoutBindingAgain)
     binder.bindShortcut(UserDefaultsKey::ExpandTextShortcut, [&] { ++expansions; });
 
     EXPECT_EQ(grabbed, (std::set<QString> { "Ctrl+Alt+E" }));
-    keys->press(defaultshortcuts::expandText);
+    keys->press(defaultshortcuts::expandText, {});
     EXPECT_EQ(expansions, 1);
 
     defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut { 2, Shortcut::commandKeyMask });
     EXPECT_EQ(grabbed, (std::set<QString> { "Ctrl+D" }));
-    keys->press(defaultshortcuts::expandText);
+    keys->press(defaultshortcuts::expandText, {});
     EXPECT_EQ(expansions, 1) << "the old shortcut must be let go";
-    keys->press(Shortcut { 2, Shortcut::commandKeyMask });
+    keys->press(Shortcut { 2, Shortcut::commandKeyMask }, {});
     EXPECT_EQ(expansions, 2);
 
     defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, std::nullopt);

@@ -29,13 +29,23 @@ ABBREVIATION = "for item in items"
 # An expander of any language whose result fits a one-line field and keeps the typed word, so
 # that the expansion is one insertion: one undo step in every editor.
 ONE_LINE_ABBREVIATION = "e2ehello"
+# One that rewrites what was typed: its smallest edit deletes "it" and then inserts "(it)", a
+# deletion and an insertion. One word: the word processor capitalises a first word once a
+# space follows it.
+REWRITING_ABBREVIATION = "e2ewrapit"
+REWRITTEN_SPAN = "it"
 BUNDLE = {
     "name": "Greeting", "description": "", "is_enabled": True, "supported_languages": ["any"],
     "expanders": [{"name": "Hello", "description": "", "identifier": "", "pattern": ONE_LINE_ABBREVIATION,
                    "output_template": "e2ehello from the test#", "is_enabled": True,
-                   "supported_languages": ["any"]}]}
+                   "supported_languages": ["any"]},
+                  {"name": "Wrap", "description": "", "identifier": "", "pattern": REWRITING_ABBREVIATION,
+                   "output_template": "e2ewrap(it)#", "is_enabled": True, "supported_languages": ["any"]}]}
 EMOJI = "\U0001F600"
 MIDDLE_DOCUMENT = "let first = 1\n\nlet last = 2\n"
+# Typed at once after the shortcut, under load, by each of several presses.
+TYPED_AFTER = "abc"
+TYPED_AFTER_PRESSES = 3
 
 
 WRITER_PROFILE = """<?xml version="1.0" encoding="UTF-8"?>
@@ -75,10 +85,12 @@ QT = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb"}
 # The editors keep a read-only file editable (they ask on saving), so the read-only texts
 # are the fixtures': a Qt one with READ_ONLY and a GTK 3 one without EDITABLE.
 WRITABLE = [case for case in ALL if case != "read-only"]
+# The editors where keys typed right after the shortcut were seen out of place.
+TYPED_AFTER_CASES = WRITABLE + ["typed-after"]
 EDITORS = {
-    "mousepad": Editor(["mousepad", "--disable-server", "{file}"], WRITABLE),
+    "mousepad": Editor(["mousepad", "--disable-server", "{file}"], TYPED_AFTER_CASES),
     "gedit": Editor(["gedit", "--standalone", "{file}"], WRITABLE),
-    "gnome-text-editor": Editor(["gnome-text-editor", "--standalone", "{file}"], WRITABLE),
+    "gnome-text-editor": Editor(["gnome-text-editor", "--standalone", "{file}"], TYPED_AFTER_CASES),
     "featherpad": Editor(["featherpad", "{file}"], WRITABLE, env=QT),
     "qt6-fixture": Editor([FIXTURE, "main.swift - Fixture", "{file}"], WRITABLE, env=QT),
     "qt6-read-only": Editor([FIXTURE, "main.swift - Fixture", "--read-only", "{file}"], ["read-only"], env=QT),
@@ -381,7 +393,46 @@ class Session:
         before, _, outcome = self.expand_typed("", [], self.abbreviation())
         subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
         self.expect("one Ctrl+Z after the expansion (%s)" % outcome, {"text": before["text"]}, 3)
-        return outcome
+        self.close_editor()
+        # A rewriting expansion is a deletion and an insertion, and every editor keeps them as
+        # two undo steps: the first Ctrl+Z takes the insertion back and leaves the deletion.
+        before, _, rewrite = self.expand_typed("", [], REWRITING_ABBREVIATION)
+        caret = utf16_to_index(before["text"], before["caret"])
+        deleted = before["text"][:caret - len(REWRITTEN_SPAN)] + before["text"][caret:]
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
+        self.expect("the first Ctrl+Z after a rewriting expansion (%s)" % rewrite, {"text": deleted}, 3)
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
+        self.expect("the second Ctrl+Z after a rewriting expansion (%s)" % rewrite, {"text": before["text"]}, 3)
+        return "%s; rewriting: %s" % (outcome, rewrite)
+
+    def case_typed_after(self):
+        # Keys typed right after the shortcut belong at the expansion's caret, in order, however
+        # long the press takes: with every processor busy a press takes several times as long
+        # as the keys' spacing.
+        self.open_editor("")
+        load = [self.start([sys.executable, "-c", "while True: pass"], os.devnull, dict(os.environ))
+                for _ in range(os.cpu_count() or 1)]
+        outcomes = []
+        try:
+            for attempt in range(TYPED_AFTER_PRESSES):
+                if attempt:
+                    subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+End", "Return"], check=True, timeout=10)
+                before = self.type_line(self.abbreviation())
+                expansion = self.expectation(before)
+                caret = utf16_to_index(expansion["text"], expansion["cursorPosition"])
+                expected = {"text": expansion["text"][:caret] + TYPED_AFTER + expansion["text"][caret:],
+                            "cursorPosition": expansion["cursorPosition"] + atspi_text.utf16_length(TYPED_AFTER)}
+                presses = len(self.presses())
+                subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", TYPED_AFTER],
+                               check=True, timeout=10)
+                outcome = self.outcome(presses, 10)
+                self.expect("'%s' typed right after press %d (%s)" % (TYPED_AFTER, attempt + 1, outcome), expected)
+                outcomes.append(outcome)
+        finally:
+            for process in load:
+                process.kill()
+                process.wait()
+        return "; ".join(outcomes)
 
     def case_read_only(self):
         typed = self.abbreviation()
