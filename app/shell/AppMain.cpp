@@ -10,9 +10,9 @@ int main(int argc, char** argv)
 {
     if (!quillet::QuilletApplication::hasGraphicalSession()) {
         std::fprintf(stderr,
-            "quillet-app: no graphical session: neither DISPLAY nor WAYLAND_DISPLAY (with Qt's Wayland "
-            "platform plugin) is set. Start Quillet from your desktop session; `quillet expand` works "
-            "without one.\n");
+            "quillet-app: no graphical session: no X server answers at DISPLAY and no Wayland compositor "
+            "at WAYLAND_DISPLAY (with Qt's Wayland platform plugin). Start Quillet from your desktop "
+            "session; `quillet expand` works without one.\n");
         return 1;
     }
     QApplication application(argc, argv);

@@ -26,7 +26,8 @@ namespace quillet {
 /// is written. Main thread only.
 class QuilletApplication final {
 public:
-    /// Whether Qt will find a display to open; without one QApplication aborts the process.
+    /// Whether Qt will find a display that answers: a Wayland compositor (with Qt's Wayland
+    /// plugin) or an X server; without one QApplication aborts the process.
     static bool hasGraphicalSession();
 
     /// Names the application for the desktop, keeps it running when its last window closes,
