@@ -393,6 +393,14 @@ int QuilletApplication::run()
     m_parts = std::make_unique<Parts>();
     if (!m_parts->start(m_files, m_showEditor, ownedBus))
         return 1;
+    if (ownedBus) {
+        // Never half alive: without its name the application would go on unreachable while a
+        // second one starts beside it. It ends as after Quit, writing what waits.
+        QObject::connect(ownedBus, &SessionBusConnection::lost, ownedBus, [] {
+            qCWarning(mainLog) << "Quillet lost its D-Bus name and ends";
+            QCoreApplication::quit();
+        });
+    }
     const int status = QApplication::exec();
     m_parts->delegate.applicationWillTerminate();
     return status;
