@@ -279,6 +279,9 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
     // Qt's X11 plugin ends the process with exit() when the display goes away (a logout):
     // what was typed last is written then too.
     saveLibraryWhenProcessExits();
+    // The name is taken already and the D-Bus object is served only once this is done: calls
+    // that come meanwhile wait for it, and the first one is as quick as the next.
+    delegate.expandingController().prepareSearch(std::nullopt);
 
     auto& windows = delegate.windows();
     windows.showExpandersWindow = [this] {
