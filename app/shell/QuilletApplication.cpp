@@ -360,6 +360,8 @@ QuilletApplication::QuilletApplication(QApplication& application)
     // A tray application: closing its last window leaves it running in the panel.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    m_restarted = qEnvironmentVariableIsSet(restartedVariable);
+    qunsetenv(restartedVariable); // never handed on to the programs this one starts
     m_files = QApplication::arguments().mid(1);
     m_showEditor = m_files.removeAll(QString::fromLatin1(showEditorOption)) > 0;
 }
@@ -376,6 +378,8 @@ int QuilletApplication::run()
         if (m_serviceBus->requestName(QuilletService::serviceName)) {
             ownedBus = m_serviceBus.get();
         } else {
+            if (m_restarted)
+                return 0; // started meanwhile by the bus for a caller: that one serves
             const QDBusConnection bus = QDBusConnection::sessionBus();
             // Another instance runs: it takes the files, or else shows its editor window, so
             // that starting Quillet again reaches it also where there is no tray.
@@ -401,6 +405,14 @@ int QuilletApplication::run()
         // second one starts beside it. It ends as after Quit, writing what waits.
         QObject::connect(ownedBus, &SessionBusConnection::lost, ownedBus, [] {
             qCWarning(mainLog) << "Quillet lost its D-Bus name and ends";
+            QCoreApplication::quit();
+        });
+        // The D-Bus methods are served again, but Qt's own connection to the bus (the
+        // notifications, the panel's tray, the appearance) and the accessibility bus are gone
+        // for good: a new process reaches them afresh.
+        QObject::connect(ownedBus, &SessionBusConnection::reconnected, ownedBus, [this] {
+            qCWarning(mainLog) << "The session bus restarted: Quillet starts again";
+            m_restart = true;
             QCoreApplication::quit();
         });
     }

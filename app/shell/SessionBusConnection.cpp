@@ -167,7 +167,8 @@ bool SessionBusConnection::connectToBus()
     dbus_error_init(&error);
     m_connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
     if (!m_connection) {
-        qCInfo(busLog) << "No session bus:" << error.message;
+        if (!m_lostFor.isValid()) // while a lost bus is looked for, each attempt fails so
+            qCInfo(busLog) << "No session bus:" << error.message;
         dbus_error_free(&error);
         return false;
     }
@@ -251,7 +252,9 @@ void SessionBusConnection::reconnect()
     }
     for (const Served& served : m_served)
         serve(served);
+    m_lostFor.invalidate();
     qCInfo(busLog) << "Connected to the session bus again";
+    Q_EMIT reconnected();
 }
 
 bool SessionBusConnection::requestName(const char* name)

@@ -27,7 +27,7 @@ namespace quillet {
 /// When the bus goes away (it was restarted), the connection tries again for a while: once a
 /// bus answers, it takes its names again and serves its objects as before. When it cannot,
 /// because no bus came back in time or another process took one of its names meanwhile, it
-/// says so with lost().
+/// says so with lost(); when it can, with reconnected().
 class SessionBusConnection final : public QObject {
     Q_OBJECT
 
@@ -61,6 +61,9 @@ public:
 Q_SIGNALS:
     /// The bus went away and this connection could not take its place again.
     void lost();
+    /// The bus went away and came back: this connection holds its names and serves its
+    /// objects again.
+    void reconnected();
 
 private:
     struct Served {

@@ -129,8 +129,19 @@ call Expand 'for item in items' '{}' | grep -q cursor_position || fail "Expand d
 name_owned || fail "the name was lost to the descriptors"
 stop_app "after messages with descriptors"
 
-# 7. The session bus restarts: the application takes its name again and answers, and a second
-#    start hands over to it; when no bus comes back, it ends rather than staying unreachable.
+# 7. The session bus restarts: the application starts again in the same process, so that it
+#    reaches the desktop's services anew (Qt's own connection too, not only the service's); it
+#    answers, and a second start hands over to it. When no bus comes back, it ends rather than
+#    staying unreachable.
+connections_of() {
+    local name count=0
+    for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus         --method org.freedesktop.DBus.ListNames | grep -o "':[0-9.]*'" | tr -d "'"); do
+        gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus             --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null |
+            grep -q "uint32 $1,)" && count=$((count + 1))
+    done
+    echo "$count"
+}
+two_connections() { [ "$(connections_of "$app_pid")" -ge 2 ]; }
 private_bus() {
     dbus-daemon --session --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
     bus_pid=$!
@@ -144,6 +155,7 @@ private_bus() {
     private_bus
     wait_until 20 name_owned || fail "the name was not taken again after the bus restarted"
     call Expand 'for item in items' '{}' | grep -q cursor_position || fail "Expand did not answer after the bus restarted"
+    wait_until 20 two_connections || fail "after the bus restarted, quillet-app has $(connections_of "$app_pid") connection(s)"
     QT_QPA_PLATFORM=offscreen timeout 20 "$bin/quillet-app" >/dev/null 2>&1 || fail "a second start did not hand over"
     kill -0 "$app_pid" 2>/dev/null || fail "quillet-app ended after the bus restarted"
     kill "$bus_pid"; wait "$bus_pid"; rm -f "$work/bus"
