@@ -108,7 +108,7 @@ printf '[General]\nDidOpenIntro=true\n' >"$settings"
 (ulimit -n 1024 && exec env QT_QPA_PLATFORM=offscreen "$bin/quillet-app") >"$app_log" 2>&1 &
 app_pid=$!
 wait_until 30 name_owned || fail "quillet-app did not take its D-Bus name under 1,024 files"
-/usr/bin/python3 - <<'PY' || fail "the messages with descriptors could not be sent"
+/usr/bin/python3 - <<'PY' || fail "the messages with descriptors were not refused"
 import os
 from gi.repository import Gio, GLib
 bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
@@ -124,6 +124,15 @@ for _ in range(300):
     call.set_flags(Gio.DBusMessageFlags.NO_REPLY_EXPECTED)
     bus.send_message(call, Gio.DBusSendMessageFlags.NONE)
 bus.flush_sync(None)
+# A caller that waits for the answer hears why.
+descriptors = Gio.UnixFDList()
+descriptors.append(null)
+call = Gio.DBusMessage.new_method_call("com.orvanta.Quillet", "/com/orvanta/Quillet", "com.orvanta.Quillet", "Expand")
+call.set_body(GLib.Variant("(sa{sv})", ("if x", {})))
+call.set_unix_fd_list(descriptors)
+reply, _ = bus.send_message_with_reply_sync(call, Gio.DBusSendMessageFlags.NONE, 20000, None)
+if reply.get_message_type() != Gio.DBusMessageType.ERROR or reply.get_error_name() != "org.freedesktop.DBus.Error.InvalidArgs":
+    raise SystemExit("a call with descriptors was answered %s" % reply.print_(0))
 PY
 call Expand 'for item in items' '{}' | grep -q cursor_position || fail "Expand did not answer after the descriptors"
 name_owned || fail "the name was lost to the descriptors"
