@@ -146,6 +146,27 @@ void dispatchStatusChanged(DBusConnection*, DBusDispatchStatus status, void* dat
         scheduleDispatchOf(data);
 }
 
+/// Refuses the messages that carry file descriptors and hears the bus say goodbye.
+DBusHandlerResult filterMessage(DBusConnection* connection, DBusMessage* message, void* data)
+{
+    if (dbus_message_is_signal(message, DBUS_INTERFACE_LOCAL, "Disconnected")) {
+        // Never from inside libdbus, which holds the connection.
+        QMetaObject::invokeMethod(static_cast<SessionBusConnection*>(data), "busDisconnected", Qt::QueuedConnection);
+        return DBUS_HANDLER_RESULT_HANDLED;
+    }
+    if (!dbus_message_contains_unix_fds(message))
+        return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+    // Refused; its descriptors are closed when libdbus lets the message go.
+    if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL && !dbus_message_get_no_reply(message)) {
+        if (DBusMessage* reply
+            = dbus_message_new_error(message, DBUS_ERROR_INVALID_ARGS, "This object takes no file descriptors")) {
+            dbus_connection_send(connection, reply, nullptr);
+            dbus_message_unref(reply);
+        }
+    }
+    return DBUS_HANDLER_RESULT_HANDLED;
+}
+
 } // namespace
 
 SessionBusConnection::SessionBusConnection()
@@ -198,27 +219,6 @@ void SessionBusConnection::disconnectFromBus()
     dbus_connection_set_timeout_functions(m_connection, nullptr, nullptr, nullptr, nullptr, nullptr);
     dbus_connection_unref(m_connection);
     m_connection = nullptr;
-}
-
-DBusHandlerResult SessionBusConnection::filterMessage(DBusConnection* connection, DBusMessage* message, void* data)
-{
-    auto* self = static_cast<SessionBusConnection*>(data);
-    if (dbus_message_is_signal(message, DBUS_INTERFACE_LOCAL, "Disconnected")) {
-        // Never from inside libdbus, which holds the connection.
-        QMetaObject::invokeMethod(self, &SessionBusConnection::busDisconnected, Qt::QueuedConnection);
-        return DBUS_HANDLER_RESULT_HANDLED;
-    }
-    if (!dbus_message_contains_unix_fds(message))
-        return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
-    // Refused; its descriptors are closed when libdbus lets the message go.
-    if (dbus_message_get_type(message) == DBUS_MESSAGE_TYPE_METHOD_CALL && !dbus_message_get_no_reply(message)) {
-        if (DBusMessage* reply
-            = dbus_message_new_error(message, DBUS_ERROR_INVALID_ARGS, "This object takes no file descriptors")) {
-            dbus_connection_send(connection, reply, nullptr);
-            dbus_message_unref(reply);
-        }
-    }
-    return DBUS_HANDLER_RESULT_HANDLED;
 }
 
 void SessionBusConnection::busDisconnected()

@@ -4,10 +4,11 @@
 #include <QObject>
 #include <QTimer>
 
-#include <dbus/dbus.h>
-
 #include <string>
 #include <vector>
+
+struct DBusConnection;
+struct DBusObjectPathVTable;
 
 namespace quillet {
 
@@ -65,6 +66,10 @@ Q_SIGNALS:
     /// objects again.
     void reconnected();
 
+private Q_SLOTS:
+    /// The bus said goodbye: wait for it to come back.
+    void busDisconnected();
+
 private:
     struct Served {
         std::string path;
@@ -77,13 +82,10 @@ private:
     /// Drops the connection, its watches and its timeouts.
     void disconnectFromBus();
     void dispatch();
-    /// The bus said goodbye: wait for it to come back.
-    void busDisconnected();
     /// One attempt to reach the bus again and take back the names and objects.
     void reconnect();
     bool takeName(const std::string& name);
     bool serve(const Served& served);
-    static DBusHandlerResult filterMessage(DBusConnection* connection, DBusMessage* message, void* data);
 
     DBusConnection* m_connection = nullptr;
     std::vector<std::string> m_names;
