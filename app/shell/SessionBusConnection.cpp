@@ -188,7 +188,8 @@ bool SessionBusConnection::connectToBus()
     dbus_error_init(&error);
     m_connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
     if (!m_connection) {
-        if (!m_lostFor.isValid()) // while a lost bus is looked for, each attempt fails so
+        // Said once, not at every attempt while a lost bus is looked for.
+        if (!m_lostFor.isValid())
             qCInfo(busLog) << "No session bus:" << error.message;
         dbus_error_free(&error);
         return false;
