@@ -141,11 +141,21 @@ void ShortcutHandlers::addHandler(std::function<void()> handler)
 
 ShortcutMonitor& ShortcutMonitor::instance()
 {
-    static ShortcutMonitor* monitor = new ShortcutMonitor;
+    // A child of the application object rather than a static, so it goes with the application.
+    QCoreApplication* application = QCoreApplication::instance();
+    Q_ASSERT(application);
+    const QString name = QStringLiteral("orv-shortcut-monitor");
+    if (auto* monitor = application->findChild<ShortcutMonitor*>(name, Qt::FindDirectChildrenOnly))
+        return *monitor;
+    auto* monitor = new ShortcutMonitor(application);
+    monitor->setObjectName(name);
     return *monitor;
 }
 
-ShortcutMonitor::ShortcutMonitor() = default;
+ShortcutMonitor::ShortcutMonitor(QObject* parent)
+    : QObject(parent)
+{
+}
 
 void ShortcutMonitor::handleLocalShortcut(const Shortcut& shortcut, std::function<bool()> handler)
 {

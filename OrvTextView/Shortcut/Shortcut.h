@@ -83,7 +83,8 @@ private:
 class ORVTEXTVIEW_EXPORT ShortcutMonitor final : public QObject {
     Q_OBJECT
 public:
-    /// Made on first use, on the thread that first asks (the GUI thread).
+    /// Made on first use, on the thread that first asks (the GUI thread), as a child of the
+    /// application object, which must exist; it goes with the application.
     static ShortcutMonitor& instance();
 
     /// For every key press that the shortcut accepts, calls `handler`; when it answers
@@ -98,7 +99,7 @@ public:
     bool deliverGlobalKeyPress(const KeyPress& press);
 
 private:
-    ShortcutMonitor();
+    explicit ShortcutMonitor(QObject* parent);
 
     std::vector<ShortcutHandlers> m_globalShortcutHandlers;
 };

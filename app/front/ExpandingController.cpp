@@ -182,6 +182,19 @@ std::optional<ExpandedExpression> ExpandingController::expand(
     return findAndExpand(text, fileExtension);
 }
 
+void ExpandingController::prepareSearch(const std::optional<icu::UnicodeString>& fileExtension) const
+{
+    const auto& [supporting, others] = expanderControllers(fileExtension);
+    for (const ExpanderController* controller : { &supporting, &others }) {
+        // A search of the empty text makes every pattern's prefilter and matches next to nothing.
+        try {
+            (void)controller->findExpander(icu::UnicodeString());
+        } catch (...) {
+            // A broken expander is reported by the search that meets it.
+        }
+    }
+}
+
 std::optional<ExpandedExpression> ExpandingController::findAndExpand(
     const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension) const
 {

@@ -92,6 +92,11 @@ public:
     std::optional<ExpandedExpression> expand(
         const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension);
 
+    /// Makes what a search in a file with this extension needs (its candidate lists and what
+    /// they derive from the expanders) without expanding anything, so that the first expansion
+    /// does not pay for it. The delegate hears nothing.
+    void prepareSearch(const std::optional<icu::UnicodeString>& fileExtension) const;
+
 private:
     class CaretRead;
     /// The line before the caret and the file's extension, through one focus lookup.

@@ -7,8 +7,12 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 namespace quillet {
+
+// Each of these stands aside once the process ends inside exit() (processIsExiting()): the
+// library's last save may still run then, and must touch no Qt object.
 
 /// The library's modal alerts as message boxes.
 class QtUserAlerts final : public UserAlerts {
@@ -25,15 +29,19 @@ public:
     void terminate() override;
 };
 
-/// Saves on the event loop's timer. Lives no longer than the QApplication.
+/// Saves on the event loop's timer. Destroyed no later than the QApplication, unless the
+/// process is ending inside exit(), when its timer is left as it is.
 class QtSaveScheduler final : public SaveScheduler {
 public:
     QtSaveScheduler();
+    ~QtSaveScheduler() override;
+    QtSaveScheduler(const QtSaveScheduler&) = delete;
+    QtSaveScheduler& operator=(const QtSaveScheduler&) = delete;
     void schedule(std::function<void()> save) override;
     void cancel() override;
 
 private:
-    QTimer m_timer;
+    std::unique_ptr<QTimer> m_timer;
     std::function<void()> m_save;
 };
 

@@ -11,6 +11,7 @@
 #include "shell/IntroWindow.h"
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
+#include "shell/ProcessExit.h"
 #include "shell/QuilletService.h"
 #include "shell/SessionBusConnection.h"
 #include "shell/Sounds.h"
@@ -31,10 +32,14 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <xcb/xcb.h>
+
 #include <csignal>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace quillet {
@@ -100,21 +105,25 @@ void quitEventLoopOnTerminationSignals(QObject* context)
 }
 
 /// The process-wide objects that the parts reach through `shared()`: the settings, the
-/// accessibility backend and the library's environment, installed when made. Destroyed while
-/// the QApplication still exists, they take down with them what holds Qt objects; left to
-/// static destruction that would go after it, when Qt Multimedia's and Qt's own state is
-/// gone. The library's waiting change is written first.
+/// sounds, the accessibility backend and the library's environment, installed when made.
+/// This object owns each of them, the slots only point at them: destroyed while the
+/// QApplication still exists, it takes them down in order, after the library's waiting change
+/// is written. A process that ends inside exit() (a lost display) never destroys it, so
+/// the static storage torn down then never holds the last reference to a Qt object.
 class ProcessWideServices {
 public:
     ProcessWideServices()
         : m_defaults(UserDefaults::makeStandard())
+        , m_sounds(std::make_shared<QtSoundPlayer>())
     {
         Settings::setShared(m_defaults);
+        Sounds::setShared(&m_sounds);
 
         auto& notifications = UserNotificationController::shared();
-        AccessibilityBackend::setShared(std::make_shared<AtspiAccessibilityBackend>([&notifications] {
+        m_accessibility = std::make_shared<AtspiAccessibilityBackend>([&notifications] {
             notifications.deliver(UserNotificationBuilder().notification(AccessibilityOffError()));
-        }));
+        });
+        AccessibilityBackend::setShared(m_accessibility);
 
         auto environment = App::Environment::headless();
         environment.alerts = std::make_shared<QtUserAlerts>();
@@ -124,6 +133,7 @@ public:
         // typing pauses or half a second has passed, and at once on quit and when the editor
         // asks.
         environment.saveScheduler = std::make_shared<QtSaveScheduler>();
+        m_libraryEnvironment = environment;
         App::configureShared(std::move(environment));
     }
 
@@ -145,6 +155,9 @@ public:
 
 private:
     std::shared_ptr<UserDefaults> m_defaults;
+    Sounds m_sounds;
+    std::shared_ptr<AccessibilityBackend> m_accessibility;
+    App::Environment m_libraryEnvironment;
 };
 
 AppDelegate::Services delegateServices(const ProcessWideServices& processWide)
@@ -153,6 +166,41 @@ AppDelegate::Services delegateServices(const ProcessWideServices& processWide)
     services.defaults = processWide.defaults();
     services.notifications = &UserNotificationController::shared();
     return services;
+}
+
+/// Whether the X server of DISPLAY accepts a connection from this process.
+bool xServerAnswers()
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool answers = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return answers;
+}
+
+/// Whether a Wayland compositor listens where Qt's Wayland plugin will look: the socket
+/// WAYLAND_DISPLAY names, absolute or in XDG_RUNTIME_DIR.
+bool waylandCompositorAnswers()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"))
+        return true; // a connection the compositor made for this process
+    std::string path = qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0")).toStdString();
+    if (!path.starts_with('/')) {
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (runtime.isEmpty())
+            return false;
+        path = runtime.toStdString() + "/" + path;
+    }
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path))
+        return false;
+    path.copy(address.sun_path, path.size());
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return false;
+    const bool answers = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    close(socket);
+    return answers;
 }
 
 } // namespace
@@ -228,6 +276,12 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
     // Load the library now, so the first expansion and the D-Bus methods find it warm.
     if (!App::shared().isLoaded())
         return false;
+    // Qt's X11 plugin ends the process with exit() when the display goes away (a logout):
+    // what was typed last is written then too.
+    saveLibraryWhenProcessExits();
+    // The name is taken already and the D-Bus object is served only once this is done: calls
+    // that come meanwhile wait for it, and the first one is as quick as the next.
+    delegate.expandingController().prepareSearch(std::nullopt);
 
     auto& windows = delegate.windows();
     windows.showExpandersWindow = [this] {
@@ -284,12 +338,14 @@ bool QuilletApplication::hasGraphicalSession()
 {
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return true; // the user chose the platform
-    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
-        return true;
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return false;
-    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
-    return !platforms.entryList({ QStringLiteral("libqwayland*.so") }, QDir::Files).isEmpty();
+    // Qt tries the Wayland compositor first, then the X server; when neither answers it
+    // aborts the process.
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && waylandCompositorAnswers()) {
+        const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+        if (!platforms.entryList({ QStringLiteral("libqwayland*.so") }, QDir::Files).isEmpty())
+            return true;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers();
 }
 
 QuilletApplication::QuilletApplication(QApplication& application)
@@ -304,6 +360,8 @@ QuilletApplication::QuilletApplication(QApplication& application)
     // A tray application: closing its last window leaves it running in the panel.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    m_restarted = qEnvironmentVariableIsSet(restartedVariable);
+    qunsetenv(restartedVariable); // never handed on to the programs this one starts
     m_files = QApplication::arguments().mid(1);
     m_showEditor = m_files.removeAll(QString::fromLatin1(showEditorOption)) > 0;
 }
@@ -320,6 +378,8 @@ int QuilletApplication::run()
         if (m_serviceBus->requestName(QuilletService::serviceName)) {
             ownedBus = m_serviceBus.get();
         } else {
+            if (m_restarted)
+                return 0; // started meanwhile by the bus for a caller: that one serves
             const QDBusConnection bus = QDBusConnection::sessionBus();
             // Another instance runs: it takes the files, or else shows its editor window, so
             // that starting Quillet again reaches it also where there is no tray.
@@ -340,6 +400,22 @@ int QuilletApplication::run()
     m_parts = std::make_unique<Parts>();
     if (!m_parts->start(m_files, m_showEditor, ownedBus))
         return 1;
+    if (ownedBus) {
+        // Never half alive: without its name the application would go on unreachable while a
+        // second one starts beside it. It ends as after Quit, writing what waits.
+        QObject::connect(ownedBus, &SessionBusConnection::lost, ownedBus, [] {
+            qCWarning(mainLog) << "Quillet lost its D-Bus name and ends";
+            QCoreApplication::quit();
+        });
+        // The D-Bus methods are served again, but Qt's own connection to the bus (the
+        // notifications, the panel's tray, the appearance) and the accessibility bus are gone
+        // for good: a new process reaches them afresh.
+        QObject::connect(ownedBus, &SessionBusConnection::reconnected, ownedBus, [this] {
+            qCWarning(mainLog) << "The session bus restarted: Quillet starts again";
+            m_restart = true;
+            QCoreApplication::quit();
+        });
+    }
     const int status = QApplication::exec();
     m_parts->delegate.applicationWillTerminate();
     return status;

@@ -26,7 +26,8 @@ namespace quillet {
 /// is written. Main thread only.
 class QuilletApplication final {
 public:
-    /// Whether Qt will find a display to open; without one QApplication aborts the process.
+    /// Whether Qt will find a display that answers: a Wayland compositor (with Qt's Wayland
+    /// plugin) or an X server; without one QApplication aborts the process.
     static bool hasGraphicalSession();
 
     /// Names the application for the desktop, keeps it running when its last window closes,
@@ -40,6 +41,16 @@ public:
     /// until Quit. The process's exit status.
     int run();
 
+    /// Whether the application ended to start again: the session bus restarted, and the
+    /// desktop's services on it (notifications, the panel, the accessibility bus) are reached
+    /// afresh only by a new process. The caller starts the program again, with no arguments,
+    /// once the QApplication is gone.
+    bool wantsRestart() const { return m_restart; }
+
+    /// Marks the process that a restart starts (see wantsRestart()); such a process leaves
+    /// quietly when another instance has taken the name meanwhile.
+    static constexpr const char* restartedVariable = "QUILLET_RESTARTED";
+
 private:
     struct Parts;
 
@@ -51,6 +62,9 @@ private:
     /// the parts, whose service is registered on it.
     std::unique_ptr<SessionBusConnection> m_serviceBus;
     std::unique_ptr<Parts> m_parts;
+    bool m_restart = false;
+    /// Started again after a restart of the session bus.
+    bool m_restarted = false;
 };
 
 } // namespace quillet

@@ -16,11 +16,7 @@ namespace {
 
 Q_LOGGING_CATEGORY(soundsLog, "quillet.sounds")
 
-std::unique_ptr<Sounds>& sharedSounds()
-{
-    static std::unique_ptr<Sounds> sounds;
-    return sounds;
-}
+Sounds* installedSounds = nullptr;
 
 } // namespace
 
@@ -86,21 +82,16 @@ public:
 
 Sounds& Sounds::shared()
 {
-    auto& sounds = sharedSounds();
-    if (!sounds) {
-        // Qt Multimedia's objects must not outlive the application object: with none (the
-        // application is ending, or never began) nothing is played.
-        if (QCoreApplication::instance())
-            sounds = std::make_unique<Sounds>(std::make_shared<QtSoundPlayer>());
-        else
-            sounds = std::make_unique<Sounds>(std::make_shared<SilentPlayer>());
-    }
-    return *sounds;
+    if (installedSounds)
+        return *installedSounds;
+    // Holds no Qt object, so it may be destroyed whenever the process ends.
+    static Sounds silence(std::make_shared<SilentPlayer>());
+    return silence;
 }
 
-void Sounds::setShared(std::unique_ptr<Sounds> sounds)
+void Sounds::setShared(Sounds* sounds)
 {
-    sharedSounds() = std::move(sounds);
+    installedSounds = sounds;
 }
 
 void Sounds::playExpandedSound()

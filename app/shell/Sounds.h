@@ -48,11 +48,13 @@ public:
     /// Reads the settings through Settings::shared() unless given.
     explicit Sounds(std::shared_ptr<SoundPlayer> player, Settings* settings = nullptr);
 
-    /// The application's sounds, made on first use with a QtSoundPlayer.
+    /// The sounds installed with setShared(); silence when none is.
     static Sounds& shared();
-    /// Replaces the shared sounds (tests install a recording player). The application
-    /// passes none before its QApplication ends, so the Qt Multimedia objects go first.
-    static void setShared(std::unique_ptr<Sounds> sounds);
+    /// Installs the sounds that shared() gives (not owned; nullptr for none). Their owner
+    /// keeps them for as long as its QApplication exists and uninstalls them before they go:
+    /// nothing in static storage holds Qt Multimedia's objects, whose destruction at the
+    /// process's end would follow Qt Multimedia's own.
+    static void setShared(Sounds* sounds);
 
     /// "expander-done" when "EnableSounds" is true.
     void playExpandedSound();

@@ -2,14 +2,19 @@
 
 #include "docs/views/QtText.h"
 #include "library/Bundle.h"
+#include "shell/ProcessExit.h"
 #include "text/Localized.h"
+#include "text/UnicodeConversion.h"
 #include "text/UserErrorDescriptionType.h"
 
+#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
 #include <QLoggingCategory>
+
+#include <iostream>
 
 namespace quillet {
 namespace {
@@ -58,7 +63,16 @@ UserNotificationController::UserNotificationController(QDBusConnection connectio
 
 UserNotificationController& UserNotificationController::shared()
 {
-    static auto* controller = new UserNotificationController(QDBusConnection::sessionBus());
+    // A child of the application object, not a static: it goes with the application, and a
+    // process that ends without destroying the application (exit() on a lost display) never
+    // destroys it at all.
+    QCoreApplication* application = QCoreApplication::instance();
+    Q_ASSERT(application);
+    const QString name = QStringLiteral("quillet-notifications");
+    if (auto* controller = application->findChild<UserNotificationController*>(name, Qt::FindDirectChildrenOnly))
+        return *controller;
+    auto* controller = new UserNotificationController(QDBusConnection::sessionBus(), application);
+    controller->setObjectName(name);
     return *controller;
 }
 
@@ -140,11 +154,17 @@ void UserNotificationController::onNotificationClosed(uint id, uint)
 
 void DesktopNotifications::deliverNotification(const UserErrorDescriptionType& error)
 {
+    if (processIsExiting()) {
+        std::cerr << toUtf8(error.userErrorTitle()) << ": " << toUtf8(error.userErrorDescription()) << std::endl;
+        return;
+    }
     m_controller.deliver(UserNotificationBuilder().notification(error));
 }
 
 void DesktopNotifications::scheduleBundleImportedNotification(const Bundle& bundle)
 {
+    if (processIsExiting())
+        return;
     m_controller.deliver(UserNotificationBuilder().bundleImportedNotification(bundle));
 }
 

@@ -58,7 +58,8 @@ public:
     explicit UserNotificationController(
         QDBusConnection connection = QDBusConnection::sessionBus(), QObject* parent = nullptr);
 
-    /// The application's controller, made on first use.
+    /// The application's controller, made on first use as a child of the application object
+    /// (which must exist).
     static UserNotificationController& shared();
 
     /// Not owned.

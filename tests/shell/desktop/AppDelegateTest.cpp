@@ -174,7 +174,7 @@ protected:
             QString::fromStdString((m_folder.path() / "Quillet.ini").string()), QSettings::IniFormat));
         m_defaults->setValue(UserDefaultsKey::DidOpenIntro, true);
         Settings::setShared(m_defaults);
-        Sounds::setShared(std::make_unique<Sounds>(m_player));
+        Sounds::setShared(&m_sounds);
         AccessibilityBackend::setShared(m_backend);
 
         AppDelegate::Services services;
@@ -203,6 +203,7 @@ protected:
     test::TempDir m_folder;
     std::shared_ptr<RecordingNotifications> m_notifications = std::make_shared<RecordingNotifications>();
     std::shared_ptr<RecordingPlayer> m_player = std::make_shared<RecordingPlayer>();
+    Sounds m_sounds { m_player };
     test::FakeEditor m_editor;
     std::shared_ptr<test::FakeBackend> m_backend = std::make_shared<test::FakeBackend>(m_editor);
     std::shared_ptr<UserDefaults> m_defaults;

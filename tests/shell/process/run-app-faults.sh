@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The running quillet-app under faults: no display, hostile bundle files over OpenFiles, a
-# library file changed behind its back, a settings file that is a pipe, and quitting after
-# sounds played. Runs inside `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet
+# library file changed behind its back, a settings file that is a pipe, quitting after sounds
+# played, messages carrying file descriptors, and a session bus that restarts or goes away. Runs inside `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet
 # and quillet-app), offscreen. Every wait has a deadline; a failure prints the app's log.
 set -uo pipefail
 
@@ -99,6 +99,85 @@ start_app && {
 rm -f "$settings"
 ln -s /dev/zero "$settings"
 timeout 10 "$bin/quillet" expand 'if x' >/dev/null || fail "quillet read /dev/zero as its settings"
+
+rm -f "$settings"
+printf '[General]\nDidOpenIntro=true\n' >"$settings"
+
+# 6. Messages that carry file descriptors, far more than the usual limit of open files, do not
+#    cut the application off the bus: each is refused, and the methods answer afterwards.
+(ulimit -n 1024 && exec env QT_QPA_PLATFORM=offscreen "$bin/quillet-app") >"$app_log" 2>&1 &
+app_pid=$!
+wait_until 30 name_owned || fail "quillet-app did not take its D-Bus name under 1,024 files"
+/usr/bin/python3 - <<'PY' || fail "the messages with descriptors were not refused"
+import os
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+null = os.open("/dev/null", os.O_RDONLY)
+for _ in range(300):
+    descriptors = Gio.UnixFDList()
+    for _ in range(16):
+        descriptors.append(null)
+    call = Gio.DBusMessage.new_method_call(
+        "com.orvanta.Quillet", "/com/orvanta/Quillet", "com.orvanta.Quillet", "Expand")
+    call.set_body(GLib.Variant("(sa{sv})", ("if x", {})))
+    call.set_unix_fd_list(descriptors)
+    call.set_flags(Gio.DBusMessageFlags.NO_REPLY_EXPECTED)
+    bus.send_message(call, Gio.DBusSendMessageFlags.NONE)
+bus.flush_sync(None)
+# A caller that waits for the answer hears why.
+descriptors = Gio.UnixFDList()
+descriptors.append(null)
+call = Gio.DBusMessage.new_method_call("com.orvanta.Quillet", "/com/orvanta/Quillet", "com.orvanta.Quillet", "Expand")
+call.set_body(GLib.Variant("(sa{sv})", ("if x", {})))
+call.set_unix_fd_list(descriptors)
+reply, _ = bus.send_message_with_reply_sync(call, Gio.DBusSendMessageFlags.NONE, 20000, None)
+if reply.get_message_type() != Gio.DBusMessageType.ERROR or reply.get_error_name() != "org.freedesktop.DBus.Error.InvalidArgs":
+    raise SystemExit("a call with descriptors was answered %s" % reply.print_(0))
+PY
+call Expand 'for item in items' '{}' | grep -q cursor_position || fail "Expand did not answer after the descriptors"
+name_owned || fail "the name was lost to the descriptors"
+stop_app "after messages with descriptors"
+
+# 7. The session bus restarts: the application starts again in the same process, so that it
+#    reaches the desktop's services anew (Qt's own connection too, not only the service's); it
+#    answers, and a second start hands over to it. When no bus comes back, it ends rather than
+#    staying unreachable.
+connections_of() {
+    local name count=0
+    for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus         --method org.freedesktop.DBus.ListNames | grep -o "':[0-9.]*'" | tr -d "'"); do
+        gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus             --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null |
+            grep -q "uint32 $1,)" && count=$((count + 1))
+    done
+    echo "$count"
+}
+two_connections() { [ "$(connections_of "$app_pid")" -ge 2 ]; }
+private_bus() {
+    dbus-daemon --session --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
+    bus_pid=$!
+    wait_until 10 test -S "$work/bus"
+}
+(
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/bus
+    private_bus
+    start_app || exit 1
+    kill "$bus_pid"; wait "$bus_pid"; rm -f "$work/bus"
+    private_bus
+    wait_until 20 name_owned || fail "the name was not taken again after the bus restarted"
+    call Expand 'for item in items' '{}' | grep -q cursor_position || fail "Expand did not answer after the bus restarted"
+    wait_until 20 two_connections || fail "after the bus restarted, quillet-app has $(connections_of "$app_pid") connection(s)"
+    QT_QPA_PLATFORM=offscreen timeout 20 "$bin/quillet-app" >/dev/null 2>&1 || fail "a second start did not hand over"
+    kill -0 "$app_pid" 2>/dev/null || fail "quillet-app ended after the bus restarted"
+    kill "$bus_pid"; wait "$bus_pid"; rm -f "$work/bus"
+    deadline=$((SECONDS + 30))
+    while kill -0 "$app_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+    if kill -0 "$app_pid" 2>/dev/null; then
+        fail "quillet-app stayed without a bus"
+        kill -KILL "$app_pid"
+    else
+        wait "$app_pid" || fail "quillet-app ended without a bus with status $?"
+    fi
+    exit $failures
+) || failures=$((failures + $?))
 
 [ $failures -eq 0 ] && echo "All app fault checks passed"
 exit $((failures > 0))

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# How the real quillet-app ends, one row per way a session ends or never begins: the exit
+# status, no abort, and the edit that waited for its save on disk afterwards. Each running row
+# has an X server of its own (so that it can end it) and plays both sounds first; the edit is a
+# bundle switched off in the editor window, within the half second its save waits. Runs inside
+# `dbus-run-session -- run-app-exits.sh BIN` (BIN holds quillet and quillet-app).
+set -uo pipefail
+
+bin=$1
+source "$(dirname "$0")/../AppSession.sh"
+library=$XDG_DATA_HOME/com.orvanta.Quillet/bundles.qlbundles
+printf '[General]\nDidOpenIntro=true\n' >"$XDG_CONFIG_HOME/orvanta/Quillet.ini"
+
+# name | how it ends | expected status | whether an edit waits
+rows=(
+    "the X server ends after sounds|x-term|1|edit"
+    "the X server is killed after sounds|x-kill|1|edit"
+    "SIGTERM after sounds|app-term|0|edit"
+    "SIGHUP after sounds|app-hup|0|edit"
+    "no X server at DISPLAY|no-x|1|"
+    "no Wayland compositor at WAYLAND_DISPLAY|no-wayland|1|"
+)
+
+x_pid=
+start_x() {
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    x_pid=$!
+    pids+=("$x_pid")
+    wait_until 20 test -s "$work/display" || return 1
+    export DISPLAY=:$(cat "$work/display")
+}
+
+# "True" or "False": whether the first bundle of the library file is switched on.
+first_bundle_enabled() {
+    python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["bundles"][0].get("is_enabled", True))' "$library"
+}
+
+call() {
+    timeout 20 gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvanta/Quillet \
+        --method com.orvanta.Quillet.Expand "$1" '{}' >/dev/null
+}
+
+# Switches the selected (first) bundle in the editor window and makes sure the change is not on
+# disk yet; the D-Bus call behind the key press returns once the application has taken it.
+make_waiting_edit() {
+    local window before
+    window=$(xdotool search --sync --onlyvisible --classname quillet-app | head -1)
+    [ -n "$window" ] || return 1
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    for attempt in 1 2 3 4 5; do
+        before=$(first_bundle_enabled)
+        xdotool key space
+        call 'for item in items'
+        # Written already (a slow turn): the next press makes another waiting edit.
+        [ "$(first_bundle_enabled)" = "$before" ] && { echo "$before"; return 0; }
+    done
+    return 1
+}
+
+for row in "${rows[@]}"; do
+    IFS='|' read -r name ending want_status edit <<<"$row"
+    app_env=()
+    case $ending in
+        no-x) app_env=(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:99) ;;
+        no-wayland) app_env=(env -u DISPLAY -u QT_QPA_PLATFORM WAYLAND_DISPLAY=wayland-quillet-test) ;;
+        *)
+            start_x || { fail "$name: no X server started"; continue; }
+            app_env=(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+            ;;
+    esac
+    "${app_env[@]}" "$bin/quillet-app" --show-editor >"$app_log" 2>&1 &
+    app_pid=$!
+    before=
+    if [ -n "$edit" ]; then
+        wait_until 30 name_owned || fail "$name: quillet-app did not take its D-Bus name"
+        call 'for item in items' && call 'nothing expands this' || fail "$name: Expand did not answer"
+        before=$(make_waiting_edit) || fail "$name: no edit could be made to wait for its save"
+        case $ending in
+            x-term) kill -TERM "$x_pid" ;;
+            x-kill) kill -KILL "$x_pid" ;;
+            app-term) kill -TERM "$app_pid" ;;
+            app-hup) kill -HUP "$app_pid" ;;
+        esac
+    fi
+    deadline=$((SECONDS + 30))
+    while kill -0 "$app_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+    if kill -0 "$app_pid" 2>/dev/null; then
+        fail "$name: quillet-app did not end"
+        kill -KILL "$app_pid"
+    fi
+    wait "$app_pid"
+    status=$?
+    [ "$status" -eq "$want_status" ] || fail "$name: status $status, expected $want_status"
+    grep -qE 'malloc|corrupted|double free|bad_alloc|Aborted|terminate called' "$app_log" &&
+        fail "$name: the process broke at its end"
+    case $ending in no-*) grep -q 'no graphical session' "$app_log" || fail "$name: no message" ;; esac
+    if [ -n "$before" ] && [ "$(first_bundle_enabled)" = "$before" ]; then
+        fail "$name: the edit that waited for its save was lost"
+    fi
+    [ -n "$x_pid" ] && kill "$x_pid" 2>/dev/null
+    x_pid=
+done
+
+[ $failures -eq 0 ] && echo "All exits ended as expected"
+exit $((failures > 0))
