@@ -235,8 +235,9 @@ void App::keepChangesMadeElsewhere()
 {
     const auto& path = m_bundleStoreController->path();
     std::optional<JSONDictionary> current;
+    std::optional<detail::FileIdentity> identity;
     try {
-        current = m_bundleStoreController->readFileAsItIsNow();
+        current = m_bundleStoreController->readFileAsItIsNow(&identity);
     } catch (const std::exception&) {
         // Not ours and not readable: kept under another name, never overwritten.
         auto target = path;
@@ -264,8 +265,11 @@ void App::keepChangesMadeElsewhere()
     std::vector<icu::UnicodeString> conflicts;
     try {
         // Read as this version writes it, so that a bundle only written differently is no change.
-        const JSONDictionary theirs = BundleStore(*current).dictionary();
-        conflicts = m_snapshot.mergeInto(bundleStore(), m_bundleStoreController->savedDictionary(), theirs);
+        JSONDictionary theirs = BundleStore(*current).dictionary();
+        auto merge = m_snapshot.mergeInto(bundleStore(), m_bundleStoreController->savedDictionary(), theirs);
+        m_snapshot = std::move(merge.snapshotOfTheirs);
+        m_bundleStoreController->markAsRead(std::move(theirs), identity);
+        conflicts = std::move(merge.conflicts);
     } catch (const std::exception&) {
         // A library this version cannot read in full: kept whole beside ours.
         auto kept = path;

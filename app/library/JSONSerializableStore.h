@@ -153,8 +153,22 @@ public:
     /// Makes other writers of the file wait until the result is destroyed (detail::FileLock).
     std::unique_ptr<detail::FileLock> lockForWriting() const { return std::make_unique<detail::FileLock>(m_path); }
 
-    /// Reads the file as it is now, without touching the value; the errors of the load.
-    std::optional<JSONDictionary> readFileAsItIsNow() const { return detail::readJSONDictionary(m_path, m_texts); }
+    /// Reads the file as it is now, without touching the value; the errors of the load. The
+    /// identity of the file read goes to `identity` when given.
+    std::optional<JSONDictionary> readFileAsItIsNow(std::optional<detail::FileIdentity>* identity = nullptr) const
+    {
+        return detail::readJSONDictionary(m_path, m_texts, identity);
+    }
+
+    /// Counts the object (as the value writes it) as the file last read, with the file's
+    /// identity: the value has taken in what it holds, so a save that fails afterwards leaves
+    /// nothing of it to take in again.
+    void markAsRead(JSONDictionary dictionary, std::optional<detail::FileIdentity> identity)
+    {
+        m_identity = identity;
+        m_savedDictionary = std::move(dictionary);
+        m_loadedBytes = std::string();
+    }
 
     /// The object last loaded or saved, as the value writes it.
     const JSONDictionary& savedDictionary() const

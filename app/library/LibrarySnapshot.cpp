@@ -108,7 +108,8 @@ enum class Step {
 struct Merged {
     Step step;
     std::size_t mine = 0;
-    std::size_t theirs = 0;
+    /// The file's record that this place holds or stands for, if any.
+    std::optional<std::size_t> theirs;
 };
 
 /// The three-way merge of one list. The order is this process's, with what the file added
@@ -135,11 +136,11 @@ std::vector<Merged> mergeLists(const Records& base, const std::vector<MineRecord
         const auto t = theirsOf[b];
         const bool theirsChanged = t && *theirs[*t] != *base[b];
         if (m && t)
-            return theirsChanged ? Merged { Step::update, *m, *t } : Merged { Step::keepMine, *m };
+            return Merged { theirsChanged ? Step::update : Step::keepMine, *m, t };
         if (m && mine[*m].current != *base[b])
-            return Merged { Step::keepMineDeletedElsewhere, *m };
+            return Merged { Step::keepMineDeletedElsewhere, *m, std::nullopt };
         if (t && theirsChanged)
-            return Merged { Step::bringBackTheirs, 0, *t };
+            return Merged { Step::bringBackTheirs, 0, t };
         return std::nullopt; // deleted on one side and left alone on the other, or on both
     };
 
@@ -168,7 +169,7 @@ std::vector<Merged> mergeLists(const Records& base, const std::vector<MineRecord
             if (mine[m].base && mineOf[*mine[m].base] == m)
                 place(*mine[m].base);
             else
-                merged.push_back({ Step::keepMine, m });
+                merged.push_back({ Step::keepMine, m, std::nullopt });
         }
         for (std::size_t t = 0; t < theirs.size(); ++t) {
             if (!baseOfTheirs[t])
@@ -240,24 +241,42 @@ icu::UnicodeString quoted(const icu::UnicodeString& name)
     return icu::UnicodeString(u"\u201C").append(name).append(u"\u201D");
 }
 
+using KnownExpanders = std::vector<std::weak_ptr<CustomExpander>>;
+
+/// The objects that stand for the records of a list of the file, one per record (none where
+/// this process deleted the record).
+template <typename Object> KnownExpanders knownAs(const std::vector<std::shared_ptr<Object>>& objects)
+{
+    return KnownExpanders(objects.begin(), objects.end());
+}
+
 class Merger {
 public:
     std::vector<icu::UnicodeString> conflicts;
 
-    /// Merges the file's version of one bundle into this process's; a bundle when both
-    /// changed one of its own fields differently: the file's version, to keep beside it.
-    BundlePtr mergeBundle(Bundle& bundle, const std::vector<std::weak_ptr<CustomExpander>>& knownExpanders,
-        const JSONDictionary& base, const JSONDictionary& theirs)
+    struct BundleMerge {
+        /// The file's version, to keep beside this process's when both changed one of the
+        /// bundle's own fields differently; none otherwise.
+        BundlePtr theirVersion;
+        /// The expanders that now stand for the file's expanders of the bundle, in its order.
+        KnownExpanders recordExpanders;
+    };
+
+    /// Merges the file's version of one bundle into this process's.
+    BundleMerge mergeBundle(
+        Bundle& bundle, const KnownExpanders& knownExpanders, const JSONDictionary& base, const JSONDictionary& theirs)
     {
         const JSONDictionary current = bundle.dictionary();
         if (current == theirs)
-            return nullptr;
+            return { nullptr, knownAs(bundle.expanders()) };
         static constexpr const char* fieldKeys[] = { "name", "description", "is_enabled", "supported_languages" };
         for (const char* key : fieldKeys) {
             const auto& their = theirs.at(key);
             if (their != base.at(key) && their != current.at(key) && current.at(key) != base.at(key)) {
                 conflicts.push_back(quoted(bundle.name()));
-                return std::make_shared<Bundle>(theirs);
+                auto theirVersion = std::make_shared<Bundle>(theirs);
+                auto recordExpanders = knownAs(theirVersion->expanders());
+                return { std::move(theirVersion), std::move(recordExpanders) };
             }
         }
         const Bundle from(theirs);
@@ -274,14 +293,18 @@ public:
 
         const auto baseExpanders = recordsOf(base, "expanders");
         const auto theirExpanders = recordsOf(theirs, "expanders");
-        const auto& expanders = bundle.expanders();
+        const auto expanders = bundle.expanders();
         std::vector<MineRecord> mine;
         mine.reserve(expanders.size());
         const auto places = placesOf(knownExpanders, baseExpanders.size());
         for (const auto& expander : expanders)
             mine.push_back({ placeOf<CustomExpander>(expander.get(), places), expander->dictionary() });
 
+        auto conflictIn = [&](const CustomExpander& expander) {
+            conflicts.push_back(quoted(bundle.name()).append(u" \u203A ").append(quoted(expander.name())));
+        };
         std::vector<CustomExpanderPtr> result;
+        KnownExpanders recordExpanders(theirExpanders.size());
         for (const auto& step : mergeLists(baseExpanders, mine, theirExpanders)) {
             switch (step.step) {
             case Step::keepMine:
@@ -289,33 +312,36 @@ public:
                 break;
             case Step::update: {
                 const auto& expander = expanders[step.mine];
-                const auto& their = *theirExpanders[step.theirs];
+                const auto& their = *theirExpanders[*step.theirs];
                 result.push_back(expander);
                 if (mine[step.mine].current == *baseExpanders[*mine[step.mine].base]) {
                     takeFields(*expander, CustomExpander(their));
                 } else if (mine[step.mine].current != their) {
-                    conflicts.push_back(quoted(bundle.name()).append(u" \u203A ").append(quoted(expander->name())));
+                    conflictIn(*expander);
                     result.push_back(std::make_shared<CustomExpander>(their));
                 }
                 break;
             }
             case Step::keepMineDeletedElsewhere:
                 result.push_back(expanders[step.mine]);
-                conflicts.push_back(
-                    quoted(bundle.name()).append(u" \u203A ").append(quoted(expanders[step.mine]->name())));
+                conflictIn(*expanders[step.mine]);
                 break;
             case Step::addTheirs:
-                result.push_back(std::make_shared<CustomExpander>(*theirExpanders[step.theirs]));
+                result.push_back(std::make_shared<CustomExpander>(*theirExpanders[*step.theirs]));
                 break;
             case Step::bringBackTheirs:
-                result.push_back(std::make_shared<CustomExpander>(*theirExpanders[step.theirs]));
-                conflicts.push_back(quoted(bundle.name()).append(u" \u203A ").append(quoted(result.back()->name())));
+                result.push_back(std::make_shared<CustomExpander>(*theirExpanders[*step.theirs]));
+                conflictIn(*result.back());
                 break;
             }
+            // The last one placed holds the file's version of the record: a conflict's copy
+            // rather than this process's own.
+            if (step.theirs)
+                recordExpanders[*step.theirs] = result.back();
         }
         if (result != expanders)
             bundle.setExpanders(std::move(result));
-        return nullptr;
+        return { nullptr, std::move(recordExpanders) };
     }
 };
 
@@ -325,15 +351,12 @@ LibrarySnapshot LibrarySnapshot::of(const BundleStore& store)
 {
     LibrarySnapshot snapshot;
     snapshot.m_entries.reserve(store.bundles().size());
-    for (const auto& bundle : store.bundles()) {
-        Entry entry { .bundle = bundle, .expanders = {} };
-        entry.expanders.assign(bundle->expanders().begin(), bundle->expanders().end());
-        snapshot.m_entries.push_back(std::move(entry));
-    }
+    for (const auto& bundle : store.bundles())
+        snapshot.m_entries.push_back({ .bundle = bundle, .expanders = knownAs(bundle->expanders()) });
     return snapshot;
 }
 
-std::vector<icu::UnicodeString> LibrarySnapshot::mergeInto(
+LibrarySnapshot::Merge LibrarySnapshot::mergeInto(
     BundleStore& store, const JSONDictionary& base, const JSONDictionary& theirs) const
 {
     const auto baseBundles = recordsOf(base, "bundles");
@@ -351,19 +374,27 @@ std::vector<icu::UnicodeString> LibrarySnapshot::mergeInto(
         mine.push_back({ placeOf<Bundle>(bundle.get(), places), bundle->dictionary() });
 
     Merger merger;
+    Merge merge;
+    merge.snapshotOfTheirs.m_entries.resize(theirBundles.size());
     std::vector<BundlePtr> result;
     store.groupChanges([&] {
         for (const auto& step : mergeLists(baseBundles, mine, theirBundles)) {
+            KnownExpanders recordExpanders;
             switch (step.step) {
             case Step::keepMine:
                 result.push_back(bundles[step.mine]);
+                // Unchanged in the file: its expanders are the file's as they were.
+                if (step.theirs)
+                    recordExpanders = m_entries[*mine[step.mine].base].expanders;
                 break;
             case Step::update: {
                 const std::size_t b = *mine[step.mine].base;
                 result.push_back(bundles[step.mine]);
-                if (auto theirVersion = merger.mergeBundle(
-                        *bundles[step.mine], m_entries[b].expanders, *baseBundles[b], *theirBundles[step.theirs]))
-                    result.push_back(std::move(theirVersion));
+                auto bundleMerge = merger.mergeBundle(
+                    *bundles[step.mine], m_entries[b].expanders, *baseBundles[b], *theirBundles[*step.theirs]);
+                if (bundleMerge.theirVersion)
+                    result.push_back(std::move(bundleMerge.theirVersion));
+                recordExpanders = std::move(bundleMerge.recordExpanders);
                 break;
             }
             case Step::keepMineDeletedElsewhere:
@@ -371,18 +402,23 @@ std::vector<icu::UnicodeString> LibrarySnapshot::mergeInto(
                 merger.conflicts.push_back(quoted(bundles[step.mine]->name()));
                 break;
             case Step::addTheirs:
-                result.push_back(std::make_shared<Bundle>(*theirBundles[step.theirs]));
+                result.push_back(std::make_shared<Bundle>(*theirBundles[*step.theirs]));
+                recordExpanders = knownAs(result.back()->expanders());
                 break;
             case Step::bringBackTheirs:
-                result.push_back(std::make_shared<Bundle>(*theirBundles[step.theirs]));
+                result.push_back(std::make_shared<Bundle>(*theirBundles[*step.theirs]));
+                recordExpanders = knownAs(result.back()->expanders());
                 merger.conflicts.push_back(quoted(result.back()->name()));
                 break;
             }
+            if (step.theirs)
+                merge.snapshotOfTheirs.m_entries[*step.theirs] = { result.back(), std::move(recordExpanders) };
         }
         if (result != bundles)
             store.setBundles(std::move(result));
     });
-    return merger.conflicts;
+    merge.conflicts = std::move(merger.conflicts);
+    return merge;
 }
 
 } // namespace quillet

@@ -38,9 +38,8 @@ public:
     /// - a change on both sides that differs is a conflict: both versions are kept (the
     ///   file's after this process's) and named in the result, as is a record one side
     ///   deleted and the other changed, which is kept.
-    /// Returns the names of the conflicts ("Bundle" or "Bundle › expander"), none when none.
-    std::vector<icu::UnicodeString> mergeInto(
-        BundleStore& store, const JSONDictionary& base, const JSONDictionary& theirs) const;
+    struct Merge;
+    Merge mergeInto(BundleStore& store, const JSONDictionary& base, const JSONDictionary& theirs) const;
 
 private:
     struct Entry {
@@ -48,6 +47,14 @@ private:
         std::vector<std::weak_ptr<CustomExpander>> expanders;
     };
     std::vector<Entry> m_entries;
+};
+
+struct LibrarySnapshot::Merge {
+    /// The names of the conflicts ("Bundle" or "Bundle › expander"), none when none.
+    std::vector<icu::UnicodeString> conflicts;
+    /// The objects that now stand for the records of `theirs`: the snapshot to merge the
+    /// file's next changes against, once `theirs` counts as read.
+    LibrarySnapshot snapshotOfTheirs;
 };
 
 } // namespace quillet

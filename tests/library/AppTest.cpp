@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -438,6 +440,34 @@ TEST_F(AppTest, ASaveMergesWhatAHandChangedInTheFileSinceTheLastLoadOrSave)
         EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
         EXPECT_EQ(delivered.size(), c.conflict ? 1u : 0u);
     }
+}
+
+TEST_F(AppTest, ASaveThatFailsAfterAMergeTakesNothingInTwice)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, libraryOf("A(a1) B(b1)").dump(4));
+    App app(recording.environment);
+    writeFile(libraryFile, libraryOf("A(a1) Bh(b1) D(d1)").dump(4));
+    {
+        // Files may not grow past a few bytes: the merge reads the file, the write fails.
+        const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit previous {};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit tiny = previous;
+        tiny.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        app.bundleStore().bundles()[1]->setName(u"Ba");
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, previousHandler);
+    }
+    ASSERT_EQ(recording.notifications->delivered.size(), 2u);
+    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"The library was changed by another program"));
+    EXPECT_EQ(recording.notifications->delivered[1].title, u16(u"File could not be saved"));
+    EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(libraryFile))), "A(a1) Bh(b1) D(d1)");
+
+    app.bundleStore().bundles()[0]->setName(u"A*");
+    EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(libraryFile))), "A*(a1) Ba(b1) Bh(b1) D(d1)");
+    EXPECT_EQ(recording.notifications->delivered.size(), 2u);
 }
 
 TEST_F(AppTest, TwoProcessesImportingAtTheSameMomentLoseNoImport)
