@@ -56,36 +56,40 @@ std::vector<std::optional<std::size_t>> pairWithBase(const Records& base, const 
         baseOf[t] = b;
         taken[b] = true;
     };
-    for (std::size_t t = 0; t < theirs.size(); ++t) {
-        const std::string name = nameOf(*theirs[t]);
-        for (std::size_t b = 0; !baseOf[t] && !name.empty() && b < base.size(); ++b) {
-            if (!taken[b] && nameOf(*base[b]) == name)
-                pair(t, b);
-        }
+    std::multimap<std::string, std::size_t> byName;
+    for (std::size_t b = 0; b < base.size(); ++b) {
+        if (!taken[b])
+            byName.emplace(nameOf(*base[b]), b);
     }
     for (std::size_t t = 0; t < theirs.size(); ++t) {
         if (baseOf[t])
             continue;
-        std::size_t lower = 0; // the first base record that may be this one
-        for (std::size_t before = t; before-- > 0;) {
-            if (baseOf[before]) {
-                lower = *baseOf[before] + 1;
-                break;
+        const std::string name = nameOf(*theirs[t]);
+        if (const auto found = byName.lower_bound(name);
+            !name.empty() && found != byName.end() && found->first == name) {
+            pair(t, found->second);
+            byName.erase(found);
+        }
+    }
+    // The base record that the next record of the file paired so far stands for, from the right.
+    std::vector<std::size_t> upperOf(theirs.size());
+    for (std::size_t t = theirs.size(), upper = base.size(); t-- > 0;) {
+        upperOf[t] = upper;
+        if (baseOf[t])
+            upper = *baseOf[t];
+    }
+    std::size_t lower = 0;
+    for (std::size_t t = 0; t < theirs.size(); ++t) {
+        if (!baseOf[t]) {
+            for (std::size_t b = lower; b < upperOf[t]; ++b) {
+                if (!taken[b]) {
+                    pair(t, b);
+                    break;
+                }
             }
         }
-        std::size_t upper = base.size();
-        for (std::size_t after = t + 1; after < theirs.size(); ++after) {
-            if (baseOf[after]) {
-                upper = *baseOf[after];
-                break;
-            }
-        }
-        for (std::size_t b = lower; b < upper; ++b) {
-            if (!taken[b]) {
-                pair(t, b);
-                break;
-            }
-        }
+        if (baseOf[t])
+            lower = *baseOf[t] + 1;
     }
     return baseOf;
 }

@@ -28,17 +28,21 @@ public:
     /// read into the store or written from it.
     static LibrarySnapshot of(const BundleStore& store);
 
-    /// Brings into the store what the file gained since it held `base` (the library object
-    /// written or read when this snapshot was taken) and holds now (`theirs`, a library object
-    /// as this version writes it), beside the changes made here since, bundle by bundle and
-    /// within a bundle expander by expander:
+    struct Merge;
+
+    /// Brings into the store what changed in the file between `base` (the library object
+    /// written or read when this snapshot was taken) and `theirs` (the file now, as this
+    /// version writes it), beside the changes made here since, bundle by bundle and within a
+    /// bundle expander by expander:
     /// - what only the file changed takes the file's version (the objects here are updated in
     ///   place, so an open editor keeps them); what only this process changed stays;
     /// - what the file lost and this process left alone goes; what the file gained comes in;
     /// - a change on both sides that differs is a conflict: both versions are kept (the
     ///   file's after this process's) and named in the result, as is a record one side
     ///   deleted and the other changed, which is kept.
-    struct Merge;
+    /// The order is this process's with the file's new records at the end, unless this
+    /// process added, removed and moved nothing in the list: then it is the file's. The store
+    /// tells its delegates once. Main thread only.
     Merge mergeInto(BundleStore& store, const JSONDictionary& base, const JSONDictionary& theirs) const;
 
 private:
