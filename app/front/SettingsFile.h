@@ -4,8 +4,6 @@
 #include "text/Settings.h"
 
 #include <filesystem>
-#include <iosfwd>
-#include <map>
 #include <optional>
 #include <string>
 
@@ -23,13 +21,9 @@ std::optional<std::filesystem::path> path(const Paths::Environment& environment)
 /// The path for the process's environment.
 std::optional<std::filesystem::path> path();
 
-/// The plain entries of the file's general section (keys outside any section count too),
-/// values unquoted and unescaped. Lines that are not entries are skipped.
-std::map<std::string, std::string> readGeneralSection(std::istream& input);
-
 /// Sets the indentation keys ("IndentWithSpaces", "IndentSize", "MaximumCharactersInLine")
-/// that the file holds with a valid value (settingvalues::parse, the application's rule);
-/// the others keep their defaults. A missing or unreadable file, or anything but a regular
+/// that the file holds with a valid value (settingvalues::storedValues, the reader the
+/// application uses too); the others keep their defaults. A missing or unreadable file, or anything but a regular
 /// file, changes nothing and never blocks.
 void apply(const std::filesystem::path& file, InMemorySettings& settings);
 

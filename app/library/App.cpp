@@ -3,6 +3,7 @@
 #include "expansion/ExpanderController.h"
 #include "library/Alert.h"
 #include "library/ApplicationControl.h"
+#include "library/LibrarySnapshot.h"
 #include "library/Paths.h"
 #include "library/ResourceLocator.h"
 #include "library/SaveScheduler.h"
@@ -138,6 +139,7 @@ bool App::load(const std::filesystem::path& path)
     }
     m_bundleStoreController->serializable().setImportFeedback(
         { .alerts = m_environment.alerts, .application = m_environment.application });
+    m_snapshot = LibrarySnapshot::of(bundleStore());
     return true;
 }
 
@@ -177,7 +179,10 @@ bool App::installDefaultBundles()
     if (store.bundles().empty())
         return true; // each failure was reported by the import
     try {
-        return m_bundleStoreController->saveIfAbsent();
+        if (!m_bundleStoreController->saveIfAbsent())
+            return false;
+        m_snapshot = LibrarySnapshot::of(store);
+        return true;
     } catch (const UserErrorDescriptionType& error) {
         notifySaveFailure(error);
         return true;
@@ -203,9 +208,12 @@ void App::save()
         return;
     m_saving = true;
     try {
+        // Another instance saving at the same moment waits here, and then reads what we wrote.
+        const auto lock = m_bundleStoreController->lockForWriting();
         if (m_bundleStoreController->fileChangedElsewhere())
             keepChangesMadeElsewhere();
         m_bundleStoreController->save();
+        m_snapshot = LibrarySnapshot::of(bundleStore());
         m_lastSaveFailed = false;
     } catch (const UserErrorDescriptionType& error) {
         m_lastSaveFailed = true;
@@ -227,8 +235,9 @@ void App::keepChangesMadeElsewhere()
 {
     const auto& path = m_bundleStoreController->path();
     std::optional<JSONDictionary> current;
+    std::optional<detail::FileIdentity> identity;
     try {
-        current = m_bundleStoreController->readFileAsItIsNow();
+        current = m_bundleStoreController->readFileAsItIsNow(&identity);
     } catch (const std::exception&) {
         // Not ours and not readable: kept under another name, never overwritten.
         auto target = path;
@@ -253,16 +262,14 @@ void App::keepChangesMadeElsewhere()
     }
     if (!current)
         return; // removed meanwhile: nothing to keep
-    BundleStore& store = bundleStore();
-    std::vector<BundlePtr> added;
-    icu::UnicodeString names;
+    std::vector<icu::UnicodeString> conflicts;
     try {
         // Read as this version writes it, so that a bundle only written differently is no change.
-        const JSONDictionary theirs = BundleStore(*current).dictionary();
-        for (const auto& object : BundleStore::bundlesAddedSince(m_bundleStoreController->savedDictionary(), theirs)) {
-            added.push_back(std::make_shared<Bundle>(object));
-            names.append(names.isEmpty() ? u"\u201C" : u", \u201C").append(added.back()->name()).append(u"\u201D");
-        }
+        JSONDictionary theirs = BundleStore(*current).dictionary();
+        auto merge = m_snapshot.mergeInto(bundleStore(), m_bundleStoreController->savedDictionary(), theirs);
+        m_snapshot = std::move(merge.snapshotOfTheirs);
+        m_bundleStoreController->markAsRead(std::move(theirs), identity);
+        conflicts = std::move(merge.conflicts);
     } catch (const std::exception&) {
         // A library this version cannot read in full: kept whole beside ours.
         auto kept = path;
@@ -274,14 +281,15 @@ void App::keepChangesMadeElsewhere()
                 .append(u".")));
         return;
     }
-    if (added.empty())
+    if (conflicts.empty())
         return;
-    auto bundles = store.bundles();
-    bundles.insert(bundles.end(), added.begin(), added.end());
-    store.setBundles(std::move(bundles));
+    icu::UnicodeString names;
+    for (const auto& name : conflicts)
+        names.append(names.isEmpty() ? u"" : u", ").append(name);
     deliverNotification(CbError(localized(u"The library was changed by another program", "Library changed title"),
-        localized(u"Its new or changed bundles were added at the end of your library, beside your own changes: ",
-            "Library changed merged")
+        localized(u"Quillet and another program changed the same bundles or expanders; both versions were kept, "
+                  u"the other program's after yours: ",
+            "Library changed conflict")
             .append(names)
             .append(u".")));
 }

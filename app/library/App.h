@@ -2,6 +2,7 @@
 
 #include "library/BundleStore.h"
 #include "library/JSONSerializableStore.h"
+#include "library/LibrarySnapshot.h"
 #include "text/UserErrorDescriptionType.h"
 
 #include <filesystem>
@@ -34,12 +35,14 @@ class UserNotifications;
 /// destruction write a waiting change at once. A failed save becomes a notification and
 /// the next change saves again; an import whose save failed is not announced.
 ///
-/// The file is never replaced blindly: when it is no longer the file last loaded or saved
-/// (another program or another instance wrote it), the bundles it holds that this process
-/// never saw are added to the library first and the user is told, so neither side's work
-/// is lost. A file in its place that cannot be read is kept beside the library under a new
-/// name. Temporary files that a killed save left in the library's folder are removed at
-/// start-up.
+/// The file is never replaced blindly: a save holds the library's lock file (so another
+/// instance saving at the same moment waits), and when the file is no longer the one last
+/// loaded or saved (a hand or another instance changed it), what changed there is merged
+/// into the library first (LibrarySnapshot::mergeInto): what was deleted there and left
+/// alone here stays deleted, what was changed there and not here takes the file's version,
+/// and a change on both sides keeps both versions and tells the user. A file in its place
+/// that cannot be read is kept beside the library under a new name. Temporary files that a killed save left in the
+/// library's folder are removed at start-up.
 ///
 /// Everything the desktop does (alerts, notifications, activation and termination, finding
 /// resources) goes through the interfaces of the Environment, so the command line loads the
@@ -117,11 +120,13 @@ private:
     /// created the file meanwhile (nothing is then written).
     bool installDefaultBundles();
     void notifySaveFailure(const UserErrorDescriptionType& error);
-    /// Takes into the library what another writer put into the file since our last look.
+    /// Merges into the library what another writer changed in the file since our last look.
     void keepChangesMadeElsewhere();
 
     Environment m_environment;
     std::unique_ptr<JSONSerializableStore<BundleStore>> m_bundleStoreController;
+    // The objects the file held when it was last loaded or saved.
+    LibrarySnapshot m_snapshot;
     // Stands in for the library when loading failed, so callers find an empty one; it is
     // tied to no file and never saved.
     std::unique_ptr<BundleStore> m_detachedStore;

@@ -16,7 +16,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <set>
 #include <string>
 #include <system_error>
 
@@ -159,29 +158,6 @@ template <typename Call> void BundleStore::tellDelegates(Call call)
 void BundleStore::saveChangesNow()
 {
     tellDelegates([this](BundleStoreDelegate& delegate) { delegate.bundleStoreWantsChangesSaved(*this); });
-}
-
-std::vector<JSONDictionary> BundleStore::bundlesAddedSince(const JSONDictionary& base, const JSONDictionary& current)
-{
-    const auto bundlesOf = [](const JSONDictionary& library) {
-        const auto found = library.find(bundlesKey);
-        return found != library.end() && found->is_array() ? &*found : nullptr;
-    };
-    std::vector<JSONDictionary> added;
-    const auto* currentBundles = bundlesOf(current);
-    if (!currentBundles)
-        return added;
-    std::multiset<std::string> known;
-    if (const auto* baseBundles = bundlesOf(base))
-        for (const auto& bundle : *baseBundles)
-            known.insert(bundle.dump());
-    for (const auto& bundle : *currentBundles) {
-        if (const auto found = known.find(bundle.dump()); found != known.end())
-            known.erase(found);
-        else if (bundle.is_object())
-            added.push_back(bundle);
-    }
-    return added;
 }
 
 void BundleStore::bundleDidChange(Bundle& /*bundle*/)

@@ -76,11 +76,6 @@ public:
     /// Asks the delegates to write the changes made so far now (bundleStoreWantsChangesSaved).
     void saveChangesNow();
 
-    /// The bundle objects of `current` (a library object) that are not in `base` (another
-    /// library object, the one last loaded or saved), in `current`'s order: what another
-    /// writer added or changed. Equal objects pair off one for one.
-    static std::vector<JSONDictionary> bundlesAddedSince(const JSONDictionary& base, const JSONDictionary& current);
-
     void setImportFeedback(ImportFeedback feedback) { m_importFeedback = std::move(feedback); }
 
     /// The enabled expanders of the enabled bundles, in library order; computed per call.

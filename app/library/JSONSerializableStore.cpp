@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -713,6 +714,38 @@ bool createJSONDictionaryFile(
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
 {
     writeFileAtomically(path, bytes, true);
+}
+
+std::filesystem::path FileLock::lockFilePath(const std::filesystem::path& path)
+{
+    return path.parent_path() / ("." + path.filename().string() + ".lock");
+}
+
+FileLock::FileLock(const std::filesystem::path& path)
+{
+    const auto lockFile = lockFilePath(path);
+    m_fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (m_fd < 0 && errno == ENOENT) {
+        std::error_code error;
+        std::filesystem::create_directories(lockFile.parent_path(), error);
+        m_fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    }
+    if (m_fd < 0)
+        return;
+    while (flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+}
+
+FileLock::~FileLock()
+{
+    // Closing the only descriptor of the open file releases its lock.
+    if (m_fd >= 0)
+        close(m_fd);
 }
 
 } // namespace quillet::detail

@@ -85,6 +85,25 @@ void writeJSONDictionary(
 /// removed, the target is untouched and std::system_error is thrown.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+/// An advisory lock (flock) on a file beside the stored one, named ".<file name>.lock":
+/// every writer of the file holds it around reading, comparing and replacing the file, so two
+/// processes take turns and neither replaces what the other wrote without having read it.
+/// Waits for the lock; held until destroyed. Where no lock file can be made (a read-only
+/// folder), nothing is locked: a save there fails anyway.
+class FileLock {
+public:
+    explicit FileLock(const std::filesystem::path& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    /// The lock file of the stored file at the path.
+    static std::filesystem::path lockFilePath(const std::filesystem::path& path);
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace detail
 
 /// One JSON-serializable value tied to one file.
@@ -131,8 +150,25 @@ public:
         return now && now != m_identity;
     }
 
-    /// Reads the file as it is now, without touching the value; the errors of the load.
-    std::optional<JSONDictionary> readFileAsItIsNow() const { return detail::readJSONDictionary(m_path, m_texts); }
+    /// Makes other writers of the file wait until the result is destroyed (detail::FileLock).
+    std::unique_ptr<detail::FileLock> lockForWriting() const { return std::make_unique<detail::FileLock>(m_path); }
+
+    /// Reads the file as it is now, without touching the value; the errors of the load. The
+    /// identity of the file read goes to `identity` when given.
+    std::optional<JSONDictionary> readFileAsItIsNow(std::optional<detail::FileIdentity>* identity = nullptr) const
+    {
+        return detail::readJSONDictionary(m_path, m_texts, identity);
+    }
+
+    /// Counts the object (as the value writes it) as the file last read, with the file's
+    /// identity: the value has taken in what it holds, so a save that fails afterwards leaves
+    /// nothing of it to take in again.
+    void markAsRead(JSONDictionary dictionary, std::optional<detail::FileIdentity> identity)
+    {
+        m_identity = identity;
+        m_savedDictionary = std::move(dictionary);
+        m_loadedBytes = std::string();
+    }
 
     /// The object last loaded or saved, as the value writes it.
     const JSONDictionary& savedDictionary() const

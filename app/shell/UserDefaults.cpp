@@ -6,6 +6,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <map>
+#include <string>
+#include <variant>
+
 namespace quillet {
 namespace {
 
@@ -47,34 +51,6 @@ std::optional<long long> toInteger(const QVariant& value)
 }
 
 Q_LOGGING_CATEGORY(defaultsLog, "quillet.settings")
-
-/// The stored value as the shared rule reads it (the command line reads the file by the same
-/// rule); invalid when it is no valid value for the key.
-QVariant validStoredValue(const std::string& key, const QVariant& stored)
-{
-    std::optional<settingvalues::Value> typed;
-    switch (stored.typeId()) {
-    case QMetaType::QString:
-        // Only text is read by the rule: the file's serialised forms (@ByteArray, @Variant)
-        // are nothing the command line could read alike.
-        typed = settingvalues::parse(key, stored.toString().toStdString());
-        break;
-    case QMetaType::Bool:
-        typed = settingvalues::Value(stored.toBool());
-        break;
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        typed = settingvalues::Value(static_cast<long long>(stored.toLongLong()));
-        break;
-    default:
-        break;
-    }
-    if (!typed || !settingvalues::isValid(key, *typed))
-        return {};
-    return std::visit([](auto value) { return QVariant::fromValue(value); }, *typed);
-}
 
 } // namespace
 
@@ -149,10 +125,20 @@ bool UserDefaults::sync()
 QVariant UserDefaults::rawLookup(const QString& key) const
 {
     const std::lock_guard lock(m_lock);
-    QVariant stored = m_storage->value(key);
     const std::string name = key.toStdString();
-    if (stored.isValid() && settingvalues::hasRule(name))
-        stored = validStoredValue(name, stored);
+    QVariant stored;
+    if (settingvalues::hasRule(name)) {
+        // Read from the file by the command line's own reader, so that both take the same
+        // value from every text a hand or another program may leave there. Every change made
+        // here is written at once, so the file holds it too.
+        const auto content = settingvalues::readSettingsFile(m_storage->fileName().toStdString());
+        const auto values
+            = content ? settingvalues::storedValues(*content) : std::map<std::string, settingvalues::Value>();
+        if (const auto found = values.find(name); found != values.end())
+            stored = std::visit([](auto value) { return QVariant::fromValue(value); }, found->second);
+    } else {
+        stored = m_storage->value(key);
+    }
     if (stored.isValid())
         return stored;
     const auto registered = m_registered.find(key);

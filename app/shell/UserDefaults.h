@@ -20,9 +20,12 @@ namespace quillet {
 /// "Quillet") beneath defaults registered in memory. Registration never writes the file,
 /// so a stored value always wins and the defaults are registered again at every start.
 ///
-/// Stored values are read by the rule the command line also follows (settingvalues): a
-/// value that is not valid for its key reads as the registered default. A settings file that
-/// is not a regular file is never read (it could block); settings then last one session.
+/// The keys with a value rule (settingvalues: the indentation, the sounds, the other
+/// Booleans) are read from the file itself, at every read, by the reader the command line
+/// uses, so both take the same value from the same file and a change another process writes
+/// there counts at once; a value that is not valid for its key reads as the registered
+/// default. A settings file that is not a regular file is never read (it could block);
+/// settings then last one session.
 ///
 /// Every change made through this object is announced by valueChanged(key). Also serves
 /// as the core's Settings (indentation), so the expansion engine reads the same values.

@@ -5,8 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <functional>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quillet {
 namespace {
@@ -300,41 +309,217 @@ TEST_F(AppTest, ChangesInABurstAreWrittenOnceWhenTheDelayEndsOrWhenAskedOrAtTheE
     EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "last" }); // written as the holder ends
 }
 
-TEST_F(AppTest, ABundleAddedToTheFileWhileTheAppRunsSurvivesItsNextSave)
+/// A library written as "A(a1,a2) B(b1) C()": bundles with the names of their expanders.
+JSONDictionary libraryOf(const std::string& outline)
 {
-    std::filesystem::create_directories(libraryFile.parent_path());
-    writeFile(libraryFile, R"({"bundles": [{"name": "Mine", "expanders": []}]})");
-    App app(recording.environment);
-    // Another program adds a bundle by hand.
-    writeFile(libraryFile, R"({"bundles": [{"name": "Mine", "expanders": []}, {"name": "By hand", "expanders": []}]})");
-
-    app.bundleStore().bundles()[0]->setName(u"Mine, renamed");
-    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Mine, renamed", "By hand" }));
-    ASSERT_EQ(app.bundleStore().bundles().size(), 2u);
-    ASSERT_FALSE(recording.notifications->delivered.empty());
-    EXPECT_EQ(recording.notifications->delivered.back().title, u16(u"The library was changed by another program"));
-    EXPECT_NE(recording.notifications->delivered.back().description.indexOf(u"\u201CBy hand\u201D"), -1);
-
-    // Its own saves since are no change from elsewhere.
-    recording.notifications->delivered.clear();
-    app.bundleStore().bundles()[1]->setName(u"Kept");
-    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Mine, renamed", "Kept" }));
-    EXPECT_TRUE(recording.notifications->delivered.empty());
+    JSONDictionary bundles = JSONDictionary::array();
+    std::istringstream words(outline);
+    std::string word;
+    while (words >> word) {
+        const auto open = word.find('(');
+        JSONDictionary expanders = JSONDictionary::array();
+        std::istringstream names(word.substr(open + 1, word.size() - open - 2));
+        for (std::string name; std::getline(names, name, ',');) {
+            expanders.push_back({ { "name", name }, { "pattern", name }, { "output_template", name },
+                { "supported_languages", { "any" } } });
+        }
+        bundles.push_back({ { "name", word.substr(0, open) }, { "expanders", std::move(expanders) } });
+    }
+    return { { "bundles", std::move(bundles) } };
 }
 
-TEST_F(AppTest, TwoInstancesOnOneFileKeepEachOthersWork)
+std::string outlineOf(const JSONDictionary& library)
+{
+    std::string outline;
+    for (const auto& bundle : library["bundles"]) {
+        outline += (outline.empty() ? "" : " ") + bundle["name"].get<std::string>() + "(";
+        bool first = true;
+        for (const auto& expander : bundle["expanders"]) {
+            outline += (first ? "" : ",") + expander["name"].get<std::string>();
+            first = false;
+        }
+        outline += ")";
+    }
+    return outline;
+}
+
+CustomExpander& expanderNamed(BundleStore& store, const icu::UnicodeString& name)
+{
+    for (const auto& bundle : store.bundles()) {
+        for (const auto& expander : bundle->expanders()) {
+            if (expander->name() == name)
+                return *expander;
+        }
+    }
+    throw std::runtime_error("no such expander");
+}
+
+/// The library file is "A(a1,a2) B(b1) C()" when the application loads it; then a hand
+/// rewrites the file, then the application makes a change of its own, which saves.
+struct OutsideEditCase {
+    const char* name;
+    const char* fileByHand;
+    std::function<void(BundleStore&)> changeInTheApp;
+    const char* merged;
+    /// The conflict the user is told of (a name it mentions); none when nothing conflicts.
+    const char16_t* conflict;
+};
+
+TEST_F(AppTest, ASaveMergesWhatAHandChangedInTheFileSinceTheLastLoadOrSave)
+{
+    auto renameBundle = [](int index, const char16_t* name) {
+        return [=](BundleStore& store) { store.bundles()[std::size_t(index)]->setName(name); };
+    };
+    auto renameExpander = [](const char16_t* from, const char16_t* to) {
+        return [=](BundleStore& store) { expanderNamed(store, from).setName(to); };
+    };
+    auto deleteBundle = [](int index) {
+        return [=](BundleStore& store) {
+            auto bundles = store.bundles();
+            bundles.erase(bundles.begin() + index);
+            store.setBundles(bundles);
+        };
+    };
+    const OutsideEditCase cases[] = {
+        { "deleted by hand stays deleted", "A(a1,a2) C()", renameExpander(u"a1", u"a1*"), "A(a1*,a2) C()", nullptr },
+        { "edited by hand takes the hand's version", "A(a1,a2) B2(b1,b2) C()", renameBundle(2, u"C*"),
+            "A(a1,a2) B2(b1,b2) C*()", nullptr },
+        { "added by hand is kept", "A(a1,a2) B(b1) C() D(d1)", renameBundle(0, u"A*"), "A*(a1,a2) B(b1) C() D(d1)",
+            nullptr },
+        { "reordered by hand keeps the hand's order", "C() A(a1,a2) B(b1)", renameExpander(u"a1", u"a1*"),
+            "C() A(a1*,a2) B(b1)", nullptr },
+        { "different expanders of one bundle both change", "A(a1f,a2) B(b1) C()", renameExpander(u"a2", u"a2a"),
+            "A(a1f,a2a) B(b1) C()", nullptr },
+        { "deleted in the app, another bundle edited by hand", "A(a1,a2) B(b1,b2) C()", deleteBundle(2),
+            "A(a1,a2) B(b1,b2)", nullptr },
+        { "one bundle renamed on both sides keeps both", "A(a1,a2) Bh(b1) C()", renameBundle(1, u"Ba"),
+            "A(a1,a2) Ba(b1) Bh(b1) C()", u"\u201CBa\u201D" },
+        { "one expander renamed on both sides keeps both", "A(a1h,a2) B(b1) C()", renameExpander(u"a1", u"a1a"),
+            "A(a1a,a1h,a2) B(b1) C()", u"\u201Ca1a\u201D" },
+        { "deleted by hand but changed in the app is kept", "A(a1,a2) C()", renameBundle(1, u"Ba"),
+            "A(a1,a2) Ba(b1) C()", u"\u201CBa\u201D" },
+        { "deleted in the app but changed by hand comes back", "A(a1,a2) Bh(b1) C()", deleteBundle(1),
+            "A(a1,a2) C() Bh(b1)", u"\u201CBh\u201D" },
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir.path() / ("library" + std::to_string(++index)) / "bundles.qlbundles";
+        std::filesystem::create_directories(file.parent_path());
+        writeFile(file, libraryOf("A(a1,a2) B(b1) C()").dump(4));
+        RecordingEnvironment recorder(file, resources);
+        App app(recorder.environment);
+        const auto bundlesBefore = app.bundleStore().bundles();
+        writeFile(file, libraryOf(c.fileByHand).dump(4));
+
+        c.changeInTheApp(app.bundleStore());
+
+        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
+        EXPECT_EQ(outlineOf(app.bundleStore().dictionary()), c.merged);
+        // A bundle only the hand changed is the same object, changed in place: an editor
+        // showing it goes on editing the library's own.
+        for (const auto& bundle : bundlesBefore) {
+            const std::string named = " " + toUtf8(bundle->name()) + "(";
+            if ((std::string(" ") + c.fileByHand).find(named) != std::string::npos
+                && (std::string(" ") + c.merged).find(named) != std::string::npos) {
+                const auto& after = app.bundleStore().bundles();
+                EXPECT_NE(std::find(after.begin(), after.end(), bundle), after.end()) << toUtf8(bundle->name());
+            }
+        }
+        const auto& delivered = recorder.notifications->delivered;
+        if (c.conflict) {
+            ASSERT_EQ(delivered.size(), 1u);
+            EXPECT_EQ(delivered[0].title, u16(u"The library was changed by another program"));
+            EXPECT_NE(delivered[0].description.indexOf(c.conflict), -1) << toUtf8(delivered[0].description);
+        } else {
+            EXPECT_TRUE(delivered.empty()) << toUtf8(delivered[0].description);
+        }
+
+        // The merged library is now the app's last save: its next change merges nothing again.
+        app.bundleStore().bundles()[0]->setBundleDescription(u"again");
+        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
+        EXPECT_EQ(delivered.size(), c.conflict ? 1u : 0u);
+    }
+}
+
+TEST_F(AppTest, ASaveThatFailsAfterAMergeTakesNothingInTwice)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, libraryOf("A(a1) B(b1)").dump(4));
+    App app(recording.environment);
+    writeFile(libraryFile, libraryOf("A(a1) Bh(b1) D(d1)").dump(4));
+    {
+        // Files may not grow past a few bytes: the merge reads the file, the write fails.
+        const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit previous {};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit tiny = previous;
+        tiny.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        app.bundleStore().bundles()[1]->setName(u"Ba");
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, previousHandler);
+    }
+    ASSERT_EQ(recording.notifications->delivered.size(), 2u);
+    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"The library was changed by another program"));
+    EXPECT_EQ(recording.notifications->delivered[1].title, u16(u"File could not be saved"));
+    EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(libraryFile))), "A(a1) Bh(b1) D(d1)");
+
+    app.bundleStore().bundles()[0]->setName(u"A*");
+    EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(libraryFile))), "A*(a1) Ba(b1) Bh(b1) D(d1)");
+    EXPECT_EQ(recording.notifications->delivered.size(), 2u);
+}
+
+TEST_F(AppTest, TwoProcessesImportingAtTheSameMomentLoseNoImport)
 {
     std::filesystem::create_directories(libraryFile.parent_path());
     writeFile(libraryFile, R"({"bundles": [{"name": "Shared", "expanders": []}]})");
-    App first(recording.environment);
-    RecordingEnvironment other(libraryFile, resources);
-    App second(other.environment);
+    constexpr int importsEach = 90;
+    for (int process = 0; process < 2; ++process) {
+        for (int i = 0; i < importsEach; ++i) {
+            const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
+            writeFile(dir.path() / (name + ".qlbundle"), R"({"name": ")" + name + R"(", "expanders": []})");
+        }
+    }
 
-    first.bundleStore().setBundles({ first.bundleStore().bundles()[0], std::make_shared<Bundle>() });
-    second.bundleStore().bundles()[0]->setName(u"Shared, edited");
-    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Shared, edited", "New Bundle" }));
-    first.bundleStore().bundles()[1]->setName(u"First's");
-    EXPECT_EQ(storedBundleNames(), (std::vector<std::string> { "Shared", "First's", "Shared, edited" }));
+    // Both start together when the pipe closes, with no bus or anything else shared but the file.
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int process = 0; process < 2; ++process) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(start[1]);
+            char byte;
+            while (read(start[0], &byte, 1) < 0 && errno == EINTR) { }
+            RecordingEnvironment own(libraryFile, resources);
+            App app(own.environment);
+            for (int i = 0; i < importsEach; ++i) {
+                const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
+                app.bundleStore().importBundle(dir.path() / (name + ".qlbundle"), true);
+            }
+            _exit(app.isLoaded() && own.notifications->delivered.empty() ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    close(start[0]);
+    close(start[1]);
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+
+    std::multiset<std::string> names;
+    for (const auto& name : storedBundleNames())
+        names.insert(name);
+    EXPECT_EQ(names.size(), std::size_t(1 + 2 * importsEach));
+    EXPECT_EQ(names.count("Shared"), 1u);
+    for (int process = 0; process < 2; ++process) {
+        for (int i = 0; i < importsEach; ++i)
+            EXPECT_EQ(names.count("P" + std::to_string(process) + "-" + std::to_string(i)), 1u);
+    }
 }
 
 TEST_F(AppTest, AnUnreadableFileInTheLibrarysPlaceIsKeptAside)

@@ -1,3 +1,4 @@
+#include "expansion/TextSettings.h"
 #include "front/SettingsFile.h"
 #include "shell/GlobalShortcutBinder.h"
 #include "shell/Shortcut.h"
@@ -82,61 +83,74 @@ TEST_F(SettingsTest, TheCommandLineReadsTheIndentationTheApplicationStored)
     EXPECT_EQ(commandLine.integerValue("MaximumCharactersInLine"), 80);
 }
 
-/// One line of a hand-edited settings file, and the indentation both readers must take from it.
+/// Lines of a hand-edited settings file, and the indentation unit both readers must make of them.
 struct StoredValueCase {
     const char* name;
-    const char* line;
-    bool indentWithSpaces;
-    long long indentSize;
+    const char* lines;
+    const char16_t* indentUnit;
 };
 
 TEST_F(SettingsTest, TheApplicationAndTheCommandLineReadEveryStoredValueAlike)
 {
     const StoredValueCase cases[] = {
-        { "plain size", "IndentSize=8", true, 8 },
-        { "signed size", "IndentSize=+2", true, 2 },
-        { "quoted size", "IndentSize=\"8\"", true, 8 },
-        { "letters", "IndentSize=abc", true, 4 },
-        { "spaces inside quotes", "IndentSize=\" 8 \"", true, 4 },
-        { "trailing letters", "IndentSize=8px", true, 4 },
-        { "fraction", "IndentSize=2.5", true, 4 },
-        { "zero", "IndentSize=0", true, 4 },
-        { "negative", "IndentSize=-3", true, 4 },
-        { "above what the preferences offer", "IndentSize=17", true, 4 },
-        { "huge", "IndentSize=99999999999999999999", true, 4 },
-        { "empty", "IndentSize=", true, 4 },
-        { "variant garbage", "IndentSize=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tgarbage)", true, 4 },
-        { "variant bytes", "IndentSize=@ByteArray(8)", true, 4 },
-        { "list", "IndentSize=1, 2", true, 4 },
-        { "false", "IndentWithSpaces=false", false, 4 },
-        { "capital false", "IndentWithSpaces=FALSE", false, 4 },
-        { "zero for false", "IndentWithSpaces=0", false, 4 },
-        { "maybe", "IndentWithSpaces=maybe", true, 4 },
-        { "yes", "IndentWithSpaces=yes", true, 4 },
-        { "two", "IndentWithSpaces=2", true, 4 },
-        { "variant boolean garbage", "IndentWithSpaces=@Variant(\\0\\0\\0\\x1\\x1)", true, 4 },
-        { "quoted spaces", "IndentWithSpaces=\" false \"", true, 4 },
+        { "missing", "", u"    " },
+        { "plain size", "IndentSize=8", u"        " },
+        { "signed size", "IndentSize=+2", u"  " },
+        { "quoted size", "IndentSize=\"8\"", u"        " },
+        { "typed int", "IndentSize=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\b)", u"        " },
+        { "typed long", "IndentSize=@Variant(\\0\\0\\0\\x4\\0\\0\\0\\0\\0\\0\\0\\x3)", u"   " },
+        { "typed negative int", "IndentSize=@Variant(\\0\\0\\0\\x2\\xff\\xff\\xff\\xfd)", u"" },
+        { "typed text", "IndentSize=@Variant(\\0\\0\\0\\n\\0\\0\\0\\x2\\0\\x36)", u"      " },
+        { "typed Boolean as a size", "IndentSize=@Variant(\\0\\0\\0\\x1\\x1)", u"    " },
+        { "typed form spelled out", "IndentSize=@Variant(int 8)", u"    " },
+        { "typed bytes", "IndentSize=@ByteArray(8)", u"    " },
+        { "variant garbage", "IndentSize=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tgarbage)", u"    " },
+        { "zero: no indentation", "IndentSize=0", u"" },
+        { "typed zero", "IndentSize=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\0)", u"" },
+        { "negative: no indentation", "IndentSize=-3", u"" },
+        { "above what the preferences offer", "IndentSize=17", u"                 " },
+        { "letters", "IndentSize=abc", u"    " },
+        { "spaces inside quotes", "IndentSize=\" 8 \"", u"    " },
+        { "trailing letters", "IndentSize=8px", u"    " },
+        { "fraction", "IndentSize=2.5", u"    " },
+        { "huge", "IndentSize=99999999999999999999", u"    " },
+        { "empty", "IndentSize=", u"    " },
+        { "list", "IndentSize=1, 2", u"    " },
+        { "the later entry wins", "IndentSize=2\nIndentSize=3", u"   " },
+        { "in another section", "[Other]\nIndentSize=2", u"    " },
+        { "tabs", "IndentWithSpaces=false\nIndentSize=2", u"\t" },
+        { "tabs with size 0", "IndentWithSpaces=false\nIndentSize=0", u"\t" },
+        { "capital false", "IndentWithSpaces=FALSE", u"\t" },
+        { "zero for false", "IndentWithSpaces=0", u"\t" },
+        { "typed false", "IndentWithSpaces=@Variant(\\0\\0\\0\\x1\\0)", u"\t" },
+        { "spaces on, size 0", "IndentWithSpaces=true\nIndentSize=0", u"" },
+        { "maybe", "IndentWithSpaces=maybe", u"    " },
+        { "yes", "IndentWithSpaces=yes", u"    " },
+        { "two", "IndentWithSpaces=2", u"    " },
+        { "typed int as a Boolean", "IndentWithSpaces=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\0)", u"    " },
+        { "quoted spaces", "IndentWithSpaces=\" false \"", u"    " },
     };
     int index = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // A file of its own per case: QSettings keeps what it read of a file for a while.
         const auto file = m_folder.path() / ("case" + std::to_string(++index) + ".ini");
-        test::writeFile(file, std::string("[General]\n") + c.line + "\n");
+        test::writeFile(file, std::string("[General]\n") + c.lines + "\n");
 
         auto application = std::make_shared<UserDefaults>(
             std::make_unique<QSettings>(QString::fromStdString(file.string()), QSettings::IniFormat));
         application->registerApplicationDefaults();
-        InMemorySettings commandLine;
-        registerPlainDefaults(commandLine);
-        settingsfile::apply(file, commandLine);
+        auto commandLine = std::make_shared<InMemorySettings>();
+        registerPlainDefaults(*commandLine);
+        settingsfile::apply(file, *commandLine);
 
-        for (const Settings* reader :
-            { static_cast<const Settings*>(application.get()), static_cast<const Settings*>(&commandLine) }) {
-            EXPECT_EQ(reader->boolForKey("IndentWithSpaces"), c.indentWithSpaces);
-            EXPECT_EQ(reader->integerForKey("IndentSize"), c.indentSize);
+        for (const auto& reader : std::initializer_list<std::shared_ptr<Settings>> { application, commandLine }) {
+            Settings::setShared(reader);
+            EXPECT_EQ(TextSettings::indentString(), icu::UnicodeString(c.indentUnit))
+                << (reader == application ? "application" : "command line");
         }
     }
+    Settings::setShared(std::make_shared<InMemorySettings>());
 }
 
 TEST_F(SettingsTest, ASettingsFileThatIsNoRegularFileIsNeverReadAndNeverBlocks)
