@@ -2,6 +2,7 @@
 
 #include "OrvTextView/Misc/DelayedActionController.h"
 #include "OrvTextView/Shortcut/Shortcut.h"
+#include "docs/views/PageStyle.h"
 #include "docs/views/QtText.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
@@ -168,6 +169,20 @@ QTextDocument* ExpanderBrowserCell::document(const QString& html, int width) con
     return document;
 }
 
+const QTextDocument* ExpanderBrowserCell::rowDocument(
+    const QModelIndex& index, const QPalette& palette, int width) const
+{
+    // The row stands on the window's base colour, or on the selection laid over it.
+    const QColor base = palette.color(QPalette::Base);
+    QColor selected = selectionColor();
+    const double alpha = selected.alphaF();
+    selected = QColor::fromRgbF(float(base.redF() * (1 - alpha) + selected.redF() * alpha),
+        float(base.greenF() * (1 - alpha) + selected.greenF() * alpha),
+        float(base.blueF() * (1 - alpha) + selected.blueF() * alpha));
+    const PageStyle style(palette, { selected });
+    return document(style.page(richTextPage(index.data(ExpanderListModel::PatternHTMLRole).toString())), width);
+}
+
 void ExpanderBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     painter->save();
@@ -178,9 +193,8 @@ void ExpanderBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->translate(bounds.topLeft());
     QAbstractTextDocumentLayout::PaintContext context;
     context.clip = QRectF(0, 0, bounds.width(), bounds.height());
-    document(index.data(ExpanderListModel::PatternHTMLRole).toString(), bounds.width())
-        ->documentLayout()
-        ->draw(painter, context);
+    context.palette = option.palette; // text without a colour of its own
+    rowDocument(index, option.palette, bounds.width())->documentLayout()->draw(painter, context);
     painter->restore();
 }
 

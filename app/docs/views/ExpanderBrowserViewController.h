@@ -79,7 +79,8 @@ public:
 
 /// Draws a row: the expander's pattern page (its name and its pattern syntax) rendered by a
 /// text document, over the selection colour when the row is selected. Rows have one height;
-/// a page taller than it is cut.
+/// a page taller than it is cut. The page's colours follow the palette (PageStyle), checked
+/// against the list's background and the selection.
 class ExpanderBrowserCell final : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -90,6 +91,9 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    /// The laid-out page that a row of that width draws in that palette.
+    const QTextDocument* rowDocument(const QModelIndex& index, const QPalette& palette, int width) const;
 
 private:
     QTextDocument* document(const QString& html, int width) const;
