@@ -262,6 +262,8 @@ void ExpanderBrowserViewController::filterExpanders()
 {
     m_filterPending = false;
     m_model->setExpanders(m_search.search(m_source(), browserSearchText(m_searchText)));
+    // The best match is chosen already: Return opens it without a trip to the arrow keys.
+    m_tableView->selectRow(0);
     Q_EMIT expandersFiltered();
 }
 

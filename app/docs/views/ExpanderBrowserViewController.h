@@ -131,7 +131,7 @@ public:
     /// The listed expanders, in display order.
     const std::vector<CustomExpanderPtr>& expanders() const noexcept { return m_model->expanders(); }
 
-    /// Recomputes the list at once.
+    /// Recomputes the list at once and selects its first row, the best match.
     void filterExpanders();
     /// Hands the selected expander to the delegate; nothing without selection or delegate.
     void openSelectedExpander();
