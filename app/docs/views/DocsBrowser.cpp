@@ -45,7 +45,8 @@ QVariant DocsBrowser::loadResource(int type, const QUrl& name)
         return resource;
     const QString sheet
         = resource.typeId() == QMetaType::QByteArray ? QString::fromUtf8(resource.toByteArray()) : resource.toString();
-    return PageStyle(viewport()->palette()).styleSheet(sheet);
+    // The view's own palette: at a palette change the viewport learns of it only after the view.
+    return PageStyle(palette()).styleSheet(sheet);
 }
 
 void DocsBrowser::changeEvent(QEvent* event)

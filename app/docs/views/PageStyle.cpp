@@ -1,5 +1,7 @@
 #include "docs/views/PageStyle.h"
 
+#include "OrvTextView/Misc/QtColor.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -16,18 +18,6 @@ constexpr double minimumTextContrast = 4.5;
 // Steps of the search along a line between two colours.
 constexpr int mixSteps = 100;
 
-double channelLuminance(double value)
-{
-    return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-}
-
-double luminance(const QColor& color)
-{
-    const QColor rgb = color.toRgb();
-    return 0.2126 * channelLuminance(rgb.redF()) + 0.7152 * channelLuminance(rgb.greenF())
-        + 0.0722 * channelLuminance(rgb.blueF());
-}
-
 QColor mix(const QColor& from, const QColor& to, double amount)
 {
     const QColor a = from.toRgb();
@@ -40,7 +30,7 @@ double leastContrast(const QColor& color, const std::vector<QColor>& backgrounds
 {
     double least = 21;
     for (const QColor& background : backgrounds)
-        least = std::min(least, contrastRatio(color, background));
+        least = std::min(least, orv::contrastRatio(color, background));
     return least;
 }
 
@@ -77,13 +67,6 @@ QString hexName(const QColor& color)
 
 } // namespace
 
-double contrastRatio(const QColor& first, const QColor& second)
-{
-    const double a = luminance(first);
-    const double b = luminance(second);
-    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
-}
-
 PageStyle::PageStyle(QColor background, QColor text, std::vector<QColor> underlays)
     : m_background(std::move(background))
     , m_text(std::move(text))
@@ -98,7 +81,7 @@ PageStyle::PageStyle(const QPalette& palette, std::vector<QColor> underlays)
 
 bool PageStyle::isDark() const
 {
-    return luminance(m_background) < luminance(m_text);
+    return orv::relativeLuminance(m_background) < orv::relativeLuminance(m_text);
 }
 
 QColor PageStyle::darkBackground(const QColor& written) const
@@ -106,10 +89,10 @@ QColor PageStyle::darkBackground(const QColor& written) const
     if (written.toRgb() == QColor(Qt::white))
         return m_background;
     // A panel or a token stands out from the dark page as much as it does from the white one.
-    const double target = contrastRatio(written, Qt::white);
+    const double target = orv::contrastRatio(written, Qt::white);
     for (int step = 0; step <= mixSteps; ++step) {
         const QColor candidate = mix(m_background, written, double(step) / mixSteps);
-        if (contrastRatio(candidate, m_background) >= target)
+        if (orv::contrastRatio(candidate, m_background) >= target)
             return candidate;
     }
     return written;
@@ -118,7 +101,7 @@ QColor PageStyle::darkBackground(const QColor& written) const
 QColor PageStyle::darkText(const QColor& written, const std::vector<QColor>& backgrounds) const
 {
     // Text keeps its emphasis where the palette allows, and is readable everywhere.
-    const double target = std::max(minimumTextContrast, contrastRatio(written, Qt::white));
+    const double target = std::max(minimumTextContrast, orv::contrastRatio(written, Qt::white));
     if (auto reached = firstReaching(written, m_text, target, backgrounds))
         return *reached;
     if (leastContrast(m_text, backgrounds) >= minimumTextContrast)

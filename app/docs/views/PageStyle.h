@@ -8,9 +8,6 @@
 
 namespace quillet {
 
-/// The WCAG contrast ratio of two opaque colours, from 1 (the same) to 21 (black on white).
-double contrastRatio(const QColor& first, const QColor& second);
-
 /// The colours of the documentation pages and of the expander browser's rows in a palette.
 ///
 /// The pages' style sheets are written for a light page. Against a light background they are

@@ -2,6 +2,7 @@
 #include "docs/views/ExpanderBrowserWindowController.h"
 #include "docs/views/PageStyle.h"
 
+#include "OrvTextView/Misc/QtColor.h"
 #include "editor/EditorTestSupport.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -24,6 +25,8 @@
 
 namespace quillet {
 namespace {
+
+using orv::contrastRatio;
 
 constexpr double readableContrast = 4.5;
 
@@ -282,6 +285,14 @@ TEST_P(PageColorsTest, TheDocumentationPageIsReadableWithItsBulletsAndShowsToken
             << where("documentation") << ": the bullet of \"" << block.text().toStdString() << "\"";
     }
     EXPECT_EQ(bullets, 4);
+
+    // The desktop switches between light and dark while the page is shown.
+    const PaletteCase& other = paletteCases[GetParam().keepsLightLook ? 1 : 0];
+    QApplication::setPalette(paletteOf(other));
+    const QColor page = other.keepsLightLook ? QColor(Qt::white) : other.base;
+    const QPoint empty(viewport->width() - 5, viewport->height() - 5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return viewport->grab().toImage().pixelColor(empty) == page; }, 2000))
+        << where("documentation") << " then " << other.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Palettes, PageColorsTest, ::testing::ValuesIn(paletteCases),
