@@ -47,6 +47,23 @@ bool isDarkPalette(const QPalette& palette)
     return relativeLuminance(palette.color(QPalette::Base)) < relativeLuminance(palette.color(QPalette::Text));
 }
 
+QColor fillOnDarkGround(const QColor& fill, const QColor& ground)
+{
+    const double target = contrastRatio(fill, Qt::white);
+    const QColor from = ground.toRgb();
+    const QColor to = fill.toRgb();
+    constexpr int steps = 100;
+    for (int step = 0; step <= steps; ++step) {
+        const double amount = double(step) / steps;
+        const auto channel = [amount](int a, int b) { return int(std::lround(a + (b - a) * amount)); };
+        const QColor candidate(
+            channel(from.red(), to.red()), channel(from.green(), to.green()), channel(from.blue(), to.blue()));
+        if (contrastRatio(candidate, ground) >= target)
+            return candidate;
+    }
+    return fill;
+}
+
 QColor readableColor(const QColor& color, const QColor& background, const QColor& toward, double minimum)
 {
     if (contrastRatio(color, background) >= minimum)

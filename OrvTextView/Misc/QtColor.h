@@ -28,6 +28,11 @@ ORVTEXTVIEW_EXPORT double contrastRatio(const QColor& first, const QColor& secon
 /// Whether the palette draws light text on a dark ground: its Base is darker than its Text.
 ORVTEXTVIEW_EXPORT bool isDarkPalette(const QPalette& palette);
 
+/// A fill chosen for a white ground, remade for a dark `ground`: the ground moved towards the
+/// fill (in a hundred steps) until it stands out from the ground as much as the fill does
+/// from white. White itself gives the ground.
+ORVTEXTVIEW_EXPORT QColor fillOnDarkGround(const QColor& fill, const QColor& ground);
+
 /// `color` when it reaches `minimum` against `background`; otherwise the first colour on the
 /// straight way from it to `toward` (in a hundred steps) that does, or `toward` itself.
 ORVTEXTVIEW_EXPORT QColor readableColor(

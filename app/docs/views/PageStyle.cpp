@@ -86,16 +86,8 @@ bool PageStyle::isDark() const
 
 QColor PageStyle::darkBackground(const QColor& written) const
 {
-    if (written.toRgb() == QColor(Qt::white))
-        return m_background;
     // A panel or a token stands out from the dark page as much as it does from the white one.
-    const double target = orv::contrastRatio(written, Qt::white);
-    for (int step = 0; step <= mixSteps; ++step) {
-        const QColor candidate = mix(m_background, written, double(step) / mixSteps);
-        if (orv::contrastRatio(candidate, m_background) >= target)
-            return candidate;
-    }
-    return written;
+    return orv::fillOnDarkGround(written, m_background);
 }
 
 QColor PageStyle::darkText(const QColor& written, const std::vector<QColor>& backgrounds) const
