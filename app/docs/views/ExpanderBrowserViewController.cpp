@@ -145,6 +145,7 @@ void ExpanderTableView::selectRow(int row)
 ExpanderBrowserCell::ExpanderBrowserCell(QObject* parent)
     : QStyledItemDelegate(parent)
     , m_documents(64)
+    , m_shownPages(256)
 {
 }
 
@@ -174,13 +175,23 @@ const QTextDocument* ExpanderBrowserCell::rowDocument(
 {
     // The row stands on the window's base colour, or on the selection laid over it.
     const QColor base = palette.color(QPalette::Base);
-    QColor selected = selectionColor();
-    const double alpha = selected.alphaF();
-    selected = QColor::fromRgbF(float(base.redF() * (1 - alpha) + selected.redF() * alpha),
-        float(base.greenF() * (1 - alpha) + selected.greenF() * alpha),
-        float(base.blueF() * (1 - alpha) + selected.blueF() * alpha));
-    const PageStyle style(palette, { selected });
-    return document(style.page(richTextPage(index.data(ExpanderListModel::PatternHTMLRole).toString())), width);
+    const QString paletteKey = base.name() + palette.color(QPalette::Text).name();
+    if (paletteKey != m_shownPagesPalette) {
+        m_shownPages.clear();
+        m_shownPagesPalette = paletteKey;
+    }
+    const QString html = index.data(ExpanderListModel::PatternHTMLRole).toString();
+    QString* shown = m_shownPages.object(html);
+    if (!shown) {
+        QColor selected = selectionColor();
+        const double alpha = selected.alphaF();
+        selected = QColor::fromRgbF(float(base.redF() * (1 - alpha) + selected.redF() * alpha),
+            float(base.greenF() * (1 - alpha) + selected.greenF() * alpha),
+            float(base.blueF() * (1 - alpha) + selected.blueF() * alpha));
+        shown = new QString(PageStyle(palette, { selected }).page(richTextPage(html)));
+        m_shownPages.insert(html, shown);
+    }
+    return document(*shown, width);
 }
 
 void ExpanderBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -99,6 +99,10 @@ private:
     QTextDocument* document(const QString& html, int width) const;
     // Laid out pages by their HTML, for the rows that scroll by again.
     mutable QCache<QString, QTextDocument> m_documents;
+    // The rows' pages as drawn in the palette named by m_shownPagesPalette, by their HTML:
+    // painting a row again restyles nothing.
+    mutable QCache<QString, QString> m_shownPages;
+    mutable QString m_shownPagesPalette;
 };
 
 /// The content of the expander browser: a search field above the list of the enabled
