@@ -6,6 +6,7 @@
 #include "OrvTextView/Attachments/TextAttachmentReplacer.h"
 #include "OrvTextView/Highlighting/AttributedStringBuilder.h"
 #include "OrvTextView/Highlighting/TextFormatAttributes.h"
+#include "OrvTextView/Misc/QtColor.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -367,14 +368,25 @@ void OrvTextView::applyCharacterFormats(const AttributedStringBuilder& builder)
         if (length > 0)
             formats[i].append(QTextLayout::FormatRange { 0, length, builder.baseFormat() });
     }
+    // The patterns' colours are chosen for a light ground. On a dark palette a colour that
+    // would be hard to read is lifted towards the palette's text until it reads at 4.5:1.
+    const QPalette shownPalette = viewport()->palette();
+    const bool dark = isDarkPalette(shownPalette);
     for (const auto& run : builder.runs()) {
         const int runEnd = run.range.end();
+        QTextCharFormat format = run.format;
+        if (dark && format.foreground().style() != Qt::NoBrush) {
+            const QColor ground = format.background().style() != Qt::NoBrush ? format.background().color()
+                                                                             : shownPalette.color(QPalette::Base);
+            format.setForeground(
+                readableColor(format.foreground().color(), ground, shownPalette.color(QPalette::Text)));
+        }
         for (std::size_t i = index.blockAt(run.range.location); i < count && index.starts[i] < runEnd; ++i) {
             const int blockStart = index.starts[i];
             const int from = std::max(run.range.location, blockStart);
             const int to = std::min(runEnd, blockStart + index.blocks[i].length() - 1);
             if (to > from)
-                formats[i].append(QTextLayout::FormatRange { from - blockStart, to - from, run.format });
+                formats[i].append(QTextLayout::FormatRange { from - blockStart, to - from, format });
         }
     }
 
@@ -518,7 +530,8 @@ void OrvTextView::changeEvent(QEvent* event)
     QTextEdit::changeEvent(event);
     if (event->type() == QEvent::ReadOnlyChange)
         updatePlaceholderVisibility(true);
-    if (event->type() == QEvent::PaletteChange && !m_basicTextColor)
+    // The basic colour may follow the palette, and the patterns' colours are checked against it.
+    if (event->type() == QEvent::PaletteChange)
         updateColors();
 }
 

@@ -43,13 +43,11 @@ Tag ExampleMarkupFilter::renderExample(const icu::UnicodeString& example, const 
     // holding that character cannot grow a second caret.
     const int32_t caret = std::clamp(outcome.cursorCodeUnitOffset(), 0, outcome.text.length());
     const Tag cursor(TagName::span, icu::UnicodeString(u"cursor"), std::nullopt, {}, { u"_" });
-    Tag expanding(TagName::code, icu::UnicodeString(u"expanding"), std::nullopt, {}, { escapeHTMLText(example) });
-    Tag expanded(TagName::code, icu::UnicodeString(u"expanded"), std::nullopt, {},
+    const Tag expanding(TagName::code, icu::UnicodeString(u"expanding"), std::nullopt, {}, { escapeHTMLText(example) });
+    const Tag expanded(TagName::code, icu::UnicodeString(u"expanded"), std::nullopt, {},
         { escapeHTMLText(icu::UnicodeString(outcome.text, 0, caret)), cursor,
             escapeHTMLText(icu::UnicodeString(outcome.text, caret)) });
-    return Tag(TagName::div, icu::UnicodeString(u"example"), std::nullopt, {},
-        { Tag(TagName::div, icu::UnicodeString(u"input"), std::nullopt, {}, { std::move(expanding) }),
-            Tag(TagName::div, icu::UnicodeString(u"output"), std::nullopt, {}, { std::move(expanded) }) });
+    return Tag(TagName::div, icu::UnicodeString(u"example"), std::nullopt, {}, { expanding, expanded });
 }
 
 } // namespace quillet

@@ -8,8 +8,9 @@ namespace quillet {
 
 /// Live examples: a line "> abbreviation" is shown beside what the expanders make of it now,
 /// with the caret marked:
-/// <div class="example"><div class="input"><code class="expanding">T</code></div>
-/// <div class="output"><code class="expanded">O<span class="cursor">_</span></code></div></div>
+/// <div class="example"><code class="expanding">T</code><code class="expanded">O<span
+/// class="cursor">_</span></code></div> (a view that cannot show a code element as a block breaks the line between the
+/// two itself).
 ///
 /// Both texts are shown literally ("&", "<" and ">" escaped): they are code, not markup. The
 /// expansion runs through the real engine (ExpanderController::findExpander) over

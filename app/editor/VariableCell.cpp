@@ -3,10 +3,14 @@
 #include "docs/views/QtText.h"
 #include "editor/VariableNaming.h"
 
+#include "OrvTextView/Misc/QtColor.h"
+
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWidget>
 
 namespace quillet {
 
@@ -68,16 +72,29 @@ qreal VariableCell::descent() const
     return baselineDistance();
 }
 
+VariableCell::Colors VariableCell::shownColors(const QPalette& palette) const
+{
+    if (!orv::isDarkPalette(palette))
+        return { .background = backgroundColor(), .text = textColor() };
+    // The bright token colours are made for a light editor. On a dark one the token is a
+    // darker shade of its colour that stands out as much, and its label reads at 4.5:1.
+    const QColor background = orv::fillOnDarkGround(backgroundColor(), palette.color(QPalette::Base));
+    return { .background = background,
+        .text = orv::readableColor(textColor(), background, palette.color(QPalette::Text)) };
+}
+
 void VariableCell::draw(QPainter& painter, const QRectF& rect, const orv::TextAttachment&) const
 {
     m_lastDrawnFrame = rect;
+    const auto* view = dynamic_cast<const QWidget*>(painter.device());
+    const Colors colors = shownColors(view ? view->palette() : QApplication::palette());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath background;
     background.addRoundedRect(rect, 4.0, 4.0);
-    painter.fillPath(background, backgroundColor());
+    painter.fillPath(background, colors.background);
     painter.setFont(font());
-    painter.setPen(textColor());
+    painter.setPen(colors.text);
     // The label starts after the left and top paddings; a label too wide for the token is
     // cut with an ellipsis rather than drawn outside it.
     const QRectF labelRect(rect.x() + labelLeftPadding, rect.y() + labelTopPadding, rect.width() - labelLeftPadding,

@@ -3,6 +3,7 @@
 #include "OrvTextView/Attachments/TextAttachment.h"
 
 #include <QColor>
+#include <QPalette>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -13,7 +14,7 @@ namespace quillet {
 
 /// Draws a variable token: its label on a rounded coloured background, sitting on the text's
 /// baseline like a word. Knows nothing of variables; the input and output token cells add
-/// the popover editors.
+/// the popover editors. On a dark palette the token is drawn in a darker shade (shownColors).
 ///
 /// Geometry (in the view's units, the font's pixel size standing for its point size): the
 /// label is measured in the cell's font; the cell is the label plus the paddings, 5 units
@@ -50,6 +51,15 @@ public:
     QSizeF cellSize() const;
     /// How far the token's bottom lies below the baseline.
     qreal baselineDistance() const;
+
+    struct Colors {
+        QColor background;
+        QColor text;
+    };
+    /// The colours a drawing in that palette uses: backgroundColor() and textColor() on a
+    /// light palette; on a dark one a darker shade of the background that stands out from the
+    /// palette's base as much as the colour does from white, with the text lifted to 4.5:1 on it.
+    Colors shownColors(const QPalette& palette) const;
 
     QSizeF cellSize(const orv::TextAttachment& attachment) const override;
     qreal descent() const override;

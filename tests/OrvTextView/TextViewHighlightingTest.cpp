@@ -72,6 +72,45 @@ private Q_SLOTS:
         QVERIFY(!shownFormat(view, 3).font().bold());
     }
 
+    void patternColoursHardToReadOnADarkPaletteAreLiftedAndALightPaletteKeepsThem()
+    {
+        const Color accent { .red = 0x3B / 255.0, .green = 0x9A / 255.0, .blue = 0xFB / 255.0, .alpha = 1 };
+        struct Case {
+            const char* name;
+            QColor base, text;
+            bool keepsColour;
+        };
+        const Case cases[] = {
+            { "light", Qt::white, Qt::black, true },
+            { "darker scheme", QColor(0x3d, 0x3d, 0x3d), Qt::white, false },
+            { "adwaita dark", QColor(0x2d, 0x2d, 0x2d), QColor(0xee, 0xee, 0xec), false },
+        };
+        for (const auto& c : cases) {
+            OrvTextView view;
+            QPalette palette = view.palette();
+            palette.setColor(QPalette::Base, c.base);
+            palette.setColor(QPalette::Text, c.text);
+            view.setPalette(palette);
+            view.setPlainText("a ${name} b");
+            auto onChip = format(accent);
+            onChip->backgroundColor = Color { .red = 0.3, .green = 0.3, .blue = 0.3, .alpha = 1 };
+            view.addHighlightingPattern(std::make_shared<CustomHighlightingPattern>(u"\\$\\{name\\}", format(accent)));
+            view.addHighlightingPattern(std::make_shared<CustomHighlightingPattern>(u"b", onChip));
+            const QColor shown = shownFormat(view, 3).foreground().color();
+            const QColor onBackground = shownFormat(view, 10).foreground().color();
+            if (c.keepsColour) {
+                QCOMPARE(shown, toQColor(accent));
+                QCOMPARE(onBackground, toQColor(accent));
+                continue;
+            }
+            QVERIFY2(contrastRatio(shown, c.base) >= 4.5, c.name);
+            QVERIFY2(contrastRatio(shown, c.base) < 5, c.name); // lifted no further than needed
+            QVERIFY2(contrastRatio(onBackground, QColor::fromRgbF(0.3f, 0.3f, 0.3f)) >= 4.5, c.name);
+            QVERIFY2(shown.blue() > shown.red(), c.name); // still the accent's hue
+            QCOMPARE(shownFormat(view, 0).foreground().color(), c.text);
+        }
+    }
+
     void aChangedFormatObjectShowsAtTheNextPass()
     {
         OrvTextView view;

@@ -65,9 +65,9 @@ TEST_F(PageTemplatesTest, ExpanderPageIsTheTemplateFilledWithEscapedFieldsAndThe
             u"<div class=\"expander-identifier-info\">Expander may be used within other expanders using "
             u"<code>exp(c.for&lt;i&gt;)</code> variable.</div></div>\n"
             u"<p>Counts <strong>up</strong>.</p>\n"
-            u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">for k in 2</code></div>"
-            u"<div class=\"output\"><code class=\"expanded\">for (int k = 0; k &lt; 2; k++) {\n\t"
-            u"<span class=\"cursor\">_</span>\n}</code></div></div>\n"
+            u"<div class=\"example\"><code class=\"expanding\">for k in 2</code>"
+            u"<code class=\"expanded\">for (int k = 0; k &lt; 2; k++) {\n\t"
+            u"<span class=\"cursor\">_</span>\n}</code></div>\n"
             u"for <span class=\"variable\">index</span> in <span class=\"variable\">count</span>\n"
             u"<table class=\"variables\" cell-padding=\"0\" cell-spacing=\"0\"><tbody>"
             u"<tr class=\"variable\"><td><div class=\"name\">index</div></td>"
@@ -83,9 +83,9 @@ TEST_F(PageTemplatesTest, BundlePageEscapesTheNameAndExpandsExamplesWithTheBestE
     const auto page = bundlePage(bundlePageSource(*store.bundles()[0], store), m_resources);
     EXPECT_EQ(page.html,
         u16(u"<h1>Loops &lt;C&gt; &amp; co</h1>\n<p>Loops & <em>more</em>.</p>\n"
-            u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">for i in 3</code></div>"
-            u"<div class=\"output\"><code class=\"expanded\">for (int i = 0; i &lt; 3; i++) {\n\t"
-            u"<span class=\"cursor\">_</span>\n}</code></div></div>\n"));
+            u"<div class=\"example\"><code class=\"expanding\">for i in 3</code>"
+            u"<code class=\"expanded\">for (int i = 0; i &lt; 3; i++) {\n\t"
+            u"<span class=\"cursor\">_</span>\n}</code></div>\n"));
 }
 
 TEST_F(PageTemplatesTest, APatternThatDoesNotParseShowsErrorBoxesAndTheRestOfThePage)

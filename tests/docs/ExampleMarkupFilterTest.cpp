@@ -18,8 +18,8 @@ using test::makeExpander;
 
 icu::UnicodeString exampleBox(const icu::UnicodeString& input, const icu::UnicodeString& output)
 {
-    return u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">" + input
-        + u"</code></div><div class=\"output\"><code class=\"expanded\">" + output + u"</code></div></div>";
+    return u"<div class=\"example\"><code class=\"expanding\">" + input + u"</code><code class=\"expanded\">" + output
+        + u"</code></div>";
 }
 
 const icu::UnicodeString caret(u"<span class=\"cursor\">_</span>");

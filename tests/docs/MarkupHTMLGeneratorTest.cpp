@@ -39,9 +39,8 @@ TEST_P(MarkupGeneration, RendersTheDescriptionAsHTML)
     EXPECT_EQ(MarkupHTMLGenerator().generate(markup, noExpanders()), u16(c.html));
 }
 
-constexpr const char16_t* emptyExample = u"<div class=\"example\"><div class=\"input\"><code class=\"expanding\">";
-constexpr const char16_t* emptyOutput
-    = u"</code></div><div class=\"output\"><code class=\"expanded\"><span class=\"cursor\">_</span></code></div></div>";
+constexpr const char16_t* emptyExample = u"<div class=\"example\"><code class=\"expanding\">";
+constexpr const char16_t* emptyOutput = u"</code><code class=\"expanded\"><span class=\"cursor\">_</span></code></div>";
 
 INSTANTIATE_TEST_SUITE_P(Markup, MarkupGeneration,
     testing::Values(MarkupCase { "EmptyDescriptionGivesEmptyFragment", u"", u"" },

@@ -1,6 +1,11 @@
 #include "docs/views/DocsBrowser.h"
 
+#include "docs/views/PageStyle.h"
+
 #include <QDesktopServices>
+#include <QEvent>
+#include <QScrollBar>
+#include <QTextDocument>
 
 namespace quillet {
 
@@ -28,8 +33,35 @@ DocsBrowser::DocsBrowser(QWidget* parent)
 
 void DocsBrowser::showPage(const QString& html, const QUrl& baseUrl)
 {
+    m_html = richTextPage(html);
     document()->setBaseUrl(baseUrl);
-    setHtml(html);
+    setHtml(m_html);
+}
+
+QVariant DocsBrowser::loadResource(int type, const QUrl& name)
+{
+    QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::StyleSheetResource || !resource.isValid())
+        return resource;
+    const QString sheet
+        = resource.typeId() == QMetaType::QByteArray ? QString::fromUtf8(resource.toByteArray()) : resource.toString();
+    // The view's own palette: at a palette change the viewport learns of it only after the view.
+    return PageStyle(palette()).styleSheet(sheet);
+}
+
+void DocsBrowser::changeEvent(QEvent* event)
+{
+    QTextBrowser::changeEvent(event);
+    // The style sheet was made for the old palette: the page is laid out again with a new one,
+    // where the reader was.
+    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) && !m_restyling
+        && !m_html.isEmpty() && !source().isValid()) {
+        m_restyling = true;
+        const int position = verticalScrollBar()->value();
+        setHtml(m_html);
+        verticalScrollBar()->setValue(position);
+        m_restyling = false;
+    }
 }
 
 void DocsBrowser::followLink(const QUrl& link)

@@ -14,6 +14,9 @@ bool opensInDocsPane(const QUrl& url);
 
 /// The view of a documentation page. A clicked link to a file loads in the view; any other
 /// link is handed to the URL opener and the view keeps its page.
+///
+/// The pages' style sheets follow the view's palette (PageStyle): as written on a light
+/// palette, remade from the palette on a dark one. A change of the palette shows the page again.
 class DocsBrowser final : public QTextBrowser {
     Q_OBJECT
 public:
@@ -28,8 +31,14 @@ public:
     /// Follows a link as a click on it does; relative links resolve against the page's base.
     void followLink(const QUrl& link);
 
+protected:
+    QVariant loadResource(int type, const QUrl& name) override;
+    void changeEvent(QEvent* event) override;
+
 private:
     std::shared_ptr<UrlOpener> m_urlOpener;
+    QString m_html;
+    bool m_restyling = false;
 };
 
 } // namespace quillet

@@ -2,6 +2,7 @@
 
 #include "OrvTextView/Misc/DelayedActionController.h"
 #include "OrvTextView/Shortcut/Shortcut.h"
+#include "docs/views/PageStyle.h"
 #include "docs/views/QtText.h"
 #include "library/App.h"
 #include "library/BundleStore.h"
@@ -144,6 +145,7 @@ void ExpanderTableView::selectRow(int row)
 ExpanderBrowserCell::ExpanderBrowserCell(QObject* parent)
     : QStyledItemDelegate(parent)
     , m_documents(64)
+    , m_shownPages(256)
 {
 }
 
@@ -168,6 +170,30 @@ QTextDocument* ExpanderBrowserCell::document(const QString& html, int width) con
     return document;
 }
 
+const QTextDocument* ExpanderBrowserCell::rowDocument(
+    const QModelIndex& index, const QPalette& palette, int width) const
+{
+    // The row stands on the window's base colour, or on the selection laid over it.
+    const QColor base = palette.color(QPalette::Base);
+    const QString paletteKey = base.name() + palette.color(QPalette::Text).name();
+    if (paletteKey != m_shownPagesPalette) {
+        m_shownPages.clear();
+        m_shownPagesPalette = paletteKey;
+    }
+    const QString html = index.data(ExpanderListModel::PatternHTMLRole).toString();
+    QString* shown = m_shownPages.object(html);
+    if (!shown) {
+        QColor selected = selectionColor();
+        const double alpha = selected.alphaF();
+        selected = QColor::fromRgbF(float(base.redF() * (1 - alpha) + selected.redF() * alpha),
+            float(base.greenF() * (1 - alpha) + selected.greenF() * alpha),
+            float(base.blueF() * (1 - alpha) + selected.blueF() * alpha));
+        shown = new QString(PageStyle(palette, { selected }).page(richTextPage(html)));
+        m_shownPages.insert(html, shown);
+    }
+    return document(*shown, width);
+}
+
 void ExpanderBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     painter->save();
@@ -178,9 +204,8 @@ void ExpanderBrowserCell::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->translate(bounds.topLeft());
     QAbstractTextDocumentLayout::PaintContext context;
     context.clip = QRectF(0, 0, bounds.width(), bounds.height());
-    document(index.data(ExpanderListModel::PatternHTMLRole).toString(), bounds.width())
-        ->documentLayout()
-        ->draw(painter, context);
+    context.palette = option.palette; // text without a colour of its own
+    rowDocument(index, option.palette, bounds.width())->documentLayout()->draw(painter, context);
     painter->restore();
 }
 
@@ -248,6 +273,8 @@ void ExpanderBrowserViewController::filterExpanders()
 {
     m_filterPending = false;
     m_model->setExpanders(m_search.search(m_source(), browserSearchText(m_searchText)));
+    // The best match is chosen already: Return opens it without a trip to the arrow keys.
+    m_tableView->selectRow(0);
     Q_EMIT expandersFiltered();
 }
 

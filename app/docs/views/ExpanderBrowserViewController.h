@@ -79,7 +79,8 @@ public:
 
 /// Draws a row: the expander's pattern page (its name and its pattern syntax) rendered by a
 /// text document, over the selection colour when the row is selected. Rows have one height;
-/// a page taller than it is cut.
+/// a page taller than it is cut. The page's colours follow the palette (PageStyle), checked
+/// against the list's background and the selection.
 class ExpanderBrowserCell final : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -91,10 +92,17 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+    /// The laid-out page that a row of that width draws in that palette.
+    const QTextDocument* rowDocument(const QModelIndex& index, const QPalette& palette, int width) const;
+
 private:
     QTextDocument* document(const QString& html, int width) const;
     // Laid out pages by their HTML, for the rows that scroll by again.
     mutable QCache<QString, QTextDocument> m_documents;
+    // The rows' pages as drawn in the palette named by m_shownPagesPalette, by their HTML:
+    // painting a row again restyles nothing.
+    mutable QCache<QString, QString> m_shownPages;
+    mutable QString m_shownPagesPalette;
 };
 
 /// The content of the expander browser: a search field above the list of the enabled
@@ -127,7 +135,7 @@ public:
     /// The listed expanders, in display order.
     const std::vector<CustomExpanderPtr>& expanders() const noexcept { return m_model->expanders(); }
 
-    /// Recomputes the list at once.
+    /// Recomputes the list at once and selects its first row, the best match.
     void filterExpanders();
     /// Hands the selected expander to the delegate; nothing without selection or delegate.
     void openSelectedExpander();

@@ -95,6 +95,10 @@ TEST_F(ExpanderBrowserTest, TypingFiltersOnceAfterThePauseAndBlanksAtTheEndsDoNo
     QTest::qWait(int(ExpanderBrowserViewController::searchDelay * 1000) + 100);
     EXPECT_EQ(filtered.count(), 1); // two keys, one filtering
     EXPECT_EQ(names(content()->expanders()), std::vector<std::string>({ "b1" }));
+    // The best match is selected as the list is filtered: Return opens it.
+    EXPECT_EQ(content()->tableView()->selectedRow(), 0);
+    QTest::keyClick(content()->searchField(), Qt::Key_Return);
+    EXPECT_EQ(delegate.opened, std::vector<std::string>({ "b1" }));
 
     // Blanks typed at either end change nothing worth a filtering.
     QTest::keyClick(content()->searchField(), Qt::Key_Space);
@@ -160,8 +164,8 @@ TEST_F(ExpanderBrowserTest, ArrowsInTheSearchFieldMoveTheSelectionWithoutWrappin
         int row;
     };
     const Step steps[] = {
-        { Qt::Key_Up, Qt::NoModifier, 0 }, // no selection: the first row
-        { Qt::Key_Up, Qt::NoModifier, 0 }, // the first row stays
+        { Qt::Key_Up, Qt::NoModifier, 0 }, // the first row, selected by the filtering, stays
+        { Qt::Key_Up, Qt::NoModifier, 0 },
         { Qt::Key_Down, Qt::NoModifier, 1 },
         { Qt::Key_Down, Qt::ShiftModifier, 2 }, // modifiers do not matter
         { Qt::Key_Down, Qt::ControlModifier | Qt::AltModifier, 3 },
