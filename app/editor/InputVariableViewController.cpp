@@ -169,14 +169,10 @@ void InputVariableViewController::buildInterface()
         if (!m_refreshing)
             m_state.setCurrentVariableTypeIndex(index);
     });
-    connect(m_nameField, &QLineEdit::textEdited, this,
-        [this](const QString& text) { m_state.data().setVariableName(icuString(text)); });
-    connect(m_defaultValueField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_state.data().setDefaultValue(text.isEmpty() ? std::nullopt : std::optional(icuString(text)));
-    });
-    connect(m_textField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_state.data().setText(text.isEmpty() ? std::nullopt : std::optional(icuString(text)));
-    });
+    // A field's text is the editor's once the user is done with it (Return, or the focus
+    // moving on), not at every key: a name typed on the way to another is never kept.
+    for (QLineEdit* field : { m_nameField, m_defaultValueField, m_textField })
+        connect(field, &QLineEdit::editingFinished, this, &InputVariableViewController::commitEditing);
     connect(m_expanderChooser, &QComboBox::activated, this, [this](int index) {
         const auto& choices = m_state.data().selectableValues();
         if (choices && index >= 0 && index < static_cast<int>(choices->size()))
@@ -195,6 +191,23 @@ void InputVariableViewController::buildInterface()
         editNewRow(m_valueTable);
     });
     connect(removeValue, &QToolButton::clicked, this, [this] { m_state.removeValue(m_valueTable->currentRow()); });
+}
+
+void InputVariableViewController::commitEditing()
+{
+    if (m_refreshing)
+        return;
+    const auto optionalText = [](const QLineEdit* field) {
+        return field->text().isEmpty() ? std::nullopt : std::optional(icuString(field->text()));
+    };
+    auto& data = m_state.data();
+    // Each is handed over only when it differs: every write rebuilds the variable.
+    if (const icu::UnicodeString name = icuString(m_nameField->text()); name != data.variableName())
+        data.setVariableName(name);
+    if (const auto value = optionalText(m_defaultValueField); value != data.defaultValue())
+        data.setDefaultValue(value);
+    if (const auto value = optionalText(m_textField); value != data.text())
+        data.setText(value);
 }
 
 void InputVariableViewController::refresh()

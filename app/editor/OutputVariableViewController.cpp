@@ -104,10 +104,10 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
     layout->addWidget(m_errorLabel);
     setFocusProxy(m_nameField);
 
-    connect(m_nameField, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        if (!m_refreshing)
-            m_state.setVariableName(icuString(text));
-    });
+    // The name is the editor's once the user is done with it (Return, the focus moving on,
+    // a name chosen from the list), not at every key.
+    connect(m_nameField->lineEdit(), &QLineEdit::editingFinished, this, &OutputVariableViewController::commitEditing);
+    connect(m_nameField, &QComboBox::textActivated, this, &OutputVariableViewController::commitEditing);
     connect(removeButton, &QToolButton::clicked, this,
         [this] { m_state.removeFilter(m_filterTableView->currentIndex().row()); });
 
@@ -129,6 +129,14 @@ void OutputVariableViewController::setVariables(const QStringList& names)
     m_nameField->addItems(names);
     m_nameField->setEditText(text);
     m_refreshing = false;
+}
+
+void OutputVariableViewController::commitEditing()
+{
+    if (m_refreshing)
+        return;
+    if (const icu::UnicodeString name = icuString(m_nameField->currentText()); name != m_state.variableName())
+        m_state.setVariableName(name);
 }
 
 void OutputVariableViewController::refresh()
