@@ -544,3 +544,58 @@ TEST_F(EditorWindowTest, SelectingAnExpanderAfterAClickOnTheSelectedRowWritesNot
 
 } // namespace
 } // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST_F(EditorWindowTest, AClickOnALanguagesNameTicksItAsAClickOnItsBoxDoes)
+{
+    SupportedLanguagesViewController chooser;
+    chooser.setExpander(expander(0, 0));
+    chooser.resize(chooser.sizeHint());
+    chooser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser));
+    QListView* view = chooser.listView();
+    const auto row = [&](const char* name) {
+        const auto found = chooser.model()->match(
+            chooser.model()->index(0), Qt::DisplayRole, QString::fromLatin1(name), 1, Qt::MatchExactly);
+        return found.value(0);
+    };
+    const auto boxOf = [&](const QModelIndex& index) {
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.rect = view->visualRect(index);
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        option.checkState = Qt::Unchecked;
+        return view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+    };
+    const auto nameOf = [&](const QModelIndex& index) {
+        const QRect rect = view->visualRect(index);
+        return QPoint(boxOf(index).right() + 40, rect.center().y());
+    };
+    struct Click {
+        const char* language;
+        bool onName;
+        std::vector<std::string> languagesAfter;
+    };
+    const Click clicks[] = {
+        { "Swift", true, { "any", "swift" } },
+        { "Swift", true, { "any" } },
+        { "Go", false, { "any", "go" } },
+        { "Any Language", true, { "go" } },
+    };
+    for (const Click& click : clicks) {
+        SCOPED_TRACE(std::string(click.language) + (click.onName ? " name" : " box"));
+        const QModelIndex index = row(click.language);
+        ASSERT_TRUE(index.isValid());
+        const QPoint at = click.onName ? nameOf(index) : boxOf(index).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        std::vector<std::string> languages;
+        for (const auto& language : expander(0, 0)->supportedLanguages())
+            languages.push_back(toUtf8(language->id()));
+        EXPECT_EQ(languages, click.languagesAfter);
+    }
+}
+
+} // namespace
+} // namespace quillet
