@@ -7,6 +7,7 @@
 #include "shell/IntroImageView.h"
 #include "shell/MenuIntroViewController.h"
 #include "shell/ShortcutIntroViewController.h"
+#include "shell/WelcomeAnimationView.h"
 #include "shell/WelcomeIntroViewController.h"
 
 #include <QGridLayout>
@@ -182,8 +183,13 @@ IntroStoryboard::IntroStoryboard(IntroEnvironment environment)
 
 IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier) const
 {
-    if (identifier == QLatin1String("WelcomeIntroViewController"))
-        return new WelcomeIntroViewController;
+    const QString shortcut = m_environment.expandShortcutText ? m_environment.expandShortcutText() : QString();
+    if (identifier == QLatin1String("WelcomeIntroViewController")) {
+        auto* page = new WelcomeIntroViewController;
+        // The animation presses the keys the user has chosen.
+        page->videoView()->setExpandKeys(keyNames(shortcut));
+        return page;
+    }
 
     if (identifier == QLatin1String("AccessibilityIntroViewController")) {
         auto* page = new AccessibilityIntroViewController(m_environment.isAccessibilityTrusted);
@@ -210,7 +216,6 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
 
     if (identifier == QLatin1String("ShortcutIntroViewController")) {
         auto* page = new ShortcutIntroViewController(m_environment.app);
-        const QString shortcut = m_environment.expandShortcutText ? m_environment.expandShortcutText() : QString();
         const QString text = shortcut.isEmpty()
             ? QObject::tr("No expand shortcut is set. Record one in the preferences, then press it to go on, or "
                           "click Next.")
