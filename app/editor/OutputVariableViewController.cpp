@@ -89,7 +89,10 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
     for (const Filter* filter : m_state.allFilters()) {
         QAction* action = m_addFilterMenu->addAction(qtString(filter->name()));
         action->setToolTip(qtString(filter->id()));
-        connect(action, &QAction::triggered, this, [this, filter] { m_state.addFilter(filter); });
+        connect(action, &QAction::triggered, this, [this, filter] {
+            commitEditing();
+            m_state.addFilter(filter);
+        });
     }
     addButton->setMenu(m_addFilterMenu);
     auto* removeButton = new QToolButton(this);
@@ -108,8 +111,11 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
     // a name chosen from the list), not at every key.
     connect(m_nameField->lineEdit(), &QLineEdit::editingFinished, this, &OutputVariableViewController::commitEditing);
     connect(m_nameField, &QComboBox::textActivated, this, &OutputVariableViewController::commitEditing);
-    connect(removeButton, &QToolButton::clicked, this,
-        [this] { m_state.removeFilter(m_filterTableView->currentIndex().row()); });
+    // Every other change hands the typed name over first, so that it is never lost.
+    connect(removeButton, &QToolButton::clicked, this, [this] {
+        commitEditing();
+        m_state.removeFilter(m_filterTableView->currentIndex().row());
+    });
 
     m_state.onStateChange = [this] { refresh(); };
     refresh();

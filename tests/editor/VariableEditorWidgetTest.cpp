@@ -104,6 +104,14 @@ TEST_F(InputVariableViewControllerTest, TheWidgetsShowAndEditEveryPartOfTheVaria
     editor.kindChooser()->setCurrentIndex(editor.kindChooser()->findText("Switch"));
     EXPECT_EQ(editor.keyValueTable()->item(0, 1)->text(), "one");
     EXPECT_EQ(writtenBack(editor), "${total:switch(1:one)=1}");
+
+    // A name still being typed counts once another part changes, and stays in its field.
+    editor.nameField()->selectAll();
+    QTest::keyClicks(editor.nameField(), "sum");
+    EXPECT_EQ(writtenBack(editor), "${total:switch(1:one)=1}");
+    editor.kindChooser()->setCurrentIndex(editor.kindChooser()->findText("Text"));
+    EXPECT_EQ(editor.nameField()->text(), "sum");
+    EXPECT_EQ(writtenBack(editor), "${sum:text=1}");
 }
 
 TEST_F(InputVariableViewControllerTest, EnumElementsAreEditedInTheirTable)
