@@ -106,8 +106,8 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
     auto action = [this](const QString& text, const QString& name, QKeySequence shortcut, auto slot) {
         auto* created = new QAction(text, this);
         created->setObjectName(name);
-        // Anywhere in the window: a text view keeps the keys it edits with (Delete, Ctrl+E)
-        // by claiming them first, and the window's menu offers every command besides.
+        // Anywhere in the window: a text field keeps the keys it edits with (Delete in text,
+        // say) by claiming them first, and the window's menu offers every command besides.
         if (!shortcut.isEmpty()) {
             created->setShortcut(shortcut);
             created->setShortcutContext(Qt::WindowShortcut);

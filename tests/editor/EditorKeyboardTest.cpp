@@ -131,6 +131,8 @@ TEST_F(EditorKeyboardTest, TheWindowsCommandsAndKeysWorkWhereverTheFocusIs)
             QKeyCombination(Qt::Key_Delete), {}, Qt::ALT | Qt::Key_N, false, false, unchanged },
         { "DeleteInTheListAndAltYDeletes", EditorMode::edit, "b1", listView, QKeyCombination(Qt::Key_Delete), {},
             Qt::ALT | Qt::Key_Y, false, false, changed([](LibraryShape& s) { s[1].second.clear(); }) },
+        { "DeleteInTheOutputViewEditsTheText", EditorMode::edit, "a2", outputView, QKeyCombination(Qt::Key_Delete), {},
+            {}, false, false, unchanged },
         { "MenuKeyInTheList", EditorMode::docs, "a1", listView, QKeyCombination(Qt::Key_Menu), {}, {}, true, false,
             unchanged },
         { "ShiftF10InTheList", EditorMode::edit, "B", listView, Qt::SHIFT | Qt::Key_F10, {}, {}, true, false,
@@ -187,6 +189,9 @@ TEST_F(EditorKeyboardTest, TheWindowsCommandsAndKeysWorkWhereverTheFocusIs)
             QTest::keyClick(question, c.answer->key(), c.answer->keyboardModifiers());
             EXPECT_TRUE(QTest::qWaitFor([this] { return list().deleteQuestion() == nullptr; }, 2000))
                 << "the mnemonic answers the question";
+        }
+        if (!c.answer) {
+            EXPECT_EQ(list().deleteQuestion(), nullptr) << "a text view keeps the keys it edits with";
         }
         if (c.movesFocusOn) {
             EXPECT_FALSE(focused->hasFocus());
