@@ -1,5 +1,6 @@
 #include "OrvTextView/About/AboutWindowController.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -121,6 +122,13 @@ void AboutWindowController::buildWindow()
     buttons->addWidget(moreApps);
     buttons->addWidget(m_acknowledgementsButton);
     layout->addLayout(buttons);
+
+    // Escape (or Ctrl+W) closes the window, as it does a dialog.
+    auto* close = new QAction(tr("Close"), window);
+    close->setObjectName(QStringLiteral("closeAbout"));
+    close->setShortcuts({ QKeySequence(Qt::Key_Escape), QKeySequence::Close });
+    connect(close, &QAction::triggered, window, &QWidget::close);
+    window->addAction(close);
     setWindow(window);
 }
 

@@ -52,6 +52,8 @@ BundleEditorViewController::BundleEditorViewController(QWidget* parent)
     m_descriptionTextView->setObjectName(QStringLiteral("descriptionTextView"));
     m_descriptionTextView->setAccessibleName(tr("Bundle description"));
     m_descriptionTextView->document()->setDocumentMargin(20);
+    // Tab moves on, as in every other field of the pane (Ctrl+Tab too).
+    m_descriptionTextView->setTabChangesFocus(true);
 
     auto* languagesRow = new QHBoxLayout;
     languagesRow->addWidget(m_languagesLabel, 1);

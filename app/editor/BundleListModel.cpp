@@ -373,6 +373,9 @@ bool BundleListModel::setData(const QModelIndex& index, const QVariant& value, i
         return false;
     if (role == Qt::EditRole) {
         const icu::UnicodeString name = icuString(value.toString());
+        // A name editor closed without a change (by selecting another row) writes nothing.
+        if (name == element->name())
+            return true;
         if (auto bundle = element->bundle()) {
             if (Bundle::validateName(name))
                 return false;
@@ -386,6 +389,9 @@ bool BundleListModel::setData(const QModelIndex& index, const QVariant& value, i
     }
     if (role == Qt::CheckStateRole) {
         const bool enabled = value.toInt() == Qt::Checked;
+        const bool wasEnabled = element->isBundle() ? element->bundle()->isEnabled() : element->expander()->isEnabled();
+        if (enabled == wasEnabled)
+            return true;
         if (auto bundle = element->bundle())
             bundle->setEnabled(enabled);
         else

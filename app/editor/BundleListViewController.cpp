@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -74,6 +75,24 @@ void BundleOutlineView::mousePressEvent(QMouseEvent* event)
     QTreeView::mousePressEvent(event);
 }
 
+void BundleOutlineView::keyPressEvent(QKeyEvent* event)
+{
+    const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if ((!menuKey && !shiftF10) || actions().isEmpty()) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    // At the current row, or the list's corner. (Where the window system also turns the
+    // menu key into a request of its own, one of the two reaches the open menu, which
+    // ignores it.)
+    const QRect row = currentIndex().isValid() ? visualRect(currentIndex()) : QRect();
+    const QPoint at
+        = row.isValid() && viewport()->rect().intersects(row) ? row.bottomLeft() + QPoint(8, 0) : QPoint(4, 4);
+    QMenu::exec(actions(), viewport()->mapToGlobal(at), nullptr, this);
+}
+
 BundleListViewController::BundleListViewController(BundleStore& store, EditorServices services, QWidget* parent)
     : QWidget(parent)
     , m_services(services.completed())
@@ -87,9 +106,11 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
     auto action = [this](const QString& text, const QString& name, QKeySequence shortcut, auto slot) {
         auto* created = new QAction(text, this);
         created->setObjectName(name);
+        // Anywhere in the window: a text field keeps the keys it edits with (Delete in text,
+        // say) by claiming them first, and the window's menu offers every command besides.
         if (!shortcut.isEmpty()) {
             created->setShortcut(shortcut);
-            created->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            created->setShortcutContext(Qt::WindowShortcut);
         }
         connect(created, &QAction::triggered, this, slot);
         addAction(created);
@@ -161,6 +182,12 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
         m_outlineView->selectionModel()->select(
             m_model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     updateActions();
+}
+
+std::vector<QAction*> BundleListViewController::commands() const
+{
+    return { m_newBundleAction, m_newExpanderAction, m_renameAction, m_duplicateAction, m_deleteAction, m_importAction,
+        m_exportAction };
 }
 
 std::vector<BundleListElement> BundleListViewController::selectedObjects() const
@@ -243,8 +270,11 @@ void BundleListViewController::newExpander()
 void BundleListViewController::renameSelectedItem()
 {
     const QModelIndex current = m_outlineView->currentIndex();
-    if (current.isValid() && m_outlineView->selectionModel()->isSelected(current))
-        m_outlineView->edit(current);
+    if (!current.isValid() || !m_outlineView->selectionModel()->isSelected(current))
+        return;
+    // Called from anywhere in the window: the name's editor takes the keys typed next.
+    m_outlineView->setFocus(Qt::ShortcutFocusReason);
+    m_outlineView->edit(current);
 }
 
 void BundleListViewController::duplicateSelectedItem()
@@ -315,9 +345,10 @@ void BundleListViewController::deleteSelectedItem()
         qtString(BundleListActions::deleteQuestion(*first)), QMessageBox::NoButton, window());
     question->setObjectName(QStringLiteral("deleteQuestion"));
     showPlainText(*question);
-    auto* yes = question->addButton(tr("Yes"), QMessageBox::YesRole);
+    // The answers take Alt and their first letter.
+    auto* yes = question->addButton(tr("&Yes"), QMessageBox::YesRole);
     yes->setObjectName(QStringLiteral("yesButton"));
-    auto* no = question->addButton(tr("No"), QMessageBox::NoRole);
+    auto* no = question->addButton(tr("&No"), QMessageBox::NoRole);
     no->setObjectName(QStringLiteral("noButton"));
     question->setDefaultButton(no);
     question->setWindowModality(Qt::WindowModal);

@@ -17,7 +17,8 @@ class QToolButton;
 namespace quillet {
 
 /// The tree of the bundle list. A right click selects the clicked row alone before the
-/// context menu opens; every row is 22 pixels high.
+/// context menu opens; the Menu key and Shift+F10 open it at the current row. Every row is
+/// 22 pixels high.
 class BundleOutlineView final : public QTreeView {
     Q_OBJECT
 public:
@@ -25,6 +26,7 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 /// The sidebar of the editor window: the library as a tree of bundles and their expanders,
@@ -32,7 +34,9 @@ protected:
 /// them, and drag and drop of rows and of bundle files.
 ///
 /// It never saves: every command changes the library's objects through BundleListActions
-/// and the store saves. Deleting asks first and removes the element that was asked about,
+/// and the store saves. Its commands answer their shortcuts anywhere in the window (commands()
+/// lists them for the window's menu); those that make or rename an element leave the
+/// keyboard in the element's name. Deleting asks first and removes the element that was asked about,
 /// whatever is selected when the answer comes.
 class BundleListViewController final : public QWidget {
     Q_OBJECT
@@ -49,6 +53,9 @@ public:
     void select(const BundleListElement& element);
     /// True when the first selected element is a bundle.
     bool canExport() const;
+
+    /// New bundle, new expander, rename, duplicate, delete, import and export, in that order.
+    std::vector<QAction*> commands() const;
 
     /// The open delete question, if any.
     QMessageBox* deleteQuestion() const { return m_deleteQuestion; }

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QHideEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -115,6 +117,18 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
         if (auto chosen = editorModeFromRawValue(id))
             setMode(*chosen);
     });
+
+    // The list's commands, in the window's menu: each also answers its shortcut anywhere in
+    // the window.
+    QMenu* edit = m_window->menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName(QStringLiteral("editMenu"));
+    const auto commands = m_bundleList->commands();
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        // New bundle, new expander | rename, duplicate, delete | import, export.
+        if (i == 2 || i == 5)
+            edit->addSeparator();
+        edit->addAction(commands[i]);
+    }
 
     auto* toggle = new QAction(tr("Toggle Documentation and Edit"), m_window);
     toggle->setObjectName(QStringLiteral("toggleMode"));

@@ -114,6 +114,8 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     m_descriptionController = new ExpanderDescritpionViewController(this);
     m_descriptionView = m_descriptionController->textView();
     m_descriptionView->document()->setDocumentMargin(8);
+    // A description is prose: Tab moves on, as in the pattern.
+    m_descriptionView->setTabChangesFocus(true);
 
     m_addVariableButton = new MenuButton(this);
     m_addVariableButton->setText(tr("Insert Variable"));

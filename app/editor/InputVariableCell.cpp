@@ -51,6 +51,8 @@ std::optional<QString> InputVariableCell::textToWriteBack()
 {
     if (!m_editor)
         return std::nullopt;
+    // What is typed in a field when the popover closes counts, as if the field were left.
+    m_editor->commitEditing();
     const auto declaration = m_editor->state().declarationToWriteBack();
     if (!declaration)
         return std::nullopt;

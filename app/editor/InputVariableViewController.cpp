@@ -166,18 +166,18 @@ void InputVariableViewController::buildInterface()
     setFocusProxy(m_nameField);
 
     connect(m_kindChooser, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!m_refreshing)
-            m_state.setCurrentVariableTypeIndex(index);
+        if (m_refreshing)
+            return;
+        commitEditing();
+        m_state.setCurrentVariableTypeIndex(index);
     });
-    connect(m_nameField, &QLineEdit::textEdited, this,
-        [this](const QString& text) { m_state.data().setVariableName(icuString(text)); });
-    connect(m_defaultValueField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_state.data().setDefaultValue(text.isEmpty() ? std::nullopt : std::optional(icuString(text)));
-    });
-    connect(m_textField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_state.data().setText(text.isEmpty() ? std::nullopt : std::optional(icuString(text)));
-    });
+    // A field's text is the editor's once the user is done with it (Return, or the focus
+    // moving on), not at every key: a name typed on the way to another is never kept. Every
+    // other change hands the fields over first, so that what they show is never lost.
+    for (QLineEdit* field : { m_nameField, m_defaultValueField, m_textField })
+        connect(field, &QLineEdit::editingFinished, this, &InputVariableViewController::commitEditing);
     connect(m_expanderChooser, &QComboBox::activated, this, [this](int index) {
+        commitEditing();
         const auto& choices = m_state.data().selectableValues();
         if (choices && index >= 0 && index < static_cast<int>(choices->size()))
             m_state.data().setSelectedValue(choices->at(static_cast<std::size_t>(index)));
@@ -185,16 +185,40 @@ void InputVariableViewController::buildInterface()
     connect(m_keyValueTable, &QTableWidget::itemChanged, this, &InputVariableViewController::keyValueItemChanged);
     connect(m_valueTable, &QTableWidget::itemChanged, this, &InputVariableViewController::valueItemChanged);
     connect(addKeyValue, &QToolButton::clicked, this, [this] {
+        commitEditing();
         m_state.addKeyValue();
         editNewRow(m_keyValueTable);
     });
-    connect(
-        removeKeyValue, &QToolButton::clicked, this, [this] { m_state.removeKeyValue(m_keyValueTable->currentRow()); });
+    connect(removeKeyValue, &QToolButton::clicked, this, [this] {
+        commitEditing();
+        m_state.removeKeyValue(m_keyValueTable->currentRow());
+    });
     connect(addValue, &QToolButton::clicked, this, [this] {
+        commitEditing();
         m_state.addValue();
         editNewRow(m_valueTable);
     });
-    connect(removeValue, &QToolButton::clicked, this, [this] { m_state.removeValue(m_valueTable->currentRow()); });
+    connect(removeValue, &QToolButton::clicked, this, [this] {
+        commitEditing();
+        m_state.removeValue(m_valueTable->currentRow());
+    });
+}
+
+void InputVariableViewController::commitEditing()
+{
+    if (m_refreshing)
+        return;
+    const auto optionalText = [](const QLineEdit* field) {
+        return field->text().isEmpty() ? std::nullopt : std::optional(icuString(field->text()));
+    };
+    auto& data = m_state.data();
+    // Each is handed over only when it differs: every write rebuilds the variable.
+    if (const icu::UnicodeString name = icuString(m_nameField->text()); name != data.variableName())
+        data.setVariableName(name);
+    if (const auto value = optionalText(m_defaultValueField); value != data.defaultValue())
+        data.setDefaultValue(value);
+    if (const auto value = optionalText(m_textField); value != data.text())
+        data.setText(value);
 }
 
 void InputVariableViewController::refresh()
@@ -278,6 +302,7 @@ void InputVariableViewController::keyValueItemChanged(QTableWidgetItem* item)
 {
     if (m_refreshing || !item)
         return;
+    commitEditing();
     const auto& rows = m_state.data().keyValues();
     if (!rows || item->row() >= static_cast<int>(rows->size()))
         return;
@@ -292,6 +317,7 @@ void InputVariableViewController::valueItemChanged(QTableWidgetItem* item)
 {
     if (m_refreshing || !item)
         return;
+    commitEditing();
     const auto& rows = m_state.data().values();
     if (!rows || item->row() >= static_cast<int>(rows->size()))
         return;

@@ -21,7 +21,9 @@ namespace quillet {
 /// default value, embedded expander), with the message of the last failed check below.
 ///
 /// Every change rebuilds and checks the variable (InputVariableEditorState); variable()
-/// is the last valid one, which the token writes back when the popover closes.
+/// is the last valid one, which the token writes back when the popover closes. A text field
+/// changes the variable when the user is done with it (Return, the focus moving on, or
+/// commitEditing()), not at every key.
 class InputVariableViewController final : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +36,9 @@ public:
     void setVariable(InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller = {});
 
     InputVariableEditorState& state() noexcept { return m_state; }
+    /// Hands the text fields' texts to the variable, as leaving them does; the popover
+    /// calls it before it writes the variable back.
+    void commitEditing();
 
     QComboBox* kindChooser() const noexcept { return m_kindChooser; }
     QLineEdit* nameField() const noexcept { return m_nameField; }

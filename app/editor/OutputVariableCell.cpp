@@ -48,6 +48,8 @@ std::optional<QString> OutputVariableCell::textToWriteBack()
 {
     if (!m_editor)
         return std::nullopt;
+    // What is typed when the popover closes counts, as if the field were left.
+    m_editor->commitEditing();
     const auto placeholder = m_editor->state().placeholderToWriteBack();
     if (!placeholder)
         return std::nullopt;

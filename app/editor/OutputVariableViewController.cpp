@@ -89,7 +89,10 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
     for (const Filter* filter : m_state.allFilters()) {
         QAction* action = m_addFilterMenu->addAction(qtString(filter->name()));
         action->setToolTip(qtString(filter->id()));
-        connect(action, &QAction::triggered, this, [this, filter] { m_state.addFilter(filter); });
+        connect(action, &QAction::triggered, this, [this, filter] {
+            commitEditing();
+            m_state.addFilter(filter);
+        });
     }
     addButton->setMenu(m_addFilterMenu);
     auto* removeButton = new QToolButton(this);
@@ -104,12 +107,15 @@ OutputVariableViewController::OutputVariableViewController(QWidget* parent)
     layout->addWidget(m_errorLabel);
     setFocusProxy(m_nameField);
 
-    connect(m_nameField, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        if (!m_refreshing)
-            m_state.setVariableName(icuString(text));
+    // The name is the editor's once the user is done with it (Return, the focus moving on,
+    // a name chosen from the list), not at every key.
+    connect(m_nameField->lineEdit(), &QLineEdit::editingFinished, this, &OutputVariableViewController::commitEditing);
+    connect(m_nameField, &QComboBox::textActivated, this, &OutputVariableViewController::commitEditing);
+    // Every other change hands the typed name over first, so that it is never lost.
+    connect(removeButton, &QToolButton::clicked, this, [this] {
+        commitEditing();
+        m_state.removeFilter(m_filterTableView->currentIndex().row());
     });
-    connect(removeButton, &QToolButton::clicked, this,
-        [this] { m_state.removeFilter(m_filterTableView->currentIndex().row()); });
 
     m_state.onStateChange = [this] { refresh(); };
     refresh();
@@ -129,6 +135,14 @@ void OutputVariableViewController::setVariables(const QStringList& names)
     m_nameField->addItems(names);
     m_nameField->setEditText(text);
     m_refreshing = false;
+}
+
+void OutputVariableViewController::commitEditing()
+{
+    if (m_refreshing)
+        return;
+    if (const icu::UnicodeString name = icuString(m_nameField->currentText()); name != m_state.variableName())
+        m_state.setVariableName(name);
 }
 
 void OutputVariableViewController::refresh()

@@ -21,7 +21,9 @@ class FilterChainModel;
 /// The editor of one output placeholder, shown in the popover of its token: the variable
 /// name (the pattern's input variables are offered), the filter chain in application order
 /// (add from a menu of every filter, remove, reorder by dragging rows) and the message of
-/// the last failed check. variable() is the last valid placeholder.
+/// the last failed check. variable() is the last valid placeholder. The name changes the
+/// placeholder when the user is done with it (Return, the focus moving on, a name chosen
+/// from the list, or commitEditing()), not at every key.
 class OutputVariableViewController final : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +38,9 @@ public:
     void setVariable(std::shared_ptr<const OutputVariable> variable) { m_state.setVariable(std::move(variable)); }
 
     OutputVariableEditorState& state() noexcept { return m_state; }
+    /// Hands the typed name to the placeholder, as leaving the field does; the popover calls
+    /// it before it writes the placeholder back.
+    void commitEditing();
     FilterChainModel* filterModel() const noexcept { return m_filterModel; }
     QComboBox* nameField() const noexcept { return m_nameField; }
     QListView* filterTableView() const noexcept { return m_filterTableView; }

@@ -3,7 +3,9 @@
 #include "docs/views/QtText.h"
 #include "languages/ProgrammingLanguageStore.h"
 
+#include <QApplication>
 #include <QListView>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -105,6 +107,32 @@ public:
         const QSize size = QStyledItemDelegate::sizeHint(option, index);
         return { size.width(),
             std::max(size.height(), SupportedLanguagesViewController::rowHeight(option.fontMetrics)) };
+    }
+
+protected:
+    /// A click on a language's name ticks or unticks it, as a click on its box does.
+    bool editorEvent(
+        QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option, const QModelIndex& index) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease && model && index.isValid()) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint at = mouse->position().toPoint();
+            if (mouse->button() == Qt::LeftButton && option.rect.contains(at)
+                && !checkBoxRect(option, index).contains(at)) {
+                const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+                return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+            }
+        }
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+
+private:
+    QRect checkBoxRect(const QStyleOptionViewItem& option, const QModelIndex& index) const
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+        return style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, item.widget);
     }
 };
 

@@ -6,9 +6,41 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quillet {
+
+namespace {
+
+/// A wrapping label that asks for the height its text takes at the width it is given, so
+/// that the window grows to show every line (a plain wrapping label asks for the height of
+/// a wider line than it gets, and its first and last lines are cut).
+class WrappingLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override
+    {
+        QSize size = QLabel::minimumSizeHint();
+        if (width() > 0 && !text().isEmpty())
+            size.setHeight(std::max(size.height(), heightForWidth(width())));
+        return size;
+    }
+    QSize sizeHint() const override { return QLabel::sizeHint().expandedTo(minimumSizeHint()); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        if (event->oldSize().width() != event->size().width())
+            updateGeometry();
+    }
+};
+
+} // namespace
 
 GeneralPreferencesViewController::GeneralPreferencesViewController(
     UserDefaults& defaults, StartAtLogin* startAtLogin, QWidget* parent)
@@ -35,7 +67,7 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(
     auto* login = new QCheckBox(tr("Start Quillet when I log in"), startup);
     login->setObjectName(QStringLiteral("StartApplicationAutomatically"));
     startupLayout->addWidget(login);
-    m_loginError = new QLabel(startup);
+    m_loginError = new WrappingLabel(startup);
     m_loginError->setObjectName(QStringLiteral("LoginError"));
     m_loginError->setWordWrap(true);
     m_loginError->setTextFormat(Qt::PlainText);

@@ -16,6 +16,14 @@ IntroImageView::IntroImageView(const QString& resource, QWidget* parent)
     setMinimumSize(sizeHint() / 2);
 }
 
+IntroImageView::IntroImageView(const QByteArray& svgDocument, QWidget* parent)
+    : QWidget(parent)
+    , m_renderer(new QSvgRenderer(svgDocument, this))
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setMinimumSize(sizeHint() / 2);
+}
+
 bool IntroImageView::isValid() const
 {
     return m_renderer->isValid();

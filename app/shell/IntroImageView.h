@@ -13,6 +13,8 @@ class IntroImageView final : public QWidget {
 public:
     /// resource: a Qt resource path such as ":/intro/menu.svg".
     explicit IntroImageView(const QString& resource, QWidget* parent = nullptr);
+    /// A picture made by the program: the SVG document itself.
+    explicit IntroImageView(const QByteArray& svgDocument, QWidget* parent = nullptr);
 
     /// False when the resource could not be read; the view then stays empty.
     bool isValid() const;

@@ -7,6 +7,7 @@
 #include "shell/IntroImageView.h"
 #include "shell/MenuIntroViewController.h"
 #include "shell/ShortcutIntroViewController.h"
+#include "shell/WelcomeAnimationView.h"
 #include "shell/WelcomeIntroViewController.h"
 
 #include <QGridLayout>
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quillet {
 
@@ -42,15 +45,16 @@ QLabel* bodyLabel(const QString& text, QWidget* parent)
 }
 
 /// Title, picture and text, top to bottom; returns the layout for the buttons below them.
-QHBoxLayout* layOut(QWidget* page, const QString& title, const QString& image, const QString& text)
+QHBoxLayout* layOut(QWidget* page, const QString& title, IntroImageView* picture, const QString& text)
 {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(40, 44, 40, 28);
     layout->setSpacing(14);
     layout->addWidget(titleLabel(title, page));
-    if (!image.isEmpty()) {
-        auto* picture = new IntroImageView(image, page);
-        picture->setAccessibleName(title);
+    if (picture) {
+        picture->setParent(page);
+        if (picture->accessibleName().isEmpty())
+            picture->setAccessibleName(title);
         layout->addWidget(picture, 1);
     }
     if (!text.isEmpty())
@@ -59,6 +63,69 @@ QHBoxLayout* layOut(QWidget* page, const QString& title, const QString& image, c
     buttons->addStretch(1);
     layout->addLayout(buttons);
     return buttons;
+}
+
+QHBoxLayout* layOut(QWidget* page, const QString& title, const QString& image, const QString& text)
+{
+    return layOut(page, title, image.isEmpty() ? nullptr : new IntroImageView(image), text);
+}
+
+/// The keys of a shortcut as the preferences write it ("Ctrl+Alt+X"), one by one.
+QStringList keyNames(const QString& shortcut)
+{
+    QStringList keys = shortcut.split(QLatin1Char('+'));
+    // The plus key itself: "Ctrl++" splits into "Ctrl", "", "".
+    if (shortcut.endsWith(QLatin1String("++"))) {
+        keys.removeLast();
+        keys.last() = QStringLiteral("+");
+    }
+    keys.removeAll(QString());
+    return keys;
+}
+
+/// The picture of the shortcut page: the keys to press, the last one pressed, drawn as the
+/// introduction's other pictures are.
+QByteArray keysPicture(const QStringList& keys)
+{
+    constexpr int height = 200, gap = 48, margin = 24;
+    QString body;
+    int x = margin;
+    for (int i = 0; i < keys.size(); ++i) {
+        const QString name = keys.at(i).toHtmlEscaped();
+        const bool last = i == keys.size() - 1;
+        const int width = std::max(84, 40 + 17 * int(keys.at(i).size()));
+        const QString shadow = last ? QStringLiteral("#1f5f99") : QStringLiteral("#b8c2cf");
+        const QString face = last ? QStringLiteral("#2f80c8") : QStringLiteral("#f7f9fc");
+        const QString edge = last ? QStringLiteral("#1f5f99") : QStringLiteral("#9aa7b6");
+        const QString ink = last ? QStringLiteral("#ffffff") : QStringLiteral("#2b333d");
+        body += QStringLiteral("<rect x=\"%1\" y=\"66\" width=\"%2\" height=\"84\" rx=\"12\" fill=\"%3\"/>")
+                    .arg(x)
+                    .arg(width)
+                    .arg(shadow);
+        body += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"84\" rx=\"12\" fill=\"%4\" "
+                               "stroke=\"%5\" stroke-width=\"2\"/>")
+                    .arg(x)
+                    .arg(last ? 62 : 58)
+                    .arg(width)
+                    .arg(face, edge);
+        body += QStringLiteral("<text x=\"%1\" y=\"%2\" fill=\"%3\">%4</text>")
+                    .arg(x + width / 2)
+                    .arg(last ? 113 : 109)
+                    .arg(ink, name);
+        x += width;
+        if (!last) {
+            body += QStringLiteral("<text x=\"%1\" y=\"112\" fill=\"#9aa7b6\">+</text>").arg(x + gap / 2);
+            x += gap;
+        }
+    }
+    const int width = x + margin;
+    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" "
+                          "viewBox=\"0 0 %1 %2\"><g font-family=\"sans-serif\" font-weight=\"bold\" "
+                          "font-size=\"26\" text-anchor=\"middle\">%3</g></svg>")
+        .arg(width)
+        .arg(height)
+        .arg(body)
+        .toUtf8();
 }
 
 QPushButton* addButton(QHBoxLayout* row, const QString& text, const QString& name, bool isDefault = true)
@@ -116,8 +183,13 @@ IntroStoryboard::IntroStoryboard(IntroEnvironment environment)
 
 IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier) const
 {
-    if (identifier == QLatin1String("WelcomeIntroViewController"))
-        return new WelcomeIntroViewController;
+    const QString shortcut = m_environment.expandShortcutText ? m_environment.expandShortcutText() : QString();
+    if (identifier == QLatin1String("WelcomeIntroViewController")) {
+        auto* page = new WelcomeIntroViewController;
+        // The animation presses the keys the user has chosen.
+        page->videoView()->setExpandKeys(keyNames(shortcut));
+        return page;
+    }
 
     if (identifier == QLatin1String("AccessibilityIntroViewController")) {
         auto* page = new AccessibilityIntroViewController(m_environment.isAccessibilityTrusted);
@@ -144,15 +216,20 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
 
     if (identifier == QLatin1String("ShortcutIntroViewController")) {
         auto* page = new ShortcutIntroViewController(m_environment.app);
-        const QString shortcut = m_environment.expandShortcutText ? m_environment.expandShortcutText() : QString();
         const QString text = shortcut.isEmpty()
             ? QObject::tr("No expand shortcut is set. Record one in the preferences, then press it to go on, or "
                           "click Next.")
             : QObject::tr("In any editor, type an abbreviation and press %1: the abbreviation becomes code. "
                           "Press %1 now to go on.")
                   .arg(shortcut);
-        auto* buttons
-            = layOut(page, QObject::tr("One shortcut to expand"), QStringLiteral(":/intro/shortcut.svg"), text);
+        // The keys the user has chosen, or none to show while no shortcut is set.
+        IntroImageView* keys = nullptr;
+        if (!shortcut.isEmpty()) {
+            keys = new IntroImageView(keysPicture(keyNames(shortcut)));
+            keys->setObjectName(QStringLiteral("ShortcutKeys"));
+            keys->setAccessibleName(shortcut);
+        }
+        auto* buttons = layOut(page, QObject::tr("One shortcut to expand"), keys, text);
         // The key may never reach this application (another program holds it, or there is
         // no X11 display): the page can always be left without it.
         QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next"), false), &QPushButton::clicked,

@@ -1,5 +1,6 @@
 #include "shell/IntroWindow.h"
 
+#include <QAction>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -28,6 +29,13 @@ IntroWindow::IntroWindow(QWidget* parent)
     m_closeButton->setText(QStringLiteral("\u2715"));
     m_closeButton->setFixedSize(28, 28);
     connect(m_closeButton, &QToolButton::clicked, this, &QWidget::close);
+
+    // Escape (or Ctrl+W) closes the window, as the close button does.
+    auto* close = new QAction(tr("Close"), this);
+    close->setObjectName(QStringLiteral("closeIntroduction"));
+    close->setShortcuts({ QKeySequence(Qt::Key_Escape), QKeySequence::Close });
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
 }
 
 void IntroWindow::setContent(QWidget* content)

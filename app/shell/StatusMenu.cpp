@@ -48,7 +48,9 @@ void StatusMenu::fillMenuBar(QMenuBar& bar) const
                 menu->addAction(found);
         }
     };
-    QMenu* application = bar.addMenu(tr("&Quillet"));
+    // First, before the menus of the window itself.
+    auto* application = new QMenu(tr("&Quillet"), &bar);
+    bar.insertMenu(bar.actions().value(0), application);
     application->setObjectName(QStringLiteral("applicationMenu"));
     fill(application,
         { "showOrHideExpanderBrowser", nullptr, "showPreferences", "showIntroduction", nullptr, "checkForUpdates",

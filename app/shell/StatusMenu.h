@@ -33,7 +33,8 @@ public:
     /// Puts the same items into a window's menu bar, so that a desktop without a tray
     /// still reaches all of them from the editor window. The items are shared, not
     /// copied: their shortcuts, visibility and actions stay one. The item that shows the
-    /// editor window is left out, as the bar belongs to that window.
+    /// editor window is left out, as the bar belongs to that window. The application's menu
+    /// goes before the menus the bar holds already, View and Help after them.
     void fillMenuBar(QMenuBar& bar) const;
 
 private:

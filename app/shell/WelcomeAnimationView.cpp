@@ -69,6 +69,12 @@ WelcomeAnimationView::WelcomeAnimationView(QWidget* parent)
     });
 }
 
+void WelcomeAnimationView::setExpandKeys(const QStringList& keys)
+{
+    m_expandKeys = keys;
+    update();
+}
+
 void WelcomeAnimationView::play()
 {
     m_clock.start();
@@ -177,20 +183,27 @@ void WelcomeAnimationView::paintEvent(QPaintEvent*)
     }
 
     // The expand keys, pressed one after the other.
-    if (t >= keysStart && t < titleStart) {
+    if (t >= keysStart && t < titleStart && !m_expandKeys.isEmpty()) {
         QFont keyFont = font();
         keyFont.setPointSizeF(11);
         keyFont.setBold(true);
         painter.setFont(keyFont);
-        const QStringList keys { QStringLiteral("Ctrl"), QStringLiteral("Alt"), QStringLiteral("E") };
+        const QFontMetricsF keyMetrics(keyFont);
+        const auto keyWidth
+            = [&](const QString& key) { return std::max(44.0, keyMetrics.horizontalAdvance(key) + 32); };
+        double total = 12.0 * double(m_expandKeys.size() - 1);
+        for (const QString& key : m_expandKeys)
+            total += keyWidth(key);
         const double appear = ramp(t, keysStart, keysStart + 250);
         painter.setOpacity(appear);
-        double x = width() / 2.0 - 105;
-        for (int i = 0; i < keys.size(); ++i) {
-            const double keyWidth = i == 2 ? 44 : 76;
-            const bool pressed = t >= keysStart + 250 + i * 150 && t < expandStart + 300;
-            drawKeycap(painter, QRectF(x, editor.bottom() + 24, keyWidth, 38), keys.at(i), pressed);
-            x += keyWidth + 12;
+        // The keys are pressed one after the other, within the same time whatever their number.
+        const int step = std::min(150, 450 / int(m_expandKeys.size()));
+        double x = (width() - total) / 2.0;
+        for (int i = 0; i < m_expandKeys.size(); ++i) {
+            const double w = keyWidth(m_expandKeys.at(i));
+            const bool pressed = t >= keysStart + 250 + i * step && t < expandStart + 300;
+            drawKeycap(painter, QRectF(x, editor.bottom() + 24, w, 38), m_expandKeys.at(i), pressed);
+            x += w + 12;
         }
         painter.setOpacity(1);
     }

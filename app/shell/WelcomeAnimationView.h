@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -17,6 +18,10 @@ public:
 
     explicit WelcomeAnimationView(QWidget* parent = nullptr);
 
+    /// The expand keys the animation presses ("Ctrl", "Alt", "E" unless told); none
+    /// leaves them out.
+    void setExpandKeys(const QStringList& keys);
+
     void play();
     /// Shows the picture at the given time of the animation and stops playing; for stills.
     void showFrame(int elapsedMs);
@@ -31,6 +36,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    QStringList m_expandKeys { QStringLiteral("Ctrl"), QStringLiteral("Alt"), QStringLiteral("E") };
     QElapsedTimer m_clock;
     QTimer m_frameTimer;
     int m_fixedElapsedMs = 0;

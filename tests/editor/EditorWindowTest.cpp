@@ -315,7 +315,11 @@ TEST_F(EditorWindowTest, TheFrameGoesToTheOneSettingsFileWhenItChangesWhileTheWi
     QSettings(file, QSettings::IniFormat).remove(QStringLiteral("EditorWindowFrame"));
     // Another size than any earlier run left in the file, so the window really changes.
     const QSize now = controller->window()->size();
-    const QSize target = now.width() > 700 ? now - QSize(37, 23) : now + QSize(37, 23);
+    // Never below the window's smallest size, which the window would keep instead.
+    const QSize smaller = now - QSize(37, 23);
+    const QSize target = smaller.width() > 700 && smaller.height() >= controller->window()->minimumSizeHint().height()
+        ? smaller
+        : now + QSize(37, 23);
     controller->window()->resize(target);
     const auto stored = [&] {
         return QSettings(file, QSettings::IniFormat).value(QStringLiteral("EditorWindowFrame")).toByteArray();
@@ -500,6 +504,97 @@ TEST_F(EditorWindowTest, BundleFilesDroppedOntoTheListAreImportedAndShown)
     EXPECT_TRUE(QTest::qWaitFor([this] { return store().bundles().size() == 4u; }, 5000));
     EXPECT_EQ(savedShape().back(), (std::pair<std::string, std::vector<std::string>> { "B", { "b1" } }));
     EXPECT_TRUE(list().selectedObjects().front() == BundleListElement(store().bundles().back()));
+}
+
+} // namespace
+} // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST_F(EditorWindowTest, SelectingAnExpanderAfterAClickOnTheSelectedRowWritesNothing)
+{
+    // As after a start: the first bundle is selected, the window is in edit mode.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
+    controller->setMode(EditorMode::edit);
+    ASSERT_EQ(list().selectedObjects().size(), 1u);
+    auto* view = list().outlineView();
+    const QModelIndex first = list().model()->indexOf(BundleListElement(bundle(0)));
+    const std::size_t savesBefore = saveCount();
+    const std::string fileBefore = test::readFile(libraryFile());
+
+    // A click on the selected row opens its name for editing, unchanged.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(first).center());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            return field && view->isAncestorOf(field);
+        },
+        5000));
+    // Choosing an expander closes that field; the name it held is the bundle's own.
+    controller->select(BundleListElement(expander(0, 0)));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tabs().selectedTab(), EditorTab::expanderEditor);
+    controller->select(BundleListElement(expander(0, 1)));
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(saveCount(), savesBefore);
+    EXPECT_EQ(test::readFile(libraryFile()), fileBefore);
+}
+
+} // namespace
+} // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST_F(EditorWindowTest, AClickOnALanguagesNameTicksItAsAClickOnItsBoxDoes)
+{
+    SupportedLanguagesViewController chooser;
+    chooser.setExpander(expander(0, 0));
+    chooser.resize(chooser.sizeHint());
+    chooser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser));
+    QListView* view = chooser.listView();
+    const auto row = [&](const char* name) {
+        const auto found = chooser.model()->match(
+            chooser.model()->index(0), Qt::DisplayRole, QString::fromLatin1(name), 1, Qt::MatchExactly);
+        return found.value(0);
+    };
+    const auto boxOf = [&](const QModelIndex& index) {
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.rect = view->visualRect(index);
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        option.checkState = Qt::Unchecked;
+        return view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+    };
+    const auto nameOf = [&](const QModelIndex& index) {
+        const QRect rect = view->visualRect(index);
+        return QPoint(boxOf(index).right() + 40, rect.center().y());
+    };
+    struct Click {
+        const char* language;
+        bool onName;
+        std::vector<std::string> languagesAfter;
+    };
+    const Click clicks[] = {
+        { "Swift", true, { "any", "swift" } },
+        { "Swift", true, { "any" } },
+        { "Go", false, { "any", "go" } },
+        { "Any Language", true, { "go" } },
+    };
+    for (const Click& click : clicks) {
+        SCOPED_TRACE(std::string(click.language) + (click.onName ? " name" : " box"));
+        const QModelIndex index = row(click.language);
+        ASSERT_TRUE(index.isValid());
+        const QPoint at = click.onName ? nameOf(index) : boxOf(index).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        std::vector<std::string> languages;
+        for (const auto& language : expander(0, 0)->supportedLanguages())
+            languages.push_back(toUtf8(language->id()));
+        EXPECT_EQ(languages, click.languagesAfter);
+    }
 }
 
 } // namespace

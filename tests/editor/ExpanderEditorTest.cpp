@@ -173,10 +173,10 @@ TEST_F(ExpanderEditorTest, ClosingATokensPopoverWritesTheLastValidDeclarationBac
     // A second token click while it is open opens nothing.
     EXPECT_FALSE(cell->trackMouse(tokens[0].frame, view));
 
+    // A name the user is done with is the variable's; one still being typed is not.
     editor->nameField()->setText("total");
-    Q_EMIT editor->nameField()->textEdited("total");
+    Q_EMIT editor->nameField()->editingFinished();
     editor->nameField()->setText("to tal");
-    Q_EMIT editor->nameField()->textEdited("to tal");
     QApplication::activePopupWidget()->close();
     EXPECT_FALSE(VariablePopover::isAnyOpen());
     EXPECT_EQ(pattern(), "go ${total:number=1} now");
@@ -199,6 +199,56 @@ TEST_F(ExpanderEditorTest, InsertingAVariableNamesItAfterTheSelectionAndOpensIts
     EXPECT_FALSE(VariablePopover::isAnyOpen());
     QTest::qWait(PatternTextViewController::popoverDelay + 100);
     EXPECT_TRUE(VariablePopover::isAnyOpen());
+}
+
+TEST_F(ExpanderEditorTest, APopoverWritesOnceWhenItClosesAndNeverANameStillBeingTyped)
+{
+    struct TypingCase {
+        const char* name;
+        bool inPattern; // else in the output template
+        QString typed; // typed into the name; "\n" presses Return
+        std::string expected; // the pattern, resp. the template, once the popover has closed
+        std::size_t saves;
+    };
+    const TypingCase cases[] = {
+        { "AnInvalidNameLeavesTheDeclaration", true, "9 x", "go ${msg:text=hi} now", 0 },
+        { "AValidNameIsWrittenOnClose", true, "total", "go ${total:text=hi} now", 1 },
+        { "ReturnAcceptsANameThatLaterKeysSpoil", true, "total\n x", "go ${total:text=hi} now", 1 },
+        { "ClosingUnchangedWritesNothing", true, "msg", "go ${msg:text=hi} now", 0 },
+        { "AnInvalidPlaceholderNameLeavesIt", false, "9 x", "<${msg.uppercase}>", 0 },
+        { "AValidPlaceholderNameIsWrittenOnClose", false, "total", "<${total.uppercase}>", 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        expanderInEdit->setPattern(u"go ${msg:text=hi} now");
+        expanderInEdit->setOutputTemplate(u"<${msg.uppercase}>");
+        VariableTextView* view = c.inPattern ? pane->patternTextView() : pane->outputTextView();
+        const auto text = [&] { return c.inPattern ? pattern() : outputTemplate(); };
+        const std::string before = text();
+        const std::size_t savesBefore = saveCount();
+        const auto tokens = view->tokens();
+        ASSERT_EQ(tokens.size(), 1u);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, tokens[0].frame.center().toPoint());
+        ASSERT_TRUE(VariablePopover::isAnyOpen());
+        // The name is a line edit, or the line of an editable combo box.
+        QWidget* focus = QApplication::focusWidget();
+        auto* combo = qobject_cast<QComboBox*>(focus);
+        QLineEdit* field = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(focus);
+        ASSERT_NE(field, nullptr) << "the popover opens with the caret in the name";
+        field->selectAll();
+        for (const QChar key : c.typed) {
+            if (key == u'\n')
+                QTest::keyClick(focus, Qt::Key_Return);
+            else
+                QTest::keyClicks(focus, QString(key));
+            EXPECT_EQ(text(), before) << "nothing is written while the popover is open";
+            EXPECT_EQ(saveCount(), savesBefore);
+        }
+        QApplication::activePopupWidget()->close();
+        EXPECT_FALSE(VariablePopover::isAnyOpen());
+        EXPECT_EQ(text(), c.expected);
+        EXPECT_EQ(saveCount() - savesBefore, c.saves);
+    }
 }
 
 TEST_F(ExpanderEditorTest, PlaceholderTokensEditTheirFilterChain)

@@ -72,11 +72,13 @@ TEST_F(InputVariableViewControllerTest, TheWidgetsShowAndEditEveryPartOfTheVaria
     // Typing: a character the name may not hold shows the message and keeps the last valid name.
     editor.nameField()->setFocus();
     QTest::keyClicks(editor.nameField(), "-x");
+    QTest::keyClick(editor.nameField(), Qt::Key_Return);
     EXPECT_TRUE(editor.errorLabel()->isVisible());
     EXPECT_EQ(editor.errorLabel()->text(), "Name may consists of letters, numbers and _ character.");
     EXPECT_EQ(writtenBack(editor), "${count:number=1}");
     editor.nameField()->selectAll();
     QTest::keyClicks(editor.nameField(), "total");
+    QTest::keyClick(editor.nameField(), Qt::Key_Return);
     EXPECT_FALSE(editor.errorLabel()->isVisible());
     EXPECT_EQ(writtenBack(editor), "${total:number=1}");
 
@@ -102,6 +104,14 @@ TEST_F(InputVariableViewControllerTest, TheWidgetsShowAndEditEveryPartOfTheVaria
     editor.kindChooser()->setCurrentIndex(editor.kindChooser()->findText("Switch"));
     EXPECT_EQ(editor.keyValueTable()->item(0, 1)->text(), "one");
     EXPECT_EQ(writtenBack(editor), "${total:switch(1:one)=1}");
+
+    // A name still being typed counts once another part changes, and stays in its field.
+    editor.nameField()->selectAll();
+    QTest::keyClicks(editor.nameField(), "sum");
+    EXPECT_EQ(writtenBack(editor), "${total:switch(1:one)=1}");
+    editor.kindChooser()->setCurrentIndex(editor.kindChooser()->findText("Text"));
+    EXPECT_EQ(editor.nameField()->text(), "sum");
+    EXPECT_EQ(writtenBack(editor), "${sum:text=1}");
 }
 
 TEST_F(InputVariableViewControllerTest, EnumElementsAreEditedInTheirTable)
@@ -208,8 +218,10 @@ TEST(OutputVariableViewControllerTest, AFilterChainEditedInTheEditorReadsBackInO
     EXPECT_FALSE(model.dropMimeData(&foreign, Qt::MoveAction, 3, 0, {}));
 
     editor.nameField()->setEditText("");
+    editor.commitEditing();
     EXPECT_EQ(editor.errorLabel()->text(), "Name cannot be empty");
     editor.nameField()->setEditText("other");
+    editor.commitEditing();
     EXPECT_FALSE(editor.errorLabel()->isVisible());
     EXPECT_EQ(toUtf8(*editor.state().placeholderToWriteBack()), "${other.lowercase.uppercase.md5}");
 }

@@ -1,6 +1,7 @@
 #include "library/App.h"
 #include "library/ResourceLocator.h"
 #include "library/Websites.h"
+#include "shell/IntroImageView.h"
 #include "shell/IntroPageController.h"
 #include "shell/IntroWindow.h"
 #include "shell/MenuActions.h"
@@ -12,19 +13,23 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace quillet {
 namespace {
@@ -192,6 +197,32 @@ TEST_F(MenuActionsTest, TheWindowItemsShowTheirWindowsAndQuitEndsTheApplication)
     EXPECT_EQ(m_terminations, 1);
 }
 
+TEST_F(MenuActionsTest, EscapeClosesThePreferencesTheIntroductionAndAbout)
+{
+    struct Case {
+        const char* item;
+        std::function<QWidget*()> window;
+    };
+    const Case cases[] = {
+        { "showPreferences", [this] { return m_actions->preferencesWindow(); } },
+        { "showIntroduction", [this] { return m_actions->introWindow(); } },
+        { "showAbout", [this] { return m_actions->aboutWindow(); } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        trigger(c.item);
+        QPointer<QWidget> window = c.window();
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        // Whole on its screen, wherever the desktop would have put it.
+        const QRect screen = window->screen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(window->geometry())) << window->geometry().x() << "," << window->geometry().y();
+        QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : window.data();
+        QTest::keyClick(focus, Qt::Key_Escape);
+        EXPECT_TRUE(!window || !window->isVisible());
+    }
+}
+
 TEST_F(MenuActionsTest, CompletingTheIntroductionFromTheMenuIsRememberedAndItShowsTheExpandShortcut)
 {
     m_defaults->setShortcut(UserDefaultsKey::ExpandTextShortcut, Shortcut { 96, Shortcut::commandKeyMask });
@@ -206,6 +237,11 @@ TEST_F(MenuActionsTest, CompletingTheIntroductionFromTheMenuIsRememberedAndItSho
     const QList<QLabel*> labels = pages->selectedPage()->findChildren<QLabel*>();
     EXPECT_TRUE(std::any_of(
         labels.begin(), labels.end(), [](QLabel* label) { return label->text().contains(QStringLiteral("Ctrl+F5")); }));
+    // The picture shows the same keys.
+    auto* keys = pages->selectedPage()->findChild<IntroImageView*>(QStringLiteral("ShortcutKeys"));
+    ASSERT_NE(keys, nullptr);
+    EXPECT_TRUE(keys->isValid());
+    EXPECT_EQ(keys->accessibleName(), QStringLiteral("Ctrl+F5"));
     while (pages->selectedIndex() < 7)
         pages->navigateForward();
     EXPECT_FALSE(m_defaults->boolForKey(UserDefaultsKey::DidOpenIntro));

@@ -121,8 +121,13 @@ TEST_F(PreferencesTest, AnAutostartFolderThatCannotBeMadeTurnsTheCheckBoxBackAnd
     EXPECT_EQ(failures.size(), 1);
     EXPECT_FALSE(m_defaults->boolForKey(UserDefaultsKey::StartApplicationAutomatically));
     EXPECT_FALSE(login->isChecked());
-    EXPECT_TRUE(general.loginErrorLabel()->isVisible());
-    EXPECT_FALSE(general.loginErrorLabel()->text().isEmpty());
+    QLabel* reason = general.loginErrorLabel();
+    EXPECT_TRUE(reason->isVisible());
+    EXPECT_FALSE(reason->text().isEmpty());
+    // Every line of the reason shows: the label gets the height its text takes at its width.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reason->height() >= reason->heightForWidth(reason->width()); }, 2000))
+        << reason->height() << " for " << reason->heightForWidth(reason->width());
+    EXPECT_GT(reason->heightForWidth(reason->width()), reason->fontMetrics().height()) << "a reason of two lines";
 }
 
 TEST_F(PreferencesTest, EachRecorderShowsStoresAndClearsItsOwnKeyAndTheMenuFollows)
