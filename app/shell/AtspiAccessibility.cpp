@@ -995,6 +995,17 @@ public:
         check(error);
     }
 
+    icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override
+    {
+        GRef<AtspiText> text = textInterface();
+        const int start = lineOffset({});
+        GError* error = nullptr;
+        gchar* content = run(
+            [&] { return atspi_text_get_text(text.get(), start, start + toolkitLength(expected, m_unit), &error); });
+        check(error);
+        return fromUtf8(takeString(content));
+    }
+
 private:
     template <typename Call> auto run(Call&& call) -> std::invoke_result_t<Call&>
     {
