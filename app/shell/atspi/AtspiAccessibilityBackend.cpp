@@ -50,7 +50,18 @@ std::shared_ptr<atspi::AtspiConnection> AtspiAccessibilityBackend::connection(st
     if (!m_connection || !m_connection->isConnected()) {
         m_connection.reset();
         m_lookup->forget(true);
-        m_connection = atspi::AtspiConnection::open(bound);
+        // A bus that did not answer a moment ago is not waited for again at once: a press
+        // that came while the last attempt waited would otherwise wait twice.
+        const auto now = std::chrono::steady_clock::now();
+        if (m_lastFailedConnection && now - *m_lastFailedConnection < CallBudget::pressBound)
+            throw AXError(AXError::CannotComplete);
+        try {
+            m_connection = atspi::AtspiConnection::open(bound);
+            m_lastFailedConnection.reset();
+        } catch (...) {
+            m_lastFailedConnection = std::chrono::steady_clock::now();
+            throw;
+        }
     }
     return m_connection;
 }

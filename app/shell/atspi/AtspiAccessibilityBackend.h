@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -77,6 +78,7 @@ private:
     std::optional<std::string> m_activeApplication;
     // On the backend's thread only.
     std::shared_ptr<atspi::AtspiConnection> m_connection;
+    std::optional<std::chrono::steady_clock::time_point> m_lastFailedConnection;
     std::unique_ptr<atspi::FocusLookup> m_lookup;
     std::unique_ptr<QObject> m_receiver; // where the continuations of perform() are delivered
     std::unique_ptr<AccessibilityThread> m_thread; // last: stopped first

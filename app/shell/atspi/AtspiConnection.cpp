@@ -38,18 +38,41 @@ int millisecondsLeft(Clock::time_point deadline)
     return int(std::max<long long>(left, 0));
 }
 
+/// Waits for the answers of the calls until they have all come or the deadline has passed,
+/// handling the connection's messages meanwhile (an answer completes its call; anything else
+/// is dropped). The library's own blocking waits are not used: before the bus has accepted the
+/// connection they wait without end on a bus that does not answer.
+void awaitAnswers(DBusConnection* connection, const std::vector<DBusPendingCall*>& calls, Clock::time_point deadline)
+{
+    const auto allAnswered = [&calls] {
+        return std::all_of(calls.begin(), calls.end(),
+            [](DBusPendingCall* call) { return !call || dbus_pending_call_get_completed(call); });
+    };
+    while (!allAnswered()) {
+        const int left = millisecondsLeft(deadline);
+        if (left <= 0 || !dbus_connection_read_write_dispatch(connection, left))
+            break;
+    }
+}
+
 /// One call with its answer, waited for at most until the deadline; none on failure.
 Message callUntil(DBusConnection* connection, Message call, Clock::time_point deadline)
 {
     const int timeout = millisecondsLeft(deadline);
-    if (!call || timeout <= 0)
+    DBusPendingCall* pending = nullptr;
+    if (!call || timeout <= 0 || !dbus_connection_send_with_reply(connection, call.get(), &pending, timeout)
+        || !pending)
         return {};
-    DBusError error;
-    dbus_error_init(&error);
-    Message reply(dbus_connection_send_with_reply_and_block(connection, call.get(), timeout, &error));
-    if (dbus_error_is_set(&error)) {
-        qCDebug(atspiLog) << "Call failed:" << error.message;
-        dbus_error_free(&error);
+    awaitAnswers(connection, { pending }, deadline);
+    Message reply;
+    if (dbus_pending_call_get_completed(pending))
+        reply.reset(dbus_pending_call_steal_reply(pending));
+    else
+        dbus_pending_call_cancel(pending);
+    dbus_pending_call_unref(pending);
+    if (reply && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_ERROR) {
+        qCDebug(atspiLog) << "Call failed:" << dbus_message_get_error_name(reply.get());
+        reply.reset();
     }
     return reply;
 }
@@ -137,6 +160,7 @@ std::vector<Message> AtspiConnection::callTogether(std::vector<Message> calls, C
             if (calls[i]
                 && !dbus_connection_send_with_reply(m_connection, calls[i].get(), &pending[i - first], timeout))
                 pending[i - first] = nullptr;
+        awaitAnswers(m_connection, pending, Clock::now() + std::chrono::milliseconds(timeout));
         bool unanswered = false;
         bool disconnected = false;
         for (std::size_t i = first; i < end; ++i) {
@@ -145,8 +169,13 @@ std::vector<Message> AtspiConnection::callTogether(std::vector<Message> calls, C
                 disconnected = true;
                 continue;
             }
-            dbus_pending_call_block(call);
-            Message reply(dbus_pending_call_steal_reply(call));
+            Message reply;
+            if (dbus_pending_call_get_completed(call)) {
+                reply.reset(dbus_pending_call_steal_reply(call));
+            } else {
+                dbus_pending_call_cancel(call);
+                unanswered = true;
+            }
             dbus_pending_call_unref(call);
             if (reply && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_ERROR) {
                 unanswered = unanswered || dbus_message_is_error(reply.get(), DBUS_ERROR_NO_REPLY)
@@ -156,7 +185,6 @@ std::vector<Message> AtspiConnection::callTogether(std::vector<Message> calls, C
             }
             replies[i] = std::move(reply);
         }
-        dropUnwaitedMessages();
         if (disconnected && !isConnected()) {
             qCInfo(atspiLog) << "The accessibility bus went away";
             throw AXError(AXError::CannotComplete);
@@ -176,12 +204,6 @@ Message AtspiConnection::call(Message call, CallBudget& budget)
     std::vector<Message> calls;
     calls.push_back(std::move(call));
     return std::move(callTogether(std::move(calls), budget).front());
-}
-
-void AtspiConnection::dropUnwaitedMessages()
-{
-    while (DBusMessage* message = dbus_connection_pop_message(m_connection))
-        dbus_message_unref(message);
 }
 
 } // namespace atspi

@@ -19,8 +19,9 @@ namespace atspi {
 /// the accessibility thread alone.
 ///
 /// It is never handed to an event loop: every call is sent, then its answer waited for on the
-/// spot, so no watch or timeout of the connection is ever handled anywhere else. Messages
-/// that nobody waits for (signals from the bus) are dropped after each round trip.
+/// spot with a deadline of this class's own, so no watch or timeout of the connection is ever
+/// handled anywhere else. Messages that nobody waits for (signals from the bus) are dropped
+/// while waiting.
 class AtspiConnection {
 public:
     /// Asks the session bus's org.a11y.Bus for the accessibility bus's address (or takes it
@@ -49,7 +50,6 @@ private:
         : m_connection(connection)
     {
     }
-    void dropUnwaitedMessages();
 
     DBusConnection* m_connection;
 };

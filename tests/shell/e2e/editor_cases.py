@@ -424,12 +424,17 @@ class Session:
             raise Failure("the notification does not say the text cannot be changed: %s" % notifications[-1])
         return "%s; notified %s" % (outcome, notifications[-1].strip())
 
+    def notifications(self):
+        with open(self.notifications_log) as log:
+            return [json.loads(line) for line in log]
+
     def case_stopped(self):
         typed = self.abbreviation()
         self.open_editor("")
         before = self.type_line(typed)
         expected = self.expectation(before)
         want_answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
+        notified = len(self.notifications())
         self.signal_editor(signal.SIGSTOP)
         try:
             begun = self.begun()
@@ -461,6 +466,12 @@ class Session:
         finally:
             self.signal_editor(signal.SIGCONT)
         outcome = self.outcome(presses, 30)
+        if outcome.startswith("failed"):
+            # The user hears that the editor did not answer, not that it is no editor.
+            told = self.wait("a notification after the press on the stopped editor",
+                             lambda: (len(self.notifications()) > notified, self.notifications()[notified:]), 5)
+            if told[-1]["title"] != "The editor did not answer":
+                raise Failure("the press on the stopped editor (%s) notified %s" % (outcome, told[-1]))
         # The press gave up, or finished once the editor woke: never a half-written line.
         reading = atspi_text.read()
         if reading.get("text") == before["text"]:
