@@ -148,9 +148,12 @@ bool AtspiConnection::isConnected() const
     return dbus_connection_get_is_connected(m_connection);
 }
 
-std::vector<Message> AtspiConnection::callTogether(std::vector<Message> calls, CallBudget& budget, bool* someUnanswered)
+std::vector<Message> AtspiConnection::callTogether(
+    std::vector<Message> calls, CallBudget& budget, std::vector<bool>* unansweredCalls)
 {
     std::vector<Message> replies(calls.size());
+    if (unansweredCalls)
+        unansweredCalls->assign(calls.size(), false);
     for (std::size_t first = 0; first < calls.size(); first += maximumCallsTogether) {
         const std::size_t end = std::min(calls.size(), first + maximumCallsTogether);
         budget.beginRoundTrip(int(end - first));
@@ -170,18 +173,24 @@ std::vector<Message> AtspiConnection::callTogether(std::vector<Message> calls, C
                 continue;
             }
             Message reply;
+            bool answered = true;
             if (dbus_pending_call_get_completed(call)) {
                 reply.reset(dbus_pending_call_steal_reply(call));
             } else {
                 dbus_pending_call_cancel(call);
-                unanswered = true;
+                answered = false;
             }
             dbus_pending_call_unref(call);
             if (reply && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_ERROR) {
-                unanswered = unanswered || dbus_message_is_error(reply.get(), DBUS_ERROR_NO_REPLY)
-                    || dbus_message_is_error(reply.get(), DBUS_ERROR_TIMEOUT);
+                answered = !dbus_message_is_error(reply.get(), DBUS_ERROR_NO_REPLY)
+                    && !dbus_message_is_error(reply.get(), DBUS_ERROR_TIMEOUT);
                 disconnected = disconnected || dbus_message_is_error(reply.get(), DBUS_ERROR_DISCONNECTED);
                 reply.reset();
+            }
+            if (!answered) {
+                unanswered = true;
+                if (unansweredCalls)
+                    (*unansweredCalls)[i] = true;
             }
             replies[i] = std::move(reply);
         }
@@ -191,9 +200,8 @@ std::vector<Message> AtspiConnection::callTogether(std::vector<Message> calls, C
         }
         if (unanswered) {
             qCDebug(atspiLog) << "An application did not answer in time";
-            if (!someUnanswered)
+            if (!unansweredCalls)
                 throw EditorNotAnsweringError();
-            *someUnanswered = true;
         }
     }
     return replies;

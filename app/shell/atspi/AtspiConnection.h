@@ -40,8 +40,10 @@ public:
     /// The answers come in the calls' order; an error answer (an object that has gone) or a
     /// missing call is none. A call that gets no answer in time throws EditorNotAnsweringError
     /// once all have been waited for, and a lost connection AXError CannotComplete. With
-    /// `unanswered`, a call without an answer in time is none too, and sets it.
-    std::vector<Message> callTogether(std::vector<Message> calls, CallBudget& budget, bool* unanswered = nullptr);
+    /// `unanswered`, a call without an answer in time is none too, and is marked there (one
+    /// flag a call, in the calls' order).
+    std::vector<Message> callTogether(
+        std::vector<Message> calls, CallBudget& budget, std::vector<bool>* unanswered = nullptr);
     /// One call, as above.
     Message call(Message call, CallBudget& budget);
 

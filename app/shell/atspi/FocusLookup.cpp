@@ -75,6 +75,7 @@ std::optional<ObjectReference> walkToFocusedText(
         for (int object : parents)
             queries.push_back(propertyQuery(objects[object].reference, accessibleInterface, "ChildCount"));
         const auto counts = connection.callTogether(std::move(queries), budget);
+        queries.clear();
         std::vector<std::size_t> askedParent;
         for (std::size_t i = 0; i < parents.size(); ++i) {
             const int count = std::clamp(int32Of(counts[i].get()).value_or(0), 0, maximumSearchedObjects);
@@ -131,33 +132,55 @@ std::optional<ObjectReference> focusedText(
 
 } // namespace
 
-std::optional<ApplicationFacts> FocusLookup::factsOf(
-    AtspiConnection& connection, const std::string& bus, CallBudget& budget)
+void FocusLookup::learn(AtspiConnection& connection, const std::vector<ObjectReference>& applications,
+    CallBudget& budget, bool& someUnanswered)
 {
-    const auto known = m_applications.find(bus);
-    if (known != m_applications.end())
-        return known->second;
-    const auto process = uint32Of(connection
-                                      .call(methodCall({ DBUS_SERVICE_DBUS, DBUS_PATH_DBUS }, DBUS_INTERFACE_DBUS,
-                                                "GetConnectionUnixProcessID", { bus }),
-                                          budget)
-                                      .get());
-    if (!process)
-        return std::nullopt;
-    ApplicationFacts facts { .process = *process };
-    // Never ask this process's own application: nothing there is an editor.
-    if (facts.process != uint32_t(getpid())) {
-        const ObjectReference root { bus, applicationRootPath };
-        std::vector<Message> queries;
+    std::vector<std::string> unknown;
+    for (const auto& application : applications)
+        if (!m_applications.contains(application.bus))
+            unknown.push_back(application.bus);
+    if (unknown.empty())
+        return;
+    // The processes, from the bus itself; then, in one round trip for all the others, what
+    // each application's root says of its toolkit and name. This process's own application is
+    // never asked: nothing there is an editor.
+    std::vector<Message> queries;
+    for (const auto& bus : unknown)
+        queries.push_back(methodCall(
+            { DBUS_SERVICE_DBUS, DBUS_PATH_DBUS }, DBUS_INTERFACE_DBUS, "GetConnectionUnixProcessID", { bus }));
+    std::vector<bool> unanswered;
+    const auto processes = connection.callTogether(std::move(queries), budget, &unanswered);
+    const uint32_t ownProcess = uint32_t(getpid());
+    queries.clear();
+    std::vector<std::pair<std::string, uint32_t>> asked;
+    for (std::size_t i = 0; i < unknown.size(); ++i) {
+        const auto process = uint32Of(processes[i].get());
+        if (!process)
+            continue;
+        if (*process == ownProcess) {
+            m_applications[unknown[i]] = ApplicationFacts { .process = *process };
+            continue;
+        }
+        const ObjectReference root { unknown[i], applicationRootPath };
         queries.push_back(propertyQuery(root, applicationInterface, "ToolkitName"));
         queries.push_back(propertyQuery(root, accessibleInterface, "Name"));
-        const auto replies = connection.callTogether(std::move(queries), budget);
-        const std::string toolkit = stringOf(replies[0].get()).value_or("");
-        facts.unit = offsetUnitOf(toolkit, stringOf(replies[1].get()).value_or(""));
-        facts.padded = padsCharactersOutsideBmp(toolkit);
+        asked.emplace_back(unknown[i], *process);
     }
-    m_applications[bus] = facts;
-    return facts;
+    if (asked.empty())
+        return;
+    const auto names = connection.callTogether(std::move(queries), budget, &unanswered);
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        if (unanswered[2 * i] || unanswered[2 * i + 1]) {
+            // An application that hangs: asked again at the next press.
+            qCDebug(atspiLog) << "Skipped an application that does not answer:" << asked[i].first.c_str();
+            someUnanswered = true;
+            continue;
+        }
+        const std::string toolkit = stringOf(names[2 * i].get()).value_or("");
+        m_applications[asked[i].first] = ApplicationFacts { .process = asked[i].second,
+            .unit = offsetUnitOf(toolkit, stringOf(names[2 * i + 1].get()).value_or("")),
+            .padded = padsCharactersOutsideBmp(toolkit) };
+    }
 }
 
 std::optional<Focus> FocusLookup::findInLastFrame(AtspiConnection& connection, CallBudget& budget)
@@ -200,30 +223,29 @@ std::optional<Focus> FocusLookup::scan(AtspiConnection& connection, CallBudget& 
     const auto applications = referencesOf(connection.call(childrenQuery(desktopRoot), budget).get());
     const uint32_t ownProcess = uint32_t(getpid());
     bool someUnanswered = false;
+    learn(connection, applications, budget, someUnanswered);
     // Each application's windows, in one round trip for all of them.
     std::vector<std::pair<ObjectReference, ApplicationFacts>> others;
     for (const auto& application : applications) {
-        try {
-            const auto facts = factsOf(connection, application.bus, budget);
-            if (facts && facts->process != ownProcess)
-                others.emplace_back(application, *facts);
-        } catch (const EditorNotAnsweringError&) {
-            // An application that hangs: the others may still hold the focus.
-            qCDebug(atspiLog) << "Skipped an application that does not answer:" << application.bus.c_str();
-            someUnanswered = true;
-        }
+        const auto facts = m_applications.find(application.bus);
+        if (facts != m_applications.end() && facts->second.process != ownProcess)
+            others.emplace_back(application, facts->second);
     }
     std::vector<Message> queries;
     for (const auto& [application, facts] : others)
         queries.push_back(childrenQuery(application));
-    const auto frameLists = connection.callTogether(std::move(queries), budget, &someUnanswered);
+    std::vector<bool> unanswered;
+    const auto frameLists = connection.callTogether(std::move(queries), budget, &unanswered);
+    someUnanswered = someUnanswered || std::find(unanswered.begin(), unanswered.end(), true) != unanswered.end();
     std::vector<std::pair<std::size_t, ObjectReference>> frames; // application and frame
     for (std::size_t i = 0; i < others.size(); ++i)
         for (auto& frame : referencesOf(frameLists[i].get()))
             frames.emplace_back(i, std::move(frame));
+    queries.clear();
     for (const auto& [application, frame] : frames)
         queries.push_back(stateQuery(frame));
-    const auto frameStates = connection.callTogether(std::move(queries), budget, &someUnanswered);
+    const auto frameStates = connection.callTogether(std::move(queries), budget, &unanswered);
+    someUnanswered = someUnanswered || std::find(unanswered.begin(), unanswered.end(), true) != unanswered.end();
     std::optional<Focus> activeWithoutFocus;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         if (!statesOf(frameStates[i].get()).has(State::active))

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -63,7 +64,10 @@ public:
 private:
     std::optional<Focus> findInLastFrame(AtspiConnection& connection, CallBudget& budget);
     std::optional<Focus> scan(AtspiConnection& connection, CallBudget& budget);
-    std::optional<ApplicationFacts> factsOf(AtspiConnection& connection, const std::string& bus, CallBudget& budget);
+    /// Learns the facts of the applications not known yet, all together; false for those that
+    /// did not answer in time.
+    void learn(AtspiConnection& connection, const std::vector<ObjectReference>& applications, CallBudget& budget,
+        bool& someUnanswered);
 
     std::map<std::string, ApplicationFacts> m_applications;
     std::optional<Focus> m_last;
