@@ -2,7 +2,6 @@
 """A GTK 3 window whose text view shows FILE with the caret at the end, for the end-to-end
 tests:
 
-    gtk3_fixture.py --editable TITLE FILE        a plain editable text
     gtk3_fixture.py --read-only TITLE FILE       the text cannot be edited (no EDITABLE state)
     gtk3_fixture.py --swallow-edits TITLE FILE   the text is editable, and every edit from the
                                                  keyboard or from other programs is answered as

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Cold presses in a slowed process: quillet-app is started afresh again and again under
 # `strace -f`, which stops every thread at each system call and so widens any window between
-# threads that share a connection, with two GTK 3 editors on the accessibility bus. Each time,
-# the first press of the expand shortcut after the start expands the line before the caret of
-# a fresh editor. The application must never abort, and every press must expand.
+# threads that share a connection, with two Mousepad windows on the accessibility bus. Each
+# time, the first press of the expand shortcut after the start expands the line before the
+# caret of a fresh window. The application must never abort, and every press must expand.
 #
 #   xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- run-cold-presses.sh BIN [STARTS]
 set -uo pipefail
@@ -13,7 +13,14 @@ starts=${2:-15}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../AppSession.sh"
 reader() { timeout 60 /usr/bin/python3 "$here/atspi_text.py" "$@"; }
-fixture() { /usr/bin/python3 "$here/gtk3_fixture.py" --editable "$1 - Fixture" "$work/$1" >>"$work/editors.log" 2>&1; }
+editor() { mousepad --disable-server "$work/$1" >>"$work/editors.log" 2>&1; }
+# Waits until the window on FILE has the focus, then puts its caret at the end and waits for TEXT
+# before it.
+focus_end() {
+    wait_until 30 sh -c "/usr/bin/python3 '$here/atspi_text.py' read | grep -q '\"title\": \"[^\"]*$1'" || return 1
+    xdotool key --delay 20 ctrl+End
+    reader before-caret "$2" 20000 >/dev/null
+}
 
 gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
     --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>' >/dev/null
@@ -23,9 +30,9 @@ wait_until 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 printf '[General]\nDidOpenIntro=true\n' >"$XDG_CONFIG_HOME/orvanta/Quillet.ini"
 # Another editor that stays open: one more application, and its own connection, on the bus.
 printf 'let other = 1' >"$work/other.swift"
-fixture other.swift & pids+=($!)
-# Shown before the first editor of the loop, which is then the one with the focus.
-reader before-caret 'let other = 1' 20000 >/dev/null || { fail "the other editor never showed"; exit 1; }
+editor other.swift & pids+=($!)
+# Shown before the first window of the loop, which is then the one with the focus.
+focus_end other.swift 'let other = 1' || { fail "the other window never showed"; exit 1; }
 
 outcome() { grep -m1 '^quillet.expansion: expand shortcut:' "$app_log"; }
 # The library is in place (the first start installs it) once the line expands over D-Bus.
@@ -35,9 +42,9 @@ library_ready() {
 }
 for start in $(seq "$starts"); do
     printf 'for item in items' >"$work/main.swift"
-    fixture main.swift &
+    editor main.swift &
     editor=$!
-    if ! reader before-caret 'for item in items' 20000 >/dev/null; then
+    if ! focus_end main.swift 'for item in items'; then
         fail "start $start: the editor's text never had the focus"
         kill "$editor"; wait "$editor" 2>/dev/null
         continue
