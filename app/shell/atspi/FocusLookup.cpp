@@ -108,8 +108,10 @@ std::optional<ObjectReference> focusedText(
     AtspiConnection& connection, const ObjectReference& frame, CallBudget& budget, std::optional<StateSet>& found)
 {
     const Message matched = connection.call(focusedMatchesQuery(frame), budget);
-    if (!matched)
+    if (!matched) {
+        qCDebug(atspiLog) << "No Collection in" << frame.bus.c_str() << ": walking its tree";
         return walkToFocusedText(connection, frame, budget, found);
+    }
     const auto matches = referencesOf(matched.get());
     if (matches.empty())
         return walkToFocusedText(connection, frame, budget, found);
