@@ -15,11 +15,15 @@ source "$here/../AppSession.sh"
 reader() { timeout 60 /usr/bin/python3 "$here/atspi_text.py" "$@"; }
 editor() { mousepad --disable-server "$work/$1" >>"$work/editors.log" 2>&1; }
 # Waits until the window on FILE has the focus, then puts its caret at the end and waits for TEXT
-# before it.
+# before it. A window that takes its keys late gets them again.
 focus_end() {
     wait_until 30 sh -c "/usr/bin/python3 '$here/atspi_text.py' read | grep -q '\"title\": \"[^\"]*$1'" || return 1
-    xdotool key --delay 20 ctrl+End
-    reader before-caret "$2" 20000 >/dev/null
+    local deadline=$((SECONDS + 30))
+    until [ $SECONDS -ge $deadline ]; do
+        xdotool key --delay 20 ctrl+End
+        reader before-caret "$2" 3000 >/dev/null 2>&1 && return 0
+    done
+    return 1
 }
 
 gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
