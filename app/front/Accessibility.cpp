@@ -90,6 +90,12 @@ ReadOnlyTextError::ReadOnlyTextError()
 {
 }
 
+EditorNotAnsweringError::EditorNotAnsweringError()
+    : BasicUserError(localized(u"The editor did not answer", "Expanding Error"),
+        localized(u"It may be busy or stopped. Press the shortcut again once it responds.", "Expanding Error"))
+{
+}
+
 AccessibilityJustEnabledError::AccessibilityJustEnabledError()
     : BasicUserError(localized(u"Accessibility is now on", "Expanding Error"),
         localized(u"Press the shortcut again. An editor that was already open may need to be restarted before "
@@ -123,9 +129,28 @@ TextOffsetUnit offsetUnitOf(std::string_view toolkit, std::string_view applicati
             [](unsigned char character) { return char(std::tolower(character)); });
         return result;
     };
-    if (lowered(toolkit).starts_with("qt") || lowered(application) == "soffice")
+    if (lowered(toolkit).starts_with("qt") || padsCharactersOutsideBmp(toolkit) || lowered(application) == "soffice")
         return TextOffsetUnit::utf16;
     return TextOffsetUnit::codePoints;
+}
+
+bool padsCharactersOutsideBmp(std::string_view toolkit)
+{
+    return toolkit.size() == 5 && std::equal(toolkit.begin(), toolkit.end(), "gecko", [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+}
+
+icu::UnicodeString withoutSurrogatePadding(const icu::UnicodeString& read)
+{
+    icu::UnicodeString result;
+    for (int32_t i = 0; i < read.length(); ++i) {
+        result.append(read[i]);
+        if (U16_IS_TRAIL(read[i]) && i > 0 && U16_IS_LEAD(read[i - 1]) && i + 1 < read.length()
+            && read[i + 1] == u'\uFEFF')
+            ++i;
+    }
+    return result;
 }
 
 std::optional<TextOffsetUnit> offsetUnitShownBy(const icu::UnicodeString& read, int32_t span)
@@ -275,6 +300,13 @@ bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret)
         m_element->replaceOnLine(icu::UnicodeString(line, 0, edit.start),
             icu::UnicodeString(line, edit.start, edit.length), edit.replacement);
     m_element->setCaretOnLine(icu::UnicodeString(expansion, 0, std::clamp(caret, 0, expansion.length())));
+    // Success is what the text shows: some toolkits answer every edit with success and keep
+    // their text as it was. The expansion's first line is checked, as that is all of it that
+    // stays on this line where every line is a text of its own.
+    const int32_t lineFeed = expansion.indexOf(u'\n');
+    const icu::UnicodeString firstLine(expansion, 0, lineFeed < 0 ? expansion.length() : lineFeed);
+    if (m_element->readOnLine(firstLine) != firstLine)
+        throw ReadOnlyTextError();
     return true;
 }
 

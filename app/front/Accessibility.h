@@ -77,6 +77,13 @@ public:
     ReadOnlyTextError();
 };
 
+/// The editor did not answer the accessibility calls in time (it hangs or is stopped):
+/// shown to the user, who may press again once it runs.
+class EditorNotAnsweringError final : public BasicUserError {
+public:
+    EditorNotAnsweringError();
+};
+
 /// Assistive technologies were off and this press turned them on, but no editor answered
 /// yet: editors join as they notice, so the user is asked to press again.
 class AccessibilityJustEnabledError final : public BasicUserError {
@@ -113,8 +120,17 @@ enum class TextOffsetUnit { codePoints, utf16 };
 
 /// The unit an application's names promise: Qt counts UTF-16 units and GTK code points, but
 /// the office suite ("soffice") hands its own UTF-16 offsets through whichever toolkit draws
-/// its windows.
+/// its windows. Gecko counts UTF-16 units too, and pads its texts to match (see
+/// withoutSurrogatePadding()).
 TextOffsetUnit offsetUnitOf(std::string_view toolkit, std::string_view application);
+
+/// Whether the toolkit's texts put U+FEFF after every character outside the BMP, so that
+/// their characters line up with its UTF-16 offsets (Gecko).
+bool padsCharactersOutsideBmp(std::string_view toolkit);
+
+/// A padded toolkit's text as its document holds it: the U+FEFF right after each character
+/// outside the BMP dropped.
+icu::UnicodeString withoutSurrogatePadding(const icu::UnicodeString& read);
 
 /// The unit that a read of `span` offsets proves by the text it returned, when only one
 /// fits: a character outside the BMP is two UTF-16 units but one code point. None when the
@@ -213,6 +229,9 @@ public:
         = 0;
     /// Puts the caret after `before`, counted from the start of the line.
     virtual void setCaretOnLine(const icu::UnicodeString& before) = 0;
+    /// What the text now holds from the start of the line over the span that `expected`
+    /// takes there: after a write, what the editor shows rather than what its calls said.
+    virtual icu::UnicodeString readOnLine(const icu::UnicodeString& expected) = 0;
 };
 
 /// The road to the focused element of the frontmost application.
@@ -315,7 +334,9 @@ public:
 
     /// Turns the line before the caret into `expansion` with the smallest edit and puts the
     /// caret `caret` units into it. Reads the line again first: when it changed (the user
-    /// typed on), writes nothing and returns false. Throws AXError.
+    /// typed on), writes nothing and returns false. Reads it once more after writing: a
+    /// toolkit may answer success and change nothing, and when the line does not hold the
+    /// expansion's first line this throws ReadOnlyTextError. Throws AXError.
     bool replace(const icu::UnicodeString& expansion, int32_t caret);
 
 private:

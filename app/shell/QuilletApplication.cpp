@@ -5,7 +5,6 @@
 #include "front/DesktopLauncher.h"
 #include "library/App.h"
 #include "shell/AppDelegate.h"
-#include "shell/AtspiAccessibility.h"
 #include "shell/AutostartEntry.h"
 #include "shell/DesktopEnvironment.h"
 #include "shell/IntroWindow.h"
@@ -19,6 +18,7 @@
 #include "shell/StatusMenu.h"
 #include "shell/UserDefaults.h"
 #include "shell/UserNotificationController.h"
+#include "shell/atspi/AtspiAccessibilityBackend.h"
 #include "text/Settings.h"
 
 #include <QApplication>

@@ -82,6 +82,8 @@ TEST_F(CaretExpansionTest, OneExpansionReadsAndWritesInItsFixedOrder)
         "caretLine",
         "insert(23, {\n  \t\n  })",
         "caret(29)",
+        // what the text now holds: the expansion's first line
+        "readOnLine(15)",
     };
     EXPECT_EQ(m_editor.log, expected);
     EXPECT_EQ(m_editor.text, u"let a = 1\n  for x in xs {\n  \t\n  }");
@@ -143,6 +145,35 @@ TEST_F(CaretExpansionTest, NothingIsWrittenWhenTheLineChangedOrTheTextIsReadOnly
     for (const auto& call : m_editor.log)
         for (const char* write : { "insert", "delete", "caret(" })
             EXPECT_NE(call.rfind(write, 0), 0U) << "wrote " << call;
+}
+
+TEST_F(CaretExpansionTest, AWriteTheEditorAnswersButDoesNotShowIsAFailure)
+{
+    struct Case {
+        const char* name;
+        bool swallowsEdits;
+        icu::UnicodeString text;
+        int32_t caret;
+        bool expanded; // false: ReadOnlyTextError
+    };
+    const std::vector<Case> cases {
+        { "an editor that writes", false, u"for x in xs", 11, true },
+        { "an insertion answered and dropped", true, u"for x in xs", 11, false },
+        { "a replacement inside the line answered and dropped", true, u"pyfor", 5, false },
+        { "text after the caret is not taken for the expansion", true, u"for x in xs tail", 11, false },
+        { "a character outside the BMP before the abbreviation", true, u"\U0001F600 for x in xs", 14, false },
+    };
+    for (const auto& c : cases) {
+        type(c.text, c.caret);
+        m_editor.swallowsEdits = c.swallowsEdits;
+        if (c.expanded) {
+            EXPECT_TRUE(m_controller.expand()) << c.name;
+            EXPECT_NE(m_editor.text, c.text) << c.name;
+        } else {
+            EXPECT_THROW(m_controller.expand(), ReadOnlyTextError) << c.name;
+            EXPECT_EQ(m_editor.text, c.text) << c.name;
+        }
+    }
 }
 
 TEST_F(CaretExpansionTest, APressWaitsOnTheEditorOutsideTheCallerAndIgnoresTheNextPressMeanwhile)
@@ -239,6 +270,23 @@ TEST(OffsetUnitTest, TheNamesPromiseAndAReadProves)
     EXPECT_EQ(offsetUnitOf("GAIL", ""), codePoints);
     // The office suite keeps UTF-16 offsets behind the GTK it draws with.
     EXPECT_EQ(offsetUnitOf("gtk", "soffice"), utf16);
+    EXPECT_EQ(offsetUnitOf("Gecko", "Firefox"), utf16);
+
+    // Gecko pads each character outside the BMP to two: without the padding, what it read
+    // proves the offsets it promised.
+    struct Padded {
+        icu::UnicodeString read;
+        icu::UnicodeString shown;
+    };
+    const std::vector<Padded> padded {
+        { u"😀\uFEFF e2e😀\uFEFF", u"😀 e2e😀" }, { u"a\uFEFFb", u"a\uFEFFb" }, // a padding only follows a pair
+        { u"😀\uFEFF\uFEFF", u"😀\uFEFF" }, // one padding a pair
+    };
+    for (const auto& p : padded)
+        EXPECT_EQ(withoutSurrogatePadding(p.read), p.shown) << toUtf8(p.read);
+    EXPECT_EQ(offsetUnitShownBy(withoutSurrogatePadding(u"😀\uFEFF e2e"), 6), utf16);
+    EXPECT_TRUE(padsCharactersOutsideBmp("Gecko"));
+    EXPECT_FALSE(padsCharactersOutsideBmp("GTK"));
 
     struct Case {
         const char* name;

@@ -5,6 +5,7 @@
 #include "front/Accessibility.h"
 #include "text/UnicodeConversion.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,8 @@ struct FakeEditor {
     bool trusted = true;
     bool focused = true;
     bool editable = true;
+    /// Answers every edit with success and keeps its text (as some toolkits do).
+    bool swallowsEdits = false;
     /// Runs after every read of the caret's line: the user typing on meanwhile.
     std::function<void(FakeEditor&)> afterLineRead;
     std::vector<std::string> log;
@@ -103,17 +106,24 @@ public:
             m_editor.log.push_back("delete" + describe({ start, removed.length() }));
             if (icu::UnicodeString(m_editor.text, start, removed.length()) != removed)
                 throw AXError(AXError::IllegalArgument);
-            m_editor.text.remove(start, removed.length());
+            if (!m_editor.swallowsEdits)
+                m_editor.text.remove(start, removed.length());
         }
         if (!inserted.isEmpty()) {
             m_editor.log.push_back("insert(" + std::to_string(start) + "," + toUtf8(inserted) + ")");
-            m_editor.text.insert(start, inserted);
+            if (!m_editor.swallowsEdits)
+                m_editor.text.insert(start, inserted);
         }
     }
     void setCaretOnLine(const icu::UnicodeString& before) override
     {
         m_editor.log.push_back("caret(" + std::to_string(m_lineStart + before.length()) + ")");
-        m_editor.selection = { m_lineStart + before.length(), 0 };
+        m_editor.selection = { std::min(m_lineStart + before.length(), m_editor.text.length()), 0 };
+    }
+    icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override
+    {
+        m_editor.log.push_back("readOnLine(" + std::to_string(expected.length()) + ")");
+        return icu::UnicodeString(m_editor.text, m_lineStart, expected.length());
     }
 
 private:

@@ -1,4 +1,4 @@
-#include "shell/AtspiAccessibility.h"
+#include "shell/atspi/AtspiAccessibilityBackend.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -69,6 +69,15 @@ TEST(AtspiTrustTest, AskingForTrustTurnsAssistiveTechnologiesOnAndGoesOn)
         EXPECT_EQ(error.description(), "NoValue");
     } catch (...) {
         ADD_FAILURE() << "a later lookup does not say no value";
+    }
+
+    // The answer is kept and follows the switch when another program turns it.
+    for (const bool enabled : { false, true }) {
+        ASSERT_TRUE(setAssistiveTechnologies(enabled));
+        const QDeadlineTimer followed(10000);
+        while (backend.isTrusted(false) != enabled && !followed.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_EQ(backend.isTrusted(false), enabled) << "the backend did not follow the switch";
     }
     setAssistiveTechnologies(false);
 }

@@ -81,6 +81,7 @@ class Failure(Exception):
 
 ALL = ["basic", "emoji", "middle", "undo", "read-only", "stopped"]
 FIXTURE = "{fixture}"
+GTK3_FIXTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "gtk3_fixture.py")
 QT = {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb"}
 # The editors keep a read-only file editable (they ask on saving), so the read-only texts
 # are the fixtures': a Qt one with READ_ONLY and a GTK 3 one without EDITABLE.
@@ -94,9 +95,11 @@ EDITORS = {
     "featherpad": Editor(["featherpad", "{file}"], WRITABLE, env=QT),
     "qt6-fixture": Editor([FIXTURE, "main.swift - Fixture", "{file}"], WRITABLE, env=QT),
     "qt6-read-only": Editor([FIXTURE, "main.swift - Fixture", "--read-only", "{file}"], ["read-only"], env=QT),
-    "gtk3-read-only": Editor([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                                           "gtk3_read_only.py"), "main.swift - Fixture", "{file}"],
+    "gtk3-read-only": Editor([sys.executable, GTK3_FIXTURE, "--read-only", "main.swift - Fixture", "{file}"],
                              ["read-only"]),
+    # Answers every edit as done and keeps its text, as a browser's text areas do.
+    "gtk3-swallowing": Editor([sys.executable, GTK3_FIXTURE, "--swallow-edits", "main.swift - Fixture", "{file}"],
+                              ["swallowed"]),
     # The word processor opens the file as plain text, one accessible paragraph a line, with a
     # profile that skips the first-start, tips and recovery dialogs. Its launcher runs the
     # word processor as a child, which the editor's signals must reach too. Right after opening
@@ -435,6 +438,14 @@ class Session:
         return "; ".join(outcomes)
 
     def case_read_only(self):
+        return self.refused_press("read-only")
+
+    def case_swallowed(self):
+        return self.refused_press("swallowing every edit")
+
+    def refused_press(self, what):
+        """A press on a text that other programs cannot change, whatever its calls answer:
+        the text stays, the press fails, and the user is told the text cannot be changed."""
         typed = self.abbreviation()
         self.open_editor(typed)
         before = self.wait_reading("the caret after '%s'" % typed,
@@ -446,10 +457,10 @@ class Session:
         outcome = self.press()
         reading = atspi_text.read()
         if reading.get("text") != before["text"]:
-            raise Failure("the read-only text changed (%s): read %s" % (outcome, json.dumps(reading,
-                                                                                            ensure_ascii=False)))
-        if outcome.startswith("expanded"):
-            raise Failure("the press on a read-only text reports success: %s" % outcome)
+            raise Failure("the %s text changed (%s): read %s" % (what, outcome, json.dumps(reading,
+                                                                                           ensure_ascii=False)))
+        if not outcome.startswith("failed"):
+            raise Failure("the press on a %s text reports %s" % (what, outcome))
         # The notification travels over the bus after the press has ended: wait for it.
         def notified_since():
             with open(self.notifications_log) as log:
@@ -460,7 +471,13 @@ class Session:
             notifications = self.wait("a notification after the press", notified_since, 5)
         except Failure:
             raise Failure("no notification tells the user (%s)" % outcome)
+        if json.loads(notifications[-1])["title"] != "This text cannot be changed":
+            raise Failure("the notification does not say the text cannot be changed: %s" % notifications[-1])
         return "%s; notified %s" % (outcome, notifications[-1].strip())
+
+    def notifications(self):
+        with open(self.notifications_log) as log:
+            return [json.loads(line) for line in log]
 
     def case_stopped(self):
         typed = self.abbreviation()
@@ -468,6 +485,7 @@ class Session:
         before = self.type_line(typed)
         expected = self.expectation(before)
         want_answer = self.expand_over_dbus(ABBREVIATION, 5000)[0]
+        notified = len(self.notifications())
         self.signal_editor(signal.SIGSTOP)
         try:
             begun = self.begun()
@@ -499,6 +517,12 @@ class Session:
         finally:
             self.signal_editor(signal.SIGCONT)
         outcome = self.outcome(presses, 30)
+        if outcome.startswith("failed"):
+            # The user hears that the editor did not answer, not that it is no editor.
+            told = self.wait("a notification after the press on the stopped editor",
+                             lambda: (len(self.notifications()) > notified, self.notifications()[notified:]), 5)
+            if told[-1]["title"] != "The editor did not answer":
+                raise Failure("the press on the stopped editor (%s) notified %s" % (outcome, told[-1]))
         # The press gave up, or finished once the editor woke: never a half-written line.
         reading = atspi_text.read()
         if reading.get("text") == before["text"]:
