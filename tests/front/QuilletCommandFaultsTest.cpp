@@ -9,12 +9,14 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -195,6 +197,63 @@ TEST_F(QuilletCommandFaultsTest, ALimitedAddressSpaceStillExpands)
         setrlimit(RLIMIT_AS, &limit);
     });
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+}
+
+// What a run keeps for the next one is only a cache: whatever stands where its files go, a run
+// expands as it would without it, at once, and leaves a cache the next run can use.
+TEST_F(QuilletCommandFaultsTest, WhateverStandsWhereTheCacheGoesARunExpandsAndReplacesIt)
+{
+    const fs::path folder = m_root.path() / "cache" / "com.orvanta.Quillet";
+    const auto expected = run({ "expand", lastPattern() });
+    ASSERT_EQ(expected.exitStatus, 0) << expected.standardError;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files.push_back(entry.path());
+    ASSERT_FALSE(files.empty());
+    std::map<fs::path, std::string> kept;
+    for (const auto& file : files)
+        kept[file] = test::readFile(file);
+
+    const fs::path fifo = m_root.path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> put;
+    };
+    const Case cases[] = {
+        { "a FIFO", [](const fs::path& file) { mkfifo(file.c_str(), 0600); } },
+        { "an empty folder", [](const fs::path& file) { fs::create_directory(file); } },
+        { "a link to /dev/zero", [](const fs::path& file) { fs::create_symlink("/dev/zero", file); } },
+        { "a link to a FIFO", [&](const fs::path& file) { fs::create_symlink(fifo, file); } },
+        { "a huge sparse file",
+            [](const fs::path& file) {
+                test::writeFile(file, "");
+                fs::resize_file(file, std::uintmax_t { 100 } << 30);
+            } },
+        { "the kept file with a megabyte more",
+            [&](const fs::path& file) { test::writeFile(file, kept[file] + std::string(1 << 20, 'q')); } },
+        { "the kept file cut short",
+            [&](const fs::path& file) { test::writeFile(file, kept[file].substr(0, kept[file].size() / 2)); } },
+        { "an unreadable file",
+            [&](const fs::path& file) {
+                test::writeFile(file, kept[file]);
+                fs::permissions(file, fs::perms::none);
+            } },
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        for (const auto& file : files) {
+            fs::remove_all(file);
+            testCase.put(file);
+        }
+        // A run that waits on the cache is ended by the alarm rather than holding the tests up.
+        const auto result = run({ "expand", lastPattern() }, {}, [] { alarm(20); });
+        EXPECT_EQ(result.exitStatus, expected.exitStatus) << result.standardError;
+        EXPECT_EQ(result.standardOutput, expected.standardOutput);
+        EXPECT_EQ(result.standardError, "");
+        for (const auto& file : files)
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file))) << file;
+    }
 }
 
 TEST_F(QuilletCommandFaultsTest, TextThatIsNotUtf8IsRefusedWithSixtyFiveAndNothingPrinted)
