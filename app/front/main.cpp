@@ -1,5 +1,6 @@
 #include "front/CommandLine.h"
 #include "front/DesktopLauncher.h"
+#include "front/EmbeddedIcuData.h"
 #include "front/HugePageHeap.h"
 
 #include <fcntl.h>
@@ -38,6 +39,17 @@ int main(int argc, char** argv)
     if (argc > 1 && std::strcmp(argv[1], "expand") == 0)
         quillet::preferHugePagesForTheHeap();
     quillet::endRunsThatRunOutOfMemory();
+    switch (quillet::mapEmbeddedIcuData()) {
+    case quillet::EmbeddedIcuData::linked:
+    case quillet::EmbeddedIcuData::mapped:
+        break;
+    case quillet::EmbeddedIcuData::noMemory:
+        std::cerr << "quillet: out of memory\n";
+        return quillet::exitstatus::failed;
+    case quillet::EmbeddedIcuData::unreadable:
+        std::cerr << "quillet: the Unicode data in the program file could not be read\n";
+        return quillet::exitstatus::failed;
+    }
 
     try {
         std::ios::sync_with_stdio(false);

@@ -221,7 +221,7 @@ TEST_F(QuilletCommandFaultsTest, UnderEveryLimitOnAddressSpaceARunExpandsOrSaysI
         least += mebibyte;
     ASSERT_LT(least, 512 * mebibyte);
     std::vector<std::size_t> limits { 300 * mebibyte };
-    for (std::size_t limit = least; limit < least + 32 * mebibyte; limit += mebibyte / 2)
+    for (std::size_t limit = least; limit < least + 64 * mebibyte; limit += mebibyte)
         limits.push_back(limit);
 
     struct Case {
