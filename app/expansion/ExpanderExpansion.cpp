@@ -206,34 +206,6 @@ void compile(SuffixMatcher& entry, const icu::UnicodeString& patternExpression)
     }
 }
 
-/// A cap on the steps of one match, on top of the search's budget that RegexCache::limitWork
-/// set up: the callback of the budget is asked first, so its books stay right.
-struct StepCap {
-    URegexMatchCallback* book = nullptr;
-    const void* bookContext = nullptr;
-    int32_t steps = 0;
-    int32_t stepWeight = 1; // of the match in hand
-};
-
-UBool withinCap(const void* context, int32_t steps)
-{
-    const auto& cap = *static_cast<const StepCap*>(context);
-    const UBool goOn = cap.book ? cap.book(cap.bookContext, steps) : true;
-    return goOn && static_cast<int64_t>(steps) * cap.stepWeight < cap.steps;
-}
-
-/// Sets the matcher up for its next match within the search's budget and, when there is one,
-/// within the cap as well (`cap` must outlive the match).
-void limitWork(icu::RegexMatcher& matcher, StepCap* cap, UErrorCode& status)
-{
-    RegexCache::limitWork(matcher, status);
-    if (!cap || U_FAILURE(status))
-        return;
-    cap->stepWeight = RegexCache::stepWeight(matcher);
-    matcher.getMatchCallback(cap->book, cap->bookContext, status);
-    matcher.setMatchCallback(&withinCap, cap, status);
-}
-
 /// The leftmost start of a match of an expression whose head (everything before its first
 /// value that takes any text) the entry knows, trying a few starts instead of every one.
 ///
@@ -243,14 +215,13 @@ void limitWork(icu::RegexMatcher& matcher, StepCap* cap, UErrorCode& status)
 /// of its head can match, and only the starts that overlap its head are left to try; with a head of a few words that is
 /// one or two matches, however many times the head recurs in the line. Sets `found` to the match's range when there is
 /// one. False when the work ran out.
-bool startsFrom(SuffixMatcher& entry, const icu::UnicodeString& text, int32_t firstStart, StepCap* cap,
-    std::optional<TextRange>& found)
+bool startsFrom(SuffixMatcher& entry, const icu::UnicodeString& text, std::optional<TextRange>& found)
 {
     UErrorCode status = U_ZERO_ERROR;
     entry.headMatcher->reset(text);
     std::optional<int32_t> bound; // no start at or past it can match
-    for (int32_t from = firstStart; from <= text.length();) {
-        limitWork(*entry.headMatcher, cap, status);
+    for (int32_t from = 0; from <= text.length();) {
+        RegexCache::limitWork(*entry.headMatcher, status);
         const bool isHead = entry.headMatcher->find(from, status);
         if (RegexCache::ranOut(status))
             return false;
@@ -262,7 +233,7 @@ bool startsFrom(SuffixMatcher& entry, const icu::UnicodeString& text, int32_t fi
             return true;
         entry.matcher->reset(text);
         entry.matcher->region(start, text.length(), status);
-        limitWork(*entry.matcher, cap, status);
+        RegexCache::limitWork(*entry.matcher, status);
         const bool matched = U_SUCCESS(status) && entry.matcher->lookingAt(status);
         if (RegexCache::ranOut(status))
             return false;
@@ -278,19 +249,15 @@ bool startsFrom(SuffixMatcher& entry, const icu::UnicodeString& text, int32_t fi
     return true;
 }
 
-/// The leftmost match that starts at or after `firstStart`, into `found`. False when the work ran
-/// out (the search's budget, or the cap when there is one).
-bool suffixMatchFrom(SuffixMatcher& entry, const icu::UnicodeString& text, int32_t firstStart, StepCap* cap,
-    std::optional<TextRange>& found)
+/// The leftmost match, into `found`. False when the search's budget ran out.
+bool suffixMatch(SuffixMatcher& entry, const icu::UnicodeString& text, std::optional<TextRange>& found)
 {
     if (entry.headMatcher)
-        return startsFrom(entry, text, firstStart, cap, found);
+        return startsFrom(entry, text, found);
     UErrorCode status = U_ZERO_ERROR;
     // The matcher keeps a reference to the text until the next reset; it is only read after one.
     entry.matcher->reset(text);
-    // Transparent bounds: the word-start guard still sees what comes before the first start.
-    entry.matcher->region(firstStart, text.length(), status);
-    limitWork(*entry.matcher, cap, status);
+    RegexCache::limitWork(*entry.matcher, status);
     const bool isFound = U_SUCCESS(status) && entry.matcher->find(status);
     if (RegexCache::ranOut(status))
         return false;
@@ -302,11 +269,6 @@ bool suffixMatchFrom(SuffixMatcher& entry, const icu::UnicodeString& text, int32
         found = TextRange { start, end - start };
     return true;
 }
-
-/// What matching a whole line longer than longestMatchLength may take, in ICU's steps, before
-/// the match is looked for in the line's end alone: a linear match over a couple of megabytes, or
-/// some ten milliseconds.
-constexpr int32_t wholeLineStepCap = 25;
 
 /// The leftmost non-empty match (case-sensitive, the dot matching every character) of the
 /// pattern's expression anchored at the end of the text, as a range. An empty match is no match.
@@ -326,28 +288,14 @@ std::optional<TextRange> firstSuffixMatch(
     const uint64_t searchId = search.text == &text ? search.id : 0;
     if (searchId != 0 && entry.answerSearch == searchId)
         return entry.answer;
-    // Every enabled pattern is tried against the line on each expansion, all of them within
-    // one budget of work. A pattern that runs out of it is reported as an error naming its
-    // expander: its cost is not paid silently on every expansion, and a match cut short is no
-    // answer. On a long line, a pattern whose values try more than linearly would spend it all:
-    // the whole line gets a small part of it, and when that runs out the match is looked for in
-    // the line's last longestMatchLength units (not inside a character), which cost a pattern no
-    // more than a short line does.
-    int32_t windowStart = std::max(0, text.length() - longestMatchLength);
-    if (windowStart > 0 && U16_IS_TRAIL(text.charAt(windowStart)) && U16_IS_LEAD(text.charAt(windowStart - 1)))
-        ++windowStart;
+    // Every enabled pattern is tried against the whole line on each expansion, all of them
+    // within one budget of work, however long the line. A pattern that runs out of it is
+    // reported as an error naming its expander: its cost is not paid silently on every
+    // expansion, and a match cut short is no answer. Nor is a match looked for in a part of the
+    // line: its leftmost start need not be the line's, and a shorter abbreviation, or another
+    // expander's, would pass for this one's.
     std::optional<TextRange> found;
-    StepCap cap { .steps = wholeLineStepCap };
-    // A pattern so large that one of its steps outweighs the whole line's share would only be
-    // stopped after that step, which on a long line can take seconds: it gets the line's end alone.
-    bool isComplete = windowStart > 0 && RegexCache::stepWeight(*entry.matcher) >= wholeLineStepCap
-        ? false
-        : suffixMatchFrom(entry, text, 0, windowStart > 0 ? &cap : nullptr, found);
-    if (!isComplete && windowStart > 0) {
-        found.reset();
-        isComplete = suffixMatchFrom(entry, text, windowStart, nullptr, found);
-    }
-    if (!isComplete)
+    if (!suffixMatch(entry, text, found))
         throw ExpandingError(tooLongToMatchDescription(&expander));
     entry.answerSearch = searchId;
     entry.answer = found;

@@ -28,19 +28,12 @@ private:
     bool m_isOutermost = false;
 };
 
-/// How far back from the end of a long line a match is looked for when matching the whole line
-/// takes too much work, in UTF-16 units: a pattern whose values try more than linearly costs no
-/// more there than on a line this long.
-constexpr int32_t longestMatchLength = 1024;
-
 /// The abbreviation at the end of `text` that the expander's pattern matches: the leftmost
 /// non-empty match of the pattern's expression followed by "$" that starts at a word start
 /// (PatternParser::wordStartGuard), when it is a suffix of the text (compared by canonical
-/// equivalence). On a line longer than longestMatchLength whose whole match would take more
-/// than a small part of the search's work, the leftmost such match in the last
-/// longestMatchLength units. None for a text with a line feed or without such a match.
-/// Throws what the expander's matchPattern throws (a pattern that does not parse), and
-/// ExpandingError naming the expander when the match runs out of its time limit.
+/// equivalence), however long the text. None for a text with a line feed or without such a
+/// match. Throws what the expander's matchPattern throws (a pattern that does not parse), and
+/// ExpandingError naming the expander when the match runs out of the search's budget of work.
 std::optional<icu::UnicodeString> matchedText(
     const Expander& expander, const icu::UnicodeString& text, const ExpanderLookup& expanderController);
 /// As matchedText, the place of the abbreviation in the text (UTF-16 units).

@@ -15,10 +15,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
+#include <unicode/uclean.h>
 #include <unicode/utf8.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -30,6 +34,43 @@
 
 namespace quillet {
 namespace {
+
+/// Ends the process when an allocation fails, saying why, before anything else happens: the
+/// unwinding a failure would start frees what was built, and some destructors allocate as they
+/// go (a JSON document keeps a stack of the values it has still to free), which would end in an
+/// abort; and code that catches errors could take the failure for something else (a library
+/// "that cannot be read", a pattern "that does not parse", so that another expander answers).
+/// Nothing is lost: the result is written only at the end, and the library and the cache are
+/// replaced whole or not at all.
+[[noreturn]] void endForWantOfMemory() noexcept
+{
+    constexpr std::string_view message = "quillet: out of memory\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, message.data(), message.size());
+    ::_exit(exitstatus::failed);
+}
+
+// ICU reports a failed allocation as an error code, which its callers may take for some other
+// failure: it ends the process as well.
+void* U_CALLCONV icuAllocate(const void*, size_t size)
+{
+    void* block = std::malloc(size);
+    if (!block && size > 0)
+        endForWantOfMemory();
+    return block;
+}
+
+void* U_CALLCONV icuReallocate(const void*, void* block, size_t size)
+{
+    void* moved = std::realloc(block, size);
+    if (!moved && size > 0)
+        endForWantOfMemory();
+    return moved;
+}
+
+void U_CALLCONV icuFree(const void*, void* block)
+{
+    std::free(block);
+}
 
 constexpr const char* usageText = "usage: quillet expand [--extension EXT] [--record] [--] [TEXT | -]\n"
                                   "       quillet expand --help\n"
@@ -289,6 +330,14 @@ int runCommandLine(
         errors << "quillet: unknown error\n";
     }
     return exitstatus::failed;
+}
+
+void endRunsThatRunOutOfMemory()
+{
+    std::set_new_handler(&endForWantOfMemory);
+    // Refused once ICU has allocated; nothing has before main.
+    UErrorCode status = U_ZERO_ERROR;
+    u_setMemoryFunctions(nullptr, &icuAllocate, &icuReallocate, &icuFree, &status);
 }
 
 } // namespace quillet

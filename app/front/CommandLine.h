@@ -18,6 +18,13 @@ constexpr int usage = 64;
 constexpr int invalidText = 65; // the text is not valid UTF-8
 } // namespace exitstatus
 
+/// Makes every failed allocation, of C++ objects and of ICU's, end the process at once with
+/// "out of memory" on standard error and the status exitstatus::failed, for the `quillet` program:
+/// no run goes on to trust what it made of the failure (a pattern that could not be parsed for
+/// want of memory would pass for one that does not apply, and another expander for the answer),
+/// nor aborts unwinding it.
+void endRunsThatRunOutOfMemory();
+
 /// Runs the command line without a desktop:
 ///
 ///     quillet expand [--extension EXT] [--record] [--] [TEXT | -]

@@ -12,6 +12,7 @@
 
 #include <unicode/uversion.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -123,13 +124,19 @@ private:
     std::string_view m_bytes;
 };
 
-std::optional<std::string> readFile(const std::filesystem::path& path)
+/// The bytes of the file when it is a regular file of at most `largestSize` bytes; none
+/// otherwise. Never waits: a FIFO, a device or a socket put where the file goes (or a link to
+/// one) is opened without blocking and refused unread, as is a file too large to be one this
+/// program wrote for the list (a huge or sparse file would otherwise be read whole, or fail the
+/// run for want of memory).
+std::optional<std::string> readFile(const std::filesystem::path& path, std::size_t largestSize)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     struct stat status { };
-    if (::fstat(fd, &status) != 0 || status.st_size < 0) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0
+        || static_cast<uintmax_t>(status.st_size) > largestSize) {
         ::close(fd);
         return std::nullopt;
     }
@@ -138,6 +145,8 @@ std::optional<std::string> readFile(const std::filesystem::path& path)
     std::size_t filled = 0;
     while (filled < bytes.size()) {
         const ssize_t count = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (count < 0 && errno == EINTR)
+            continue;
         if (count <= 0)
             break;
         filled += static_cast<std::size_t>(count);
@@ -146,6 +155,16 @@ std::optional<std::string> readFile(const std::filesystem::path& path)
     if (filled != bytes.size())
         return std::nullopt;
     return bytes;
+}
+
+/// The size of the largest file that can hold prefilters for the expanders whose inputs these
+/// are. Each kept literal is a run of its pattern's own text, so no longer than the pattern,
+/// which the inputs hold already (store keeps no file that breaks this): the file is at most
+/// its framing, the inputs, and the inputs again with a count and a flag per expander.
+std::size_t largestFileSize(std::string_view inputs, std::size_t expanderCount)
+{
+    return fileMagic.size() + 2 * sizeof(uint32_t) + 2 * inputs.size() + expanderCount * 2 * sizeof(uint32_t)
+        + sizeof(uint64_t);
 }
 
 } // namespace
@@ -196,7 +215,10 @@ bool PrefilterCache::restore(const ExpanderController& controller, const std::st
 {
     if (m_restored.contains(listName))
         return true;
-    const auto bytes = readFile(fileFor(listName));
+    const auto inputs = listInputs(controller);
+    if (!inputs)
+        return false;
+    const auto bytes = readFile(fileFor(listName), largestFileSize(*inputs, controller.expanders().size()));
     if (!bytes || bytes->size() < fileMagic.size() + sizeof(uint64_t))
         return false;
     const std::string_view content(bytes->data(), bytes->size() - sizeof(uint64_t));
@@ -208,10 +230,7 @@ bool PrefilterCache::restore(const ExpanderController& controller, const std::st
     Reader reader(content.substr(fileMagic.size()));
     uint32_t inputsLength = 0;
     std::string_view keptInputs;
-    if (!reader.number(inputsLength) || !reader.bytes(inputsLength, keptInputs))
-        return false;
-    auto inputs = listInputs(controller);
-    if (!inputs || keptInputs != *inputs)
+    if (!reader.number(inputsLength) || !reader.bytes(inputsLength, keptInputs) || keptInputs != *inputs)
         return false;
     uint32_t count = 0;
     if (!reader.number(count) || count != controller.expanders().size())
@@ -250,6 +269,9 @@ void PrefilterCache::store(const ExpanderController& controller, const std::stri
     const uint64_t sum = checksum(content);
     content.append(reinterpret_cast<const char*>(&sum), sizeof sum);
     m_restored.insert(listName);
+    // A file that restore would refuse unread is not worth writing.
+    if (content.size() > largestFileSize(*inputs, prefilters->size()))
+        return;
 
     // Written beside the file and renamed over it: a reader sees the old file or the new one.
     std::error_code error;
@@ -266,7 +288,15 @@ void PrefilterCache::store(const ExpanderController& controller, const std::stri
             break;
         rest.remove_prefix(static_cast<std::size_t>(written));
     }
-    if (::close(fd) != 0 || !rest.empty() || std::rename(temporary.c_str(), target.c_str()) != 0)
+    if (::close(fd) != 0 || !rest.empty()) {
+        std::filesystem::remove(temporary, error);
+        return;
+    }
+    // Whatever stands in the file's place is replaced: a FIFO, a link or a damaged file; an
+    // empty folder is taken away first (a rename cannot replace it), a folder with files in it
+    // is left alone, and the list is parsed at every run until it is gone.
+    if (std::rename(temporary.c_str(), target.c_str()) != 0
+        && (errno != EISDIR || ::rmdir(target.c_str()) != 0 || std::rename(temporary.c_str(), target.c_str()) != 0))
         std::filesystem::remove(temporary, error);
 }
 

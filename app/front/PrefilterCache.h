@@ -16,9 +16,12 @@ class ExpanderController;
 /// A kept file is used only for exactly the list it was made from: it holds, and is compared in
 /// full with, all that the prefilters depend on (this program's build, its ICU, and each
 /// expander's pattern, identifier and languages, in list order); a file made for anything else,
-/// or that does not check out, is made again. One file per list name, so the folder holds no
-/// more files than there are extensions in use. Best effort: a folder that cannot be read or
-/// written only costs the parse.
+/// or that does not check out, is made again. One file per list name (the expansion front keeps
+/// two lists per extension: the expanders of its languages, and all the others), so the folder
+/// holds at most two files per extension in use. Only a regular file no larger than the list can
+/// give is read, and without waiting; anything else in its place (a FIFO, a device, a folder, a
+/// huge file) is ignored and replaced like a damaged file. Best effort: a folder that cannot be
+/// read or written only costs the parse.
 class PrefilterCache {
 public:
     explicit PrefilterCache(std::filesystem::path folder);

@@ -1,10 +1,12 @@
 #include "front/CommandLine.h"
 #include "front/DesktopLauncher.h"
+#include "front/EmbeddedIcuData.h"
 #include "front/HugePageHeap.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -33,16 +35,28 @@ int main(int argc, char** argv)
     const bool inputOpen = keepStandardDescriptor(STDIN_FILENO);
     const bool outputOpen = keepStandardDescriptor(STDOUT_FILENO);
     keepStandardDescriptor(STDERR_FILENO);
-    std::ios::sync_with_stdio(false);
+    // An expansion loads the whole library; usage and the desktop launch do not.
+    if (argc > 1 && std::strcmp(argv[1], "expand") == 0)
+        quillet::preferHugePagesForTheHeap();
+    quillet::endRunsThatRunOutOfMemory();
+    switch (quillet::mapEmbeddedIcuData()) {
+    case quillet::EmbeddedIcuData::linked:
+    case quillet::EmbeddedIcuData::mapped:
+        break;
+    case quillet::EmbeddedIcuData::noMemory:
+        std::cerr << "quillet: out of memory\n";
+        return quillet::exitstatus::failed;
+    case quillet::EmbeddedIcuData::unreadable:
+        std::cerr << "quillet: the Unicode data in the program file could not be read\n";
+        return quillet::exitstatus::failed;
+    }
 
-    // Streams without a buffer: reading or writing them fails, and the command line says so.
-    std::istream closedInput(nullptr);
-    std::ostream closedOutput(nullptr);
     try {
+        std::ios::sync_with_stdio(false);
+        // Streams without a buffer: reading or writing them fails, and the command line says so.
+        std::istream closedInput(nullptr);
+        std::ostream closedOutput(nullptr);
         const std::vector<std::string> arguments(argv + 1, argv + argc);
-        // An expansion loads the whole library; usage and the desktop launch do not.
-        if (!arguments.empty() && arguments[0] == "expand")
-            quillet::preferHugePagesForTheHeap();
         // `quillet` alone starts the tray application; `quillet FILE…` hands it bundle files.
         if (quillet::isDesktopLaunch(arguments))
             return quillet::runDesktopLauncher(arguments, std::cerr);

@@ -9,12 +9,14 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -183,18 +185,131 @@ TEST_F(QuilletCommandFaultsTest, StandardStreamsThatFailEndWithTwoAndAMessage)
 }
 
 // The command line asks for a large heap up front; where the system will not give that much
-// address space (a limit, strict overcommit) it must expand all the same.
-TEST_F(QuilletCommandFaultsTest, ALimitedAddressSpaceStillExpands)
+// address space (a limit, strict overcommit) it must expand all the same. And under any limit
+// that lets the program start at all, a run expands, or ends with 2 and says it has no memory:
+// never a signal, another status or another answer, and never a library installed in part.
+TEST_F(QuilletCommandFaultsTest, UnderEveryLimitOnAddressSpaceARunExpandsOrSaysItHasNoMemory)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer's shadow memory does not fit under a limit on address space";
 #endif
-    ASSERT_EQ(run({ "expand", "x0" }).exitStatus, 0);
-    const auto result = run({ "expand", "x0" }, {}, [] {
-        const rlimit limit { 300u << 20, 300u << 20 };
-        setrlimit(RLIMIT_AS, &limit);
-    });
-    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto limited = [&](std::size_t bytes, const std::vector<std::string>& arguments) {
+        return run(arguments, {}, [bytes] {
+            const rlimit limit { bytes, bytes };
+            setrlimit(RLIMIT_AS, &limit);
+        });
+    };
+    // Default bundles of some size, so that reading and installing them takes memory.
+    const auto& names = App::defaultBundleNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto large = bundle(names[i], i);
+        for (int k = 0; k < 150; ++k) {
+            const std::string tag = std::to_string(i) + "_" + std::to_string(k);
+            large["expanders"].push_back({ { "name", "filler " + tag },
+                { "pattern", "filler" + tag + " ${a:text} ${b:word}|, ${c:identifier}|" },
+                { "output_template", "filler(${a}, ${b}|, ${c}|)#" }, { "supported_languages", { "any" } } });
+        }
+        test::writeFile(prefix() / "share" / "quillet" / "bundles" / (names[i] + ".qlbundle"), large.dump(2));
+    }
+    const auto expected = run({ "expand", "x0" });
+    ASSERT_EQ(expected.exitStatus, 0) << expected.standardError;
+    // Below the size of the program's own image the system cannot start it: the least limit
+    // under which it answers at all, found from below.
+    constexpr std::size_t mebibyte = std::size_t { 1 } << 20;
+    std::size_t least = 8 * mebibyte;
+    while (least < 512 * mebibyte && limited(least, { "--help" }).exitStatus != 0)
+        least += mebibyte;
+    ASSERT_LT(least, 512 * mebibyte);
+    std::vector<std::size_t> limits { 300 * mebibyte };
+    for (std::size_t limit = least; limit < least + 64 * mebibyte; limit += mebibyte)
+        limits.push_back(limit);
+
+    struct Case {
+        const char* name;
+        bool firstRun; // no library and no cache yet
+    };
+    for (const Case& testCase : { Case { "a first run", true }, Case { "a later run", false } }) {
+        SCOPED_TRACE(testCase.name);
+        int expansions = 0;
+        for (const std::size_t limit : limits) {
+            SCOPED_TRACE(std::to_string(limit / 1024) + " KiB");
+            if (testCase.firstRun) {
+                fs::remove_all(m_root.path() / "data");
+                fs::remove_all(m_root.path() / "cache");
+            }
+            const auto result = limited(limit, { "expand", "x0" });
+            if (result.exitStatus == 0) {
+                ++expansions;
+                EXPECT_EQ(result.standardOutput, expected.standardOutput);
+            } else {
+                EXPECT_EQ(result.exitStatus, 2) << result.standardError;
+                EXPECT_NE(result.standardError.find("quillet: out of memory\n"), std::string::npos)
+                    << result.standardError;
+                EXPECT_EQ(result.standardOutput, "");
+            }
+            if (fs::exists(libraryFile())) {
+                EXPECT_EQ(storedBundleNames(), App::defaultBundleNames());
+            }
+        }
+        EXPECT_GT(expansions, 0);
+    }
+}
+
+// What a run keeps for the next one is only a cache: whatever stands where its files go, a run
+// expands as it would without it, at once, and leaves a cache the next run can use.
+TEST_F(QuilletCommandFaultsTest, WhateverStandsWhereTheCacheGoesARunExpandsAndReplacesIt)
+{
+    const fs::path folder = m_root.path() / "cache" / "com.orvanta.Quillet";
+    const auto expected = run({ "expand", lastPattern() });
+    ASSERT_EQ(expected.exitStatus, 0) << expected.standardError;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files.push_back(entry.path());
+    ASSERT_FALSE(files.empty());
+    std::map<fs::path, std::string> kept;
+    for (const auto& file : files)
+        kept[file] = test::readFile(file);
+
+    const fs::path fifo = m_root.path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> put;
+    };
+    const Case cases[] = {
+        { "a FIFO", [](const fs::path& file) { mkfifo(file.c_str(), 0600); } },
+        { "an empty folder", [](const fs::path& file) { fs::create_directory(file); } },
+        { "a link to /dev/zero", [](const fs::path& file) { fs::create_symlink("/dev/zero", file); } },
+        { "a link to a FIFO", [&](const fs::path& file) { fs::create_symlink(fifo, file); } },
+        { "a huge sparse file",
+            [](const fs::path& file) {
+                test::writeFile(file, "");
+                fs::resize_file(file, std::uintmax_t { 100 } << 30);
+            } },
+        { "the kept file with a megabyte more",
+            [&](const fs::path& file) { test::writeFile(file, kept[file] + std::string(1 << 20, 'q')); } },
+        { "the kept file cut short",
+            [&](const fs::path& file) { test::writeFile(file, kept[file].substr(0, kept[file].size() / 2)); } },
+        { "an unreadable file",
+            [&](const fs::path& file) {
+                test::writeFile(file, kept[file]);
+                fs::permissions(file, fs::perms::none);
+            } },
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        for (const auto& file : files) {
+            fs::remove_all(file);
+            testCase.put(file);
+        }
+        // A run that waits on the cache is ended by the alarm rather than holding the tests up.
+        const auto result = run({ "expand", lastPattern() }, {}, [] { alarm(20); });
+        EXPECT_EQ(result.exitStatus, expected.exitStatus) << result.standardError;
+        EXPECT_EQ(result.standardOutput, expected.standardOutput);
+        EXPECT_EQ(result.standardError, "");
+        for (const auto& file : files)
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file))) << file;
+    }
 }
 
 TEST_F(QuilletCommandFaultsTest, TextThatIsNotUtf8IsRefusedWithSixtyFiveAndNothingPrinted)

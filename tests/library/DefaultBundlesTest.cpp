@@ -12,11 +12,13 @@
 #include "library/ResourceLocator.h"
 #include "text/Settings.h"
 #include "text/UnicodeConversion.h"
+#include "text/UserErrorDescriptionType.h"
 #include "variables/PatternParser.h"
 #include "variables/PatternValidator.h"
 
 #include "support/AdversarialLines.h"
 #include "support/RecordedExpansions.h"
+#include "support/TemplateExpander.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -299,12 +301,11 @@ TEST_P(DefaultBundleTest, EveryBundleExampleExpandsAndKeepsItsExpansionInTheWhol
     }
 }
 
-/// Where the abbreviation begins by the plain definition of a match: the leftmost start at or
-/// after `firstStart` from which the expander's expression (behind the word-start guard) takes
-/// the whole rest of the line. Each start is matched on its own, with no search shortcut; none
-/// when no start does.
+/// Where the abbreviation begins by the plain definition of a match: the leftmost start from
+/// which the expander's expression (behind the word-start guard) takes the whole rest of the
+/// line. Each start is matched on its own, with no search shortcut; none when no start does.
 std::optional<int32_t> leftmostWholeSuffixStart(
-    const Expander& expander, const icu::UnicodeString& line, const ExpanderController& controller, int32_t firstStart)
+    const Expander& expander, const icu::UnicodeString& line, const ExpanderController& controller)
 {
     icu::UnicodeString expression(PatternParser::wordStartGuard());
     expression.append(u"(?:").append(expander.matchPattern(controller)).append(u")$");
@@ -314,7 +315,7 @@ std::optional<int32_t> leftmostWholeSuffixStart(
     if (U_FAILURE(status) || !matcher)
         throw std::runtime_error("the expression does not compile");
     matcher->useTransparentBounds(true);
-    for (int32_t start = firstStart; start < line.length(); ++start) {
+    for (int32_t start = 0; start < line.length(); ++start) {
         matcher->region(start, line.length(), status);
         matcher->setTimeLimit(5000, status);
         const bool whole = matcher->matches(status);
@@ -329,9 +330,9 @@ std::optional<int32_t> leftmostWholeSuffixStart(
 TEST_P(DefaultBundleTest, EveryExpanderExpandsItsAdversarialLinesAsAPlainMatchWould)
 {
     // Lines made of the pattern's own literal words make it try a match at every repetition and
-    // end a value at every word; a pattern that backtracks more than linearly would run out of
-    // its budget on the whole line. It expands from the leftmost start of the whole line, or,
-    // when that takes too much work, from the leftmost start in the line's end.
+    // end a value at every word. Each expands from the leftmost start of the whole line, as a
+    // plain match finds it, or, when its pattern backtracks so much that the whole line takes
+    // more than the search's budget, fails with the error naming it: never from a later start.
     const ExpanderController library(libraryExpanders());
     for (const auto& expander : bundle().expanders()) {
         const icu::UnicodeString example
@@ -339,24 +340,21 @@ TEST_P(DefaultBundleTest, EveryExpanderExpandsItsAdversarialLinesAsAPlainMatchWo
         const icu::UnicodeString line = test::adversarialLine(expander->pattern(), 4096, example);
         SCOPED_TRACE(describe(*expander) + ", line ending \"" + toUtf8(example) + "\"");
         std::optional<ExpandedExpression> result;
-        ASSERT_NO_THROW(result = library.findExpander(line, expander));
-        ASSERT_TRUE(result.has_value()) << "the example at the end of the line no longer expands";
-        // What comes before the abbreviation stays as typed, whatever the expansion.
-        const auto keepsWhatCameBefore = [&](int32_t start) {
-            if (start == 0)
-                return true;
-            std::optional<ExpandedExpression> alone;
-            EXPECT_NO_THROW(alone = library.findExpander(line.tempSubString(start), expander));
-            return alone && result->text == line.tempSubString(0, start) + alone->text
-                && result->cursorPosition == start + alone->cursorPosition;
-        };
-        const auto inTheEnd = leftmostWholeSuffixStart(*expander, line, library, line.length() - longestMatchLength);
-        ASSERT_TRUE(inTheEnd.has_value());
-        if (keepsWhatCameBefore(*inTheEnd))
+        std::optional<TextRange> matched;
+        try {
+            result = library.findExpander(line, expander);
+            matched = matchedRange(*expander, line, library);
+        } catch (const ExpandingError& error) {
+            EXPECT_EQ(error.expander(), expander);
             continue;
-        const auto inTheWholeLine = leftmostWholeSuffixStart(*expander, line, library, 0);
-        ASSERT_TRUE(inTheWholeLine.has_value());
-        EXPECT_TRUE(keepsWhatCameBefore(*inTheWholeLine));
+        }
+        ASSERT_TRUE(result.has_value()) << "the example at the end of the line no longer expands";
+        ASSERT_TRUE(matched.has_value());
+        const auto plain = leftmostWholeSuffixStart(*expander, line, library);
+        ASSERT_TRUE(plain.has_value());
+        EXPECT_EQ(matched->location, *plain);
+        // What comes before the abbreviation stays as typed, whatever the expansion.
+        EXPECT_TRUE(result->text.startsWith(line.tempSubString(0, *plain)));
     }
 }
 
@@ -408,42 +406,72 @@ TEST_F(DefaultLibraryTest, OrdinaryLinesOfCodeExpandToNothing)
     }
 }
 
-/// Whole expansions of the most used expanders, recorded in tests/data: a change to a bundle
-/// or to the engine that alters what users get shows up here as a reviewable diff.
-TEST_F(DefaultLibraryTest, LongLinesExpandTheirEndOrNothingWithoutRunningOut)
+TEST_F(DefaultLibraryTest, LongLinesGiveTheWholeLinesMatchOrTheErrorNamingTheExpanderThatRanOut)
 {
-    // Optional parts with text values after a text value try every split of a long line; the line's
-    // end is matched instead, or the search fails cleanly, never with "took too long".
+    // However long the line, the abbreviation is the leftmost match of the whole line: never a
+    // shorter one, another expander's or none because a match took much work. A pattern that
+    // tries every split of a long line (optional parts with text values after a text value) runs
+    // out of the search's budget and says so, naming its expander, as on a short line.
     const auto repeated = [](const char16_t* text, int32_t units) {
         icu::UnicodeString line;
         while (line.length() < units)
             line.append(text);
         return line;
     };
+    // Words that each could end the condition, the last one a letter.
+    const auto condition = [&](int32_t units) {
+        icu::UnicodeString words = repeated(u"a b ", units);
+        words.truncate(units - 1);
+        return words.append(u'z');
+    };
+    const auto logger
+        = test::templateExpander(u"log ${a:text}${b:text}: ${c:text}", u"log(${a}${b}, ${c})#", u"Logger");
     struct Case {
         const char* name;
         icu::UnicodeString line;
-        const char16_t* expandedEnd; // none: nothing expands
+        std::optional<icu::UnicodeString> expanded; // none: nothing expands, or the error below
+        const char* ranOut = nullptr; // the name of the expander the error names
     };
     const Case cases[] = {
-        { "values no closing part takes", u"for x in " + repeated(u"items where a and b, ", 65536), nullptr },
+        { "a Swift condition longer than the line's end", u"if " + condition(1026),
+            u"if " + condition(1026) + u" {\n    \n}" },
+        { "a guard longer than the line's end", u"guard " + condition(1021),
+            u"guard " + condition(1021) + u" else {\n    return\n}" },
+        { "two text values at 1,024 units", u"log ab: " + repeated(u"x", 1016),
+            u"log(ab, " + repeated(u"x", 1016) + u")" },
+        { "two text values at 1,025 units", u"log ab: " + repeated(u"x", 1017),
+            u"log(ab, " + repeated(u"x", 1017) + u")" },
+        { "two text values past the budget", u"log ab: " + repeated(u"x", 100000), std::nullopt, "Logger" },
+        { "values no closing part takes", u"for x in " + repeated(u"items where a and b, ", 65536), std::nullopt,
+            "For-in loop" },
         { "ordinary code before a loop", repeated(u"for i in 0..<n { total += i }; ", 4900) + u"for item in items",
-            u" items {\n    \n}" },
-        { "conditions before a condition", repeated(u"if count > 0 ", 65536) + u"if count > 0", u" {\n    \n}" },
+            repeated(u"for i in 0..<n { total += i }; ", 4900) + u"for item in items {\n    \n}" },
+        { "nothing to expand", repeated(u"let total = price * quantity; ", 65536), std::nullopt },
     };
-    const ExpanderController library(libraryExpanders());
+    auto expanders = libraryExpanders();
+    expanders.push_back(logger);
+    const ExpanderController library(expanders);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::optional<ExpandedExpression> expanded;
-        ASSERT_NO_THROW(expanded = library.findExpander(c.line));
-        ASSERT_EQ(expanded.has_value(), c.expandedEnd != nullptr);
+        try {
+            expanded = library.findExpander(c.line);
+            EXPECT_EQ(c.ranOut, nullptr) << "no error";
+        } catch (const ExpandingError& error) {
+            ASSERT_NE(c.ranOut, nullptr) << toUtf8(error.userErrorDescription());
+            ASSERT_TRUE(error.expander());
+            EXPECT_EQ(toUtf8(error.expander()->name()), c.ranOut);
+        }
+        ASSERT_EQ(expanded.has_value(), c.expanded.has_value());
         if (expanded) {
-            EXPECT_TRUE(expanded->text.endsWith(c.expandedEnd))
-                << toUtf8(expanded->text.tempSubString(std::max(0, expanded->text.length() - 40)));
+            EXPECT_TRUE(expanded->text == *c.expanded)
+                << "ends in " << toUtf8(expanded->text.tempSubString(std::max(0, expanded->text.length() - 40)));
         }
     }
 }
 
+/// Whole expansions of the most used expanders, recorded in tests/data: a change to a bundle
+/// or to the engine that alters what users get shows up here as a reviewable diff.
 TEST_F(DefaultLibraryTest, MostUsedExpandersExpandAsRecorded)
 {
     auto cases = nlohmann::ordered_json::parse(readFile(expansionsFile()));
