@@ -16,6 +16,7 @@
 #include <ctime>
 #include <iostream>
 #include <mutex>
+#include <new>
 
 namespace quillet {
 
@@ -175,7 +176,14 @@ bool App::installDefaultBundles()
     // killed, or whose disk fills, leaves no library rather than a part of one, and the next
     // run installs them again.
     BundleStore& store = bundleStore();
-    store.importBundles(resources, true);
+    try {
+        store.importBundles(resources, true);
+    } catch (const std::bad_alloc&) {
+        deliverNotification(CbError(localized(u"Default bundles not installed", "Default bundles no memory title"),
+            localized(u"There was not enough memory to read them; Quillet installs them at its next start.",
+                "Default bundles no memory")));
+        return true;
+    }
     if (store.bundles().empty())
         return true; // each failure was reported by the import
     try {

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,6 +306,8 @@ BundlePtr readBundleFile(const std::filesystem::path& path)
                 .append(localized(u": its top level is not a bundle object.", "Bundle import top level")));
     try {
         return std::make_shared<Bundle>(object);
+    } catch (const std::bad_alloc&) {
+        throw; // not the file's fault
     } catch (const std::exception& error) {
         throw ImportFailure(bundleFault(object, error));
     }
@@ -329,8 +332,12 @@ void BundleStore::importBundles(const std::vector<std::filesystem::path>& paths,
             continue;
         } catch (const ImportFailure& error) {
             failure.append(error.reason());
+        } catch (const std::bad_alloc&) {
+            // No memory is no fault of this file: nothing of the import is taken, so that a
+            // first run never keeps a library that lacks a bundle.
+            throw;
         } catch (const std::exception& error) {
-            // Whatever else goes wrong (memory, a reader fault) stays with this file.
+            // Whatever else goes wrong (a reader fault) stays with this file.
             failure.append(localizedDescription(error));
         }
         failures.push_back(std::move(failure));

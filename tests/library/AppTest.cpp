@@ -75,6 +75,50 @@ TEST_F(AppTest, FirstRunInstallsTheTenDefaultBundlesSilentlyInOrder)
     EXPECT_TRUE(recording.userInterface->calls.empty());
 }
 
+TEST_F(AppTest, AFirstRunThatRunsOutOfMemoryKeepsNoLibraryThatLacksABundle)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's shadow memory does not fit under a limit on address space";
+#else
+    // The last default bundle is too large for the memory left; the others are small.
+    const auto& names = App::defaultBundleNames();
+    for (const auto& name : names) {
+        if (name != names.back()) {
+            addResource(name);
+            continue;
+        }
+        addResource(name,
+            R"({"name": ")" + name + R"(", "description": ")" + std::string(12 << 20, 'x') + R"(", "expanders": []})");
+    }
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::size_t sizeInKiB = 0;
+        std::istringstream status(readFile("/proc/self/status"));
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmSize:", 0) == 0)
+                sizeInKiB = std::stoul(line.substr(7));
+        }
+        const rlim_t limit = (sizeInKiB << 10) + (8 << 20);
+        const rlimit bound { limit, limit };
+        if (sizeInKiB == 0 || setrlimit(RLIMIT_AS, &bound) != 0)
+            _exit(2);
+        App app(recording.environment);
+        _exit(recording.notifications->delivered.empty() ? 3 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "the run said nothing of its failure";
+
+    // Nothing is kept, and the next run, with memory, installs all ten.
+    EXPECT_FALSE(std::filesystem::exists(libraryFile));
+    App app(recording.environment);
+    EXPECT_EQ(storedBundleNames(), names);
+#endif
+}
+
 TEST_F(AppTest, FirstRunFromTheShippedResourcesInstallsTheTenDefaultBundles)
 {
     recording.environment.resources
