@@ -50,6 +50,12 @@ std::optional<long long> toInteger(const QVariant& value)
     return std::nullopt;
 }
 
+/// A plain value as the settings store holds it: a Boolean or a 64-bit integer.
+QVariant asVariant(const settingvalues::Value& value)
+{
+    return std::visit([](auto plain) { return QVariant::fromValue(plain); }, value);
+}
+
 Q_LOGGING_CATEGORY(defaultsLog, "quillet.settings")
 
 } // namespace
@@ -91,18 +97,14 @@ void UserDefaults::registerDefaults(const std::map<UserDefaultsKey, QVariant>& d
 
 bool UserDefaults::registerApplicationDefaults()
 {
-    registerDefaults({
+    std::map<UserDefaultsKey, QVariant> defaults {
         { UserDefaultsKey::ExpandTextShortcut, defaultshortcuts::expandText.encoded() },
         { UserDefaultsKey::ShowExpandersShortcut, defaultshortcuts::showExpanders.encoded() },
         { UserDefaultsKey::ShowExpanderBrowserShortcut, defaultshortcuts::showExpanderBrowser.encoded() },
-        { UserDefaultsKey::IndentWithSpaces, true },
-        { UserDefaultsKey::IndentSize, 4 },
-        { UserDefaultsKey::MaximumCharactersInLine, 80 },
-        { UserDefaultsKey::EnableSounds, true },
-        { UserDefaultsKey::EnableErrorSound, true },
-        { UserDefaultsKey::MainWindowVisibleOnStart, true },
-        { UserDefaultsKey::DidOpenIntro, false },
-    });
+    };
+    for (const auto& [key, value] : plainDefaults())
+        defaults.emplace(key, asVariant(value));
+    registerDefaults(defaults);
     return sync();
 }
 
@@ -135,7 +137,7 @@ QVariant UserDefaults::rawLookup(const QString& key) const
         const auto values
             = content ? settingvalues::storedValues(*content) : std::map<std::string, settingvalues::Value>();
         if (const auto found = values.find(name); found != values.end())
-            stored = std::visit([](auto value) { return QVariant::fromValue(value); }, found->second);
+            stored = asVariant(found->second);
     } else {
         stored = m_storage->value(key);
     }
