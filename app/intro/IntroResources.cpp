@@ -4,17 +4,17 @@
 
 #include <mutex>
 
-static void initQuilletWindowResources()
+static void initQuilletIntroResources()
 {
     Q_INIT_RESOURCE(Intro);
 }
 
 namespace quillet {
 
-void initWindowResources()
+void initIntroResources()
 {
     static std::once_flag once;
-    std::call_once(once, initQuilletWindowResources);
+    std::call_once(once, initQuilletIntroResources);
 }
 
 } // namespace quillet

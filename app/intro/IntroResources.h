@@ -2,8 +2,8 @@
 
 namespace quillet {
 
-/// Registers the windows' pictures (the introduction's and the application icon), which are
-/// compiled into a static library; safe to call any number of times.
-void initWindowResources();
+/// Registers the introduction's pictures, which are compiled into a static library; safe to
+/// call any number of times.
+void initIntroResources();
 
 } // namespace quillet

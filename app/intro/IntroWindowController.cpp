@@ -17,7 +17,7 @@ IntroWindowController::IntroWindowController(IntroEnvironment environment)
 
 IntroWindow* IntroWindowController::makeWindow() const
 {
-    initWindowResources();
+    initIntroResources();
     auto* window = new IntroWindow;
     const IntroStoryboard storyboard(m_environment);
     auto* pages = new IntroPageController(

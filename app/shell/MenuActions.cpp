@@ -2,7 +2,6 @@
 
 #include "OrvTextView/About/AboutWindowController.h"
 #include "OrvTextView/Misc/WindowFront.h"
-#include "intro/IntroResources.h"
 #include "intro/IntroWindow.h"
 #include "intro/IntroWindowController.h"
 #include "library/App.h"
@@ -20,7 +19,13 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <algorithm>
+#include <mutex>
+
+// The application icon, compiled into a static library.
+static void initQuilletApplicationResources()
+{
+    Q_INIT_RESOURCE(Application);
+}
 
 namespace quillet {
 
@@ -36,7 +41,8 @@ void openPage(const std::string& address)
 
 QIcon applicationIcon()
 {
-    initWindowResources();
+    static std::once_flag once;
+    std::call_once(once, initQuilletApplicationResources);
     return QIcon(QStringLiteral(":/quillet/images/quillet.svg"));
 }
 
