@@ -1,5 +1,6 @@
 #include "editor/EditorWindowController.h"
 
+#include "OrvTextView/Misc/WindowFront.h"
 #include "docs/views/QtText.h"
 #include "editor/BundleListViewController.h"
 #include "editor/EditorTabViewController.h"
@@ -180,9 +181,8 @@ EditorWindowController::~EditorWindowController()
 
 void EditorWindowController::showWindow()
 {
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    // Shown where its stored frame puts it.
+    orv::bringToFront(m_window, orv::HiddenWindow::keepPosition);
 }
 
 void EditorWindowController::saveFrame()

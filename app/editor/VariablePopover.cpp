@@ -1,5 +1,7 @@
 #include "editor/VariablePopover.h"
 
+#include "OrvTextView/Misc/WindowFront.h"
+
 #include <QApplication>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -31,9 +33,7 @@ void VariablePopover::showRelativeTo(const QRect& anchor, QWidget* view)
             position.setY(view->mapToGlobal(anchor.topLeft()).y() - height());
     }
     move(position);
-    show();
-    raise();
-    activateWindow();
+    orv::bringToFront(this, orv::HiddenWindow::keepPosition);
     m_content->setFocus(Qt::PopupFocusReason);
 }
 

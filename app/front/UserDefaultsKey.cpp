@@ -1,6 +1,7 @@
 #include "front/UserDefaultsKey.h"
 
 #include <array>
+#include <map>
 #include <utility>
 
 namespace quillet {
@@ -39,17 +40,26 @@ std::optional<UserDefaultsKey> userDefaultsKey(std::string_view raw)
     return std::nullopt;
 }
 
+const std::vector<std::pair<UserDefaultsKey, InMemorySettings::Value>>& plainDefaults()
+{
+    static const std::vector<std::pair<UserDefaultsKey, InMemorySettings::Value>> defaults {
+        { UserDefaultsKey::IndentWithSpaces, true },
+        { UserDefaultsKey::IndentSize, 4LL },
+        { UserDefaultsKey::MaximumCharactersInLine, 80LL },
+        { UserDefaultsKey::EnableSounds, true },
+        { UserDefaultsKey::EnableErrorSound, true },
+        { UserDefaultsKey::MainWindowVisibleOnStart, true },
+        { UserDefaultsKey::DidOpenIntro, false },
+    };
+    return defaults;
+}
+
 void registerPlainDefaults(InMemorySettings& settings)
 {
-    settings.registerDefaults({
-        { rawValue(UserDefaultsKey::IndentWithSpaces), true },
-        { rawValue(UserDefaultsKey::IndentSize), 4LL },
-        { rawValue(UserDefaultsKey::MaximumCharactersInLine), 80LL },
-        { rawValue(UserDefaultsKey::EnableSounds), true },
-        { rawValue(UserDefaultsKey::EnableErrorSound), true },
-        { rawValue(UserDefaultsKey::MainWindowVisibleOnStart), true },
-        { rawValue(UserDefaultsKey::DidOpenIntro), false },
-    });
+    std::map<std::string, InMemorySettings::Value> defaults;
+    for (const auto& [key, value] : plainDefaults())
+        defaults.emplace(rawValue(key), value);
+    settings.registerDefaults(defaults);
 }
 
 } // namespace quillet

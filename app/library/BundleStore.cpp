@@ -7,6 +7,7 @@
 #include "library/OwnedChildren.h"
 #include "library/UserAlerts.h"
 #include "text/Localized.h"
+#include "text/RegularFile.h"
 #include "text/UnicodeConversion.h"
 #include "text/UserErrorDescriptionType.h"
 
@@ -237,43 +238,16 @@ std::string readImportFile(const std::filesystem::path& path)
         throw ImportFailure(localized(
             u"It is larger than 16 MB, more than any bundle of expanders holds.", "Bundle import file too large"));
 
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        throw ImportFailure(systemReason(errno));
-    std::string bytes;
-    int failure = 0;
-    bool tooLarge = false;
-    struct stat opened { };
-    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        failure = EINVAL; // replaced between the two looks
-    } else {
-        bytes.reserve(static_cast<std::size_t>(std::min<off_t>(opened.st_size, BundleStore::largestBundleFileSize)));
-        char buffer[65536];
-        for (;;) {
-            const ssize_t count = read(fd, buffer, sizeof buffer);
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count < 0) {
-                failure = errno;
-                break;
-            }
-            if (count == 0)
-                break;
-            // The file may grow while it is read.
-            if (bytes.size() + std::size_t(count) > std::size_t(BundleStore::largestBundleFileSize)) {
-                tooLarge = true;
-                break;
-            }
-            bytes.append(buffer, std::size_t(count));
-        }
-    }
-    close(fd);
-    if (tooLarge)
+    RegularFileRead file = readRegularFile(path, BundleStore::largestBundleFileSize);
+    using Outcome = RegularFileRead::Outcome;
+    if (file.outcome == Outcome::tooLarge)
         throw ImportFailure(localized(
             u"It is larger than 16 MB, more than any bundle of expanders holds.", "Bundle import file too large"));
-    if (failure != 0)
-        throw ImportFailure(systemReason(failure));
-    return bytes;
+    if (file.outcome == Outcome::notRegular)
+        throw ImportFailure(systemReason(EINVAL)); // replaced between the two looks
+    if (!file.ok())
+        throw ImportFailure(systemReason(file.error));
+    return std::move(file.bytes);
 }
 
 /// The bundle object's fault in the words the library's loader uses for the same fault.

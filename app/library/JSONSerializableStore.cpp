@@ -1,6 +1,7 @@
 #include "library/JSONSerializableStore.h"
 
 #include "text/Localized.h"
+#include "text/RegularFile.h"
 #include "text/UnicodeConversion.h"
 #include "text/UserErrorDescriptionType.h"
 
@@ -487,26 +488,12 @@ FileIdentity identityOf(const struct stat& status)
 
 std::optional<std::string> readOpenFile(int fd, std::optional<FileIdentity>* identity)
 {
-    struct stat status { };
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+    RegularFileRead file = readOpenRegularFile(fd);
+    if (!file.ok())
         return std::nullopt;
     if (identity)
-        *identity = identityOf(status);
-    std::string bytes;
-    if (status.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = read(fd, buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (count == 0)
-            return bytes;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
+        *identity = identityOf(file.status);
+    return std::move(file.bytes);
 }
 
 } // namespace

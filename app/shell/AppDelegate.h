@@ -2,10 +2,10 @@
 
 #include "expansion/ExpandedExpression.h"
 #include "front/ExpandingController.h"
-#include "shell/Appearance.h"
-#include "shell/GlobalShortcutBinder.h"
-#include "shell/KeyboardHold.h"
-#include "shell/UserNotificationController.h"
+#include "platform/Appearance.h"
+#include "platform/GlobalShortcutBinder.h"
+#include "platform/KeyboardHold.h"
+#include "platform/UserNotificationController.h"
 
 #include <QElapsedTimer>
 #include <QMenu>

@@ -1,28 +1,31 @@
 #include "shell/MenuActions.h"
 
 #include "OrvTextView/About/AboutWindowController.h"
+#include "OrvTextView/Misc/WindowFront.h"
+#include "intro/IntroWindow.h"
+#include "intro/IntroWindowController.h"
 #include "library/App.h"
 #include "library/ResourceLocator.h"
 #include "library/Websites.h"
-#include "shell/IntroResources.h"
-#include "shell/IntroWindow.h"
-#include "shell/IntroWindowController.h"
-#include "shell/PreferencesWindowController.h"
+#include "platform/UserDefaults.h"
+#include "preferences/PreferencesWindowController.h"
 #include "shell/StatusMenu.h"
-#include "shell/UserDefaults.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QCursor>
 #include <QDesktopServices>
 #include <QIcon>
-#include <QLayout>
-#include <QScreen>
 #include <QUrl>
 #include <QWidget>
 
-#include <algorithm>
+#include <mutex>
+
+// The application icon, compiled into a static library.
+static void initQuilletApplicationResources()
+{
+    Q_INIT_RESOURCE(Application);
+}
 
 namespace quillet {
 
@@ -38,54 +41,9 @@ void openPage(const std::string& address)
 
 QIcon applicationIcon()
 {
-    initWindowResources();
+    static std::once_flag once;
+    std::call_once(once, initQuilletApplicationResources);
     return QIcon(QStringLiteral(":/quillet/images/quillet.svg"));
-}
-
-void placeOnScreen(QWidget* window)
-{
-    if (!window)
-        return;
-    QWidget* anchor = QApplication::activeWindow();
-    if (anchor == window || (anchor && !anchor->isVisible()))
-        anchor = nullptr;
-    QScreen* screen = anchor ? anchor->screen() : QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect available = screen->availableGeometry();
-    // The size it will open at: its layout's, unless it was sized already.
-    if (QLayout* layout = window->layout())
-        layout->activate();
-    const QSize size
-        = window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint().expandedTo(window->minimumSize());
-    // The desktop's frame is not known before the window shows; the title bar is allowed for.
-    constexpr int frameAllowance = 32;
-    const QRect current(window->pos(), size + QSize(0, frameAllowance));
-    const bool placedBefore = window->property("quilletPlaced").toBool();
-    if (placedBefore && available.contains(current))
-        return;
-    QRect target(QPoint(), current.size());
-    target.moveCenter(anchor ? anchor->frameGeometry().center() : available.center());
-    target.moveLeft(
-        std::clamp(target.left(), available.left(), std::max(available.left(), available.right() - target.width())));
-    target.moveTop(
-        std::clamp(target.top(), available.top(), std::max(available.top(), available.bottom() - target.height())));
-    window->move(target.topLeft());
-    window->setProperty("quilletPlaced", true);
-}
-
-void bringToFront(QWidget* window)
-{
-    if (!window)
-        return;
-    if (!window->isVisible())
-        placeOnScreen(window);
-    window->show();
-    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window->raise();
-    window->activateWindow();
 }
 
 MenuActions::MenuActions(Services services, QObject* parent)
@@ -182,7 +140,7 @@ void MenuActions::showAbout()
             info.acknowledgementsPath.reset();
         m_about = orv::AboutWindowController::createWithWindow(info);
     }
-    bringToFront(m_about->window());
+    orv::bringToFront(m_about->window());
 }
 
 QWidget* MenuActions::preferencesWindow() const
@@ -229,7 +187,7 @@ void MenuActions::showIntroduction()
     // One introduction at a time: asking again brings the open one forward.
     if (!m_introWindow)
         m_introWindow = IntroWindowController(m_services.intro).makeWindow();
-    bringToFront(m_introWindow);
+    orv::bringToFront(m_introWindow);
 }
 
 void MenuActions::quit()

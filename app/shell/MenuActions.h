@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/IntroEnvironment.h"
+#include "intro/IntroEnvironment.h"
 #include "shell/Updater.h"
 
 #include <QObject>
@@ -99,14 +99,6 @@ private:
     QPointer<IntroWindow> m_introWindow;
 };
 
-/// Brings a window in front of the others and gives it the keyboard; a hidden one is placed
-/// first (placeOnScreen).
-void bringToFront(QWidget* window);
-/// Puts a window that is about to show where it opens whole: centred on the application's
-/// active window (the editor window whose menu asked for it), else on the screen under the
-/// pointer. A window shown before keeps the place the user gave it while that lies on the
-/// screen.
-void placeOnScreen(QWidget* window);
 /// Quillet's icon, for its windows.
 QIcon applicationIcon();
 

@@ -1,6 +1,6 @@
 #include "shell/MenuController.h"
 
-#include "shell/UserDefaults.h"
+#include "platform/UserDefaults.h"
 
 #include <QAction>
 

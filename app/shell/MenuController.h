@@ -1,7 +1,7 @@
 #pragma once
 
 #include "front/UserDefaultsKey.h"
-#include "shell/Shortcut.h"
+#include "platform/Shortcut.h"
 
 #include <QKeySequence>
 #include <QObject>

@@ -1,8 +1,8 @@
 #include "shell/QuilletService.h"
 
 #include "docs/views/QtText.h"
+#include "platform/SessionBusConnection.h"
 #include "shell/AppDelegate.h"
-#include "shell/SessionBusConnection.h"
 #include "text/UnicodeConversion.h"
 
 #include <nlohmann/json.hpp>

@@ -1,16 +1,16 @@
 #include "text/SettingValues.h"
 
+#include "text/RegularFile.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <fcntl.h>
 #include <limits>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace quillet::settingvalues {
 namespace {
@@ -44,7 +44,7 @@ bool isBooleanKey(std::string_view key)
 }
 
 // Far above any settings file the application writes; a file that large is not one.
-constexpr off_t largestSettingsFile = 1 << 20;
+constexpr std::size_t largestSettingsFile = 1 << 20;
 
 std::string_view trimmed(std::string_view text)
 {
@@ -287,29 +287,10 @@ bool isValid(std::string_view key, const Value& value)
 
 std::optional<std::string> readSettingsFile(const std::filesystem::path& path)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
+    RegularFileRead file = readRegularFile(path, largestSettingsFile);
+    if (!file.ok())
         return std::nullopt;
-    std::optional<std::string> content;
-    struct stat status { };
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= largestSettingsFile) {
-        content.emplace();
-        char buffer[16384];
-        for (;;) {
-            const ssize_t count = read(fd, buffer, sizeof buffer);
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count < 0 || content->size() + std::size_t(count) > std::size_t(largestSettingsFile)) {
-                content.reset();
-                break;
-            }
-            if (count == 0)
-                break;
-            content->append(buffer, std::size_t(count));
-        }
-    }
-    close(fd);
-    return content;
+    return std::move(file.bytes);
 }
 
 bool isUsableSettingsPath(const std::filesystem::path& path)

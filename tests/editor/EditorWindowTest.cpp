@@ -512,6 +512,18 @@ TEST_F(EditorWindowTest, BundleFilesDroppedOntoTheListAreImportedAndShown)
 namespace quillet {
 namespace {
 
+TEST_F(EditorWindowTest, ShowingTheWindowBringsItBackFromTheMinimisedStateWithTheKeyboard)
+{
+    QWidget* window = controller->window();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(window->isMinimized());
+    controller->showWindow();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
 TEST_F(EditorWindowTest, SelectingAnExpanderAfterAClickOnTheSelectedRowWritesNothing)
 {
     // As after a start: the first bundle is selected, the window is in edit mode.

@@ -1,5 +1,7 @@
 #include "docs/views/ExpanderBrowserWindowController.h"
 
+#include "OrvTextView/Misc/WindowFront.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QMouseEvent>
@@ -118,9 +120,7 @@ void ExpanderBrowserWindowController::showWindow()
         }
         m_placed = true;
     }
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    orv::bringToFront(m_window, orv::HiddenWindow::keepPosition);
 }
 
 void ExpanderBrowserWindowController::close()

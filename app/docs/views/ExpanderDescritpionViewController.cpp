@@ -1,6 +1,7 @@
 #include "docs/views/ExpanderDescritpionViewController.h"
 
 #include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
+#include "OrvTextView/Misc/WindowFront.h"
 #include "docs/views/QtText.h"
 
 #include <QVBoxLayout>
@@ -77,8 +78,7 @@ void ExpanderDescritpionViewController::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Typing goes to the description at once.
-    window()->raise();
-    window()->activateWindow();
+    orv::bringToFront(window(), orv::HiddenWindow::keepPosition);
 }
 
 } // namespace quillet

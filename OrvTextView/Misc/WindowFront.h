@@ -1,0 +1,26 @@
+#pragma once
+
+#include "OrvTextView/OrvTextViewExport.h"
+
+class QWidget;
+
+namespace orv {
+
+/// What bringToFront() does with a window that is hidden.
+enum class HiddenWindow {
+    /// placeOnScreen() first.
+    place,
+    /// Shown where it stands: the caller placed it, or it keeps a frame of its own.
+    keepPosition,
+};
+
+/// Shows a window (out of the minimised state too), raises it above the others and gives it
+/// the keyboard. Nothing for none.
+ORVTEXTVIEW_EXPORT void bringToFront(QWidget* window, HiddenWindow hidden = HiddenWindow::place);
+
+/// Puts a window that is about to show where it opens whole: centred on the application's
+/// active window (the window whose menu asked for it), else on the screen under the pointer.
+/// A window shown before keeps the place the user gave it while that lies on the screen.
+ORVTEXTVIEW_EXPORT void placeOnScreen(QWidget* window);
+
+} // namespace orv
