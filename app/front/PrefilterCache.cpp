@@ -1,4 +1,5 @@
 #include "front/PrefilterCache.h"
+#include "text/RegularFile.h"
 
 #include "expansion/ExpanderController.h"
 #include "library/CustomExpander.h"
@@ -131,30 +132,10 @@ private:
 /// run for want of memory).
 std::optional<std::string> readFile(const std::filesystem::path& path, std::size_t largestSize)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    auto read = readRegularFile(path, largestSize);
+    if (!read.ok())
         return std::nullopt;
-    struct stat status { };
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0
-        || static_cast<uintmax_t>(status.st_size) > largestSize) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    // Read in one piece into its place; a file that grows meanwhile fails its checksum.
-    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t count = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        filled += static_cast<std::size_t>(count);
-    }
-    ::close(fd);
-    if (filled != bytes.size())
-        return std::nullopt;
-    return bytes;
+    return std::move(read.bytes);
 }
 
 /// The size of the largest file that can hold prefilters for the expanders whose inputs these

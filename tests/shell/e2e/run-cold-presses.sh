@@ -53,7 +53,9 @@ for start in $(seq "$starts"); do
         kill "$editor"; wait "$editor" 2>/dev/null
         continue
     fi
-    QT_LOGGING_RULES="quillet.expansion.debug=true" strace -f -qq -o /dev/null "$bin/quillet-app" >"$app_log" 2>&1 &
+    # The leak checker of a sanitizer build cannot work under ptrace.
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+        QT_LOGGING_RULES="quillet.expansion.debug=true" strace -f -qq -o /dev/null "$bin/quillet-app" >"$app_log" 2>&1 &
     traced=$!
     if wait_until 60 name_owned && wait_until 30 library_ready; then
         xdotool key --delay 20 ctrl+alt+e

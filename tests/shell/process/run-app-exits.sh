@@ -45,9 +45,9 @@ call() {
 # disk yet; the D-Bus call behind the key press returns once the application has taken it.
 make_waiting_edit() {
     local window before
-    window=$(xdotool search --sync --onlyvisible --classname quillet-app | head -1)
+    window=$(timeout 20 xdotool search --sync --onlyvisible --classname quillet-app | head -1)
     [ -n "$window" ] || return 1
-    xdotool windowfocus --sync "$window" 2>/dev/null
+    timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
     for attempt in 1 2 3 4 5; do
         before=$(first_bundle_enabled)
         xdotool key space
