@@ -217,15 +217,9 @@ BENCHMARK(BM_FindExpander_Library10000WithReferences)->Unit(benchmark::kMillisec
 
 // (h) The whole default library on one-megabyte lines that make optional parts with text values
 // after a text value try every split: one ends in text no closing part takes, one in a condition.
-// The whole line is matched, so each search ends within the fixed budget, with the error that
-// names the expander that ran out of it; the label says which.
-void searchDefaultLibrary(benchmark::State& state, const icu::UnicodeString& line)
+// Searches the line at each turn; the label says how the search ended.
+void searchLabelled(benchmark::State& state, const ExpanderController& controller, const icu::UnicodeString& line)
 {
-    static const quillet::BundleStore store(quillet::test::defaultLibrary());
-    std::vector<ExpanderPtr> expanders;
-    for (const auto& bundle : store.bundles())
-        expanders.insert(expanders.end(), bundle->expanders().begin(), bundle->expanders().end());
-    const ExpanderController controller(expanders);
     std::string outcome;
     for (auto _ : state) {
         try {
@@ -236,6 +230,18 @@ void searchDefaultLibrary(benchmark::State& state, const icu::UnicodeString& lin
         }
     }
     state.SetLabel(outcome);
+}
+
+// The whole line is matched, so each search ends within the fixed budget, with the error that
+// names the expander that ran out of it; the label says which.
+void searchDefaultLibrary(benchmark::State& state, const icu::UnicodeString& line)
+{
+    static const quillet::BundleStore store(quillet::test::defaultLibrary());
+    std::vector<ExpanderPtr> expanders;
+    for (const auto& bundle : store.bundles())
+        expanders.insert(expanders.end(), bundle->expanders().begin(), bundle->expanders().end());
+    const ExpanderController controller(expanders);
+    searchLabelled(state, controller, line);
 }
 
 icu::UnicodeString repeatedTo(const char16_t* text, int32_t units)
@@ -265,16 +271,7 @@ void runManyValues(benchmark::State& state, const icu::UnicodeString& pattern, c
 {
     const std::vector<ExpanderPtr> expanders { templateExpander(pattern, u"(${v1})#", u"many") };
     const ExpanderController controller(expanders);
-    std::string outcome;
-    for (auto _ : state) {
-        try {
-            const auto expanded = controller.findExpander(line);
-            outcome = expanded ? "expands to " + std::to_string(expanded->text.length()) + " units" : "nothing expands";
-        } catch (const std::exception& error) {
-            outcome = error.what();
-        }
-    }
-    state.SetLabel(outcome);
+    searchLabelled(state, controller, line);
 }
 
 icu::UnicodeString manyTextValues(int count)
