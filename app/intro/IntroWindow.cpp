@@ -56,14 +56,18 @@ void IntroWindow::setFloating(bool floating)
 {
     if (floating == isFloating())
         return;
-    const bool wasVisible = isVisible();
-    const QPoint position = pos();
-    // Changing the flags of a shown window hides it.
-    setWindowFlag(Qt::WindowStaysOnTopHint, floating);
-    if (wasVisible) {
-        move(position);
-        show();
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, floating);
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle) {
+        setWindowFlags(flags);
+        return;
     }
+    // QWidget::setWindowFlags() would hide a shown window and show it again, and a window
+    // shown again takes the keyboard from whichever window the user is typing in. The
+    // window system's own window takes the new stacking state where it stands instead.
+    overrideWindowFlags(flags);
+    handle->setFlags(flags);
 }
 
 void IntroWindow::beginMove(QMouseEvent* event)

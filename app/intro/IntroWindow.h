@@ -23,7 +23,8 @@ public:
 
     bool isFloating() const noexcept;
     /// Keeps the window above other windows, or lets other windows (the desktop's
-    /// permission dialogs) come in front of it. A shown window stays shown.
+    /// permission dialogs) come in front of it. A shown window stays shown where it is
+    /// and is neither raised nor given the keyboard.
     void setFloating(bool floating);
 
     /// Starts moving the window with the pointer; pages call it for drags on their images.

@@ -17,11 +17,27 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
 namespace quillet {
 namespace {
+
+/// Counts the times a window is hidden.
+class HideCounter : public QObject {
+public:
+    explicit HideCounter(QObject* watched) { watched->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide)
+            ++count;
+        return false;
+    }
+};
 
 /// The onboarding window over a library in a temporary folder, with a fake accessibility
 /// trust and a record of what the pages asked for.
@@ -283,6 +299,40 @@ TEST_F(IntroWindowTest, TheMenuPageFloatsTheWindowAgainAndTheExamplesLinkOpensTh
     advanceTo(4);
     EXPECT_TRUE(m_window->isFloating());
     EXPECT_TRUE(m_window->isVisible());
+}
+
+TEST_F(IntroWindowTest, RaisingAndLoweringTheWindowLeavesTheUsersOtherWindowActiveAndTheWindowInPlace)
+{
+    open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.data()));
+    m_window->move(m_window->pos() + QPoint(40, 30));
+    const QPoint position = m_window->pos();
+    const QPointer<QWindow> handle = m_window->windowHandle();
+    ASSERT_NE(handle, nullptr);
+    HideCounter hides(m_window);
+
+    // The window the user went on to while the welcome page played (the expander browser).
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+
+    struct Step {
+        int page;
+        bool floating;
+    };
+    for (const auto& [page, floating] : { Step { 1, false }, Step { 4, true } }) {
+        advanceTo(page);
+        QCoreApplication::processEvents();
+        SCOPED_TRACE(pageName().toStdString());
+        EXPECT_EQ(m_window->isFloating(), floating);
+        ASSERT_EQ(m_window->windowHandle(), handle.data()) << "the same window, never made again";
+        EXPECT_EQ(handle->flags().testFlag(Qt::WindowStaysOnTopHint), floating) << "the window system is told";
+        EXPECT_EQ(hides.count, 0);
+        EXPECT_TRUE(m_window->isVisible());
+        EXPECT_EQ(m_window->pos(), position);
+        EXPECT_EQ(QApplication::activeWindow(), &other) << "the keyboard stays where the user is typing";
+    }
 }
 
 } // namespace
