@@ -14,6 +14,7 @@
 #include <string_view>
 
 namespace quillet {
+#if defined(QUILLET_EMBEDDED_ICU_DATA)
 namespace {
 
 /// The section of the program file that holds ICU's data (see app/front/CMakeLists.txt).
@@ -62,10 +63,12 @@ Elf64_Shdr findSection(int fd)
 }
 
 } // namespace
+#endif
 
 EmbeddedIcuData mapEmbeddedIcuData()
 {
 #if !defined(QUILLET_EMBEDDED_ICU_DATA)
+    // Linked with ICU's data, or with ICU as a shared library whose data the system maps.
     return EmbeddedIcuData::linked;
 #else
     // The program file as the system knows it, or, without /proc, by the name it was started by

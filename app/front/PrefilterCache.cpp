@@ -3,23 +3,20 @@
 
 #include "expansion/ExpanderController.h"
 #include "library/CustomExpander.h"
+#include "library/JSONSerializableStore.h"
 #include "variables/ProgrammingLanguage.h"
 
 #include <elf.h>
-#include <fcntl.h>
 #include <link.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <unicode/uversion.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 namespace quillet {
@@ -255,30 +252,17 @@ void PrefilterCache::store(const ExpanderController& controller, const std::stri
         return;
 
     // Written beside the file and renamed over it: a reader sees the old file or the new one.
-    std::error_code error;
-    std::filesystem::create_directories(m_folder, error);
-    const std::filesystem::path target = fileFor(listName);
-    std::string temporary = target.string() + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return;
-    std::string_view rest(content);
-    while (!rest.empty()) {
-        const ssize_t written = ::write(fd, rest.data(), rest.size());
-        if (written <= 0)
-            break;
-        rest.remove_prefix(static_cast<std::size_t>(written));
+    // Whatever stands in the file's place is replaced: a FIFO, a link or a damaged file, and an
+    // empty folder (a folder with files in it is left alone, and the list is parsed at every run
+    // until it is gone). Not flushed to disk: the file is made again whenever it is missing or
+    // does not check out (a crash that leaves it short or zeroed fails its checksum), and a
+    // flush at every first run after an edit would cost more than the parse it saves on a
+    // small library.
+    try {
+        detail::writeFileAtomically(fileFor(listName), content, detail::AtomicWrite::remadeFile);
+    } catch (const std::exception&) {
+        // Best effort: the next run parses the patterns again.
     }
-    if (::close(fd) != 0 || !rest.empty()) {
-        std::filesystem::remove(temporary, error);
-        return;
-    }
-    // Whatever stands in the file's place is replaced: a FIFO, a link or a damaged file; an
-    // empty folder is taken away first (a rename cannot replace it), a folder with files in it
-    // is left alone, and the list is parsed at every run until it is gone.
-    if (std::rename(temporary.c_str(), target.c_str()) != 0
-        && (errno != EISDIR || ::rmdir(target.c_str()) != 0 || std::rename(temporary.c_str(), target.c_str()) != 0))
-        std::filesystem::remove(temporary, error);
 }
 
 } // namespace quillet

@@ -576,12 +576,17 @@ std::string encoded(const JSONDictionary& dictionary)
 
 /// Moves the temporary file to the path; false when `replace` is off and something is there
 /// (the temporary file is then left to the caller).
-bool moveInPlace(const std::string& temporary, const std::filesystem::path& path, bool replace)
+bool moveInPlace(const std::string& temporary, const std::filesystem::path& path, bool replace, AtomicWrite how)
 {
     if (replace) {
-        if (rename(temporary.c_str(), path.c_str()) != 0)
-            throwSystemError("cannot replace the file");
-        return true;
+        if (rename(temporary.c_str(), path.c_str()) == 0)
+            return true;
+        // A rename cannot replace a folder: an empty one in a remade file's place is taken away
+        // first; one with files in it is left alone.
+        if (errno == EISDIR && how == AtomicWrite::remadeFile && rmdir(path.c_str()) == 0
+            && rename(temporary.c_str(), path.c_str()) == 0)
+            return true;
+        throwSystemError("cannot replace the file");
     }
     if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
         return true;
@@ -600,12 +605,13 @@ bool moveInPlace(const std::string& temporary, const std::filesystem::path& path
     throwSystemError("cannot create the file");
 }
 
-bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes, bool replace)
+bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes, bool replace, AtomicWrite how)
 {
+    const bool kept = how == AtomicWrite::keptFile;
     // A library kept elsewhere through a symbolic link is written where the link points;
     // renaming over the link itself would detach it from the real file.
     std::filesystem::path path = linkOrFile;
-    if (std::filesystem::is_symlink(linkOrFile)) {
+    if (kept && std::filesystem::is_symlink(linkOrFile)) {
         // A link to a folder not mounted yet: a plain file in its place would cut the user's
         // library off, and the link would be lost.
         if (!std::filesystem::exists(linkOrFile))
@@ -630,10 +636,10 @@ bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
         throwSystemError(what);
     };
 
-    // Keep the permissions of the file being replaced; a new file gets the usual rw-r--r--.
+    // Keep the permissions of the file being replaced; a new file gets the usual rw-r--r--. A
+    // remade file keeps the rw------- of the temporary file.
     struct stat existing { };
-    const mode_t mode = stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    if (fchmod(fd, mode) != 0)
+    if (kept && fchmod(fd, stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644) != 0)
         fail("cannot set the permissions of the temporary file");
 
     const char* data = bytes.data();
@@ -648,7 +654,7 @@ bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
         data += written;
         remaining -= static_cast<std::size_t>(written);
     }
-    if (fsync(fd) != 0)
+    if (kept && fsync(fd) != 0)
         fail("cannot flush the temporary file");
     if (close(fd) != 0) {
         const int savedErrno = errno;
@@ -658,7 +664,7 @@ bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
     }
     bool moved = false;
     try {
-        moved = moveInPlace(temporary, path, replace);
+        moved = moveInPlace(temporary, path, replace, how);
     } catch (...) {
         unlink(temporary.c_str());
         throw;
@@ -668,7 +674,7 @@ bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_vi
         return false;
     }
     // Make the rename itself durable; a failure here no longer endangers the data.
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = kept ? open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (folderFd >= 0) {
         fsync(folderFd);
         close(folderFd);
@@ -682,7 +688,7 @@ void writeJSONDictionary(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
 {
     try {
-        writeFileAtomically(path, encoded(dictionary));
+        writeFileAtomically(path, encoded(dictionary), true, AtomicWrite::keptFile);
     } catch (const std::exception&) {
         throw CbError(texts.savingErrorTitle, pathText(path));
     }
@@ -692,15 +698,15 @@ bool createJSONDictionaryFile(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
 {
     try {
-        return writeFileAtomically(path, encoded(dictionary), false);
+        return writeFileAtomically(path, encoded(dictionary), false, AtomicWrite::keptFile);
     } catch (const std::exception&) {
         throw CbError(texts.savingErrorTitle, pathText(path));
     }
 }
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, AtomicWrite how)
 {
-    writeFileAtomically(path, bytes, true);
+    writeFileAtomically(path, bytes, true, how);
 }
 
 std::filesystem::path FileLock::lockFilePath(const std::filesystem::path& path)

@@ -78,12 +78,25 @@ bool createJSONDictionaryFile(
 void writeJSONDictionary(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts);
 
+/// What an atomic write replaces, and how it keeps the bytes.
+enum class AtomicWrite {
+    /// A file the user keeps: a symbolic link is written through to its target (a link whose
+    /// target is missing is refused), the replaced file's permissions are kept (rw-r--r-- for a
+    /// new one), and the bytes and the rename are flushed to disk.
+    keptFile,
+    /// A file the program makes again whenever it is missing or damaged (a cache): whatever
+    /// stands at the path is replaced, a symbolic link, a FIFO or an empty folder included (a
+    /// folder with files in it is refused); the file is its owner's alone; nothing is flushed.
+    remadeFile,
+};
+
 /// Replaces the file with the bytes so that a reader only ever sees the old or the new
-/// content: the bytes go to a temporary file in the same folder, are flushed to disk and
-/// renamed over the target. Creates missing folders. A symbolic link is written through to
-/// its target; a link whose target is missing is refused. On failure the temporary file is
-/// removed, the target is untouched and std::system_error is thrown.
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+/// content: the bytes go to a temporary file in the same folder (named ".<file name>.XXXXXX")
+/// and are renamed over the target, as `how` says. Creates missing folders. On failure the
+/// temporary file is removed, the target is untouched and std::system_error (or
+/// std::filesystem::filesystem_error) is thrown.
+void writeFileAtomically(
+    const std::filesystem::path& path, std::string_view bytes, AtomicWrite how = AtomicWrite::keptFile);
 
 /// An advisory lock (flock) on a file beside the stored one, named ".<file name>.lock":
 /// every writer of the file holds it around reading, comparing and replacing the file, so two
