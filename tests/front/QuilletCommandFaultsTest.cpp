@@ -272,6 +272,10 @@ TEST_F(QuilletCommandFaultsTest, WhateverStandsWhereTheCacheGoesARunExpandsAndRe
 
     const fs::path fifo = m_root.path() / "fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path elsewhere = m_root.path() / "elsewhere";
+    constexpr std::uintmax_t hugeSize = std::uintmax_t { 100 } << 30;
+    test::writeFile(elsewhere, "");
+    fs::resize_file(elsewhere, hugeSize);
     struct Case {
         const char* name;
         std::function<void(const fs::path&)> put;
@@ -279,7 +283,8 @@ TEST_F(QuilletCommandFaultsTest, WhateverStandsWhereTheCacheGoesARunExpandsAndRe
     const Case cases[] = {
         { "a FIFO", [](const fs::path& file) { mkfifo(file.c_str(), 0600); } },
         { "an empty folder", [](const fs::path& file) { fs::create_directory(file); } },
-        { "a link to /dev/zero", [](const fs::path& file) { fs::create_symlink("/dev/zero", file); } },
+        // A link is replaced, never written through (so no link here may lead to a device).
+        { "a link to a huge file elsewhere", [&](const fs::path& file) { fs::create_symlink(elsewhere, file); } },
         { "a link to a FIFO", [&](const fs::path& file) { fs::create_symlink(fifo, file); } },
         { "a huge sparse file",
             [](const fs::path& file) {
@@ -310,6 +315,7 @@ TEST_F(QuilletCommandFaultsTest, WhateverStandsWhereTheCacheGoesARunExpandsAndRe
         for (const auto& file : files)
             EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file))) << file;
     }
+    EXPECT_EQ(fs::file_size(elsewhere), hugeSize);
 }
 
 TEST_F(QuilletCommandFaultsTest, TextThatIsNotUtf8IsRefusedWithSixtyFiveAndNothingPrinted)
