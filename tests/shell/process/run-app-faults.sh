@@ -152,7 +152,9 @@ connections_of() {
 }
 two_connections() { [ "$(connections_of "$app_pid")" -ge 2 ]; }
 private_bus() {
-    dbus-daemon --session --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
+    # The tests' own configuration: none of the machine's services (a portal, a notification
+    # daemon) is started on it.
+    dbus-daemon --config-file="$QUILLET_TEST_BUS_CONFIG" --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
     bus_pid=$!
     wait_until 10 test -S "$work/bus"
 }
