@@ -96,6 +96,42 @@ EditorNotAnsweringError::EditorNotAnsweringError()
 {
 }
 
+EditorTooSlowError::EditorTooSlowError()
+    : BasicUserError(localized(u"The editor answered too slowly", "Expanding Error"),
+        localized(u"Your text is as it was: the expansion could not have been written in time. Press the shortcut "
+                  u"again, or once the editor is less busy.",
+            "Expanding Error"))
+{
+}
+
+EditRefusedError::EditRefusedError()
+    : BasicUserError(localized(u"The editor refused the expansion", "Expanding Error"),
+        localized(u"Your text is as it was.", "Expanding Error"))
+{
+}
+
+EditNotPutBackError::EditNotPutBackError()
+    : BasicUserError(localized(u"The editor refused the expansion", "Expanding Error"),
+        localized(u"It carried out only part of it and then refused to undo that part. Undo in the editor brings "
+                  u"your text back.",
+            "Expanding Error"))
+{
+}
+
+EditUnfinishedError::EditUnfinishedError()
+    : BasicUserError(localized(u"The editor stopped answering", "Expanding Error"),
+        localized(u"It was sent the whole expansion at once and finishes writing it when it answers again.",
+            "Expanding Error"))
+{
+}
+
+AccessibilityBusLostError::AccessibilityBusLostError()
+    : BasicUserError(localized(u"The connection to the accessibility bus was lost", "Expanding Error"),
+        localized(
+            u"The bus restarted or stopped, and your text is as it was. Press the shortcut again.", "Expanding Error"))
+{
+}
+
 AccessibilityJustEnabledError::AccessibilityJustEnabledError()
     : BasicUserError(localized(u"Accessibility is now on", "Expanding Error"),
         localized(u"Press the shortcut again. An editor that was already open may need to be restarted before "
@@ -188,92 +224,12 @@ AccessibleElement& Accessibility::focused()
     return *m_focusedElement;
 }
 
-void Accessibility::setSelectedText(const icu::UnicodeString& text)
-{
-    focused().setSelectedText(text);
-}
-
-TextRect Accessibility::bounds(TextRange range)
-{
-    const auto rect = focused().bounds(range);
-    if (!rect)
-        throw AXError(AXError::NoValue);
-    return *rect;
-}
-
-TextRect Accessibility::selectionBounds()
-{
-    return bounds(selectedRange());
-}
-
-TextRange Accessibility::selectedRange()
-{
-    return focused().selectedRange();
-}
-
-void Accessibility::setSelectedRange(TextRange range)
-{
-    focused().setSelectedRange(range);
-}
-
 std::shared_ptr<AccessibleElement> Accessibility::topLevelUIElement()
 {
     auto element = focused().topLevelElement();
     if (!element)
         throw AXError(AXError::NoValue);
     return element;
-}
-
-// MARK: GlobalText
-
-GlobalText::GlobalText(AccessibilityBackend& backend)
-    : m_backend(backend)
-    , m_accessibility(backend)
-{
-    m_cursorRange = m_accessibility.selectedRange();
-    m_text = m_accessibility.value(*m_accessibility.focusedElement());
-    m_cursorPosition = m_cursorRange->location;
-}
-
-void GlobalText::setCursor(int32_t position)
-{
-    m_accessibility.setSelectedRange({ position, 0 });
-    m_cursorPosition = position;
-}
-
-void GlobalText::selectLines()
-{
-    if (!m_text || !m_cursorRange)
-        throw AXError(AXError::NoValue);
-    const icu::UnicodeString& text = *m_text;
-    const int32_t location = m_cursorRange->location;
-    // The caret may stand after the last character: it is then on the last line.
-    if (location < 0 || location > text.length() || m_cursorRange->length < 0
-        || m_cursorRange->length > text.length() - location)
-        throw AXError(AXError::IllegalArgument);
-
-    const int32_t start = location == 0 ? 0 : text.lastIndexOf(u'\n', 0, location) + 1;
-    const int32_t selectionEnd = location + m_cursorRange->length;
-    int32_t end = text.indexOf(u'\n', selectionEnd);
-    if (end < 0 || end >= text.length())
-        end = text.length();
-    m_accessibility.setSelectedRange({ start, end - start });
-}
-
-void GlobalText::replaceTextBeforeCaret(const icu::UnicodeString& oldText, const icu::UnicodeString& newText)
-{
-    if (oldText.isEmpty() && newText.isEmpty())
-        return;
-    if (!m_cursorPosition)
-        throw AXError(AXError::NoValue);
-    const int32_t length = oldText.length();
-    if (*m_cursorPosition < length)
-        throw AXError(AXError::IllegalArgument);
-    m_accessibility.setSelectedRange({ *m_cursorPosition - length, length });
-    GlobalSelectedText selection(m_backend);
-    // An empty new text deletes the old one (an expansion to nothing removes the
-    // abbreviation); an empty old text inserts the new one at the caret.
-    selection.replace(newText);
 }
 
 // MARK: CaretLineText
@@ -296,56 +252,56 @@ bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret)
         return false;
     const icu::UnicodeString& line = m_line.beforeCaret;
     const TextEdit edit = minimalEdit(line, expansion);
-    if (edit.length > 0 || !edit.replacement.isEmpty())
-        m_element->replaceOnLine(icu::UnicodeString(line, 0, edit.start),
-            icu::UnicodeString(line, edit.start, edit.length), edit.replacement);
-    m_element->setCaretOnLine(icu::UnicodeString(expansion, 0, std::clamp(caret, 0, expansion.length())));
     // Success is what the text shows: some toolkits answer every edit with success and keep
-    // their text as it was. The expansion's first line is checked, as that is all of it that
+    // their text as it was. The expansion's first line is read back, as that is all of it that
     // stays on this line where every line is a text of its own.
     const int32_t lineFeed = expansion.indexOf(u'\n');
-    const icu::UnicodeString firstLine(expansion, 0, lineFeed < 0 ? expansion.length() : lineFeed);
-    if (m_element->readOnLine(firstLine) != firstLine)
-        throw ReadOnlyTextError();
-    return true;
-}
-
-// MARK: GlobalSelectedText
-
-GlobalSelectedText::GlobalSelectedText(AccessibilityBackend& backend)
-    : m_accessibility(backend)
-    , m_text(m_accessibility.selectedText(*m_accessibility.focusedElement()))
-{
-}
-
-void GlobalSelectedText::replace(const icu::UnicodeString& text)
-{
-    m_accessibility.setSelectedText(text);
+    const LineEdit write {
+        .before = icu::UnicodeString(line, 0, edit.start),
+        .removed = icu::UnicodeString(line, edit.start, edit.length),
+        .inserted = edit.replacement,
+        .caretAfter = icu::UnicodeString(expansion, 0, std::clamp(caret, 0, expansion.length())),
+        .shown = icu::UnicodeString(expansion, 0, lineFeed < 0 ? expansion.length() : lineFeed),
+    };
+    const LineEditAnswers answers = m_element->editLine(write);
+    using Answer = LineEditAnswers::Answer;
+    // The editor got the whole edit and carries it out in order, once it answers again.
+    if (answers.deletion == Answer::unanswered || answers.insertion == Answer::unanswered || !answers.shown)
+        throw EditUnfinishedError();
+    if (answers.deletion == Answer::done && answers.insertion == Answer::done) {
+        if (answers.shown == write.shown)
+            return true;
+        throw ReadOnlyTextError(); // every part answered as done, and nothing shows it
+    }
+    const bool deleted = !write.removed.isEmpty() && answers.deletion == Answer::done;
+    const bool inserted = !write.inserted.isEmpty() && answers.insertion == Answer::done;
+    if (!deleted && !inserted)
+        throw EditRefusedError();
+    // One part done and the other refused: the done one is undone, so that the line is again
+    // what it was and the caret where it stood.
+    const LineEdit undo {
+        .before = write.before,
+        .removed = inserted ? write.inserted : icu::UnicodeString(),
+        .inserted = deleted ? write.removed : icu::UnicodeString(),
+        .caretAfter = line,
+        .shown = line,
+        .restores = true,
+    };
+    if (m_element->editLine(undo).shown == line)
+        throw EditRefusedError();
+    throw EditNotPutBackError();
 }
 
 // MARK: AccessibilityTitleSource
 
 AccessibilityTitleSource::AccessibilityTitleSource(std::shared_ptr<AccessibleElement> element)
-    : m_accessibility(std::in_place, std::move(element))
-    , m_lookedUp(true)
+    : m_accessibility(std::move(element))
 {
-}
-
-Accessibility* AccessibilityTitleSource::accessibility()
-{
-    if (!m_lookedUp && m_backend) {
-        m_lookedUp = true;
-        m_accessibility.emplace(*m_backend);
-    }
-    return m_accessibility ? &*m_accessibility : nullptr;
 }
 
 std::optional<icu::UnicodeString> AccessibilityTitleSource::focusedElementTitle()
 {
-    auto* access = accessibility();
-    if (!access)
-        return std::nullopt;
-    icu::UnicodeString title = access->title(*access->focusedElement());
+    icu::UnicodeString title = m_accessibility.title(*m_accessibility.focusedElement());
     if (!namesAFile(title))
         return std::nullopt;
     return title;
@@ -353,11 +309,8 @@ std::optional<icu::UnicodeString> AccessibilityTitleSource::focusedElementTitle(
 
 std::optional<icu::UnicodeString> AccessibilityTitleSource::focusedWindowTitle()
 {
-    auto* access = accessibility();
-    if (!access)
-        return std::nullopt;
-    auto window = access->topLevelUIElement();
-    return access->title(*window);
+    auto window = m_accessibility.topLevelUIElement();
+    return m_accessibility.title(*window);
 }
 
 } // namespace quillet

@@ -66,10 +66,6 @@ private:
     mutable std::string m_what;
 };
 
-struct TextRect {
-    double x = 0, y = 0, width = 0, height = 0;
-};
-
 /// The focused element's text cannot be changed by other programs (no editable text, or a
 /// read-only state): shown to the user, unlike the other accessibility errors.
 class ReadOnlyTextError final : public BasicUserError {
@@ -82,6 +78,41 @@ public:
 class EditorNotAnsweringError final : public BasicUserError {
 public:
     EditorNotAnsweringError();
+};
+
+/// The editor answered, but so slowly that the press's time ran out before the expansion could
+/// be written: nothing was written.
+class EditorTooSlowError final : public BasicUserError {
+public:
+    EditorTooSlowError();
+};
+
+/// The editor refused a part of the expansion's edit; what it had done of it was put back, so
+/// the text is as it was.
+class EditRefusedError final : public BasicUserError {
+public:
+    EditRefusedError();
+};
+
+/// The editor refused a part of the expansion's edit and then refused to put back what it had
+/// done of it.
+class EditNotPutBackError final : public BasicUserError {
+public:
+    EditNotPutBackError();
+};
+
+/// The editor stopped answering while it carried out the expansion's edit, which it was sent
+/// in one piece: it finishes the edit once it answers again.
+class EditUnfinishedError final : public BasicUserError {
+public:
+    EditUnfinishedError();
+};
+
+/// The connection to the accessibility bus went away (the bus restarted or stopped), and no
+/// new one could take its place during the press.
+class AccessibilityBusLostError final : public BasicUserError {
+public:
+    AccessibilityBusLostError();
 };
 
 /// Assistive technologies were off and this press turned them on, but no editor answered
@@ -195,6 +226,32 @@ template <typename Node> std::optional<Node> deepestFocusedText(const Node& root
     return found;
 }
 
+/// One edit of the caret's line, which the editor gets in one go: `removed`, which follows
+/// `before` on the line, gives way to `inserted` (a deletion when `removed` is not empty, then an
+/// insertion when `inserted` is not), the caret goes after `caretAfter`, and the line is read
+/// back from its start over the length of `shown`. Everything counts from the start of the line
+/// read last.
+struct LineEdit {
+    icu::UnicodeString before;
+    icu::UnicodeString removed;
+    icu::UnicodeString inserted;
+    icu::UnicodeString caretAfter;
+    icu::UnicodeString shown;
+    /// Puts back what an earlier edit of the press left half done: sent however little time
+    /// the press has left.
+    bool restores = false;
+};
+
+/// How the editor answered each part of a LineEdit.
+struct LineEditAnswers {
+    enum class Answer { done, refused, unanswered };
+    /// Done when there was nothing to delete, or to insert.
+    Answer deletion = Answer::done;
+    Answer insertion = Answer::done;
+    /// What the line shows from its start after the edit; none when the read got no answer.
+    std::optional<icu::UnicodeString> shown;
+};
+
 /// One user-interface element of another application, as the accessibility backend sees
 /// it. Positions are UTF-16 code units of the element's text whatever the toolkit counts.
 /// Every operation throws AXError when the call fails.
@@ -202,36 +259,21 @@ class AccessibleElement {
 public:
     virtual ~AccessibleElement() = default;
 
-    /// The element's whole text.
-    virtual icu::UnicodeString value() = 0;
-    /// The selection; a zero-length range is the caret.
-    virtual TextRange selectedRange() = 0;
-    virtual void setSelectedRange(TextRange range) = 0;
-    virtual icu::UnicodeString selectedText() = 0;
-    /// Replaces the selection with the text (the empty text deletes it).
-    virtual void setSelectedText(const icu::UnicodeString& text) = 0;
     virtual icu::UnicodeString title() = 0;
     /// The window that holds the element.
     virtual std::shared_ptr<AccessibleElement> topLevelElement() = 0;
-    /// Where the range stands on the screen; none when the element cannot tell.
-    virtual std::optional<TextRect> bounds(TextRange range) = 0;
 
-    /// Reads the caret and the text before it on its line (not the whole text). The
-    /// writes below count from the start of the line read last.
+    /// Reads the caret and the text before it on its line (not the whole text). Edits count
+    /// from the start of the line read last.
     virtual CaretLine caretLine() = 0;
     /// Whether other programs may change the text: it has editable text and the toolkit
     /// does not call it read-only (or not editable, where it says so).
     virtual bool isEditable() = 0;
-    /// Replaces `removed`, which follows `before` on the line, with `inserted`: one
-    /// deletion when `removed` is not empty, then one insertion when `inserted` is not.
-    virtual void replaceOnLine(
-        const icu::UnicodeString& before, const icu::UnicodeString& removed, const icu::UnicodeString& inserted)
-        = 0;
-    /// Puts the caret after `before`, counted from the start of the line.
-    virtual void setCaretOnLine(const icu::UnicodeString& before) = 0;
-    /// What the text now holds from the start of the line over the span that `expected`
-    /// takes there: after a write, what the editor shows rather than what its calls said.
-    virtual icu::UnicodeString readOnLine(const icu::UnicodeString& expected) = 0;
+    /// Sends the edit's calls together, so that the editor carries them out one after the
+    /// other with no wait between them, and tells how each was answered. Unless the edit
+    /// restores, throws EditorTooSlowError before sending anything when the time the press has
+    /// left cannot see all of it through.
+    virtual LineEditAnswers editLine(const LineEdit& edit) = 0;
 };
 
 /// The road to the focused element of the frontmost application.
@@ -275,51 +317,12 @@ public:
     void setFocusedElement(std::shared_ptr<AccessibleElement> element) { m_focusedElement = std::move(element); }
 
     icu::UnicodeString title(AccessibleElement& element) const { return element.title(); }
-    icu::UnicodeString selectedText(AccessibleElement& element) const { return element.selectedText(); }
-    icu::UnicodeString value(AccessibleElement& element) const { return element.value(); }
-    void setSelectedText(const icu::UnicodeString& text);
-    /// The screen rectangle of the range; throws AXError NoValue when none comes back.
-    TextRect bounds(TextRange range);
-    TextRect selectionBounds();
-    TextRange selectedRange();
-    void setSelectedRange(TextRange range);
     std::shared_ptr<AccessibleElement> topLevelUIElement();
 
 private:
     AccessibleElement& focused();
 
     std::shared_ptr<AccessibleElement> m_focusedElement;
-};
-
-/// The focused element's whole text and caret, read when made, with the two writes of one
-/// expansion. After a write only cursorPosition() follows; text() and cursorRange() stay
-/// as they were read.
-class GlobalText {
-public:
-    /// Reads the selection, then the text. Throws AXError.
-    explicit GlobalText(AccessibilityBackend& backend);
-
-    const std::optional<icu::UnicodeString>& text() const noexcept { return m_text; }
-    std::optional<int32_t> cursorPosition() const noexcept { return m_cursorPosition; }
-    std::optional<TextRange> cursorRange() const noexcept { return m_cursorRange; }
-
-    /// Puts the caret at the position.
-    void setCursor(int32_t position);
-    /// Selects the whole lines around the selection read at creation; a caret at the very
-    /// end of the text selects the last line. Throws AXError IllegalArgument when the
-    /// location lies outside the text.
-    void selectLines();
-    /// Replaces `oldText`, which stands immediately before the caret, with `newText`: an
-    /// empty new text deletes it, an empty old text inserts at the caret. Nothing happens
-    /// when both are empty.
-    void replaceTextBeforeCaret(const icu::UnicodeString& oldText, const icu::UnicodeString& newText);
-
-private:
-    AccessibilityBackend& m_backend;
-    Accessibility m_accessibility;
-    std::optional<icu::UnicodeString> m_text;
-    std::optional<int32_t> m_cursorPosition;
-    std::optional<TextRange> m_cursorRange;
 };
 
 /// The line before the caret of one element, read when made, and the one edit that turns
@@ -333,10 +336,17 @@ public:
     const icu::UnicodeString& line() const noexcept { return m_line.beforeCaret; }
 
     /// Turns the line before the caret into `expansion` with the smallest edit and puts the
-    /// caret `caret` units into it. Reads the line again first: when it changed (the user
-    /// typed on), writes nothing and returns false. Reads it once more after writing: a
-    /// toolkit may answer success and change nothing, and when the line does not hold the
-    /// expansion's first line this throws ReadOnlyTextError. Throws AXError.
+    /// caret `caret` units into it. The text ends either as it was or as the expansion.
+    ///
+    /// Reads the line again first: when it changed (the user typed on), writes nothing and
+    /// returns false. Then sends the deletion, the insertion, the caret move and a read of the
+    /// line together (AccessibleElement::editLine()); success is what that read shows, as a
+    /// toolkit may answer success and change nothing (ReadOnlyTextError). When the editor
+    /// refused one part of the edit and did the other, that part is undone (EditRefusedError,
+    /// or EditNotPutBackError when the editor refuses that too). When it stopped answering
+    /// during the edit, which it got whole, it finishes it once it answers again
+    /// (EditUnfinishedError). Throws EditorTooSlowError, having written nothing, when the press
+    /// has too little time left for the edit, and AXError.
     bool replace(const icu::UnicodeString& expansion, int32_t caret);
 
 private:
@@ -344,43 +354,18 @@ private:
     CaretLine m_line;
 };
 
-/// The focused element's selected text, read when made.
-class GlobalSelectedText {
-public:
-    explicit GlobalSelectedText(AccessibilityBackend& backend);
-
-    const icu::UnicodeString& text() const noexcept { return m_text; }
-    void replace(const icu::UnicodeString& text);
-    TextRect selectionBounds() { return m_accessibility.selectionBounds(); }
-
-private:
-    Accessibility m_accessibility;
-    icu::UnicodeString m_text;
-};
-
-/// The titles of the focused element and of its window through one focus lookup, made on
-/// the first read; a failed lookup is not repeated. Lives for one expansion.
+/// The titles of an element already looked up and of its window. Lives for one expansion.
 class AccessibilityTitleSource final : public FocusedTitleSource {
 public:
-    explicit AccessibilityTitleSource(AccessibilityBackend& backend)
-        : m_backend(&backend)
-    {
-    }
-    /// Reads the titles around an element already looked up: no lookup of its own.
     explicit AccessibilityTitleSource(std::shared_ptr<AccessibleElement> element);
 
     /// The element's title only when it names a file (a widget's name does not), so that
     /// the window's title gets its turn otherwise.
-
     std::optional<icu::UnicodeString> focusedElementTitle() override;
     std::optional<icu::UnicodeString> focusedWindowTitle() override;
 
 private:
-    Accessibility* accessibility();
-
-    AccessibilityBackend* m_backend = nullptr;
-    std::optional<Accessibility> m_accessibility;
-    bool m_lookedUp = false;
+    Accessibility m_accessibility;
 };
 
 } // namespace quillet

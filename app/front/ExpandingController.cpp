@@ -68,17 +68,6 @@ public:
     icu::UnicodeString extension;
 };
 
-bool ExpandingController::expand()
-{
-    AccessibilityBackend& accessibility = backend();
-    if (!accessibility.isTrusted(true))
-        return false;
-    ExpansionScope scope(*this);
-    const auto read = readAtCaret(accessibility);
-    const auto expression = expansionOf(*read);
-    return expression && write(*read, *expression);
-}
-
 bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)> done)
 {
     if (m_pressUnderWay)

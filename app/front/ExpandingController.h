@@ -36,9 +36,10 @@ public:
 /// Reads the other application afresh for every expansion. The candidate lists (the split of
 /// the enabled expanders by the file's languages, with what their controllers derive from
 /// them) are kept per file extension while the library stays as it is (expanderRevision), so
-/// a search over a large library does not split it and index it again at every press. Two entries: expand() at the
-/// caret of the frontmost application (through the accessibility backend), and
-/// expand(text, extension) on a given text for the command line and the D-Bus methods.
+/// a search over a large library does not split it and index it again at every press. Two entries:
+/// startExpanding() at the caret of the frontmost application (through the accessibility
+/// backend), and expand(text, extension) on a given text for the command line and the D-Bus
+/// methods.
 class ExpandingController {
 public:
     /// Where the library comes from; by default the application-wide library holder.
@@ -55,34 +56,35 @@ public:
     /// by default, as a long-lived process keeps them in memory.
     void setPrefilterCache(std::shared_ptr<PrefilterCache> cache) { m_prefilterCache = std::move(cache); }
 
-    /// The accessibility backend of expand(); AccessibilityBackend::shared() when none is set.
+    /// The accessibility backend of startExpanding(); AccessibilityBackend::shared() when none
+    /// is set.
     void setAccessibilityBackend(std::shared_ptr<AccessibilityBackend> backend) { m_backend = std::move(backend); }
 
     /// Asks the backend whether this process may reach other applications' text; an
     /// untrusted process asks for access (every caller passes true).
     bool isAccessibilityTrusted(bool prompt);
 
-    /// Expands the abbreviation before the caret of the focused element of the frontmost
-    /// application and moves the caret to where the template puts it. Reads only the line
-    /// before the caret and writes the smallest edit, so the editor keeps one undo step.
-    /// False when the process is not trusted (the delegate then hears nothing), there is
-    /// nothing to expand, or the line changed before the write (nothing is written).
-    /// Throws ReadOnlyTextError for a text other programs cannot change, AXError and the
-    /// expansion engine's errors; the delegate hears the end also then. Calls the backend on
-    /// this thread: for a backend that runs its calls anywhere (startExpanding() otherwise).
-    bool expand();
-
-    /// How a press of the expand shortcut ended: what expand() returns, or what it throws.
+    /// How a press of the expand shortcut ended: whether the abbreviation was expanded, or
+    /// what failed.
     struct PressOutcome {
         bool expanded = false;
         std::exception_ptr error;
     };
 
-    /// expand() for the expand shortcut, without waiting on the other application: the
-    /// calls to it run where the backend runs them (off the event loop, for a desktop's
-    /// backend) and the search runs here. `done` runs here once the press has ended, with the
-    /// outcome; an untrusted process gets it at once, and the delegate hears nothing then. A
-    /// press while another one is under way is ignored: false, and `done` never runs.
+    /// Expands the abbreviation before the caret of the focused element of the frontmost
+    /// application and moves the caret to where the template puts it, for the expand shortcut.
+    /// Reads only the line before the caret and writes the smallest edit, so the editor keeps
+    /// one undo step, and the text ends either as it was or as the expansion.
+    ///
+    /// Never waits on the other application: the calls to it run where the backend runs them
+    /// (off the event loop, for a desktop's backend) and the search runs here. `done` runs here
+    /// once the press has ended, with the outcome: not expanded when there is nothing to
+    /// expand or the line changed before the write (nothing is written); the error
+    /// ReadOnlyTextError for a text other programs cannot change, the errors of
+    /// CaretLineText::replace(), AXError and the expansion engine's errors. An untrusted process
+    /// gets it at once, and the delegate hears nothing then; otherwise the delegate hears the
+    /// start and the end. A press while another one is under way is ignored: false, and
+    /// `done` never runs.
     bool startExpanding(std::function<void(const PressOutcome&)> done);
     bool isExpanding() const noexcept { return m_pressUnderWay; }
 

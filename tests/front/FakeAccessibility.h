@@ -24,6 +24,13 @@ struct FakeEditor {
     bool editable = true;
     /// Answers every edit with success and keeps its text (as some toolkits do).
     bool swallowsEdits = false;
+    /// Answers these parts of an edit with failure and leaves them undone.
+    bool refusesDeletion = false;
+    bool refusesInsertion = false;
+    /// Refuses every edit that puts back what an earlier one left half done.
+    bool refusesRestoring = false;
+    /// Carries out the whole edit, but answers nothing after its first part (it stopped).
+    bool stopsAnsweringInEdits = false;
     /// Runs after every read of the caret's line: the user typing on meanwhile.
     std::function<void(FakeEditor&)> afterLineRead;
     std::vector<std::string> log;
@@ -41,34 +48,6 @@ public:
         , m_window(window)
     {
     }
-    icu::UnicodeString value() override
-    {
-        m_editor.log.push_back("value");
-        return m_editor.text;
-    }
-    TextRange selectedRange() override
-    {
-        m_editor.log.push_back("selectedRange");
-        return m_editor.selection;
-    }
-    void setSelectedRange(TextRange range) override
-    {
-        m_editor.log.push_back("setSelectedRange" + describe(range));
-        if (range.location < 0 || range.length < 0 || range.location + range.length > m_editor.text.length())
-            throw AXError(AXError::IllegalArgument);
-        m_editor.selection = range;
-    }
-    icu::UnicodeString selectedText() override
-    {
-        m_editor.log.push_back("selectedText");
-        return icu::UnicodeString(m_editor.text, m_editor.selection.location, m_editor.selection.length);
-    }
-    void setSelectedText(const icu::UnicodeString& text) override
-    {
-        m_editor.log.push_back("setSelectedText(" + toUtf8(text) + ")");
-        m_editor.text.replace(m_editor.selection.location, m_editor.selection.length, text);
-        m_editor.selection = { m_editor.selection.location + text.length(), 0 };
-    }
     icu::UnicodeString title() override
     {
         m_editor.log.push_back(m_window ? "windowTitle" : "title");
@@ -82,7 +61,6 @@ public:
         m_editor.log.push_back("topLevel");
         return std::make_shared<FakeElement>(m_editor, true);
     }
-    std::optional<TextRect> bounds(TextRange) override { return std::nullopt; }
     CaretLine caretLine() override
     {
         m_editor.log.push_back("caretLine");
@@ -98,32 +76,42 @@ public:
         m_editor.log.push_back("editable");
         return m_editor.editable;
     }
-    void replaceOnLine(const icu::UnicodeString& before, const icu::UnicodeString& removed,
-        const icu::UnicodeString& inserted) override
+    LineEditAnswers editLine(const LineEdit& edit) override
     {
-        const int32_t start = m_lineStart + before.length();
-        if (!removed.isEmpty()) {
-            m_editor.log.push_back("delete" + describe({ start, removed.length() }));
-            if (icu::UnicodeString(m_editor.text, start, removed.length()) != removed)
-                throw AXError(AXError::IllegalArgument);
-            if (!m_editor.swallowsEdits)
-                m_editor.text.remove(start, removed.length());
+        using Answer = LineEditAnswers::Answer;
+        const int32_t start = m_lineStart + edit.before.length();
+        std::string logged = edit.restores ? "restore(" : "write(";
+        LineEditAnswers answers;
+        bool answering = true;
+        const auto answer = [&](bool done) {
+            const Answer given = !answering ? Answer::unanswered : done ? Answer::done : Answer::refused;
+            answering = answering && !m_editor.stopsAnsweringInEdits;
+            return given;
+        };
+        const bool refusesAll = edit.restores && m_editor.refusesRestoring;
+        if (!edit.removed.isEmpty()) {
+            logged += "delete" + describe({ start, edit.removed.length() }) + " ";
+            const bool refused = refusesAll || (!edit.restores && m_editor.refusesDeletion)
+                || icu::UnicodeString(m_editor.text, start, edit.removed.length()) != edit.removed;
+            if (!refused && !m_editor.swallowsEdits)
+                m_editor.text.remove(start, edit.removed.length());
+            answers.deletion = answer(!refused);
         }
-        if (!inserted.isEmpty()) {
-            m_editor.log.push_back("insert(" + std::to_string(start) + "," + toUtf8(inserted) + ")");
-            if (!m_editor.swallowsEdits)
-                m_editor.text.insert(start, inserted);
+        if (!edit.inserted.isEmpty()) {
+            logged += "insert(" + std::to_string(start) + "," + toUtf8(edit.inserted) + ") ";
+            const bool refused = refusesAll || (!edit.restores && m_editor.refusesInsertion);
+            if (!refused && !m_editor.swallowsEdits)
+                m_editor.text.insert(start, edit.inserted);
+            answers.insertion = answer(!refused);
         }
-    }
-    void setCaretOnLine(const icu::UnicodeString& before) override
-    {
-        m_editor.log.push_back("caret(" + std::to_string(m_lineStart + before.length()) + ")");
-        m_editor.selection = { std::min(m_lineStart + before.length(), m_editor.text.length()), 0 };
-    }
-    icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override
-    {
-        m_editor.log.push_back("readOnLine(" + std::to_string(expected.length()) + ")");
-        return icu::UnicodeString(m_editor.text, m_lineStart, expected.length());
+        const int32_t caret = m_lineStart + edit.caretAfter.length();
+        logged += "caret(" + std::to_string(caret) + ") read(" + std::to_string(edit.shown.length()) + "))";
+        m_editor.selection = { std::min(caret, m_editor.text.length()), 0 };
+        (void)answer(true);
+        if (answering)
+            answers.shown = icu::UnicodeString(m_editor.text, m_lineStart, edit.shown.length());
+        m_editor.log.push_back(logged);
+        return answers;
     }
 
 private:

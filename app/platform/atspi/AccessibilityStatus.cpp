@@ -1,6 +1,7 @@
 #include "platform/atspi/AccessibilityStatus.h"
 
 #include "platform/atspi/AtspiLog.h"
+#include "platform/atspi/CallBudget.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,8 +17,8 @@ const QString busPath = QStringLiteral("/org/a11y/bus");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString enabledProperty = QStringLiteral("IsEnabled");
-// A press waits at most this long for an answer that has not come yet.
-constexpr int pressTimeoutMilliseconds = 250;
+// A press waits for an answer that has not come yet as long as for any accessibility call.
+constexpr int pressTimeoutMilliseconds = int(CallBudget::callBound.count());
 
 QDBusMessage propertyCall(const QString& method)
 {

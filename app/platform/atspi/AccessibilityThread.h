@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -14,7 +15,8 @@ namespace quillet {
 class AccessibilityThread {
 public:
     AccessibilityThread();
-    /// Finishes the work under way, drops what waits, and joins.
+    /// Drops what waits, lets the work under way finish, and joins; from the thread's own work,
+    /// the thread ends once that work returns (what it runs on is its own, not this object's).
     ~AccessibilityThread();
     AccessibilityThread(const AccessibilityThread&) = delete;
     AccessibilityThread& operator=(const AccessibilityThread&) = delete;
@@ -23,12 +25,15 @@ public:
     bool isCurrent() const noexcept { return std::this_thread::get_id() == m_thread.get_id(); }
 
 private:
-    void run();
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable posted;
+        std::deque<std::function<void()>> work;
+        bool stopping = false;
+    };
+    static void run(const std::shared_ptr<Queue>& queue);
 
-    std::mutex m_mutex;
-    std::condition_variable m_posted;
-    std::deque<std::function<void()>> m_work;
-    bool m_stopping = false;
+    std::shared_ptr<Queue> m_queue = std::make_shared<Queue>();
     std::thread m_thread;
 };
 

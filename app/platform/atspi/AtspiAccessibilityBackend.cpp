@@ -47,21 +47,37 @@ AtspiAccessibilityBackend::~AtspiAccessibilityBackend()
 
 std::shared_ptr<atspi::AtspiConnection> AtspiAccessibilityBackend::connection(std::chrono::milliseconds bound)
 {
-    if (!m_connection || !m_connection->isConnected()) {
+    // What came since the last press: a bus that closed the connection meanwhile shows here,
+    // before any call is sent on it.
+    if (m_connection)
+        m_connection->refresh();
+    if (m_connection && !m_connection->isConnected()) {
+        qCInfo(atspiLog) << "The accessibility bus closed the connection: connecting anew";
         m_connection.reset();
+        m_lostConnection = true;
+    }
+    if (!m_connection) {
         m_lookup->forget(true);
         // A bus that did not answer a moment ago is not waited for again at once: a press
         // that came while the last attempt waited would otherwise wait twice.
         const auto now = std::chrono::steady_clock::now();
-        if (m_lastFailedConnection && now - *m_lastFailedConnection < CallBudget::pressBound)
-            throw AXError(AXError::CannotComplete);
         try {
-            m_connection = atspi::AtspiConnection::open(bound);
-            m_lastFailedConnection.reset();
-        } catch (...) {
-            m_lastFailedConnection = std::chrono::steady_clock::now();
+            if (m_lastFailedConnection && now - *m_lastFailedConnection < CallBudget::pressBound)
+                throw AXError(AXError::CannotComplete);
+            try {
+                m_connection = atspi::AtspiConnection::open(bound);
+            } catch (...) {
+                m_lastFailedConnection = std::chrono::steady_clock::now();
+                throw;
+            }
+        } catch (const AXError&) {
+            // Where there was a bus a moment ago, the user hears that it went away.
+            if (m_lostConnection)
+                throw AccessibilityBusLostError();
             throw;
         }
+        m_lastFailedConnection.reset();
+        m_lostConnection = false;
     }
     return m_connection;
 }
@@ -69,9 +85,11 @@ std::shared_ptr<atspi::AtspiConnection> AtspiAccessibilityBackend::connection(st
 void AtspiAccessibilityBackend::perform(std::function<void()> work, std::function<void()> then)
 {
     QObject* receiver = m_receiver.get();
-    m_thread->post([work = std::move(work), then = std::move(then), receiver] {
+    m_thread->post([work = std::move(work), then = std::move(then), receiver]() mutable {
         work();
-        QMetaObject::invokeMethod(receiver, then, Qt::QueuedConnection);
+        work = nullptr;
+        // Handed over whole: what `then` holds is released on the receiver's thread, never here.
+        QMetaObject::invokeMethod(receiver, std::move(then), Qt::QueuedConnection);
     });
 }
 
@@ -101,21 +119,40 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         m_activeApplication.reset();
     }
     const bool justEnabled = m_justEnabled.exchange(false);
-    const auto bus = connection(CallBudget::pressBound - budget->elapsed());
+    std::shared_ptr<atspi::AtspiConnection> bus;
     std::optional<atspi::Focus> focus;
-    try {
-        // Right after the shortcut the editor may not have taken back its focus from the key
-        // grab yet: look again a few times before calling it no focus.
-        focus = m_lookup->find(*bus, *budget);
-        for (int attempt = 0; attempt < m_focusRetries && (!focus || !focus->element) && !budget->exhausted();
-             ++attempt) {
-            qCDebug(atspiLog) << "No focus yet; looking again";
-            std::this_thread::sleep_for(focusRetryInterval);
-            focus = m_lookup->find(*bus, *budget);
+    // A connection that the bus dropped (it restarted) is made anew, and the lookup made again
+    // on it, once: the press goes on as if nothing had happened.
+    for (int connections = 1;; ++connections) {
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            bus = connection(std::chrono::duration_cast<std::chrono::milliseconds>(budget->left()));
+        } catch (...) {
+            budget->spend(std::chrono::steady_clock::now() - started);
+            throw;
         }
-    } catch (const std::exception& error) {
-        qCInfo(atspiLog) << "The focus lookup failed after" << budget->calls() << "calls:" << error.what();
-        throw;
+        budget->spend(std::chrono::steady_clock::now() - started);
+        try {
+            // Right after the shortcut the editor may not have taken back its focus from the key
+            // grab yet: look again a few times before calling it no focus.
+            focus = m_lookup->find(*bus, *budget);
+            for (int attempt = 0; attempt < m_focusRetries && (!focus || !focus->element) && !budget->exhausted();
+                 ++attempt) {
+                qCDebug(atspiLog) << "No focus yet; looking again";
+                std::this_thread::sleep_for(focusRetryInterval);
+                budget->spend(focusRetryInterval);
+                focus = m_lookup->find(*bus, *budget);
+            }
+            break;
+        } catch (const AccessibilityBusLostError&) {
+            m_connection.reset();
+            m_lostConnection = true;
+            if (connections == 2)
+                throw;
+        } catch (const std::exception& error) {
+            qCInfo(atspiLog) << "The focus lookup failed after" << budget->calls() << "calls:" << error.what();
+            throw;
+        }
     }
     if (focus && !focus->element) {
         // Kept for the failure's notification, which must not look again.
@@ -130,7 +167,7 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
         throw AXError(AXError::NoValue);
     }
     qCDebug(atspiLog) << "Focus found in" << budget->calls() << "calls," << budget->roundTrips() << "round trips,"
-                      << budget->elapsed().count() << "ms";
+                      << budget->spent().count() << "ms";
     const atspi::ObjectReference element = *focus->element;
     return std::make_shared<atspi::AtspiElement>(bus, std::move(budget), element, std::move(*focus));
 }

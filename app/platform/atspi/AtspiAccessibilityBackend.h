@@ -41,9 +41,12 @@ class FocusLookup;
 /// caret and writes with DeleteText and InsertText, then SetCaretOffset, then reads the line
 /// back (AtspiElement).
 ///
-/// Every call waits at most 250 ms, and one lookup with everything done through the element
-/// it returns about a second (CallBudget): a hung editor fails the press quickly, with
-/// EditorNotAnsweringError.
+/// Every call waits at most CallBudget::callBound, and one lookup with everything done through
+/// the element it returns about a second of the bus's time (CallBudget): a hung editor fails
+/// the press quickly, with EditorNotAnsweringError, and an application that did not answer is
+/// left out of the next presses' lookups until it answers again (FocusLookup). A connection
+/// that the bus closed (it restarted) is made anew at the next press, or at once when it closes
+/// during one.
 class AtspiAccessibilityBackend final : public AccessibilityBackend {
 public:
     /// `tellUserToEnableAccess` runs when asking for trust could not turn access on. A focus
@@ -79,6 +82,7 @@ private:
     // On the backend's thread only.
     std::shared_ptr<atspi::AtspiConnection> m_connection;
     std::optional<std::chrono::steady_clock::time_point> m_lastFailedConnection;
+    bool m_lostConnection = false; // the bus closed it, and no new one was made since
     std::unique_ptr<atspi::FocusLookup> m_lookup;
     std::unique_ptr<QObject> m_receiver; // where the continuations of perform() are delivered
     std::unique_ptr<AccessibilityThread> m_thread; // last: stopped first

@@ -38,21 +38,40 @@ int millisecondsLeft(Clock::time_point deadline)
     return int(std::max<long long>(left, 0));
 }
 
+std::size_t answeredCount(const std::vector<DBusPendingCall*>& calls)
+{
+    return std::size_t(std::count_if(calls.begin(), calls.end(),
+        [](DBusPendingCall* call) { return !call || dbus_pending_call_get_completed(call); }));
+}
+
 /// Waits for the answers of the calls until they have all come or the deadline has passed,
 /// handling the connection's messages meanwhile (an answer completes its call; anything else
-/// is dropped). The library's own blocking waits are not used: before the bus has accepted the
-/// connection they wait without end on a bus that does not answer.
-void awaitAnswers(DBusConnection* connection, const std::vector<DBusPendingCall*>& calls, Clock::time_point deadline)
+/// is dropped). With `perAnswer`, the wait also ends when no answer has come for that long;
+/// with a budget, the time between answers is noted there. The library's own blocking waits
+/// are not used: before the bus has accepted the connection they wait without end on a bus
+/// that does not answer. True when the wait ended at the deadline rather than for want of an
+/// answer within `perAnswer` (or of all answers).
+bool awaitAnswers(DBusConnection* connection, const std::vector<DBusPendingCall*>& calls, Clock::time_point deadline,
+    std::optional<Clock::duration> perAnswer = std::nullopt, CallBudget* budget = nullptr)
 {
-    const auto allAnswered = [&calls] {
-        return std::all_of(calls.begin(), calls.end(),
-            [](DBusPendingCall* call) { return !call || dbus_pending_call_get_completed(call); });
-    };
-    while (!allAnswered()) {
-        const int left = millisecondsLeft(deadline);
-        if (left <= 0 || !dbus_connection_read_write_dispatch(connection, left))
+    auto lastAnswer = Clock::now();
+    std::size_t answered = answeredCount(calls);
+    while (answered < calls.size()) {
+        const bool toDeadline = !perAnswer || deadline <= lastAnswer + *perAnswer;
+        const int left = millisecondsLeft(toDeadline ? deadline : lastAnswer + *perAnswer);
+        if (left <= 0)
+            return toDeadline;
+        if (!dbus_connection_read_write_dispatch(connection, left))
             break;
+        if (const std::size_t now = answeredCount(calls); now > answered) {
+            const auto when = Clock::now();
+            if (budget)
+                budget->noteAnswers(when - lastAnswer, int(now - answered));
+            lastAnswer = when;
+            answered = now;
+        }
     }
+    return false;
 }
 
 /// One call with its answer, waited for at most until the deadline; none on failure.
@@ -143,13 +162,44 @@ AtspiConnection::~AtspiConnection()
     ConnectionUnref()(m_connection);
 }
 
+PendingAnswer::~PendingAnswer()
+{
+    if (!m_call)
+        return;
+    if (!dbus_pending_call_get_completed(m_call))
+        dbus_pending_call_cancel(m_call);
+    dbus_pending_call_unref(m_call);
+}
+
+bool PendingAnswer::answered() const
+{
+    return !m_call || dbus_pending_call_get_completed(m_call);
+}
+
+void AtspiConnection::refresh()
+{
+    // Reads without waiting, then drops what came (signals) or completes the calls it answers.
+    if (!dbus_connection_read_write(m_connection, 0))
+        return;
+    while (dbus_connection_dispatch(m_connection) == DBUS_DISPATCH_DATA_REMAINS) { }
+}
+
 bool AtspiConnection::isConnected() const
 {
     return dbus_connection_get_is_connected(m_connection);
 }
 
+std::unique_ptr<PendingAnswer> AtspiConnection::send(Message call)
+{
+    DBusPendingCall* pending = nullptr;
+    if (!call || !dbus_connection_send_with_reply(m_connection, call.get(), &pending, DBUS_TIMEOUT_INFINITE))
+        pending = nullptr;
+    dbus_connection_flush(m_connection);
+    return std::make_unique<PendingAnswer>(pending);
+}
+
 std::vector<Message> AtspiConnection::callTogether(
-    std::vector<Message> calls, CallBudget& budget, std::vector<bool>* unansweredCalls)
+    std::vector<Message> calls, CallBudget& budget, std::vector<bool>* unansweredCalls, Waiting waiting)
 {
     std::vector<Message> replies(calls.size());
     if (unansweredCalls)
@@ -157,21 +207,32 @@ std::vector<Message> AtspiConnection::callTogether(
     for (std::size_t first = 0; first < calls.size(); first += maximumCallsTogether) {
         const std::size_t end = std::min(calls.size(), first + maximumCallsTogether);
         budget.beginRoundTrip(int(end - first));
-        const int timeout = budget.callTimeoutMilliseconds();
+        const auto sent = Clock::now();
+        // Each answer may take the call bound after the one before it. Within the budget, the
+        // whole wait ends when the budget does.
+        const auto perAnswer = Clock::duration(CallBudget::callBound);
+        const auto longest = perAnswer * int(end - first);
+        const bool budgetBound = waiting == Waiting::withinBudget && budget.left() < longest;
+        const auto deadline = sent + (budgetBound ? budget.left() : longest);
+        const int timeout
+            = std::max(1, int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - sent).count()));
         std::vector<DBusPendingCall*> pending(end - first, nullptr);
+        bool notSent = false;
         for (std::size_t i = first; i < end; ++i)
             if (calls[i]
-                && !dbus_connection_send_with_reply(m_connection, calls[i].get(), &pending[i - first], timeout))
+                && !dbus_connection_send_with_reply(m_connection, calls[i].get(), &pending[i - first], timeout)) {
                 pending[i - first] = nullptr;
-        awaitAnswers(m_connection, pending, Clock::now() + std::chrono::milliseconds(timeout));
+                notSent = true;
+            } else if (calls[i] && !pending[i - first]) {
+                notSent = true; // the connection is closed
+            }
+        const bool outOfTime = awaitAnswers(m_connection, pending, deadline, perAnswer, &budget) && budgetBound;
+        budget.spend(Clock::now() - sent);
         bool unanswered = false;
-        bool disconnected = false;
         for (std::size_t i = first; i < end; ++i) {
             DBusPendingCall* call = pending[i - first];
-            if (!call) {
-                disconnected = true;
+            if (!call)
                 continue;
-            }
             Message reply;
             bool answered = true;
             if (dbus_pending_call_get_completed(call)) {
@@ -183,8 +244,8 @@ std::vector<Message> AtspiConnection::callTogether(
             dbus_pending_call_unref(call);
             if (reply && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_ERROR) {
                 answered = !dbus_message_is_error(reply.get(), DBUS_ERROR_NO_REPLY)
-                    && !dbus_message_is_error(reply.get(), DBUS_ERROR_TIMEOUT);
-                disconnected = disconnected || dbus_message_is_error(reply.get(), DBUS_ERROR_DISCONNECTED);
+                    && !dbus_message_is_error(reply.get(), DBUS_ERROR_TIMEOUT)
+                    && !dbus_message_is_error(reply.get(), DBUS_ERROR_DISCONNECTED);
                 reply.reset();
             }
             if (!answered) {
@@ -194,9 +255,16 @@ std::vector<Message> AtspiConnection::callTogether(
             }
             replies[i] = std::move(reply);
         }
-        if (disconnected && !isConnected()) {
+        // The library ends the calls of a connection that closed as if nobody had answered
+        // them: that is the bus going away, not an application that hangs.
+        if ((unanswered || notSent) && !isConnected()) {
             qCInfo(atspiLog) << "The accessibility bus went away";
-            throw AXError(AXError::CannotComplete);
+            throw AccessibilityBusLostError();
+        }
+        // Every application answered within the call bound, but the press has no time left.
+        if (unanswered && outOfTime) {
+            qCDebug(atspiLog) << "The press ran out of time";
+            throw EditorTooSlowError();
         }
         if (unanswered) {
             qCDebug(atspiLog) << "An application did not answer in time";
@@ -206,7 +274,6 @@ std::vector<Message> AtspiConnection::callTogether(
     }
     return replies;
 }
-
 Message AtspiConnection::call(Message call, CallBudget& budget)
 {
     std::vector<Message> calls;

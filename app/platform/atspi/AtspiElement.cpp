@@ -14,7 +14,14 @@ namespace {
 // Lines longer than this before the caret are not read.
 constexpr int32_t maximumLineLength = 1 << 20;
 constexpr int32_t firstLineWindow = 256;
-constexpr uint32_t screenCoordinates = 0;
+
+LineEditAnswers::Answer answerOf(const Message& reply, bool unanswered)
+{
+    using Answer = LineEditAnswers::Answer;
+    if (unanswered)
+        return Answer::unanswered;
+    return boolOf(reply.get()).value_or(false) ? Answer::done : Answer::refused;
+}
 
 } // namespace
 
@@ -32,22 +39,12 @@ AtspiElement::AtspiElement(std::shared_ptr<AtspiConnection> connection, std::sha
 
 std::vector<Message> AtspiElement::send(std::vector<Message> calls)
 {
-    const bool insertion = bool(m_pendingInsertion);
-    if (insertion)
-        calls.insert(calls.begin(), std::move(m_pendingInsertion));
-    auto replies = m_connection->callTogether(std::move(calls), *m_budget);
-    if (insertion) {
-        requireTrue(replies.front());
-        replies.erase(replies.begin());
-    }
-    return replies;
+    return m_connection->callTogether(std::move(calls), *m_budget);
 }
 
 Message AtspiElement::send(Message call)
 {
-    std::vector<Message> calls;
-    calls.push_back(std::move(call));
-    return std::move(send(std::move(calls)).front());
+    return m_connection->call(std::move(call), *m_budget);
 }
 
 Message AtspiElement::require(Message call)
@@ -56,12 +53,6 @@ Message AtspiElement::require(Message call)
     if (!reply)
         throw AXError(AXError::CannotComplete);
     return reply;
-}
-
-void AtspiElement::requireTrue(const Message& reply)
-{
-    if (!boolOf(reply.get()).value_or(false))
-        throw AXError(AXError::CannotComplete);
 }
 
 icu::UnicodeString AtspiElement::shown(const std::string& read) const
@@ -88,87 +79,6 @@ void AtspiElement::learnInterfaces()
     facts.hasEditableText = holds(editableTextInterface);
 }
 
-icu::UnicodeString AtspiElement::value()
-{
-    const auto read = stringOf(require(textCall("GetText", { int32_t(0), int32_t(-1) })).get());
-    if (!read)
-        throw AXError(AXError::NoValue);
-    m_text = shown(*read);
-    return *m_text;
-}
-
-TextRange AtspiElement::selectedRange()
-{
-    std::vector<Message> calls;
-    calls.push_back(textCall("GetNSelections"));
-    calls.push_back(propertyQuery(m_object, textInterface, "CaretOffset"));
-    const auto replies = send(std::move(calls));
-    const auto caret = int32Of(replies[1].get());
-    if (!caret)
-        throw AXError(AXError::CannotComplete);
-    if (int32Of(replies[0].get()).value_or(0) > 0) {
-        const auto range = int32sOf(require(textCall("GetSelection", { int32_t(0) })).get(), 2);
-        if (!range)
-            throw AXError(AXError::NoValue);
-        if ((*range)[1] > (*range)[0]) {
-            const int32_t location = toUnits((*range)[0]);
-            return { location, toUnits((*range)[1]) - location };
-        }
-    }
-    return { toUnits(*caret), 0 };
-}
-
-void AtspiElement::setSelectedRange(TextRange range)
-{
-    // The text may have changed through another element object since it was read here.
-    struct Forget {
-        std::optional<icu::UnicodeString>& text;
-        ~Forget() { text.reset(); }
-    } forget { m_text };
-    const int32_t start = toOffset(range.location);
-    if (range.length == 0) {
-        require(textCall("SetCaretOffset", { start }));
-        return;
-    }
-    const int32_t end = toOffset(range.location + range.length);
-    // Toolkits take the first selection's range also when there is none yet; where one
-    // refuses, a new selection is added.
-    if (boolOf(require(textCall("SetSelection", { int32_t(0), start, end })).get()).value_or(false))
-        return;
-    requireTrue(require(textCall("AddSelection", { start, end })));
-}
-
-icu::UnicodeString AtspiElement::selectedText()
-{
-    const TextRange range = selectedRange();
-    m_selection = range;
-    if (range.length == 0)
-        return {};
-    const auto read = stringOf(
-        require(textCall("GetText", { toOffset(range.location), toOffset(range.location + range.length) })).get());
-    return shown(read.value_or(""));
-}
-
-void AtspiElement::setSelectedText(const icu::UnicodeString& replacement)
-{
-    learnInterfaces();
-    if (!m_focus.elementFacts->hasEditableText.value_or(false))
-        throw AXError(AXError::AttributeUnsupported);
-    const TextRange range = m_selection ? *m_selection : selectedRange();
-    const int32_t start = toOffset(range.location);
-    const int32_t end = toOffset(range.location + range.length);
-    if (end > start)
-        requireTrue(require(methodCall(m_object, editableTextInterface, "DeleteText", { start, end })));
-    if (m_text)
-        m_text->replace(range.location, range.length, replacement);
-    if (!replacement.isEmpty()) {
-        const std::string utf8 = toUtf8(replacement);
-        requireTrue(
-            require(methodCall(m_object, editableTextInterface, "InsertText", { start, utf8, int32_t(utf8.size()) })));
-    }
-    m_selection.reset();
-}
-
 icu::UnicodeString AtspiElement::title()
 {
     auto& facts = *m_focus.elementFacts;
@@ -192,18 +102,6 @@ std::shared_ptr<AccessibleElement> AtspiElement::topLevelElement()
     window.elementFacts = std::make_shared<ElementFacts>();
     window.elementFacts->name = m_focus.frameName;
     return std::make_shared<AtspiElement>(m_connection, m_budget, m_focus.frame, std::move(window));
-}
-
-std::optional<TextRect> AtspiElement::bounds(TextRange range)
-{
-    const auto rect
-        = int32sOf(send(textCall("GetRangeExtents",
-                            { toOffset(range.location), toOffset(range.location + range.length), screenCoordinates }))
-                       .get(),
-            4);
-    if (!rect)
-        return std::nullopt;
-    return TextRect { double((*rect)[0]), double((*rect)[1]), double((*rect)[2]), double((*rect)[3]) };
 }
 
 CaretLine AtspiElement::caretLine()
@@ -268,39 +166,49 @@ bool AtspiElement::isEditable()
     return m_focus.elementFacts->hasEditableText.value_or(false);
 }
 
-void AtspiElement::replaceOnLine(
-    const icu::UnicodeString& before, const icu::UnicodeString& removed, const icu::UnicodeString& inserted)
+LineEditAnswers AtspiElement::editLine(const LineEdit& edit)
 {
     learnInterfaces();
     if (!m_focus.elementFacts->hasEditableText.value_or(false))
         throw AXError(AXError::AttributeUnsupported);
-    const int32_t start = lineOffset(before);
-    m_text.reset();
-    if (!removed.isEmpty())
-        requireTrue(require(
-            methodCall(m_object, editableTextInterface, "DeleteText", { start, start + toolkitLength(removed) })));
-    if (inserted.isEmpty())
-        return;
-    const std::string utf8 = toUtf8(inserted);
-    // Sent with the next call: the caret move that follows.
-    if (m_pendingInsertion)
-        send(std::vector<Message> {});
-    m_pendingInsertion
-        = methodCall(m_object, editableTextInterface, "InsertText", { start, utf8, int32_t(utf8.size()) });
-}
-
-void AtspiElement::setCaretOnLine(const icu::UnicodeString& before)
-{
-    send(textCall("SetCaretOffset", { lineOffset(before) }));
-}
-
-icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
-{
-    const int32_t start = lineOffset({});
-    const auto read = stringOf(require(textCall("GetText", { start, start + toolkitLength(expected) })).get());
-    if (!read)
-        throw AXError(AXError::CannotComplete);
-    return shown(*read);
+    const int32_t start = lineOffset(edit.before);
+    const int32_t lineStart = lineOffset({});
+    // All of it in one round trip: the editor carries the calls out in order, one right after
+    // the other, so that it is never left waiting between the deletion and the insertion.
+    std::vector<Message> calls;
+    std::optional<std::size_t> deletion;
+    std::optional<std::size_t> insertion;
+    if (!edit.removed.isEmpty()) {
+        deletion = calls.size();
+        calls.push_back(
+            methodCall(m_object, editableTextInterface, "DeleteText", { start, start + toolkitLength(edit.removed) }));
+    }
+    if (!edit.inserted.isEmpty()) {
+        const std::string utf8 = toUtf8(edit.inserted);
+        insertion = calls.size();
+        calls.push_back(
+            methodCall(m_object, editableTextInterface, "InsertText", { start, utf8, int32_t(utf8.size()) }));
+    }
+    calls.push_back(textCall("SetCaretOffset", { lineOffset(edit.caretAfter) }));
+    const std::size_t read = calls.size();
+    calls.push_back(textCall("GetText", { lineStart, lineStart + toolkitLength(edit.shown) }));
+    // A write that the press's time cannot see through is not begun: the editor would be left
+    // with half of it. Putting back what an edit left half done is always sent.
+    if (!edit.restores && !m_budget->canFinish(int(calls.size()))) {
+        qCDebug(atspiLog) << "Too little time left for the write:" << m_budget->left().count() / 1000000 << "ms";
+        throw EditorTooSlowError();
+    }
+    std::vector<bool> unanswered;
+    const auto replies
+        = m_connection->callTogether(std::move(calls), *m_budget, &unanswered, AtspiConnection::Waiting::untilAnswered);
+    LineEditAnswers answers;
+    if (deletion)
+        answers.deletion = answerOf(replies[*deletion], unanswered[*deletion]);
+    if (insertion)
+        answers.insertion = answerOf(replies[*insertion], unanswered[*insertion]);
+    if (!unanswered[read])
+        answers.shown = shown(stringOf(replies[read].get()).value_or(""));
+    return answers;
 }
 
 int32_t AtspiElement::lineOffset(const icu::UnicodeString& before) const
@@ -313,28 +221,6 @@ int32_t AtspiElement::lineOffset(const icu::UnicodeString& before) const
 int32_t AtspiElement::toolkitLength(const icu::UnicodeString& text) const
 {
     return m_unit == TextOffsetUnit::utf16 ? text.length() : text.countChar32();
-}
-
-const icu::UnicodeString& AtspiElement::currentText()
-{
-    if (!m_text)
-        value();
-    return *m_text;
-}
-
-int32_t AtspiElement::toUnits(int32_t offset)
-{
-    if (m_unit == TextOffsetUnit::utf16 || offset <= 0)
-        return offset;
-    return currentText().moveIndex32(0, offset);
-}
-
-int32_t AtspiElement::toOffset(int32_t units)
-{
-    if (m_unit == TextOffsetUnit::utf16 || units <= 0)
-        return units;
-    const icu::UnicodeString& text = currentText();
-    return text.countChar32(0, std::min(units, text.length()));
 }
 
 } // namespace quillet::atspi

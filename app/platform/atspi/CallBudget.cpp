@@ -16,31 +16,46 @@ CallBudget::CallBudget(std::chrono::milliseconds bound)
 CallBudget::~CallBudget()
 {
     qCDebug(atspiLog) << "Accessibility calls of this press:" << m_calls << "in" << m_roundTrips << "round trips,"
-                      << elapsed().count() << "ms";
+                      << spent().count() << "ms";
 }
 
 void CallBudget::beginRoundTrip(int calls)
 {
     if (exhausted())
-        throw EditorNotAnsweringError();
+        throw EditorTooSlowError();
     m_calls += calls;
     ++m_roundTrips;
 }
 
-int CallBudget::callTimeoutMilliseconds() const
+void CallBudget::spend(Duration time)
 {
-    const auto left = m_bound - elapsed();
-    return int(std::clamp(left, std::chrono::milliseconds(1), callBound).count());
+    m_spent += std::max(time, Duration::zero());
+}
+
+void CallBudget::noteAnswers(Duration time, int answers)
+{
+    if (answers > 0)
+        m_slowestAnswer = std::max(m_slowestAnswer, time / answers);
+}
+
+bool CallBudget::canFinish(int calls) const
+{
+    return !exhausted() && left() >= m_slowestAnswer * calls;
 }
 
 bool CallBudget::exhausted() const
 {
-    return elapsed() >= m_bound;
+    return m_spent >= m_bound;
 }
 
-std::chrono::milliseconds CallBudget::elapsed() const
+CallBudget::Duration CallBudget::left() const
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start);
+    return std::max(m_bound - m_spent, Duration::zero());
+}
+
+std::chrono::milliseconds CallBudget::spent() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(m_spent);
 }
 
 } // namespace quillet

@@ -4,38 +4,48 @@
 
 namespace quillet {
 
-/// The time that one press may spend on the accessibility bus: each call waits at most
-/// `callBound`, and the focus lookup with everything done through the element it returns at
-/// most `pressBound` all together. A hung editor costs the press that much, never more.
+/// The time that one press may spend waiting on the accessibility bus: each call waits at most
+/// `callBound` for its answer, and the focus lookup with everything done through the element it
+/// returns at most `pressBound` all together. A hung editor costs the press that much, never
+/// more. Only the time spent on the bus counts: the search for the expansion between the read
+/// and the write is this process's own time, not the editor's.
 ///
 /// Calls are counted by round trip: calls sent together and then waited for together are one.
+/// The budget also keeps how fast the editor answered the calls of this press, so that no
+/// write starts that the time left cannot see through.
 class CallBudget {
 public:
     static constexpr std::chrono::milliseconds callBound { 250 };
     static constexpr std::chrono::milliseconds pressBound { 1000 };
+
+    using Duration = std::chrono::steady_clock::duration;
 
     explicit CallBudget(std::chrono::milliseconds bound = pressBound);
     ~CallBudget();
     CallBudget(const CallBudget&) = delete;
     CallBudget& operator=(const CallBudget&) = delete;
 
-    /// Before `calls` calls are sent together: throws EditorNotAnsweringError once the whole
-    /// bound is spent.
+    /// Before `calls` calls are sent together: throws EditorTooSlowError once the whole bound
+    /// is spent.
     void beginRoundTrip(int calls);
-    /// How long the calls about to be sent may wait for their answers: the call bound, or what
-    /// is left of the whole one when that is less.
-    int callTimeoutMilliseconds() const;
+    /// Time spent waiting on the bus.
+    void spend(Duration time);
+    /// `answers` answers came `time` after the one before them (or after the calls were sent).
+    void noteAnswers(Duration time, int answers);
+    /// Whether `calls` more calls, answered as slowly as the slowest of this press so far, fit
+    /// in what is left.
+    bool canFinish(int calls) const;
 
     bool exhausted() const;
+    Duration left() const;
     int calls() const noexcept { return m_calls; }
     int roundTrips() const noexcept { return m_roundTrips; }
-    std::chrono::milliseconds elapsed() const;
+    std::chrono::milliseconds spent() const;
 
 private:
-    using Clock = std::chrono::steady_clock;
-
-    Clock::time_point m_start = Clock::now();
-    std::chrono::milliseconds m_bound;
+    Duration m_bound;
+    Duration m_spent {};
+    Duration m_slowestAnswer {};
     int m_calls = 0;
     int m_roundTrips = 0;
 };

@@ -15,6 +15,15 @@ namespace {
 
 // A subtree larger than this is not searched by hand for the focused object.
 constexpr int maximumSearchedObjects = 4000;
+// An application that did not answer is asked again after this long, in case the question
+// was lost (a bus forgets the answers it expects after a while).
+constexpr auto reaskUnresponsive = std::chrono::seconds(10);
+
+/// A cheap question that an application answers on the thread that answers the rest.
+Message probeQuery(const std::string& bus)
+{
+    return propertyQuery({ bus, applicationRootPath }, applicationInterface, "ToolkitName");
+}
 
 Message stateQuery(const ObjectReference& object)
 {
@@ -138,9 +147,12 @@ void FocusLookup::learn(AtspiConnection& connection, const std::vector<ObjectRef
     CallBudget& budget, bool& someUnanswered)
 {
     std::vector<std::string> unknown;
-    for (const auto& application : applications)
-        if (!m_applications.contains(application.bus))
+    for (const auto& application : applications) {
+        if (isUnresponsive(application.bus))
+            someUnanswered = true;
+        else if (!m_applications.contains(application.bus))
             unknown.push_back(application.bus);
+    }
     if (unknown.empty())
         return;
     // The processes, from the bus itself; then, in one round trip for all the others, what
@@ -173,8 +185,9 @@ void FocusLookup::learn(AtspiConnection& connection, const std::vector<ObjectRef
     const auto names = connection.callTogether(std::move(queries), budget, &unanswered);
     for (std::size_t i = 0; i < asked.size(); ++i) {
         if (unanswered[2 * i] || unanswered[2 * i + 1]) {
-            // An application that hangs: asked again at the next press.
+            // An application that hangs: left out until it answers again.
             qCDebug(atspiLog) << "Skipped an application that does not answer:" << asked[i].first.c_str();
+            markUnresponsive(asked[i].first);
             someUnanswered = true;
             continue;
         }
@@ -187,7 +200,7 @@ void FocusLookup::learn(AtspiConnection& connection, const std::vector<ObjectRef
 
 std::optional<Focus> FocusLookup::findInLastFrame(AtspiConnection& connection, CallBudget& budget)
 {
-    if (!m_last || !m_last->element)
+    if (!m_last || !m_last->element || isUnresponsive(m_last->application.bus))
         return std::nullopt;
     // One round trip asks whether the window is still ACTIVE and the element still FOCUSED,
     // and what the press reads next: the window's title and the caret.
@@ -230,7 +243,7 @@ std::optional<Focus> FocusLookup::scan(AtspiConnection& connection, CallBudget& 
     std::vector<std::pair<ObjectReference, ApplicationFacts>> others;
     for (const auto& application : applications) {
         const auto facts = m_applications.find(application.bus);
-        if (facts != m_applications.end() && facts->second.process != ownProcess)
+        if (facts != m_applications.end() && facts->second.process != ownProcess && !isUnresponsive(application.bus))
             others.emplace_back(application, facts->second);
     }
     std::vector<Message> queries;
@@ -238,7 +251,12 @@ std::optional<Focus> FocusLookup::scan(AtspiConnection& connection, CallBudget& 
         queries.push_back(childrenQuery(application));
     std::vector<bool> unanswered;
     const auto frameLists = connection.callTogether(std::move(queries), budget, &unanswered);
-    someUnanswered = someUnanswered || std::find(unanswered.begin(), unanswered.end(), true) != unanswered.end();
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        if (unanswered[i]) {
+            markUnresponsive(others[i].first.bus);
+            someUnanswered = true;
+        }
+    }
     std::vector<std::pair<std::size_t, ObjectReference>> frames; // application and frame
     for (std::size_t i = 0; i < others.size(); ++i)
         for (auto& frame : referencesOf(frameLists[i].get()))
@@ -247,7 +265,12 @@ std::optional<Focus> FocusLookup::scan(AtspiConnection& connection, CallBudget& 
     for (const auto& [application, frame] : frames)
         queries.push_back(stateQuery(frame));
     const auto frameStates = connection.callTogether(std::move(queries), budget, &unanswered);
-    someUnanswered = someUnanswered || std::find(unanswered.begin(), unanswered.end(), true) != unanswered.end();
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        if (unanswered[i]) {
+            markUnresponsive(others[frames[i].first].first.bus);
+            someUnanswered = true;
+        }
+    }
     std::optional<Focus> activeWithoutFocus;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         if (!statesOf(frameStates[i].get()).has(State::active))
@@ -259,6 +282,7 @@ std::optional<Focus> FocusLookup::scan(AtspiConnection& connection, CallBudget& 
             focus.element = focusedText(connection, focus.frame, budget, found);
             focus.elementStates = found;
         } catch (const EditorNotAnsweringError&) {
+            markUnresponsive(application.bus);
             someUnanswered = true;
             continue;
         }
@@ -274,8 +298,22 @@ std::optional<Focus> FocusLookup::scan(AtspiConnection& connection, CallBudget& 
 
 std::optional<Focus> FocusLookup::find(AtspiConnection& connection, CallBudget& budget)
 {
+    recheckUnresponsive(connection);
+    // Those that did not answer this time are asked at once whether they answer again, so that
+    // one continued meanwhile takes part at the next press.
+    struct AskAfterwards {
+        FocusLookup& lookup;
+        AtspiConnection& connection;
+        ~AskAfterwards() { lookup.askUnresponsive(connection); }
+    } askAfterwards { *this, connection };
     try {
-        auto focus = findInLastFrame(connection, budget);
+        std::optional<Focus> focus;
+        try {
+            focus = findInLastFrame(connection, budget);
+        } catch (const EditorNotAnsweringError&) {
+            markUnresponsive(m_last->application.bus);
+            throw;
+        }
         if (!focus)
             focus = scan(connection, budget);
         if (focus && focus->element)
@@ -302,8 +340,50 @@ std::optional<std::string> FocusLookup::applicationName(
 void FocusLookup::forget(bool applicationsToo)
 {
     m_last.reset();
-    if (applicationsToo)
+    if (applicationsToo) {
         m_applications.clear();
+        m_unresponsive.clear();
+    }
+}
+
+void FocusLookup::markUnresponsive(const std::string& bus)
+{
+    if (!m_unresponsive.contains(bus))
+        m_unresponsive[bus] = Unresponsive {};
+}
+
+void FocusLookup::recheckUnresponsive(AtspiConnection& connection)
+{
+    if (m_unresponsive.empty())
+        return;
+    connection.refresh();
+    const auto now = std::chrono::steady_clock::now();
+    for (auto it = m_unresponsive.begin(); it != m_unresponsive.end();) {
+        auto& [bus, entry] = *it;
+        if (entry.probe && entry.probe->answered()) {
+            qCDebug(atspiLog) << "An application answers again:" << bus.c_str();
+            it = m_unresponsive.erase(it);
+            continue;
+        }
+        if (now - entry.asked >= reaskUnresponsive)
+            entry.probe.reset();
+        ++it;
+    }
+}
+
+void FocusLookup::askUnresponsive(AtspiConnection& connection)
+{
+    // Asked without waiting: the answer is looked at by a later press.
+    for (auto& [bus, entry] : m_unresponsive) {
+        if (entry.probe)
+            continue;
+        try {
+            entry.probe = connection.send(probeQuery(bus));
+            entry.asked = std::chrono::steady_clock::now();
+        } catch (...) {
+            return; // asked at the next press
+        }
+    }
 }
 
 } // namespace quillet::atspi

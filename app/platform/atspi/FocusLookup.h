@@ -1,8 +1,10 @@
 #pragma once
 
 #include "front/Accessibility.h"
+#include "platform/atspi/AtspiConnection.h"
 #include "platform/atspi/AtspiMessages.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,8 +17,6 @@ namespace quillet {
 class CallBudget;
 
 namespace atspi {
-
-class AtspiConnection;
 
 /// What does not change while an application runs, by its name on the accessibility bus.
 struct ApplicationFacts {
@@ -50,10 +50,15 @@ struct Focus {
 /// inside the ACTIVE frame of another application (see deepestFocusedText()). Keeps where it
 /// found it last, and what it learnt of each application, for the next press. Lives on the
 /// accessibility thread.
+///
+/// An application that did not answer in time (stopped, or hung) costs the press that met it,
+/// not the next ones: it is left out of the lookups from then on, and asked once in a while,
+/// without waiting for the answer, whether it answers again; once it has, it takes part again.
 class FocusLookup {
 public:
     /// Throws EditorNotAnsweringError when the application that may hold the focus does not
-    /// answer in time, and AXError when the bus fails.
+    /// answer in time (or did not at an earlier press, and has not answered since), and AXError
+    /// when the bus fails.
     std::optional<Focus> find(AtspiConnection& connection, CallBudget& budget);
     /// The name of an application (its root's Name); none when it does not answer.
     std::optional<std::string> applicationName(
@@ -69,7 +74,21 @@ private:
     void learn(AtspiConnection& connection, const std::vector<ObjectReference>& applications, CallBudget& budget,
         bool& someUnanswered);
 
+    /// Leaves the application out of the lookups until it answers again.
+    void markUnresponsive(const std::string& bus);
+    bool isUnresponsive(const std::string& bus) const { return m_unresponsive.contains(bus); }
+    /// Takes back the applications that answered since; those asked long ago are asked again.
+    void recheckUnresponsive(AtspiConnection& connection);
+    /// Asks those not asked yet whether they answer again, without waiting for the answer.
+    void askUnresponsive(AtspiConnection& connection);
+
+    struct Unresponsive {
+        std::unique_ptr<PendingAnswer> probe;
+        std::chrono::steady_clock::time_point asked {};
+    };
+
     std::map<std::string, ApplicationFacts> m_applications;
+    std::map<std::string, Unresponsive> m_unresponsive;
     std::optional<Focus> m_last;
 };
 
