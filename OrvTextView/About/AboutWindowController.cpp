@@ -1,5 +1,7 @@
 #include "OrvTextView/About/AboutWindowController.h"
 
+#include "OrvTextView/Misc/ReadableText.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -105,6 +107,9 @@ void AboutWindowController::buildWindow()
     moreApps->setObjectName(QStringLiteral("moreAppsButton"));
     m_acknowledgementsButton = new QPushButton(tr("Acknowledgements"), window);
     m_acknowledgementsButton->setObjectName(QStringLiteral("acknowledgementsButton"));
+    // A button with the keyboard answers Return, as in a dialog.
+    moreApps->setAutoDefault(true);
+    m_acknowledgementsButton->setAutoDefault(true);
     connect(moreApps, &QPushButton::clicked, this, &AboutWindowController::moreApps);
     connect(m_acknowledgementsButton, &QPushButton::clicked, this, &AboutWindowController::showAcknowledgments);
 
@@ -155,8 +160,11 @@ void AboutWindowController::configure()
     m_copyrightsLabel->setWordWrap(true);
     m_copyrightsLabel->setText(m_info.copyright);
     m_versionLabel->setText(QStringLiteral("Version %1 (%2)").arg(m_info.version, m_info.build));
-    configureOrvantaLink();
-    configureTwitterLink();
+    // The links are written again in the colour of a new palette (a light or dark look).
+    orv::followPalette(m_window ? m_window.data() : m_urlLabel.data(), [this] {
+        configureOrvantaLink();
+        configureTwitterLink();
+    });
     configureWindow();
     m_acknowledgementsButton->setHidden(!acknowledgementsPath().has_value());
 }
@@ -166,7 +174,7 @@ void AboutWindowController::configureOrvantaLink()
     m_urlLabel->setTextFormat(Qt::RichText);
     m_urlLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_urlLabel->setOpenExternalLinks(true);
-    m_urlLabel->setText(createURLString(websiteHost(), websiteHost(), websiteUrl()));
+    m_urlLabel->setText(createURLString(websiteHost(), websiteHost(), websiteUrl(), linkColor(m_urlLabel->palette())));
 }
 
 void AboutWindowController::configureTwitterLink()
@@ -174,8 +182,8 @@ void AboutWindowController::configureTwitterLink()
     m_twitterLabel->setTextFormat(Qt::RichText);
     m_twitterLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_twitterLabel->setOpenExternalLinks(true);
-    m_twitterLabel->setText(
-        createURLString(QStringLiteral("follow us: ") + twitterHandle(), twitterHandle(), twitterUrl()));
+    m_twitterLabel->setText(createURLString(QStringLiteral("follow us: ") + twitterHandle(), twitterHandle(),
+        twitterUrl(), linkColor(m_twitterLabel->palette())));
 }
 
 void AboutWindowController::configureWindow()
@@ -198,15 +206,29 @@ void AboutWindowController::showAcknowledgments()
         m_openUrl(QUrl::fromLocalFile(*path));
 }
 
+QColor AboutWindowController::linkColor(const QPalette& palette)
+{
+    return accentOn(QColor(13, 102, 166), palette.color(QPalette::Window), palette.color(QPalette::WindowText),
+        QColor(0x9c, 0xd0, 0xff));
+}
+
 QString AboutWindowController::createURLString(const QString& text, const QString& highlightingString, const QUrl& url)
+{
+    // The link colour: red 0.05, green 0.4, blue 0.65.
+    return createURLString(text, highlightingString, url, QColor(13, 102, 166));
+}
+
+QString AboutWindowController::createURLString(
+    const QString& text, const QString& highlightingString, const QUrl& url, const QColor& color)
 {
     const qsizetype at = highlightingString.isEmpty() ? -1 : text.indexOf(highlightingString);
     if (at < 0)
         return text.toHtmlEscaped();
-    // The link colour: red 0.05, green 0.4, blue 0.65.
+    const QColor rgb = color.toRgb();
     const QString link
-        = QStringLiteral("<a href=\"%1\" style=\"color: rgb(13, 102, 166); text-decoration: none;\">%2</a>")
-              .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), highlightingString.toHtmlEscaped());
+        = QStringLiteral("<a href=\"%1\" style=\"color: rgb(%2, %3, %4); text-decoration: none;\">%5</a>")
+              .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), QString::number(rgb.red()),
+                  QString::number(rgb.green()), QString::number(rgb.blue()), highlightingString.toHtmlEscaped());
     return text.left(at).toHtmlEscaped() + link + text.mid(at + highlightingString.size()).toHtmlEscaped();
 }
 

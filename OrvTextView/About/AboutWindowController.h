@@ -2,9 +2,11 @@
 
 #include "OrvTextView/OrvTextViewExport.h"
 
+#include <QColor>
 #include <QIcon>
 #include <QLabel>
 #include <QObject>
+#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
@@ -75,6 +77,12 @@ public:
     /// Rich text of `text` in which the first occurrence of `highlightingString` is a link
     /// to `url` in the link colour; the rest keeps the label's look.
     static QString createURLString(const QString& text, const QString& highlightingString, const QUrl& url);
+    /// The same with the link in `color`.
+    static QString createURLString(
+        const QString& text, const QString& highlightingString, const QUrl& url, const QColor& color);
+    /// The link colour (red 0.05, green 0.4, blue 0.65) where it reads at 4.5:1 on the
+    /// palette's window; on a window too dark for it, a lighter blue that does.
+    static QColor linkColor(const QPalette& palette);
 
 private:
     explicit AboutWindowController(AboutInfo info);

@@ -1,5 +1,6 @@
 #include "editor/BundleListViewController.h"
 
+#include "OrvTextView/Shortcut/ShortcutText.h"
 #include "docs/views/PlainMessageBox.h"
 #include "docs/views/QtText.h"
 #include "library/Alert.h"
@@ -111,6 +112,7 @@ BundleListViewController::BundleListViewController(BundleStore& store, EditorSer
         if (!shortcut.isEmpty()) {
             created->setShortcut(shortcut);
             created->setShortcutContext(Qt::WindowShortcut);
+            orv::showShortcutText(created);
         }
         connect(created, &QAction::triggered, this, slot);
         addAction(created);

@@ -1,5 +1,6 @@
 #include "editor/EditorTabViewController.h"
 
+#include "OrvTextView/Misc/ReadableText.h"
 #include "docs/views/DocsViewController.h"
 #include "editor/BundleEditorViewController.h"
 #include "editor/EditorServices.h"
@@ -17,7 +18,7 @@ EditorTabViewController::EditorTabViewController(BundleStore& store, const Edito
     auto* empty = new QLabel(tr("No Selection"), this);
     empty->setObjectName(QStringLiteral("emptySelectionPane"));
     empty->setAlignment(Qt::AlignCenter);
-    empty->setEnabled(false);
+    orv::makeHint(empty);
     m_bundleEditor = new BundleEditorViewController(this);
     m_docs = new DocsViewController(store, this);
     m_docs->browser()->setUrlOpener(services.urlOpener);

@@ -140,6 +140,17 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
     connect(toggle, &QAction::triggered, this, &EditorWindowController::toggleMode);
     m_window->addAction(toggle);
 
+    // Ctrl+W closes the window, as it closes the application's other windows.
+    auto* close = new QAction(tr("Close Window"), m_window);
+    close->setObjectName(QStringLiteral("closeWindow"));
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W)))
+        closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
+    close->setShortcuts(closeKeys);
+    close->setShortcutContext(Qt::WindowShortcut);
+    connect(close, &QAction::triggered, m_window, &QWidget::close);
+    m_window->addAction(close);
+
     // Typing is saved in bursts; what was typed in one element is written as soon as the user
     // moves on, or closes the window.
     connect(m_bundleList, &BundleListViewController::selectionChanged, this,

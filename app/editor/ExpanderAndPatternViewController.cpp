@@ -10,6 +10,8 @@
 #include "library/Websites.h"
 
 #include "OrvTextView/MarkdownTextView/MarkdownTextView.h"
+#include "OrvTextView/Misc/QtColor.h"
+#include "OrvTextView/Misc/ReadableText.h"
 #include "docs/views/ExpanderDescritpionViewController.h"
 #include "text/Localized.h"
 
@@ -93,10 +95,23 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
 
     m_errorBox = new QFrame(this);
     m_errorBox->setObjectName(QStringLiteral("errorBox"));
-    m_errorBox->setStyleSheet(QStringLiteral("#errorBox { background: #fbe3e2; border-radius: 3px; }"));
     m_errorLabel = new QLabel(m_errorBox);
     m_errorLabel->setAccessibleName(tr("Expander errors"));
-    m_errorLabel->setStyleSheet(QStringLiteral("color: #b3261e;"));
+    // A light pink box with dark red text on a light window; on a dark one, a box a little
+    // redder than the window with a light red text, as the documentation pages do it.
+    orv::followPalette(m_errorBox, [box = m_errorBox, pane = this] {
+        const QPalette ground = pane->palette();
+        const QColor window = ground.color(QPalette::Window);
+        const QColor pink(0xfb, 0xe3, 0xe2);
+        const QColor fill = orv::isDarkPalette(ground) ? orv::fillOnDarkGround(pink, window) : pink;
+        const QColor ink = orv::accentOn(
+            QColor(0xb3, 0x26, 0x1e), fill, ground.color(QPalette::WindowText), QColor(0xff, 0xa0, 0x9a));
+        const QString sheet = QStringLiteral("#errorBox { background: %1; border-radius: 3px; } "
+                                             "#errorBox QLabel { color: %2; }")
+                                  .arg(fill.name(), ink.name());
+        if (box->styleSheet() != sheet)
+            box->setStyleSheet(sheet);
+    });
     m_errorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* errorLayout = new QHBoxLayout(m_errorBox);
     errorLayout->setContentsMargins(10, 0, 10, 0);

@@ -14,6 +14,8 @@
 #include "library/ProgrammingLanguageCocoaAdapter.h"
 #include "variables/PatternParser.h"
 
+#include "OrvTextView/Shortcut/ShortcutText.h"
+
 #include <QMenu>
 
 namespace quillet {
@@ -26,6 +28,7 @@ OutputTextViewController::OutputTextViewController(VariableTextView* textView, B
     m_menu = new QMenu(textView);
     m_insertVariableMenu = new QMenu(tr("Insert Variable"), textView);
     m_insertVariableMenuItem = m_menu->addMenu(m_insertVariableMenu);
+    m_menu->addAction(textView->editVariableAction());
     m_menu->addSeparator();
     m_menu->addAction(tr("Cut"), textView, &QTextEdit::cut);
     m_menu->addAction(tr("Copy"), textView, &QTextEdit::copy);
@@ -157,6 +160,7 @@ void OutputTextViewController::updateInsertVariableMenu()
         const std::size_t index = i + 1;
         if (index <= 9)
             item->setShortcut(QKeySequence(Qt::CTRL | Qt::META | Qt::ALT | static_cast<Qt::Key>(Qt::Key_0 + index)));
+        orv::showShortcutText(item);
         connect(item, &QAction::triggered, this, [this, name] { insertVariable(name); });
     }
     m_insertVariableMenuItem->setEnabled(!variables.empty());

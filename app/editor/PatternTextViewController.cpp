@@ -24,6 +24,7 @@ PatternTextViewController::PatternTextViewController(VariableTextView* textView,
     m_menu = new QMenu(textView);
     QAction* insert = m_menu->addAction(tr("Insert Variable"));
     connect(insert, &QAction::triggered, this, [this] { insertVariable(); });
+    m_menu->addAction(textView->editVariableAction());
     m_menu->addSeparator();
     m_menu->addAction(tr("Cut"), textView, &QTextEdit::cut);
     m_menu->addAction(tr("Copy"), textView, &QTextEdit::copy);

@@ -4,11 +4,14 @@
 #include "languages/ProgrammingLanguageStore.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QListView>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -172,6 +175,9 @@ SupportedLanguagesViewController::SupportedLanguagesViewController(QWidget* pare
     m_listView->setUniformItemSizes(true);
     m_listView->setItemDelegate(new LanguageRowDelegate(m_listView));
     m_listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listView->setFocusPolicy(Qt::StrongFocus);
+    m_listView->installEventFilter(this);
+    setFocusProxy(m_listView);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_listView);
@@ -180,6 +186,54 @@ SupportedLanguagesViewController::SupportedLanguagesViewController(QWidget* pare
 SupportedLanguagesViewController::~SupportedLanguagesViewController()
 {
     stopObserving();
+}
+
+void SupportedLanguagesViewController::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    takeFocus();
+    // The menu that holds the chooser settles its own focus once it is up: take it after.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible())
+            takeFocus();
+    });
+}
+
+void SupportedLanguagesViewController::takeFocus()
+{
+    if (!m_listView->currentIndex().isValid() && m_model->rowCount() > 0) {
+        // The first ticked language, else the first row.
+        QModelIndex first = m_model->index(0);
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            if (m_model->index(row).data(Qt::CheckStateRole).toInt() == Qt::Checked) {
+                first = m_model->index(row);
+                break;
+            }
+        }
+        m_listView->setCurrentIndex(first);
+    }
+    m_listView->setFocus(Qt::PopupFocusReason);
+}
+
+bool SupportedLanguagesViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_listView && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            // Every tick is already written: closing keeps them all.
+            if (auto* menu = qobject_cast<QMenu*>(window()))
+                menu->close();
+            else
+                window()->close();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SupportedLanguagesViewController::stopObserving()

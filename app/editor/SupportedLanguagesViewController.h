@@ -80,7 +80,15 @@ public:
     /// Room for every language row and the widest name, without a scroll bar.
     QSize sizeHint() const override;
 
+protected:
+    /// The chooser takes the keyboard as soon as it shows: arrows move between the rows,
+    /// Space ticks, Return or Escape closes it with what is ticked.
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void takeFocus();
+
     void stopObserving();
 
     SupportedLanguagesModel* m_model = nullptr;

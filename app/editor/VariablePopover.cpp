@@ -24,17 +24,36 @@ VariablePopover::VariablePopover(QWidget* content)
 void VariablePopover::showRelativeTo(const QRect& anchor, QWidget* view)
 {
     adjustSize();
-    QPoint position = view ? view->mapToGlobal(anchor.bottomLeft()) : anchor.bottomLeft();
-    if (const QScreen* screen = view ? view->screen() : QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        position.setX(
-            std::clamp(position.x(), available.left(), std::max(available.left(), available.right() - width())));
-        if (position.y() + height() > available.bottom() && view)
-            position.setY(view->mapToGlobal(anchor.topLeft()).y() - height());
-    }
-    move(position);
+    m_anchor = view ? QRect(view->mapToGlobal(anchor.topLeft()), anchor.size()) : anchor;
+    m_screen = view ? view->screen() : QGuiApplication::primaryScreen();
+    place();
     orv::bringToFront(this, orv::HiddenWindow::keepPosition);
     m_content->setFocus(Qt::PopupFocusReason);
+}
+
+void VariablePopover::place()
+{
+    QPoint position(m_anchor.left(), m_anchor.top() + m_anchor.height());
+    if (const QScreen* screen = m_screen ? m_screen.data() : QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        position.setX(
+            std::clamp(position.x(), available.left(), std::max(available.left(), available.right() + 1 - width())));
+        if (position.y() + height() > available.bottom() + 1) {
+            // Above the anchor when there is room there; else as low as the screen lets it be.
+            const int above = m_anchor.top() - height();
+            position.setY(above >= available.top() ? above : available.bottom() + 1 - height());
+        }
+        position.setY(std::max(position.y(), available.top()));
+    }
+    if (pos() != position)
+        move(position);
+}
+
+void VariablePopover::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    if (isVisible())
+        place();
 }
 
 bool VariablePopover::isAnyOpen()

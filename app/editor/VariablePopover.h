@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
+#include <QRect>
+#include <QScreen>
 
 namespace quillet {
 
@@ -23,9 +26,17 @@ Q_SIGNALS:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    /// A popover that grows (an enum's values, an error line) stays whole on the screen.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    /// Below the anchor when it fits there, else above it, always within the screen.
+    void place();
+
     QWidget* m_content;
+    /// The anchor in global coordinates, and the screen it is on.
+    QRect m_anchor;
+    QPointer<QScreen> m_screen;
 };
 
 } // namespace quillet

@@ -2,6 +2,10 @@
 
 #include "editor/PopoverVariableCell.h"
 
+#include "OrvTextView/Shortcut/ShortcutText.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -14,6 +18,13 @@ VariableTextView::VariableTextView(QWidget* parent)
     : orv::OrvTextView(parent)
 {
     connect(this, &QTextEdit::textChanged, this, &VariableTextView::refreshTokenColors);
+    m_editVariableAction = new QAction(tr("Edit Variable\u2026"), this);
+    m_editVariableAction->setObjectName(QStringLiteral("editVariable"));
+    // Return itself types a new line; with Alt it is the desktop's key for an item's settings.
+    m_editVariableAction->setShortcuts(
+        { QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter) });
+    orv::showShortcutText(m_editVariableAction);
+    connect(m_editVariableAction, &QAction::triggered, this, [this] { editVariable(); });
 }
 
 void VariableTextView::refreshTokenColors()
@@ -83,6 +94,50 @@ std::vector<VariableTextView::Token> VariableTextView::tokens() const
             result.push_back(*token);
     }
     return result;
+}
+
+std::optional<VariableTextView::Token> VariableTextView::tokenBesideCaret() const
+{
+    const QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    if (auto token = tokenAt(start))
+        return token;
+    return tokenAt(end - 1);
+}
+
+bool VariableTextView::editVariable()
+{
+    const auto token = m_menuTokenPosition ? tokenAt(*m_menuTokenPosition) : tokenBesideCaret();
+    if (!token)
+        return false;
+    ensureCursorVisible();
+    return token->cell->trackMouse(token->frame, this);
+}
+
+void VariableTextView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A click acts on the token under it; the menu key on the token beside the caret.
+    std::optional<Token> token;
+    if (event->reason() == QContextMenuEvent::Mouse)
+        token = tokenAtPoint(event->pos());
+    else
+        token = tokenBesideCaret();
+    if (token) {
+        const QString text = toPlainText();
+        for (int position = 0; position < text.size(); ++position) {
+            const auto at = tokenAt(position);
+            if (at && at->cell == token->cell) {
+                m_menuTokenPosition = position;
+                break;
+            }
+        }
+    }
+    m_editVariableAction->setEnabled(m_menuTokenPosition.has_value());
+    orv::OrvTextView::contextMenuEvent(event);
+    m_menuTokenPosition.reset();
+    // The key works wherever the caret stands: it finds its token when pressed.
+    m_editVariableAction->setEnabled(true);
 }
 
 void VariableTextView::mousePressEvent(QMouseEvent* event)

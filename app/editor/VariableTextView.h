@@ -2,9 +2,12 @@
 
 #include "OrvTextView/OrvTextView.h"
 
+#include <QPointer>
 #include <QRectF>
 
 #include <optional>
+
+class QAction;
 
 namespace quillet {
 
@@ -30,6 +33,16 @@ public:
     std::optional<Token> tokenAtPoint(const QPoint& point) const;
     /// The variable tokens in text order.
     std::vector<Token> tokens() const;
+    /// The token the keyboard reaches: the one right after the caret, else the one right
+    /// before it (with a selection, the token at its start, else the one before its end).
+    std::optional<Token> tokenBesideCaret() const;
+
+    /// Opens the editor of the token the context menu was opened on, else of the token
+    /// beside the caret. Answers whether a popover opened.
+    bool editVariable();
+    /// "Edit Variable…" (Alt+Return): the entry of the view's context menus that opens the
+    /// editor of an existing token. It sits in the menus the controllers give the view.
+    QAction* editVariableAction() const noexcept { return m_editVariableAction; }
 
     /// Says that the text changed without an edit of the document (a token's text was
     /// rewritten), so that the binding stores it.
@@ -44,9 +57,13 @@ Q_SIGNALS:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     bool m_refreshingTokens = false;
+    QAction* m_editVariableAction = nullptr;
+    /// While the context menu is open: the position of the token it was opened on.
+    std::optional<int> m_menuTokenPosition;
 };
 
 } // namespace quillet

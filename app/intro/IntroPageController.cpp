@@ -54,6 +54,8 @@ void IntroPageController::select(int index)
         previous->hide();
         previous->deleteLater();
     }
+    // The keyboard goes on with the page, never to the close button or a link.
+    page->focusForwardButton();
     Q_EMIT selectedPageChanged(index);
 }
 

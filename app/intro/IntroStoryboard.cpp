@@ -133,7 +133,8 @@ QPushButton* addButton(QHBoxLayout* row, const QString& text, const QString& nam
     auto* button = new QPushButton(text);
     button->setObjectName(name);
     button->setDefault(isDefault);
-    button->setAutoDefault(isDefault);
+    // A focused button answers Return, the forward buttons (which take the focus) included.
+    button->setAutoDefault(true);
     row->addWidget(button);
     return button;
 }

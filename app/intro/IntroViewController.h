@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QPushButton;
+
 namespace quillet {
 
 class IntroViewController;
@@ -31,7 +33,15 @@ public:
     /// Asks the delegate for the next page.
     void requestNextPage();
 
+    /// The button that goes on ("next", or "done" on the closing page); none on a page that
+    /// goes on by itself.
+    QPushButton* forwardButton() const;
+    /// Gives the forward button the keyboard, so Return goes on.
+    void focusForwardButton();
+
 protected:
+    void showEvent(QShowEvent* event) override;
+
     /// The onboarding window this page is shown in, if any.
     IntroWindow* introWindow() const;
 

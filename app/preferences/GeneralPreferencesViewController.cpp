@@ -1,5 +1,6 @@
 #include "preferences/GeneralPreferencesViewController.h"
 
+#include "OrvTextView/Misc/ReadableText.h"
 #include "platform/StartAtLogin.h"
 #include "preferences/PreferencesBindings.h"
 
@@ -71,7 +72,18 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(
     m_loginError->setObjectName(QStringLiteral("LoginError"));
     m_loginError->setWordWrap(true);
     m_loginError->setTextFormat(Qt::PlainText);
-    m_loginError->setStyleSheet(QStringLiteral("color: #b3261e;"));
+    // The error red of a light window, made lighter on a dark one until it reads at 4.5:1.
+    orv::followPalette(m_loginError, [label = m_loginError] {
+        const QWidget* parent = label->parentWidget();
+        const QPalette ground = parent ? parent->palette() : label->palette();
+        const QColor color = orv::accentOn(QColor(0xb3, 0x26, 0x1e), ground.color(QPalette::Window),
+            ground.color(QPalette::WindowText), QColor(0xff, 0xa0, 0x9a));
+        if (label->palette().color(QPalette::WindowText) == color)
+            return;
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, color);
+        label->setPalette(palette);
+    });
     m_loginError->hide();
     startupLayout->addWidget(m_loginError);
     // A new attempt clears the last failure; connected before the binding, so that the

@@ -1,5 +1,6 @@
 #include "preferences/ShortcutsPreferencesViewController.h"
 
+#include "OrvTextView/Misc/ReadableText.h"
 #include "platform/UserDefaults.h"
 #include "preferences/ShortcutRecorder.h"
 
@@ -37,7 +38,7 @@ ShortcutsPreferencesViewController::ShortcutsPreferencesViewController(UserDefau
 
     auto* hint = new QLabel(tr("Click a shortcut and press the new keys. Backspace clears it, Escape keeps it."), this);
     hint->setWordWrap(true);
-    hint->setEnabled(false);
+    orv::makeHint(hint);
     layout->addWidget(hint);
     layout->addStretch(1);
 }

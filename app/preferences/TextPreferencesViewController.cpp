@@ -1,5 +1,6 @@
 #include "preferences/TextPreferencesViewController.h"
 
+#include "OrvTextView/Misc/ReadableText.h"
 #include "preferences/PreferencesBindings.h"
 
 #include <QCheckBox>
@@ -27,9 +28,12 @@ TextPreferencesViewController::TextPreferencesViewController(UserDefaults& defau
     auto* size = new QSpinBox(this);
     size->setObjectName(QStringLiteral("IndentSize"));
     size->setRange(minimumIndentSize, maximumIndentSize);
-    size->setSuffix(tr(" spaces"));
+    size->setSpecialValueText(tr("No indentation"));
+    const auto updateSuffix = [size](int value) { size->setSuffix(value == 1 ? tr(" space") : tr(" spaces")); };
     size->setAccessibleName(tr("Indent size"));
+    connect(size, &QSpinBox::valueChanged, size, updateSuffix);
     bindSpinBox(size, defaults, UserDefaultsKey::IndentSize);
+    updateSuffix(size->value());
     size->setEnabled(spaces->isChecked());
     connect(spaces, &QCheckBox::toggled, size, &QWidget::setEnabled);
     form->addRow(tr("Indent size:"), size);
@@ -38,7 +42,7 @@ TextPreferencesViewController::TextPreferencesViewController(UserDefaults& defau
                                "level of indentation."),
         this);
     note->setWordWrap(true);
-    note->setEnabled(false);
+    orv::makeHint(note);
     layout->addWidget(note);
     layout->addStretch(1);
 }

@@ -10,8 +10,10 @@ class UserDefaults;
 class TextPreferencesViewController final : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int minimumIndentSize = 1;
-    static constexpr int maximumIndentSize = 16;
+    /// No indentation at all, as the expansion honours it.
+    static constexpr int minimumIndentSize = 0;
+    /// The most spaces an expansion indents with; a larger stored size indents with as many.
+    static constexpr int maximumIndentSize = 256;
 
     explicit TextPreferencesViewController(UserDefaults& defaults, QWidget* parent = nullptr);
 };

@@ -1,5 +1,7 @@
 #include "shell/StatusMenu.h"
 
+#include "OrvTextView/Shortcut/ShortcutText.h"
+
 #include <QMenuBar>
 
 namespace quillet {
@@ -15,6 +17,10 @@ StatusMenu::StatusMenu(QWidget* parent)
     m_previousView = addItem(this, tr("Previous View"), "showPreviousView");
     m_nextView = addItem(this, tr("Next View"), "showNextView");
     m_windowsSeparator = addSeparator();
+    // The editor window answers these keys (it toggles its mode with either); the items
+    // only show them.
+    orv::showShortcutText(m_previousView, QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    orv::showShortcutText(m_nextView, QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     for (QAction* item : { m_expanders, m_expanderBrowser, m_previousView, m_nextView })
         item->setVisible(false);
     updateWindowsSeparator();
@@ -36,6 +42,7 @@ StatusMenu::StatusMenu(QWidget* parent)
     quit->setMenuRole(QAction::QuitRole);
     // Reached where a window holds the item: the editor window's menu bar.
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    orv::showShortcutText(quit);
 }
 
 void StatusMenu::fillMenuBar(QMenuBar& bar) const

@@ -56,13 +56,29 @@ void CompletionTableView::moveSelection(int step)
 void CompletionRowView::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     QStyleOptionViewItem plain(option);
+    // The ground the row's texts are read on: the list's, under the selection's tint.
+    QColor ground = option.palette.color(QPalette::Base).toRgb();
     if (option.state & QStyle::State_Selected) {
         QColor fill = colorFromRgb(QStringLiteral("#459BFF")).value_or(QColor(Qt::blue));
         fill.setAlphaF(selectionAlpha);
         painter->fillRect(option.rect, fill);
+        const auto blend = [](float under, float over) { return under + (over - under) * float(selectionAlpha); };
+        ground = QColor::fromRgbF(blend(ground.redF(), fill.redF()), blend(ground.greenF(), fill.greenF()),
+            blend(ground.blueF(), fill.blueF()));
         // The cell draws as on an unemphasized row: the text keeps its normal colour.
         plain.state &= ~QStyle::State_Selected;
     }
+    // Both texts read at 4.5:1 on that ground, in a light look as in a dark one.
+    const QColor text = option.palette.color(QPalette::Text);
+    const QColor strongest = relativeLuminance(ground) < 0.18 ? QColor(Qt::white) : QColor(Qt::black);
+    const QColor nameColor = readableColor(text, ground, strongest);
+    // A translucent placeholder colour is read as it shows, over the ground.
+    const QColor placeholder = option.palette.color(QPalette::PlaceholderText).toRgb();
+    const auto over = [&](float under, float colour) { return under + (colour - under) * placeholder.alphaF(); };
+    const QColor kindShown = QColor::fromRgbF(over(ground.redF(), placeholder.redF()),
+        over(ground.greenF(), placeholder.greenF()), over(ground.blueF(), placeholder.blueF()));
+    const QColor kindColor = readableColor(kindShown, ground, nameColor);
+    plain.palette.setColor(QPalette::Text, nameColor);
     plain.state &= ~QStyle::State_HasFocus;
     const QString kind = index.data(kindRole).toString();
     const int kindWidth = kind.isEmpty() ? 0 : QFontMetrics(option.font).horizontalAdvance(kind) + 2 * kindMargin;
@@ -72,7 +88,7 @@ void CompletionRowView::paint(QPainter* painter, const QStyleOptionViewItem& opt
         return;
     painter->save();
     painter->setFont(option.font);
-    painter->setPen(option.palette.color(QPalette::PlaceholderText));
+    painter->setPen(kindColor);
     const QRect kindRect = option.rect.adjusted(option.rect.width() - kindWidth, 0, -kindMargin, 0);
     painter->drawText(kindRect, Qt::AlignRight | Qt::AlignVCenter, kind);
     painter->restore();

@@ -1,5 +1,6 @@
 #include "docs/views/DocsViewController.h"
 
+#include "OrvTextView/Misc/ReadableText.h"
 #include "docs/DocumentationErrors.h"
 #include "docs/views/QtText.h"
 #include "expansion/ExpanderController.h"
@@ -41,7 +42,7 @@ DocsViewController::DocsViewController(BundleStore& store, QWidget* parent)
     m_loadingLabel = new QLabel(tr("Loading\u2026"), this);
     m_loadingLabel->setObjectName(QStringLiteral("loadingLabel"));
     m_loadingLabel->setAlignment(Qt::AlignCenter);
-    m_loadingLabel->setEnabled(false);
+    orv::makeHint(m_loadingLabel);
     m_browser = new DocsBrowser(this);
     m_layout->addWidget(m_browser);
     m_layout->addWidget(m_loadingLabel);
