@@ -64,6 +64,7 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     m_languagesLabel = new QLabel(this);
     m_languagesLabel->setWordWrap(true);
     auto* languagesButton = new QToolButton(this);
+    languagesButton->setObjectName(QStringLiteral("languagesButton"));
     languagesButton->setText(tr("Languages\u2026"));
     languagesButton->setAccessibleName(tr("Choose the expander's languages"));
     languagesButton->setPopupMode(QToolButton::InstantPopup);

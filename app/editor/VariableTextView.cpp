@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -138,6 +139,22 @@ void VariableTextView::contextMenuEvent(QContextMenuEvent* event)
     m_menuTokenPosition.reset();
     // The key works wherever the caret stands: it finds its token when pressed.
     m_editVariableAction->setEnabled(true);
+}
+
+void VariableTextView::keyPressEvent(QKeyEvent* event)
+{
+    const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (!menuKey && !shiftF10) {
+        orv::OrvTextView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    // (Where the window system also turns the menu key into a request of its own, that one
+    // reaches the open menu, which ignores it.)
+    const QPoint at = cursorRect().bottomLeft();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at), event->modifiers());
+    contextMenuEvent(&request);
 }
 
 void VariableTextView::mousePressEvent(QMouseEvent* event)

@@ -58,6 +58,8 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    /// The menu key and Shift+F10 open the context menu at the caret.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool m_refreshingTokens = false;

@@ -14,6 +14,7 @@ constexpr int visibleRows = 8;
 constexpr int popupWidth = 260;
 constexpr qreal selectionAlpha = 0.2;
 constexpr int kindMargin = 6;
+constexpr double smallTextContrast = 5.0;
 } // namespace
 
 CompletionViewControllerDelegate::~CompletionViewControllerDelegate() = default;
@@ -68,16 +69,17 @@ void CompletionRowView::paint(QPainter* painter, const QStyleOptionViewItem& opt
         // The cell draws as on an unemphasized row: the text keeps its normal colour.
         plain.state &= ~QStyle::State_Selected;
     }
-    // Both texts read at 4.5:1 on that ground, in a light look as in a dark one.
+    // Both texts read at 4.5:1 on that ground, in a light look as in a dark one; the list's
+    // small letters, smoothed at their edges, are aimed a little higher so that they do.
     const QColor text = option.palette.color(QPalette::Text);
     const QColor strongest = relativeLuminance(ground) < 0.18 ? QColor(Qt::white) : QColor(Qt::black);
-    const QColor nameColor = readableColor(text, ground, strongest);
+    const QColor nameColor = readableColor(text, ground, strongest, smallTextContrast);
     // A translucent placeholder colour is read as it shows, over the ground.
     const QColor placeholder = option.palette.color(QPalette::PlaceholderText).toRgb();
     const auto over = [&](float under, float colour) { return under + (colour - under) * placeholder.alphaF(); };
     const QColor kindShown = QColor::fromRgbF(over(ground.redF(), placeholder.redF()),
         over(ground.greenF(), placeholder.greenF()), over(ground.blueF(), placeholder.blueF()));
-    const QColor kindColor = readableColor(kindShown, ground, nameColor);
+    const QColor kindColor = readableColor(kindShown, ground, nameColor, smallTextContrast);
     plain.palette.setColor(QPalette::Text, nameColor);
     plain.state &= ~QStyle::State_HasFocus;
     const QString kind = index.data(kindRole).toString();

@@ -1,0 +1,230 @@
+// The windows' texts on dark palettes, measured as a user sees them: each text is drawn, and
+// its ink is compared with the ground it is drawn on.
+#include "OrvTextView/About/AboutWindowController.h"
+#include "OrvTextView/Completion/Completion.h"
+#include "OrvTextView/Completion/View/CompletionWindow.h"
+#include "OrvTextView/Misc/QtColor.h"
+#include "editor/EditorTabViewController.h"
+#include "editor/EditorTestSupport.h"
+#include "editor/EditorWindowController.h"
+#include "editor/ExpanderAndPatternViewController.h"
+#include "platform/UserDefaults.h"
+#include "preferences/GeneralPreferencesViewController.h"
+#include "preferences/ShortcutsPreferencesViewController.h"
+#include "preferences/TextPreferencesViewController.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHash>
+#include <QImage>
+#include <QLabel>
+#include <QSettings>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+struct DarkLook {
+    const char* name;
+    QColor window, windowText, base, text, disabledText, placeholder;
+};
+
+QPalette paletteOf(const DarkLook& look)
+{
+    QPalette palette(look.windowText, look.window);
+    for (const auto group : { QPalette::Active, QPalette::Inactive }) {
+        palette.setColor(group, QPalette::Window, look.window);
+        palette.setColor(group, QPalette::WindowText, look.windowText);
+        palette.setColor(group, QPalette::Base, look.base);
+        palette.setColor(group, QPalette::Text, look.text);
+        palette.setColor(group, QPalette::Button, look.window);
+        palette.setColor(group, QPalette::ButtonText, look.windowText);
+        palette.setColor(group, QPalette::PlaceholderText, look.placeholder);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::Window, look.window);
+    palette.setColor(QPalette::Disabled, QPalette::Base, look.base);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, look.disabledText);
+    palette.setColor(QPalette::Disabled, QPalette::Text, look.disabledText);
+    return palette;
+}
+
+/// The ground of a drawn text (its most frequent colour) and its ink (the colour that stands
+/// out from the ground the most).
+struct Measured {
+    QColor ground, ink;
+    double ratio() const { return orv::contrastRatio(ink, ground); }
+};
+
+Measured measure(const QImage& drawn)
+{
+    const QImage image = drawn.convertToFormat(QImage::Format_RGB32);
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb ground = 0;
+    int most = -1;
+    for (auto each = counts.cbegin(); each != counts.cend(); ++each)
+        if (each.value() > most)
+            most = each.value(), ground = each.key();
+    Measured measured { QColor(ground), QColor(ground) };
+    for (auto each = counts.cbegin(); each != counts.cend(); ++each)
+        if (orv::contrastRatio(QColor(each.key()), measured.ground) > measured.ratio())
+            measured.ink = QColor(each.key());
+    return measured;
+}
+
+QImage drawn(QWidget* widget, const QRect& part = {})
+{
+    return widget->grab(part.isValid() ? part : widget->rect()).toImage();
+}
+
+QLabel* labelStartingWith(QWidget* in, const char* text)
+{
+    for (QLabel* label : in->findChildren<QLabel*>())
+        if (label->text().startsWith(QString::fromUtf8(text)))
+            return label;
+    return nullptr;
+}
+
+class DarkContrastTest : public test::LibraryFixture {
+protected:
+    void SetUp() override
+    {
+        LibraryFixture::SetUp();
+        const QString file = QString::fromStdString((dir.path() / "Quillet.conf").string());
+        defaults = std::make_unique<UserDefaults>(std::make_unique<QSettings>(file, QSettings::IniFormat));
+        defaults->registerApplicationDefaults();
+        lightPalette = QApplication::palette();
+    }
+    void TearDown() override
+    {
+        QApplication::setPalette(lightPalette);
+        LibraryFixture::TearDown();
+    }
+
+    static void shown(QWidget* window)
+    {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+
+    std::unique_ptr<UserDefaults> defaults;
+    QPalette lightPalette;
+};
+
+TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
+{
+    const DarkLook looks[] = {
+        { "DarkerScheme", QColor(0x2a, 0x2a, 0x2a), Qt::white, QColor(0x22, 0x20, 0x20), Qt::white,
+            QColor(0x80, 0x80, 0x80), QColor(0x80, 0x80, 0x80) },
+        { "AdwaitaDark", QColor(0x35, 0x35, 0x35), QColor(0xee, 0xee, 0xec), QColor(0x2d, 0x2d, 0x2d),
+            QColor(0xee, 0xee, 0xec), QColor(0x91, 0x91, 0x90), QColor(0x7d, 0x7d, 0x7d) },
+        { "FusionDark", QColor(0x35, 0x35, 0x35), Qt::white, QColor(0x2a, 0x2a, 0x2a), Qt::white,
+            QColor(0x7f, 0x7f, 0x7f), QColor(0xff, 0xff, 0xff, 0x80) },
+    };
+    struct Text {
+        const char* name;
+        /// Draws the text on the palette now in use; fills in what was measured.
+        std::function<void(std::vector<std::pair<std::string, Measured>>&)> draw;
+    };
+    const Text texts[] = {
+        { "AboutLink",
+            [](auto& out) {
+                orv::AboutInfo info;
+                info.name = QStringLiteral("Quillet");
+                auto about = orv::AboutWindowController::createWithWindow(info);
+                shown(about->window());
+                out.push_back({ "link", measure(drawn(about->urlLabel())) });
+            } },
+        { "AutostartError",
+            [this](auto& out) {
+                GeneralPreferencesViewController general(*defaults, nullptr);
+                shown(&general);
+                auto* error = general.findChild<QLabel*>(QStringLiteral("LoginError"));
+                error->setText(QStringLiteral("The autostart entry could not be written."));
+                error->show();
+                QApplication::processEvents();
+                out.push_back({ "error", measure(drawn(error)) });
+            } },
+        { "PreferencesHints",
+            [this](auto& out) {
+                TextPreferencesViewController text(*defaults);
+                ShortcutsPreferencesViewController shortcuts(*defaults);
+                shown(&text);
+                shown(&shortcuts);
+                out.push_back({ "indentation note", measure(drawn(labelStartingWith(&text, "Expanded code"))) });
+                out.push_back({ "shortcuts hint", measure(drawn(labelStartingWith(&shortcuts, "Click a shortcut"))) });
+            } },
+        { "CompletionList",
+            [](auto& out) {
+                QWidget popup;
+                auto* list = new orv::CompletionViewController(&popup);
+                popup.resize(260, 60);
+                list->resize(260, 60);
+                std::vector<orv::CompletionPtr> completions;
+                for (const char* each : { "text", "number" }) {
+                    auto completion = std::make_shared<orv::Completion>(QStringLiteral("x"), QString::fromUtf8(each));
+                    completion->setLabel(QStringLiteral("type"));
+                    completions.push_back(completion);
+                }
+                list->setCompletions(completions);
+                shown(&popup);
+                QWidget* rows = list->tableView()->viewport();
+                for (int row = 0; row < 2; ++row) {
+                    const QRect at = list->tableView()->visualRect(list->tableView()->model()->index(row, 0));
+                    const std::string which = row == 0 ? "selected " : "";
+                    out.push_back({ which + "name", measure(drawn(rows, at.adjusted(0, 0, -at.width() / 2, 0))) });
+                    out.push_back({ which + "type", measure(drawn(rows, at.adjusted(at.width() - 70, 0, 0, 0))) });
+                }
+            } },
+        { "ExpanderErrorBox",
+            [this](auto& out) {
+                expander(0, 0)->setPattern(icu::UnicodeString::fromUTF8("a1 ${x:nosuchtype}"));
+                EditorWindowController editor(store(),
+                    EditorServices {
+                        .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
+                editor.setMode(EditorMode::edit);
+                editor.select(BundleListElement(expander(0, 0)));
+                shown(editor.window());
+                auto* pane = static_cast<ExpanderEditorPaneAdapter*>(editor.editorTabViewController()->expanderEditor())
+                                 ->controller();
+                QFrame* box = pane->errorBox();
+                ASSERT_TRUE(QTest::qWaitFor(
+                    [box] { return box->height() == ExpanderAndPatternViewController::errorBoxHeight; }, 3000));
+                const Measured text = measure(drawn(box));
+                out.push_back({ "error", text });
+                // The box follows the palette: a dark box on a dark window, as the pages have it.
+                const QColor window = pane->palette().color(QPalette::Window);
+                out.push_back({ "box against its window", Measured { window, text.ground } });
+            } },
+    };
+    for (const DarkLook& look : looks) {
+        QApplication::setPalette(paletteOf(look));
+        for (const Text& text : texts) {
+            SCOPED_TRACE(std::string(look.name) + " " + text.name);
+            std::vector<std::pair<std::string, Measured>> measured;
+            text.draw(measured);
+            ASSERT_FALSE(measured.empty());
+            for (const auto& [part, value] : measured) {
+                if (part == "box against its window") {
+                    EXPECT_LT(value.ratio(), 2.0) << part << ": " << value.ink.name().toStdString() << " on "
+                                                  << value.ground.name().toStdString();
+                    continue;
+                }
+                EXPECT_GE(value.ratio(), 4.5)
+                    << part << ": " << value.ink.name().toStdString() << " on " << value.ground.name().toStdString();
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace quillet
