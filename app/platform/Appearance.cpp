@@ -4,6 +4,7 @@
 
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QLoggingCategory>
@@ -124,15 +125,27 @@ AppearanceController::AppearanceController(QDBusConnection connection, QObject* 
     // name only on its first use: without this, the subscription is refused and the icon
     // never follows a change of the panel's colour.
     qRegisterMetaType<QDBusVariant>();
-    if (!m_connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+    // Subscribed by path and interface, not by the portal's name: Qt would ask the bus for
+    // the name's owner and wait for its answer.
+    if (!m_connection.connect(QString(), portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
             SLOT(onSettingChanged(QString, QString, QDBusVariant))))
         qCWarning(appearanceLog) << "Cannot follow the desktop's colour scheme:" << m_connection.lastError().message();
+    // Read without waiting: until the portal answers, the look is the light one.
     QDBusMessage read
         = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
     read << appearanceNamespace << colorSchemeKey;
-    const QDBusMessage reply = m_connection.call(read, QDBus::Block, 1000);
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(read, 1000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        const QDBusMessage reply = finished->reply();
+        // A change heard meanwhile is newer than what was read.
+        if (m_heardChange || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return;
+        const auto before = m_interfaceStyle;
         publish(reply.arguments().constFirst());
+        if (m_interfaceStyle != before)
+            tellDelegate();
+    });
 }
 
 Appearance AppearanceController::currentAppearance() const
@@ -154,7 +167,13 @@ void AppearanceController::onSettingChanged(const QString& nameSpace, const QStr
 {
     if (nameSpace != appearanceNamespace || key != colorSchemeKey)
         return;
+    m_heardChange = true;
     publish(value.variant());
+    tellDelegate();
+}
+
+void AppearanceController::tellDelegate()
+{
     if (auto* delegate = m_delegate.get())
         delegate->appearanceControllerDidChangeAppearance(*this, applicationAppearance());
 }

@@ -64,7 +64,8 @@ public:
 };
 
 /// Watches the desktop's colour scheme (the portal setting "org.freedesktop.appearance"
-/// "color-scheme", 1 = dark) and tells its delegate of every change. The windows always use
+/// "color-scheme", 1 = dark) and tells its delegate of every change, the first answer of the
+/// portal included. Nothing waits for the portal: until it answers the look is the light one. The windows always use
 /// the light look; only the status icon follows the panel. The delegate is not owned.
 class AppearanceController final : public QObject {
     Q_OBJECT
@@ -89,10 +90,12 @@ private Q_SLOTS:
 
 private:
     void publish(const QVariant& colorScheme);
+    void tellDelegate();
 
     QDBusConnection m_connection;
     WeakDelegate<AppearanceControllerDelegate> m_delegate;
     std::optional<QString> m_interfaceStyle;
+    bool m_heardChange = false;
 };
 
 } // namespace quillet

@@ -7,7 +7,13 @@
 
 #include <dbus/dbus.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillet {
 namespace {
@@ -167,44 +173,225 @@ DBusHandlerResult filterMessage(DBusConnection* connection, DBusMessage* message
     return DBUS_HANDLER_RESULT_HANDLED;
 }
 
+using Clock = std::chrono::steady_clock;
+
+struct ConnectionUnref {
+    void operator()(DBusConnection* connection) const noexcept
+    {
+        dbus_connection_close(connection);
+        dbus_connection_unref(connection);
+    }
+};
+using Connection = std::unique_ptr<DBusConnection, ConnectionUnref>;
+
+struct MessageUnref {
+    void operator()(DBusMessage* message) const noexcept { dbus_message_unref(message); }
+};
+using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+
+/// Where the session bus is, as libdbus would look for it.
+std::string sessionBusAddress()
+{
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
+        return address;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+        const std::string socket = std::string(runtime) + "/bus";
+        struct stat status { };
+        if (stat(socket.c_str(), &status) == 0 && S_ISSOCK(status.st_mode) && status.st_uid == getuid())
+            return "unix:path=" + socket;
+    }
+    return "autolaunch:";
+}
+
+/// One call to the bus with its answer, waited for until the deadline at most; none when
+/// it fails, comes too late or the bus goes away. The library's own blocking waits are not
+/// used: before the bus has accepted the connection they wait without end on a bus that does
+/// not answer, and else up to their default of 25 s.
+Message callUntil(DBusConnection* connection, Message call, Clock::time_point deadline)
+{
+    const auto left = [deadline] {
+        return int(std::max<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count(), 0));
+    };
+    DBusPendingCall* pending = nullptr;
+    if (!call || left() <= 0 || !dbus_connection_send_with_reply(connection, call.get(), &pending, left()) || !pending)
+        return {};
+    // Only the bus speaks to a connection that owns no name yet: dispatching drops its
+    // signals, and no caller's call can come before the last answer is in.
+    while (!dbus_pending_call_get_completed(pending)) {
+        const int timeout = left();
+        if (timeout <= 0 || !dbus_connection_read_write_dispatch(connection, timeout))
+            break;
+    }
+    Message reply;
+    if (dbus_pending_call_get_completed(pending))
+        reply.reset(dbus_pending_call_steal_reply(pending));
+    else
+        dbus_pending_call_cancel(pending);
+    dbus_pending_call_unref(pending);
+    if (reply && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_ERROR)
+        reply.reset();
+    return reply;
+}
+
+Message busCall(const char* method)
+{
+    return Message(dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, method));
+}
+
 } // namespace
 
-SessionBusConnection::SessionBusConnection()
+struct SessionBusConnection::Attempt {
+    enum class Outcome { noBus, nameTaken, owner };
+    Outcome outcome = Outcome::noBus;
+    Connection connection;
+    std::string problem;
+};
+
+namespace {
+
+using Attempt = SessionBusConnection::Attempt;
+
+/// Opens a connection to the session bus, greets it and takes the names, all before the
+/// deadline. Runs on a thread of its own.
+std::shared_ptr<Attempt> attemptConnection(const std::vector<std::string>& names, Clock::time_point deadline)
 {
+    auto attempt = std::make_shared<Attempt>();
+    DBusError error;
+    dbus_error_init(&error);
+    Connection connection(dbus_connection_open_private(sessionBusAddress().c_str(), &error));
+    if (!connection) {
+        attempt->problem = dbus_error_is_set(&error) ? error.message : "no connection";
+        dbus_error_free(&error);
+        return attempt;
+    }
+    // A bus that goes away ends the D-Bus methods, not the application.
+    dbus_connection_set_exit_on_disconnect(connection.get(), FALSE);
+    // The interface takes no file descriptors; those that arrive are closed with their
+    // message. Reading stops while the waiting messages hold this many, so a flood of them
+    // cannot exhaust the process's descriptors, which would cut the connection.
+    dbus_connection_set_max_received_unix_fds(connection.get(), maximumWaitingDescriptors);
+    Message hello = callUntil(connection.get(), busCall("Hello"), deadline);
+    const char* uniqueName = nullptr;
+    if (!hello || !dbus_message_get_args(hello.get(), nullptr, DBUS_TYPE_STRING, &uniqueName, DBUS_TYPE_INVALID)) {
+        attempt->problem = "the bus did not answer in time";
+        return attempt;
+    }
+    dbus_bus_set_unique_name(connection.get(), uniqueName);
+    for (const std::string& name : names) {
+        Message request = busCall("RequestName");
+        const char* requested = name.c_str();
+        const dbus_uint32_t flags = DBUS_NAME_FLAG_DO_NOT_QUEUE;
+        if (request)
+            dbus_message_append_args(
+                request.get(), DBUS_TYPE_STRING, &requested, DBUS_TYPE_UINT32, &flags, DBUS_TYPE_INVALID);
+        Message reply = callUntil(connection.get(), std::move(request), deadline);
+        dbus_uint32_t result = 0;
+        if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &result, DBUS_TYPE_INVALID)) {
+            attempt->problem = "the bus did not give the name " + name + " in time";
+            return attempt;
+        }
+        if (result != DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER && result != DBUS_REQUEST_NAME_REPLY_ALREADY_OWNER) {
+            attempt->outcome = Attempt::Outcome::nameTaken;
+            attempt->problem = "another connection owns " + name;
+            return attempt;
+        }
+    }
+    if (!dbus_connection_get_is_connected(connection.get())) {
+        attempt->problem = "the bus went away";
+        return attempt;
+    }
+    attempt->outcome = Attempt::Outcome::owner;
+    attempt->connection = std::move(connection);
+    return attempt;
+}
+
+} // namespace
+
+SessionBusConnection::SessionBusConnection(std::vector<std::string> names)
+    : m_names(std::move(names))
+{
+    static std::once_flag threadsReady;
+    std::call_once(threadsReady, [] { dbus_threads_init_default(); });
     m_reconnection.setSingleShot(true);
     m_reconnection.setInterval(reconnectionIntervalMilliseconds);
-    connect(&m_reconnection, &QTimer::timeout, this, &SessionBusConnection::reconnect);
-    connectToBus();
+    connect(&m_reconnection, &QTimer::timeout, this, &SessionBusConnection::startAttempt);
+    m_lostFor.start();
+    startAttempt();
 }
 
 SessionBusConnection::~SessionBusConnection()
 {
+    // An attempt under way ends within its bound; its outcome is dropped with this object.
+    if (m_attempt.joinable())
+        m_attempt.join();
     disconnectFromBus();
 }
 
-bool SessionBusConnection::connectToBus()
+void SessionBusConnection::startAttempt()
 {
-    DBusError error;
-    dbus_error_init(&error);
-    m_connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
-    if (!m_connection) {
-        // Said once, not at every attempt while a lost bus is looked for.
-        if (!m_lostFor.isValid())
-            qCInfo(busLog) << "No session bus:" << error.message;
-        dbus_error_free(&error);
-        return false;
+    if (m_attempt.joinable())
+        m_attempt.join(); // it has told its outcome already
+    const auto deadline = Clock::now() + std::chrono::milliseconds(attemptMilliseconds);
+    m_attempt = std::thread([this, names = m_names, deadline] {
+        std::shared_ptr<Attempt> attempt = attemptConnection(names, deadline);
+        // The destructor waits for this thread: the object is there to take the outcome.
+        QMetaObject::invokeMethod(
+            this, [this, attempt] { attemptEnded(attempt); }, Qt::QueuedConnection);
+    });
+}
+
+void SessionBusConnection::attemptEnded(const std::shared_ptr<Attempt>& attempt)
+{
+    switch (attempt->outcome) {
+    case Attempt::Outcome::owner:
+        adopt(attempt->connection.release());
+        m_lostFor.invalidate();
+        for (const Served& served : m_served)
+            serve(served);
+        if (!m_everConnected) {
+            m_everConnected = true;
+            Q_EMIT connected();
+        } else {
+            qCInfo(busLog) << "Connected to the session bus again";
+            Q_EMIT reconnected();
+        }
+        return;
+    case Attempt::Outcome::nameTaken:
+        if (!m_everConnected) {
+            Q_EMIT nameTaken();
+        } else {
+            qCWarning(busLog) << "The bus came back, but" << attempt->problem.c_str();
+            Q_EMIT lost();
+        }
+        return;
+    case Attempt::Outcome::noBus:
+        // Said once, not at every attempt while a bus is looked for.
+        if (!m_toldNoBus) {
+            qCInfo(busLog) << "No session bus yet:" << attempt->problem.c_str();
+            m_toldNoBus = true;
+        }
+        if (m_lostFor.elapsed() < reconnectionMilliseconds) {
+            m_reconnection.start();
+            return;
+        }
+        qCWarning(busLog) << "No session bus answered in" << reconnectionMilliseconds / 1000 << "s";
+        Q_EMIT lost();
+        return;
     }
-    // A bus that goes away ends the D-Bus methods, not the application.
-    dbus_connection_set_exit_on_disconnect(m_connection, FALSE);
-    // The interface takes no file descriptors; those that arrive are closed with their
-    // message. Reading stops while the waiting messages hold this many, so a flood of them
-    // cannot exhaust the process's descriptors, which would cut the connection.
-    dbus_connection_set_max_received_unix_fds(m_connection, maximumWaitingDescriptors);
+}
+
+void SessionBusConnection::adopt(DBusConnection* connection)
+{
+    m_connection = connection;
+    m_toldNoBus = false;
     dbus_connection_add_filter(m_connection, filterMessage, this, nullptr);
     dbus_connection_set_watch_functions(m_connection, addWatch, removeWatch, toggleWatch, this, nullptr);
     dbus_connection_set_timeout_functions(m_connection, addTimeout, removeTimeout, toggleTimeout, this, nullptr);
     dbus_connection_set_dispatch_status_function(m_connection, dispatchStatusChanged, this, nullptr);
-    return true;
+    // The bus may have said goodbye while the attempt ended; the filter did not hear it.
+    if (!dbus_connection_get_is_connected(m_connection))
+        QMetaObject::invokeMethod(this, "busDisconnected", Qt::QueuedConnection);
 }
 
 void SessionBusConnection::disconnectFromBus()
@@ -229,62 +416,15 @@ void SessionBusConnection::busDisconnected()
     qCWarning(busLog) << "The session bus went away; waiting for it to come back";
     disconnectFromBus();
     m_lostFor.start();
-    reconnect();
-}
-
-void SessionBusConnection::reconnect()
-{
-    if (!connectToBus()) {
-        if (m_lostFor.elapsed() < reconnectionMilliseconds) {
-            m_reconnection.start();
-            return;
-        }
-        qCWarning(busLog) << "No session bus came back";
-        Q_EMIT lost();
-        return;
-    }
-    for (const std::string& name : m_names) {
-        if (!takeName(name)) {
-            qCWarning(busLog) << "Another process took the bus name" << name.c_str() << "meanwhile";
-            disconnectFromBus();
-            Q_EMIT lost();
-            return;
-        }
-    }
-    for (const Served& served : m_served)
-        serve(served);
-    m_lostFor.invalidate();
-    qCInfo(busLog) << "Connected to the session bus again";
-    Q_EMIT reconnected();
-}
-
-bool SessionBusConnection::requestName(const char* name)
-{
-    if (!takeName(name))
-        return false;
-    m_names.emplace_back(name);
-    return true;
-}
-
-bool SessionBusConnection::takeName(const std::string& name)
-{
-    if (!m_connection)
-        return false;
-    DBusError error;
-    dbus_error_init(&error);
-    const int result = dbus_bus_request_name(m_connection, name.c_str(), DBUS_NAME_FLAG_DO_NOT_QUEUE, &error);
-    if (dbus_error_is_set(&error)) {
-        qCWarning(busLog) << "The bus name" << name.c_str() << "could not be requested:" << error.message;
-        dbus_error_free(&error);
-        return false;
-    }
-    return result == DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER || result == DBUS_REQUEST_NAME_REPLY_ALREADY_OWNER;
+    startAttempt();
 }
 
 bool SessionBusConnection::registerObjectPath(const char* path, const DBusObjectPathVTable& handler, void* userData)
 {
+    if (std::any_of(m_served.begin(), m_served.end(), [path](const Served& served) { return served.path == path; }))
+        return false;
     Served served { path, &handler, userData };
-    if (!serve(served))
+    if (m_connection && !serve(served))
         return false;
     m_served.push_back(std::move(served));
     return true;

@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct DBusConnection;
@@ -25,31 +27,34 @@ namespace quillet {
 /// error, and the messages waiting to be served hold few of them, so that no caller can make
 /// the process run out of descriptors and lose the bus.
 ///
-/// When the bus goes away (it was restarted), the connection tries again for a while: once a
-/// bus answers, it takes its names again and serves its objects as before. When it cannot,
-/// because no bus came back in time or another process took one of its names meanwhile, it
-/// says so with lost(); when it can, with reconnected().
+/// Reaching the bus (the socket, the greeting, the names) never holds the event loop: it
+/// happens on a thread of its own, each attempt bounded, and its outcome comes back as a
+/// signal. Until a bus answers, and again when the bus goes away (it was restarted), the
+/// connection tries every 200 ms for a while: once a bus answers and the names are this
+/// connection's, it says connected() the first time and reconnected() after a loss. When
+/// another connection holds one of the names at the first attempt, it says nameTaken(); when
+/// no bus answers in time, or another process took a name meanwhile, lost().
 class SessionBusConnection final : public QObject {
     Q_OBJECT
 
 public:
-    /// How long a lost bus is waited for.
+    /// How long a bus is waited for, at the start and after it went away.
     static constexpr int reconnectionMilliseconds = 10000;
+    /// How long one attempt (the socket, the greeting and the names) may take.
+    static constexpr int attemptMilliseconds = 2000;
 
-    /// Connects; isConnected() tells whether that worked.
-    SessionBusConnection();
+    /// Starts reaching the bus and taking the well-known names, in order, without queueing
+    /// for them; the outcome comes as a signal.
+    explicit SessionBusConnection(std::vector<std::string> names = {});
     ~SessionBusConnection() override;
     SessionBusConnection(const SessionBusConnection&) = delete;
     SessionBusConnection& operator=(const SessionBusConnection&) = delete;
 
+    /// Whether the connection is up and holds its names.
     bool isConnected() const { return m_connection != nullptr; }
 
-    /// Takes the well-known name unless another connection holds it (no queueing for it):
-    /// true when this connection is now its owner.
-    bool requestName(const char* name);
-
-    /// Serves the object at the path with the handler; false when the path is taken or the
-    /// connection is not there.
+    /// Serves the object at the path with the handler, now or once connected; false when
+    /// the path is taken.
     bool registerObjectPath(const char* path, const DBusObjectPathVTable& handler, void* userData);
     void unregisterObjectPath(const char* path);
 
@@ -60,7 +65,12 @@ public:
     void scheduleDispatch();
 
 Q_SIGNALS:
-    /// The bus went away and this connection could not take its place again.
+    /// The first attempt that reached a bus: this connection holds its names.
+    void connected();
+    /// The first bus reached has another owner of one of the names (another instance runs).
+    void nameTaken();
+    /// No bus answered in time, or the bus went away and another process took one of the
+    /// names meanwhile: this connection serves nothing any more.
     void lost();
     /// The bus went away and came back: this connection holds its names and serves its
     /// objects again.
@@ -70,6 +80,11 @@ private Q_SLOTS:
     /// The bus said goodbye: wait for it to come back.
     void busDisconnected();
 
+public:
+    /// What one attempt found; the connection, when there is one, closes with the last
+    /// reference.
+    struct Attempt;
+
 private:
     struct Served {
         std::string path;
@@ -77,21 +92,26 @@ private:
         void* userData;
     };
 
-    /// Opens the connection and hands it to the event loop; false without a bus.
-    bool connectToBus();
+    /// Starts one attempt on its own thread.
+    void startAttempt();
+    void attemptEnded(const std::shared_ptr<Attempt>& attempt);
+    /// Hands the connection that the attempt opened to the event loop.
+    void adopt(DBusConnection* connection);
     /// Drops the connection, its watches and its timeouts.
     void disconnectFromBus();
     void dispatch();
-    /// One attempt to reach the bus again and take back the names and objects.
-    void reconnect();
-    bool takeName(const std::string& name);
     bool serve(const Served& served);
 
     DBusConnection* m_connection = nullptr;
     std::vector<std::string> m_names;
     std::vector<Served> m_served;
+    std::thread m_attempt;
     QTimer m_reconnection;
+    /// Since when a bus is looked for; invalid while connected.
     QElapsedTimer m_lostFor;
+    bool m_everConnected = false;
+    /// Whether the log says already that no bus answers.
+    bool m_toldNoBus = false;
     bool m_serving = false;
     bool m_dispatchScheduled = false;
     bool m_dispatching = false;

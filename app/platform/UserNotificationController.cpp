@@ -55,10 +55,13 @@ UserNotificationController::UserNotificationController(QDBusConnection connectio
 {
     if (!m_connection.isConnected())
         return;
+    // Subscribed by path and interface, not by the server's name: Qt would ask the bus for
+    // the name's owner and wait for its answer. Only the ids this controller was given count.
     m_connection.connect(
-        service, path, interface, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
+        QString(), path, interface, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
     m_connection.connect(
-        service, path, interface, QStringLiteral("NotificationClosed"), this, SLOT(onNotificationClosed(uint, uint)));
+        QString(), path, interface, QStringLiteral("NotificationClosed"), this, SLOT(onNotificationClosed(uint, uint)));
+    askCapabilities();
 }
 
 UserNotificationController& UserNotificationController::shared()
@@ -76,17 +79,27 @@ UserNotificationController& UserNotificationController::shared()
     return *controller;
 }
 
-bool UserNotificationController::serverReadsMarkup()
+void UserNotificationController::askCapabilities()
 {
-    if (!m_readsMarkup) {
-        const QDBusMessage call
-            = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
-        const QDBusReply<QStringList> reply = m_connection.call(call, QDBus::Block, 2000);
-        if (!reply.isValid())
-            return false; // ask again next time: the server may start later
-        m_readsMarkup = reply.value().contains(QStringLiteral("body-markup"));
-    }
-    return *m_readsMarkup;
+    if (m_askingCapabilities)
+        return;
+    m_askingCapabilities = true;
+    const QDBusMessage call
+        = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call, 2000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        m_askingCapabilities = false;
+        const QDBusPendingReply<QStringList> reply = *finished;
+        // Without an answer the server may start later: it is asked again at the next
+        // notification, and those waiting go out as plain text.
+        if (reply.isValid())
+            m_readsMarkup = reply.value().contains(QStringLiteral("body-markup"));
+        std::vector<UserNotification> waiting;
+        waiting.swap(m_waitingForCapabilities);
+        for (const UserNotification& notification : waiting)
+            send(notification, m_readsMarkup.value_or(false));
+    });
 }
 
 void UserNotificationController::deliver(const UserNotification& notification)
@@ -95,8 +108,19 @@ void UserNotificationController::deliver(const UserNotification& notification)
         qCWarning(notificationsLog) << "No session bus for the notification" << notification.title;
         return;
     }
-    const QString body
-        = serverReadsMarkup() ? notification.informativeText.toHtmlEscaped() : notification.informativeText;
+    if (m_readsMarkup) {
+        send(notification, *m_readsMarkup);
+        return;
+    }
+    // Nothing waits for the server: the notification goes out once it has told how it reads
+    // bodies.
+    m_waitingForCapabilities.push_back(notification);
+    askCapabilities();
+}
+
+void UserNotificationController::send(const UserNotification& notification, bool readsMarkup)
+{
+    const QString body = readsMarkup ? notification.informativeText.toHtmlEscaped() : notification.informativeText;
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
     call << QStringLiteral("Quillet") << uint(0) << QStringLiteral("quillet") << notification.title << body
          << QStringList { defaultAction, QStringLiteral("Open") } << QVariantMap() << int(-1);

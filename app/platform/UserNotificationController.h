@@ -11,6 +11,7 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace quillet {
 
@@ -66,8 +67,9 @@ public:
     void setDelegate(UserNotificationControllerDelegate* delegate) { m_delegate.set(delegate); }
     UserNotificationControllerDelegate* delegate() const { return m_delegate.get(); }
 
-    /// Shows the notification at once (also while the application is active). Failures of
-    /// the server (none running) are logged, never reported.
+    /// Shows the notification (also while the application is active) as soon as the server
+    /// has told whether it reads markup; nothing waits for it. Failures of the server (none
+    /// running) are logged, never reported.
     void deliver(const UserNotification& notification);
     /// What a click on the notification with this user info does.
     void activate(const QVariantMap& userInfo);
@@ -84,12 +86,17 @@ private Q_SLOTS:
     void onNotificationClosed(uint id, uint reason);
 
 private:
-    bool serverReadsMarkup();
+    /// Asks the server, without waiting, whether it reads markup in bodies.
+    void askCapabilities();
+    void send(const UserNotification& notification, bool readsMarkup);
 
     QDBusConnection m_connection;
     WeakDelegate<UserNotificationControllerDelegate> m_delegate;
     std::map<uint, QVariantMap> m_delivered;
     std::optional<bool> m_readsMarkup;
+    bool m_askingCapabilities = false;
+    /// What was delivered before the server told how it reads bodies.
+    std::vector<UserNotification> m_waitingForCapabilities;
 };
 
 /// The library's notifications (failed saves, imported bundles) on the desktop.

@@ -214,7 +214,7 @@ struct QuilletApplication::Parts {
 
     /// The start-up, exporting the D-Bus object on the bus whose name this instance owns:
     /// false when the library cannot be loaded (the user was told why).
-    bool start(const QStringList& files, bool showEditor, SessionBusConnection* ownedBus);
+    bool start(const QStringList& files, bool showEditor, SessionBusConnection& ownedBus);
 
     EditorWindowController& editorWindow();
     ExpanderBrowserWindowController& expanderBrowser();
@@ -268,7 +268,7 @@ MenuActions::Services QuilletApplication::Parts::menuServices()
     return services;
 }
 
-bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor, SessionBusConnection* ownedBus)
+bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor, SessionBusConnection& ownedBus)
 {
     delegate.applicationWillFinishLaunching();
     startAtLogin.applyStoredValue();
@@ -301,7 +301,7 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
     menuActions.setExpanderBrowser([this] { delegate.showOrHideExpanderBrowser(); });
 
     service = std::make_unique<QuilletService>(delegate);
-    if (ownedBus && !service->exportOn(*ownedBus))
+    if (!service->exportOn(ownedBus))
         qCWarning(mainLog) << "The D-Bus object could not be exported";
 
     delegate.applicationDidFinishLaunching();
@@ -371,54 +371,61 @@ QuilletApplication::~QuilletApplication() = default;
 int QuilletApplication::run()
 {
     // The service's own connection holds the name and serves the object; Qt's carries the
-    // calls to another instance.
-    m_serviceBus = std::make_unique<SessionBusConnection>();
-    SessionBusConnection* ownedBus = nullptr;
-    if (m_serviceBus->isConnected()) {
-        if (m_serviceBus->requestName(QuilletService::serviceName)) {
-            ownedBus = m_serviceBus.get();
-        } else {
-            if (m_restarted)
-                return 0; // started meanwhile by the bus for a caller: that one serves
-            const QDBusConnection bus = QDBusConnection::sessionBus();
-            // Another instance runs: it takes the files, or else shows its editor window, so
-            // that starting Quillet again reaches it also where there is no tray.
-            if (!m_files.isEmpty() && !handFilesToRunningInstance(bus, m_files)) {
-                std::fprintf(stderr, "quillet-app: the running instance did not take the files\n");
-                return 1;
-            }
-            if (m_files.isEmpty() && !activateRunningInstance(bus)) {
-                std::fprintf(stderr, "quillet-app: the running instance did not answer\n");
-                return 1;
-            }
-            return 0;
+    // calls to another instance. The bus is reached off the event loop, which meanwhile
+    // answers signals: a start that waits for its bus still ends on SIGTERM.
+    m_serviceBus = std::make_unique<SessionBusConnection>(std::vector<std::string> { QuilletService::serviceName });
+    SessionBusConnection* bus = m_serviceBus.get();
+    QObject::connect(bus, &SessionBusConnection::connected, bus, [this] { startParts(); });
+    QObject::connect(bus, &SessionBusConnection::nameTaken, bus, [this] { QCoreApplication::exit(handOver()); });
+    // Never half alive: without its name the application would go on unreachable, holding
+    // its shortcuts, while a second one starts beside it. It ends as after Quit, writing what
+    // waits and letting the shortcuts go.
+    QObject::connect(bus, &SessionBusConnection::lost, bus, [this] {
+        if (!m_parts) {
+            std::fprintf(stderr, "quillet-app: no session bus answers; Quillet needs one\n");
+            QCoreApplication::exit(1);
+            return;
         }
-    } else {
-        qCWarning(mainLog) << "No session bus: Quillet runs without its D-Bus methods";
-    }
-
-    m_parts = std::make_unique<Parts>();
-    if (!m_parts->start(m_files, m_showEditor, ownedBus))
-        return 1;
-    if (ownedBus) {
-        // Never half alive: without its name the application would go on unreachable while a
-        // second one starts beside it. It ends as after Quit, writing what waits.
-        QObject::connect(ownedBus, &SessionBusConnection::lost, ownedBus, [] {
-            qCWarning(mainLog) << "Quillet lost its D-Bus name and ends";
-            QCoreApplication::quit();
-        });
-        // The D-Bus methods are served again, but Qt's own connection to the bus (the
-        // notifications, the panel's tray, the appearance) and the accessibility bus are gone
-        // for good: a new process reaches them afresh.
-        QObject::connect(ownedBus, &SessionBusConnection::reconnected, ownedBus, [this] {
-            qCWarning(mainLog) << "The session bus restarted: Quillet starts again";
-            m_restart = true;
-            QCoreApplication::quit();
-        });
-    }
+        qCWarning(mainLog) << "Quillet lost the session bus and ends";
+        QCoreApplication::quit();
+    });
+    // The D-Bus methods are served again, but Qt's own connection to the bus (the
+    // notifications, the panel's tray, the appearance) and the accessibility bus are gone for
+    // good: a new process reaches them afresh.
+    QObject::connect(bus, &SessionBusConnection::reconnected, bus, [this] {
+        qCWarning(mainLog) << "The session bus restarted: Quillet starts again";
+        m_restart = true;
+        QCoreApplication::quit();
+    });
     const int status = QApplication::exec();
-    m_parts->delegate.applicationWillTerminate();
+    if (m_parts)
+        m_parts->delegate.applicationWillTerminate();
     return status;
+}
+
+void QuilletApplication::startParts()
+{
+    m_parts = std::make_unique<Parts>();
+    if (!m_parts->start(m_files, m_showEditor, *m_serviceBus))
+        QCoreApplication::exit(1);
+}
+
+int QuilletApplication::handOver() const
+{
+    if (m_restarted)
+        return 0; // started meanwhile by the bus for a caller: that one serves
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    // Another instance runs: it takes the files, or else shows its editor window, so that
+    // starting Quillet again reaches it also where there is no tray.
+    if (!m_files.isEmpty() && !handFilesToRunningInstance(bus, m_files)) {
+        std::fprintf(stderr, "quillet-app: the running instance did not take the files\n");
+        return 1;
+    }
+    if (m_files.isEmpty() && !activateRunningInstance(bus)) {
+        std::fprintf(stderr, "quillet-app: the running instance did not answer\n");
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace quillet

@@ -14,7 +14,8 @@ namespace quillet {
 
 /// The tray application as one object. One instance per session: when another instance owns
 /// the session's D-Bus name, run() hands it the files (or asks it to show its editor window)
-/// and makes nothing else.
+/// and makes nothing else. Without a session bus that answers (at the start, or after it went
+/// away) it ends: it cannot tell whether it is the session's only instance.
 ///
 /// Otherwise run() makes the application's parts and connects them, in the order they depend
 /// on each other: the process-wide settings, accessibility backend and library environment;
@@ -53,6 +54,11 @@ public:
 
 private:
     struct Parts;
+
+    /// The bus answered and the name is this instance's: the application starts.
+    void startParts();
+    /// Another instance owns the name: it gets the files or shows its editor. The exit status.
+    int handOver() const;
 
     /// Bundle files to import, from the command line.
     QStringList m_files;

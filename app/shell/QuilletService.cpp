@@ -15,8 +15,11 @@
 
 #include <dbus/dbus.h>
 
+#include <algorithm>
+#include <climits>
 #include <exception>
 #include <memory>
+#include <string>
 
 namespace quillet {
 namespace {
@@ -190,6 +193,13 @@ Message errorReply(DBusMessage* call, const char* name, const std::string& text)
     return Message(dbus_message_new_error(call, name, text.c_str()));
 }
 
+/// The refusal of paths longer than the system allows.
+Message overlongPathReply(DBusMessage* call)
+{
+    return errorReply(call, DBUS_ERROR_INVALID_ARGS,
+        "A path is longer than the system allows (" + std::to_string(PATH_MAX - 1) + " bytes): no file was opened");
+}
+
 /// The answer to a call on the object; none for a method it does not have, which libdbus
 /// answers as unknown.
 Message answer(QuilletService& service, DBusMessage* call)
@@ -226,7 +236,8 @@ Message answer(QuilletService& service, DBusMessage* call)
         return expanding ? dictionaryReply(call, expansion) : stringReply(call, json);
     }
     if (is(QuilletService::serviceName, "OpenFiles", "as")) {
-        service.openFiles(strings(arguments));
+        if (!service.openFiles(strings(arguments)))
+            return overlongPathReply(call);
         return Message(dbus_message_new_method_return(call));
     }
     if (is(applicationInterface, "Activate", "a{sv}")) {
@@ -234,7 +245,8 @@ Message answer(QuilletService& service, DBusMessage* call)
         return Message(dbus_message_new_method_return(call));
     }
     if (is(applicationInterface, "Open", "asa{sv}")) {
-        service.open(strings(arguments));
+        if (!service.open(strings(arguments)))
+            return overlongPathReply(call);
         return Message(dbus_message_new_method_return(call));
     }
     if (is(applicationInterface, "ActivateAction", "sava{sv}")) {
@@ -284,6 +296,12 @@ DBusHandlerResult handleMessage(DBusConnection* connection, DBusMessage* call, v
 
 } // namespace
 
+bool QuilletService::fitsAPath(const QString& path)
+{
+    // Counted as the system counts it, with the terminating NUL.
+    return path.toUtf8().size() < PATH_MAX;
+}
+
 QuilletService::QuilletService(AppDelegate& delegate)
     : m_delegate(delegate)
 {
@@ -330,10 +348,15 @@ std::string QuilletService::expandAsJson(std::string_view text, const std::optio
     return result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void QuilletService::openFiles(const QStringList& paths)
+bool QuilletService::openFiles(const QStringList& paths)
 {
+    // Such a path names no file, and the alert that would say so for a huge one holds the
+    // application for seconds: the call is refused as a whole, before anything is imported.
+    if (std::any_of(paths.begin(), paths.end(), [](const QString& path) { return !fitsAPath(path); }))
+        return false;
     // Import after answering: an import may show an alert, which must not hold the caller.
     QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate, paths] { delegate->importFiles(paths); });
+    return true;
 }
 
 void QuilletService::activate()
@@ -342,7 +365,7 @@ void QuilletService::activate()
     QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate] { delegate->showExpandersWindow(); });
 }
 
-void QuilletService::open(const QStringList& uris)
+bool QuilletService::open(const QStringList& uris)
 {
     QStringList paths;
     for (const QString& uri : uris) {
@@ -350,7 +373,7 @@ void QuilletService::open(const QStringList& uris)
         if (url.isLocalFile())
             paths << url.toLocalFile();
     }
-    openFiles(paths);
+    return openFiles(paths);
 }
 
 bool handFilesToRunningInstance(QDBusConnection connection, const QStringList& paths)

@@ -54,9 +54,15 @@ public:
     // absent (std::nullopt).
     std::optional<Expansion> expand(std::string_view text, const std::optional<std::string>& extension);
     std::string expandAsJson(std::string_view text, const std::optional<std::string>& extension);
-    void openFiles(const QStringList& paths);
+    /// Imports the files after answering; false, importing none, when a path is longer than
+    /// the system allows.
+    bool openFiles(const QStringList& paths);
     void activate();
-    void open(const QStringList& uris);
+    /// The local files among the addresses, as openFiles().
+    bool open(const QStringList& uris);
+
+    /// Whether the path is shorter than the system's limit for a path.
+    static bool fitsAPath(const QString& path);
 
 private:
     AppDelegate& m_delegate;

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace quillet {
 namespace {
 
@@ -202,7 +204,7 @@ TEST(AppearanceTest, ThePanelsColourSchemePicksTheStatusIconsAndChangesAreReport
     BusService portal(std::make_unique<FakePortal>(1), QStringLiteral("org.freedesktop.portal.Desktop"),
         QStringLiteral("/org/freedesktop/portal/desktop"));
     AppearanceController controller;
-    EXPECT_EQ(controller.interfaceStyle(), QStringLiteral("Dark"));
+    ASSERT_TRUE(waitFor([&] { return controller.interfaceStyle() == QStringLiteral("Dark"); }));
     EXPECT_EQ(controller.currentAppearance().statusBarNormalIconName, QStringLiteral("menubar-white"));
     EXPECT_EQ(controller.currentAppearance().statusBarActiveIconName, QStringLiteral("menubar-white-active"));
     EXPECT_EQ(controller.applicationAppearance().appearance, QStringLiteral("VibrantLight"));
@@ -230,6 +232,54 @@ TEST(AppearanceTest, ThePanelsColourSchemePicksTheStatusIconsAndChangesAreReport
     portal.invoke(
         "change", Q_ARG(QString, "org.freedesktop.appearance"), Q_ARG(QString, "color-scheme"), Q_ARG(uint, 1));
     EXPECT_TRUE(waitFor([&] { return controller.interfaceStyle() == QStringLiteral("Dark"); }));
+}
+
+// The desktop's services are never waited for: a portal or a notification server that answers
+// only after the controller was made and asked still has its answer used, and until then the
+// application goes on.
+TEST(SlowDesktopServicesTest, AnswersThatComeLateAreUsedAndNothingWaitsForThem)
+{
+    struct Case {
+        const char* service;
+        std::function<void()> check;
+    };
+    const std::vector<Case> cases {
+        { "portal",
+            [] {
+                BusService portal(std::make_unique<FakePortal>(1), QStringLiteral("org.freedesktop.portal.Desktop"),
+                    QStringLiteral("/org/freedesktop/portal/desktop"));
+                auto& fake = portal.object<FakePortal>();
+                fake.readGate.hold();
+                bool destroyed = false;
+                auto delegate = std::make_unique<RecordingAppearanceDelegate>(&destroyed);
+                AppearanceController controller;
+                controller.setDelegate(delegate.get());
+                EXPECT_EQ(controller.interfaceStyle(), std::nullopt) << "light until the portal answers";
+                fake.readGate.release();
+                EXPECT_TRUE(waitFor([&] { return controller.interfaceStyle() == QStringLiteral("Dark"); }));
+                EXPECT_EQ(delegate->told, QStringList { "VibrantLight" }) << "the icon follows the first answer";
+            } },
+        { "notification server",
+            [] {
+                BusService server(std::make_unique<FakeNotificationServer>(),
+                    QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"));
+                auto& fake = server.object<FakeNotificationServer>();
+                fake.bodyMarkup = true;
+                fake.capabilitiesGate.hold();
+                UserNotificationController controller;
+                controller.deliver(UserNotificationBuilder().notification(WithURL(u"T", u"a <b> & c", "")));
+                controller.deliver(UserNotificationBuilder().notification(WithURL(u"U", u"d > e", "")));
+                EXPECT_TRUE(fake.notifications().empty());
+                fake.capabilitiesGate.release();
+                ASSERT_TRUE(waitFor([&] { return fake.notifications().size() == 2; }));
+                EXPECT_EQ(fake.notifications()[0].body, QStringLiteral("a &lt;b&gt; &amp; c"));
+                EXPECT_EQ(fake.notifications()[1].body, QStringLiteral("d &gt; e"));
+            } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.service);
+        c.check();
+    }
 }
 
 TEST(AppearanceTest, WithoutAPortalTheLookIsLight)

@@ -394,13 +394,20 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
 {
     int editorShown = 0;
     m_delegate->windows().showExpandersWindow = [&editorShown] { ++editorShown; };
-    SessionBusConnection bus;
+    SessionBusConnection bus({ QuilletService::serviceName });
+    bool named = false;
+    QObject::connect(&bus, &SessionBusConnection::connected, [&named] { named = true; });
+    ASSERT_TRUE(waitFor([&] { return named; }, 10000));
     ASSERT_TRUE(bus.isConnected());
-    ASSERT_TRUE(bus.requestName(QuilletService::serviceName));
     QuilletService service(*m_delegate);
     ASSERT_TRUE(service.exportOn(bus));
-    SessionBusConnection secondInstance;
-    EXPECT_FALSE(secondInstance.requestName(QuilletService::serviceName)) << "one instance a session";
+    SessionBusConnection secondInstance({ QuilletService::serviceName });
+    bool taken = false, secondNamed = false;
+    QObject::connect(&secondInstance, &SessionBusConnection::nameTaken, [&taken] { taken = true; });
+    QObject::connect(&secondInstance, &SessionBusConnection::connected, [&secondNamed] { secondNamed = true; });
+    ASSERT_TRUE(waitFor([&] { return taken || secondNamed; }, 10000));
+    EXPECT_TRUE(taken) << "one instance a session";
+    EXPECT_FALSE(secondInstance.isConnected());
 
     const auto first = m_folder.path() / "First.qlbundle";
     const auto unreadable = m_folder.path() / "Broken.qlbundle";

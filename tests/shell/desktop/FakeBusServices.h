@@ -10,11 +10,40 @@
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
+#include <QWaitCondition>
 
 #include <memory>
 #include <vector>
 
 namespace quillet::test {
+
+/// Holds a fake's answers back until the test lets them go: a service that is slow to answer.
+class AnswerGate {
+public:
+    void hold()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_held = true;
+    }
+    void release()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_held = false;
+        m_released.wakeAll();
+    }
+    /// Called by the fake before it answers; waits while the gate is held.
+    void pass()
+    {
+        QMutexLocker lock(&m_mutex);
+        while (m_held)
+            m_released.wait(&m_mutex);
+    }
+
+private:
+    QMutex m_mutex;
+    QWaitCondition m_released;
+    bool m_held = false;
+};
 
 /// org.freedesktop.Notifications that writes down what it is asked.
 class FakeNotificationServer final : public QObject {
@@ -31,6 +60,7 @@ public:
     };
 
     bool bodyMarkup = false;
+    AnswerGate capabilitiesGate;
 
     std::vector<Notification> notifications() const
     {
@@ -46,6 +76,7 @@ public:
 public Q_SLOTS:
     QStringList GetCapabilities()
     {
+        capabilitiesGate.pass();
         return bodyMarkup
             ? QStringList { QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup") }
             : QStringList { QStringLiteral("actions"), QStringLiteral("body") };
@@ -87,9 +118,12 @@ public:
     {
     }
 
+    AnswerGate readGate;
+
 public Q_SLOTS:
     QDBusVariant Read(const QString& nameSpace, const QString& key)
     {
+        readGate.pass();
         if (nameSpace == QStringLiteral("org.freedesktop.appearance") && key == QStringLiteral("color-scheme"))
             return QDBusVariant(QVariant::fromValue(QDBusVariant(m_colorScheme)));
         return QDBusVariant(QString());
