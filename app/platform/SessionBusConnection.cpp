@@ -274,7 +274,7 @@ std::shared_ptr<Attempt> attemptConnection(const std::vector<std::string>& names
     Message hello = callUntil(connection.get(), busCall("Hello"), deadline);
     const char* uniqueName = nullptr;
     if (!hello || !dbus_message_get_args(hello.get(), nullptr, DBUS_TYPE_STRING, &uniqueName, DBUS_TYPE_INVALID)) {
-        attempt->problem = "the bus did not answer in time";
+        attempt->problem = "the bus did not answer";
         return attempt;
     }
     dbus_bus_set_unique_name(connection.get(), uniqueName);

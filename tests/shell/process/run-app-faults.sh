@@ -83,6 +83,48 @@ for round in $(seq 1 50); do
     call OpenFiles "$hostile" >/dev/null || { fail "OpenFiles round $round did not answer"; break; }
 done
 call Expand 'if x' '{}' >/dev/null || fail "Expand did not answer after hostile files"
+
+# 4b. Paths longer than the system allows name no file: the call is refused at once with an
+#     error, nothing is imported, and the next Expand is answered as promptly as ever.
+/usr/bin/python3 - "$work" <<'PY' || fail "over-long paths were not refused at once"
+import sys
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+work = sys.argv[1]
+def call(method, signature, arguments, timeout=5000):
+    return bus.call_sync("com.orvanta.Quillet", "/com/orvanta/Quillet", method[0], method[1],
+                         GLib.Variant(signature, arguments), None, Gio.DBusCallFlags.NONE, timeout, None)
+# name, paths: one huge path, many long ones, one too long among good ones, and through the
+# desktop's own interface.
+rows = [
+    ("one path of 1 MB", "OpenFiles", ["/" + "a" * 1000000]),
+    ("60 paths of 100 KB", "OpenFiles", ["/" + "b" * 100000] * 60),
+    ("one path just too long", "OpenFiles", [work + "/good.qlbundle", "/" + "c/" * 2048]),
+    ("an address of 1 MB", "Open", ["file:///" + "d" * 1000000]),
+]
+failed = 0
+for name, method, paths in rows:
+    try:
+        if method == "Open":
+            call(("org.freedesktop.Application", "Open"), "(asa{sv})", (paths, {}))
+        else:
+            call(("com.orvanta.Quillet", "OpenFiles"), "(as)", (paths,))
+        print("%s: accepted" % name)
+        failed += 1
+    except GLib.Error as error:
+        if "InvalidArgs" not in error.message:
+            print("%s: %s" % (name, error.message))
+            failed += 1
+    try:
+        reply = call(("com.orvanta.Quillet", "Expand"), "(sa{sv})", ("for item in items", {}), 5000)
+        if "text" not in reply.unpack()[0]:
+            print("%s: Expand gave %s" % (name, reply))
+            failed += 1
+    except GLib.Error as error:
+        print("%s: the next Expand: %s" % (name, error.message))
+        failed += 1
+sys.exit(1 if failed else 0)
+PY
 kill -0 "$app_pid" 2>/dev/null || fail "quillet-app died on hostile files"
 
 stop_app "after sounds and hostile files"
