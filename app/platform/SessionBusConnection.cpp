@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace quillet {
@@ -333,12 +334,20 @@ void SessionBusConnection::startAttempt()
     if (m_attempt.joinable())
         m_attempt.join(); // it has told its outcome already
     const auto deadline = Clock::now() + std::chrono::milliseconds(attemptMilliseconds);
-    m_attempt = std::thread([this, names = m_names, deadline] {
-        std::shared_ptr<Attempt> attempt = attemptConnection(names, deadline);
-        // The destructor waits for this thread: the object is there to take the outcome.
+    try {
+        m_attempt = std::thread([this, names = m_names, deadline] {
+            std::shared_ptr<Attempt> attempt = attemptConnection(names, deadline);
+            // The destructor waits for this thread: the object is there to take the outcome.
+            QMetaObject::invokeMethod(
+                this, [this, attempt] { attemptEnded(attempt); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error& error) {
+        // No thread to be had (the address space is exhausted): an attempt that failed.
+        auto attempt = std::make_shared<Attempt>();
+        attempt->problem = error.what();
         QMetaObject::invokeMethod(
             this, [this, attempt] { attemptEnded(attempt); }, Qt::QueuedConnection);
-    });
+    }
 }
 
 void SessionBusConnection::attemptEnded(const std::shared_ptr<Attempt>& attempt)

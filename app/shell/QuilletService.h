@@ -18,7 +18,8 @@ class SessionBusConnection;
 ///
 /// Expand and ExpandAsJSON expand a given text with the running application's library, as
 /// the expand shortcut would but without touching any editor; OpenFiles imports bundle
-/// files. Expand answers {"text": s, "cursor_position": i} and ExpandAsJSON the compact
+/// files, and refuses at once, with an InvalidArgs error and importing none, a call with a
+/// path longer than the system allows. Expand answers {"text": s, "cursor_position": i} and ExpandAsJSON the compact
 /// JSON {"text":…,"cursorPosition":…}; both answer "no value" (an empty dictionary, the
 /// empty text) and never a D-Bus error. Caret offsets count UTF-16 code units.
 ///
