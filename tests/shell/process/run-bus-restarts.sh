@@ -41,20 +41,31 @@ served() {
     timeout 5 gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvanta/Quillet \
         --method com.orvanta.Quillet.Expand 'for item in items' '{}' | grep -q cursor_position
 }
+# The application starts again in its own process once the bus is back: seen the moment its
+# new program runs, marked in its environment.
+wait_for_restart() {
+    local deadline=$((SECONDS + 20))
+    until grep -qa QUILLET_RESTARTED "/proc/$app_pid/environ" 2>/dev/null; do
+        [ $SECONDS -ge $deadline ] && return 1
+    done
+    return 0
+}
 app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 served_or_ended_free() {
     if app_ended; then shortcut_free; else served && shortcut_held; fi
 }
 
-# Rows: name | whether the bus is there when the app starts | the pause after the restart
-# before the bus is killed again (none: it is not) | whether a bus comes back after that.
+# Rows: name | whether the bus is there when the app starts | the pause after the
+# application's restart before the bus is killed again (none: it is not), or without a bus
+# at the start, before the bus starts | whether a bus comes back after the second kill.
 rows=(
     "restarted once|yes|none|yes"
     "killed again at once|yes|0|yes"
     "killed again after 20 ms|yes|0.02|yes"
     "killed again after 50 ms|yes|0.05|yes"
+    "killed again after 300 ms|yes|0.3|yes"
     "killed again and never back|yes|0.02|no"
-    "no bus yet at the start|no|none|yes"
+    "no bus for the first second|no|1|yes"
 )
 row_number=0
 for row in "${rows[@]}"; do
@@ -71,12 +82,14 @@ for row in "${rows[@]}"; do
         kill_bus
         start_bus
         if [ "$pause" != none ]; then
+            wait_for_restart || fail "$name: quillet-app did not start again"
             sleep "$pause" # the fault itself: how soon after the restart the bus goes again
             kill_bus
             [ "$back" = yes ] && start_bus
         fi
     else
-        [ "$back" = yes ] && start_bus
+        sleep "$pause" # the fault: the bus comes only once the application has looked for it
+        start_bus
     fi
 
     if [ "$back" = yes ]; then
