@@ -39,7 +39,7 @@ class FocusLookup;
 /// ACTIVE frame of the desktop's applications, looked up afresh for every press (FocusLookup).
 /// This process's own application is never asked. An expansion reads only the line before the
 /// caret and writes with DeleteText and InsertText, then SetCaretOffset, then reads the line
-/// back (AtspiElement).
+/// back, all four sent together (AtspiElement).
 ///
 /// Every call waits at most CallBudget::callBound, and one lookup with everything done through
 /// the element it returns about a second of the bus's time (CallBudget): a hung editor fails

@@ -1,0 +1,294 @@
+// Presses of the expand shortcut through the AT-SPI backend, as the application makes them,
+// against scripted editors on a private accessibility bus (scripted_desktop.py): the editors
+// are processes of their own, slowed, stopped or refusing edits on command, and the bus can
+// restart under them.
+
+#include "front/ExpandingController.h"
+#include "library/BundleStore.h"
+#include "platform/atspi/AccessibilityThread.h"
+#include "platform/atspi/AtspiAccessibilityBackend.h"
+#include "support/TestSupport.h"
+#include "text/UnicodeConversion.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+/// The scripted desktop, one JSON command a line.
+class ScriptedDesktop {
+public:
+    ScriptedDesktop()
+    {
+        m_process.setProgram(QStringLiteral(QUILLET_GI_PYTHON));
+        m_process.setArguments({ QStringLiteral(QUILLET_SCRIPTED_DESKTOP) });
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        ready = m_process.waitForStarted(10000) && answer().value(QStringLiteral("ready")).toBool();
+    }
+    ~ScriptedDesktop()
+    {
+        m_process.write("{\"command\": \"quit\"}\n");
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+    }
+
+    QJsonObject command(QJsonObject order)
+    {
+        m_process.write(QJsonDocument(order).toJson(QJsonDocument::Compact) + "\n");
+        const QJsonObject reply = answer();
+        EXPECT_FALSE(reply.contains(QStringLiteral("error")))
+            << reply.value(QStringLiteral("error")).toString().toStdString();
+        return reply;
+    }
+    void start(const QString& name, const QString& text, bool active, int fastest = 0, int slowest = 0,
+        const QStringList& refused = {})
+    {
+        command({ { "command", "start" }, { "name", name }, { "text", text }, { "active", active },
+            { "delay", QJsonArray { fastest, slowest } }, { "refuse", QJsonArray::fromStringList(refused) } });
+    }
+    void set(const QString& name, const QString& text, bool active)
+    {
+        command({ { "command", "set" }, { "name", name }, { "text", text }, { "active", active } });
+    }
+    QString text(const QString& name) { return read(name).value(QStringLiteral("text")).toString(); }
+    QJsonObject read(const QString& name) { return command({ { "command", "read" }, { "name", name } }); }
+    void order(const char* what, const QString& name = {}) { command({ { "command", what }, { "name", name } }); }
+
+    bool ready = false;
+
+private:
+    QJsonObject answer()
+    {
+        const QDeadlineTimer deadline(60000);
+        while (!m_process.canReadLine() && !deadline.hasExpired())
+            m_process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+        return QJsonDocument::fromJson(m_process.readLine()).object();
+    }
+
+    QProcess m_process;
+};
+
+JSONDictionary expander(const std::string& pattern, const std::string& output)
+{
+    return { { "name", pattern }, { "pattern", pattern }, { "output_template", output }, { "is_enabled", true },
+        { "supported_languages", { "any" } } };
+}
+
+/// What a press failed with: the error's type, "" for none.
+std::string failureOf(const ExpandingController::PressOutcome& outcome)
+{
+    if (!outcome.error)
+        return "";
+    try {
+        std::rethrow_exception(outcome.error);
+    } catch (const EditRefusedError&) {
+        return "EditRefusedError";
+    } catch (const EditNotPutBackError&) {
+        return "EditNotPutBackError";
+    } catch (const EditorTooSlowError&) {
+        return "EditorTooSlowError";
+    } catch (const EditorNotAnsweringError&) {
+        return "EditorNotAnsweringError";
+    } catch (const AccessibilityBusLostError&) {
+        return "AccessibilityBusLostError";
+    } catch (const UserErrorDescriptionType& error) {
+        return "user error " + toUtf8(error.userErrorTitle());
+    } catch (const std::exception& error) {
+        return std::string("error ") + error.what();
+    }
+}
+
+class AtspiPressTest : public ::testing::Test {
+protected:
+    AtspiPressTest()
+    {
+        // The backend finds the bus as the desktop tells it, never through a variable left over.
+        unsetenv("AT_SPI_BUS_ADDRESS");
+        m_store = std::make_unique<BundleStore>(JSONDictionary { { "bundles",
+            JSONDictionary::array({ JSONDictionary { { "name", "Test" },
+                { "expanders",
+                    JSONDictionary::array({ expander("for ${i:word} from ${a:word} to ${b:word}",
+                        "for ${i} in ${a}...${b} {\n\t#\n}") }) } } }) } });
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_desktop.ready) << "the scripted desktop did not start";
+        m_controller.setAccessibilityBackend(std::make_shared<AtspiAccessibilityBackend>(nullptr, 0));
+    }
+
+    /// One press, run to its end while the event loop turns.
+    ExpandingController::PressOutcome press()
+    {
+        std::optional<ExpandingController::PressOutcome> outcome;
+        EXPECT_TRUE(m_controller.startExpanding(
+            [&outcome](const ExpandingController::PressOutcome& ended) { outcome = ended; }));
+        const QDeadlineTimer deadline(20000);
+        while (!outcome && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(outcome) << "the press never ended";
+        return outcome.value_or(ExpandingController::PressOutcome {});
+    }
+
+    /// The line as the expansion turns it, by the search alone.
+    QString expansionOf(const QString& line)
+    {
+        const auto expression = m_controller.expand(fromUtf8(line.toStdString()), icu::UnicodeString(u"swift"));
+        EXPECT_TRUE(expression);
+        return expression ? QString::fromStdString(toUtf8(expression->text)) : line;
+    }
+
+    const QString m_line = QStringLiteral("xy for i from 1 to n");
+    ScriptedDesktop m_desktop;
+    std::unique_ptr<BundleStore> m_store;
+    ExpandingController m_controller { [this]() -> const BundleStore& { return *m_store; } };
+};
+
+TEST_F(AtspiPressTest, ThePressEndsWithTheTextAsItWasOrAsTheExpansionAndSaysWhich)
+{
+    struct Case {
+        const char* name;
+        int fastest, slowest; // ms a call
+        QStringList refused;
+        int presses;
+        bool expands; // every press; otherwise each either expands or fails as `failure` says
+        std::string failure;
+    };
+    // The expansion deletes "from 1 to n" and inserts what takes its place.
+    const std::vector<Case> cases {
+        { "an editor that answers at once", 0, 0, {}, 2, true, "" },
+        { "an editor answering each call in 66 to 96 ms, one at a time", 66, 96, {}, 6, false, "EditorTooSlowError" },
+        // The deleted text is put back.
+        { "an editor that refuses to insert more than one line", 0, 0, { "insert lines" }, 2, false,
+            "EditRefusedError" },
+    };
+    const QString expansion = expansionOf(m_line);
+    int editor = 0;
+    for (const auto& c : cases) {
+        // Each case in an editor of its own; the one before leaves the focus.
+        const QString name = QStringLiteral("E%1").arg(++editor);
+        if (editor > 1)
+            m_desktop.set(QStringLiteral("E%1").arg(editor - 1), m_line, false);
+        m_desktop.start(name, m_line, true, c.fastest, c.slowest, c.refused);
+        for (int i = 0; i < c.presses; ++i) {
+            m_desktop.set(name, m_line, true);
+            const auto outcome = press();
+            const QString after = m_desktop.text(name);
+            const std::string failure = failureOf(outcome);
+            if (outcome.expanded) {
+                EXPECT_EQ(after, expansion) << c.name << ", press " << i;
+            } else {
+                EXPECT_FALSE(c.expands) << c.name << ", press " << i << ": " << failure;
+                EXPECT_EQ(failure, c.failure) << c.name << ", press " << i;
+                EXPECT_EQ(after, m_line) << c.name << ", press " << i << ": " << failure;
+            }
+        }
+    }
+}
+
+TEST_F(AtspiPressTest, AStoppedApplicationCostsOnePressAndTakesPartAgainOnceContinued)
+{
+    // The focus goes from A to C and back, so that every press looks for it among all the
+    // applications, the stopped B among them.
+    m_desktop.start("A", m_line, true);
+    m_desktop.start("B", m_line, false);
+    m_desktop.start("C", m_line, false);
+    m_desktop.order("stop", "B");
+    const QString expansion = expansionOf(m_line);
+    for (const char* focused : { "A", "C", "A", "C" }) {
+        for (const char* name : { "A", "C" })
+            m_desktop.set(name, m_line, QString::fromLatin1(name) == QLatin1String(focused));
+        const auto outcome = press();
+        EXPECT_TRUE(outcome.expanded) << focused << ": " << failureOf(outcome);
+        EXPECT_EQ(m_desktop.text(focused), expansion) << focused;
+    }
+    m_desktop.order("continue", "B");
+    // What it was asked while stopped, answered now: the questions of one press (its toolkit
+    // and its name) and one asking whether it answers again, where every press asked anew before.
+    const int calls = m_desktop.read("B").value(QStringLiteral("calls")).toInt();
+    EXPECT_GE(calls, 1);
+    EXPECT_LE(calls, 3) << "the stopped application was asked at more than one press";
+
+    // Continued, it answers again: the press after next finds the focus there at the latest.
+    for (const char* name : { "A", "C" })
+        m_desktop.set(name, m_line, false);
+    m_desktop.set("B", m_line, true);
+    auto outcome = press();
+    if (!outcome.expanded) {
+        EXPECT_EQ(failureOf(outcome), "EditorNotAnsweringError");
+        outcome = press();
+    }
+    EXPECT_TRUE(outcome.expanded) << failureOf(outcome);
+    EXPECT_EQ(m_desktop.text("B"), expansion);
+}
+
+TEST_F(AtspiPressTest, AfterTheBusRestartsThePressConnectsAnewAndTellsTheTruth)
+{
+    m_desktop.start("A", m_line, true);
+    const QString expansion = expansionOf(m_line);
+    const auto before = press();
+    ASSERT_TRUE(before.expanded) << failureOf(before);
+
+    m_desktop.order("restart");
+    m_desktop.set("A", m_line, true);
+    const auto first = press();
+    if (first.expanded)
+        EXPECT_EQ(m_desktop.text("A"), expansion);
+    else
+        EXPECT_EQ(failureOf(first), "AccessibilityBusLostError") << "the first press after the restart";
+    m_desktop.set("A", m_line, true);
+    const auto next = press();
+    EXPECT_TRUE(next.expanded) << failureOf(next);
+    EXPECT_EQ(m_desktop.text("A"), expansion);
+}
+
+// The backend may be released last by work on its own thread: the thread must not be freed
+// under the loop that runs that work.
+TEST(AccessibilityThreadTest, DestroyedByItsOwnWorkItEndsWithoutTouchingWhatIsGone)
+{
+    for (int round = 0; round < 20; ++round) {
+        auto thread = std::make_shared<std::unique_ptr<AccessibilityThread>>(std::make_unique<AccessibilityThread>());
+        std::atomic<bool> go = false;
+        std::atomic<bool> done = false;
+        (*thread)->post([&go] {
+            while (!go)
+                std::this_thread::yield();
+        });
+        (*thread)->post([thread, &done] {
+            thread->reset();
+            done = true;
+        });
+        (*thread)->post([] {}); // waits behind it, and is dropped with the thread
+        go = true;
+        const QDeadlineTimer deadline(10000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ASSERT_TRUE(done);
+    }
+}
+
+} // namespace
+} // namespace quillet
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
