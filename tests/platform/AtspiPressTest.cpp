@@ -5,7 +5,6 @@
 
 #include "front/ExpandingController.h"
 #include "library/BundleStore.h"
-#include "platform/atspi/AccessibilityThread.h"
 #include "platform/atspi/AtspiAccessibilityBackend.h"
 #include "support/TestSupport.h"
 #include "text/UnicodeConversion.h"
@@ -19,12 +18,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quillet {
@@ -256,31 +253,6 @@ TEST_F(AtspiPressTest, AfterTheBusRestartsThePressConnectsAnewAndTellsTheTruth)
     const auto next = press();
     EXPECT_TRUE(next.expanded) << failureOf(next);
     EXPECT_EQ(m_desktop.text("A"), expansion);
-}
-
-// The backend may be released last by work on its own thread: the thread must not be freed
-// under the loop that runs that work.
-TEST(AccessibilityThreadTest, DestroyedByItsOwnWorkItEndsWithoutTouchingWhatIsGone)
-{
-    for (int round = 0; round < 20; ++round) {
-        auto thread = std::make_shared<std::unique_ptr<AccessibilityThread>>(std::make_unique<AccessibilityThread>());
-        std::atomic<bool> go = false;
-        std::atomic<bool> done = false;
-        (*thread)->post([&go] {
-            while (!go)
-                std::this_thread::yield();
-        });
-        (*thread)->post([thread, &done] {
-            thread->reset();
-            done = true;
-        });
-        (*thread)->post([] {}); // waits behind it, and is dropped with the thread
-        go = true;
-        const QDeadlineTimer deadline(10000);
-        while (!done && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        ASSERT_TRUE(done);
-    }
 }
 
 } // namespace
