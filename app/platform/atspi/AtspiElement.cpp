@@ -33,8 +33,11 @@ AtspiElement::AtspiElement(std::shared_ptr<AtspiConnection> connection, std::sha
     , m_focus(std::move(focus))
     , m_unit(m_focus.elementFacts->unit.value_or(m_focus.facts.unit))
 {
-    if (m_focus.element && *m_focus.element == m_object)
+    if (m_focus.element && *m_focus.element == m_object) {
         m_caretRead = m_focus.caret;
+        // Whether a write fits in the press's time depends on how fast this editor answers.
+        m_budget->forgetAnswerTimes();
+    }
 }
 
 std::vector<Message> AtspiElement::send(std::vector<Message> calls)

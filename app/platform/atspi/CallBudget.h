@@ -32,9 +32,12 @@ public:
     void spend(Duration time);
     /// `answers` answers came `time` after the one before them (or after the calls were sent).
     void noteAnswers(Duration time, int answers);
-    /// Whether `calls` more calls, answered as slowly as the slowest of this press so far, fit
-    /// in what is left.
+    /// Whether `calls` more calls, answered as slowly as the slowest since the last
+    /// forgetAnswerTimes(), fit in what is left.
     bool canFinish(int calls) const;
+    /// From now on only the answers of the editor written to count for canFinish(), not those
+    /// of other applications asked on the way.
+    void forgetAnswerTimes() { m_slowestAnswer = {}; }
 
     bool exhausted() const;
     Duration left() const;
