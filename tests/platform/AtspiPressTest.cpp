@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -164,17 +165,19 @@ TEST_F(AtspiPressTest, ThePressEndsWithTheTextAsItWasOrAsTheExpansionAndSaysWhic
         int fastest, slowest; // ms a call
         QStringList refused;
         int presses;
-        bool expands; // every press; otherwise each either expands or fails as `failure` says
-        std::string failure;
+        bool expands; // every press; otherwise each either expands or fails as one of `failures` says
+        std::vector<std::string> failures;
     };
     // The expansion deletes "from 1 to n" and inserts what takes its place.
     const std::vector<Case> cases {
-        { "an editor that answers at once", 0, 0, {}, 2, true, "" },
+        { "an editor that answers at once", 0, 0, {}, 2, true, {} },
         // The deleted text is put back.
         { "an editor that refuses to insert more than one line", 0, 0, { "insert lines" }, 2, false,
-            "EditRefusedError" },
-        // Last, as every later case would ask it too while it looks for the focus.
-        { "an editor answering each call in 66 to 96 ms, one at a time", 66, 96, {}, 6, false, "EditorTooSlowError" },
+            { "EditRefusedError" } },
+        // Last, as every later case would ask it too while it looks for the focus. On a busy
+        // machine one of its answers may come later than the call bound: then it did not answer.
+        { "an editor answering each call in 66 to 96 ms, one at a time", 66, 96, {}, 6, false,
+            { "EditorTooSlowError", "EditorNotAnsweringError" } },
     };
     const QString expansion = expansionOf(m_line);
     int editor = 0;
@@ -193,7 +196,8 @@ TEST_F(AtspiPressTest, ThePressEndsWithTheTextAsItWasOrAsTheExpansionAndSaysWhic
                 EXPECT_EQ(after, expansion) << c.name << ", press " << i;
             } else {
                 EXPECT_FALSE(c.expands) << c.name << ", press " << i << ": " << failure;
-                EXPECT_EQ(failure, c.failure) << c.name << ", press " << i;
+                EXPECT_NE(std::find(c.failures.begin(), c.failures.end(), failure), c.failures.end())
+                    << c.name << ", press " << i << ": " << failure;
                 EXPECT_EQ(after, m_line) << c.name << ", press " << i << ": " << failure;
             }
         }
