@@ -14,6 +14,7 @@
 #include <mutex>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace quillet {
@@ -242,6 +243,11 @@ Message busCall(const char* method)
 
 } // namespace
 
+struct SessionBusConnection::Mailbox {
+    std::mutex mutex;
+    SessionBusConnection* receiver = nullptr;
+};
+
 struct SessionBusConnection::Attempt {
     enum class Outcome { noBus, nameTaken, owner };
     Outcome outcome = Outcome::noBus;
@@ -311,7 +317,9 @@ std::shared_ptr<Attempt> attemptConnection(const std::vector<std::string>& names
 
 SessionBusConnection::SessionBusConnection(std::vector<std::string> names)
     : m_names(std::move(names))
+    , m_mailbox(std::make_shared<Mailbox>())
 {
+    m_mailbox->receiver = this;
     static std::once_flag threadsReady;
     std::call_once(threadsReady, [] { dbus_threads_init_default(); });
     m_reconnection.setSingleShot(true);
@@ -323,24 +331,25 @@ SessionBusConnection::SessionBusConnection(std::vector<std::string> names)
 
 SessionBusConnection::~SessionBusConnection()
 {
-    // An attempt under way ends within its bound; its outcome is dropped with this object.
-    if (m_attempt.joinable())
-        m_attempt.join();
+    // An attempt under way ends on its own within its bound; its outcome goes nowhere now.
+    {
+        const std::lock_guard lock(m_mailbox->mutex);
+        m_mailbox->receiver = nullptr;
+    }
     disconnectFromBus();
 }
 
 void SessionBusConnection::startAttempt()
 {
-    if (m_attempt.joinable())
-        m_attempt.join(); // it has told its outcome already
     const auto deadline = Clock::now() + std::chrono::milliseconds(attemptMilliseconds);
     try {
-        m_attempt = std::thread([this, names = m_names, deadline] {
+        std::thread([mailbox = m_mailbox, names = m_names, deadline] {
             std::shared_ptr<Attempt> attempt = attemptConnection(names, deadline);
-            // The destructor waits for this thread: the object is there to take the outcome.
-            QMetaObject::invokeMethod(
-                this, [this, attempt] { attemptEnded(attempt); }, Qt::QueuedConnection);
-        });
+            const std::lock_guard lock(mailbox->mutex);
+            if (SessionBusConnection* receiver = mailbox->receiver)
+                QMetaObject::invokeMethod(
+                    receiver, [receiver, attempt] { receiver->attemptEnded(attempt); }, Qt::QueuedConnection);
+        }).detach();
     } catch (const std::system_error& error) {
         // No thread to be had (the address space is exhausted): an attempt that failed.
         auto attempt = std::make_shared<Attempt>();

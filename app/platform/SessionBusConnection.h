@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 struct DBusConnection;
@@ -41,7 +40,7 @@ public:
     /// How long a bus is waited for, at the start and after it went away.
     static constexpr int reconnectionMilliseconds = 10000;
     /// How long one attempt (the socket, the greeting and the names) may take.
-    static constexpr int attemptMilliseconds = 2000;
+    static constexpr int attemptMilliseconds = 5000;
 
     /// Starts reaching the bus and taking the well-known names, in order, without queueing
     /// for them; the outcome comes as a signal.
@@ -92,7 +91,7 @@ private:
         void* userData;
     };
 
-    /// Starts one attempt on its own thread.
+    /// Starts one attempt on a thread of its own.
     void startAttempt();
     void attemptEnded(const std::shared_ptr<Attempt>& attempt);
     /// Hands the connection that the attempt opened to the event loop.
@@ -105,7 +104,9 @@ private:
     DBusConnection* m_connection = nullptr;
     std::vector<std::string> m_names;
     std::vector<Served> m_served;
-    std::thread m_attempt;
+    /// Where the attempts' threads leave their outcome; they are never waited for.
+    struct Mailbox;
+    std::shared_ptr<Mailbox> m_mailbox;
     QTimer m_reconnection;
     /// Since when a bus is looked for; invalid while connected.
     QElapsedTimer m_lostFor;
