@@ -1,5 +1,8 @@
 #include "front/Accessibility.h"
 
+#include "front/KeyboardPaste.h"
+#include "front/PastedLineEdit.h"
+
 #include "languages/FileNameDetector.h"
 #include "text/Localized.h"
 
@@ -239,13 +242,19 @@ CaretLineText::CaretLineText(std::shared_ptr<AccessibleElement> element)
 {
     if (!m_element)
         throw AXError(AXError::NoValue);
-    if (!m_element->isEditable())
+    m_editable = m_element->isEditable();
+    if (!m_editable && !m_element->acceptsKeyboardEdits())
         throw ReadOnlyTextError();
     m_line = m_element->caretLine();
 }
 
-bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret)
+bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste)
 {
+    if (!m_editable) {
+        if (!paste)
+            throw ReadOnlyTextError();
+        return pasteOnLine(*m_element, m_line.beforeCaret, expansion, caret, *paste);
+    }
     // Keys typed after the shortcut reach the editor while the expansion runs: writing over
     // them would land them inside the expansion or before the line.
     if (!(m_element->caretLine() == m_line))
@@ -271,12 +280,19 @@ bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret)
     if (answers.deletion == Answer::done && answers.insertion == Answer::done) {
         if (answers.shown == write.shown)
             return true;
-        throw ReadOnlyTextError(); // every part answered as done, and nothing shows it
+        // Every part answered as done, and nothing shows it: where the text is still as it
+        // was, the keyboard writes.
+        if (paste && m_element->readOnLine(line) == line)
+            return pasteAfterRefusal(expansion, caret, *paste);
+        throw ReadOnlyTextError();
     }
     const bool deleted = !write.removed.isEmpty() && answers.deletion == Answer::done;
     const bool inserted = !write.inserted.isEmpty() && answers.insertion == Answer::done;
-    if (!deleted && !inserted)
+    if (!deleted && !inserted) {
+        if (paste)
+            return pasteAfterRefusal(expansion, caret, *paste);
         throw EditRefusedError();
+    }
     // One part done and the other refused: the done one is undone, so that the line is again
     // what it was and the caret where it stood.
     const LineEdit undo {
@@ -290,6 +306,13 @@ bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret)
     if (m_element->editLine(undo).shown == line)
         throw EditRefusedError();
     throw EditNotPutBackError();
+}
+
+bool CaretLineText::pasteAfterRefusal(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste)
+{
+    // The refused edit still moved the caret: it goes back to where the user left it.
+    m_element->setCaretOnLine(m_line.beforeCaret);
+    return pasteOnLine(*m_element, m_line.beforeCaret, expansion, caret, paste);
 }
 
 // MARK: AccessibilityTitleSource

@@ -274,6 +274,39 @@ public:
     /// restores, throws EditorTooSlowError before sending anything when the time the press has
     /// left cannot see all of it through.
     virtual LineEditAnswers editLine(const LineEdit& edit) = 0;
+
+    // What writing through the keyboard needs (KeyboardPaste): by default the element offers
+    // none of it.
+
+    /// Whether the text takes what is typed into it: shown as editable and not read-only,
+    /// whether or not other programs may edit it.
+    virtual bool acceptsKeyboardEdits() { return isEditable(); }
+    /// Selects `selected`, which follows `before` on the line (an empty one puts the caret
+    /// there), and waits until the selection shows.
+    virtual void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected)
+    {
+        (void)before;
+        (void)selected;
+        throw AXError(AXError::ActionUnsupported);
+    }
+    /// Puts the caret after `before`, counted from the start of the line.
+    virtual void setCaretOnLine(const icu::UnicodeString& before)
+    {
+        (void)before;
+        throw AXError(AXError::ActionUnsupported);
+    }
+    /// Whether the caret stands right after `before`, counted from the start of the line.
+    virtual bool caretStandsAfterOnLine(const icu::UnicodeString& before)
+    {
+        (void)before;
+        return false;
+    }
+    /// What the text holds from the start of the line over the span that `expected` takes there.
+    virtual icu::UnicodeString readOnLine(const icu::UnicodeString& expected)
+    {
+        (void)expected;
+        throw AXError(AXError::ActionUnsupported);
+    }
 };
 
 /// The road to the focused element of the frontmost application.
@@ -325,6 +358,8 @@ private:
     std::shared_ptr<AccessibleElement> m_focusedElement;
 };
 
+class KeyboardPaste;
+
 /// The line before the caret of one element, read when made, and the one edit that turns
 /// it into its expansion.
 class CaretLineText {
@@ -347,11 +382,18 @@ public:
     /// during the edit, which it got whole, it finishes it once it answers again
     /// (EditUnfinishedError). Throws EditorTooSlowError, having written nothing, when the press
     /// has too little time left for the edit, and AXError.
-    bool replace(const icu::UnicodeString& expansion, int32_t caret);
+    ///
+    /// With `paste`, a text whose application refuses other programs' edits (no editable
+    /// text, every part refused, or every part answered as done and nothing changed) is
+    /// written through the keyboard instead (pasteOnLine()), with the same outcomes.
+    bool replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste = nullptr);
 
 private:
     std::shared_ptr<AccessibleElement> m_element;
     CaretLine m_line;
+    bool m_editable = false;
+
+    bool pasteAfterRefusal(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste);
 };
 
 /// The titles of an element already looked up and of its window. Lives for one expansion.

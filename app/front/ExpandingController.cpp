@@ -74,12 +74,14 @@ bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)
         return false;
     struct Press {
         std::shared_ptr<AccessibilityBackend> backend;
+        std::shared_ptr<KeyboardPaste> paste;
         std::shared_ptr<CaretRead> read;
         std::optional<ExpandedExpression> expression;
         PressOutcome outcome;
     };
     auto press = std::make_shared<Press>();
     press->backend = m_backend ? m_backend : AccessibilityBackend::shared();
+    press->paste = m_keyboardPaste;
     if (!press->backend->isTrusted(true)) {
         done(press->outcome);
         return true;
@@ -124,7 +126,7 @@ bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)
             press->backend->perform(
                 [press] {
                     try {
-                        press->outcome.expanded = write(*press->read, *press->expression);
+                        press->outcome.expanded = write(*press->read, *press->expression, press->paste.get());
                     } catch (...) {
                         press->outcome.error = std::current_exception();
                     }
@@ -159,9 +161,9 @@ std::optional<ExpandedExpression> ExpandingController::expansionOf(const CaretRe
     return expression;
 }
 
-bool ExpandingController::write(CaretRead& read, const ExpandedExpression& expression)
+bool ExpandingController::write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste)
 {
-    return read.caretLine.replace(expression.text, expression.cursorCodeUnitOffset());
+    return read.caretLine.replace(expression.text, expression.cursorCodeUnitOffset(), paste);
 }
 
 std::optional<ExpandedExpression> ExpandingController::expand(

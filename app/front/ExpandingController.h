@@ -18,6 +18,7 @@ namespace quillet {
 
 class AccessibilityBackend;
 class BundleStore;
+class KeyboardPaste;
 class ExpandingController;
 class PrefilterCache;
 
@@ -59,6 +60,10 @@ public:
     /// The accessibility backend of startExpanding(); AccessibilityBackend::shared() when none
     /// is set.
     void setAccessibilityBackend(std::shared_ptr<AccessibilityBackend> backend) { m_backend = std::move(backend); }
+
+    /// How a press writes into a text whose application refuses other programs' edits but
+    /// takes the keyboard's; without one such a press fails. Used where the backend calls.
+    void setKeyboardPaste(std::shared_ptr<KeyboardPaste> paste) { m_keyboardPaste = std::move(paste); }
 
     /// Asks the backend whether this process may reach other applications' text; an
     /// untrusted process asks for access (every caller passes true).
@@ -105,7 +110,7 @@ private:
     static std::shared_ptr<CaretRead> readAtCaret(AccessibilityBackend& backend);
     /// The expansion of the line read; none when nothing would change.
     std::optional<ExpandedExpression> expansionOf(const CaretRead& read) const;
-    static bool write(CaretRead& read, const ExpandedExpression& expression);
+    static bool write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste);
     AccessibilityBackend& backend();
 
     std::optional<ExpandedExpression> findAndExpand(
@@ -129,6 +134,7 @@ private:
     BundleStoreProvider m_bundleStore;
     std::shared_ptr<PrefilterCache> m_prefilterCache;
     std::shared_ptr<AccessibilityBackend> m_backend;
+    std::shared_ptr<KeyboardPaste> m_keyboardPaste;
     std::shared_ptr<AccessibilityBackend> m_sharedBackend; // held for the current expansion
     ExpandingControllerDelegate* m_delegate = nullptr;
     bool m_pressUnderWay = false;

@@ -77,6 +77,15 @@ void AppDelegate::applicationWillFinishLaunching()
     m_notifications->setDelegate(this);
     m_appearanceController->setDelegate(this);
     m_expandingController.setDelegate(this);
+    // Texts that refuse other programs' edits (browsers' text areas) are written through the
+    // keyboard, where the desktop lets a program type.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        auto paste = std::make_shared<ClipboardPaster>();
+        if (paste->isAvailable()) {
+            m_keyboardPaste = paste;
+            m_expandingController.setKeyboardPaste(std::move(paste));
+        }
+    }
     bindGlobalShortcuts();
     setUpStatusItem();
     if (!m_defaults->boolForKey(UserDefaultsKey::DidOpenIntro))
@@ -194,17 +203,27 @@ void AppDelegate::expandTextShortcutPressed(KeyboardHold keysTypedAfter)
     timer.start();
     qCDebug(expansionLog) << "expand shortcut pressed";
     // Kept before the press starts: an untrusted press ends before startExpanding returns.
-    m_keysTypedAfterPress = std::move(keysTypedAfter);
+    if (m_keyboardPaste)
+        m_keyboardPaste->holdKeys(std::move(keysTypedAfter));
+    else
+        m_keysTypedAfterPress = std::move(keysTypedAfter);
     // The editor is read and written off the event loop: the tray, the windows and D-Bus keep
     // answering while an editor that hangs is waited for. The outcome arrives here, however
     // the press ended; the keys typed meanwhile go on to the editor first, after the caret.
     const bool started
         = m_expandingController.startExpanding([this, timer](const ExpandingController::PressOutcome& outcome) {
-              m_keysTypedAfterPress.release();
+              letKeysGo();
               reportPress(outcome, timer);
           });
     if (!started)
-        m_keysTypedAfterPress.release();
+        letKeysGo();
+}
+
+void AppDelegate::letKeysGo()
+{
+    if (m_keyboardPaste)
+        m_keyboardPaste->letKeysGo();
+    m_keysTypedAfterPress.release();
 }
 
 void AppDelegate::reportPress(const ExpandingController::PressOutcome& press, const QElapsedTimer& timer)

@@ -3,6 +3,7 @@
 #include "expansion/ExpandedExpression.h"
 #include "front/ExpandingController.h"
 #include "platform/Appearance.h"
+#include "platform/ClipboardPaster.h"
 #include "platform/GlobalShortcutBinder.h"
 #include "platform/KeyboardHold.h"
 #include "platform/UserNotificationController.h"
@@ -89,6 +90,8 @@ public:
     /// caret with its sound, and a notification for an error. The keys typed after the
     /// shortcut wait on `keysTypedAfter` until the press has ended.
     void expandTextShortcutPressed(KeyboardHold keysTypedAfter = {});
+    /// The keys typed after the expand shortcut go on to the focused window.
+    void letKeysGo();
     /// The D-Bus methods' expansion of a given text, with the same rules; none when nothing
     /// applies or the expansion failed (the failure becomes a notification).
     std::optional<ExpandedExpression> expand(
@@ -149,6 +152,7 @@ private:
     std::unique_ptr<GlobalShortcutBinder> m_binder;
     // The keys typed after the expand shortcut wait on it until its press ends.
     KeyboardHold m_keysTypedAfterPress;
+    std::shared_ptr<ClipboardPaster> m_keyboardPaste;
     QSystemTrayIcon* m_statusBarIcon = nullptr;
     QPointer<QMenu> m_statusBarMenu;
     std::unique_ptr<QMenu> m_defaultMenu;

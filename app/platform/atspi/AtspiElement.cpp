@@ -6,6 +6,8 @@
 #include "text/UnicodeConversion.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace quillet::atspi {
@@ -14,6 +16,13 @@ namespace {
 // Lines longer than this before the caret are not read.
 constexpr int32_t maximumLineLength = 1 << 20;
 constexpr int32_t firstLineWindow = 256;
+// How long a selection may take to show after it was set.
+constexpr std::chrono::milliseconds selectionBound { 200 };
+
+bool isTrue(const Message& reply)
+{
+    return reply && boolOf(reply.get()).value_or(false);
+}
 
 LineEditAnswers::Answer answerOf(const Message& reply, bool unanswered)
 {
@@ -212,6 +221,66 @@ LineEditAnswers AtspiElement::editLine(const LineEdit& edit)
     if (!unanswered[read])
         answers.shown = shown(stringOf(replies[read].get()).value_or(""));
     return answers;
+}
+
+bool AtspiElement::acceptsKeyboardEdits()
+{
+    if (!m_focus.elementStates || !(m_focus.element && *m_focus.element == m_object))
+        m_focus.elementStates = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
+    const StateSet states = *m_focus.elementStates;
+    return states.has(State::editable) && !states.has(State::readOnly);
+}
+
+void AtspiElement::selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected)
+{
+    const int32_t start = lineOffset(before);
+    const int32_t end = start + toolkitLength(selected);
+    if (selected.isEmpty()) {
+        if (!isTrue(require(textCall("SetCaretOffset", { start }))))
+            throw AXError(AXError::CannotComplete);
+    } else if (!isTrue(require(textCall("SetSelection", { int32_t(0), start, end })))
+        && !isTrue(require(textCall("AddSelection", { start, end })))) {
+        throw AXError(AXError::CannotComplete);
+    }
+    // Some toolkits take the selection on another thread or process than the one that
+    // answers: keys sent before it shows would land beside it.
+    const auto deadline = std::chrono::steady_clock::now() + selectionBound;
+    while (true) {
+        std::vector<Message> calls;
+        calls.push_back(textCall("GetSelection", { int32_t(0) }));
+        calls.push_back(propertyQuery(m_object, textInterface, "CaretOffset"));
+        const auto replies = send(std::move(calls));
+        const auto range = int32sOf(replies[0].get(), 2);
+        const auto caret = int32Of(replies[1].get());
+        const bool shown = selected.isEmpty()
+            ? caret == start && (!range || (*range)[0] == (*range)[1])
+            : range && std::min((*range)[0], (*range)[1]) == start && std::max((*range)[0], (*range)[1]) == end;
+        if (shown)
+            return;
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw AXError(AXError::CannotComplete);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void AtspiElement::setCaretOnLine(const icu::UnicodeString& before)
+{
+    require(textCall("SetCaretOffset", { lineOffset(before) }));
+}
+
+bool AtspiElement::caretStandsAfterOnLine(const icu::UnicodeString& before)
+{
+    const auto caret = int32Of(require(propertyQuery(m_object, textInterface, "CaretOffset")).get());
+    return caret && *caret == lineOffset(before);
+}
+
+icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
+{
+    const int32_t start = lineOffset({});
+    const auto read = stringOf(require(textCall("GetText", { start, start + toolkitLength(expected) })).get());
+    if (!read)
+        throw AXError(AXError::CannotComplete);
+    return shown(*read);
 }
 
 int32_t AtspiElement::lineOffset(const icu::UnicodeString& before) const

@@ -35,6 +35,11 @@ public:
     CaretLine caretLine() override;
     bool isEditable() override;
     LineEditAnswers editLine(const LineEdit& edit) override;
+    bool acceptsKeyboardEdits() override;
+    void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override;
+    void setCaretOnLine(const icu::UnicodeString& before) override;
+    bool caretStandsAfterOnLine(const icu::UnicodeString& before) override;
+    icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override;
 
 private:
     std::vector<Message> send(std::vector<Message> calls);

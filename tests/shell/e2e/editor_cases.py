@@ -11,6 +11,8 @@ dialog), so one case's failure or undo history never reaches the next. Every wai
 deadline; a failure prints what was read.
 """
 
+import html
+import http.server
 import json
 import os
 import shutil
@@ -18,6 +20,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
@@ -61,8 +64,12 @@ WRITER_PROFILE = """<?xml version="1.0" encoding="UTF-8"?>
 
 
 class Editor:
-    def __init__(self, command, cases, env=None, one_line=False, paragraphs=False, profile=None, nudge=None):
+    def __init__(self, command, cases, env=None, one_line=False, paragraphs=False, profile=None, nudge=None,
+                 page=False):
         self.command = command
+        # A browser: the contents stand in a text area of a local page, which tells the test
+        # its value and caret.
+        self.page = page
         self.cases = cases
         self.env = env or {}
         self.one_line = one_line
@@ -77,6 +84,38 @@ class Editor:
 
 class Failure(Exception):
     pass
+
+
+# The page's own account of its text area, posted to the test at every change.
+PAGE = """<!doctype html>
+<html><head><meta charset="utf-8"><title>main.swift</title></head>
+<body><textarea id="code" rows="20" cols="80">%s</textarea>
+<script>
+const code = document.getElementById("code");
+let last = "";
+function report() {
+  const state = JSON.stringify({value: code.value, start: code.selectionStart, end: code.selectionEnd,
+                                focused: document.activeElement === code});
+  if (state === last) return;
+  last = state;
+  fetch("/state", {method: "POST", body: state});
+}
+code.focus();
+code.setSelectionRange(code.value.length, code.value.length);
+for (const name of ["input", "keyup", "select", "selectionchange", "focus"]) document.addEventListener(name, report, true);
+setInterval(report, 20);
+</script></body></html>
+"""
+
+FIREFOX_PREFERENCES = "".join('user_pref("%s", %s);\n' % item for item in [
+    ("browser.shell.checkDefaultBrowser", "false"), ("browser.aboutwelcome.enabled", "false"),
+    ("browser.startup.homepage_override.mstone", '"ignore"'), ("datareporting.policy.dataSubmissionEnabled", "false"),
+    ("toolkit.telemetry.reportingpolicy.firstRun", "false"), ("browser.sessionstore.resume_from_crash", "false"),
+    ("app.update.disabledForTesting", "true"), ("browser.tabs.warnOnClose", "false"),
+    ("accessibility.force_disabled", "-1")])
+# The user's clipboard before each press of the browser cases; each selection has a format of
+# its own beside the text, which must come back too.
+USER_CLIPBOARD = "the user's own clipboard"
 
 
 ALL = ["basic", "emoji", "middle", "undo", "read-only", "stopped"]
@@ -112,6 +151,16 @@ EDITORS = {
                      profile={".config/libreoffice/4/user/registrymodifications.xcu": WRITER_PROFILE}),
     # A QLineEdit inside an editable QComboBox: one line, and Qt marks the box FOCUSED too. Qt
     # writes other programs' edits to a line edit with setText, which clears its undo history.
+    # The keyboard writes where other programs' edits are dropped, and a paste goes in.
+    "gtk3-pasting": Editor([sys.executable, GTK3_FIXTURE, "--refuse-accessible-edits", "main.swift - Fixture",
+                            "{file}"], ["pasted"]),
+    # Browsers' text areas: read and selected over AT-SPI, written through the keyboard.
+    "firefox": Editor(["firefox-esr", "--no-remote", "--new-instance", "--profile", "{profile}", "{url}"], ["browser"],
+                      env={"GNOME_ACCESSIBILITY": "1", "MOZ_CRASHREPORTER_DISABLE": "1"}, page=True,
+                      profile={"firefox-profile/user.js": FIREFOX_PREFERENCES}),
+    "chromium": Editor(["chromium", "--force-renderer-accessibility", "--no-first-run", "--no-default-browser-check",
+                        "--disable-gpu", "--password-store=basic", "--user-data-dir={profile}"]
+                       + (["--no-sandbox"] if os.geteuid() == 0 else []) + ["--app={url}"], ["browser"], page=True),
     "qt6-combo": Editor([FIXTURE, "main.swift - Fixture", "--combo", "{file}"], ["basic", "emoji", "stopped"],
                         env=QT, one_line=True),
 }
@@ -133,6 +182,9 @@ class Session:
         self.app_log = os.path.join(self.work, "quillet-app.log")
         self.notifications_log = os.path.join(self.work, "notifications.log")
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        self.page = ""
+        self.page_states = []
+        self.server = None
 
     # --- the private desktop
 
@@ -218,7 +270,37 @@ class Session:
         self.wait("the one-line expander",
                   lambda: ("from the test" in self.expand_over_dbus(ONE_LINE_ABBREVIATION, 5000)[0], None))
 
+    def serve_page(self):
+        """Serves the page of the current case, and takes what it posts."""
+        session = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                body = (PAGE % html.escape(session.page)).encode("utf-8")
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length", 0))
+                session.page_states.append(json.loads(self.rfile.read(length)))
+                self.send_response(204)
+                self.end_headers()
+
+            def log_message(self, *arguments):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def page_state(self):
+        return self.page_states[-1] if self.page_states else None
+
     def tear_down(self):
+        if self.server:
+            self.server.shutdown()
         for process in reversed(self.processes):
             if process.poll() is None:
                 try:
@@ -285,8 +367,16 @@ class Session:
         path = os.path.join(case_dir, "main.swift")
         with open(path, "w") as file:
             file.write(contents)
-        command = [part.format(file=path, fixture=self.fixture) for part in self.editor.command]
         home = os.path.join(case_dir, "home")
+        url = ""
+        if self.editor.page:
+            if not self.server:
+                self.serve_page()
+            self.page = contents
+            self.page_states.clear()
+            url = "http://127.0.0.1:%d/main.swift.html" % self.server.server_address[1]
+        command = [part.format(file=path, fixture=self.fixture, url=url, profile=home + "/firefox-profile"
+                               if "firefox" in self.editor.command[0] else home + "/browser") for part in self.editor.command]
         env = self.environment(home)
         env.update(self.editor.env)
         for relative, text in self.editor.profile.items():
@@ -437,11 +527,78 @@ class Session:
                 process.wait()
         return "; ".join(outcomes)
 
+    # --- the user's clipboard
+
+    def own_clipboard(self):
+        """Puts USER_CLIPBOARD in both selections, from a process of the test's own."""
+        log = os.path.join(self.work, "clipboard-owner.log")
+        env = dict(self.app_env)
+        env.update(QT)
+        self.start([self.fixture, "--own-clipboard", USER_CLIPBOARD], log, env)
+        self.wait("the test's clipboard", lambda: ("ready" in open(log).read(), None), 20)
+        expected = self.clipboard()
+        if expected != self.user_clipboard():
+            raise Failure("the test's clipboard reads %s" % json.dumps(expected))
+
+    def user_clipboard(self):
+        return {"clipboard": {"text": USER_CLIPBOARD, "note": "clipboard " + USER_CLIPBOARD},
+                "primary": {"text": USER_CLIPBOARD, "note": "primary " + USER_CLIPBOARD}}
+
+    def clipboard(self):
+        env = dict(self.app_env)
+        env.update(QT)
+        result = subprocess.run([self.fixture, "--print-clipboard"], capture_output=True, text=True, env=env,
+                                timeout=20)
+        return json.loads(result.stdout.strip().splitlines()[-1]) if result.returncode == 0 else {
+            "error": result.stderr[-400:]}
+
+    def check_clipboard(self, outcome):
+        held = self.clipboard()
+        if held != self.user_clipboard():
+            raise Failure("after the press (%s) the clipboard holds %s" % (outcome, json.dumps(held)))
+
+    def case_pasted(self):
+        """Written through the keyboard: the text and the caret as the expansion says, the
+        user's clipboard and primary selection as they were."""
+        self.own_clipboard()
+        _, expected, outcome = self.expand_typed("", [], self.abbreviation())
+        if not outcome.startswith("expanded"):
+            raise Failure("the press reports %s" % outcome)
+        self.check_clipboard(outcome)
+        return outcome
+
+    def case_browser(self):
+        self.own_clipboard()
+        try:
+            _, expected, outcome = self.expand_typed("", [], self.abbreviation())
+        except Failure as failure:
+            raise Failure("%s\n    the page told %s" % (failure, json.dumps(self.page_states[-6:])))
+        if not outcome.startswith("expanded"):
+            raise Failure("the press reports %s" % outcome)
+
+        def page_agrees():
+            state = self.page_state()
+            return bool(state and state["value"] == expected["text"] and state["start"] == state["end"]
+                        == expected["cursorPosition"]), state
+        self.wait("the page to show the expansion and its caret", page_agrees, 5)
+        # The next key typed lands at the expansion's caret.
+        subprocess.run(["xdotool", "type", "--delay", "15", "--", TYPED_AFTER], check=True, timeout=10)
+        caret = utf16_to_index(expected["text"], expected["cursorPosition"])
+        typed = expected["text"][:caret] + TYPED_AFTER + expected["text"][caret:]
+        self.wait("the next keys at the expansion's caret",
+                  lambda: (bool(self.page_state() and self.page_state()["value"] == typed), self.page_state()), 5)
+        self.check_clipboard(outcome)
+        return outcome
+
     def case_read_only(self):
         return self.refused_press("read-only")
 
     def case_swallowed(self):
-        return self.refused_press("swallowing every edit")
+        # The keyboard's paste is dropped too: the press fails, and the clipboard is the user's.
+        self.own_clipboard()
+        outcome = self.refused_press("swallowing every edit")
+        self.check_clipboard(outcome)
+        return outcome
 
     def refused_press(self, what):
         """A press on a text that other programs cannot change, whatever its calls answer:

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <unicode/unistr.h>
+
+#include <chrono>
+
+namespace quillet {
+
+/// Writes into the focused window through its keyboard: a text put on the clipboard for the
+/// moment of a paste key, for the texts whose application lets other programs read them and
+/// set their selection but refuses their edits. The user's clipboard is theirs: what it held
+/// before is served again afterwards.
+class KeyboardPaste {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    virtual ~KeyboardPaste() = default;
+
+    /// Keeps every format the clipboard and the primary selection hold; false when they
+    /// cannot be kept whole by the deadline (then nothing may be pasted).
+    virtual bool keepClipboard(Clock::time_point deadline) = 0;
+    /// Lets the keys typed after the shortcut go on to the focused window: keys sent to it
+    /// would otherwise wait behind them.
+    virtual void letKeysGo() = 0;
+    /// Replaces the focused window's selection with `text` by a paste (an empty text deletes
+    /// the selection). False when the keys could not be sent; whether they arrived, only the
+    /// text can tell.
+    virtual bool paste(const icu::UnicodeString& text, Clock::time_point deadline) = 0;
+    /// Serves again what keepClipboard() kept.
+    virtual void restoreClipboard(Clock::time_point deadline) = 0;
+};
+
+} // namespace quillet

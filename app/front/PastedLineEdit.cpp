@@ -1,0 +1,83 @@
+#include "front/PastedLineEdit.h"
+
+#include "front/Accessibility.h"
+#include "front/KeyboardPaste.h"
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+namespace quillet {
+namespace {
+
+using Clock = KeyboardPaste::Clock;
+
+constexpr std::chrono::milliseconds clipboardBound { 250 };
+constexpr std::chrono::milliseconds pollInterval { 2 };
+// How long the line may take to show what it held once the caret was put back.
+constexpr std::chrono::milliseconds lineBound { 100 };
+
+/// Asks until `shown` holds or the deadline passes: some toolkits answer from a copy of the
+/// text that follows the text a moment later.
+bool waitUntil(const std::function<bool()>& shown, Clock::time_point deadline)
+{
+    while (true) {
+        if (shown())
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(pollInterval);
+    }
+}
+
+bool waitForLine(AccessibleElement& element, const icu::UnicodeString& expected, Clock::time_point deadline)
+{
+    return waitUntil([&] { return element.readOnLine(expected) == expected; }, deadline);
+}
+
+} // namespace
+
+bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, const icu::UnicodeString& expansion,
+    int32_t caret, KeyboardPaste& paste)
+{
+    if (!paste.keepClipboard(Clock::now() + clipboardBound))
+        throw ReadOnlyTextError();
+    // The user's clipboard comes back however this ends.
+    struct GiveBack {
+        KeyboardPaste& paste;
+        ~GiveBack() { paste.restoreClipboard(Clock::now() + clipboardBound); }
+    } giveBack { paste };
+
+    // Keys sent now would wait behind the ones typed after the shortcut: those go first, to
+    // where the user typed them. When they changed the line, it is theirs.
+    paste.letKeysGo();
+    if (!waitUntil([&] { return element.caretLine() == CaretLine { line }; }, Clock::now() + lineBound))
+        return false;
+
+    const TextEdit edit = minimalEdit(line, expansion);
+    const icu::UnicodeString before(line, 0, edit.start);
+    const icu::UnicodeString removed(line, edit.start, edit.length);
+    element.selectOnLine(before, removed);
+    if (!paste.paste(edit.replacement, Clock::now() + clipboardBound)) {
+        element.setCaretOnLine(line);
+        throw ReadOnlyTextError();
+    }
+    const icu::UnicodeString beforeCaret(expansion, 0, std::clamp(caret, 0, expansion.length()));
+    if (waitForLine(element, expansion, Clock::now() + pasteArrivalBound)) {
+        element.setCaretOnLine(beforeCaret);
+        if (waitUntil(
+                [&] {
+                    return element.caretStandsAfterOnLine(beforeCaret) && element.readOnLine(expansion) == expansion;
+                },
+                Clock::now() + pasteArrivalBound))
+            return true;
+        // The caret cannot be put where the template says: the paste is taken back.
+        element.selectOnLine(before, edit.replacement);
+        if (paste.paste(removed, Clock::now() + clipboardBound))
+            waitForLine(element, line, Clock::now() + pasteArrivalBound);
+    }
+    element.setCaretOnLine(line);
+    throw ReadOnlyTextError();
+}
+
+} // namespace quillet

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <unicode/unistr.h>
+
+#include <chrono>
+#include <cstdint>
+
+namespace quillet {
+
+class AccessibleElement;
+class KeyboardPaste;
+
+/// How long a paste may take to show in the text before it counts as refused.
+constexpr std::chrono::milliseconds pasteArrivalBound { 400 };
+
+/// Turns `line`, the text before the caret on its line as last read, into `expansion` through
+/// the keyboard, for a text whose application refuses other programs' edits but lets them set
+/// its selection: the span that differs is selected, the rest of the expansion pasted over it,
+/// the caret put `caret` units into the expansion, and the line read back.
+///
+/// The keys typed after the shortcut go on first; when they changed the line, nothing is
+/// written and this returns false. Succeeds only when the text holds the expansion and the
+/// caret stands where it belongs; otherwise the paste is taken back (the text as it was) and
+/// this throws ReadOnlyTextError. The clipboard is given back in every case. Throws AXError.
+bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, const icu::UnicodeString& expansion,
+    int32_t caret, KeyboardPaste& paste);
+
+} // namespace quillet

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "front/KeyboardPaste.h"
+#include "platform/ClipboardKeeper.h"
+#include "platform/KeySynthesizer.h"
+#include "platform/KeyboardHold.h"
+
+#include <mutex>
+
+namespace quillet {
+
+/// Pastes into the focused window of an X11 desktop: the text served on the clipboard by a
+/// ClipboardKeeper, the paste key sent by a KeySynthesizer, the user's clipboard kept and
+/// given back around it.
+///
+/// The keys typed after the expand shortcut wait in the press's hold, which this keeps while
+/// a press is under way: the paste key would wait behind them, so letKeysGo() lets them go.
+/// The hold may be let go from any thread.
+class ClipboardPaster final : public KeyboardPaste {
+public:
+    ClipboardPaster() = default;
+
+    /// False without an X11 display that offers XTEST.
+    bool isAvailable() const noexcept { return m_keeper.isAvailable() && m_keys.isAvailable(); }
+
+    /// Keeps the hold on the keys typed after the shortcut for the press under way; they go
+    /// on at letKeysGo() at the latest.
+    void holdKeys(KeyboardHold hold);
+
+    bool keepClipboard(Clock::time_point deadline) override;
+    void letKeysGo() override;
+    bool paste(const icu::UnicodeString& text, Clock::time_point deadline) override;
+    void restoreClipboard(Clock::time_point deadline) override;
+
+private:
+    ClipboardKeeper m_keeper;
+    KeySynthesizer m_keys;
+    std::mutex m_holdMutex;
+    KeyboardHold m_hold;
+};
+
+} // namespace quillet

@@ -1,0 +1,157 @@
+#include "platform/KeySynthesizer.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+
+namespace quillet {
+namespace {
+
+constexpr uint32_t shiftKeysym = 0xffe1; // Shift_L
+constexpr uint32_t insertKeysym = 0xff63; // Insert
+
+template <typename Reply> struct Freed {
+    Reply* reply;
+    ~Freed() { free(reply); }
+    Reply* operator->() const { return reply; }
+    explicit operator bool() const { return reply != nullptr; }
+};
+
+} // namespace
+
+/// The keyboard map as the server has it now.
+struct KeySynthesizer::Keyboard {
+    xcb_keycode_t minimum = 8;
+    xcb_keycode_t maximum = 255;
+    uint8_t perKey = 0;
+    std::vector<xcb_keysym_t> symbols;
+
+    std::optional<xcb_keycode_t> keycodeOf(xcb_keysym_t keysym) const
+    {
+        // The first level of the first group first: the key that gives the symbol unshifted.
+        for (uint8_t level = 0; level < perKey; ++level)
+            for (int code = minimum; code <= maximum; ++code)
+                if (symbols[std::size_t(code - minimum) * perKey + level] == keysym)
+                    return xcb_keycode_t(code);
+        return std::nullopt;
+    }
+    std::optional<xcb_keycode_t> spareKeycode() const
+    {
+        for (int code = maximum; code >= minimum; --code) {
+            const auto begin = symbols.begin() + std::ptrdiff_t(code - minimum) * perKey;
+            if (std::all_of(begin, begin + perKey, [](xcb_keysym_t symbol) { return symbol == 0; }))
+                return xcb_keycode_t(code);
+        }
+        return std::nullopt;
+    }
+};
+
+KeySynthesizer::KeySynthesizer()
+{
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    if (!connection || xcb_connection_has_error(connection)) {
+        if (connection)
+            xcb_disconnect(connection);
+        return;
+    }
+    Freed version { xcb_test_get_version_reply(connection, xcb_test_get_version(connection, 2, 2), nullptr) };
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    if (!version || !screens.rem) {
+        xcb_disconnect(connection);
+        return;
+    }
+    m_connection = connection;
+    m_root = screens.data->root;
+}
+
+KeySynthesizer::~KeySynthesizer()
+{
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+bool KeySynthesizer::sendPaste()
+{
+    return sendChord({ shiftKeysym, insertKeysym });
+}
+
+bool KeySynthesizer::sendChord(const std::vector<uint32_t>& keysyms)
+{
+    if (!m_connection || keysyms.empty())
+        return false;
+    const xcb_setup_t* setup = xcb_get_setup(m_connection);
+    Keyboard keyboard;
+    keyboard.minimum = setup->min_keycode;
+    keyboard.maximum = setup->max_keycode;
+    const uint8_t count = uint8_t(keyboard.maximum - keyboard.minimum + 1);
+    Freed mapping { xcb_get_keyboard_mapping_reply(
+        m_connection, xcb_get_keyboard_mapping(m_connection, keyboard.minimum, count), nullptr) };
+    Freed modifiers { xcb_get_modifier_mapping_reply(m_connection, xcb_get_modifier_mapping(m_connection), nullptr) };
+    Freed pressed { xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr) };
+    if (!mapping || !modifiers || !pressed)
+        return false;
+    keyboard.perKey = mapping->keysyms_per_keycode;
+    const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.reply);
+    keyboard.symbols.assign(symbols, symbols + xcb_get_keyboard_mapping_keysyms_length(mapping.reply));
+    if (keyboard.perKey == 0 || keyboard.symbols.size() < std::size_t(count) * keyboard.perKey)
+        return false;
+
+    // The keys of the chord; a symbol no key has borrows a spare key code meanwhile.
+    std::vector<xcb_keycode_t> chord;
+    std::optional<xcb_keycode_t> borrowed;
+    for (const uint32_t keysym : keysyms) {
+        if (auto code = keyboard.keycodeOf(keysym)) {
+            chord.push_back(*code);
+            continue;
+        }
+        const auto spare = borrowed ? std::nullopt : keyboard.spareKeycode();
+        if (!spare)
+            return false;
+        std::vector<xcb_keysym_t> given(keyboard.perKey, 0);
+        std::fill(given.begin(), given.begin() + std::min<int>(2, keyboard.perKey), keysym);
+        xcb_change_keyboard_mapping(m_connection, 1, *spare, keyboard.perKey, given.data());
+        borrowed = spare;
+        chord.push_back(*spare);
+    }
+
+    // The modifier keys down now, which would change the chord into another one.
+    std::vector<xcb_keycode_t> held;
+    const xcb_keycode_t* modifierKeys = xcb_get_modifier_mapping_keycodes(modifiers.reply);
+    const int modifierKeyCount = xcb_get_modifier_mapping_keycodes_length(modifiers.reply);
+    for (int i = 0; i < modifierKeyCount; ++i) {
+        const xcb_keycode_t code = modifierKeys[i];
+        // Caps Lock and Num Lock (Lock and Mod2) are states, not held keys.
+        const int modifier = i / std::max<int>(1, modifiers->keycodes_per_modifier);
+        if (code == 0 || modifier == 1 || modifier == 4)
+            continue;
+        if ((pressed->keys[code / 8] & (1 << (code % 8))) && std::find(held.begin(), held.end(), code) == held.end())
+            held.push_back(code);
+    }
+
+    const auto key = [this](uint8_t type, xcb_keycode_t code) {
+        xcb_test_fake_input(m_connection, type, code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
+    };
+    for (const xcb_keycode_t code : held)
+        key(XCB_KEY_RELEASE, code);
+    for (const xcb_keycode_t code : chord)
+        key(XCB_KEY_PRESS, code);
+    for (auto code = chord.rbegin(); code != chord.rend(); ++code)
+        key(XCB_KEY_RELEASE, *code);
+    for (const xcb_keycode_t code : held)
+        key(XCB_KEY_PRESS, code);
+    if (borrowed) {
+        std::vector<xcb_keysym_t> none(keyboard.perKey, 0);
+        xcb_change_keyboard_mapping(m_connection, 1, *borrowed, keyboard.perKey, none.data());
+    }
+    // A round trip: the server has taken every key when it answers.
+    Freed focus { xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr) };
+    return focus && !xcb_connection_has_error(m_connection);
+}
+
+} // namespace quillet
