@@ -154,6 +154,9 @@ EDITORS = {
     # The keyboard writes where other programs' edits are dropped, and a paste goes in.
     "gtk3-pasting": Editor([sys.executable, GTK3_FIXTURE, "--refuse-accessible-edits", "main.swift - Fixture",
                             "{file}"], ["pasted"]),
+    # KDE's editor component shows its text to other programs but refuses their edits.
+    "kwrite": Editor(["kwrite", "{file}"], ["basic", "emoji", "middle"], env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+                                                                           "QT_QPA_PLATFORM": "xcb"}),
     # Browsers' text areas: read and selected over AT-SPI, written through the keyboard.
     "firefox": Editor(["firefox-esr", "--no-remote", "--new-instance", "--profile", "{profile}", "{url}"], ["browser"],
                       env={"GNOME_ACCESSIBILITY": "1", "MOZ_CRASHREPORTER_DISABLE": "1"}, page=True,
