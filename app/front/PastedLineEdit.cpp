@@ -16,6 +16,8 @@ constexpr std::chrono::milliseconds clipboardBound { 250 };
 constexpr std::chrono::milliseconds pollInterval { 2 };
 // How long the line may take to show what it held once the caret was put back.
 constexpr std::chrono::milliseconds lineBound { 100 };
+// How long the caret may take to show where it was put.
+constexpr std::chrono::milliseconds caretBound { 200 };
 
 /// Asks until `shown` holds or the deadline passes: some toolkits answer from a copy of the
 /// text that follows the text a moment later.
@@ -69,14 +71,20 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
                 [&] {
                     return element.caretStandsAfterOnLine(beforeCaret) && element.readOnLine(expansion) == expansion;
                 },
-                Clock::now() + pasteArrivalBound))
+                Clock::now() + caretBound))
             return true;
-        // The caret cannot be put where the template says: the paste is taken back.
+    }
+    // Taken back, also a paste that showed late: the text as it was, the caret where it stood.
+    const auto holdsExpansion = [&] { return element.readOnLine(expansion) == expansion; };
+    if (holdsExpansion()) {
         element.selectOnLine(before, edit.replacement);
         if (paste.paste(removed, Clock::now() + clipboardBound))
-            waitForLine(element, line, Clock::now() + pasteArrivalBound);
+            waitUntil([&] { return !holdsExpansion() && element.readOnLine(line) == line; },
+                Clock::now() + pasteArrivalBound);
     }
     element.setCaretOnLine(line);
+    if (holdsExpansion() || element.readOnLine(line) != line)
+        throw EditNotPutBackError();
     throw ReadOnlyTextError();
 }
 

@@ -21,7 +21,8 @@ constexpr std::chrono::milliseconds pasteArrivalBound { 400 };
 /// The keys typed after the shortcut go on first; when they changed the line, nothing is
 /// written and this returns false. Succeeds only when the text holds the expansion and the
 /// caret stands where it belongs; otherwise the paste is taken back (the text as it was) and
-/// this throws ReadOnlyTextError. The clipboard is given back in every case. Throws AXError.
+/// this throws ReadOnlyTextError, or EditNotPutBackError when the text keeps the paste. The
+/// clipboard is given back in every case. Throws AXError.
 bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, const icu::UnicodeString& expansion,
     int32_t caret, KeyboardPaste& paste);
 

@@ -1,0 +1,187 @@
+// Writing through the keyboard into a text that refuses other programs' edits: the text ends as
+// the expansion with its caret, or as it was, and the user's clipboard comes back every time.
+
+#include "front/PastedLineEdit.h"
+#include "front/Accessibility.h"
+#include "front/KeyboardPaste.h"
+#include "text/UnicodeConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+/// A text that takes the keyboard's paste (or drops it) and whose selection and caret other
+/// programs may set; it refuses their edits.
+struct PastedText {
+    icu::UnicodeString text;
+    int32_t caret = 0;
+    TextRange selection;
+    bool dropsPastes = false;
+    bool ignoresCaretMoves = false;
+    /// Keys the user typed after the shortcut, which land when the keys are let go.
+    icu::UnicodeString typedAfter;
+};
+
+class PastedElement final : public AccessibleElement {
+public:
+    explicit PastedElement(PastedText& text)
+        : m_text(text)
+    {
+    }
+    icu::UnicodeString title() override { return u"main.swift"; }
+    std::shared_ptr<AccessibleElement> topLevelElement() override { return nullptr; }
+    CaretLine caretLine() override
+    {
+        m_lineStart = m_text.caret == 0 ? 0 : m_text.text.lastIndexOf(u'\n', 0, m_text.caret) + 1;
+        return { icu::UnicodeString(m_text.text, m_lineStart, m_text.caret - m_lineStart) };
+    }
+    bool isEditable() override { return false; }
+    bool acceptsKeyboardEdits() override { return true; }
+    LineEditAnswers editLine(const LineEdit&) override { throw AXError(AXError::AttributeUnsupported); }
+    void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override
+    {
+        m_text.selection = { m_lineStart + before.length(), selected.length() };
+        m_text.caret = m_text.selection.location + selected.length();
+    }
+    void setCaretOnLine(const icu::UnicodeString& before) override
+    {
+        if (!m_text.ignoresCaretMoves)
+            m_text.caret = m_lineStart + before.length();
+        m_text.selection = { m_text.caret, 0 };
+    }
+    bool caretStandsAfterOnLine(const icu::UnicodeString& before) override
+    {
+        return m_text.caret == m_lineStart + before.length();
+    }
+    icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override
+    {
+        return icu::UnicodeString(m_text.text, m_lineStart, expected.length());
+    }
+
+private:
+    PastedText& m_text;
+    int32_t m_lineStart = 0;
+};
+
+/// The clipboard and the keyboard, writing down what they were asked to do.
+class RecordingPaste final : public KeyboardPaste {
+public:
+    explicit RecordingPaste(PastedText& text)
+        : m_text(text)
+    {
+    }
+    bool keepClipboard(Clock::time_point) override
+    {
+        log.push_back("keep");
+        return keeps;
+    }
+    void letKeysGo() override
+    {
+        log.push_back("keys go");
+        m_text.text.insert(m_text.caret, m_text.typedAfter);
+        m_text.caret += m_text.typedAfter.length();
+    }
+    bool paste(const icu::UnicodeString& text, Clock::time_point) override
+    {
+        log.push_back("paste(" + toUtf8(text) + ")");
+        if (m_text.dropsPastes)
+            return true;
+        m_text.text.replace(m_text.selection.location, m_text.selection.length, text);
+        m_text.caret = m_text.selection.location + text.length();
+        m_text.selection = { m_text.caret, 0 };
+        return true;
+    }
+    void restoreClipboard(Clock::time_point) override { log.push_back("restore"); }
+
+    bool keeps = true;
+    std::vector<std::string> log;
+
+private:
+    PastedText& m_text;
+};
+
+struct PasteCase {
+    const char* name;
+    PastedText text;
+    bool keeps = true;
+    bool expanded = false; // else false, or thrown
+    bool throws = false;
+    const char16_t* textAfter;
+    int32_t caretAfter;
+    std::vector<std::string> log;
+};
+
+TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
+{
+    // "let x = 1\nfor item in items" with the caret at its end expands to the loop, its caret
+    // inside the braces: " {\n    \n}" is pasted after the abbreviation.
+    const icu::UnicodeString before = u"let x = 1\nfor item in items";
+    const icu::UnicodeString expansion = u"for item in items {\n    \n}";
+    const int32_t expansionCaret = 24;
+    const auto text = [&](bool dropsPastes, bool ignoresCaretMoves, const char16_t* typedAfter) {
+        PastedText shaped;
+        shaped.text = before;
+        shaped.caret = before.length();
+        shaped.dropsPastes = dropsPastes;
+        shaped.ignoresCaretMoves = ignoresCaretMoves;
+        shaped.typedAfter = typedAfter;
+        return shaped;
+    };
+    const std::vector<PasteCase> cases = {
+        { "the paste arrives", text(false, false, u""), true, true, false, u"let x = 1\nfor item in items {\n    \n}",
+            10 + 24, { "keep", "keys go", "paste( {\n    \n})", "restore" } },
+        { "the paste is dropped", text(true, false, u""), true, false, true, u"let x = 1\nfor item in items", 27,
+            { "keep", "keys go", "paste( {\n    \n})", "restore" } },
+        // The caret cannot be put inside the braces: the paste is taken back by deleting it.
+        { "the caret stays put", text(false, true, u""), true, false, true, u"let x = 1\nfor item in items", 27,
+            { "keep", "keys go", "paste( {\n    \n})", "paste()", "restore" } },
+        { "the clipboard cannot be kept", text(false, false, u""), false, false, true, u"let x = 1\nfor item in items",
+            27, { "keep" } },
+        // The keys typed after the shortcut changed the line: it is the user's, nothing is pasted.
+        { "keys typed after the shortcut", text(false, false, u"abc"), true, false, false,
+            u"let x = 1\nfor item in itemsabc", 30, { "keep", "keys go", "restore" } },
+    };
+    for (const PasteCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        PastedText state = row.text;
+        PastedElement element(state);
+        RecordingPaste paste(state);
+        paste.keeps = row.keeps;
+        const icu::UnicodeString line = element.caretLine().beforeCaret;
+        bool expanded = false;
+        bool threw = false;
+        try {
+            expanded = pasteOnLine(element, line, expansion, expansionCaret, paste);
+        } catch (const ReadOnlyTextError&) {
+            threw = true;
+        }
+        EXPECT_EQ(expanded, row.expanded);
+        EXPECT_EQ(threw, row.throws);
+        EXPECT_EQ(toUtf8(state.text), toUtf8(icu::UnicodeString(row.textAfter)));
+        EXPECT_EQ(state.caret, row.caretAfter);
+        EXPECT_EQ(paste.log, row.log);
+    }
+}
+
+TEST(PastedLineEditTest, ATextThatRefusesEditsIsPastedIntoOnlyWithAPaste)
+{
+    PastedText state;
+    state.text = u"for item in items";
+    state.caret = 17;
+    CaretLineText withoutPaste(std::make_shared<PastedElement>(state));
+    EXPECT_THROW(withoutPaste.replace(u"for item in items {\n    \n}", 24), ReadOnlyTextError);
+    EXPECT_EQ(toUtf8(state.text), "for item in items");
+
+    CaretLineText line(std::make_shared<PastedElement>(state));
+    RecordingPaste paste(state);
+    EXPECT_TRUE(line.replace(u"for item in items {\n    \n}", 24, &paste));
+    EXPECT_EQ(toUtf8(state.text), "for item in items {\n    \n}");
+    EXPECT_EQ(state.caret, 24);
+}
+
+} // namespace
+} // namespace quillet
