@@ -65,7 +65,12 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
         throw ReadOnlyTextError();
     }
     const icu::UnicodeString beforeCaret(expansion, 0, std::clamp(caret, 0, expansion.length()));
-    if (waitForLine(element, expansion, Clock::now() + pasteArrivalBound)) {
+    const auto arrival = Clock::now() + pasteArrivalBound;
+    if (waitForLine(element, expansion, arrival)) {
+        // The paste ends by putting the caret after what it inserted, and the text may show
+        // before that: a caret put earlier would be moved there.
+        const icu::UnicodeString pasted = before + edit.replacement;
+        waitUntil([&] { return element.caretStandsAfterOnLine(pasted); }, arrival);
         element.setCaretOnLine(beforeCaret);
         if (waitUntil(
                 [&] {

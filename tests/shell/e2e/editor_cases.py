@@ -153,7 +153,7 @@ EDITORS = {
     # writes other programs' edits to a line edit with setText, which clears its undo history.
     # The keyboard writes where other programs' edits are dropped, and a paste goes in.
     "gtk3-pasting": Editor([sys.executable, GTK3_FIXTURE, "--refuse-accessible-edits", "main.swift - Fixture",
-                            "{file}"], ["pasted"]),
+                            "{file}"], ["pasted", "pasted-held"]),
     # KDE's editor component shows its text to other programs but refuses their edits.
     "kwrite": Editor(["kwrite", "{file}"], ["basic", "emoji", "middle"], env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
                                                                            "QT_QPA_PLATFORM": "xcb"}),
@@ -567,6 +567,24 @@ class Session:
         _, expected, outcome = self.expand_typed("", [], self.abbreviation())
         if not outcome.startswith("expanded"):
             raise Failure("the press reports %s" % outcome)
+        self.check_clipboard(outcome)
+        return outcome
+
+    def case_pasted_held(self):
+        """The shortcut's modifiers still held while the paste goes out: the text gets the
+        paste, not Ctrl+Alt+Shift+Insert."""
+        self.own_clipboard()
+        self.open_editor("")
+        before = self.type_line(self.abbreviation())
+        expected = self.expectation(before)
+        presses = len(self.presses())
+        subprocess.run(["xdotool", "keydown", "--delay", "20", "ctrl+alt", "key", "--delay", "20", "e"], check=True,
+                       timeout=10)
+        try:
+            outcome = self.outcome(presses, 10)
+        finally:
+            subprocess.run(["xdotool", "keyup", "--delay", "20", "ctrl+alt"], check=True, timeout=10)
+        self.expect("after the press with Ctrl+Alt held (%s)" % outcome, expected)
         self.check_clipboard(outcome)
         return outcome
 
