@@ -1,6 +1,8 @@
 #include "editor/BundleListActions.h"
 
 #include "library/JSONSerializableStore.h"
+#include "library/StoreErrorTexts.h"
+#include "text/AtomicFile.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
 #include "text/UserErrorDescriptionType.h"
@@ -160,11 +162,11 @@ void BundleListActions::importBundleFiles(const std::vector<std::filesystem::pat
 
 void BundleListActions::exportBundle(const Bundle& bundle, const std::filesystem::path& path)
 {
-    const auto title = localized(u"File could not be saved", "File could not be save");
+    const auto title = StoreErrorTexts::fileCouldNotBeSaved();
     try {
         const std::string bytes
             = bundle.dictionary().dump(4, ' ', false, JSONDictionary::error_handler_t::replace) + "\n";
-        detail::writeFileAtomically(path, bytes);
+        writeFileAtomically(path, bytes);
     } catch (const std::exception& error) {
         throw CbError(title, localizedDescription(error));
     }

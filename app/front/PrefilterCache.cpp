@@ -3,7 +3,7 @@
 
 #include "expansion/ExpanderController.h"
 #include "library/CustomExpander.h"
-#include "library/JSONSerializableStore.h"
+#include "text/AtomicFile.h"
 #include "variables/ProgrammingLanguage.h"
 
 #include <elf.h>
@@ -259,7 +259,7 @@ void PrefilterCache::store(const ExpanderController& controller, const std::stri
     // flush at every first run after an edit would cost more than the parse it saves on a
     // small library.
     try {
-        detail::writeFileAtomically(fileFor(listName), content, detail::AtomicWrite::remadeFile);
+        writeFileAtomically(fileFor(listName), content, AtomicWrite::remadeFile);
     } catch (const std::exception&) {
         // Best effort: the next run parses the patterns again.
     }

@@ -5,6 +5,7 @@
 #include "library/LibrarySnapshot.h"
 #include "text/UserErrorDescriptionType.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -38,17 +39,37 @@ class UserNotifications;
 /// The file is never replaced blindly: a save holds the library's lock file (so another
 /// instance saving at the same moment waits), and when the file is no longer the one last
 /// loaded or saved (a hand or another instance changed it), what changed there is merged
-/// into the library first (LibrarySnapshot::mergeInto): what was deleted there and left
-/// alone here stays deleted, what was changed there and not here takes the file's version,
-/// and a change on both sides keeps both versions and tells the user. A file in its place
-/// that cannot be read is kept beside the library under a new name. Temporary files that a killed save left in the
-/// library's folder are removed at start-up.
+/// into the library first (LibrarySnapshot::mergeInto), against the last version of the file
+/// that this holder did not write itself: what was deleted there and left alone here stays
+/// deleted, what was changed there and not here takes the file's version, what was added
+/// here since stays even when the other writer's version lacks it (that writer may never
+/// have seen it), and a change on both sides keeps both versions and tells the user. The file
+/// is looked at once more right before the new one is renamed in; when it changed meanwhile,
+/// the merge runs again. A file in its place that cannot be read is kept beside the library
+/// under a new name. Temporary files that a killed save left in the library's folder are
+/// removed at start-up.
+///
+/// A save waits for the lock at most Environment::lockWait. When another process holds it
+/// longer, the change stays waiting, the user is told once that the library is busy, and the
+/// save is tried again (after the scheduler's delay, or at the next change). When no lock can
+/// be had at all (the lock file can be neither made nor opened), nothing is written, the user
+/// is told so, and the change waits. A change stays waiting until it is written, a failed
+/// save's too. The notifications of a save are delivered once the lock is let go.
+///
+/// At the end (destruction, saveBeforeEnd()) a waiting change waits at most lockWaitAtEnd
+/// for the lock; what still cannot be written is kept beside the library, with the version
+/// it was made against, in a file named "bundles.qlbundles.<time>.<process>.unsaved", which
+/// the next start merges into the library and removes once that is written.
 ///
 /// Everything the desktop does (alerts, notifications, activation and termination, finding
 /// resources) goes through the interfaces of the Environment, so the command line loads the
 /// library through App just as the desktop application does. Main thread only.
 class App final : public BundleStoreDelegate {
 public:
+    /// The longest the last save waits for the lock, so that the process ends well within
+    /// three seconds of being asked to.
+    static constexpr std::chrono::milliseconds lockWaitAtEnd { 2000 };
+
     struct Environment {
         std::shared_ptr<UserAlerts> alerts;
         std::shared_ptr<UserNotifications> notifications;
@@ -59,6 +80,9 @@ public:
         /// Delays saves so that a burst of changes is written once; none writes every change
         /// at once (the command line, most tests).
         std::shared_ptr<SaveScheduler> saveScheduler;
+        /// The longest a save waits for another process's lock (the desktop's event loop must
+        /// not wait for long).
+        std::chrono::milliseconds lockWait = lockWaitAtEnd;
 
         /// Console services (alerts and notifications go to standard error, the application
         /// control does nothing) and the resources beside or installed with the program.
@@ -97,12 +121,16 @@ public:
     /// Delivers a notification of the error at once.
     void deliverNotification(const UserErrorDescriptionType& error);
     /// Writes the library now (a waiting save included); a failure becomes a "File could not
-    /// be saved" notification that names the file.
+    /// be saved" notification that names the file. The change waits until it is written.
     void save();
     /// Writes the library now when a change waits for its save.
     void saveIfPending();
-    /// Whether a change waits for its save.
+    /// Whether a change waits for its save (also one whose save failed or found the library
+    /// busy).
     bool hasPendingSave() const noexcept { return m_savePending; }
+    /// The last save, as the process ends: a waiting change is written, or kept beside the
+    /// library for the next start (see above). Bounded by lockWaitAtEnd.
+    void saveBeforeEnd();
 
     using CustomAction = std::function<bool()>;
     const CustomAction& expandingShortcutCustomAction() const noexcept { return m_expandingShortcutCustomAction; }
@@ -119,14 +147,26 @@ private:
     /// Installs the default bundles with one write of a new file; false when another run
     /// created the file meanwhile (nothing is then written).
     bool installDefaultBundles();
+    enum class SaveOutcome { written, busy, failed };
+    SaveOutcome saveWaiting(std::chrono::milliseconds longest);
+    /// The save under the lock; throws the write's errors.
+    void writeHoldingTheLock();
     void notifySaveFailure(const UserErrorDescriptionType& error);
     /// Merges into the library what another writer changed in the file since our last look.
     void keepChangesMadeElsewhere();
+    /// Delivers the notification now, or once the lock is let go during a save.
+    void tell(CbError notice);
+    /// Keeps the waiting change beside the library for the next start.
+    void keepUnsavedChanges();
+    /// Merges what an earlier run kept beside the library, and writes it.
+    void takeInUnsavedChanges();
 
     Environment m_environment;
     std::unique_ptr<JSONSerializableStore<BundleStore>> m_bundleStoreController;
-    // The objects the file held when it was last loaded or saved.
+    // The objects the file held when it was last loaded, saved or read.
     LibrarySnapshot m_snapshot;
+    // The objects of the last version this holder did not write itself (loaded or read).
+    LibrarySnapshot m_foreignSnapshot;
     // Stands in for the library when loading failed, so callers find an empty one; it is
     // tied to no file and never saved.
     std::unique_ptr<BundleStore> m_detachedStore;
@@ -134,6 +174,12 @@ private:
     CustomAction m_expandingShortcutCustomAction;
     bool m_savePending = false;
     bool m_lastSaveFailed = false;
+    // The user was told that another process holds the lock; cleared once a save gets it.
+    bool m_toldBusy = false;
+    // Notifications held while a save holds the lock.
+    std::vector<CbError> m_heldNotices;
+    // Files of earlier runs' unsaved changes merged into the library, removed once it is written.
+    std::vector<std::filesystem::path> m_takenInUnsavedFiles;
     // Set while the save itself changes the library (taking in another writer's bundles).
     bool m_saving = false;
 };

@@ -5,6 +5,7 @@
 #include "library/ApplicationControl.h"
 #include "library/JSONSerializableStore.h"
 #include "library/OwnedChildren.h"
+#include "library/StoreErrorTexts.h"
 #include "library/UserAlerts.h"
 #include "text/Localized.h"
 #include "text/RegularFile.h"
@@ -30,7 +31,7 @@ constexpr const char* bundlesKey = "bundles";
 
 icu::UnicodeString libraryReadingErrorTitle()
 {
-    return localized(u"JSON reading error", "JSON Serializable Store error");
+    return StoreErrorTexts::jsonReadingError();
 }
 
 CbError unreadableBundleError(std::size_t index, const JSONDictionary& object, const std::exception& error)
@@ -235,14 +236,12 @@ std::string readImportFile(const std::filesystem::path& path)
         throw ImportFailure(
             localized(u"It is not a regular file but a pipe, a device or a socket.", "Bundle import special file"));
     if (status.st_size > BundleStore::largestBundleFileSize)
-        throw ImportFailure(localized(
-            u"It is larger than 16 MB, more than any bundle of expanders holds.", "Bundle import file too large"));
+        throw ImportFailure(StoreErrorTexts::bundleFileTooLarge());
 
     RegularFileRead file = readRegularFile(path, BundleStore::largestBundleFileSize);
     using Outcome = RegularFileRead::Outcome;
     if (file.outcome == Outcome::tooLarge)
-        throw ImportFailure(localized(
-            u"It is larger than 16 MB, more than any bundle of expanders holds.", "Bundle import file too large"));
+        throw ImportFailure(StoreErrorTexts::bundleFileTooLarge());
     if (file.outcome == Outcome::notRegular)
         throw ImportFailure(systemReason(EINVAL)); // replaced between the two looks
     if (!file.ok())
@@ -357,8 +356,7 @@ void BundleStore::reportImportFailures(std::vector<icu::UnicodeString> failures)
         }
         m_pendingImportFailures.clear();
         m_unlistedImportFailures = 0;
-        const Alert alert
-            = Alert::fromError(CbError(localized(u"File could not be read", "Bundle import error"), description));
+        const Alert alert = Alert::fromError(CbError(StoreErrorTexts::fileCouldNotBeRead(), description));
         if (m_importFeedback.application)
             m_importFeedback.application->activate(true);
         if (m_importFeedback.alerts)

@@ -1,24 +1,20 @@
 #include "library/JSONSerializableStore.h"
 
-#include "text/Localized.h"
+#include "library/StoreErrorTexts.h"
 #include "text/RegularFile.h"
 #include "text/UnicodeConversion.h"
 #include "text/UserErrorDescriptionType.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 namespace quillet::detail {
@@ -26,11 +22,10 @@ namespace quillet::detail {
 JSONStoreTexts JSONStoreTexts::localizedTexts()
 {
     return {
-        .parsingErrorTitle = localized(u"JSON reading error", "JSON Serializable Store error"),
-        .invalidFormatError
-        = localized(u"Parsing file has an invalid format.", "JSON Serializable Store parsing error"),
-        .fileCouldBeNotReadErrorTitle = localized(u"File could not be read", "JSON Serializable Store error"),
-        .savingErrorTitle = localized(u"File could not be written", "JSON Serializable Store error"),
+        .parsingErrorTitle = StoreErrorTexts::jsonReadingError(),
+        .invalidFormatError = StoreErrorTexts::invalidFormat(),
+        .fileCouldBeNotReadErrorTitle = StoreErrorTexts::fileCouldNotBeRead(),
+        .savingErrorTitle = StoreErrorTexts::fileCouldNotBeWritten(),
     };
 }
 
@@ -39,11 +34,6 @@ namespace {
 icu::UnicodeString pathText(const std::filesystem::path& path)
 {
     return fromUtf8(path.string());
-}
-
-[[noreturn]] void throwSystemError(const char* what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
 }
 
 /// Builds the same value as JSONDictionary::parse, but gives every object room for a few keys
@@ -475,62 +465,23 @@ Opened openForReading(const std::filesystem::path& path, int& fd)
     return Opened::turnedUp;
 }
 
-FileIdentity identityOf(const struct stat& status)
+std::optional<std::string> readOpenFile(
+    int fd, const std::filesystem::path& path, const JSONStoreTexts& texts, std::optional<FileIdentity>* identity)
 {
-    return {
-        .device = status.st_dev,
-        .inode = status.st_ino,
-        .size = status.st_size,
-        .modifiedSeconds = status.st_mtim.tv_sec,
-        .modifiedNanoseconds = status.st_mtim.tv_nsec,
-    };
-}
-
-std::optional<std::string> readOpenFile(int fd, std::optional<FileIdentity>* identity)
-{
-    RegularFileRead file = readOpenRegularFile(fd);
+    RegularFileRead file = readOpenRegularFile(fd, static_cast<std::size_t>(largestLibraryFileSize));
+    if (file.outcome == RegularFileRead::Outcome::tooLarge) {
+        icu::UnicodeString reason = pathText(path);
+        throw CbError(
+            texts.fileCouldBeNotReadErrorTitle, reason.append(u": ").append(StoreErrorTexts::libraryFileTooLarge()));
+    }
     if (!file.ok())
         return std::nullopt;
     if (identity)
-        *identity = identityOf(file.status);
+        *identity = FileIdentity::of(file.status);
     return std::move(file.bytes);
 }
 
 } // namespace
-
-std::optional<FileIdentity> FileIdentity::of(const std::filesystem::path& path)
-{
-    struct stat status { };
-    if (stat(path.c_str(), &status) != 0)
-        return std::nullopt;
-    return identityOf(status);
-}
-
-void removeStaleTemporaryFiles(const std::filesystem::path& path)
-{
-    // A save takes seconds at most; an older temporary file belongs to no save still running.
-    constexpr auto stale = std::chrono::minutes(2);
-    std::error_code error;
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(path, error))
-        target = std::filesystem::weakly_canonical(path, error);
-    if (error)
-        return;
-    const std::string prefix = "." + target.filename().string() + ".";
-    const auto folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const auto now = std::filesystem::file_time_type::clock::now();
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::error_code entryError;
-        if (!entry.is_regular_file(entryError) || entry.is_symlink(entryError))
-            continue;
-        const auto modified = entry.last_write_time(entryError);
-        if (!entryError && now - modified > stale)
-            std::filesystem::remove(entry.path(), entryError);
-    }
-}
 
 std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts,
     std::optional<FileIdentity>* identity, std::string* readBytes)
@@ -547,7 +498,12 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
             continue;
         if (fd < 0)
             throw CbError(texts.fileCouldBeNotReadErrorTitle, pathText(path));
-        bytes = readOpenFile(fd, identity);
+        try {
+            bytes = readOpenFile(fd, path, texts, identity);
+        } catch (...) {
+            close(fd);
+            throw;
+        }
         close(fd);
         break;
     }
@@ -567,178 +523,29 @@ std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& pa
     return dictionary;
 }
 
-namespace {
-
-std::string encoded(const JSONDictionary& dictionary)
+std::string encodedJSONDictionary(const JSONDictionary& dictionary)
 {
     return dictionary.dump(4, ' ', false, JSONDictionary::error_handler_t::replace) + "\n";
 }
 
-/// Moves the temporary file to the path; false when `replace` is off and something is there
-/// (the temporary file is then left to the caller).
-bool moveInPlace(const std::string& temporary, const std::filesystem::path& path, bool replace, AtomicWrite how)
-{
-    if (replace) {
-        if (rename(temporary.c_str(), path.c_str()) == 0)
-            return true;
-        // A rename cannot replace a folder: an empty one in a remade file's place is taken away
-        // first; one with files in it is left alone.
-        if (errno == EISDIR && how == AtomicWrite::remadeFile && rmdir(path.c_str()) == 0
-            && rename(temporary.c_str(), path.c_str()) == 0)
-            return true;
-        throwSystemError("cannot replace the file");
-    }
-    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno == EEXIST)
-        return false;
-    if (errno != EINVAL && errno != ENOSYS)
-        throwSystemError("cannot create the file");
-    // A file system without the exclusive rename: a hard link fails just as atomically when
-    // the name is taken; the temporary name is then removed by the caller.
-    if (link(temporary.c_str(), path.c_str()) == 0) {
-        unlink(temporary.c_str());
-        return true;
-    }
-    if (errno == EEXIST)
-        return false;
-    throwSystemError("cannot create the file");
-}
-
-bool writeFileAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes, bool replace, AtomicWrite how)
-{
-    const bool kept = how == AtomicWrite::keptFile;
-    // A library kept elsewhere through a symbolic link is written where the link points;
-    // renaming over the link itself would detach it from the real file.
-    std::filesystem::path path = linkOrFile;
-    if (kept && std::filesystem::is_symlink(linkOrFile)) {
-        // A link to a folder not mounted yet: a plain file in its place would cut the user's
-        // library off, and the link would be lost.
-        if (!std::filesystem::exists(linkOrFile))
-            throw std::system_error(ENOENT, std::generic_category(), "the link points to nothing");
-        path = std::filesystem::weakly_canonical(linkOrFile);
-    }
-    const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::filesystem::create_directories(folder);
-
-    // The temporary file must be in the target's folder: rename is atomic only within one file system.
-    std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        throwSystemError("cannot create a temporary file");
-
-    auto fail = [&](const char* what) {
-        const int savedErrno = errno;
-        if (fd >= 0)
-            close(fd);
-        unlink(temporary.c_str());
-        errno = savedErrno;
-        throwSystemError(what);
-    };
-
-    // Keep the permissions of the file being replaced; a new file gets the usual rw-r--r--. A
-    // remade file keeps the rw------- of the temporary file.
-    struct stat existing { };
-    if (kept && fchmod(fd, stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644) != 0)
-        fail("cannot set the permissions of the temporary file");
-
-    const char* data = bytes.data();
-    std::size_t remaining = bytes.size();
-    while (remaining > 0) {
-        const ssize_t written = write(fd, data, remaining);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            fail("cannot write the temporary file");
-        }
-        data += written;
-        remaining -= static_cast<std::size_t>(written);
-    }
-    if (kept && fsync(fd) != 0)
-        fail("cannot flush the temporary file");
-    if (close(fd) != 0) {
-        const int savedErrno = errno;
-        unlink(temporary.c_str());
-        errno = savedErrno;
-        throwSystemError("cannot close the temporary file");
-    }
-    bool moved = false;
-    try {
-        moved = moveInPlace(temporary, path, replace, how);
-    } catch (...) {
-        unlink(temporary.c_str());
-        throw;
-    }
-    if (!moved) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable; a failure here no longer endangers the data.
-    const int folderFd = kept ? open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-    if (folderFd >= 0) {
-        fsync(folderFd);
-        close(folderFd);
-    }
-    return true;
-}
-
-} // namespace
-
-void writeJSONDictionary(
+FileIdentity writeJSONDictionary(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
 {
     try {
-        writeFileAtomically(path, encoded(dictionary), true, AtomicWrite::keptFile);
+        return writeFileAtomically(path, encodedJSONDictionary(dictionary));
     } catch (const std::exception&) {
         throw CbError(texts.savingErrorTitle, pathText(path));
     }
 }
 
-bool createJSONDictionaryFile(
-    const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
+std::optional<FileIdentity> replaceJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
+    const std::optional<FileIdentity>& expected, const JSONStoreTexts& texts)
 {
     try {
-        return writeFileAtomically(path, encoded(dictionary), false, AtomicWrite::keptFile);
+        return replaceFileAtomically(path, encodedJSONDictionary(dictionary), expected);
     } catch (const std::exception&) {
         throw CbError(texts.savingErrorTitle, pathText(path));
     }
-}
-
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, AtomicWrite how)
-{
-    writeFileAtomically(path, bytes, true, how);
-}
-
-std::filesystem::path FileLock::lockFilePath(const std::filesystem::path& path)
-{
-    return path.parent_path() / ("." + path.filename().string() + ".lock");
-}
-
-FileLock::FileLock(const std::filesystem::path& path)
-{
-    const auto lockFile = lockFilePath(path);
-    m_fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (m_fd < 0 && errno == ENOENT) {
-        std::error_code error;
-        std::filesystem::create_directories(lockFile.parent_path(), error);
-        m_fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    }
-    if (m_fd < 0)
-        return;
-    while (flock(m_fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            close(m_fd);
-            m_fd = -1;
-            return;
-        }
-    }
-}
-
-FileLock::~FileLock()
-{
-    // Closing the only descriptor of the open file releases its lock.
-    if (m_fd >= 0)
-        close(m_fd);
 }
 
 } // namespace quillet::detail

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "library/DictionaryReader.h"
+#include "text/AtomicFile.h"
+#include "text/FileLock.h"
 
 #include <unicode/unistr.h>
 
+#include <chrono>
 #include <concepts>
 #include <filesystem>
 #include <memory>
@@ -35,20 +38,9 @@ struct JSONStoreTexts {
     static JSONStoreTexts localizedTexts();
 };
 
-/// Which file a path named when it was last read or written: another writer's rename or
-/// rewrite changes it.
-struct FileIdentity {
-    unsigned long long device = 0;
-    unsigned long long inode = 0;
-    long long size = 0;
-    long long modifiedSeconds = 0;
-    long long modifiedNanoseconds = 0;
-
-    bool operator==(const FileIdentity&) const = default;
-
-    /// The file the path names now (links followed); none when nothing is there.
-    static std::optional<FileIdentity> of(const std::filesystem::path& path);
-};
+/// The largest library file that is read: far more than the editor or imports make, and
+/// little enough that reading it cannot take the memory of the machine.
+inline constexpr long long largestLibraryFileSize = 512LL * 1024 * 1024;
 
 /// What JSONDictionary::parse gives for the bytes (the same value, key order and errors), built
 /// without copying the filled values of objects that grow.
@@ -56,7 +48,8 @@ JSONDictionary parseJSONDictionary(const std::string& bytes);
 
 /// The top-level object of the file, or none when nothing exists at the path.
 /// Throws CbError ("File could not be read", the path) when the file exists but cannot be
-/// read (also when its existence cannot be checked), PlatformError with the JSON reader's
+/// read (also when its existence cannot be checked; for a file larger than
+/// largestLibraryFileSize the path and why), PlatformError with the JSON reader's
 /// description for text that is not JSON, and CbError ("JSON reading error", "Parsing file
 /// has an invalid format.") for a top level that is not an object.
 /// The identity of the file that was read goes to `identity` when given, and its bytes to
@@ -64,58 +57,20 @@ JSONDictionary parseJSONDictionary(const std::string& bytes);
 std::optional<JSONDictionary> readJSONDictionary(const std::filesystem::path& path, const JSONStoreTexts& texts,
     std::optional<FileIdentity>* identity = nullptr, std::string* readBytes = nullptr);
 
-/// Removes the temporary files that an interrupted save of the file left beside it (named
-/// ".<file name>.XXXXXX") when they are older than a save could take.
-void removeStaleTemporaryFiles(const std::filesystem::path& path);
+/// The object pretty-printed as UTF-8, as the library file holds it.
+std::string encodedJSONDictionary(const JSONDictionary& dictionary);
 
-/// Writes the object pretty-printed as UTF-8 into a new file, atomically, unless something is
-/// already at the path: false then, and nothing is written. Throws as writeJSONDictionary.
-bool createJSONDictionaryFile(
+/// Writes the object atomically (writeFileAtomically) and gives the identity of the file
+/// written; throws CbError ("File could not be written", the path) when encoding, creating
+/// the folder or writing fails.
+FileIdentity writeJSONDictionary(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts);
 
-/// Writes the object pretty-printed as UTF-8, atomically; throws CbError ("File could not be
-/// written", the path) when encoding, creating the folder or writing fails.
-void writeJSONDictionary(
-    const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts);
-
-/// What an atomic write replaces, and how it keeps the bytes.
-enum class AtomicWrite {
-    /// A file the user keeps: a symbolic link is written through to its target (a link whose
-    /// target is missing is refused), the replaced file's permissions are kept (rw-r--r-- for a
-    /// new one), and the bytes and the rename are flushed to disk.
-    keptFile,
-    /// A file the program makes again whenever it is missing or damaged (a cache): whatever
-    /// stands at the path is replaced, a symbolic link, a FIFO or an empty folder included (a
-    /// folder with files in it is refused); the file is its owner's alone; nothing is flushed.
-    remadeFile,
-};
-
-/// Replaces the file with the bytes so that a reader only ever sees the old or the new
-/// content: the bytes go to a temporary file in the same folder (named ".<file name>.XXXXXX")
-/// and are renamed over the target, as `how` says. Creates missing folders. On failure the
-/// temporary file is removed, the target is untouched and std::system_error (or
-/// std::filesystem::filesystem_error) is thrown.
-void writeFileAtomically(
-    const std::filesystem::path& path, std::string_view bytes, AtomicWrite how = AtomicWrite::keptFile);
-
-/// An advisory lock (flock) on a file beside the stored one, named ".<file name>.lock":
-/// every writer of the file holds it around reading, comparing and replacing the file, so two
-/// processes take turns and neither replaces what the other wrote without having read it.
-/// Waits for the lock; held until destroyed. Where no lock file can be made (a read-only
-/// folder), nothing is locked: a save there fails anyway.
-class FileLock {
-public:
-    explicit FileLock(const std::filesystem::path& path);
-    ~FileLock();
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-
-    /// The lock file of the stored file at the path.
-    static std::filesystem::path lockFilePath(const std::filesystem::path& path);
-
-private:
-    int m_fd = -1;
-};
+/// Writes the object atomically only in the place of the expected file (none: only where
+/// nothing is), as replaceFileAtomically does: none when another file is there, and nothing
+/// is written. Throws as writeJSONDictionary.
+std::optional<FileIdentity> replaceJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
+    const std::optional<FileIdentity>& expected, const JSONStoreTexts& texts);
 
 } // namespace detail
 
@@ -149,26 +104,44 @@ public:
     void save()
     {
         auto dictionary = m_serializable->dictionary();
-        detail::writeJSONDictionary(m_path, dictionary, m_texts);
-        m_identity = detail::FileIdentity::of(m_path);
-        m_savedDictionary = std::move(dictionary);
-        m_loadedBytes = std::string();
+        m_identity = detail::writeJSONDictionary(m_path, dictionary, m_texts);
+        m_writtenDictionary = std::move(dictionary);
     }
 
-    /// Whether the file at the path is another than the one last loaded or saved (someone
-    /// else wrote it since). A file that is gone counts as unchanged: nothing there is lost.
+    /// Writes the value's dictionary only in the place of the file last loaded, saved or
+    /// read (or only where nothing is, when nothing is there now); false, and nothing
+    /// written, when the file there is another by the time of the rename. Throws as save().
+    bool saveOverFileLastSeen()
+    {
+        const auto expected = FileIdentity::of(m_path) ? m_identity : std::nullopt;
+        auto dictionary = m_serializable->dictionary();
+        const auto written = detail::replaceJSONDictionary(m_path, dictionary, expected, m_texts);
+        if (!written)
+            return false;
+        m_identity = written;
+        m_writtenDictionary = std::move(dictionary);
+        return true;
+    }
+
+    /// Whether the file at the path is another than the one last loaded, saved or read
+    /// (someone else wrote it since). A file that is gone counts as unchanged: nothing there
+    /// is lost.
     bool fileChangedElsewhere() const
     {
-        const auto now = detail::FileIdentity::of(m_path);
+        const auto now = FileIdentity::of(m_path);
         return now && now != m_identity;
     }
 
-    /// Makes other writers of the file wait until the result is destroyed (detail::FileLock).
-    std::unique_ptr<detail::FileLock> lockForWriting() const { return std::make_unique<detail::FileLock>(m_path); }
+    /// Makes other writers of the file wait while the result is held: waits at most
+    /// `longest` for it (FileLock).
+    std::unique_ptr<FileLock> lockForWriting(std::chrono::milliseconds longest) const
+    {
+        return std::make_unique<FileLock>(m_path, longest);
+    }
 
     /// Reads the file as it is now, without touching the value; the errors of the load. The
     /// identity of the file read goes to `identity` when given.
-    std::optional<JSONDictionary> readFileAsItIsNow(std::optional<detail::FileIdentity>* identity = nullptr) const
+    std::optional<JSONDictionary> readFileAsItIsNow(std::optional<FileIdentity>* identity = nullptr) const
     {
         return detail::readJSONDictionary(m_path, m_texts, identity);
     }
@@ -176,25 +149,33 @@ public:
     /// Counts the object (as the value writes it) as the file last read, with the file's
     /// identity: the value has taken in what it holds, so a save that fails afterwards leaves
     /// nothing of it to take in again.
-    void markAsRead(JSONDictionary dictionary, std::optional<detail::FileIdentity> identity)
+    void markAsRead(JSONDictionary dictionary, std::optional<FileIdentity> identity)
     {
         m_identity = identity;
-        m_savedDictionary = std::move(dictionary);
+        m_readDictionary = std::move(dictionary);
+        m_writtenDictionary.reset();
         m_loadedBytes = std::string();
     }
 
-    /// The object last loaded or saved, as the value writes it.
+    /// The object last loaded, saved or read (markAsRead), as the value writes it.
     const JSONDictionary& savedDictionary() const
+    {
+        return m_writtenDictionary ? *m_writtenDictionary : readDictionary();
+    }
+
+    /// The object last loaded or read (markAsRead), as the value writes it: the last version
+    /// of the file that this store did not write itself.
+    const JSONDictionary& readDictionary() const
     {
         // Written out on first need only: most runs (the command line's) never compare, and
         // writing a large library out took as long as reading it. A value read again from the
         // loaded bytes writes what the loaded value wrote then, whatever changed it since; the
         // bytes take a fraction of the memory of the object read from them.
-        if (!m_savedDictionary) {
-            m_savedDictionary
+        if (!m_readDictionary) {
+            m_readDictionary
                 = T(m_foundFile ? detail::parseJSONDictionary(m_loadedBytes) : JSONDictionary::object()).dictionary();
         }
-        return *m_savedDictionary;
+        return *m_readDictionary;
     }
 
     /// Writes the value's dictionary only when no file exists at the path (another process
@@ -203,14 +184,16 @@ public:
     bool saveIfAbsent()
     {
         auto dictionary = m_serializable->dictionary();
-        if (!detail::createJSONDictionaryFile(m_path, dictionary, m_texts))
+        const auto written = detail::replaceJSONDictionary(m_path, dictionary, std::nullopt, m_texts);
+        if (!written)
             return false;
-        m_identity = detail::FileIdentity::of(m_path);
-        m_savedDictionary = std::move(dictionary);
-        m_loadedBytes = std::string();
+        m_identity = written;
+        m_writtenDictionary = std::move(dictionary);
         return true;
     }
 
+    /// The identity of the file last loaded, saved or read; none when there was none.
+    const std::optional<FileIdentity>& identityLastSeen() const noexcept { return m_identity; }
     const std::filesystem::path& path() const noexcept { return m_path; }
     T& serializable() noexcept { return *m_serializable; }
     const T& serializable() const noexcept { return *m_serializable; }
@@ -220,13 +203,15 @@ private:
     std::filesystem::path m_path;
     std::unique_ptr<T> m_serializable;
     bool m_foundFile = false;
-    std::optional<detail::FileIdentity> m_identity;
-    /// The bytes of the file read at the load (when one was), until the first save: what
-    /// savedDictionary() is made from.
+    std::optional<FileIdentity> m_identity;
+    /// The bytes of the file read at the load (when one was), until another read: what
+    /// readDictionary() is made from.
     std::string m_loadedBytes;
-    /// Made on first need (see savedDictionary()); mutable as a cache of a value fixed at the
-    /// load or the last save, which the store's owner reads and writes on one thread.
-    mutable std::optional<JSONDictionary> m_savedDictionary;
+    /// Made on first need (see readDictionary()); mutable as a cache of a value fixed at the
+    /// load or the last read, which the store's owner reads and writes on one thread.
+    mutable std::optional<JSONDictionary> m_readDictionary;
+    /// The object last written, when a write came after the last read.
+    std::optional<JSONDictionary> m_writtenDictionary;
 };
 
 } // namespace quillet

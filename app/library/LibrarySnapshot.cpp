@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quillet {
 
@@ -423,6 +424,77 @@ LibrarySnapshot::Merge LibrarySnapshot::mergeInto(
     });
     merge.conflicts = std::move(merger.conflicts);
     return merge;
+}
+
+LibrarySnapshot::Base LibrarySnapshot::asSeenBy(const JSONDictionary& base, const JSONDictionary& theirs,
+    const LibrarySnapshot& foreign, const JSONDictionary& foreignBase) const
+{
+    const Records baseBundles = recordsOf(base, "bundles");
+    if (baseBundles.size() != m_entries.size())
+        return { *this, base };
+    const Records foreignBundles = recordsOf(foreignBase, "bundles");
+    std::unordered_map<const Bundle*, std::size_t> foreignBundleAt;
+    std::unordered_set<const CustomExpander*> foreignExpanders;
+    if (foreignBundles.size() == foreign.m_entries.size()) {
+        for (std::size_t f = 0; f < foreign.m_entries.size(); ++f) {
+            if (const auto bundle = foreign.m_entries[f].bundle.lock())
+                foreignBundleAt.emplace(bundle.get(), f);
+            for (const auto& weak : foreign.m_entries[f].expanders) {
+                if (const auto expander = weak.lock())
+                    foreignExpanders.insert(expander.get());
+            }
+        }
+    }
+    std::unordered_set<std::string> theirBundles;
+    std::unordered_set<std::string> theirExpanders;
+    for (const auto* bundle : recordsOf(theirs, "bundles")) {
+        theirBundles.insert(bundle->dump());
+        for (const auto* expander : recordsOf(*bundle, "expanders"))
+            theirExpanders.insert(expander->dump());
+    }
+
+    Base result { {}, base };
+    JSONDictionary bundles = JSONDictionary::array();
+    for (std::size_t b = 0; b < m_entries.size(); ++b) {
+        const Entry& entry = m_entries[b];
+        const JSONDictionary& record = *baseBundles[b];
+        const auto bundle = entry.bundle.lock();
+        if (!bundle || theirBundles.contains(record.dump())) {
+            bundles.push_back(record);
+            result.snapshot.m_entries.push_back(entry);
+            continue;
+        }
+        const auto foreignAt = foreignBundleAt.find(bundle.get());
+        if (foreignAt == foreignBundleAt.end())
+            continue; // made here since, and never seen there
+        if (theirBundles.contains(foreignBundles[foreignAt->second]->dump())) {
+            bundles.push_back(*foreignBundles[foreignAt->second]);
+            result.snapshot.m_entries.push_back(foreign.m_entries[foreignAt->second]);
+            continue;
+        }
+        // Expanders made here since that the other version lacks are left out of the bundle.
+        Entry kept { entry.bundle, {} };
+        JSONDictionary keptRecord = record;
+        const Records expanders = recordsOf(record, "expanders");
+        if (expanders.size() == entry.expanders.size() && keptRecord.contains("expanders")) {
+            JSONDictionary list = JSONDictionary::array();
+            for (std::size_t e = 0; e < expanders.size(); ++e) {
+                const auto expander = entry.expanders[e].lock();
+                if (expander && !foreignExpanders.contains(expander.get())
+                    && !theirExpanders.contains(expanders[e]->dump()))
+                    continue;
+                list.push_back(*expanders[e]);
+                kept.expanders.push_back(entry.expanders[e]);
+            }
+            keptRecord["expanders"] = std::move(list);
+        } else {
+            kept.expanders = entry.expanders;
+        }
+        bundles.push_back(std::move(keptRecord));
+        result.snapshot.m_entries.push_back(std::move(kept));
+    }
+    result.dictionary["bundles"] = std::move(bundles);
+    return result;
 }
 
 } // namespace quillet

@@ -29,6 +29,18 @@ public:
     static LibrarySnapshot of(const BundleStore& store);
 
     struct Merge;
+    struct Base;
+
+    /// The base (the library object this snapshot was taken of) as a writer whose version is
+    /// `theirs` may have known it, when that writer may have read the file before this
+    /// process last wrote it: `foreign` is the snapshot of the last version this process did
+    /// not write itself, `foreignBase` that version. A bundle or expander made here since
+    /// (an object not in `foreign`) that `theirs` lacks is left out, so it counts as added
+    /// here rather than deleted there; a bundle changed here since, where `theirs` holds its
+    /// `foreignBase` version and not the later one, stands as it was in `foreignBase`, so the
+    /// change counts as made here. What `theirs` holds as this process wrote it stays as it is.
+    Base asSeenBy(const JSONDictionary& base, const JSONDictionary& theirs, const LibrarySnapshot& foreign,
+        const JSONDictionary& foreignBase) const;
 
     /// Brings into the store what changed in the file between `base` (the library object
     /// written or read when this snapshot was taken) and `theirs` (the file now, as this
@@ -51,6 +63,11 @@ private:
         std::vector<std::weak_ptr<CustomExpander>> expanders;
     };
     std::vector<Entry> m_entries;
+};
+
+struct LibrarySnapshot::Base {
+    LibrarySnapshot snapshot;
+    JSONDictionary dictionary;
 };
 
 struct LibrarySnapshot::Merge {

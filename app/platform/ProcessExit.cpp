@@ -1,7 +1,5 @@
 #include "platform/ProcessExit.h"
 
-#include "library/App.h"
-
 #include <atomic>
 #include <cstdlib>
 #include <exception>
@@ -13,21 +11,20 @@ namespace {
 
 std::atomic<bool> exiting { false };
 std::thread::id mainThread;
+// Made once and never destroyed: it runs while static storage is being torn down.
+std::function<void()>* exitAction = nullptr;
 
-void saveLibraryAtExit()
+void runExitAction()
 {
     exiting = true;
-    App* app = App::sharedIfCreated();
-    if (!app)
-        return; // the application ended as after Quit, which wrote the library
-    if (std::this_thread::get_id() != mainThread)
-        return; // the library belongs to the main thread, which may be changing it
+    if (!exitAction || std::this_thread::get_id() != mainThread)
+        return; // what the action touches belongs to the main thread, which may be changing it
     try {
-        app->saveIfPending();
+        (*exitAction)();
     } catch (const std::exception& error) {
-        std::cerr << "quillet-app: the library could not be written at exit: " << error.what() << '\n';
+        std::cerr << "quillet-app: at exit: " << error.what() << '\n';
     } catch (...) {
-        std::cerr << "quillet-app: the library could not be written at exit\n";
+        std::cerr << "quillet-app: at exit: an unknown error\n";
     }
 }
 
@@ -38,16 +35,16 @@ bool processIsExiting() noexcept
     return exiting.load();
 }
 
-void saveLibraryWhenProcessExits()
+void runWhenProcessExits(std::function<void()> action)
 {
     static std::atomic<bool> registered { false };
-    // Registered once the library is open: handlers run in the reverse order of their
-    // registration, so this one runs before the library's own static storage and what the
-    // load made goes away.
+    // Handlers run in the reverse order of their registration, so this one runs before the
+    // static storage made until now goes away.
     if (registered.exchange(true))
         return;
     mainThread = std::this_thread::get_id();
-    std::atexit(saveLibraryAtExit);
+    exitAction = new std::function<void()>(std::move(action));
+    std::atexit(runExitAction);
 }
 
 } // namespace quillet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace quillet {
 
 /// True once the process has begun to end inside exit() without leaving its event loop, as
@@ -8,11 +10,11 @@ namespace quillet {
 /// is being torn down, and what still runs must touch no Qt object.
 bool processIsExiting() noexcept;
 
-/// Makes an exit() from inside the event loop write the library's waiting change first, so
-/// that no edit is lost when the display goes away. Call on the main thread once the library
-/// is open (later calls do nothing). The write goes through the library holder while the
-/// desktop's services stand aside (processIsExiting()); a failure is reported on standard
-/// error.
-void saveLibraryWhenProcessExits();
+/// Runs the action when the main thread calls exit() (once, whichever way: also after the
+/// event loop ended), with processIsExiting() true, so that the desktop's services stand
+/// aside meanwhile. Call on the main thread once what the action uses exists; it runs before
+/// the static storage made earlier goes away. One action: later calls do nothing. An
+/// exception it throws is reported on standard error.
+void runWhenProcessExits(std::function<void()> action);
 
 } // namespace quillet

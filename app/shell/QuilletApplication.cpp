@@ -34,6 +34,7 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -133,6 +134,9 @@ public:
         // typing pauses or half a second has passed, and at once on quit and when the editor
         // asks.
         environment.saveScheduler = std::make_shared<QtSaveScheduler>();
+        // The event loop waits no longer than this for another program's lock on the
+        // library; the change then waits and is tried again.
+        environment.lockWait = std::chrono::milliseconds(40);
         m_libraryEnvironment = environment;
         App::configureShared(std::move(environment));
     }
@@ -277,8 +281,11 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
     if (!App::shared().isLoaded())
         return false;
     // Qt's X11 plugin ends the process with exit() when the display goes away (a logout):
-    // what was typed last is written then too.
-    saveLibraryWhenProcessExits();
+    // what was typed last is written then too (after Quit nothing waits any more).
+    runWhenProcessExits([] {
+        if (App* app = App::sharedIfCreated())
+            app->saveBeforeEnd();
+    });
     // The name is taken already and the D-Bus object is served only once this is done: calls
     // that come meanwhile wait for it, and the first one is as quick as the next.
     delegate.expandingController().prepareSearch(std::nullopt);

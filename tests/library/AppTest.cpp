@@ -1,7 +1,9 @@
 #include "library/App.h"
 #include "LibraryFakes.h"
 #include "library/SaveScheduler.h"
+#include "support/LockHolder.h"
 #include "support/TestSupport.h"
+#include "text/FileLock.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -257,14 +260,45 @@ TEST_F(AppTest, LoadFailureShowsTheErrorTerminatesAndNeverTouchesTheFile)
     }
 }
 
-TEST_F(AppTest, UnreadableLibraryFileShowsItsPath)
+TEST_F(AppTest, ALibraryFileThatCannotBeReadIsNamedWithItsReasonAndLeftAsItIs)
 {
-    std::filesystem::create_directories(libraryFile); // a folder where the file should be
-    App app(recording.environment);
-    ASSERT_EQ(recording.userInterface->alerts.size(), 1u);
-    EXPECT_EQ(recording.userInterface->alerts[0].messageText, u16(u"File could not be read"));
-    EXPECT_EQ(recording.userInterface->alerts[0].informativeText, fromUtf8(libraryFile.string()));
-    EXPECT_TRUE(std::filesystem::is_directory(libraryFile));
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> make;
+        const char16_t* reason; // after the path; null: the path alone
+    };
+    const Case cases[] = {
+        { "a folder where the file should be", [](const auto& file) { std::filesystem::create_directories(file); },
+            nullptr },
+        { "a file larger than any library",
+            [](const auto& file) {
+                writeFile(file, "{");
+                std::filesystem::resize_file(file, std::uintmax_t(detail::largestLibraryFileSize) + 1);
+            },
+            u": It is larger than 512 MB, more than any library of expanders holds; it was left as it is." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        const auto file = folder.path() / "bundles.qlbundles";
+        c.make(file);
+        const auto before = std::filesystem::status(file).type();
+        const auto sizeBefore = std::filesystem::is_regular_file(file) ? std::filesystem::file_size(file) : 0;
+        RecordingEnvironment fresh(file, resources);
+
+        App app(fresh.environment);
+        EXPECT_FALSE(app.isLoaded());
+        ASSERT_EQ(fresh.userInterface->alerts.size(), 1u);
+        EXPECT_EQ(fresh.userInterface->alerts[0].messageText, u16(u"File could not be read"));
+        icu::UnicodeString expected = fromUtf8(file.string());
+        if (c.reason)
+            expected.append(c.reason);
+        EXPECT_EQ(fresh.userInterface->alerts[0].informativeText, expected);
+        EXPECT_EQ(std::filesystem::status(file).type(), before);
+        if (std::filesystem::is_regular_file(file)) {
+            EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
+        }
+    }
 }
 
 TEST_F(AppTest, SaveFailureNotifiesOncePerSaveWithTheFileAndKeepsRunning)
@@ -286,6 +320,34 @@ TEST_F(AppTest, SaveFailureNotifiesOncePerSaveWithTheFileAndKeepsRunning)
     std::filesystem::remove(libraryFile.parent_path());
     app.bundleStore().bundles()[0]->setName(u"saved");
     EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "saved" });
+}
+
+TEST_F(AppTest, AChangeWhoseSaveFailedStaysWaitingAndIsWrittenAtTheEnd)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
+    {
+        App app(recording.environment);
+        // The folder takes no new file for a while: the save fails.
+        chmod(libraryFile.parent_path().c_str(), 0555);
+        const bool folderRefuses = access(libraryFile.parent_path().c_str(), W_OK) != 0;
+        if (!folderRefuses) {
+            // Running as root: the folder's mode stops no one; a file in the folder's place does.
+            chmod(libraryFile.parent_path().c_str(), 0755);
+            std::filesystem::rename(libraryFile.parent_path(), dir.path() / "moved");
+            writeFile(libraryFile.parent_path(), "in the way");
+        }
+        app.bundleStore().bundles()[0]->setName(u"Kept");
+        EXPECT_TRUE(app.hasPendingSave());
+        EXPECT_EQ(recording.notifications->delivered.back().title, u16(u"File could not be saved"));
+        if (folderRefuses) {
+            chmod(libraryFile.parent_path().c_str(), 0755);
+        } else {
+            std::filesystem::remove(libraryFile.parent_path());
+            std::filesystem::rename(dir.path() / "moved", libraryFile.parent_path());
+        }
+    } // quit
+    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "Kept" });
 }
 
 TEST_F(AppTest, ImportWithNotificationSchedulesOneNamingTheBundle)
@@ -563,6 +625,209 @@ TEST_F(AppTest, TwoProcessesImportingAtTheSameMomentLoseNoImport)
     for (int process = 0; process < 2; ++process) {
         for (int i = 0; i < importsEach; ++i)
             EXPECT_EQ(names.count("P" + std::to_string(process) + "-" + std::to_string(i)), 1u);
+    }
+}
+
+/// The other writer read the library "A(a1,a2) B(b1)" as the application loaded it, and renames
+/// its version into place after the application's first change was saved; the application's
+/// second change then meets it.
+struct LateWriterCase {
+    const char* name;
+    std::function<void(BundleStore&)> firstChange;
+    const char* theirs;
+    const char* merged;
+};
+
+TEST_F(AppTest, AVersionMadeBeforeOurLastSaveLosesNothingOfThatSaveAndDeletesWhatItCouldSee)
+{
+    auto addBundle = [](const char* name) {
+        return [=](BundleStore& store) {
+            auto bundles = store.bundles();
+            bundles.push_back(std::make_shared<Bundle>(libraryOf(std::string(name) + "()")["bundles"][0]));
+            store.setBundles(bundles);
+        };
+    };
+    const LateWriterCase cases[] = {
+        { "an import it never saw is kept", addBundle("N"), "A(a1,a2) B(b1) S()", "A(a1,a2) B(b1) N() S()" },
+        { "an edit it never saw is kept", [](BundleStore& store) { expanderNamed(store, u"a1").setName(u"a1x"); },
+            "A(a1,a2) B(b1,b2)", "A(a1x,a2) B(b1,b2)" },
+        { "an expander it never saw is kept",
+            [](BundleStore& store) {
+                auto& bundle = *store.bundles()[0];
+                auto expanders = bundle.expanders();
+                expanders.push_back(std::make_shared<CustomExpander>(libraryOf("X(a3)")["bundles"][0]["expanders"][0]));
+                bundle.setExpanders(expanders);
+            },
+            "A(a1,a2) Bh(b1)", "A(a1,a2,a3) Bh(b1)" },
+        { "a bundle it deleted that the application had loaded stays deleted", addBundle("N"), "A(a1,a2)",
+            "A(a1,a2) N()" },
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir.path() / ("late" + std::to_string(++index)) / "bundles.qlbundles";
+        std::filesystem::create_directories(file.parent_path());
+        writeFile(file, libraryOf("A(a1,a2) B(b1)").dump(4));
+        RecordingEnvironment recorder(file, resources);
+        App app(recorder.environment);
+
+        c.firstChange(app.bundleStore());
+        writeFile(file.parent_path() / "theirs", libraryOf(c.theirs).dump(4));
+        std::filesystem::rename(file.parent_path() / "theirs", file);
+        app.bundleStore().bundles()[0]->setBundleDescription(u"second change");
+
+        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
+        EXPECT_EQ(outlineOf(app.bundleStore().dictionary()), c.merged);
+        EXPECT_TRUE(recorder.notifications->delivered.empty())
+            << toUtf8(recorder.notifications->delivered[0].description);
+    }
+}
+
+TEST_F(AppTest, ASaveWaitsForAnotherProcesssLockOnlyAsLongAsItMayAndLosesNothing)
+{
+    struct Case {
+        const char* name;
+        /// Whether the application ends while the lock is held (else its next save comes after).
+        bool endsWhileHeld;
+    };
+    const Case cases[] = {
+        { "written by the next save once the lock is free", false },
+        { "kept at the end and merged by the next start", true },
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir.path() / ("held" + std::to_string(++index)) / "bundles.qlbundles";
+        std::filesystem::create_directories(file.parent_path());
+        writeFile(file, libraryOf("A(a1) B(b1)").dump(4));
+        const std::string before = readFile(file);
+        RecordingEnvironment recorder(file, resources);
+        recorder.environment.lockWait = std::chrono::milliseconds(20);
+        test::LockHolder holder(FileLock::lockFilePath(file));
+        auto app = std::make_unique<App>(recorder.environment);
+
+        app->bundleStore().bundles()[0]->setName(u"A1");
+        app->bundleStore().bundles()[0]->setName(u"A2");
+        EXPECT_EQ(readFile(file), before);
+        EXPECT_TRUE(app->hasPendingSave());
+        const auto& delivered = recorder.notifications->delivered;
+        ASSERT_EQ(delivered.size(), 1u) << "the user is told once";
+        EXPECT_EQ(delivered[0].title, u16(u"The library is busy"));
+
+        if (c.endsWhileHeld) {
+            app.reset();
+            EXPECT_EQ(readFile(file), before);
+            holder.release();
+            App next(RecordingEnvironment(file, resources).environment);
+            EXPECT_FALSE(next.hasPendingSave());
+        } else {
+            holder.release();
+            app->saveIfPending();
+            EXPECT_FALSE(app->hasPendingSave());
+        }
+        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A2(a1) B(b1)");
+        int left = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+            left += entry.path().filename() != file.filename() && !entry.path().filename().string().ends_with(".lock");
+        EXPECT_EQ(left, 0) << "a file of unsaved changes was left";
+    }
+}
+
+TEST_F(AppTest, TwoProcessesImportingBesideAnAwkwardLockFileLoseNothingUnsaid)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path& lockFile)> make;
+    };
+    const Case cases[] = {
+        { "a folder", [](const auto& lock) { std::filesystem::create_directory(lock); } },
+        { "another user's read-only file",
+            [](const auto& lock) {
+                writeFile(lock, "");
+                chmod(lock.c_str(), 0444);
+            } },
+        { "mode 000",
+            [](const auto& lock) {
+                writeFile(lock, "");
+                chmod(lock.c_str(), 0);
+            } },
+        { "a link to a file",
+            [](const auto& lock) {
+                writeFile(lock.parent_path() / "elsewhere", "");
+                std::filesystem::create_symlink(lock.parent_path() / "elsewhere", lock);
+            } },
+    };
+    constexpr int importsEach = 30;
+    // Run as root, the children are another user: the lock file is not theirs.
+    const bool dropUser = geteuid() == 0;
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto folder = dir.path() / ("awkward" + std::to_string(++index));
+        const auto file = folder / "bundles.qlbundles";
+        std::filesystem::create_directories(folder);
+        writeFile(file, R"({"bundles": []})");
+        for (int process = 0; process < 2; ++process) {
+            for (int i = 0; i < importsEach; ++i) {
+                const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
+                writeFile(folder / (name + ".qlbundle"), R"({"name": ")" + name + R"(", "expanders": []})");
+            }
+        }
+        c.make(FileLock::lockFilePath(file));
+        if (dropUser) {
+            chmod(dir.path().c_str(), 0755);
+            chown(folder.c_str(), 65534, 65534);
+            chown(file.c_str(), 65534, 65534);
+        }
+
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        std::vector<pid_t> children;
+        for (int process = 0; process < 2; ++process) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(start[1]);
+                if (dropUser && (setgid(65534) != 0 || setuid(65534) != 0))
+                    _exit(10);
+                char byte;
+                while (read(start[0], &byte, 1) < 0 && errno == EINTR) { }
+                RecordingEnvironment own(file, resources);
+                App app(own.environment);
+                for (int i = 0; i < importsEach; ++i) {
+                    const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
+                    app.bundleStore().importBundle(folder / (name + ".qlbundle"), false);
+                }
+                const auto announced = own.notifications->scheduledBundleNames.size();
+                // Refused: nothing announced, the user told, the imports still waiting.
+                if (announced == 0 && app.hasPendingSave() && !own.notifications->delivered.empty()
+                    && own.notifications->delivered[0].description.indexOf(u"cannot lock the library") >= 0)
+                    _exit(3);
+                _exit(announced == importsEach && own.notifications->delivered.empty() ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        close(start[0]);
+        close(start[1]);
+        std::vector<int> outcomes;
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status)) << status;
+            outcomes.push_back(WEXITSTATUS(status));
+        }
+        std::multiset<std::string> names;
+        const auto library = JSONDictionary::parse(readFile(file));
+        for (const auto& bundle : library["bundles"])
+            names.insert(bundle["name"].get<std::string>());
+        for (int process = 0; process < 2; ++process) {
+            SCOPED_TRACE("process " + std::to_string(process));
+            ASSERT_TRUE(outcomes[std::size_t(process)] == 0 || outcomes[std::size_t(process)] == 3)
+                << outcomes[std::size_t(process)];
+            const std::size_t expected = outcomes[std::size_t(process)] == 0 ? 1 : 0;
+            for (int i = 0; i < importsEach; ++i)
+                EXPECT_EQ(names.count("P" + std::to_string(process) + "-" + std::to_string(i)), expected);
+        }
     }
 }
 
