@@ -226,9 +226,13 @@ void App::save()
 
 App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
 {
-    if (m_environment.saveScheduler)
+    if (m_saving)
+        return SaveOutcome::failed;
+    if (m_environment.saveScheduler) {
         m_environment.saveScheduler->cancel();
-    if (!m_bundleStoreController || m_saving)
+        m_saveScheduled = false;
+    }
+    if (!m_bundleStoreController)
         return SaveOutcome::failed;
     m_saving = true;
     // Whatever happens below, the change waits until it is on disk.
@@ -294,7 +298,7 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
                     .append(fromUtf8(FileLock::lockFilePath(path).string()))));
         }
         if (m_environment.saveScheduler)
-            m_environment.saveScheduler->schedule([this] { saveIfPending(); });
+            scheduleSave();
         break;
     case SaveOutcome::failed:
         m_lastSaveFailed = true;
@@ -337,8 +341,10 @@ void App::saveBeforeEnd()
         return;
     if (saveWaiting(lockWaitAtEnd) != SaveOutcome::written)
         keepUnsavedChanges();
-    if (m_environment.saveScheduler)
+    if (m_environment.saveScheduler) {
         m_environment.saveScheduler->cancel();
+        m_saveScheduled = false;
+    }
 }
 
 namespace {
@@ -531,10 +537,18 @@ void App::bundleStoreDidChange(BundleStore& /*store*/)
         save();
         return;
     }
-    if (m_savePending)
-        return;
     m_savePending = true;
-    m_environment.saveScheduler->schedule([this] { saveIfPending(); });
+    if (!m_saveScheduled)
+        scheduleSave();
+}
+
+void App::scheduleSave()
+{
+    m_saveScheduled = true;
+    m_environment.saveScheduler->schedule([this] {
+        m_saveScheduled = false;
+        saveIfPending();
+    });
 }
 
 void App::bundleStoreDidImport(BundleStore& /*store*/, Bundle& bundle, bool silent)

@@ -149,6 +149,7 @@ private:
     bool installDefaultBundles();
     enum class SaveOutcome { written, busy, failed };
     SaveOutcome saveWaiting(std::chrono::milliseconds longest);
+    void scheduleSave();
     /// The save under the lock; throws the write's errors.
     void writeHoldingTheLock();
     void notifySaveFailure(const UserErrorDescriptionType& error);
@@ -173,6 +174,7 @@ private:
     std::optional<CbError> m_loadError;
     CustomAction m_expandingShortcutCustomAction;
     bool m_savePending = false;
+    bool m_saveScheduled = false;
     bool m_lastSaveFailed = false;
     // The user was told that another process holds the lock; cleared once a save gets it.
     bool m_toldBusy = false;

@@ -17,9 +17,15 @@ rows=(
     "the X server is killed after sounds|x-kill|1|edit"
     "SIGTERM after sounds|app-term|0|edit"
     "SIGHUP after sounds|app-hup|0|edit"
+    "SIGTERM with the library's lock held|app-term-locked|0|edit"
+    "Quit with the library's lock held|app-quit-locked|0|edit"
     "no X server at DISPLAY|no-x|1|"
     "no Wayland compositor at WAYLAND_DISPLAY|no-wayland|1|"
 )
+
+lock_file=$(dirname "$library")/.bundles.qlbundles.lock
+# The longest the application may take to end while another program holds the library's lock.
+locked_end_seconds=4
 
 x_pid=
 start_x() {
@@ -30,6 +36,10 @@ start_x() {
     wait_until 20 test -s "$work/display" || return 1
     export DISPLAY=:$(cat "$work/display")
 }
+
+lock_taken() { ! flock -n "$lock_file" true; }
+unsaved_files() { ls "$(dirname "$library")"/bundles.qlbundles.*.unsaved 2>/dev/null; }
+edit_on_disk() { [ "$(first_bundle_enabled)" != "$1" ]; }
 
 # "True" or "False": whether the first bundle of the library file is switched on.
 first_bundle_enabled() {
@@ -76,17 +86,28 @@ for row in "${rows[@]}"; do
         wait_until 30 name_owned || fail "$name: quillet-app did not take its D-Bus name"
         call 'for item in items' && call 'nothing expands this' || fail "$name: Expand did not answer"
         before=$(make_waiting_edit) || fail "$name: no edit could be made to wait for its save"
+        holder=
+        case $ending in *-locked)
+            setsid flock -o "$lock_file" sleep 1000 &
+            holder=$!
+            pids+=("$holder")
+            wait_until 10 lock_taken || fail "$name: the lock could not be taken"
+            ;;
+        esac
         case $ending in
             x-term) kill -TERM "$x_pid" ;;
             x-kill) kill -KILL "$x_pid" ;;
-            app-term) kill -TERM "$app_pid" ;;
+            app-term | app-term-locked) kill -TERM "$app_pid" ;;
             app-hup) kill -HUP "$app_pid" ;;
+            app-quit-locked) xdotool key --delay 20 ctrl+q ;;
         esac
     fi
-    deadline=$((SECONDS + 30))
-    while kill -0 "$app_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+    limit=30
+    case $ending in *-locked) limit=$locked_end_seconds ;; esac
+    ends_at=$(($(date +%s%N) + limit * 1000000000))
+    while kill -0 "$app_pid" 2>/dev/null && [ "$(date +%s%N)" -lt $ends_at ]; do sleep 0.05; done
     if kill -0 "$app_pid" 2>/dev/null; then
-        fail "$name: quillet-app did not end"
+        fail "$name: quillet-app did not end within ${limit} s"
         kill -KILL "$app_pid"
     fi
     wait "$app_pid"
@@ -95,7 +116,22 @@ for row in "${rows[@]}"; do
     grep -qE 'malloc|corrupted|double free|bad_alloc|Aborted|terminate called' "$app_log" &&
         fail "$name: the process broke at its end"
     case $ending in no-*) grep -q 'no graphical session' "$app_log" || fail "$name: no message" ;; esac
-    if [ -n "$before" ] && [ "$(first_bundle_enabled)" = "$before" ]; then
+    case $ending in *-locked)
+        # Not written under another's lock, but kept; the next start takes it in.
+        edit_on_disk "$before" && fail "$name: the library was written under another program's lock"
+        [ -n "$(unsaved_files)" ] || fail "$name: the waiting edit was not kept"
+        kill -KILL -- "-$holder" 2>/dev/null
+        wait "$holder" 2>/dev/null
+        "${app_env[@]}" "$bin/quillet-app" >"$app_log" 2>&1 &
+        app_pid=$!
+        wait_until 30 name_owned || fail "$name: quillet-app did not start again"
+        wait_until 10 edit_on_disk "$before" || fail "$name: the next start did not take the kept edit in"
+        [ -z "$(unsaved_files)" ] || fail "$name: the kept edit was not removed once written"
+        kill -TERM "$app_pid"
+        wait "$app_pid"
+        ;;
+    esac
+    if [ -n "$before" ] && ! edit_on_disk "$before"; then
         fail "$name: the edit that waited for its save was lost"
     fi
     [ -n "$x_pid" ] && kill "$x_pid" 2>/dev/null
