@@ -513,6 +513,9 @@ void App::keepChangesMadeElsewhere()
         auto kept = path;
         kept += "." + std::to_string(std::time(nullptr)) + ".changed";
         writeFileAtomically(kept, detail::encodedJSONDictionary(*current));
+        // Kept, so ours may take its place: the base stays what it was.
+        m_bundleStoreController->markAsRead(JSONDictionary(m_bundleStoreController->savedDictionary()), identity);
+        m_foreignSnapshot = m_snapshot;
         tell(CbError(localized(u"The library was changed by another program", "Library changed title"),
             localized(u"Its version holds bundles Quillet cannot read; it was kept as ", "Library changed kept")
                 .append(fromUtf8(kept.string()))
