@@ -30,7 +30,8 @@ locked_end_seconds=4
 x_pid=
 start_x() {
     rm -f "$work/display"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    # -noreset: a start after the application ended finds the server answering, not resetting.
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
     x_pid=$!
     pids+=("$x_pid")
     wait_until 20 test -s "$work/display" || return 1
