@@ -59,6 +59,11 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     const TextEdit edit = minimalEdit(line, expansion);
     const icu::UnicodeString before(line, 0, edit.start);
     const icu::UnicodeString removed(line, edit.start, edit.length);
+    // The line and what follows it over the paste's length, to tell at the end whether the text
+    // is as it was, also when keys or a paste landed where they were not expected.
+    icu::UnicodeString probe(line);
+    probe.append(icu::UnicodeString(edit.replacement.length() + 1, U' ', edit.replacement.length() + 1));
+    const icu::UnicodeString around = element.readOnLine(probe);
     element.selectOnLine(before, removed);
     if (!paste.paste(edit.replacement, Clock::now() + clipboardBound)) {
         element.setCaretOnLine(line);
@@ -88,7 +93,7 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
                 Clock::now() + pasteArrivalBound);
     }
     element.setCaretOnLine(line);
-    if (holdsExpansion() || element.readOnLine(line) != line)
+    if (element.readOnLine(probe) != around)
         throw EditNotPutBackError();
     throw ReadOnlyTextError();
 }

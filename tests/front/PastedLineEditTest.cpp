@@ -24,6 +24,8 @@ struct PastedText {
     bool ignoresCaretMoves = false;
     /// Keys the user typed after the shortcut, which land when the keys are let go.
     icu::UnicodeString typedAfter;
+    /// Keys that land only with the paste, after the line was read again.
+    icu::UnicodeString typedLate;
 };
 
 class PastedElement final : public AccessibleElement {
@@ -88,6 +90,10 @@ public:
     bool paste(const icu::UnicodeString& text, Clock::time_point) override
     {
         log.push_back("paste(" + toUtf8(text) + ")");
+        m_text.text.replace(m_text.selection.location, m_text.selection.length, m_text.typedLate);
+        m_text.caret = m_text.selection.location + m_text.typedLate.length();
+        m_text.selection = { m_text.caret, 0 };
+        m_text.typedLate.remove();
         if (m_text.dropsPastes)
             return true;
         m_text.text.replace(m_text.selection.location, m_text.selection.length, text);
@@ -109,7 +115,7 @@ struct PasteCase {
     PastedText text;
     bool keeps = true;
     bool expanded = false; // else false, or thrown
-    bool throws = false;
+    const char* thrown = nullptr; // the notification's title
     const char16_t* textAfter;
     int32_t caretAfter;
     std::vector<std::string> log;
@@ -122,28 +128,35 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
     const icu::UnicodeString before = u"let x = 1\nfor item in items";
     const icu::UnicodeString expansion = u"for item in items {\n    \n}";
     const int32_t expansionCaret = 24;
-    const auto text = [&](bool dropsPastes, bool ignoresCaretMoves, const char16_t* typedAfter) {
-        PastedText shaped;
-        shaped.text = before;
-        shaped.caret = before.length();
-        shaped.dropsPastes = dropsPastes;
-        shaped.ignoresCaretMoves = ignoresCaretMoves;
-        shaped.typedAfter = typedAfter;
-        return shaped;
-    };
+    const auto text
+        = [&](bool dropsPastes, bool ignoresCaretMoves, const char16_t* typedAfter, const char16_t* typedLate = u"") {
+              PastedText shaped;
+              shaped.text = before;
+              shaped.caret = before.length();
+              shaped.dropsPastes = dropsPastes;
+              shaped.ignoresCaretMoves = ignoresCaretMoves;
+              shaped.typedAfter = typedAfter;
+              shaped.typedLate = typedLate;
+              return shaped;
+          };
+    const char* cannotBeChanged = "This text cannot be changed";
     const std::vector<PasteCase> cases = {
-        { "the paste arrives", text(false, false, u""), true, true, false, u"let x = 1\nfor item in items {\n    \n}",
+        { "the paste arrives", text(false, false, u""), true, true, nullptr, u"let x = 1\nfor item in items {\n    \n}",
             10 + 24, { "keep", "keys go", "paste( {\n    \n})", "restore" } },
-        { "the paste is dropped", text(true, false, u""), true, false, true, u"let x = 1\nfor item in items", 27,
-            { "keep", "keys go", "paste( {\n    \n})", "restore" } },
+        { "the paste is dropped", text(true, false, u""), true, false, cannotBeChanged, u"let x = 1\nfor item in items",
+            27, { "keep", "keys go", "paste( {\n    \n})", "restore" } },
         // The caret cannot be put inside the braces: the paste is taken back by deleting it.
-        { "the caret stays put", text(false, true, u""), true, false, true, u"let x = 1\nfor item in items", 27,
-            { "keep", "keys go", "paste( {\n    \n})", "paste()", "restore" } },
-        { "the clipboard cannot be kept", text(false, false, u""), false, false, true, u"let x = 1\nfor item in items",
-            27, { "keep" } },
+        { "the caret stays put", text(false, true, u""), true, false, cannotBeChanged, u"let x = 1\nfor item in items",
+            27, { "keep", "keys go", "paste( {\n    \n})", "paste()", "restore" } },
+        { "the clipboard cannot be kept", text(false, false, u""), false, false, cannotBeChanged,
+            u"let x = 1\nfor item in items", 27, { "keep" } },
         // The keys typed after the shortcut changed the line: it is the user's, nothing is pasted.
-        { "keys typed after the shortcut", text(false, false, u"abc"), true, false, false,
+        { "keys typed after the shortcut", text(false, false, u"abc"), true, false, nullptr,
             u"let x = 1\nfor item in itemsabc", 30, { "keep", "keys go", "restore" } },
+        // Keys that land with the paste leave a text that is neither: the user is told so.
+        { "keys landing with the paste", text(false, false, u"", u"abc"), true, false,
+            "The editor refused the expansion", u"let x = 1\nfor item in itemsabc {\n    \n}", 27,
+            { "keep", "keys go", "paste( {\n    \n})", "restore" } },
     };
     for (const PasteCase& row : cases) {
         SCOPED_TRACE(row.name);
@@ -153,14 +166,14 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
         paste.keeps = row.keeps;
         const icu::UnicodeString line = element.caretLine().beforeCaret;
         bool expanded = false;
-        bool threw = false;
+        std::string thrown;
         try {
             expanded = pasteOnLine(element, line, expansion, expansionCaret, paste);
-        } catch (const ReadOnlyTextError&) {
-            threw = true;
+        } catch (const BasicUserError& error) {
+            thrown = toUtf8(error.userErrorTitle());
         }
         EXPECT_EQ(expanded, row.expanded);
-        EXPECT_EQ(threw, row.throws);
+        EXPECT_EQ(thrown, row.thrown ? row.thrown : "");
         EXPECT_EQ(toUtf8(state.text), toUtf8(icu::UnicodeString(row.textAfter)));
         EXPECT_EQ(state.caret, row.caretAfter);
         EXPECT_EQ(paste.log, row.log);
