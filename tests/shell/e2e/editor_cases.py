@@ -95,7 +95,7 @@ const code = document.getElementById("code");
 let last = "";
 function report() {
   const state = JSON.stringify({value: code.value, start: code.selectionStart, end: code.selectionEnd,
-                                focused: document.activeElement === code});
+                                focused: document.activeElement === code && document.hasFocus()});
   if (state === last) return;
   last = state;
   fetch("/state", {method: "POST", body: state});
@@ -401,6 +401,10 @@ class Session:
             return False, reading
 
         self.wait("the editor's text to have the focus", focused_text, 60)
+        if self.editor.page:
+            # The page holds the keyboard's focus only once its window has it.
+            self.wait("the page's text area to have the keyboard's focus",
+                      lambda: (bool(self.page_state() and self.page_state()["focused"]), self.page_state()), 30)
         return process
 
     def signal_editor(self, number):
