@@ -2,6 +2,7 @@
 
 #include "expansion/ExpanderController.h"
 #include "expansion/ExpressionParser.h"
+#include "expansion/LinearSuffixSearch.h"
 #include "text/RegexCache.h"
 #include "text/StringHelpers.h"
 #include "text/UserErrorDescriptionType.h"
@@ -40,6 +41,10 @@ struct SuffixMatcher {
     /// it behind the word-start guard, which finds the starts worth trying (see startsFrom).
     std::unique_ptr<icu::RegexPattern> headPattern;
     std::unique_ptr<icu::RegexMatcher> headMatcher;
+    /// The automaton that finds the leftmost start on a long line in one pass, made on the first
+    /// long line; null when the expression holds what it lacks.
+    bool isLinearTried = false;
+    std::unique_ptr<LinearSuffixSearch> linear;
     /// The answer for the text of the search `answerSearch` (see SuffixSearchScope): the search
     /// matches a candidate's expression again when it expands it.
     uint64_t answerSearch = 0;
@@ -53,6 +58,7 @@ struct SearchState {
     uint64_t id = 0;
     bool holdsLineFeed = false;
     std::vector<uint64_t> trigrams; // a bit per hash of three units; empty until built
+    std::optional<LinearSearchText> linearText; // the line as the automaton reads it, on first need
 };
 
 SearchState& currentSearch()
@@ -270,6 +276,64 @@ bool suffixMatch(SuffixMatcher& entry, const icu::UnicodeString& text, std::opti
     return true;
 }
 
+/// Up to this length a line is searched by ICU alone: its backtracking is fast there, and the
+/// automaton's first search of an expression costs more than a short line's match.
+constexpr int32_t longestShortLine = 1024;
+
+bool isLineTerminator(char16_t c)
+{
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+/// The leftmost match on a long line, into `found`, when the automaton can take the expression
+/// and read the line: it finds the leftmost start in one pass from the end, and ICU, matching
+/// at that one start, says where the match ends when the line ends in a line terminator (before
+/// it or after it, as ICU's own search would). False when the automaton cannot answer; throws
+/// ExpandingError when ICU's match at the start runs out of the search's budget.
+bool linearSuffixMatch(SuffixMatcher& entry, const icu::UnicodeString& text, const icu::UnicodeString& patternExpression,
+    const Expander& expander, std::optional<TextRange>& found)
+{
+    if (!entry.isLinearTried) {
+        entry.isLinearTried = true;
+        entry.linear = LinearSuffixSearch::make(patternExpression);
+    }
+    if (!entry.linear)
+        return false;
+    auto& search = currentSearch();
+    std::optional<LinearSearchText> local;
+    const LinearSearchText* prepared = nullptr;
+    if (search.text == &text) {
+        if (!search.linearText)
+            search.linearText.emplace(text);
+        prepared = &*search.linearText;
+    } else {
+        prepared = &local.emplace(text);
+    }
+    if (!prepared->isUsable())
+        return false;
+    const auto start = entry.linear->leftmostStart(*prepared);
+    if (!start)
+        return true;
+    int32_t end = text.length();
+    if (isLineTerminator(text.charAt(text.length() - 1))) {
+        UErrorCode status = U_ZERO_ERROR;
+        entry.matcher->reset(text);
+        entry.matcher->region(*start, text.length(), status);
+        RegexCache::limitWork(*entry.matcher, status);
+        const bool matched = U_SUCCESS(status) && entry.matcher->lookingAt(status);
+        if (RegexCache::ranOut(status))
+            throw ExpandingError(tooLongToMatchDescription(&expander));
+        if (!matched || U_FAILURE(status))
+            return false;
+        end = entry.matcher->end(status);
+        if (U_FAILURE(status))
+            return false;
+    }
+    if (end > *start)
+        found = TextRange { *start, end - *start };
+    return true;
+}
+
 /// The leftmost non-empty match (case-sensitive, the dot matching every character) of the
 /// pattern's expression anchored at the end of the text, as a range. An empty match is no match.
 /// Throws ExpandingError, naming the expander, when the match runs out of its time limit: a match
@@ -294,8 +358,13 @@ std::optional<TextRange> firstSuffixMatch(
     // expansion, and a match cut short is no answer. Nor is a match looked for in a part of the
     // line: its leftmost start need not be the line's, and a shorter abbreviation, or another
     // expander's, would pass for this one's.
+    //
+    // On a long line the automaton finds the leftmost start without backtracking, linear in
+    // the line; the budget then stays for what it cannot take.
     std::optional<TextRange> found;
-    if (!suffixMatch(entry, text, found))
+    const bool isAnswered = text.length() > longestShortLine
+        && linearSuffixMatch(entry, text, patternExpression, expander, found);
+    if (!isAnswered && !suffixMatch(entry, text, found))
         throw ExpandingError(tooLongToMatchDescription(&expander));
     entry.answerSearch = searchId;
     entry.answer = found;
@@ -486,6 +555,7 @@ SuffixSearchScope::SuffixSearchScope(const icu::UnicodeString& text)
         search.id = ++lastId;
         search.holdsLineFeed = text.indexOf(u'\n') >= 0;
         search.trigrams.clear();
+        search.linearText.reset();
     }
 }
 
@@ -495,6 +565,7 @@ SuffixSearchScope::~SuffixSearchScope()
         auto& search = currentSearch();
         search.text = nullptr;
         search.trigrams.clear();
+        search.linearText.reset();
     }
 }
 
