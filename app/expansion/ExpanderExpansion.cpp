@@ -290,8 +290,8 @@ bool isLineTerminator(char16_t c)
 /// at that one start, says where the match ends when the line ends in a line terminator (before
 /// it or after it, as ICU's own search would). False when the automaton cannot answer; throws
 /// ExpandingError when ICU's match at the start runs out of the search's budget.
-bool linearSuffixMatch(SuffixMatcher& entry, const icu::UnicodeString& text, const icu::UnicodeString& patternExpression,
-    const Expander& expander, std::optional<TextRange>& found)
+bool linearSuffixMatch(SuffixMatcher& entry, const icu::UnicodeString& text,
+    const icu::UnicodeString& patternExpression, const Expander& expander, std::optional<TextRange>& found)
 {
     if (!entry.isLinearTried) {
         entry.isLinearTried = true;
@@ -362,8 +362,8 @@ std::optional<TextRange> firstSuffixMatch(
     // On a long line the automaton finds the leftmost start without backtracking, linear in
     // the line; the budget then stays for what it cannot take.
     std::optional<TextRange> found;
-    const bool isAnswered = text.length() > longestShortLine
-        && linearSuffixMatch(entry, text, patternExpression, expander, found);
+    const bool isAnswered
+        = text.length() > longestShortLine && linearSuffixMatch(entry, text, patternExpression, expander, found);
     if (!isAnswered && !suffixMatch(entry, text, found))
         throw ExpandingError(tooLongToMatchDescription(&expander));
     entry.answerSearch = searchId;

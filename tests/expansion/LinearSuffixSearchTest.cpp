@@ -171,8 +171,8 @@ TEST(LinearSuffixSearch, FindsIcusStartAndGroupsForEveryTableExpression)
 // What the automaton lacks is left to ICU.
 TEST(LinearSuffixSearch, LeavesToIcuWhatItCannotRead)
 {
-    for (const char16_t* expression : { u"(a)\\1", u"(?<=a)b", u"(?!a)b", u"a\\b", u"(?i)a", u"a$", u"^a",
-             u"a++", u"[a&&b]", u"[[a]b]", u"(?>a)", u"\\X", u"a{2000}" })
+    for (const char16_t* expression : { u"(a)\\1", u"(?<=a)b", u"(?!a)b", u"a\\b", u"(?i)a", u"a$", u"^a", u"a++",
+             u"[a&&b]", u"[[a]b]", u"(?>a)", u"\\X", u"a{2000}" })
         EXPECT_EQ(LinearSuffixSearch::make(expression), nullptr) << toUtf8(UnicodeString(expression));
     for (const char16_t* text : { u"a\xd800", u"a\U000F0000", u"\U00020000\U00020001" })
         EXPECT_FALSE(LinearSearchText(text).isUsable()) << toUtf8(UnicodeString(text));

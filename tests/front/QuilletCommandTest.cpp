@@ -248,5 +248,41 @@ TEST_F(QuilletCommandTest, AnEditedLibraryExpandsAsOnAFirstRun)
     }
 }
 
+// A long line of ordinary code ending in an abbreviation expands exactly as the abbreviation
+// alone does, with the code kept in front, whatever the line's length: in each language, with the
+// default library, read from standard input.
+TEST_F(QuilletCommandTest, LongLinesOfOrdinaryCodeExpandExactlyAsTheirAbbreviation)
+{
+    struct Case {
+        const char* extension;
+        const char* code; // repeated to fill the line
+        const char* abbreviation;
+    };
+    const Case cases[] = {
+        { "swift", "let x = items.map { $0 * 2 }; for i in 0..<n { total += i }; ", "for item in items" },
+        { "py", "total = sum(x * 2 for x in items if x > 0); print(total, end=\"\"); ", "ex greet fr marie" },
+        { "php", "$total = $total + $price * 2; echo $total; ", "foreach ($users as $user)" },
+        { "js", "const total = items.map((x) => x * 2).filter(Boolean); console.log(total); ", "ex greet fr marie" },
+    };
+    for (const auto& entry : cases) {
+        const auto alone
+            = run({ "expand", "--extension", entry.extension, "-" }, std::string(entry.abbreviation) + "\n");
+        ASSERT_EQ(alone.exitStatus, 0) << entry.extension << ": " << alone.standardError;
+        const auto expected = nlohmann::json::parse(alone.standardOutput);
+        for (const std::size_t size : { std::size_t(61) << 10, std::size_t(1) << 20 }) {
+            std::string code;
+            while (code.size() < size)
+                code += entry.code;
+            SCOPED_TRACE(std::string(entry.extension) + ", " + std::to_string(code.size()) + " bytes of code");
+            const auto result
+                = run({ "expand", "--extension", entry.extension, "-" }, code + entry.abbreviation + "\n");
+            ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+            const auto json = nlohmann::json::parse(result.standardOutput);
+            EXPECT_TRUE(json.at("text").get<std::string>() == code + expected.at("text").get<std::string>());
+            EXPECT_EQ(json.at("cursorPosition"), expected.at("cursorPosition").get<int64_t>() + int64_t(code.size()));
+        }
+    }
+}
+
 } // namespace
 } // namespace quillet

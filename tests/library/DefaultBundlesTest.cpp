@@ -409,9 +409,9 @@ TEST_F(DefaultLibraryTest, OrdinaryLinesOfCodeExpandToNothing)
 TEST_F(DefaultLibraryTest, LongLinesGiveTheWholeLinesMatchOrTheErrorNamingTheExpanderThatRanOut)
 {
     // However long the line, the abbreviation is the leftmost match of the whole line: never a
-    // shorter one, another expander's or none because a match took much work. A pattern that
-    // tries every split of a long line (optional parts with text values after a text value) runs
-    // out of the search's budget and says so, naming its expander, as on a short line.
+    // shorter one, another expander's or none because a match took much work. A pattern whose
+    // values, read at the start found, try every split of a long line runs out of the search's
+    // budget and says so, naming its expander, as on a short line.
     const auto repeated = [](const char16_t* text, int32_t units) {
         icu::UnicodeString line;
         while (line.length() < units)
@@ -442,8 +442,8 @@ TEST_F(DefaultLibraryTest, LongLinesGiveTheWholeLinesMatchOrTheErrorNamingTheExp
         { "two text values at 1,025 units", u"log ab: " + repeated(u"x", 1017),
             u"log(ab, " + repeated(u"x", 1017) + u")" },
         { "two text values past the budget", u"log ab: " + repeated(u"x", 100000), std::nullopt, "Logger" },
-        { "values no closing part takes", u"for x in " + repeated(u"items where a and b, ", 65536), std::nullopt,
-            "For-in loop" },
+        // Found without a match, in one pass over the line, where trying every split ran out.
+        { "values no closing part takes", u"for x in " + repeated(u"items where a and b, ", 65536), std::nullopt },
         { "ordinary code before a loop", repeated(u"for i in 0..<n { total += i }; ", 4900) + u"for item in items",
             repeated(u"for i in 0..<n { total += i }; ", 4900) + u"for item in items {\n    \n}" },
         { "nothing to expand", repeated(u"let total = price * quantity; ", 65536), std::nullopt },
