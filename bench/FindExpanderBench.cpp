@@ -358,4 +358,78 @@ const bool adversarialLinesRegistered = [] {
     return true;
 }();
 
+// (j) Ordinary Swift code on one line, a loop's head at its end, from 5 KB to 1 MB: the whole
+// default library, and each default expander alone at 61 KB and 1 MB. The search must grow
+// linearly with the line (the reported complexity), and every size expands.
+icu::UnicodeString ordinarySwiftLine(int32_t units)
+{
+    return repeatedTo(u"let x = items.map { $0 * 2 }; for i in 0..<n { total += i }; ", units) + u"for item in items";
+}
+
+const std::vector<ExpanderPtr>& defaultExpanders()
+{
+    static const quillet::BundleStore store(quillet::test::defaultLibrary());
+    static const std::vector<ExpanderPtr> expanders = [] {
+        std::vector<ExpanderPtr> all;
+        for (const auto& bundle : store.bundles())
+            all.insert(all.end(), bundle->expanders().begin(), bundle->expanders().end());
+        return all;
+    }();
+    return expanders;
+}
+
+void BM_FindExpander_DefaultLibraryOnOrdinaryLine(benchmark::State& state)
+{
+    const ExpanderController controller(defaultExpanders());
+    const icu::UnicodeString line = ordinarySwiftLine(static_cast<int32_t>(state.range(0)));
+    try {
+        if (!controller.findExpander(line)) {
+            state.SkipWithError("the line expands to nothing");
+            return;
+        }
+        for (auto _ : state)
+            benchmark::DoNotOptimize(controller.findExpander(line));
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+        return;
+    }
+    state.SetComplexityN(line.length());
+}
+BENCHMARK(BM_FindExpander_DefaultLibraryOnOrdinaryLine)
+    ->Arg(5 << 10)
+    ->Arg(10 << 10)
+    ->Arg(20 << 10)
+    ->Arg(30 << 10)
+    ->Arg(45 << 10)
+    ->Arg(61 << 10)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+
+const bool ordinaryLinesRegistered = [] {
+    for (const auto& expander : defaultExpanders()) {
+        const std::string name = "BM_FindExpander_OrdinaryLine/" + quillet::toUtf8(expander->name());
+        benchmark::RegisterBenchmark(name.c_str(),
+            [expander](benchmark::State& state) {
+                const ExpanderController alone(std::vector<ExpanderPtr> { expander });
+                const icu::UnicodeString line = ordinarySwiftLine(static_cast<int32_t>(state.range(0)));
+                std::string outcome;
+                for (auto _ : state) {
+                    try {
+                        const auto expanded = alone.findExpander(line);
+                        outcome = expanded ? "expands" : "nothing expands";
+                    } catch (const std::exception& error) {
+                        outcome = error.what();
+                    }
+                }
+                state.SetLabel(outcome);
+            })
+            ->Arg(61 << 10)
+            ->Arg(1 << 20)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
+    }
+    return true;
+}();
+
 } // namespace
