@@ -297,6 +297,8 @@ void BM_FindExpander_ManyTextValuesOnOneMegabyte(benchmark::State& state)
         state, manyTextValues(static_cast<int>(state.range(0))), repeatedTo(u"ab cd ef gh ", 1 << 20) + u"ij");
 }
 BENCHMARK(BM_FindExpander_ManyTextValuesOnOneMegabyte)
+    ->Arg(24)
+    ->Arg(25)
     ->Arg(2000)
     ->Arg(20000)
     ->Unit(benchmark::kMillisecond)

@@ -20,6 +20,9 @@ constexpr UChar32 lineStartMark = 0xEFFFF;
 /// A line holding a character from here on cannot be read.
 constexpr UChar32 unreadableFrom = 0xEFFFF;
 
+/// Beyond this many repetitions without an upper bound an expression is left to ICU.
+constexpr int mostUnboundedRepeats = 24;
+
 /// ICU's own sets for \w, \d and \s (not frozen: a frozen set's copies cannot grow).
 const icu::UnicodeSet& wordCharacters()
 {
@@ -197,6 +200,8 @@ public:
                 if (!canRepeat || !quantifierTail())
                     return std::nullopt;
                 m_out.push_back(static_cast<char>(c));
+                if (c != u'?')
+                    ++m_unboundedRepeats;
                 canRepeat = false;
                 break;
             case u'{': {
@@ -231,6 +236,8 @@ public:
                 if (!quantifierTail())
                     return std::nullopt;
                 m_out += "{" + bounds + "}";
+                if (bounds.back() == ',')
+                    ++m_unboundedRepeats;
                 canRepeat = false;
                 break;
             }
@@ -243,7 +250,9 @@ public:
                 break;
             }
         }
-        if (depth != 0)
+        // Each value that takes any length of text multiplies the states the automaton may be in
+        // at once; with many, it would fall back to a search that is slow on a long line.
+        if (depth != 0 || m_unboundedRepeats > mostUnboundedRepeats)
             return std::nullopt;
         return m_out;
     }
@@ -438,6 +447,7 @@ private:
     const icu::UnicodeString& m_text;
     int32_t m_at = 0;
     std::string m_out;
+    int m_unboundedRepeats = 0;
 };
 
 } // namespace
@@ -514,7 +524,6 @@ std::unique_ptr<LinearSuffixSearch> LinearSuffixSearch::make(const icu::UnicodeS
     options.set_log_errors(false);
     options.set_never_capture(true);
     options.set_case_sensitive(true);
-    options.set_max_mem(int64_t(64) << 20);
     made->m_automaton = std::make_unique<re2::RE2>(made->m_translated, options);
     if (!made->m_automaton->ok())
         return nullptr;
