@@ -380,6 +380,14 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerWithTheWarmLibrary)
     EXPECT_EQ(service.expand("for x in xs", "py"), (Expansion { "for $item in $items:", 20 }));
     // Offsets count UTF-16 units.
     EXPECT_EQ(service.expand("\U0001F600 for x in xs", swift)->cursorPosition, 21);
+    // A megabyte of ordinary code before the abbreviation is kept as it is.
+    std::string code;
+    while (code.size() < (std::size_t(1) << 20))
+        code += "let x = items.map { $0 * 2 }; for i in 0..<n { total += i }; ";
+    const auto afterCode = service.expand(code + "for x in xs", swift);
+    ASSERT_TRUE(afterCode.has_value());
+    EXPECT_TRUE(afterCode->text == code + "for x in xs {\n    \n}");
+    EXPECT_EQ(afterCode->cursorPosition, int64_t(code.size()) + 18);
 
     // No value: nothing matches, a line feed, a failing expander.
     EXPECT_EQ(service.expand("zzqq", swift), std::nullopt);
