@@ -141,6 +141,8 @@ bool ClipboardKeeper::run(const std::function<bool()>& work)
         return false;
     std::lock_guard call(m_callMutex);
     std::unique_lock lock(m_workMutex);
+    if (m_stopping)
+        return false;
     m_work = work;
     m_workDone = false;
     const char wake = 1;
@@ -160,14 +162,11 @@ void ClipboardKeeper::loop()
             free(event);
         }
         if (xcb_connection_has_error(m_connection)) {
+            // The display is gone: every call fails from now on.
             std::lock_guard lock(m_workMutex);
-            if (m_work && !m_workDone) {
-                m_workDone = true;
-                m_workResult = false;
-                m_workFinished.notify_all();
-            }
-            if (m_stopping)
-                return;
+            m_stopping = true;
+            m_workFinished.notify_all();
+            return;
         }
         xcb_flush(m_connection);
         if (poll(fds, 2, -1) < 0)
