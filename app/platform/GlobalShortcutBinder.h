@@ -3,23 +3,15 @@
 #include "front/UserDefaultsKey.h"
 #include "platform/KeyboardHold.h"
 #include "platform/Shortcut.h"
+#include "platform/atspi/CallBudget.h"
 
-#include <QAbstractNativeEventFilter>
 #include <QObject>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
-#include <vector>
-
-typedef struct xcb_connection_t xcb_connection_t;
-typedef struct _XCBKeySymbols xcb_key_symbols_t;
 
 namespace quillet {
 
@@ -33,65 +25,57 @@ public:
     /// False when the desktop offers no global grabs (no X11 display).
     virtual bool isAvailable() const = 0;
     /// False when the combination cannot be taken (another client holds it, unknown key).
-    virtual bool grab(const Shortcut& shortcut) = 0;
+    /// With `holdKeysAfter`, the keys pressed after the combination wait on the press's hold;
+    /// otherwise they go on at once.
+    virtual bool grab(const Shortcut& shortcut, bool holdKeysAfter) = 0;
     virtual void ungrab(const Shortcut& shortcut) = 0;
-    /// Called with the shortcut of every grabbed key press, and the hold on the keys pressed
-    /// after it (empty where the desktop cannot hold them): they wait until the handler lets
-    /// the hold go.
+    /// Called on the main thread with the shortcut of every grabbed key press, and the hold on
+    /// the keys pressed after it (empty where they are not held): they wait until the handler
+    /// lets the hold go, or the hold's limit passes.
     virtual void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)> handler) = 0;
 };
 
-/// Passive key grabs on the X11 root window, with and without Num Lock and Caps Lock;
-/// key presses arrive through a native event filter of the application.
+/// Passive key grabs on the X11 root window, with and without Num Lock and Caps Lock.
 ///
-/// The grabs freeze the keyboard: from a shortcut's press the display server queues every
-/// later key event until the press's hold is released, and then hands them, in order, to
-/// the focused window. While the keys wait, the grab sits on the focused window itself, so
-/// that its toolkit keeps the focus (and tells assistive technologies so). A hold lasts
-/// maxHold at most: a thread of its own lets the keyboard go then, even when the main
-/// thread is busy.
-class X11KeyGrabber final : public KeyGrabber, public QAbstractNativeEventFilter {
+/// The grabs, the presses and the holds belong to a connection to the display and a thread of
+/// their own, which see each press the moment it comes, whatever the main thread is doing
+/// (loading the library, writing it, waiting on a bus). The press then goes on to the main
+/// thread.
+///
+/// A holding grab freezes the keyboard: from a shortcut's press the display server queues
+/// every later key event until the press's hold is released, and then hands them, in order,
+/// to the focused window. While the keys wait, the grab sits on the focused window itself, so
+/// that its toolkit keeps the focus (and tells assistive technologies so). The grab thread
+/// lets the keyboard go maxHold after the press at the latest.
+///
+/// A stopped process must hold no keyboard: on SIGTSTP, SIGTTIN and SIGTTOU every grab of
+/// the process is let go before it stops, and its own are taken again once it goes on. A stop
+/// that cannot be caught (SIGSTOP) leaves the grabs in place.
+class X11KeyGrabber final : public KeyGrabber {
 public:
-    /// The longest the keys typed after a shortcut wait: an expansion's bound.
-    static constexpr std::chrono::milliseconds maxHold { 1000 };
+    /// The longest the keys typed after a shortcut wait: as long as a press may take.
+    static constexpr std::chrono::milliseconds maxHold = CallBudget::pressBound;
 
+    /// Connects to the display of the application's X11 platform; unavailable without one.
+    /// Ends the process with a message when no thread can be started for the grabs.
     X11KeyGrabber();
     ~X11KeyGrabber() override;
 
-    bool isAvailable() const override { return m_connection != nullptr; }
-    bool grab(const Shortcut& shortcut) override;
+    bool isAvailable() const override { return m_grabs != nullptr; }
+    bool grab(const Shortcut& shortcut, bool holdKeysAfter) override;
     void ungrab(const Shortcut& shortcut) override;
     void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)> handler) override
     {
         m_handler = std::move(handler);
     }
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
-
 private:
-    std::vector<uint8_t> keycodes(const Shortcut& shortcut) const;
-    /// Moves the frozen grab of a press to the focused window; empty when it cannot, and then
-    /// the keyboard is let go at once.
-    KeyboardHold holdKeyboard();
-    /// Lets the keyboard go, when the hold of that number is still the current one.
-    void endHold(uint64_t hold);
-    void limitHolds();
+    class GrabThread;
 
-    xcb_connection_t* m_connection = nullptr;
-    uint32_t m_root = 0;
-    xcb_key_symbols_t* m_symbols = nullptr;
+    std::shared_ptr<GrabThread> m_grabs;
     std::function<void(const Shortcut&, KeyboardHold)> m_handler;
-
-    // The current hold, shared with the thread that bounds it.
-    std::mutex m_holdMutex;
-    std::condition_variable m_holdChanged;
-    uint64_t m_holdNumber = 0;
-    bool m_holding = false;
-    std::chrono::steady_clock::time_point m_holdDeadline;
-    bool m_stopping = false;
-    std::thread m_holdLimit;
-    // A hold may outlive this grabber (its owner goes later): it checks this first.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // Lives on the main thread: the grab thread posts the presses to it.
+    QObject m_pressReceiver;
 };
 
 /// Binds settings keys holding shortcuts to actions. A binding follows later changes of
@@ -129,6 +113,7 @@ Q_SIGNALS:
 private:
     struct Binding {
         std::function<void(KeyboardHold)> action;
+        bool holdsKeys = false;
         std::optional<Shortcut> grabbed;
         std::optional<Shortcut> reportedUnavailable;
     };

@@ -8,7 +8,8 @@ namespace quillet {
 /// Keeps the keys pressed after a global shortcut waiting, in the order they were pressed,
 /// until the hold is released: then they go to the focused window as if typed just now.
 /// Released at the latest when it is destroyed; an empty hold holds nothing. Move-only, so
-/// that exactly one owner decides when the keys may go. Main thread only.
+/// that exactly one owner decides when the keys may go; it may be handed from one thread to
+/// another, its release function runs on the thread of its last owner.
 class KeyboardHold {
 public:
     KeyboardHold() = default;

@@ -30,6 +30,13 @@ void runExitAction()
 
 } // namespace
 
+void exitForLackOfThread(const char* what, const std::system_error& error)
+{
+    std::cerr << "quillet-app: no thread could be started for " << what << " (" << error.code().message()
+              << "): the system gives Quillet too little memory or too few threads\n";
+    std::exit(1);
+}
+
 bool processIsExiting() noexcept
 {
     return exiting.load();

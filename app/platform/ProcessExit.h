@@ -1,8 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <system_error>
 
 namespace quillet {
+
+/// Ends the process with a message on standard error, status 1, when the thread for `what`
+/// could not be started (the system gives the process too little memory or too few threads),
+/// rather than aborting it. What runs when the process exits (runWhenProcessExits) runs then too.
+[[noreturn]] void exitForLackOfThread(const char* what, const std::system_error& error);
 
 /// True once the process has begun to end inside exit() without leaving its event loop, as
 /// Qt's X11 platform plugin ends it when the display's connection breaks (a logout ends the

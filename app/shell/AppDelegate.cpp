@@ -116,9 +116,10 @@ void AppDelegate::bindGlobalShortcuts()
                 BasicUserError(localized(u"Shortcut not available", "Shortcut taken title"), description)));
         });
     QPointer<AppDelegate> self(this);
-    // The key arrives inside the X event filter: the expansion waits until the filter has
-    // returned, so the events behind it (and the D-Bus methods) are served as usual. The keys
-    // typed after the shortcut wait for the press: they belong after the expansion's caret.
+    // The expansion runs from the event loop, after the events already waiting (and the D-Bus
+    // methods). The keys typed after the shortcut wait for the press: they belong after the
+    // expansion's caret. The grab thread lets them go a press's bound after the shortcut at
+    // the latest, whatever this thread is doing meanwhile.
     m_binder->bindShortcutHoldingKeys(UserDefaultsKey::ExpandTextShortcut, [self](KeyboardHold hold) {
         QMetaObject::invokeMethod(
             self,

@@ -25,6 +25,8 @@ int main(int argc, char** argv)
         quillet::QuilletApplication quillet(application);
         status = quillet.run();
         restart = quillet.wantsRestart();
+        if (restart)
+            quillet::QuilletApplication::holdDisplayAcrossRestart();
     }
     if (restart) {
         // The same program, as started at login: the files of this start were imported.

@@ -37,10 +37,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace quillet {
@@ -121,9 +123,13 @@ public:
         Sounds::setShared(&m_sounds);
 
         auto& notifications = UserNotificationController::shared();
-        m_accessibility = std::make_shared<AtspiAccessibilityBackend>([&notifications] {
-            notifications.deliver(UserNotificationBuilder().notification(AccessibilityOffError()));
-        });
+        try {
+            m_accessibility = std::make_shared<AtspiAccessibilityBackend>([&notifications] {
+                notifications.deliver(UserNotificationBuilder().notification(AccessibilityOffError()));
+            });
+        } catch (const std::system_error& error) {
+            exitForLackOfThread("the accessibility bus", error);
+        }
         AccessibilityBackend::setShared(m_accessibility);
 
         auto environment = App::Environment::headless();
@@ -172,13 +178,33 @@ AppDelegate::Services delegateServices(const ProcessWideServices& processWide)
     return services;
 }
 
-/// Whether the X server of DISPLAY accepts a connection from this process.
+// The graphical-session check's connection, and the one the image before a restart left open:
+// held until Qt has its own.
+xcb_connection_t* checkConnection = nullptr;
+int connectionBeforeRestart = -1;
+constexpr const char* connectionBeforeRestartVariable = "QUILLET_X_CONNECTION";
+
+/// Whether the X server of DISPLAY accepts a connection from this process; the connection
+/// stays open.
 bool xServerAnswers()
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool answers = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return answers;
+    if (!checkConnection)
+        checkConnection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(checkConnection) == 0)
+        return true;
+    xcb_disconnect(checkConnection);
+    checkConnection = nullptr;
+    return false;
+}
+
+void closeCheckConnections()
+{
+    if (checkConnection)
+        xcb_disconnect(checkConnection);
+    checkConnection = nullptr;
+    if (connectionBeforeRestart >= 0)
+        close(connectionBeforeRestart);
+    connectionBeforeRestart = -1;
 }
 
 /// Whether a Wayland compositor listens where Qt's Wayland plugin will look: the socket
@@ -343,6 +369,13 @@ ExpanderBrowserWindowController& QuilletApplication::Parts::expanderBrowser()
 
 bool QuilletApplication::hasGraphicalSession()
 {
+    if (const QByteArray held = qgetenv(connectionBeforeRestartVariable); !held.isEmpty()) {
+        bool number = false;
+        const int descriptor = held.toInt(&number);
+        if (number && descriptor > STDERR_FILENO && fcntl(descriptor, F_SETFD, FD_CLOEXEC) == 0)
+            connectionBeforeRestart = descriptor;
+        qunsetenv(connectionBeforeRestartVariable);
+    }
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return true; // the user chose the platform
     // Qt tries the Wayland compositor first, then the X server; when neither answers it
@@ -355,8 +388,23 @@ bool QuilletApplication::hasGraphicalSession()
     return !qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers();
 }
 
+void QuilletApplication::holdDisplayAcrossRestart()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return;
+    // Never disconnected: the next image closes the descriptor once Qt has its connection.
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection))
+        return;
+    const int descriptor = xcb_get_file_descriptor(connection);
+    if (fcntl(descriptor, F_SETFD, 0) == 0)
+        qputenv(connectionBeforeRestartVariable, QByteArray::number(descriptor));
+}
+
 QuilletApplication::QuilletApplication(QApplication& application)
 {
+    // The QApplication has its display connection: the check's may go.
+    closeCheckConnections();
     quitEventLoopOnTerminationSignals(&application);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     // The desktop adds it to every window title: "Swift Basic — Quillet".

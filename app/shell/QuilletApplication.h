@@ -28,8 +28,13 @@ namespace quillet {
 class QuilletApplication final {
 public:
     /// Whether Qt will find a display that answers: a Wayland compositor (with Qt's Wayland
-    /// plugin) or an X server; without one QApplication aborts the process.
+    /// plugin) or an X server; without one QApplication aborts the process. The X connection
+    /// of the check stays open until this object is made, when Qt has its own: an X server
+    /// resets when its last client leaves, and Qt's connection would find it resetting.
     static bool hasGraphicalSession();
+    /// Before a restart's exec: a connection to the X server that the next image holds until
+    /// Qt has its own, for the same reason.
+    static void holdDisplayAcrossRestart();
 
     /// Names the application for the desktop, keeps it running when its last window closes,
     /// and ends its event loop on SIGTERM, SIGINT and SIGHUP as Quit would.

@@ -285,11 +285,13 @@ public:
     {
     }
     bool isAvailable() const override { return true; }
-    bool grab(const Shortcut& shortcut) override
+    bool grab(const Shortcut& shortcut, bool holdKeysAfter) override
     {
         if (shortcut == taken)
             return false;
         m_grabbed->insert(shortcut.displayText());
+        if (holdKeysAfter)
+            holding.insert(shortcut.displayText());
         return true;
     }
     void ungrab(const Shortcut& shortcut) override { m_grabbed->erase(shortcut.displayText()); }
@@ -300,6 +302,8 @@ public:
 
     std::function<void(const Shortcut&, KeyboardHold)> press;
     Shortcut taken { 0, 0 };
+    /// The shortcuts grabbed so that the keys after them wait.
+    std::set<QString> holding;
 
 private:
     std::set<QString>* m_grabbed;
@@ -321,6 +325,9 @@ TEST_F(SettingsTest, OnlyAHoldingBindingKeepsTheKeysTypedAfterItsShortcutWaiting
     binder.bindShortcutHoldingKeys(
         UserDefaultsKey::ExpandTextShortcut, [&](KeyboardHold held) { kept = std::move(held); });
 
+    // The grabber holds the keys after the expand shortcut alone; a hold that comes with
+    // another still goes before the action.
+    EXPECT_EQ(keys->holding, (std::set<QString> { "Ctrl+Alt+E" }));
     keys->press(defaultshortcuts::showExpanders, hold());
     EXPECT_EQ(releasesWhenShown, 1) << "the keys go on before the window opens";
 

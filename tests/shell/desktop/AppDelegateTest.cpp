@@ -131,7 +131,7 @@ RawAnswers callWithRawStrings(const std::string& text, const std::string& extens
 class NoGrabs final : public KeyGrabber {
 public:
     bool isAvailable() const override { return false; }
-    bool grab(const Shortcut&) override { return false; }
+    bool grab(const Shortcut&, bool) override { return false; }
     void ungrab(const Shortcut&) override { }
     void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)>) override { }
 };
