@@ -84,7 +84,8 @@ public:
 
     bool grab(const Shortcut& shortcut, bool holdKeysAfter);
     void ungrab(const Shortcut& shortcut);
-    /// Lets the keyboard go when the hold of that number is still the current one.
+    /// Lets the keyboard go when the hold of that number is still the current one; returns once
+    /// the request is on its way to the display. Any thread.
     void release(uint64_t hold);
     /// Ends the thread and joins it. Main thread only.
     void stop();
@@ -244,7 +245,15 @@ void X11KeyGrabber::GrabThread::ungrab(const Shortcut& shortcut)
 
 void X11KeyGrabber::GrabThread::release(uint64_t hold)
 {
-    post({ .kind = Command::Kind::release, .shortcut = { 0, 0 }, .holdKeysAfter = false, .hold = hold, .done = {} });
+    if (std::this_thread::get_id() == m_thread.get_id()) {
+        if (m_holding && hold == m_holdNumber)
+            letKeyboardGo();
+        return;
+    }
+    // Waited for, so that what the caller sends next (a paste key) comes after the keys that
+    // waited.
+    post({ .kind = Command::Kind::release, .shortcut = { 0, 0 }, .holdKeysAfter = false, .hold = hold, .done = {} })
+        .get();
 }
 
 void X11KeyGrabber::GrabThread::run()

@@ -3,8 +3,8 @@
 # client presses the expand shortcut, then grabs the keyboard and types into its own grab. The
 # key must arrive within the hold's limit of the press (one second, and a quarter for the
 # scheduler), however the application is doing:
-#   stalled    its main thread waits on the library's lock, which another process holds, while
-#              it saves an import;
+#   stalled    its main thread stands still (as while it loads or saves a large library), the
+#              other threads running on;
 #   suspended  it was stopped with SIGTSTP, as Ctrl+Z in its terminal stops it; continued, it
 #              holds the shortcut again.
 #
@@ -17,7 +17,6 @@ source "$here/../AppSession.sh"
 limit=1.25
 probe() { timeout 30 /usr/bin/python3 "$here/keyboard_free.py" "$@"; }
 library=$XDG_DATA_HOME/com.orvanta.Quillet/bundles.qlbundles
-lock=$XDG_DATA_HOME/com.orvanta.Quillet/.bundles.qlbundles.lock
 app_pid=
 
 gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
@@ -55,24 +54,20 @@ else
     kill -CONT "$app_pid"
 fi
 
-# stalled
-/usr/bin/python3 -c 'import fcntl, sys, time
-lock = open(sys.argv[1], "a")
-fcntl.flock(lock, fcntl.LOCK_EX)
-time.sleep(60)' "$lock" & locker=$!
-pids+=($locker)
-wait_until 10 sh -c "grep -q '^[0-9]*: FLOCK' /proc/locks" || fail "stalled: the lock was never taken"
-printf '{"name": "Imported while locked", "expanders": []}' >"$work/locked.qlbundle"
-timeout 90 gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvanta/Quillet \
-    --method com.orvanta.Quillet.OpenFiles "['$work/locked.qlbundle']" >/dev/null 2>&1 & pids+=($!)
-# The application waits on the lock: its request stands behind the holder's.
-if wait_until 20 sh -c "grep -q -- '-> FLOCK  ADVISORY  WRITE $app_pid ' /proc/locks"; then
+# stalled: the main thread stands still for ten seconds, the other threads run on
+/usr/bin/python3 "$here/stall_thread.py" "$app_pid" 10 >"$work/stall.log" 2>&1 & staller=$!
+pids+=($staller)
+if wait_until 10 grep -q stalled "$work/stall.log"; then
     probe press-and-type "$limit" || fail "stalled: the keyboard was held"
 else
-    fail "stalled: quillet-app never waited on the lock: $(cat /proc/locks)"
+    fail "stalled: the main thread could not be stalled: $(cat "$work/stall.log")"
 fi
-kill "$locker"
-wait_until 30 grep -q 'Imported while locked' "$library" || fail "stalled: the import was not saved after the lock"
+wait "$staller"
+call_expand() {
+    gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvanta/Quillet \
+        --method com.orvanta.Quillet.Expand 'for item in items' "{'extension': <'swift'>}" | grep -q 'items {'
+}
+wait_until 30 call_expand || fail "stalled: quillet-app did not answer once its main thread went on"
 
 kill -TERM "$app_pid"
 wait_until 30 sh -c "! kill -0 $app_pid" || fail "quillet-app did not end on SIGTERM"
