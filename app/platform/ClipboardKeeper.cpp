@@ -1,11 +1,14 @@
 #include "platform/ClipboardKeeper.h"
 
+#include "platform/ProcessExit.h"
+
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace quillet {
@@ -62,7 +65,11 @@ ClipboardKeeper::ClipboardKeeper()
         m_selections.push_back(std::move(selection));
     }
     xcb_flush(m_connection);
-    m_thread = std::thread([this] { loop(); });
+    try {
+        m_thread = std::thread([this] { loop(); });
+    } catch (const std::system_error& error) {
+        exitForLackOfThread("the clipboard", error);
+    }
 }
 
 ClipboardKeeper::~ClipboardKeeper()
