@@ -16,8 +16,11 @@ constexpr std::chrono::milliseconds clipboardBound { 250 };
 constexpr std::chrono::milliseconds pollInterval { 2 };
 // How long the line may take to show what it held once the caret was put back.
 constexpr std::chrono::milliseconds lineBound { 100 };
-// How long the caret may take to show where it was put.
-constexpr std::chrono::milliseconds caretBound { 200 };
+// How long the caret may take to show where it was put, and to stay there.
+constexpr std::chrono::milliseconds caretBound { 300 };
+// How long the caret must stay where it was put before the press counts as done: a browser can
+// show it there and then move it once more to where its paste ended.
+constexpr std::chrono::milliseconds caretSettling { 40 };
 
 /// Asks until `shown` holds or the deadline passes: some toolkits answer from a copy of the
 /// text that follows the text a moment later.
@@ -35,6 +38,25 @@ bool waitUntil(const std::function<bool()>& shown, Clock::time_point deadline)
 bool waitForLine(AccessibleElement& element, const icu::UnicodeString& expected, Clock::time_point deadline)
 {
     return waitUntil([&] { return element.readOnLine(expected) == expected; }, deadline);
+}
+
+/// Puts the caret after `beforeCaret` until it stays there with the expansion on the line, as
+/// often as it is moved away before the deadline.
+bool placeCaret(AccessibleElement& element, const icu::UnicodeString& beforeCaret, const icu::UnicodeString& expansion,
+    Clock::time_point deadline)
+{
+    const auto placed
+        = [&] { return element.caretStandsAfterOnLine(beforeCaret) && element.readOnLine(expansion) == expansion; };
+    while (true) {
+        element.setCaretOnLine(beforeCaret);
+        if (!waitUntil(placed, deadline))
+            return false;
+        std::this_thread::sleep_for(caretSettling);
+        if (placed())
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+    }
 }
 
 } // namespace
@@ -74,14 +96,10 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     if (waitForLine(element, expansion, arrival)) {
         // The paste ends by putting the caret after what it inserted, and the text may show
         // before that: a caret put earlier would be moved there.
+        // The caret may follow the text late, also when the text took most of its bound.
         const icu::UnicodeString pasted = before + edit.replacement;
-        waitUntil([&] { return element.caretStandsAfterOnLine(pasted); }, arrival);
-        element.setCaretOnLine(beforeCaret);
-        if (waitUntil(
-                [&] {
-                    return element.caretStandsAfterOnLine(beforeCaret) && element.readOnLine(expansion) == expansion;
-                },
-                Clock::now() + caretBound))
+        waitUntil([&] { return element.caretStandsAfterOnLine(pasted); }, std::max(arrival, Clock::now() + lineBound));
+        if (placeCaret(element, beforeCaret, expansion, Clock::now() + caretBound))
             return true;
     }
     // Taken back, also a paste that showed late: the text as it was, the caret where it stood.

@@ -438,10 +438,19 @@ class Session:
             process.wait()
 
     def type_line(self, text):
-        """Types TEXT at the caret and waits until it stands before the caret."""
+        """Types TEXT at the caret and waits until it stands before the caret. A busy browser
+        can drop the first keys a page gets: there the line is emptied and typed once more."""
+        what = "'%s' typed before the caret" % text
+        typed = lambda reading: _before_caret(reading).endswith(text)
         subprocess.run(["xdotool", "type", "--delay", "15", "--", text], check=True, timeout=30)
-        return self.wait_reading("'%s' typed before the caret" % text,
-                                 lambda reading: _before_caret(reading).endswith(text))
+        if not self.editor.page:
+            return self.wait_reading(what, typed)
+        try:
+            return self.wait_reading(what, typed, 5)
+        except Failure:
+            subprocess.run(["xdotool", "key", "--delay", "20", "shift+Home", "BackSpace"], check=True, timeout=10)
+            subprocess.run(["xdotool", "type", "--delay", "15", "--", text], check=True, timeout=30)
+            return self.wait_reading(what, typed)
 
     def expectation(self, reading):
         """The whole text and caret after expanding the line before the caret of READING."""
