@@ -1,4 +1,5 @@
 #include "platform/ClipboardKeeper.h"
+#include "platform/DisplayConnection.h"
 
 #include "platform/ProcessExit.h"
 
@@ -38,24 +39,17 @@ struct ClipboardKeeper::Transfer {
 
 ClipboardKeeper::ClipboardKeeper()
 {
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    if (!connection || xcb_connection_has_error(connection)) {
-        if (connection)
-            xcb_disconnect(connection);
+    const auto display = connectToDefaultDisplay();
+    if (!display)
+        return;
+    if (pipe(m_wake) != 0) {
+        xcb_disconnect(display->connection);
         return;
     }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    if (!screens.rem || pipe(m_wake) != 0) {
-        xcb_disconnect(connection);
-        return;
-    }
-    m_connection = connection;
+    m_connection = display->connection;
     m_window = xcb_generate_id(m_connection);
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screens.data->root, -1, -1, 1, 1, 0,
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, display->root, -1, -1, 1, 1, 0,
         XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
     // A property change carries at most the request's size; larger formats go in pieces.
     m_maximumPiece = std::min<uint32_t>(xcb_get_maximum_request_length(m_connection) * 4 - 64, 1u << 20);

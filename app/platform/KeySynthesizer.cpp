@@ -1,4 +1,5 @@
 #include "platform/KeySynthesizer.h"
+#include "platform/DisplayConnection.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -51,23 +52,17 @@ struct KeySynthesizer::Keyboard {
 
 KeySynthesizer::KeySynthesizer()
 {
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    if (!connection || xcb_connection_has_error(connection)) {
-        if (connection)
-            xcb_disconnect(connection);
+    const auto display = connectToDefaultDisplay();
+    if (!display)
         return;
-    }
+    xcb_connection_t* connection = display->connection;
     Freed version { xcb_test_get_version_reply(connection, xcb_test_get_version(connection, 2, 2), nullptr) };
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < screenNumber && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    if (!version || !screens.rem) {
+    if (!version) {
         xcb_disconnect(connection);
         return;
     }
     m_connection = connection;
-    m_root = screens.data->root;
+    m_root = display->root;
 }
 
 KeySynthesizer::~KeySynthesizer()
