@@ -86,19 +86,22 @@ class Failure(Exception):
     pass
 
 
-# The page's own account of its text area, posted to the test at every change.
+# The page's own account of its text area, posted to the test at every change and numbered.
 PAGE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>main.swift</title></head>
 <body><textarea id="code" rows="20" cols="80">%s</textarea>
 <script>
 const code = document.getElementById("code");
 let last = "";
+let sequence = 0;
 function report() {
-  const state = JSON.stringify({value: code.value, start: code.selectionStart, end: code.selectionEnd,
-                                focused: document.activeElement === code && document.hasFocus()});
-  if (state === last) return;
-  last = state;
-  fetch("/state", {method: "POST", body: state});
+  const state = {value: code.value, start: code.selectionStart, end: code.selectionEnd,
+                 focused: document.activeElement === code && document.hasFocus()};
+  const shown = JSON.stringify(state);
+  if (shown === last) return;
+  last = shown;
+  state.sequence = ++sequence;
+  fetch("/state", {method: "POST", body: JSON.stringify(state)});
 }
 code.focus();
 code.setSelectionRange(code.value.length, code.value.length);
@@ -299,7 +302,8 @@ class Session:
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     def page_state(self):
-        return self.page_states[-1] if self.page_states else None
+        """The page's newest state: its posts may arrive out of order."""
+        return max(self.page_states, key=lambda state: state["sequence"]) if self.page_states else None
 
     def tear_down(self):
         if self.server:
