@@ -19,8 +19,11 @@ public:
     /// Keeps every format the clipboard and the primary selection hold; false when they
     /// cannot be kept whole by the deadline (then nothing may be pasted).
     virtual bool keepClipboard(Clock::time_point deadline) = 0;
-    /// Lets the keys typed after the shortcut go on to the focused window: keys sent to it
-    /// would otherwise wait behind them.
+    /// Takes the keys typed after the shortcut, and those typed until letKeysGo(), out of the
+    /// way of the paste: they go on at letKeysGo(), in order, at the caret the text has then.
+    /// Where they cannot be set aside they go on now, and this returns false.
+    virtual bool setKeysAside() = 0;
+    /// Lets the keys typed after the shortcut go on to the focused window.
     virtual void letKeysGo() = 0;
     /// Replaces the focused window's selection with `text` by a paste (an empty text deletes
     /// the selection). False when the keys could not be sent; whether they arrived, only the

@@ -72,9 +72,10 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
         ~GiveBack() { paste.restoreClipboard(Clock::now() + clipboardBound); }
     } giveBack { paste };
 
-    // Keys sent now would wait behind the ones typed after the shortcut: those go first, to
-    // where the user typed them. When they changed the line, it is theirs.
-    paste.letKeysGo();
+    // The keys typed after the shortcut would hold the paste behind them: they wait aside and
+    // go on after the press, at the caret it leaves. Where they cannot, they go first, to where
+    // the user typed them; when they changed the line, it is theirs.
+    paste.setKeysAside();
     if (!waitUntil([&] { return element.caretLine() == CaretLine { line }; }, Clock::now() + lineBound))
         return false;
 

@@ -18,8 +18,9 @@ constexpr std::chrono::milliseconds pasteArrivalBound { 400 };
 /// its selection: the span that differs is selected, the rest of the expansion pasted over it,
 /// the caret put `caret` units into the expansion, and the line read back.
 ///
-/// The keys typed after the shortcut go on first; when they changed the line, nothing is
-/// written and this returns false. Succeeds only when the text holds the expansion and the
+/// The keys typed after the shortcut are set aside until the press ends (KeyboardPaste); where
+/// they cannot be, they go on first, and when they changed the line nothing is written and
+/// this returns false. Succeeds only when the text holds the expansion and the
 /// caret stands where it belongs; otherwise the paste is taken back (the text as it was) and
 /// this throws ReadOnlyTextError, or EditNotPutBackError when the text keeps the paste. The
 /// clipboard is given back in every case. Throws AXError.

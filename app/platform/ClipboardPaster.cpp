@@ -6,6 +6,10 @@ namespace quillet {
 namespace {
 
 constexpr uint32_t deleteKeysym = 0xffff; // Delete
+// The paste chord: every toolkit pastes the clipboard with Shift+Insert, and no layout moves
+// its keys.
+constexpr uint32_t shiftKeysym = 0xffe1; // Shift_L
+constexpr uint32_t insertKeysym = 0xff63; // Insert
 
 } // namespace
 
@@ -18,14 +22,44 @@ void ClipboardPaster::holdKeys(KeyboardHold hold)
     }
 }
 
+bool ClipboardPaster::setKeysAside()
+{
+    {
+        std::lock_guard lock(m_holdMutex);
+        if (m_keysAside)
+            return true;
+        if (HeldKeys* keys = m_hold.keys(); keys && keys->setAside()) {
+            m_keysAside = true;
+            return true;
+        }
+    }
+    letKeysGo();
+    return false;
+}
+
 void ClipboardPaster::letKeysGo()
 {
     KeyboardHold hold;
     {
         std::lock_guard lock(m_holdMutex);
         hold = std::move(m_hold);
+        m_keysAside = false;
     }
     hold.release();
+}
+
+bool ClipboardPaster::sendChord(const std::vector<uint32_t>& keysyms)
+{
+    {
+        std::lock_guard lock(m_holdMutex);
+        if (m_keysAside) {
+            HeldKeys* keys = m_hold.keys();
+            return keys && keys->sendChord(keysyms);
+        }
+    }
+    // Keys sent now would wait behind the held ones.
+    letKeysGo();
+    return m_keys.sendChord(keysyms);
 }
 
 bool ClipboardPaster::keepClipboard(Clock::time_point deadline)
@@ -35,10 +69,9 @@ bool ClipboardPaster::keepClipboard(Clock::time_point deadline)
 
 bool ClipboardPaster::paste(const icu::UnicodeString& text, Clock::time_point deadline)
 {
-    letKeysGo();
     if (text.isEmpty())
-        return m_keys.sendChord({ deleteKeysym });
-    return m_keeper.offer(toUtf8(text), deadline) && m_keys.sendPaste();
+        return sendChord({ deleteKeysym });
+    return m_keeper.offer(toUtf8(text), deadline) && sendChord({ shiftKeysym, insertKeysym });
 }
 
 void ClipboardPaster::restoreClipboard(Clock::time_point deadline)

@@ -14,8 +14,9 @@ namespace quillet {
 /// given back around it.
 ///
 /// The keys typed after the expand shortcut wait in the press's hold, which this keeps while
-/// a press is under way: the paste key would wait behind them, so letKeysGo() lets them go.
-/// The hold may be let go from any thread.
+/// a press is under way. The paste key would wait behind them: setKeysAside() takes them off
+/// the display until the press ends, and the paste goes ahead of them through the hold. A
+/// hold that cannot do that lets them go first. The hold may be let go from any thread.
 class ClipboardPaster final : public KeyboardPaste {
 public:
     ClipboardPaster() = default;
@@ -28,6 +29,7 @@ public:
     void holdKeys(KeyboardHold hold);
 
     bool keepClipboard(Clock::time_point deadline) override;
+    bool setKeysAside() override;
     void letKeysGo() override;
     bool paste(const icu::UnicodeString& text, Clock::time_point deadline) override;
     void restoreClipboard(Clock::time_point deadline) override;
@@ -35,8 +37,11 @@ public:
 private:
     ClipboardKeeper m_keeper;
     KeySynthesizer m_keys;
+    bool sendChord(const std::vector<uint32_t>& keysyms);
+
     std::mutex m_holdMutex;
     KeyboardHold m_hold;
+    bool m_keysAside = false;
 };
 
 } // namespace quillet

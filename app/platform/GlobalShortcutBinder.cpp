@@ -2,6 +2,7 @@
 
 #include "platform/UserDefaults.h"
 
+#include "platform/KeySynthesizer.h"
 #include "platform/ProcessExit.h"
 
 #include <QCoreApplication>
@@ -87,17 +88,23 @@ public:
     /// Lets the keyboard go when the hold of that number is still the current one; returns once
     /// the request is on its way to the display. Any thread.
     void release(uint64_t hold);
+    /// HeldKeys of the hold of that number, which must still be the current one. Any thread
+    /// but the grab thread.
+    bool setKeysAside(uint64_t hold);
+    bool sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms);
     /// Ends the thread and joins it. Main thread only.
     void stop();
 
 private:
     struct Command {
-        enum class Kind { grab, ungrab, release } kind;
+        enum class Kind { grab, ungrab, release, setAside, sendChord } kind;
         Shortcut shortcut { 0, 0 };
         bool holdKeysAfter = false;
         uint64_t hold = 0;
         std::promise<bool> done;
+        std::vector<uint32_t> keysyms = {};
     };
+    class Keys;
     struct Grabbed {
         Shortcut shortcut;
         bool holdKeysAfter;
@@ -114,6 +121,11 @@ private:
     void dropKeys(const Shortcut& shortcut);
     KeyboardHold holdKeyboard();
     void letKeyboardGo();
+    bool setAside();
+    bool sendChord(const std::vector<uint32_t>& keysyms);
+    bool grabHoldWindow(uint8_t keyboardMode);
+    void takeQueuedKeys();
+    void sendKeysSetAside();
     void stopProcess(int signal);
 
     xcb_connection_t* m_connection;
@@ -134,6 +146,35 @@ private:
     uint64_t m_holdNumber = 0;
     bool m_holding = false;
     Clock::time_point m_holdDeadline;
+    xcb_window_t m_holdWindow = XCB_NONE;
+    // The keys typed during a hold whose keys were set aside, in order; they go on when it ends.
+    bool m_keysAside = false;
+    std::vector<KeySynthesizer::KeyEvent> m_keysSetAside;
+    std::unique_ptr<KeySynthesizer> m_keys;
+};
+
+/// A hold's keys, as long as that hold is the grab thread's current one.
+class X11KeyGrabber::GrabThread::Keys final : public HeldKeys {
+public:
+    Keys(std::weak_ptr<GrabThread> grabs, uint64_t hold)
+        : m_grabs(std::move(grabs))
+        , m_hold(hold)
+    {
+    }
+    bool setAside() override
+    {
+        auto grabs = m_grabs.lock();
+        return grabs && grabs->setKeysAside(m_hold);
+    }
+    bool sendChord(const std::vector<uint32_t>& keysyms) override
+    {
+        auto grabs = m_grabs.lock();
+        return grabs && grabs->sendChordAhead(m_hold, keysyms);
+    }
+
+private:
+    std::weak_ptr<GrabThread> m_grabs;
+    uint64_t m_hold;
 };
 
 std::shared_ptr<X11KeyGrabber::GrabThread> X11KeyGrabber::GrabThread::start(
@@ -161,6 +202,7 @@ X11KeyGrabber::GrabThread::GrabThread(
 {
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     m_symbols = xcb_key_symbols_alloc(m_connection);
+    m_keys = std::make_unique<KeySynthesizer>(m_connection, m_root);
     try {
         m_thread = std::thread([this] { run(); });
     } catch (const std::system_error& error) {
@@ -256,6 +298,28 @@ void X11KeyGrabber::GrabThread::release(uint64_t hold)
         .get();
 }
 
+bool X11KeyGrabber::GrabThread::setKeysAside(uint64_t hold)
+{
+    if (std::this_thread::get_id() == m_thread.get_id())
+        return false;
+    return post(
+        { .kind = Command::Kind::setAside, .shortcut = { 0, 0 }, .holdKeysAfter = false, .hold = hold, .done = {} })
+        .get();
+}
+
+bool X11KeyGrabber::GrabThread::sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms)
+{
+    if (std::this_thread::get_id() == m_thread.get_id())
+        return false;
+    return post({ .kind = Command::Kind::sendChord,
+                    .shortcut = { 0, 0 },
+                    .holdKeysAfter = false,
+                    .hold = hold,
+                    .done = {},
+                    .keysyms = std::move(keysyms) })
+        .get();
+}
+
 void X11KeyGrabber::GrabThread::run()
 {
     // The stop signals may land on this thread, which stops the process itself.
@@ -331,6 +395,12 @@ void X11KeyGrabber::GrabThread::runCommand(Command& command)
             letKeyboardGo();
         command.done.set_value(true);
         break;
+    case Command::Kind::setAside:
+        command.done.set_value(m_holding && command.hold == m_holdNumber && setAside());
+        break;
+    case Command::Kind::sendChord:
+        command.done.set_value(m_holding && command.hold == m_holdNumber && sendChord(command.keysyms));
+        break;
     }
 }
 
@@ -392,6 +462,11 @@ void X11KeyGrabber::GrabThread::handle(xcb_generic_event_t* event)
         xcb_refresh_keyboard_mapping(m_symbols, reinterpret_cast<xcb_mapping_notify_event_t*>(event));
         return;
     }
+    if (m_keysAside && (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE)) {
+        // While the keys are set aside, the grab brings every key here, the shortcut's too.
+        m_keysSetAside.push_back({ type, reinterpret_cast<xcb_key_press_event_t*>(event)->detail });
+        return;
+    }
     if (type != XCB_KEY_PRESS)
         return;
     auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
@@ -426,16 +501,8 @@ KeyboardHold X11KeyGrabber::GrabThread::holdKeyboard()
         focus = reply->focus;
         free(reply);
     }
-    bool grabbed = false;
-    if (focus != XCB_NONE && focus != XCB_INPUT_FOCUS_POINTER_ROOT) {
-        const auto cookie
-            = xcb_grab_keyboard(m_connection, 0, focus, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
-        if (auto* reply = xcb_grab_keyboard_reply(m_connection, cookie, nullptr)) {
-            grabbed = reply->status == XCB_GRAB_STATUS_SUCCESS;
-            free(reply);
-        }
-    }
-    if (!grabbed) {
+    m_holdWindow = focus;
+    if (focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || !grabHoldWindow(XCB_GRAB_MODE_SYNC)) {
         qCDebug(shortcutsLog) << "The focused window cannot be grabbed: the keys after the shortcut go on at once";
         letKeyboardGo();
         return {};
@@ -444,19 +511,112 @@ KeyboardHold X11KeyGrabber::GrabThread::holdKeyboard()
     m_holding = true;
     m_holdDeadline = Clock::now() + maxHold;
     // The hold may outlive the grabber (its owner goes later); it then lets nothing go.
-    return KeyboardHold([grabs = weak_from_this(), number] {
-        if (auto thread = grabs.lock())
-            thread->release(number);
-    });
+    return KeyboardHold(
+        [grabs = weak_from_this(), number] {
+            if (auto thread = grabs.lock())
+                thread->release(number);
+        },
+        std::make_shared<Keys>(weak_from_this(), number));
+}
+
+bool X11KeyGrabber::GrabThread::grabHoldWindow(uint8_t keyboardMode)
+{
+    const auto cookie
+        = xcb_grab_keyboard(m_connection, 0, m_holdWindow, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, keyboardMode);
+    bool grabbed = false;
+    if (auto* reply = xcb_grab_keyboard_reply(m_connection, cookie, nullptr)) {
+        grabbed = reply->status == XCB_GRAB_STATUS_SUCCESS;
+        free(reply);
+    }
+    return grabbed;
+}
+
+void X11KeyGrabber::GrabThread::takeQueuedKeys()
+{
+    // A round trip: every key the server sent here before it answers is then in the queue.
+    free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    while (xcb_generic_event_t* event = xcb_poll_for_queued_event(m_connection)) {
+        handle(event);
+        free(event);
+    }
+}
+
+bool X11KeyGrabber::GrabThread::setAside()
+{
+    if (m_keysAside)
+        return true;
+    if (!m_keys->isAvailable())
+        return false;
+    // The keyboard thaws under the grab: the keys it held, and the next ones, come here
+    // instead of to the focused window.
+    m_keysAside = true;
+    xcb_allow_events(m_connection, XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+    takeQueuedKeys();
+    qCDebug(shortcutsLog) << m_keysSetAside.size() << "key events were waiting when the keys were set aside";
+    return true;
+}
+
+bool X11KeyGrabber::GrabThread::sendChord(const std::vector<uint32_t>& keysyms)
+{
+    if (!m_keysAside)
+        return false;
+    const auto chord = m_keys->prepareChord(keysyms);
+    if (!chord)
+        return false;
+    // The chord reaches the focused window only without the grab, which is taken again right
+    // behind it, in the same batch of requests: no key of the user's gets in between.
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    m_keys->queueKeys(chord->events);
+    const bool grabbed = grabHoldWindow(XCB_GRAB_MODE_ASYNC);
+    m_keys->endChord(*chord);
+    if (!grabbed)
+        qCDebug(shortcutsLog) << "The focused window could not be grabbed again: the next keys go on at once";
+    const std::size_t before = m_keysSetAside.size();
+    takeQueuedKeys();
+    // A chord the server took only after the grab came here, not to the window.
+    const auto arrived = std::search(m_keysSetAside.begin() + std::ptrdiff_t(before), m_keysSetAside.end(),
+        chord->events.begin(), chord->events.end());
+    if (arrived != m_keysSetAside.end()) {
+        m_keysSetAside.erase(arrived, arrived + std::ptrdiff_t(chord->events.size()));
+        qCDebug(shortcutsLog) << "The chord came back to the grab instead of the focused window";
+        return false;
+    }
+    return !xcb_connection_has_error(m_connection);
+}
+
+void X11KeyGrabber::GrabThread::sendKeysSetAside()
+{
+    const auto keys = m_keys->asTyped(std::exchange(m_keysSetAside, {}));
+    qCDebug(shortcutsLog) << "The" << keys.size() << "key events set aside go on";
+    m_keys->queueKeys(keys);
 }
 
 void X11KeyGrabber::GrabThread::letKeyboardGo()
 {
     m_holding = false;
-    // Ending the grab thaws the keyboard: the server delivers the queued keys in order, each
-    // to the window that has the focus then (a queued shortcut is grabbed again).
+    if (!m_keysAside) {
+        // Ending the grab thaws the keyboard: the server delivers the queued keys in order,
+        // each to the window that has the focus then (a queued shortcut is grabbed again).
+        xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
+        return;
+    }
+    // The keys set aside go on as they were typed, right behind the grab's end; those that
+    // were on their way here meanwhile follow them.
+    takeQueuedKeys();
+    const auto keys = m_keys->asTyped(m_keysSetAside);
+    m_keysSetAside.clear();
     xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
-    xcb_flush(m_connection);
+    m_keys->queueKeys(keys);
+    takeQueuedKeys();
+    m_keysAside = false;
+    // One of them may have been the shortcut, whose grab then holds the keyboard: let go.
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    if (!m_keysSetAside.empty())
+        sendKeysSetAside();
+    if (!m_keys->roundTrip())
+        qCWarning(shortcutsLog) << "The keys typed during the expansion could not be sent on";
+    qCDebug(shortcutsLog) << "The" << keys.size() << "key events set aside went on";
 }
 
 void X11KeyGrabber::GrabThread::stopProcess(int signal)

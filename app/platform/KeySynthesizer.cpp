@@ -11,9 +11,6 @@
 namespace quillet {
 namespace {
 
-constexpr uint32_t shiftKeysym = 0xffe1; // Shift_L
-constexpr uint32_t insertKeysym = 0xff63; // Insert
-
 template <typename Reply> struct Freed {
     Reply* reply;
     ~Freed() { free(reply); }
@@ -65,21 +62,26 @@ KeySynthesizer::KeySynthesizer()
     m_root = display->root;
 }
 
+KeySynthesizer::KeySynthesizer(xcb_connection_t* connection, uint32_t root)
+    : m_owned(false)
+{
+    Freed version { xcb_test_get_version_reply(connection, xcb_test_get_version(connection, 2, 2), nullptr) };
+    if (!version)
+        return;
+    m_connection = connection;
+    m_root = root;
+}
+
 KeySynthesizer::~KeySynthesizer()
 {
-    if (m_connection)
+    if (m_connection && m_owned)
         xcb_disconnect(m_connection);
 }
 
-bool KeySynthesizer::sendPaste()
-{
-    return sendChord({ shiftKeysym, insertKeysym });
-}
-
-bool KeySynthesizer::sendChord(const std::vector<uint32_t>& keysyms)
+std::optional<KeySynthesizer::Chord> KeySynthesizer::prepareChord(const std::vector<uint32_t>& keysyms)
 {
     if (!m_connection || keysyms.empty())
-        return false;
+        return std::nullopt;
     const xcb_setup_t* setup = xcb_get_setup(m_connection);
     Keyboard keyboard;
     keyboard.minimum = setup->min_keycode;
@@ -90,28 +92,31 @@ bool KeySynthesizer::sendChord(const std::vector<uint32_t>& keysyms)
     Freed modifiers { xcb_get_modifier_mapping_reply(m_connection, xcb_get_modifier_mapping(m_connection), nullptr) };
     Freed pressed { xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr) };
     if (!mapping || !modifiers || !pressed)
-        return false;
+        return std::nullopt;
     keyboard.perKey = mapping->keysyms_per_keycode;
     const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.reply);
     keyboard.symbols.assign(symbols, symbols + xcb_get_keyboard_mapping_keysyms_length(mapping.reply));
     if (keyboard.perKey == 0 || keyboard.symbols.size() < std::size_t(count) * keyboard.perKey)
-        return false;
+        return std::nullopt;
 
     // The keys of the chord; a symbol no key has borrows a spare key code meanwhile.
+    Chord result;
+    result.keysPerCode = keyboard.perKey;
     std::vector<xcb_keycode_t> chord;
-    std::optional<xcb_keycode_t> borrowed;
     for (const uint32_t keysym : keysyms) {
         if (auto code = keyboard.keycodeOf(keysym)) {
             chord.push_back(*code);
             continue;
         }
-        const auto spare = borrowed ? std::nullopt : keyboard.spareKeycode();
-        if (!spare)
-            return false;
+        const auto spare = result.borrowed ? std::nullopt : keyboard.spareKeycode();
+        if (!spare) {
+            endChord(result);
+            return std::nullopt;
+        }
         std::vector<xcb_keysym_t> given(keyboard.perKey, 0);
         std::fill(given.begin(), given.begin() + std::min<int>(2, keyboard.perKey), keysym);
         xcb_change_keyboard_mapping(m_connection, 1, *spare, keyboard.perKey, given.data());
-        borrowed = spare;
+        result.borrowed = spare;
         chord.push_back(*spare);
     }
 
@@ -129,22 +134,76 @@ bool KeySynthesizer::sendChord(const std::vector<uint32_t>& keysyms)
             held.push_back(code);
     }
 
-    const auto key = [this](uint8_t type, xcb_keycode_t code) {
-        xcb_test_fake_input(m_connection, type, code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
-    };
     for (const xcb_keycode_t code : held)
-        key(XCB_KEY_RELEASE, code);
+        result.events.push_back({ XCB_KEY_RELEASE, code });
     for (const xcb_keycode_t code : chord)
-        key(XCB_KEY_PRESS, code);
+        result.events.push_back({ XCB_KEY_PRESS, code });
     for (auto code = chord.rbegin(); code != chord.rend(); ++code)
-        key(XCB_KEY_RELEASE, *code);
+        result.events.push_back({ XCB_KEY_RELEASE, *code });
     for (const xcb_keycode_t code : held)
-        key(XCB_KEY_PRESS, code);
-    if (borrowed) {
-        std::vector<xcb_keysym_t> none(keyboard.perKey, 0);
-        xcb_change_keyboard_mapping(m_connection, 1, *borrowed, keyboard.perKey, none.data());
+        result.events.push_back({ XCB_KEY_PRESS, code });
+    return result;
+}
+
+void KeySynthesizer::endChord(const Chord& chord)
+{
+    if (!chord.borrowed)
+        return;
+    std::vector<xcb_keysym_t> none(chord.keysPerCode, 0);
+    xcb_change_keyboard_mapping(m_connection, 1, *chord.borrowed, chord.keysPerCode, none.data());
+}
+
+void KeySynthesizer::queueKeys(const std::vector<KeyEvent>& events)
+{
+    for (const KeyEvent& event : events)
+        xcb_test_fake_input(m_connection, event.type, event.code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
+}
+
+bool KeySynthesizer::sendChord(const std::vector<uint32_t>& keysyms)
+{
+    const auto chord = prepareChord(keysyms);
+    if (!chord)
+        return false;
+    queueKeys(chord->events);
+    endChord(*chord);
+    return roundTrip();
+}
+
+std::vector<KeySynthesizer::KeyEvent> KeySynthesizer::asTyped(const std::vector<KeyEvent>& events)
+{
+    std::vector<KeyEvent> typed;
+    if (!m_connection)
+        return typed;
+    // A press of a key that is down already counts as its repeat, which the server drops: it
+    // is let go first. A press left without its release is let go at the end, or the key
+    // would stay down on the keyboard the server synthesizes on; the user's own release
+    // follows from their keyboard.
+    Freed pressed { xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr) };
+    std::vector<uint8_t> down;
+    if (pressed)
+        for (int code = 0; code < 256; ++code)
+            if (pressed->keys[code / 8] & (1 << (code % 8)))
+                down.push_back(uint8_t(code));
+    std::vector<uint8_t> pressedHere;
+    for (const KeyEvent& event : events) {
+        if (event.type == XCB_KEY_PRESS && std::count(down.begin(), down.end(), event.code))
+            typed.push_back({ XCB_KEY_RELEASE, event.code });
+        std::erase(down, event.code);
+        std::erase(pressedHere, event.code);
+        if (event.type == XCB_KEY_PRESS) {
+            down.push_back(event.code);
+            pressedHere.push_back(event.code);
+        }
+        typed.push_back(event);
     }
-    // A round trip: the server has taken every key when it answers.
+    for (auto code = pressedHere.rbegin(); code != pressedHere.rend(); ++code)
+        typed.push_back({ XCB_KEY_RELEASE, *code });
+    return typed;
+}
+
+bool KeySynthesizer::roundTrip()
+{
+    // The server has taken every key sent before when it answers.
     Freed focus { xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr) };
     return focus && !xcb_connection_has_error(m_connection);
 }

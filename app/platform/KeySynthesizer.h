@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 typedef struct xcb_connection_t xcb_connection_t;
@@ -19,7 +20,17 @@ namespace quillet {
 /// Keys sent while another client holds the keyboard frozen wait behind the keys it holds.
 class KeySynthesizer {
 public:
+    /// A key as it was typed: XCB_KEY_PRESS or XCB_KEY_RELEASE of a key code.
+    struct KeyEvent {
+        uint8_t type;
+        uint8_t code;
+        bool operator==(const KeyEvent&) const = default;
+    };
+
     KeySynthesizer();
+    /// On a connection that another owns, which stays open: its requests go in order with the
+    /// owner's, on the owner's thread.
+    KeySynthesizer(xcb_connection_t* connection, uint32_t root);
     ~KeySynthesizer();
     KeySynthesizer(const KeySynthesizer&) = delete;
     KeySynthesizer& operator=(const KeySynthesizer&) = delete;
@@ -27,17 +38,35 @@ public:
     /// False without a display or without XTEST.
     bool isAvailable() const noexcept { return m_connection != nullptr; }
 
-    /// The paste chord, Shift+Insert: every toolkit pastes the clipboard with it, and no
-    /// layout moves its keys. False when it could not be sent.
-    bool sendPaste();
     /// Presses the keys of `keysyms` together (the first ones held while the last goes down
     /// and up), then lets them go in reverse order. Waits until the server has taken them.
     bool sendChord(const std::vector<uint32_t>& keysyms);
 
+    /// A chord's key events on the keyboard map as it is now, modifiers held down included,
+    /// and the spare key code it borrows meanwhile: sent with queueKeys(), then given back
+    /// with endChord().
+    struct Chord {
+        std::vector<KeyEvent> events;
+        std::optional<uint8_t> borrowed;
+        uint8_t keysPerCode = 0;
+    };
+    std::optional<Chord> prepareChord(const std::vector<uint32_t>& keysyms);
+    void endChord(const Chord& chord);
+    /// Queues the key events on the connection as they are, key codes unchanged; they go with
+    /// the next flush or round trip.
+    void queueKeys(const std::vector<KeyEvent>& events);
+    /// Keys typed earlier, to be sent again as the user typed them: a key that is down now is
+    /// let go before its press, and one pressed without its release is let go at the end.
+    std::vector<KeyEvent> asTyped(const std::vector<KeyEvent>& events);
+    /// Waits until the server has taken every key queued before.
+    bool roundTrip();
+
 private:
     struct Keyboard;
+
     xcb_connection_t* m_connection = nullptr;
     uint32_t m_root = 0;
+    bool m_owned = true;
 };
 
 } // namespace quillet

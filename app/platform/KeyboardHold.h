@@ -1,9 +1,26 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace quillet {
+
+/// What a hold can do with its keys besides letting them go: for a press that writes through
+/// the keyboard, whose keys would otherwise wait behind the ones the hold keeps. Any thread.
+class HeldKeys {
+public:
+    virtual ~HeldKeys() = default;
+    /// Takes the keys held so far, and those typed until the hold ends, off the display: they
+    /// go on in order when it ends, at the caret the focused window has then. False when the
+    /// hold has ended (its keys went on).
+    virtual bool setAside() = 0;
+    /// Sends a key chord (keysyms, see KeySynthesizer) to the focused window ahead of the keys
+    /// set aside. False when it was not sent, or did not reach the window.
+    virtual bool sendChord(const std::vector<uint32_t>& keysyms) = 0;
+};
 
 /// Keeps the keys pressed after a global shortcut waiting, in the order they were pressed,
 /// until the hold is released: then they go to the focused window as if typed just now.
@@ -14,12 +31,14 @@ class KeyboardHold {
 public:
     KeyboardHold() = default;
     /// `release` runs once, on release() or destruction.
-    explicit KeyboardHold(std::function<void()> release)
+    explicit KeyboardHold(std::function<void()> release, std::shared_ptr<HeldKeys> keys = nullptr)
         : m_release(std::move(release))
+        , m_keys(std::move(keys))
     {
     }
     KeyboardHold(KeyboardHold&& other) noexcept
         : m_release(std::exchange(other.m_release, nullptr))
+        , m_keys(std::move(other.m_keys))
     {
     }
     KeyboardHold& operator=(KeyboardHold&& other) noexcept
@@ -27,6 +46,7 @@ public:
         if (this != &other) {
             release();
             m_release = std::exchange(other.m_release, nullptr);
+            m_keys = std::move(other.m_keys);
         }
         return *this;
     }
@@ -36,13 +56,17 @@ public:
 
     void release()
     {
+        m_keys.reset();
         if (auto release = std::exchange(m_release, nullptr))
             release();
     }
     bool holds() const noexcept { return static_cast<bool>(m_release); }
+    /// What the hold can do with its keys; null for a hold that can only let them go.
+    HeldKeys* keys() const noexcept { return m_release ? m_keys.get() : nullptr; }
 
 private:
     std::function<void()> m_release;
+    std::shared_ptr<HeldKeys> m_keys;
 };
 
 } // namespace quillet

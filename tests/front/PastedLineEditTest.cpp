@@ -95,8 +95,20 @@ public:
         log.push_back("keep");
         return keeps;
     }
+    bool setKeysAside() override
+    {
+        if (!setsKeysAside) {
+            letKeysGo();
+            return false;
+        }
+        log.push_back("keys aside");
+        return true;
+    }
+    /// The keys typed after the shortcut land at the caret, once.
     void letKeysGo() override
     {
+        if (std::exchange(m_keysGone, true))
+            return;
         log.push_back("keys go");
         m_text.text.insert(m_text.caret, m_text.typedAfter);
         m_text.caret += m_text.typedAfter.length();
@@ -120,10 +132,12 @@ public:
     void restoreClipboard(Clock::time_point) override { log.push_back("restore"); }
 
     bool keeps = true;
+    bool setsKeysAside = false;
     std::vector<std::string> log;
 
 private:
     PastedText& m_text;
+    bool m_keysGone = false;
 };
 
 struct PasteCase {
@@ -135,6 +149,7 @@ struct PasteCase {
     const char16_t* textAfter;
     int32_t caretAfter;
     std::vector<std::string> log;
+    bool setsKeysAside = false;
 };
 
 TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
@@ -171,10 +186,18 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
         { "the caret stays put", text(false, true, u""), true, false, cannotBeChanged, u"let x = 1\nfor item in items",
             27, { "keep", "keys go", "paste( {\n    \n})", "paste()", "restore" } },
         { "the clipboard cannot be kept", text(false, false, u""), false, false, cannotBeChanged,
-            u"let x = 1\nfor item in items", 27, { "keep" } },
+            u"let x = 1\nfor item in items", 27, { "keep", "keys go" } },
         // The keys typed after the shortcut changed the line: it is the user's, nothing is pasted.
         { "keys typed after the shortcut", text(false, false, u"abc"), true, false, nullptr,
             u"let x = 1\nfor item in itemsabc", 30, { "keep", "keys go", "restore" } },
+        // Set aside, the keys typed after the shortcut land at the expansion's caret when the
+        // press ends, or where they were typed when it failed.
+        { "keys set aside", text(false, false, u"abc"), true, true, nullptr,
+            u"let x = 1\nfor item in items {\n    abc\n}", 10 + 24 + 3,
+            { "keep", "keys aside", "paste( {\n    \n})", "restore", "keys go" }, true },
+        { "keys set aside, the paste dropped", text(true, false, u"abc"), true, false, cannotBeChanged,
+            u"let x = 1\nfor item in itemsabc", 30,
+            { "keep", "keys aside", "paste( {\n    \n})", "restore", "keys go" }, true },
         // Keys that land with the paste leave a text that is neither: the user is told so.
         { "keys landing with the paste", text(false, false, u"", u"abc"), true, false,
             "The editor refused the expansion", u"let x = 1\nfor item in itemsabc {\n    \n}", 27,
@@ -186,6 +209,7 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
         PastedElement element(state);
         RecordingPaste paste(state);
         paste.keeps = row.keeps;
+        paste.setsKeysAside = row.setsKeysAside;
         const icu::UnicodeString line = element.caretLine().beforeCaret;
         bool expanded = false;
         std::string thrown;
@@ -195,6 +219,7 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
             thrown = toUtf8(error.userErrorTitle());
         }
         state.letLateCaretLand();
+        paste.letKeysGo(); // the press ends
         EXPECT_EQ(expanded, row.expanded);
         EXPECT_EQ(thrown, row.thrown ? row.thrown : "");
         EXPECT_EQ(toUtf8(state.text), toUtf8(icu::UnicodeString(row.textAfter)));
