@@ -61,10 +61,12 @@ make_waiting_edit() {
     timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
     for attempt in 1 2 3 4 5; do
         before=$(first_bundle_enabled)
+        bytes=$(cksum <"$library")
         xdotool key space
         call 'for item in items'
-        # Written already (a slow turn): the next press makes another waiting edit.
-        [ "$(first_bundle_enabled)" = "$before" ] && { echo "$before"; return 0; }
+        # Written already (a slow turn): the next press makes another waiting edit. The file's
+        # checksum answers quicker than a busy machine starts python.
+        [ "$(cksum <"$library")" = "$bytes" ] && { echo "$before"; return 0; }
     done
     return 1
 }
