@@ -11,7 +11,7 @@ class AccessibleElement;
 class KeyboardPaste;
 
 /// How long a paste may take to show in the text before it counts as refused.
-constexpr std::chrono::milliseconds pasteArrivalBound { 400 };
+constexpr std::chrono::milliseconds pasteArrivalBound { 700 };
 
 /// Turns `line`, the text before the caret on its line as last read, into `expansion` through
 /// the keyboard, for a text whose application refuses other programs' edits but lets them set
