@@ -121,6 +121,7 @@ private:
     void dropKeys(const Shortcut& shortcut);
     KeyboardHold holdKeyboard();
     void letKeyboardGo();
+    void letKeyboardGoKeepingKeys();
     bool setAside();
     bool sendChord(const std::vector<uint32_t>& keysyms);
     bool grabHoldWindow(uint8_t keyboardMode);
@@ -150,6 +151,8 @@ private:
     // The keys typed during a hold whose keys were set aside, in order; they go on when it ends.
     bool m_keysAside = false;
     std::vector<KeySynthesizer::KeyEvent> m_keysSetAside;
+    // The keyboard went at the hold's bound, its keys set aside wait for the press's end.
+    bool m_keysWaiting = false;
     std::unique_ptr<KeySynthesizer> m_keys;
 };
 
@@ -288,7 +291,7 @@ void X11KeyGrabber::GrabThread::ungrab(const Shortcut& shortcut)
 void X11KeyGrabber::GrabThread::release(uint64_t hold)
 {
     if (std::this_thread::get_id() == m_thread.get_id()) {
-        if (m_holding && hold == m_holdNumber)
+        if ((m_holding || m_keysWaiting) && hold == m_holdNumber)
             letKeyboardGo();
         return;
     }
@@ -355,8 +358,12 @@ void X11KeyGrabber::GrabThread::run()
             const auto left = m_holdDeadline - Clock::now();
             if (left <= Clock::duration::zero()) {
                 // The press outlasted its bound (or its end was lost): the user's keys must not
-                // wait on it any longer.
-                letKeyboardGo();
+                // wait on it any longer. Keys set aside wait for the press's end still, off the
+                // display: typed into a paste under way they would land in the middle of it.
+                if (m_keysAside)
+                    letKeyboardGoKeepingKeys();
+                else
+                    letKeyboardGo();
                 qCWarning(shortcutsLog) << "A shortcut held the keyboard for" << maxHold.count()
                                         << "ms: the keys typed after it go on now";
                 continue;
@@ -391,7 +398,7 @@ void X11KeyGrabber::GrabThread::runCommand(Command& command)
         command.done.set_value(true);
         break;
     case Command::Kind::release:
-        if (m_holding && command.hold == m_holdNumber)
+        if ((m_holding || m_keysWaiting) && command.hold == m_holdNumber)
             letKeyboardGo();
         command.done.set_value(true);
         break;
@@ -501,6 +508,8 @@ KeyboardHold X11KeyGrabber::GrabThread::holdKeyboard()
         focus = reply->focus;
         free(reply);
     }
+    if (m_keysWaiting)
+        letKeyboardGo(); // the keys of a press that outlasted its hold go first
     m_holdWindow = focus;
     if (focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || !grabHoldWindow(XCB_GRAB_MODE_SYNC)) {
         qCDebug(shortcutsLog) << "The focused window cannot be grabbed: the keys after the shortcut go on at once";
@@ -591,9 +600,27 @@ void X11KeyGrabber::GrabThread::sendKeysSetAside()
     m_keys->queueKeys(keys);
 }
 
+void X11KeyGrabber::GrabThread::letKeyboardGoKeepingKeys()
+{
+    takeQueuedKeys();
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    takeQueuedKeys();
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    xcb_flush(m_connection);
+    m_holding = false;
+    m_keysAside = false;
+    m_keysWaiting = true;
+}
+
 void X11KeyGrabber::GrabThread::letKeyboardGo()
 {
     m_holding = false;
+    if (std::exchange(m_keysWaiting, false)) {
+        sendKeysSetAside();
+        if (!m_keys->roundTrip())
+            qCWarning(shortcutsLog) << "The keys typed during the expansion could not be sent on";
+        return;
+    }
     if (!m_keysAside) {
         // Ending the grab thaws the keyboard: the server delivers the queued keys in order,
         // each to the window that has the focus then (a queued shortcut is grabbed again).
