@@ -29,6 +29,10 @@ public:
     /// the selection). False when the keys could not be sent; whether they arrived, only the
     /// text can tell.
     virtual bool paste(const icu::UnicodeString& text, Clock::time_point deadline) = 0;
+    /// The paste sent last has not shown: serves an empty text in its place until the deadline
+    /// or until an application takes it, so that an application that takes the paste late
+    /// inserts nothing rather than the user's own clipboard.
+    virtual void withdrawPaste(Clock::time_point deadline) = 0;
     /// Serves again what keepClipboard() kept.
     virtual void restoreClipboard(Clock::time_point deadline) = 0;
 };

@@ -14,6 +14,8 @@ using Clock = KeyboardPaste::Clock;
 
 constexpr std::chrono::milliseconds clipboardBound { 250 };
 constexpr std::chrono::milliseconds pollInterval { 2 };
+// How long a paste that has not shown is withdrawn for before the user's clipboard is back.
+constexpr std::chrono::milliseconds withdrawalBound { 300 };
 // How long the line may take to show what it held once the caret was put back.
 constexpr std::chrono::milliseconds lineBound { 100 };
 // How long the caret may take to show where it was put, and to stay there.
@@ -110,6 +112,8 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
         if (paste.paste(removed, Clock::now() + clipboardBound))
             waitUntil([&] { return !holdsExpansion() && element.readOnLine(line) == line; },
                 Clock::now() + pasteArrivalBound);
+    } else {
+        paste.withdrawPaste(Clock::now() + withdrawalBound);
     }
     element.setCaretOnLine(line);
     if (element.readOnLine(probe) != around)

@@ -2,6 +2,8 @@
 
 #include "text/UnicodeConversion.h"
 
+#include <thread>
+
 namespace quillet {
 namespace {
 
@@ -72,6 +74,15 @@ bool ClipboardPaster::paste(const icu::UnicodeString& text, Clock::time_point de
     if (text.isEmpty())
         return sendChord({ deleteKeysym });
     return m_keeper.offer(toUtf8(text), deadline) && sendChord({ shiftKeysym, insertKeysym });
+}
+
+void ClipboardPaster::withdrawPaste(Clock::time_point deadline)
+{
+    // Taken already: the paste is on its way, and nothing served now changes it.
+    if (m_keeper.offeredTextFetches() > 0 || !m_keeper.offer(std::string(), deadline))
+        return;
+    while (m_keeper.offeredTextFetches() == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 void ClipboardPaster::restoreClipboard(Clock::time_point deadline)

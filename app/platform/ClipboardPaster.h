@@ -32,6 +32,7 @@ public:
     bool setKeysAside() override;
     void letKeysGo() override;
     bool paste(const icu::UnicodeString& text, Clock::time_point deadline) override;
+    void withdrawPaste(Clock::time_point deadline) override;
     void restoreClipboard(Clock::time_point deadline) override;
 
 private:

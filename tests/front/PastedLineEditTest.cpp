@@ -129,6 +129,7 @@ public:
             m_text.pasteCaret = m_text.caret;
         return true;
     }
+    void withdrawPaste(Clock::time_point) override { log.push_back("withdraw"); }
     void restoreClipboard(Clock::time_point) override { log.push_back("restore"); }
 
     bool keeps = true;
@@ -181,7 +182,7 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
             u"let x = 1\nfor item in items {\n    \n}", 10 + 24,
             { "keep", "keys go", "paste( {\n    \n})", "restore" } },
         { "the paste is dropped", text(true, false, u""), true, false, cannotBeChanged, u"let x = 1\nfor item in items",
-            27, { "keep", "keys go", "paste( {\n    \n})", "restore" } },
+            27, { "keep", "keys go", "paste( {\n    \n})", "withdraw", "restore" } },
         // The caret cannot be put inside the braces: the paste is taken back by deleting it.
         { "the caret stays put", text(false, true, u""), true, false, cannotBeChanged, u"let x = 1\nfor item in items",
             27, { "keep", "keys go", "paste( {\n    \n})", "paste()", "restore" } },
@@ -197,11 +198,11 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
             { "keep", "keys aside", "paste( {\n    \n})", "restore", "keys go" }, true },
         { "keys set aside, the paste dropped", text(true, false, u"abc"), true, false, cannotBeChanged,
             u"let x = 1\nfor item in itemsabc", 30,
-            { "keep", "keys aside", "paste( {\n    \n})", "restore", "keys go" }, true },
+            { "keep", "keys aside", "paste( {\n    \n})", "withdraw", "restore", "keys go" }, true },
         // Keys that land with the paste leave a text that is neither: the user is told so.
         { "keys landing with the paste", text(false, false, u"", u"abc"), true, false,
             "The editor refused the expansion", u"let x = 1\nfor item in itemsabc {\n    \n}", 27,
-            { "keep", "keys go", "paste( {\n    \n})", "restore" } },
+            { "keep", "keys go", "paste( {\n    \n})", "withdraw", "restore" } },
     };
     for (const PasteCase& row : cases) {
         SCOPED_TRACE(row.name);

@@ -82,9 +82,6 @@ for row in "${rows[@]}"; do
             app_env=(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
             ;;
     esac
-    # Ended while its save waits for another program's lock, Qt's sound back end may still hold
-    # objects of its own: in a sanitizer build, that is no leak of ours.
-    case $ending in *-locked) app_env+=(ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0") ;; esac
     "${app_env[@]}" "$bin/quillet-app" --show-editor >"$app_log" 2>&1 &
     app_pid=$!
     before=
