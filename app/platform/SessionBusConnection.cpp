@@ -206,10 +206,12 @@ std::string sessionBusAddress()
 }
 
 /// One call to the bus with its answer, waited for until the deadline at most; none when
-/// it fails, comes too late or the bus goes away. The library's own blocking waits are not
-/// used: before the bus has accepted the connection they wait without end on a bus that does
-/// not answer, and else up to their default of 25 s.
-Message callUntil(DBusConnection* connection, Message call, Clock::time_point deadline)
+/// it fails, comes too late or the bus goes away. Before the bus has accepted the connection
+/// (the greeting), the library's own blocking wait is not used: it would wait without end on
+/// a bus that does not answer. Once a name may be owned, the wait dispatches nothing: a
+/// caller's call (the very one that had the bus start this process) may arrive before the
+/// answer, and must wait for the object that serves it rather than be refused as unknown.
+Message callUntil(DBusConnection* connection, Message call, Clock::time_point deadline, bool greeted)
 {
     const auto left = [deadline] {
         return int(std::max<long long>(
@@ -218,12 +220,17 @@ Message callUntil(DBusConnection* connection, Message call, Clock::time_point de
     DBusPendingCall* pending = nullptr;
     if (!call || left() <= 0 || !dbus_connection_send_with_reply(connection, call.get(), &pending, left()) || !pending)
         return {};
-    // Only the bus speaks to a connection that owns no name yet: dispatching drops its
-    // signals, and no caller's call can come before the last answer is in.
-    while (!dbus_pending_call_get_completed(pending)) {
-        const int timeout = left();
-        if (timeout <= 0 || !dbus_connection_read_write_dispatch(connection, timeout))
-            break;
+    if (greeted) {
+        // Bounded by the call's own timeout; it takes the answer out of the incoming
+        // messages and leaves every other one where it is.
+        dbus_pending_call_block(pending);
+    } else {
+        // Only the bus speaks to a connection that has not been greeted yet.
+        while (!dbus_pending_call_get_completed(pending)) {
+            const int timeout = left();
+            if (timeout <= 0 || !dbus_connection_read_write_dispatch(connection, timeout))
+                break;
+        }
     }
     Message reply;
     if (dbus_pending_call_get_completed(pending))
@@ -278,7 +285,7 @@ std::shared_ptr<Attempt> attemptConnection(const std::vector<std::string>& names
     // message. Reading stops while the waiting messages hold this many, so a flood of them
     // cannot exhaust the process's descriptors, which would cut the connection.
     dbus_connection_set_max_received_unix_fds(connection.get(), maximumWaitingDescriptors);
-    Message hello = callUntil(connection.get(), busCall("Hello"), deadline);
+    Message hello = callUntil(connection.get(), busCall("Hello"), deadline, false);
     const char* uniqueName = nullptr;
     if (!hello || !dbus_message_get_args(hello.get(), nullptr, DBUS_TYPE_STRING, &uniqueName, DBUS_TYPE_INVALID)) {
         attempt->problem = "the bus did not answer";
@@ -292,7 +299,7 @@ std::shared_ptr<Attempt> attemptConnection(const std::vector<std::string>& names
         if (request)
             dbus_message_append_args(
                 request.get(), DBUS_TYPE_STRING, &requested, DBUS_TYPE_UINT32, &flags, DBUS_TYPE_INVALID);
-        Message reply = callUntil(connection.get(), std::move(request), deadline);
+        Message reply = callUntil(connection.get(), std::move(request), deadline, true);
         dbus_uint32_t result = 0;
         if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &result, DBUS_TYPE_INVALID)) {
             attempt->problem = "the bus did not give the name " + name + " in time";

@@ -144,6 +144,23 @@ protected:
         return outcome.value_or(ExpandingController::PressOutcome {});
     }
 
+    /// A press meant to expand in the editor NAME, made again while a machine busy with other
+    /// tests starved the editor past the bound of a call: such a press must fail as one the
+    /// editor did not answer, and leave its text as it was.
+    ExpandingController::PressOutcome pressToExpand(const QString& name)
+    {
+        auto outcome = press();
+        for (int again = 0; again < 2 && !outcome.expanded; ++again) {
+            const std::string failure = failureOf(outcome);
+            if (failure != "EditorNotAnsweringError" && failure != "EditorTooSlowError")
+                break;
+            EXPECT_EQ(m_desktop.text(name), m_line) << "after a press the editor did not answer in time: " << failure;
+            m_desktop.set(name, m_line, true);
+            outcome = press();
+        }
+        return outcome;
+    }
+
     /// The line as the expansion turns it, by the search alone.
     QString expansionOf(const QString& line)
     {
@@ -189,7 +206,7 @@ TEST_F(AtspiPressTest, ThePressEndsWithTheTextAsItWasOrAsTheExpansionAndSaysWhic
         m_desktop.start(name, m_line, true, c.fastest, c.slowest, c.refused);
         for (int i = 0; i < c.presses; ++i) {
             m_desktop.set(name, m_line, true);
-            const auto outcome = press();
+            const auto outcome = c.expands ? pressToExpand(name) : press();
             const QString after = m_desktop.text(name);
             const std::string failure = failureOf(outcome);
             if (outcome.expanded) {
@@ -244,7 +261,7 @@ TEST_F(AtspiPressTest, AfterTheBusRestartsThePressConnectsAnewAndTellsTheTruth)
 {
     m_desktop.start("A", m_line, true);
     const QString expansion = expansionOf(m_line);
-    const auto before = press();
+    const auto before = pressToExpand(QStringLiteral("A"));
     ASSERT_TRUE(before.expanded) << failureOf(before);
 
     m_desktop.order("restart");
@@ -255,7 +272,7 @@ TEST_F(AtspiPressTest, AfterTheBusRestartsThePressConnectsAnewAndTellsTheTruth)
     else
         EXPECT_EQ(failureOf(first), "AccessibilityBusLostError") << "the first press after the restart";
     m_desktop.set("A", m_line, true);
-    const auto next = press();
+    const auto next = pressToExpand(QStringLiteral("A"));
     EXPECT_TRUE(next.expanded) << failureOf(next);
     EXPECT_EQ(m_desktop.text("A"), expansion);
 }
