@@ -31,8 +31,9 @@ public:
     virtual bool paste(const icu::UnicodeString& text, Clock::time_point deadline) = 0;
     /// The paste sent last has not shown: serves an empty text in its place until the deadline
     /// or until an application takes it, so that an application that takes the paste late
-    /// inserts nothing rather than the user's own clipboard.
-    virtual void withdrawPaste(Clock::time_point deadline) = 0;
+    /// inserts nothing rather than the user's own clipboard. False when an application had
+    /// taken the paste already (or it was a key, which nothing takes back): it is on its way.
+    virtual bool withdrawPaste(Clock::time_point deadline) = 0;
     /// Serves again what keepClipboard() kept.
     virtual void restoreClipboard(Clock::time_point deadline) = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <thread>
 
 namespace quillet {
@@ -95,29 +96,49 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
         throw ReadOnlyTextError();
     }
     const icu::UnicodeString beforeCaret(expansion, 0, std::clamp(caret, 0, expansion.length()));
-    const auto arrival = Clock::now() + pasteArrivalBound;
-    if (waitForLine(element, expansion, arrival)) {
-        // The paste ends by putting the caret after what it inserted, and the text may show
-        // before that: a caret put earlier would be moved there.
-        // The caret may follow the text late, also when the text took most of its bound.
-        const icu::UnicodeString pasted = before + edit.replacement;
-        waitUntil([&] { return element.caretStandsAfterOnLine(pasted); }, std::max(arrival, Clock::now() + lineBound));
-        if (placeCaret(element, beforeCaret, expansion, Clock::now() + caretBound))
-            return true;
+    // Should the editor stop answering with a paste on its way, the text ends as that paste
+    // leaves it, unless it is withdrawn before the editor takes it.
+    bool takingBack = false;
+    std::optional<bool> lastPasteTaken;
+    try {
+        const auto arrival = Clock::now() + pasteArrivalBound;
+        if (waitForLine(element, expansion, arrival)) {
+            // The paste ends by putting the caret after what it inserted, and the text may show
+            // before that: a caret put earlier would be moved there.
+            // The caret may follow the text late, also when the text took most of its bound.
+            const icu::UnicodeString pasted = before + edit.replacement;
+            waitUntil(
+                [&] { return element.caretStandsAfterOnLine(pasted); }, std::max(arrival, Clock::now() + lineBound));
+            if (placeCaret(element, beforeCaret, expansion, Clock::now() + caretBound))
+                return true;
+        }
+        // Taken back, also a paste that showed late: the text as it was, the caret where it stood.
+        const auto holdsExpansion = [&] { return element.readOnLine(expansion) == expansion; };
+        if (holdsExpansion()) {
+            element.selectOnLine(before, edit.replacement);
+            takingBack = paste.paste(removed, Clock::now() + clipboardBound);
+            if (takingBack)
+                waitUntil([&] { return !holdsExpansion() && element.readOnLine(line) == line; },
+                    Clock::now() + pasteArrivalBound);
+            else
+                lastPasteTaken = true; // the expansion's, which showed
+        } else {
+            lastPasteTaken = !paste.withdrawPaste(Clock::now() + withdrawalBound);
+        }
+        element.setCaretOnLine(line);
+        if (element.readOnLine(probe) != around)
+            throw EditNotPutBackError();
+    } catch (const EditNotPutBackError&) {
+        throw;
+    } catch (...) {
+        // The editor stopped answering, or its bus went: nothing it shows can be seen now.
+        if (!lastPasteTaken)
+            lastPasteTaken = !paste.withdrawPaste(Clock::now() + withdrawalBound);
+        // It writes the expansion once it answers again.
+        if (*lastPasteTaken != takingBack)
+            throw EditUnfinishedError();
+        throw;
     }
-    // Taken back, also a paste that showed late: the text as it was, the caret where it stood.
-    const auto holdsExpansion = [&] { return element.readOnLine(expansion) == expansion; };
-    if (holdsExpansion()) {
-        element.selectOnLine(before, edit.replacement);
-        if (paste.paste(removed, Clock::now() + clipboardBound))
-            waitUntil([&] { return !holdsExpansion() && element.readOnLine(line) == line; },
-                Clock::now() + pasteArrivalBound);
-    } else {
-        paste.withdrawPaste(Clock::now() + withdrawalBound);
-    }
-    element.setCaretOnLine(line);
-    if (element.readOnLine(probe) != around)
-        throw EditNotPutBackError();
     throw ReadOnlyTextError();
 }
 

@@ -71,18 +71,22 @@ bool ClipboardPaster::keepClipboard(Clock::time_point deadline)
 
 bool ClipboardPaster::paste(const icu::UnicodeString& text, Clock::time_point deadline)
 {
-    if (text.isEmpty())
+    m_pastedKey = text.isEmpty();
+    if (m_pastedKey)
         return sendChord({ deleteKeysym });
     return m_keeper.offer(toUtf8(text), deadline) && sendChord({ shiftKeysym, insertKeysym });
 }
 
-void ClipboardPaster::withdrawPaste(Clock::time_point deadline)
+bool ClipboardPaster::withdrawPaste(Clock::time_point deadline)
 {
     // Taken already: the paste is on its way, and nothing served now changes it.
-    if (m_keeper.offeredTextFetches() > 0 || !m_keeper.offer(std::string(), deadline))
-        return;
-    while (m_keeper.offeredTextFetches() == 0 && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (m_pastedKey || m_keeper.offeredTextFetches() > 0)
+        return false;
+    if (m_keeper.offer(std::string(), deadline)) {
+        while (m_keeper.offeredTextFetches() == 0 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 void ClipboardPaster::restoreClipboard(Clock::time_point deadline)

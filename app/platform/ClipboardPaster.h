@@ -32,7 +32,7 @@ public:
     bool setKeysAside() override;
     void letKeysGo() override;
     bool paste(const icu::UnicodeString& text, Clock::time_point deadline) override;
-    void withdrawPaste(Clock::time_point deadline) override;
+    bool withdrawPaste(Clock::time_point deadline) override;
     void restoreClipboard(Clock::time_point deadline) override;
 
 private:
@@ -43,6 +43,8 @@ private:
     std::mutex m_holdMutex;
     KeyboardHold m_hold;
     bool m_keysAside = false;
+    // The last paste was the Delete key, not the clipboard.
+    bool m_pastedKey = false;
 };
 
 } // namespace quillet

@@ -32,6 +32,15 @@ struct PastedText {
     /// caret after the paste, or later on if nobody reads it again (0: never).
     int pasteCaretShowsAgainAtRead = 0;
     std::optional<int32_t> pasteCaret;
+    /// As an editor that stops answering other programs: from this paste on (0: never).
+    int stopsAnsweringAtPaste = 0;
+    int pastes = 0;
+
+    void answer() const
+    {
+        if (stopsAnsweringAtPaste > 0 && pastes >= stopsAnsweringAtPaste)
+            throw EditorNotAnsweringError();
+    }
 
     void letLateCaretLand()
     {
@@ -50,6 +59,7 @@ public:
     std::shared_ptr<AccessibleElement> topLevelElement() override { return nullptr; }
     CaretLine caretLine() override
     {
+        m_text.answer();
         m_lineStart = m_text.caret == 0 ? 0 : m_text.text.lastIndexOf(u'\n', 0, m_text.caret) + 1;
         return { icu::UnicodeString(m_text.text, m_lineStart, m_text.caret - m_lineStart) };
     }
@@ -58,23 +68,27 @@ public:
     LineEditAnswers editLine(const LineEdit&) override { throw AXError(AXError::AttributeUnsupported); }
     void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override
     {
+        m_text.answer();
         m_text.selection = { m_lineStart + before.length(), selected.length() };
         m_text.caret = m_text.selection.location + selected.length();
     }
     void setCaretOnLine(const icu::UnicodeString& before) override
     {
+        m_text.answer();
         if (!m_text.ignoresCaretMoves)
             m_text.caret = m_lineStart + before.length();
         m_text.selection = { m_text.caret, 0 };
     }
     bool caretStandsAfterOnLine(const icu::UnicodeString& before) override
     {
+        m_text.answer();
         if (m_text.pasteCaret && --m_text.pasteCaretShowsAgainAtRead == 0)
             m_text.letLateCaretLand();
         return m_text.caret == m_lineStart + before.length();
     }
     icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override
     {
+        m_text.answer();
         return icu::UnicodeString(m_text.text, m_lineStart, expected.length());
     }
 
@@ -116,6 +130,7 @@ public:
     bool paste(const icu::UnicodeString& text, Clock::time_point) override
     {
         log.push_back("paste(" + toUtf8(text) + ")");
+        ++m_text.pastes;
         m_text.text.replace(m_text.selection.location, m_text.selection.length, m_text.typedLate);
         m_text.caret = m_text.selection.location + m_text.typedLate.length();
         m_text.selection = { m_text.caret, 0 };
@@ -129,7 +144,12 @@ public:
             m_text.pasteCaret = m_text.caret;
         return true;
     }
-    void withdrawPaste(Clock::time_point) override { log.push_back("withdraw"); }
+    /// A paste that is not dropped was taken at once.
+    bool withdrawPaste(Clock::time_point) override
+    {
+        log.push_back("withdraw");
+        return m_text.dropsPastes;
+    }
     void restoreClipboard(Clock::time_point) override { log.push_back("restore"); }
 
     bool keeps = true;
@@ -173,6 +193,10 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
           };
     PastedText caretShownAgain = text(false, false, u"");
     caretShownAgain.pasteCaretShowsAgainAtRead = 3;
+    const auto stopsAnswering = [](PastedText shaped, int atPaste) {
+        shaped.stopsAnsweringAtPaste = atPaste;
+        return shaped;
+    };
     const char* cannotBeChanged = "This text cannot be changed";
     const std::vector<PasteCase> cases = {
         { "the paste arrives", text(false, false, u""), true, true, nullptr, u"let x = 1\nfor item in items {\n    \n}",
@@ -203,6 +227,17 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
         { "keys landing with the paste", text(false, false, u"", u"abc"), true, false,
             "The editor refused the expansion", u"let x = 1\nfor item in itemsabc {\n    \n}", 27,
             { "keep", "keys go", "paste( {\n    \n})", "withdraw", "restore" } },
+        // The editor stops answering with the paste on its way: the user is told what becomes of
+        // the text once it answers again, and the keys set aside land where that leaves the caret.
+        { "the paste taken, then no answer", stopsAnswering(text(false, false, u"abc"), 1), true, false,
+            "The editor stopped answering", u"let x = 1\nfor item in items {\n    \n}abc", 10 + 26 + 3,
+            { "keep", "keys aside", "paste( {\n    \n})", "withdraw", "restore", "keys go" }, true },
+        { "no answer, the paste withdrawn", stopsAnswering(text(true, false, u"abc"), 1), true, false,
+            "The editor did not answer", u"let x = 1\nfor item in itemsabc", 30,
+            { "keep", "keys aside", "paste( {\n    \n})", "withdraw", "restore", "keys go" }, true },
+        { "no answer once the paste is taken back", stopsAnswering(text(false, true, u""), 2), true, false,
+            "The editor did not answer", u"let x = 1\nfor item in items", 27,
+            { "keep", "keys go", "paste( {\n    \n})", "paste()", "withdraw", "restore" } },
     };
     for (const PasteCase& row : cases) {
         SCOPED_TRACE(row.name);
