@@ -277,6 +277,26 @@ TEST_F(AtspiPressTest, AfterTheBusRestartsThePressConnectsAnewAndTellsTheTruth)
     EXPECT_EQ(m_desktop.text("A"), expansion);
 }
 
+TEST_F(AtspiPressTest, APressThatTurnsAccessibilityOnAsksForAnotherWhileTheDesktopStartsUp)
+{
+    m_desktop.start("A", m_line, true);
+    const QString expansion = expansionOf(m_line);
+    // A registry that is starting answers later than any call may wait; one that answers at
+    // once has nothing focused yet. Either way the user hears to press again.
+    for (const int registryDelay : { 600, 0 }) {
+        m_desktop.command({ { "command", "switch off" }, { "delay", registryDelay } });
+        m_desktop.set("A", m_line, false);
+        m_controller.setAccessibilityBackend(std::make_shared<AtspiAccessibilityBackend>(nullptr, 0));
+        const auto first = press();
+        EXPECT_EQ(failureOf(first), "user error Accessibility is now on") << registryDelay << " ms";
+        EXPECT_EQ(m_desktop.text("A"), m_line);
+        m_desktop.set("A", m_line, true);
+        const auto next = pressToExpand(QStringLiteral("A"));
+        EXPECT_TRUE(next.expanded) << registryDelay << " ms: " << failureOf(next);
+        EXPECT_EQ(m_desktop.text("A"), expansion);
+    }
+}
+
 } // namespace
 } // namespace quillet
 

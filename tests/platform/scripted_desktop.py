@@ -17,6 +17,8 @@ line on its standard output:
         answered from others than this desktop, once all that reached it before are answered
   {"command": "stop" | "continue", "name": N}   SIGSTOP, SIGCONT
   {"command": "restart"}   a new accessibility bus at a new address; the editors move there
+  {"command": "switch off", "delay": D}   assistive technologies off until a program turns them
+        on; the registry then answers its first call D ms late, as one that is starting
   {"command": "quit"}
 
 Only libraries of the desktop (GLib's D-Bus) are used: nothing of the code under test.
@@ -258,6 +260,9 @@ class Desktop:
         self.address = None
         self.registry = None
         self.editors = {}  # name: [process, unique name]
+        self.enabled = True
+        self.delay_once_enabled = 0
+        self.registry_delay = 0
         self.session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
         Server(self.session, self.launcher)
         request_name(self.session, "org.a11y.Bus")
@@ -269,12 +274,18 @@ class Desktop:
             return "s", (self.address,)
         if message.get_interface() == "org.freedesktop.DBus.Properties":
             if member == "Get" and args == ("org.a11y.Status", "IsEnabled"):
-                return "v", (GLib.Variant("b", True),)
+                return "v", (GLib.Variant("b", self.enabled),)
             if member == "Set":
+                if args[2] and not self.enabled:
+                    self.registry_delay = self.delay_once_enabled
+                self.enabled = bool(args[2])
                 return "", ()
         raise KeyError(member)
 
     def registry_answer(self, message):
+        if self.registry_delay:
+            time.sleep(self.registry_delay / 1000)
+            self.registry_delay = 0
         if message.get_path() == ROOT and message.get_member() == "GetChildren":
             return "a(so)", ([(name, ROOT) for _, name in self.editors.values()],)
         raise KeyError(message.get_member())
@@ -320,6 +331,10 @@ class Desktop:
             return self.editor(name, {})
         if command in ("stop", "continue"):
             os.kill(self.editors[name][0].pid, signal.SIGSTOP if command == "stop" else signal.SIGCONT)
+            return {"ok": True}
+        if command == "switch off":
+            self.enabled = False
+            self.delay_once_enabled = order["delay"]
             return {"ok": True}
         if command == "restart":
             self.registry.close_sync(None)

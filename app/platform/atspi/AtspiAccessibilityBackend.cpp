@@ -151,6 +151,13 @@ std::shared_ptr<AccessibleElement> AtspiAccessibilityBackend::focusedElement()
                 throw;
         } catch (const std::exception& error) {
             qCInfo(atspiLog) << "The focus lookup failed after" << budget->calls() << "calls:" << error.what();
+            // Right after this press turned assistive technologies on, the desktop's registry
+            // and the editors are still starting up, and may be slow to answer: the user is asked
+            // to press again, as when no editor has joined yet.
+            const bool slow = dynamic_cast<const EditorNotAnsweringError*>(&error)
+                || dynamic_cast<const EditorTooSlowError*>(&error);
+            if (justEnabled && slow)
+                throw AccessibilityJustEnabledError();
             throw;
         }
     }
