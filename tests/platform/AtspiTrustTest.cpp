@@ -61,14 +61,23 @@ TEST(AtspiTrustTest, AskingForTrustTurnsAssistiveTechnologiesOnAndGoesOn)
     const auto first = lookUp(backend);
     ASSERT_TRUE(first) << "no element can have the focus here";
     EXPECT_THROW(std::rethrow_exception(first), AccessibilityJustEnabledError);
-    const auto second = lookUp(backend);
-    ASSERT_TRUE(second) << "no element can have the focus here";
-    try {
-        std::rethrow_exception(second);
-    } catch (const AXError& error) {
-        EXPECT_EQ(error.description(), "NoValue");
-    } catch (...) {
-        ADD_FAILURE() << "a later lookup does not say no value";
+    // A machine busy with other tests may starve the registry past a call's bound: such a
+    // lookup is made again.
+    for (int lookups = 1;; ++lookups) {
+        const auto later = lookUp(backend);
+        ASSERT_TRUE(later) << "no element can have the focus here";
+        try {
+            std::rethrow_exception(later);
+        } catch (const AXError& error) {
+            EXPECT_EQ(error.description(), "NoValue");
+        } catch (const EditorNotAnsweringError&) {
+            if (lookups < 3)
+                continue;
+            ADD_FAILURE() << "the registry did not answer three lookups";
+        } catch (...) {
+            ADD_FAILURE() << "a later lookup does not say no value";
+        }
+        break;
     }
 
     // The answer is kept and follows the switch when another program turns it.
