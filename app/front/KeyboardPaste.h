@@ -19,10 +19,16 @@ public:
     /// Keeps every format the clipboard and the primary selection hold; false when they
     /// cannot be kept whole by the deadline (then nothing may be pasted).
     virtual bool keepClipboard(Clock::time_point deadline) = 0;
+    /// What became of the keys typed after the shortcut as a paste was about to go out.
+    enum class TypedKeys {
+        setAside, // off the display until letKeysGo()
+        goFirst, // nothing held them: they go on now, as typed
+        wentOn, // what held them let them go while the press ran, at a moment nobody saw
+    };
     /// Takes the keys typed after the shortcut, and those typed until letKeysGo(), out of the
     /// way of the paste: they go on at letKeysGo(), in order, at the caret the text has then.
-    /// Where they cannot be set aside they go on now, and this returns false.
-    virtual bool setKeysAside() = 0;
+    /// Where they cannot be set aside they go on now.
+    virtual TypedKeys setKeysAside() = 0;
     /// Lets the keys typed after the shortcut go on to the focused window.
     virtual void letKeysGo() = 0;
     /// Replaces the focused window's selection with `text` by a paste (an empty text deletes

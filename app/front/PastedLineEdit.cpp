@@ -77,8 +77,10 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
 
     // The keys typed after the shortcut would hold the paste behind them: they wait aside and
     // go on after the press, at the caret it leaves. Where they cannot, they go first, to where
-    // the user typed them; when they changed the line, it is theirs.
-    paste.setKeysAside();
+    // the user typed them; when they changed the line, it is theirs. Those let go by their hold
+    // while the press ran may still be on their way, and would land inside the paste.
+    if (paste.setKeysAside() == KeyboardPaste::TypedKeys::wentOn)
+        throw EditorTooSlowError();
     if (!waitUntil([&] { return element.caretLine() == CaretLine { line }; }, Clock::now() + lineBound))
         return false;
 

@@ -24,19 +24,23 @@ void ClipboardPaster::holdKeys(KeyboardHold hold)
     }
 }
 
-bool ClipboardPaster::setKeysAside()
+KeyboardPaste::TypedKeys ClipboardPaster::setKeysAside()
 {
+    bool held = false;
     {
         std::lock_guard lock(m_holdMutex);
         if (m_keysAside)
-            return true;
-        if (HeldKeys* keys = m_hold.keys(); keys && keys->setAside()) {
+            return TypedKeys::setAside;
+        HeldKeys* keys = m_hold.keys();
+        if (keys && keys->setAside()) {
             m_keysAside = true;
-            return true;
+            return TypedKeys::setAside;
         }
+        // A hold that cannot set its keys aside has let them go already, at its bound.
+        held = keys != nullptr;
     }
     letKeysGo();
-    return false;
+    return held ? TypedKeys::wentOn : TypedKeys::goFirst;
 }
 
 void ClipboardPaster::letKeysGo()

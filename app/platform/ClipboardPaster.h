@@ -29,7 +29,7 @@ public:
     void holdKeys(KeyboardHold hold);
 
     bool keepClipboard(Clock::time_point deadline) override;
-    bool setKeysAside() override;
+    TypedKeys setKeysAside() override;
     void letKeysGo() override;
     bool paste(const icu::UnicodeString& text, Clock::time_point deadline) override;
     bool withdrawPaste(Clock::time_point deadline) override;

@@ -109,14 +109,14 @@ public:
         log.push_back("keep");
         return keeps;
     }
-    bool setKeysAside() override
+    TypedKeys setKeysAside() override
     {
         if (!setsKeysAside) {
             letKeysGo();
-            return false;
+            return holdEnded ? TypedKeys::wentOn : TypedKeys::goFirst;
         }
         log.push_back("keys aside");
-        return true;
+        return TypedKeys::setAside;
     }
     /// The keys typed after the shortcut land at the caret, once.
     void letKeysGo() override
@@ -154,6 +154,7 @@ public:
 
     bool keeps = true;
     bool setsKeysAside = false;
+    bool holdEnded = false;
     std::vector<std::string> log;
 
 private:
@@ -171,6 +172,7 @@ struct PasteCase {
     int32_t caretAfter;
     std::vector<std::string> log;
     bool setsKeysAside = false;
+    bool holdEnded = false; // the hold let the keys go before the paste
 };
 
 TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
@@ -238,6 +240,10 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
         { "no answer once the paste is taken back", stopsAnswering(text(false, true, u""), 2), true, false,
             "The editor did not answer", u"let x = 1\nfor item in items", 27,
             { "keep", "keys go", "paste( {\n    \n})", "paste()", "withdraw", "restore" } },
+        // The press outlasted the hold: the keys it let go may still be on their way, and would
+        // land inside the paste.
+        { "keys let go by the hold's bound", text(false, false, u"abc"), true, false, "The editor answered too slowly",
+            u"let x = 1\nfor item in itemsabc", 30, { "keep", "keys go", "restore" }, false, true },
     };
     for (const PasteCase& row : cases) {
         SCOPED_TRACE(row.name);
@@ -246,6 +252,7 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasAndGivesTheClipboardBack)
         RecordingPaste paste(state);
         paste.keeps = row.keeps;
         paste.setsKeysAside = row.setsKeysAside;
+        paste.holdEnded = row.holdEnded;
         const icu::UnicodeString line = element.caretLine().beforeCaret;
         bool expanded = false;
         std::string thrown;
