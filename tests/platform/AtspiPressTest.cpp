@@ -239,10 +239,11 @@ TEST_F(AtspiPressTest, AStoppedApplicationCostsOnePressAndTakesPartAgainOnceCont
     }
     m_desktop.order("continue", "B");
     // What it was asked while stopped, answered now: the questions of one press (its toolkit
-    // and its name) and one asking whether it answers again, where every press asked anew before.
+    // and its name) and one asking whether it answers again, where every press asked anew
+    // before. A busy machine may add one question to them; asking at another press adds two.
     const int calls = m_desktop.read("B").value(QStringLiteral("calls")).toInt();
     EXPECT_GE(calls, 1);
-    EXPECT_LE(calls, 3) << "the stopped application was asked at more than one press";
+    EXPECT_LE(calls, 4) << "the stopped application was asked at more than one press";
 
     // Continued, it answers again: the press after next finds the focus there at the latest.
     for (const char* name : { "A", "C" })
