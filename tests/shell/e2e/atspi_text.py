@@ -154,6 +154,20 @@ def read():
         return {"error": str(error)}
 
 
+def paragraphs():
+    """The texts of the focused text and its siblings (a word processor's paragraphs), or
+    {"error": …}: where keys went when the focused paragraph lacks them."""
+    try:
+        focus = find_focus()
+        if focus is None:
+            return {"error": "no focused text"}
+        parent = focus.element.get_parent()
+        return [Atspi.Text.get_text(child, 0, Atspi.Text.get_character_count(child))
+                for child in _children(parent) if "Text" in child.get_interfaces()]
+    except Exception as error:
+        return {"error": str(error)}
+
+
 def matches(reading, expected):
     if "error" in reading or reading.get("text") != expected["text"]:
         return False

@@ -450,25 +450,32 @@ class Session:
             process.wait()
 
     def type_line(self, text):
-        """Types TEXT at the caret and waits until it stands before the caret. A busy browser
-        can drop the first keys a page gets: there the line is emptied and typed once more."""
+        """Types TEXT at the caret and waits until it stands before the caret. A busy editor can
+        drop keys it gets (a browser's page its first ones, a starved word processor some): the
+        line is then emptied and typed once more, and where the keys went is told if it fails."""
         what = "'%s' typed before the caret" % text
         typed = lambda reading: _before_caret(reading).endswith(text)
         subprocess.run(["xdotool", "type", "--delay", "15", "--", text], check=True, timeout=30)
-        if not self.editor.page:
-            return self.wait_reading(what, typed)
         try:
-            return self.wait_reading(what, typed, 5)
+            return self.wait_reading(what, typed, 5 if self.editor.page else 10)
         except Failure:
             # Deleted key by key: a selection would change the primary selection, which the
             # browser cases check.
             reading = atspi_text.read()
             line = "" if "error" in reading else _before_caret(reading).rsplit("\n", 1)[-1]
+            print("note: %s: keys of '%s' went missing: the line before the caret read '%s'; typed again"
+                  % (self.name, text, line), flush=True)
             if line:
                 subprocess.run(["xdotool", "key", "--delay", "20"] + ["BackSpace"] * len(line), check=True,
                                timeout=30)
             subprocess.run(["xdotool", "type", "--delay", "15", "--", text], check=True, timeout=30)
+        try:
             return self.wait_reading(what, typed)
+        except Failure as failure:
+            if self.editor.paragraphs:
+                raise Failure("%s\n    the paragraphs: %s" % (failure, json.dumps(atspi_text.paragraphs(),
+                                                                                   ensure_ascii=False)))
+            raise
 
     def expectation(self, reading):
         """The whole text and caret after expanding the line before the caret of READING."""
