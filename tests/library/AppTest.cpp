@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -605,7 +606,18 @@ TEST_F(AppTest, TwoProcessesImportingAtTheSameMomentLoseNoImport)
                 const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
                 app.bundleStore().importBundle(dir.path() / (name + ".qlbundle"), true);
             }
-            _exit(app.isLoaded() && own.notifications->delivered.empty() ? 0 : 1);
+            // On a busy machine the other process can hold the lock past a save's wait: the user
+            // is told the library is busy, and the change waits for the end's save, as it would
+            // when the application quits.
+            app.saveBeforeEnd();
+            bool onlyBusy = true;
+            for (const auto& notice : own.notifications->delivered) {
+                if (notice.title != u16(u"The library is busy")) {
+                    onlyBusy = false;
+                    std::cerr << "told: " << toUtf8(notice.title) << ": " << toUtf8(notice.description) << '\n';
+                }
+            }
+            _exit(app.isLoaded() && !app.hasPendingSave() && onlyBusy ? 0 : 1);
         }
         children.push_back(child);
     }
