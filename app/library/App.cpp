@@ -16,6 +16,8 @@
 #include "text/RegularFile.h"
 #include "text/UnicodeConversion.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +28,8 @@
 #include <iostream>
 #include <mutex>
 #include <new>
+#include <stdexcept>
+#include <system_error>
 
 namespace quillet {
 
@@ -201,7 +205,7 @@ bool App::installDefaultBundles()
     try {
         if (!m_bundleStoreController->saveIfAbsent())
             return false;
-        m_snapshot = LibrarySnapshot::of(store);
+        rememberWrittenVersion();
         return true;
     } catch (const UserErrorDescriptionType& error) {
         notifySaveFailure(error);
@@ -256,6 +260,7 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
                 throw CbError(StoreErrorTexts::fileCouldNotBeWritten(), fromUtf8(path.string()));
             // Without the lock, another instance's save could replace ours unseen, or ours
             // theirs: nothing is written.
+            outcome = SaveOutcome::unavailable;
             notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(),
                 localized(u"Quillet cannot lock the library, so it wrote nothing; your changes are kept until it "
                           u"can. The lock file: ",
@@ -273,25 +278,17 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
     }
     m_saving = false;
 
-    // Delivered only now: a notification may take a while, and other writers wait for the lock.
-    auto notices = std::move(m_heldNotices);
-    m_heldNotices.clear();
     switch (outcome) {
-    case SaveOutcome::written: {
+    case SaveOutcome::written:
         m_savePending = false;
         m_lastSaveFailed = false;
         m_toldBusy = false;
-        std::error_code error;
-        for (const auto& file : m_takenInUnsavedFiles)
-            std::filesystem::remove(file, error);
-        m_takenInUnsavedFiles.clear();
         break;
-    }
     case SaveOutcome::busy:
         m_lastSaveFailed = true;
         if (!m_toldBusy) {
             m_toldBusy = true;
-            notices.push_back(CbError(localized(u"The library is busy", "Library busy title"),
+            m_heldNotices.push_back(CbError(localized(u"The library is busy", "Library busy title"),
                 localized(u"Another program holds the library's lock; Quillet keeps your changes and writes them "
                           u"as soon as it lets go: ",
                     "Library busy")
@@ -300,12 +297,13 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
         if (m_environment.saveScheduler)
             scheduleSave();
         break;
+    case SaveOutcome::unavailable:
     case SaveOutcome::failed:
         m_lastSaveFailed = true;
         break;
     }
-    for (const auto& notice : notices)
-        deliverNotification(notice);
+    // Delivered only now: a notification may take a while, and other writers wait for the lock.
+    deliverHeldNotices();
     return outcome;
 }
 
@@ -315,10 +313,10 @@ void App::writeHoldingTheLock()
     // right before the rename sees it, and its changes are merged before we try again.
     constexpr int attempts = 5;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (m_bundleStoreController->fileChangedElsewhere())
-            keepChangesMadeElsewhere();
+        if (m_bundleStoreController->fileChangedElsewhere() && keepChangesMadeElsewhere(true))
+            return; // the file holds the library already
         if (m_bundleStoreController->saveOverFileLastSeen()) {
-            m_snapshot = LibrarySnapshot::of(bundleStore());
+            rememberWrittenVersion();
             return;
         }
     }
@@ -329,6 +327,18 @@ void App::writeHoldingTheLock()
             .append(fromUtf8(m_bundleStoreController->path().string())));
 }
 
+void App::rememberWrittenVersion()
+{
+    m_snapshot = LibrarySnapshot::of(bundleStore());
+    // Where no file was there to load, no other writer can have started from anything older
+    // than the first version written here: it stands for their base as a loaded file would.
+    auto& controller = *m_bundleStoreController;
+    if (!controller.hasReadAVersion()) {
+        controller.markAsRead(JSONDictionary(controller.savedDictionary()), controller.identityLastSeen());
+        m_foreignSnapshot = m_snapshot;
+    }
+}
+
 void App::saveIfPending()
 {
     if (m_savePending)
@@ -337,10 +347,18 @@ void App::saveIfPending()
 
 void App::saveBeforeEnd()
 {
-    if (!m_bundleStoreController || !m_savePending || m_saving)
+    if (!m_bundleStoreController || m_saving)
         return;
-    if (saveWaiting(lockWaitAtEnd) != SaveOutcome::written)
-        keepUnsavedChanges();
+    // A version that another writer put in place of the one this holder wrote last may lack
+    // what that save wrote (a sync tool's copy of an older version): it is merged and written
+    // as at any save.
+    const auto& controller = *m_bundleStoreController;
+    const bool replacedSinceOurSave = controller.wroteLastVersionSeen() && controller.fileChangedElsewhere();
+    if (!m_savePending && !replacedSinceOurSave)
+        return;
+    const SaveOutcome outcome = saveWaiting(lockWaitAtEnd);
+    if (outcome != SaveOutcome::written)
+        keepUnsavedChanges(outcome);
     if (m_environment.saveScheduler) {
         m_environment.saveScheduler->cancel();
         m_saveScheduled = false;
@@ -349,9 +367,32 @@ void App::saveBeforeEnd()
 
 namespace {
 
-constexpr std::string_view unsavedSuffix = ".unsaved";
+constexpr std::string_view unsavedKind = "unsaved";
 constexpr const char* unsavedBaseKey = "base";
 constexpr const char* unsavedLibraryKey = "library";
+/// The largest file of unsaved changes read: two libraries (the base and the changed one)
+/// written without indentation, and the object around them.
+constexpr long long largestUnsavedFileSize = 2 * detail::largestLibraryFileSize + 1024;
+/// The most names a notice lists of one kind of change; the rest are counted.
+constexpr std::size_t mostNamesTold = 10;
+
+icu::UnicodeString quoted(const icu::UnicodeString& name)
+{
+    return icu::UnicodeString(u"\u201C").append(name).append(u"\u201D");
+}
+
+/// The names, comma-separated, the ones past mostNamesTold counted.
+icu::UnicodeString listOf(const std::vector<icu::UnicodeString>& names)
+{
+    icu::UnicodeString list;
+    for (std::size_t i = 0; i < names.size() && i < mostNamesTold; ++i)
+        list.append(list.isEmpty() ? u"" : u", ").append(names[i]);
+    if (names.size() > mostNamesTold) {
+        list.append(localized(u" and %@ more", "List and more")
+                        .findAndReplace(u"%@", fromUtf8(std::to_string(names.size() - mostNamesTold))));
+    }
+    return list;
+}
 
 /// What the user is told of records that were changed on both sides of a merge.
 CbError conflictNotice(const std::vector<icu::UnicodeString>& conflicts)
@@ -367,33 +408,180 @@ CbError conflictNotice(const std::vector<icu::UnicodeString>& conflicts)
             .append(u"."));
 }
 
-/// The files of unsaved changes beside the library, oldest first.
+/// What the user is told of records that changes kept from an earlier run and the library
+/// file changed both.
+CbError keptConflictNotice(const std::vector<icu::UnicodeString>& conflicts)
+{
+    return CbError(localized(u"Changes kept from an earlier run were merged", "Changes kept title"),
+        localized(u"They and the library changed the same bundles or expanders since; both versions were kept, "
+                  u"the earlier run's after the library's: ",
+            "Changes kept conflict")
+            .append(listOf(conflicts))
+            .append(u"."));
+}
+
+/// Whether the name is one that App::keepUnsavedChanges gives a file beside the library:
+/// "<library>.<time>.<process>.unsaved", both numbers in decimal digits.
+bool isUnsavedFileName(std::string_view name, std::string_view libraryName)
+{
+    const std::string suffix = "." + std::string(unsavedKind);
+    if (name.size() <= libraryName.size() + 1 + suffix.size() || !name.starts_with(libraryName)
+        || name[libraryName.size()] != '.' || !name.ends_with(suffix))
+        return false;
+    const auto numbers = name.substr(libraryName.size() + 1, name.size() - libraryName.size() - 1 - suffix.size());
+    const auto dot = numbers.find('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == numbers.size())
+        return false;
+    auto isNumber = [](std::string_view digits) {
+        return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return isNumber(numbers.substr(0, dot)) && isNumber(numbers.substr(dot + 1));
+}
+
+/// The files of unsaved changes beside the library, by name (so oldest first).
 std::vector<std::filesystem::path> unsavedFilesBeside(const std::filesystem::path& path)
 {
     std::vector<std::filesystem::path> files;
-    const std::string prefix = path.filename().string() + ".";
+    const std::string libraryName = path.filename().string();
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() > prefix.size() + unsavedSuffix.size() && name.starts_with(prefix)
-            && name.ends_with(unsavedSuffix))
+        if (isUnsavedFileName(entry.path().filename().string(), libraryName))
             files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
     return files;
 }
 
+struct UnsavedChanges {
+    JSONDictionary base;
+    JSONDictionary library;
+};
+
+/// What the file keeps, when it is one that this program wrote and this version reads: a
+/// regular file of this user, not a link, no larger than largestUnsavedFileSize (looked at
+/// before it is read), holding a base and a library that are both library objects. None for
+/// anything else.
+std::optional<UnsavedChanges> readUnsavedChanges(const std::filesystem::path& file)
+{
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat status { };
+    RegularFileRead read;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid())
+        read = readOpenRegularFile(fd, static_cast<std::size_t>(largestUnsavedFileSize));
+    close(fd);
+    if (!read.ok())
+        return std::nullopt;
+    try {
+        const auto kept = detail::parseJSONDictionary(read.bytes);
+        if (!kept.is_object())
+            return std::nullopt;
+        // Read as this version writes it; a missing or mistyped part is not one it wrote.
+        auto libraryAt = [&](const char* key) -> std::optional<JSONDictionary> {
+            const auto found = kept.find(key);
+            if (found == kept.end() || !BundleStore::isLibraryObject(*found))
+                return std::nullopt;
+            return BundleStore(*found).dictionary();
+        };
+        auto base = libraryAt(unsavedBaseKey);
+        auto library = libraryAt(unsavedLibraryKey);
+        if (!base || !library)
+            return std::nullopt;
+        return UnsavedChanges { std::move(*base), std::move(*library) };
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+/// The bundles and expanders of a library before a change, to tell what the change did.
+struct LibraryBefore {
+    struct Entry {
+        BundlePtr bundle;
+        JSONDictionary dictionary;
+        std::vector<CustomExpanderPtr> expanders;
+    };
+    std::vector<Entry> entries;
+
+    static LibraryBefore of(const BundleStore& store)
+    {
+        LibraryBefore before;
+        for (const auto& bundle : store.bundles())
+            before.entries.push_back({ bundle, bundle->dictionary(), bundle->expanders() });
+        return before;
+    }
+
+    /// What became of the library since, deletions first: the notice of changes taken in
+    /// from earlier runs.
+    CbError noticeOfChangesTo(const BundleStore& store) const
+    {
+        std::vector<icu::UnicodeString> deleted;
+        std::vector<icu::UnicodeString> added;
+        std::vector<icu::UnicodeString> changed;
+        const auto& now = store.bundles();
+        for (const auto& entry : entries) {
+            if (std::find(now.begin(), now.end(), entry.bundle) == now.end()) {
+                deleted.push_back(quoted(entry.bundle->name()));
+                continue;
+            }
+            const auto expanders = entry.bundle->expanders();
+            for (const auto& expander : entry.expanders) {
+                if (std::find(expanders.begin(), expanders.end(), expander) == expanders.end())
+                    deleted.push_back(
+                        quoted(entry.bundle->name()).append(u" \u203A ").append(quoted(expander->name())));
+            }
+            if (entry.bundle->dictionary() != entry.dictionary)
+                changed.push_back(quoted(entry.bundle->name()));
+        }
+        for (const auto& bundle : now) {
+            if (std::none_of(
+                    entries.begin(), entries.end(), [&](const Entry& entry) { return entry.bundle == bundle; }))
+                added.push_back(quoted(bundle->name()));
+        }
+        icu::UnicodeString description;
+        auto sentence = [&](const std::vector<icu::UnicodeString>& names, icu::UnicodeString lead) {
+            if (!names.empty())
+                description.append(description.isEmpty() ? u"" : u" ").append(lead).append(listOf(names)).append(u".");
+        };
+        sentence(deleted, localized(u"Deleted: ", "Changes kept deleted"));
+        sentence(added, localized(u"Added: ", "Changes kept added"));
+        sentence(changed, localized(u"Changed: ", "Changes kept changed"));
+        if (description.isEmpty())
+            description = localized(u"The order of the bundles changed.", "Changes kept order");
+        return CbError(localized(u"Changes kept from an earlier run were merged", "Changes kept title"), description);
+    }
+};
+
 } // namespace
 
-void App::keepUnsavedChanges()
+void App::keepUnsavedChanges(SaveOutcome why)
 {
-    const auto& path = m_bundleStoreController->path();
+    auto& controller = *m_bundleStoreController;
+    const auto& path = controller.path();
+    // Made against the file as it is now, so that what a version put in place meanwhile lacks
+    // of this holder's saves stays added here (read only: the lock is not ours).
+    if (controller.fileChangedElsewhere()) {
+        m_saving = true;
+        keepChangesMadeElsewhere(false);
+        m_saving = false;
+        deliverHeldNotices();
+    }
+    JSONDictionary library = bundleStore().dictionary();
+    if (library == controller.savedDictionary()) {
+        m_savePending = false; // the file holds it all
+        return;
+    }
     auto kept = path;
-    kept += "." + std::to_string(std::time(nullptr)) + "." + std::to_string(getpid()) + std::string(unsavedSuffix);
+    kept += "." + std::to_string(std::time(nullptr)) + "." + std::to_string(getpid()) + "." + std::string(unsavedKind);
     try {
-        const JSONDictionary unsaved { { unsavedBaseKey, m_bundleStoreController->savedDictionary() },
-            { unsavedLibraryKey, bundleStore().dictionary() } };
-        writeFileAtomically(kept, detail::encodedJSONDictionary(unsaved));
+        // What the next start could not write either is not kept for it to take in.
+        if (detail::encodedJSONDictionary(library).size() > static_cast<std::size_t>(detail::largestLibraryFileSize))
+            throw std::length_error(toUtf8(StoreErrorTexts::libraryWouldBeTooLarge()));
+        const JSONDictionary unsaved { { unsavedBaseKey, controller.savedDictionary() },
+            { unsavedLibraryKey, std::move(library) } };
+        if (!replaceFileAtomically(
+                kept, unsaved.dump(-1, ' ', false, JSONDictionary::error_handler_t::replace), std::nullopt))
+            throw std::system_error(EEXIST, std::generic_category(), "the name is taken");
     } catch (const std::exception& error) {
         deliverNotification(CbError(StoreErrorTexts::fileCouldNotBeSaved(),
             localized(u"Your last changes could not be kept either: ", "Library unsaved not kept")
@@ -403,57 +591,107 @@ void App::keepUnsavedChanges()
                 .append(u")")));
         return;
     }
-    // What earlier runs left is in this file too.
-    std::error_code error;
-    for (const auto& file : m_takenInUnsavedFiles)
-        std::filesystem::remove(file, error);
-    m_takenInUnsavedFiles.clear();
     m_savePending = false;
+    icu::UnicodeString reason;
+    switch (why) {
+    case SaveOutcome::busy:
+        reason = localized(
+            u"Another program held the library's lock; your last changes were kept in ", "Library unsaved kept");
+        break;
+    case SaveOutcome::unavailable:
+        reason = localized(
+            u"Quillet could not lock the library; your last changes were kept in ", "Library unsaved kept no lock");
+        break;
+    case SaveOutcome::written:
+    case SaveOutcome::failed:
+        reason = localized(
+            u"The library could not be written; your last changes were kept in ", "Library unsaved kept failed");
+        break;
+    }
     deliverNotification(CbError(StoreErrorTexts::fileCouldNotBeSaved(),
-        localized(u"Another program held the library's lock; your last changes were kept in ", "Library unsaved kept")
-            .append(fromUtf8(kept.string()))
+        reason.append(fromUtf8(kept.string()))
             .append(localized(u" and are merged into the library at the next start.", "Library unsaved kept end"))));
 }
 
 void App::takeInUnsavedChanges()
 {
-    for (const auto& file : unsavedFilesBeside(m_bundleStoreController->path())) {
-        // One at a time, each written before the next: a merge is made against what is on disk.
-        if (m_savePending)
-            return;
-        JSONDictionary base;
-        JSONDictionary unsaved;
-        try {
-            RegularFileRead read = readRegularFile(file, static_cast<std::size_t>(detail::largestLibraryFileSize));
-            if (!read.ok())
+    auto& controller = *m_bundleStoreController;
+    const auto& path = controller.path();
+    // Most starts find none, and take no lock.
+    if (unsavedFilesBeside(path).empty())
+        return;
+    BundleStore& store = bundleStore();
+    std::vector<icu::UnicodeString> conflicts;
+    std::optional<LibraryBefore> before;
+    {
+        // Held from the listing to the removal: another process starting beside the same files
+        // waits, then finds them gone and what they kept in the library file.
+        const auto lock = controller.lockForWriting(m_environment.lockWait);
+        if (!lock->isHeld())
+            return; // left for a start that can lock the library
+        const JSONDictionary onDisk = controller.savedDictionary();
+        JSONDictionary merged = onDisk;
+        std::vector<std::filesystem::path> taken;
+        for (const auto& file : unsavedFilesBeside(path)) {
+            auto kept = readUnsavedChanges(file);
+            if (!kept)
+                continue; // not one this program wrote, or not one this version reads: left as it is
+            try {
+                // The library as it is now, made from the earlier run's base so that its
+                // objects stand for the base's records...
+                BundleStore library(kept->base);
+                const auto baseSnapshot = LibrarySnapshot::of(library);
+                baseSnapshot.mergeInto(library, kept->base, merged);
+                // ...then meeting the earlier run's changes as a save meets another writer's:
+                // the library's order stays, what the earlier run added comes after.
+                auto merge = baseSnapshot.mergeInto(library, kept->base, kept->library);
+                for (auto& conflict : merge.conflicts)
+                    conflicts.push_back(std::move(conflict));
+                merged = library.dictionary();
+            } catch (const std::exception&) {
                 continue;
-            auto kept = detail::parseJSONDictionary(read.bytes);
-            base = BundleStore(kept.at(unsavedBaseKey)).dictionary();
-            unsaved = BundleStore(kept.at(unsavedLibraryKey)).dictionary();
-        } catch (const std::exception&) {
-            continue; // not one this version can read: left as it is
+            }
+            taken.push_back(file);
         }
-        BundleStore& store = bundleStore();
-        JSONDictionary current = store.dictionary();
-        std::vector<icu::UnicodeString> conflicts;
-        {
-            // The earlier run's library, as if it had just made its changes to `base`...
-            BundleStore theirs(base);
-            const auto baseSnapshot = LibrarySnapshot::of(theirs);
-            baseSnapshot.mergeInto(theirs, base, unsaved);
-            // ...then meeting the file as it is now, as its save would have.
-            auto merge = baseSnapshot.mergeInto(theirs, base, current);
-            conflicts = std::move(merge.conflicts);
-            store.setBundles(theirs.bundles());
-            m_snapshot = std::move(merge.snapshotOfTheirs);
+        if (taken.empty())
+            return;
+
+        bool written = merged == onDisk; // already in the file: only the files go
+        if (!written) {
+            before = LibraryBefore::of(store);
+            m_saving = true;
+            m_savePending = true;
+            try {
+                // Nothing changed here yet: the merge gives `merged`, keeping the objects of what stays.
+                m_snapshot.mergeInto(store, onDisk, merged);
+                writeHoldingTheLock();
+                written = true;
+            } catch (const UserErrorDescriptionType& error) {
+                notifySaveFailure(error);
+            } catch (const std::exception& error) {
+                notifySaveFailure(PlatformError(localizedDescription(error)));
+            }
+            m_saving = false;
+            m_savePending = false;
+        }
+        if (written) {
+            std::error_code error;
+            for (const auto& file : taken)
+                std::filesystem::remove(file, error);
+        } else {
+            // The files stay for a later start: the library goes back to the file's.
+            store.setBundles(BundleStore(controller.savedDictionary()).bundles());
+            m_snapshot = LibrarySnapshot::of(store);
             m_foreignSnapshot = m_snapshot;
+            before.reset();
+            conflicts.clear();
         }
-        m_bundleStoreController->markAsRead(std::move(current), m_bundleStoreController->identityLastSeen());
-        m_takenInUnsavedFiles.push_back(file);
-        if (!conflicts.empty())
-            deliverNotification(conflictNotice(conflicts));
-        save();
     }
+    if (before)
+        tell(before->noticeOfChangesTo(store));
+    if (!conflicts.empty())
+        tell(keptConflictNotice(conflicts));
+    deliverHeldNotices();
 }
 
 void App::tell(CbError notice)
@@ -464,7 +702,15 @@ void App::tell(CbError notice)
         deliverNotification(notice);
 }
 
-void App::keepChangesMadeElsewhere()
+void App::deliverHeldNotices()
+{
+    auto notices = std::move(m_heldNotices);
+    m_heldNotices.clear();
+    for (const auto& notice : notices)
+        deliverNotification(notice);
+}
+
+bool App::keepChangesMadeElsewhere(bool holdingTheLock)
 {
     const auto& path = m_bundleStoreController->path();
     std::optional<JSONDictionary> current;
@@ -472,30 +718,33 @@ void App::keepChangesMadeElsewhere()
     try {
         current = m_bundleStoreController->readFileAsItIsNow(&identity);
     } catch (const std::exception&) {
+        if (!holdingTheLock)
+            return false; // moved aside only under the lock
         // Not ours and not readable: kept under another name, never overwritten.
         auto target = path;
         if (std::filesystem::is_symlink(path))
             target = std::filesystem::weakly_canonical(path);
-        auto kept = target;
-        kept += "." + std::to_string(std::time(nullptr)) + ".unreadable";
-        std::error_code error;
-        std::filesystem::rename(target, kept, error);
-        if (error)
+        std::filesystem::path kept;
+        try {
+            kept = moveToKeptName(target, target, "unreadable");
+        } catch (const std::system_error&) {
             throw CbError(StoreErrorTexts::fileCouldNotBeWritten(),
                 localized(u"Another program put a file that Quillet cannot read in the library's place; it was "
                           u"left as it is: ",
                     "Library replaced unreadable")
                     .append(fromUtf8(target.string())));
+        }
         tell(CbError(localized(u"The library was changed by another program", "Library changed title"),
             localized(u"Quillet could not read the file that replaced it, so that file was kept as ",
                 "Library replaced unreadable kept")
                 .append(fromUtf8(kept.string()))
                 .append(u".")));
-        return;
+        return false;
     }
     if (!current)
-        return; // removed meanwhile: nothing to keep
+        return false; // removed meanwhile: nothing to keep
     std::vector<icu::UnicodeString> conflicts;
+    bool holdsTheLibrary = false;
     try {
         // Read as this version writes it, so that a bundle only written differently is no change.
         JSONDictionary theirs = BundleStore(*current).dictionary();
@@ -504,15 +753,16 @@ void App::keepChangesMadeElsewhere()
         const auto base = m_snapshot.asSeenBy(m_bundleStoreController->savedDictionary(), theirs, m_foreignSnapshot,
             m_bundleStoreController->readDictionary());
         auto merge = base.snapshot.mergeInto(bundleStore(), base.dictionary, theirs);
+        holdsTheLibrary = bundleStore().dictionary() == theirs;
         m_snapshot = std::move(merge.snapshotOfTheirs);
         m_foreignSnapshot = m_snapshot;
         m_bundleStoreController->markAsRead(std::move(theirs), identity);
         conflicts = std::move(merge.conflicts);
     } catch (const std::exception&) {
+        if (!holdingTheLock)
+            return false;
         // A library this version cannot read in full: kept whole beside ours.
-        auto kept = path;
-        kept += "." + std::to_string(std::time(nullptr)) + ".changed";
-        writeFileAtomically(kept, detail::encodedJSONDictionary(*current));
+        const auto kept = writeKeptCopy(path, "changed", detail::encodedJSONDictionary(*current));
         // Kept, so ours may take its place: the base stays what it was.
         m_bundleStoreController->markAsRead(JSONDictionary(m_bundleStoreController->savedDictionary()), identity);
         m_foreignSnapshot = m_snapshot;
@@ -520,10 +770,11 @@ void App::keepChangesMadeElsewhere()
             localized(u"Its version holds bundles Quillet cannot read; it was kept as ", "Library changed kept")
                 .append(fromUtf8(kept.string()))
                 .append(u".")));
-        return;
+        return false;
     }
     if (!conflicts.empty())
         tell(conflictNotice(conflicts));
+    return holdsTheLibrary;
 }
 
 void App::notifySaveFailure(const UserErrorDescriptionType& error)

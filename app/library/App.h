@@ -39,36 +39,53 @@ class UserNotifications;
 /// The file is never replaced blindly: a save holds the library's lock file (so another
 /// instance saving at the same moment waits), and when the file is no longer the one last
 /// loaded or saved (a hand or another instance changed it), what changed there is merged
-/// into the library first (LibrarySnapshot::mergeInto), against the last version of the file
-/// that this holder did not write itself: what was deleted there and left alone here stays
-/// deleted, what was changed there and not here takes the file's version, what was added
-/// here since stays even when the other writer's version lacks it (that writer may never
-/// have seen it), and a change on both sides keeps both versions and tells the user. The file
-/// is looked at once more right before the new one is renamed in; when it changed meanwhile,
-/// the merge runs again. A file in its place that cannot be read is kept beside the library
-/// under a new name. Temporary files that a killed save left in the library's folder are
-/// removed at start-up.
+/// into the library first (LibrarySnapshot::mergeInto), against the versions the other writer
+/// can have started from: the one this holder wrote last, or an older one that it loaded or
+/// read (LibrarySnapshot::asSeenBy). Where there was no file at the load (a first run), the
+/// oldest is the first version this holder wrote. So what was deleted there and left alone
+/// here stays deleted, what was changed there and not here takes the file's version, what
+/// was added here since that version stays even when the other writer's version lacks it
+/// (that writer may never have seen it), and a change on both sides keeps both versions and
+/// tells the user. When the merge leaves the library as the file holds it, nothing is
+/// written. The file is looked at once more right before the new one is renamed in; when it
+/// changed meanwhile, the merge runs again. A file in its place that cannot be read is kept
+/// beside the library under a new name (never one a copy kept earlier has). Temporary files
+/// that a killed save left in the library's folder are removed at start-up. No library larger
+/// than detail::largestLibraryFileSize is written: the save fails and the change waits.
 ///
 /// A save waits for the lock at most Environment::lockWait. When another process holds it
 /// longer, the change stays waiting, the user is told once that the library is busy, and the
-/// save is tried again (after the scheduler's delay, or at the next change). When no lock can
-/// be had at all (the lock file can be neither made nor opened), nothing is written, the user
-/// is told so, and the change waits. A change stays waiting until it is written, a failed
-/// save's too. The notifications of a save are delivered once the lock is let go.
+/// save is tried again (after the scheduler's delay, SaveScheduler::delayMilliseconds, or at
+/// the next change). When no lock can be had at all (the lock file can be neither made nor
+/// opened), nothing is written, the user is told so, and the change waits. A change stays
+/// waiting until it is written, a failed save's too. The notifications of a save are
+/// delivered once the lock is let go.
 ///
-/// At the end (destruction, saveBeforeEnd()) a waiting change waits at most lockWaitAtEnd
-/// for the lock; what still cannot be written is kept beside the library, with the version
-/// it was made against, in a file named "bundles.qlbundles.<time>.<process>.unsaved", which
-/// the next start merges into the library and removes once that is written.
+/// At the end (destruction, saveBeforeEnd()) a waiting change, or a file that another writer
+/// put in place of the one this holder wrote last, is saved as any save is, waiting at most
+/// lockWaitAtEnd for the lock; what still cannot be written is kept beside the library (made
+/// against the file as it is then), in a file named "bundles.qlbundles.<time>.<process>.unsaved",
+/// and the user is told why (the lock held, no lock to be had, or the write failed).
+///
+/// A start takes in the files of unsaved changes that earlier runs kept: only regular files of
+/// the user (not links) named as above, no larger than two libraries and holding what this
+/// version writes; anything else there is left as it is. It holds the library's lock from
+/// the listing to their removal, so that of several processes starting together one takes
+/// them in, once; merges them all, writes the library once and then removes them, and tells
+/// the user what they changed (what they deleted first). When the lock cannot be had within
+/// Environment::lockWait, or the write fails, they stay for a later start.
 ///
 /// Everything the desktop does (alerts, notifications, activation and termination, finding
 /// resources) goes through the interfaces of the Environment, so the command line loads the
 /// library through App just as the desktop application does. Main thread only.
 class App final : public BundleStoreDelegate {
 public:
-    /// The longest the last save waits for the lock, so that the process ends well within
-    /// three seconds of being asked to.
+    /// The longest the last save waits for another process's lock: the end takes no longer
+    /// than this and a write.
     static constexpr std::chrono::milliseconds lockWaitAtEnd { 2000 };
+    /// The longest a save on the desktop's event loop waits for another process's lock, so
+    /// that the loop never stalls visibly; the change then waits and is tried again.
+    static constexpr std::chrono::milliseconds lockWaitOnEventLoop { 40 };
 
     struct Environment {
         std::shared_ptr<UserAlerts> alerts;
@@ -80,8 +97,8 @@ public:
         /// Delays saves so that a burst of changes is written once; none writes every change
         /// at once (the command line, most tests).
         std::shared_ptr<SaveScheduler> saveScheduler;
-        /// The longest a save waits for another process's lock (the desktop's event loop must
-        /// not wait for long).
+        /// The longest a save waits for another process's lock (lockWaitOnEventLoop on the
+        /// desktop's event loop).
         std::chrono::milliseconds lockWait = lockWaitAtEnd;
 
         /// Console services (alerts and notifications go to standard error, the application
@@ -128,8 +145,9 @@ public:
     /// Whether a change waits for its save (also one whose save failed or found the library
     /// busy).
     bool hasPendingSave() const noexcept { return m_savePending; }
-    /// The last save, as the process ends: a waiting change is written, or kept beside the
-    /// library for the next start (see above). Bounded by lockWaitAtEnd.
+    /// The last save, as the process ends: a waiting change, or a version another writer put
+    /// in place of ours, is written, or kept beside the library for the next start (see
+    /// above). Bounded by lockWaitAtEnd.
     void saveBeforeEnd();
 
     using CustomAction = std::function<bool()>;
@@ -147,26 +165,39 @@ private:
     /// Installs the default bundles with one write of a new file; false when another run
     /// created the file meanwhile (nothing is then written).
     bool installDefaultBundles();
-    enum class SaveOutcome { written, busy, failed };
+    enum class SaveOutcome {
+        written,
+        /// Another process held the lock for the whole wait.
+        busy,
+        /// No lock could be had at all.
+        unavailable,
+        failed,
+    };
     SaveOutcome saveWaiting(std::chrono::milliseconds longest);
     void scheduleSave();
     /// The save under the lock; throws the write's errors.
     void writeHoldingTheLock();
+    /// Takes the version just written as the one last seen.
+    void rememberWrittenVersion();
     void notifySaveFailure(const UserErrorDescriptionType& error);
-    /// Merges into the library what another writer changed in the file since our last look.
-    void keepChangesMadeElsewhere();
+    /// Merges into the library what another writer changed in the file since our last look;
+    /// true when the library is then what the file holds. Without the lock, only a file that
+    /// can be read whole is merged, and nothing is written or moved.
+    bool keepChangesMadeElsewhere(bool holdingTheLock);
     /// Delivers the notification now, or once the lock is let go during a save.
     void tell(CbError notice);
-    /// Keeps the waiting change beside the library for the next start.
-    void keepUnsavedChanges();
-    /// Merges what an earlier run kept beside the library, and writes it.
+    void deliverHeldNotices();
+    /// Keeps the waiting change beside the library for the next start, and says why.
+    void keepUnsavedChanges(SaveOutcome why);
+    /// Merges what earlier runs kept beside the library, writes it, and removes their files.
     void takeInUnsavedChanges();
 
     Environment m_environment;
     std::unique_ptr<JSONSerializableStore<BundleStore>> m_bundleStoreController;
     // The objects the file held when it was last loaded, saved or read.
     LibrarySnapshot m_snapshot;
-    // The objects of the last version this holder did not write itself (loaded or read).
+    // The objects of the last version this holder did not write itself (loaded or read), or
+    // of the first one it wrote where there was none.
     LibrarySnapshot m_foreignSnapshot;
     // Stands in for the library when loading failed, so callers find an empty one; it is
     // tied to no file and never saved.
@@ -180,8 +211,6 @@ private:
     bool m_toldBusy = false;
     // Notifications held while a save holds the lock.
     std::vector<CbError> m_heldNotices;
-    // Files of earlier runs' unsaved changes merged into the library, removed once it is written.
-    std::vector<std::filesystem::path> m_takenInUnsavedFiles;
     // Set while the save itself changes the library (taking in another writer's bundles).
     bool m_saving = false;
 };

@@ -53,6 +53,14 @@ CbError unreadableBundleError(std::size_t index, const JSONDictionary& object, c
 
 } // namespace
 
+bool BundleStore::isLibraryObject(const JSONDictionary& value)
+{
+    if (!value.is_object())
+        return false;
+    const auto bundles = value.find(bundlesKey);
+    return bundles != value.end() && bundles->is_array();
+}
+
 BundleStore::BundleStore(const JSONDictionary& dictionary)
 {
     // A store made anew may take the place of one that was let go: what was derived from the

@@ -53,6 +53,10 @@ public:
     BundleStore(const BundleStore&) = delete;
     BundleStore& operator=(const BundleStore&) = delete;
 
+    /// Whether the value is a library object as a store writes it: an object whose "bundles"
+    /// is a list (the empty object that a first run reads is not one).
+    static bool isLibraryObject(const JSONDictionary& value);
+
     /// The library object: {"bundles": [bundle objects in order]}.
     JSONDictionary dictionary() const;
 

@@ -528,11 +528,33 @@ std::string encodedJSONDictionary(const JSONDictionary& dictionary)
     return dictionary.dump(4, ' ', false, JSONDictionary::error_handler_t::replace) + "\n";
 }
 
+namespace {
+
+/// The library's bytes, refused when no load would read them back.
+std::string encodedLibrary(
+    const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
+{
+    std::string bytes;
+    try {
+        bytes = encodedJSONDictionary(dictionary);
+    } catch (const std::exception&) {
+        throw CbError(texts.savingErrorTitle, pathText(path));
+    }
+    if (bytes.size() > static_cast<std::size_t>(largestLibraryFileSize)) {
+        icu::UnicodeString reason = pathText(path);
+        throw CbError(texts.savingErrorTitle, reason.append(u": ").append(StoreErrorTexts::libraryWouldBeTooLarge()));
+    }
+    return bytes;
+}
+
+} // namespace
+
 FileIdentity writeJSONDictionary(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts)
 {
+    const std::string bytes = encodedLibrary(path, dictionary, texts);
     try {
-        return writeFileAtomically(path, encodedJSONDictionary(dictionary));
+        return writeFileAtomically(path, bytes);
     } catch (const std::exception&) {
         throw CbError(texts.savingErrorTitle, pathText(path));
     }
@@ -541,8 +563,9 @@ FileIdentity writeJSONDictionary(
 std::optional<FileIdentity> replaceJSONDictionary(const std::filesystem::path& path, const JSONDictionary& dictionary,
     const std::optional<FileIdentity>& expected, const JSONStoreTexts& texts)
 {
+    const std::string bytes = encodedLibrary(path, dictionary, texts);
     try {
-        return replaceFileAtomically(path, encodedJSONDictionary(dictionary), expected);
+        return replaceFileAtomically(path, bytes, expected);
     } catch (const std::exception&) {
         throw CbError(texts.savingErrorTitle, pathText(path));
     }

@@ -38,9 +38,13 @@ struct JSONStoreTexts {
     static JSONStoreTexts localizedTexts();
 };
 
-/// The largest library file that is read: far more than the editor or imports make, and
-/// little enough that reading it cannot take the memory of the machine.
-inline constexpr long long largestLibraryFileSize = 512LL * 1024 * 1024;
+/// The largest library file that is read, and written: a larger file is refused before a byte
+/// of it is read, and a save that would write a larger one writes nothing. The ten default
+/// bundles take 140 KB and a library of 20,000 typed expanders some 8 MB; the largest bundle
+/// file an import takes is 16 MB (BundleStore::largestBundleFileSize), which the library
+/// writes in up to twice that for ordinary expanders. Four times the largest import is room
+/// for every library a user makes, and reading it takes a fraction of a second.
+inline constexpr long long largestLibraryFileSize = 64LL * 1024 * 1024;
 
 /// What JSONDictionary::parse gives for the bytes (the same value, key order and errors), built
 /// without copying the filled values of objects that grow.
@@ -62,7 +66,8 @@ std::string encodedJSONDictionary(const JSONDictionary& dictionary);
 
 /// Writes the object atomically (writeFileAtomically) and gives the identity of the file
 /// written; throws CbError ("File could not be written", the path) when encoding, creating
-/// the folder or writing fails.
+/// the folder or writing fails, and (the path and why) when the file would be larger than
+/// largestLibraryFileSize, which nothing would read back.
 FileIdentity writeJSONDictionary(
     const std::filesystem::path& path, const JSONDictionary& dictionary, const JSONStoreTexts& texts);
 
@@ -90,6 +95,7 @@ public:
     {
         const auto dictionary = detail::readJSONDictionary(m_path, m_texts, &m_identity, &m_loadedBytes);
         m_foundFile = dictionary.has_value();
+        m_readAVersion = m_foundFile;
         // Not `dictionary ? *dictionary : object()`: the conditional's value would be a copy of
         // the whole object read, which took as long as building the library from it.
         m_serializable = dictionary ? std::make_unique<T>(*dictionary) : std::make_unique<T>(JSONDictionary::object());
@@ -151,6 +157,7 @@ public:
     /// nothing of it to take in again.
     void markAsRead(JSONDictionary dictionary, std::optional<FileIdentity> identity)
     {
+        m_readAVersion = true;
         m_identity = identity;
         m_readDictionary = std::move(dictionary);
         m_writtenDictionary.reset();
@@ -162,6 +169,13 @@ public:
     {
         return m_writtenDictionary ? *m_writtenDictionary : readDictionary();
     }
+
+    /// Whether a version of the file was loaded or read (markAsRead): false from a first run's
+    /// load, which found nothing, until the first markAsRead.
+    bool hasReadAVersion() const noexcept { return m_readAVersion; }
+
+    /// Whether the file last seen is one this store wrote (saved since the last load or read).
+    bool wroteLastVersionSeen() const noexcept { return m_writtenDictionary.has_value(); }
 
     /// The object last loaded or read (markAsRead), as the value writes it: the last version
     /// of the file that this store did not write itself.
@@ -203,6 +217,7 @@ private:
     std::filesystem::path m_path;
     std::unique_ptr<T> m_serializable;
     bool m_foundFile = false;
+    bool m_readAVersion = false;
     std::optional<FileIdentity> m_identity;
     /// The bytes of the file read at the load (when one was), until another read: what
     /// readDictionary() is made from.

@@ -1,5 +1,7 @@
 #include "library/StoreErrorTexts.h"
 
+#include "library/BundleStore.h"
+#include "library/JSONSerializableStore.h"
 #include "text/Localized.h"
 
 namespace quillet {
@@ -35,10 +37,21 @@ icu::UnicodeString StoreErrorTexts::bundleFileTooLarge()
         u"It is larger than 16 MB, more than any bundle of expanders holds.", "Bundle import file too large");
 }
 
+// The texts name the bounds.
+static_assert(BundleStore::largestBundleFileSize == 16LL * 1024 * 1024);
+static_assert(detail::largestLibraryFileSize == 64LL * 1024 * 1024);
+
 icu::UnicodeString StoreErrorTexts::libraryFileTooLarge()
 {
-    return localized(u"It is larger than 512 MB, more than any library of expanders holds; it was left as it is.",
+    return localized(u"It is larger than 64 MB, more than any library of expanders holds; it was left as it is.",
         "Library file too large");
+}
+
+icu::UnicodeString StoreErrorTexts::libraryWouldBeTooLarge()
+{
+    return localized(u"The library would be larger than 64 MB, more than Quillet reads back, so nothing was written; "
+                     u"your changes are kept until it is smaller. Delete a large bundle to save it again.",
+        "Library too large to write");
 }
 
 } // namespace quillet

@@ -21,6 +21,8 @@ struct StoreErrorTexts {
     static icu::UnicodeString bundleFileTooLarge();
     /// Why a library file larger than the largest one read is not loaded.
     static icu::UnicodeString libraryFileTooLarge();
+    /// Why a library larger than the largest file read back is not written.
+    static icu::UnicodeString libraryWouldBeTooLarge();
 };
 
 } // namespace quillet

@@ -142,7 +142,7 @@ public:
         environment.saveScheduler = std::make_shared<QtSaveScheduler>();
         // The event loop waits no longer than this for another program's lock on the
         // library; the change then waits and is tried again.
-        environment.lockWait = std::chrono::milliseconds(40);
+        environment.lockWait = App::lockWaitOnEventLoop;
         m_libraryEnvironment = environment;
         App::configureShared(std::move(environment));
     }

@@ -29,13 +29,27 @@ enum class Placement {
     replaceExpected,
 };
 
+/// The longest run of kept copies of one kind within one second that is named; past it a
+/// folder is full of them and something else is wrong.
+constexpr int mostKeptCopiesInASecond = 1000;
+
+/// The n-th name (from 1) of a copy of `path` kept at `time`.
+std::filesystem::path keptName(const std::filesystem::path& path, std::time_t time, int n, std::string_view kind)
+{
+    auto kept = path;
+    kept += "." + std::to_string(time) + (n > 1 ? "-" + std::to_string(n) : std::string()) + "." + std::string(kind);
+    return kept;
+}
+
 /// Puts `theirs`, a file that stood in the target's place, under a name beside it that no
 /// clean-up takes for a temporary file.
 void keepAside(const std::string& theirs, const std::filesystem::path& path)
 {
-    auto kept = path;
-    kept += "." + std::to_string(std::time(nullptr)) + ".displaced";
-    rename(theirs.c_str(), kept.c_str());
+    try {
+        moveToKeptName(theirs, path, "displaced");
+    } catch (const std::system_error&) {
+        // Left under the temporary name: nothing better can be done with it here.
+    }
 }
 
 /// Swaps the temporary file with the expected one; false when another file stands there (the
@@ -215,6 +229,44 @@ std::optional<FileIdentity> replaceFileAtomically(
 {
     return writeAtomically(
         path, bytes, AtomicWrite::keptFile, expected ? Placement::replaceExpected : Placement::create, expected);
+}
+
+std::filesystem::path moveToKeptName(
+    const std::filesystem::path& from, const std::filesystem::path& path, std::string_view kind)
+{
+    const std::time_t now = std::time(nullptr);
+    for (int n = 1; n <= mostKeptCopiesInASecond; ++n) {
+        const auto kept = keptName(path, now, n, kind);
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0)
+            return kept;
+        if (errno == EEXIST)
+            continue;
+        if (errno != EINVAL && errno != ENOSYS)
+            throwSystemError("cannot keep the file under another name");
+        // A file system without the exclusive rename: a hard link is just as exclusive.
+        if (link(from.c_str(), kept.c_str()) == 0) {
+            unlink(from.c_str());
+            return kept;
+        }
+        if (errno != EEXIST)
+            throwSystemError("cannot keep the file under another name");
+    }
+    throw std::system_error(EEXIST, std::generic_category(), "too many kept copies");
+}
+
+std::filesystem::path writeKeptCopy(const std::filesystem::path& path, std::string_view kind, std::string_view bytes)
+{
+    const std::time_t now = std::time(nullptr);
+    for (int n = 1; n <= mostKeptCopiesInASecond; ++n) {
+        const auto kept = keptName(path, now, n, kind);
+        // Any name there is taken, a link too: a kept copy is never written through one.
+        struct stat taken { };
+        if (lstat(kept.c_str(), &taken) == 0)
+            continue;
+        if (writeAtomically(kept, bytes, AtomicWrite::keptFile, Placement::create, std::nullopt))
+            return kept;
+    }
+    throw std::system_error(EEXIST, std::generic_category(), "too many kept copies");
 }
 
 void removeStaleTemporaryFiles(const std::filesystem::path& path)

@@ -55,6 +55,18 @@ FileIdentity writeFileAtomically(
 std::optional<FileIdentity> replaceFileAtomically(
     const std::filesystem::path& path, std::string_view bytes, const std::optional<FileIdentity>& expected);
 
+/// Moves `from` (a file or a folder) to a new name beside `path` for a copy kept of it:
+/// "<path>.<time>.<kind>", or "<path>.<time>-<n>.<kind>" (n = 2, 3, …) when that name is
+/// taken, so that a copy kept earlier is never replaced. The name taken. Throws
+/// std::system_error when nothing could be moved.
+std::filesystem::path moveToKeptName(
+    const std::filesystem::path& from, const std::filesystem::path& path, std::string_view kind);
+
+/// Writes the bytes as a kept file (writeFileAtomically) under a new name beside `path`, named
+/// as moveToKeptName() names it, never over another file. The name written. Throws as
+/// writeFileAtomically().
+std::filesystem::path writeKeptCopy(const std::filesystem::path& path, std::string_view kind, std::string_view bytes);
+
 /// Removes the temporary files that an interrupted atomic write of the file left beside it
 /// (named ".<file name>.XXXXXX") when they are older than a write could take.
 void removeStaleTemporaryFiles(const std::filesystem::path& path);

@@ -14,6 +14,11 @@ namespace quillet {
 
 namespace {
 
+// A holder that lets go soon is seen at once; one that holds on is asked a hundred times a
+// second, so that the waiting thread answers a signal or a quit meanwhile.
+constexpr std::chrono::milliseconds firstLookAgain { 1 };
+constexpr std::chrono::milliseconds longestBetweenLooks { 10 };
+
 int openForWriting(const std::filesystem::path& lockFile)
 {
     constexpr int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
@@ -69,7 +74,7 @@ FileLock::FileLock(const std::filesystem::path& path, std::chrono::milliseconds 
         }
     }
     const auto deadline = std::chrono::steady_clock::now() + longest;
-    auto step = std::chrono::milliseconds(1);
+    std::chrono::milliseconds step = firstLookAgain;
     for (;;) {
         if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
             m_state = State::held;
@@ -89,7 +94,7 @@ FileLock::FileLock(const std::filesystem::path& path, std::chrono::milliseconds 
             return;
         }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(step, deadline - now));
-        step = std::min(step * 2, std::chrono::milliseconds(10));
+        step = std::min(step * 2, longestBetweenLooks);
     }
 }
 

@@ -13,11 +13,13 @@
 #include <csignal>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +31,28 @@ using test::RecordingEnvironment;
 using test::TempDir;
 using test::writeFile;
 using Events = std::vector<std::string>;
+
+/// What this process has read and written so far (/proc/self/io): whether a file was read,
+/// and how many writes a start made.
+struct ProcessIO {
+    long long bytesRead = 0;
+    long long writeCalls = 0;
+
+    static ProcessIO now()
+    {
+        ProcessIO io;
+        std::istringstream lines(readFile("/proc/self/io"));
+        for (std::string key; lines >> key;) {
+            long long value = 0;
+            lines >> value;
+            if (key == "rchar:")
+                io.bytesRead = value;
+            else if (key == "syscw:")
+                io.writeCalls = value;
+        }
+        return io;
+    }
+};
 
 class AppTest : public ::testing::Test {
 protected:
@@ -271,12 +295,18 @@ TEST_F(AppTest, ALibraryFileThatCannotBeReadIsNamedWithItsReasonAndLeftAsItIs)
     const Case cases[] = {
         { "a folder where the file should be", [](const auto& file) { std::filesystem::create_directories(file); },
             nullptr },
-        { "a file larger than any library",
+        { "a file one byte larger than any library",
             [](const auto& file) {
                 writeFile(file, "{");
                 std::filesystem::resize_file(file, std::uintmax_t(detail::largestLibraryFileSize) + 1);
             },
-            u": It is larger than 512 MB, more than any library of expanders holds; it was left as it is." },
+            u": It is larger than 64 MB, more than any library of expanders holds; it was left as it is." },
+        { "a file of 500 MB",
+            [](const auto& file) {
+                writeFile(file, R"({"bundles": [)");
+                std::filesystem::resize_file(file, std::uintmax_t(500) << 20);
+            },
+            u": It is larger than 64 MB, more than any library of expanders holds; it was left as it is." },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -287,7 +317,10 @@ TEST_F(AppTest, ALibraryFileThatCannotBeReadIsNamedWithItsReasonAndLeftAsItIs)
         const auto sizeBefore = std::filesystem::is_regular_file(file) ? std::filesystem::file_size(file) : 0;
         RecordingEnvironment fresh(file, resources);
 
+        const auto ioBefore = ProcessIO::now();
         App app(fresh.environment);
+        // Judged by its size alone: not a byte of it was read.
+        EXPECT_LT(ProcessIO::now().bytesRead - ioBefore.bytesRead, 1 << 20);
         EXPECT_FALSE(app.isLoaded());
         ASSERT_EQ(fresh.userInterface->alerts.size(), 1u);
         EXPECT_EQ(fresh.userInterface->alerts[0].messageText, u16(u"File could not be read"));
@@ -461,8 +494,43 @@ CustomExpander& expanderNamed(BundleStore& store, const icu::UnicodeString& name
     throw std::runtime_error("no such expander");
 }
 
-/// The library file is "A(a1,a2) B(b1) C()" when the application loads it; then a hand
-/// rewrites the file, then the application makes a change of its own, which saves.
+/// How the library came to be when the application starts: a file written before it, or the
+/// application's own first run, which installs the default bundles.
+enum class Start { existingFile, firstRun };
+
+const char* nameOf(Start start)
+{
+    return start == Start::existingFile ? "a library file written before the start" : "a first run's library";
+}
+
+/// Makes the library of the outline at `file` as `start` says (on a first run, its bundles are
+/// the default bundles, under the first default names); the environment to start with.
+RecordingEnvironment libraryAt(const std::filesystem::path& file, const std::string& outline, Start start)
+{
+    const auto resources = file.parent_path().parent_path() / (file.parent_path().filename().string() + "-resources");
+    std::filesystem::create_directories(resources / "bundles");
+    std::filesystem::create_directories(file.parent_path());
+    const auto library = libraryOf(outline);
+    if (start == Start::existingFile) {
+        writeFile(file, library.dump(4));
+    } else {
+        for (std::size_t b = 0; b < library["bundles"].size(); ++b)
+            writeFile(
+                resources / "bundles" / (App::defaultBundleNames()[b] + ".qlbundle"), library["bundles"][b].dump());
+    }
+    return RecordingEnvironment(file, resources);
+}
+
+void appendBundle(BundleStore& store, const std::string& outline)
+{
+    auto bundles = store.bundles();
+    bundles.push_back(std::make_shared<Bundle>(libraryOf(outline)["bundles"][0]));
+    store.setBundles(bundles);
+}
+
+/// The library file is "A(a1,a2) B(b1) C()" when the application starts (one it loads, or one
+/// its first run installs); then a hand rewrites the file, then the application makes a change
+/// of its own, which saves.
 struct OutsideEditCase {
     const char* name;
     const char* fileByHand;
@@ -507,46 +575,48 @@ TEST_F(AppTest, ASaveMergesWhatAHandChangedInTheFileSinceTheLastLoadOrSave)
             "A(a1,a2) Ba(b1) C()", u"\u201CBa\u201D" },
         { "deleted in the app but changed by hand comes back", "A(a1,a2) Bh(b1) C()", deleteBundle(1),
             "A(a1,a2) C() Bh(b1)", u"\u201CBh\u201D" },
+        { "deleted and edited by hand, then an import", "A(a1x,a2) C()",
+            [](BundleStore& store) { appendBundle(store, "N(n1)"); }, "A(a1x,a2) C() N(n1)", nullptr },
     };
     int index = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto file = dir.path() / ("library" + std::to_string(++index)) / "bundles.qlbundles";
-        std::filesystem::create_directories(file.parent_path());
-        writeFile(file, libraryOf("A(a1,a2) B(b1) C()").dump(4));
-        RecordingEnvironment recorder(file, resources);
-        App app(recorder.environment);
-        const auto bundlesBefore = app.bundleStore().bundles();
-        writeFile(file, libraryOf(c.fileByHand).dump(4));
+    for (const Start start : { Start::existingFile, Start::firstRun })
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(nameOf(start)) + ": " + c.name);
+            const auto file = dir.path() / ("library" + std::to_string(++index)) / "bundles.qlbundles";
+            RecordingEnvironment recorder = libraryAt(file, "A(a1,a2) B(b1) C()", start);
+            App app(recorder.environment);
+            ASSERT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A(a1,a2) B(b1) C()");
+            const auto bundlesBefore = app.bundleStore().bundles();
+            writeFile(file, libraryOf(c.fileByHand).dump(4));
 
-        c.changeInTheApp(app.bundleStore());
+            c.changeInTheApp(app.bundleStore());
 
-        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
-        EXPECT_EQ(outlineOf(app.bundleStore().dictionary()), c.merged);
-        // A bundle only the hand changed is the same object, changed in place: an editor
-        // showing it goes on editing the library's own.
-        for (const auto& bundle : bundlesBefore) {
-            const std::string named = " " + toUtf8(bundle->name()) + "(";
-            if ((std::string(" ") + c.fileByHand).find(named) != std::string::npos
-                && (std::string(" ") + c.merged).find(named) != std::string::npos) {
-                const auto& after = app.bundleStore().bundles();
-                EXPECT_NE(std::find(after.begin(), after.end(), bundle), after.end()) << toUtf8(bundle->name());
+            EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
+            EXPECT_EQ(outlineOf(app.bundleStore().dictionary()), c.merged);
+            // A bundle only the hand changed is the same object, changed in place: an editor
+            // showing it goes on editing the library's own.
+            for (const auto& bundle : bundlesBefore) {
+                const std::string named = " " + toUtf8(bundle->name()) + "(";
+                if ((std::string(" ") + c.fileByHand).find(named) != std::string::npos
+                    && (std::string(" ") + c.merged).find(named) != std::string::npos) {
+                    const auto& after = app.bundleStore().bundles();
+                    EXPECT_NE(std::find(after.begin(), after.end(), bundle), after.end()) << toUtf8(bundle->name());
+                }
             }
-        }
-        const auto& delivered = recorder.notifications->delivered;
-        if (c.conflict) {
-            ASSERT_EQ(delivered.size(), 1u);
-            EXPECT_EQ(delivered[0].title, u16(u"The library was changed by another program"));
-            EXPECT_NE(delivered[0].description.indexOf(c.conflict), -1) << toUtf8(delivered[0].description);
-        } else {
-            EXPECT_TRUE(delivered.empty()) << toUtf8(delivered[0].description);
-        }
+            const auto& delivered = recorder.notifications->delivered;
+            if (c.conflict) {
+                ASSERT_EQ(delivered.size(), 1u);
+                EXPECT_EQ(delivered[0].title, u16(u"The library was changed by another program"));
+                EXPECT_NE(delivered[0].description.indexOf(c.conflict), -1) << toUtf8(delivered[0].description);
+            } else {
+                EXPECT_TRUE(delivered.empty()) << toUtf8(delivered[0].description);
+            }
 
-        // The merged library is now the app's last save: its next change merges nothing again.
-        app.bundleStore().bundles()[0]->setBundleDescription(u"again");
-        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
-        EXPECT_EQ(delivered.size(), c.conflict ? 1u : 0u);
-    }
+            // The merged library is now the app's last save: its next change merges nothing again.
+            app.bundleStore().bundles()[0]->setBundleDescription(u"again");
+            EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
+            EXPECT_EQ(delivered.size(), c.conflict ? 1u : 0u);
+        }
 }
 
 TEST_F(AppTest, ASaveThatFailsAfterAMergeTakesNothingInTwice)
@@ -640,7 +710,7 @@ TEST_F(AppTest, TwoProcessesImportingAtTheSameMomentLoseNoImport)
     }
 }
 
-/// The other writer read the library "A(a1,a2) B(b1)" as the application loaded it, and renames
+/// The other writer read the library "A(a1,a2) B(b1)" as the application loaded or installed it, and renames
 /// its version into place after the application's first change was saved; the application's
 /// second change then meets it.
 struct LateWriterCase {
@@ -652,13 +722,8 @@ struct LateWriterCase {
 
 TEST_F(AppTest, AVersionMadeBeforeOurLastSaveLosesNothingOfThatSaveAndDeletesWhatItCouldSee)
 {
-    auto addBundle = [](const char* name) {
-        return [=](BundleStore& store) {
-            auto bundles = store.bundles();
-            bundles.push_back(std::make_shared<Bundle>(libraryOf(std::string(name) + "()")["bundles"][0]));
-            store.setBundles(bundles);
-        };
-    };
+    auto addBundle
+        = [](const char* name) { return [=](BundleStore& store) { appendBundle(store, std::string(name) + "()"); }; };
     const LateWriterCase cases[] = {
         { "an import it never saw is kept", addBundle("N"), "A(a1,a2) B(b1) S()", "A(a1,a2) B(b1) N() S()" },
         { "an edit it never saw is kept", [](BundleStore& store) { expanderNamed(store, u"a1").setName(u"a1x"); },
@@ -675,23 +740,267 @@ TEST_F(AppTest, AVersionMadeBeforeOurLastSaveLosesNothingOfThatSaveAndDeletesWha
             "A(a1,a2) N()" },
     };
     int index = 0;
+    for (const Start start : { Start::existingFile, Start::firstRun })
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(nameOf(start)) + ": " + c.name);
+            const auto file = dir.path() / ("late" + std::to_string(++index)) / "bundles.qlbundles";
+            RecordingEnvironment recorder = libraryAt(file, "A(a1,a2) B(b1)", start);
+            App app(recorder.environment);
+
+            c.firstChange(app.bundleStore());
+            writeFile(file.parent_path() / "theirs", libraryOf(c.theirs).dump(4));
+            std::filesystem::rename(file.parent_path() / "theirs", file);
+            app.bundleStore().bundles()[0]->setBundleDescription(u"second change");
+
+            EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
+            EXPECT_EQ(outlineOf(app.bundleStore().dictionary()), c.merged);
+            EXPECT_TRUE(recorder.notifications->delivered.empty())
+                << toUtf8(recorder.notifications->delivered[0].description);
+        }
+}
+
+/// A file of unsaved changes as an earlier run keeps it beside the library: the library it
+/// started from and the one it could not write.
+std::string keptChanges(const std::string& base, const std::string& library)
+{
+    return JSONDictionary { { "base", libraryOf(base) }, { "library", libraryOf(library) } }.dump(4);
+}
+
+/// What an earlier run that could not write its last changes names their file.
+constexpr const char* keptChangesName = "bundles.qlbundles.1700000000.4242.unsaved";
+
+TEST_F(AppTest, ProcessesStartingTogetherBesideKeptChangesTakeThemInOnce)
+{
+    // An earlier run kept an import; three processes start at once (one waits for the lock no
+    // longer than the desktop's event loop does), again and again.
+    constexpr int rounds = 10;
+    constexpr int processes = 3;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto file = dir.path() / ("together" + std::to_string(round)) / "bundles.qlbundles";
+        std::filesystem::create_directories(file.parent_path());
+        writeFile(file, libraryOf("A(a1) B(b1)").dump(4));
+        const auto kept = file.parent_path() / keptChangesName;
+        writeFile(kept, keptChanges("A(a1) B(b1)", "A(a1) B(b1) K(k1)"));
+
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        std::vector<pid_t> children;
+        for (int process = 0; process < processes; ++process) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(start[1]);
+                char byte;
+                while (read(start[0], &byte, 1) < 0 && errno == EINTR) { }
+                RecordingEnvironment own(file, resources);
+                if (process == 0)
+                    own.environment.lockWait = App::lockWaitOnEventLoop;
+                bool loaded = false;
+                {
+                    App app(own.environment);
+                    loaded = app.isLoaded();
+                }
+                _exit(loaded ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        close(start[0]);
+        close(start[1]);
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        }
+        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A(a1) B(b1) K(k1)");
+        EXPECT_FALSE(std::filesystem::exists(kept));
+    }
+}
+
+TEST_F(AppTest, OnlyChangesThisProgramKeptAreTakenInAllInOneSaveAndWhatTheyChangedIsTold)
+{
+    const std::string library = "A(a1) B(b1) C()";
+    using Made = std::vector<std::filesystem::path>;
+    using Make = std::function<Made(const std::filesystem::path& folder)>;
+    auto file = [](std::string content, std::string name = keptChangesName) -> Make {
+        return [=](const auto& folder) {
+            writeFile(folder / name, content);
+            return Made { folder / name };
+        };
+    };
+    const std::string importKept = keptChanges(library, library + " K(k1)");
+    std::string twoHundredImports = library;
+    Make twoHundredFiles = [&](const auto& folder) {
+        Made made;
+        for (int i = 0; i < 200; ++i) {
+            const std::string name = "K" + std::to_string(i) + "()";
+            made.push_back(folder / ("bundles.qlbundles.1700000000." + std::to_string(1000 + i) + ".unsaved"));
+            writeFile(made.back(), keptChanges(library, library + " " + name));
+        }
+        return made;
+    };
+    for (int i = 0; i < 200; ++i)
+        twoHundredImports += " K" + std::to_string(i) + "()";
+
+    struct Case {
+        const char* name;
+        Make make;
+        /// The library afterwards.
+        std::string library;
+        /// What the notice of the changes taken in says (a text it holds); none: nothing is
+        /// taken in, and what was made is left as it is.
+        const char16_t* told;
+        bool needsAnotherUser = false;
+    };
+    const Case cases[] = {
+        { "an import kept by an earlier run", file(importKept), library + " K(k1)", u"Added: \u201CK\u201D." },
+        { "every bundle deleted", file(R"({"base": )" + libraryOf(library).dump() + R"(, "library": {"bundles": []}})"),
+            "", u"Deleted: \u201CA\u201D, \u201CB\u201D, \u201CC\u201D." },
+        { "an expander deleted and another added", file(keptChanges(library, "A() B(b1,b2) C()")), "A() B(b1,b2) C()",
+            u"Deleted: \u201CA\u201D \u203A \u201Ca1\u201D. Changed: \u201CA\u201D, \u201CB\u201D." },
+        { "200 files, each an import", twoHundredFiles, twoHundredImports,
+            u"Added: \u201CK0\u201D, \u201CK1\u201D, \u201CK2\u201D" },
+        { "a library without its bundles", file(R"({"base": )" + libraryOf(library).dump() + R"(, "library": {}})"),
+            library, nullptr },
+        { "parts of the wrong type", file(R"({"base": 3, "library": [1]})"), library, nullptr },
+        { "not JSON", file("{"), library, nullptr },
+        { "a name that only ends like one", file(importKept, "bundles.qlbundles.notes.unsaved"), library, nullptr },
+        { "another file's name", file(importKept, "other.qlbundles.1700000000.4242.unsaved"), library, nullptr },
+        { "a link to kept changes outside the folder",
+            [&](const auto& folder) {
+                const auto elsewhere = folder.parent_path() / (folder.filename().string() + "-elsewhere.unsaved");
+                writeFile(elsewhere, importKept);
+                std::filesystem::create_symlink(elsewhere, folder / keptChangesName);
+                return Made { folder / keptChangesName, elsewhere };
+            },
+            library, nullptr },
+        { "another user's file",
+            [&](const auto& folder) {
+                writeFile(folder / keptChangesName, importKept);
+                chown((folder / keptChangesName).c_str(), 65534, 65534);
+                return Made { folder / keptChangesName };
+            },
+            library, nullptr, true },
+        { "larger than two libraries",
+            [&](const auto& folder) {
+                writeFile(folder / keptChangesName, R"({"base": )");
+                std::filesystem::resize_file(folder / keptChangesName, std::uintmax_t(200) << 20);
+                return Made { folder / keptChangesName };
+            },
+            library, nullptr },
+        { "a pipe",
+            [&](const auto& folder) {
+                mkfifo((folder / keptChangesName).c_str(), 0600);
+                return Made { folder / keptChangesName };
+            },
+            library, nullptr },
+        { "a folder",
+            [&](const auto& folder) {
+                std::filesystem::create_directory(folder / keptChangesName);
+                return Made { folder / keptChangesName };
+            },
+            library, nullptr },
+    };
+    int index = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto file = dir.path() / ("late" + std::to_string(++index)) / "bundles.qlbundles";
-        std::filesystem::create_directories(file.parent_path());
-        writeFile(file, libraryOf("A(a1,a2) B(b1)").dump(4));
-        RecordingEnvironment recorder(file, resources);
+        if (c.needsAnotherUser && geteuid() != 0) {
+            std::cerr << "skipped (only root can give a file to another user): " << c.name << '\n';
+            continue;
+        }
+        const auto folder = dir.path() / ("kept" + std::to_string(++index));
+        const auto libraryFile = folder / "bundles.qlbundles";
+        std::filesystem::create_directories(folder);
+        writeFile(libraryFile, libraryOf(library).dump(4));
+        const std::string before = readFile(libraryFile);
+        const Made made = c.make(folder);
+        std::vector<std::filesystem::file_type> types;
+        for (const auto& path : made)
+            types.push_back(std::filesystem::symlink_status(path).type());
+        RecordingEnvironment recorder(libraryFile, resources);
+
+        const auto ioBefore = ProcessIO::now();
         App app(recorder.environment);
+        const auto ioAfter = ProcessIO::now();
 
-        c.firstChange(app.bundleStore());
-        writeFile(file.parent_path() / "theirs", libraryOf(c.theirs).dump(4));
-        std::filesystem::rename(file.parent_path() / "theirs", file);
-        app.bundleStore().bundles()[0]->setBundleDescription(u"second change");
+        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(libraryFile))), c.library);
+        EXPECT_EQ(outlineOf(app.bundleStore().dictionary()), c.library);
+        // What is not read whole is judged before it is read; all the changes go in one save.
+        EXPECT_LT(ioAfter.bytesRead - ioBefore.bytesRead, 16 << 20);
+        EXPECT_LT(ioAfter.writeCalls - ioBefore.writeCalls, 20);
+        const auto& delivered = recorder.notifications->delivered;
+        if (c.told) {
+            EXPECT_EQ(delivered.size(), 1u);
+            if (!delivered.empty()) {
+                EXPECT_EQ(delivered[0].title, u16(u"Changes kept from an earlier run were merged"));
+                EXPECT_NE(delivered[0].description.indexOf(c.told), -1) << toUtf8(delivered[0].description);
+            }
+            for (const auto& path : made)
+                EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(path))) << path;
+        } else {
+            EXPECT_TRUE(delivered.empty()) << toUtf8(delivered[0].description);
+            EXPECT_EQ(readFile(libraryFile), before);
+            for (std::size_t i = 0; i < made.size(); ++i)
+                EXPECT_EQ(std::filesystem::symlink_status(made[i]).type(), types[i]) << made[i];
+        }
+    }
+}
 
-        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), c.merged);
-        EXPECT_EQ(outlineOf(app.bundleStore().dictionary()), c.merged);
-        EXPECT_TRUE(recorder.notifications->delivered.empty())
-            << toUtf8(recorder.notifications->delivered[0].description);
+TEST_F(AppTest, AVersionPutInPlaceAfterTheLastSaveIsMergedAtTheEnd)
+{
+    enum class Lock { free, heldByAnother, unavailable };
+    struct Case {
+        const char* name;
+        Lock lock;
+        /// The end's last notice (a text it holds); none: nothing is said.
+        const char16_t* told;
+    };
+    const Case cases[] = {
+        { "written at the end", Lock::free, nullptr },
+        { "kept beside the library while another program holds its lock", Lock::heldByAnother,
+            u"Another program held the library's lock; your last changes were kept in " },
+        { "kept beside the library when no lock can be had", Lock::unavailable,
+            u"Quillet could not lock the library; your last changes were kept in " },
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir.path() / ("end" + std::to_string(++index)) / "bundles.qlbundles";
+        std::filesystem::create_directories(file.parent_path());
+        writeFile(file, libraryOf("A(a1) B(b1)").dump(4));
+        RecordingEnvironment recorder(file, resources);
+        auto app = std::make_unique<App>(recorder.environment);
+        appendBundle(app->bundleStore(), "N(n1)");
+        ASSERT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A(a1) B(b1) N(n1)");
+
+        // Just before the quit, a sync tool renames in its copy of the version before the
+        // import, with a change of its own.
+        writeFile(file.parent_path() / "synced", libraryOf("A(a1) Bs(b1)").dump(4));
+        std::filesystem::rename(file.parent_path() / "synced", file);
+        const auto lockFile = FileLock::lockFilePath(file);
+        std::optional<test::LockHolder> holder;
+        if (c.lock == Lock::heldByAnother)
+            holder.emplace(lockFile);
+        if (c.lock == Lock::unavailable) {
+            std::filesystem::remove(lockFile);
+            std::filesystem::create_symlink(dir.path() / "nowhere", lockFile);
+        }
+        app.reset();
+
+        const auto& delivered = recorder.notifications->delivered;
+        if (c.told) {
+            ASSERT_FALSE(delivered.empty());
+            EXPECT_NE(delivered.back().description.indexOf(c.told), -1) << toUtf8(delivered.back().description);
+            EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A(a1) Bs(b1)");
+            holder.reset();
+            std::filesystem::remove(lockFile);
+            App next(RecordingEnvironment(file, resources).environment);
+        } else {
+            EXPECT_TRUE(delivered.empty()) << toUtf8(delivered[0].description);
+        }
+        EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A(a1) Bs(b1) N(n1)");
+        for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+            EXPECT_NE(entry.path().extension(), ".unsaved") << entry.path();
     }
 }
 
@@ -843,18 +1152,56 @@ TEST_F(AppTest, TwoProcessesImportingBesideAnAwkwardLockFileLoseNothingUnsaid)
     }
 }
 
-TEST_F(AppTest, AnUnreadableFileInTheLibrarysPlaceIsKeptAside)
+TEST_F(AppTest, FilesThatCannotBeReadInTheLibrarysPlaceAreEachKeptAsideUnderTheirOwnName)
 {
     std::filesystem::create_directories(libraryFile.parent_path());
     writeFile(libraryFile, R"({"bundles": []})");
     App app(recording.environment);
-    writeFile(libraryFile, "not a library");
-    app.bundleStore().setBundles({ std::make_shared<Bundle>() });
-    EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "New Bundle" });
+    // Two broken hand saves within a second.
+    const std::string texts[] = { "not a library", "not a library either" };
+    for (const auto& text : texts) {
+        writeFile(libraryFile, text);
+        app.bundleStore().setBundles({ std::make_shared<Bundle>() });
+        EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "New Bundle" });
+    }
+    const auto& delivered = recording.notifications->delivered;
+    ASSERT_EQ(delivered.size(), 2u);
+    const icu::UnicodeString lead = u"Quillet could not read the file that replaced it, so that file was kept as ";
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const auto& description = delivered[i].description;
+        ASSERT_TRUE(description.startsWith(lead)) << toUtf8(description);
+        const std::string kept
+            = toUtf8(description.tempSubString(lead.length(), description.length() - lead.length() - 1));
+        EXPECT_EQ(readFile(kept), texts[i]) << kept;
+        names.insert(kept);
+    }
+    EXPECT_EQ(names.size(), 2u);
     int kept = 0;
     for (const auto& entry : std::filesystem::directory_iterator(libraryFile.parent_path()))
-        kept += entry.path().extension() == ".unreadable" && readFile(entry.path()) == "not a library";
-    EXPECT_EQ(kept, 1);
+        kept += entry.path().extension() == ".unreadable";
+    EXPECT_EQ(kept, 2);
+}
+
+TEST_F(AppTest, ALibraryLargerThanALoadReadsBackIsNotWrittenAndTheChangeWaits)
+{
+    std::filesystem::create_directories(libraryFile.parent_path());
+    writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
+    const std::string before = readFile(libraryFile);
+    App app(recording.environment);
+    Bundle& bundle = *app.bundleStore().bundles()[0];
+
+    bundle.setBundleDescription(fromUtf8(std::string(std::size_t(detail::largestLibraryFileSize), 'x')));
+    EXPECT_EQ(readFile(libraryFile), before);
+    EXPECT_TRUE(app.hasPendingSave());
+    ASSERT_EQ(recording.notifications->delivered.size(), 1u);
+    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"File could not be saved"));
+    EXPECT_NE(recording.notifications->delivered[0].description.indexOf(u"would be larger than 64 MB"), -1)
+        << toUtf8(recording.notifications->delivered[0].description);
+
+    bundle.setBundleDescription(u"small again");
+    EXPECT_FALSE(app.hasPendingSave());
+    EXPECT_EQ(JSONDictionary::parse(readFile(libraryFile))["bundles"][0]["description"], "small again");
 }
 
 TEST_F(AppTest, ADanglingLibraryLinkIsNeverReplacedByAFile)
