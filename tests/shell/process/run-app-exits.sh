@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # How the real quillet-app ends, one row per way a session ends or never begins: the exit
-# status, no abort, and the edit that waited for its save on disk afterwards. Each running row
+# status, no abort, and the edit that waited for its save on disk afterwards (also when a sync
+# tool put an older version in place after the save). Each running row
 # has an X server of its own (so that it can end it) and plays both sounds first; the edit is a
 # bundle switched off in the editor window, within the half second its save waits. Runs inside
 # `dbus-run-session -- run-app-exits.sh BIN` (BIN holds quillet and quillet-app).
@@ -17,6 +18,7 @@ rows=(
     "the X server is killed after sounds|x-kill|1|edit"
     "SIGTERM after sounds|app-term|0|edit"
     "SIGHUP after sounds|app-hup|0|edit"
+    "SIGTERM after a sync tool renamed in an older version|app-term-synced|0|edit"
     "SIGTERM with the library's lock held|app-term-locked|0|edit"
     "Quit with the library's lock held|app-quit-locked|0|edit"
     "no X server at DISPLAY|no-x|1|"
@@ -90,6 +92,20 @@ for row in "${rows[@]}"; do
         call 'for item in items' && call 'nothing expands this' || fail "$name: Expand did not answer"
         before=$(make_waiting_edit) || fail "$name: no edit could be made to wait for its save"
         holder=
+        case $ending in *-synced)
+            # A sync tool copies the version before the edit, adds a bundle of its own, and
+            # renames its copy in after the edit's save, just before the end.
+            cp "$library" "$work/synced"
+            wait_until 10 edit_on_disk "$before" || fail "$name: the edit was not saved"
+            python3 - "$work/synced" <<'PY'
+import json, sys
+library = json.load(open(sys.argv[1]))
+library["bundles"].append({"name": "Synced elsewhere", "expanders": []})
+json.dump(library, open(sys.argv[1], "w"))
+PY
+            mv "$work/synced" "$library"
+            ;;
+        esac
         case $ending in *-locked)
             setsid flock -o "$lock_file" sleep 1000 &
             holder=$!
@@ -100,7 +116,7 @@ for row in "${rows[@]}"; do
         case $ending in
             x-term) kill -TERM "$x_pid" ;;
             x-kill) kill -KILL "$x_pid" ;;
-            app-term | app-term-locked) kill -TERM "$app_pid" ;;
+            app-term | app-term-locked | app-term-synced) kill -TERM "$app_pid" ;;
             app-hup) kill -HUP "$app_pid" ;;
             app-quit-locked) xdotool key --delay 20 ctrl+q ;;
         esac
@@ -137,6 +153,10 @@ for row in "${rows[@]}"; do
     if [ -n "$before" ] && ! edit_on_disk "$before"; then
         fail "$name: the edit that waited for its save was lost"
     fi
+    case $ending in *-synced)
+        grep -q 'Synced elsewhere' "$library" || fail "$name: the sync tool's bundle was lost"
+        ;;
+    esac
     [ -n "$x_pid" ] && kill "$x_pid" 2>/dev/null
     x_pid=
 done

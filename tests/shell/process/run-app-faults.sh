@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The running quillet-app under faults: no display, hostile bundle files over OpenFiles, a
-# library file changed behind its back, a settings file that is a pipe, quitting after sounds
+# library file changed behind its back, changes an earlier run kept beside it, a settings file that is a pipe, quitting after sounds
 # played, messages carrying file descriptors, and a session bus that restarts or goes away. Runs inside `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet
 # and quillet-app), offscreen. Every wait has a deadline; a failure prints the app's log.
 set -uo pipefail
@@ -129,6 +129,37 @@ kill -0 "$app_pid" 2>/dev/null || fail "quillet-app died on hostile files"
 
 stop_app "after sounds and hostile files"
 grep -q 'Added by hand' "$library" || fail "the hand-made bundle was lost at quit"
+
+# 4c. Changes an earlier run kept beside the library (a bundle it could not write) are taken in
+#     once when the application and two plug-ins' `quillet expand` start together, round after
+#     round; the file is removed once they are written.
+kept_count() { grep -c '"Kept from an earlier run"' "$library"; }
+for round in 1 2 3 4 5; do
+    python3 - "$library" "$(dirname "$library")/bundles.qlbundles.1700000000.$round.unsaved" <<'PY'
+import json, sys
+library = json.load(open(sys.argv[1]))
+changed = json.loads(json.dumps(library))
+changed["bundles"].append({"name": "Kept from an earlier run", "expanders": []})
+json.dump({"base": library, "library": changed}, open(sys.argv[2], "w"))
+PY
+    QT_QPA_PLATFORM=offscreen "$bin/quillet-app" >"$app_log" 2>&1 &
+    app_pid=$!
+    "$bin/quillet" expand 'if x' >/dev/null 2>&1 &
+    first=$!
+    "$bin/quillet" expand 'if x' >/dev/null 2>&1 &
+    second=$!
+    wait "$first" "$second"
+    wait_until 30 name_owned || fail "round $round: quillet-app did not take its D-Bus name"
+    [ "$(kept_count)" -eq "$round" ] || fail "round $round: the kept bundle is in the library $(kept_count) times"
+    ls "$(dirname "$library")"/bundles.qlbundles.*.unsaved >/dev/null 2>&1 && fail "round $round: the kept file stayed"
+    stop_app "round $round beside kept changes"
+done
+python3 - "$library" <<'PY'
+import json, sys
+library = json.load(open(sys.argv[1]))
+library["bundles"] = [b for b in library["bundles"] if b["name"] != "Kept from an earlier run"]
+json.dump(library, open(sys.argv[1], "w"))
+PY
 
 # 5. A settings file that is a pipe blocks neither program.
 rm -f "$settings"
