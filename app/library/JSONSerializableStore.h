@@ -40,10 +40,11 @@ struct JSONStoreTexts {
 
 /// The largest library file that is read, and written: a larger file is refused before a byte
 /// of it is read, and a save that would write a larger one writes nothing. The ten default
-/// bundles take 140 KB and a library of 20,000 typed expanders some 8 MB; the largest bundle
-/// file an import takes is 16 MB (BundleStore::largestBundleFileSize), which the library
-/// writes in up to twice that for ordinary expanders. Four times the largest import is room
-/// for every library a user makes, and reading it takes a fraction of a second.
+/// bundles take 115 KB and a library of 10,000 expanders like the benchmarks' 6 MB; the largest
+/// bundle file an import takes is 16 MB (BundleStore::largestBundleFileSize), which the
+/// library writes in some 25 MB for ordinary expanders (indented, every key written). Four
+/// times the largest import is room for any library a user makes, and is read in well under
+/// a second.
 inline constexpr long long largestLibraryFileSize = 64LL * 1024 * 1024;
 
 /// What JSONDictionary::parse gives for the bytes (the same value, key order and errors), built
@@ -106,7 +107,8 @@ public:
     bool foundFile() const noexcept { return m_foundFile; }
 
     /// Writes the value's dictionary. Throws only CbError (title "File could not be
-    /// written", the file's path as description).
+    /// written", the file's path as description, and why when the file would be larger than
+    /// detail::largestLibraryFileSize).
     void save()
     {
         auto dictionary = m_serializable->dictionary();

@@ -34,7 +34,8 @@ public:
     /// The base (the library object this snapshot was taken of) as a writer whose version is
     /// `theirs` may have known it, when that writer may have read the file before this
     /// process last wrote it: `foreign` is the snapshot of the last version this process did
-    /// not write itself, `foreignBase` that version. A bundle or expander made here since
+    /// not write itself (or, where there was none, of the first one it wrote: the oldest any
+    /// other writer can have read), `foreignBase` that version. A bundle or expander made here since
     /// (an object not in `foreign`) that `theirs` lacks is left out, so it counts as added
     /// here rather than deleted there; a bundle changed here since, where `theirs` holds its
     /// `foreignBase` version and not the later one, stands as it was in `foreignBase`, so the
