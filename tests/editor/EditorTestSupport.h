@@ -57,6 +57,12 @@ protected:
 
     void load(const nlohmann::json& library)
     {
+        // The library loaded before ends first: its end merges what it wrote into whatever
+        // stands in the file then, as a quit does.
+        if (app) {
+            store().removeDelegate(saves.get());
+            app.reset();
+        }
         writeFile(libraryFile(), library.dump(2));
         recording = std::make_unique<RecordingEnvironment>(libraryFile(), dir.path() / "resources");
         app = std::make_unique<App>(recording->environment);
