@@ -54,6 +54,36 @@ struct ProcessIO {
     }
 };
 
+/// Runs `process` (given its number) in `count` child processes that start together, when a
+/// pipe closes, with nothing shared but the files; the exit status of each, -1 for one that
+/// did not exit (a signal) or could not be started.
+std::vector<int> exitStatusesOfProcessesStartedTogether(int count, const std::function<int(int)>& process)
+{
+    int start[2];
+    if (pipe(start) != 0)
+        return std::vector<int>(std::size_t(count), -1);
+    std::vector<pid_t> children;
+    for (int number = 0; number < count; ++number) {
+        const pid_t child = fork();
+        if (child == 0) {
+            close(start[1]);
+            char byte;
+            while (read(start[0], &byte, 1) < 0 && errno == EINTR) { }
+            _exit(process(number));
+        }
+        children.push_back(child);
+    }
+    close(start[0]);
+    close(start[1]);
+    std::vector<int> statuses;
+    for (const pid_t child : children) {
+        int status = 0;
+        const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
+        statuses.push_back(exited ? WEXITSTATUS(status) : -1);
+    }
+    return statuses;
+}
+
 class AppTest : public ::testing::Test {
 protected:
     AppTest()
@@ -659,45 +689,29 @@ TEST_F(AppTest, TwoProcessesImportingAtTheSameMomentLoseNoImport)
         }
     }
 
-    // Both start together when the pipe closes, with no bus or anything else shared but the file.
-    int start[2];
-    ASSERT_EQ(pipe(start), 0);
-    std::vector<pid_t> children;
-    for (int process = 0; process < 2; ++process) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(start[1]);
-            char byte;
-            while (read(start[0], &byte, 1) < 0 && errno == EINTR) { }
-            RecordingEnvironment own(libraryFile, resources);
-            App app(own.environment);
-            for (int i = 0; i < importsEach; ++i) {
-                const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
-                app.bundleStore().importBundle(dir.path() / (name + ".qlbundle"), true);
-            }
-            // On a busy machine the other process can hold the lock past a save's wait: the user
-            // is told the library is busy, and the change waits for the end's save, as it would
-            // when the application quits.
-            app.saveBeforeEnd();
-            bool onlyBusy = true;
-            for (const auto& notice : own.notifications->delivered) {
-                if (notice.title != u16(u"The library is busy")) {
-                    onlyBusy = false;
-                    std::cerr << "told: " << toUtf8(notice.title) << ": " << toUtf8(notice.description) << '\n';
-                }
-            }
-            _exit(app.isLoaded() && !app.hasPendingSave() && onlyBusy ? 0 : 1);
+    // Both start together, with no bus or anything else shared but the file.
+    // Each ends at once, as a killed one would: only saveBeforeEnd() writes what waits.
+    const auto statuses = exitStatusesOfProcessesStartedTogether(2, [&](int process) -> int {
+        RecordingEnvironment own(libraryFile, resources);
+        App app(own.environment);
+        for (int i = 0; i < importsEach; ++i) {
+            const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
+            app.bundleStore().importBundle(dir.path() / (name + ".qlbundle"), true);
         }
-        children.push_back(child);
-    }
-    close(start[0]);
-    close(start[1]);
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
+        // On a busy machine the other process can hold the lock past a save's wait: the user
+        // is told the library is busy, and the change waits for the end's save, as it would
+        // when the application quits.
+        app.saveBeforeEnd();
+        bool onlyBusy = true;
+        for (const auto& notice : own.notifications->delivered) {
+            if (notice.title != u16(u"The library is busy")) {
+                onlyBusy = false;
+                std::cerr << "told: " << toUtf8(notice.title) << ": " << toUtf8(notice.description) << '\n';
+            }
+        }
+        _exit(app.isLoaded() && !app.hasPendingSave() && onlyBusy ? 0 : 1);
+    });
+    EXPECT_EQ(statuses, std::vector<int>(2, 0));
 
     std::multiset<std::string> names;
     for (const auto& name : storedBundleNames())
@@ -783,35 +797,14 @@ TEST_F(AppTest, ProcessesStartingTogetherBesideKeptChangesTakeThemInOnce)
         const auto kept = file.parent_path() / keptChangesName;
         writeFile(kept, keptChanges("A(a1) B(b1)", "A(a1) B(b1) K(k1)"));
 
-        int start[2];
-        ASSERT_EQ(pipe(start), 0);
-        std::vector<pid_t> children;
-        for (int process = 0; process < processes; ++process) {
-            const pid_t child = fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                close(start[1]);
-                char byte;
-                while (read(start[0], &byte, 1) < 0 && errno == EINTR) { }
-                RecordingEnvironment own(file, resources);
-                if (process == 0)
-                    own.environment.lockWait = App::lockWaitOnEventLoop;
-                bool loaded = false;
-                {
-                    App app(own.environment);
-                    loaded = app.isLoaded();
-                }
-                _exit(loaded ? 0 : 1);
-            }
-            children.push_back(child);
-        }
-        close(start[0]);
-        close(start[1]);
-        for (const pid_t child : children) {
-            int status = 0;
-            ASSERT_EQ(waitpid(child, &status, 0), child);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        }
+        const auto statuses = exitStatusesOfProcessesStartedTogether(processes, [&](int process) {
+            RecordingEnvironment own(file, resources);
+            if (process == 0)
+                own.environment.lockWait = App::lockWaitOnEventLoop;
+            App app(own.environment);
+            return app.isLoaded() ? 0 : 1;
+        });
+        EXPECT_EQ(statuses, std::vector<int>(processes, 0));
         EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A(a1) B(b1) K(k1)");
         EXPECT_FALSE(std::filesystem::exists(kept));
     }
@@ -1101,42 +1094,23 @@ TEST_F(AppTest, TwoProcessesImportingBesideAnAwkwardLockFileLoseNothingUnsaid)
             chown(file.c_str(), 65534, 65534);
         }
 
-        int start[2];
-        ASSERT_EQ(pipe(start), 0);
-        std::vector<pid_t> children;
-        for (int process = 0; process < 2; ++process) {
-            const pid_t child = fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                close(start[1]);
-                if (dropUser && (setgid(65534) != 0 || setuid(65534) != 0))
-                    _exit(10);
-                char byte;
-                while (read(start[0], &byte, 1) < 0 && errno == EINTR) { }
-                RecordingEnvironment own(file, resources);
-                App app(own.environment);
-                for (int i = 0; i < importsEach; ++i) {
-                    const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
-                    app.bundleStore().importBundle(folder / (name + ".qlbundle"), false);
-                }
-                const auto announced = own.notifications->scheduledBundleNames.size();
-                // Refused: nothing announced, the user told, the imports still waiting.
-                if (announced == 0 && app.hasPendingSave() && !own.notifications->delivered.empty()
-                    && own.notifications->delivered[0].description.indexOf(u"cannot lock the library") >= 0)
-                    _exit(3);
-                _exit(announced == importsEach && own.notifications->delivered.empty() ? 0 : 1);
+        // Each ends at once, its refused imports still waiting.
+        const auto outcomes = exitStatusesOfProcessesStartedTogether(2, [&](int process) -> int {
+            if (dropUser && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(10);
+            RecordingEnvironment own(file, resources);
+            App app(own.environment);
+            for (int i = 0; i < importsEach; ++i) {
+                const std::string name = "P" + std::to_string(process) + "-" + std::to_string(i);
+                app.bundleStore().importBundle(folder / (name + ".qlbundle"), false);
             }
-            children.push_back(child);
-        }
-        close(start[0]);
-        close(start[1]);
-        std::vector<int> outcomes;
-        for (const pid_t child : children) {
-            int status = 0;
-            ASSERT_EQ(waitpid(child, &status, 0), child);
-            ASSERT_TRUE(WIFEXITED(status)) << status;
-            outcomes.push_back(WEXITSTATUS(status));
-        }
+            const auto announced = own.notifications->scheduledBundleNames.size();
+            // Refused: nothing announced, the user told, the imports still waiting.
+            if (announced == 0 && app.hasPendingSave() && !own.notifications->delivered.empty()
+                && own.notifications->delivered[0].description.indexOf(u"cannot lock the library") >= 0)
+                _exit(3);
+            _exit(announced == importsEach && own.notifications->delivered.empty() ? 0 : 1);
+        });
         std::multiset<std::string> names;
         const auto library = JSONDictionary::parse(readFile(file));
         for (const auto& bundle : library["bundles"])
