@@ -37,6 +37,8 @@ public:
         setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::TextSelectableByMouse);
         setOpenExternalLinks(false);
         setFocusPolicy(Qt::StrongFocus);
+        // Room around the words for the focus frame.
+        setMargin(3);
         setText(richText);
     }
 
@@ -86,6 +88,7 @@ protected:
         const QString words = QTextDocumentFragment::fromHtml(text()).toPlainText();
         QRect around(QPoint(), fontMetrics().size(Qt::TextSingleLine, words) + QSize(8, 4));
         around.moveCenter(contentsRect().center());
+        around = around.intersected(rect());
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
