@@ -368,9 +368,15 @@ void OrvTextView::applyCharacterFormats(const AttributedStringBuilder& builder)
         if (length > 0)
             formats[i].append(QTextLayout::FormatRange { 0, length, builder.baseFormat() });
     }
-    // The patterns' colours are chosen for a light ground. On a dark palette a colour that
-    // would be hard to read is lifted towards the palette's text until it reads at 4.5:1.
-    const QPalette shownPalette = viewport()->palette();
+    // The patterns' colours are chosen for a light ground, where they are kept. On a dark
+    // palette a colour that would be hard to read (a code span's or a quote's grey, an optional
+    // part's) is lifted towards the palette's text until it reads at 5:1: light letters
+    // smoothed at their edges show darker than their colour.
+    // The active colours, as the basic text colour takes them: a view made or highlighted while
+    // it (or its pane) is disabled would otherwise lift towards the disabled text, and keep that
+    // once enabled.
+    QPalette shownPalette = viewport()->palette();
+    shownPalette.setCurrentColorGroup(QPalette::Active);
     const bool dark = isDarkPalette(shownPalette);
     for (const auto& run : builder.runs()) {
         const int runEnd = run.range.end();
@@ -378,8 +384,9 @@ void OrvTextView::applyCharacterFormats(const AttributedStringBuilder& builder)
         if (dark && format.foreground().style() != Qt::NoBrush) {
             const QColor ground = format.background().style() != Qt::NoBrush ? format.background().color()
                                                                              : shownPalette.color(QPalette::Base);
+            const QColor text = shownPalette.color(QPalette::Text);
             format.setForeground(
-                readableColor(format.foreground().color(), ground, shownPalette.color(QPalette::Text)));
+                readableColor(format.foreground().color(), ground, text, readableContrastOn(ground, text)));
         }
         for (std::size_t i = index.blockAt(run.range.location); i < count && index.starts[i] < runEnd; ++i) {
             const int blockStart = index.starts[i];

@@ -8,8 +8,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -18,6 +21,83 @@ namespace orv {
 namespace {
 
 constexpr int iconSize = 96;
+
+/// A label that shows one link: a single Tab stop (the label's own way would stop on the label
+/// and again on its link), drawn with a focus frame when it has the keyboard, whose link Return,
+/// Enter or Space opens as a click does.
+class LinkLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    /// Shows `richText`, whose one link goes to `url`.
+    void setLink(const QString& richText, const QUrl& url)
+    {
+        m_url = url;
+        setTextFormat(Qt::RichText);
+        setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::TextSelectableByMouse);
+        setOpenExternalLinks(false);
+        setFocusPolicy(Qt::StrongFocus);
+        // Room around the words for the focus frame.
+        setMargin(3);
+        setText(richText);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            if (m_url.isValid()) {
+                Q_EMIT linkActivated(m_url.toString(QUrl::FullyEncoded));
+                event->accept();
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+        QLabel::keyPressEvent(event);
+    }
+
+    bool focusNextPrevChild(bool next) override
+    {
+        // On to the next control, not to the link inside.
+        return QWidget::focusNextPrevChild(next);
+    }
+
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLabel::focusInEvent(event);
+        update();
+    }
+
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QLabel::focusOutEvent(event);
+        update();
+    }
+
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        if (!hasFocus())
+            return;
+        // A frame around the words, in the palette's highlight.
+        const QString words = QTextDocumentFragment::fromHtml(text()).toPlainText();
+        QRect around(QPoint(), fontMetrics().size(Qt::TextSingleLine, words) + QSize(8, 4));
+        around.moveCenter(contentsRect().center());
+        around = around.intersected(rect());
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.drawRoundedRect(QRectF(around).adjusted(0.75, 0.75, -0.75, -0.75), 3, 3);
+    }
+
+private:
+    QUrl m_url;
+};
 
 QString applicationProperty(const char* name)
 {
@@ -99,10 +179,18 @@ void AboutWindowController::buildWindow()
     m_versionLabel->setAlignment(Qt::AlignCenter);
     m_copyrightsLabel = new QLabel(window);
     m_copyrightsLabel->setAlignment(Qt::AlignCenter);
-    m_urlLabel = new QLabel(window);
+    m_urlLabel = new LinkLabel(window);
+    m_urlLabel->setObjectName(QStringLiteral("urlLabel"));
     m_urlLabel->setAlignment(Qt::AlignCenter);
-    m_twitterLabel = new QLabel(window);
+    m_twitterLabel = new LinkLabel(window);
+    m_twitterLabel->setObjectName(QStringLiteral("twitterLabel"));
     m_twitterLabel->setAlignment(Qt::AlignCenter);
+    // The links open through the controller's opener, as the buttons' pages do.
+    for (QLabel* link : { m_urlLabel.data(), m_twitterLabel.data() })
+        connect(link, &QLabel::linkActivated, this, [this](const QString& url) {
+            if (m_openUrl)
+                m_openUrl(QUrl(url));
+        });
     auto* moreApps = new QPushButton(tr("More Apps"), window);
     moreApps->setObjectName(QStringLiteral("moreAppsButton"));
     m_acknowledgementsButton = new QPushButton(tr("Acknowledgements"), window);
@@ -127,6 +215,8 @@ void AboutWindowController::buildWindow()
     buttons->addWidget(moreApps);
     buttons->addWidget(m_acknowledgementsButton);
     layout->addLayout(buttons);
+    // The window opens with the keyboard on its first button, where Return answers.
+    moreApps->setFocus(Qt::OtherFocusReason);
 
     // Escape (or Ctrl+W) closes the window, as it does a dialog.
     auto* close = new QAction(tr("Close"), window);
@@ -171,19 +261,17 @@ void AboutWindowController::configure()
 
 void AboutWindowController::configureOrvantaLink()
 {
-    m_urlLabel->setTextFormat(Qt::RichText);
-    m_urlLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    m_urlLabel->setOpenExternalLinks(true);
-    m_urlLabel->setText(createURLString(websiteHost(), websiteHost(), websiteUrl(), linkColor(m_urlLabel->palette())));
+    static_cast<LinkLabel*>(m_urlLabel.data())
+        ->setLink(createURLString(websiteHost(), websiteHost(), websiteUrl(), linkColor(m_urlLabel->palette())),
+            websiteUrl());
 }
 
 void AboutWindowController::configureTwitterLink()
 {
-    m_twitterLabel->setTextFormat(Qt::RichText);
-    m_twitterLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    m_twitterLabel->setOpenExternalLinks(true);
-    m_twitterLabel->setText(createURLString(QStringLiteral("follow us: ") + twitterHandle(), twitterHandle(),
-        twitterUrl(), linkColor(m_twitterLabel->palette())));
+    static_cast<LinkLabel*>(m_twitterLabel.data())
+        ->setLink(createURLString(QStringLiteral("follow us: ") + twitterHandle(), twitterHandle(), twitterUrl(),
+                      linkColor(m_twitterLabel->palette())),
+            twitterUrl());
 }
 
 void AboutWindowController::configureWindow()

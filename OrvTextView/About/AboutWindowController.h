@@ -71,7 +71,7 @@ public:
     /// Opens the acknowledgements document, when there is one.
     void showAcknowledgments();
 
-    /// Opens addresses and files; the desktop's handler unless replaced.
+    /// Opens addresses and files (the links' too); the desktop's handler unless replaced.
     void setUrlOpener(std::function<void(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
     /// Rich text of `text` in which the first occurrence of `highlightingString` is a link

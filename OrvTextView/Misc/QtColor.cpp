@@ -47,6 +47,11 @@ bool isDarkPalette(const QPalette& palette)
     return relativeLuminance(palette.color(QPalette::Base)) < relativeLuminance(palette.color(QPalette::Text));
 }
 
+double readableContrastOn(const QColor& ground, const QColor& text)
+{
+    return relativeLuminance(ground) < relativeLuminance(text) ? 5.0 : 4.5;
+}
+
 QColor fillOnDarkGround(const QColor& fill, const QColor& ground)
 {
     const double target = contrastRatio(fill, Qt::white);

@@ -28,6 +28,10 @@ ORVTEXTVIEW_EXPORT double contrastRatio(const QColor& first, const QColor& secon
 /// Whether the palette draws light text on a dark ground: its Base is darker than its Text.
 ORVTEXTVIEW_EXPORT bool isDarkPalette(const QPalette& palette);
 
+/// The contrast a colour is moved to when it must be made readable: 4.5:1 on a light ground;
+/// on a dark one 5:1, as light letters smoothed at their edges show darker than their colour.
+ORVTEXTVIEW_EXPORT double readableContrastOn(const QColor& ground, const QColor& text);
+
 /// A fill chosen for a white ground, remade for a dark `ground`: the ground moved towards the
 /// fill (in a hundred steps) until it stands out from the ground as much as the fill does
 /// from white. White itself gives the ground.

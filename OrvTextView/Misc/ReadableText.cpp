@@ -10,8 +10,6 @@ namespace orv {
 
 namespace {
 
-constexpr double readable = 4.5;
-
 class PaletteFollower final : public QObject {
 public:
     PaletteFollower(QWidget* widget, std::function<void()> apply)
@@ -60,6 +58,7 @@ void followPalette(QWidget* widget, std::function<void()> apply)
 QColor accentOn(const QColor& written, const QColor& ground, const QColor& text, const QColor& onDark)
 {
     const bool dark = relativeLuminance(ground) < relativeLuminance(text);
+    const double readable = readableContrastOn(ground, text);
     const QColor color = readableColor(written, ground, dark ? onDark : text, readable);
     return contrastRatio(color, ground) >= readable ? color : text;
 }
@@ -70,6 +69,7 @@ QColor hintColor(const QPalette& palette)
     const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
     QColor quiet = palette.color(QPalette::Disabled, QPalette::WindowText);
     quiet.setAlpha(255);
+    const double readable = readableContrastOn(window, text);
     const QColor color = readableColor(quiet, window, text, readable);
     return contrastRatio(color, window) >= readable ? color : text;
 }

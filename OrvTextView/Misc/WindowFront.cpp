@@ -4,12 +4,61 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QMargins>
 #include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
 
 namespace orv {
+
+namespace {
+
+// The desktop's frame is not known before a window first shows: its title bar and borders
+// are allowed for.
+const QMargins frameAllowance(4, 28, 4, 4);
+
+/// The size a window opens at: its own once sized, else its layout's.
+QSize openingSize(QWidget* window)
+{
+    if (QLayout* layout = window->layout())
+        layout->activate();
+    return window->testAttribute(Qt::WA_Resized) ? window->size()
+                                                 : window->sizeHint().expandedTo(window->minimumSize());
+}
+
+/// The desktop's frame around the window: as it was drawn, once the window has shown.
+QSize frameGrowth(const QWidget* window)
+{
+    const QSize drawn = window->frameGeometry().size() - window->geometry().size();
+    if (drawn.width() > 0 || drawn.height() > 0)
+        return drawn;
+    return QSize(frameAllowance.left() + frameAllowance.right(), frameAllowance.top() + frameAllowance.bottom());
+}
+
+/// Makes the window no larger than `available` leaves room for, frame included (never below
+/// its minimum size); answers the frame it then needs, at its present place.
+QRect fitInto(QWidget* window, const QRect& available)
+{
+    const QSize size = openingSize(window);
+    const QSize frame = frameGrowth(window);
+    const QSize room = available.size() - frame;
+    const QSize fitted = size.boundedTo(room).expandedTo(window->minimumSize());
+    if (fitted != size)
+        window->resize(fitted);
+    return QRect(window->pos(), fitted + frame);
+}
+
+QRect clampedInto(QRect frame, const QRect& available)
+{
+    frame.moveLeft(
+        std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() - frame.width())));
+    frame.moveTop(
+        std::clamp(frame.top(), available.top(), std::max(available.top(), available.bottom() - frame.height())));
+    return frame;
+}
+
+} // namespace
 
 void placeOnScreen(QWidget* window)
 {
@@ -24,25 +73,30 @@ void placeOnScreen(QWidget* window)
     if (!screen)
         return;
     const QRect available = screen->availableGeometry();
-    // The size it will open at: its layout's, unless it was sized already.
-    if (QLayout* layout = window->layout())
-        layout->activate();
-    const QSize size
-        = window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint().expandedTo(window->minimumSize());
-    // The desktop's frame is not known before the window shows; the title bar is allowed for.
-    constexpr int frameAllowance = 32;
-    const QRect current(window->pos(), size + QSize(0, frameAllowance));
+    const QRect current = fitInto(window, available);
     const bool placedBefore = window->property("orvPlacedOnScreen").toBool();
     if (placedBefore && available.contains(current))
         return;
     QRect target(QPoint(), current.size());
     target.moveCenter(anchor ? anchor->frameGeometry().center() : available.center());
-    target.moveLeft(
-        std::clamp(target.left(), available.left(), std::max(available.left(), available.right() - target.width())));
-    target.moveTop(
-        std::clamp(target.top(), available.top(), std::max(available.top(), available.bottom() - target.height())));
-    window->move(target.topLeft());
+    window->move(clampedInto(target, available).topLeft());
     window->setProperty("orvPlacedOnScreen", true);
+}
+
+void keepOnScreen(QWidget* window)
+{
+    if (!window)
+        return;
+    QScreen* screen = QGuiApplication::screenAt(window->geometry().center());
+    if (!screen)
+        screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QRect current = fitInto(window, available);
+    if (available.contains(current))
+        return;
+    window->move(clampedInto(current, available).topLeft());
 }
 
 void bringToFront(QWidget* window, HiddenWindow hidden)

@@ -176,9 +176,10 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
     connect(m_window, &EditorWindow::frameChanged, this, scheduleFrameSave);
     connect(m_splitter, &QSplitter::splitterMoved, this, scheduleFrameSave);
 
+    // 900 by 600 where the screen has room for it, smaller on a small screen (placeOnScreen).
     m_window->resize(900, 600);
     if (const auto stored = settings()) {
-        m_window->restoreGeometry(stored->value(windowFrameKey).toByteArray());
+        m_hasStoredFrame = m_window->restoreGeometry(stored->value(windowFrameKey).toByteArray());
         m_splitter->restoreState(stored->value(splitViewKey).toByteArray());
     }
 
@@ -192,7 +193,14 @@ EditorWindowController::~EditorWindowController()
 
 void EditorWindowController::showWindow()
 {
-    // Shown where its stored frame puts it.
+    // Shown where its stored frame puts it, kept whole on the screen (a frame stored on a larger
+    // screen is made to fit); the first time, centred and within the screen.
+    if (!m_window->isVisible()) {
+        if (m_hasStoredFrame)
+            orv::keepOnScreen(m_window);
+        else
+            orv::placeOnScreen(m_window);
+    }
     orv::bringToFront(m_window, orv::HiddenWindow::keepPosition);
 }
 

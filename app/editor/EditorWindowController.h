@@ -91,6 +91,8 @@ private:
     BundleStore* m_store = nullptr;
     QSplitter* m_splitter = nullptr;
     QTimer* m_frameSaveTimer = nullptr;
+    /// Whether the window took a frame stored by an earlier run.
+    bool m_hasStoredFrame = false;
     QToolBar* m_toolBar = nullptr;
     QButtonGroup* m_modeControl = nullptr;
     // The tool bar shows and hides its widgets through these actions only.

@@ -12,9 +12,10 @@ namespace quillet {
 namespace {
 
 // The error red of a light window. On a window too dark or too light for it, it is moved
-// towards a light red or towards the window's text until it reads at 4.5:1.
+// towards a light red or towards the window's text until it reads at 4.5:1 (5:1 on a dark
+// window, where light letters show darker than their colour).
 const QColor errorRed(0xd0, 0x31, 0x2d);
-const QColor lightErrorRed(0xff, 0xa0, 0x9a);
+const QColor lightErrorRed(0xff, 0x8a, 0x80);
 
 void applyErrorColor(QLabel* label)
 {
@@ -23,8 +24,9 @@ void applyErrorColor(QLabel* label)
     const QColor window = ground.color(QPalette::Window);
     const QColor windowText = ground.color(QPalette::WindowText);
     const bool dark = orv::relativeLuminance(window) < orv::relativeLuminance(windowText);
-    QColor color = orv::readableColor(errorRed, window, dark ? lightErrorRed : windowText);
-    if (orv::contrastRatio(color, window) < 4.5)
+    const double readable = orv::readableContrastOn(window, windowText);
+    QColor color = orv::readableColor(errorRed, window, dark ? lightErrorRed : windowText, readable);
+    if (orv::contrastRatio(color, window) < readable)
         color = windowText;
     if (label->palette().color(QPalette::WindowText) == color)
         return;

@@ -10,7 +10,7 @@ class QWidget;
 namespace quillet {
 
 /// The red, wrapping line under a variable editor that says what is wrong with the variable.
-/// Its red reads at 4.5:1 or more on the window it is in, light or dark.
+/// Its red reads at 4.5:1 or more on the window it is in when light, 5:1 when dark.
 QLabel* makeErrorLabel(QWidget* parent);
 
 /// Shows the message, or hides the label when there is none.

@@ -81,12 +81,13 @@ void InputVariableEditorState::setCurrentVariableTypeIndex(int index)
     if (m_isLoading)
         return;
     const VariableKind* kind = currentVariableType();
-    if (!kind || (m_lastValidVariable && &m_lastValidVariable->kind() == kind && !m_errorMessage)) {
+    // Choosing the kind the variable already has changes nothing.
+    if (!kind || (m_lastValidVariable && &m_lastValidVariable->kind() == kind)) {
         changed();
         return;
     }
-    // Fill the new kind's fields from what the form holds; the fields it does not write keep
-    // their values, so switch cases or enum elements typed earlier come back.
+    // The variable of the new kind, made from what the form holds; the fields it does not write
+    // keep their values, so switch cases or enum elements typed earlier come back.
     const auto controller = makeController();
     std::shared_ptr<InputVariable> built;
     try {
@@ -94,12 +95,16 @@ void InputVariableEditorState::setCurrentVariableTypeIndex(int index)
     } catch (const std::exception&) {
         built.reset();
     }
+    // It is loaded as the last valid variable without being checked: a kind chosen on the way
+    // to another must not be what is written, and closing checks it and writes nothing when
+    // the fields do not fit it (a text default under Number keeps the token as it was).
+    m_lastValidVariable = built;
+    m_lastValidController = built ? controller : nullptr;
     if (built) {
         m_isLoading = true;
         built->configure(m_data, m_expander.get());
         m_isLoading = false;
     }
-    // Only a rebuilt variable that validates replaces the last valid one.
     updateVariable();
 }
 

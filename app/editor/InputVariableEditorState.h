@@ -21,9 +21,10 @@ class ExpanderController;
 ///
 /// Every change of the form rebuilds a variable of the chosen kind and validates it; only a
 /// variable that validates, and whose declaration reads back as the same declaration,
-/// becomes the last valid one. Changing the kind follows the same rule, so a valid edit made
-/// before choosing a kind the current fields do not fit is kept. The widget editor observes
-/// onStateChange and mirrors the form; main thread only.
+/// becomes the last valid one. Changing the kind loads the variable of the new kind made from
+/// the form as the last valid one, unchecked, and then rebuilds: when the fields do not fit
+/// the new kind, nothing is written back on closing, rather than a kind passed on the way.
+/// The widget editor observes onStateChange and mirrors the form; main thread only.
 class InputVariableEditorState final : public KeyValueObjectDelegate, public StringValueDelegate {
 public:
     /// The enabled expanders of the library, asked anew for every rebuild.
@@ -46,8 +47,9 @@ public:
     static const std::vector<const VariableKind*>& allVariableTypes();
     int currentVariableTypeIndex() const noexcept { return m_currentVariableTypeIndex; }
     const VariableKind* currentVariableType() const;
-    /// Chooses a kind (a negative or unknown index chooses none) and rebuilds the variable
-    /// as that kind from the current fields.
+    /// Chooses a kind (a negative or unknown index chooses none): the variable of that kind
+    /// made from the current fields becomes the last valid one, unchecked (none when it
+    /// cannot be made), and is rebuilt. The kind the last valid variable has changes nothing.
     void setCurrentVariableTypeIndex(int index);
 
     /// The last valid variable, or the one loaded when nothing valid was made since.

@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -19,9 +20,95 @@ namespace quillet {
 
 namespace {
 
+/// A table of a variable's values (enum elements, switch cases) that keeps the keyboard to
+/// the dialog's ways: Tab and Shift+Tab go on to the next control rather than around the
+/// rows, from the last column of a row being edited too (between a case's key and value they
+/// go to the other column); a row is edited with Return, F2 or a double click, never by Space
+/// or the first letter typed on it, which would replace its value; and what a cell holds
+/// when the user leaves it, by Escape too, is kept (Escape then closes the popover, as it
+/// does from the other fields).
+class ValueTable final : public QTableWidget {
+public:
+    ValueTable(int columns, QWidget* parent)
+        : QTableWidget(0, columns, parent)
+    {
+        setTabKeyNavigation(false);
+        setEditTriggers(
+            QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    }
+
+    /// Hands an open cell's text to its row, as leaving the cell does.
+    void commitOpenEditor()
+    {
+        if (state() != QAbstractItemView::EditingState)
+            return;
+        if (QWidget* editor = indexWidget(currentIndex()))
+            commitData(editor);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+        if (plain && state() != QAbstractItemView::EditingState) {
+            switch (event->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (currentIndex().isValid()) {
+                    edit(currentIndex(), QAbstractItemView::EditKeyPressed, event);
+                    event->accept();
+                    return;
+                }
+                break;
+            case Qt::Key_Space:
+                // Selects the row, edits nothing.
+                if (currentIndex().isValid())
+                    selectionModel()->select(
+                        currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                event->accept();
+                return;
+            default:
+                break;
+            }
+        }
+        QTableWidget::keyPressEvent(event);
+    }
+
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override
+    {
+        switch (hint) {
+        case QAbstractItemDelegate::RevertModelCache: {
+            // Escape: the text is kept and the popover closes.
+            commitData(editor);
+            QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+            if (QWidget* popover = window(); popover != this && popover->windowFlags().testFlag(Qt::Popup))
+                popover->close();
+            return;
+        }
+        case QAbstractItemDelegate::EditNextItem:
+        case QAbstractItemDelegate::EditPreviousItem: {
+            const bool next = hint == QAbstractItemDelegate::EditNextItem;
+            const int column = currentIndex().column() + (next ? 1 : -1);
+            if (column >= 0 && column < columnCount()) {
+                QTableWidget::closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+                const QModelIndex other = model()->index(currentIndex().row(), column);
+                setCurrentIndex(other);
+                edit(other);
+                return;
+            }
+            QTableWidget::closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+            focusNextPrevChild(next);
+            return;
+        }
+        default:
+            QTableWidget::closeEditor(editor, hint);
+        }
+    }
+};
+
 QTableWidget* makeTable(const QStringList& headers, QWidget* parent)
 {
-    auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+    auto* table = new ValueTable(static_cast<int>(headers.size()), parent);
     table->setHorizontalHeaderLabels(headers);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->verticalHeader()->hide();
@@ -211,6 +298,9 @@ void InputVariableViewController::commitEditing()
     const auto optionalText = [](const QLineEdit* field) {
         return field->text().isEmpty() ? std::nullopt : std::optional(icuString(field->text()));
     };
+    // A cell still being typed in counts as left.
+    for (QTableWidget* table : { m_keyValueTable, m_valueTable })
+        static_cast<ValueTable*>(table)->commitOpenEditor();
     auto& data = m_state.data();
     // Each is handed over only when it differs: every write rebuilds the variable.
     if (const icu::UnicodeString name = icuString(m_nameField->text()); name != data.variableName())

@@ -146,6 +146,7 @@ void OutputTextViewController::updateHighlighting()
         }
     }
     m_textView->addHighlightingPattern(std::make_shared<OptionalExpressionHighlightingPattern>());
+    m_textView->addHighlightingPattern(std::make_shared<OptionalBarHighlightingPattern>());
     m_textView->updateColors();
 }
 

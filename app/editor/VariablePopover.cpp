@@ -3,6 +3,7 @@
 #include "OrvTextView/Misc/WindowFront.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -29,6 +30,11 @@ void VariablePopover::showRelativeTo(const QRect& anchor, QWidget* view)
     place();
     orv::bringToFront(this, orv::HiddenWindow::keepPosition);
     m_content->setFocus(Qt::PopupFocusReason);
+    // The field the editor opens in has its text selected, so that what the user types
+    // replaces it (a new variable's proposed name among others), as a dialog's first field does.
+    QWidget* first = m_content->focusProxy() ? m_content->focusProxy() : m_content;
+    if (auto* field = qobject_cast<QLineEdit*>(first))
+        field->selectAll();
 }
 
 void VariablePopover::place()

@@ -33,8 +33,8 @@ public:
     /// Asks the delegate for the next page.
     void requestNextPage();
 
-    /// The button that goes on ("next", or "done" on the closing page); none on a page that
-    /// goes on by itself.
+    /// The button that goes on ("next", or "done" on the closing page); none on a page without
+    /// one.
     QPushButton* forwardButton() const;
     /// Gives the forward button the keyboard, so Return goes on.
     void focusForwardButton();

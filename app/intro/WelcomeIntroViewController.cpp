@@ -2,6 +2,8 @@
 
 #include "intro/WelcomeAnimationView.h"
 
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -14,6 +16,18 @@ WelcomeIntroViewController::WelcomeIntroViewController(QWidget* parent)
     layout->setContentsMargins(24, 40, 24, 24);
     m_videoView = new WelcomeAnimationView(this);
     layout->addWidget(m_videoView, 1);
+    // The page goes on by itself; its button lets the keyboard go on sooner (Return or Space),
+    // as every other page's forward button does, rather than leaving the close button the
+    // only place for the focus.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto* next = new QPushButton(tr("Next"), this);
+    next->setObjectName(QStringLiteral("next"));
+    next->setDefault(true);
+    next->setAutoDefault(true);
+    connect(next, &QPushButton::clicked, this, &WelcomeIntroViewController::requestNextPage);
+    buttons->addWidget(next);
+    layout->addLayout(buttons);
     setUpVideo();
     // A timer owned by the page: when the window closes first, nothing is asked of anyone.
     auto* timer = new QTimer(this);

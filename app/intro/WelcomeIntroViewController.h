@@ -6,7 +6,8 @@ namespace quillet {
 
 class WelcomeAnimationView;
 
-/// The first page: the welcome animation, after which the page moves on by itself.
+/// The first page: the welcome animation, after which the page moves on by itself, with a
+/// forward button that goes on at once.
 class WelcomeIntroViewController final : public IntroViewController {
     Q_OBJECT
 public:

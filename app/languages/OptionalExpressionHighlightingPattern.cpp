@@ -10,4 +10,16 @@ OptionalExpressionHighlightingPattern::OptionalExpressionHighlightingPattern()
 {
 }
 
+std::u16string OptionalBarHighlightingPattern::pattern() const
+{
+    return u"(?<!\\\\)\\|";
+}
+
+orv::TextFormatPtr OptionalBarHighlightingPattern::format() const
+{
+    auto format = OptionalExpressionHighlightingPattern().format();
+    format->isBold = true;
+    return format;
+}
+
 } // namespace quillet

@@ -13,4 +13,13 @@ public:
     OptionalExpressionHighlightingPattern();
 };
 
+/// The bars of optional parts (a "|" not preceded by a backslash) in the optional parts' grey
+/// and bold: a plain bar is a single thin stroke, which smoothing draws lighter than its colour
+/// and, on a dark ground, too faint to read. Laid over OptionalExpressionHighlightingPattern.
+class OptionalBarHighlightingPattern final : public orv::HighlightingPattern {
+public:
+    std::u16string pattern() const override;
+    orv::TextFormatPtr format() const override;
+};
+
 } // namespace quillet

@@ -72,7 +72,7 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(
     m_loginError->setObjectName(QStringLiteral("LoginError"));
     m_loginError->setWordWrap(true);
     m_loginError->setTextFormat(Qt::PlainText);
-    // The error red of a light window, made lighter on a dark one until it reads at 4.5:1.
+    // The error red of a light window, made lighter on a dark one until it reads at 5:1.
     orv::followPalette(m_loginError, [label = m_loginError] {
         const QWidget* parent = label->parentWidget();
         const QPalette ground = parent ? parent->palette() : label->palette();

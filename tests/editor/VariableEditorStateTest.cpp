@@ -236,16 +236,25 @@ TEST_F(InputVariableEditorStateTest, InvalidEditsNeverReplaceTheLastValidVariabl
     EXPECT_EQ(writtenBack(), "${fixed:word}");
 }
 
-TEST_F(InputVariableEditorStateTest, ChangingTheKindKeepsAValidRename)
+TEST_F(InputVariableEditorStateTest, AKindTheFieldsDoNotFitWritesNothingBack)
 {
     load(u"${x:text=abc}");
     state.data().setVariableName(u"name2");
+    // By way of Text (lazy), which fits: the kind left behind is not what is written.
+    state.setCurrentVariableTypeIndex(kindIndex(u"text?"));
+    EXPECT_EQ(writtenBack(), "${name2:text?=abc}");
     state.setCurrentVariableTypeIndex(kindIndex(u"number"));
     EXPECT_EQ(state.currentVariableTypeIndex(), kindIndex(u"number"));
     EXPECT_EQ(utf8(state.errorMessage()), "Default value must be a number.");
     EXPECT_EQ(utf8(state.data().variableName()), "name2");
-    // The rename was valid; the kind change that does not fit the default is not.
-    EXPECT_EQ(writtenBack(), "${name2:text=abc}");
+    // The Number variable is the last valid one, unchecked: closing writes nothing.
+    ASSERT_NE(state.variable(), nullptr);
+    EXPECT_EQ(
+        &state.variable()->kind(), InputVariableEditorState::allVariableTypes()[std::size_t(kindIndex(u"number"))]);
+    EXPECT_EQ(writtenBack(), "<none>");
+    // Choosing Number again changes nothing; a default that fits it is written.
+    state.setCurrentVariableTypeIndex(kindIndex(u"number"));
+    EXPECT_EQ(writtenBack(), "<none>");
     state.data().setDefaultValue(UnicodeString(u"5"));
     EXPECT_EQ(writtenBack(), "${name2:number=5}");
 }

@@ -1,13 +1,15 @@
-// The windows' texts on dark palettes, measured as a user sees them: each text is drawn, and
-// its ink is compared with the ground it is drawn on.
+// The windows' texts on dark palettes, measured as a user sees them: each text is drawn
+// offscreen, and the pixels of its letters are compared with the ground they are drawn on.
 #include "OrvTextView/About/AboutWindowController.h"
 #include "OrvTextView/Completion/Completion.h"
 #include "OrvTextView/Completion/View/CompletionWindow.h"
 #include "OrvTextView/Misc/QtColor.h"
+#include "OrvTextView/OrvTextView.h"
 #include "editor/EditorTabViewController.h"
 #include "editor/EditorTestSupport.h"
 #include "editor/EditorWindowController.h"
 #include "editor/ExpanderAndPatternViewController.h"
+#include "editor/VariableTextView.h"
 #include "platform/UserDefaults.h"
 #include "preferences/GeneralPreferencesViewController.h"
 #include "preferences/ShortcutsPreferencesViewController.h"
@@ -20,9 +22,12 @@
 #include <QLabel>
 #include <QSettings>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,10 +60,13 @@ QPalette paletteOf(const DarkLook& look)
     return palette;
 }
 
-/// The ground of a drawn text (its most frequent colour) and its ink (the colour that stands
-/// out from the ground the most).
+/// The ground of a drawn text (its most frequent colour), its ink (the colour that stands out
+/// from the ground the most) and the contrast of its strokes as they render: smoothed letters
+/// are lighter at their edges than their colour, and thin ones may never show it whole.
 struct Measured {
     QColor ground, ink;
+    /// What the strongest tenth of the letters' pixels reach against the ground.
+    double strokes = 0;
     double ratio() const { return orv::contrastRatio(ink, ground); }
 };
 
@@ -78,7 +86,28 @@ Measured measure(const QImage& drawn)
     for (auto each = counts.cbegin(); each != counts.cend(); ++each)
         if (orv::contrastRatio(QColor(each.key()), measured.ground) > measured.ratio())
             measured.ink = QColor(each.key());
+    // The letters' pixels: all that stand apart from the ground at all, smoothed edges included.
+    std::vector<double> letters;
+    for (auto each = counts.cbegin(); each != counts.cend(); ++each) {
+        const double ratio = orv::contrastRatio(QColor(each.key()), measured.ground);
+        if (ratio > 1.15)
+            letters.insert(letters.end(), std::size_t(each.value()), ratio);
+    }
+    std::sort(letters.begin(), letters.end());
+    if (!letters.empty())
+        measured.strokes = letters[letters.size() * 9 / 10];
     return measured;
+}
+
+/// The part of a text view's viewport that shows the characters from `from` to `to`, on one line.
+QRect charactersIn(QTextEdit* view, int from, int to)
+{
+    QTextCursor cursor(view->document());
+    cursor.setPosition(from);
+    const QRect start = view->cursorRect(cursor);
+    cursor.setPosition(to);
+    const QRect end = view->cursorRect(cursor);
+    return QRect(QPoint(start.left() - 1, start.top()), QPoint(end.left() + 1, end.bottom()));
 }
 
 QImage drawn(QWidget* widget, const QRect& part = {})
@@ -122,13 +151,14 @@ protected:
 
 TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
 {
+    // qt6ct's "darker" scheme, Adwaita-Dark and KDE's Breeze Dark colours.
     const DarkLook looks[] = {
-        { "DarkerScheme", QColor(0x2a, 0x2a, 0x2a), Qt::white, QColor(0x22, 0x20, 0x20), Qt::white,
-            QColor(0x80, 0x80, 0x80), QColor(0x80, 0x80, 0x80) },
+        { "DarkerScheme", QColor(0x22, 0x20, 0x20), Qt::white, QColor(0x3d, 0x3d, 0x3d), Qt::white,
+            QColor(0x80, 0x80, 0x80), QColor(0xff, 0xff, 0xff, 0x80) },
         { "AdwaitaDark", QColor(0x35, 0x35, 0x35), QColor(0xee, 0xee, 0xec), QColor(0x2d, 0x2d, 0x2d),
             QColor(0xee, 0xee, 0xec), QColor(0x91, 0x91, 0x90), QColor(0x7d, 0x7d, 0x7d) },
-        { "FusionDark", QColor(0x35, 0x35, 0x35), Qt::white, QColor(0x2a, 0x2a, 0x2a), Qt::white,
-            QColor(0x7f, 0x7f, 0x7f), QColor(0xff, 0xff, 0xff, 0x80) },
+        { "BreezeDark", QColor(0x31, 0x36, 0x3b), QColor(0xef, 0xf0, 0xf1), QColor(0x23, 0x26, 0x29),
+            QColor(0xef, 0xf0, 0xf1), QColor(0x63, 0x68, 0x6d), QColor(0xef, 0xf0, 0xf1, 0x80) },
     };
     struct Text {
         const char* name;
@@ -205,6 +235,53 @@ TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
                 const QColor window = pane->palette().color(QPalette::Window);
                 out.push_back({ "box against its window", Measured { window, text.ground } });
             } },
+        { "DescriptionCodeAndQuote",
+            [this](auto& out) {
+                const char* description = "Type `for item in items` first\n> the loop's body follows";
+                expander(0, 0)->setExpanderDescription(icu::UnicodeString::fromUTF8(description));
+                EditorWindowController editor(store(),
+                    EditorServices {
+                        .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
+                editor.setMode(EditorMode::edit);
+                editor.select(BundleListElement(expander(0, 0)));
+                shown(editor.window());
+                auto* pane = static_cast<ExpanderEditorPaneAdapter*>(editor.editorTabViewController()->expanderEditor())
+                                 ->controller();
+                QTextEdit* view = pane->descriptionView();
+                const QString text = view->toPlainText();
+                ASSERT_EQ(text, QString::fromUtf8(description));
+                const int code = int(text.indexOf(QLatin1Char('`')));
+                const int quote = int(text.indexOf(QLatin1Char('>')));
+                out.push_back({ "inline code",
+                    measure(drawn(view->viewport(), charactersIn(view, code + 1, int(text.indexOf('`', code + 1))))) });
+                out.push_back(
+                    { "quote", measure(drawn(view->viewport(), charactersIn(view, quote + 2, int(text.size())))) });
+            } },
+        { "OutputOptionalBars",
+            [this](auto& out) {
+                expander(0, 0)->setOutputTemplate(icu::UnicodeString::fromUTF8("<${x}|, more|>"));
+                EditorWindowController editor(store(),
+                    EditorServices {
+                        .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
+                editor.setMode(EditorMode::edit);
+                editor.select(BundleListElement(expander(0, 0)));
+                shown(editor.window());
+                auto* pane = static_cast<ExpanderEditorPaneAdapter*>(editor.editorTabViewController()->expanderEditor())
+                                 ->controller();
+                QTextEdit* view = pane->outputTextView();
+                const QString text = view->toPlainText();
+                // The placeholder is one token: the bars come after it.
+                const int first = int(text.indexOf(QLatin1Char('|')));
+                const int second = int(text.indexOf(QLatin1Char('|'), first + 1));
+                ASSERT_GT(first, 0);
+                ASSERT_GT(second, first);
+                out.push_back(
+                    { "opening bar", measure(drawn(view->viewport(), charactersIn(view, first, first + 1))) });
+                out.push_back(
+                    { "optional text", measure(drawn(view->viewport(), charactersIn(view, first + 1, second))) });
+                out.push_back(
+                    { "closing bar", measure(drawn(view->viewport(), charactersIn(view, second, second + 1))) });
+            } },
     };
     for (const DarkLook& look : looks) {
         QApplication::setPalette(paletteOf(look));
@@ -214,13 +291,18 @@ TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
             text.draw(measured);
             ASSERT_FALSE(measured.empty());
             for (const auto& [part, value] : measured) {
+                const std::string colours = value.ink.name().toStdString() + " on " + value.ground.name().toStdString();
                 if (part == "box against its window") {
-                    EXPECT_LT(value.ratio(), 2.0) << part << ": " << value.ink.name().toStdString() << " on "
-                                                  << value.ground.name().toStdString();
+                    EXPECT_LT(value.ratio(), 2.0) << part << ": " << colours;
                     continue;
                 }
-                EXPECT_GE(value.ratio(), 4.5)
-                    << part << ": " << value.ink.name().toStdString() << " on " << value.ground.name().toStdString();
+                EXPECT_GE(value.ratio(), 4.5) << part << ": " << colours;
+                // The strokes as drawn, not only the colour: a text that reads at 4.5:1 as a
+                // colour renders lighter. The completion list's small letters are held to their
+                // colour alone.
+                if (std::string(text.name) != "CompletionList") {
+                    EXPECT_GE(value.strokes, 4.5) << part << " renders at " << value.strokes << ": " << colours;
+                }
             }
         }
     }

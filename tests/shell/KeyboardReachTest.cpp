@@ -6,6 +6,7 @@
 #include "editor/EditorTestSupport.h"
 #include "editor/EditorWindowController.h"
 #include "editor/ExpanderAndPatternViewController.h"
+#include "editor/MenuButton.h"
 #include "editor/OutputTextViewController.h"
 #include "editor/VariablePopover.h"
 #include "editor/VariableTextView.h"
@@ -17,10 +18,12 @@
 #include "preferences/TextPreferencesViewController.h"
 #include "shell/StatusMenu.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTest>
@@ -33,6 +36,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -46,12 +50,20 @@ QWindow* keyboardWindow()
     return QGuiApplication::focusWindow();
 }
 
+/// Whether a key is being pressed: the next waits for it, unless it opened a menu.
+bool pressing = false;
+
 /// What one key does is looked at after the key is pressed; a menu that runs its own loop
 /// gets the next keys inside that loop.
 void pressInTurn(const std::vector<QKeyCombination>& keys, std::size_t from, bool& done)
 {
     if (from == keys.size()) {
         done = true;
+        return;
+    }
+    // A key the window is still taking (pressing one spins the event loop) comes first.
+    if (pressing && !qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        QTimer::singleShot(0, [&keys, from, &done] { pressInTurn(keys, from, done); });
         return;
     }
     // Scheduled first: a key that opens a menu returns only once the menu has closed.
@@ -61,7 +73,9 @@ void pressInTurn(const std::vector<QKeyCombination>& keys, std::size_t from, boo
         ADD_FAILURE() << "no window has the keyboard for key " << from;
         return;
     }
+    const bool outer = std::exchange(pressing, true);
     QTest::keyClick(target, keys[from].key(), keys[from].keyboardModifiers());
+    pressing = outer;
 }
 
 class KeyboardReachTest : public test::LibraryFixture {
@@ -98,12 +112,16 @@ protected:
 
     /// The editor window showing the first expander (pattern "a1 ${x:word}", output
     /// "<${x}>", languages "any").
-    ExpanderAndPatternViewController* openExpander()
+    void makeEditor()
     {
         editor = std::make_unique<EditorWindowController>(store(),
             EditorServices { .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
         editor->setMode(EditorMode::edit);
         editor->select(BundleListElement(expander(0, 0)));
+    }
+    ExpanderAndPatternViewController* openExpander()
+    {
+        makeEditor();
         activate(editor->window());
         return static_cast<ExpanderEditorPaneAdapter*>(editor->editorTabViewController()->expanderEditor())
             ->controller();
@@ -137,6 +155,23 @@ protected:
         return pages->selectedPage() ? pages->selectedPage()->objectName() : QString();
     }
 
+    void openAbout()
+    {
+        orv::AboutInfo info;
+        info.name = QStringLiteral("Quillet");
+        about = orv::AboutWindowController::createWithWindow(info);
+        about->setUrlOpener([this](const QUrl& url) { openedUrls.push_back(url); });
+        activate(about->window());
+    }
+    /// Empty when the first expander's pattern is `expected`.
+    std::string patternIs(const char* expected)
+    {
+        if (VariablePopover::isAnyOpen())
+            return "the popover is open";
+        const std::string pattern = toUtf8(expander(0, 0)->pattern());
+        return pattern == expected ? std::string() : "the pattern is " + pattern;
+    }
+
     QSpinBox* openIndentation(qint64 stored)
     {
         defaults->setValue(UserDefaultsKey::IndentSize, stored);
@@ -164,6 +199,12 @@ std::string languagesOf(const CustomExpanderPtr& expander)
     return result;
 }
 
+std::string text(const QRect& rect)
+{
+    return std::to_string(rect.width()) + "x" + std::to_string(rect.height()) + "+" + std::to_string(rect.x()) + "+"
+        + std::to_string(rect.y());
+}
+
 std::string open(const char* what, bool is)
 {
     return is ? std::string() : std::string(what) + " is not open";
@@ -172,7 +213,8 @@ std::string open(const char* what, bool is)
 TEST_F(KeyboardReachTest, EveryWindowGoesOnFromTheKeyboardAlone)
 {
     using Keys = std::vector<QKeyCombination>;
-    const QKeyCombination space(Qt::Key_Space), down(Qt::Key_Down), ret(Qt::Key_Return), menuKey(Qt::Key_Menu);
+    const QKeyCombination space(Qt::Key_Space), down(Qt::Key_Down), ret(Qt::Key_Return), menuKey(Qt::Key_Menu),
+        tab(Qt::Key_Tab);
     struct Row {
         const char* name;
         /// Opens a window and puts the focus where the row starts.
@@ -213,20 +255,94 @@ TEST_F(KeyboardReachTest, EveryWindowGoesOnFromTheKeyboardAlone)
             { menuKey, down, down, ret }, [] { return open("the token's popover", VariablePopover::isAnyOpen()); } },
         { "CtrlWClosesTheEditorWindow", [this] { focus(openExpander()->patternTextView()); }, { Qt::CTRL | Qt::Key_W },
             [this] { return editor->window()->isVisible() ? "the window is open" : std::string(); } },
-        { "AboutsButtonAnswersReturn",
-            [this] {
-                orv::AboutInfo info;
-                info.name = QStringLiteral("Quillet");
-                about = orv::AboutWindowController::createWithWindow(info);
-                about->setUrlOpener([this](const QUrl& url) { openedUrls.push_back(url); });
-                activate(about->window());
-                focus(about->window()->findChild<QPushButton*>(QStringLiteral("moreAppsButton")));
-            },
-            { ret },
+        // About opens with the keyboard on its button, and each link is one Tab stop away.
+        { "AboutOpensOnItsButtonWhereReturnAnswers", [this] { openAbout(); }, { ret },
             [this] {
                 return openedUrls == std::vector<QUrl> { orv::AboutWindowController::productsUrl() }
                     ? std::string()
                     : "the products page did not open";
+            } },
+        { "TabTabReturnInAboutOpensTheSecondLink", [this] { openAbout(); },
+            { QKeyCombination(Qt::Key_Tab), QKeyCombination(Qt::Key_Tab), ret },
+            [this] {
+                return openedUrls == std::vector<QUrl> { orv::AboutWindowController::twitterUrl() }
+                    ? std::string()
+                    : "the Twitter page did not open";
+            } },
+        // Three elements typed by the keyboard alone, each after "+", are stored in order: Tab
+        // leaves the table for "+" (and then for the default), Space on a row replaces nothing.
+        { "ThreeEnumElementsByKeyboardAreStoredInOrder",
+            [this] {
+                auto* pane = openExpander();
+                caretAt(pane->patternTextView(), 3);
+                QTest::keyClick(keyboardWindow(), Qt::Key_Return, Qt::AltModifier);
+                ASSERT_TRUE(QTest::qWaitFor([] { return VariablePopover::isAnyOpen(); }, 2000));
+            },
+            [&] {
+                Keys keys { Qt::SHIFT | Qt::Key_Backtab, QKeyCombination(Qt::Key_End), tab, tab, tab };
+                for (const char* element : { "ka1", "ka2", "ka3" }) {
+                    keys.push_back(space);
+                    for (const char* letter = element; *letter; ++letter)
+                        keys.push_back(QKeyCombination(Qt::Key(QChar::toUpper(char32_t(*letter)))));
+                    keys.push_back(ret);
+                    if (element[2] == '3')
+                        keys.push_back(space);
+                    keys.push_back(tab);
+                }
+                // "+" has the keyboard: then "-", then the default value.
+                keys.insert(keys.end(),
+                    { tab, tab, QKeyCombination(Qt::Key_K), QKeyCombination(Qt::Key_A), QKeyCombination(Qt::Key_2),
+                        QKeyCombination(Qt::Key_Escape) });
+                return keys;
+            }(),
+            [this] { return patternIs("a1 ${x:enum(ka1,ka2,ka3)=ka2}"); } },
+        // Text, then Text (lazy), then Number, which the default "abc" does not fit: closing
+        // writes nothing, not the kind passed on the way.
+        { "AKindChangeThroughAnotherKindLeavesItBehind",
+            [this] {
+                expander(0, 0)->setPattern(icu::UnicodeString::fromUTF8("tvv ${tv:text=abc}"));
+                auto* pane = openExpander();
+                caretAt(pane->patternTextView(), 4);
+                QTest::keyClick(keyboardWindow(), Qt::Key_Return, Qt::AltModifier);
+                ASSERT_TRUE(QTest::qWaitFor([] { return VariablePopover::isAnyOpen(); }, 2000));
+            },
+            { Qt::SHIFT | Qt::Key_Backtab, down, down, QKeyCombination(Qt::Key_Escape) },
+            [this] { return patternIs("tvv ${tv:text=abc}"); } },
+        // A new variable's proposed name is selected: typing replaces it.
+        { "ANewVariablesNameIsTypedOver",
+            [this] {
+                auto* pane = openExpander();
+                caretAt(pane->patternTextView(), pane->patternTextView()->document()->characterCount() - 1);
+                focus(pane->addVariableButton());
+                QTest::keyClick(keyboardWindow(), Qt::Key_Space);
+                ASSERT_TRUE(QTest::qWaitFor([] { return VariablePopover::isAnyOpen(); }, 2000));
+            },
+            { QKeyCombination(Qt::Key_M), QKeyCombination(Qt::Key_O), QKeyCombination(Qt::Key_O),
+                QKeyCombination(Qt::Key_D), QKeyCombination(Qt::Key_Escape) },
+            [this] { return patternIs("a1 ${x:word}${mood:word}"); } },
+        // On a 1024 by 600 screen (as ctest runs it) the editor window opens whole, its frame
+        // and every button of the expander editor and of the list on the screen.
+        { "TheEditorWindowFitsTheScreen",
+            [this] {
+                makeEditor();
+                editor->showWindow();
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(editor->window()));
+            },
+            {},
+            [this]() -> std::string {
+                QWidget* window = editor->window();
+                const QRect available = window->screen()->availableGeometry();
+                if (!available.contains(window->frameGeometry()))
+                    return "the window " + text(window->frameGeometry()) + " leaves the screen " + text(available);
+                for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+                    if (!button->isVisibleTo(window))
+                        continue;
+                    const QRect shown(button->mapToGlobal(QPoint(0, 0)), button->size());
+                    if (!available.contains(shown))
+                        return (button->text().isEmpty() ? button->accessibleName() : button->text()).toStdString()
+                            + " at " + text(shown);
+                }
+                return std::string();
             } },
         { "DownFromOneSpaceChoosesNoIndentation", [this] { openIndentation(1); }, { down },
             [this] {
@@ -250,7 +366,7 @@ TEST_F(KeyboardReachTest, EveryWindowGoesOnFromTheKeyboardAlone)
             } });
     }
     // Each page of the introduction gives its forward button the keyboard, and Return goes on.
-    for (int page = 1; page < 8; ++page) {
+    for (int page = 0; page < 8; ++page) {
         rows.push_back({ "TheIntroductionsForwardButton",
             [this, page] {
                 auto* pages = openIntroductionAt(page);
@@ -270,6 +386,17 @@ TEST_F(KeyboardReachTest, EveryWindowGoesOnFromTheKeyboardAlone)
                 return selectedPage(pages) == expected ? std::string() : "on " + selectedPage(pages).toStdString();
             } });
     }
+
+    // Space on the welcome page goes on too, rather than closing the introduction.
+    rows.push_back({ "SpaceOnTheWelcomePageGoesOn", [this] { openIntroductionAt(0); }, { space },
+        [this]() -> std::string {
+            if (!intro)
+                return "the introduction closed";
+            return selectedPage(qobject_cast<IntroPageController*>(intro->content()))
+                    == IntroPageController::pageIdentifiers().at(1)
+                ? std::string()
+                : "still on the welcome page";
+        } });
 
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
