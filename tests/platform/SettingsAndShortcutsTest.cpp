@@ -299,8 +299,17 @@ public:
     {
         press = std::move(handler);
     }
+    void setLostHandler(std::function<void(const Shortcut&)> handler) override { lost = std::move(handler); }
+    /// Another client took the shortcut while the process was stopped.
+    void takeAway(const Shortcut& shortcut)
+    {
+        m_grabbed->erase(shortcut.displayText());
+        taken = shortcut;
+        lost(shortcut);
+    }
 
     std::function<void(const Shortcut&, KeyboardHold)> press;
+    std::function<void(const Shortcut&)> lost;
     Shortcut taken { 0, 0 };
     /// The shortcuts grabbed so that the keys after them wait.
     std::set<QString> holding;
