@@ -66,8 +66,9 @@ class UserNotifications;
 /// library through App just as the desktop application does. Main thread only.
 class App final : public BundleStoreDelegate {
 public:
-    /// The longest the last save waits for the lock, so that the process ends well within
-    /// three seconds of being asked to.
+    /// The longest the last save waits for the lock (what it cannot write by then is kept
+    /// beside the library): a process asked to end ends this long after at most, besides the
+    /// little its other last work takes.
     static constexpr std::chrono::milliseconds lockWaitAtEnd { 2000 };
 
     struct Environment {
