@@ -77,12 +77,13 @@ void stopThisThread(int signal)
     sigaddset(&only, signal);
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &only, &before);
+    // Raised before it stops anything, and waiting for this thread: should the process stop
+    // and go on before this thread does (another thread's call on the terminal raised the
+    // signal again once it stops by default), the continue drops it, and the process does not
+    // stop twice. Whether it stops is what it does when it is taken.
+    raise(signal);
     struct sigaction previous { };
     handleWith(signal, SIG_DFL, &previous);
-    // Raised while blocked, so that it waits for this thread: should the process stop and go on
-    // before (another thread's call on the terminal raised the signal again meanwhile), the
-    // continue drops it, and the process does not stop twice.
-    raise(signal);
     pthread_sigmask(SIG_UNBLOCK, &only, nullptr); // stops here
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     sigaction(signal, &previous, nullptr);

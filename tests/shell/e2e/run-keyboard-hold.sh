@@ -77,6 +77,8 @@ fi
 # background: Ctrl+Z and `bg`, then a press that outlasts its hold while the main thread stands
 # still; the warning it leaves is written once the main thread goes on. Before any other press,
 # whose lines could stop the job before this one.
+kill -TSTP "$app_pid"
+wait_until 10 stopped || fail "background: Ctrl+Z did not stop quillet-app (state $(state))"
 kill -USR2 "$job"
 wait_until 10 in_background || fail "background: the job never left the foreground"
 running || fail "background: quillet-app stopped before the press (state $(state)): $(tail -n 3 "$app_log")"
