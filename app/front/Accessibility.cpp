@@ -107,6 +107,14 @@ EditorTooSlowError::EditorTooSlowError()
 {
 }
 
+ShortcutAnsweredLateError::ShortcutAnsweredLateError()
+    : BasicUserError(localized(u"The expansion came too late", "Expanding Error"),
+        localized(u"Nothing was written: the keys you typed after the shortcut reached the editor first, so your text "
+                  u"is as you typed it. Press the shortcut again.",
+            "Expanding Error"))
+{
+}
+
 EditRefusedError::EditRefusedError()
     : BasicUserError(localized(u"The editor refused the expansion", "Expanding Error"),
         localized(u"Your text is as it was.", "Expanding Error"))
@@ -248,17 +256,22 @@ CaretLineText::CaretLineText(std::shared_ptr<AccessibleElement> element)
     m_line = m_element->caretLine();
 }
 
-bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste)
+bool CaretLineText::replace(
+    const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste, const std::function<bool()>& keysWentOn)
 {
+    const auto wentOn = [&] { return keysWentOn && keysWentOn(); };
     if (!m_editable) {
         if (!paste)
             throw ReadOnlyTextError();
-        return pasteOnLine(*m_element, m_line.beforeCaret, expansion, caret, *paste);
+        return this->paste(expansion, caret, *paste, keysWentOn);
     }
     // Keys typed after the shortcut reach the editor while the expansion runs: writing over
     // them would land them inside the expansion or before the line.
     if (!(m_element->caretLine() == m_line))
         return false;
+    // Those that went on before the press ended may not have arrived yet.
+    if (wentOn())
+        throw ShortcutAnsweredLateError();
     const icu::UnicodeString& line = m_line.beforeCaret;
     const TextEdit edit = minimalEdit(line, expansion);
     // Success is what the text shows: some toolkits answer every edit with success and keep
@@ -283,14 +296,14 @@ bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret, 
         // Every part answered as done, and nothing shows it: where the text is still as it
         // was, the keyboard writes.
         if (paste && m_element->readOnLine(line) == line)
-            return pasteAfterRefusal(expansion, caret, *paste);
+            return pasteAfterRefusal(expansion, caret, *paste, keysWentOn);
         throw ReadOnlyTextError();
     }
     const bool deleted = !write.removed.isEmpty() && answers.deletion == Answer::done;
     const bool inserted = !write.inserted.isEmpty() && answers.insertion == Answer::done;
     if (!deleted && !inserted) {
         if (paste)
-            return pasteAfterRefusal(expansion, caret, *paste);
+            return pasteAfterRefusal(expansion, caret, *paste, keysWentOn);
         throw EditRefusedError();
     }
     // One part done and the other refused: the done one is undone, so that the line is again
@@ -308,11 +321,29 @@ bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret, 
     throw EditNotPutBackError();
 }
 
-bool CaretLineText::pasteAfterRefusal(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste)
+bool CaretLineText::pasteAfterRefusal(
+    const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste, const std::function<bool()>& keysWentOn)
 {
     // The refused edit still moved the caret: it goes back to where the user left it.
     m_element->setCaretOnLine(m_line.beforeCaret);
-    return pasteOnLine(*m_element, m_line.beforeCaret, expansion, caret, paste);
+    return this->paste(expansion, caret, paste, keysWentOn);
+}
+
+bool CaretLineText::paste(
+    const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste, const std::function<bool()>& keysWentOn)
+{
+    const auto wentOn = [&] { return keysWentOn && keysWentOn(); };
+    if (wentOn())
+        throw ShortcutAnsweredLateError();
+    try {
+        return pasteOnLine(*m_element, m_line.beforeCaret, expansion, caret, paste);
+    } catch (const ReadOnlyTextError&) {
+        // Keys that went on while the paste was on its way (its paste key is refused from then
+        // on) are why it did not show, not the text.
+        if (wentOn())
+            throw ShortcutAnsweredLateError();
+        throw;
+    }
 }
 
 // MARK: AccessibilityTitleSource

@@ -87,6 +87,14 @@ public:
     EditorTooSlowError();
 };
 
+/// The keys typed after the shortcut went on to the editor before the press could write the
+/// expansion (this application answered the shortcut late, or the press outlasted its bound):
+/// the line may hold them, so nothing was written.
+class ShortcutAnsweredLateError final : public BasicUserError {
+public:
+    ShortcutAnsweredLateError();
+};
+
 /// The editor refused a part of the expansion's edit; what it had done of it was put back, so
 /// the text is as it was.
 class EditRefusedError final : public BasicUserError {
@@ -386,14 +394,23 @@ public:
     /// With `paste`, a text whose application refuses other programs' edits (no editable
     /// text, every part refused, or every part answered as done and nothing changed) is
     /// written through the keyboard instead (pasteOnLine()), with the same outcomes.
-    bool replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste = nullptr);
+    ///
+    /// With `keysWentOn`, which tells whether the keys typed after the shortcut went on to the
+    /// editor without waiting for the press, nothing is written once they have, as they may be
+    /// on their way to the line (ShortcutAnsweredLateError), and a paste that failed after they
+    /// went on fails with that error too.
+    bool replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste = nullptr,
+        const std::function<bool()>& keysWentOn = {});
 
 private:
     std::shared_ptr<AccessibleElement> m_element;
     CaretLine m_line;
     bool m_editable = false;
 
-    bool pasteAfterRefusal(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste);
+    bool pasteAfterRefusal(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste,
+        const std::function<bool()>& keysWentOn);
+    bool paste(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste& paste,
+        const std::function<bool()>& keysWentOn);
 };
 
 /// The titles of an element already looked up and of its window. Lives for one expansion.

@@ -68,7 +68,8 @@ public:
     icu::UnicodeString extension;
 };
 
-bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)> done)
+bool ExpandingController::startExpanding(
+    std::function<void(const PressOutcome&)> done, std::function<bool()> keysWentOn)
 {
     if (m_pressUnderWay)
         return false;
@@ -77,11 +78,13 @@ bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)
         std::shared_ptr<KeyboardPaste> paste;
         std::shared_ptr<CaretRead> read;
         std::optional<ExpandedExpression> expression;
+        std::function<bool()> keysWentOn;
         PressOutcome outcome;
     };
     auto press = std::make_shared<Press>();
     press->backend = m_backend ? m_backend : AccessibilityBackend::shared();
     press->paste = m_keyboardPaste;
+    press->keysWentOn = std::move(keysWentOn);
     if (!press->backend->isTrusted(true)) {
         done(press->outcome);
         return true;
@@ -105,6 +108,11 @@ bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)
         [press] {
             try {
                 press->read = readAtCaret(*press->backend);
+                // Asked once the line is read: keys that had gone on by then may be in it.
+                if (press->keysWentOn && press->keysWentOn()) {
+                    press->read.reset();
+                    throw ShortcutAnsweredLateError();
+                }
             } catch (...) {
                 press->outcome.error = std::current_exception();
             }
@@ -126,7 +134,8 @@ bool ExpandingController::startExpanding(std::function<void(const PressOutcome&)
             press->backend->perform(
                 [press] {
                     try {
-                        press->outcome.expanded = write(*press->read, *press->expression, press->paste.get());
+                        press->outcome.expanded
+                            = write(*press->read, *press->expression, press->paste.get(), press->keysWentOn);
                     } catch (...) {
                         press->outcome.error = std::current_exception();
                     }
@@ -161,9 +170,10 @@ std::optional<ExpandedExpression> ExpandingController::expansionOf(const CaretRe
     return expression;
 }
 
-bool ExpandingController::write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste)
+bool ExpandingController::write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste,
+    const std::function<bool()>& keysWentOn)
 {
-    return read.caretLine.replace(expression.text, expression.cursorCodeUnitOffset(), paste);
+    return read.caretLine.replace(expression.text, expression.cursorCodeUnitOffset(), paste, keysWentOn);
 }
 
 std::optional<ExpandedExpression> ExpandingController::expand(

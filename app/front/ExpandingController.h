@@ -90,7 +90,12 @@ public:
     /// gets it at once, and the delegate hears nothing then; otherwise the delegate hears the
     /// start and the end. A press while another one is under way is ignored: false, and
     /// `done` never runs.
-    bool startExpanding(std::function<void(const PressOutcome&)> done);
+    ///
+    /// `keysWentOn`, when given, tells (from any thread) whether the keys typed after the
+    /// shortcut went on to the editor without waiting for the press (their hold's bound passed
+    /// before the press was read or written). The line may then hold them, so the press writes
+    /// nothing and fails with ShortcutAnsweredLateError.
+    bool startExpanding(std::function<void(const PressOutcome&)> done, std::function<bool()> keysWentOn = {});
     bool isExpanding() const noexcept { return m_pressUnderWay; }
 
     /// Expands the end of the given text. The file extension (without the dot) selects
@@ -110,7 +115,8 @@ private:
     static std::shared_ptr<CaretRead> readAtCaret(AccessibilityBackend& backend);
     /// The expansion of the line read; none when nothing would change.
     std::optional<ExpandedExpression> expansionOf(const CaretRead& read) const;
-    static bool write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste);
+    static bool write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste,
+        const std::function<bool()>& keysWentOn);
     AccessibilityBackend& backend();
 
     std::optional<ExpandedExpression> findAndExpand(

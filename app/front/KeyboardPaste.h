@@ -21,12 +21,13 @@ public:
     virtual bool keepClipboard(Clock::time_point deadline) = 0;
     /// What became of the keys typed after the shortcut as a paste was about to go out.
     enum class TypedKeys {
-        setAside, // off the display until letKeysGo()
+        setAside, // off the display until letKeysGo(), or their hold's bound if that comes first
         goFirst, // nothing held them: they go on now, as typed
         wentOn, // what held them let them go while the press ran, at a moment nobody saw
     };
     /// Takes the keys typed after the shortcut, and those typed until letKeysGo(), out of the
-    /// way of the paste: they go on at letKeysGo(), in order, at the caret the text has then.
+    /// way of the paste: they go on at letKeysGo() (or at their hold's bound, when the press
+    /// outlasts it, ahead of the keys typed later), in order, at the caret the text has then.
     /// Where they cannot be set aside they go on now.
     virtual TypedKeys setKeysAside() = 0;
     /// Lets the keys typed after the shortcut go on to the focused window.

@@ -3,11 +3,9 @@
 #include "front/UserDefaultsKey.h"
 #include "platform/KeyboardHold.h"
 #include "platform/Shortcut.h"
-#include "platform/atspi/CallBudget.h"
 
 #include <QObject>
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -31,58 +29,19 @@ public:
     virtual void ungrab(const Shortcut& shortcut) = 0;
     /// Called on the main thread with the shortcut of every grabbed key press, and the hold on
     /// the keys pressed after it (empty where they are not held): they wait until the handler
-    /// lets the hold go, or the hold's limit passes.
+    /// lets the hold go, or the hold's bound passes (the hold then says so: wentOnCheck()).
     virtual void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)> handler) = 0;
-};
-
-/// Passive key grabs on the X11 root window, with and without Num Lock and Caps Lock.
-///
-/// The grabs, the presses and the holds belong to a connection to the display and a thread of
-/// their own, which see each press the moment it comes, whatever the main thread is doing
-/// (loading the library, writing it, waiting on a bus). The press then goes on to the main
-/// thread.
-///
-/// A holding grab freezes the keyboard: from a shortcut's press the display server queues
-/// every later key event until the press's hold is released, and then hands them, in order,
-/// to the focused window. While the keys wait, the grab sits on the focused window itself, so
-/// that its toolkit keeps the focus (and tells assistive technologies so). The grab thread
-/// lets the keyboard go maxHold after the press at the latest.
-///
-/// A stopped process must hold no keyboard: on SIGTSTP, SIGTTIN and SIGTTOU every grab of
-/// the process is let go before it stops, and its own are taken again once it goes on. A stop
-/// that cannot be caught (SIGSTOP) leaves the grabs in place.
-class X11KeyGrabber final : public KeyGrabber {
-public:
-    /// The longest the keys typed after a shortcut wait: as long as a press may take.
-    static constexpr std::chrono::milliseconds maxHold = CallBudget::pressBound;
-
-    /// Connects to the display of the application's X11 platform; unavailable without one.
-    /// Ends the process with a message when no thread can be started for the grabs.
-    X11KeyGrabber();
-    ~X11KeyGrabber() override;
-
-    bool isAvailable() const override { return m_grabs != nullptr; }
-    bool grab(const Shortcut& shortcut, bool holdKeysAfter) override;
-    void ungrab(const Shortcut& shortcut) override;
-    void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)> handler) override
-    {
-        m_handler = std::move(handler);
-    }
-
-private:
-    class GrabThread;
-
-    std::shared_ptr<GrabThread> m_grabs;
-    std::function<void(const Shortcut&, KeyboardHold)> m_handler;
-    // Lives on the main thread: the grab thread posts the presses to it.
-    QObject m_pressReceiver;
+    /// Called on the main thread with a grabbed combination that is no longer taken: another
+    /// client took it while this process could not hold it (it was stopped).
+    virtual void setLostHandler(std::function<void(const Shortcut&)> handler) = 0;
 };
 
 /// Binds settings keys holding shortcuts to actions. A binding follows later changes of
 /// the stored value (a new shortcut is taken, a cleared one let go) without binding
 /// again. Actions run on the main thread. Without global grabs (Wayland) it says so once
-/// in the log and binds nothing. A shortcut that another program holds is announced once
-/// (shortcutUnavailable) and taken when retried after that program let it go.
+/// in the log and binds nothing. A shortcut that another program holds, or took while this
+/// process was stopped, is announced once (shortcutUnavailable) and taken when retried after
+/// that program let it go.
 class GlobalShortcutBinder final : public QObject {
     Q_OBJECT
 
@@ -107,7 +66,8 @@ public:
     void retryUnavailableShortcuts();
 
 Q_SIGNALS:
-    /// Another program holds the stored shortcut of the key; told once per shortcut.
+    /// Another program holds the stored shortcut of the key; told once per shortcut until it is
+    /// taken again.
     void shortcutUnavailable(quillet::UserDefaultsKey key, const quillet::Shortcut& shortcut);
 
 private:
@@ -118,6 +78,8 @@ private:
         std::optional<Shortcut> reportedUnavailable;
     };
     void rebind(UserDefaultsKey key);
+    void lost(const Shortcut& shortcut);
+    void announceUnavailable(UserDefaultsKey key, Binding& binding, const Shortcut& shortcut);
 
     UserDefaults& m_defaults;
     std::unique_ptr<KeyGrabber> m_grabber;

@@ -17,6 +17,10 @@ public:
     /// go on in order when it ends, at the caret the focused window has then. False when the
     /// hold has ended (its keys went on).
     virtual bool setAside() = 0;
+    /// Whether the keys went on to the focused window before the hold was let go: its bound
+    /// passed, or the process stopped, while the press ran. The focused text may then hold keys
+    /// typed after the shortcut, which nobody saw arrive.
+    virtual bool wentOn() const = 0;
     /// Sends a key chord (keysyms, see KeySynthesizer) to the focused window ahead of the keys
     /// set aside. False when it was not sent, or did not reach the window.
     virtual bool sendChord(const std::vector<uint32_t>& keysyms) = 0;
@@ -61,6 +65,13 @@ public:
             release();
     }
     bool holds() const noexcept { return static_cast<bool>(m_release); }
+    /// Tells whether the keys went on before the hold was let go (HeldKeys::wentOn()), asked
+    /// from any thread and also once the hold has been moved on or let go; always false for a
+    /// hold that can only let its keys go. Take it before the hold is let go.
+    std::function<bool()> wentOnCheck() const
+    {
+        return [keys = m_keys] { return keys && keys->wentOn(); };
+    }
     /// What the hold can do with its keys; null for a hold that can only let them go.
     HeldKeys* keys() const noexcept { return m_release ? m_keys.get() : nullptr; }
 

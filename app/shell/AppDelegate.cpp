@@ -9,6 +9,7 @@
 #include "platform/GlobalShortcutBinder.h"
 #include "platform/Sounds.h"
 #include "platform/UserDefaults.h"
+#include "platform/X11KeyGrabber.h"
 #include "text/Localized.h"
 #include "text/UnicodeConversion.h"
 #include "text/UserErrorDescriptionType.h"
@@ -118,8 +119,9 @@ void AppDelegate::bindGlobalShortcuts()
     QPointer<AppDelegate> self(this);
     // The expansion runs from the event loop, after the events already waiting (and the D-Bus
     // methods). The keys typed after the shortcut wait for the press: they belong after the
-    // expansion's caret. The grab thread lets them go a press's bound after the shortcut at
-    // the latest, whatever this thread is doing meanwhile.
+    // expansion's caret. The grab thread lets them go X11KeyGrabber::holdBound after the
+    // shortcut at the latest, whatever this thread is doing meanwhile; a press that comes after
+    // that writes nothing.
     m_binder->bindShortcutHoldingKeys(UserDefaultsKey::ExpandTextShortcut, [self](KeyboardHold hold) {
         QMetaObject::invokeMethod(
             self,
@@ -203,6 +205,8 @@ void AppDelegate::expandTextShortcutPressed(KeyboardHold keysTypedAfter)
     QElapsedTimer timer;
     timer.start();
     qCDebug(expansionLog) << "expand shortcut pressed";
+    // A press read or written after its keys went on would act on a line they may have changed.
+    auto keysWentOn = keysTypedAfter.wentOnCheck();
     // Kept before the press starts: an untrusted press ends before startExpanding returns.
     if (m_keyboardPaste)
         m_keyboardPaste->holdKeys(std::move(keysTypedAfter));
@@ -211,11 +215,12 @@ void AppDelegate::expandTextShortcutPressed(KeyboardHold keysTypedAfter)
     // The editor is read and written off the event loop: the tray, the windows and D-Bus keep
     // answering while an editor that hangs is waited for. The outcome arrives here, however
     // the press ended; the keys typed meanwhile go on to the editor first, after the caret.
-    const bool started
-        = m_expandingController.startExpanding([this, timer](const ExpandingController::PressOutcome& outcome) {
-              letKeysGo();
-              reportPress(outcome, timer);
-          });
+    const bool started = m_expandingController.startExpanding(
+        [this, timer](const ExpandingController::PressOutcome& outcome) {
+            letKeysGo();
+            reportPress(outcome, timer);
+        },
+        std::move(keysWentOn));
     if (!started)
         letKeysGo();
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ std::string failureOf(const ExpandingController::PressOutcome& outcome)
         return "EditUnfinishedError";
     } catch (const EditorTooSlowError&) {
         return "EditorTooSlowError";
+    } catch (const ShortcutAnsweredLateError&) {
+        return "ShortcutAnsweredLateError";
     } catch (const AXError& error) {
         return "AXError " + error.description();
     } catch (...) {
@@ -183,6 +186,58 @@ TEST_F(CaretExpansionTest, NothingIsWrittenWhenTheLineChangedOrTheTextIsReadOnly
 
     for (const auto& call : m_editor.log)
         EXPECT_NE(call.rfind("write", 0), 0U) << "wrote " << call;
+}
+
+TEST_F(CaretExpansionTest, KeysThatWentOnWithoutWaitingForThePressAreNeverWrittenOver)
+{
+    // The keys typed after the shortcut wait for the press, unless their hold's bound passed
+    // first: then they go on to the editor, at a moment the press does not see.
+    struct Case {
+        const char* name;
+        int wentOnAfterRead; // after that many reads of the line; -1: never
+        bool arrived; // in the text, right away
+        icu::UnicodeString textAfter;
+        bool expanded;
+        std::string failure;
+    };
+    const std::vector<Case> cases {
+        { "held until the press ended", -1, false, u"for x in xs {\n\t\n}", true, "" },
+        // The application answered the shortcut late: the line it reads holds the keys.
+        { "gone before the line was read", 0, true, u"for x in xszz", false, "ShortcutAnsweredLateError" },
+        // The read may not show them yet, nor the read just before the write.
+        { "gone as the line was read", 1, false, u"for x in xs", false, "ShortcutAnsweredLateError" },
+        { "gone as the line was read again before the write", 2, true, u"for x in xszz", false,
+            "ShortcutAnsweredLateError" },
+    };
+    for (const auto& c : cases) {
+        m_editor = FakeEditor {};
+        type(u"for x in xs");
+        bool wentOn = false;
+        const auto goOn = [&](FakeEditor& editor) {
+            wentOn = true;
+            if (c.arrived)
+                editor.text.append(u"zz"), editor.selection = { editor.text.length(), 0 };
+        };
+        if (c.wentOnAfterRead == 0)
+            goOn(m_editor);
+        int reads = 0;
+        m_editor.afterLineRead = [&](FakeEditor& editor) {
+            if (++reads == c.wentOnAfterRead)
+                goOn(editor);
+        };
+        std::optional<ExpandingController::PressOutcome> outcome;
+        EXPECT_TRUE(
+            m_controller.startExpanding([&outcome](const ExpandingController::PressOutcome& ended) { outcome = ended; },
+                [&wentOn] { return wentOn; }));
+        ASSERT_TRUE(outcome) << c.name;
+        EXPECT_EQ(outcome->expanded, c.expanded) << c.name;
+        EXPECT_EQ(failureOf(*outcome), c.failure) << c.name;
+        EXPECT_EQ(m_editor.text, c.textAfter) << c.name;
+        if (!c.expanded) {
+            for (const auto& call : m_editor.log)
+                EXPECT_NE(call.rfind("write", 0), 0U) << c.name << ": wrote " << call;
+        }
+    }
 }
 
 TEST_F(CaretExpansionTest, TheTextEndsAsItWasOrAsTheExpansionAndThePressSaysWhich)

@@ -6,11 +6,13 @@
 #include "front/ExpandingController.h"
 #include "library/BundleStore.h"
 #include "platform/atspi/AtspiAccessibilityBackend.h"
+#include "platform/atspi/CallBudget.h"
 #include "support/TestSupport.h"
 #include "text/UnicodeConversion.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -230,20 +233,27 @@ TEST_F(AtspiPressTest, AStoppedApplicationCostsOnePressAndTakesPartAgainOnceCont
     m_desktop.start("C", m_line, false);
     m_desktop.order("stop", "B");
     const QString expansion = expansionOf(m_line);
+    // A press that waits for B's answer waits the bound of a call, as B never answers: only the
+    // first press may; the later ones leave B out, and take a fraction of that.
+    std::string durations;
+    int pressed = 0;
     for (const char* focused : { "A", "C", "A", "C" }) {
         for (const char* name : { "A", "C" })
             m_desktop.set(name, m_line, QString::fromLatin1(name) == QLatin1String(focused));
+        QElapsedTimer took;
+        took.start();
         const auto outcome = press();
+        const std::chrono::milliseconds duration { took.elapsed() };
+        durations += std::to_string(duration.count()) + " ms; ";
+        if (++pressed > 1) {
+            EXPECT_LT(duration, CallBudget::callBound) << "press " << pressed << " waited for the stopped application";
+        }
         EXPECT_TRUE(outcome.expanded) << focused << ": " << failureOf(outcome);
         EXPECT_EQ(m_desktop.text(focused), expansion) << focused;
     }
     m_desktop.order("continue", "B");
-    // What it was asked while stopped, answered now: the questions of one press (its toolkit
-    // and its name) and one asking whether it answers again, where every press asked anew
-    // before. A busy machine may add one question to them; asking at another press adds two.
-    const int calls = m_desktop.read("B").value(QStringLiteral("calls")).toInt();
-    EXPECT_GE(calls, 1);
-    EXPECT_LE(calls, 4) << "the stopped application was asked at more than one press";
+    // What it was asked while stopped, answered now: it was asked.
+    EXPECT_GE(m_desktop.read("B").value(QStringLiteral("calls")).toInt(), 1) << "the presses took " << durations;
 
     // Continued, it answers again: the press after next finds the focus there at the latest.
     for (const char* name : { "A", "C" })

@@ -299,8 +299,17 @@ public:
     {
         press = std::move(handler);
     }
+    void setLostHandler(std::function<void(const Shortcut&)> handler) override { lost = std::move(handler); }
+    /// Another client took the shortcut while the process was stopped.
+    void takeAway(const Shortcut& shortcut)
+    {
+        m_grabbed->erase(shortcut.displayText());
+        taken = shortcut;
+        lost(shortcut);
+    }
 
     std::function<void(const Shortcut&, KeyboardHold)> press;
+    std::function<void(const Shortcut&)> lost;
     Shortcut taken { 0, 0 };
     /// The shortcuts grabbed so that the keys after them wait.
     std::set<QString> holding;
@@ -385,6 +394,41 @@ TEST_F(SettingsTest, TheBinderFollowsTheStoredShortcutWithoutBindingAgain)
     binder.retryUnavailableShortcuts();
     EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), heldBefore);
     EXPECT_EQ(unavailable.count(), 1);
+}
+
+TEST_F(SettingsTest, AShortcutAnotherProgramTookWhileThisOneWasStoppedIsToldAndTakenAgainOnARetry)
+{
+    auto defaults = makeDefaults();
+    defaults->registerApplicationDefaults();
+    std::set<QString> grabbed;
+    auto grabber = std::make_unique<FakeGrabber>(&grabbed);
+    FakeGrabber* keys = grabber.get();
+    GlobalShortcutBinder binder(*defaults, std::move(grabber));
+    int expansions = 0;
+    binder.bindShortcut(UserDefaultsKey::ExpandTextShortcut, [&] { ++expansions; });
+    binder.bindShortcut(UserDefaultsKey::ShowExpandersShortcut, [] {});
+    QSignalSpy unavailable(&binder, &GlobalShortcutBinder::shortcutUnavailable);
+    ASSERT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), defaultshortcuts::expandText);
+
+    // Each time it is lost it is told once, as a shortcut another program holds; the other
+    // binding keeps its own.
+    for (int round = 1; round <= 2; ++round) {
+        keys->takeAway(defaultshortcuts::expandText);
+        EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt) << round;
+        EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ShowExpandersShortcut), defaultshortcuts::showExpanders);
+        ASSERT_EQ(unavailable.count(), round);
+        EXPECT_EQ(unavailable.last()[0].value<UserDefaultsKey>(), UserDefaultsKey::ExpandTextShortcut);
+        EXPECT_EQ(unavailable.last()[1].value<Shortcut>(), defaultshortcuts::expandText);
+        binder.retryUnavailableShortcuts();
+        EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), std::nullopt) << "still the other's";
+        EXPECT_EQ(unavailable.count(), round);
+
+        keys->taken = Shortcut { 0, 0 }; // the other program let it go
+        binder.retryUnavailableShortcuts();
+        EXPECT_EQ(binder.boundShortcut(UserDefaultsKey::ExpandTextShortcut), defaultshortcuts::expandText) << round;
+        keys->press(defaultshortcuts::expandText, {});
+        EXPECT_EQ(expansions, round);
+    }
 }
 
 TEST_F(SettingsTest, TheRecorderStoresWhatIsTypedAndClearsOnBackspace)

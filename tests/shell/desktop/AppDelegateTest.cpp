@@ -134,6 +134,7 @@ public:
     bool grab(const Shortcut&, bool) override { return false; }
     void ungrab(const Shortcut&) override { }
     void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)>) override { }
+    void setLostHandler(std::function<void(const Shortcut&)>) override { }
 };
 
 nlohmann::json expander(

@@ -51,7 +51,14 @@ TYPED_AFTER = "abc"
 TYPED_AFTER_PRESSES = 3
 # What a press tells the user when a busy machine starved the editor past a call's bound: the
 # text is as it was, and the press may be made again.
-UNANSWERED = ("The editor did not answer", "The editor answered too slowly")
+# ... and when the keys typed after the shortcut went on to the editor before the press could write
+# (the application answered the shortcut late): nothing was written.
+LATE = "The expansion came too late"
+UNANSWERED = ("The editor did not answer", "The editor answered too slowly", LATE)
+# How long the stalled case stands the application's main thread still: well past the hold's
+# bound (one second), as a start with a large library may.
+STALL_SECONDS = 4
+STALL_THREAD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stall_thread.py")
 # ... and when the editor took the expansion's paste before it stopped answering: the text ends as
 # the expansion once it answers again.
 UNFINISHED = "The editor stopped answering"
@@ -138,7 +145,7 @@ WRITABLE = [case for case in ALL if case != "read-only"]
 # written through the keyboard have the case too, where the keys must wait behind the paste.
 TYPED_AFTER_CASES = WRITABLE + ["typed-after"]
 EDITORS = {
-    "mousepad": Editor(["mousepad", "--disable-server", "{file}"], TYPED_AFTER_CASES),
+    "mousepad": Editor(["mousepad", "--disable-server", "{file}"], TYPED_AFTER_CASES + ["stalled"]),
     "gedit": Editor(["gedit", "--standalone", "{file}"], WRITABLE),
     "gnome-text-editor": Editor(["gnome-text-editor", "--standalone", "{file}"], TYPED_AFTER_CASES),
     "featherpad": Editor(["featherpad", "{file}"], WRITABLE, env=QT),
@@ -163,7 +170,7 @@ EDITORS = {
     # writes other programs' edits to a line edit with setText, which clears its undo history.
     # The keyboard writes where other programs' edits are dropped, and a paste goes in.
     "gtk3-pasting": Editor([sys.executable, GTK3_FIXTURE, "--refuse-accessible-edits", "main.swift - Fixture",
-                            "{file}"], ["pasted", "pasted-held", "typed-after"]),
+                            "{file}"], ["pasted", "pasted-held", "typed-after", "stalled"]),
     # KDE's editor component shows its text to other programs but refuses their edits.
     "kwrite": Editor(["kwrite", "{file}"], ["basic", "emoji", "middle", "typed-after"], env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
                                                                            "QT_QPA_PLATFORM": "xcb"}),
@@ -486,8 +493,8 @@ class Session:
         return {"text": text[:line_start] + expansion["text"] + text[caret:],
                 "cursorPosition": atspi_text.utf16_length(text[:line_start]) + expansion["cursorPosition"]}
 
-    def expect(self, what, expected, seconds=5.0):
-        held, reading = atspi_text.wait_for(expected, seconds)
+    def expect(self, what, expected, seconds=5.0, skipped=()):
+        held, reading = atspi_text.wait_for(expected, seconds, skipped)
         if not held:
             raise Failure("%s: expected %s\n    read %s" % (
                 what, json.dumps(expected, ensure_ascii=False), json.dumps(reading, ensure_ascii=False)))
@@ -568,6 +575,48 @@ class Session:
         subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+z"], check=True, timeout=10)
         self.expect("the second Ctrl+Z after a rewriting expansion (%s)" % rewrite, {"text": before["text"]}, 3)
         return "%s; rewriting: %s" % (outcome, rewrite)
+
+    def case_stalled(self):
+        """The application's main thread stands still past the hold's bound while the user presses
+        the shortcut and types on: the keys go on at the bound, and later ones behind them, in the
+        order typed; the press, read only once the thread goes on, writes nothing over them and
+        says that it came too late."""
+        self.open_editor("")
+        before = self.type_line(self.abbreviation())
+        if self.expectation(before)["text"] == before["text"]:
+            raise Failure("'%s' expands to nothing on the command line" % self.abbreviation())
+        caret = utf16_to_index(before["text"], before["caret"])
+
+        def typed(keys):
+            return {"text": before["text"][:caret] + keys + before["text"][caret:],
+                    "cursorPosition": before["caret"] + atspi_text.utf16_length(keys)}
+
+        presses = len(self.presses())
+        notified = len(self.notifications())
+        log = os.path.join(self.work, "stall.log")
+        staller = self.start([sys.executable, STALL_THREAD, str(self.app.pid), str(STALL_SECONDS)], log, None)
+        self.wait("the main thread to stand still", lambda: ("stalled" in open(log).read(), open(log).read()), 10)
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", "ab"], check=True,
+                       timeout=10)
+        # Quillet's own windows do not answer meanwhile: the reader leaves them out.
+        stalled = (self.app.pid,)
+        self.expect("the keys typed after the shortcut, let go at the hold's bound", typed("ab"), STALL_SECONDS,
+                    stalled)
+        if staller.poll() is not None:
+            raise Failure("the main thread went on before the keys did: the press was not late")
+        subprocess.run(["xdotool", "type", "--delay", "20", "cd"], check=True, timeout=10)
+        self.expect("the keys typed after the hold's bound, behind the others", typed("abcd"), STALL_SECONDS,
+                    stalled)
+        staller.wait(STALL_SECONDS + 10)
+        outcome = self.outcome(presses, 15)
+        if not outcome.startswith("failed"):
+            raise Failure("the press answered late reports %s: read %s" % (outcome, json.dumps(atspi_text.read(),
+                                                                                          ensure_ascii=False)))
+        told = self.told(notified, outcome)
+        if told != LATE:
+            raise Failure("the press answered late (%s) notified %s" % (outcome, told))
+        self.expect("the text as typed after the press answered late (%s)" % outcome, typed("abcd"))
+        return "%s; notified %s" % (outcome, told)
 
     def case_typed_after(self):
         # Keys typed right after the shortcut belong at the expansion's caret, in order, however

@@ -7,8 +7,12 @@
 #       1 when it did not.
 #   keyboard_free.py shortcut-taken
 #       exits 0 when another client holds Ctrl+Alt+E, 1 when this one could take it.
+#   keyboard_free.py take-shortcut
+#       takes Ctrl+Alt+E and keeps it until it is ended (SIGTERM): prints "taken" once it holds
+#       it, exits 1 at once when another client holds it.
 import ctypes
 import select
+import signal
 import sys
 import time
 
@@ -115,8 +119,22 @@ def shortcut_taken():
     return 1
 
 
+def take_shortcut():
+    x11.XSetErrorHandler(on_error)
+    x11.XGrabKey(display, keycode("e"), CONTROL | MOD1, root, 0, GRAB_MODE_ASYNC, GRAB_MODE_ASYNC)
+    x11.XSync(display, 0)
+    if refused:
+        print("another client holds the shortcut", flush=True)
+        return 1
+    print("taken", flush=True)
+    signal.pause()
+    return 0
+
+
 if sys.argv[1] == "press-and-type":
     result = press_and_type(float(sys.argv[2]))
+elif sys.argv[1] == "take-shortcut":
+    result = take_shortcut()
 else:
     result = shortcut_taken()
 x11.XCloseDisplay(display)

@@ -1,0 +1,545 @@
+#include "platform/KeyGrabThread.h"
+
+#include "platform/DeferredLog.h"
+#include "platform/ProcessExit.h"
+#include "platform/ShortcutsLog.h"
+#include "platform/StopSignals.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fcntl.h>
+#include <poll.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace quillet {
+namespace {
+
+// Lock modifiers that must not stop a shortcut: Caps Lock (Lock) and Num Lock (Mod2).
+constexpr uint16_t lockMask = XCB_MOD_MASK_LOCK;
+constexpr uint16_t numLockMask = XCB_MOD_MASK_2;
+constexpr uint16_t relevantModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+constexpr uint16_t lockCombinations[] = { 0, lockMask, numLockMask, lockMask | numLockMask };
+
+} // namespace
+
+/// A hold's keys, as long as that hold is the grab thread's current one.
+class KeyGrabThread::Keys final : public HeldKeys {
+public:
+    Keys(std::weak_ptr<KeyGrabThread> grabs, uint64_t hold)
+        : m_grabs(std::move(grabs))
+        , m_hold(hold)
+    {
+    }
+    bool setAside() override
+    {
+        auto grabs = m_grabs.lock();
+        return grabs && grabs->setKeysAside(m_hold);
+    }
+    bool sendChord(const std::vector<uint32_t>& keysyms) override
+    {
+        auto grabs = m_grabs.lock();
+        return grabs && grabs->sendChordAhead(m_hold, keysyms);
+    }
+    bool wentOn() const override { return m_wentOn.load(); }
+    /// Called on the grab thread before the keys go.
+    void goOnEarly() { m_wentOn.store(true); }
+
+private:
+    std::weak_ptr<KeyGrabThread> m_grabs;
+    uint64_t m_hold;
+    std::atomic<bool> m_wentOn { false };
+};
+
+std::shared_ptr<KeyGrabThread> KeyGrabThread::start(
+    xcb_connection_t* application, std::chrono::milliseconds holdBound, PressHandler onPress, LostHandler onLost)
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    int wake[2] = { -1, -1 };
+    if (!xcb_setup_roots_iterator(xcb_get_setup(connection)).rem || pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    std::shared_ptr<KeyGrabThread> grabs(
+        new KeyGrabThread(connection, wake, application, holdBound, std::move(onPress), std::move(onLost)));
+    grabs->startThread();
+    return grabs;
+}
+
+KeyGrabThread::KeyGrabThread(xcb_connection_t* connection, const int (&wake)[2], xcb_connection_t* application,
+    std::chrono::milliseconds holdBound, PressHandler onPress, LostHandler onLost)
+    : m_connection(connection)
+    , m_application(application)
+    , m_holdBound(holdBound)
+    , m_onPress(std::move(onPress))
+    , m_onLost(std::move(onLost))
+    , m_wake { wake[0], wake[1] }
+{
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    m_symbols = xcb_key_symbols_alloc(m_connection);
+    m_keys = std::make_unique<KeySynthesizer>(m_connection, m_root);
+}
+
+void KeyGrabThread::startThread()
+{
+    try {
+        m_thread = std::thread([this] { run(); });
+    } catch (const std::system_error& error) {
+        exitForLackOfThread("the global shortcuts", error);
+    }
+    // The handlers only wake the thread, which lets the keyboard go and then stops.
+    catchStopSignals(m_wake[1]);
+}
+
+KeyGrabThread::~KeyGrabThread()
+{
+    stop();
+    if (m_symbols)
+        xcb_key_symbols_free(m_symbols);
+    // Closing the connection lets every grab made on it go.
+    xcb_disconnect(m_connection);
+    for (const int end : m_wake)
+        if (end >= 0)
+            close(end);
+}
+
+void KeyGrabThread::stop()
+{
+    if (!m_thread.joinable())
+        return;
+    restoreStopSignals();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    wake();
+    m_thread.join();
+}
+
+void KeyGrabThread::log(QtMsgType type, const QString& line) const
+{
+    logFromAnyThread(shortcutsLog, type, line);
+}
+
+bool KeyGrabThread::logsDebug() const
+{
+    return shortcutsLog().isDebugEnabled();
+}
+
+void KeyGrabThread::wake()
+{
+    const char byte = 0;
+    [[maybe_unused]] const auto written = write(m_wake[1], &byte, 1);
+}
+
+std::future<bool> KeyGrabThread::post(Command command)
+{
+    std::future<bool> done = command.done.get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping) {
+            command.done.set_value(false);
+            return done;
+        }
+        m_commands.push_back(std::move(command));
+    }
+    wake();
+    return done;
+}
+
+bool KeyGrabThread::grab(const Shortcut& shortcut, bool holdKeysAfter)
+{
+    return post(
+        { .kind = Command::Kind::grab, .shortcut = shortcut, .holdKeysAfter = holdKeysAfter, .hold = 0, .done = {} })
+        .get();
+}
+
+void KeyGrabThread::ungrab(const Shortcut& shortcut)
+{
+    post({ .kind = Command::Kind::ungrab, .shortcut = shortcut, .holdKeysAfter = false, .hold = 0, .done = {} }).get();
+}
+
+void KeyGrabThread::release(uint64_t hold)
+{
+    if (std::this_thread::get_id() == m_thread.get_id()) {
+        if (isCurrentHold(hold))
+            letKeyboardGo();
+        return;
+    }
+    // Waited for, so that what the caller sends next (a paste key) comes after the keys that
+    // waited.
+    post({ .kind = Command::Kind::release, .shortcut = { 0, 0 }, .holdKeysAfter = false, .hold = hold, .done = {} })
+        .get();
+}
+
+bool KeyGrabThread::setKeysAside(uint64_t hold)
+{
+    if (std::this_thread::get_id() == m_thread.get_id())
+        return false;
+    return post(
+        { .kind = Command::Kind::setAside, .shortcut = { 0, 0 }, .holdKeysAfter = false, .hold = hold, .done = {} })
+        .get();
+}
+
+bool KeyGrabThread::sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms)
+{
+    if (std::this_thread::get_id() == m_thread.get_id())
+        return false;
+    return post({ .kind = Command::Kind::sendChord,
+                    .shortcut = { 0, 0 },
+                    .holdKeysAfter = false,
+                    .hold = hold,
+                    .done = {},
+                    .keysyms = std::move(keysyms) })
+        .get();
+}
+
+void KeyGrabThread::run()
+{
+    // A stop signal may land here, and the terminal's own never do: a call that raised one of
+    // those would start again for ever, with nobody left to stop the process.
+    blockTerminalSignals();
+
+    pollfd watched[] = { { xcb_get_file_descriptor(m_connection), POLLIN, 0 }, { m_wake[0], POLLIN, 0 } };
+    for (;;) {
+        std::deque<Command> commands;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopping)
+                break;
+            commands.swap(m_commands);
+        }
+        for (Command& command : commands)
+            runCommand(command);
+        if (const int signal = takeCaughtStop())
+            stopProcess(signal);
+        // Events read while waiting for a reply wait in the connection's queue: take them all
+        // before sleeping on the socket.
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+            handle(event);
+            free(event);
+        }
+        if (xcb_connection_has_error(m_connection))
+            break; // the display is gone; the application ends with it
+        int timeout = -1;
+        if (m_hold != Hold::none) {
+            const auto left = m_holdDeadline - Clock::now();
+            if (left <= Clock::duration::zero()) {
+                // The press outlasted its bound (or its end was lost): the user's keys must not
+                // wait on it any longer, those set aside first, so that the next ones come after
+                // them.
+                letKeyboardGoEarly();
+                log(QtWarningMsg,
+                    QStringLiteral("A shortcut held the keyboard for %1 ms: the keys typed after it go on now")
+                        .arg(m_holdBound.count()));
+                continue;
+            }
+            timeout = int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+        }
+        if (poll(watched, 2, timeout) > 0 && (watched[1].revents & POLLIN)) {
+            char bytes[64];
+            while (read(m_wake[0], bytes, sizeof bytes) > 0) { }
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    m_stopping = true;
+    for (Command& command : m_commands)
+        command.done.set_value(false);
+    m_commands.clear();
+}
+
+void KeyGrabThread::runCommand(Command& command)
+{
+    switch (command.kind) {
+    case Command::Kind::grab: {
+        const bool taken = takeKeys(command.shortcut);
+        if (taken)
+            m_grabbed.push_back({ command.shortcut, command.holdKeysAfter });
+        command.done.set_value(taken);
+        break;
+    }
+    case Command::Kind::ungrab:
+        dropKeys(command.shortcut);
+        std::erase_if(m_grabbed, [&](const Grabbed& grabbed) { return grabbed.shortcut == command.shortcut; });
+        command.done.set_value(true);
+        break;
+    case Command::Kind::release:
+        if (isCurrentHold(command.hold))
+            letKeyboardGo();
+        command.done.set_value(true);
+        break;
+    case Command::Kind::setAside:
+        command.done.set_value(isCurrentHold(command.hold) && setAside());
+        break;
+    case Command::Kind::sendChord:
+        command.done.set_value(isCurrentHold(command.hold) && sendChord(command.keysyms));
+        break;
+    }
+}
+
+std::vector<uint8_t> KeyGrabThread::keycodes(const Shortcut& shortcut) const
+{
+    std::vector<uint8_t> result;
+    const auto keysym = shortcut.keysym();
+    if (!m_symbols || !keysym)
+        return result;
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_symbols, *keysym);
+    if (!codes)
+        return result;
+    for (xcb_keycode_t* code = codes; *code != XCB_NO_SYMBOL; ++code)
+        result.push_back(*code);
+    free(codes);
+    return result;
+}
+
+bool KeyGrabThread::takeKeys(const Shortcut& shortcut)
+{
+    const auto codes = keycodes(shortcut);
+    if (codes.empty())
+        return false;
+    const uint16_t modifiers = shortcut.x11Modifiers();
+    std::vector<xcb_void_cookie_t> cookies;
+    // Every grab freezes the keyboard at its press, until this thread has seen it: the keys
+    // after a shortcut that does not hold them go on at once.
+    for (const uint8_t code : codes)
+        for (const uint16_t locks : lockCombinations)
+            cookies.push_back(xcb_grab_key_checked(
+                m_connection, 1, m_root, modifiers | locks, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
+    bool grabbed = true;
+    for (const auto& cookie : cookies) {
+        if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookie)) {
+            grabbed = false;
+            free(error);
+        }
+    }
+    if (!grabbed) {
+        log(QtWarningMsg, QStringLiteral("Another application holds the shortcut ") + shortcut.displayText());
+        dropKeys(shortcut);
+    }
+    return grabbed;
+}
+
+void KeyGrabThread::dropKeys(const Shortcut& shortcut)
+{
+    const uint16_t modifiers = shortcut.x11Modifiers();
+    for (const uint8_t code : keycodes(shortcut))
+        for (const uint16_t locks : lockCombinations)
+            xcb_ungrab_key(m_connection, code, m_root, modifiers | locks);
+    xcb_flush(m_connection);
+}
+
+void KeyGrabThread::handle(xcb_generic_event_t* event)
+{
+    const uint8_t type = event->response_type & ~0x80;
+    if (type == XCB_MAPPING_NOTIFY) {
+        xcb_refresh_keyboard_mapping(m_symbols, reinterpret_cast<xcb_mapping_notify_event_t*>(event));
+        return;
+    }
+    if (m_hold == Hold::keysAside && (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE)) {
+        // While the keys are set aside, the grab brings every key here, the shortcut's too.
+        m_keysSetAside.push_back({ type, reinterpret_cast<xcb_key_press_event_t*>(event)->detail });
+        return;
+    }
+    if (type != XCB_KEY_PRESS)
+        return;
+    auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+    if (press->event != m_root)
+        return;
+    // The press activated a passive grab, which froze the keyboard.
+    const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(m_symbols, press->detail, 0);
+    const auto shortcut = Shortcut::fromX11(keysym, press->state & relevantModifiers);
+    const auto grabbed = std::find_if(m_grabbed.begin(), m_grabbed.end(),
+        [&](const Grabbed& grabbed) { return shortcut && grabbed.shortcut == *shortcut; });
+    if (grabbed == m_grabbed.end()) {
+        letKeyboardGo(); // let go meanwhile
+        return;
+    }
+    KeyboardHold hold;
+    if (grabbed->holdKeysAfter)
+        hold = holdKeyboard();
+    else
+        letKeyboardGo();
+    m_onPress(*shortcut, std::move(hold));
+}
+
+KeyboardHold KeyGrabThread::holdKeyboard()
+{
+    // The passive grab sits on the root window, and toolkits take the focus from their window
+    // while another one holds the keyboard, so the focused text would leave the accessibility
+    // tree until the keys go. A grab on the focused window itself moves no focus; it stays
+    // synchronous, so the keys behind the press keep waiting. It replaces the passive grab,
+    // which would end with the shortcut's key release.
+    xcb_window_t focus = XCB_NONE;
+    if (auto* reply = xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr)) {
+        focus = reply->focus;
+        free(reply);
+    }
+    m_holdWindow = focus;
+    if (focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || !grabHoldWindow(XCB_GRAB_MODE_SYNC)) {
+        if (logsDebug())
+            log(QtDebugMsg,
+                QStringLiteral("The focused window cannot be grabbed: the keys after the shortcut go on at once"));
+        letKeyboardGo();
+        return {};
+    }
+    const uint64_t number = ++m_holdNumber;
+    m_hold = Hold::frozen;
+    m_holdDeadline = Clock::now() + m_holdBound;
+    m_heldKeys = std::make_shared<Keys>(weak_from_this(), number);
+    // The hold may outlive the grabber (its owner goes later); it then lets nothing go.
+    return KeyboardHold(
+        [grabs = weak_from_this(), number] {
+            if (auto thread = grabs.lock())
+                thread->release(number);
+        },
+        m_heldKeys);
+}
+
+bool KeyGrabThread::grabHoldWindow(uint8_t keyboardMode)
+{
+    const auto cookie
+        = xcb_grab_keyboard(m_connection, 0, m_holdWindow, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, keyboardMode);
+    bool grabbed = false;
+    if (auto* reply = xcb_grab_keyboard_reply(m_connection, cookie, nullptr)) {
+        grabbed = reply->status == XCB_GRAB_STATUS_SUCCESS;
+        free(reply);
+    }
+    return grabbed;
+}
+
+void KeyGrabThread::takeQueuedKeys()
+{
+    // A round trip: every key the server sent here before it answers is then in the queue.
+    free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    while (xcb_generic_event_t* event = xcb_poll_for_queued_event(m_connection)) {
+        handle(event);
+        free(event);
+    }
+}
+
+bool KeyGrabThread::setAside()
+{
+    if (m_hold == Hold::keysAside)
+        return true;
+    if (!m_keys->isAvailable())
+        return false;
+    // The keyboard thaws under the grab: the keys it held, and the next ones, come here
+    // instead of to the focused window.
+    m_hold = Hold::keysAside;
+    xcb_allow_events(m_connection, XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+    takeQueuedKeys();
+    if (logsDebug())
+        log(QtDebugMsg,
+            QStringLiteral("%1 key events were waiting when the keys were set aside").arg(m_keysSetAside.size()));
+    return true;
+}
+
+bool KeyGrabThread::sendChord(const std::vector<uint32_t>& keysyms)
+{
+    if (m_hold != Hold::keysAside)
+        return false;
+    const auto chord = m_keys->prepareChord(keysyms);
+    if (!chord)
+        return false;
+    // The chord reaches the focused window only without the grab, which is taken again right
+    // behind it, in the same batch of requests: no key of the user's gets in between.
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    m_keys->queueKeys(chord->events);
+    const bool grabbed = grabHoldWindow(XCB_GRAB_MODE_ASYNC);
+    m_keys->endChord(*chord);
+    if (!grabbed && logsDebug())
+        log(QtDebugMsg, QStringLiteral("The focused window could not be grabbed again: the next keys go on at once"));
+    const std::size_t before = m_keysSetAside.size();
+    takeQueuedKeys();
+    // A chord the server took only after the grab came here, not to the window.
+    const auto arrived = std::search(m_keysSetAside.begin() + std::ptrdiff_t(before), m_keysSetAside.end(),
+        chord->events.begin(), chord->events.end());
+    if (arrived != m_keysSetAside.end()) {
+        m_keysSetAside.erase(arrived, arrived + std::ptrdiff_t(chord->events.size()));
+        if (logsDebug())
+            log(QtDebugMsg, QStringLiteral("The chord came back to the grab instead of the focused window"));
+        return false;
+    }
+    return !xcb_connection_has_error(m_connection);
+}
+
+void KeyGrabThread::sendKeysSetAside()
+{
+    const auto keys = m_keys->asTyped(std::exchange(m_keysSetAside, {}));
+    if (logsDebug())
+        log(QtDebugMsg, QStringLiteral("The %1 key events set aside go on").arg(keys.size()));
+    m_keys->queueKeys(keys);
+}
+
+void KeyGrabThread::letKeyboardGoEarly()
+{
+    if (m_hold != Hold::none && m_heldKeys)
+        m_heldKeys->goOnEarly(); // before a key can reach the window
+    letKeyboardGo();
+}
+
+void KeyGrabThread::letKeyboardGo()
+{
+    m_heldKeys.reset();
+    if (m_hold != Hold::keysAside) {
+        // Ending the grab thaws the keyboard: the server delivers the queued keys in order,
+        // each to the window that has the focus then (a queued shortcut is grabbed again).
+        m_hold = Hold::none;
+        xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
+        return;
+    }
+    // The keys set aside go on as they were typed, right behind the grab's end; those that
+    // were on their way here meanwhile follow them.
+    takeQueuedKeys();
+    const auto keys = m_keys->asTyped(m_keysSetAside);
+    m_keysSetAside.clear();
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    m_keys->queueKeys(keys);
+    takeQueuedKeys();
+    m_hold = Hold::none;
+    // One of them may have been the shortcut, whose grab then holds the keyboard: let go.
+    xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+    if (!m_keysSetAside.empty())
+        sendKeysSetAside();
+    if (!m_keys->roundTrip())
+        log(QtWarningMsg, QStringLiteral("The keys typed during the expansion could not be sent on"));
+    if (logsDebug())
+        log(QtDebugMsg, QStringLiteral("The %1 key events set aside went on").arg(keys.size()));
+}
+
+void KeyGrabThread::stopProcess(int signal)
+{
+    // Nothing of this process may hold the keyboard while it cannot answer: not the
+    // shortcuts, whose next press would freeze it, not a hold, not an open menu's grab.
+    for (const Grabbed& grabbed : m_grabbed)
+        dropKeys(grabbed.shortcut);
+    letKeyboardGoEarly();
+    if (m_application) {
+        xcb_ungrab_keyboard(m_application, XCB_CURRENT_TIME);
+        xcb_ungrab_pointer(m_application, XCB_CURRENT_TIME);
+        xcb_flush(m_application);
+    }
+    // A round trip: the server has let everything go before the process stops.
+    free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+
+    stopThisThread(signal);
+
+    // Another client may have taken a shortcut meanwhile: it is lost until that one lets it go.
+    std::vector<Shortcut> lost;
+    for (const Grabbed& grabbed : m_grabbed)
+        if (!takeKeys(grabbed.shortcut))
+            lost.push_back(grabbed.shortcut);
+    for (const Shortcut& shortcut : lost) {
+        std::erase_if(m_grabbed, [&](const Grabbed& grabbed) { return grabbed.shortcut == shortcut; });
+        log(QtWarningMsg,
+            QStringLiteral("The shortcut %1 could not be taken again after a stop").arg(shortcut.displayText()));
+        m_onLost(shortcut);
+    }
+}
+
+} // namespace quillet
