@@ -128,6 +128,38 @@ EditUnfinishedError::EditUnfinishedError()
 {
 }
 
+ClipboardNotKeptError::ClipboardNotKeptError()
+    : BasicUserError(localized(u"The clipboard did not answer", "Expanding Error"),
+        localized(u"This text is written through the clipboard, and the program that holds what you copied did not "
+                  u"answer in time. Your text and your clipboard are as they were: press the shortcut again once that "
+                  u"program responds.",
+            "Expanding Error"))
+{
+}
+
+FocusMovedError::FocusMovedError()
+    : BasicUserError(localized(u"The focus moved to another window", "Expanding Error"),
+        localized(u"Nothing was written, as the expansion would have gone to the window you switched to. Your text is "
+                  u"as it was: press the shortcut again in the text to expand.",
+            "Expanding Error"))
+{
+}
+
+PasteAlteredError::PasteAlteredError()
+    : BasicUserError(localized(u"The editor changed the expansion", "Expanding Error"),
+        localized(u"It does not take the expansion as it is (a field of one line, or one with a limit on its length), "
+                  u"so Quillet took it back. Your text is as it was.",
+            "Expanding Error"))
+{
+}
+
+SingleLineTextError::SingleLineTextError()
+    : BasicUserError(localized(u"This text holds a single line", "Expanding Error"),
+        localized(
+            u"The expansion has several lines, so nothing was written. Your text is as it was.", "Expanding Error"))
+{
+}
+
 AccessibilityBusLostError::AccessibilityBusLostError()
     : BasicUserError(localized(u"The connection to the accessibility bus was lost", "Expanding Error"),
         localized(

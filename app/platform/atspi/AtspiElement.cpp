@@ -167,11 +167,16 @@ CaretLine AtspiElement::caretLine()
     }
 }
 
-bool AtspiElement::isEditable()
+StateSet AtspiElement::states()
 {
     if (!m_focus.elementStates || !(m_focus.element && *m_focus.element == m_object))
         m_focus.elementStates = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
-    const StateSet states = *m_focus.elementStates;
+    return *m_focus.elementStates;
+}
+
+bool AtspiElement::isEditable()
+{
+    const StateSet states = this->states();
     if (states.has(State::readOnly) || !states.has(State::editable))
         return false;
     learnInterfaces();
@@ -225,9 +230,7 @@ LineEditAnswers AtspiElement::editLine(const LineEdit& edit)
 
 bool AtspiElement::acceptsKeyboardEdits()
 {
-    if (!m_focus.elementStates || !(m_focus.element && *m_focus.element == m_object))
-        m_focus.elementStates = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
-    const StateSet states = *m_focus.elementStates;
+    const StateSet states = this->states();
     return states.has(State::editable) && !states.has(State::readOnly);
 }
 
@@ -281,6 +284,39 @@ icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
     if (!read)
         throw AXError(AXError::CannotComplete);
     return shown(*read);
+}
+
+std::optional<icu::UnicodeString> AtspiElement::readToCaretOnLine()
+{
+    const int32_t start = lineOffset({});
+    const auto caret = int32Of(require(propertyQuery(m_object, textInterface, "CaretOffset")).get());
+    if (!caret)
+        throw AXError(AXError::CannotComplete);
+    if (*caret < start)
+        return std::nullopt;
+    const auto read = stringOf(require(textCall("GetText", { start, *caret })).get());
+    if (!read)
+        throw AXError(AXError::CannotComplete);
+    return shown(*read);
+}
+
+bool AtspiElement::isSingleLine()
+{
+    return states().has(State::singleLine);
+}
+
+bool AtspiElement::hasFocus()
+{
+    // Asked afresh: a window switched to since the lookup takes the focus from the text.
+    const auto now = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
+    return now.has(State::focused);
+}
+
+std::optional<uint32_t> AtspiElement::processIdentifier()
+{
+    if (m_focus.facts.process == 0)
+        return std::nullopt;
+    return m_focus.facts.process;
 }
 
 int32_t AtspiElement::lineOffset(const icu::UnicodeString& before) const
