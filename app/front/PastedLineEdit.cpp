@@ -28,11 +28,6 @@ bool waitUntil(const std::function<bool()>& shown, Clock::time_point deadline)
     }
 }
 
-bool waitForLine(AccessibleElement& element, const icu::UnicodeString& expected, Clock::time_point deadline)
-{
-    return waitUntil([&] { return element.readOnLine(expected) == expected; }, deadline);
-}
-
 /// Puts the caret after `beforeCaret` until it stays there with the expansion on the line, as
 /// often as it is moved away before the deadline.
 bool placeCaret(AccessibleElement& element, const icu::UnicodeString& beforeCaret, const icu::UnicodeString& expansion,
@@ -131,15 +126,38 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     bool takingBack = false;
     std::optional<bool> lastPasteTaken;
     Ending ending = Ending::notPutBack;
+    // Until the line shows the expansion, or something else that stays (a paste the editor
+    // changed; a paste that replaces a selection may show its deletion a moment before its
+    // insertion): whether it shows the expansion.
+    const auto landed = [&](Clock::time_point deadline) {
+        const auto shows = [&](const icu::UnicodeString& read) {
+            return icu::UnicodeString(read, 0, expansion.length()) == expansion;
+        };
+        bool shown = false;
+        waitUntil(
+            [&] {
+                icu::UnicodeString read = element.readOnLine(probe);
+                if (!shows(read) && read != around) {
+                    std::this_thread::sleep_for(PasteBounds::caretSettling);
+                    read = element.readOnLine(probe);
+                }
+                shown = shows(read);
+                return shown || read != around;
+            },
+            deadline);
+        return shown;
+    };
     try {
         const auto arrival = Clock::now() + PasteBounds::arrival;
-        bool shown = waitForLine(element, expansion, arrival);
-        if (!shown) {
+        bool shown = landed(arrival);
+        if (!shown && isAsItWas()) {
             // Not taken by now, it is withdrawn: it cannot land later. Taken, it may still show.
             lastPasteTaken = !paste.withdrawPaste();
             if (*lastPasteTaken)
-                shown = waitForLine(element, expansion, Clock::now() + PasteBounds::arrivalOnceTaken);
+                shown = landed(Clock::now() + PasteBounds::arrivalOnceTaken);
         }
+        if (!lastPasteTaken)
+            lastPasteTaken = true; // something of it shows
         if (shown) {
             lastPasteTaken = true;
             // The paste ends by putting the caret after what it inserted, and the text may show

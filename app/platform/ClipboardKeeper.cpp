@@ -5,6 +5,8 @@
 #include "platform/Freed.h"
 #include "platform/ProcessExit.h"
 
+#include <QLoggingCategory>
+
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
@@ -18,6 +20,8 @@
 
 namespace quillet {
 namespace {
+
+Q_LOGGING_CATEGORY(clipboardLog, "quillet.clipboard")
 
 // Targets that describe a selection rather than hold its contents.
 constexpr const char* describingTargets[]
@@ -43,7 +47,7 @@ struct ClipboardKeeper::Conversion {
     std::size_t selection = 0;
     uint64_t reading = 0;
     uint32_t target = 0;
-    uint32_t property = 0;
+    uint32_t window = 0; // receives it, under m_conversionProperty
     bool targets = false; // asks which targets the owner offers
     bool answered = false; // the owner answered, with the data or the start of a transfer
     bool incremental = false;
@@ -80,12 +84,14 @@ ClipboardKeeper::ClipboardKeeper()
     }
     m_connection = display->connection;
     m_resourceMask = xcb_get_setup(m_connection)->resource_id_mask;
+    m_root = display->root;
     m_window = xcb_generate_id(m_connection);
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, display->root, -1, -1, 1, 1, 0,
         XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
     // A property change carries at most the request's size; larger formats go in pieces.
     m_maximumPiece = std::min<uint32_t>(xcb_get_maximum_request_length(m_connection) * 4 - 64, 1u << 20);
+    m_conversionProperty = atom("QUILLET_SELECTION");
     for (const char* name : { "CLIPBOARD", "PRIMARY" }) {
         Selection selection;
         selection.atom = atom(name);
@@ -195,6 +201,10 @@ bool ClipboardKeeper::keep(Clock::time_point deadline)
                 convert(i, target, false);
             }
         }
+        for (const std::size_t i : read)
+            qCDebug(clipboardLog) << (i == 0 ? "The clipboard" : "The primary selection")
+                                  << (m_selections[i].known ? "offers" : "did not tell its formats in time; offered")
+                                  << m_selections[i].kept.size() << "formats";
         // The primary selection is not taken before the paste, so an owner that did not answer in
         // time fails nothing: it is left as it is.
         return m_selections[0].known;
@@ -425,16 +435,18 @@ uint32_t ClipboardKeeper::timestamp(Clock::time_point deadline)
     return time;
 }
 
-uint32_t ClipboardKeeper::freeProperty()
+uint32_t ClipboardKeeper::freeWindow()
 {
-    if (!m_freeProperties.empty()) {
-        const uint32_t property = m_freeProperties.back();
-        m_freeProperties.pop_back();
-        return property;
+    if (!m_freeWindows.empty()) {
+        const uint32_t window = m_freeWindows.back();
+        m_freeWindows.pop_back();
+        return window;
     }
-    // One property for each format under way, so that they can arrive side by side.
-    const std::string name = "QUILLET_SELECTION_" + std::to_string(++m_propertiesMade);
-    return atom(name.c_str());
+    const uint32_t window = xcb_generate_id(m_connection);
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, m_root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+        XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    return window;
 }
 
 void ClipboardKeeper::convert(std::size_t selection, uint32_t target, bool targets)
@@ -443,12 +455,11 @@ void ClipboardKeeper::convert(std::size_t selection, uint32_t target, bool targe
     conversion->selection = selection;
     conversion->reading = m_selections[selection].reading;
     conversion->target = target;
-    conversion->property = freeProperty();
+    conversion->window = freeWindow();
     conversion->targets = targets;
     conversion->heard = Clock::now();
-    xcb_delete_property(m_connection, m_window, conversion->property);
     xcb_convert_selection(
-        m_connection, m_window, m_selections[selection].atom, target, conversion->property, XCB_CURRENT_TIME);
+        m_connection, conversion->window, m_selections[selection].atom, target, m_conversionProperty, XCB_CURRENT_TIME);
     m_conversions.push_back(std::move(conversion));
 }
 
@@ -459,7 +470,8 @@ void ClipboardKeeper::conversionAnswered(Conversion& conversion, uint32_t proper
     if (property == XCB_NONE)
         return finish(conversion, false); // offered but refused: there is nothing of it to give back
     Freed reply { xcb_get_property_reply(m_connection,
-        xcb_get_property(m_connection, 1, m_window, conversion.property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
+        xcb_get_property(
+            m_connection, 1, conversion.window, m_conversionProperty, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
         nullptr) };
     if (!reply)
         return finish(conversion, false);
@@ -481,7 +493,8 @@ void ClipboardKeeper::pieceArrived(Conversion& conversion)
     conversion.heard = Clock::now();
     // Reading deletes the piece, which asks the owner for the next one; an empty piece ends it.
     Freed piece { xcb_get_property_reply(m_connection,
-        xcb_get_property(m_connection, 1, m_window, conversion.property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
+        xcb_get_property(
+            m_connection, 1, conversion.window, m_conversionProperty, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
         nullptr) };
     if (!piece)
         return finish(conversion, false);
@@ -496,9 +509,11 @@ void ClipboardKeeper::pieceArrived(Conversion& conversion)
 void ClipboardKeeper::finish(Conversion& conversion, bool whole)
 {
     Selection& selection = m_selections[conversion.selection];
-    // A property whose answer or transfer was given up half way may still get its owner's.
+    // A window whose answer or transfer was given up half way may still get its owner's: it goes.
     if (whole || (conversion.answered && !conversion.incremental))
-        m_freeProperties.push_back(conversion.property);
+        m_freeWindows.push_back(conversion.window);
+    else
+        xcb_destroy_window(m_connection, conversion.window);
     if (conversion.reading == selection.reading) {
         if (conversion.targets) {
             selection.targetsAnswered = true;
@@ -511,6 +526,10 @@ void ClipboardKeeper::finish(Conversion& conversion, bool whole)
             const auto kept = std::find_if(selection.kept.begin(), selection.kept.end(),
                 [&](const Format& format) { return format.target == conversion.target; });
             const bool served = kept != selection.kept.end() && whole;
+            qCDebug(clipboardLog) << "A format of"
+                                  << (conversion.selection == 0 ? "the clipboard" : "the primary selection")
+                                  << (served ? "arrived," : "was refused or given up after") << conversion.data.size()
+                                  << "bytes";
             if (served) {
                 kept->type = conversion.type;
                 kept->format = conversion.format;
@@ -593,22 +612,21 @@ void ClipboardKeeper::handle(void* message)
         }
     } else if (type == XCB_SELECTION_NOTIFY) {
         auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event);
-        if (notify->requestor != m_window)
-            return;
         const auto conversion = std::find_if(m_conversions.begin(), m_conversions.end(), [&](const auto& candidate) {
-            return !candidate->answered && m_selections[candidate->selection].atom == notify->selection
+            return !candidate->answered && candidate->window == notify->requestor
                 && candidate->target == notify->target;
         });
         if (conversion != m_conversions.end())
             conversionAnswered(**conversion, notify->property);
     } else if (type == XCB_PROPERTY_NOTIFY) {
         auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (notify->window == m_window) {
-            if (notify->state != XCB_PROPERTY_NEW_VALUE)
-                return;
-            const auto conversion = std::find_if(m_conversions.begin(), m_conversions.end(),
-                [&](const auto& candidate) { return candidate->incremental && candidate->property == notify->atom; });
-            if (conversion != m_conversions.end())
+        if (notify->window == m_window)
+            return; // the keeper's time, which timestamp() waits for
+        const auto conversion = std::find_if(m_conversions.begin(), m_conversions.end(),
+            [&](const auto& candidate) { return candidate->window == notify->window; });
+        if (conversion != m_conversions.end()) {
+            if ((*conversion)->incremental && notify->atom == m_conversionProperty
+                && notify->state == XCB_PROPERTY_NEW_VALUE)
                 pieceArrived(**conversion);
             return;
         }
@@ -706,6 +724,7 @@ void ClipboardKeeper::serve(void* message)
         } else if (clientOf(request.requestor) == m_withdrawal.client) {
             // The paste that was withdrawn, taken late: nothing rather than the user's clipboard.
             // The other requests of the same paste follow right after this one.
+            qCDebug(clipboardLog) << "The paste withdrawn was asked for late: refused";
             m_withdrawal.until = std::min(m_withdrawal.until, now + PasteBounds::withdrawalLinger);
             return answer(request, false);
         }
@@ -719,8 +738,10 @@ void ClipboardKeeper::serve(void* message)
         return;
     }
     serveFormat(request.requestor, request.property, *format);
-    if (selection->offering && fromPaste)
+    if (selection->offering && fromPaste && !m_paste.taken) {
+        qCDebug(clipboardLog) << "The paste was taken by the application pasted into";
         m_paste.taken = true;
+    }
     answer(request, true);
 }
 

@@ -121,7 +121,9 @@ private:
     void settle();
     uint32_t atom(const char* name);
     uint32_t timestamp(Clock::time_point deadline);
-    uint32_t freeProperty();
+    /// A window to receive one format on: each transfer has one of its own, as some owners
+    /// (xclip) take any deletion on the window for the request of their next piece.
+    uint32_t freeWindow();
     void convert(std::size_t selection, uint32_t target, bool targets);
     void conversionAnswered(Conversion& conversion, uint32_t property);
     void pieceArrived(Conversion& conversion);
@@ -145,8 +147,9 @@ private:
     std::vector<std::unique_ptr<Conversion>> m_conversions;
     std::vector<std::unique_ptr<Transfer>> m_transfers;
     std::vector<Request> m_waiting;
-    std::vector<uint32_t> m_freeProperties;
-    int m_propertiesMade = 0;
+    std::vector<uint32_t> m_freeWindows;
+    uint32_t m_root = 0;
+    uint32_t m_conversionProperty = 0;
     // The event arriving that a wait looks for.
     uint8_t m_awaitedType = 0;
     void* m_awaited = nullptr;
