@@ -16,8 +16,9 @@ namespace {
 // Lines longer than this before the caret are not read.
 constexpr int32_t maximumLineLength = 1 << 20;
 constexpr int32_t firstLineWindow = 256;
-// How long a selection may take to show after it was set.
+// How long a selection may take to show after it was set, and how often it is asked meanwhile.
 constexpr std::chrono::milliseconds selectionBound { 200 };
+constexpr std::chrono::milliseconds selectionPoll { 2 };
 
 bool isTrue(const Message& reply)
 {
@@ -262,7 +263,7 @@ void AtspiElement::selectOnLine(const icu::UnicodeString& before, const icu::Uni
             return;
         if (std::chrono::steady_clock::now() >= deadline)
             throw AXError(AXError::CannotComplete);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(selectionPoll);
     }
 }
 
