@@ -17,11 +17,12 @@ struct PasteBounds {
     /// page, busy with a script, shows it late.
     static constexpr std::chrono::milliseconds arrivalOnceTaken { 1000 };
     /// For a paste withdrawn before its application took it: how long that application's
-    /// requests for the clipboard's contents are refused, so that a paste it takes late (busy
-    /// as it was) inserts nothing rather than the user's clipboard.
+    /// requests for the clipboard get what the paste's selection held, so that a paste it
+    /// takes late (busy as it was) leaves the text as it was rather than pasting the user's
+    /// clipboard.
     static constexpr std::chrono::milliseconds withdrawal { 5000 };
-    /// Once one late request was refused, how long the other requests of that paste (a
-    /// toolkit asks for one text format after another) are refused too.
+    /// Once one late request was answered so, how long the other requests of that paste (a
+    /// toolkit asks for one text format after another) are answered so too.
     static constexpr std::chrono::milliseconds withdrawalLinger { 500 };
     /// For the line to show what it held once the caret was put back, and for the caret to
     /// follow a paste that showed.
@@ -77,14 +78,17 @@ public:
         notSent, // the keys could not be sent
         focusMoved, // `focus` no longer has the keyboard's focus: nothing was sent
     };
-    /// Replaces the selection of `focus`'s window with `text` by a paste (an empty text deletes
-    /// the selection), checking right before the paste key that `focus` still has the keyboard.
-    virtual Sent paste(const icu::UnicodeString& text, const KeyboardFocus& focus) = 0;
+    /// Replaces the selection of `focus`'s window, which holds `selected`, with `text` by a
+    /// paste (an empty text deletes the selection), checking right before the paste key that
+    /// `focus` still has the keyboard.
+    virtual Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus)
+        = 0;
     /// The paste sent last has not shown: ends it, the user's clipboard served again. When its
-    /// application has not taken it, that application's requests for the clipboard are
-    /// refused for a while (PasteBounds::withdrawal), so that a paste it takes late inserts
-    /// nothing; then this returns true. False when the application had taken the paste (or it
-    /// was a key, which nothing takes back): it is on its way.
+    /// application has not taken it, that application's requests for the clipboard get what
+    /// the paste's selection held for a while (PasteBounds::withdrawal), so that a paste it
+    /// takes late puts back what it replaces (some toolkits delete the selection for a paste
+    /// that brings nothing); then this returns true. False when the application had taken the
+    /// paste (or it was a key, which nothing takes back): it is on its way.
     virtual bool withdrawPaste() = 0;
     /// Serves again what keepClipboard() learnt: the clipboard, and the primary selection where
     /// the press changed it (selecting a text makes its toolkit take it).

@@ -101,7 +101,8 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     element.selectOnLine(before, removed);
     // Right before the paste: the text still has the focus, and the window the keyboard's (the
     // paste checks that last one once more right before its key).
-    const auto sent = element.hasFocus() ? paste.paste(edit.replacement, *focus) : KeyboardPaste::Sent::focusMoved;
+    const auto sent
+        = element.hasFocus() ? paste.paste(edit.replacement, removed, *focus) : KeyboardPaste::Sent::focusMoved;
     if (sent != KeyboardPaste::Sent::sent) {
         element.setCaretOnLine(line);
         if (sent == KeyboardPaste::Sent::focusMoved)
@@ -115,7 +116,7 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     // it stood.
     const auto takeBack = [&](const icu::UnicodeString& left) {
         element.selectOnLine(before, left);
-        if (paste.paste(removed, *focus) != KeyboardPaste::Sent::sent)
+        if (paste.paste(removed, left, *focus) != KeyboardPaste::Sent::sent)
             return false;
         waitUntil(isAsItWas, Clock::now() + PasteBounds::arrival);
         element.setCaretOnLine(line);

@@ -4,6 +4,7 @@
 #include "platform/DisplayConnection.h"
 #include "platform/Freed.h"
 #include "platform/ProcessExit.h"
+#include "platform/atspi/CallBudget.h"
 
 #include <QLoggingCategory>
 
@@ -139,6 +140,9 @@ ClipboardKeeper::~ClipboardKeeper()
 bool ClipboardKeeper::keep(Clock::time_point deadline)
 {
     return run([this, deadline] {
+        // What a press before left waiting is the user's: it comes back before anything is read.
+        if (m_primaryWaiting)
+            restorePrimary(deadline);
         std::vector<uint32_t> owners;
         for (const Selection& selection : m_selections) {
             Freed owner { xcb_get_selection_owner_reply(
@@ -211,19 +215,16 @@ bool ClipboardKeeper::keep(Clock::time_point deadline)
     });
 }
 
-bool ClipboardKeeper::offer(const std::string& utf8, uint32_t window, Clock::time_point deadline)
+bool ClipboardKeeper::offer(
+    const std::string& utf8, const std::string& selected, uint32_t window, Clock::time_point deadline)
 {
-    return run([this, &utf8, window, deadline] {
+    return run([this, &utf8, &selected, window, deadline] {
         m_withdrawal.active = false;
         m_paste = Paste {};
         m_paste.clientKnown = window != XCB_NONE && window != XCB_INPUT_FOCUS_POINTER_ROOT;
         m_paste.client = clientOf(window);
-        const auto text = std::make_shared<const std::string>(utf8);
-        for (const char* name : textTargets)
-            m_paste.formats.push_back({ .target = atom(name),
-                .type = atom(name == std::string("STRING") ? "STRING" : "UTF8_STRING"),
-                .format = 8,
-                .data = text });
+        m_paste.formats = textFormats(utf8);
+        m_paste.selected = textFormats(selected);
         Selection& clipboard = m_selections[0];
         clipboard.offering = true;
         if (!take(clipboard, deadline)) {
@@ -253,11 +254,14 @@ bool ClipboardKeeper::withdraw(Clock::time_point deadline)
         settle();
         const bool taken = m_paste.taken;
         if (!taken && m_paste.clientKnown)
-            m_withdrawal
-                = { .client = m_paste.client, .until = Clock::now() + PasteBounds::withdrawal, .active = true };
+            m_withdrawal = { .client = m_paste.client,
+                .formats = m_paste.selected,
+                .until = Clock::now() + PasteBounds::withdrawal,
+                .active = true };
         if (clipboard.offering) {
             clipboard.offering = false;
-            // Owned afresh, after the paste key: a request that names the key's time gets nothing.
+            // Owned afresh, after the paste key: another's request that names the key's time
+            // gets nothing.
             if (clipboard.hadOwner) {
                 take(clipboard, deadline);
             } else {
@@ -283,20 +287,31 @@ void ClipboardKeeper::restore(Clock::time_point deadline)
                 clipboard.owned = false;
             }
         }
-        // Without XFixes nobody tells whether the primary selection changed hands: it is served
-        // again as it was, as a paste may have changed it.
-        Selection& primary = m_selections[1];
-        const bool changed = m_selectionNotifyEvent == 0 || primary.takenElsewhere;
-        if (changed && primary.known && !(primary.owned && !primary.offering)) {
-            if (primary.hadOwner)
-                take(primary, deadline);
-            else
-                xcb_set_selection_owner(m_connection, XCB_NONE, primary.atom, XCB_CURRENT_TIME);
-        }
-        primary.takenElsewhere = false;
+        // A text that loses the primary selection clears its own selection (GTK): while a
+        // withdrawn paste may still land on that selection, the primary selection waits.
+        if (m_withdrawal.active)
+            m_primaryWaiting = true;
+        else
+            restorePrimary(deadline);
         xcb_flush(m_connection);
         return true;
     });
+}
+
+void ClipboardKeeper::restorePrimary(Clock::time_point deadline)
+{
+    m_primaryWaiting = false;
+    // Without XFixes nobody tells whether the primary selection changed hands: it is served
+    // again as it was, as a press may have changed it.
+    Selection& primary = m_selections[1];
+    const bool changed = m_selectionNotifyEvent == 0 || primary.takenElsewhere;
+    if (changed && primary.known && !(primary.owned && !primary.offering)) {
+        if (primary.hadOwner)
+            take(primary, deadline);
+        else
+            xcb_set_selection_owner(m_connection, XCB_NONE, primary.atom, XCB_CURRENT_TIME);
+    }
+    primary.takenElsewhere = false;
 }
 
 int ClipboardKeeper::formatsArriving()
@@ -407,6 +422,18 @@ void ClipboardKeeper::settle()
         m_awaited = nullptr;
         free(event);
     }
+}
+
+std::vector<ClipboardKeeper::Format> ClipboardKeeper::textFormats(const std::string& utf8)
+{
+    const auto text = std::make_shared<const std::string>(utf8);
+    std::vector<Format> formats;
+    for (const char* name : textTargets)
+        formats.push_back({ .target = atom(name),
+            .type = atom(name == std::string("STRING") ? "STRING" : "UTF8_STRING"),
+            .format = 8,
+            .data = text });
+    return formats;
 }
 
 uint32_t ClipboardKeeper::atom(const char* name)
@@ -572,6 +599,15 @@ std::optional<ClipboardKeeper::Clock::duration> ClipboardKeeper::expire()
     }
     for (Conversion* conversion : silent)
         finish(*conversion, false);
+    if (m_withdrawal.active && now >= m_withdrawal.until)
+        m_withdrawal.active = false;
+    if (m_withdrawal.active) {
+        if (!next || m_withdrawal.until - now < *next)
+            next = m_withdrawal.until - now;
+    } else if (m_primaryWaiting) {
+        restorePrimary(Clock::now() + CallBudget::clipboardBound);
+        xcb_flush(m_connection);
+    }
     std::erase_if(m_transfers, [&](const auto& transfer) {
         if (now - transfer->heard < transferSilence) {
             consider(transfer->heard);
@@ -697,12 +733,22 @@ void ClipboardKeeper::serve(void* message)
         .time = event->time };
     const auto selection = std::find_if(m_selections.begin(), m_selections.end(),
         [&](const Selection& candidate) { return candidate.atom == request.selection && candidate.owned; });
+    if (selection == m_selections.end())
+        return answer(request, false);
+    // The paste that was withdrawn, taken late: what its selection held, rather than the user's
+    // clipboard, whatever time it names (a toolkit names the paste key's, or its own).
+    const auto now = Clock::now();
+    if (m_withdrawal.active && now >= m_withdrawal.until)
+        m_withdrawal.active = false;
+    const bool withdrawn = selection == m_selections.begin() && !selection->offering && m_withdrawal.active
+        && clientOf(request.requestor) == m_withdrawal.client;
     // A request made before the ownership it asks of (a paste key pressed before the text it
     // would get was served) gets nothing, as the protocol has it.
-    if (selection == m_selections.end()
-        || (request.time != XCB_CURRENT_TIME && isBefore(request.time, selection->ownedSince)))
+    if (!withdrawn && request.time != XCB_CURRENT_TIME && isBefore(request.time, selection->ownedSince))
         return answer(request, false);
-    const std::vector<Format>& served = selection->offering ? m_paste.formats : selection->kept;
+    const std::vector<Format>& served = selection->offering ? m_paste.formats
+        : withdrawn                                         ? m_withdrawal.formats
+                                                            : selection->kept;
     if (request.target == atom("TARGETS")) {
         std::vector<uint32_t> targets { atom("TARGETS"), atom("TIMESTAMP") };
         for (const Format& format : served)
@@ -717,17 +763,10 @@ void ClipboardKeeper::serve(void* message)
         return answer(request, true);
     }
     const bool fromPaste = !m_paste.clientKnown || clientOf(request.requestor) == m_paste.client;
-    if (selection == m_selections.begin() && !selection->offering && m_withdrawal.active) {
-        const auto now = Clock::now();
-        if (now >= m_withdrawal.until) {
-            m_withdrawal.active = false;
-        } else if (clientOf(request.requestor) == m_withdrawal.client) {
-            // The paste that was withdrawn, taken late: nothing rather than the user's clipboard.
-            // The other requests of the same paste follow right after this one.
-            qCDebug(clipboardLog) << "The paste withdrawn was asked for late: refused";
-            m_withdrawal.until = std::min(m_withdrawal.until, now + PasteBounds::withdrawalLinger);
-            return answer(request, false);
-        }
+    if (withdrawn) {
+        // The other requests of the same paste follow right after this one.
+        qCDebug(clipboardLog) << "The paste withdrawn was asked for late: given what its selection held";
+        m_withdrawal.until = std::min(m_withdrawal.until, now + PasteBounds::withdrawalLinger);
     }
     const auto format = std::find_if(
         served.begin(), served.end(), [&](const Format& candidate) { return candidate.target == request.target; });

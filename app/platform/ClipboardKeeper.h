@@ -30,8 +30,9 @@ namespace quillet {
 /// A fetch of the offered text counts as the paste taken only when it comes from the
 /// application of the window pasted into: a program that reads the clipboard all the time
 /// (a clipboard manager) does not take the paste. A paste withdrawn before that application
-/// took it is refused to it for a while (PasteBounds::withdrawal), whatever time its request
-/// names, so that a paste it takes late inserts nothing rather than the user's clipboard.
+/// took it gives that application, for a while (PasteBounds::withdrawal) and whatever time its
+/// request names, the text the paste's selection held: a paste it takes late puts back what
+/// it replaces rather than pasting the user's clipboard.
 ///
 /// It speaks to the display over an X connection and a thread of its own, which answer the
 /// requests for what it serves whatever the rest of the application is doing. The calls may
@@ -55,16 +56,19 @@ public:
     bool keep(Clock::time_point deadline);
     /// Serves `utf8` as the clipboard's text until withdraw() or restore(), for a paste into
     /// `window` (the window with the keyboard focus; XCB_NONE or PointerRoot when there is
-    /// none of its own, and then any fetch counts as the paste taken).
-    bool offer(const std::string& utf8, uint32_t window, Clock::time_point deadline);
+    /// none of its own, and then any fetch counts as the paste taken) over a selection that
+    /// holds `selected`.
+    bool offer(const std::string& utf8, const std::string& selected, uint32_t window, Clock::time_point deadline);
     /// Whether the application of the paste's window has fetched the text offered.
     bool offerTaken();
     /// Ends the offer: the clipboard serves what keep() kept again. False when the paste's
     /// application had taken the offered text; otherwise its requests for the clipboard's
-    /// contents are refused for a while, and this returns true.
+    /// contents get the text its selection held for a while (so that a paste it takes late
+    /// changes nothing), and this returns true.
     bool withdraw(Clock::time_point deadline);
     /// Serves again what keep() read: the clipboard, and the primary selection where another
-    /// program took it since keep(); one that had no owner then is let go.
+    /// program took it since keep() (once a withdrawn paste can no longer land); one that had
+    /// no owner then is let go.
     void restore(Clock::time_point deadline);
 
     /// How many formats of the user's selections are still arriving (for the tests).
@@ -101,9 +105,11 @@ private:
         bool clientKnown = false;
         bool taken = false;
         std::vector<Format> formats;
+        std::vector<Format> selected; // what the selection it replaces holds
     };
     struct Withdrawal {
         uint32_t client = 0;
+        std::vector<Format> formats; // the text the paste's selection held
         Clock::time_point until;
         bool active = false;
     };
@@ -120,6 +126,8 @@ private:
     /// Handles every event that came before a round trip to the server.
     void settle();
     uint32_t atom(const char* name);
+    /// A text in every text format the clipboard serves.
+    std::vector<Format> textFormats(const std::string& utf8);
     uint32_t timestamp(Clock::time_point deadline);
     /// A window to receive one format on: each transfer has one of its own, as some owners
     /// (xclip) take any deletion on the window for the request of their next piece.
@@ -131,6 +139,8 @@ private:
     /// Gives up on what went silent for too long; the time until the next such check.
     std::optional<Clock::duration> expire();
     bool take(Selection& selection, Clock::time_point deadline);
+    /// Serves the primary selection again where another program took it since keep().
+    void restorePrimary(Clock::time_point deadline);
     void serve(void* request);
     void answer(const Request& request, bool served);
     void serveFormat(uint32_t requestor, uint32_t property, const Format& format);
@@ -144,6 +154,7 @@ private:
     std::vector<Selection> m_selections;
     Paste m_paste;
     Withdrawal m_withdrawal;
+    bool m_primaryWaiting = false; // restore() left it for the withdrawal's end
     std::vector<std::unique_ptr<Conversion>> m_conversions;
     std::vector<std::unique_ptr<Transfer>> m_transfers;
     std::vector<Request> m_waiting;

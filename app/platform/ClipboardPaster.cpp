@@ -87,7 +87,8 @@ std::optional<KeyboardPaste::KeyboardFocus> ClipboardPaster::keyboardFocus()
     return KeyboardFocus { .window = focus->window, .process = focus->process };
 }
 
-KeyboardPaste::Sent ClipboardPaster::paste(const icu::UnicodeString& text, const KeyboardFocus& focus)
+KeyboardPaste::Sent ClipboardPaster::paste(
+    const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus)
 {
     const auto stillFocused = [&] { return keyboardFocus() == focus; };
     m_pastedKey = text.isEmpty();
@@ -95,7 +96,7 @@ KeyboardPaste::Sent ClipboardPaster::paste(const icu::UnicodeString& text, const
         return Sent::focusMoved;
     if (m_pastedKey)
         return sendChord({ deleteKeysym }) ? Sent::sent : Sent::notSent;
-    if (!m_keeper.offer(toUtf8(text), focus.window, clipboardDeadline())) {
+    if (!m_keeper.offer(toUtf8(text), toUtf8(selected), focus.window, clipboardDeadline())) {
         m_keeper.restore(clipboardDeadline());
         return Sent::notSent;
     }

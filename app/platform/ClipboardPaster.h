@@ -33,7 +33,7 @@ public:
     std::optional<KeyboardFocus> keyboardFocus() override;
     TypedKeys setKeysAside() override;
     void letKeysGo() override;
-    Sent paste(const icu::UnicodeString& text, const KeyboardFocus& focus) override;
+    Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus) override;
     bool withdrawPaste() override;
     void restoreClipboard() override;
 

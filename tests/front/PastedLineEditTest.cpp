@@ -24,9 +24,11 @@ const icu::UnicodeString userClipboard = u"USERCLIP";
 /// takes the paste, now.
 struct Clipboard {
     std::optional<icu::UnicodeString> offered;
+    /// What the paste's selection holds.
+    icu::UnicodeString selected;
     bool taken = false;
-    /// Withdrawn before it was taken: the application's late take gets nothing.
-    bool refusingLateTake = false;
+    /// Withdrawn before it was taken: the application's late take gets what the selection held.
+    bool withdrawn = false;
     bool offerOut = false;
 
     std::optional<icu::UnicodeString> take()
@@ -35,8 +37,8 @@ struct Clipboard {
             taken = true;
             return offered;
         }
-        if (std::exchange(refusingLateTake, false))
-            return std::nullopt;
+        if (std::exchange(withdrawn, false))
+            return selected;
         return userClipboard;
     }
 };
@@ -66,6 +68,8 @@ struct Desktop {
     Takes takes = Takes::atOnce;
     /// Fetches the paste and inserts nothing of it.
     bool dropsPastes = false;
+    /// Deletes the selection for a paste that brings no text, as a browser's page does.
+    bool deletesForNothing = false;
     /// What the text makes of a paste (a field that turns line feeds into spaces, one that keeps
     /// so many characters).
     std::function<icu::UnicodeString(const icu::UnicodeString&, const Desktop&)> alters;
@@ -124,6 +128,8 @@ struct Desktop {
                 continue;
             }
             const auto got = clipboard.take();
+            if (!got && deletesForNothing)
+                replaceSelection(u"");
             if (!got || dropsPastes)
                 continue;
             replaceSelection(alters ? alters(*got, *this) : *got);
@@ -236,7 +242,7 @@ public:
         m_desktop.text.insert(m_desktop.caret, m_desktop.typedAfter);
         m_desktop.caret += m_desktop.typedAfter.length();
     }
-    Sent paste(const icu::UnicodeString& text, const KeyboardFocus& focus) override
+    Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus) override
     {
         if (keyboardFocus() != focus)
             return Sent::focusMoved;
@@ -244,8 +250,9 @@ public:
         m_pastedKey = text.isEmpty();
         if (!m_pastedKey) {
             m_desktop.clipboard.offered = text;
+            m_desktop.clipboard.selected = selected;
             m_desktop.clipboard.taken = false;
-            m_desktop.clipboard.refusingLateTake = false;
+            m_desktop.clipboard.withdrawn = false;
             m_desktop.clipboard.offerOut = true;
         }
         m_desktop.keysWaiting.emplace_back(m_desktop.focusedWindow, m_pastedKey);
@@ -260,7 +267,7 @@ public:
             return false;
         clipboard.offerOut = false;
         clipboard.offered.reset();
-        clipboard.refusingLateTake = !clipboard.taken;
+        clipboard.withdrawn = !clipboard.taken;
         if (m_desktop.takes == Takes::afterWithdrawal)
             m_desktop.getToKeys();
         return !clipboard.taken;
@@ -353,6 +360,15 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasNeverWithTheUsersClipboard)
             .told = tooSlow },
         { .name = "a rewriting paste taken late",
             .desktop = desktop([](Desktop& shaped) { shaped.takes = Takes::afterWithdrawal; }),
+            .rewriting = true,
+            .told = tooSlow },
+        // A page deletes its selection for a paste that brings no text: it gets the selection's
+        // text back, which it pastes over itself.
+        { .name = "a rewriting paste taken late by a page",
+            .desktop = desktop([](Desktop& shaped) {
+                shaped.takes = Takes::afterWithdrawal;
+                shaped.deletesForNothing = true;
+            }),
             .rewriting = true,
             .told = tooSlow },
         { .name = "the paste taken after the press",

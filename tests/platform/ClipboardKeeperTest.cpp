@@ -257,16 +257,17 @@ protected:
     std::optional<XclipOwner> m_primaryOwner;
 };
 
-TEST_F(ClipboardKeeperTest, OnlyThePastesApplicationTakesItAndALateRequestOfItGetsNothing)
+TEST_F(ClipboardKeeperTest, OnlyThePastesApplicationTakesItAndALateRequestOfItPutsBackWhatItReplaces)
 {
     ownUserSelections();
     ClipboardKeeper keeper;
     ASSERT_TRUE(keeper.keep(callDeadline()));
-    ASSERT_TRUE(keeper.offer("for item in items", m_editor.focusWindow(), callDeadline()));
+    // A rewriting expansion: "in 1..<n {…}" pasted over "from 1 to n".
+    ASSERT_TRUE(keeper.offer("in 1..<n {}", "from 1 to n", m_editor.focusWindow(), callDeadline()));
     // The paste key's time: after the offer, before the withdrawal.
     const uint32_t pasteKey = m_editor.now();
     // A program reading the clipboard all along gets the paste, and does not take it.
-    EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING"), "for item in items");
+    EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING"), "in 1..<n {}");
     EXPECT_FALSE(keeper.offerTaken());
     // The clipboard is owned again after the paste key, never at its very time.
     ASSERT_TRUE(eventually([&] { return m_reader.now() != pasteKey; }));
@@ -274,10 +275,11 @@ TEST_F(ClipboardKeeperTest, OnlyThePastesApplicationTakesItAndALateRequestOfItGe
     EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
     EXPECT_TRUE(keeper.withdraw(callDeadline()));
     // The editor takes it late, naming the paste key's time (GTK, Qt) or a time of its own
-    // (Firefox asks the server, Chromium names none): nothing, whatever it names.
-    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", pasteKey), std::nullopt);
-    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), std::nullopt);
-    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "text/plain;charset=utf-8", XCB_CURRENT_TIME), std::nullopt);
+    // (Firefox asks the server, Chromium names none): whatever it names, it gets what its
+    // selection holds, and pastes it over itself.
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", pasteKey), "from 1 to n");
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "from 1 to n");
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "text/plain;charset=utf-8", XCB_CURRENT_TIME), "from 1 to n");
     // The others get the user's clipboard at once.
     EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING"), "USERCLIP");
     EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING", pasteKey), std::nullopt)
@@ -294,7 +296,7 @@ TEST_F(ClipboardKeeperTest, APasteItsApplicationTookIsNotWithdrawnAndTheClipboar
     ownUserSelections();
     ClipboardKeeper keeper;
     ASSERT_TRUE(keeper.keep(callDeadline()));
-    ASSERT_TRUE(keeper.offer("for item in items", m_editor.focusWindow(), callDeadline()));
+    ASSERT_TRUE(keeper.offer("for item in items", "", m_editor.focusWindow(), callDeadline()));
     EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "for item in items");
     EXPECT_TRUE(keeper.offerTaken());
     EXPECT_FALSE(keeper.withdraw(callDeadline()));
@@ -313,7 +315,7 @@ TEST_F(ClipboardKeeperTest, ThePrimarySelectionComesBackOnlyWhereAnotherProgramT
         ClipboardKeeper keeper;
         ASSERT_TRUE(keeper.keep(callDeadline()));
         const uint32_t owner = m_reader.owner("PRIMARY");
-        ASSERT_TRUE(keeper.offer("for item in items", m_editor.focusWindow(), callDeadline()));
+        ASSERT_TRUE(keeper.offer("for item in items", "", m_editor.focusWindow(), callDeadline()));
         EXPECT_EQ(m_reader.owner("PRIMARY"), owner);
         keeper.restore(callDeadline());
         EXPECT_EQ(m_reader.owner("PRIMARY"), owner);
@@ -326,6 +328,25 @@ TEST_F(ClipboardKeeperTest, ThePrimarySelectionComesBackOnlyWhereAnotherProgramT
     ASSERT_TRUE(eventually([&] { return m_reader.fetch("PRIMARY", "UTF8_STRING") == "items"; }));
     keeper.restore(callDeadline());
     EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
+}
+
+TEST_F(ClipboardKeeperTest, ThePrimarySelectionWaitsForAWithdrawnPasteToLandBeforeItComesBack)
+{
+    ownUserSelections();
+    ClipboardKeeper keeper;
+    ASSERT_TRUE(keeper.keep(callDeadline()));
+    // Selecting the span to rewrite makes the editor's toolkit take the primary selection; one
+    // that loses it clears that selection, which the late paste is to replace.
+    XclipOwner selecting("primary", "UTF8_STRING", writeFile("selected", "from 1 to n"));
+    ASSERT_TRUE(eventually([&] { return m_reader.fetch("PRIMARY", "UTF8_STRING") == "from 1 to n"; }));
+    ASSERT_TRUE(keeper.offer("in 1..<n {}", "from 1 to n", m_editor.focusWindow(), callDeadline()));
+    ASSERT_TRUE(keeper.withdraw(callDeadline()));
+    keeper.restore(callDeadline());
+    EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "from 1 to n");
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "from 1 to n");
+    // Once the late paste has landed, the user's primary selection comes back.
+    EXPECT_TRUE(eventually(
+        [&] { return m_reader.fetch("PRIMARY", "UTF8_STRING") == "USERPRIMARY"; }, PasteBounds::withdrawalLinger * 4));
 }
 
 TEST_F(ClipboardKeeperTest, ALargeClipboardIsKeptAtOnceAndGivenBackWholeItsOwnerAnsweredToTheEnd)
@@ -344,7 +365,7 @@ TEST_F(ClipboardKeeperTest, ALargeClipboardIsKeptAtOnceAndGivenBackWholeItsOwner
     ClipboardKeeper keeper;
     // Within a call's bound, however large the clipboard.
     ASSERT_TRUE(keeper.keep(callDeadline()));
-    ASSERT_TRUE(keeper.offer("for item in items", m_editor.focusWindow(), callDeadline()));
+    ASSERT_TRUE(keeper.offer("for item in items", "", m_editor.focusWindow(), callDeadline()));
     EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "for item in items");
     EXPECT_FALSE(keeper.withdraw(callDeadline()));
     keeper.restore(callDeadline());
