@@ -95,7 +95,8 @@ ReadOnlyTextError::ReadOnlyTextError()
 
 EditorNotAnsweringError::EditorNotAnsweringError()
     : BasicUserError(localized(u"The editor did not answer", "Expanding Error"),
-        localized(u"It may be busy or stopped. Press the shortcut again once it responds.", "Expanding Error"))
+        localized(u"It may be busy or stopped. Your text is as it was: press the shortcut again once it responds.",
+            "Expanding Error"))
 {
 }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <exception>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -114,17 +113,18 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     const auto isAsItWas = [&] { return element.readOnLine(probe) == around; };
     // Takes back `left`, what a paste left after `before`: the text as it was, the caret where
     // it stood.
+    // Should the editor stop answering with a paste on its way, the text ends as that paste
+    // leaves it, unless it is withdrawn before the editor takes it.
+    bool takingBack = false;
     const auto takeBack = [&](const icu::UnicodeString& left) {
         element.selectOnLine(before, left);
         if (paste.paste(removed, left, *focus) != KeyboardPaste::Sent::sent)
             return false;
+        takingBack = true;
         waitUntil(isAsItWas, Clock::now() + PasteBounds::arrival);
         element.setCaretOnLine(line);
         return isAsItWas();
     };
-    // Should the editor stop answering with a paste on its way, the text ends as that paste
-    // leaves it, unless it is withdrawn before the editor takes it.
-    bool takingBack = false;
     std::optional<bool> lastPasteTaken;
     Ending ending = Ending::notPutBack;
     // Until the line shows the expansion, or something else that stays (a paste the editor
@@ -172,7 +172,6 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
         }
         if (holdsExpansion()) {
             // It showed, but the caret cannot be put where the expansion wants it.
-            takingBack = true;
             ending = takeBack(edit.replacement) ? Ending::takenBack : Ending::notPutBack;
         } else if (isAsItWas()) {
             element.setCaretOnLine(line);
@@ -183,7 +182,6 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
             const auto toCaret = element.readToCaretOnLine();
             if (toCaret && toCaret->startsWith(before)
                 && element.readOnLine(*toCaret + following) == *toCaret + following) {
-                takingBack = true;
                 ending = takeBack(icu::UnicodeString(*toCaret, before.length())) ? Ending::alteredTakenBack
                                                                                  : Ending::notPutBack;
             }

@@ -306,6 +306,7 @@ void ClipboardKeeper::restorePrimary(Clock::time_point deadline)
     Selection& primary = m_selections[1];
     const bool changed = m_selectionNotifyEvent == 0 || primary.takenElsewhere;
     if (changed && primary.known && !(primary.owned && !primary.offering)) {
+        qCDebug(clipboardLog) << "The primary selection changed hands during the press: it is served again";
         if (primary.hadOwner)
             take(primary, deadline);
         else

@@ -82,8 +82,11 @@ struct Desktop {
     /// caret after the paste (0: never).
     int pasteCaretShowsAgainAtRead = 0;
     std::optional<int32_t> pasteCaret;
-    /// As an editor that stops answering other programs: from this paste on (0: never).
+    /// As an editor that stops answering other programs: from this paste on, or from this
+    /// selection set (0: never).
     int stopsAnsweringAtPaste = 0;
+    int stopsAnsweringAtSelection = 0;
+    int selections = 0;
     /// Keys the user typed after the shortcut, which land when the keys are let go.
     icu::UnicodeString typedAfter;
 
@@ -95,7 +98,8 @@ struct Desktop {
 
     void answer() const
     {
-        if (stopsAnsweringAtPaste > 0 && pastes >= stopsAnsweringAtPaste)
+        if ((stopsAnsweringAtPaste > 0 && pastes >= stopsAnsweringAtPaste)
+            || (stopsAnsweringAtSelection > 0 && selections >= stopsAnsweringAtSelection))
             throw EditorNotAnsweringError();
     }
     void checkFocus()
@@ -161,6 +165,7 @@ public:
     LineEditAnswers editLine(const LineEdit&) override { throw AXError(AXError::AttributeUnsupported); }
     void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override
     {
+        ++m_desktop.selections;
         answer();
         m_desktop.selection = { m_lineStart + before.length(), selected.length() };
         m_desktop.caret = m_desktop.selection.location + selected.length();
@@ -447,6 +452,21 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasNeverWithTheUsersClipboard)
                 shaped.takes = Takes::afterPress;
             }),
             .told = "The editor did not answer" },
+        // It stops answering once the paste that takes the expansion back went out: that puts the
+        // text back once it answers again. Before that paste went out, the expansion stays.
+        { .name = "no answer once the paste is taken back",
+            .desktop = desktop([](Desktop& shaped) {
+                shaped.ignoresCaretMoves = true;
+                shaped.stopsAnsweringAtPaste = 2;
+            }),
+            .told = "The editor did not answer" },
+        { .name = "no answer as the paste is to be taken back",
+            .desktop = desktop([](Desktop& shaped) {
+                shaped.ignoresCaretMoves = true;
+                shaped.stopsAnsweringAtSelection = 2;
+            }),
+            .told = "The editor stopped answering",
+            .expandsLater = true },
         // The press outlasted the hold: the keys it let go may still be on their way, and would
         // land inside the paste.
         { .name = "keys let go by the hold's bound",
@@ -478,6 +498,7 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasNeverWithTheUsersClipboard)
         // The press ends; a busy editor gets to its keys; one that stopped answers again.
         state.letLateCaretLand();
         state.stopsAnsweringAtPaste = 0;
+        state.stopsAnsweringAtSelection = 0;
         state.getToKeys();
         paste.letKeysGo();
 
