@@ -36,6 +36,14 @@ constexpr const char* plainTextTargets[] = { "UTF8_STRING", "STRING" };
 // has gone.
 constexpr std::chrono::seconds transferSilence { 10 };
 
+/// Reads the whole property and deletes it (which asks its owner for the next piece of a
+/// transfer in pieces); null when the server does not answer.
+xcb_get_property_reply_t* takeProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property)
+{
+    return xcb_get_property_reply(connection,
+        xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4), nullptr);
+}
+
 /// Whether server time `time` comes before `since`, the server's clock wrapping around.
 bool isBefore(uint32_t time, uint32_t since)
 {
@@ -497,14 +505,11 @@ void ClipboardKeeper::conversionAnswered(Conversion& conversion, uint32_t proper
     conversion.heard = Clock::now();
     if (property == XCB_NONE)
         return finish(conversion, false); // offered but refused: there is nothing of it to give back
-    Freed reply { xcb_get_property_reply(m_connection,
-        xcb_get_property(
-            m_connection, 1, conversion.window, m_conversionProperty, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
-        nullptr) };
+    Freed reply { takeProperty(m_connection, conversion.window, m_conversionProperty) };
     if (!reply)
         return finish(conversion, false);
     if (reply->type == atom("INCR")) {
-        // In pieces: deleting the property (done by the read) asks the owner for the first one.
+        // In pieces: deleting the property (as it was read) asked the owner for the first one.
         conversion.incremental = true;
         return;
     }
@@ -520,10 +525,7 @@ void ClipboardKeeper::pieceArrived(Conversion& conversion)
 {
     conversion.heard = Clock::now();
     // Reading deletes the piece, which asks the owner for the next one; an empty piece ends it.
-    Freed piece { xcb_get_property_reply(m_connection,
-        xcb_get_property(
-            m_connection, 1, conversion.window, m_conversionProperty, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
-        nullptr) };
+    Freed piece { takeProperty(m_connection, conversion.window, m_conversionProperty) };
     if (!piece)
         return finish(conversion, false);
     const int length = xcb_get_property_value_length(piece.get());
