@@ -95,7 +95,8 @@ ReadOnlyTextError::ReadOnlyTextError()
 
 EditorNotAnsweringError::EditorNotAnsweringError()
     : BasicUserError(localized(u"The editor did not answer", "Expanding Error"),
-        localized(u"It may be busy or stopped. Press the shortcut again once it responds.", "Expanding Error"))
+        localized(u"It may be busy or stopped. Your text is as it was: press the shortcut again once it responds.",
+            "Expanding Error"))
 {
 }
 
@@ -133,6 +134,38 @@ EditUnfinishedError::EditUnfinishedError()
     : BasicUserError(localized(u"The editor stopped answering", "Expanding Error"),
         localized(u"It was sent the whole expansion at once and finishes writing it when it answers again.",
             "Expanding Error"))
+{
+}
+
+ClipboardNotKeptError::ClipboardNotKeptError()
+    : BasicUserError(localized(u"The clipboard did not answer", "Expanding Error"),
+        localized(u"This text is written through the clipboard, and the program that holds what you copied did not "
+                  u"answer in time. Your text and your clipboard are as they were: press the shortcut again once that "
+                  u"program responds.",
+            "Expanding Error"))
+{
+}
+
+FocusMovedError::FocusMovedError()
+    : BasicUserError(localized(u"The focus moved to another window", "Expanding Error"),
+        localized(u"Nothing was written, as the expansion would have gone to the window you switched to. Your text is "
+                  u"as it was: press the shortcut again in the text to expand.",
+            "Expanding Error"))
+{
+}
+
+PasteAlteredError::PasteAlteredError()
+    : BasicUserError(localized(u"The editor changed the expansion", "Expanding Error"),
+        localized(u"It does not take the expansion as it is (a field of one line, or one with a limit on its length), "
+                  u"so Quillet took it back. Your text is as it was.",
+            "Expanding Error"))
+{
+}
+
+SingleLineTextError::SingleLineTextError()
+    : BasicUserError(localized(u"This text holds a single line", "Expanding Error"),
+        localized(
+            u"The expansion has several lines, so nothing was written. Your text is as it was.", "Expanding Error"))
 {
 }
 

@@ -116,6 +116,34 @@ public:
     EditUnfinishedError();
 };
 
+/// A text written through the keyboard goes through the clipboard, and the program that holds
+/// the clipboard did not say in time what it holds: it could not have been given back, so
+/// nothing was written.
+class ClipboardNotKeptError final : public BasicUserError {
+public:
+    ClipboardNotKeptError();
+};
+
+/// The keyboard's focus moved to another window (or another text) between the read of the
+/// line and the paste: nothing was written, as the paste would have gone there.
+class FocusMovedError final : public BasicUserError {
+public:
+    FocusMovedError();
+};
+
+/// The text took the expansion's paste but changed it (a field that turns line feeds into
+/// spaces, one that keeps only so many characters): the paste was taken back.
+class PasteAlteredError final : public BasicUserError {
+public:
+    PasteAlteredError();
+};
+
+/// The text holds a single line and the expansion has several: nothing was written.
+class SingleLineTextError final : public BasicUserError {
+public:
+    SingleLineTextError();
+};
+
 /// The connection to the accessibility bus went away (the bus restarted or stopped), and no
 /// new one could take its place during the press.
 class AccessibilityBusLostError final : public BasicUserError {
@@ -315,6 +343,15 @@ public:
         (void)expected;
         throw AXError(AXError::ActionUnsupported);
     }
+    /// What the text holds from the start of the line up to the caret; none when the caret
+    /// stands before the line.
+    virtual std::optional<icu::UnicodeString> readToCaretOnLine() { throw AXError(AXError::ActionUnsupported); }
+    /// Whether the text holds a single line (a form's field): it gets no text of several lines.
+    virtual bool isSingleLine() { return false; }
+    /// Whether it still has the keyboard's focus, asked now.
+    virtual bool hasFocus() { return true; }
+    /// The process of the application that shows it; none when unknown.
+    virtual std::optional<uint32_t> processIdentifier() { return std::nullopt; }
 };
 
 /// The road to the focused element of the frontmost application.

@@ -3,22 +3,63 @@
 #include <unicode/unistr.h>
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 
 namespace quillet {
+
+/// How long each step of a paste through the keyboard may take. (How long the clipboard's
+/// owners may take to answer is the platform's: CallBudget::clipboardBound.)
+struct PasteBounds {
+    /// For the paste to show in the text, before it counts as not taken.
+    static constexpr std::chrono::milliseconds arrival { 700 };
+    /// For a paste that the application has fetched to show, beyond `arrival`: a browser's
+    /// page, busy with a script, shows it late.
+    static constexpr std::chrono::milliseconds arrivalOnceTaken { 1000 };
+    /// For a paste withdrawn before its application took it: how long that application's
+    /// requests for the clipboard get what the paste's selection held, so that a paste it
+    /// takes late (busy as it was) leaves the text as it was rather than pasting the user's
+    /// clipboard.
+    static constexpr std::chrono::milliseconds withdrawal { 5000 };
+    /// Once one late request was answered so, how long the other requests of that paste (a
+    /// toolkit asks for one text format after another) are answered so too.
+    static constexpr std::chrono::milliseconds withdrawalLinger { 500 };
+    /// For the line to show what it held once the caret was put back, and for the caret to
+    /// follow a paste that showed.
+    static constexpr std::chrono::milliseconds line { 100 };
+    /// For the caret to show where it was put, and to stay there.
+    static constexpr std::chrono::milliseconds caret { 300 };
+    /// How long the caret must stay where it was put before the press counts as done: a
+    /// browser can show it there and then move it once more to where its paste ended.
+    static constexpr std::chrono::milliseconds caretSettling { 40 };
+    /// How often the text is asked while one of these waits.
+    static constexpr std::chrono::milliseconds poll { 2 };
+};
 
 /// Writes into the focused window through its keyboard: a text put on the clipboard for the
 /// moment of a paste key, for the texts whose application lets other programs read them and
 /// set their selection but refuses their edits. The user's clipboard is theirs: what it held
-/// before is served again afterwards.
+/// before is served again afterwards, and only the application pasted into gets the paste.
+/// Each call bounds its own wait.
 class KeyboardPaste {
 public:
-    using Clock = std::chrono::steady_clock;
-
     virtual ~KeyboardPaste() = default;
 
-    /// Keeps every format the clipboard and the primary selection hold; false when they
-    /// cannot be kept whole by the deadline (then nothing may be pasted).
-    virtual bool keepClipboard(Clock::time_point deadline) = 0;
+    /// Learns what the clipboard and the primary selection hold, so that they can be given
+    /// back; false when the clipboard's owner did not answer in time (then nothing may be
+    /// pasted). A large clipboard arrives afterwards, and fails nothing.
+    virtual bool keepClipboard() = 0;
+
+    /// Where the keys sent now would go: the window that has the keyboard's focus, and the
+    /// process that shows it, where the window names one.
+    struct KeyboardFocus {
+        uint32_t window = 0;
+        std::optional<uint32_t> process;
+        friend bool operator==(const KeyboardFocus&, const KeyboardFocus&) = default;
+    };
+    /// None when it cannot be told (no display answers).
+    virtual std::optional<KeyboardFocus> keyboardFocus() = 0;
+
     /// What became of the keys typed after the shortcut as a paste was about to go out.
     enum class TypedKeys {
         setAside, // off the display until letKeysGo(), or their hold's bound if that comes first
@@ -32,17 +73,27 @@ public:
     virtual TypedKeys setKeysAside() = 0;
     /// Lets the keys typed after the shortcut go on to the focused window.
     virtual void letKeysGo() = 0;
-    /// Replaces the focused window's selection with `text` by a paste (an empty text deletes
-    /// the selection). False when the keys could not be sent; whether they arrived, only the
-    /// text can tell.
-    virtual bool paste(const icu::UnicodeString& text, Clock::time_point deadline) = 0;
-    /// The paste sent last has not shown: serves an empty text in its place until the deadline
-    /// or until an application takes it, so that an application that takes the paste late
-    /// inserts nothing rather than the user's own clipboard. False when an application had
-    /// taken the paste already (or it was a key, which nothing takes back): it is on its way.
-    virtual bool withdrawPaste(Clock::time_point deadline) = 0;
-    /// Serves again what keepClipboard() kept.
-    virtual void restoreClipboard(Clock::time_point deadline) = 0;
+
+    enum class Sent {
+        sent, // whether they arrived, only the text can tell
+        notSent, // the keys could not be sent
+        focusMoved, // `focus` no longer has the keyboard's focus: nothing was sent
+    };
+    /// Replaces the selection of `focus`'s window, which holds `selected`, with `text` by a
+    /// paste (an empty text deletes the selection), checking right before the paste key that
+    /// `focus` still has the keyboard.
+    virtual Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus)
+        = 0;
+    /// The paste sent last has not shown: ends it, the user's clipboard served again. When its
+    /// application has not taken it, that application's requests for the clipboard get what
+    /// the paste's selection held for a while (PasteBounds::withdrawal), so that a paste it
+    /// takes late puts back what it replaces (some toolkits delete the selection for a paste
+    /// that brings nothing); then this returns true. False when the application had taken the
+    /// paste (or it was a key, which nothing takes back): it is on its way.
+    virtual bool withdrawPaste() = 0;
+    /// Serves again what keepClipboard() learnt: the clipboard, and the primary selection where
+    /// the press changed it (selecting a text makes its toolkit take it).
+    virtual void restoreClipboard() = 0;
 };
 
 } // namespace quillet

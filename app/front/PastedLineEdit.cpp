@@ -4,6 +4,7 @@
 #include "front/KeyboardPaste.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -11,19 +12,7 @@
 namespace quillet {
 namespace {
 
-using Clock = KeyboardPaste::Clock;
-
-constexpr std::chrono::milliseconds clipboardBound { 250 };
-constexpr std::chrono::milliseconds pollInterval { 2 };
-// How long a paste that has not shown is withdrawn for before the user's clipboard is back.
-constexpr std::chrono::milliseconds withdrawalBound { 300 };
-// How long the line may take to show what it held once the caret was put back.
-constexpr std::chrono::milliseconds lineBound { 100 };
-// How long the caret may take to show where it was put, and to stay there.
-constexpr std::chrono::milliseconds caretBound { 300 };
-// How long the caret must stay where it was put before the press counts as done: a browser can
-// show it there and then move it once more to where its paste ended.
-constexpr std::chrono::milliseconds caretSettling { 40 };
+using Clock = std::chrono::steady_clock;
 
 /// Asks until `shown` holds or the deadline passes: some toolkits answer from a copy of the
 /// text that follows the text a moment later.
@@ -34,13 +23,8 @@ bool waitUntil(const std::function<bool()>& shown, Clock::time_point deadline)
             return true;
         if (Clock::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(pollInterval);
+        std::this_thread::sleep_for(PasteBounds::poll);
     }
-}
-
-bool waitForLine(AccessibleElement& element, const icu::UnicodeString& expected, Clock::time_point deadline)
-{
-    return waitUntil([&] { return element.readOnLine(expected) == expected; }, deadline);
 }
 
 /// Puts the caret after `beforeCaret` until it stays there with the expansion on the line, as
@@ -54,7 +38,7 @@ bool placeCaret(AccessibleElement& element, const icu::UnicodeString& beforeCare
         element.setCaretOnLine(beforeCaret);
         if (!waitUntil(placed, deadline))
             return false;
-        std::this_thread::sleep_for(caretSettling);
+        std::this_thread::sleep_for(PasteBounds::caretSettling);
         if (placed())
             return true;
         if (Clock::now() >= deadline)
@@ -62,18 +46,38 @@ bool placeCaret(AccessibleElement& element, const icu::UnicodeString& beforeCare
     }
 }
 
+/// How a paste that did not end as the expansion ended.
+enum class Ending {
+    notTaken, // withdrawn before the editor took it: the text as it was
+    dropped, // taken, and nothing of it shows
+    takenBack, // it showed, but the caret could not be put: taken back
+    alteredTakenBack, // the editor changed it: taken back
+    notPutBack, // the text holds something else, and could not be put back
+};
+
 } // namespace
 
 bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, const icu::UnicodeString& expansion,
     int32_t caret, KeyboardPaste& paste)
 {
-    if (!paste.keepClipboard(Clock::now() + clipboardBound))
-        throw ReadOnlyTextError();
+    // A form's field of one line would join the expansion's lines or keep only the first.
+    if (expansion.indexOf(u'\n') >= 0 && element.isSingleLine())
+        throw SingleLineTextError();
+    if (!paste.keepClipboard())
+        throw ClipboardNotKeptError();
     // The user's clipboard comes back however this ends.
     struct GiveBack {
         KeyboardPaste& paste;
-        ~GiveBack() { paste.restoreClipboard(Clock::now() + clipboardBound); }
+        ~GiveBack() { paste.restoreClipboard(); }
     } giveBack { paste };
+    // The keys go to the window with the keyboard's focus, which must be the text's: a window
+    // switched to right after the shortcut would get the paste.
+    const auto focus = paste.keyboardFocus();
+    if (!focus)
+        throw ReadOnlyTextError();
+    const auto process = element.processIdentifier();
+    if (focus->process && process && *focus->process != *process)
+        throw FocusMovedError();
 
     // The keys typed after the shortcut would hold the paste behind them: they wait aside and
     // go on after the press, at the caret it leaves. Where they cannot, they go first, to where
@@ -81,7 +85,7 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     // while the press ran may still be on their way, and would land inside the paste.
     if (paste.setKeysAside() == KeyboardPaste::TypedKeys::wentOn)
         throw EditorTooSlowError();
-    if (!waitUntil([&] { return element.caretLine() == CaretLine { line }; }, Clock::now() + lineBound))
+    if (!waitUntil([&] { return element.caretLine() == CaretLine { line }; }, Clock::now() + PasteBounds::line))
         return false;
 
     const TextEdit edit = minimalEdit(line, expansion);
@@ -92,56 +96,117 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     icu::UnicodeString probe(line);
     probe.append(icu::UnicodeString(edit.replacement.length() + 1, U' ', edit.replacement.length() + 1));
     const icu::UnicodeString around = element.readOnLine(probe);
+    const icu::UnicodeString following(around, line.length());
     element.selectOnLine(before, removed);
-    if (!paste.paste(edit.replacement, Clock::now() + clipboardBound)) {
+    // Right before the paste: the text still has the focus, and the window the keyboard's (the
+    // paste checks that last one once more right before its key).
+    const auto sent
+        = element.hasFocus() ? paste.paste(edit.replacement, removed, *focus) : KeyboardPaste::Sent::focusMoved;
+    if (sent != KeyboardPaste::Sent::sent) {
         element.setCaretOnLine(line);
+        if (sent == KeyboardPaste::Sent::focusMoved)
+            throw FocusMovedError();
         throw ReadOnlyTextError();
     }
     const icu::UnicodeString beforeCaret(expansion, 0, std::clamp(caret, 0, expansion.length()));
+    const auto holdsExpansion = [&] { return element.readOnLine(expansion) == expansion; };
+    const auto isAsItWas = [&] { return element.readOnLine(probe) == around; };
+    // Takes back `left`, what a paste left after `before`: the text as it was, the caret where
+    // it stood.
     // Should the editor stop answering with a paste on its way, the text ends as that paste
     // leaves it, unless it is withdrawn before the editor takes it.
     bool takingBack = false;
+    const auto takeBack = [&](const icu::UnicodeString& left) {
+        element.selectOnLine(before, left);
+        if (paste.paste(removed, left, *focus) != KeyboardPaste::Sent::sent)
+            return false;
+        takingBack = true;
+        waitUntil(isAsItWas, Clock::now() + PasteBounds::arrival);
+        element.setCaretOnLine(line);
+        return isAsItWas();
+    };
     std::optional<bool> lastPasteTaken;
+    Ending ending = Ending::notPutBack;
+    // Until the line shows the expansion, or something else that stays (a paste the editor
+    // changed; a paste that replaces a selection may show its deletion a moment before its
+    // insertion): whether it shows the expansion.
+    const auto landed = [&](Clock::time_point deadline) {
+        const auto shows = [&](const icu::UnicodeString& read) {
+            return icu::UnicodeString(read, 0, expansion.length()) == expansion;
+        };
+        bool shown = false;
+        waitUntil(
+            [&] {
+                icu::UnicodeString read = element.readOnLine(probe);
+                if (!shows(read) && read != around) {
+                    std::this_thread::sleep_for(PasteBounds::caretSettling);
+                    read = element.readOnLine(probe);
+                }
+                shown = shows(read);
+                return shown || read != around;
+            },
+            deadline);
+        return shown;
+    };
     try {
-        const auto arrival = Clock::now() + pasteArrivalBound;
-        if (waitForLine(element, expansion, arrival)) {
+        const auto arrival = Clock::now() + PasteBounds::arrival;
+        bool shown = landed(arrival);
+        if (!shown && isAsItWas()) {
+            // Not taken by now, it is withdrawn: it cannot land later. Taken, it may still show.
+            lastPasteTaken = !paste.withdrawPaste();
+            if (*lastPasteTaken)
+                shown = landed(Clock::now() + PasteBounds::arrivalOnceTaken);
+        }
+        if (!lastPasteTaken)
+            lastPasteTaken = true; // something of it shows
+        if (shown) {
+            lastPasteTaken = true;
             // The paste ends by putting the caret after what it inserted, and the text may show
             // before that: a caret put earlier would be moved there.
             // The caret may follow the text late, also when the text took most of its bound.
             const icu::UnicodeString pasted = before + edit.replacement;
-            waitUntil(
-                [&] { return element.caretStandsAfterOnLine(pasted); }, std::max(arrival, Clock::now() + lineBound));
-            if (placeCaret(element, beforeCaret, expansion, Clock::now() + caretBound))
+            waitUntil([&] { return element.caretStandsAfterOnLine(pasted); },
+                std::max(arrival, Clock::now() + PasteBounds::line));
+            if (placeCaret(element, beforeCaret, expansion, Clock::now() + PasteBounds::caret))
                 return true;
         }
-        // Taken back, also a paste that showed late: the text as it was, the caret where it stood.
-        const auto holdsExpansion = [&] { return element.readOnLine(expansion) == expansion; };
         if (holdsExpansion()) {
-            element.selectOnLine(before, edit.replacement);
-            takingBack = paste.paste(removed, Clock::now() + clipboardBound);
-            if (takingBack)
-                waitUntil([&] { return !holdsExpansion() && element.readOnLine(line) == line; },
-                    Clock::now() + pasteArrivalBound);
-            else
-                lastPasteTaken = true; // the expansion's, which showed
-        } else {
-            lastPasteTaken = !paste.withdrawPaste(Clock::now() + withdrawalBound);
+            // It showed, but the caret cannot be put where the expansion wants it.
+            ending = takeBack(edit.replacement) ? Ending::takenBack : Ending::notPutBack;
+        } else if (isAsItWas()) {
+            element.setCaretOnLine(line);
+            ending = *lastPasteTaken ? Ending::dropped : Ending::notTaken;
+        } else if (*lastPasteTaken) {
+            // Neither: the editor changed the paste as it took it. What it left stands between
+            // where the paste went in and the caret after it, and what followed the line follows.
+            const auto toCaret = element.readToCaretOnLine();
+            if (toCaret && toCaret->startsWith(before)
+                && element.readOnLine(*toCaret + following) == *toCaret + following) {
+                ending = takeBack(icu::UnicodeString(*toCaret, before.length())) ? Ending::alteredTakenBack
+                                                                                 : Ending::notPutBack;
+            }
         }
-        element.setCaretOnLine(line);
-        if (element.readOnLine(probe) != around)
-            throw EditNotPutBackError();
-    } catch (const EditNotPutBackError&) {
-        throw;
     } catch (...) {
         // The editor stopped answering, or its bus went: nothing it shows can be seen now.
         if (!lastPasteTaken)
-            lastPasteTaken = !paste.withdrawPaste(Clock::now() + withdrawalBound);
+            lastPasteTaken = !paste.withdrawPaste();
         // It writes the expansion once it answers again.
         if (*lastPasteTaken != takingBack)
             throw EditUnfinishedError();
         throw;
     }
-    throw ReadOnlyTextError();
+    switch (ending) {
+    case Ending::notTaken:
+        throw EditorTooSlowError();
+    case Ending::dropped:
+    case Ending::takenBack:
+        throw ReadOnlyTextError();
+    case Ending::alteredTakenBack:
+        throw PasteAlteredError();
+    case Ending::notPutBack:
+        break;
+    }
+    throw EditNotPutBackError();
 }
 
 } // namespace quillet

@@ -1,8 +1,9 @@
 #include "platform/ClipboardPaster.h"
 
+#include "platform/atspi/CallBudget.h"
 #include "text/UnicodeConversion.h"
 
-#include <thread>
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -12,6 +13,11 @@ constexpr uint32_t deleteKeysym = 0xffff; // Delete
 // its keys.
 constexpr uint32_t shiftKeysym = 0xffe1; // Shift_L
 constexpr uint32_t insertKeysym = 0xff63; // Insert
+
+ClipboardKeeper::Clock::time_point clipboardDeadline()
+{
+    return ClipboardKeeper::Clock::now() + CallBudget::clipboardBound;
+}
 
 } // namespace
 
@@ -68,34 +74,58 @@ bool ClipboardPaster::sendChord(const std::vector<uint32_t>& keysyms)
     return m_keys.sendChord(keysyms);
 }
 
-bool ClipboardPaster::keepClipboard(Clock::time_point deadline)
+bool ClipboardPaster::keepClipboard()
 {
-    return m_keeper.keep(deadline);
+    return m_keeper.keep(clipboardDeadline());
 }
 
-bool ClipboardPaster::paste(const icu::UnicodeString& text, Clock::time_point deadline)
+std::optional<KeyboardPaste::KeyboardFocus> ClipboardPaster::keyboardFocus()
 {
+    const auto focus = m_keys.focus();
+    if (!focus)
+        return std::nullopt;
+    return KeyboardFocus { .window = focus->window, .process = focus->process };
+}
+
+KeyboardPaste::Sent ClipboardPaster::paste(
+    const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus)
+{
+    const auto stillFocused = [&] { return keyboardFocus() == focus; };
     m_pastedKey = text.isEmpty();
+    if (!stillFocused())
+        return Sent::focusMoved;
     if (m_pastedKey)
-        return sendChord({ deleteKeysym });
-    return m_keeper.offer(toUtf8(text), deadline) && sendChord({ shiftKeysym, insertKeysym });
+        return sendChord({ deleteKeysym }) ? Sent::sent : Sent::notSent;
+    if (!m_keeper.offer(toUtf8(text), toUtf8(selected), focus.window, clipboardDeadline())) {
+        m_keeper.restore(clipboardDeadline());
+        return Sent::notSent;
+    }
+    // Offering took a moment: the keyboard's focus may have moved meanwhile.
+    if (!stillFocused()) {
+        m_keeper.restore(clipboardDeadline());
+        return Sent::focusMoved;
+    }
+    m_offerOut = true;
+    return sendChord({ shiftKeysym, insertKeysym }) ? Sent::sent : Sent::notSent;
 }
 
-bool ClipboardPaster::withdrawPaste(Clock::time_point deadline)
+bool ClipboardPaster::withdrawPaste()
 {
     // Taken already: the paste is on its way, and nothing served now changes it.
-    if (m_pastedKey || m_keeper.offeredTextFetches() > 0)
+    if (m_pastedKey || !m_offerOut)
         return false;
-    if (m_keeper.offer(std::string(), deadline)) {
-        while (m_keeper.offeredTextFetches() == 0 && Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    m_offerOut = false;
+    return m_keeper.withdraw(clipboardDeadline());
 }
 
-void ClipboardPaster::restoreClipboard(Clock::time_point deadline)
+void ClipboardPaster::restoreClipboard()
 {
-    m_keeper.restore(deadline);
+    // A paste that went out and was not taken may still be taken late: withdrawn first.
+    if (m_offerOut) {
+        m_offerOut = false;
+        m_keeper.withdraw(clipboardDeadline());
+    }
+    m_keeper.restore(clipboardDeadline());
 }
 
 } // namespace quillet

@@ -11,7 +11,8 @@ namespace quillet {
 
 /// Pastes into the focused window of an X11 desktop: the text served on the clipboard by a
 /// ClipboardKeeper, the paste key sent by a KeySynthesizer, the user's clipboard kept and
-/// given back around it.
+/// given back around it. Each call waits at most CallBudget::clipboardBound on the display
+/// and the clipboard's owners.
 ///
 /// The keys typed after the expand shortcut wait in the press's hold, which this keeps while
 /// a press is under way. The paste key would wait behind them: setKeysAside() takes them off
@@ -28,12 +29,13 @@ public:
     /// on at letKeysGo() at the latest.
     void holdKeys(KeyboardHold hold);
 
-    bool keepClipboard(Clock::time_point deadline) override;
+    bool keepClipboard() override;
+    std::optional<KeyboardFocus> keyboardFocus() override;
     TypedKeys setKeysAside() override;
     void letKeysGo() override;
-    bool paste(const icu::UnicodeString& text, Clock::time_point deadline) override;
-    bool withdrawPaste(Clock::time_point deadline) override;
-    void restoreClipboard(Clock::time_point deadline) override;
+    Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus) override;
+    bool withdrawPaste() override;
+    void restoreClipboard() override;
 
 private:
     ClipboardKeeper m_keeper;
@@ -45,6 +47,8 @@ private:
     bool m_keysAside = false;
     // The last paste was the Delete key, not the clipboard.
     bool m_pastedKey = false;
+    // A paste key went out for the text offered, and the offer has not ended yet.
+    bool m_offerOut = false;
 };
 
 } // namespace quillet

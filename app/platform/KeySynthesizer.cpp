@@ -1,22 +1,20 @@
 #include "platform/KeySynthesizer.h"
 #include "platform/DisplayConnection.h"
+#include "platform/Freed.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstring>
 #include <optional>
 
 namespace quillet {
 namespace {
 
-template <typename Reply> struct Freed {
-    Reply* reply;
-    ~Freed() { free(reply); }
-    Reply* operator->() const { return reply; }
-    explicit operator bool() const { return reply != nullptr; }
-};
+// A window's parents are looked through this far for the process that made it: a toolkit's
+// focus window sits a level or two below the top-level window that names its process.
+constexpr int maximumWindowDepth = 8;
 
 } // namespace
 
@@ -94,8 +92,8 @@ std::optional<KeySynthesizer::Chord> KeySynthesizer::prepareChord(const std::vec
     if (!mapping || !modifiers || !pressed)
         return std::nullopt;
     keyboard.perKey = mapping->keysyms_per_keycode;
-    const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.reply);
-    keyboard.symbols.assign(symbols, symbols + xcb_get_keyboard_mapping_keysyms_length(mapping.reply));
+    const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.get());
+    keyboard.symbols.assign(symbols, symbols + xcb_get_keyboard_mapping_keysyms_length(mapping.get()));
     if (keyboard.perKey == 0 || keyboard.symbols.size() < std::size_t(count) * keyboard.perKey)
         return std::nullopt;
 
@@ -122,8 +120,8 @@ std::optional<KeySynthesizer::Chord> KeySynthesizer::prepareChord(const std::vec
 
     // The modifier keys down now, which would change the chord into another one.
     std::vector<xcb_keycode_t> held;
-    const xcb_keycode_t* modifierKeys = xcb_get_modifier_mapping_keycodes(modifiers.reply);
-    const int modifierKeyCount = xcb_get_modifier_mapping_keycodes_length(modifiers.reply);
+    const xcb_keycode_t* modifierKeys = xcb_get_modifier_mapping_keycodes(modifiers.get());
+    const int modifierKeyCount = xcb_get_modifier_mapping_keycodes_length(modifiers.get());
     for (int i = 0; i < modifierKeyCount; ++i) {
         const xcb_keycode_t code = modifierKeys[i];
         // Caps Lock and Num Lock (Lock and Mod2) are states, not held keys.
@@ -199,6 +197,37 @@ std::vector<KeySynthesizer::KeyEvent> KeySynthesizer::asTyped(const std::vector<
     for (auto code = pressedHere.rbegin(); code != pressedHere.rend(); ++code)
         typed.push_back({ XCB_KEY_RELEASE, *code });
     return typed;
+}
+
+std::optional<KeySynthesizer::Focus> KeySynthesizer::focus()
+{
+    if (!m_connection)
+        return std::nullopt;
+    Freed focused { xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr) };
+    if (!focused)
+        return std::nullopt;
+    Focus result { .window = focused->focus, .process = std::nullopt };
+    if (result.window == XCB_NONE || result.window == XCB_INPUT_FOCUS_POINTER_ROOT)
+        return result;
+    static constexpr char name[] = "_NET_WM_PID";
+    Freed pidAtom { xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 1, uint16_t(std::strlen(name)), name), nullptr) };
+    if (!pidAtom || pidAtom->atom == XCB_NONE)
+        return result;
+    xcb_window_t window = result.window;
+    for (int depth = 0; depth < maximumWindowDepth && window != XCB_NONE && window != m_root; ++depth) {
+        Freed pid { xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, pidAtom->atom, XCB_ATOM_CARDINAL, 0, 1), nullptr) };
+        if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) == 4) {
+            result.process = *static_cast<const uint32_t*>(xcb_get_property_value(pid.get()));
+            return result;
+        }
+        Freed tree { xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr) };
+        if (!tree)
+            break;
+        window = tree->parent;
+    }
+    return result;
 }
 
 bool KeySynthesizer::roundTrip()

@@ -61,6 +61,16 @@ public:
     /// Waits until the server has taken every key queued before.
     bool roundTrip();
 
+    /// The window that keys sent now go to, and the process that made it (as its top-level
+    /// window names it, _NET_WM_PID), when the window names one.
+    struct Focus {
+        uint32_t window = 0; // XCB_NONE, or XCB_INPUT_FOCUS_POINTER_ROOT: no window of its own
+        std::optional<uint32_t> process;
+        bool operator==(const Focus&) const = default;
+    };
+    /// None without a display, or when the server does not answer.
+    std::optional<Focus> focus();
+
 private:
     struct Keyboard;
 

@@ -16,8 +16,9 @@ namespace {
 // Lines longer than this before the caret are not read.
 constexpr int32_t maximumLineLength = 1 << 20;
 constexpr int32_t firstLineWindow = 256;
-// How long a selection may take to show after it was set.
+// How long a selection may take to show after it was set, and how often it is asked meanwhile.
 constexpr std::chrono::milliseconds selectionBound { 200 };
+constexpr std::chrono::milliseconds selectionPoll { 2 };
 
 bool isTrue(const Message& reply)
 {
@@ -167,11 +168,16 @@ CaretLine AtspiElement::caretLine()
     }
 }
 
-bool AtspiElement::isEditable()
+StateSet AtspiElement::states()
 {
     if (!m_focus.elementStates || !(m_focus.element && *m_focus.element == m_object))
         m_focus.elementStates = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
-    const StateSet states = *m_focus.elementStates;
+    return *m_focus.elementStates;
+}
+
+bool AtspiElement::isEditable()
+{
+    const StateSet states = this->states();
     if (states.has(State::readOnly) || !states.has(State::editable))
         return false;
     learnInterfaces();
@@ -225,9 +231,7 @@ LineEditAnswers AtspiElement::editLine(const LineEdit& edit)
 
 bool AtspiElement::acceptsKeyboardEdits()
 {
-    if (!m_focus.elementStates || !(m_focus.element && *m_focus.element == m_object))
-        m_focus.elementStates = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
-    const StateSet states = *m_focus.elementStates;
+    const StateSet states = this->states();
     return states.has(State::editable) && !states.has(State::readOnly);
 }
 
@@ -259,7 +263,7 @@ void AtspiElement::selectOnLine(const icu::UnicodeString& before, const icu::Uni
             return;
         if (std::chrono::steady_clock::now() >= deadline)
             throw AXError(AXError::CannotComplete);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(selectionPoll);
     }
 }
 
@@ -277,10 +281,51 @@ bool AtspiElement::caretStandsAfterOnLine(const icu::UnicodeString& before)
 icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
 {
     const int32_t start = lineOffset({});
-    const auto read = stringOf(require(textCall("GetText", { start, start + toolkitLength(expected) })).get());
+    const int32_t end = start + toolkitLength(expected);
+    auto read = stringOf(require(textCall("GetText", { start, end })).get());
+    if (read && read->empty() && end > start) {
+        // Gecko answers nothing for a span that runs past the end of the text, rather than what
+        // the text holds of it: read up to the end instead.
+        const auto count = int32Of(require(propertyQuery(m_object, textInterface, "CharacterCount")).get());
+        if (count && *count > start && *count < end)
+            read = stringOf(require(textCall("GetText", { start, *count })).get());
+    }
     if (!read)
         throw AXError(AXError::CannotComplete);
     return shown(*read);
+}
+
+std::optional<icu::UnicodeString> AtspiElement::readToCaretOnLine()
+{
+    const int32_t start = lineOffset({});
+    const auto caret = int32Of(require(propertyQuery(m_object, textInterface, "CaretOffset")).get());
+    if (!caret)
+        throw AXError(AXError::CannotComplete);
+    if (*caret < start)
+        return std::nullopt;
+    const auto read = stringOf(require(textCall("GetText", { start, *caret })).get());
+    if (!read)
+        throw AXError(AXError::CannotComplete);
+    return shown(*read);
+}
+
+bool AtspiElement::isSingleLine()
+{
+    return states().has(State::singleLine);
+}
+
+bool AtspiElement::hasFocus()
+{
+    // Asked afresh: a window switched to since the lookup takes the focus from the text.
+    const auto now = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
+    return now.has(State::focused);
+}
+
+std::optional<uint32_t> AtspiElement::processIdentifier()
+{
+    if (m_focus.facts.process == 0)
+        return std::nullopt;
+    return m_focus.facts.process;
 }
 
 int32_t AtspiElement::lineOffset(const icu::UnicodeString& before) const

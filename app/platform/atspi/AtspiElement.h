@@ -40,6 +40,10 @@ public:
     void setCaretOnLine(const icu::UnicodeString& before) override;
     bool caretStandsAfterOnLine(const icu::UnicodeString& before) override;
     icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override;
+    std::optional<icu::UnicodeString> readToCaretOnLine() override;
+    bool isSingleLine() override;
+    bool hasFocus() override;
+    std::optional<uint32_t> processIdentifier() override;
 
 private:
     std::vector<Message> send(std::vector<Message> calls);
@@ -48,6 +52,8 @@ private:
     Message require(Message call);
     icu::UnicodeString shown(const std::string& read) const;
     void learnInterfaces();
+    /// The element's states, read at the lookup or now.
+    StateSet states();
 
     Message textCall(const char* method, const std::vector<Argument>& arguments = {}) const;
     int32_t lineOffset(const icu::UnicodeString& before) const;

@@ -41,7 +41,7 @@ inline const ObjectReference desktopRoot { "org.a11y.atspi.Registry", "/org/a11y
 inline constexpr const char* applicationRootPath = "/org/a11y/atspi/accessible/root";
 
 /// The states that this backend asks about, by their bit in a GetState answer.
-enum class State : int { active = 1, editable = 7, focused = 12, visible = 30, readOnly = 43 };
+enum class State : int { active = 1, editable = 7, focused = 12, singleLine = 26, visible = 30, readOnly = 43 };
 
 struct StateSet {
     uint64_t bits = 0;

@@ -17,6 +17,9 @@ class CallBudget {
 public:
     static constexpr std::chrono::milliseconds callBound { 250 };
     static constexpr std::chrono::milliseconds pressBound { 1000 };
+    /// How long a press waits for the clipboard's owners and the display, at each step of a
+    /// paste through the keyboard (ClipboardPaster): as long as one call on the bus.
+    static constexpr std::chrono::milliseconds clipboardBound = callBound;
 
     using Duration = std::chrono::steady_clock::duration;
 

@@ -62,6 +62,16 @@ STALL_THREAD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stall_t
 # ... and when the editor took the expansion's paste before it stopped answering: the text ends as
 # the expansion once it answers again.
 UNFINISHED = "The editor stopped answering"
+# An expansion that rewrites the end of the line (its smallest edit replaces "from 1 to n"): in a
+# text written through the keyboard a paste over a selection.
+REWRITING_LINE = "xy for i from 1 to n"
+# How long a text written through the keyboard is busy when the paste key comes: longer than a
+# paste may take to show, as a busy browser is.
+BUSY_PASTE_MS = 1500
+# A large clipboard: an image of 30 MB, which its owner hands over in pieces.
+BIG_CLIPBOARD_BYTES = 30 * 1024 * 1024
+# The text of another window, switched to right after the shortcut.
+OTHER_TEXT = "let a = 1"
 
 
 WRITER_PROFILE = """<?xml version="1.0" encoding="UTF-8"?>
@@ -99,16 +109,27 @@ class Failure(Exception):
     pass
 
 
-# The page's own account of its text area, posted to the test at every change and numbered.
+# The page's own account of its text field, posted to the test at every change and numbered.
+# The page can be busy for a while when Shift+Insert comes, as a busy page's script is; every
+# paste it has been through (whether it got a text or not) is counted once it has settled.
 PAGE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>main.swift</title></head>
-<body><textarea id="code" rows="20" cols="80">%s</textarea>
+<body>%(field)s
 <script>
 const code = document.getElementById("code");
+const busy = %(busy)d;
 let last = "";
 let sequence = 0;
+let pastes = 0;
+document.addEventListener("keydown", event => {
+  if (busy && event.key === "Insert" && event.shiftKey) {
+    const end = performance.now() + busy;
+    while (performance.now() < end) {}
+  }
+}, true);
+document.addEventListener("paste", () => setTimeout(() => { pastes++; report(); }, 0), true);
 function report() {
-  const state = {value: code.value, start: code.selectionStart, end: code.selectionEnd,
+  const state = {value: code.value, start: code.selectionStart, end: code.selectionEnd, pastes: pastes,
                  focused: document.activeElement === code && document.hasFocus()};
   const shown = JSON.stringify(state);
   if (shown === last) return;
@@ -129,6 +150,10 @@ FIREFOX_PREFERENCES = "".join('user_pref("%s", %s);\n' % item for item in [
     ("toolkit.telemetry.reportingpolicy.firstRun", "false"), ("browser.sessionstore.resume_from_crash", "false"),
     ("app.update.disabledForTesting", "true"), ("browser.tabs.warnOnClose", "false"),
     ("accessibility.force_disabled", "-1")])
+# The page's text fields: a text area, a field of one line, one that keeps 22 characters.
+PAGE_FIELDS = {"textarea": '<textarea id="code" rows="20" cols="80">%s</textarea>',
+               "input": '<input id="code" size="80" value="%s">',
+               "maxlength": '<textarea id="code" rows="20" cols="80" maxlength="22">%s</textarea>'}
 # The user's clipboard before each press of the browser cases; each selection has a format of
 # its own beside the text, which must come back too.
 USER_CLIPBOARD = "the user's own clipboard"
@@ -170,17 +195,20 @@ EDITORS = {
     # writes other programs' edits to a line edit with setText, which clears its undo history.
     # The keyboard writes where other programs' edits are dropped, and a paste goes in.
     "gtk3-pasting": Editor([sys.executable, GTK3_FIXTURE, "--refuse-accessible-edits", "main.swift - Fixture",
-                            "{file}"], ["pasted", "pasted-held", "typed-after", "stalled"]),
+                            "{file}"], ["pasted", "pasted-held", "typed-after", "stalled", "rewriting",
+                                        "late-paste", "big-clipboard", "focus-switch"]),
     # KDE's editor component shows its text to other programs but refuses their edits.
-    "kwrite": Editor(["kwrite", "{file}"], ["basic", "emoji", "middle", "typed-after"], env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+    "kwrite": Editor(["kwrite", "{file}"], ["basic", "emoji", "middle", "typed-after", "rewriting"], env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
                                                                            "QT_QPA_PLATFORM": "xcb"}),
     # Browsers' text areas: read and selected over AT-SPI, written through the keyboard.
-    "firefox": Editor(["firefox-esr", "--no-remote", "--new-instance", "--profile", "{profile}", "{url}"], ["browser", "typed-after"],
+    "firefox": Editor(["firefox-esr", "--no-remote", "--new-instance", "--profile", "{profile}", "{url}"],
+                      ["browser", "typed-after", "rewriting", "late-paste", "altered", "focus-switch", "big-clipboard"],
                       env={"GNOME_ACCESSIBILITY": "1", "MOZ_CRASHREPORTER_DISABLE": "1"}, page=True,
                       profile={"firefox-profile/user.js": FIREFOX_PREFERENCES}),
     "chromium": Editor(["chromium", "--force-renderer-accessibility", "--no-first-run", "--no-default-browser-check",
                         "--disable-gpu", "--password-store=basic", "--user-data-dir={profile}"]
-                       + (["--no-sandbox"] if os.geteuid() == 0 else []) + ["--app={url}"], ["browser", "typed-after"],
+                       + (["--no-sandbox"] if os.geteuid() == 0 else []) + ["--app={url}"],
+                       ["browser", "typed-after", "rewriting", "late-paste", "altered", "focus-switch"],
                        page=True),
     "qt6-combo": Editor([FIXTURE, "main.swift - Fixture", "--combo", "{file}"], ["basic", "emoji", "stopped"],
                         env=QT, one_line=True),
@@ -204,6 +232,9 @@ class Session:
         self.notifications_log = os.path.join(self.work, "notifications.log")
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
         self.page = ""
+        self.page_field = "textarea"
+        # How long the page, or the GTK 3 fixture, is busy when the paste key comes.
+        self.page_busy_ms = 0
         self.page_states = []
         self.server = None
 
@@ -280,7 +311,8 @@ class Session:
         os.makedirs(env["XDG_CONFIG_HOME"] + "/orvanta", exist_ok=True)
         with open(env["XDG_CONFIG_HOME"] + "/orvanta/Quillet.ini", "w") as settings:
             settings.write("[General]\nDidOpenIntro=true\n")
-        env["QT_LOGGING_RULES"] = "quillet.expansion.debug=true;quillet.atspi.debug=true;quillet.shortcuts.debug=true"
+        env["QT_LOGGING_RULES"] = ("quillet.expansion.debug=true;quillet.atspi.debug=true;quillet.shortcuts.debug=true;"
+                                   "quillet.clipboard.debug=true")
         self.app_env = env
         self.app = self.start([os.path.join(self.bin_dir, "quillet-app")], self.app_log, env)
         self.wait("quillet-app's D-Bus name", lambda: (self.name_owned("com.orvanta.Quillet"), None), 20)
@@ -297,7 +329,8 @@ class Session:
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
-                body = (PAGE % html.escape(session.page)).encode("utf-8")
+                field = PAGE_FIELDS[session.page_field] % html.escape(session.page, quote=True)
+                body = (PAGE % {"field": field, "busy": session.page_busy_ms}).encode("utf-8")
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
                 self.send_header("Content-Length", str(len(body)))
@@ -401,11 +434,14 @@ class Session:
                                if "firefox" in self.editor.command[0] else home + "/browser") for part in self.editor.command]
         env = self.environment(home)
         env.update(self.editor.env)
+        if self.page_busy_ms:
+            env["QUILLET_FIXTURE_BUSY_PASTE_MS"] = str(self.page_busy_ms)
         for relative, text in self.editor.profile.items():
             os.makedirs(os.path.dirname(os.path.join(home, relative)), exist_ok=True)
             with open(os.path.join(home, relative), "w") as file:
                 file.write(text)
-        process = self.start(command, os.path.join(case_dir, "editor.log"), env)
+        self.editor_log = os.path.join(case_dir, "editor.log")
+        process = self.start(command, self.editor_log, env)
         self.editor_process = process
         shown = contents.split("\n")[0] if self.editor.paragraphs else contents.rstrip("\n")
         nudged = [time.monotonic()]
@@ -703,9 +739,12 @@ class Session:
             "error": result.stderr[-400:]}
 
     def check_clipboard(self, outcome):
-        held = self.clipboard()
-        if held != self.user_clipboard():
-            raise Failure("after the press (%s) the clipboard holds %s" % (outcome, json.dumps(held)))
+        # The primary selection comes back once a paste withdrawn can no longer land: within
+        # the withdrawal's five seconds.
+        try:
+            self.wait("the user's clipboard", lambda: (self.clipboard() == self.user_clipboard(), None), 7, 0.2)
+        except Failure:
+            raise Failure("after the press (%s) the clipboard holds %s" % (outcome, json.dumps(self.clipboard())))
 
     def case_pasted(self):
         """Written through the keyboard: the text and the caret as the expansion says, the
@@ -858,6 +897,199 @@ class Session:
                                                                                               ensure_ascii=False)))
         self.expect("a press once the editor runs again", expected)
         return "slowest D-Bus answer %.0f ms; the press while stopped: %s" % (slowest * 1000, outcome)
+
+    # --- texts written through the keyboard, in the user's way
+
+    def case_rewriting(self):
+        """An expansion that rewrites the end of the line: the paste replaces the selection,
+        which the primary selection's owner must not clear; both selections come back."""
+        self.own_clipboard()
+        _, _, outcome = self.expand_typed("", [], REWRITING_LINE)
+        if not outcome.startswith("expanded"):
+            raise Failure("the press reports %s" % outcome)
+        self.check_clipboard(outcome)
+        return outcome
+
+    def start_clipboard_reader(self):
+        """A program that reads the clipboard every few milliseconds, as clipboard managers do."""
+        return self.start(["bash", "-c", "while :; do xclip -o -selection clipboard >/dev/null 2>&1; sleep 0.003; done"],
+                          os.devnull, self.app_env, start_new_session=True)
+
+    def paste_settled(self):
+        """Whether the text has been through the paste key it was sent (with or without a text)."""
+        if self.editor.page:
+            state = self.page_state()
+            return bool(state and state["pastes"] > 0), state
+        with open(self.editor_log, errors="replace") as log:
+            printed = log.read()
+        return "paste settled" in printed, printed[-300:]
+
+    def case_late_paste(self):
+        """The text busy when the paste key comes, with and without a program reading the
+        clipboard all along, and with an expansion that rewrites the line (its paste replaces a
+        selection): the text ends as it was or as the expansion, never holding the user's
+        clipboard, and the user is told which. Then, with the reader still running, a press
+        expands."""
+        outcomes = []
+        for typed, reading in ((self.abbreviation(), False), (self.abbreviation(), True), (REWRITING_LINE, False)):
+            self.own_clipboard()
+            self.page_busy_ms = BUSY_PASTE_MS
+            self.open_editor("")
+            before = self.type_line(typed)
+            expected = self.expectation(before)
+            readers = [self.start_clipboard_reader()] if reading else []
+            try:
+                notified = len(self.notifications())
+                outcome = self.press()
+                # The text gets to the paste key once it is no longer busy.
+                self.wait("the text to get to the paste key (%s)" % outcome, self.paste_settled, 15)
+                told = self.told(notified, outcome) if outcome.startswith("failed") else None
+                # What a late paste would bring lands right after it settled.
+                reading_after = atspi_text.read()
+                if USER_CLIPBOARD in reading_after.get("text", ""):
+                    raise Failure("the user's clipboard was pasted (%s, told %s): read %s"
+                                  % (outcome, told, json.dumps(reading_after, ensure_ascii=False)))
+                if outcome.startswith("expanded") or told == UNFINISHED:
+                    self.expect("the text after the press (%s, told %s)" % (outcome, told), {"text": expected["text"]})
+                else:
+                    if told not in UNANSWERED:
+                        raise Failure("a paste the busy text took too late is told as %s (%s)" % (told, outcome))
+                    self.expect("the text after the press (%s, told %s)" % (outcome, told),
+                                {"text": before["text"], "cursorPosition": before["caret"]})
+                self.check_clipboard(outcome)
+                outcomes.append("%s%s: %s, told %s" % ("reader, " if reading else "", typed, outcome, told))
+                if reading:
+                    # Not busy: the press expands while the reader reads on.
+                    self.close_editor()
+                    self.page_busy_ms = 0
+                    _, _, outcome = self.expand_typed("", [], self.abbreviation())
+                    if not outcome.startswith("expanded"):
+                        raise Failure("with the clipboard read all along, the press reports %s" % outcome)
+                    self.check_clipboard(outcome)
+                    outcomes.append("reader: %s" % outcome)
+            finally:
+                for reader in readers:
+                    os.killpg(reader.pid, signal.SIGKILL)
+                    reader.wait()
+                self.page_busy_ms = 0
+            self.close_editor()
+        return "; ".join(outcomes)
+
+    def case_big_clipboard(self):
+        """A 30 MB image on the clipboard from a well-behaved owner: the press expands, and the
+        image is whole on the clipboard afterwards; its owner was answered to the end."""
+        self.own_clipboard()
+        image = os.path.join(self.work, "big.png")
+        data = os.urandom(BIG_CLIPBOARD_BYTES)
+        with open(image, "wb") as file:
+            file.write(data)
+        owner = self.start(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", image],
+                           os.path.join(self.work, "xclip.log"), self.app_env)
+
+        def offers_image():
+            targets = subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"], capture_output=True,
+                                     text=True, env=self.app_env, timeout=10).stdout
+            return "image/png" in targets, targets
+        self.wait("xclip to own the clipboard", offers_image, 10)
+        try:
+            _, _, outcome = self.expand_typed("", [], self.abbreviation())
+        except Failure as failure:
+            raise Failure("%s\n    the page told %s" % (failure, json.dumps(self.page_states[-4:])))
+        if not outcome.startswith("expanded"):
+            raise Failure("with a 30 MB clipboard the press reports %s" % outcome)
+        # Its owner lost the clipboard to the paste: once it has handed every format over, it ends.
+        self.wait("xclip to have handed the image over and ended", lambda: (owner.poll() is not None, None), 20)
+        started = time.monotonic()
+        held = subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", "image/png"], capture_output=True,
+                              env=self.app_env, timeout=20).stdout
+        if held != data:
+            raise Failure("after the press (%s) the clipboard holds %d bytes of the image's %d%s"
+                          % (outcome, len(held), len(data), " (the same start)" if data.startswith(held) else ""))
+        primary = self.clipboard().get("primary")
+        if primary != self.user_clipboard()["primary"]:
+            raise Failure("after the press (%s) the primary selection holds %s" % (outcome, json.dumps(primary)))
+        return "%s; the image read back in %.1f s" % (outcome, time.monotonic() - started)
+
+    def case_altered(self):
+        """A field that would change the paste: one of a single line gets no expansion of
+        several lines, one that keeps 22 characters has the paste taken back. The text is as it
+        was, and the user is told why."""
+        outcomes = []
+        for field, title in (("input", "This text holds a single line"),
+                             ("maxlength", "The editor changed the expansion")):
+            self.page_field = field
+            self.own_clipboard()
+            self.open_editor("")
+            before = self.type_line(self.abbreviation())
+            notified = len(self.notifications())
+            outcome = self.press()
+            told = self.told(notified, outcome) if outcome.startswith("failed") else None
+            if told != title:
+                raise Failure("in a field (%s) the press reports %s, told %s; the page told %s"
+                              % (field, outcome, told, json.dumps(self.page_states[-4:])))
+            self.wait("the page's field (%s) as it was" % field, lambda: (bool(
+                self.page_state() and self.page_state()["value"] == before["text"]), self.page_state()), 5)
+            self.expect("the field (%s) after the press (%s)" % (field, outcome),
+                        {"text": before["text"], "cursorPosition": before["caret"]})
+            self.check_clipboard(outcome)
+            outcomes.append("%s: %s" % (field, told))
+            self.close_editor()
+        self.page_field = "textarea"
+        return "; ".join(outcomes)
+
+    def case_focus_switch(self):
+        """Another window activated right after the shortcut: it never gets the paste; the text
+        ends as it was (and the user is told the focus moved) or as the expansion."""
+        self.own_clipboard()
+        other_file = os.path.join(self.work, "other.swift")
+        with open(other_file, "w") as file:
+            file.write(OTHER_TEXT)
+        other = self.start([sys.executable, GTK3_FIXTURE, "--plain", "other.swift - Other", other_file],
+                           os.path.join(self.work, "other.log"), self.environment(os.path.join(self.work, "other-home")))
+        outcomes = []
+        try:
+            other_window = self.wait("the other window", lambda: self.window_named("other.swift"), 30)
+            for attempt in range(2):
+                self.open_editor("")
+                before = self.type_line(self.abbreviation())
+                expected = self.expectation(before)
+                editor_window = self.wait("the editor's window", lambda: self.window_named("main.swift"), 10)
+                presses = len(self.presses())
+                notified = len(self.notifications())
+                # The other window is activated as the shortcut goes down, before its keys come up.
+                subprocess.run(["xdotool", "keydown", "ctrl+alt+e", "windowactivate", other_window, "keyup", "--delay",
+                                "20", "ctrl+alt+e"], check=True, timeout=10)
+                outcome = self.outcome(presses, 10)
+                told = self.told(notified, outcome) if outcome.startswith("failed") else None
+                reading = self.wait_reading("the other window's text to have the focus",
+                                            lambda reading: reading["title"].startswith("other.swift"), 10)
+                if reading["text"] != OTHER_TEXT:
+                    raise Failure("the other window was written (%s, told %s): read %s"
+                                  % (outcome, told, json.dumps(reading, ensure_ascii=False)))
+                subprocess.run(["xdotool", "windowactivate", "--sync", editor_window], check=True, timeout=10)
+                wanted = expected if outcome.startswith("expanded") else {"text": before["text"]}
+                # Where neither window's text had the focus at the press, nothing was found to expand.
+                if told not in (None, "The focus moved to another window", "Are you using a text editor?",
+                                UNFINISHED) + UNANSWERED:
+                    raise Failure("a press whose window was switched away from is told as %s (%s)" % (told, outcome))
+                if told == UNFINISHED:
+                    wanted = {"text": expected["text"]}
+                self.wait_reading("the editor's text to have the focus again",
+                                  lambda reading: reading["title"].startswith("main.swift"), 10)
+                self.expect("the editor's text after the press (%s, told %s)" % (outcome, told), wanted)
+                self.check_clipboard(outcome)
+                outcomes.append("%s, told %s" % (outcome, told))
+                self.close_editor()
+        finally:
+            other.terminate()
+            other.wait(10)
+        return "; ".join(outcomes)
+
+    def window_named(self, start):
+        """The newest window whose title starts with START, as xdotool finds it."""
+        found = subprocess.run(["xdotool", "search", "--name", "^" + start.replace(".", "\\.")], capture_output=True,
+                               text=True, timeout=10).stdout.split()
+        return bool(found), found[-1] if found else None
 
     def run(self, cases):
         failures = 0

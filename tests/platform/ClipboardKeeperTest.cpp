@@ -1,0 +1,384 @@
+// The clipboard keeper on a real X display, against real owners (xclip) and requestors of the
+// test's own: what it answers, to whom, with which time, and what it gives back.
+
+#include "platform/ClipboardKeeper.h"
+
+#include "front/KeyboardPaste.h"
+#include "platform/Freed.h"
+#include "platform/atspi/CallBudget.h"
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <poll.h>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace quillet {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+/// A program of the test's own on the display: it asks for selections as a toolkit does, with
+/// the time it names.
+class Requestor {
+public:
+    Requestor()
+    {
+        // A display that has just seen the previous test's clients go can reset a connection
+        // made at that moment (Xvfb closing an old client's socket late): connected again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            m_connection = xcb_connect(nullptr, nullptr);
+            if (!xcb_connection_has_error(m_connection))
+                break;
+            xcb_disconnect(m_connection);
+        }
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        for (xcb_window_t* window : { &m_window, &m_focusWindow }) {
+            *window = xcb_generate_id(m_connection);
+            const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, *window, screen->root, 0, 0, 1, 1, 0,
+                XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+        }
+        xcb_flush(m_connection);
+    }
+    ~Requestor() { xcb_disconnect(m_connection); }
+    Requestor(const Requestor&) = delete;
+    Requestor& operator=(const Requestor&) = delete;
+
+    /// Another window of this program: the one a paste goes into.
+    uint32_t focusWindow() const { return m_focusWindow; }
+
+    uint32_t atom(const char* name)
+    {
+        Freed reply { xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name), nullptr) };
+        return reply ? reply->atom : XCB_NONE;
+    }
+
+    /// The server's time now.
+    uint32_t now()
+    {
+        const uint32_t property = atom("TEST_TIME");
+        xcb_change_property(m_connection, XCB_PROP_MODE_APPEND, m_window, property, XCB_ATOM_STRING, 8, 0, nullptr);
+        uint32_t time = 0;
+        wait([&](xcb_generic_event_t* event) {
+            auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+            if ((event->response_type & ~0x80) == XCB_PROPERTY_NOTIFY && notify->atom == property)
+                time = notify->time;
+            return time != 0;
+        });
+        return time;
+    }
+
+    uint32_t owner(const char* selection)
+    {
+        Freed reply { xcb_get_selection_owner_reply(
+            m_connection, xcb_get_selection_owner(m_connection, atom(selection)), nullptr) };
+        return reply ? reply->owner : XCB_NONE;
+    }
+
+    /// What the selection's owner answers for `target` (pieces put together); none when it
+    /// refuses, or says nothing within five seconds.
+    std::optional<std::string> fetch(const char* selection, const char* target, uint32_t time = XCB_CURRENT_TIME)
+    {
+        const uint32_t property = atom("TEST_FETCHED");
+        xcb_delete_property(m_connection, m_window, property);
+        xcb_convert_selection(m_connection, m_window, atom(selection), atom(target), property, time);
+        bool answered = false;
+        bool refused = false;
+        if (!wait([&](xcb_generic_event_t* event) {
+                if ((event->response_type & ~0x80) != XCB_SELECTION_NOTIFY)
+                    return false;
+                answered = true;
+                refused = reinterpret_cast<xcb_selection_notify_event_t*>(event)->property == XCB_NONE;
+                return true;
+            })
+            || refused)
+            return std::nullopt;
+        Freed reply { xcb_get_property_reply(m_connection,
+            xcb_get_property(m_connection, 1, m_window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
+            nullptr) };
+        if (!reply)
+            return std::nullopt;
+        if (reply->type != atom("INCR"))
+            return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                std::size_t(xcb_get_property_value_length(reply.get())));
+        std::string data;
+        while (true) {
+            if (!wait([&](xcb_generic_event_t* event) {
+                    auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+                    return (event->response_type & ~0x80) == XCB_PROPERTY_NOTIFY && notify->atom == property
+                        && notify->state == XCB_PROPERTY_NEW_VALUE;
+                }))
+                return std::nullopt;
+            Freed piece { xcb_get_property_reply(m_connection,
+                xcb_get_property(m_connection, 1, m_window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
+                nullptr) };
+            if (!piece)
+                return std::nullopt;
+            const int length = xcb_get_property_value_length(piece.get());
+            if (length == 0)
+                return data;
+            data.append(static_cast<const char*>(xcb_get_property_value(piece.get())), std::size_t(length));
+        }
+    }
+
+private:
+    template <typename Predicate> bool wait(Predicate seen)
+    {
+        xcb_flush(m_connection);
+        const auto deadline = Clock::now() + 5s;
+        pollfd fd { xcb_get_file_descriptor(m_connection), POLLIN, 0 };
+        while (Clock::now() < deadline) {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+                const bool found = seen(event);
+                free(event);
+                if (found)
+                    return true;
+            }
+            poll(&fd, 1, 50);
+        }
+        return false;
+    }
+
+    xcb_connection_t* m_connection = nullptr;
+    xcb_window_t m_window = 0;
+    xcb_window_t m_focusWindow = 0;
+};
+
+/// xclip serving a file in a selection, until another program takes it and it has handed over
+/// everything it was asked for.
+class XclipOwner {
+public:
+    XclipOwner(const char* selection, const char* target, const std::string& path)
+    {
+        const std::vector<std::string> arguments { "xclip", "-quiet", "-selection", selection, "-t", target, "-i",
+            path };
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&m_pid, "xclip", &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~XclipOwner()
+    {
+        if (m_pid > 0 && !ended(0ms)) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    XclipOwner(const XclipOwner&) = delete;
+    XclipOwner& operator=(const XclipOwner&) = delete;
+
+    bool ended(std::chrono::milliseconds within)
+    {
+        const auto deadline = Clock::now() + within;
+        while (true) {
+            if (m_pid <= 0 || waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = 0;
+                return true;
+            }
+            if (Clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+std::string writeFile(const std::string& name, const std::string& contents)
+{
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << contents;
+    return path;
+}
+
+template <typename Predicate> bool eventually(Predicate holds, std::chrono::milliseconds within = 5000ms)
+{
+    const auto deadline = Clock::now() + within;
+    while (!holds()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+Clock::time_point callDeadline()
+{
+    return Clock::now() + CallBudget::clipboardBound;
+}
+
+class ClipboardKeeperTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display";
+        // Through a round trip the display is done with the clients of the test before.
+        ASSERT_NE(m_editor.now(), 0u);
+        ASSERT_NE(m_reader.now(), 0u);
+    }
+    /// The user's clipboard and primary selection, each a text of xclip's.
+    void ownUserSelections()
+    {
+        m_clipboardOwner.emplace("clipboard", "UTF8_STRING", writeFile("user-clipboard", "USERCLIP"));
+        m_primaryOwner.emplace("primary", "UTF8_STRING", writeFile("user-primary", "USERPRIMARY"));
+        ASSERT_TRUE(eventually([&] { return m_reader.fetch("CLIPBOARD", "UTF8_STRING") == "USERCLIP"; }));
+        ASSERT_TRUE(eventually([&] { return m_reader.fetch("PRIMARY", "UTF8_STRING") == "USERPRIMARY"; }));
+    }
+
+    Requestor m_editor; // the application pasted into
+    Requestor m_reader; // another program that reads the clipboard
+    std::optional<XclipOwner> m_clipboardOwner;
+    std::optional<XclipOwner> m_primaryOwner;
+};
+
+TEST_F(ClipboardKeeperTest, OnlyThePastesApplicationTakesItAndALateRequestOfItPutsBackWhatItReplaces)
+{
+    ownUserSelections();
+    ClipboardKeeper keeper;
+    ASSERT_TRUE(keeper.keep(callDeadline()));
+    // A rewriting expansion: "in 1..<n {…}" pasted over "from 1 to n".
+    ASSERT_TRUE(keeper.offer("in 1..<n {}", "from 1 to n", m_editor.focusWindow(), callDeadline()));
+    // The paste key's time: after the offer, before the withdrawal.
+    const uint32_t pasteKey = m_editor.now();
+    // A program reading the clipboard all along gets the paste, and does not take it.
+    EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING"), "in 1..<n {}");
+    EXPECT_FALSE(keeper.offerTaken());
+    // The clipboard is owned again after the paste key, never at its very time.
+    ASSERT_TRUE(eventually([&] { return m_reader.now() != pasteKey; }));
+    // The primary selection is still its owner's.
+    EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
+    EXPECT_TRUE(keeper.withdraw(callDeadline()));
+    // The editor takes it late, naming the paste key's time (GTK, Qt) or a time of its own
+    // (Firefox asks the server, Chromium names none): whatever it names, it gets what its
+    // selection holds, and pastes it over itself.
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", pasteKey), "from 1 to n");
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "from 1 to n");
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "text/plain;charset=utf-8", XCB_CURRENT_TIME), "from 1 to n");
+    // The others get the user's clipboard at once.
+    EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING"), "USERCLIP");
+    EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING", pasteKey), std::nullopt)
+        << "a request before the clipboard was owned again";
+    keeper.restore(callDeadline());
+    // Once the late paste was refused, the editor's own next paste gets the user's clipboard.
+    EXPECT_TRUE(eventually([&] { return m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()) == "USERCLIP"; },
+        PasteBounds::withdrawalLinger * 4));
+    EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
+}
+
+TEST_F(ClipboardKeeperTest, APasteItsApplicationTookIsNotWithdrawnAndTheClipboardComesBack)
+{
+    ownUserSelections();
+    ClipboardKeeper keeper;
+    ASSERT_TRUE(keeper.keep(callDeadline()));
+    ASSERT_TRUE(keeper.offer("for item in items", "", m_editor.focusWindow(), callDeadline()));
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "for item in items");
+    EXPECT_TRUE(keeper.offerTaken());
+    EXPECT_FALSE(keeper.withdraw(callDeadline()));
+    keeper.restore(callDeadline());
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "USERCLIP");
+    EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING"), "USERCLIP");
+    // The owner lost the clipboard and had nothing more to hand over: it ended.
+    EXPECT_TRUE(m_clipboardOwner->ended(5000ms));
+}
+
+TEST_F(ClipboardKeeperTest, ThePrimarySelectionComesBackOnlyWhereAnotherProgramTookItDuringThePress)
+{
+    ownUserSelections();
+    {
+        // Not taken during the press: it stays with its owner.
+        ClipboardKeeper keeper;
+        ASSERT_TRUE(keeper.keep(callDeadline()));
+        const uint32_t owner = m_reader.owner("PRIMARY");
+        ASSERT_TRUE(keeper.offer("for item in items", "", m_editor.focusWindow(), callDeadline()));
+        EXPECT_EQ(m_reader.owner("PRIMARY"), owner);
+        keeper.restore(callDeadline());
+        EXPECT_EQ(m_reader.owner("PRIMARY"), owner);
+        EXPECT_FALSE(m_primaryOwner->ended(0ms));
+    }
+    // A text selected during the press takes it: the user's comes back.
+    ClipboardKeeper keeper;
+    ASSERT_TRUE(keeper.keep(callDeadline()));
+    XclipOwner selected("primary", "UTF8_STRING", writeFile("selected", "items"));
+    ASSERT_TRUE(eventually([&] { return m_reader.fetch("PRIMARY", "UTF8_STRING") == "items"; }));
+    keeper.restore(callDeadline());
+    EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
+}
+
+TEST_F(ClipboardKeeperTest, ThePrimarySelectionWaitsForAWithdrawnPasteToLandBeforeItComesBack)
+{
+    ownUserSelections();
+    ClipboardKeeper keeper;
+    ASSERT_TRUE(keeper.keep(callDeadline()));
+    // Selecting the span to rewrite makes the editor's toolkit take the primary selection; one
+    // that loses it clears that selection, which the late paste is to replace.
+    XclipOwner selecting("primary", "UTF8_STRING", writeFile("selected", "from 1 to n"));
+    ASSERT_TRUE(eventually([&] { return m_reader.fetch("PRIMARY", "UTF8_STRING") == "from 1 to n"; }));
+    ASSERT_TRUE(keeper.offer("in 1..<n {}", "from 1 to n", m_editor.focusWindow(), callDeadline()));
+    ASSERT_TRUE(keeper.withdraw(callDeadline()));
+    keeper.restore(callDeadline());
+    EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "from 1 to n");
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "from 1 to n");
+    // Once the late paste has landed, the user's primary selection comes back.
+    EXPECT_TRUE(eventually(
+        [&] { return m_reader.fetch("PRIMARY", "UTF8_STRING") == "USERPRIMARY"; }, PasteBounds::withdrawalLinger * 4));
+}
+
+TEST_F(ClipboardKeeperTest, ALargeClipboardIsKeptAtOnceAndGivenBackWholeItsOwnerAnsweredToTheEnd)
+{
+    std::string image(30 << 20, '\0');
+    std::mt19937 random(47);
+    for (char& byte : image)
+        byte = char(random());
+    m_clipboardOwner.emplace("clipboard", "image/png", writeFile("big.png", image));
+    // Its formats arrive beside the image's pieces.
+    m_primaryOwner.emplace("primary", "UTF8_STRING", writeFile("user-primary", "USERPRIMARY"));
+    ASSERT_TRUE(eventually([&] {
+        const auto targets = m_reader.fetch("CLIPBOARD", "TARGETS");
+        return targets && targets->size() >= 8;
+    }));
+    ClipboardKeeper keeper;
+    // Within a call's bound, however large the clipboard.
+    ASSERT_TRUE(keeper.keep(callDeadline()));
+    ASSERT_TRUE(keeper.offer("for item in items", "", m_editor.focusWindow(), callDeadline()));
+    EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "for item in items");
+    EXPECT_FALSE(keeper.withdraw(callDeadline()));
+    keeper.restore(callDeadline());
+    // Asked for it while it still arrives, or after: the whole image.
+    const auto given = m_reader.fetch("CLIPBOARD", "image/png");
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->size(), image.size());
+    EXPECT_TRUE(*given == image);
+    EXPECT_EQ(keeper.formatsArriving(), 0);
+    EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
+    // Every transfer it started was read to its end: the owner, which lost the clipboard, ended.
+    EXPECT_TRUE(m_clipboardOwner->ended(5000ms));
+}
+
+} // namespace
+} // namespace quillet
