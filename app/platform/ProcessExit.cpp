@@ -1,10 +1,14 @@
 #include "platform/ProcessExit.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <fcntl.h>
 #include <iostream>
+#include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace quillet {
 namespace {
@@ -28,6 +32,19 @@ void runExitAction()
     }
 }
 
+// The start's last progress, in the steady clock's ticks, and whether it is over.
+std::atomic<long long> startProgress { 0 };
+std::atomic<bool> startOver { false };
+
+long long ticksNow() noexcept
+{
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+// Written to by startEndDeadline(), read by the watching thread.
+int endDeadlinePipe[2] = { -1, -1 };
+std::atomic<bool> endDeadlineStarted { false };
+
 } // namespace
 
 void exitForLackOfThread(const char* what, const std::system_error& error)
@@ -40,6 +57,66 @@ void exitForLackOfThread(const char* what, const std::system_error& error)
 bool processIsExiting() noexcept
 {
     return exiting.load();
+}
+
+void watchTheStart(std::chrono::milliseconds bound, std::function<void()> whenStuck)
+{
+    startGoesOn();
+    try {
+        std::thread([bound, whenStuck = std::move(whenStuck)] {
+            // Looked at a few times within the bound.
+            const auto interval = bound / 8;
+            while (!startOver) {
+                std::this_thread::sleep_for(interval);
+                const std::chrono::steady_clock::duration still(ticksNow() - startProgress.load());
+                if (!startOver && still > bound) {
+                    whenStuck();
+                    return;
+                }
+            }
+        }).detach();
+    } catch (const std::system_error& error) {
+        std::cerr << "quillet-app: no thread to watch the start (" << error.what() << ")\n";
+    }
+}
+
+void startGoesOn() noexcept
+{
+    startProgress = ticksNow();
+}
+
+void startEnded() noexcept
+{
+    startOver = true;
+}
+
+void watchForStuckEnd(std::chrono::milliseconds deadline)
+{
+    if (endDeadlinePipe[0] >= 0 || pipe2(endDeadlinePipe, O_CLOEXEC) != 0)
+        return;
+    try {
+        std::thread([deadline] {
+            char byte = 0;
+            while (read(endDeadlinePipe[0], &byte, 1) < 0 && errno == EINTR) { }
+            std::this_thread::sleep_for(deadline);
+            // Still here: the main thread could not end the process. Only what is safe
+            // whatever that thread holds (no allocation, no lock of the C library).
+            static constexpr char message[]
+                = "quillet-app: asked to end, but stuck: ending now, without the last save\n";
+            [[maybe_unused]] const auto written = write(STDERR_FILENO, message, sizeof message - 1);
+            _exit(1);
+        }).detach();
+    } catch (const std::system_error& error) {
+        std::cerr << "quillet-app: no thread to make sure that the process ends when asked (" << error.what() << ")\n";
+    }
+}
+
+void startEndDeadline() noexcept
+{
+    if (endDeadlinePipe[1] < 0 || endDeadlineStarted.exchange(true))
+        return;
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(endDeadlinePipe[1], &byte, 1);
 }
 
 void runWhenProcessExits(std::function<void()> action)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <system_error>
 
@@ -22,5 +23,28 @@ bool processIsExiting() noexcept;
 /// the static storage made earlier goes away. One action: later calls do nothing. An
 /// exception it throws is reported on standard error.
 void runWhenProcessExits(std::function<void()> action);
+
+/// Watches from a thread of its own that the main thread gets the application started: when
+/// startGoesOn() has not been called for `bound` before startEnded(), the start is stuck (in a
+/// library call that waits without end for a bus that went away, say) and `whenStuck` runs on
+/// that thread, which is to end or start the process again. Call once, on the main thread;
+/// without a thread to be had the start goes unwatched.
+void watchTheStart(std::chrono::milliseconds bound, std::function<void()> whenStuck);
+/// The start made progress. Async-signal-safe.
+void startGoesOn() noexcept;
+/// The start is over (the application serves, hands over or ends): nothing is watched any more.
+void startEnded() noexcept;
+
+/// Makes sure that a request to end (a termination signal) ends the process even when its
+/// main thread is stuck (in a library that waits on a bus, say): a thread of its own waits for
+/// startEndDeadline() and, when the process still runs `deadline` later, ends it with a
+/// message and status 1, without the last save the stuck thread could not make. The X server
+/// and the session bus let go of what the process held (its shortcuts, its name). Call once,
+/// on the main thread; without a thread to be had it says so and the process goes on without.
+void watchForStuckEnd(std::chrono::milliseconds deadline);
+
+/// Starts the clock of watchForStuckEnd(); later calls do nothing. Async-signal-safe: meant
+/// for a signal handler.
+void startEndDeadline() noexcept;
 
 } // namespace quillet
