@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The running quillet-app under faults: no display, hostile bundle files over OpenFiles, a
-# library file changed behind its back, a settings file that is a pipe, quitting after sounds
-# played, messages carrying file descriptors, and a session bus that restarts or goes away. Runs inside `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet
-# and quillet-app), offscreen. Every wait has a deadline; a failure prints the app's log.
+# The running quillet-app under faults: no display, hostile bundle files and huge calls over
+# D-Bus, a library file changed behind its back or that cannot be loaded, a settings file that
+# is a pipe, quitting after sounds played, messages carrying file descriptors, files handed over
+# right before SIGTERM, and a session bus that restarts or goes away. Runs inside
+# `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet and quillet-app), offscreen
+# but for the unloadable library's rows, which have an X server of their own. Every wait has a
+# deadline; a failure prints the app's log.
 set -uo pipefail
 
 bin=$1
@@ -226,15 +229,25 @@ stop_app "after messages with descriptors"
 
 # 8. A library that cannot be loaded (not JSON, or larger than any the editor makes): while the
 #    alert that says so shows, every call is answered at once, with an error that names the
-#    failure, and the file is left as it is; SIGTERM ends the application.
+#    failure, also after the expand shortcut was pressed, and the file is left as it is;
+#    SIGTERM ends the application. It runs on an X display of its own, for its shortcut.
 cp "$library" "$work/library.kept"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+x_pid=$!
+wait_until 20 test -s "$work/display" || fail "no X server started"
 for broken in json size; do
     case $broken in
         json) printf '{"bundles": [ {"name": "x", ' >"$library" ;;
         size) rm -f "$library"; truncate -s 600M "$library" ;;
     esac
     checksum=$(cksum <"$library")
-    start_app || continue
+    DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb "$bin/quillet-app" >"$app_log" 2>&1 &
+    app_pid=$!
+    wait_until 30 name_owned || { fail "library $broken: quillet-app did not take its D-Bus name"; continue; }
+    # The shortcuts are bound before the library loads: a press meanwhile finds none.
+    wait_until 10 bash -c "DISPLAY=:$(cat "$work/display") /usr/bin/python3 $(dirname "$0")/grab_shortcut.py; [ \$? -eq 1 ]" ||
+        fail "library $broken: quillet-app did not take its shortcut"
+    DISPLAY=:$(cat "$work/display") xdotool key --delay 20 ctrl+alt+e
     for method in "org.freedesktop.DBus.Peer.Ping" \
         "com.orvanta.Quillet.Expand 'for item in items' {}" \
         "com.orvanta.Quillet.ExpandAsJSON 'for item in items' {}" \
@@ -255,6 +268,8 @@ for broken in json size; do
     app_pid=
     [ "$(cksum <"$library")" = "$checksum" ] || fail "library $broken: the file was changed"
 done
+kill "$x_pid"
+wait "$x_pid" 2>/dev/null
 rm -f "$library"
 cp "$work/library.kept" "$library"
 
