@@ -380,8 +380,9 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
     menuActions.setExpanderBrowser([this] { delegate.showOrHideExpanderBrowser(); });
 
     delegate.applicationDidFinishLaunching();
-    if (!files.isEmpty())
-        QTimer::singleShot(0, &delegate, [this, files] { delegate.importFiles(files); });
+    // Imported as the files of OpenFiles are: after the start, or at the end when it comes first.
+    if (!service->openFiles(files))
+        qCWarning(mainLog) << "A path is longer than the system allows: no file was opened";
     if (showEditor)
         QTimer::singleShot(0, &delegate, [this] { delegate.showExpandersWindow(); });
     else if (!QSystemTrayIcon::isSystemTrayAvailable())
