@@ -18,14 +18,16 @@ namespace quillet {
 /// and makes nothing else. Without a session bus that answers (at the start, or after it went
 /// away) it ends: it cannot tell whether it is the session's only instance.
 ///
-/// Otherwise run() makes the application's parts and connects them, in the order they depend
-/// on each other: the process-wide settings, accessibility backend and library environment;
-/// the application delegate with its expanding controller, appearance and global shortcuts;
-/// the status menu with its controller, start at login and actions; the editor window and the
-/// expander browser, each made on first demand; and last the D-Bus object. They are destroyed
-/// in reverse order when this object is, which must be before the QApplication: the
-/// process-wide objects that hold Qt objects go with them, after the library's waiting change
-/// is written. Main thread only.
+/// Otherwise, once Qt's own connection to the bus answers too, run() makes the application's
+/// parts and connects them, in the order they depend on each other: the process-wide settings,
+/// accessibility backend and library environment; the application delegate with its expanding
+/// controller, appearance and global shortcuts; the status menu with its controller, start at
+/// login and actions; the editor window and the expander browser, each made on first demand;
+/// and last the D-Bus object, served from the moment the library starts loading. They are
+/// destroyed in reverse order when this object is, which must be before the QApplication: the
+/// D-Bus calls that have arrived are answered first, the files handed over imported, and the
+/// process-wide objects that hold Qt objects go after the library's waiting change is written.
+/// Main thread only, but for what the class's static functions say.
 class QuilletApplication final {
 public:
     /// Whether Qt will find a display that answers: a Wayland compositor (with Qt's Wayland
