@@ -82,10 +82,11 @@ public:
     /// The longest the event loop waits for another program's lock on the library; the change
     /// then waits and is tried again.
     static constexpr std::chrono::milliseconds libraryLockWait { 40 };
-    /// How long the start may stand still before it counts as stuck (watchTheStart).
+    /// How long the start may stand still (its event loop not turning, its thread not running)
+    /// before it counts as stuck (watchTheStart).
     static constexpr std::chrono::milliseconds stuckStartBound { 10000 };
-    /// How long after a termination signal, or the end of the event loop, the process may take
-    /// to end (its last save included) before it is ended without (watchForStuckEnd).
+    /// How long the main thread may stand still after a termination signal, or once the event
+    /// loop has ended, before the process is ended without its last save (watchForStuckEnd).
     static constexpr std::chrono::milliseconds endBound { 10000 };
 
 private:
