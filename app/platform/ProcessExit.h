@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <system_error>
 
@@ -22,5 +23,31 @@ bool processIsExiting() noexcept;
 /// the static storage made earlier goes away. One action: later calls do nothing. An
 /// exception it throws is reported on standard error.
 void runWhenProcessExits(std::function<void()> action);
+
+/// Watches from a thread of its own that the main thread gets the application started: when
+/// for `bound`, before startEnded(), that thread has neither run (had processor time) nor
+/// called startGoesOn(), the start is stuck (in a library call that waits without end for a
+/// bus that went away, say) and `whenStuck` runs on the watching thread, which is to end or
+/// start the process again. Call once, on the main thread; without a thread to be had the
+/// start goes unwatched.
+void watchTheStart(std::chrono::milliseconds bound, std::function<void()> whenStuck);
+/// The start made progress (the event loop turns). Async-signal-safe.
+void startGoesOn() noexcept;
+/// The start is over (the application serves, hands over or ends): nothing is watched any more.
+void startEnded() noexcept;
+
+/// Makes sure that a request to end (a termination signal) ends the process even when its
+/// main thread is stuck (in a library that waits on a bus, say): a thread of its own waits for
+/// startEndDeadline() and, once the main thread has then stood still (had no processor time)
+/// for `bound` with the process still there, ends it with a message and status 1, without the
+/// last save the stuck thread could not make. A main thread that works on (loads or writes a
+/// large library) is let finish. The X server and the session bus let go of what the process
+/// held (its shortcuts, its name). Call once, on the main thread; without a thread to be had
+/// it says so and the process goes on without.
+void watchForStuckEnd(std::chrono::milliseconds bound);
+
+/// Starts the watch of watchForStuckEnd(); later calls do nothing. Async-signal-safe: meant
+/// for a signal handler.
+void startEndDeadline() noexcept;
 
 } // namespace quillet

@@ -143,8 +143,6 @@ void removeTimeout(DBusTimeout* timeout, void*)
     dbus_timeout_set_data(timeout, nullptr, nullptr); // frees the timer
 }
 
-/// How often a lost bus is looked for.
-constexpr int reconnectionIntervalMilliseconds = 200;
 /// The file descriptors that waiting messages may hold before reading stops.
 constexpr long maximumWaitingDescriptors = 64;
 
@@ -486,6 +484,32 @@ void SessionBusConnection::scheduleDispatch()
     m_dispatchScheduled = true;
     // Never from inside libdbus's callbacks, which hold the connection.
     QMetaObject::invokeMethod(this, &SessionBusConnection::dispatch, Qt::QueuedConnection);
+}
+
+int SessionBusConnection::dispatchArrived(std::chrono::milliseconds bound)
+{
+    if (!m_serving || m_dispatching || !m_connection)
+        return 0;
+    const auto deadline = Clock::now() + bound;
+    int served = 0;
+    m_dispatching = true;
+    // What the socket holds already joins the queue; nothing is waited for.
+    dbus_connection_read_write(m_connection, 0);
+    while (Clock::now() < deadline && dbus_connection_get_dispatch_status(m_connection) == DBUS_DISPATCH_DATA_REMAINS) {
+        dbus_connection_dispatch(m_connection);
+        ++served;
+        if (dbus_connection_get_dispatch_status(m_connection) != DBUS_DISPATCH_DATA_REMAINS)
+            dbus_connection_read_write(m_connection, 0);
+    }
+    // The answers go out before the connection closes, as far as the bus takes them in time.
+    while (dbus_connection_has_messages_to_send(m_connection) && dbus_connection_get_is_connected(m_connection)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            break;
+        dbus_connection_read_write(m_connection, int(left));
+    }
+    m_dispatching = false;
+    return served;
 }
 
 void SessionBusConnection::dispatch()

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,7 +30,8 @@ namespace quillet {
 /// Reaching the bus (the socket, the greeting, the names) never holds the event loop: it
 /// happens on a thread of its own, each attempt bounded, and its outcome comes back as a
 /// signal. Until a bus answers, and again when the bus goes away (it was restarted), the
-/// connection tries every 200 ms for a while: once a bus answers and the names are this
+/// connection tries again every reconnectionIntervalMilliseconds, for reconnectionMilliseconds
+/// at most: once a bus answers and the names are this
 /// connection's, it says connected() the first time and reconnected() after a loss. When
 /// another connection holds one of the names at the first attempt, it says nameTaken(); when
 /// no bus answers in time, or another process took a name meanwhile, lost().
@@ -39,6 +41,8 @@ class SessionBusConnection final : public QObject {
 public:
     /// How long a bus is waited for, at the start and after it went away.
     static constexpr int reconnectionMilliseconds = 10000;
+    /// How often a missing bus is looked for meanwhile.
+    static constexpr int reconnectionIntervalMilliseconds = 200;
     /// How long one attempt (the socket, the greeting and the names) may take.
     static constexpr int attemptMilliseconds = 5000;
 
@@ -62,6 +66,11 @@ public:
     /// Dispatches the messages that wait, on a later turn of the event loop, once an object
     /// is served.
     void scheduleDispatch();
+
+    /// Serves now, one after the other, the messages that have arrived (read without waiting
+    /// for more), for `bound` at most: as the application ends, a caller's call that came in
+    /// time is answered rather than dropped. The number of messages served.
+    int dispatchArrived(std::chrono::milliseconds bound);
 
 Q_SIGNALS:
     /// The first attempt that reached a bus: this connection holds its names.

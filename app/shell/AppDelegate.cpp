@@ -192,7 +192,15 @@ void AppDelegate::setStatusIcon(bool active)
 
 void AppDelegate::expandTextShortcutPressed(KeyboardHold keysTypedAfter)
 {
-    App& app = App::shared();
+    // The shortcuts are bound before the library loads, and a load that fails shows why in
+    // an alert, whose event loop hears the shortcut: there is nothing to expand with.
+    App* const library = App::sharedIfCreated();
+    if (!library || !library->isLoaded()) {
+        qCInfo(appLog) << "The expand shortcut was pressed while no library is loaded";
+        Sounds::shared().playErrorSound();
+        return;
+    }
+    App& app = *library;
     if (const App::CustomAction action = app.expandingShortcutCustomAction()) {
         if (action())
             app.setExpandingShortcutCustomAction(nullptr);

@@ -4,6 +4,7 @@
 #include "editor/EditorWindowController.h"
 #include "front/DesktopLauncher.h"
 #include "intro/IntroWindow.h"
+#include "library/Alert.h"
 #include "library/App.h"
 #include "platform/AutostartEntry.h"
 #include "platform/DesktopEnvironment.h"
@@ -14,15 +15,19 @@
 #include "platform/UserDefaults.h"
 #include "platform/UserNotificationController.h"
 #include "platform/atspi/AtspiAccessibilityBackend.h"
+#include "platform/atspi/QtAccessibilityBridge.h"
 #include "shell/AppDelegate.h"
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
 #include "shell/QuilletService.h"
 #include "shell/StatusMenu.h"
 #include "text/Settings.h"
+#include "text/UnicodeConversion.h"
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
@@ -34,16 +39,20 @@
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -78,17 +87,45 @@ private:
     AppDelegate& m_delegate;
 };
 
+/// The application's modal alerts, which tell while one shows what it says: a D-Bus call
+/// refused meanwhile names it.
+class ShownAlerts final : public UserAlerts {
+public:
+    void runModal(const Alert& alert) override
+    {
+        const std::optional<Alert> outer = std::exchange(m_showing, alert);
+        m_alerts.runModal(alert);
+        m_showing = outer;
+    }
+    /// The alert showing now: its title and text.
+    std::optional<std::string> showing() const
+    {
+        if (!m_showing)
+            return std::nullopt;
+        return toUtf8(m_showing->messageText) + ": " + toUtf8(m_showing->informativeText);
+    }
+
+private:
+    QtUserAlerts m_alerts;
+    std::optional<Alert> m_showing;
+};
+
 int signalPipe[2] = { -1, -1 };
+// Set by a termination signal: the process ends, also when it was about to start again.
+std::atomic<bool> endRequested { false };
 
 void quitOnSignal(int)
 {
+    endRequested = true;
+    startEndDeadline();
     const char byte = 1;
     [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
 }
 
 /// Ends the event loop on SIGTERM, SIGINT and SIGHUP (a logout, Ctrl+C), so the application
 /// ends as after Quit: the library's last changes are written and everything is destroyed
-/// in order.
+/// in order. When the main thread is stuck and cannot, the process ends anyway
+/// (watchForStuckEnd).
 void quitEventLoopOnTerminationSignals(QObject* context)
 {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
@@ -133,7 +170,7 @@ public:
         AccessibilityBackend::setShared(m_accessibility);
 
         auto environment = App::Environment::headless();
-        environment.alerts = std::make_shared<QtUserAlerts>();
+        environment.alerts = m_alerts;
         environment.notifications = std::make_shared<DesktopNotifications>(notifications);
         environment.application = std::make_shared<QtApplicationControl>();
         // Typing in the editor changes the library at every key: it is written once the
@@ -162,8 +199,11 @@ public:
     ProcessWideServices& operator=(const ProcessWideServices&) = delete;
 
     const std::shared_ptr<UserDefaults>& defaults() const { return m_defaults; }
+    /// The library's alert showing now, when one does.
+    std::optional<std::string> alertShowing() const { return m_alerts->showing(); }
 
 private:
+    std::shared_ptr<ShownAlerts> m_alerts = std::make_shared<ShownAlerts>();
     std::shared_ptr<UserDefaults> m_defaults;
     Sounds m_sounds;
     std::shared_ptr<AccessibilityBackend> m_accessibility;
@@ -263,7 +303,8 @@ struct QuilletApplication::Parts {
     // the application stops being the active one.
     ExpanderBrowserOpener browserOpener;
     std::unique_ptr<ExpanderBrowserWindowController> browser;
-    // Exported once the library is loaded, so that no call finds it missing.
+    // Exported as the library starts loading: no call finds it missing, and one made while
+    // the library cannot be loaded is refused at once, naming why.
     std::unique_ptr<QuilletService> service;
 
 private:
@@ -303,6 +344,13 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
     delegate.applicationWillFinishLaunching();
     startAtLogin.applyStoredValue();
 
+    // Served before the library loads: nothing is dispatched until the start returns to the
+    // event loop, unless the load shows why it failed, and then every call hears it at once.
+    service = std::make_unique<QuilletService>(delegate);
+    service->setLoadingProblem([this] { return processWide.alertShowing(); });
+    if (!service->exportOn(ownedBus))
+        qCWarning(mainLog) << "The D-Bus object could not be exported";
+
     // Load the library now, so the first expansion and the D-Bus methods find it warm.
     if (!App::shared().isLoaded())
         return false;
@@ -312,8 +360,8 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
         if (App* app = App::sharedIfCreated())
             app->saveBeforeEnd();
     });
-    // The name is taken already and the D-Bus object is served only once this is done: calls
-    // that come meanwhile wait for it, and the first one is as quick as the next.
+    // The name is taken already and the D-Bus calls are dispatched only once this is done:
+    // calls that come meanwhile wait for it, and the first one is as quick as the next.
     delegate.expandingController().prepareSearch(std::nullopt);
 
     auto& windows = delegate.windows();
@@ -333,13 +381,10 @@ bool QuilletApplication::Parts::start(const QStringList& files, bool showEditor,
     menuActions.setEditorWindow([this] { delegate.showExpandersWindow(); }, [this] { editorWindow().toggleMode(); });
     menuActions.setExpanderBrowser([this] { delegate.showOrHideExpanderBrowser(); });
 
-    service = std::make_unique<QuilletService>(delegate);
-    if (!service->exportOn(ownedBus))
-        qCWarning(mainLog) << "The D-Bus object could not be exported";
-
     delegate.applicationDidFinishLaunching();
-    if (!files.isEmpty())
-        QTimer::singleShot(0, &delegate, [this, files] { delegate.importFiles(files); });
+    // Imported as the files of OpenFiles are: after the start, or at the end when it comes first.
+    if (!service->openFiles(files))
+        qCWarning(mainLog) << "A path is longer than the system allows: no file was opened";
     if (showEditor)
         QTimer::singleShot(0, &delegate, [this] { delegate.showExpandersWindow(); });
     else if (!QSystemTrayIcon::isSystemTrayAvailable())
@@ -388,23 +433,57 @@ bool QuilletApplication::hasGraphicalSession()
     return !qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers();
 }
 
-void QuilletApplication::holdDisplayAcrossRestart()
+void QuilletApplication::startAgainInPlace(char* const* arguments, int starts)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return;
-    // Never disconnected: the next image closes the descriptor once Qt has its connection.
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection))
-        return;
-    const int descriptor = xcb_get_file_descriptor(connection);
-    if (fcntl(descriptor, F_SETFD, 0) == 0)
-        qputenv(connectionBeforeRestartVariable, QByteArray::number(descriptor));
+    // The X server's connection is held open for the next image until Qt has its own; it is
+    // never disconnected here.
+    std::string held;
+    if (const char* display = std::getenv("DISPLAY"); display && *display) {
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        const int descriptor = xcb_connection_has_error(connection) ? -1 : xcb_get_file_descriptor(connection);
+        if (descriptor >= 0 && fcntl(descriptor, F_SETFD, 0) == 0)
+            held = std::string(connectionBeforeRestartVariable) + "=" + std::to_string(descriptor);
+    }
+    // The environment is built rather than changed: this may run while the main thread is
+    // stuck inside a library that reads it.
+    const std::string restarted = std::string(restartedVariable) + "=" + std::to_string(starts);
+    std::vector<char*> environment;
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string_view entry(*variable);
+        if (!entry.starts_with(std::string(restartedVariable) + "=")
+            && !entry.starts_with(std::string(connectionBeforeRestartVariable) + "="))
+            environment.push_back(*variable);
+    }
+    environment.push_back(const_cast<char*>(restarted.c_str()));
+    if (!held.empty())
+        environment.push_back(held.data());
+    environment.push_back(nullptr);
+    execve("/proc/self/exe", arguments, environment.data());
+    std::perror("quillet-app: could not start again");
+}
+
+void QuilletApplication::watchTheStart(char* const* arguments)
+{
+    const int starts = std::max(0, qEnvironmentVariableIntValue(restartedVariable)) + 1;
+    quillet::watchTheStart(stuckStartBound, [arguments, starts] {
+        if (endRequested) {
+            std::fprintf(stderr, "quillet-app: asked to end while the start is stuck: Quillet ends\n");
+        } else if (starts > maximumStartsInARow) {
+            std::fprintf(stderr, "quillet-app: the start is stuck, as %d starts in a row were; Quillet ends\n",
+                maximumStartsInARow);
+        } else {
+            std::fprintf(stderr, "quillet-app: the start is stuck waiting on a bus: Quillet starts again\n");
+            startAgainInPlace(arguments, starts);
+        }
+        _exit(1);
+    });
 }
 
 QuilletApplication::QuilletApplication(QApplication& application)
 {
     // The QApplication has its display connection: the check's may go.
     closeCheckConnections();
+    watchForStuckEnd(endBound);
     quitEventLoopOnTerminationSignals(&application);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     // The desktop adds it to every window title: "Swift Basic — Quillet".
@@ -415,10 +494,14 @@ QuilletApplication::QuilletApplication(QApplication& application)
     // A tray application: closing its last window leaves it running in the panel.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    m_restarted = qEnvironmentVariableIsSet(restartedVariable);
+    m_startsInARow = std::max(0, qEnvironmentVariableIntValue(restartedVariable));
     qunsetenv(restartedVariable); // never handed on to the programs this one starts
     m_files = QApplication::arguments().mid(1);
     m_showEditor = m_files.removeAll(QString::fromLatin1(showEditorOption)) > 0;
+    // Qt's accessibility support is made before the name is taken, so that no caller finds
+    // the application waiting on a stuck accessibility bus.
+    startQtAccessibilityBridge(accessibilityBusBound);
+    startGoesOn();
 }
 
 QuilletApplication::~QuilletApplication() = default;
@@ -430,8 +513,16 @@ int QuilletApplication::run()
     // answers signals: a start that waits for its bus still ends on SIGTERM.
     m_serviceBus = std::make_unique<SessionBusConnection>(std::vector<std::string> { QuilletService::serviceName });
     SessionBusConnection* bus = m_serviceBus.get();
-    QObject::connect(bus, &SessionBusConnection::connected, bus, [this] { startParts(); });
-    QObject::connect(bus, &SessionBusConnection::nameTaken, bus, [this] { QCoreApplication::exit(handOver()); });
+    // The start goes on while the event loop turns (waiting for the bus, for Qt's answer);
+    // the parts' own start is not watched.
+    QTimer startProgress;
+    QObject::connect(&startProgress, &QTimer::timeout, [] { startGoesOn(); });
+    startProgress.start(int(stuckStartBound.count() / 4));
+    QObject::connect(bus, &SessionBusConnection::connected, bus, [this] { startOnceQtReachesTheBus(); });
+    QObject::connect(bus, &SessionBusConnection::nameTaken, bus, [this] {
+        startEnded();
+        QCoreApplication::exit(handOver());
+    });
     // Never half alive: without its name the application would go on unreachable, holding
     // its shortcuts, while a second one starts beside it. It ends as after Quit, writing what
     // waits and letting the shortcuts go.
@@ -449,17 +540,83 @@ int QuilletApplication::run()
     // good: a new process reaches them afresh.
     QObject::connect(bus, &SessionBusConnection::reconnected, bus, [this] {
         qCWarning(mainLog) << "The session bus restarted: Quillet starts again";
-        m_restart = true;
-        QCoreApplication::quit();
+        startAgain();
     });
     const int status = QApplication::exec();
-    if (m_parts)
+    startEnded();
+    // The end, the last save included, has a bound too: a stuck end ends all the same.
+    startEndDeadline();
+    if (m_parts) {
+        // What callers asked before the end is answered, and their files imported.
+        if (m_parts->service)
+            m_parts->service->finish();
         m_parts->delegate.applicationWillTerminate();
+    }
     return status;
+}
+
+bool QuilletApplication::wantsRestart() const
+{
+    return m_restart && !endRequested;
+}
+
+void QuilletApplication::startAgain()
+{
+    // Counted while no start gets as far as its parts, so that a bus that never lets one do
+    // so ends the application rather than restarting it without end.
+    const int starts = m_parts ? 1 : m_startsInARow + 1;
+    if (starts > maximumStartsInARow) {
+        std::fprintf(
+            stderr, "quillet-app: the session bus went away at each of %d starts; Quillet ends\n", maximumStartsInARow);
+        QCoreApplication::exit(1);
+        return;
+    }
+    m_startsInARow = starts;
+    m_restart = true;
+    QCoreApplication::quit();
+}
+
+void QuilletApplication::startOnceQtReachesTheBus()
+{
+    // Qt's own connection (the tray, the notifications, the appearance, its accessibility
+    // support) must be on this bus too. One that Qt made before the bus went and came back is
+    // dead for good, and only a new process reaches the bus anew: the parts start once Qt's
+    // connection has answered, within the bound of one attempt of the service's own.
+    QDBusConnection qtBus = QDBusConnection::sessionBus();
+    if (!qtBus.isConnected()) {
+        qCWarning(mainLog) << "Qt's connection to the session bus is gone: Quillet starts again";
+        startAgain();
+        return;
+    }
+    const QDBusMessage question = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
+    auto* answer = new QDBusPendingCallWatcher(
+        qtBus.asyncCall(question, SessionBusConnection::attemptMilliseconds), m_serviceBus.get());
+    // Qt's own timeout may never come on a connection that died under the call: the bound
+    // is kept here too.
+    auto* bound = new QTimer(answer);
+    bound->setSingleShot(true);
+    const auto decide = [this, answer, bound](const QString& problem) {
+        bound->stop();
+        answer->disconnect();
+        answer->deleteLater();
+        if (problem.isEmpty()) {
+            startParts();
+            return;
+        }
+        qCWarning(mainLog) << "Qt's connection to the session bus does not answer:" << problem
+                           << "- Quillet starts again";
+        startAgain();
+    };
+    QObject::connect(answer, &QDBusPendingCallWatcher::finished, m_serviceBus.get(),
+        [answer, decide] { decide(answer->isError() ? answer->error().message() : QString()); });
+    QObject::connect(bound, &QTimer::timeout, m_serviceBus.get(), [decide] { decide(QStringLiteral("no answer")); });
+    bound->start(SessionBusConnection::attemptMilliseconds);
 }
 
 void QuilletApplication::startParts()
 {
+    startEnded();
     m_parts = std::make_unique<Parts>();
     if (!m_parts->start(m_files, m_showEditor, *m_serviceBus))
         QCoreApplication::exit(1);
@@ -467,7 +624,7 @@ void QuilletApplication::startParts()
 
 int QuilletApplication::handOver() const
 {
-    if (m_restarted)
+    if (m_startsInARow > 0)
         return 0; // started meanwhile by the bus for a caller: that one serves
     const QDBusConnection bus = QDBusConnection::sessionBus();
     // Another instance runs: it takes the files, or else shows its editor window, so that

@@ -1,6 +1,7 @@
 #include "shell/QuilletService.h"
 
 #include "docs/views/QtText.h"
+#include "library/App.h"
 #include "platform/SessionBusConnection.h"
 #include "shell/AppDelegate.h"
 #include "text/UnicodeConversion.h"
@@ -17,9 +18,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -108,14 +112,39 @@ const char* basicString(DBusMessageIter& iterator)
     return value;
 }
 
-/// The strings of an "as" argument.
-QStringList strings(DBusMessageIter& argument)
+/// The longest address of a local file: the longest path with every byte escaped, after the
+/// scheme and a host name.
+constexpr std::size_t largestFileAddressBytes = 3 * (PATH_MAX - 1) + 512;
+
+/// The strings of an "as" argument, or why the call is refused: more of them than a call
+/// imports, or one longer than `longest` bytes. Each is measured before it is built.
+struct Strings {
+    QStringList values;
+    std::string refusal;
+};
+
+Strings strings(DBusMessageIter& argument, std::size_t longest)
 {
-    QStringList result;
+    Strings result;
     DBusMessageIter item;
     dbus_message_iter_recurse(&argument, &item);
-    for (; dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_STRING; dbus_message_iter_next(&item))
-        result << toQString(basicString(item));
+    std::vector<const char*> raw;
+    for (; dbus_message_iter_get_arg_type(&item) == DBUS_TYPE_STRING; dbus_message_iter_next(&item)) {
+        if (raw.size() == QuilletService::largestFileCount) {
+            result.refusal = "More than " + std::to_string(QuilletService::largestFileCount)
+                + " files in one call: no file was opened";
+            return result;
+        }
+        const char* value = basicString(item);
+        if (std::strlen(value) > longest) {
+            result.refusal = "A path is longer than the system allows (" + std::to_string(PATH_MAX - 1)
+                + " bytes): no file was opened";
+            return result;
+        }
+        raw.push_back(value);
+    }
+    for (const char* value : raw)
+        result.values << toQString(value);
     return result;
 }
 
@@ -201,7 +230,7 @@ Message overlongPathReply(DBusMessage* call)
 }
 
 /// The answer to a call on the object; none for a method it does not have, which libdbus
-/// answers as unknown.
+/// answers as unknown. The methods that need the library are refused while it is not loaded.
 Message answer(QuilletService& service, DBusMessage* call)
 {
     const char* interfaceName = dbus_message_get_interface(call);
@@ -216,12 +245,27 @@ Message answer(QuilletService& service, DBusMessage* call)
     dbus_message_iter_init(call, &arguments);
 
     const bool expanding = is(QuilletService::serviceName, "Expand", "sa{sv}");
-    if (expanding || is(QuilletService::serviceName, "ExpandAsJSON", "sa{sv}")) {
+    const bool expandingAsJson = is(QuilletService::serviceName, "ExpandAsJSON", "sa{sv}");
+    const bool opening = is(QuilletService::serviceName, "OpenFiles", "as");
+    const bool activating = is(applicationInterface, "Activate", "a{sv}");
+    const bool openingAddresses = is(applicationInterface, "Open", "asa{sv}");
+    if (expanding || expandingAsJson || opening || activating || openingAddresses) {
+        if (const auto problem = service.libraryProblem())
+            return errorReply(call, QuilletService::libraryNotLoadedError, *problem);
+    }
+    if (expanding || expandingAsJson) {
+        const char* rawText = basicString(arguments);
+        // Measured before anything is made of it: the expansion of such a text would hold
+        // every other caller, and its copies the memory, for seconds.
+        if (std::strlen(rawText) > QuilletService::largestTextBytes)
+            return errorReply(call, QuilletService::textTooLongError,
+                "The text is longer than Quillet expands (" + std::to_string(QuilletService::largestTextBytes)
+                    + " bytes of UTF-8): nothing was expanded");
         // Never a D-Bus error: whatever goes wrong is "no value".
         std::optional<QuilletService::Expansion> expansion;
         std::string json;
         try {
-            const std::string_view text = basicString(arguments);
+            const std::string_view text = rawText;
             dbus_message_iter_next(&arguments);
             const auto extension = extensionArgument(arguments);
             if (expanding)
@@ -235,18 +279,16 @@ Message answer(QuilletService& service, DBusMessage* call)
         }
         return expanding ? dictionaryReply(call, expansion) : stringReply(call, json);
     }
-    if (is(QuilletService::serviceName, "OpenFiles", "as")) {
-        if (!service.openFiles(strings(arguments)))
+    if (opening || openingAddresses) {
+        const Strings paths = strings(arguments, opening ? std::size_t(PATH_MAX - 1) : largestFileAddressBytes);
+        if (!paths.refusal.empty())
+            return errorReply(call, DBUS_ERROR_INVALID_ARGS, paths.refusal);
+        if (!(opening ? service.openFiles(paths.values) : service.open(paths.values)))
             return overlongPathReply(call);
         return Message(dbus_message_new_method_return(call));
     }
-    if (is(applicationInterface, "Activate", "a{sv}")) {
+    if (activating) {
         service.activate();
-        return Message(dbus_message_new_method_return(call));
-    }
-    if (is(applicationInterface, "Open", "asa{sv}")) {
-        if (!service.open(strings(arguments)))
-            return overlongPathReply(call);
         return Message(dbus_message_new_method_return(call));
     }
     if (is(applicationInterface, "ActivateAction", "sava{sv}")) {
@@ -354,9 +396,56 @@ bool QuilletService::openFiles(const QStringList& paths)
     // application for seconds: the call is refused as a whole, before anything is imported.
     if (std::any_of(paths.begin(), paths.end(), [](const QString& path) { return !fitsAPath(path); }))
         return false;
-    // Import after answering: an import may show an alert, which must not hold the caller.
-    QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate, paths] { delegate->importFiles(paths); });
+    // Import after answering: an import may show an alert, which must not hold the caller. The
+    // files wait here, so that an end that comes first still imports them (finish()).
+    m_acceptedFiles += paths;
+    if (!m_importScheduled && !m_finishing && !m_acceptedFiles.isEmpty()) {
+        m_importScheduled = true;
+        QTimer::singleShot(0, &m_context, [this] {
+            m_importScheduled = false;
+            importAcceptedFiles();
+        });
+    }
     return true;
+}
+
+void QuilletService::importAcceptedFiles()
+{
+    const QStringList files = std::exchange(m_acceptedFiles, {});
+    m_delegate.importFiles(files);
+}
+
+std::optional<std::string> QuilletService::libraryProblem() const
+{
+    const App* app = App::sharedIfCreated();
+    if (app && app->isLoaded())
+        return std::nullopt;
+    if (app) {
+        std::string problem = "Quillet could not load its library";
+        if (const auto& error = app->loadError())
+            problem += ": " + toUtf8(error->userErrorTitle()) + ": " + toUtf8(error->userErrorDescription());
+        return problem;
+    }
+    // The library is being loaded. Only an alert of the load's own, which says why it failed,
+    // lets a call be served meanwhile.
+    if (m_loadingProblem) {
+        if (const auto shown = m_loadingProblem())
+            return "Quillet could not load its library: " + *shown;
+    }
+    return std::string("Quillet is loading its library");
+}
+
+void QuilletService::finish()
+{
+    m_finishing = true;
+    if (m_connection)
+        m_connection->dispatchArrived(finishingCallsBound);
+    App* app = App::sharedIfCreated();
+    if (m_acceptedFiles.isEmpty() || !app || !app->isLoaded())
+        return;
+    // Nobody is left to dismiss an alert: what cannot be imported is written to the log.
+    app->bundleStore().setImportFeedback({ .alerts = App::Environment::headless().alerts, .application = nullptr });
+    importAcceptedFiles();
 }
 
 void QuilletService::activate()
@@ -385,7 +474,7 @@ bool handFilesToRunningInstance(QDBusConnection connection, const QStringList& p
         QString::fromLatin1(QuilletService::objectPath), QString::fromLatin1(QuilletService::serviceName),
         QStringLiteral("OpenFiles"));
     call << absolute;
-    const QDBusMessage reply = connection.call(call, QDBus::Block, 10000);
+    const QDBusMessage reply = connection.call(call, QDBus::Block, handOverMilliseconds);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
@@ -395,7 +484,7 @@ bool activateRunningInstance(QDBusConnection connection)
         QString::fromLatin1(QuilletService::objectPath), QString::fromLatin1(applicationInterface),
         QStringLiteral("Activate"));
     call << QVariantMap();
-    const QDBusMessage reply = connection.call(call, QDBus::Block, 10000);
+    const QDBusMessage reply = connection.call(call, QDBus::Block, handOverMilliseconds);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 

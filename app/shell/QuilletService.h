@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QObject>
 #include <QStringList>
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,9 +23,17 @@ class SessionBusConnection;
 /// Expand and ExpandAsJSON expand a given text with the running application's library, as
 /// the expand shortcut would but without touching any editor; OpenFiles imports bundle
 /// files, and refuses at once, with an InvalidArgs error and importing none, a call with a
-/// path longer than the system allows. Expand answers {"text": s, "cursor_position": i} and ExpandAsJSON the compact
-/// JSON {"text":…,"cursorPosition":…}; both answer "no value" (an empty dictionary, the
-/// empty text) and never a D-Bus error. Caret offsets count UTF-16 code units.
+/// path longer than the system allows or with more paths than largestFileCount. Expand
+/// answers {"text": s, "cursor_position": i} and ExpandAsJSON the compact JSON
+/// {"text":…,"cursorPosition":…}; both answer "no value" (an empty dictionary, the empty
+/// text) for whatever an editor can give them, and never a D-Bus error. Only a text far longer
+/// than any editor's line (largestTextBytes) is refused at once, before it is read, with the
+/// error textTooLongError: its expansion would hold every other caller for seconds. Caret
+/// offsets count UTF-16 code units.
+///
+/// Served from the moment the library starts loading: while its load fails (the alert that
+/// says why is showing) and afterwards, every call of either interface is answered at once
+/// with the error libraryNotLoadedError, which names the failure, rather than waiting.
 ///
 /// The same object answers the desktop's "org.freedesktop.Application" interface, through
 /// which the application menu and a second start reach the running application: Activate
@@ -34,6 +46,16 @@ class QuilletService final {
 public:
     static constexpr const char* serviceName = "com.orvanta.Quillet";
     static constexpr const char* objectPath = "/com/orvanta/Quillet";
+
+    /// The error of a call made while the library is not loaded.
+    static constexpr const char* libraryNotLoadedError = "com.orvanta.Quillet.Error.LibraryNotLoaded";
+    /// The error of an Expand or ExpandAsJSON whose text is longer than largestTextBytes.
+    static constexpr const char* textTooLongError = "com.orvanta.Quillet.Error.TextTooLong";
+    /// The longest text expanded, in UTF-8 bytes: four times a megabyte line of code, which
+    /// expands in a fraction of a second.
+    static constexpr std::size_t largestTextBytes = std::size_t(4) << 20;
+    /// The most files one OpenFiles or Open imports.
+    static constexpr std::size_t largestFileCount = 10000;
 
     /// Expand's answer; the text in UTF-8 as the bus carries it.
     struct Expansion {
@@ -55,8 +77,8 @@ public:
     // absent (std::nullopt).
     std::optional<Expansion> expand(std::string_view text, const std::optional<std::string>& extension);
     std::string expandAsJson(std::string_view text, const std::optional<std::string>& extension);
-    /// Imports the files after answering; false, importing none, when a path is longer than
-    /// the system allows.
+    /// Imports the files after answering, in the order the calls came; false, importing none,
+    /// when a path is longer than the system allows.
     bool openFiles(const QStringList& paths);
     void activate();
     /// The local files among the addresses, as openFiles().
@@ -65,10 +87,41 @@ public:
     /// Whether the path is shorter than the system's limit for a path.
     static bool fitsAPath(const QString& path);
 
+    /// Why calls cannot be served now (the library failed to load, or is loading while an alert
+    /// shows); none when they can.
+    std::optional<std::string> libraryProblem() const;
+    /// What the user is being shown while the library loads (an alert's title and text); the
+    /// refusal of a call made meanwhile names it.
+    void setLoadingProblem(std::function<std::optional<std::string>()> problem)
+    {
+        m_loadingProblem = std::move(problem);
+    }
+
+    /// As the application ends: the calls that have arrived are answered (for a short while at
+    /// most), and the files of every OpenFiles answered so far are imported before the library's
+    /// last save, their failures written to the log rather than shown.
+    void finish();
+
+    /// The longest finish() spends answering the calls that have arrived.
+    static constexpr std::chrono::milliseconds finishingCallsBound { 1000 };
+
 private:
+    void importAcceptedFiles();
+
     AppDelegate& m_delegate;
     SessionBusConnection* m_connection = nullptr;
+    /// The context of the import waiting for the next turn of the event loop: it goes with
+    /// this object.
+    QObject m_context;
+    std::function<std::optional<std::string>()> m_loadingProblem;
+    /// The files of the OpenFiles calls answered and not imported yet, in order.
+    QStringList m_acceptedFiles;
+    bool m_importScheduled = false;
+    bool m_finishing = false;
 };
+
+/// How long a second start waits for the running application's answer.
+constexpr int handOverMilliseconds = 10000;
 
 /// Hands the files to the application that owns the service (OpenFiles); false when none
 /// answers.

@@ -157,6 +157,40 @@ std::unique_ptr<AtspiConnection> AtspiConnection::open(std::chrono::milliseconds
     return std::unique_ptr<AtspiConnection>(new AtspiConnection(connection.release()));
 }
 
+bool AtspiConnection::accessibilityBusIsStuck(std::chrono::milliseconds bound)
+{
+    static std::once_flag threadsReady;
+    std::call_once(threadsReady, [] { dbus_threads_init_default(); });
+    const auto deadline = Clock::now() + bound;
+    // A call or a connection that fails before the deadline was refused, not left unanswered.
+    const auto unanswered = [deadline] { return Clock::now() >= deadline; };
+    std::string address;
+    if (const char* given = std::getenv("AT_SPI_BUS_ADDRESS"); given && *given) {
+        address = given;
+    } else {
+        const char* sessionAddress = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        if (!sessionAddress || !*sessionAddress)
+            return false;
+        Connection session = connectTo(sessionAddress, deadline);
+        if (!session)
+            return false;
+        const auto launcherRuns = boolOf(callUntil(session.get(),
+            methodCall({ DBUS_SERVICE_DBUS, DBUS_PATH_DBUS }, DBUS_INTERFACE_DBUS, "NameHasOwner",
+                { std::string("org.a11y.Bus") }),
+            deadline)
+                                             .get());
+        if (!launcherRuns || !*launcherRuns)
+            return false; // asking for the address would start the launcher
+        const auto told = stringOf(callUntil(
+            session.get(), methodCall({ "org.a11y.Bus", "/org/a11y/bus" }, "org.a11y.Bus", "GetAddress"), deadline)
+                                       .get());
+        if (!told || told->empty())
+            return unanswered();
+        address = *told;
+    }
+    return !connectTo(address, deadline) && unanswered();
+}
+
 AtspiConnection::~AtspiConnection()
 {
     ConnectionUnref()(m_connection);

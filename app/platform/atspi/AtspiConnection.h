@@ -54,6 +54,13 @@ public:
     /// AXError CannotComplete when it cannot.
     static std::unique_ptr<AtspiConnection> open(std::chrono::milliseconds bound);
 
+    /// Whether the session's accessibility bus is there but stuck: the launcher that tells its
+    /// address (org.a11y.Bus, which runs) or the bus itself (at AT_SPI_BUS_ADDRESS, or the
+    /// address the launcher tells) gives no answer within `bound`, as when its process is
+    /// stopped. A bus that is not there, or that refuses at once, is not stuck; nor is one when
+    /// the session bus itself cannot be reached. Starts no service.
+    static bool accessibilityBusIsStuck(std::chrono::milliseconds bound);
+
     ~AtspiConnection();
     AtspiConnection(const AtspiConnection&) = delete;
     AtspiConnection& operator=(const AtspiConnection&) = delete;

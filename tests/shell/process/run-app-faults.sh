@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The running quillet-app under faults: no display, hostile bundle files over OpenFiles, a
-# library file changed behind its back, changes an earlier run kept beside it, a settings file that is a pipe, quitting after sounds
-# played, messages carrying file descriptors, and a session bus that restarts or goes away. Runs inside `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet
-# and quillet-app), offscreen. Every wait has a deadline; a failure prints the app's log.
+# The running quillet-app under faults: no display, hostile bundle files and huge calls over
+# D-Bus, a library file changed behind its back or that cannot be loaded, changes an earlier run
+# kept beside it, a settings file that is a pipe, quitting after sounds played, messages carrying
+# file descriptors, files handed over right before SIGTERM, and a session bus that restarts or
+# goes away. Runs inside `dbus-run-session -- run-app-faults.sh BIN` (BIN holds quillet and
+# quillet-app), offscreen but for the unloadable library's rows, which have an X server of their
+# own. Every wait has a deadline; a failure prints the app's log.
 set -uo pipefail
 
 bin=$1
@@ -84,8 +87,9 @@ for round in $(seq 1 50); do
 done
 call Expand 'if x' '{}' >/dev/null || fail "Expand did not answer after hostile files"
 
-# 4b. Paths longer than the system allows name no file: the call is refused at once with an
-#     error, nothing is imported, and the next Expand is answered as promptly as ever.
+# 4b. Paths longer than the system allows name no file, and no one opens tens of thousands of
+#     bundle files at once: the call is refused at once with an error, nothing is imported,
+#     and the next Expand is answered as promptly as ever.
 /usr/bin/python3 - "$work" <<'PY' || fail "over-long paths were not refused at once"
 import sys
 from gi.repository import Gio, GLib
@@ -101,6 +105,7 @@ rows = [
     ("60 paths of 100 KB", "OpenFiles", ["/" + "b" * 100000] * 60),
     ("one path just too long", "OpenFiles", [work + "/good.qlbundle", "/" + "c/" * 2048]),
     ("an address of 1 MB", "Open", ["file:///" + "d" * 1000000]),
+    ("20,000 short paths", "OpenFiles", [work + "/missing-%d.qlbundle" % i for i in range(20000)]),
 ]
 failed = 0
 for name, method, paths in rows:
@@ -126,6 +131,48 @@ for name, method, paths in rows:
 sys.exit(1 if failed else 0)
 PY
 kill -0 "$app_pid" 2>/dev/null || fail "quillet-app died on hostile files"
+
+# 4c. A text far longer than any editor's line (tens of megabytes) holds no other caller: the
+#     small calls made while it travels and is answered each come within about a second, and
+#     the huge one is refused with a named error rather than expanded.
+/usr/bin/python3 - <<'PY' || fail "a huge text held the other callers"
+import threading, time
+from gi.repository import Gio, GLib
+def connection():
+    address = Gio.dbus_address_get_for_bus_sync(Gio.BusType.SESSION, None)
+    flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+    return Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+def expand(bus, text, timeout):
+    return bus.call_sync("com.orvanta.Quillet", "/com/orvanta/Quillet", "com.orvanta.Quillet", "ExpandAsJSON",
+                         GLib.Variant("(sa{sv})", (text, {"extension": GLib.Variant("s", "swift")})), None,
+                         Gio.DBusCallFlags.NONE, timeout, None)
+line = "let x = items.map { $0 * 2 }; for i in 0..<n { total += i }; "
+huge = line * ((32 << 20) // len(line)) + "for x in xs"
+outcome = {}
+def call_huge():
+    try:
+        expand(connection(), huge, 120000)
+        outcome["huge"] = "expanded"
+    except GLib.Error as error:
+        outcome["huge"] = error.message
+thread = threading.Thread(target=call_huge)
+small = connection()
+thread.start()
+longest = 0.0
+while thread.is_alive():
+    started = time.monotonic()
+    expand(small, "for x in xs", 60000)
+    longest = max(longest, time.monotonic() - started)
+    time.sleep(0.05)
+thread.join()
+failed = longest > 1.5
+if failed:
+    print("a small call waited %.1f s beside a text of 32 MiB" % longest)
+if "com.orvanta.Quillet.Error.TextTooLong" not in outcome["huge"]:
+    print("the text of 32 MiB: %s" % outcome["huge"][:200])
+    failed = True
+raise SystemExit(1 if failed else 0)
+PY
 
 stop_app "after sounds and hostile files"
 grep -q 'Added by hand' "$library" || fail "the hand-made bundle was lost at quit"
@@ -210,6 +257,99 @@ PY
 call Expand 'for item in items' '{}' | grep -q cursor_position || fail "Expand did not answer after the descriptors"
 name_owned || fail "the name was lost to the descriptors"
 stop_app "after messages with descriptors"
+
+# 8. A library that cannot be loaded (not JSON, or larger than any the editor makes): while the
+#    alert that says so shows, every call is answered at once, with an error that names the
+#    failure, also after the expand shortcut was pressed, and the file is left as it is;
+#    SIGTERM ends the application. It runs on an X display of its own, for its shortcut.
+cp "$library" "$work/library.kept"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+x_pid=$!
+wait_until 20 test -s "$work/display" || fail "no X server started"
+for broken in json size; do
+    case $broken in
+        json) printf '{"bundles": [ {"name": "x", ' >"$library" ;;
+        size) rm -f "$library"; truncate -s 600M "$library" ;;
+    esac
+    checksum=$(cksum <"$library")
+    DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb "$bin/quillet-app" >"$app_log" 2>&1 &
+    app_pid=$!
+    wait_until 30 name_owned || { fail "library $broken: quillet-app did not take its D-Bus name"; continue; }
+    # The shortcuts are bound before the library loads: a press meanwhile finds none.
+    wait_until 10 bash -c "DISPLAY=:$(cat "$work/display") /usr/bin/python3 $(dirname "$0")/grab_shortcut.py; [ \$? -eq 1 ]" ||
+        fail "library $broken: quillet-app did not take its shortcut"
+    DISPLAY=:$(cat "$work/display") xdotool key --delay 20 ctrl+alt+e
+    for method in "org.freedesktop.DBus.Peer.Ping" \
+        "com.orvanta.Quillet.Expand 'for item in items' {}" \
+        "com.orvanta.Quillet.ExpandAsJSON 'for item in items' {}" \
+        "com.orvanta.Quillet.OpenFiles \"['$work/good.qlbundle']\"" \
+        "org.freedesktop.Application.Activate {}"; do
+        answer=$(eval timeout 5 gdbus call --session --timeout 1 --dest com.orvanta.Quillet \
+            --object-path /com/orvanta/Quillet --method "$method" 2>&1)
+        case $method in
+            *Ping) [ "$answer" = "()" ] || fail "library $broken: Ping was answered $answer" ;;
+            *) grep -q 'com.orvanta.Quillet.Error.LibraryNotLoaded.*library' <<<"$answer" ||
+                fail "library $broken: ${method%% *} was answered $answer" ;;
+        esac
+    done
+    kill -TERM "$app_pid"
+    wait_until 20 bash -c "! kill -0 $app_pid" || fail "library $broken: quillet-app did not end on SIGTERM"
+    kill -KILL "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+    app_pid=
+    [ "$(cksum <"$library")" = "$checksum" ] || fail "library $broken: the file was changed"
+done
+kill "$x_pid"
+wait "$x_pid" 2>/dev/null
+rm -f "$library"
+cp "$work/library.kept" "$library"
+
+# 9. An import sent at the end: OpenFiles comes just before SIGTERM, while a library of 20,000
+#    expanders still loads or right after. The file is imported (in the library, or kept
+#    beside it for the next start) unless Quillet itself refused the call with an error.
+python3 - "$library" <<'PY'
+import copy, json, sys
+library = json.load(open(sys.argv[1]))
+expanders = library["bundles"][0]["expanders"]
+library["bundles"][0]["expanders"] = [copy.deepcopy(expanders[i % len(expanders)]) for i in range(20000)]
+json.dump(library, open(sys.argv[1], "w"))
+PY
+for delay in 0 0.1 0.2 0.4; do
+    bundle_name="Imported at SIGTERM after $delay s"
+    printf '{"name": "%s", "expanders": []}' "$bundle_name" >"$work/at-end.qlbundle"
+    start_app || continue
+    reply=$(/usr/bin/python3 - "$work/at-end.qlbundle" "$app_pid" "$delay" <<'PY'
+import os, signal, sys, threading, time
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+answer = {}
+def open_file():
+    try:
+        bus.call_sync("com.orvanta.Quillet", "/com/orvanta/Quillet", "com.orvanta.Quillet", "OpenFiles",
+                      GLib.Variant("(as)", ([sys.argv[1]],)), None, Gio.DBusCallFlags.NONE, 20000, None)
+        answer["reply"] = "imported"
+    except GLib.Error as error:
+        answer["reply"] = error.message
+caller = threading.Thread(target=open_file)
+caller.start()
+time.sleep(float(sys.argv[3]))
+os.kill(int(sys.argv[2]), signal.SIGTERM)
+caller.join()
+print(answer["reply"])
+PY
+)
+    wait_until 20 bash -c "! kill -0 $app_pid" || fail "import at SIGTERM after $delay s: quillet-app did not end"
+    kill -KILL "$app_pid" 2>/dev/null
+    wait "$app_pid" 2>/dev/null
+    app_pid=
+    kept() { grep -qs "$bundle_name" "$library" "$(dirname "$library")"/bundles.qlbundles.*.unsaved; }
+    # An error of Quillet's own says the file was not taken; the bus's NoReply is no answer.
+    if ! kept && ! grep -q 'com.orvanta.Quillet' <<<"$reply"; then
+        fail "import at SIGTERM after $delay s: the file was neither imported nor refused (the caller heard: $reply)"
+    fi
+done
+rm -f "$(dirname "$library")"/bundles.qlbundles.*.unsaved
+cp "$work/library.kept" "$library"
 
 # 7. The session bus restarts: the application starts again in the same process, so that it
 #    reaches the desktop's services anew (Qt's own connection too, not only the service's); it
