@@ -63,8 +63,8 @@ public:
     /// What became of the keys typed after the shortcut as a paste was about to go out.
     enum class TypedKeys {
         setAside, // off the display until letKeysGo(), or their hold's bound if that comes first
-        goFirst, // nothing held them: they go on now, as typed
-        wentOn, // what held them let them go while the press ran, at a moment nobody saw
+        goFirst, // nothing holds them (or its bound let them go, none typing): they go on now, as typed
+        wentOn, // what held them let a key that types go on while the press ran, at a moment nobody saw
     };
     /// Takes the keys typed after the shortcut, and those typed until letKeysGo(), out of the
     /// way of the paste: they go on at letKeysGo() (or at their hold's bound, when the press

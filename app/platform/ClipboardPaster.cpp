@@ -32,7 +32,7 @@ void ClipboardPaster::holdKeys(KeyboardHold hold)
 
 KeyboardPaste::TypedKeys ClipboardPaster::setKeysAside()
 {
-    bool held = false;
+    bool wentOn = false;
     {
         std::lock_guard lock(m_holdMutex);
         if (m_keysAside)
@@ -42,11 +42,12 @@ KeyboardPaste::TypedKeys ClipboardPaster::setKeysAside()
             m_keysAside = true;
             return TypedKeys::setAside;
         }
-        // A hold that cannot set its keys aside has let them go already, at its bound.
-        held = keys != nullptr;
+        // A hold that cannot set its keys aside has let them go already, at its bound; keys
+        // that type may have gone with them.
+        wentOn = keys && keys->wentOn();
     }
     letKeysGo();
-    return held ? TypedKeys::wentOn : TypedKeys::goFirst;
+    return wentOn ? TypedKeys::wentOn : TypedKeys::goFirst;
 }
 
 void ClipboardPaster::letKeysGo()

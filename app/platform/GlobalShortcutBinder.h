@@ -29,7 +29,8 @@ public:
     virtual void ungrab(const Shortcut& shortcut) = 0;
     /// Called on the main thread with the shortcut of every grabbed key press, and the hold on
     /// the keys pressed after it (empty where they are not held): they wait until the handler
-    /// lets the hold go, or the hold's bound passes (the hold then says so: wentOnCheck()).
+    /// lets the hold go, or the hold's bound passes (the hold then tells whether a key typed
+    /// after the shortcut went on with them: wentOnCheck()).
     virtual void setPressHandler(std::function<void(const Shortcut&, KeyboardHold)> handler) = 0;
     /// Called on the main thread with a grabbed combination that is no longer taken: another
     /// client took it while this process could not hold it (it was stopped).

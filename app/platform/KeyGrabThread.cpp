@@ -42,7 +42,7 @@ public:
         return grabs && grabs->sendChordAhead(m_hold, keysyms);
     }
     bool wentOn() const override { return m_wentOn.load(); }
-    /// Called on the grab thread before the keys go.
+    /// Called on the grab thread before the keys go, when one of them types.
     void goOnEarly() { m_wentOn.store(true); }
 
 private:
@@ -341,7 +341,9 @@ void KeyGrabThread::handle(xcb_generic_event_t* event)
     }
     if (m_hold == Hold::keysAside && (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE)) {
         // While the keys are set aside, the grab brings every key here, the shortcut's too.
-        m_keysSetAside.push_back({ type, reinterpret_cast<xcb_key_press_event_t*>(event)->detail });
+        const auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+        if (!isShortcutRepeat(type, *key))
+            m_keysSetAside.push_back({ type, key->detail });
         return;
     }
     if (type != XCB_KEY_PRESS)
@@ -359,10 +361,13 @@ void KeyGrabThread::handle(xcb_generic_event_t* event)
         return;
     }
     KeyboardHold hold;
-    if (grabbed->holdKeysAfter)
+    if (grabbed->holdKeysAfter) {
+        m_shortcutKey = press->detail;
+        m_shortcutKeyLetGo.reset();
         hold = holdKeyboard();
-    else
+    } else {
         letKeyboardGo();
+    }
     m_onPress(*shortcut, std::move(hold));
 }
 
@@ -475,14 +480,51 @@ void KeyGrabThread::sendKeysSetAside()
     m_keys->queueKeys(keys);
 }
 
-void KeyGrabThread::letKeyboardGoEarly()
+bool KeyGrabThread::isShortcutRepeat(uint8_t type, const xcb_key_press_event_t& key)
 {
-    if (m_hold != Hold::none && m_heldKeys)
-        m_heldKeys->goOnEarly(); // before a key can reach the window
-    letKeyboardGo();
+    // A key held down repeats as presses, each behind a release of the same moment for a client
+    // that did not ask for detectable auto-repeat (this one). Without the hold, the shortcut's
+    // grab would take every press of its key until the key is let go: they type nothing (sent
+    // on once the modifiers are up, they would type the key's letter).
+    if (m_shortcutKey == 0)
+        return false;
+    if (const auto letGo = std::exchange(m_shortcutKeyLetGo, std::nullopt)) {
+        const KeySynthesizer::KeyEvent release { XCB_KEY_RELEASE, m_shortcutKey };
+        if (type == XCB_KEY_PRESS && key.detail == m_shortcutKey && key.time == *letGo && !m_keysSetAside.empty()
+            && m_keysSetAside.back() == release) {
+            m_keysSetAside.pop_back();
+            return true;
+        }
+        m_shortcutKey = 0; // it was let go
+        return false;
+    }
+    if (key.detail != m_shortcutKey)
+        return false;
+    if (type == XCB_KEY_RELEASE) {
+        m_shortcutKeyLetGo = key.time;
+        return false;
+    }
+    return true; // a repeat told as such
 }
 
-void KeyGrabThread::letKeyboardGo()
+bool KeyGrabThread::typesText(const std::vector<KeySynthesizer::KeyEvent>& keys) const
+{
+    return std::any_of(keys.begin(), keys.end(), [this](const KeySynthesizer::KeyEvent& key) {
+        return key.type == XCB_KEY_PRESS && !xcb_is_modifier_key(xcb_key_symbols_get_keysym(m_symbols, key.code, 0));
+    });
+}
+
+void KeyGrabThread::letKeyboardGoEarly()
+{
+    // The keys the server keeps would reach the window unseen: they come here first, through
+    // the grab, and go on from here as keys set aside do, in order.
+    const std::shared_ptr<Keys> keys = m_heldKeys;
+    if (m_hold == Hold::frozen && !setAside() && keys)
+        keys->goOnEarly(); // they go on unseen: any of them may type
+    letKeyboardGo(keys.get());
+}
+
+void KeyGrabThread::letKeyboardGo(Keys* goingOnEarly)
 {
     m_heldKeys.reset();
     if (m_hold != Hold::keysAside) {
@@ -494,8 +536,14 @@ void KeyGrabThread::letKeyboardGo()
         return;
     }
     // The keys set aside go on as they were typed, right behind the grab's end; those that
-    // were on their way here meanwhile follow them.
+    // were on their way here meanwhile follow them. A press that still runs may see them in its
+    // text any moment after: it is told first.
+    const auto tell = [&] {
+        if (goingOnEarly && typesText(m_keysSetAside))
+            goingOnEarly->goOnEarly();
+    };
     takeQueuedKeys();
+    tell();
     const auto keys = m_keys->asTyped(m_keysSetAside);
     m_keysSetAside.clear();
     xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
@@ -504,8 +552,10 @@ void KeyGrabThread::letKeyboardGo()
     m_hold = Hold::none;
     // One of them may have been the shortcut, whose grab then holds the keyboard: let go.
     xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
-    if (!m_keysSetAside.empty())
+    if (!m_keysSetAside.empty()) {
+        tell();
         sendKeysSetAside();
+    }
     if (!m_keys->roundTrip())
         log(QtWarningMsg, QStringLiteral("The keys typed during the expansion could not be sent on"));
     if (logsDebug())

@@ -16,6 +16,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -30,8 +31,10 @@ namespace quillet {
 /// A holding shortcut's press freezes the keyboard: the display server queues every later key
 /// event until the hold is let go, and then hands them, in order, to the focused window. The
 /// hold lets the keyboard go holdBound after the press at the latest, the keys it set aside
-/// first; a hold whose keys went on like this, or because the process stopped, says so
-/// (HeldKeys::wentOn()).
+/// first: the keys the server kept are then taken here too, and sent on in order, so that it
+/// can tell whether one of them types. A hold that let a typing key go on like this, or
+/// because the process stopped, says so (HeldKeys::wentOn()); the shortcut's own releases, its
+/// key's auto-repeat and modifiers alone do not count.
 ///
 /// On SIGTSTP, SIGTTIN and SIGTTOU every grab of the process is let go before it stops, and its
 /// own are taken again once it goes on; a shortcut another client took meanwhile is handed to
@@ -101,9 +104,17 @@ private:
     void dropKeys(const Shortcut& shortcut);
     KeyboardHold holdKeyboard();
     bool isCurrentHold(uint64_t hold) const { return m_hold != Hold::none && hold == m_holdNumber; }
-    void letKeyboardGo();
-    /// Lets the keyboard go while the press still runs, telling the hold that its keys went on.
+    /// With `goingOnEarly`, the press still runs: that hold is told, before they go, whether the
+    /// keys going on type anything.
+    void letKeyboardGo(Keys* goingOnEarly = nullptr);
+    /// Lets the keyboard go while the press still runs, telling the hold whether a key typed
+    /// after the shortcut went on.
     void letKeyboardGoEarly();
+    /// Whether a key event that comes while the keys are set aside is the held shortcut key's
+    /// auto-repeat, which types nothing and is not sent on.
+    bool isShortcutRepeat(uint8_t type, const xcb_key_press_event_t& key);
+    /// Whether one of the keys presses a key that can change a text: not a modifier.
+    bool typesText(const std::vector<KeySynthesizer::KeyEvent>& keys) const;
     bool setAside();
     bool sendChord(const std::vector<uint32_t>& keysyms);
     bool grabHoldWindow(uint8_t keyboardMode);
@@ -136,6 +147,8 @@ private:
     Clock::time_point m_holdDeadline;
     xcb_window_t m_holdWindow = XCB_NONE;
     std::vector<KeySynthesizer::KeyEvent> m_keysSetAside;
+    uint8_t m_shortcutKey = 0; // the current hold's shortcut key while it is held down, else 0
+    std::optional<uint32_t> m_shortcutKeyLetGo; // when it was let go, if that was not a repeat's
     std::unique_ptr<KeySynthesizer> m_keys;
 };
 

@@ -17,9 +17,10 @@ public:
     /// go on in order when it ends, at the caret the focused window has then. False when the
     /// hold has ended (its keys went on).
     virtual bool setAside() = 0;
-    /// Whether the keys went on to the focused window before the hold was let go: its bound
-    /// passed, or the process stopped, while the press ran. The focused text may then hold keys
-    /// typed after the shortcut, which nobody saw arrive.
+    /// Whether a key typed after the shortcut that can change a text (not a modifier alone, not
+    /// the shortcut's own releases or its key's auto-repeat) went on to the focused window
+    /// before the hold was let go: its bound passed, or the process stopped, while the press
+    /// ran. The focused text may then hold it, and nobody saw it arrive.
     virtual bool wentOn() const = 0;
     /// Sends a key chord (keysyms, see KeySynthesizer) to the focused window ahead of the keys
     /// set aside. False when it was not sent, or did not reach the window.

@@ -2,6 +2,7 @@
 // a private Xvfb): the test's own window has the focus and writes down the keys it gets, in
 // order, and XTEST types, as the user would.
 
+#include "platform/ClipboardPaster.h"
 #include "platform/KeySynthesizer.h"
 #include "platform/X11KeyGrabber.h"
 
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +25,7 @@ namespace {
 
 constexpr uint32_t controlKeysym = 0xffe3; // Control_L
 constexpr uint32_t altKeysym = 0xffe9; // Alt_L
+constexpr uint32_t shiftKeysym = 0xffe1; // Shift_L
 constexpr uint32_t eKeysym = 'e';
 // Long enough for any bound of the hold, short enough to fail rather than hang.
 constexpr int deadlineMilliseconds = 10 * int(X11KeyGrabber::holdBound.count());
@@ -64,6 +67,28 @@ public:
 
     bool ready() const { return !xcb_connection_has_error(m_connection) && m_symbols; }
 
+    uint8_t keycode(uint32_t keysym)
+    {
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_symbols, keysym);
+        const uint8_t code = codes ? codes[0] : 0;
+        free(codes);
+        return code;
+    }
+
+    /// Whether no other client holds the keyboard: this one can grab it (and lets it go).
+    bool keyboardFree()
+    {
+        auto* reply = xcb_grab_keyboard_reply(m_connection,
+            xcb_grab_keyboard(m_connection, 0, m_window, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            nullptr);
+        const bool grabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        free(reply);
+        if (grabbed)
+            xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
+        return grabbed;
+    }
+
     /// The letters it got so far, in order.
     const std::string& typed()
     {
@@ -98,6 +123,46 @@ bool waitFor(const std::function<bool()>& done)
     return true;
 }
 
+/// A key going down or up, by its symbol, as the user's keyboard sends it.
+struct Key {
+    bool down;
+    uint32_t keysym;
+};
+using Keys = std::vector<Key>;
+
+Keys operator+(Keys first, const Keys& then)
+{
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+Keys letters(const std::string& typed)
+{
+    Keys keys;
+    for (const char letter : typed)
+        keys = keys + Keys { { true, uint32_t(letter) }, { false, uint32_t(letter) } };
+    return keys;
+}
+
+// The expand shortcut's keys go down, and stay down until shortcutUp.
+const Keys shortcutDown { { true, controlKeysym }, { true, altKeysym }, { true, eKeysym } };
+const Keys shortcutUp { { false, eKeysym }, { false, altKeysym }, { false, controlKeysym } };
+const Keys modifiersAlone { { true, shiftKeysym }, { false, shiftKeysym }, { true, controlKeysym },
+    { false, controlKeysym } };
+
+std::string nameOf(KeyboardPaste::TypedKeys keys)
+{
+    switch (keys) {
+    case KeyboardPaste::TypedKeys::setAside:
+        return "setAside";
+    case KeyboardPaste::TypedKeys::goFirst:
+        return "goFirst";
+    case KeyboardPaste::TypedKeys::wentOn:
+        return "wentOn";
+    }
+    return "?";
+}
+
 class KeyboardHoldTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -105,68 +170,125 @@ protected:
         ASSERT_TRUE(m_window.ready()) << "no X display";
         ASSERT_TRUE(m_grabber.isAvailable());
         ASSERT_TRUE(m_typing.isAvailable()) << "no XTEST";
-        m_grabber.setPressHandler([this](const Shortcut&, KeyboardHold hold) { m_hold = std::move(hold); });
+        m_grabber.setPressHandler([this](const Shortcut&, KeyboardHold hold) { m_presses.push_back(std::move(hold)); });
         m_grabber.setLostHandler([](const Shortcut&) {});
         ASSERT_TRUE(m_grabber.grab(defaultshortcuts::expandText, true));
     }
-    void TearDown() override { m_grabber.ungrab(defaultshortcuts::expandText); }
-
-    void type(const std::string& letters)
+    void TearDown() override
     {
-        for (const char letter : letters)
-            ASSERT_TRUE(m_typing.sendChord({ uint32_t(letter) }));
+        // No key stays down for the next test.
+        send(shortcutUp + Keys { { false, shiftKeysym } });
+        m_grabber.ungrab(defaultshortcuts::expandText);
+    }
+
+    /// Sends the keys as the user's keyboard would, and waits until the display has them.
+    void send(const Keys& keys)
+    {
+        std::vector<KeySynthesizer::KeyEvent> events;
+        for (const Key& key : keys) {
+            const uint8_t code = m_window.keycode(key.keysym);
+            ASSERT_NE(code, 0) << "no key for " << key.keysym;
+            events.push_back({ uint8_t(key.down ? XCB_KEY_PRESS : XCB_KEY_RELEASE), code });
+        }
+        m_typing.queueKeys(events);
+        ASSERT_TRUE(m_typing.roundTrip());
+    }
+
+    /// The hold of the next press of the shortcut; none when no press comes.
+    std::optional<KeyboardHold> nextPress()
+    {
+        if (!waitFor([this] { return !m_presses.empty(); }))
+            return std::nullopt;
+        KeyboardHold hold = std::move(m_presses.front());
+        m_presses.pop_front();
+        return hold;
     }
 
     FocusedWindow m_window;
     X11KeyGrabber m_grabber;
     KeySynthesizer m_typing;
-    std::optional<KeyboardHold> m_hold;
+    std::deque<KeyboardHold> m_presses;
 };
 
-TEST_F(KeyboardHoldTest, TheKeysTypedAfterTheShortcutReachTheWindowInTheOrderTypedWhateverLetsThemGo)
+TEST_F(KeyboardHoldTest, AHoldTellsThatItsKeysWentOnOnlyWhenAKeyTypedAfterTheShortcutWentOnInOrder)
 {
     struct Case {
         const char* name;
-        std::string beforeAside; // typed while the keyboard is frozen
+        Keys held; // while the keyboard is frozen
         bool setAside; // as a paste does, before it sends its key
-        std::string aside;
+        Keys aside;
         bool pastTheBound; // the press outlasts the hold
+        // The shortcut's keys stay down past the bound: its key repeats, and once the hold has
+        // let go a repeat presses the shortcut again.
+        bool shortcutHeld;
         std::string afterTheBound;
+        std::string shown; // what reaches the window
         bool wentOn;
     };
     const std::vector<Case> cases {
-        { "let go by the press", "ab", false, "", false, "", false },
-        { "let go by the press with keys set aside", "ab", true, "cd", false, "", false },
-        { "frozen past the bound", "ab", false, "", true, "cd", true },
+        { "let go by the press", shortcutUp + letters("ab"), false, {}, false, false, "", "ab", false },
+        { "let go by the press with keys set aside", shortcutUp + letters("ab"), true, letters("cd"), false, false, "",
+            "abcd", false },
+        // What the hold let go at its bound types nothing: the press may still write.
+        { "frozen past the bound, the shortcut let go", shortcutUp, false, {}, true, false, "cd", "cd", false },
+        { "frozen past the bound, modifiers alone", shortcutUp + modifiersAlone, false, {}, true, false, "cd", "cd",
+            false },
+        { "frozen past the bound, the shortcut repeating", {}, false, {}, true, true, "cd", "cd", false },
+        { "frozen past the bound, letters typed", shortcutUp + letters("ab"), false, {}, true, false, "cd", "abcd",
+            true },
+        { "set aside past the bound, the shortcut let go", {}, true, shortcutUp, true, false, "cd", "cd", false },
+        { "set aside past the bound, modifiers alone", {}, true, shortcutUp + modifiersAlone, true, false, "cd", "cd",
+            false },
+        { "set aside past the bound, the shortcut repeating", {}, true, {}, true, true, "cd", "cd", false },
         // The keys set aside go on at the bound too, ahead of those typed after it.
-        { "set aside past the bound", "ab", true, "cd", true, "ef", true },
+        { "set aside past the bound, letters typed", shortcutUp + letters("ab"), true, letters("cd"), true, false, "ef",
+            "abcdef", true },
     };
     std::string shown;
     for (const auto& c : cases) {
-        m_hold.reset();
-        ASSERT_TRUE(m_typing.sendChord({ controlKeysym, altKeysym, eKeysym })) << c.name;
-        ASSERT_TRUE(waitFor([this] { return m_hold.has_value(); })) << c.name << ": no press";
-        ASSERT_TRUE(m_hold->holds()) << c.name << ": the focused window was not held";
-        const auto wentOn = m_hold->wentOnCheck();
-        type(c.beforeAside);
+        send(shortcutDown);
+        auto hold = nextPress();
+        ASSERT_TRUE(hold) << c.name << ": no press";
+        ASSERT_TRUE(hold->holds()) << c.name << ": the focused window was not held";
+        const auto wentOn = hold->wentOnCheck();
+        send(c.held);
         if (c.setAside) {
-            ASSERT_TRUE(m_hold->keys() && m_hold->keys()->setAside()) << c.name;
-            type(c.aside);
+            ASSERT_TRUE(hold->keys() && hold->keys()->setAside()) << c.name;
+            send(c.aside);
         }
         // Nothing passes the hold meanwhile.
         EXPECT_EQ(m_window.typed(), shown) << c.name;
-        const std::string all = c.beforeAside + c.aside;
+        const std::string beforeTheBound = shown + c.shown.substr(0, c.shown.size() - c.afterTheBound.size());
         if (c.pastTheBound) {
-            EXPECT_TRUE(waitFor([&] { return wentOn(); })) << c.name << ": the keys never went on";
-            EXPECT_TRUE(waitFor([&] { return m_window.typed() == shown + all; }))
+            if (c.shortcutHeld) {
+                auto again = nextPress();
+                ASSERT_TRUE(again && again->keys()) << c.name << ": the shortcut held down did not press again";
+                // That press's hold takes the repeats until the shortcut is let go.
+                ASSERT_TRUE(again->keys()->setAside()) << c.name;
+                send(shortcutUp);
+                again->release();
+                EXPECT_FALSE(again->wentOnCheck()()) << c.name;
+            } else {
+                EXPECT_TRUE(waitFor([&] { return m_window.keyboardFree(); })) << c.name << ": the keys never went on";
+            }
+            EXPECT_EQ(wentOn(), c.wentOn) << c.name << ", at the bound";
+            EXPECT_TRUE(waitFor([&] { return m_window.typed().size() >= beforeTheBound.size(); }))
                 << c.name << ": got " << m_window.typed().substr(shown.size());
-            type(c.afterTheBound);
+            EXPECT_EQ(m_window.typed(), beforeTheBound) << c.name;
+            // A paste that comes now has nothing to set aside, and sends its key at once, unless
+            // a key that went on may still be on its way to the text.
+            ClipboardPaster paste;
+            paste.holdKeys(std::move(*hold));
+            EXPECT_EQ(nameOf(paste.setKeysAside()), c.wentOn ? "wentOn" : "goFirst") << c.name;
+            send(letters(c.afterTheBound));
         }
-        m_hold->release();
-        const std::string expected = shown + all + c.afterTheBound;
+        hold->release();
+        const std::string expected = shown + c.shown;
         EXPECT_TRUE(waitFor([&] { return m_window.typed().size() >= expected.size(); })) << c.name;
         EXPECT_EQ(m_window.typed(), expected) << c.name;
         EXPECT_EQ(wentOn(), c.wentOn) << c.name;
+        EXPECT_TRUE(m_presses.empty()) << c.name << ": " << m_presses.size() << " more presses";
+        m_presses.clear();
         shown = m_window.typed();
     }
 }
