@@ -145,6 +145,22 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
 
+    /// The editor window, shown in edit mode on the first bundle's first expander.
+    std::unique_ptr<EditorWindowController> editingFirstExpander()
+    {
+        auto editor = std::make_unique<EditorWindowController>(store(),
+            EditorServices { .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
+        editor->setMode(EditorMode::edit);
+        editor->select(BundleListElement(expander(0, 0)));
+        shown(editor->window());
+        return editor;
+    }
+    static ExpanderAndPatternViewController* expanderPane(EditorWindowController& editor)
+    {
+        return static_cast<ExpanderEditorPaneAdapter*>(editor.editorTabViewController()->expanderEditor())
+            ->controller();
+    }
+
     std::unique_ptr<UserDefaults> defaults;
     QPalette lightPalette;
 };
@@ -218,14 +234,8 @@ TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
         { "ExpanderErrorBox",
             [this](auto& out) {
                 expander(0, 0)->setPattern(icu::UnicodeString::fromUTF8("a1 ${x:nosuchtype}"));
-                EditorWindowController editor(store(),
-                    EditorServices {
-                        .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
-                editor.setMode(EditorMode::edit);
-                editor.select(BundleListElement(expander(0, 0)));
-                shown(editor.window());
-                auto* pane = static_cast<ExpanderEditorPaneAdapter*>(editor.editorTabViewController()->expanderEditor())
-                                 ->controller();
+                const auto editor = editingFirstExpander();
+                auto* pane = expanderPane(*editor);
                 QFrame* box = pane->errorBox();
                 ASSERT_TRUE(QTest::qWaitFor(
                     [box] { return box->height() == ExpanderAndPatternViewController::errorBoxHeight; }, 3000));
@@ -239,14 +249,8 @@ TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
             [this](auto& out) {
                 const char* description = "Type `for item in items` first\n> the loop's body follows";
                 expander(0, 0)->setExpanderDescription(icu::UnicodeString::fromUTF8(description));
-                EditorWindowController editor(store(),
-                    EditorServices {
-                        .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
-                editor.setMode(EditorMode::edit);
-                editor.select(BundleListElement(expander(0, 0)));
-                shown(editor.window());
-                auto* pane = static_cast<ExpanderEditorPaneAdapter*>(editor.editorTabViewController()->expanderEditor())
-                                 ->controller();
+                const auto editor = editingFirstExpander();
+                auto* pane = expanderPane(*editor);
                 QTextEdit* view = pane->descriptionView();
                 const QString text = view->toPlainText();
                 ASSERT_EQ(text, QString::fromUtf8(description));
@@ -260,14 +264,8 @@ TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
         { "OutputOptionalBars",
             [this](auto& out) {
                 expander(0, 0)->setOutputTemplate(icu::UnicodeString::fromUTF8("<${x}|, more|>"));
-                EditorWindowController editor(store(),
-                    EditorServices {
-                        .alerts = recording->userInterface, .fileDialogs = nullptr, .urlOpener = nullptr });
-                editor.setMode(EditorMode::edit);
-                editor.select(BundleListElement(expander(0, 0)));
-                shown(editor.window());
-                auto* pane = static_cast<ExpanderEditorPaneAdapter*>(editor.editorTabViewController()->expanderEditor())
-                                 ->controller();
+                const auto editor = editingFirstExpander();
+                auto* pane = expanderPane(*editor);
                 QTextEdit* view = pane->outputTextView();
                 const QString text = view->toPlainText();
                 // The placeholder is one token: the bars come after it.
