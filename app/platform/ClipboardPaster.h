@@ -16,8 +16,13 @@ namespace quillet {
 ///
 /// The keys typed after the expand shortcut wait in the press's hold, which this keeps while
 /// a press is under way. The paste key would wait behind them: setKeysAside() takes them off
-/// the display until the press ends, and the paste goes ahead of them through the hold. A
-/// hold that cannot do that lets them go first. The hold may be let go from any thread.
+/// the display until letKeysGo() (at the press's end), or until the hold's bound when the
+/// press outlasts it, and the paste goes ahead of them through the hold. A hold that cannot do
+/// that lets them go first. The hold may be let go from any thread.
+///
+/// The paste key goes out only while the window the press read has the input focus: the
+/// focus is asked and the key sent in one hold of the display (KeySynthesizer::
+/// holdDisplayIfFocused()), so that a window switched to at that moment never gets it.
 class ClipboardPaster final : public KeyboardPaste {
 public:
     ClipboardPaster() = default;
@@ -26,7 +31,7 @@ public:
     bool isAvailable() const noexcept { return m_keeper.isAvailable() && m_keys.isAvailable(); }
 
     /// Keeps the hold on the keys typed after the shortcut for the press under way; they go
-    /// on at letKeysGo() at the latest.
+    /// on at letKeysGo(), or at the hold's bound if that comes first.
     void holdKeys(KeyboardHold hold);
 
     bool keepClipboard() override;
@@ -40,7 +45,7 @@ public:
 private:
     ClipboardKeeper m_keeper;
     KeySynthesizer m_keys;
-    bool sendChord(const std::vector<uint32_t>& keysyms);
+    KeySynthesizer::Sent sendChord(const std::vector<uint32_t>& keysyms, uint32_t window);
 
     std::mutex m_holdMutex;
     KeyboardHold m_hold;

@@ -62,8 +62,12 @@ private:
         Shortcut shortcut { 0, 0 };
         bool holdKeysAfter = false;
         uint64_t hold = 0;
+        /// False when the thread ended before it ran the command.
         std::promise<bool> done;
+        // A chord's: its keys, the window they are for, and what became of them.
         std::vector<uint32_t> keysyms = {};
+        uint32_t window = 0;
+        std::promise<KeySynthesizer::Sent> chordSent = {};
     };
     struct Grabbed {
         Shortcut shortcut;
@@ -90,7 +94,7 @@ private:
     /// the request is on its way to the display. Any thread.
     void release(uint64_t hold);
     bool setKeysAside(uint64_t hold);
-    bool sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms);
+    KeySynthesizer::Sent sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms, uint32_t window);
 
     // The grab thread's.
     void run();
@@ -105,7 +109,7 @@ private:
     /// Lets the keyboard go while the press still runs, telling the hold that its keys went on.
     void letKeyboardGoEarly();
     bool setAside();
-    bool sendChord(const std::vector<uint32_t>& keysyms);
+    KeySynthesizer::Sent sendChord(const std::vector<uint32_t>& keysyms, uint32_t window);
     bool grabHoldWindow(uint8_t keyboardMode);
     void takeQueuedKeys();
     void sendKeysSetAside();
