@@ -122,6 +122,13 @@ KeyboardPaste::Sent ClipboardPaster::paste(
     return chord;
 }
 
+bool ClipboardPaster::awaitPasteTaken(std::chrono::steady_clock::time_point until)
+{
+    if (m_pastedKey || !m_offerOut)
+        return true;
+    return m_keeper.awaitTaken(until);
+}
+
 bool ClipboardPaster::withdrawPaste()
 {
     // Taken already: the paste is on its way, and nothing served now changes it.

@@ -12,7 +12,7 @@ namespace quillet {
 /// Pastes into the focused window of an X11 desktop: the text served on the clipboard by a
 /// ClipboardKeeper, the paste key sent by a KeySynthesizer, the user's clipboard kept and
 /// given back around it. Each call waits at most CallBudget::clipboardBound on the display
-/// and the clipboard's owners.
+/// and the clipboard's owners, but awaitPasteTaken(), which waits as long as it is told.
 ///
 /// The keys typed after the expand shortcut wait in the press's hold, which this keeps while
 /// a press is under way. The paste key would wait behind them: setKeysAside() takes them off
@@ -39,6 +39,7 @@ public:
     TypedKeys setKeysAside() override;
     void letKeysGo() override;
     Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus) override;
+    bool awaitPasteTaken(std::chrono::steady_clock::time_point until) override;
     bool withdrawPaste() override;
     void restoreClipboard() override;
 
