@@ -301,7 +301,8 @@ bool AtspiElement::caretStandsAfterOnLine(const icu::UnicodeString& before)
     return caret && *caret == lineOffset(before);
 }
 
-icu::UnicodeString AtspiElement::readSpan(int32_t start, int32_t end, std::vector<Message>& also)
+icu::UnicodeString AtspiElement::readSpan(
+    int32_t start, int32_t end, std::vector<Message>& also, std::optional<int32_t> likelyEnd)
 {
     auto& facts = *m_focus.elementFacts;
     std::vector<Message> calls = std::move(also);
@@ -309,17 +310,20 @@ icu::UnicodeString AtspiElement::readSpan(int32_t start, int32_t end, std::vecto
     calls.push_back(textCall("GetText", { start, end }));
     // Where a read past the end comes back empty, the text's length comes with every read, and
     // a read up to where the text ended at the last one (or, at the first, at the caret, as it
-    // does while the user types at its end): unless the text ends elsewhere now, that is the
-    // span's text, with no second round trip.
+    // does while the user types at its end), and up to where the caller expects it to end:
+    // unless the text ends elsewhere now, one of them is the span's text, with no second round
+    // trip.
     std::optional<std::size_t> counted;
-    std::optional<std::size_t> toLastEnd;
-    const std::optional<int32_t> lastEnd = m_characterCount ? m_characterCount : m_caret;
+    std::vector<std::pair<int32_t, std::size_t>> toEnds; // where the text may end, and its read
     if (facts.emptyPastEnd && end > start) {
         counted = calls.size();
         calls.push_back(propertyQuery(m_object, textInterface, "CharacterCount"));
-        if (lastEnd && *lastEnd > start && *lastEnd < end) {
-            toLastEnd = calls.size();
-            calls.push_back(textCall("GetText", { start, *lastEnd }));
+        for (const auto& guess : { m_characterCount ? m_characterCount : m_caret, likelyEnd }) {
+            if (!guess || *guess <= start || *guess >= end
+                || std::any_of(toEnds.begin(), toEnds.end(), [&](const auto& toEnd) { return toEnd.first == *guess; }))
+                continue;
+            toEnds.emplace_back(*guess, calls.size());
+            calls.push_back(textCall("GetText", { start, *guess }));
         }
     }
     auto replies = send(std::move(calls));
@@ -336,8 +340,10 @@ icu::UnicodeString AtspiElement::readSpan(int32_t start, int32_t end, std::vecto
             count = int32Of(require(propertyQuery(m_object, textInterface, "CharacterCount")).get());
         if (count && *count > start && *count < end) {
             facts.emptyPastEnd = true;
-            if (toLastEnd && count == lastEnd && replies[*toLastEnd])
-                read = stringOf(replies[*toLastEnd].get());
+            const auto toEnd
+                = std::find_if(toEnds.begin(), toEnds.end(), [&](const auto& guess) { return guess.first == *count; });
+            if (toEnd != toEnds.end() && replies[toEnd->second])
+                read = stringOf(replies[toEnd->second].get());
             else
                 read = stringOf(require(textCall("GetText", { start, *count })).get());
         }
@@ -364,11 +370,13 @@ AccessibleElement::LineRead AtspiElement::readOnLineWithCaret(
     const int32_t start = lineOffset({});
     std::vector<Message> caret;
     caret.push_back(propertyQuery(m_object, textInterface, "CaretOffset"));
-    LineRead read { .shown = readSpan(start, start + toolkitLength(expected), caret), .caretAfter = false };
+    // A text that ends at the caret asked about (a paste at its end) may end there.
+    const int32_t after = lineOffset(before);
+    LineRead read { .shown = readSpan(start, start + toolkitLength(expected), caret, after), .caretAfter = false };
     const auto offset = int32Of(caret.front().get());
     if (!offset)
         throw AXError(AXError::CannotComplete);
-    read.caretAfter = *offset == lineOffset(before);
+    read.caretAfter = *offset == after;
     return read;
 }
 

@@ -59,9 +59,10 @@ private:
 
     /// The text over the span from `start` to `end` (toolkit offsets), with `also` asked in the
     /// same round trip, their answers left there in their place. A text that answers nothing
-    /// past its end is read up to its end, in the same round trip where its length is as it was
-    /// at the last read.
-    icu::UnicodeString readSpan(int32_t start, int32_t end, std::vector<Message>& also);
+    /// past its end is read up to its end, in the same round trip where it ends as at the last
+    /// read, or at `likelyEnd`.
+    icu::UnicodeString readSpan(
+        int32_t start, int32_t end, std::vector<Message>& also, std::optional<int32_t> likelyEnd = std::nullopt);
 
     Message textCall(const char* method, const std::vector<Argument>& arguments = {}) const;
     int32_t lineOffset(const icu::UnicodeString& before) const;
