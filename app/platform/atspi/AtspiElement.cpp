@@ -308,14 +308,14 @@ icu::UnicodeString AtspiElement::readSpan(
     std::vector<Message> calls = std::move(also);
     const std::size_t span = calls.size();
     calls.push_back(textCall("GetText", { start, end }));
-    // Where a read past the end comes back empty, the text's length comes with every read, and
-    // a read up to where the text ended at the last one (or, at the first, at the caret, as it
-    // does while the user types at its end), and up to where the caller expects it to end:
-    // unless the text ends elsewhere now, one of them is the span's text, with no second round
-    // trip.
+    // Where a read past the end comes back empty, the text's length comes with every read that
+    // may run past it, and a read up to where the text ended at the last one (or, at the first,
+    // at the caret, as it does while the user types at its end), and up to where the caller
+    // expects it to end: unless the text ends elsewhere now, one of them is the span's text,
+    // with no second round trip.
     std::optional<std::size_t> counted;
     std::vector<std::pair<int32_t, std::size_t>> toEnds; // where the text may end, and its read
-    if (facts.emptyPastEnd && end > start) {
+    if (facts.emptyPastEnd && end > start && (!m_characterCount || *m_characterCount < end)) {
         counted = calls.size();
         calls.push_back(propertyQuery(m_object, textInterface, "CharacterCount"));
         for (const auto& guess : { m_characterCount ? m_characterCount : m_caret, likelyEnd }) {
