@@ -109,6 +109,8 @@ private:
     /// Lets the keyboard go while the press still runs, telling the hold that its keys went on.
     void letKeyboardGoEarly();
     bool setAside();
+    /// The chord of HeldKeys::sendChord(): the focus asked, the keyboard's grab let go, the
+    /// chord's keys and the grab taken again, all within one hold of the display.
     KeySynthesizer::Sent sendChord(const std::vector<uint32_t>& keysyms, uint32_t window);
     bool grabHoldWindow(uint8_t keyboardMode);
     void takeQueuedKeys();
