@@ -327,16 +327,20 @@ bool CaretLineText::replace(
         if (answers.shown == write.shown)
             return true;
         // Every part answered as done, and nothing shows it: where the text is still as it
-        // was, the keyboard writes.
-        if (paste && m_element->readOnLine(line) == line)
+        // was, the keyboard writes, at this press and the next ones.
+        if (paste && m_element->readOnLine(line) == line) {
+            m_element->noteEditsRefused();
             return pasteAfterRefusal(expansion, caret, *paste, keysWentOn);
+        }
         throw ReadOnlyTextError();
     }
     const bool deleted = !write.removed.isEmpty() && answers.deletion == Answer::done;
     const bool inserted = !write.inserted.isEmpty() && answers.insertion == Answer::done;
     if (!deleted && !inserted) {
-        if (paste)
+        if (paste) {
+            m_element->noteEditsRefused();
             return pasteAfterRefusal(expansion, caret, *paste, keysWentOn);
+        }
         throw EditRefusedError();
     }
     // One part done and the other refused: the done one is undone, so that the line is again

@@ -302,9 +302,13 @@ public:
     /// Reads the caret and the text before it on its line (not the whole text). Edits count
     /// from the start of the line read last.
     virtual CaretLine caretLine() = 0;
-    /// Whether other programs may change the text: it has editable text and the toolkit
-    /// does not call it read-only (or not editable, where it says so).
+    /// Whether other programs may change the text: it has editable text, the toolkit does not
+    /// call it read-only (or not editable, where it says so), and it has not refused their
+    /// edits before (noteEditsRefused()).
     virtual bool isEditable() = 0;
+    /// The text refused every part of an edit, or answered it as done and kept its text as it
+    /// was: from now on it is written through the keyboard at once, without such an edit first.
+    virtual void noteEditsRefused() { }
     /// Sends the edit's calls together, so that the editor carries them out one after the
     /// other with no wait between them, and tells how each was answered. Unless the edit
     /// restores, throws EditorTooSlowError before sending anything when the time the press has
@@ -318,8 +322,10 @@ public:
     /// whether or not other programs may edit it.
     virtual bool acceptsKeyboardEdits() { return isEditable(); }
     /// Selects `selected`, which follows `before` on the line (an empty one puts the caret
-    /// there), and waits until the selection shows.
-    virtual void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected)
+    /// there), and waits until the selection shows. Returns whether the text still has the
+    /// keyboard's focus, asked with the read that saw the selection: a window switched to since
+    /// the lookup takes it from the text.
+    virtual bool selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected)
     {
         (void)before;
         (void)selected;
@@ -343,13 +349,22 @@ public:
         (void)expected;
         throw AXError(AXError::ActionUnsupported);
     }
+    /// readOnLine() of `expected` and caretStandsAfterOnLine() of `before`, asked together
+    /// where the element can (one question instead of two).
+    struct LineRead {
+        icu::UnicodeString shown;
+        bool caretAfter = false;
+    };
+    virtual LineRead readOnLineWithCaret(const icu::UnicodeString& expected, const icu::UnicodeString& before)
+    {
+        const bool caretAfter = caretStandsAfterOnLine(before);
+        return { readOnLine(expected), caretAfter };
+    }
     /// What the text holds from the start of the line up to the caret; none when the caret
     /// stands before the line.
     virtual std::optional<icu::UnicodeString> readToCaretOnLine() { throw AXError(AXError::ActionUnsupported); }
     /// Whether the text holds a single line (a form's field): it gets no text of several lines.
     virtual bool isSingleLine() { return false; }
-    /// Whether it still has the keyboard's focus, asked now.
-    virtual bool hasFocus() { return true; }
     /// The process of the application that shows it; none when unknown.
     virtual std::optional<uint32_t> processIdentifier() { return std::nullopt; }
 };

@@ -34,6 +34,9 @@ struct PasteBounds {
     static constexpr std::chrono::milliseconds caretSettling { 40 };
     /// How often the text is asked while one of these waits.
     static constexpr std::chrono::milliseconds poll { 2 };
+    /// How often, while its application has not fetched the paste yet (and nothing of it can
+    /// show): only to see a text that fetched it otherwise, or an editor that stopped answering.
+    static constexpr std::chrono::milliseconds untakenPoll { 20 };
 };
 
 /// Writes into the focused window through its keyboard: a text put on the clipboard for the
@@ -80,10 +83,19 @@ public:
         focusMoved, // `focus` no longer has the keyboard's focus: nothing was sent
     };
     /// Replaces the selection of `focus`'s window, which holds `selected`, with `text` by a
-    /// paste (an empty text deletes the selection), checking right before the paste key that
-    /// `focus` still has the keyboard.
+    /// paste (an empty text deletes the selection). The paste key goes out only while `focus`
+    /// has the keyboard: that is asked together with the key, so that no window switched to
+    /// in between gets it.
     virtual Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus)
         = 0;
+    /// Waits until the application pasted into has fetched the paste sent last, or until
+    /// `until`: true once it has, or when there is nothing to fetch (a key's paste, or none
+    /// that can tell). Until then the text cannot show the paste, and need not be asked.
+    virtual bool awaitPasteTaken(std::chrono::steady_clock::time_point until)
+    {
+        (void)until;
+        return true;
+    }
     /// The paste sent last has not shown: ends it, the user's clipboard served again. When its
     /// application has not taken it, that application's requests for the clipboard get what
     /// the paste's selection held for a while (PasteBounds::withdrawal), so that a paste it

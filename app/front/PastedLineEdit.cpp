@@ -32,8 +32,10 @@ bool waitUntil(const std::function<bool()>& shown, Clock::time_point deadline)
 bool placeCaret(AccessibleElement& element, const icu::UnicodeString& beforeCaret, const icu::UnicodeString& expansion,
     Clock::time_point deadline)
 {
-    const auto placed
-        = [&] { return element.caretStandsAfterOnLine(beforeCaret) && element.readOnLine(expansion) == expansion; };
+    const auto placed = [&] {
+        const auto read = element.readOnLineWithCaret(expansion, beforeCaret);
+        return read.caretAfter && read.shown == expansion;
+    };
     while (true) {
         element.setCaretOnLine(beforeCaret);
         if (!waitUntil(placed, deadline))
@@ -85,8 +87,6 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     // while the press ran may still be on their way, and would land inside the paste.
     if (paste.setKeysAside() == KeyboardPaste::TypedKeys::wentOn)
         throw EditorTooSlowError();
-    if (!waitUntil([&] { return element.caretLine() == CaretLine { line }; }, Clock::now() + PasteBounds::line))
-        return false;
 
     const TextEdit edit = minimalEdit(line, expansion);
     const icu::UnicodeString before(line, 0, edit.start);
@@ -95,13 +95,21 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     // is as it was, also when keys or a paste landed where they were not expected.
     icu::UnicodeString probe(line);
     probe.append(icu::UnicodeString(edit.replacement.length() + 1, U' ', edit.replacement.length() + 1));
-    const icu::UnicodeString around = element.readOnLine(probe);
+    // The line is read again, with what follows it: one question when the caret still ends it.
+    // Otherwise the line is looked for afresh (the lines above it may have changed).
+    icu::UnicodeString around;
+    if (const auto read = element.readOnLineWithCaret(probe, line); read.caretAfter && read.shown.startsWith(line)) {
+        around = read.shown;
+    } else {
+        if (!waitUntil([&] { return element.caretLine() == CaretLine { line }; }, Clock::now() + PasteBounds::line))
+            return false;
+        around = element.readOnLine(probe);
+    }
     const icu::UnicodeString following(around, line.length());
-    element.selectOnLine(before, removed);
-    // Right before the paste: the text still has the focus, and the window the keyboard's (the
-    // paste checks that last one once more right before its key).
-    const auto sent
-        = element.hasFocus() ? paste.paste(edit.replacement, removed, *focus) : KeyboardPaste::Sent::focusMoved;
+    // Right before the paste: the text still has the focus (asked as its selection shows), and
+    // the window the keyboard's (asked by the paste together with its key).
+    const auto sent = element.selectOnLine(before, removed) ? paste.paste(edit.replacement, removed, *focus)
+                                                            : KeyboardPaste::Sent::focusMoved;
     if (sent != KeyboardPaste::Sent::sent) {
         element.setCaretOnLine(line);
         if (sent == KeyboardPaste::Sent::focusMoved)
@@ -117,8 +125,8 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     // leaves it, unless it is withdrawn before the editor takes it.
     bool takingBack = false;
     const auto takeBack = [&](const icu::UnicodeString& left) {
-        element.selectOnLine(before, left);
-        if (paste.paste(removed, left, *focus) != KeyboardPaste::Sent::sent)
+        // A text that lost the focus meanwhile would not get the paste that takes it back.
+        if (!element.selectOnLine(before, left) || paste.paste(removed, left, *focus) != KeyboardPaste::Sent::sent)
             return false;
         takingBack = true;
         waitUntil(isAsItWas, Clock::now() + PasteBounds::arrival);
@@ -127,25 +135,42 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     };
     std::optional<bool> lastPasteTaken;
     Ending ending = Ending::notPutBack;
+    // Where the paste leaves the caret: after what it inserted.
+    const icu::UnicodeString pasted = before + edit.replacement;
+    bool caretFollowed = false;
     // Until the line shows the expansion, or something else that stays (a paste the editor
     // changed; a paste that replaces a selection may show its deletion a moment before its
-    // insertion): whether it shows the expansion.
+    // insertion, so what is neither must stay PasteBounds::caretSettling): whether it shows the
+    // expansion. Before the application has fetched the paste, nothing of it can show: the
+    // text is only asked now and then meanwhile (an application that fetches it otherwise than
+    // its window is still seen taking it).
     const auto landed = [&](Clock::time_point deadline) {
         const auto shows = [&](const icu::UnicodeString& read) {
             return icu::UnicodeString(read, 0, expansion.length()) == expansion;
         };
         bool shown = false;
-        waitUntil(
-            [&] {
-                icu::UnicodeString read = element.readOnLine(probe);
-                if (!shows(read) && read != around) {
-                    std::this_thread::sleep_for(PasteBounds::caretSettling);
-                    read = element.readOnLine(probe);
-                }
-                shown = shows(read);
-                return shown || read != around;
-            },
-            deadline);
+        std::optional<std::pair<icu::UnicodeString, Clock::time_point>> other; // what shows, since when
+        const auto changed = [&] {
+            const auto read = element.readOnLineWithCaret(probe, pasted);
+            shown = shows(read.shown);
+            caretFollowed = shown && read.caretAfter;
+            if (shown)
+                return true;
+            if (read.shown == around) {
+                other.reset();
+                return false;
+            }
+            if (!other || other->first != read.shown) {
+                other.emplace(read.shown, Clock::now());
+                return false;
+            }
+            return Clock::now() - other->second >= PasteBounds::caretSettling;
+        };
+        while (!paste.awaitPasteTaken(std::min(deadline, Clock::now() + PasteBounds::untakenPoll))) {
+            if (changed() || Clock::now() >= deadline)
+                return shown;
+        }
+        waitUntil(changed, deadline);
         return shown;
     };
     try {
@@ -164,9 +189,13 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
             // The paste ends by putting the caret after what it inserted, and the text may show
             // before that: a caret put earlier would be moved there.
             // The caret may follow the text late, also when the text took most of its bound.
-            const icu::UnicodeString pasted = before + edit.replacement;
-            waitUntil([&] { return element.caretStandsAfterOnLine(pasted); },
-                std::max(arrival, Clock::now() + PasteBounds::line));
+            if (!caretFollowed)
+                caretFollowed = waitUntil([&] { return element.caretStandsAfterOnLine(pasted); },
+                    std::max(arrival, Clock::now() + PasteBounds::line));
+            // The expansion's caret is where the paste left it, with the expansion shown: a
+            // later move of the paste's own caret would leave it there.
+            if (caretFollowed && beforeCaret == pasted)
+                return true;
             if (placeCaret(element, beforeCaret, expansion, Clock::now() + PasteBounds::caret))
                 return true;
         }

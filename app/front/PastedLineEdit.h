@@ -17,11 +17,13 @@ class KeyboardPaste;
 ///
 /// Nothing is written into a text of a single line when the expansion has several
 /// (SingleLineTextError), when the clipboard cannot be kept (ClipboardNotKeptError), or when
-/// the keyboard's focus is no longer the text's right before the paste (FocusMovedError).
-/// The keys typed after the shortcut are set aside until the press ends (KeyboardPaste); where
-/// they cannot be, they go on first, and when they changed the line nothing is written and
-/// this returns false. When their hold let them go before (the press outlasted its bound),
-/// they may still be on their way: nothing is written, and this throws EditorTooSlowError.
+/// the keyboard's focus is no longer the text's at the paste key (FocusMovedError): the text's
+/// focus is asked as its selection shows, and the window's together with the key.
+/// The keys typed after the shortcut are set aside until the press ends, or until their hold's
+/// bound if that comes first (KeyboardPaste); where they cannot be, they go on first, and when
+/// they changed the line nothing is written and this returns false. When their hold let them go
+/// before the paste (the press outlasted its bound), they may still be on their way: nothing is
+/// written, and this throws EditorTooSlowError.
 ///
 /// Succeeds only when the text holds the expansion and the caret stands where it belongs.
 /// Otherwise the text ends as it was: a paste the editor did not take in time is withdrawn, so

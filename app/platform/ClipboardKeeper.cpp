@@ -254,6 +254,11 @@ bool ClipboardKeeper::offerTaken()
     return taken;
 }
 
+bool ClipboardKeeper::awaitTaken(Clock::time_point deadline)
+{
+    return run([this, deadline] { return waitFor([this] { return m_paste.taken; }, deadline); });
+}
+
 bool ClipboardKeeper::withdraw(Clock::time_point deadline)
 {
     return run([this, deadline] {

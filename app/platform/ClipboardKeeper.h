@@ -61,6 +61,9 @@ public:
     bool offer(const std::string& utf8, const std::string& selected, uint32_t window, Clock::time_point deadline);
     /// Whether the application of the paste's window has fetched the text offered.
     bool offerTaken();
+    /// Waits until the application of the paste's window has fetched the text offered, or
+    /// until the deadline: whether it has.
+    bool awaitTaken(Clock::time_point deadline);
     /// Ends the offer: the clipboard serves what keep() kept again. False when the paste's
     /// application had taken the offered text; otherwise its requests for the clipboard's
     /// contents get the text its selection held for a while (so that a paste it takes late

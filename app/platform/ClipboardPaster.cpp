@@ -61,18 +61,18 @@ void ClipboardPaster::letKeysGo()
     hold.release();
 }
 
-bool ClipboardPaster::sendChord(const std::vector<uint32_t>& keysyms)
+KeySynthesizer::Sent ClipboardPaster::sendChord(const std::vector<uint32_t>& keysyms, uint32_t window)
 {
     {
         std::lock_guard lock(m_holdMutex);
         if (m_keysAside) {
             HeldKeys* keys = m_hold.keys();
-            return keys && keys->sendChord(keysyms);
+            return keys ? keys->sendChord(keysyms, window) : KeySynthesizer::Sent::notSent;
         }
     }
     // Keys sent now would wait behind the held ones.
     letKeysGo();
-    return m_keys.sendChord(keysyms);
+    return m_keys.sendChordTo(keysyms, window);
 }
 
 bool ClipboardPaster::keepClipboard()
@@ -91,23 +91,43 @@ std::optional<KeyboardPaste::KeyboardFocus> ClipboardPaster::keyboardFocus()
 KeyboardPaste::Sent ClipboardPaster::paste(
     const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus)
 {
-    const auto stillFocused = [&] { return keyboardFocus() == focus; };
+    const auto sent = [](KeySynthesizer::Sent chord) {
+        switch (chord) {
+        case KeySynthesizer::Sent::sent:
+            return Sent::sent;
+        case KeySynthesizer::Sent::focusMoved:
+            return Sent::focusMoved;
+        case KeySynthesizer::Sent::notSent:
+            break;
+        }
+        return Sent::notSent;
+    };
     m_pastedKey = text.isEmpty();
-    if (!stillFocused())
+    // Nothing is offered for a window that lost the focus already. The chord asks once more,
+    // together with its keys.
+    if (keyboardFocus() != focus)
         return Sent::focusMoved;
     if (m_pastedKey)
-        return sendChord({ deleteKeysym }) ? Sent::sent : Sent::notSent;
+        return sent(sendChord({ deleteKeysym }, focus.window));
     if (!m_keeper.offer(toUtf8(text), toUtf8(selected), focus.window, clipboardDeadline())) {
         m_keeper.restore(clipboardDeadline());
         return Sent::notSent;
     }
-    // Offering took a moment: the keyboard's focus may have moved meanwhile.
-    if (!stillFocused()) {
-        m_keeper.restore(clipboardDeadline());
-        return Sent::focusMoved;
-    }
     m_offerOut = true;
-    return sendChord({ shiftKeysym, insertKeysym }) ? Sent::sent : Sent::notSent;
+    const Sent chord = sent(sendChord({ shiftKeysym, insertKeysym }, focus.window));
+    if (chord == Sent::focusMoved) {
+        // No key went out: nobody can take the offer.
+        m_offerOut = false;
+        m_keeper.restore(clipboardDeadline());
+    }
+    return chord;
+}
+
+bool ClipboardPaster::awaitPasteTaken(std::chrono::steady_clock::time_point until)
+{
+    if (m_pastedKey || !m_offerOut)
+        return true;
+    return m_keeper.awaitTaken(until);
 }
 
 bool ClipboardPaster::withdrawPaste()

@@ -36,10 +36,10 @@ public:
         auto grabs = m_grabs.lock();
         return grabs && grabs->setKeysAside(m_hold);
     }
-    bool sendChord(const std::vector<uint32_t>& keysyms) override
+    KeySynthesizer::Sent sendChord(const std::vector<uint32_t>& keysyms, uint32_t window) override
     {
         auto grabs = m_grabs.lock();
-        return grabs && grabs->sendChordAhead(m_hold, keysyms);
+        return grabs ? grabs->sendChordAhead(m_hold, keysyms, window) : KeySynthesizer::Sent::notSent;
     }
     bool wentOn() const override { return m_wentOn.load(); }
     /// Called on the grab thread before the keys go, when one of them types.
@@ -185,17 +185,22 @@ bool KeyGrabThread::setKeysAside(uint64_t hold)
         .get();
 }
 
-bool KeyGrabThread::sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms)
+KeySynthesizer::Sent KeyGrabThread::sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms, uint32_t window)
 {
     if (std::this_thread::get_id() == m_thread.get_id())
-        return false;
-    return post({ .kind = Command::Kind::sendChord,
-                    .shortcut = { 0, 0 },
-                    .holdKeysAfter = false,
-                    .hold = hold,
-                    .done = {},
-                    .keysyms = std::move(keysyms) })
-        .get();
+        return KeySynthesizer::Sent::notSent;
+    std::promise<KeySynthesizer::Sent> sent;
+    auto outcome = sent.get_future();
+    const bool ran = post({ .kind = Command::Kind::sendChord,
+                              .shortcut = { 0, 0 },
+                              .holdKeysAfter = false,
+                              .hold = hold,
+                              .done = {},
+                              .keysyms = std::move(keysyms),
+                              .window = window,
+                              .chordSent = std::move(sent) })
+                         .get();
+    return ran ? outcome.get() : KeySynthesizer::Sent::notSent;
 }
 
 void KeyGrabThread::run()
@@ -276,7 +281,9 @@ void KeyGrabThread::runCommand(Command& command)
         command.done.set_value(isCurrentHold(command.hold) && setAside());
         break;
     case Command::Kind::sendChord:
-        command.done.set_value(isCurrentHold(command.hold) && sendChord(command.keysyms));
+        command.chordSent.set_value(
+            isCurrentHold(command.hold) ? sendChord(command.keysyms, command.window) : KeySynthesizer::Sent::notSent);
+        command.done.set_value(true);
         break;
     }
 }
@@ -443,18 +450,37 @@ bool KeyGrabThread::setAside()
     return true;
 }
 
-bool KeyGrabThread::sendChord(const std::vector<uint32_t>& keysyms)
+KeySynthesizer::Sent KeyGrabThread::sendChord(const std::vector<uint32_t>& keysyms, uint32_t window)
 {
+    using Sent = KeySynthesizer::Sent;
     if (m_hold != Hold::keysAside)
-        return false;
+        return Sent::notSent;
     const auto chord = m_keys->prepareChord(keysyms);
     if (!chord)
-        return false;
-    // The chord reaches the focused window only without the grab, which is taken again right
-    // behind it, in the same batch of requests: no key of the user's gets in between.
+        return Sent::notSent;
+    // The focus is asked and the chord sent while the display serves nobody else: a window
+    // switch (the window manager's, or an application's) waits until the chord is in, so that
+    // the keys reach the window asked about or none at all.
+    if (!m_keys->holdDisplayIfFocused(window)) {
+        m_keys->endChord(*chord);
+        xcb_flush(m_connection);
+        if (logsDebug())
+            log(QtDebugMsg, QStringLiteral("The focus moved to another window: the chord was not sent"));
+        return Sent::focusMoved;
+    }
+    // The chord reaches the focused window only without the keyboard's grab, which is taken
+    // again right behind it, in the same batch of requests: no key of the user's gets in
+    // between.
     xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
     m_keys->queueKeys(chord->events);
-    const bool grabbed = grabHoldWindow(XCB_GRAB_MODE_ASYNC);
+    const auto regrab
+        = xcb_grab_keyboard(m_connection, 0, m_holdWindow, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    m_keys->releaseDisplay();
+    bool grabbed = false;
+    if (auto* reply = xcb_grab_keyboard_reply(m_connection, regrab, nullptr)) {
+        grabbed = reply->status == XCB_GRAB_STATUS_SUCCESS;
+        free(reply);
+    }
     m_keys->endChord(*chord);
     if (!grabbed && logsDebug())
         log(QtDebugMsg, QStringLiteral("The focused window could not be grabbed again: the next keys go on at once"));
@@ -467,9 +493,9 @@ bool KeyGrabThread::sendChord(const std::vector<uint32_t>& keysyms)
         m_keysSetAside.erase(arrived, arrived + std::ptrdiff_t(chord->events.size()));
         if (logsDebug())
             log(QtDebugMsg, QStringLiteral("The chord came back to the grab instead of the focused window"));
-        return false;
+        return Sent::notSent;
     }
-    return !xcb_connection_has_error(m_connection);
+    return xcb_connection_has_error(m_connection) ? Sent::notSent : Sent::sent;
 }
 
 void KeyGrabThread::sendKeysSetAside()

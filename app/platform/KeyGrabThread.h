@@ -65,8 +65,12 @@ private:
         Shortcut shortcut { 0, 0 };
         bool holdKeysAfter = false;
         uint64_t hold = 0;
+        /// False when the thread ended before it ran the command.
         std::promise<bool> done;
+        // A chord's: its keys, the window they are for, and what became of them.
         std::vector<uint32_t> keysyms = {};
+        uint32_t window = 0;
+        std::promise<KeySynthesizer::Sent> chordSent = {};
     };
     struct Grabbed {
         Shortcut shortcut;
@@ -93,7 +97,7 @@ private:
     /// the request is on its way to the display. Any thread.
     void release(uint64_t hold);
     bool setKeysAside(uint64_t hold);
-    bool sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms);
+    KeySynthesizer::Sent sendChordAhead(uint64_t hold, std::vector<uint32_t> keysyms, uint32_t window);
 
     // The grab thread's.
     void run();
@@ -116,7 +120,9 @@ private:
     /// Whether one of the keys presses a key that can change a text: not a modifier.
     bool typesText(const std::vector<KeySynthesizer::KeyEvent>& keys) const;
     bool setAside();
-    bool sendChord(const std::vector<uint32_t>& keysyms);
+    /// The chord of HeldKeys::sendChord(): the focus asked, the keyboard's grab let go, the
+    /// chord's keys and the grab taken again, all within one hold of the display.
+    KeySynthesizer::Sent sendChord(const std::vector<uint32_t>& keysyms, uint32_t window);
     bool grabHoldWindow(uint8_t keyboardMode);
     void takeQueuedKeys();
     void sendKeysSetAside();

@@ -167,6 +167,40 @@ bool KeySynthesizer::sendChord(const std::vector<uint32_t>& keysyms)
     return roundTrip();
 }
 
+KeySynthesizer::Sent KeySynthesizer::sendChordTo(const std::vector<uint32_t>& keysyms, uint32_t window)
+{
+    const auto chord = prepareChord(keysyms);
+    if (!chord)
+        return Sent::notSent;
+    const bool focused = holdDisplayIfFocused(window);
+    if (focused) {
+        queueKeys(chord->events);
+        releaseDisplay();
+    }
+    endChord(*chord);
+    if (!roundTrip())
+        return Sent::notSent;
+    return focused ? Sent::sent : Sent::focusMoved;
+}
+
+bool KeySynthesizer::holdDisplayIfFocused(uint32_t window)
+{
+    if (!m_connection)
+        return false;
+    xcb_grab_server(m_connection);
+    Freed focused { xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr) };
+    if (focused && focused->focus == window)
+        return true;
+    releaseDisplay();
+    return false;
+}
+
+void KeySynthesizer::releaseDisplay()
+{
+    xcb_ungrab_server(m_connection);
+    xcb_flush(m_connection);
+}
+
 std::vector<KeySynthesizer::KeyEvent> KeySynthesizer::asTyped(const std::vector<KeyEvent>& events)
 {
     std::vector<KeyEvent> typed;

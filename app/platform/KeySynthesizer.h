@@ -20,6 +20,13 @@ namespace quillet {
 /// Keys sent while another client holds the keyboard frozen wait behind the keys it holds.
 class KeySynthesizer {
 public:
+    /// What became of a chord meant for one window.
+    enum class Sent {
+        sent, // the server took its keys, with that window focused
+        notSent, // the keys could not be sent
+        focusMoved, // another window had the input focus: nothing was sent
+    };
+
     /// A key as it was typed: XCB_KEY_PRESS or XCB_KEY_RELEASE of a key code.
     struct KeyEvent {
         uint8_t type;
@@ -41,6 +48,10 @@ public:
     /// Presses the keys of `keysyms` together (the first ones held while the last goes down
     /// and up), then lets them go in reverse order. Waits until the server has taken them.
     bool sendChord(const std::vector<uint32_t>& keysyms);
+    /// As sendChord(), for `window` alone: the keys go out only when it has the input focus,
+    /// which is asked in the same hold of the display (holdDisplayIfFocused()), so that no
+    /// window switch is served between the question and the keys.
+    Sent sendChordTo(const std::vector<uint32_t>& keysyms, uint32_t window);
 
     /// A chord's key events on the keyboard map as it is now, modifiers held down included,
     /// and the spare key code it borrows meanwhile: sent with queueKeys(), then given back
@@ -60,6 +71,17 @@ public:
     std::vector<KeyEvent> asTyped(const std::vector<KeyEvent>& events);
     /// Waits until the server has taken every key queued before.
     bool roundTrip();
+
+    /// Grabs the display, so that the server serves no other client's request (a window
+    /// manager's or an application's focus change) until releaseDisplay(), and asks which
+    /// window has the input focus. True when `window` has it: the caller queues the few
+    /// requests of a chord and lets the display go at once. Otherwise, and when the server does
+    /// not answer, the display is let go here and this returns false. The display is held for
+    /// that one round trip and the requests queued behind it, never longer.
+    bool holdDisplayIfFocused(uint32_t window);
+    /// Lets the display go behind the requests queued since holdDisplayIfFocused(), and sends
+    /// them all.
+    void releaseDisplay();
 
     /// The window that keys sent now go to, and the process that made it (as its top-level
     /// window names it, _NET_WM_PID), when the window names one.

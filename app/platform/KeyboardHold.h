@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/KeySynthesizer.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,9 +24,12 @@ public:
     /// before the hold was let go: its bound passed, or the process stopped, while the press
     /// ran. The focused text may then hold it, and nobody saw it arrive.
     virtual bool wentOn() const = 0;
-    /// Sends a key chord (keysyms, see KeySynthesizer) to the focused window ahead of the keys
-    /// set aside. False when it was not sent, or did not reach the window.
-    virtual bool sendChord(const std::vector<uint32_t>& keysyms) = 0;
+    /// Sends a key chord (keysyms, see KeySynthesizer) to `window` ahead of the keys set aside,
+    /// when `window` has the input focus: the focus is asked and the keys sent in one hold of
+    /// the display (KeySynthesizer::holdDisplayIfFocused()), so that a window switched to in
+    /// the meantime never gets them. Not sent when the keys are not set aside, or the chord did
+    /// not reach the window.
+    virtual KeySynthesizer::Sent sendChord(const std::vector<uint32_t>& keysyms, uint32_t window) = 0;
 };
 
 /// Keeps the keys pressed after a global shortcut waiting, in the order they were pressed,

@@ -150,7 +150,8 @@ private:
     ExpandingController m_expandingController;
     std::unique_ptr<AppearanceController> m_appearanceController;
     std::unique_ptr<GlobalShortcutBinder> m_binder;
-    // The keys typed after the expand shortcut wait on it until its press ends.
+    // The keys typed after the expand shortcut wait on it until its press ends, or until the
+    // hold's bound if that comes first.
     KeyboardHold m_keysTypedAfterPress;
     std::shared_ptr<ClipboardPaster> m_keyboardPaste;
     QSystemTrayIcon* m_statusBarIcon = nullptr;

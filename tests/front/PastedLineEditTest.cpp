@@ -163,12 +163,14 @@ public:
     bool isEditable() override { return false; }
     bool acceptsKeyboardEdits() override { return true; }
     LineEditAnswers editLine(const LineEdit&) override { throw AXError(AXError::AttributeUnsupported); }
-    void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override
+    bool selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override
     {
         ++m_desktop.selections;
         answer();
         m_desktop.selection = { m_lineStart + before.length(), selected.length() };
         m_desktop.caret = m_desktop.selection.location + selected.length();
+        m_desktop.checkFocus();
+        return m_desktop.focusedWindow == editorWindow;
     }
     void setCaretOnLine(const icu::UnicodeString& before) override
     {
@@ -197,12 +199,6 @@ public:
         return icu::UnicodeString(m_desktop.text, m_lineStart, m_desktop.caret - m_lineStart);
     }
     bool isSingleLine() override { return m_desktop.singleLine; }
-    bool hasFocus() override
-    {
-        answer();
-        m_desktop.checkFocus();
-        return m_desktop.focusedWindow == editorWindow;
-    }
     std::optional<uint32_t> processIdentifier() override { return editorProcess; }
 
 private:

@@ -14,10 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quillet {
@@ -30,10 +32,11 @@ constexpr uint32_t eKeysym = 'e';
 // Long enough for any bound of the hold, short enough to fail rather than hang.
 constexpr int deadlineMilliseconds = 10 * int(X11KeyGrabber::holdBound.count());
 
-/// A window of the test's own, with the input focus, on a connection of its own.
+/// A window of the test's own, with the input focus unless told otherwise, on a connection of
+/// its own.
 class FocusedWindow {
 public:
-    FocusedWindow()
+    explicit FocusedWindow(bool focused = true)
         : m_connection(xcb_connect(nullptr, nullptr))
     {
         if (xcb_connection_has_error(m_connection))
@@ -53,7 +56,8 @@ public:
             if (mapped)
                 break;
         }
-        xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT, m_window, XCB_CURRENT_TIME);
+        if (focused)
+            xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT, m_window, XCB_CURRENT_TIME);
         free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     }
     ~FocusedWindow()
@@ -66,6 +70,7 @@ public:
     FocusedWindow& operator=(const FocusedWindow&) = delete;
 
     bool ready() const { return !xcb_connection_has_error(m_connection) && m_symbols; }
+    uint32_t id() const { return m_window; }
 
     uint8_t keycode(uint32_t keysym)
     {
@@ -109,6 +114,48 @@ private:
     xcb_window_t m_window = 0;
     xcb_key_symbols_t* m_symbols = nullptr;
     std::string m_typed;
+};
+
+/// Another client that moves the input focus from one window to another and back as fast as the
+/// display takes it, as a window manager does when the user switches windows, until it ends;
+/// then the focus is on the first window.
+class FocusSwitcher {
+public:
+    FocusSwitcher(uint32_t first, uint32_t second)
+        : m_connection(xcb_connect(nullptr, nullptr))
+        , m_first(first)
+    {
+        m_thread = std::thread([this, second] {
+            for (int requests = 1; !m_ending.load() && !xcb_connection_has_error(m_connection); ++requests) {
+                // Each switch on its own, so that the display may serve another client between
+                // any two of them.
+                xcb_set_input_focus(
+                    m_connection, XCB_INPUT_FOCUS_POINTER_ROOT, requests % 2 ? second : m_first, XCB_CURRENT_TIME);
+                // Now and then a round trip, so that the switches queue no further than the
+                // display has come.
+                if (requests % 64 == 0)
+                    free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+                else
+                    xcb_flush(m_connection);
+            }
+        });
+    }
+    ~FocusSwitcher()
+    {
+        m_ending.store(true);
+        m_thread.join();
+        xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT, m_first, XCB_CURRENT_TIME);
+        free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        xcb_disconnect(m_connection);
+    }
+    FocusSwitcher(const FocusSwitcher&) = delete;
+    FocusSwitcher& operator=(const FocusSwitcher&) = delete;
+
+private:
+    xcb_connection_t* m_connection;
+    uint32_t m_first;
+    std::atomic<bool> m_ending { false };
+    std::thread m_thread;
 };
 
 /// Turns the event loop until `done` holds or the deadline passes.
@@ -291,6 +338,49 @@ TEST_F(KeyboardHoldTest, AHoldTellsThatItsKeysWentOnOnlyWhenAKeyTypedAfterTheSho
         m_presses.clear();
         shown = m_window.typed();
     }
+}
+
+TEST_F(KeyboardHoldTest, AChordForTheFocusedWindowGoesThereOrNowhereWhileTheFocusMoves)
+{
+    // The user switches between the test's window and another one as the paste keys go out:
+    // each chord reaches the window it is for, or is not sent at all, never the other window.
+    FocusedWindow other(false);
+    ASSERT_TRUE(other.ready());
+    std::string sent;
+    int notSent = 0;
+    int focusMoved = 0;
+    for (int press = 0; press < 6; ++press) {
+        m_hold.reset();
+        ASSERT_TRUE(m_typing.sendChord({ controlKeysym, altKeysym, eKeysym }));
+        ASSERT_TRUE(waitFor([this] { return m_hold.has_value(); })) << "no press";
+        ASSERT_TRUE(m_hold->holds()) << "the focused window was not held";
+        ASSERT_TRUE(m_hold->keys() && m_hold->keys()->setAside());
+        {
+            FocusSwitcher switcher(m_window.id(), other.id());
+            for (int chord = 0; chord < 50; ++chord) {
+                const char letter = char('a' + sent.size() % 26);
+                switch (m_hold->keys()->sendChord({ uint32_t(letter) }, m_window.id())) {
+                case KeySynthesizer::Sent::sent:
+                    sent.push_back(letter);
+                    break;
+                case KeySynthesizer::Sent::focusMoved:
+                    ++focusMoved;
+                    break;
+                case KeySynthesizer::Sent::notSent:
+                    ++notSent; // the hold's bound passed
+                    break;
+                }
+            }
+        }
+        m_hold->release();
+    }
+    // The switches did reach the display while the chords went out.
+    EXPECT_GT(focusMoved, 0);
+    ASSERT_FALSE(sent.empty()) << focusMoved << " chords found the focus moved, " << notSent << " were not sent";
+    EXPECT_TRUE(waitFor([&] { return m_window.typed().size() >= sent.size(); }));
+    // Every letter sent is in its window, in order, and nothing in the other one.
+    EXPECT_EQ(m_window.typed(), sent);
+    EXPECT_EQ(other.typed(), "");
 }
 
 } // namespace

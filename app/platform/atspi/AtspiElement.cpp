@@ -178,10 +178,15 @@ StateSet AtspiElement::states()
 bool AtspiElement::isEditable()
 {
     const StateSet states = this->states();
-    if (states.has(State::readOnly) || !states.has(State::editable))
+    if (states.has(State::readOnly) || !states.has(State::editable) || m_focus.elementFacts->refusesEdits)
         return false;
     learnInterfaces();
     return m_focus.elementFacts->hasEditableText.value_or(false);
+}
+
+void AtspiElement::noteEditsRefused()
+{
+    m_focus.elementFacts->refusesEdits = true;
 }
 
 LineEditAnswers AtspiElement::editLine(const LineEdit& edit)
@@ -235,35 +240,53 @@ bool AtspiElement::acceptsKeyboardEdits()
     return states.has(State::editable) && !states.has(State::readOnly);
 }
 
-void AtspiElement::selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected)
+bool AtspiElement::selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected)
 {
     const int32_t start = lineOffset(before);
     const int32_t end = start + toolkitLength(selected);
-    if (selected.isEmpty()) {
-        if (!isTrue(require(textCall("SetCaretOffset", { start }))))
-            throw AXError(AXError::CannotComplete);
-    } else if (!isTrue(require(textCall("SetSelection", { int32_t(0), start, end })))
-        && !isTrue(require(textCall("AddSelection", { start, end })))) {
-        throw AXError(AXError::CannotComplete);
-    }
     // Some toolkits take the selection on another thread or process than the one that
-    // answers: keys sent before it shows would land beside it.
-    const auto deadline = std::chrono::steady_clock::now() + selectionBound;
-    while (true) {
+    // answers: keys sent before it shows would land beside it. It is asked right behind the
+    // call that sets it, and with it whether the text still has the focus.
+    const auto questions = [this] {
         std::vector<Message> calls;
         calls.push_back(textCall("GetSelection", { int32_t(0) }));
         calls.push_back(propertyQuery(m_object, textInterface, "CaretOffset"));
-        const auto replies = send(std::move(calls));
-        const auto range = int32sOf(replies[0].get(), 2);
-        const auto caret = int32Of(replies[1].get());
+        calls.push_back(methodCall(m_object, accessibleInterface, "GetState"));
+        return calls;
+    };
+    std::vector<Message> calls;
+    calls.push_back(selected.isEmpty() ? textCall("SetCaretOffset", { start })
+                                       : textCall("SetSelection", { int32_t(0), start, end }));
+    for (auto& question : questions())
+        calls.push_back(std::move(question));
+    auto replies = send(std::move(calls));
+    if (!replies.front())
+        throw AXError(AXError::CannotComplete);
+    if (!isTrue(replies.front())) {
+        if (selected.isEmpty() || !isTrue(require(textCall("AddSelection", { start, end }))))
+            throw AXError(AXError::CannotComplete);
+        replies.resize(1);
+        for (auto& reply : send(questions()))
+            replies.push_back(std::move(reply));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + selectionBound;
+    while (true) {
+        const auto range = int32sOf(replies[1].get(), 2);
+        const auto caret = int32Of(replies[2].get());
         const bool shown = selected.isEmpty()
             ? caret == start && (!range || (*range)[0] == (*range)[1])
             : range && std::min((*range)[0], (*range)[1]) == start && std::max((*range)[0], (*range)[1]) == end;
-        if (shown)
-            return;
+        if (shown) {
+            if (!replies[3])
+                throw AXError(AXError::CannotComplete);
+            return statesOf(replies[3].get()).has(State::focused);
+        }
         if (std::chrono::steady_clock::now() >= deadline)
             throw AXError(AXError::CannotComplete);
         std::this_thread::sleep_for(selectionPoll);
+        replies.resize(1);
+        for (auto& reply : send(questions()))
+            replies.push_back(std::move(reply));
     }
 }
 
@@ -278,21 +301,83 @@ bool AtspiElement::caretStandsAfterOnLine(const icu::UnicodeString& before)
     return caret && *caret == lineOffset(before);
 }
 
-icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
+icu::UnicodeString AtspiElement::readSpan(
+    int32_t start, int32_t end, std::vector<Message>& also, std::optional<int32_t> likelyEnd)
 {
-    const int32_t start = lineOffset({});
-    const int32_t end = start + toolkitLength(expected);
-    auto read = stringOf(require(textCall("GetText", { start, end })).get());
+    auto& facts = *m_focus.elementFacts;
+    std::vector<Message> calls = std::move(also);
+    const std::size_t span = calls.size();
+    calls.push_back(textCall("GetText", { start, end }));
+    // Where a read past the end comes back empty, the text's length comes with every read that
+    // may run past it, and a read up to where the text ended at the last one (or, at the first,
+    // at the caret, as it does while the user types at its end), and up to where the caller
+    // expects it to end: unless the text ends elsewhere now, one of them is the span's text,
+    // with no second round trip.
+    std::optional<std::size_t> counted;
+    std::vector<std::pair<int32_t, std::size_t>> toEnds; // where the text may end, and its read
+    if (facts.emptyPastEnd && end > start && (!m_characterCount || *m_characterCount < end)) {
+        counted = calls.size();
+        calls.push_back(propertyQuery(m_object, textInterface, "CharacterCount"));
+        for (const auto& guess : { m_characterCount ? m_characterCount : m_caret, likelyEnd }) {
+            if (!guess || *guess <= start || *guess >= end
+                || std::any_of(toEnds.begin(), toEnds.end(), [&](const auto& toEnd) { return toEnd.first == *guess; }))
+                continue;
+            toEnds.emplace_back(*guess, calls.size());
+            calls.push_back(textCall("GetText", { start, *guess }));
+        }
+    }
+    auto replies = send(std::move(calls));
+    if (!replies[span])
+        throw AXError(AXError::CannotComplete);
+    auto read = stringOf(replies[span].get());
+    std::optional<int32_t> count;
+    if (counted)
+        count = int32Of(replies[*counted].get());
     if (read && read->empty() && end > start) {
         // Gecko answers nothing for a span that runs past the end of the text, rather than what
         // the text holds of it: read up to the end instead.
-        const auto count = int32Of(require(propertyQuery(m_object, textInterface, "CharacterCount")).get());
-        if (count && *count > start && *count < end)
-            read = stringOf(require(textCall("GetText", { start, *count })).get());
+        if (!count)
+            count = int32Of(require(propertyQuery(m_object, textInterface, "CharacterCount")).get());
+        if (count && *count > start && *count < end) {
+            facts.emptyPastEnd = true;
+            const auto toEnd
+                = std::find_if(toEnds.begin(), toEnds.end(), [&](const auto& guess) { return guess.first == *count; });
+            if (toEnd != toEnds.end() && replies[toEnd->second])
+                read = stringOf(replies[toEnd->second].get());
+            else
+                read = stringOf(require(textCall("GetText", { start, *count })).get());
+        }
     }
+    if (count)
+        m_characterCount = count;
     if (!read)
         throw AXError(AXError::CannotComplete);
+    replies.resize(span);
+    also = std::move(replies);
     return shown(*read);
+}
+
+icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
+{
+    const int32_t start = lineOffset({});
+    std::vector<Message> none;
+    return readSpan(start, start + toolkitLength(expected), none);
+}
+
+AccessibleElement::LineRead AtspiElement::readOnLineWithCaret(
+    const icu::UnicodeString& expected, const icu::UnicodeString& before)
+{
+    const int32_t start = lineOffset({});
+    std::vector<Message> caret;
+    caret.push_back(propertyQuery(m_object, textInterface, "CaretOffset"));
+    // A text that ends at the caret asked about (a paste at its end) may end there.
+    const int32_t after = lineOffset(before);
+    LineRead read { .shown = readSpan(start, start + toolkitLength(expected), caret, after), .caretAfter = false };
+    const auto offset = int32Of(caret.front().get());
+    if (!offset)
+        throw AXError(AXError::CannotComplete);
+    read.caretAfter = *offset == after;
+    return read;
 }
 
 std::optional<icu::UnicodeString> AtspiElement::readToCaretOnLine()
@@ -312,13 +397,6 @@ std::optional<icu::UnicodeString> AtspiElement::readToCaretOnLine()
 bool AtspiElement::isSingleLine()
 {
     return states().has(State::singleLine);
-}
-
-bool AtspiElement::hasFocus()
-{
-    // Asked afresh: a window switched to since the lookup takes the focus from the text.
-    const auto now = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
-    return now.has(State::focused);
 }
 
 std::optional<uint32_t> AtspiElement::processIdentifier()

@@ -24,7 +24,8 @@ class AtspiConnection;
 /// units; callers always see UTF-16 units. Gecko's padding after characters outside the BMP
 /// is dropped from every text read. A line edit goes out as one round trip: DeleteText,
 /// InsertText, SetCaretOffset and the GetText that reads the line back, sent together and each
-/// answer checked.
+/// answer checked. The questions the keyboard's paste asks over and over while it waits (the
+/// text, the caret, the selection and the focus) go together too.
 class AtspiElement final : public AccessibleElement {
 public:
     AtspiElement(std::shared_ptr<AtspiConnection> connection, std::shared_ptr<CallBudget> budget,
@@ -34,15 +35,16 @@ public:
     std::shared_ptr<AccessibleElement> topLevelElement() override;
     CaretLine caretLine() override;
     bool isEditable() override;
+    void noteEditsRefused() override;
     LineEditAnswers editLine(const LineEdit& edit) override;
     bool acceptsKeyboardEdits() override;
-    void selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override;
+    bool selectOnLine(const icu::UnicodeString& before, const icu::UnicodeString& selected) override;
     void setCaretOnLine(const icu::UnicodeString& before) override;
     bool caretStandsAfterOnLine(const icu::UnicodeString& before) override;
     icu::UnicodeString readOnLine(const icu::UnicodeString& expected) override;
+    LineRead readOnLineWithCaret(const icu::UnicodeString& expected, const icu::UnicodeString& before) override;
     std::optional<icu::UnicodeString> readToCaretOnLine() override;
     bool isSingleLine() override;
-    bool hasFocus() override;
     std::optional<uint32_t> processIdentifier() override;
 
 private:
@@ -54,6 +56,13 @@ private:
     void learnInterfaces();
     /// The element's states, read at the lookup or now.
     StateSet states();
+
+    /// The text over the span from `start` to `end` (toolkit offsets), with `also` asked in the
+    /// same round trip, their answers left there in their place. A text that answers nothing
+    /// past its end is read up to its end, in the same round trip where it ends as at the last
+    /// read, or at `likelyEnd`.
+    icu::UnicodeString readSpan(
+        int32_t start, int32_t end, std::vector<Message>& also, std::optional<int32_t> likelyEnd = std::nullopt);
 
     Message textCall(const char* method, const std::vector<Argument>& arguments = {}) const;
     int32_t lineOffset(const icu::UnicodeString& before) const;
@@ -67,6 +76,7 @@ private:
     std::optional<int32_t> m_lineStart; // in toolkit offsets
     std::optional<int32_t> m_caretRead; // by the lookup, for the first read of the line
     std::optional<int32_t> m_caret; // at the last read of the line, in toolkit offsets
+    std::optional<int32_t> m_characterCount; // at the last read that asked it
 };
 
 } // namespace atspi

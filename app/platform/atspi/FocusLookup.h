@@ -32,6 +32,12 @@ struct ElementFacts {
     std::optional<TextOffsetUnit> unit; // once a read proved it
     std::optional<bool> hasText;
     std::optional<bool> hasEditableText;
+    /// It refused an edit of other programs (or answered it as done and kept its text): it is
+    /// written through the keyboard (AccessibleElement::noteEditsRefused()).
+    bool refusesEdits = false;
+    /// It answers nothing for a span that runs past the end of its text (Gecko), rather than
+    /// what the text holds of it: its length is asked with every read.
+    bool emptyPastEnd = false;
 };
 
 /// The focused element as a lookup found it, with what it read of it on the way.
