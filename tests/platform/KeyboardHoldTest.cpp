@@ -350,16 +350,17 @@ TEST_F(KeyboardHoldTest, AChordForTheFocusedWindowGoesThereOrNowhereWhileTheFocu
     int notSent = 0;
     int focusMoved = 0;
     for (int press = 0; press < 6; ++press) {
-        m_hold.reset();
+        m_presses.clear();
         ASSERT_TRUE(m_typing.sendChord({ controlKeysym, altKeysym, eKeysym }));
-        ASSERT_TRUE(waitFor([this] { return m_hold.has_value(); })) << "no press";
-        ASSERT_TRUE(m_hold->holds()) << "the focused window was not held";
-        ASSERT_TRUE(m_hold->keys() && m_hold->keys()->setAside());
+        auto hold = nextPress();
+        ASSERT_TRUE(hold) << "no press";
+        ASSERT_TRUE(hold->holds()) << "the focused window was not held";
+        ASSERT_TRUE(hold->keys() && hold->keys()->setAside());
         {
             FocusSwitcher switcher(m_window.id(), other.id());
             for (int chord = 0; chord < 50; ++chord) {
                 const char letter = char('a' + sent.size() % 26);
-                switch (m_hold->keys()->sendChord({ uint32_t(letter) }, m_window.id())) {
+                switch (hold->keys()->sendChord({ uint32_t(letter) }, m_window.id())) {
                 case KeySynthesizer::Sent::sent:
                     sent.push_back(letter);
                     break;
@@ -372,7 +373,7 @@ TEST_F(KeyboardHoldTest, AChordForTheFocusedWindowGoesThereOrNowhereWhileTheFocu
                 }
             }
         }
-        m_hold->release();
+        hold->release();
     }
     // The switches did reach the display while the chords went out.
     EXPECT_GT(focusMoved, 0);
