@@ -220,8 +220,8 @@ void KeyGrabThread::run()
         }
         for (Command& command : commands)
             runCommand(command);
-        if (const int signal = takeCaughtStop())
-            stopProcess(signal);
+        if (const CaughtStop stop = takeCaughtStop())
+            stopProcess(stop);
         // Events read while waiting for a reply wait in the connection's queue: take them all
         // before sleeping on the socket.
         while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
@@ -588,7 +588,7 @@ void KeyGrabThread::letKeyboardGo(Keys* goingOnEarly)
         log(QtDebugMsg, QStringLiteral("The %1 key events set aside went on").arg(keys.size()));
 }
 
-void KeyGrabThread::stopProcess(int signal)
+void KeyGrabThread::stopProcess(CaughtStop stop)
 {
     // Nothing of this process may hold the keyboard while it cannot answer: not the
     // shortcuts, whose next press would freeze it, not a hold, not an open menu's grab.
@@ -603,7 +603,7 @@ void KeyGrabThread::stopProcess(int signal)
     // A round trip: the server has let everything go before the process stops.
     free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 
-    stopThisThread(signal);
+    stopThisThread(stop);
 
     // Another client may have taken a shortcut meanwhile: it is lost until that one lets it go.
     std::vector<Shortcut> lost;

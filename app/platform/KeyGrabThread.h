@@ -3,6 +3,7 @@
 #include "platform/KeySynthesizer.h"
 #include "platform/KeyboardHold.h"
 #include "platform/Shortcut.h"
+#include "platform/StopSignals.h"
 
 #include <QString>
 
@@ -126,7 +127,7 @@ private:
     bool grabHoldWindow(uint8_t keyboardMode);
     void takeQueuedKeys();
     void sendKeysSetAside();
-    void stopProcess(int signal);
+    void stopProcess(CaughtStop stop);
     void log(QtMsgType type, const QString& line) const;
     bool logsDebug() const;
 

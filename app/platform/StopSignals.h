@@ -13,7 +13,21 @@ namespace quillet {
 /// reader has stopped the process: so the reader itself must never use the terminal (see
 /// blockTerminalSignals()).
 ///
+/// A SIGTTOU or SIGTTIN that the terminal raised counts only while the process is in its
+/// terminal's background: a handler that the stop overtook (it ends once the process goes on)
+/// leaves a stop behind that the job, brought to the foreground, no longer owes.
+///
 /// Async-signal-safe where a signal handler needs it; the rest is for the reader's thread.
+
+/// A stop signal caught and not taken yet.
+struct CaughtStop {
+    int signal = 0;
+    /// Raised by the terminal (a background job's call on it, or its suspend key), not sent
+    /// by a process.
+    bool raisedByTerminal = false;
+
+    explicit operator bool() const { return signal != 0; }
+};
 
 /// Catches the stop signals for the reader of `wakeFd` (the write end of a non-blocking pipe),
 /// and SIGCONT.
@@ -21,13 +35,14 @@ void catchStopSignals(int wakeFd);
 /// Gives the stop signals and SIGCONT their default handling again; a stop caught from then on
 /// stops the process at once.
 void restoreStopSignals();
-/// The stop signal caught and not taken yet, 0 when none; taking it.
-int takeCaughtStop();
-/// Stops the process as `signal` stops it when nothing catches it (the shell says which), on
-/// the calling thread: returns once the process has been continued, or at once where the kernel
-/// does not stop it (an orphaned process group). A stop or a continue that came meanwhile
-/// counts as this one: no second stop follows.
-void stopThisThread(int signal);
+/// The stop signal caught and not taken yet, none when nothing is owed (a terminal's stop of a
+/// job that is in the foreground now); taking it.
+CaughtStop takeCaughtStop();
+/// Stops the process as `stop` stops it when nothing catches it (the shell says which), on the
+/// calling thread: returns once the process has been continued, or at once where the kernel
+/// does not stop it (an orphaned process group) or where a terminal's stop is no longer owed.
+/// A stop or a continue that came meanwhile counts as this one: no second stop follows.
+void stopThisThread(CaughtStop stop);
 /// Blocks SIGTTIN and SIGTTOU on the calling thread, and lets SIGTSTP reach it: a call of this
 /// thread on a terminal then fails or goes through rather than raising a signal that starts it
 /// again. The thread that stops the process must make no call that waits on a terminal either
