@@ -119,7 +119,7 @@ void stopThisThread(CaughtStop stop)
     // Brought to the foreground since it was taken: `fg` gives the terminal to the job before
     // it continues it, so a continue that comes after this look drops the signal raised.
     if (noLongerOwed(stop)) {
-        const timespec now { };
+        const timespec now {};
         sigtimedwait(&only, nullptr, &now);
         pthread_sigmask(SIG_SETMASK, &before, nullptr);
         return;

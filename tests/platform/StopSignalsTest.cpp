@@ -34,14 +34,22 @@ enum Step { matched = 0, noTerminal = 10, noJob, noWake, wrongSignal, wrongOrigi
 const char* stepName(int step)
 {
     switch (step) {
-    case matched: return "matched";
-    case noTerminal: return "no pseudo-terminal";
-    case noJob: return "the job did not run";
-    case noWake: return "the terminal's SIGTTOU never woke the reader";
-    case wrongSignal: return "a stop not owed was taken, or one owed was dropped";
-    case wrongOrigin: return "the terminal's stop was taken as sent by a process";
-    case sentKept: return "a stop that a process sent was dropped";
-    case stoppedAnyway: return "the job stopped in the foreground";
+    case matched:
+        return "matched";
+    case noTerminal:
+        return "no pseudo-terminal";
+    case noJob:
+        return "the job did not run";
+    case noWake:
+        return "the terminal's SIGTTOU never woke the reader";
+    case wrongSignal:
+        return "a stop not owed was taken, or one owed was dropped";
+    case wrongOrigin:
+        return "the terminal's stop was taken as sent by a process";
+    case sentKept:
+        return "a stop that a process sent was dropped";
+    case stoppedAnyway:
+        return "the job stopped in the foreground";
     }
     return "unknown";
 }
@@ -108,7 +116,7 @@ int runSession(const StopCase& c)
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
         return noTerminal;
     const int terminal = open(ptsname(master), O_RDWR); // the session's controlling terminal
-    termios attributes { };
+    termios attributes {};
     if (terminal < 0 || tcgetattr(terminal, &attributes) != 0)
         return noTerminal;
     attributes.c_lflag |= TOSTOP;
