@@ -289,8 +289,8 @@ CaretLineText::CaretLineText(std::shared_ptr<AccessibleElement> element)
     m_line = m_element->caretLine();
 }
 
-bool CaretLineText::replace(
-    const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste, const std::function<bool()>& keysWentOn)
+bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste,
+    const std::function<bool()>& keysWentOn, bool keysHeld)
 {
     const auto wentOn = [&] { return keysWentOn && keysWentOn(); };
     if (!m_editable) {
@@ -300,8 +300,11 @@ bool CaretLineText::replace(
     }
     // Keys typed after the shortcut reach the editor while the expansion runs: writing over
     // them would land them inside the expansion or before the line.
-    if (!(m_element->caretLine() == m_line))
+    if (!(m_element->caretLine() == m_line)) {
+        if (!keysHeld)
+            throw ShortcutAnsweredLateError();
         return false;
+    }
     // Those that went on before the press ended may not have arrived yet.
     if (wentOn())
         throw ShortcutAnsweredLateError();

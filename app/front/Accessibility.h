@@ -434,14 +434,14 @@ public:
     /// caret `caret` units into it. The text ends either as it was or as the expansion.
     ///
     /// Reads the line again first: when it changed (the user typed on), writes nothing and
-    /// returns false. Then sends the deletion, the insertion, the caret move and a read of the
-    /// line together (AccessibleElement::editLine()); success is what that read shows, as a
-    /// toolkit may answer success and change nothing (ReadOnlyTextError). When the editor
-    /// refused one part of the edit and did the other, that part is undone (EditRefusedError,
-    /// or EditNotPutBackError when the editor refuses that too). When it stopped answering
-    /// during the edit, which it got whole, it finishes it once it answers again
-    /// (EditUnfinishedError). Throws EditorTooSlowError, having written nothing, when the press
-    /// has too little time left for the edit, and AXError.
+    /// returns false; without `keysHeld` (nothing kept the keys typed after the shortcut from
+    /// the editor, as on a desktop without the grab) it fails with ShortcutAnsweredLateError. Then sends the deletion,
+    /// the insertion, the caret move and a read of the line together (AccessibleElement::editLine()); success is what
+    /// that read shows, as a toolkit may answer success and change nothing (ReadOnlyTextError). When the editor refused
+    /// one part of the edit and did the other, that part is undone (EditRefusedError, or EditNotPutBackError when the
+    /// editor refuses that too). When it stopped answering during the edit, which it got whole, it finishes it once it
+    /// answers again (EditUnfinishedError). Throws EditorTooSlowError, having written nothing, when the press has too
+    /// little time left for the edit, and AXError.
     ///
     /// With `paste`, a text whose application refuses other programs' edits (no editable
     /// text, every part refused, or every part answered as done and nothing changed) is
@@ -452,7 +452,7 @@ public:
     /// on their way to the line (ShortcutAnsweredLateError), and a paste that failed after they
     /// went on fails with that error too.
     bool replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste = nullptr,
-        const std::function<bool()>& keysWentOn = {});
+        const std::function<bool()>& keysWentOn = {}, bool keysHeld = true);
 
 private:
     std::shared_ptr<AccessibleElement> m_element;

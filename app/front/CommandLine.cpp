@@ -74,6 +74,7 @@ void U_CALLCONV icuFree(const void*, void* block)
 
 constexpr const char* usageText = "usage: quillet expand [--extension EXT] [--record] [--] [TEXT | -]\n"
                                   "       quillet expand --help\n"
+                                  "       quillet action expand|show-editor|toggle-browser\n"
                                   "\n"
                                   "Expands the abbreviation at the end of TEXT (or of standard input) with the\n"
                                   "expanders of the user's library and prints the result as JSON.\n"
@@ -84,6 +85,9 @@ constexpr const char* usageText = "usage: quillet expand [--extension EXT] [--re
                                   "                   {\"text\", \"cursorPosition\"}\n"
                                   "  --               ends the options: a TEXT that begins with \"-\" follows it\n"
                                   "  -h, --help       print this help\n"
+                                  "\n"
+                                  "quillet action runs a global shortcut's action in the desktop application\n"
+                                  "(starting it when it does not run), for a desktop's own keyboard shortcuts.\n"
                                   "\n"
                                   "Exit status: 0 expanded, 1 no expander applies, 2 the expansion or the\n"
                                   "program failed, 3 the library cannot be loaded, 64 bad usage, 65 the text\n"

@@ -1,5 +1,7 @@
 #include "front/DesktopLauncher.h"
 
+#include "front/GlobalAction.h"
+
 #include <dbus/dbus.h>
 #include <dlfcn.h>
 #include <unistd.h>
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <type_traits>
@@ -83,30 +86,28 @@ struct BusLibrary {
     }
 };
 
-HandOver handFilesOver(const std::vector<std::string>& paths, std::ostream& errors)
+/// Calls a method of the running application, its arguments appended by `append`; `what` names
+/// the request in the message of a refusal.
+HandOver callRunningApplication(const char* interface, const char* method,
+    const std::function<void(BusLibrary&, DBusMessageIter&)>& append, const char* what, std::ostream& errors)
 {
     const auto bus = BusLibrary::open();
     if (!bus)
-        return HandOver::notRunning; // no bus library, so no bus: the application starts with the files itself
+        return HandOver::notRunning; // no bus library, so no bus: the application starts itself
     DBusError error;
     bus->errorInit(&error);
     DBusConnection* connection = bus->busGetPrivate(DBUS_BUS_SESSION, &error);
     if (!connection) {
         bus->errorFree(&error);
-        return HandOver::notRunning; // no bus: the application starts with the files itself
+        return HandOver::notRunning; // no bus: the application starts itself
     }
     bus->setExitOnDisconnect(connection, FALSE);
 
-    DBusMessage* call = bus->newMethodCall(serviceName, objectPath, serviceName, "OpenFiles");
+    DBusMessage* call = bus->newMethodCall(serviceName, objectPath, interface, method);
     bus->setAutoStart(call, FALSE);
-    DBusMessageIter arguments, array;
+    DBusMessageIter arguments;
     bus->iterInitAppend(call, &arguments);
-    bus->iterOpenContainer(&arguments, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &array);
-    for (const auto& path : paths) {
-        const char* text = path.c_str();
-        bus->iterAppendBasic(&array, DBUS_TYPE_STRING, &text);
-    }
-    bus->iterCloseContainer(&arguments, &array);
+    append(*bus, arguments);
 
     DBusMessage* reply = bus->sendWithReplyAndBlock(connection, call, callTimeoutMilliseconds, &error);
     bus->messageUnref(call);
@@ -116,7 +117,7 @@ HandOver handFilesOver(const std::vector<std::string>& paths, std::ostream& erro
             || bus->errorHasName(&error, DBUS_ERROR_NAME_HAS_NO_OWNER)) {
             result = HandOver::notRunning;
         } else {
-            errors << "quillet: the running application did not take the files: "
+            errors << "quillet: the running application did not take " << what << ": "
                    << (error.message ? error.message : "unknown error") << '\n';
             result = HandOver::failed;
         }
@@ -129,15 +130,45 @@ HandOver handFilesOver(const std::vector<std::string>& paths, std::ostream& erro
     return result;
 }
 
-int execApplication(const std::vector<std::string>& files, std::ostream& errors)
+HandOver handFilesOver(const std::vector<std::string>& paths, std::ostream& errors)
+{
+    return callRunningApplication(
+        serviceName, "OpenFiles",
+        [&paths](BusLibrary& bus, DBusMessageIter& arguments) {
+            DBusMessageIter array;
+            bus.iterOpenContainer(&arguments, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &array);
+            for (const auto& path : paths) {
+                const char* text = path.c_str();
+                bus.iterAppendBasic(&array, DBUS_TYPE_STRING, &text);
+            }
+            bus.iterCloseContainer(&arguments, &array);
+        },
+        "the files", errors);
+}
+
+HandOver handActionOver(const std::string& name, std::ostream& errors)
+{
+    return callRunningApplication(
+        "org.freedesktop.Application", "ActivateAction",
+        [&name](BusLibrary& bus, DBusMessageIter& arguments) {
+            const char* text = name.c_str();
+            bus.iterAppendBasic(&arguments, DBUS_TYPE_STRING, &text);
+            DBusMessageIter parameter, platformData;
+            bus.iterOpenContainer(&arguments, DBUS_TYPE_ARRAY, DBUS_TYPE_VARIANT_AS_STRING, &parameter);
+            bus.iterCloseContainer(&arguments, &parameter);
+            bus.iterOpenContainer(&arguments, DBUS_TYPE_ARRAY, "{sv}", &platformData);
+            bus.iterCloseContainer(&arguments, &platformData);
+        },
+        "the action", errors);
+}
+
+/// Replaces this process with quillet-app and the arguments.
+int execApplication(std::vector<std::string> words, std::ostream& errors)
 {
     std::error_code failure;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", failure);
     const std::filesystem::path program = (failure ? std::filesystem::path(".") : self.parent_path()) / "quillet-app";
-    std::vector<std::string> words { program.string() };
-    if (files.empty())
-        words.emplace_back(showEditorOption);
-    words.insert(words.end(), files.begin(), files.end());
+    words.insert(words.begin(), program.string());
     std::vector<char*> argv;
     for (auto& word : words)
         argv.push_back(word.data());
@@ -184,7 +215,33 @@ int runDesktopLauncher(const std::vector<std::string>& files, std::ostream& erro
             break;
         }
     }
-    return execApplication(paths, errors);
+    if (paths.empty())
+        paths.emplace_back(showEditorOption);
+    return execApplication(std::move(paths), errors);
+}
+
+int runGlobalActionCommand(const std::vector<std::string>& arguments, std::ostream& errors)
+{
+    std::string names;
+    for (const GlobalAction action : allGlobalActions)
+        names += std::string(names.empty() ? "" : "|") + std::string(globalActionName(action));
+    if (arguments.size() != 1 || !globalActionNamed(arguments.front())) {
+        errors << "quillet: "
+               << (arguments.empty()             ? std::string("no action given")
+                          : arguments.size() > 1 ? "more than one action given"
+                                                 : "unknown action " + arguments.front())
+               << "\nusage: quillet action " << names << '\n';
+        return 64;
+    }
+    switch (handActionOver(arguments.front(), errors)) {
+    case HandOver::taken:
+        return 0;
+    case HandOver::failed:
+        return 1;
+    case HandOver::notRunning:
+        break;
+    }
+    return execApplication({ actionOption, arguments.front() }, errors);
 }
 
 } // namespace quillet

@@ -69,7 +69,7 @@ public:
 };
 
 bool ExpandingController::startExpanding(
-    std::function<void(const PressOutcome&)> done, std::function<bool()> keysWentOn)
+    std::function<void(const PressOutcome&)> done, std::function<bool()> keysWentOn, bool keysHeld)
 {
     if (m_pressUnderWay)
         return false;
@@ -79,12 +79,14 @@ bool ExpandingController::startExpanding(
         std::shared_ptr<CaretRead> read;
         std::optional<ExpandedExpression> expression;
         std::function<bool()> keysWentOn;
+        bool keysHeld = true;
         PressOutcome outcome;
     };
     auto press = std::make_shared<Press>();
     press->backend = m_backend ? m_backend : AccessibilityBackend::shared();
     press->paste = m_keyboardPaste;
     press->keysWentOn = std::move(keysWentOn);
+    press->keysHeld = keysHeld;
     if (!press->backend->isTrusted(true)) {
         done(press->outcome);
         return true;
@@ -134,8 +136,8 @@ bool ExpandingController::startExpanding(
             press->backend->perform(
                 [press] {
                     try {
-                        press->outcome.expanded
-                            = write(*press->read, *press->expression, press->paste.get(), press->keysWentOn);
+                        press->outcome.expanded = write(
+                            *press->read, *press->expression, press->paste.get(), press->keysWentOn, press->keysHeld);
                     } catch (...) {
                         press->outcome.error = std::current_exception();
                     }
@@ -171,9 +173,9 @@ std::optional<ExpandedExpression> ExpandingController::expansionOf(const CaretRe
 }
 
 bool ExpandingController::write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste,
-    const std::function<bool()>& keysWentOn)
+    const std::function<bool()>& keysWentOn, bool keysHeld)
 {
-    return read.caretLine.replace(expression.text, expression.cursorCodeUnitOffset(), paste, keysWentOn);
+    return read.caretLine.replace(expression.text, expression.cursorCodeUnitOffset(), paste, keysWentOn, keysHeld);
 }
 
 std::optional<ExpandedExpression> ExpandingController::expand(

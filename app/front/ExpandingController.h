@@ -95,7 +95,12 @@ public:
     /// shortcut went on to the editor without waiting for the press (their hold's bound passed
     /// before the press was read or written). The line may then hold them, so the press writes
     /// nothing and fails with ShortcutAnsweredLateError.
-    bool startExpanding(std::function<void(const PressOutcome&)> done, std::function<bool()> keysWentOn = {});
+    ///
+    /// Without `keysHeld`, nothing keeps the keys typed after the trigger from the editor (a
+    /// desktop without the grab, an action run over D-Bus): a line that changed before the write
+    /// fails with ShortcutAnsweredLateError rather than quietly.
+    bool startExpanding(
+        std::function<void(const PressOutcome&)> done, std::function<bool()> keysWentOn = {}, bool keysHeld = true);
     bool isExpanding() const noexcept { return m_pressUnderWay; }
 
     /// Expands the end of the given text. The file extension (without the dot) selects
@@ -116,7 +121,7 @@ private:
     /// The expansion of the line read; none when nothing would change.
     std::optional<ExpandedExpression> expansionOf(const CaretRead& read) const;
     static bool write(CaretRead& read, const ExpandedExpression& expression, KeyboardPaste* paste,
-        const std::function<bool()>& keysWentOn);
+        const std::function<bool()>& keysWentOn, bool keysHeld);
     AccessibilityBackend& backend();
 
     std::optional<ExpandedExpression> findAndExpand(

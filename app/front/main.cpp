@@ -57,6 +57,9 @@ int main(int argc, char** argv)
         std::istream closedInput(nullptr);
         std::ostream closedOutput(nullptr);
         const std::vector<std::string> arguments(argv + 1, argv + argc);
+        // `quillet action NAME` runs a global shortcut's action in the tray application.
+        if (!arguments.empty() && arguments.front() == "action")
+            return quillet::runGlobalActionCommand({ arguments.begin() + 1, arguments.end() }, std::cerr);
         // `quillet` alone starts the tray application; `quillet FILE…` hands it bundle files.
         if (quillet::isDesktopLaunch(arguments))
             return quillet::runDesktopLauncher(arguments, std::cerr);

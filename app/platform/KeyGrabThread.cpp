@@ -261,15 +261,19 @@ void KeyGrabThread::runCommand(Command& command)
 {
     switch (command.kind) {
     case Command::Kind::grab: {
-        const bool taken = takeKeys(command.shortcut);
-        if (taken)
-            m_grabbed.push_back({ command.shortcut, command.holdKeysAfter });
-        command.done.set_value(taken);
+        auto codes = takeKeys(command.shortcut);
+        if (codes)
+            m_grabbed.push_back({ command.shortcut, command.holdKeysAfter, std::move(*codes) });
+        command.done.set_value(codes.has_value());
         break;
     }
     case Command::Kind::ungrab:
-        dropKeys(command.shortcut);
-        std::erase_if(m_grabbed, [&](const Grabbed& grabbed) { return grabbed.shortcut == command.shortcut; });
+        std::erase_if(m_grabbed, [&](const Grabbed& grabbed) {
+            if (!(grabbed.shortcut == command.shortcut))
+                return false;
+            dropKeys(grabbed.shortcut, grabbed.codes);
+            return true;
+        });
         command.done.set_value(true);
         break;
     case Command::Kind::release:
@@ -303,11 +307,11 @@ std::vector<uint8_t> KeyGrabThread::keycodes(const Shortcut& shortcut) const
     return result;
 }
 
-bool KeyGrabThread::takeKeys(const Shortcut& shortcut)
+std::optional<std::vector<uint8_t>> KeyGrabThread::takeKeys(const Shortcut& shortcut)
 {
-    const auto codes = keycodes(shortcut);
+    auto codes = keycodes(shortcut);
     if (codes.empty())
-        return false;
+        return std::nullopt;
     const uint16_t modifiers = shortcut.x11Modifiers();
     std::vector<xcb_void_cookie_t> cookies;
     // Every grab freezes the keyboard at its press, until this thread has seen it: the keys
@@ -325,25 +329,47 @@ bool KeyGrabThread::takeKeys(const Shortcut& shortcut)
     }
     if (!grabbed) {
         log(QtWarningMsg, QStringLiteral("Another application holds the shortcut ") + shortcut.displayText());
-        dropKeys(shortcut);
+        dropKeys(shortcut, codes);
+        return std::nullopt;
     }
-    return grabbed;
+    return codes;
 }
 
-void KeyGrabThread::dropKeys(const Shortcut& shortcut)
+void KeyGrabThread::dropKeys(const Shortcut& shortcut, const std::vector<uint8_t>& codes)
 {
     const uint16_t modifiers = shortcut.x11Modifiers();
-    for (const uint8_t code : keycodes(shortcut))
+    for (const uint8_t code : codes)
         for (const uint16_t locks : lockCombinations)
             xcb_ungrab_key(m_connection, code, m_root, modifiers | locks);
     xcb_flush(m_connection);
+}
+
+void KeyGrabThread::grabAgainOnTheNewMap()
+{
+    std::vector<Shortcut> lost;
+    for (Grabbed& grabbed : m_grabbed) {
+        if (keycodes(grabbed.shortcut) == grabbed.codes)
+            continue;
+        dropKeys(grabbed.shortcut, grabbed.codes);
+        if (auto codes = takeKeys(grabbed.shortcut))
+            grabbed.codes = std::move(*codes);
+        else
+            lost.push_back(grabbed.shortcut);
+    }
+    for (const Shortcut& shortcut : lost) {
+        std::erase_if(m_grabbed, [&](const Grabbed& grabbed) { return grabbed.shortcut == shortcut; });
+        m_onLost(shortcut);
+    }
+    if (logsDebug())
+        log(QtDebugMsg, QStringLiteral("The keyboard map changed: the shortcuts were grabbed again"));
 }
 
 void KeyGrabThread::handle(xcb_generic_event_t* event)
 {
     const uint8_t type = event->response_type & ~0x80;
     if (type == XCB_MAPPING_NOTIFY) {
-        xcb_refresh_keyboard_mapping(m_symbols, reinterpret_cast<xcb_mapping_notify_event_t*>(event));
+        if (xcb_refresh_keyboard_mapping(m_symbols, reinterpret_cast<xcb_mapping_notify_event_t*>(event)))
+            grabAgainOnTheNewMap();
         return;
     }
     if (m_hold == Hold::keysAside && (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE)) {
@@ -593,7 +619,7 @@ void KeyGrabThread::stopProcess(CaughtStop stop)
     // Nothing of this process may hold the keyboard while it cannot answer: not the
     // shortcuts, whose next press would freeze it, not a hold, not an open menu's grab.
     for (const Grabbed& grabbed : m_grabbed)
-        dropKeys(grabbed.shortcut);
+        dropKeys(grabbed.shortcut, grabbed.codes);
     letKeyboardGoEarly();
     if (m_application) {
         xcb_ungrab_keyboard(m_application, XCB_CURRENT_TIME);
@@ -607,9 +633,12 @@ void KeyGrabThread::stopProcess(CaughtStop stop)
 
     // Another client may have taken a shortcut meanwhile: it is lost until that one lets it go.
     std::vector<Shortcut> lost;
-    for (const Grabbed& grabbed : m_grabbed)
-        if (!takeKeys(grabbed.shortcut))
+    for (Grabbed& grabbed : m_grabbed) {
+        if (auto codes = takeKeys(grabbed.shortcut))
+            grabbed.codes = std::move(*codes);
+        else
             lost.push_back(grabbed.shortcut);
+    }
     for (const Shortcut& shortcut : lost) {
         std::erase_if(m_grabbed, [&](const Grabbed& grabbed) { return grabbed.shortcut == shortcut; });
         log(QtWarningMsg,

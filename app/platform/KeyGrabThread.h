@@ -37,6 +37,9 @@ namespace quillet {
 /// because the process stopped, says so (HeldKeys::wentOn()); the shortcut's own releases, its
 /// key's auto-repeat and modifiers alone do not count.
 ///
+/// The grabs follow the keyboard map: when another map is loaded, each shortcut is grabbed
+/// again on the keycode where its key sits now.
+///
 /// On SIGTSTP, SIGTTIN and SIGTTOU every grab of the process is let go before it stops, and its
 /// own are taken again once it goes on; a shortcut another client took meanwhile is handed to
 /// `onLost`. A stop that cannot be caught (SIGSTOP) leaves the grabs in place.
@@ -76,6 +79,8 @@ private:
     struct Grabbed {
         Shortcut shortcut;
         bool holdKeysAfter;
+        /// The keys grabbed for it, as the keyboard map had them then.
+        std::vector<uint8_t> codes;
     };
     class Keys;
     /// Where the keys typed after a holding shortcut are.
@@ -105,8 +110,12 @@ private:
     void runCommand(Command& command);
     void handle(xcb_generic_event_t* event);
     std::vector<uint8_t> keycodes(const Shortcut& shortcut) const;
-    bool takeKeys(const Shortcut& shortcut);
-    void dropKeys(const Shortcut& shortcut);
+    /// The keys grabbed for the shortcut; none when it cannot be taken.
+    std::optional<std::vector<uint8_t>> takeKeys(const Shortcut& shortcut);
+    void dropKeys(const Shortcut& shortcut, const std::vector<uint8_t>& codes);
+    /// After a change of the keyboard map, the shortcuts' keys sit on other keycodes: each is
+    /// let go and taken again where it sits now; one another client holds there is lost.
+    void grabAgainOnTheNewMap();
     KeyboardHold holdKeyboard();
     bool isCurrentHold(uint64_t hold) const { return m_hold != Hold::none && hold == m_holdNumber; }
     /// With `goingOnEarly`, the press still runs: that hold is told, before they go, whether the

@@ -131,14 +131,27 @@ void AppDelegate::bindGlobalShortcuts()
             },
             Qt::QueuedConnection);
     });
-    m_binder->bindShortcut(UserDefaultsKey::ShowExpandersShortcut, [self] {
-        if (self)
-            self->showExpandersWindow();
-    });
-    m_binder->bindShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, [self] {
-        if (self)
-            self->showOrHideExpanderBrowser();
-    });
+    for (const GlobalAction action : { GlobalAction::showEditor, GlobalAction::toggleBrowser }) {
+        m_binder->bindShortcut(shortcutKey(action), [self, action] {
+            if (self)
+                self->runGlobalAction(action);
+        });
+    }
+}
+
+void AppDelegate::runGlobalAction(GlobalAction action)
+{
+    switch (action) {
+    case GlobalAction::expand:
+        expandTextShortcutPressed();
+        return;
+    case GlobalAction::showEditor:
+        showExpandersWindow();
+        return;
+    case GlobalAction::toggleBrowser:
+        showOrHideExpanderBrowser();
+        return;
+    }
 }
 
 void AppDelegate::setUpStatusItem()
@@ -215,6 +228,8 @@ void AppDelegate::expandTextShortcutPressed(KeyboardHold keysTypedAfter)
     qCDebug(expansionLog) << "expand shortcut pressed";
     // A press read or written after its keys went on would act on a line they may have changed.
     auto keysWentOn = keysTypedAfter.wentOnCheck();
+    // Without a hold (no grab, or a trigger that is no key press) the keys go on at once.
+    const bool keysHeld = keysTypedAfter.holds();
     // Kept before the press starts: an untrusted press ends before startExpanding returns.
     if (m_keyboardPaste)
         m_keyboardPaste->holdKeys(std::move(keysTypedAfter));
@@ -228,7 +243,7 @@ void AppDelegate::expandTextShortcutPressed(KeyboardHold keysTypedAfter)
             letKeysGo();
             reportPress(outcome, timer);
         },
-        std::move(keysWentOn));
+        std::move(keysWentOn), keysHeld);
     if (!started)
         letKeysGo();
 }

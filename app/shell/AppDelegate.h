@@ -2,6 +2,7 @@
 
 #include "expansion/ExpandedExpression.h"
 #include "front/ExpandingController.h"
+#include "front/GlobalAction.h"
 #include "platform/Appearance.h"
 #include "platform/ClipboardPaster.h"
 #include "platform/GlobalShortcutBinder.h"
@@ -96,6 +97,12 @@ public:
     /// applies or the expansion failed (the failure becomes a notification).
     std::optional<ExpandedExpression> expand(
         const icu::UnicodeString& text, const std::optional<icu::UnicodeString>& fileExtension);
+
+    /// Runs a global shortcut's action as its press does, wherever the trigger came from (the
+    /// X11 grab, the desktop's portal, D-Bus, the command line). The expand action's press
+    /// has no keys held: on a desktop without the grab they reach the editor at once, and a
+    /// line they changed is left as typed.
+    void runGlobalAction(GlobalAction action);
 
     void showExpandersWindow();
     void showOrHideExpanderBrowser();

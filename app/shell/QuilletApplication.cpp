@@ -498,6 +498,13 @@ QuilletApplication::QuilletApplication(QApplication& application)
     qunsetenv(restartedVariable); // never handed on to the programs this one starts
     m_files = QApplication::arguments().mid(1);
     m_showEditor = m_files.removeAll(QString::fromLatin1(showEditorOption)) > 0;
+    // `quillet action NAME` started this instance: the action runs once it has started.
+    if (const qsizetype at = m_files.indexOf(QString::fromLatin1(actionOption)); at >= 0) {
+        m_action = QStringLiteral("");
+        if (at + 1 < m_files.size())
+            m_action = m_files.takeAt(at + 1);
+        m_files.removeAt(at);
+    }
     // Qt's accessibility support is made before the name is taken, so that no caller finds
     // the application waiting on a stuck accessibility bus.
     startQtAccessibilityBridge(accessibilityBusBound);
@@ -508,6 +515,10 @@ QuilletApplication::~QuilletApplication() = default;
 
 int QuilletApplication::run()
 {
+    if (m_action && !globalActionNamed(m_action->toStdString())) {
+        std::fprintf(stderr, "quillet-app: unknown action %s\n", qPrintable(*m_action));
+        return 64;
+    }
     // The service's own connection holds the name and serves the object; Qt's carries the
     // calls to another instance. The bus is reached off the event loop, which meanwhile
     // answers signals: a start that waits for its bus still ends on SIGTERM.
@@ -618,8 +629,14 @@ void QuilletApplication::startParts()
 {
     startEnded();
     m_parts = std::make_unique<Parts>();
-    if (!m_parts->start(m_files, m_showEditor, *m_serviceBus))
+    if (!m_parts->start(m_files, m_showEditor, *m_serviceBus)) {
         QCoreApplication::exit(1);
+        return;
+    }
+    if (m_action) {
+        const GlobalAction action = *globalActionNamed(m_action->toStdString());
+        QTimer::singleShot(0, &m_parts->delegate, [this, action] { m_parts->delegate.runGlobalAction(action); });
+    }
 }
 
 int QuilletApplication::handOver() const
@@ -627,6 +644,13 @@ int QuilletApplication::handOver() const
     if (m_startsInARow > 0)
         return 0; // started meanwhile by the bus for a caller: that one serves
     const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (m_action) {
+        if (!activateActionOfRunningInstance(bus, *m_action)) {
+            std::fprintf(stderr, "quillet-app: the running instance did not run the action\n");
+            return 1;
+        }
+        return 0;
+    }
     // Another instance runs: it takes the files, or else shows its editor window, so that
     // starting Quillet again reaches it also where there is no tray.
     if (!m_files.isEmpty() && !handFilesToRunningInstance(bus, m_files)) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class QApplication;
 
@@ -104,6 +105,8 @@ private:
     QStringList m_files;
     /// `quillet` alone asks for the editor window; the start at login does not.
     bool m_showEditor = false;
+    /// The global action `quillet action` asked for, run once the application has started.
+    std::optional<QString> m_action;
     /// The connection that owns the session's name and serves the D-Bus object; it outlives
     /// the parts, whose service is registered on it.
     std::unique_ptr<SessionBusConnection> m_serviceBus;

@@ -292,7 +292,23 @@ Message answer(QuilletService& service, DBusMessage* call)
         return Message(dbus_message_new_method_return(call));
     }
     if (is(applicationInterface, "ActivateAction", "sava{sv}")) {
-        // The desktop entry declares no actions: there is none to run.
+        const std::string_view name = basicString(arguments);
+        const auto action = globalActionNamed(name);
+        if (!action) {
+            std::string known;
+            for (const GlobalAction each : allGlobalActions)
+                known += std::string(known.empty() ? "" : ", ") + std::string(globalActionName(each));
+            return errorReply(call, DBUS_ERROR_INVALID_ARGS,
+                "Quillet has no action " + std::string(name) + " (its actions: " + known + ")");
+        }
+        dbus_message_iter_next(&arguments);
+        DBusMessageIter parameter;
+        dbus_message_iter_recurse(&arguments, &parameter);
+        if (dbus_message_iter_get_arg_type(&parameter) != DBUS_TYPE_INVALID)
+            return errorReply(call, DBUS_ERROR_INVALID_ARGS, "The action " + std::string(name) + " takes no parameter");
+        if (const auto problem = service.libraryProblem())
+            return errorReply(call, QuilletService::libraryNotLoadedError, *problem);
+        service.activateAction(*action);
         return Message(dbus_message_new_method_return(call));
     }
     if (is(DBUS_INTERFACE_INTROSPECTABLE, "Introspect", ""))
@@ -448,6 +464,13 @@ void QuilletService::finish()
     importAcceptedFiles();
 }
 
+void QuilletService::activateAction(GlobalAction action)
+{
+    // After answering: the caller (a desktop's shortcut, `quillet action`) is never held by
+    // the press, which reads and writes another application's text.
+    QTimer::singleShot(0, &m_delegate, [delegate = &m_delegate, action] { delegate->runGlobalAction(action); });
+}
+
 void QuilletService::activate()
 {
     // After answering, so that the caller, a second start, exits at once.
@@ -484,6 +507,16 @@ bool activateRunningInstance(QDBusConnection connection)
         QString::fromLatin1(QuilletService::objectPath), QString::fromLatin1(applicationInterface),
         QStringLiteral("Activate"));
     call << QVariantMap();
+    const QDBusMessage reply = connection.call(call, QDBus::Block, handOverMilliseconds);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool activateActionOfRunningInstance(QDBusConnection connection, const QString& name)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(QuilletService::serviceName),
+        QString::fromLatin1(QuilletService::objectPath), QString::fromLatin1(applicationInterface),
+        QStringLiteral("ActivateAction"));
+    call << name << QVariantList() << QVariantMap();
     const QDBusMessage reply = connection.call(call, QDBus::Block, handOverMilliseconds);
     return reply.type() == QDBusMessage::ReplyMessage;
 }

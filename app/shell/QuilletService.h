@@ -1,5 +1,7 @@
 #pragma once
 
+#include "front/GlobalAction.h"
+
 #include <QDBusConnection>
 #include <QObject>
 #include <QStringList>
@@ -38,7 +40,9 @@ class SessionBusConnection;
 /// The same object answers the desktop's "org.freedesktop.Application" interface, through
 /// which the application menu and a second start reach the running application: Activate
 /// shows the editor window (with or without a tray, Quillet stays reachable), Open imports
-/// the bundle files it is given.
+/// the bundle files it is given, and ActivateAction runs one of the global shortcuts' actions
+/// by its name (GlobalAction), after answering; an unknown name, or an action given a
+/// parameter, is refused with InvalidArgs.
 ///
 /// It is served on the application's own libdbus connection, which reads the texts as they
 /// were sent: a leading U+FEFF is part of the text expanded.
@@ -81,6 +85,8 @@ public:
     /// when a path is longer than the system allows.
     bool openFiles(const QStringList& paths);
     void activate();
+    /// Runs the global action after answering.
+    void activateAction(GlobalAction action);
     /// The local files among the addresses, as openFiles().
     bool open(const QStringList& uris);
 
@@ -129,5 +135,8 @@ bool handFilesToRunningInstance(QDBusConnection connection, const QStringList& p
 /// Asks the application that owns the service to show its editor window (Activate); false
 /// when none answers.
 bool activateRunningInstance(QDBusConnection connection);
+/// Asks the application that owns the service to run a global action (ActivateAction); false
+/// when none answers or it refuses.
+bool activateActionOfRunningInstance(QDBusConnection connection, const QString& name);
 
 } // namespace quillet

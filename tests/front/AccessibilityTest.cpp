@@ -180,6 +180,17 @@ TEST_F(CaretExpansionTest, NothingIsWrittenWhenTheLineChangedOrTheTextIsReadOnly
     EXPECT_EQ(failureOf(typedOn), "");
     EXPECT_EQ(m_editor.text, u"for x in xsq");
 
+    // Where nothing held them, the user is told that the keys came first.
+    type(u"for x in xs");
+    reads = 0;
+    std::optional<ExpandingController::PressOutcome> unheld;
+    m_controller.startExpanding(
+        [&unheld](const ExpandingController::PressOutcome& ended) { unheld = ended; }, {}, false);
+    while (m_backend->runStep()) { }
+    ASSERT_TRUE(unheld);
+    EXPECT_EQ(failureOf(*unheld), "ShortcutAnsweredLateError");
+    EXPECT_EQ(m_editor.text, u"for x in xsq");
+
     m_editor.afterLineRead = nullptr;
     m_editor.editable = false;
     EXPECT_EQ(failureOf(press()), "ReadOnlyTextError");

@@ -505,6 +505,71 @@ TEST_F(AppDelegateTest, TheDBusMethodsAnswerOverTheBusAndOpenFilesImportsAndASec
     EXPECT_TRUE(waitFor([&] { return editorShown == 1; })) << "activating shows the editor window";
 }
 
+TEST_F(AppDelegateTest, ActivateActionRunsTheShortcutsActionsAfterAnsweringAndRefusesUnknownOnes)
+{
+    QStringList ran;
+    m_delegate->windows().showExpandersWindow = [&ran] { ran << "editor"; };
+    m_delegate->windows().showOrHideExpanderBrowser = [&ran] { ran << "browser"; };
+    SessionBusConnection bus({ QuilletService::serviceName });
+    bool named = false;
+    QObject::connect(&bus, &SessionBusConnection::connected, [&named] { named = true; });
+    ASSERT_TRUE(waitFor([&] { return named; }, 10000));
+    QuilletService service(*m_delegate);
+    ASSERT_TRUE(service.exportOn(bus));
+
+    struct Case {
+        QString action;
+        QVariantList parameter;
+        QString error; // none: answered
+        QStringList ran;
+        icu::UnicodeString text;
+        QStringList sounds;
+    };
+    const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+    const std::vector<Case> cases {
+        { "expand", {}, {}, {}, u"for x in xs {\n    \n}", { "expander-done" } },
+        { "show-editor", {}, {}, { "editor" }, u"for x in xs", {} },
+        { "toggle-browser", {}, {}, { "browser" }, u"for x in xs", {} },
+        { "paste", {}, invalid, {}, u"for x in xs", {} },
+        { "", {}, invalid, {}, u"for x in xs", {} },
+        { "expand", { QVariant::fromValue(QDBusVariant(QString("now"))) }, invalid, {}, u"for x in xs", {} },
+    };
+    // The editor answers only when the test lets it: a caller held by the press would wait for ever.
+    m_backend->deferred = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action.toStdString());
+        type(u"for x in xs");
+        ran.clear();
+        m_player->played.clear();
+        QDBusMessage reply;
+        std::unique_ptr<QThread> client(QThread::create([&] {
+            QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "actions");
+            QDBusMessage call = QDBusMessage::createMethodCall(QuilletService::serviceName, QuilletService::objectPath,
+                QStringLiteral("org.freedesktop.Application"), QStringLiteral("ActivateAction"));
+            call << c.action << c.parameter << QVariantMap();
+            reply = connection.call(call, QDBus::Block, 5000);
+        }));
+        client->start();
+        ASSERT_TRUE(waitFor([&] { return client->isFinished(); }, 10000));
+        QDBusConnection::disconnectFromBus("actions");
+        EXPECT_EQ(m_editor.text, u"for x in xs") << "answered before the press";
+        if (c.error.isEmpty())
+            EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        else
+            EXPECT_EQ(reply.errorName(), c.error);
+
+        // Whatever was to run runs now, with what the press brings.
+        EXPECT_TRUE(waitFor(
+            [&] {
+                while (m_backend->runStep()) { }
+                return ran == c.ran && m_player->played == c.sounds;
+            },
+            2000))
+            << ran.join(',').toStdString() << " / " << m_player->played.join(',').toStdString();
+        EXPECT_EQ(m_editor.text, c.text);
+    }
+}
+
 TEST_F(AppDelegateTest, TheStartUpRegistersTheDefaultsAndOpensTheIntroductionOnlyTheFirstTime)
 {
     for (const bool didOpen : { false, true }) {
