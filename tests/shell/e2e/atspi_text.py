@@ -221,10 +221,11 @@ class _Keyboard:
         return pressed
 
 
-def measure(expected, typed, timeout_seconds=10.0):
+def measure(expected, typed, timeout_seconds=10.0, press=None):
     """Milliseconds from the key press to the caret after the expected text, or None, when the
     caret ends TYPED alone on its line. Reads only the caret and the text just before it, so
-    neither the document's size nor the probe's polling weighs on the editor."""
+    neither the document's size nor the probe's polling weighs on the editor. PRESS presses
+    the shortcut and returns the moment of the press (Ctrl+Alt+E through XTest when None)."""
     focus = find_focus()
     if focus is None:
         return None, {"error": "no focused text"}
@@ -232,8 +233,7 @@ def measure(expected, typed, timeout_seconds=10.0):
     before = expected["text"].encode("utf-16-le")[:2 * expected["cursorPosition"]].decode("utf-16-le")
     tail = before[-40:]
     want = focus.caret() - units(typed) + units(before)
-    keyboard = _Keyboard()
-    pressed = keyboard.press_expand()
+    pressed = press() if press else _Keyboard().press_expand()
     deadline = pressed + timeout_seconds
     while time.monotonic() < deadline:
         if focus.caret() == want:

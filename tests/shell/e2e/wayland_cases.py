@@ -5,6 +5,7 @@ before the caret of a native Wayland editor expands. The editor's text and caret
 over AT-SPI by atspi_text (libatspi only).
 
     dbus-run-session -- wayland_cases.py PREFIX FIXTURE WORK [EDITOR…]
+    dbus-run-session -- wayland_cases.py PREFIX FIXTURE WORK --measure REPETITIONS
 
 PREFIX holds the installed quillet and quillet-app, FIXTURE is the Qt fixture editor, WORK a
 folder of the session's own. Run by run-wayland.sh as an unprivileged user (sway refuses root).
@@ -176,6 +177,43 @@ class Session:
             except subprocess.TimeoutExpired:
                 editor.kill()
 
+    def measure(self, repetitions):
+        """For bench/desktop-speed: milliseconds from the desktop's shortcut to the caret in
+        place in Mousepad, through each of the two commands; the first press of each warms up
+        (the first starts quillet-app)."""
+        path = os.path.join(self.work, "main.swift")
+        open(path, "w").close()
+        editor_env = self.home(os.path.join(self.work, "editor"))
+        editor_env.update({key: self.env[key] for key in ("WAYLAND_DISPLAY", "SWAYSOCK")})
+        editor_env.update(GTK)
+        self.start(["mousepad", "--disable-server", path], "mousepad.log", editor_env)
+        self.wait("Mousepad's text focused",
+                  lambda: (lambda r: ("main.swift" in r.get("title", ""), r))(atspi_text.read()), 60)
+        self.run(["wtype", ABBREVIATION], check=True)
+        expected = self.expected()
+        lead = 0.2  # wtype sleeps this long once it is connected, then presses
+
+        for trigger in (QUILLET, GAPPLICATION):
+            def press():
+                subprocess.Popen(["wtype", "-s", str(int(lead * 1000)), "-M", "ctrl", "-M", "alt", KEYS[trigger],
+                                  "-m", "alt", "-m", "ctrl"], env=self.env)
+                return time.monotonic() + lead
+            times = []
+            for round in range(repetitions + 1):
+                self.wait("the line before the caret", lambda: (lambda r: (
+                    r.get("text") == ABBREVIATION and r.get("caret") == len(ABBREVIATION), r))(atspi_text.read()))
+                elapsed, failure = atspi_text.measure(expected, ABBREVIATION, 30.0, press)
+                if elapsed is None:
+                    raise Failure("the expansion did not arrive: %s" % json.dumps(failure, ensure_ascii=False))
+                if round > 0:
+                    times.append(elapsed)
+                self.run(["wtype", "-M", "ctrl", "a", "-m", "ctrl", ABBREVIATION], check=True)
+            times.sort()
+            middle = len(times) // 2
+            median = times[middle] if len(times) % 2 else (times[middle - 1] + times[middle]) / 2
+            print("   through `%s`: median %.1f ms (min %.1f, max %.1f, n=%d)"
+                  % (trigger.replace("{prefix}/bin/", ""), median, times[0], times[-1], len(times)))
+
     def unknown_actions(self):
         """Refused, each way a desktop can ask, and never answered as done."""
         asks = [["gapplication", "action", "com.orvanta.Quillet", "paste"],
@@ -203,8 +241,18 @@ class Session:
 
 def main(argv):
     prefix, fixture, work = argv[1:4]
-    chosen = argv[4:] or [row[0] for row in EDITORS]
     session = Session(prefix, fixture, work)
+    if argv[4:5] == ["--measure"]:
+        try:
+            session.set_up()
+            session.measure(int(argv[5]))
+            return 0
+        except (Failure, subprocess.SubprocessError) as failure:
+            print("FAIL: %s\n--- actions.log:\n%s" % (failure, session.log("actions.log")))
+            return 1
+        finally:
+            session.end()
+    chosen = argv[4:] or [row[0] for row in EDITORS]
     failures = []
     try:
         session.set_up()
