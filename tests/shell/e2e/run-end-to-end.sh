@@ -39,6 +39,25 @@ none=$(gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvant
     --method com.orvanta.Quillet.Expand "zzqq" "{}")
 [ "$none" = "(@a{sv} {},)" ] || fail "Expand of nothing gave $none"
 
+# The global actions by name, as a desktop's own shortcut runs them: `quillet action` and a second
+# start with the action reach the running application; an unknown action is refused.
+editor_window() {
+    local window
+    for window in $(xdotool search --onlyvisible --classname quillet-app 2>/dev/null); do
+        case "$(xdotool getwindowname "$window")" in Quillet | *" — Quillet") return 0 ;; esac
+    done
+    return 1
+}
+editor_window && fail "the editor window showed before anything asked for it"
+timeout 20 "$bin/quillet" action show-editor || fail "quillet action show-editor did not exit 0"
+wait_until 20 editor_window || fail "quillet action show-editor did not show the editor window"
+timeout 20 "$bin/quillet-app" --action toggle-browser || fail "quillet-app --action toggle-browser did not exit 0"
+timeout 20 "$bin/quillet" action paste 2>/dev/null
+[ $? -eq 64 ] || fail "quillet action paste did not end with the usage status"
+gdbus call --session --dest com.orvanta.Quillet --object-path /com/orvanta/Quillet \
+    --method org.freedesktop.Application.ActivateAction paste '[]' '{}' >/dev/null 2>&1 &&
+    fail "ActivateAction answered an unknown action as done"
+
 # A second quillet-app hands its files over and exits; `quillet FILE` does the same.
 cat >"$work/Greeting.qlbundle" <<'BUNDLE'
 {"name":"Greeting","description":"","is_enabled":true,"supported_languages":["any"],
