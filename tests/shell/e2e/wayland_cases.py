@@ -14,6 +14,7 @@ Every wait has a deadline; a failure prints what was read and the ends of the lo
 
 import json
 import os
+import select
 import signal
 import subprocess
 import sys
@@ -178,9 +179,9 @@ class Session:
                 editor.kill()
 
     def measure(self, repetitions):
-        """For bench/desktop-speed: milliseconds from the desktop's shortcut to the caret in
-        place in Mousepad, through each of the two commands; the first press of each warms up
-        (the first starts quillet-app)."""
+        """For bench/desktop-speed: milliseconds from the desktop's shortcut (the moment sway
+        runs its binding) to the caret in place in Mousepad, through each of the two commands;
+        the first press of each warms up (the first starts quillet-app)."""
         path = os.path.join(self.work, "main.swift")
         open(path, "w").close()
         editor_env = self.home(os.path.join(self.work, "editor"))
@@ -191,13 +192,20 @@ class Session:
                   lambda: (lambda r: ("main.swift" in r.get("title", ""), r))(atspi_text.read()), 60)
         self.run(["wtype", ABBREVIATION], check=True)
         expected = self.expected()
-        lead = 0.2  # wtype sleeps this long once it is connected, then presses
+        # The moment of the press is when sway runs the binding: it says so on its socket.
+        watcher = subprocess.Popen(["swaymsg", "-m", "-r", "-t", "subscribe", '["binding"]'], env=self.env,
+                                   stdout=subprocess.PIPE, text=True)
+        self.processes.append(watcher)
 
         for trigger in (QUILLET, GAPPLICATION):
             def press():
-                subprocess.Popen(["wtype", "-s", str(int(lead * 1000)), "-M", "ctrl", "-M", "alt", KEYS[trigger],
-                                  "-m", "alt", "-m", "ctrl"], env=self.env)
-                return time.monotonic() + lead
+                subprocess.Popen(["wtype", "-M", "ctrl", "-M", "alt", KEYS[trigger], "-m", "alt", "-m", "ctrl"],
+                                 env=self.env)
+                while True:
+                    if not select.select([watcher.stdout], [], [], 10)[0]:
+                        raise Failure("sway ran no binding for the shortcut")
+                    if "exec" in watcher.stdout.readline():
+                        return time.monotonic()
             times = []
             for round in range(repetitions + 1):
                 self.wait("the line before the caret", lambda: (lambda r: (
