@@ -94,6 +94,10 @@ class Session:
                 raise Failure("waiting for %s; read %s" % (what, json.dumps(last, ensure_ascii=False)))
             time.sleep(0.03)
 
+    def reading(self, what, predicate, seconds=20.0):
+        """Waits until the focused text's reading satisfies PREDICATE; the reading."""
+        return self.wait(what, lambda: (lambda read: (predicate(read), read))(atspi_text.read()), seconds)
+
     def run(self, command, **options):
         return subprocess.run(command, env=self.env, capture_output=True, text=True, timeout=30, **options)
 
@@ -113,16 +117,13 @@ class Session:
         self.start(["sway", "--config", config], "sway.log")
         runtime = self.env["XDG_RUNTIME_DIR"]
 
-        def sway_up():
-            sockets = sorted(name for name in os.listdir(runtime) if name.startswith("sway-ipc."))
-            displays = sorted(name for name in os.listdir(runtime) if name.startswith("wayland-")
-                              and not name.endswith(".lock"))
-            return bool(sockets and displays), {"runtime": os.listdir(runtime), "sway": self.log("sway.log", 5)}
-        self.wait("sway", sway_up)
-        self.env["SWAYSOCK"] = os.path.join(runtime, next(n for n in sorted(os.listdir(runtime))
-                                                          if n.startswith("sway-ipc.")))
-        self.env["WAYLAND_DISPLAY"] = next(n for n in sorted(os.listdir(runtime))
-                                           if n.startswith("wayland-") and not n.endswith(".lock"))
+        def sockets():
+            names = sorted(name for name in os.listdir(runtime) if not name.endswith(".lock"))
+            found = ([name for name in names if name.startswith("sway-ipc.")][:1]
+                     + [name for name in names if name.startswith("wayland-")][:1])
+            return len(found) == 2, found if len(found) == 2 else {"runtime": names, "sway": self.log("sway.log", 5)}
+        ipc, self.env["WAYLAND_DISPLAY"] = self.wait("sway", sockets)
+        self.env["SWAYSOCK"] = os.path.join(runtime, ipc)
         # A keyboard that stays on the seat: without one no window is active, no text focused.
         self.start(["wtype", "-s", "3600000"], "wtype.log")
         for command, key in KEYS.items():
@@ -152,10 +153,9 @@ class Session:
         words = [word.format(fixture=self.fixture, file=path) for word in command]
         editor = self.start(words, name + ".log", editor_env)
         try:
-            self.wait(name + "'s text focused",
-                      lambda: (lambda r: ("main.swift" in r.get("title", ""), r))(atspi_text.read()), 60)
+            self.reading(name + "'s text focused", lambda read: "main.swift" in read.get("title", ""), 60)
             self.run(["wtype", ABBREVIATION], check=True)
-            self.wait("the typed line", lambda: (lambda r: (r.get("text") == ABBREVIATION, r))(atspi_text.read()))
+            self.reading("the typed line", lambda read: read.get("text") == ABBREVIATION)
             self.run(["wtype", "-M", "ctrl", "-M", "alt", KEYS[trigger], "-m", "alt", "-m", "ctrl"]
                      + ([typed_after] if typed_after else []), check=True)
             expected = self.expected()
@@ -168,9 +168,9 @@ class Session:
                 typed = self.expected(ABBREVIATION + typed_after)
                 wanted += [(typed["text"], typed["cursorPosition"]),
                            (ABBREVIATION + typed_after, len(ABBREVIATION + typed_after))]
-            reading = self.wait("the expansion", lambda: (lambda r: (
-                (r.get("text"), r.get("caret")) in wanted, r))(atspi_text.read()), 30)
-            print("%s: %s expanded it, caret %d" % (name, trigger.split()[0].split("/")[-1], reading["caret"]))
+            reading = self.reading("the expansion", lambda read: (read.get("text"), read.get("caret")) in wanted, 30)
+            print("%s, through %s: %s, caret %d" % (name, trigger.split()[0].split("/")[-1],
+                                                    json.dumps(reading["text"]), reading["caret"]))
         finally:
             editor.terminate()
             try:
@@ -188,8 +188,7 @@ class Session:
         editor_env.update({key: self.env[key] for key in ("WAYLAND_DISPLAY", "SWAYSOCK")})
         editor_env.update(GTK)
         self.start(["mousepad", "--disable-server", path], "mousepad.log", editor_env)
-        self.wait("Mousepad's text focused",
-                  lambda: (lambda r: ("main.swift" in r.get("title", ""), r))(atspi_text.read()), 60)
+        self.reading("Mousepad's text focused", lambda read: "main.swift" in read.get("title", ""), 60)
         self.run(["wtype", ABBREVIATION], check=True)
         expected = self.expected()
         # The moment of the press is when sway runs the binding: it says so on its socket.
@@ -208,8 +207,8 @@ class Session:
                         return time.monotonic()
             times = []
             for round in range(repetitions + 1):
-                self.wait("the line before the caret", lambda: (lambda r: (
-                    r.get("text") == ABBREVIATION and r.get("caret") == len(ABBREVIATION), r))(atspi_text.read()))
+                self.reading("the line before the caret", lambda read: (read.get("text"), read.get("caret"))
+                             == (ABBREVIATION, len(ABBREVIATION)))
                 elapsed, failure = atspi_text.measure(expected, ABBREVIATION, 30.0, press)
                 if elapsed is None:
                     raise Failure("the expansion did not arrive: %s" % json.dumps(failure, ensure_ascii=False))
