@@ -11,7 +11,6 @@
 #include "intro/WelcomeIntroViewController.h"
 
 #include <QClipboard>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -145,14 +144,11 @@ QWidget* commandLine(const QString& command, QWidget* parent)
     QFont code(QStringLiteral("monospace"));
     code.setStyleHint(QFont::Monospace);
     field->setFont(code);
-    field->setMinimumWidth(QFontMetrics(code).horizontalAdvance(command) + 24);
     auto* copy = new QPushButton(QObject::tr("Copy"), line);
     copy->setAccessibleName(QObject::tr("Copy %1").arg(command));
     QObject::connect(copy, &QPushButton::clicked, line, [command] { QGuiApplication::clipboard()->setText(command); });
-    row->addStretch(1);
-    row->addWidget(field);
+    row->addWidget(field, 1);
     row->addWidget(copy);
-    row->addStretch(1);
     return line;
 }
 
@@ -260,9 +256,10 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
         commandsLayout->setContentsMargins(0, 0, 0, 0);
         column->insertWidget(1, keysHolder, 1);
         column->insertWidget(2, text);
-        column->insertWidget(3, commands);
+        column->insertWidget(3, commands, 1);
+        commandsLayout->setAlignment(Qt::AlignTop);
         const IntroEnvironment environment = m_environment;
-        const auto apply = [environment, keysHolder, text, commands] {
+        const auto apply = [environment, column, keysHolder, text, commands] {
             ExpandShortcutGuide guide;
             if (environment.expandShortcutGuide) {
                 guide = environment.expandShortcutGuide();
@@ -284,7 +281,8 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
                 keys->setAccessibleName(guide.keys);
                 keysHolder->layout()->addWidget(keys);
             }
-            keysHolder->setVisible(!guide.keys.isEmpty());
+            // Without a picture the text sits in the middle of the page.
+            column->setStretchFactor(commands, guide.keys.isEmpty() ? 1 : 0);
             qDeleteAll(commands->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
             for (const QString& command : guide.commands)
                 commands->layout()->addWidget(commandLine(command, commands));

@@ -77,8 +77,22 @@ ShortcutGuidance preferencesGuidance(UserDefaultsKey key, const ShortcutReach& r
     case ShortcutReach::Route::DesktopSettings:
         break;
     }
-    return { QObject::tr("The desktop takes no keys for Quillet: in its keyboard settings, bind keys to a command:"),
-        {}, globalActionCommands(globalActionName(key)) };
+    return { {}, {}, globalActionCommands(globalActionName(key)) };
+}
+
+QString preferencesNote(ShortcutReach::Route route)
+{
+    switch (route) {
+    case ShortcutReach::Route::KeyGrab:
+        return {};
+    case ShortcutReach::Route::Portal:
+        return QObject::tr("Your desktop binds these shortcuts: recording other keys asks it again, and it may keep "
+                           "its own.");
+    case ShortcutReach::Route::DesktopSettings:
+        break;
+    }
+    return QObject::tr("This desktop takes no keys for Quillet, so the keys above are not heard. In its keyboard "
+                       "settings, bind them to the command under each shortcut.");
 }
 
 GlobalShortcutRoutes::GlobalShortcutRoutes(UserDefaults& defaults, const GlobalShortcutBinder* binder,

@@ -49,6 +49,9 @@ QStringList globalActionCommands(const QString& action);
 ShortcutGuidance introductionGuidance(const ShortcutReach& reach);
 /// The preferences' line under the shortcut of the key.
 ShortcutGuidance preferencesGuidance(UserDefaultsKey key, const ShortcutReach& reach);
+/// The preferences' note on the shortcuts that take this route; empty where the recorded keys
+/// are simply taken.
+QString preferencesNote(ShortcutReach::Route route);
 
 /// The session's routes for the three global shortcuts: the key grabs where they reach every
 /// window, else the portal's bindings, else the desktop's settings. Tells when that changes

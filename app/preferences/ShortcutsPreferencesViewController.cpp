@@ -85,6 +85,12 @@ ShortcutsPreferencesViewController::ShortcutsPreferencesViewController(
     hint->setWordWrap(true);
     orv::makeHint(hint);
     layout->addWidget(hint);
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("ShortcutsNote"));
+    m_note->setWordWrap(true);
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->hide();
+    layout->addWidget(m_note);
     layout->addStretch(1);
 
     if (m_routes) {
@@ -101,8 +107,13 @@ QWidget* ShortcutsPreferencesViewController::guideView(UserDefaultsKey key) cons
 
 void ShortcutsPreferencesViewController::showGuides()
 {
+    auto route = ShortcutReach::Route::KeyGrab;
     for (const auto& [key, guide] : m_guides) {
-        const ShortcutGuidance guidance = preferencesGuidance(key, m_routes->reach(key));
+        const ShortcutReach reach = m_routes->reach(key);
+        // One note for all: the desktop's settings where any needs them, else the portal.
+        if (reach.route == ShortcutReach::Route::DesktopSettings || route == ShortcutReach::Route::KeyGrab)
+            route = reach.route;
+        const ShortcutGuidance guidance = preferencesGuidance(key, reach);
         qDeleteAll(guide->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
         if (!guidance.text.isEmpty()) {
             auto* text = new QLabel(guidance.text, guide);
@@ -116,6 +127,8 @@ void ShortcutsPreferencesViewController::showGuides()
             guide->layout()->addWidget(commandLine(command, guide));
         guide->setVisible(!guidance.text.isEmpty() || !guidance.commands.isEmpty());
     }
+    m_note->setText(preferencesNote(route));
+    m_note->setVisible(!m_note->text().isEmpty());
 }
 
 } // namespace quillet

@@ -31,6 +31,8 @@ public:
     ShortcutRecorder* showExpanderBrowserShortcutView() const noexcept { return m_showExpanderBrowser; }
     /// The line under the shortcut of the key (its text, then its commands).
     QWidget* guideView(UserDefaultsKey key) const;
+    /// The note on how the desktop binds the shortcuts; hidden where the keys are taken.
+    QLabel* noteView() const { return m_note; }
 
 private:
     void showGuides();
@@ -40,6 +42,7 @@ private:
     ShortcutRecorder* m_showExpanderBrowser = nullptr;
     QPointer<GlobalShortcutRoutes> m_routes;
     std::map<UserDefaultsKey, QWidget*> m_guides;
+    QLabel* m_note = nullptr;
 };
 
 } // namespace quillet

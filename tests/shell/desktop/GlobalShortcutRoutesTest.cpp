@@ -134,11 +134,12 @@ TEST_F(GlobalShortcutRoutesTest, TheIntroductionAndThePreferencesTellHowTheShort
         const char* keys; // on the introduction's page, and in its text
         bool commands; // the commands for the desktop's settings, everywhere
         const char* editorGuide; // under the editor window's shortcut in the preferences
+        const char* note; // under all of them
         std::size_t notices;
     } rows[] = {
-        { Session::X11, "Ctrl+Alt+E", false, "", 0 },
-        { Session::WaylandWithPortal, "Super+E", false, "Your desktop gave it no keys", 0 },
-        { Session::WaylandWithoutPortal, "", true, "bind keys to a command", 1 },
+        { Session::X11, "Ctrl+Alt+E", false, "", "", 0 },
+        { Session::WaylandWithPortal, "Super+E", false, "Your desktop gave it no keys", "asks it again", 0 },
+        { Session::WaylandWithoutPortal, "", true, "", "not heard", 1 },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(int(row.session));
@@ -179,7 +180,9 @@ TEST_F(GlobalShortcutRoutesTest, TheIntroductionAndThePreferencesTellHowTheShort
         ASSERT_NE(shortcuts, nullptr);
         const QWidget* editorGuide = shortcuts->guideView(UserDefaultsKey::ShowExpandersShortcut);
         const auto* editorText = editorGuide->findChild<QLabel*>(QStringLiteral("ShortcutGuideText"));
-        EXPECT_EQ(editorGuide->isVisibleTo(shortcuts), *row.editorGuide != 0);
+        EXPECT_EQ(editorGuide->isVisibleTo(shortcuts), *row.editorGuide != 0 || row.commands);
+        EXPECT_EQ(shortcuts->noteView()->isVisibleTo(shortcuts), *row.note != 0);
+        EXPECT_TRUE(shortcuts->noteView()->text().contains(QString::fromLatin1(row.note)));
         EXPECT_TRUE(editorText ? editorText->text().contains(QString::fromLatin1(row.editorGuide)) : !*row.editorGuide);
         EXPECT_EQ(commandsIn(editorGuide).contains(QStringLiteral("quillet action show-editor")), row.commands);
         const QWidget* expandGuide = shortcuts->guideView(UserDefaultsKey::ExpandTextShortcut);
