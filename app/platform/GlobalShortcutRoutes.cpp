@@ -6,7 +6,7 @@
 
 namespace quillet {
 
-QString globalActionName(UserDefaultsKey key)
+QString shortcutActionName(UserDefaultsKey key)
 {
     switch (key) {
     case UserDefaultsKey::ExpandTextShortcut:
@@ -46,7 +46,7 @@ ShortcutGuidance introductionGuidance(const ShortcutReach& reach)
         if (reach.assignedKeys.isEmpty())
             return { QObject::tr("Your desktop took Quillet's expand shortcut but gave it no keys yet. Give it keys "
                                  "in the desktop's keyboard settings, then press them to go on, or click Next."),
-                {}, globalActionCommands(globalActionName(UserDefaultsKey::ExpandTextShortcut)) };
+                {}, globalActionCommands(shortcutActionName(UserDefaultsKey::ExpandTextShortcut)) };
         return { QObject::tr("Your desktop gave Quillet this shortcut.") + QLatin1Char(' ')
                 + tryIt.arg(reach.assignedKeys),
             reach.assignedKeys, {} };
@@ -59,7 +59,7 @@ ShortcutGuidance introductionGuidance(const ShortcutReach& reach)
                          "runs one of these commands: in any editor, it then expands the abbreviation before the "
                          "caret. Press it now to go on, or click Next.")
                  .arg(keys),
-        {}, globalActionCommands(globalActionName(UserDefaultsKey::ExpandTextShortcut)) };
+        {}, globalActionCommands(shortcutActionName(UserDefaultsKey::ExpandTextShortcut)) };
 }
 
 ShortcutGuidance preferencesGuidance(UserDefaultsKey key, const ShortcutReach& reach)
@@ -77,7 +77,7 @@ ShortcutGuidance preferencesGuidance(UserDefaultsKey key, const ShortcutReach& r
     case ShortcutReach::Route::DesktopSettings:
         break;
     }
-    return { {}, {}, globalActionCommands(globalActionName(key)) };
+    return { {}, {}, globalActionCommands(shortcutActionName(key)) };
 }
 
 QString preferencesNote(ShortcutReach::Route route)

@@ -39,9 +39,9 @@ struct ShortcutGuidance {
     QStringList commands;
 };
 
-/// The global action run by the shortcut of the key: "expand", "show-editor" or
+/// The name of the global action run by the shortcut of the key: "expand", "show-editor" or
 /// "toggle-browser" (empty for any other key).
-QString globalActionName(UserDefaultsKey key);
+QString shortcutActionName(UserDefaultsKey key);
 /// The commands that run the action, for a desktop's keyboard settings.
 QStringList globalActionCommands(const QString& action);
 

@@ -167,7 +167,7 @@ void AppDelegate::bindGlobalShortcuts()
                  std::pair { UserDefaultsKey::ShowExpandersShortcut, tr("Show Quillet's editor window") },
                  std::pair { UserDefaultsKey::ShowExpanderBrowserShortcut, tr("Show or hide the expander browser") },
              })
-            entries.push_back({ globalActionName(key), description, key });
+            entries.push_back({ shortcutActionName(key), description, key });
         m_portal->bind(std::move(entries));
     }
     m_routes
@@ -198,7 +198,7 @@ void AppDelegate::tellWhereTheShortcutsAreBound()
            "settings, bind %1 to the command \u201c%2\u201d. Quillet's Preferences show the commands of every "
            "shortcut.")
             .arg(keys ? keys->displayText() : tr("keys"),
-                globalActionCommands(globalActionName(UserDefaultsKey::ExpandTextShortcut)).constFirst()));
+                globalActionCommands(shortcutActionName(UserDefaultsKey::ExpandTextShortcut)).constFirst()));
     m_notifications->deliver(UserNotificationBuilder().notification(BasicUserError(
         localized(u"Bind Quillet's shortcuts in your desktop", "Shortcuts without grabs title"), description)));
 }
