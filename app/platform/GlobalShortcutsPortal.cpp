@@ -215,9 +215,29 @@ GlobalShortcutsPortal::~GlobalShortcutsPortal()
     closeSession();
 }
 
-void GlobalShortcutsPortal::bind(std::vector<Entry> entries)
+void GlobalShortcutsPortal::bind(std::vector<Entry> entries, const QString& applicationId)
 {
     m_entries = std::move(entries);
+    if (applicationId.isEmpty()) {
+        askForTheInterface();
+        return;
+    }
+    QDBusMessage registration
+        = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+            QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
+    registration << applicationId << QVariantMap();
+    auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(registration, callTimeoutMilliseconds), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        if (finished->isError())
+            qCDebug(shortcutsLog).noquote()
+                << "The portal did not register the application:" << finished->error().message();
+        askForTheInterface();
+    });
+}
+
+void GlobalShortcutsPortal::askForTheInterface()
+{
     QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
         QString::fromLatin1(propertiesInterface), QStringLiteral("Get"));
     get << QString::fromLatin1(interfaceName) << QStringLiteral("version");

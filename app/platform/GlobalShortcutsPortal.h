@@ -68,8 +68,11 @@ public:
     GlobalShortcutsPortal(QDBusConnection connection, UserDefaults& defaults, QObject* parent = nullptr);
     ~GlobalShortcutsPortal() override;
 
-    /// Binds the entries, as said above. Called once.
-    void bind(std::vector<Entry> entries);
+    /// Binds the entries, as said above. Called once. With an application id (the desktop
+    /// entry's name), the connection is first registered under it with the portal's host
+    /// registry, which must come before any other portal call on the connection; a portal
+    /// without the registry finds the application as it can.
+    void bind(std::vector<Entry> entries, const QString& applicationId = {});
     /// Asks the desktop again which triggers it assigned (the user may have changed them in
     /// its settings); nothing unless bound.
     void refresh();
@@ -105,6 +108,7 @@ private:
     /// `answer` (response code, results).
     void callWithRequest(const QString& method, QVariantList arguments, int optionsIndex,
         std::function<void(uint, const QVariantMap&)> answer);
+    void askForTheInterface();
     void createSession();
     void bindInSession();
     void closeSession();

@@ -149,8 +149,12 @@ void AppDelegate::bindGlobalShortcuts()
         || qgetenv("XDG_SESSION_TYPE") == "wayland"
         || QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
     if (!keyGrabs || wayland) {
-        m_portal = std::make_unique<GlobalShortcutsPortal>(
-            m_portalBus ? *m_portalBus : QDBusConnection::sessionBus(), *m_defaults);
+        // A connection of its own, whose first portal call registers the application.
+        m_portal = std::make_unique<GlobalShortcutsPortal>(m_portalBus
+                ? *m_portalBus
+                : QDBusConnection::connectToBus(
+                    QDBusConnection::SessionBus, QStringLiteral("quillet-shortcuts-portal")),
+            *m_defaults);
         m_portal->setActivationHandler([self](const QString& action) {
             // Run from the event loop, as a grabbed press is.
             QMetaObject::invokeMethod(
@@ -168,7 +172,7 @@ void AppDelegate::bindGlobalShortcuts()
                  std::pair { UserDefaultsKey::ShowExpanderBrowserShortcut, tr("Show or hide the expander browser") },
              })
             entries.push_back({ shortcutActionName(key), description, key });
-        m_portal->bind(std::move(entries));
+        m_portal->bind(std::move(entries), QStringLiteral("com.orvanta.Quillet"));
     }
     m_routes
         = std::make_unique<GlobalShortcutRoutes>(*m_defaults, m_binder.get(), m_portal.get(), keyGrabs && !wayland);
