@@ -104,7 +104,10 @@ GlobalShortcutRoutes::GlobalShortcutRoutes(UserDefaults& defaults, const GlobalS
     , m_keyGrabs(keyGrabsReachEveryWindow && binder)
 {
     // The binder took or let go of the keys before this hears of the change.
-    connect(&m_defaults, &UserDefaults::valueChanged, this, &GlobalShortcutRoutes::changed);
+    connect(&m_defaults, &UserDefaults::valueChanged, this, [this](UserDefaultsKey key) {
+        if (!shortcutActionName(key).isEmpty())
+            Q_EMIT changed();
+    });
     connect(&m_defaults, &UserDefaults::defaultsRegistered, this, &GlobalShortcutRoutes::changed);
     if (m_binder)
         connect(m_binder, &GlobalShortcutBinder::shortcutUnavailable, this, &GlobalShortcutRoutes::changed);

@@ -99,6 +99,13 @@ ShortcutsPreferencesViewController::ShortcutsPreferencesViewController(
     }
 }
 
+void ShortcutsPreferencesViewController::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_routes)
+        showGuides();
+}
+
 QWidget* ShortcutsPreferencesViewController::guideView(UserDefaultsKey key) const
 {
     const auto found = m_guides.find(key);

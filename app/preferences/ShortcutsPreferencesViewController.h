@@ -34,6 +34,10 @@ public:
     /// The note on how the desktop binds the shortcuts; hidden where the keys are taken.
     QLabel* noteView() const { return m_note; }
 
+protected:
+    /// The shortcuts another program held were just tried again.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void showGuides();
 
