@@ -10,9 +10,12 @@
 #include "intro/WelcomeAnimationView.h"
 #include "intro/WelcomeIntroViewController.h"
 
+#include <QClipboard>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -128,6 +131,27 @@ QByteArray keysPicture(const QStringList& keys)
         .toUtf8();
 }
 
+/// A command to copy: the text, selectable, and a button that copies it.
+QWidget* commandLine(const QString& command, QWidget* parent)
+{
+    auto* line = new QWidget(parent);
+    auto* row = new QHBoxLayout(line);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto* field = new QLineEdit(command, line);
+    field->setObjectName(QStringLiteral("ShortcutCommand"));
+    field->setReadOnly(true);
+    field->setAccessibleName(QObject::tr("Command"));
+    QFont code(QStringLiteral("monospace"));
+    code.setStyleHint(QFont::Monospace);
+    field->setFont(code);
+    auto* copy = new QPushButton(QObject::tr("Copy"), line);
+    copy->setAccessibleName(QObject::tr("Copy %1").arg(command));
+    QObject::connect(copy, &QPushButton::clicked, line, [command] { QGuiApplication::clipboard()->setText(command); });
+    row->addWidget(field, 1);
+    row->addWidget(copy);
+    return line;
+}
+
 QPushButton* addButton(QHBoxLayout* row, const QString& text, const QString& name, bool isDefault = true)
 {
     auto* button = new QPushButton(text);
@@ -217,22 +241,58 @@ IntroViewController* IntroStoryboard::instantiatePage(const QString& identifier)
 
     if (identifier == QLatin1String("ShortcutIntroViewController")) {
         auto* page = new ShortcutIntroViewController(m_environment.app);
-        const QString text = shortcut.isEmpty()
-            ? QObject::tr("No expand shortcut is set. Record one in the preferences, then press it to go on, or "
-                          "click Next.")
-            : QObject::tr("In any editor, type an abbreviation and press %1: the abbreviation becomes code. "
-                          "Press %1 now to go on.")
-                  .arg(shortcut);
-        // The keys the user has chosen, or none to show while no shortcut is set.
-        IntroImageView* keys = nullptr;
-        if (!shortcut.isEmpty()) {
-            keys = new IntroImageView(keysPicture(keyNames(shortcut)));
-            keys->setObjectName(QStringLiteral("ShortcutKeys"));
-            keys->setAccessibleName(shortcut);
-        }
-        auto* buttons = layOut(page, QObject::tr("One shortcut to expand"), keys, text);
-        // The key may never reach this application (another program holds it, or there is
-        // no X11 display): the page can always be left without it.
+        auto* buttons = layOut(page, QObject::tr("One shortcut to expand"), nullptr, QString());
+        auto* column = static_cast<QVBoxLayout*>(page->layout());
+        // The keys to press, the text, and the commands for the desktop's settings: what the
+        // session offers, told afresh whenever that changes.
+        auto* keysHolder = new QWidget(page);
+        auto* keysLayout = new QVBoxLayout(keysHolder);
+        keysLayout->setContentsMargins(0, 0, 0, 0);
+        auto* text = bodyLabel(QString(), page);
+        text->setObjectName(QStringLiteral("ShortcutGuide"));
+        auto* commands = new QWidget(page);
+        commands->setObjectName(QStringLiteral("ShortcutCommands"));
+        auto* commandsLayout = new QVBoxLayout(commands);
+        commandsLayout->setContentsMargins(0, 0, 0, 0);
+        column->insertWidget(1, keysHolder, 1);
+        column->insertWidget(2, text);
+        column->insertWidget(3, commands, 1);
+        commandsLayout->setAlignment(Qt::AlignTop);
+        const IntroEnvironment environment = m_environment;
+        const auto apply = [environment, column, keysHolder, text, commands] {
+            ExpandShortcutGuide guide;
+            if (environment.expandShortcutGuide) {
+                guide = environment.expandShortcutGuide();
+            } else {
+                guide.keys = environment.expandShortcutText ? environment.expandShortcutText() : QString();
+                guide.text = guide.keys.isEmpty()
+                    ? QObject::tr("No expand shortcut is set. Record one in the preferences, then press it to go "
+                                  "on, or click Next.")
+                    : QObject::tr("In any editor, type an abbreviation and press %1: the abbreviation becomes "
+                                  "code. Press %1 now to go on.")
+                          .arg(guide.keys);
+            }
+            text->setText(guide.text);
+            qDeleteAll(keysHolder->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+            // The keys only where pressing them reaches Quillet.
+            if (!guide.keys.isEmpty()) {
+                auto* keys = new IntroImageView(keysPicture(keyNames(guide.keys)), keysHolder);
+                keys->setObjectName(QStringLiteral("ShortcutKeys"));
+                keys->setAccessibleName(guide.keys);
+                keysHolder->layout()->addWidget(keys);
+            }
+            // Without a picture the text sits in the middle of the page.
+            column->setStretchFactor(commands, guide.keys.isEmpty() ? 1 : 0);
+            qDeleteAll(commands->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+            for (const QString& command : guide.commands)
+                commands->layout()->addWidget(commandLine(command, commands));
+            commands->setVisible(!guide.commands.isEmpty());
+        };
+        apply();
+        if (environment.watchExpandShortcutGuide)
+            environment.watchExpandShortcutGuide(page, apply);
+        // The keys may never reach this application (another program holds them, or the
+        // desktop binds none): the page can always be left without them.
         QObject::connect(addButton(buttons, QObject::tr("Next"), QStringLiteral("next"), false), &QPushButton::clicked,
             page, &ShortcutIntroViewController::requestNextPage);
         return page;

@@ -2,6 +2,7 @@
 
 #include "library/App.h"
 
+#include <QHideEvent>
 #include <QPointer>
 #include <QTimer>
 
@@ -52,7 +53,10 @@ void ShortcutIntroViewController::showEvent(QShowEvent* event)
 
 void ShortcutIntroViewController::hideEvent(QHideEvent* event)
 {
-    removeAction();
+    // A minimised window still waits for the press: the user may be binding the shortcut in
+    // the desktop's settings meanwhile.
+    if (!event->spontaneous())
+        removeAction();
     IntroViewController::hideEvent(event);
 }
 

@@ -14,8 +14,8 @@ class App;
 /// a one-shot custom action on the library holder.
 ///
 /// The action belongs to the page: when the page is hidden (the introduction moves on, the
-/// window closes) or deleted, it removes the action it installed, so a press after the
-/// introduction is gone expands as usual. An action installed by someone else is left alone.
+/// window closes, but not when it is only minimised) or deleted, it removes the action it installed, so a press after
+/// the introduction is gone expands as usual. An action installed by someone else is left alone.
 class ShortcutIntroViewController final : public IntroViewController {
     Q_OBJECT
 public:

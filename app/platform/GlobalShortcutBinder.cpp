@@ -12,9 +12,10 @@ GlobalShortcutBinder::GlobalShortcutBinder(UserDefaults& defaults, std::unique_p
     , m_defaults(defaults)
     , m_grabber(std::move(grabber))
 {
+    // Without an X11 display the desktop binds the shortcuts (its portal, its settings), and
+    // the application tells the user how.
     if (!m_grabber->isAvailable())
-        qCInfo(shortcutsLog) << "No X11 display: the global shortcuts are off; the D-Bus methods and the "
-                                "command line still expand";
+        qCInfo(shortcutsLog) << "No X11 display: no keys are grabbed";
     m_grabber->setPressHandler(
         [this](const Shortcut& shortcut, KeyboardHold hold) { dispatch(shortcut, std::move(hold)); });
     m_grabber->setLostHandler([this](const Shortcut& shortcut) { lost(shortcut); });

@@ -39,8 +39,8 @@ public:
 
 /// Binds settings keys holding shortcuts to actions. A binding follows later changes of
 /// the stored value (a new shortcut is taken, a cleared one let go) without binding
-/// again. Actions run on the main thread. Without global grabs (Wayland) it says so once
-/// in the log and binds nothing. A shortcut that another program holds, or took while this
+/// again. Actions run on the main thread. Without global grabs (Wayland) it binds nothing
+/// (GlobalShortcutsPortal binds through the desktop there). A shortcut that another program holds, or took while this
 /// process was stopped, is announced once (shortcutUnavailable) and taken when retried after
 /// that program let it go.
 class GlobalShortcutBinder final : public QObject {

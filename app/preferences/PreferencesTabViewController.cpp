@@ -11,7 +11,7 @@
 namespace quillet {
 
 PreferencesTabViewController::PreferencesTabViewController(
-    UserDefaults& defaults, StartAtLogin* startAtLogin, QWidget* parent)
+    UserDefaults& defaults, StartAtLogin* startAtLogin, GlobalShortcutRoutes* shortcutRoutes, QWidget* parent)
     : orv::AutoresizingTabViewController(parent)
 {
     setObjectName(QStringLiteral("PreferencesTabViewController"));
@@ -22,7 +22,7 @@ PreferencesTabViewController::PreferencesTabViewController(
     connect(bar, &QTabBar::currentChanged, this, &PreferencesTabViewController::sizeByCurrentPage);
     setTabBar(bar);
     setDocumentMode(true);
-    addTab(new ShortcutsPreferencesViewController(defaults), tr("Shortcuts"));
+    addTab(new ShortcutsPreferencesViewController(defaults, shortcutRoutes), tr("Shortcuts"));
     addTab(new TextPreferencesViewController(defaults), tr("Text"));
     addTab(new GeneralPreferencesViewController(defaults, startAtLogin), tr("General"));
     sizeByCurrentPage(currentIndex());

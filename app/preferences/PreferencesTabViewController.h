@@ -5,6 +5,7 @@
 
 namespace quillet {
 
+class GlobalShortcutRoutes;
 class StartAtLogin;
 class UserDefaults;
 
@@ -16,7 +17,9 @@ class PreferencesTabViewController final : public orv::AutoresizingTabViewContro
 public:
     enum class Tab { shortcuts = 0, text = 1, general = 2 };
 
-    PreferencesTabViewController(UserDefaults& defaults, StartAtLogin* startAtLogin, QWidget* parent = nullptr);
+    /// shortcutRoutes (may be null) tells the shortcuts tab how each shortcut reaches Quillet.
+    PreferencesTabViewController(UserDefaults& defaults, StartAtLogin* startAtLogin,
+        GlobalShortcutRoutes* shortcutRoutes = nullptr, QWidget* parent = nullptr);
 
     /// The tabs by name.
     orv::TabController<Tab> tabs() { return orv::TabController<Tab>(this); }

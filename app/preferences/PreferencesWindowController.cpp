@@ -9,14 +9,15 @@
 
 namespace quillet {
 
-PreferencesWindowController::PreferencesWindowController(UserDefaults& defaults, StartAtLogin* startAtLogin)
+PreferencesWindowController::PreferencesWindowController(
+    UserDefaults& defaults, StartAtLogin* startAtLogin, GlobalShortcutRoutes* shortcutRoutes)
     : m_window(new QWidget(nullptr, Qt::Window))
 {
     m_window->setObjectName(QStringLiteral("PreferencesWindow"));
     m_window->setAccessibleName(QWidget::tr("Preferences"));
     auto* layout = new QVBoxLayout(m_window);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_tabs = new PreferencesTabViewController(defaults, startAtLogin, m_window);
+    m_tabs = new PreferencesTabViewController(defaults, startAtLogin, shortcutRoutes, m_window);
     layout->addWidget(m_tabs);
     m_window->setWindowTitle(m_tabs->tabText(m_tabs->currentIndex()));
 

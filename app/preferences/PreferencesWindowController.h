@@ -6,6 +6,7 @@ class QWidget;
 
 namespace quillet {
 
+class GlobalShortcutRoutes;
 class PreferencesTabViewController;
 class StartAtLogin;
 class UserDefaults;
@@ -14,7 +15,9 @@ class UserDefaults;
 /// titles the window and sizes it. Made on first use and kept; closing only hides it.
 class PreferencesWindowController {
 public:
-    PreferencesWindowController(UserDefaults& defaults, StartAtLogin* startAtLogin);
+    /// shortcutRoutes (may be null) tells how each global shortcut reaches Quillet.
+    PreferencesWindowController(
+        UserDefaults& defaults, StartAtLogin* startAtLogin, GlobalShortcutRoutes* shortcutRoutes = nullptr);
     ~PreferencesWindowController();
     PreferencesWindowController(const PreferencesWindowController&) = delete;
     PreferencesWindowController& operator=(const PreferencesWindowController&) = delete;

@@ -49,6 +49,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     , m_notifications(services.notifications ? services.notifications : &UserNotificationController::shared())
     , m_appearanceController(std::make_unique<AppearanceController>(
           services.appearanceBus ? *services.appearanceBus : QDBusConnection::sessionBus()))
+    , m_portalBus(std::move(services.portalBus))
+    , m_waylandSession(services.waylandSession)
     , m_wantsStatusItem(services.statusItem)
 {
     if (!m_defaults)
@@ -102,6 +104,7 @@ void AppDelegate::bindGlobalShortcuts()
 {
     if (!m_keyGrabber)
         m_keyGrabber = std::make_unique<X11KeyGrabber>();
+    const bool keyGrabs = m_keyGrabber->isAvailable();
     m_binder = std::make_unique<GlobalShortcutBinder>(*m_defaults, std::move(m_keyGrabber));
     connect(m_binder.get(), &GlobalShortcutBinder::shortcutUnavailable, this,
         [this](UserDefaultsKey key, const Shortcut& shortcut) {
@@ -137,6 +140,78 @@ void AppDelegate::bindGlobalShortcuts()
                 self->runGlobalAction(action);
         });
     }
+
+    // Where the desktop owns the keyboard, it binds the shortcuts through its portal, if it
+    // has one; the desktop's settings can always run the actions (ActivateAction).
+    const bool wayland = m_waylandSession.value_or(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || qgetenv("XDG_SESSION_TYPE") == "wayland"
+        || QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
+    if (!keyGrabs || wayland) {
+        // A connection of its own, whose first portal call registers the application.
+        m_portal = std::make_unique<GlobalShortcutsPortal>(m_portalBus
+                ? *m_portalBus
+                : QDBusConnection::connectToBus(
+                    QDBusConnection::SessionBus, QStringLiteral("quillet-shortcuts-portal")),
+            *m_defaults);
+        m_portal->setActivationHandler([self](const QString& action) {
+            // Run from the event loop, as a grabbed press is.
+            QMetaObject::invokeMethod(
+                self,
+                [self, action] {
+                    if (self)
+                        self->activateGlobalAction(action);
+                },
+                Qt::QueuedConnection);
+        });
+        std::vector<GlobalShortcutsPortal::Entry> entries;
+        for (const auto& [key, description] : {
+                 std::pair { UserDefaultsKey::ExpandTextShortcut, tr("Expand the abbreviation before the caret") },
+                 std::pair { UserDefaultsKey::ShowExpandersShortcut, tr("Show Quillet's editor window") },
+                 std::pair { UserDefaultsKey::ShowExpanderBrowserShortcut, tr("Show or hide the expander browser") },
+             })
+            entries.push_back({ shortcutActionName(key), description, key });
+        m_portal->bind(std::move(entries), QStringLiteral("com.orvanta.Quillet"));
+    }
+    m_routes
+        = std::make_unique<GlobalShortcutRoutes>(*m_defaults, m_binder.get(), m_portal.get(), keyGrabs && !wayland);
+    if (!m_routes->hasKeyRoute()) {
+        if (!m_portal) {
+            tellWhereTheShortcutsAreBound();
+        } else {
+            connect(m_portal.get(), &GlobalShortcutsPortal::changed, this, [this] {
+                const auto status = m_portal->status();
+                if (status == GlobalShortcutsPortal::Status::Missing
+                    || status == GlobalShortcutsPortal::Status::Refused)
+                    tellWhereTheShortcutsAreBound();
+            });
+        }
+    }
+}
+
+void AppDelegate::tellWhereTheShortcutsAreBound()
+{
+    if (m_toldWhereTheShortcutsAreBound || m_routes->hasKeyRoute())
+        return;
+    m_toldWhereTheShortcutsAreBound = true;
+    qCInfo(appLog) << "No global shortcut reaches every window: the desktop's keyboard settings must run the actions";
+    const auto keys = m_defaults->shortcut(UserDefaultsKey::ExpandTextShortcut);
+    const icu::UnicodeString description = icuString(
+        tr("This desktop lets no program take keys for itself and binds none for Quillet. In its keyboard "
+           "settings, bind %1 to the command \u201c%2\u201d. Quillet's Preferences show the commands of every "
+           "shortcut.")
+            .arg(keys ? keys->displayText() : tr("keys"),
+                globalActionCommands(shortcutActionName(UserDefaultsKey::ExpandTextShortcut)).constFirst()));
+    m_notifications->deliver(UserNotificationBuilder().notification(BasicUserError(
+        localized(u"Bind Quillet's shortcuts in your desktop", "Shortcuts without grabs title"), description)));
+}
+
+bool AppDelegate::activateGlobalAction(const QString& action)
+{
+    const auto known = globalActionNamed(action.toStdString());
+    if (!known)
+        return false;
+    runGlobalAction(*known);
+    return true;
 }
 
 void AppDelegate::runGlobalAction(GlobalAction action)

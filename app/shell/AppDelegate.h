@@ -6,6 +6,8 @@
 #include "platform/Appearance.h"
 #include "platform/ClipboardPaster.h"
 #include "platform/GlobalShortcutBinder.h"
+#include "platform/GlobalShortcutRoutes.h"
+#include "platform/GlobalShortcutsPortal.h"
 #include "platform/KeyboardHold.h"
 #include "platform/UserNotificationController.h"
 
@@ -69,6 +71,11 @@ public:
         UserNotificationController* notifications = nullptr;
         /// The appearance controller's bus; the session bus when none.
         std::optional<QDBusConnection> appearanceBus;
+        /// The bus of the global shortcuts portal; the session bus when none.
+        std::optional<QDBusConnection> portalBus;
+        /// Whether the session is a Wayland one, where key grabs hear X11 windows alone and
+        /// the desktop's portal is asked for the shortcuts; read from the environment when none.
+        std::optional<bool> waylandSession;
         /// Whether to show a tray icon (tests run without one).
         bool statusItem = true;
     };
@@ -126,6 +133,13 @@ public:
     AppearanceController& appearanceController() { return *m_appearanceController; }
     UserDefaults& defaults() { return *m_defaults; }
     GlobalShortcutBinder* shortcutBinder() const { return m_binder.get(); }
+    /// The portal's bindings of the global shortcuts; null where the keys are grabbed.
+    GlobalShortcutsPortal* shortcutsPortal() const { return m_portal.get(); }
+    /// How each global shortcut reaches the application; null before the start-up.
+    GlobalShortcutRoutes* shortcutRoutes() const { return m_routes.get(); }
+    /// Runs the global action of the name ("expand", "show-editor", "toggle-browser") as its
+    /// shortcut does; false for any other name.
+    bool activateGlobalAction(const QString& action);
 
     // ExpandingControllerDelegate
     void expandingControllerDidStartExpanding(ExpandingController& controller) override;
@@ -146,6 +160,9 @@ public:
 
 private:
     void bindGlobalShortcuts();
+    /// Neither key grabs nor the portal reach every window: the user is told once how to bind
+    /// the shortcuts in the desktop's settings.
+    void tellWhereTheShortcutsAreBound();
     void setUpStatusItem();
     void updateStatusBarIcon(bool active, bool delayed);
     void setStatusIcon(bool active);
@@ -157,6 +174,11 @@ private:
     ExpandingController m_expandingController;
     std::unique_ptr<AppearanceController> m_appearanceController;
     std::unique_ptr<GlobalShortcutBinder> m_binder;
+    std::optional<QDBusConnection> m_portalBus;
+    std::optional<bool> m_waylandSession;
+    std::unique_ptr<GlobalShortcutsPortal> m_portal;
+    std::unique_ptr<GlobalShortcutRoutes> m_routes;
+    bool m_toldWhereTheShortcutsAreBound = false;
     // The keys typed after the expand shortcut wait on it until its press ends, or until the
     // hold's bound if that comes first.
     KeyboardHold m_keysTypedAfterPress;

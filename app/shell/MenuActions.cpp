@@ -7,6 +7,7 @@
 #include "library/App.h"
 #include "library/ResourceLocator.h"
 #include "library/Websites.h"
+#include "platform/GlobalShortcutRoutes.h"
 #include "platform/UserDefaults.h"
 #include "preferences/PreferencesWindowController.h"
 #include "shell/StatusMenu.h"
@@ -65,6 +66,24 @@ MenuActions::MenuActions(Services services, QObject* parent)
     }
     if (!intro.app)
         intro.app = []() -> App& { return App::shared(); };
+    if (auto routes = m_services.shortcutRoutes; routes && !intro.expandShortcutGuide) {
+        intro.expandShortcutGuide = [routes, defaults] {
+            ShortcutReach reach;
+            if (const auto stored = defaults->shortcut(UserDefaultsKey::ExpandTextShortcut))
+                reach = { .route = ShortcutReach::Route::KeyGrab,
+                    .storedKeys = stored->displayText(),
+                    .grabbed = true,
+                    .assignedKeys = {} };
+            if (GlobalShortcutRoutes* known = routes())
+                reach = known->reach(UserDefaultsKey::ExpandTextShortcut);
+            const ShortcutGuidance guidance = introductionGuidance(reach);
+            return ExpandShortcutGuide { .text = guidance.text, .keys = guidance.keys, .commands = guidance.commands };
+        };
+        intro.watchExpandShortcutGuide = [routes](QObject* receiver, std::function<void()> changed) {
+            if (GlobalShortcutRoutes* known = routes())
+                connect(known, &GlobalShortcutRoutes::changed, receiver, std::move(changed));
+        };
+    }
 }
 
 MenuActions::~MenuActions() = default;
@@ -178,7 +197,8 @@ void MenuActions::showPreferences()
     if (m_services.preferencesWillShow)
         m_services.preferencesWillShow();
     if (!m_preferences)
-        m_preferences = std::make_unique<PreferencesWindowController>(*m_services.defaults, m_services.startAtLogin);
+        m_preferences = std::make_unique<PreferencesWindowController>(*m_services.defaults, m_services.startAtLogin,
+            m_services.shortcutRoutes ? m_services.shortcutRoutes() : nullptr);
     m_preferences->showWindow();
 }
 

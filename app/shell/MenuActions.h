@@ -18,6 +18,7 @@ class AboutWindowController;
 
 namespace quillet {
 
+class GlobalShortcutRoutes;
 class IntroWindow;
 class PreferencesWindowController;
 class ResourceLocator;
@@ -48,6 +49,10 @@ public:
         StartAtLogin* startAtLogin = nullptr;
         /// Ends the application; QCoreApplication::quit when empty.
         std::function<void()> terminate;
+        /// How each global shortcut reaches the application, told on the introduction's
+        /// shortcut page and in the preferences; may be empty or answer nullptr (the keys are
+        /// then taken as recorded).
+        std::function<GlobalShortcutRoutes*()> shortcutRoutes;
         /// Runs each time the preferences are asked for (the shortcuts another program held
         /// are tried again); may be empty.
         std::function<void()> preferencesWillShow;

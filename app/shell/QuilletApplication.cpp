@@ -332,9 +332,13 @@ MenuActions::Services QuilletApplication::Parts::menuServices()
     services.intro.isAccessibilityTrusted
         = [this](bool prompt) { return delegate.expandingController().isAccessibilityTrusted(prompt); };
     // A shortcut another program held may be free by the time the user looks at them.
+    services.shortcutRoutes = [this] { return delegate.shortcutRoutes(); };
     services.preferencesWillShow = [this] {
         if (auto* binder = delegate.shortcutBinder())
             binder->retryUnavailableShortcuts();
+        // The user may have given the desktop's shortcuts other keys in its settings.
+        if (auto* portal = delegate.shortcutsPortal())
+            portal->refresh();
     };
     return services;
 }

@@ -23,8 +23,9 @@ BusService::BusService(std::unique_ptr<QObject> object, const QString& name, con
         m_object.get(),
         [this, name, path, &owned] {
             QDBusConnection connection(m_connectionName);
-            connection.registerObject(
-                path, m_object.get(), QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+            connection.registerObject(path, m_object.get(),
+                QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
+                    | QDBusConnection::ExportAllProperties);
             owned = connection.registerService(name);
         },
         Qt::BlockingQueuedConnection);
