@@ -1,5 +1,6 @@
 #include "editor/InputVariableViewController.h"
 
+#include "OrvTextView/Misc/ReadableText.h"
 #include "docs/views/QtText.h"
 #include "editor/ErrorLabel.h"
 
@@ -116,8 +117,18 @@ QTableWidget* makeTable(const QStringList& headers, QWidget* parent)
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setMinimumHeight(100);
-    table->setStyleSheet(QStringLiteral("QTableWidget { selection-background-color: rgba(69, 155, 255, 51);"
-                                        " selection-color: palette(text); }"));
+    // The selected row is #459BFF at 20 % over the table's ground, given as the one opaque colour
+    // it makes: a translucent selection would be laid by the row and again by each of its cells.
+    orv::followPalette(table, [table] {
+        const QColor ground = table->palette().color(QPalette::Base).toRgb();
+        const QColor tint(0x45, 0x9b, 0xff);
+        const auto over = [](int under, int colour) { return qRound(under + (colour - under) * 0.2); };
+        const QColor band(
+            over(ground.red(), tint.red()), over(ground.green(), tint.green()), over(ground.blue(), tint.blue()));
+        table->setStyleSheet(QStringLiteral("QTableWidget { selection-background-color: %1;"
+                                            " selection-color: palette(text); }")
+                                 .arg(band.name()));
+    });
     return table;
 }
 

@@ -253,6 +253,69 @@ TEST_F(ExpanderEditorTest, APopoverWritesOnceWhenItClosesAndNeverANameStillBeing
     }
 }
 
+TEST_F(ExpanderEditorTest, ANewVariableKeepsTheKindAndTheNameItWasGiven)
+{
+    // Each kind chosen for a new variable named "tv", read back from the library file once the
+    // popover has closed; a kind still missing its values is kept without them.
+    const std::pair<QString, std::string> kinds[] = { { "Text", "${tv:text}" }, { "Text (lazy)", "${tv:text?}" },
+        { "Number", "${tv:number}" }, { "Word", "${tv:word}" }, { "Identifier", "${tv:identifier}" },
+        { "Switch", "${tv:switch}" }, { "Expander", "${tv:exp}" }, { "Enum", "${tv:enum}" } };
+    const auto savedPattern
+        = [this] { return savedLibrary()["bundles"][0]["expanders"][0]["pattern"].get<std::string>(); };
+    const auto openEditor = [] {
+        auto* popover = qobject_cast<VariablePopover*>(QApplication::activePopupWidget());
+        return popover ? qobject_cast<InputVariableViewController*>(popover->content()) : nullptr;
+    };
+    for (const auto& [kind, declaration] : kinds) {
+        SCOPED_TRACE(kind.toStdString());
+        expanderInEdit->setPattern(u"go ");
+        VariableTextView* view = pane->patternTextView();
+        view->setFocus();
+        view->moveCursor(QTextCursor::End);
+        QTest::mouseClick(pane->addVariableButton(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return openEditor() != nullptr; }, 5000));
+        InputVariableViewController* editor = openEditor();
+        QTest::keyClicks(editor->nameField(), "tv");
+        editor->kindChooser()->setCurrentIndex(editor->kindChooser()->findText(kind));
+        QApplication::activePopupWidget()->close();
+        EXPECT_EQ(savedPattern(), "go " + declaration);
+
+        // Opened again, it shows what is stored.
+        const auto tokens = view->tokens();
+        ASSERT_EQ(tokens.size(), 1u);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, tokens[0].frame.center().toPoint());
+        ASSERT_NE(openEditor(), nullptr);
+        EXPECT_EQ(openEditor()->kindChooser()->currentText(), kind);
+        EXPECT_EQ(openEditor()->nameField()->text(), "tv");
+        QApplication::activePopupWidget()->close();
+        EXPECT_EQ(savedPattern(), "go " + declaration);
+    }
+}
+
+TEST_F(ExpanderEditorTest, APopoverOpensOnWhatIsStoredAfterAKindChangeLeftBehind)
+{
+    expanderInEdit->setPattern(u"go ${tv:text=abc}");
+    VariableTextView* view = pane->patternTextView();
+    const auto open = [&] {
+        const auto tokens = view->tokens();
+        EXPECT_EQ(tokens.size(), 1u);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, tokens.at(0).frame.center().toPoint());
+        return dynamic_cast<InputVariableCell*>(tokens.at(0).cell)->inputVariableViewController();
+    };
+    InputVariableViewController* editor = open();
+    editor->kindChooser()->setCurrentIndex(editor->kindChooser()->findText("Enum"));
+    ASSERT_TRUE(editor->errorLabel()->isVisibleTo(editor));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_FALSE(VariablePopover::isAnyOpen());
+    EXPECT_EQ(pattern(), "go ${tv:text=abc}");
+
+    editor = open();
+    EXPECT_EQ(editor->kindChooser()->currentText(), "Text");
+    EXPECT_EQ(editor->defaultValueField()->text(), "abc");
+    EXPECT_FALSE(editor->valueBox()->isVisibleTo(editor));
+    EXPECT_FALSE(editor->errorLabel()->isVisibleTo(editor));
+}
+
 TEST_F(ExpanderEditorTest, PlaceholderTokensEditTheirFilterChain)
 {
     VariableTextView* view = pane->outputTextView();

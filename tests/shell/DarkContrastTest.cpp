@@ -9,6 +9,7 @@
 #include "editor/EditorTestSupport.h"
 #include "editor/EditorWindowController.h"
 #include "editor/ExpanderAndPatternViewController.h"
+#include "editor/SupportedLanguagesViewController.h"
 #include "editor/VariableTextView.h"
 #include "platform/UserDefaults.h"
 #include "preferences/GeneralPreferencesViewController.h"
@@ -20,7 +21,9 @@
 #include <QHash>
 #include <QImage>
 #include <QLabel>
+#include <QListView>
 #include <QSettings>
+#include <QStyle>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -303,6 +306,49 @@ TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
                 }
             }
         }
+    }
+}
+
+TEST_F(DarkContrastTest, TheLanguagesChoosersCurrentRowReadsInEveryLook)
+{
+    const auto highlighted = [](const DarkLook& look, QColor highlight, QColor highlightedText) {
+        QPalette palette = paletteOf(look);
+        for (const auto group : { QPalette::Active, QPalette::Inactive }) {
+            palette.setColor(group, QPalette::Highlight, highlight);
+            palette.setColor(group, QPalette::HighlightedText, highlightedText);
+        }
+        return palette;
+    };
+    // The style's own light palette, KDE's Breeze and Breeze Dark colours, and Adwaita-Dark.
+    const std::pair<const char*, QPalette> looks[] = {
+        { "Light", lightPalette },
+        { "Breeze",
+            highlighted({ "", QColor(0xef, 0xf0, 0xf1), QColor(0x23, 0x26, 0x29), QColor(0xfc, 0xfc, 0xfc),
+                            QColor(0x23, 0x26, 0x29), QColor(0xa0, 0xa1, 0xa3), QColor(0x23, 0x26, 0x29, 0x80) },
+                QColor(0x3d, 0xae, 0xe9), QColor(0xfc, 0xfc, 0xfc)) },
+        { "BreezeDark",
+            highlighted({ "", QColor(0x31, 0x36, 0x3b), QColor(0xef, 0xf0, 0xf1), QColor(0x23, 0x26, 0x29),
+                            QColor(0xef, 0xf0, 0xf1), QColor(0x63, 0x68, 0x6d), QColor(0xef, 0xf0, 0xf1, 0x80) },
+                QColor(0x3d, 0xae, 0xe9), QColor(0xef, 0xf0, 0xf1)) },
+        { "AdwaitaDark",
+            highlighted({ "", QColor(0x35, 0x35, 0x35), QColor(0xee, 0xee, 0xec), QColor(0x2d, 0x2d, 0x2d),
+                            QColor(0xee, 0xee, 0xec), QColor(0x91, 0x91, 0x90), QColor(0x7d, 0x7d, 0x7d) },
+                QColor(0x15, 0x53, 0x9e), Qt::white) },
+    };
+    for (const auto& [name, palette] : looks) {
+        SCOPED_TRACE(name);
+        QApplication::setPalette(palette);
+        SupportedLanguagesViewController chooser;
+        chooser.setExpander(expander(0, 0));
+        shown(&chooser);
+        QListView* list = chooser.listView();
+        ASSERT_TRUE(list->selectionModel()->isSelected(list->currentIndex()));
+        // The language's name, right of its check box.
+        QRect row = list->visualRect(list->currentIndex());
+        row.setLeft(row.left() + list->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, list) + 8);
+        const Measured current = measure(drawn(list->viewport(), row));
+        EXPECT_GE(current.ratio(), 4.5) << current.ink.name().toStdString() << " on "
+                                        << current.ground.name().toStdString();
     }
 }
 
