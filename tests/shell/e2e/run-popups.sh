@@ -2,11 +2,12 @@
 # The real quillet-app's pop-ups (the bundle list's menu, the languages chooser, a variable's
 # popover) are found by an independent AT-SPI reader among the application's windows while
 # they are open. Runs inside
-#   xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- run-popups.sh BIN
-# BIN holds quillet and quillet-app. Every wait has a deadline.
+#   xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- run-popups.sh BIN [PYTHON]
+# BIN holds quillet and quillet-app; PYTHON has python3-gi. Every wait has a deadline.
 set -uo pipefail
 
 bin=$1
+python=${2:-/usr/bin/python3}
 here=$(dirname "$0")
 
 source "$here/../AppSession.sh"
@@ -33,6 +34,6 @@ wait_until 20 sh -c 'xdotool search --onlyvisible --classname quillet-app' &&
 [ -n "$window" ] || { fail "the editor window did not open"; exit 1; }
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
 
-python3 "$here/popups_reader.py" || fail "a pop-up was missing from the accessibility tree"
+"$python" "$here/popups_reader.py" || fail "a pop-up was missing from the accessibility tree"
 [ $failures -eq 0 ] && echo "every pop-up reaches assistive technologies"
 exit $((failures > 0))
