@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -114,9 +115,8 @@ public:
             std::max(size.height(), SupportedLanguagesViewController::rowHeight(option.fontMetrics)) };
     }
 
-    /// The current row keeps the style's highlight, with its name in the look's own colour
-    /// when that reads on it at 4.5:1, else in black or white: white letters on a light
-    /// highlight (Breeze's) may not.
+    /// The current row keeps the look's highlight, with its name in a colour that reads on it
+    /// at 4.5:1: white letters on a light highlight (Breeze's) do not.
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QStyleOptionViewItem row(option);
@@ -129,13 +129,19 @@ public:
             const auto over = [&](float under, float colour) { return under + (colour - under) * bar.alphaF(); };
             const QColor ground = QColor::fromRgbF(
                 over(base.redF(), bar.redF()), over(base.greenF(), bar.greenF()), over(base.blueF(), bar.blueF()));
-            const QColor text = option.palette.color(group, QPalette::HighlightedText);
-            const QColor strongest
-                = orv::contrastRatio(Qt::black, ground) > orv::contrastRatio(Qt::white, ground) ? Qt::black : Qt::white;
-            // Small letters, smoothed at their edges, never show their whole colour: a colour only
-            // just at the bar would draw below it, so one that falls short gives way to the strongest.
+            // The row is drawn on that ground as an unselected one, so that its box keeps its
+            // look, in the first colour that reads there: the look's own for a highlight, its
+            // text colour, or else black or white (small smoothed letters never show their whole
+            // colour, so one only just at the bar would draw below it).
+            QColor text = option.palette.color(group, QPalette::HighlightedText);
             if (orv::contrastRatio(text, ground) < 4.5)
-                row.palette.setColor(group, QPalette::HighlightedText, strongest);
+                text = option.palette.color(group, QPalette::Text);
+            if (orv::contrastRatio(text, ground) < 4.5)
+                text = orv::contrastRatio(Qt::black, ground) > orv::contrastRatio(Qt::white, ground) ? Qt::black
+                                                                                                     : Qt::white;
+            painter->fillRect(option.rect, ground);
+            row.state &= ~QStyle::State_Selected;
+            row.palette.setColor(group, QPalette::Text, text);
         }
         QStyledItemDelegate::paint(painter, row, index);
     }
