@@ -158,7 +158,7 @@ void InputVariableEditorState::loadDeclaration(const icu::UnicodeString& declara
 {
     auto controller = makeController();
     try {
-        auto variable = VariableFactory().parseVariable(declaration, m_expander.get(), *controller);
+        auto variable = VariableFactory().parseVariable(declaration, nullptr, *controller);
         setVariable(std::move(variable), std::move(controller));
         return;
     } catch (const std::exception&) {

@@ -270,8 +270,8 @@ TEST_F(ExpanderEditorTest, ANewVariableKeepsTheKindAndTheNameItWasGiven)
         SCOPED_TRACE(kind.toStdString());
         expanderInEdit->setPattern(u"go ");
         VariableTextView* view = pane->patternTextView();
-        view->setFocus();
         view->moveCursor(QTextCursor::End);
+        view->setFocus();
         QTest::mouseClick(pane->addVariableButton(), Qt::LeftButton);
         ASSERT_TRUE(QTest::qWaitFor([&] { return openEditor() != nullptr; }, 5000));
         InputVariableViewController* editor = openEditor();
@@ -281,12 +281,9 @@ TEST_F(ExpanderEditorTest, ANewVariableKeepsTheKindAndTheNameItWasGiven)
         EXPECT_EQ(savedPattern(), "go " + declaration);
 
         // Opened again, it shows what is stored.
-        const auto tokens = view->tokens();
-        ASSERT_EQ(tokens.size(), 1u);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, tokens[0].frame.center().toPoint());
-        ASSERT_NE(openEditor(), nullptr);
-        EXPECT_EQ(openEditor()->kindChooser()->currentText(), kind);
-        EXPECT_EQ(openEditor()->nameField()->text(), "tv");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->tokens().at(0).frame.center().toPoint());
+        ASSERT_NE(editor = openEditor(), nullptr);
+        EXPECT_EQ(editor->kindChooser()->currentText() + editor->nameField()->text(), kind + "tv");
         QApplication::activePopupWidget()->close();
         EXPECT_EQ(savedPattern(), "go " + declaration);
     }
@@ -295,25 +292,18 @@ TEST_F(ExpanderEditorTest, ANewVariableKeepsTheKindAndTheNameItWasGiven)
 TEST_F(ExpanderEditorTest, APopoverOpensOnWhatIsStoredAfterAKindChangeLeftBehind)
 {
     expanderInEdit->setPattern(u"go ${tv:text=abc}");
-    VariableTextView* view = pane->patternTextView();
-    const auto open = [&] {
-        const auto tokens = view->tokens();
-        EXPECT_EQ(tokens.size(), 1u);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, tokens.at(0).frame.center().toPoint());
-        return dynamic_cast<InputVariableCell*>(tokens.at(0).cell)->inputVariableViewController();
-    };
-    InputVariableViewController* editor = open();
-    editor->kindChooser()->setCurrentIndex(editor->kindChooser()->findText("Enum"));
-    ASSERT_TRUE(editor->errorLabel()->isVisibleTo(editor));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    ASSERT_FALSE(VariablePopover::isAnyOpen());
-    EXPECT_EQ(pattern(), "go ${tv:text=abc}");
-
-    editor = open();
-    EXPECT_EQ(editor->kindChooser()->currentText(), "Text");
-    EXPECT_EQ(editor->defaultValueField()->text(), "abc");
-    EXPECT_FALSE(editor->valueBox()->isVisibleTo(editor));
-    EXPECT_FALSE(editor->errorLabel()->isVisibleTo(editor));
+    auto* cell = dynamic_cast<InputVariableCell*>(pane->patternTextView()->tokens().at(0).cell);
+    for (const QString kind : { "Enum", "Text" }) {
+        SCOPED_TRACE(kind.toStdString());
+        cell->show(QRectF(0, 0, 1, 1), pane->patternTextView());
+        InputVariableViewController* editor = cell->inputVariableViewController();
+        EXPECT_EQ(editor->kindChooser()->currentText(), "Text") << "the kind stored";
+        EXPECT_EQ(editor->defaultValueField()->text(), "abc");
+        EXPECT_FALSE(editor->errorLabel()->isVisibleTo(editor));
+        editor->kindChooser()->setCurrentIndex(editor->kindChooser()->findText(kind));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_EQ(pattern(), "go ${tv:text=abc}");
+    }
 }
 
 TEST_F(ExpanderEditorTest, PlaceholderTokensEditTheirFilterChain)
