@@ -10,7 +10,7 @@
 namespace quillet {
 namespace {
 
-/// The application with every visible top-level window, pop-ups included, as its children.
+/// The application with its windows, and its pop-ups while they show, as its children.
 class ApplicationWithPopups final : public QAccessibleApplication {
 public:
     int childCount() const override { return static_cast<int>(windows().size()); }
