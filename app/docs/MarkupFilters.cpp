@@ -5,7 +5,10 @@
 #include "text/StringMatching.h"
 #include "text/Tag.h"
 
+#include <unicode/uchar.h>
+
 #include <functional>
+#include <vector>
 
 namespace quillet {
 
@@ -32,6 +35,46 @@ icu::UnicodeString group(const CaptureGroups& groups, int32_t index)
 icu::UnicodeString element(TagName name, const icu::UnicodeString& content)
 {
     return Tag(name, std::nullopt, std::nullopt, {}, { content }).html();
+}
+
+// Whether the elements that earlier filters made in a text close within it, in order: text
+// put into a new element must not hold half of another (the end of a code block and the start
+// of the line after it, two items of a list), or the page would not nest.
+bool closesItsElements(const icu::UnicodeString& text)
+{
+    std::vector<icu::UnicodeString> open;
+    int32_t at = text.indexOf(u'<');
+    while (at >= 0) {
+        const int32_t end = text.indexOf(u'>', at);
+        if (end < 0)
+            break;
+        const bool closing = at + 1 < end && text[at + 1] == u'/';
+        const bool empty = text[end - 1] == u'/';
+        const int32_t nameStart = at + (closing ? 2 : 1);
+        int32_t nameEnd = nameStart;
+        while (nameEnd < end && (u_isalnum(text[nameEnd])))
+            ++nameEnd;
+        const icu::UnicodeString name(text, nameStart, nameEnd - nameStart);
+        if (!name.isEmpty() && !empty) {
+            if (!closing)
+                open.push_back(name);
+            else if (open.empty() || open.back() != name)
+                return false;
+            else
+                open.pop_back();
+        }
+        at = text.indexOf(u'<', end);
+    }
+    return open.empty();
+}
+
+// An element around group 1 when it closes what it holds, else the match as it stands.
+std::function<icu::UnicodeString(const CaptureGroups&)> wrapping(TagName name)
+{
+    return [name](const CaptureGroups& groups) {
+        const icu::UnicodeString content = group(groups, 1);
+        return closesItsElements(content) ? element(name, content) : group(groups, 0);
+    };
 }
 
 // One level of code-block indentation: a tab, or else four blanks.
@@ -108,20 +151,17 @@ icu::UnicodeString CodeMarkupFilter::filter(const icu::UnicodeString& text, cons
 
 icu::UnicodeString BoldMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
 {
-    return rewrite(text, uR"((?<=^|[^\*])\*{2}(?!:\w)([^*]+)(?!:\w)\*{2})",
-        [](const CaptureGroups& groups) { return element(TagName::strong, group(groups, 1)); });
+    return rewrite(text, uR"((?<=^|[^\*])\*{2}(?!:\w)([^*\n]+)(?!:\w)\*{2})", wrapping(TagName::strong));
 }
 
 icu::UnicodeString EmphasizeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
 {
-    return rewrite(text, uR"((?<=^|[^\*])\*{1}(?!:\w)([^*]+)(?!:\w)\*{1})",
-        [](const CaptureGroups& groups) { return element(TagName::em, group(groups, 1)); });
+    return rewrite(text, uR"((?<=^|[^\*])\*{1}(?!:\w)([^*\n]+)(?!:\w)\*{1})", wrapping(TagName::em));
 }
 
 icu::UnicodeString InlineCodeMarkupFilter::filter(const icu::UnicodeString& text, const MarkupFilterOptions&) const
 {
-    return rewrite(text, uR"((?<=^|[^\`])`{1}(?!:\w)([^`]+)(?!:\w)`{1})",
-        [](const CaptureGroups& groups) { return element(TagName::code, group(groups, 1)); });
+    return rewrite(text, uR"((?<=^|[^\`])`{1}(?!:\w)([^`\n]+)(?!:\w)`{1})", wrapping(TagName::code));
 }
 
 } // namespace quillet

@@ -9,10 +9,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWidgetAction>
 
 namespace quillet {
 
@@ -40,13 +38,7 @@ BundleEditorViewController::BundleEditorViewController(QWidget* parent)
     m_languagesButton->setObjectName(QStringLiteral("bundleLanguagesButton"));
     m_languagesButton->setText(tr("Languages\u2026"));
     m_languagesButton->setAccessibleName(tr("Choose the bundle's languages"));
-    m_languagesButton->setPopupMode(QToolButton::InstantPopup);
-    auto* languagesMenu = new QMenu(m_languagesButton);
-    m_languagesChooser = new SupportedLanguagesViewController(languagesMenu);
-    auto* chooserAction = new QWidgetAction(languagesMenu);
-    chooserAction->setDefaultWidget(m_languagesChooser);
-    languagesMenu->addAction(chooserAction);
-    m_languagesButton->setMenu(languagesMenu);
+    m_languagesChooser = SupportedLanguagesViewController::openedBy(m_languagesButton);
 
     m_descriptionTextView = new QLMDTextView(this);
     m_descriptionTextView->setObjectName(QStringLiteral("descriptionTextView"));

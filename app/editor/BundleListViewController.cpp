@@ -7,6 +7,7 @@
 #include "text/UserErrorDescriptionType.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -53,7 +54,7 @@ BundleOutlineView::BundleOutlineView(QWidget* parent)
     setDropIndicatorShown(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::MoveAction);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
     QPalette colors = palette();
     const QColor selection(0x45, 0x9B, 0xFF, 128);
     colors.setColor(QPalette::Active, QPalette::Highlight, selection);
@@ -91,7 +92,28 @@ void BundleOutlineView::keyPressEvent(QKeyEvent* event)
     const QRect row = currentIndex().isValid() ? visualRect(currentIndex()) : QRect();
     const QPoint at
         = row.isValid() && viewport()->rect().intersects(row) ? row.bottomLeft() + QPoint(8, 0) : QPoint(4, 4);
-    QMenu::exec(actions(), viewport()->mapToGlobal(at), nullptr, this);
+    showActionsMenu(viewport()->mapToGlobal(at));
+}
+
+void BundleOutlineView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (actions().isEmpty()) {
+        QTreeView::contextMenuEvent(event);
+        return;
+    }
+    event->accept();
+    showActionsMenu(event->globalPos());
+}
+
+void BundleOutlineView::showActionsMenu(const QPoint& at)
+{
+    // A menu of its own, named, so that a screen reader tells what it offers.
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("bundleListMenu"));
+    menu.setAccessibleName(tr("Bundle list actions"));
+    menu.setTitle(tr("Bundle list actions"));
+    menu.addActions(actions());
+    menu.exec(at);
 }
 
 BundleListViewController::BundleListViewController(BundleStore& store, EditorServices services, QWidget* parent)

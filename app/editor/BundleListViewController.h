@@ -27,6 +27,11 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    /// The list's commands in a menu at `at` (global coordinates), until it closes.
+    void showActionsMenu(const QPoint& at);
 };
 
 /// The sidebar of the editor window: the library as a tree of bundles and their expanders,

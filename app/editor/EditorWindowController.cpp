@@ -7,8 +7,11 @@
 #include "text/SettingValues.h"
 
 #include <QAction>
+#include <QActionEvent>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -20,6 +23,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 
 namespace quillet {
 
@@ -41,6 +45,55 @@ std::unique_ptr<QSettings> settings()
 
 /// How long the frame must rest before it is written: a drag moves it many times a second.
 constexpr int frameSaveDelayMilliseconds = 500;
+
+/// Escape in a menu opened from the bar by its key (Alt+E) closes the menu and gives the
+/// keyboard back to the control that had it, as closing a dialog does; left alone, the bar
+/// would keep the focus on its title, where nothing shows it.
+class MenuBarEscape final : public QObject {
+public:
+    explicit MenuBarEscape(QMenuBar* bar)
+        : QObject(bar)
+        , m_bar(bar)
+    {
+        for (QAction* action : bar->actions())
+            watch(action);
+        bar->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_bar && event->type() == QEvent::ActionAdded)
+            watch(static_cast<QActionEvent*>(event)->action());
+        else if (event->type() == QEvent::KeyPress && qobject_cast<QMenu*>(watched)
+            && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            m_escaped = true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void watch(QAction* action)
+    {
+        QMenu* menu = action ? action->menu() : nullptr;
+        if (!menu)
+            return;
+        menu->installEventFilter(this);
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            if (!std::exchange(m_escaped, false))
+                return;
+            // Once the menu has handed the bar its keyboard mode.
+            QTimer::singleShot(0, this, [bar = m_bar] {
+                if (bar->hasFocus() && !QApplication::activePopupWidget()) {
+                    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                    QCoreApplication::sendEvent(bar, &escape);
+                }
+            });
+        });
+    }
+
+    QMenuBar* m_bar;
+    bool m_escaped = false;
+};
 
 } // namespace
 
@@ -121,6 +174,7 @@ EditorWindowController::EditorWindowController(BundleStore& store, EditorService
 
     // The list's commands, in the window's menu: each also answers its shortcut anywhere in
     // the window.
+    new MenuBarEscape(m_window->menuBar());
     QMenu* edit = m_window->menuBar()->addMenu(tr("&Edit"));
     edit->setObjectName(QStringLiteral("editMenu"));
     const auto commands = m_bundleList->commands();

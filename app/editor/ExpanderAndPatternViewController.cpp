@@ -22,13 +22,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QSplitter>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
-#include <QWidgetAction>
 
 namespace quillet {
 
@@ -67,13 +65,7 @@ ExpanderAndPatternViewController::ExpanderAndPatternViewController(
     languagesButton->setObjectName(QStringLiteral("languagesButton"));
     languagesButton->setText(tr("Languages\u2026"));
     languagesButton->setAccessibleName(tr("Choose the expander's languages"));
-    languagesButton->setPopupMode(QToolButton::InstantPopup);
-    auto* languagesMenu = new QMenu(languagesButton);
-    m_languagesChooser = new SupportedLanguagesViewController(languagesMenu);
-    auto* chooserAction = new QWidgetAction(languagesMenu);
-    chooserAction->setDefaultWidget(m_languagesChooser);
-    languagesMenu->addAction(chooserAction);
-    languagesButton->setMenu(languagesMenu);
+    m_languagesChooser = SupportedLanguagesViewController::openedBy(languagesButton);
 
     auto* languagesRow = new QHBoxLayout;
     languagesRow->addWidget(m_languagesLabel, 1);

@@ -2,8 +2,6 @@
 
 #include "docs/views/QtText.h"
 #include "editor/InputVariableViewController.h"
-#include "expansion/ExpanderController.h"
-#include "variables/VariableFactory.h"
 
 namespace quillet {
 
@@ -28,18 +26,18 @@ InputVariableViewController* InputVariableCell::inputVariableViewController()
         return m_editor;
     m_editor = new InputVariableViewController(m_enabledExpanders);
     m_editor->setExpander(m_expander.lock());
-    if (const auto attachment = this->attachment()) {
-        auto controller = std::make_shared<ExpanderController>(
-            m_enabledExpanders ? m_enabledExpanders() : std::vector<ExpanderPtr> {});
-        InputVariablePtr variable;
-        try {
-            variable = VariableFactory().parseVariable(icuString(attachment->text()), nullptr, *controller);
-        } catch (const std::exception&) {
-            // A declaration no kind reads gives an editor without a variable.
-        }
-        m_editor->setVariable(std::move(variable), std::move(controller));
-    }
+    if (const auto attachment = this->attachment())
+        m_editor->state().loadDeclaration(icuString(attachment->text()));
+    if (m_isNewVariable)
+        m_editor->state().setWritesUnfinished(true);
     return m_editor;
+}
+
+void InputVariableCell::setNewVariable()
+{
+    m_isNewVariable = true;
+    if (m_editor)
+        m_editor->state().setWritesUnfinished(true);
 }
 
 QWidget* InputVariableCell::editor()
@@ -54,8 +52,15 @@ std::optional<QString> InputVariableCell::textToWriteBack()
     // What is typed in a field when the popover closes counts, as if the field were left.
     m_editor->commitEditing();
     const auto declaration = m_editor->state().declarationToWriteBack();
-    if (!declaration)
+    if (!declaration) {
+        // Nothing is written (a kind left for one the fields do not fit, a name that is no
+        // name): the popover opens again on what the token holds, not on what was left.
+        if (const auto attachment = this->attachment())
+            m_editor->state().loadDeclaration(icuString(attachment->text()));
+        if (m_isNewVariable)
+            m_editor->state().setWritesUnfinished(true);
         return std::nullopt;
+    }
     return qtString(*declaration);
 }
 

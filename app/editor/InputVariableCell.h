@@ -22,6 +22,9 @@ public:
 
     /// The editor, made on first use from the attachment's declaration.
     InputVariableViewController* inputVariableViewController();
+    /// The token was just inserted with a proposed declaration: closing writes the name and
+    /// kind the user gave even before the variable is complete.
+    void setNewVariable();
 
 protected:
     QWidget* editor() override;
@@ -31,6 +34,7 @@ private:
     std::weak_ptr<Expander> m_expander;
     InputVariableEditorState::ExpandersSource m_enabledExpanders;
     QPointer<InputVariableViewController> m_editor;
+    bool m_isNewVariable = false;
 };
 
 } // namespace quillet

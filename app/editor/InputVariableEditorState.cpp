@@ -112,6 +112,7 @@ void InputVariableEditorState::setVariable(
     InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller)
 {
     m_isLoading = true;
+    m_writesUnfinished = false;
     m_lastValidVariable = variable;
     m_lastValidController = std::move(controller);
     if (variable) {
@@ -129,6 +130,45 @@ void InputVariableEditorState::setVariable(
         updateVariable();
     else
         changed();
+}
+
+void InputVariableEditorState::setUnfinishedVariable(const VariablePatternMatch& declaration)
+{
+    const auto& kinds = allVariableTypes();
+    const auto found = std::find_if(
+        kinds.begin(), kinds.end(), [&](const VariableKind* kind) { return kind->type == declaration.type; });
+    if (found == kinds.end()) {
+        setVariable(nullptr);
+        return;
+    }
+    m_isLoading = true;
+    m_lastValidVariable.reset();
+    m_lastValidController.reset();
+    m_currentVariableTypeIndex = -1;
+    m_data.setVariableName(declaration.name);
+    m_data.setDefaultValue(declaration.defaultValue);
+    m_isLoading = false;
+    m_writesUnfinished = true;
+    // As choosing the kind does: its fields (the expanders to choose from) are filled and the
+    // form is checked, so the message says what is missing.
+    setCurrentVariableTypeIndex(static_cast<int>(found - kinds.begin()));
+}
+
+void InputVariableEditorState::loadDeclaration(const icu::UnicodeString& declaration)
+{
+    auto controller = makeController();
+    try {
+        auto variable = VariableFactory().parseVariable(declaration, nullptr, *controller);
+        setVariable(std::move(variable), std::move(controller));
+        return;
+    } catch (const std::exception&) {
+        // Not a variable; it may still name a kind.
+    }
+    const auto found = VariablePattern::matches(declaration);
+    if (found.size() == 1 && found.front().match == declaration)
+        setUnfinishedVariable(found.front());
+    else
+        setVariable(nullptr);
 }
 
 InputVariableEditorMode InputVariableEditorState::editorMode() const
@@ -173,15 +213,41 @@ void InputVariableEditorState::removeValue(int row)
 
 std::optional<icu::UnicodeString> InputVariableEditorState::declarationToWriteBack() const
 {
-    if (!m_lastValidVariable)
-        return std::nullopt;
-    try {
-        const auto controller = m_lastValidController ? m_lastValidController : makeController();
-        validateForWriteBack(*m_lastValidVariable, m_expander.get(), *controller);
-    } catch (const std::exception&) {
-        return std::nullopt;
+    if (m_lastValidVariable) {
+        try {
+            const auto controller = m_lastValidController ? m_lastValidController : makeController();
+            validateForWriteBack(*m_lastValidVariable, m_expander.get(), *controller);
+            return m_lastValidVariable->declaration();
+        } catch (const std::exception&) {
+            // Not valid; an unfinished variable may still be written.
+        }
     }
-    return m_lastValidVariable->declaration();
+    return m_writesUnfinished ? unfinishedDeclaration() : std::nullopt;
+}
+
+std::optional<icu::UnicodeString> InputVariableEditorState::unfinishedDeclaration() const
+{
+    const VariableKind* kind = currentVariableType();
+    if (!kind)
+        return std::nullopt;
+    const auto isDeclaration = [](const icu::UnicodeString& text) {
+        const auto found = VariablePattern::matches(text);
+        return found.size() == 1 && found.front().match == text;
+    };
+    try {
+        const auto controller = makeController();
+        const icu::UnicodeString built = kind->makeFromEditorData(m_data, m_expander.get(), *controller)->declaration();
+        if (isDeclaration(built))
+            return built;
+    } catch (const std::exception&) {
+        // The kind cannot be made from the form: its name and kind alone are written.
+    }
+    const icu::UnicodeString bare = u"${" + m_data.variableName() + u":" + kind->type;
+    if (m_data.defaultValue() && isDeclaration(bare + u"=" + *m_data.defaultValue() + u"}"))
+        return bare + u"=" + *m_data.defaultValue() + u"}";
+    if (isDeclaration(bare + u"}"))
+        return bare + u"}";
+    return std::nullopt;
 }
 
 void InputVariableEditorState::keyValueObjectDidChange(KeyValueObject&)

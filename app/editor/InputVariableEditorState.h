@@ -3,6 +3,7 @@
 #include "variables/Expander.h"
 #include "variables/InputVariableEditorData.h"
 #include "variables/Variable.h"
+#include "variables/VariablePattern.h"
 
 #include <unicode/unistr.h>
 
@@ -57,6 +58,19 @@ public:
     /// Loads a variable into the form; `controller` is the one it was made with and is kept
     /// as long as the variable. None clears the kind and hides every box.
     void setVariable(InputVariablePtr variable, std::shared_ptr<const ExpanderController> controller = {});
+    /// Loads a declaration that names a kind but makes no variable, such as "${tv:enum}" (a
+    /// kind that takes values, stored before it had any): the kind, the name and the default
+    /// are shown, the message says what is missing, and the editor writes what is unfinished.
+    void setUnfinishedVariable(const VariablePatternMatch& declaration);
+    /// Loads the declaration of a token: its variable, else what setUnfinishedVariable shows,
+    /// else nothing.
+    void loadDeclaration(const icu::UnicodeString& declaration);
+
+    /// Whether closing writes the variable even when it is unfinished (a kind whose values
+    /// are still missing, a default the kind refuses): true for a variable just inserted and
+    /// one stored unfinished, whose token holds no variable the user chose. The name and the
+    /// kind the user gave are kept; the expander's errors then say what is missing.
+    void setWritesUnfinished(bool writes) { m_writesUnfinished = writes; }
 
     const std::optional<icu::UnicodeString>& errorMessage() const noexcept { return m_errorMessage; }
     /// The boxes the editor shows; the name box shows whenever a kind is chosen.
@@ -70,7 +84,9 @@ public:
     void removeValue(int row);
 
     /// The declaration to write into the token when the editor closes: that of the last
-    /// valid variable when it still validates and reads back, else none (nothing is written).
+    /// valid variable when it still validates and reads back; else, when unfinished variables
+    /// are written, the declaration of the chosen kind made from the form (without its values
+    /// when they cannot be written, "${tv:enum}"); else none (nothing is written).
     std::optional<icu::UnicodeString> declarationToWriteBack() const;
 
     /// Called after every change the view may show: fields, kind, boxes, message.
@@ -81,6 +97,7 @@ public:
 
 private:
     std::shared_ptr<ExpanderController> makeController() const;
+    std::optional<icu::UnicodeString> unfinishedDeclaration() const;
     void fieldChanged(InputVariableEditorData::Property property);
     void adoptRows();
     void releaseRows();
@@ -95,6 +112,7 @@ private:
     std::shared_ptr<const ExpanderController> m_lastValidController;
     std::optional<icu::UnicodeString> m_errorMessage;
     bool m_isLoading = false;
+    bool m_writesUnfinished = false;
 };
 
 /// Checks that a variable may be written as a declaration: it validates, and its declaration

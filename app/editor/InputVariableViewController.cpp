@@ -11,7 +11,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -106,6 +108,30 @@ protected:
     }
 };
 
+/// Draws a selected row as one flat band of #459BFF at 20 % over the table's ground, under
+/// the cells' own text colour: the style's selection would shade it, a translucent one is laid
+/// by the row and again by each cell, and the style's focus frame would tint it once more (the
+/// band itself shows the current row).
+class SelectionBandDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem cell(option);
+        if (option.state & QStyle::State_Selected) {
+            const QColor ground = option.palette.color(QPalette::Base).toRgb();
+            const QColor tint(0x45, 0x9b, 0xff);
+            const auto over = [](int under, int colour) { return qRound(under + (colour - under) * 0.2); };
+            painter->fillRect(option.rect,
+                QColor(over(ground.red(), tint.red()), over(ground.green(), tint.green()),
+                    over(ground.blue(), tint.blue())));
+            cell.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        }
+        QStyledItemDelegate::paint(painter, cell, index);
+    }
+};
+
 QTableWidget* makeTable(const QStringList& headers, QWidget* parent)
 {
     auto* table = new ValueTable(static_cast<int>(headers.size()), parent);
@@ -116,8 +142,7 @@ QTableWidget* makeTable(const QStringList& headers, QWidget* parent)
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setMinimumHeight(100);
-    table->setStyleSheet(QStringLiteral("QTableWidget { selection-background-color: rgba(69, 155, 255, 51);"
-                                        " selection-color: palette(text); }"));
+    table->setItemDelegate(new SelectionBandDelegate(table));
     return table;
 }
 

@@ -3,6 +3,7 @@
 #include "docs/views/QtText.h"
 #include "editor/EditorFonts.h"
 #include "editor/ExpanderTextBinding.h"
+#include "editor/InputVariableCell.h"
 #include "editor/InputVariableTextAttachmentPattern.h"
 #include "editor/PopoverVariableCell.h"
 #include "editor/VariableNaming.h"
@@ -118,8 +119,11 @@ void PatternTextViewController::showPopover(int location, const QString& declara
         const auto token = view->tokenAt(location);
         const auto* attachment
             = token ? dynamic_cast<orv::TextContainingTextAttachment*>(token->attachment.get()) : nullptr;
-        if (attachment && attachment->text() == declaration)
+        if (attachment && attachment->text() == declaration) {
+            if (auto* cell = dynamic_cast<InputVariableCell*>(token->cell))
+                cell->setNewVariable();
             token->cell->show(token->frame, view);
+        }
     });
 }
 

@@ -1,17 +1,20 @@
 #include "editor/SupportedLanguagesViewController.h"
 
+#include "OrvTextView/Misc/QtColor.h"
 #include "docs/views/QtText.h"
+#include "editor/VariablePopover.h"
 #include "languages/ProgrammingLanguageStore.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QListView>
-#include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -112,6 +115,37 @@ public:
             std::max(size.height(), SupportedLanguagesViewController::rowHeight(option.fontMetrics)) };
     }
 
+    /// The current row keeps the look's highlight, with its name in a colour that reads on it
+    /// at 4.5:1: white letters on a light highlight (Breeze's) do not.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem row(option);
+        if (option.state & QStyle::State_Selected) {
+            const QPalette::ColorGroup group
+                = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+            // A translucent highlight is read as it shows, over the list's ground.
+            const QColor bar = option.palette.color(group, QPalette::Highlight).toRgb();
+            const QColor base = option.palette.color(group, QPalette::Base).toRgb();
+            const auto over = [&](float under, float colour) { return under + (colour - under) * bar.alphaF(); };
+            const QColor ground = QColor::fromRgbF(
+                over(base.redF(), bar.redF()), over(base.greenF(), bar.greenF()), over(base.blueF(), bar.blueF()));
+            // The row is drawn on that ground as an unselected one, so that its box keeps its
+            // look, in the first colour that reads there: the look's own for a highlight, its
+            // text colour, or else black or white (small smoothed letters never show their whole
+            // colour, so one only just at the bar would draw below it).
+            QColor text = option.palette.color(group, QPalette::HighlightedText);
+            if (orv::contrastRatio(text, ground) < 4.5)
+                text = option.palette.color(group, QPalette::Text);
+            if (orv::contrastRatio(text, ground) < 4.5)
+                text = orv::contrastRatio(Qt::black, ground) > orv::contrastRatio(Qt::white, ground) ? Qt::black
+                                                                                                     : Qt::white;
+            painter->fillRect(option.rect, ground);
+            row.state &= ~QStyle::State_Selected;
+            row.palette.setColor(group, QPalette::Text, text);
+        }
+        QStyledItemDelegate::paint(painter, row, index);
+    }
+
 protected:
     /// A click on a language's name ticks or unticks it, as a click on its box does.
     bool editorEvent(
@@ -188,6 +222,19 @@ SupportedLanguagesViewController::~SupportedLanguagesViewController()
     stopObserving();
 }
 
+SupportedLanguagesViewController* SupportedLanguagesViewController::openedBy(QToolButton* button)
+{
+    auto* chooser = new SupportedLanguagesViewController;
+    chooser->setAccessibleName(tr("Supported languages"));
+    auto* popover = new VariablePopover(chooser, button);
+    popover->setObjectName(QStringLiteral("languagesPopover"));
+    QObject::connect(button, &QToolButton::clicked, popover, [popover, button] {
+        if (!popover->isVisible())
+            popover->showRelativeTo(button->rect(), button);
+    });
+    return chooser;
+}
+
 void SupportedLanguagesViewController::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -224,10 +271,7 @@ bool SupportedLanguagesViewController::eventFilter(QObject* watched, QEvent* eve
         case Qt::Key_Enter:
         case Qt::Key_Escape:
             // Every tick is already written: closing keeps them all.
-            if (auto* menu = qobject_cast<QMenu*>(window()))
-                menu->close();
-            else
-                window()->close();
+            window()->close();
             return true;
         default:
             break;

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QListView;
+class QToolButton;
 
 namespace quillet {
 
@@ -66,6 +67,10 @@ class SupportedLanguagesViewController final : public QWidget {
 public:
     explicit SupportedLanguagesViewController(QWidget* parent = nullptr);
     ~SupportedLanguagesViewController() override;
+
+    /// A chooser that opens in a popover below `button` at each click (Space or Return on
+    /// it too), owned by the button.
+    static SupportedLanguagesViewController* openedBy(QToolButton* button);
 
     void setExpander(const CustomExpanderPtr& expander);
     void setBundle(const BundlePtr& bundle);

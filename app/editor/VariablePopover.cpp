@@ -2,6 +2,8 @@
 
 #include "OrvTextView/Misc/WindowFront.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -9,11 +11,25 @@
 
 namespace quillet {
 
-VariablePopover::VariablePopover(QWidget* content)
-    : QFrame(nullptr, Qt::Popup)
+namespace {
+
+QAccessibleInterface* popoverAccessible(const QString& className, QObject* object)
+{
+    if (className != QLatin1String(VariablePopover::staticMetaObject.className()) || !object->isWidgetType())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+}
+
+} // namespace
+
+VariablePopover::VariablePopover(QWidget* content, QWidget* parent)
+    : QFrame(parent, Qt::Popup)
     , m_content(content)
 {
+    static const bool accessibleAsDialog = (QAccessible::installFactory(popoverAccessible), true);
+    Q_UNUSED(accessibleAsDialog);
     setObjectName(QStringLiteral("VariablePopover"));
+    setAccessibleName(content->accessibleName());
     setFrameShape(QFrame::StyledPanel);
     setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(this);

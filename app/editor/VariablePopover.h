@@ -8,11 +8,13 @@
 namespace quillet {
 
 /// A transient popover: a pop-up frame around one editor that closes when the user clicks
-/// outside it (or presses Escape) and says so.
+/// outside it (or presses Escape) and says so. Assistive technologies meet it as a dialog
+/// named as its content, holding the content's controls.
 class VariablePopover final : public QFrame {
     Q_OBJECT
 public:
-    explicit VariablePopover(QWidget* content);
+    /// `parent`, when given, owns the popover (it still opens as a window of its own).
+    explicit VariablePopover(QWidget* content, QWidget* parent = nullptr);
 
     QWidget* content() const noexcept { return m_content; }
     /// Opens below `anchor`, a rectangle in the coordinates of `view`, kept on the screen.

@@ -58,7 +58,7 @@ void GlobalShortcutBinder::rebind(UserDefaultsKey key)
     if (binding.grabbed)
         m_grabber->ungrab(*binding.grabbed);
     binding.grabbed.reset();
-    if (!wanted || !m_grabber->isAvailable())
+    if (!wanted || !m_grabber->isAvailable() || m_suspensions > 0)
         return;
     if (m_grabber->grab(*wanted, binding.holdsKeys)) {
         binding.grabbed = wanted;
@@ -94,6 +94,25 @@ void GlobalShortcutBinder::retryUnavailableShortcuts()
     for (auto& [key, binding] : m_bindings)
         if (!binding.grabbed)
             rebind(key);
+}
+
+void GlobalShortcutBinder::suspendGrabs()
+{
+    if (m_suspensions++ > 0)
+        return;
+    for (auto& [key, binding] : m_bindings) {
+        if (binding.grabbed)
+            m_grabber->ungrab(*binding.grabbed);
+        binding.grabbed.reset();
+    }
+}
+
+void GlobalShortcutBinder::resumeGrabs()
+{
+    if (m_suspensions == 0 || --m_suspensions > 0)
+        return;
+    for (auto& [key, binding] : m_bindings)
+        rebind(key);
 }
 
 std::optional<Shortcut> GlobalShortcutBinder::boundShortcut(UserDefaultsKey key) const

@@ -66,6 +66,13 @@ public:
     /// application does this when the preferences open).
     void retryUnavailableShortcuts();
 
+    /// Lets go of every shortcut until resumeGrabs(), so that their keys reach the focused
+    /// window of this process (the shortcut recorder records one Quillet holds); a stored
+    /// shortcut that changes meanwhile is taken on resuming. Calls nest; a resume without a
+    /// suspend does nothing.
+    void suspendGrabs();
+    void resumeGrabs();
+
 Q_SIGNALS:
     /// Another program holds the stored shortcut of the key; told once per shortcut until it is
     /// taken again.
@@ -85,6 +92,7 @@ private:
     UserDefaults& m_defaults;
     std::unique_ptr<KeyGrabber> m_grabber;
     std::map<UserDefaultsKey, Binding> m_bindings;
+    int m_suspensions = 0;
 };
 
 } // namespace quillet

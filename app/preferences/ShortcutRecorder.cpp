@@ -31,6 +31,12 @@ bool isFunctionKey(int key)
     return key >= Qt::Key_F1 && key <= Qt::Key_F35;
 }
 
+std::function<void(bool)>& recordingObserver()
+{
+    static std::function<void(bool)> observer;
+    return observer;
+}
+
 } // namespace
 
 ShortcutRecorder::ShortcutRecorder(QWidget* parent)
@@ -39,6 +45,16 @@ ShortcutRecorder::ShortcutRecorder(QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     connect(this, &QPushButton::clicked, this, [this] { setRecording(!m_recording); });
     refresh();
+}
+
+ShortcutRecorder::~ShortcutRecorder()
+{
+    setRecording(false);
+}
+
+void ShortcutRecorder::setRecordingObserver(std::function<void(bool recording)> observer)
+{
+    recordingObserver() = std::move(observer);
 }
 
 void ShortcutRecorder::setAssociatedUserDefaultsKey(UserDefaults& defaults, UserDefaultsKey key)
@@ -61,7 +77,10 @@ std::optional<Shortcut> ShortcutRecorder::shortcut() const
 
 void ShortcutRecorder::setRecording(bool recording)
 {
+    const bool was = m_recording;
     m_recording = recording && m_defaults;
+    if (m_recording != was && recordingObserver())
+        recordingObserver()(m_recording);
     if (m_recording)
         setFocus(Qt::OtherFocusReason);
     refresh();
@@ -113,8 +132,8 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (modifiers == Qt::NoModifier && (key == Qt::Key_Backspace || key == Qt::Key_Delete)) {
-        m_recording = false;
         m_defaults->setShortcut(m_key, std::nullopt);
+        setRecording(false);
         refresh();
         Q_EMIT shortcutChanged();
         return;
@@ -141,8 +160,9 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
         recorded = Shortcut::fromQt(key, int(modifiers));
     if (!recorded)
         return;
-    m_recording = false;
+    // The new shortcut is stored first, so that it is the one taken again when the grabs resume.
     m_defaults->setShortcut(m_key, recorded);
+    setRecording(false);
     refresh();
     Q_EMIT shortcutChanged();
 }

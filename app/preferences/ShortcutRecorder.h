@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <functional>
 #include <optional>
 
 namespace quillet {
@@ -23,6 +24,12 @@ class ShortcutRecorder final : public QPushButton {
 
 public:
     explicit ShortcutRecorder(QWidget* parent = nullptr);
+    ~ShortcutRecorder() override;
+
+    /// Told true when a recorder starts recording and false when it stops: the application
+    /// lets go of its global shortcuts meanwhile, so that a chord it holds reaches the
+    /// recorder instead of running its action. Main thread only; none by default.
+    static void setRecordingObserver(std::function<void(bool recording)> observer);
 
     /// Ties the recorder to the key of the settings.
     void setAssociatedUserDefaultsKey(UserDefaults& defaults, UserDefaultsKey key);

@@ -16,9 +16,11 @@
 #include "platform/UserNotificationController.h"
 #include "platform/atspi/AtspiAccessibilityBackend.h"
 #include "platform/atspi/QtAccessibilityBridge.h"
+#include "preferences/ShortcutRecorder.h"
 #include "shell/AppDelegate.h"
 #include "shell/MenuActions.h"
 #include "shell/MenuController.h"
+#include "shell/PopupAccessibility.h"
 #include "shell/QuilletService.h"
 #include "shell/StatusMenu.h"
 #include "text/Settings.h"
@@ -279,6 +281,7 @@ bool waylandCompositorAnswers()
 /// after what it uses, and destroyed in reverse.
 struct QuilletApplication::Parts {
     Parts();
+    ~Parts();
     Parts(const Parts&) = delete;
     Parts& operator=(const Parts&) = delete;
 
@@ -322,6 +325,16 @@ QuilletApplication::Parts::Parts()
     menuActions.connectMenu(menu);
     delegate.setStatusBarMenu(&menu);
     delegate.windows().showIntroduction = [this] { menuActions.showIntroduction(); };
+    // While a shortcut is recorded, its keys reach the recorder, not the action they run.
+    ShortcutRecorder::setRecordingObserver([this](bool recording) {
+        if (auto* binder = delegate.shortcutBinder())
+            recording ? binder->suspendGrabs() : binder->resumeGrabs();
+    });
+}
+
+QuilletApplication::Parts::~Parts()
+{
+    ShortcutRecorder::setRecordingObserver(nullptr);
 }
 
 MenuActions::Services QuilletApplication::Parts::menuServices()
@@ -511,6 +524,7 @@ QuilletApplication::QuilletApplication(QApplication& application)
     }
     // Qt's accessibility support is made before the name is taken, so that no caller finds
     // the application waiting on a stuck accessibility bus.
+    showPopupsToAssistiveTechnologies();
     startQtAccessibilityBridge(accessibilityBusBound);
     startGoesOn();
 }

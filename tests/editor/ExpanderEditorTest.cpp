@@ -253,6 +253,59 @@ TEST_F(ExpanderEditorTest, APopoverWritesOnceWhenItClosesAndNeverANameStillBeing
     }
 }
 
+TEST_F(ExpanderEditorTest, ANewVariableKeepsTheKindAndTheNameItWasGiven)
+{
+    // Each kind chosen for a new variable named "tv", read back from the library file once the
+    // popover has closed; a kind still missing its values is kept without them.
+    const std::pair<QString, std::string> kinds[] = { { "Text", "${tv:text}" }, { "Text (lazy)", "${tv:text?}" },
+        { "Number", "${tv:number}" }, { "Word", "${tv:word}" }, { "Identifier", "${tv:identifier}" },
+        { "Switch", "${tv:switch}" }, { "Expander", "${tv:exp}" }, { "Enum", "${tv:enum}" } };
+    const auto savedPattern
+        = [this] { return savedLibrary()["bundles"][0]["expanders"][0]["pattern"].get<std::string>(); };
+    const auto openEditor = [] {
+        auto* popover = qobject_cast<VariablePopover*>(QApplication::activePopupWidget());
+        return popover ? qobject_cast<InputVariableViewController*>(popover->content()) : nullptr;
+    };
+    for (const auto& [kind, declaration] : kinds) {
+        SCOPED_TRACE(kind.toStdString());
+        expanderInEdit->setPattern(u"go ");
+        VariableTextView* view = pane->patternTextView();
+        view->moveCursor(QTextCursor::End);
+        view->setFocus();
+        QTest::mouseClick(pane->addVariableButton(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return openEditor() != nullptr; }, 5000));
+        InputVariableViewController* editor = openEditor();
+        QTest::keyClicks(editor->nameField(), "tv");
+        editor->kindChooser()->setCurrentIndex(editor->kindChooser()->findText(kind));
+        QApplication::activePopupWidget()->close();
+        EXPECT_EQ(savedPattern(), "go " + declaration);
+
+        // Opened again, it shows what is stored.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->tokens().at(0).frame.center().toPoint());
+        ASSERT_NE(editor = openEditor(), nullptr);
+        EXPECT_EQ(editor->kindChooser()->currentText() + editor->nameField()->text(), kind + "tv");
+        QApplication::activePopupWidget()->close();
+        EXPECT_EQ(savedPattern(), "go " + declaration);
+    }
+}
+
+TEST_F(ExpanderEditorTest, APopoverOpensOnWhatIsStoredAfterAKindChangeLeftBehind)
+{
+    expanderInEdit->setPattern(u"go ${tv:text=abc}");
+    auto* cell = dynamic_cast<InputVariableCell*>(pane->patternTextView()->tokens().at(0).cell);
+    for (const QString kind : { "Enum", "Text" }) {
+        SCOPED_TRACE(kind.toStdString());
+        cell->show(QRectF(0, 0, 1, 1), pane->patternTextView());
+        InputVariableViewController* editor = cell->inputVariableViewController();
+        EXPECT_EQ(editor->kindChooser()->currentText(), "Text") << "the kind stored";
+        EXPECT_EQ(editor->defaultValueField()->text(), "abc");
+        EXPECT_FALSE(editor->errorLabel()->isVisibleTo(editor));
+        editor->kindChooser()->setCurrentIndex(editor->kindChooser()->findText(kind));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_EQ(pattern(), "go ${tv:text=abc}");
+    }
+}
+
 TEST_F(ExpanderEditorTest, PlaceholderTokensEditTheirFilterChain)
 {
     VariableTextView* view = pane->outputTextView();

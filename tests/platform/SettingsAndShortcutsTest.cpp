@@ -431,6 +431,29 @@ TEST_F(SettingsTest, AShortcutAnotherProgramTookWhileThisOneWasStoppedIsToldAndT
     }
 }
 
+TEST_F(SettingsTest, TheRecorderTakesAChordTheApplicationHolds)
+{
+    auto defaults = makeDefaults();
+    defaults->registerApplicationDefaults();
+    std::set<QString> grabbed;
+    GlobalShortcutBinder binder(*defaults, std::make_unique<FakeGrabber>(&grabbed));
+    binder.bindShortcutHoldingKeys(UserDefaultsKey::ExpandTextShortcut, [](KeyboardHold) {});
+    binder.bindShortcut(UserDefaultsKey::ShowExpanderBrowserShortcut, [] {});
+    // As the application wires them: while a recorder records, the desktop's keys reach it.
+    ShortcutRecorder::setRecordingObserver([&](bool on) { on ? binder.suspendGrabs() : binder.resumeGrabs(); });
+    const std::pair<Qt::Key, std::set<QString>> presses[] = { { Qt::Key_Escape, { "Ctrl+Alt+E", "Ctrl+Shift+Space" } },
+        { Qt::Key_E, { "Ctrl+Alt+E" } } }; // Escape keeps the shortcut; the held chord is taken
+    for (const auto& [key, grabbedAfter] : presses) {
+        ShortcutRecorder recorder;
+        recorder.setAssociatedUserDefaultsKey(*defaults, UserDefaultsKey::ShowExpanderBrowserShortcut);
+        recorder.setRecording(true);
+        EXPECT_TRUE(grabbed.empty()) << "nothing is held while recording";
+        QTest::keyClick(&recorder, key, key == Qt::Key_E ? Qt::ControlModifier | Qt::AltModifier : Qt::NoModifier);
+        EXPECT_EQ(grabbed, grabbedAfter);
+    }
+    ShortcutRecorder::setRecordingObserver(nullptr);
+}
+
 TEST_F(SettingsTest, TheRecorderStoresWhatIsTypedAndClearsOnBackspace)
 {
     auto defaults = makeDefaults();

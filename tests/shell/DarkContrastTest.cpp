@@ -9,6 +9,7 @@
 #include "editor/EditorTestSupport.h"
 #include "editor/EditorWindowController.h"
 #include "editor/ExpanderAndPatternViewController.h"
+#include "editor/SupportedLanguagesViewController.h"
 #include "editor/VariableTextView.h"
 #include "platform/UserDefaults.h"
 #include "preferences/GeneralPreferencesViewController.h"
@@ -20,7 +21,9 @@
 #include <QHash>
 #include <QImage>
 #include <QLabel>
+#include <QListView>
 #include <QSettings>
+#include <QStyle>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -123,6 +126,16 @@ QLabel* labelStartingWith(QWidget* in, const char* text)
     return nullptr;
 }
 
+// qt6ct's "darker" scheme, Adwaita-Dark and KDE's Breeze Dark colours.
+const DarkLook darkLooks[] = {
+    { "DarkerScheme", QColor(0x22, 0x20, 0x20), Qt::white, QColor(0x3d, 0x3d, 0x3d), Qt::white,
+        QColor(0x80, 0x80, 0x80), QColor(0xff, 0xff, 0xff, 0x80) },
+    { "AdwaitaDark", QColor(0x35, 0x35, 0x35), QColor(0xee, 0xee, 0xec), QColor(0x2d, 0x2d, 0x2d),
+        QColor(0xee, 0xee, 0xec), QColor(0x91, 0x91, 0x90), QColor(0x7d, 0x7d, 0x7d) },
+    { "BreezeDark", QColor(0x31, 0x36, 0x3b), QColor(0xef, 0xf0, 0xf1), QColor(0x23, 0x26, 0x29),
+        QColor(0xef, 0xf0, 0xf1), QColor(0x63, 0x68, 0x6d), QColor(0xef, 0xf0, 0xf1, 0x80) },
+};
+
 class DarkContrastTest : public test::LibraryFixture {
 protected:
     void SetUp() override
@@ -167,15 +180,7 @@ protected:
 
 TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
 {
-    // qt6ct's "darker" scheme, Adwaita-Dark and KDE's Breeze Dark colours.
-    const DarkLook looks[] = {
-        { "DarkerScheme", QColor(0x22, 0x20, 0x20), Qt::white, QColor(0x3d, 0x3d, 0x3d), Qt::white,
-            QColor(0x80, 0x80, 0x80), QColor(0xff, 0xff, 0xff, 0x80) },
-        { "AdwaitaDark", QColor(0x35, 0x35, 0x35), QColor(0xee, 0xee, 0xec), QColor(0x2d, 0x2d, 0x2d),
-            QColor(0xee, 0xee, 0xec), QColor(0x91, 0x91, 0x90), QColor(0x7d, 0x7d, 0x7d) },
-        { "BreezeDark", QColor(0x31, 0x36, 0x3b), QColor(0xef, 0xf0, 0xf1), QColor(0x23, 0x26, 0x29),
-            QColor(0xef, 0xf0, 0xf1), QColor(0x63, 0x68, 0x6d), QColor(0xef, 0xf0, 0xf1, 0x80) },
-    };
+    const auto& looks = darkLooks;
     struct Text {
         const char* name;
         /// Draws the text on the palette now in use; fills in what was measured.
@@ -303,6 +308,39 @@ TEST_F(DarkContrastTest, EveryTextReadsOnEveryDarkPalette)
                 }
             }
         }
+    }
+}
+
+TEST_F(DarkContrastTest, TheLanguagesChoosersCurrentRowReadsInEveryLook)
+{
+    // The style's own light palette, KDE's Breeze colours, Breeze Dark and Adwaita-Dark, with their highlights.
+    const DarkLook breeze { "Breeze", QColor(0xef, 0xf0, 0xf1), QColor(0x23, 0x26, 0x29), QColor(0xfc, 0xfc, 0xfc),
+        QColor(0x23, 0x26, 0x29), QColor(0xa0, 0xa1, 0xa3), QColor(0x23, 0x26, 0x29, 0x80) };
+    const std::tuple<const DarkLook*, QColor, QColor> looks[]
+        = { { nullptr, {}, {} }, { &breeze, QColor(0x3d, 0xae, 0xe9), QColor(0xfc, 0xfc, 0xfc) },
+              { &darkLooks[2], QColor(0x3d, 0xae, 0xe9), QColor(0xef, 0xf0, 0xf1) },
+              { &darkLooks[1], QColor(0x15, 0x53, 0x9e), Qt::white } };
+    for (const auto& [look, highlight, highlightedText] : looks) {
+        SCOPED_TRACE(look ? look->name : "Light");
+        QPalette palette = look ? paletteOf(*look) : lightPalette;
+        for (const auto group : { QPalette::Active, QPalette::Inactive }) {
+            if (look) {
+                palette.setColor(group, QPalette::Highlight, highlight);
+                palette.setColor(group, QPalette::HighlightedText, highlightedText);
+            }
+        }
+        QApplication::setPalette(palette);
+        SupportedLanguagesViewController chooser;
+        chooser.setExpander(expander(0, 0));
+        shown(&chooser);
+        QListView* list = chooser.listView();
+        ASSERT_TRUE(list->selectionModel()->isSelected(list->currentIndex()));
+        // The language's name, right of its check box.
+        QRect row = list->visualRect(list->currentIndex());
+        row.setLeft(row.left() + list->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, list) + 8);
+        const Measured current = measure(drawn(list->viewport(), row));
+        EXPECT_GE(current.ratio(), 4.5) << current.ink.name().toStdString() << " on "
+                                        << current.ground.name().toStdString();
     }
 }
 
