@@ -4,6 +4,7 @@
 #include "library/Alert.h"
 #include "library/ApplicationControl.h"
 #include "library/LibrarySnapshot.h"
+#include "library/LibraryWriter.h"
 #include "library/Paths.h"
 #include "library/ResourceLocator.h"
 #include "library/SaveScheduler.h"
@@ -30,6 +31,7 @@
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace quillet {
 
@@ -119,7 +121,13 @@ App::App(Environment environment)
             localized(u"No folder for the library: set XDG_DATA_HOME or HOME.", "Missing data folder error")));
         return;
     }
-    removeStaleTemporaryFiles(*path);
+    if (std::error_code error; std::filesystem::is_directory(path->parent_path(), error)) {
+        // Every writer of the library holds its lock while its temporary file exists: held, no
+        // write is under way, and what a killed save left goes, however fresh.
+        const FileLock lock(*path, m_environment.lockWait);
+        if (lock.isHeld())
+            removeStaleTemporaryFiles(*path);
+    }
     if (!load(*path))
         return;
     // A first run is what the load found, never a second look at the path, which another
@@ -128,6 +136,14 @@ App::App(Environment environment)
         return;
     takeInUnsavedChanges();
     m_bundleStoreController->serializable().addDelegate(this);
+    if (auto scheduler = m_environment.saveScheduler; scheduler && scheduler->canPost()) {
+        try {
+            m_writer = std::make_unique<LibraryWriter>(m_bundleStoreController->path(),
+                [scheduler](std::function<void()> action) { scheduler->post(std::move(action)); });
+        } catch (const std::system_error&) {
+            // Without a thread of its own the library is written on the caller's.
+        }
+    }
 }
 
 App::~App()
@@ -203,6 +219,8 @@ bool App::installDefaultBundles()
     if (store.bundles().empty())
         return true; // each failure was reported by the import
     try {
+        // Under the lock, as every write: a start beside it removes no temporary file of ours.
+        const auto lock = m_bundleStoreController->lockForWriting(m_environment.lockWait);
         if (!m_bundleStoreController->saveIfAbsent())
             return false;
         rememberWrittenVersion();
@@ -238,51 +256,92 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
     }
     if (!m_bundleStoreController)
         return SaveOutcome::failed;
-    m_saving = true;
     // Whatever happens below, the change waits until it is on disk.
     m_savePending = true;
-    SaveOutcome outcome = SaveOutcome::failed;
-    const auto& path = m_bundleStoreController->path();
-    try {
-        // Another instance saving at the same moment waits here, and then reads what we wrote.
-        const auto lock = m_bundleStoreController->lockForWriting(longest);
-        switch (lock->state()) {
-        case FileLock::State::held:
-            writeHoldingTheLock();
-            outcome = SaveOutcome::written;
-            break;
-        case FileLock::State::busy:
-            outcome = SaveOutcome::busy;
-            break;
-        case FileLock::State::unavailable:
-            // No folder for the library: no write could succeed either.
-            if (lock->error() == ENOENT || lock->error() == ENOTDIR)
-                throw CbError(StoreErrorTexts::fileCouldNotBeWritten(), fromUtf8(path.string()));
-            // Without the lock, another instance's save could replace ours unseen, or ours
-            // theirs: nothing is written.
-            outcome = SaveOutcome::unavailable;
-            notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(),
-                localized(u"Quillet cannot lock the library, so it wrote nothing; your changes are kept until it "
-                          u"can. The lock file: ",
-                    "Library lock unavailable")
-                    .append(fromUtf8(FileLock::lockFilePath(path).string()))
-                    .append(u" (")
-                    .append(fromUtf8(std::strerror(lock->error())))
-                    .append(u")")));
-            break;
-        }
-    } catch (const UserErrorDescriptionType& error) {
-        notifySaveFailure(error);
-    } catch (const std::exception& error) {
-        notifySaveFailure(PlatformError(localizedDescription(error)));
+    if (isWriting()) {
+        // Written once the write under way is done, with what changed meanwhile.
+        m_saveAgain = true;
+        return SaveOutcome::underWay;
     }
-    m_saving = false;
+    m_replacedAttempts = 0;
+    return writeVersion(longest);
+}
+
+App::SaveOutcome App::writeVersion(std::chrono::milliseconds longest)
+{
+    auto& controller = *m_bundleStoreController;
+    m_underWay = VersionUnderWay { LibrarySnapshot::of(bundleStore()), m_changes, std::move(m_importsToAnnounce) };
+    m_importsToAnnounce.clear();
+    LibraryWriter::Version version { bundleStore().dictionary(), controller.identityLastSeen(), longest };
+    if (m_writer && !m_ending) {
+        m_writer->start(std::move(version),
+            [this, longest](LibraryWriter::Written written) { saveFinished(std::move(written), longest); });
+        return SaveOutcome::underWay;
+    }
+    return saveFinished(
+        LibraryWriter::write(controller.path(), std::move(version), detail::JSONStoreTexts::localizedTexts()), longest);
+}
+
+App::SaveOutcome App::saveFinished(LibraryWriter::Written written, std::chrono::milliseconds longest)
+{
+    auto& controller = *m_bundleStoreController;
+    VersionUnderWay underWay = std::move(*m_underWay);
+    m_underWay.reset();
+    SaveOutcome outcome = SaveOutcome::failed;
+    switch (written.outcome) {
+    case LibraryWriter::Written::Outcome::written:
+        controller.markWritten(std::move(written.library), *written.identity);
+        m_snapshot = std::move(underWay.snapshot);
+        // Where no file was there to load, no other writer can have started from anything
+        // older than the first version written here: it stands for their base as a loaded
+        // file would.
+        if (!controller.hasReadAVersion()) {
+            controller.markAsRead(JSONDictionary(controller.savedDictionary()), controller.identityLastSeen());
+            m_foreignSnapshot = m_snapshot;
+        }
+        outcome = SaveOutcome::written;
+        break;
+    case LibraryWriter::Written::Outcome::replacedElsewhere:
+        outcome = mergeChangesMadeElsewhere(longest);
+        if (outcome == SaveOutcome::written) {
+            underWay.changes = m_changes; // the file holds the library as it is now
+        } else if (outcome == SaveOutcome::again) {
+            // Another writer that takes no lock may put its file in place again and again.
+            constexpr int attempts = 5;
+            if (++m_replacedAttempts < attempts) {
+                underWay.imports.insert(underWay.imports.end(), m_importsToAnnounce.begin(), m_importsToAnnounce.end());
+                m_importsToAnnounce = std::move(underWay.imports);
+                deliverHeldNotices();
+                return writeVersion(longest);
+            }
+            notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(),
+                localized(u"Another program replaced the library again and again while Quillet wrote it; your "
+                          u"changes are kept until the next save: ",
+                    "Library replaced during save")
+                    .append(fromUtf8(controller.path().string()))));
+            outcome = SaveOutcome::failed;
+        }
+        break;
+    case LibraryWriter::Written::Outcome::busy:
+        outcome = SaveOutcome::busy;
+        break;
+    case LibraryWriter::Written::Outcome::unavailable:
+        tellLockUnavailable(written.lockError);
+        outcome = SaveOutcome::unavailable;
+        break;
+    case LibraryWriter::Written::Outcome::failed:
+        notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(), written.failure));
+        break;
+    }
 
     switch (outcome) {
     case SaveOutcome::written:
-        m_savePending = false;
+        m_savePending = m_changes != underWay.changes;
         m_lastSaveFailed = false;
         m_toldBusy = false;
+        // An import is announced only once it is on disk.
+        for (const auto& bundle : underWay.imports)
+            m_environment.notifications->scheduleBundleImportedNotification(*bundle);
         break;
     case SaveOutcome::busy:
         m_lastSaveFailed = true;
@@ -292,19 +351,66 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
                 localized(u"Another program holds the library's lock; Quillet keeps your changes and writes them "
                           u"as soon as it lets go: ",
                     "Library busy")
-                    .append(fromUtf8(FileLock::lockFilePath(path).string()))));
+                    .append(fromUtf8(FileLock::lockFilePath(controller.path()).string()))));
         }
-        if (m_environment.saveScheduler)
+        if (m_environment.saveScheduler && !m_ending)
             scheduleSave();
         break;
-    case SaveOutcome::unavailable:
-    case SaveOutcome::failed:
+    default:
         m_lastSaveFailed = true;
         break;
     }
     // Delivered only now: a notification may take a while, and other writers wait for the lock.
     deliverHeldNotices();
+    // What changed while this version was written goes into the next.
+    const bool saveAgain = std::exchange(m_saveAgain, false);
+    if (outcome == SaveOutcome::written && m_savePending && m_writer && !m_ending) {
+        if (saveAgain)
+            saveWaiting(longest);
+        else if (!m_saveScheduled)
+            scheduleSave();
+    }
     return outcome;
+}
+
+App::SaveOutcome App::mergeChangesMadeElsewhere(std::chrono::milliseconds longest)
+{
+    auto& controller = *m_bundleStoreController;
+    SaveOutcome outcome = SaveOutcome::again;
+    m_saving = true;
+    try {
+        const auto lock = controller.lockForWriting(longest);
+        if (lock->state() == FileLock::State::busy) {
+            outcome = SaveOutcome::busy;
+        } else if (lock->state() == FileLock::State::unavailable) {
+            tellLockUnavailable(lock->error());
+            outcome = SaveOutcome::unavailable;
+        } else if (controller.fileChangedElsewhere() && keepChangesMadeElsewhere(true)) {
+            outcome = SaveOutcome::written; // the file holds the library already
+        }
+    } catch (const UserErrorDescriptionType& error) {
+        notifySaveFailure(error);
+        outcome = SaveOutcome::failed;
+    } catch (const std::exception& error) {
+        notifySaveFailure(PlatformError(localizedDescription(error)));
+        outcome = SaveOutcome::failed;
+    }
+    m_saving = false;
+    return outcome;
+}
+
+void App::tellLockUnavailable(int error)
+{
+    // Without the lock, another instance's save could replace ours unseen, or ours theirs:
+    // nothing is written.
+    notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(),
+        localized(u"Quillet cannot lock the library, so it wrote nothing; your changes are kept until it "
+                  u"can. The lock file: ",
+            "Library lock unavailable")
+            .append(fromUtf8(FileLock::lockFilePath(m_bundleStoreController->path()).string()))
+            .append(u" (")
+            .append(fromUtf8(std::strerror(error)))
+            .append(u")")));
 }
 
 void App::writeHoldingTheLock()
@@ -349,6 +455,13 @@ void App::saveBeforeEnd()
 {
     if (!m_bundleStoreController || m_saving)
         return;
+    m_ending = true;
+    // The write under way is waited for, however slow the disk: a process that writes is not
+    // stuck, and what it writes is the library's last version, or the one before.
+    if (m_writer) {
+        if (auto written = m_writer->finish())
+            saveFinished(std::move(*written), lockWaitAtEnd);
+    }
     // A version that another writer put in place of the one this holder wrote last may lack
     // what that save wrote (a sync tool's copy of an older version): it is merged and written
     // as at any save.
@@ -574,9 +687,15 @@ void App::keepUnsavedChanges(SaveOutcome why)
     auto kept = path;
     kept += "." + std::to_string(std::time(nullptr)) + "." + std::to_string(getpid()) + "." + std::string(unsavedKind);
     try {
-        // What the next start could not write either is not kept for it to take in.
-        if (detail::encodedJSONDictionary(library).size() > static_cast<std::size_t>(detail::largestLibraryFileSize))
-            throw std::length_error(toUtf8(StoreErrorTexts::libraryWouldBeTooLarge()));
+        // What the next start could not write either is not kept for it to take in; the
+        // notice of the failed save said so.
+        if (detail::encodedJSONDictionary(library).size() > static_cast<std::size_t>(detail::largestLibraryFileSize)) {
+            deliverNotification(CbError(StoreErrorTexts::fileCouldNotBeSaved(),
+                localized(u"Your changes since the last save are lost: the library would be larger than 64 MB, more "
+                          u"than Quillet reads back.",
+                    "Library unsaved too large")));
+            return;
+        }
         const JSONDictionary unsaved { { unsavedBaseKey, controller.savedDictionary() },
             { unsavedLibraryKey, std::move(library) } };
         if (!replaceFileAtomically(
@@ -604,6 +723,8 @@ void App::keepUnsavedChanges(SaveOutcome why)
         break;
     case SaveOutcome::written:
     case SaveOutcome::failed:
+    case SaveOutcome::underWay:
+    case SaveOutcome::again:
         reason = localized(
             u"The library could not be written; your last changes were kept in ", "Library unsaved kept failed");
         break;
@@ -787,12 +908,14 @@ void App::bundleStoreDidChange(BundleStore& /*store*/)
 {
     if (m_saving)
         return; // the save under way writes this change too
+    ++m_changes;
     if (!m_environment.saveScheduler) {
         save();
         return;
     }
     m_savePending = true;
-    if (!m_saveScheduled)
+    // A write under way schedules the next one when it is done.
+    if (!m_saveScheduled && !isWriting())
         scheduleSave();
 }
 
@@ -805,12 +928,26 @@ void App::scheduleSave()
     });
 }
 
-void App::bundleStoreDidImport(BundleStore& /*store*/, Bundle& bundle, bool silent)
+void App::bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent)
 {
-    // An import is announced only once it is on disk.
+    // An import is announced only once it is on disk: with the version that holds it.
+    if (!silent) {
+        const auto& bundles = store.bundles();
+        const auto found = std::find_if(
+            bundles.rbegin(), bundles.rend(), [&](const BundlePtr& candidate) { return candidate.get() == &bundle; });
+        if (found != bundles.rend())
+            m_importsToAnnounce.push_back(*found);
+    }
     saveIfPending();
-    if (!silent && !m_lastSaveFailed)
-        m_environment.notifications->scheduleBundleImportedNotification(bundle);
+    if (!m_savePending && !isWriting()) {
+        // Written already (at the change itself).
+        auto imports = std::move(m_importsToAnnounce);
+        m_importsToAnnounce.clear();
+        if (!m_lastSaveFailed) {
+            for (const auto& imported : imports)
+                m_environment.notifications->scheduleBundleImportedNotification(*imported);
+        }
+    }
 }
 
 void App::bundleStoreWantsChangesSaved(BundleStore& /*store*/)

@@ -1,5 +1,7 @@
 #include "platform/SessionBusConnection.h"
 
+#include "platform/ProcessExit.h"
+
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QSocketNotifier>
@@ -356,11 +358,9 @@ void SessionBusConnection::startAttempt()
                     receiver, [receiver, attempt] { receiver->attemptEnded(attempt); }, Qt::QueuedConnection);
         }).detach();
     } catch (const std::system_error& error) {
-        // No thread to be had (the address space is exhausted): an attempt that failed.
-        auto attempt = std::make_shared<Attempt>();
-        attempt->problem = error.what();
-        QMetaObject::invokeMethod(
-            this, [this, attempt] { attemptEnded(attempt); }, Qt::QueuedConnection);
+        // No thread to be had (the address space is exhausted): the bus is not to blame, and
+        // no later attempt would get one either.
+        exitForLackOfThread("the session bus", error);
     }
 }
 

@@ -516,7 +516,13 @@ int QuilletApplication::run()
     // The start goes on while the event loop turns (waiting for the bus, for Qt's answer);
     // the parts' own start is not watched.
     QTimer startProgress;
-    QObject::connect(&startProgress, &QTimer::timeout, [] { startGoesOn(); });
+    QObject::connect(&startProgress, &QTimer::timeout, [&startProgress] {
+        // Once the start is over, the idle application has no reason to wake.
+        if (startIsOver())
+            startProgress.stop();
+        else
+            startGoesOn();
+    });
     startProgress.start(int(stuckStartBound.count() / 4));
     QObject::connect(bus, &SessionBusConnection::connected, bus, [this] { startOnceQtReachesTheBus(); });
     QObject::connect(bus, &SessionBusConnection::nameTaken, bus, [this] {

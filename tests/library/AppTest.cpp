@@ -1243,24 +1243,56 @@ TEST_F(AppTest, ADanglingLibraryLinkIsNeverReplacedByAFile)
     EXPECT_EQ(recording.notifications->delivered.back().title, u16(u"File could not be saved"));
 }
 
-TEST_F(AppTest, TemporaryFilesOfAKilledSaveAreRemovedAtStartButNotFreshOnes)
+TEST_F(AppTest, AStartHoldingTheLockRemovesItsOwnTemporaryFilesWhateverTheirAgeAndNothingElse)
 {
     std::filesystem::create_directories(libraryFile.parent_path());
     writeFile(libraryFile, R"({"bundles": []})");
     const auto folder = libraryFile.parent_path();
-    const auto stale = folder / ".bundles.qlbundles.Ab12Cd";
-    const auto fresh = folder / ".bundles.qlbundles.Zz99Yy";
-    const auto other = folder / ".other.qlbundles.Ab12Cd";
-    for (const auto& file : { stale, fresh, other })
-        writeFile(file, "{");
-    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-    std::filesystem::last_write_time(stale, hourAgo);
-    std::filesystem::last_write_time(other, hourAgo);
-
-    App app(recording.environment);
-    EXPECT_FALSE(std::filesystem::exists(stale));
-    EXPECT_TRUE(std::filesystem::exists(fresh)); // may belong to a save still running
-    EXPECT_TRUE(std::filesystem::exists(other));
+    const bool canGiveAway = geteuid() == 0; // a file of another user
+    struct Row {
+        std::string name;
+        enum { fresh, stale, link, foreign } kind;
+        bool removedWhenFree;
+    };
+    const std::vector<Row> rows {
+        { ".bundles.qlbundles.Ab12Cd", Row::stale, true },
+        { ".bundles.qlbundles.Zz99Yy", Row::fresh, true },
+        { ".bundles.qlbundles.Qq11Rr", Row::link, false },
+        { ".bundles.qlbundles.Fo0Rgn", Row::foreign, false },
+        { ".bundles.qlbundles.Ab12C", Row::stale, false },
+        { ".bundles.qlbundles.Ab-2Cd", Row::stale, false },
+        { ".other.qlbundles.Ab12Cd", Row::stale, false },
+    };
+    for (const bool lockHeldElsewhere : { true, false }) {
+        for (const auto& row : rows) {
+            const auto file = folder / row.name;
+            std::filesystem::remove(file);
+            if (row.kind == Row::link) {
+                std::filesystem::create_symlink(libraryFile, file);
+                continue;
+            }
+            writeFile(file, "{");
+            if (row.kind == Row::stale)
+                std::filesystem::last_write_time(
+                    file, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+            if (row.kind == Row::foreign && canGiveAway) {
+                ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+            }
+        }
+        std::optional<FileLock> other;
+        if (lockHeldElsewhere)
+            other.emplace(libraryFile, std::chrono::milliseconds(0)); // a save of another process under way
+        auto environment = recording.environment;
+        environment.lockWait = std::chrono::milliseconds(50);
+        App app(environment);
+        for (const auto& row : rows) {
+            if (row.kind == Row::foreign && !canGiveAway)
+                continue;
+            const bool removed = !std::filesystem::exists(std::filesystem::symlink_status(folder / row.name));
+            EXPECT_EQ(removed, row.removedWhenFree && !lockHeldElsewhere)
+                << row.name << (lockHeldElsewhere ? " with the lock held elsewhere" : "");
+        }
+    }
 }
 
 TEST_F(AppTest, DeliverNotificationPassesTheErrorsTexts)
