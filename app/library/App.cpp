@@ -486,6 +486,9 @@ constexpr const char* unsavedLibraryKey = "library";
 /// The largest file of unsaved changes read: two libraries (the base and the changed one)
 /// written without indentation, and the object around them.
 constexpr long long largestUnsavedFileSize = 2 * detail::largestLibraryFileSize + 1024;
+/// The most bytes of such files that one start reads: as much as the largest one. The files
+/// past it (by name, so the newest) stay for later starts.
+constexpr long long largestUnsavedReadAtOneStart = largestUnsavedFileSize;
 /// The most names a notice lists of one kind of change; the rest are counted.
 constexpr std::size_t mostNamesTold = 10;
 
@@ -753,27 +756,53 @@ void App::takeInUnsavedChanges()
         const JSONDictionary onDisk = controller.savedDictionary();
         JSONDictionary merged = onDisk;
         std::vector<std::filesystem::path> taken;
+        // Files kept against the same base (most are: runs that started from the same file)
+        // meet the library one after another in one store, so that the time grows with the
+        // files and not with their square.
+        std::optional<BundleStore> library;
+        JSONDictionary libraryBase;
+        LibrarySnapshot baseSnapshot;
+        std::size_t groupStart = 0;
+        std::size_t readLeft = static_cast<std::size_t>(largestUnsavedReadAtOneStart);
+        auto closeGroup = [&] {
+            if (library)
+                merged = library->dictionary();
+            library.reset();
+            groupStart = taken.size();
+        };
         for (const auto& file : unsavedFilesBeside(path)) {
+            std::error_code sizeError;
+            const auto size = std::filesystem::file_size(file, sizeError);
+            if (!sizeError && size <= static_cast<std::size_t>(largestUnsavedFileSize) && size > readLeft)
+                break; // left, with the later ones, for a later start
             auto kept = readUnsavedChanges(file);
             if (!kept)
                 continue; // not one this program wrote, or not one this version reads: left as it is
+            readLeft -= std::min<std::size_t>(readLeft, sizeError ? 0 : size);
             try {
-                // The library as it is now, made from the earlier run's base so that its
-                // objects stand for the base's records...
-                BundleStore library(kept->base);
-                const auto baseSnapshot = LibrarySnapshot::of(library);
-                baseSnapshot.mergeInto(library, kept->base, merged);
+                if (!library || kept->base != libraryBase) {
+                    closeGroup();
+                    // The library as it is now, made from the earlier run's base so that its
+                    // objects stand for the base's records...
+                    library.emplace(kept->base);
+                    baseSnapshot = LibrarySnapshot::of(*library);
+                    baseSnapshot.mergeInto(*library, kept->base, merged);
+                    libraryBase = kept->base;
+                }
                 // ...then meeting the earlier run's changes as a save meets another writer's:
                 // the library's order stays, what the earlier run added comes after.
-                auto merge = baseSnapshot.mergeInto(library, kept->base, kept->library);
+                auto merge = baseSnapshot.mergeInto(*library, libraryBase, kept->library);
                 for (auto& conflict : merge.conflicts)
                     conflicts.push_back(std::move(conflict));
-                merged = library.dictionary();
             } catch (const std::exception&) {
+                // The files of this group stay for a later start.
+                taken.resize(groupStart);
+                library.reset();
                 continue;
             }
             taken.push_back(file);
         }
+        closeGroup();
         if (taken.empty())
             return;
 

@@ -863,18 +863,20 @@ TEST_F(AppTest, OnlyChangesThisProgramKeptAreTakenInAllInOneSaveAndWhatTheyChang
         };
     };
     const std::string importKept = keptChanges(library, library + " K(k1)");
-    std::string twoHundredImports = library;
-    Make twoHundredFiles = [&](const auto& folder) {
+    // As many as a start must take in at once, all against one base.
+    constexpr int keptFileCount = 1000;
+    std::string manyImports = library;
+    Make manyFiles = [&](const auto& folder) {
         Made made;
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < keptFileCount; ++i) {
             const std::string name = "K" + std::to_string(i) + "()";
             made.push_back(folder / ("bundles.qlbundles.1700000000." + std::to_string(1000 + i) + ".unsaved"));
             writeFile(made.back(), keptChanges(library, library + " " + name));
         }
         return made;
     };
-    for (int i = 0; i < 200; ++i)
-        twoHundredImports += " K" + std::to_string(i) + "()";
+    for (int i = 0; i < keptFileCount; ++i)
+        manyImports += " K" + std::to_string(i) + "()";
 
     struct Case {
         const char* name;
@@ -892,7 +894,7 @@ TEST_F(AppTest, OnlyChangesThisProgramKeptAreTakenInAllInOneSaveAndWhatTheyChang
             "", u"Deleted: \u201CA\u201D, \u201CB\u201D, \u201CC\u201D." },
         { "an expander deleted and another added", file(keptChanges(library, "A() B(b1,b2) C()")), "A() B(b1,b2) C()",
             u"Deleted: \u201CA\u201D \u203A \u201Ca1\u201D. Changed: \u201CA\u201D, \u201CB\u201D." },
-        { "200 files, each an import", twoHundredFiles, twoHundredImports,
+        { "1,000 files, each an import", manyFiles, manyImports,
             u"Added: \u201CK0\u201D, \u201CK1\u201D, \u201CK2\u201D" },
         { "a library without its bundles", file(R"({"base": )" + libraryOf(library).dump() + R"(, "library": {}})"),
             library, nullptr },
