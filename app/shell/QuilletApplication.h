@@ -97,8 +97,12 @@ private:
     void startAgain();
     /// The application starts.
     void startParts();
-    /// Another instance owns the name: it gets the files or shows its editor. The exit status.
+    /// Reaches the session bus and asks for the name (again, after an owner went away).
+    void reachTheBus();
+    /// Another instance owns the name: it gets the files or shows its editor. The exit status,
+    /// or ownerWentAway when the owner asked ended without answering.
     int handOver() const;
+    static constexpr int ownerWentAway = -1;
 
     /// Bundle files to import, from the command line.
     QStringList m_files;
@@ -111,6 +115,8 @@ private:
     bool m_restart = false;
     /// Started again after a restart of the session bus: the starts in a row (none: 0).
     int m_startsInARow = 0;
+    /// Hand-overs tried whose owner went away before it answered.
+    int m_handOverAttempts = 0;
 };
 
 } // namespace quillet
