@@ -1211,25 +1211,44 @@ TEST_F(AppTest, FilesThatCannotBeReadInTheLibrarysPlaceAreEachKeptAsideUnderThei
     EXPECT_EQ(kept, 2);
 }
 
-TEST_F(AppTest, ALibraryLargerThanALoadReadsBackIsNotWrittenAndTheChangeWaits)
+TEST_F(AppTest, AChangeOverTheLibrarysBoundWaitsAndWhatIsToldOfItHoldsAcrossARestart)
 {
-    std::filesystem::create_directories(libraryFile.parent_path());
-    writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
-    const std::string before = readFile(libraryFile);
-    App app(recording.environment);
-    Bundle& bundle = *app.bundleStore().bundles()[0];
-
-    bundle.setBundleDescription(fromUtf8(std::string(std::size_t(detail::largestLibraryFileSize), 'x')));
-    EXPECT_EQ(readFile(libraryFile), before);
-    EXPECT_TRUE(app.hasPendingSave());
-    ASSERT_EQ(recording.notifications->delivered.size(), 1u);
-    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"File could not be saved"));
-    EXPECT_NE(recording.notifications->delivered[0].description.indexOf(u"would be larger than 64 MB"), -1)
-        << toUtf8(recording.notifications->delivered[0].description);
-
-    bundle.setBundleDescription(u"small again");
-    EXPECT_FALSE(app.hasPendingSave());
-    EXPECT_EQ(JSONDictionary::parse(readFile(libraryFile))["bundles"][0]["description"], "small again");
+    // Whether the change is made small again before the end.
+    for (const bool madeSmall : { true, false }) {
+        SCOPED_TRACE(madeSmall ? "made small again" : "still too large at the end");
+        std::filesystem::create_directories(libraryFile.parent_path());
+        writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
+        const std::string before = readFile(libraryFile);
+        recording.notifications->delivered.clear();
+        {
+            App app(recording.environment);
+            Bundle& bundle = *app.bundleStore().bundles()[0];
+            bundle.setBundleDescription(fromUtf8(std::string(std::size_t(detail::largestLibraryFileSize), 'x')));
+            EXPECT_EQ(readFile(libraryFile), before);
+            EXPECT_TRUE(app.hasPendingSave());
+            ASSERT_EQ(recording.notifications->delivered.size(), 1u);
+            EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"File could not be saved"));
+            EXPECT_NE(recording.notifications->delivered[0].description.indexOf(u"would be larger than 64 MB"), -1);
+            if (madeSmall) {
+                bundle.setBundleDescription(u"small again");
+                EXPECT_FALSE(app.hasPendingSave());
+            }
+        }
+        // What the user was told holds after a restart: the change is in the library, or the
+        // notices said that it is lost if Quillet ends first, and that it was.
+        App again(recording.environment);
+        const auto description = again.bundleStore().bundles()[0]->bundleDescription();
+        EXPECT_EQ(description, madeSmall ? u16(u"small again") : icu::UnicodeString());
+        for (const auto& notice : recording.notifications->delivered) {
+            EXPECT_EQ(notice.description.indexOf(u"kept"), -1) << toUtf8(notice.description);
+            if (!madeSmall) {
+                EXPECT_NE(notice.description.indexOf(u"lost"), -1) << toUtf8(notice.description);
+            }
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(libraryFile.parent_path()))
+            EXPECT_NE(entry.path().extension(), ".unsaved") << "a kept change that no start can take in";
+        std::filesystem::remove_all(libraryFile.parent_path());
+    }
 }
 
 TEST_F(AppTest, ADanglingLibraryLinkIsNeverReplacedByAFile)
