@@ -50,9 +50,11 @@ class UserNotifications;
 /// tells the user. When the merge leaves the library as the file holds it, nothing is
 /// written. The file is looked at once more right before the new one is renamed in; when it
 /// changed meanwhile, the merge runs again. A file in its place that cannot be read is kept
-/// beside the library under a new name (never one a copy kept earlier has). Temporary files
-/// that a killed save left in the library's folder are removed at start-up. No library larger
-/// than detail::largestLibraryFileSize is written: the save fails and the change waits.
+/// beside the library under a new name (never one a copy kept earlier has). A start that
+/// holds the library's lock removes the temporary files that killed saves left in its folder
+/// (removeStaleTemporaryFiles), whatever their age. No library larger
+/// than detail::largestLibraryFileSize is written: the save fails and the change waits, and is
+/// lost if the holder ends first (it is not kept for a start that could not write it either).
 ///
 /// A save waits for the lock at most Environment::lockWait. When another process holds it
 /// longer, the change stays waiting, the user is told once that the library is busy, and the
@@ -76,7 +78,8 @@ class UserNotifications;
 /// and the user is told why (the lock held, no lock to be had, or the write failed).
 ///
 /// A start takes in the files of unsaved changes that earlier runs kept: only regular files of
-/// the user (not links) named as above, no larger than two libraries and holding what this
+/// the user (not links) named as above, no larger than largestKeptChangesFileSize each and
+/// largestKeptChangesReadAtOneStart in all (KeptChanges.h), and holding what this
 /// version writes; anything else there is left as it is. It holds the library's lock from
 /// the listing to their removal, so that of several processes starting together one takes
 /// them in, once; merges them all, writes the library once and then removes them, and tells
@@ -89,7 +92,7 @@ class UserNotifications;
 class App final : public BundleStoreDelegate {
 public:
     /// The longest the last save waits for another process's lock: the end takes no longer
-    /// than this and a write.
+    /// than this, the write under way and one more write.
     static constexpr std::chrono::milliseconds lockWaitAtEnd { 2000 };
     /// The longest a save on the desktop's event loop waits for another process's lock, so
     /// that the loop never stalls visibly; the change then waits and is tried again.

@@ -82,8 +82,10 @@ public:
     /// How long the start may stand still (its event loop not turning, its thread not running)
     /// before it counts as stuck (watchTheStart).
     static constexpr std::chrono::milliseconds stuckStartBound { 10000 };
-    /// How long the main thread may stand still after a termination signal, or once the event
-    /// loop has ended, before the process is ended without its last save (watchForStuckEnd).
+    /// How long the main thread may stand still (no processor time, no file being written)
+    /// after a termination signal, or once the event loop has ended, before the process is
+    /// ended without its last save (watchForStuckEnd). A save waiting on a slow disk is not
+    /// standing still.
     static constexpr std::chrono::milliseconds endBound { 10000 };
 
 private:
