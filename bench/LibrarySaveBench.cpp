@@ -1,5 +1,6 @@
 #include "library/App.h"
 #include "library/BundleStore.h"
+#include "library/ResourceLocator.h"
 #include "library/SaveScheduler.h"
 #include "support/SyntheticLibrary.h"
 #include "support/TestSupport.h"
@@ -69,6 +70,8 @@ void saveOnTheWriterThread(benchmark::State& state, const std::function<void(con
     environment.bundlesFilePath = path;
     environment.saveScheduler = scheduler;
     environment.lockWait = App::lockWaitOnEventLoop;
+    environment.resources
+        = std::make_shared<quillet::DirectoryResourceLocator>(quillet::DirectoryResourceLocator::defaultRoot());
     App app(environment);
     if (app.bundleStore().bundles().empty()) {
         state.SkipWithError("no library");
