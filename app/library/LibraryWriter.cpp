@@ -116,6 +116,9 @@ void LibraryWriter::run()
 LibraryWriter::Written LibraryWriter::write(
     const std::filesystem::path& path, Version version, const detail::JSONStoreTexts& texts)
 {
+    // The encoding and the lock's wait are part of the write: a process waiting for them is
+    // not stuck.
+    const FileWriteUnderWay underWay;
     Written written;
     written.library = std::move(version.library);
     try {

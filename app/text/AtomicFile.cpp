@@ -19,15 +19,6 @@ namespace {
 
 std::atomic<int> writesUnderWay { 0 };
 
-/// Counts a kept file's write while it runs (fileWritesUnderWay()).
-class WriteUnderWay {
-public:
-    WriteUnderWay() { ++writesUnderWay; }
-    ~WriteUnderWay() { --writesUnderWay; }
-    WriteUnderWay(const WriteUnderWay&) = delete;
-    WriteUnderWay& operator=(const WriteUnderWay&) = delete;
-};
-
 [[noreturn]] void throwSystemError(const char* what)
 {
     throw std::system_error(errno, std::generic_category(), what);
@@ -132,7 +123,7 @@ bool moveInPlace(const std::string& temporary, const std::filesystem::path& path
 std::optional<FileIdentity> writeAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes,
     AtomicWrite how, Placement placement, const std::optional<FileIdentity>& expected)
 {
-    const WriteUnderWay underWay;
+    const FileWriteUnderWay underWay;
     const bool kept = how == AtomicWrite::keptFile;
     // A file kept elsewhere through a symbolic link is written where the link points;
     // renaming over the link itself would detach it from the real file.
@@ -282,6 +273,16 @@ std::filesystem::path writeKeptCopy(const std::filesystem::path& path, std::stri
             return kept;
     }
     throw std::system_error(EEXIST, std::generic_category(), "too many kept copies");
+}
+
+FileWriteUnderWay::FileWriteUnderWay() noexcept
+{
+    ++writesUnderWay;
+}
+
+FileWriteUnderWay::~FileWriteUnderWay()
+{
+    --writesUnderWay;
 }
 
 int fileWritesUnderWay() noexcept

@@ -67,7 +67,17 @@ std::filesystem::path moveToKeptName(
 /// writeFileAtomically().
 std::filesystem::path writeKeptCopy(const std::filesystem::path& path, std::string_view kind, std::string_view bytes);
 
-/// How many atomic writes run now, on any thread: a process waiting for its disk to take one
+/// Counts a write of a file while it lives, its preparation included (every atomic write
+/// counts itself).
+class FileWriteUnderWay {
+public:
+    FileWriteUnderWay() noexcept;
+    ~FileWriteUnderWay();
+    FileWriteUnderWay(const FileWriteUnderWay&) = delete;
+    FileWriteUnderWay& operator=(const FileWriteUnderWay&) = delete;
+};
+
+/// How many writes of files run now, on any thread: a process waiting for its disk to take one
 /// (a slow disk's flush may take many seconds) is not stuck.
 int fileWritesUnderWay() noexcept;
 

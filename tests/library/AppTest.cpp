@@ -10,9 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <deque>
 #include <functional>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -492,6 +495,31 @@ struct ManualSaveScheduler final : SaveScheduler {
     }
     std::function<void()> scheduled;
     int requests = 0;
+
+    // As the desktop's event loop, when `posts`: the writer's results come back through it.
+    bool posts = false;
+    bool canPost() const override { return posts; }
+    void post(std::function<void()> action) override
+    {
+        std::lock_guard lock(mutex);
+        posted.push_back(std::move(action));
+        arrived.notify_all();
+    }
+    /// Runs what was posted first, waiting for it; false when nothing comes.
+    bool runPosted()
+    {
+        std::unique_lock lock(mutex);
+        if (!arrived.wait_for(lock, std::chrono::seconds(10), [this] { return !posted.empty(); }))
+            return false;
+        auto action = std::move(posted.front());
+        posted.pop_front();
+        lock.unlock();
+        action();
+        return true;
+    }
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<std::function<void()>> posted;
 };
 
 TEST_F(AppTest, ChangesInABurstAreWrittenOnceWhenTheDelayEndsOrWhenAskedOrAtTheEnd)
@@ -518,6 +546,40 @@ TEST_F(AppTest, ChangesInABurstAreWrittenOnceWhenTheDelayEndsOrWhenAskedOrAtTheE
         bundleNamed(app).setName(u"last");
     }
     EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "last" }); // written as the holder ends
+}
+
+TEST_F(AppTest, ChangesMadeWhileAVersionIsWrittenOnItsThreadGoIntoTheNextWriteInOrder)
+{
+    // Whether the holder ends while the first write is under way, or the loop goes on.
+    for (const bool endsDuringTheWrite : { false, true }) {
+        SCOPED_TRACE(endsDuringTheWrite ? "the end comes during the write" : "the loop goes on");
+        std::filesystem::create_directories(libraryFile.parent_path());
+        writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
+        auto loop = std::make_shared<ManualSaveScheduler>();
+        loop->posts = true;
+        recording.environment.saveScheduler = loop;
+        {
+            App app(recording.environment);
+            Bundle& bundle = *app.bundleStore().bundles()[0];
+            bundle.setName(u"B");
+            loop->run(); // the save hands "B" to the writer's thread and returns
+            EXPECT_TRUE(app.isWriting());
+            bundle.setName(u"C");
+            bundle.setName(u"D");
+            EXPECT_FALSE(loop->scheduled) << "a second save while one is written";
+            if (endsDuringTheWrite)
+                continue; // the end waits for "B", then writes "D"
+            ASSERT_TRUE(loop->runPosted());
+            EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "B" });
+            EXPECT_TRUE(app.hasPendingSave());
+            loop->run();
+            ASSERT_TRUE(loop->runPosted());
+            EXPECT_FALSE(app.hasPendingSave());
+            EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "D" });
+            EXPECT_TRUE(recording.notifications->delivered.empty());
+        }
+        EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "D" });
+    }
 }
 
 /// A library written as "A(a1,a2) B(b1) C()": bundles with the names of their expanders.

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A slow disk for tests: mirrors BACKING at MOUNTPOINT through FUSE, and makes every fsync of a
+"""A slow disk for tests: mirrors BACKING (the calls a save makes) at MOUNTPOINT through FUSE, and makes every fsync of a
 file take as many seconds as CONTROL holds (none, or 0, while it is missing or empty), as a
 network home or a USB stick under load does. Runs in the foreground until unmounted.
 
@@ -49,37 +49,14 @@ class SlowDisk(Operations):
     def readdir(self, path, fh):
         return [".", ".."] + os.listdir(self._path(path))
 
-    def readlink(self, path):
-        return os.readlink(self._path(path))
-
-    def statfs(self, path):
-        status = os.statvfs(self._path(path))
-        return {key: getattr(status, key) for key in ("f_bavail", "f_bfree", "f_blocks", "f_bsize", "f_favail",
-                                                      "f_ffree", "f_files", "f_flag", "f_frsize", "f_namemax")}
-
     def chmod(self, path, mode):
         os.chmod(self._path(path), mode)
-
-    def chown(self, path, uid, gid):
-        os.lchown(self._path(path), uid, gid)
-
-    def utimens(self, path, times=None):
-        os.utime(self._path(path), times, follow_symlinks=False)
 
     def mkdir(self, path, mode):
         os.mkdir(self._path(path), mode)
 
-    def rmdir(self, path):
-        os.rmdir(self._path(path))
-
-    def mknod(self, path, mode, dev):
-        os.mknod(self._path(path), mode, dev)
-
     def unlink(self, path):
         os.unlink(self._path(path))
-
-    def symlink(self, target, source):
-        os.symlink(source, self._path(target))
 
     def link(self, target, source):
         os.link(self._path(source), self._path(target))
