@@ -110,6 +110,12 @@ void exitForLackOfThread(const char* what, const std::system_error& error)
     std::exit(1);
 }
 
+void exitForLackOfMemory(const char* what)
+{
+    std::cerr << "quillet-app: an allocation for " << what << " failed: the system gives Quillet too little memory\n";
+    std::exit(1);
+}
+
 bool processIsExiting() noexcept
 {
     return exiting.load();

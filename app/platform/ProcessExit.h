@@ -10,6 +10,8 @@ namespace quillet {
 /// could not be started (the system gives the process too little memory or too few threads),
 /// rather than aborting it. What runs when the process exits (runWhenProcessExits) runs then too.
 [[noreturn]] void exitForLackOfThread(const char* what, const std::system_error& error);
+/// The same when an allocation for `what` failed: the memory is lacking, not `what`.
+[[noreturn]] void exitForLackOfMemory(const char* what);
 
 /// True once the process has begun to end inside exit() without leaving its event loop, as
 /// Qt's X11 platform plugin ends it when the display's connection breaks (a logout ends the
