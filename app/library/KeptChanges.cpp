@@ -136,7 +136,7 @@ std::vector<std::filesystem::path> keptChangesBeside(const std::filesystem::path
     return files;
 }
 
-KeptChangesMerged mergeKeptChanges(const std::filesystem::path& path, const JSONDictionary& onDisk)
+KeptChangesMerged mergeKeptChanges(const std::filesystem::path& path, const JSONDictionary& onDisk, long long mostRead)
 {
     JSONDictionary merged = onDisk;
     std::vector<std::filesystem::path> taken;
@@ -148,7 +148,7 @@ KeptChangesMerged mergeKeptChanges(const std::filesystem::path& path, const JSON
     JSONDictionary libraryBase;
     LibrarySnapshot baseSnapshot;
     std::size_t groupStart = 0;
-    std::size_t readLeft = static_cast<std::size_t>(largestKeptChangesReadAtOneStart);
+    std::size_t readLeft = static_cast<std::size_t>(mostRead);
     auto closeGroup = [&] {
         if (library)
             merged = library->dictionary();

@@ -44,9 +44,10 @@ struct KeptChangesMerged {
 /// beside it, each as a save meets another writer's (the library's order stays, what they
 /// added comes after), in time with their size: only regular files of this user (not links)
 /// named as above, no larger than largestKeptChangesFileSize each and
-/// largestKeptChangesReadAtOneStart in all, holding what this version writes. Anything else is
-/// left as it is.
-KeptChangesMerged mergeKeptChanges(const std::filesystem::path& path, const JSONDictionary& library);
+/// `mostRead` in all, holding what this version writes; the files past that bound, by name,
+/// stay for a later start. Anything else is left as it is.
+KeptChangesMerged mergeKeptChanges(const std::filesystem::path& path, const JSONDictionary& library,
+    long long mostRead = largestKeptChangesReadAtOneStart);
 
 /// What the user is told of records that kept changes and the library both changed.
 CbError keptConflictNotice(const std::vector<icu::UnicodeString>& conflicts);

@@ -1,5 +1,6 @@
 #include "library/App.h"
 #include "LibraryFakes.h"
+#include "library/KeptChanges.h"
 #include "library/SaveScheduler.h"
 #include "support/LockHolder.h"
 #include "support/TestSupport.h"
@@ -911,6 +912,34 @@ TEST_F(AppTest, ProcessesStartingTogetherBesideKeptChangesTakeThemInOnce)
         EXPECT_EQ(outlineOf(JSONDictionary::parse(readFile(file))), "A(a1) B(b1) K(k1)");
         EXPECT_FALSE(std::filesystem::exists(kept));
     }
+}
+
+TEST_F(AppTest, OneStartReadsNoMoreKeptChangesThanItsBoundAndLeavesTheRestInOrderForTheNext)
+{
+    const auto library = dir.path() / "bounded" / "bundles.qlbundles";
+    std::filesystem::create_directories(library.parent_path());
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < 5; ++i) {
+        files.push_back(
+            library.parent_path() / ("bundles.qlbundles.1700000000." + std::to_string(10 + i) + ".unsaved"));
+        writeFile(files.back(), keptChanges("A()", "A() K" + std::to_string(i) + "()"));
+    }
+    // Room for two files and a half at each start.
+    const auto mostRead = static_cast<long long>(std::filesystem::file_size(files[0])) * 5 / 2;
+    JSONDictionary onDisk = BundleStore(libraryOf("A()")).dictionary(); // as this version writes it
+    std::string expected = "A()";
+    for (std::size_t taken = 0, starts = 0; taken < files.size() && starts < files.size(); ++starts) {
+        auto merged = mergeKeptChanges(library, onDisk, mostRead);
+        EXPECT_EQ(merged.taken.size(), std::min<std::size_t>(2, files.size() - taken));
+        for (const auto& file : merged.taken) {
+            EXPECT_EQ(file, files[taken]);
+            expected += " K" + std::to_string(taken++) + "()";
+            std::filesystem::remove(file);
+        }
+        EXPECT_EQ(outlineOf(merged.library), expected);
+        onDisk = std::move(merged.library);
+    }
+    EXPECT_EQ(expected, "A() K0() K1() K2() K3() K4()");
 }
 
 TEST_F(AppTest, OnlyChangesThisProgramKeptAreTakenInAllInOneSaveAndWhatTheyChangedIsTold)
