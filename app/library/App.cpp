@@ -3,7 +3,9 @@
 #include "expansion/ExpanderController.h"
 #include "library/Alert.h"
 #include "library/ApplicationControl.h"
+#include "library/KeptChanges.h"
 #include "library/LibrarySnapshot.h"
+#include "library/LibraryWriter.h"
 #include "library/Paths.h"
 #include "library/ResourceLocator.h"
 #include "library/SaveScheduler.h"
@@ -30,6 +32,7 @@
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace quillet {
 
@@ -119,7 +122,13 @@ App::App(Environment environment)
             localized(u"No folder for the library: set XDG_DATA_HOME or HOME.", "Missing data folder error")));
         return;
     }
-    removeStaleTemporaryFiles(*path);
+    if (std::error_code error; std::filesystem::is_directory(path->parent_path(), error)) {
+        // Every writer of the library holds its lock while its temporary file exists: held, no
+        // write is under way, and what a killed save left goes, however fresh.
+        const FileLock lock(*path, m_environment.lockWait);
+        if (lock.isHeld())
+            removeStaleTemporaryFiles(*path);
+    }
     if (!load(*path))
         return;
     // A first run is what the load found, never a second look at the path, which another
@@ -128,6 +137,14 @@ App::App(Environment environment)
         return;
     takeInUnsavedChanges();
     m_bundleStoreController->serializable().addDelegate(this);
+    if (auto scheduler = m_environment.saveScheduler; scheduler && scheduler->canPost()) {
+        try {
+            m_writer = std::make_unique<LibraryWriter>(m_bundleStoreController->path(),
+                [scheduler](std::function<void()> action) { scheduler->post(std::move(action)); });
+        } catch (const std::system_error&) {
+            // Without a thread of its own the library is written on the caller's.
+        }
+    }
 }
 
 App::~App()
@@ -203,6 +220,8 @@ bool App::installDefaultBundles()
     if (store.bundles().empty())
         return true; // each failure was reported by the import
     try {
+        // Under the lock, as every write: a start beside it removes no temporary file of ours.
+        const auto lock = m_bundleStoreController->lockForWriting(m_environment.lockWait);
         if (!m_bundleStoreController->saveIfAbsent())
             return false;
         rememberWrittenVersion();
@@ -238,51 +257,92 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
     }
     if (!m_bundleStoreController)
         return SaveOutcome::failed;
-    m_saving = true;
     // Whatever happens below, the change waits until it is on disk.
     m_savePending = true;
-    SaveOutcome outcome = SaveOutcome::failed;
-    const auto& path = m_bundleStoreController->path();
-    try {
-        // Another instance saving at the same moment waits here, and then reads what we wrote.
-        const auto lock = m_bundleStoreController->lockForWriting(longest);
-        switch (lock->state()) {
-        case FileLock::State::held:
-            writeHoldingTheLock();
-            outcome = SaveOutcome::written;
-            break;
-        case FileLock::State::busy:
-            outcome = SaveOutcome::busy;
-            break;
-        case FileLock::State::unavailable:
-            // No folder for the library: no write could succeed either.
-            if (lock->error() == ENOENT || lock->error() == ENOTDIR)
-                throw CbError(StoreErrorTexts::fileCouldNotBeWritten(), fromUtf8(path.string()));
-            // Without the lock, another instance's save could replace ours unseen, or ours
-            // theirs: nothing is written.
-            outcome = SaveOutcome::unavailable;
-            notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(),
-                localized(u"Quillet cannot lock the library, so it wrote nothing; your changes are kept until it "
-                          u"can. The lock file: ",
-                    "Library lock unavailable")
-                    .append(fromUtf8(FileLock::lockFilePath(path).string()))
-                    .append(u" (")
-                    .append(fromUtf8(std::strerror(lock->error())))
-                    .append(u")")));
-            break;
-        }
-    } catch (const UserErrorDescriptionType& error) {
-        notifySaveFailure(error);
-    } catch (const std::exception& error) {
-        notifySaveFailure(PlatformError(localizedDescription(error)));
+    if (isWriting()) {
+        // Written once the write under way is done, with what changed meanwhile.
+        m_saveAgain = true;
+        return SaveOutcome::underWay;
     }
-    m_saving = false;
+    m_replacedAttempts = 0;
+    return writeVersion(longest);
+}
+
+App::SaveOutcome App::writeVersion(std::chrono::milliseconds longest)
+{
+    auto& controller = *m_bundleStoreController;
+    m_underWay = VersionUnderWay { LibrarySnapshot::of(bundleStore()), m_changes, std::move(m_importsToAnnounce) };
+    m_importsToAnnounce.clear();
+    LibraryWriter::Version version { bundleStore().dictionary(), controller.identityLastSeen(), longest };
+    if (m_writer && !m_ending) {
+        m_writer->start(std::move(version),
+            [this, longest](LibraryWriter::Written written) { saveFinished(std::move(written), longest); });
+        return SaveOutcome::underWay;
+    }
+    return saveFinished(
+        LibraryWriter::write(controller.path(), std::move(version), detail::JSONStoreTexts::localizedTexts()), longest);
+}
+
+App::SaveOutcome App::saveFinished(LibraryWriter::Written written, std::chrono::milliseconds longest)
+{
+    auto& controller = *m_bundleStoreController;
+    VersionUnderWay underWay = std::move(*m_underWay);
+    m_underWay.reset();
+    SaveOutcome outcome = SaveOutcome::failed;
+    switch (written.outcome) {
+    case LibraryWriter::Written::Outcome::written:
+        controller.markWritten(std::move(written.library), *written.identity);
+        m_snapshot = std::move(underWay.snapshot);
+        // Where no file was there to load, no other writer can have started from anything
+        // older than the first version written here: it stands for their base as a loaded
+        // file would.
+        if (!controller.hasReadAVersion()) {
+            controller.markAsRead(JSONDictionary(controller.savedDictionary()), controller.identityLastSeen());
+            m_foreignSnapshot = m_snapshot;
+        }
+        outcome = SaveOutcome::written;
+        break;
+    case LibraryWriter::Written::Outcome::replacedElsewhere:
+        outcome = mergeChangesMadeElsewhere(longest);
+        if (outcome == SaveOutcome::written) {
+            underWay.changes = m_changes; // the file holds the library as it is now
+        } else if (outcome == SaveOutcome::again) {
+            // Another writer that takes no lock may put its file in place again and again.
+            constexpr int attempts = 5;
+            if (++m_replacedAttempts < attempts) {
+                underWay.imports.insert(underWay.imports.end(), m_importsToAnnounce.begin(), m_importsToAnnounce.end());
+                m_importsToAnnounce = std::move(underWay.imports);
+                deliverHeldNotices();
+                return writeVersion(longest);
+            }
+            notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(),
+                localized(u"Another program replaced the library again and again while Quillet wrote it; your "
+                          u"changes are kept until the next save: ",
+                    "Library replaced during save")
+                    .append(fromUtf8(controller.path().string()))));
+            outcome = SaveOutcome::failed;
+        }
+        break;
+    case LibraryWriter::Written::Outcome::busy:
+        outcome = SaveOutcome::busy;
+        break;
+    case LibraryWriter::Written::Outcome::unavailable:
+        tellLockUnavailable(written.lockError);
+        outcome = SaveOutcome::unavailable;
+        break;
+    case LibraryWriter::Written::Outcome::failed:
+        notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(), written.failure));
+        break;
+    }
 
     switch (outcome) {
     case SaveOutcome::written:
-        m_savePending = false;
+        m_savePending = m_changes != underWay.changes;
         m_lastSaveFailed = false;
         m_toldBusy = false;
+        // An import is announced only once it is on disk.
+        for (const auto& bundle : underWay.imports)
+            m_environment.notifications->scheduleBundleImportedNotification(*bundle);
         break;
     case SaveOutcome::busy:
         m_lastSaveFailed = true;
@@ -292,19 +352,66 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
                 localized(u"Another program holds the library's lock; Quillet keeps your changes and writes them "
                           u"as soon as it lets go: ",
                     "Library busy")
-                    .append(fromUtf8(FileLock::lockFilePath(path).string()))));
+                    .append(fromUtf8(FileLock::lockFilePath(controller.path()).string()))));
         }
-        if (m_environment.saveScheduler)
+        if (m_environment.saveScheduler && !m_ending)
             scheduleSave();
         break;
-    case SaveOutcome::unavailable:
-    case SaveOutcome::failed:
+    default:
         m_lastSaveFailed = true;
         break;
     }
     // Delivered only now: a notification may take a while, and other writers wait for the lock.
     deliverHeldNotices();
+    // What changed while this version was written goes into the next.
+    const bool saveAgain = std::exchange(m_saveAgain, false);
+    if (outcome == SaveOutcome::written && m_savePending && m_writer && !m_ending) {
+        if (saveAgain)
+            saveWaiting(longest);
+        else if (!m_saveScheduled)
+            scheduleSave();
+    }
     return outcome;
+}
+
+App::SaveOutcome App::mergeChangesMadeElsewhere(std::chrono::milliseconds longest)
+{
+    auto& controller = *m_bundleStoreController;
+    SaveOutcome outcome = SaveOutcome::again;
+    m_saving = true;
+    try {
+        const auto lock = controller.lockForWriting(longest);
+        if (lock->state() == FileLock::State::busy) {
+            outcome = SaveOutcome::busy;
+        } else if (lock->state() == FileLock::State::unavailable) {
+            tellLockUnavailable(lock->error());
+            outcome = SaveOutcome::unavailable;
+        } else if (controller.fileChangedElsewhere() && keepChangesMadeElsewhere(true)) {
+            outcome = SaveOutcome::written; // the file holds the library already
+        }
+    } catch (const UserErrorDescriptionType& error) {
+        notifySaveFailure(error);
+        outcome = SaveOutcome::failed;
+    } catch (const std::exception& error) {
+        notifySaveFailure(PlatformError(localizedDescription(error)));
+        outcome = SaveOutcome::failed;
+    }
+    m_saving = false;
+    return outcome;
+}
+
+void App::tellLockUnavailable(int error)
+{
+    // Without the lock, another instance's save could replace ours unseen, or ours theirs:
+    // nothing is written.
+    notifySaveFailure(CbError(StoreErrorTexts::fileCouldNotBeWritten(),
+        localized(u"Quillet cannot lock the library, so it wrote nothing; your changes are kept until it "
+                  u"can. The lock file: ",
+            "Library lock unavailable")
+            .append(fromUtf8(FileLock::lockFilePath(m_bundleStoreController->path()).string()))
+            .append(u" (")
+            .append(fromUtf8(std::strerror(error)))
+            .append(u")")));
 }
 
 void App::writeHoldingTheLock()
@@ -349,6 +456,13 @@ void App::saveBeforeEnd()
 {
     if (!m_bundleStoreController || m_saving)
         return;
+    m_ending = true;
+    // The write under way is waited for, however slow the disk: a process that writes is not
+    // stuck, and what it writes is the library's last version, or the one before.
+    if (m_writer) {
+        if (auto written = m_writer->finish())
+            saveFinished(std::move(*written), lockWaitAtEnd);
+    }
     // A version that another writer put in place of the one this holder wrote last may lack
     // what that save wrote (a sync tool's copy of an older version): it is merged and written
     // as at any save.
@@ -367,33 +481,6 @@ void App::saveBeforeEnd()
 
 namespace {
 
-constexpr std::string_view unsavedKind = "unsaved";
-constexpr const char* unsavedBaseKey = "base";
-constexpr const char* unsavedLibraryKey = "library";
-/// The largest file of unsaved changes read: two libraries (the base and the changed one)
-/// written without indentation, and the object around them.
-constexpr long long largestUnsavedFileSize = 2 * detail::largestLibraryFileSize + 1024;
-/// The most names a notice lists of one kind of change; the rest are counted.
-constexpr std::size_t mostNamesTold = 10;
-
-icu::UnicodeString quoted(const icu::UnicodeString& name)
-{
-    return icu::UnicodeString(u"\u201C").append(name).append(u"\u201D");
-}
-
-/// The names, comma-separated, the ones past mostNamesTold counted.
-icu::UnicodeString listOf(const std::vector<icu::UnicodeString>& names)
-{
-    icu::UnicodeString list;
-    for (std::size_t i = 0; i < names.size() && i < mostNamesTold; ++i)
-        list.append(list.isEmpty() ? u"" : u", ").append(names[i]);
-    if (names.size() > mostNamesTold) {
-        list.append(localized(u" and %@ more", "List and more")
-                        .findAndReplace(u"%@", fromUtf8(std::to_string(names.size() - mostNamesTold))));
-    }
-    return list;
-}
-
 /// What the user is told of records that were changed on both sides of a merge.
 CbError conflictNotice(const std::vector<icu::UnicodeString>& conflicts)
 {
@@ -407,150 +494,6 @@ CbError conflictNotice(const std::vector<icu::UnicodeString>& conflicts)
             .append(names)
             .append(u"."));
 }
-
-/// What the user is told of records that changes kept from an earlier run and the library
-/// file changed both.
-CbError keptConflictNotice(const std::vector<icu::UnicodeString>& conflicts)
-{
-    return CbError(localized(u"Changes kept from an earlier run were merged", "Changes kept title"),
-        localized(u"They and the library changed the same bundles or expanders since; both versions were kept, "
-                  u"the earlier run's after the library's: ",
-            "Changes kept conflict")
-            .append(listOf(conflicts))
-            .append(u"."));
-}
-
-/// Whether the name is one that App::keepUnsavedChanges gives a file beside the library:
-/// "<library>.<time>.<process>.unsaved", both numbers in decimal digits.
-bool isUnsavedFileName(std::string_view name, std::string_view libraryName)
-{
-    const std::string suffix = "." + std::string(unsavedKind);
-    if (name.size() <= libraryName.size() + 1 + suffix.size() || !name.starts_with(libraryName)
-        || name[libraryName.size()] != '.' || !name.ends_with(suffix))
-        return false;
-    const auto numbers = name.substr(libraryName.size() + 1, name.size() - libraryName.size() - 1 - suffix.size());
-    const auto dot = numbers.find('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == numbers.size())
-        return false;
-    auto isNumber = [](std::string_view digits) {
-        return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    return isNumber(numbers.substr(0, dot)) && isNumber(numbers.substr(dot + 1));
-}
-
-/// The files of unsaved changes beside the library, by name (so oldest first).
-std::vector<std::filesystem::path> unsavedFilesBeside(const std::filesystem::path& path)
-{
-    std::vector<std::filesystem::path> files;
-    const std::string libraryName = path.filename().string();
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), error)) {
-        if (isUnsavedFileName(entry.path().filename().string(), libraryName))
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-struct UnsavedChanges {
-    JSONDictionary base;
-    JSONDictionary library;
-};
-
-/// What the file keeps, when it is one that this program wrote and this version reads: a
-/// regular file of this user, not a link, no larger than largestUnsavedFileSize (looked at
-/// before it is read), holding a base and a library that are both library objects. None for
-/// anything else.
-std::optional<UnsavedChanges> readUnsavedChanges(const std::filesystem::path& file)
-{
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat status { };
-    RegularFileRead read;
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid())
-        read = readOpenRegularFile(fd, static_cast<std::size_t>(largestUnsavedFileSize));
-    close(fd);
-    if (!read.ok())
-        return std::nullopt;
-    try {
-        const auto kept = detail::parseJSONDictionary(read.bytes);
-        if (!kept.is_object())
-            return std::nullopt;
-        // Read as this version writes it; a missing or mistyped part is not one it wrote.
-        auto libraryAt = [&](const char* key) -> std::optional<JSONDictionary> {
-            const auto found = kept.find(key);
-            if (found == kept.end() || !BundleStore::isLibraryObject(*found))
-                return std::nullopt;
-            return BundleStore(*found).dictionary();
-        };
-        auto base = libraryAt(unsavedBaseKey);
-        auto library = libraryAt(unsavedLibraryKey);
-        if (!base || !library)
-            return std::nullopt;
-        return UnsavedChanges { std::move(*base), std::move(*library) };
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-/// The bundles and expanders of a library before a change, to tell what the change did.
-struct LibraryBefore {
-    struct Entry {
-        BundlePtr bundle;
-        JSONDictionary dictionary;
-        std::vector<CustomExpanderPtr> expanders;
-    };
-    std::vector<Entry> entries;
-
-    static LibraryBefore of(const BundleStore& store)
-    {
-        LibraryBefore before;
-        for (const auto& bundle : store.bundles())
-            before.entries.push_back({ bundle, bundle->dictionary(), bundle->expanders() });
-        return before;
-    }
-
-    /// What became of the library since, deletions first: the notice of changes taken in
-    /// from earlier runs.
-    CbError noticeOfChangesTo(const BundleStore& store) const
-    {
-        std::vector<icu::UnicodeString> deleted;
-        std::vector<icu::UnicodeString> added;
-        std::vector<icu::UnicodeString> changed;
-        const auto& now = store.bundles();
-        for (const auto& entry : entries) {
-            if (std::find(now.begin(), now.end(), entry.bundle) == now.end()) {
-                deleted.push_back(quoted(entry.bundle->name()));
-                continue;
-            }
-            const auto expanders = entry.bundle->expanders();
-            for (const auto& expander : entry.expanders) {
-                if (std::find(expanders.begin(), expanders.end(), expander) == expanders.end())
-                    deleted.push_back(
-                        quoted(entry.bundle->name()).append(u" \u203A ").append(quoted(expander->name())));
-            }
-            if (entry.bundle->dictionary() != entry.dictionary)
-                changed.push_back(quoted(entry.bundle->name()));
-        }
-        for (const auto& bundle : now) {
-            if (std::none_of(
-                    entries.begin(), entries.end(), [&](const Entry& entry) { return entry.bundle == bundle; }))
-                added.push_back(quoted(bundle->name()));
-        }
-        icu::UnicodeString description;
-        auto sentence = [&](const std::vector<icu::UnicodeString>& names, icu::UnicodeString lead) {
-            if (!names.empty())
-                description.append(description.isEmpty() ? u"" : u" ").append(lead).append(listOf(names)).append(u".");
-        };
-        sentence(deleted, localized(u"Deleted: ", "Changes kept deleted"));
-        sentence(added, localized(u"Added: ", "Changes kept added"));
-        sentence(changed, localized(u"Changed: ", "Changes kept changed"));
-        if (description.isEmpty())
-            description = localized(u"The order of the bundles changed.", "Changes kept order");
-        return CbError(localized(u"Changes kept from an earlier run were merged", "Changes kept title"), description);
-    }
-};
 
 } // namespace
 
@@ -571,17 +514,18 @@ void App::keepUnsavedChanges(SaveOutcome why)
         m_savePending = false; // the file holds it all
         return;
     }
-    auto kept = path;
-    kept += "." + std::to_string(std::time(nullptr)) + "." + std::to_string(getpid()) + "." + std::string(unsavedKind);
+    // What the next start could not write either is not kept for it to take in; the notice
+    // of the failed save said so.
+    if (detail::encodedJSONDictionary(library).size() > static_cast<std::size_t>(detail::largestLibraryFileSize)) {
+        deliverNotification(CbError(StoreErrorTexts::fileCouldNotBeSaved(),
+            localized(u"Your changes since the last save are lost: the library would be larger than 64 MB, more "
+                      u"than Quillet reads back.",
+                "Library unsaved too large")));
+        return;
+    }
+    const auto kept = keptChangesName(path);
     try {
-        // What the next start could not write either is not kept for it to take in.
-        if (detail::encodedJSONDictionary(library).size() > static_cast<std::size_t>(detail::largestLibraryFileSize))
-            throw std::length_error(toUtf8(StoreErrorTexts::libraryWouldBeTooLarge()));
-        const JSONDictionary unsaved { { unsavedBaseKey, controller.savedDictionary() },
-            { unsavedLibraryKey, std::move(library) } };
-        if (!replaceFileAtomically(
-                kept, unsaved.dump(-1, ' ', false, JSONDictionary::error_handler_t::replace), std::nullopt))
-            throw std::system_error(EEXIST, std::generic_category(), "the name is taken");
+        keepChanges(kept, controller.savedDictionary(), std::move(library));
     } catch (const std::exception& error) {
         deliverNotification(CbError(StoreErrorTexts::fileCouldNotBeSaved(),
             localized(u"Your last changes could not be kept either: ", "Library unsaved not kept")
@@ -604,6 +548,8 @@ void App::keepUnsavedChanges(SaveOutcome why)
         break;
     case SaveOutcome::written:
     case SaveOutcome::failed:
+    case SaveOutcome::underWay:
+    case SaveOutcome::again:
         reason = localized(
             u"The library could not be written; your last changes were kept in ", "Library unsaved kept failed");
         break;
@@ -618,7 +564,7 @@ void App::takeInUnsavedChanges()
     auto& controller = *m_bundleStoreController;
     const auto& path = controller.path();
     // Most starts find none, and take no lock.
-    if (unsavedFilesBeside(path).empty())
+    if (keptChangesBeside(path).empty())
         return;
     BundleStore& store = bundleStore();
     std::vector<icu::UnicodeString> conflicts;
@@ -630,29 +576,10 @@ void App::takeInUnsavedChanges()
         if (!lock->isHeld())
             return; // left for a start that can lock the library
         const JSONDictionary onDisk = controller.savedDictionary();
-        JSONDictionary merged = onDisk;
-        std::vector<std::filesystem::path> taken;
-        for (const auto& file : unsavedFilesBeside(path)) {
-            auto kept = readUnsavedChanges(file);
-            if (!kept)
-                continue; // not one this program wrote, or not one this version reads: left as it is
-            try {
-                // The library as it is now, made from the earlier run's base so that its
-                // objects stand for the base's records...
-                BundleStore library(kept->base);
-                const auto baseSnapshot = LibrarySnapshot::of(library);
-                baseSnapshot.mergeInto(library, kept->base, merged);
-                // ...then meeting the earlier run's changes as a save meets another writer's:
-                // the library's order stays, what the earlier run added comes after.
-                auto merge = baseSnapshot.mergeInto(library, kept->base, kept->library);
-                for (auto& conflict : merge.conflicts)
-                    conflicts.push_back(std::move(conflict));
-                merged = library.dictionary();
-            } catch (const std::exception&) {
-                continue;
-            }
-            taken.push_back(file);
-        }
+        auto kept = mergeKeptChanges(path, onDisk);
+        const JSONDictionary merged = std::move(kept.library);
+        const std::vector<std::filesystem::path> taken = std::move(kept.taken);
+        conflicts = std::move(kept.conflicts);
         if (taken.empty())
             return;
 
@@ -787,12 +714,14 @@ void App::bundleStoreDidChange(BundleStore& /*store*/)
 {
     if (m_saving)
         return; // the save under way writes this change too
+    ++m_changes;
     if (!m_environment.saveScheduler) {
         save();
         return;
     }
     m_savePending = true;
-    if (!m_saveScheduled)
+    // A write under way schedules the next one when it is done.
+    if (!m_saveScheduled && !isWriting())
         scheduleSave();
 }
 
@@ -805,12 +734,26 @@ void App::scheduleSave()
     });
 }
 
-void App::bundleStoreDidImport(BundleStore& /*store*/, Bundle& bundle, bool silent)
+void App::bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent)
 {
-    // An import is announced only once it is on disk.
+    // An import is announced only once it is on disk: with the version that holds it.
+    if (!silent) {
+        const auto& bundles = store.bundles();
+        const auto found = std::find_if(
+            bundles.rbegin(), bundles.rend(), [&](const BundlePtr& candidate) { return candidate.get() == &bundle; });
+        if (found != bundles.rend())
+            m_importsToAnnounce.push_back(*found);
+    }
     saveIfPending();
-    if (!silent && !m_lastSaveFailed)
-        m_environment.notifications->scheduleBundleImportedNotification(bundle);
+    if (!m_savePending && !isWriting()) {
+        // Written already (at the change itself).
+        auto imports = std::move(m_importsToAnnounce);
+        m_importsToAnnounce.clear();
+        if (!m_lastSaveFailed) {
+            for (const auto& imported : imports)
+                m_environment.notifications->scheduleBundleImportedNotification(*imported);
+        }
+    }
 }
 
 void App::bundleStoreWantsChangesSaved(BundleStore& /*store*/)

@@ -3,6 +3,7 @@
 #include "library/BundleStore.h"
 #include "library/JSONSerializableStore.h"
 #include "library/LibrarySnapshot.h"
+#include "library/LibraryWriter.h"
 #include "text/UserErrorDescriptionType.h"
 
 #include <chrono>
@@ -49,9 +50,11 @@ class UserNotifications;
 /// tells the user. When the merge leaves the library as the file holds it, nothing is
 /// written. The file is looked at once more right before the new one is renamed in; when it
 /// changed meanwhile, the merge runs again. A file in its place that cannot be read is kept
-/// beside the library under a new name (never one a copy kept earlier has). Temporary files
-/// that a killed save left in the library's folder are removed at start-up. No library larger
-/// than detail::largestLibraryFileSize is written: the save fails and the change waits.
+/// beside the library under a new name (never one a copy kept earlier has). A start that
+/// holds the library's lock removes the temporary files that killed saves left in its folder
+/// (removeStaleTemporaryFiles), whatever their age. No library larger
+/// than detail::largestLibraryFileSize is written: the save fails and the change waits, and is
+/// lost if the holder ends first (it is not kept for a start that could not write it either).
 ///
 /// A save waits for the lock at most Environment::lockWait. When another process holds it
 /// longer, the change stays waiting, the user is told once that the library is busy, and the
@@ -61,14 +64,22 @@ class UserNotifications;
 /// waiting until it is written, a failed save's too. The notifications of a save are
 /// delivered once the lock is let go.
 ///
-/// At the end (destruction, saveBeforeEnd()) a waiting change, or a file that another writer
+/// With a SaveScheduler that can post to its thread (the desktop's event loop), the file is
+/// written on a thread of its own (LibraryWriter) from a version taken on the caller's thread:
+/// the encoding, the lock's wait and the disk never hold that thread. Saves keep their order,
+/// one at a time; what changes while one is written goes into the next. The merge of another
+/// writer's changes runs on the caller's thread, and the version is written again after it.
+///
+/// At the end (destruction, saveBeforeEnd()) the write under way is waited for, however slow
+/// the disk; then a waiting change, or a file that another writer
 /// put in place of the one this holder wrote last, is saved as any save is, waiting at most
 /// lockWaitAtEnd for the lock; what still cannot be written is kept beside the library (made
 /// against the file as it is then), in a file named "bundles.qlbundles.<time>.<process>.unsaved",
 /// and the user is told why (the lock held, no lock to be had, or the write failed).
 ///
 /// A start takes in the files of unsaved changes that earlier runs kept: only regular files of
-/// the user (not links) named as above, no larger than two libraries and holding what this
+/// the user (not links) named as above, no larger than largestKeptChangesFileSize each and
+/// largestKeptChangesReadAtOneStart in all (KeptChanges.h), and holding what this
 /// version writes; anything else there is left as it is. It holds the library's lock from
 /// the listing to their removal, so that of several processes starting together one takes
 /// them in, once; merges them all, writes the library once and then removes them, and tells
@@ -81,7 +92,7 @@ class UserNotifications;
 class App final : public BundleStoreDelegate {
 public:
     /// The longest the last save waits for another process's lock: the end takes no longer
-    /// than this and a write.
+    /// than this, the write under way and one more write.
     static constexpr std::chrono::milliseconds lockWaitAtEnd { 2000 };
     /// The longest a save on the desktop's event loop waits for another process's lock, so
     /// that the loop never stalls visibly; the change then waits and is tried again.
@@ -158,6 +169,9 @@ public:
     void bundleStoreDidImport(BundleStore& store, Bundle& bundle, bool silent) override;
     void bundleStoreWantsChangesSaved(BundleStore& store) override;
 
+    /// Whether a write runs on the writer's thread now.
+    bool isWriting() const { return m_writer && m_writer->isWriting(); }
+
 private:
     /// Loads the library file into a new store; false after showing the load error.
     bool load(const std::filesystem::path& path);
@@ -172,8 +186,19 @@ private:
         /// No lock could be had at all.
         unavailable,
         failed,
+        /// Handed to the writer's thread; the outcome comes later.
+        underWay,
+        /// Another writer's changes were merged: the library is to be written again.
+        again,
     };
     SaveOutcome saveWaiting(std::chrono::milliseconds longest);
+    /// Takes the version to write now and writes it, on the writer's thread when there is one.
+    SaveOutcome writeVersion(std::chrono::milliseconds longest);
+    /// What a write's result means for the library, on the caller's thread.
+    SaveOutcome saveFinished(LibraryWriter::Written written, std::chrono::milliseconds longest);
+    /// Merges, under the lock, what another writer put in the library's place.
+    SaveOutcome mergeChangesMadeElsewhere(std::chrono::milliseconds longest);
+    void tellLockUnavailable(int error);
     void scheduleSave();
     /// The save under the lock; throws the write's errors.
     void writeHoldingTheLock();
@@ -213,6 +238,24 @@ private:
     std::vector<CbError> m_heldNotices;
     // Set while the save itself changes the library (taking in another writer's bundles).
     bool m_saving = false;
+    // Changes of the library so far, to tell whether a version written holds the last one.
+    unsigned long long m_changes = 0;
+    // What the version being written stands for.
+    struct VersionUnderWay {
+        LibrarySnapshot snapshot;
+        unsigned long long changes = 0;
+        std::vector<BundlePtr> imports;
+    };
+    std::optional<VersionUnderWay> m_underWay;
+    // Imports announced once a version holding them is written.
+    std::vector<BundlePtr> m_importsToAnnounce;
+    // A save was asked for while a write was under way: it follows at once.
+    bool m_saveAgain = false;
+    int m_replacedAttempts = 0;
+    // The process ends: every write runs on the caller's thread.
+    bool m_ending = false;
+    // Declared last: destroyed (its thread joined) before what its results reach.
+    std::unique_ptr<LibraryWriter> m_writer;
 };
 
 /// A controller over the enabled expanders of the open library (none while no library is

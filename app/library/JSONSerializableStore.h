@@ -131,6 +131,14 @@ public:
         return true;
     }
 
+    /// Counts the object as written to the file of that identity (a write made elsewhere, from
+    /// a version of the value taken earlier).
+    void markWritten(JSONDictionary dictionary, const FileIdentity& identity)
+    {
+        m_identity = identity;
+        m_writtenDictionary = std::move(dictionary);
+    }
+
     /// Whether the file at the path is another than the one last loaded, saved or read
     /// (someone else wrote it since). A file that is gone counts as unchanged: nothing there
     /// is lost.

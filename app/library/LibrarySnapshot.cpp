@@ -302,8 +302,11 @@ public:
         std::vector<MineRecord> mine;
         mine.reserve(expanders.size());
         const auto places = placesOf(knownExpanders, baseExpanders.size());
-        for (const auto& expander : expanders)
-            mine.push_back({ placeOf<CustomExpander>(expander.get(), places), expander->dictionary() });
+        for (const auto& expander : expanders) {
+            // Only a record of the base is compared with it: a new one is not written out.
+            const auto place = placeOf<CustomExpander>(expander.get(), places);
+            mine.push_back({ place, place ? expander->dictionary() : JSONDictionary() });
+        }
 
         auto conflictIn = [&](const CustomExpander& expander) {
             conflicts.push_back(quoted(bundle.name()).append(u" \u203A ").append(quoted(expander.name())));
@@ -375,8 +378,12 @@ LibrarySnapshot::Merge LibrarySnapshot::mergeInto(
     const auto bundles = store.bundles();
     std::vector<MineRecord> mine;
     mine.reserve(bundles.size());
-    for (const auto& bundle : bundles)
-        mine.push_back({ placeOf<Bundle>(bundle.get(), places), bundle->dictionary() });
+    for (const auto& bundle : bundles) {
+        // Only a record of the base is compared with it: the others (added here since) are not
+        // written out, so that a merge takes time with the base and the file, not the library.
+        const auto place = placeOf<Bundle>(bundle.get(), places);
+        mine.push_back({ place, place ? bundle->dictionary() : JSONDictionary() });
+    }
 
     Merger merger;
     Merge merge;

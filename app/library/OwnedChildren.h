@@ -1,7 +1,7 @@
 #pragma once
 
-#include <algorithm>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace quillet {
@@ -13,8 +13,13 @@ template <typename Child, typename Owner>
 void releaseLeavingChildren(const std::vector<std::shared_ptr<Child>>& children,
     const std::vector<std::shared_ptr<Child>>& staying, const Owner* owner)
 {
+    // Looked up in a set: a library of thousands of bundles changes in time with its size.
+    std::unordered_set<const Child*> stays;
+    stays.reserve(staying.size());
+    for (const auto& child : staying)
+        stays.insert(child.get());
     for (const auto& child : children) {
-        if (child->delegate() == owner && std::find(staying.begin(), staying.end(), child) == staying.end())
+        if (child->delegate() == owner && !stays.contains(child.get()))
             child->setDelegate(nullptr);
     }
 }

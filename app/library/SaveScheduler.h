@@ -19,6 +19,12 @@ public:
     virtual void schedule(std::function<void()> save) = 0;
     /// Drops the scheduled save, if any.
     virtual void cancel() = 0;
+
+    /// Whether post() runs actions on this scheduler's thread: then the library is written on
+    /// a thread of its own and its results come back through post().
+    virtual bool canPost() const { return false; }
+    /// Runs the action on the scheduler's thread soon; callable from any thread.
+    virtual void post(std::function<void()> /*action*/) { }
 };
 
 } // namespace quillet

@@ -49,8 +49,9 @@ icu::UnicodeString StoreErrorTexts::libraryFileTooLarge()
 
 icu::UnicodeString StoreErrorTexts::libraryWouldBeTooLarge()
 {
-    return localized(u"The library would be larger than 64 MB, more than Quillet reads back, so nothing was written; "
-                     u"your changes are kept until it is smaller. Delete a large bundle to save it again.",
+    return localized(u"The library would be larger than 64 MB, more than Quillet reads back, so nothing was written. "
+                     u"Delete a large bundle to save it again: until then your changes are only in Quillet, and are "
+                     u"lost if it ends first.",
         "Library too large to write");
 }
 

@@ -68,6 +68,12 @@ void QtSaveScheduler::cancel()
         m_timer->stop();
 }
 
+void QtSaveScheduler::post(std::function<void()> action)
+{
+    // Queued to the timer's thread, the event loop's; dropped once the timer is gone.
+    QMetaObject::invokeMethod(m_timer.get(), std::move(action), Qt::QueuedConnection);
+}
+
 void QtApplicationControl::activate(bool)
 {
     if (processIsExiting())

@@ -39,6 +39,8 @@ public:
     QtSaveScheduler& operator=(const QtSaveScheduler&) = delete;
     void schedule(std::function<void()> save) override;
     void cancel() override;
+    bool canPost() const override { return true; }
+    void post(std::function<void()> action) override;
 
 private:
     std::unique_ptr<QTimer> m_timer;

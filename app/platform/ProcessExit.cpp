@@ -1,5 +1,7 @@
 #include "platform/ProcessExit.h"
 
+#include "text/AtomicFile.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -70,8 +72,9 @@ private:
 /// Less than this much processor time between two looks is standing still.
 constexpr std::chrono::milliseconds runningAtLeast { 1 };
 
-/// Tells, look after look, how long the main thread has stood still: it had no processor time
-/// and, during the start, did not say that the start goes on.
+/// Tells, look after look, how long the main thread has stood still: it had no processor time,
+/// no file was being written (a slow disk may take many seconds to flush one, and a process
+/// that writes is not stuck) and, during the start, it did not say that the start goes on.
 class Stillness {
 public:
     explicit Stillness(const MainThreadClock& clock)
@@ -84,7 +87,7 @@ public:
     {
         const auto now = std::chrono::steady_clock::now();
         const auto used = m_clock.used();
-        if (used - m_used >= runningAtLeast || progressTicks != m_progressTicks)
+        if (used - m_used >= runningAtLeast || progressTicks != m_progressTicks || fileWritesUnderWay() > 0)
             m_since = now;
         m_used = used;
         m_progressTicks = progressTicks;
@@ -104,6 +107,12 @@ void exitForLackOfThread(const char* what, const std::system_error& error)
 {
     std::cerr << "quillet-app: no thread could be started for " << what << " (" << error.code().message()
               << "): the system gives Quillet too little memory or too few threads\n";
+    std::exit(1);
+}
+
+void exitForLackOfMemory(const char* what)
+{
+    std::cerr << "quillet-app: an allocation for " << what << " failed: the system gives Quillet too little memory\n";
     std::exit(1);
 }
 
@@ -141,6 +150,11 @@ void startGoesOn() noexcept
 void startEnded() noexcept
 {
     startOver = true;
+}
+
+bool startIsOver() noexcept
+{
+    return startOver.load();
 }
 
 void watchForStuckEnd(std::chrono::milliseconds bound)

@@ -10,6 +10,8 @@ namespace quillet {
 /// could not be started (the system gives the process too little memory or too few threads),
 /// rather than aborting it. What runs when the process exits (runWhenProcessExits) runs then too.
 [[noreturn]] void exitForLackOfThread(const char* what, const std::system_error& error);
+/// The same when an allocation for `what` failed: the memory is lacking, not `what`.
+[[noreturn]] void exitForLackOfMemory(const char* what);
 
 /// True once the process has begun to end inside exit() without leaving its event loop, as
 /// Qt's X11 platform plugin ends it when the display's connection breaks (a logout ends the
@@ -35,15 +37,18 @@ void watchTheStart(std::chrono::milliseconds bound, std::function<void()> whenSt
 void startGoesOn() noexcept;
 /// The start is over (the application serves, hands over or ends): nothing is watched any more.
 void startEnded() noexcept;
+/// Whether startEnded() was called.
+bool startIsOver() noexcept;
 
-/// Makes sure that a request to end (a termination signal) ends the process even when its
-/// main thread is stuck (in a library that waits on a bus, say): a thread of its own waits for
-/// startEndDeadline() and, once the main thread has then stood still (had no processor time)
-/// for `bound` with the process still there, ends it with a message and status 1, without the
-/// last save the stuck thread could not make. A main thread that works on (loads or writes a
-/// large library) is let finish. The X server and the session bus let go of what the process
-/// held (its shortcuts, its name). Call once, on the main thread; without a thread to be had
-/// it says so and the process goes on without.
+/// Makes sure that a request to end (a termination signal, or the event loop's end) ends the
+/// process even when its main thread is stuck (in a library that waits on a bus, say): a thread
+/// of its own waits for startEndDeadline() and, once the main thread has then stood still (had
+/// no processor time, and no file was being written by any thread) for `bound` with the process
+/// still there, ends it with a message and status 1, without the last save the stuck thread
+/// could not make. A main thread that works on (loads a large library) is let finish, and so is
+/// a write that waits for a slow disk: a process that writes is not stuck. The X server and the
+/// session bus let go of what the process held (its shortcuts, its name). Call once, on the main
+/// thread; without a thread to be had it says so and the process goes on without.
 void watchForStuckEnd(std::chrono::milliseconds bound);
 
 /// Starts the watch of watchForStuckEnd(); later calls do nothing. Async-signal-safe: meant

@@ -1,5 +1,7 @@
 #include "platform/SessionBusConnection.h"
 
+#include "platform/ProcessExit.h"
+
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QSocketNotifier>
@@ -254,7 +256,8 @@ struct SessionBusConnection::Mailbox {
 };
 
 struct SessionBusConnection::Attempt {
-    enum class Outcome { noBus, nameTaken, owner };
+    /// lackedMemory: an allocation failed, which no bus is to blame for.
+    enum class Outcome { noBus, nameTaken, owner, lackedMemory };
     Outcome outcome = Outcome::noBus;
     Connection connection;
     std::string problem;
@@ -274,6 +277,8 @@ std::shared_ptr<Attempt> attemptConnection(const std::vector<std::string>& names
     Connection connection(dbus_connection_open_private(sessionBusAddress().c_str(), &error));
     if (!connection) {
         attempt->problem = dbus_error_is_set(&error) ? error.message : "no connection";
+        if (dbus_error_has_name(&error, DBUS_ERROR_NO_MEMORY))
+            attempt->outcome = Attempt::Outcome::lackedMemory;
         dbus_error_free(&error);
         return attempt;
     }
@@ -283,7 +288,12 @@ std::shared_ptr<Attempt> attemptConnection(const std::vector<std::string>& names
     // message. Reading stops while the waiting messages hold this many, so a flood of them
     // cannot exhaust the process's descriptors, which would cut the connection.
     dbus_connection_set_max_received_unix_fds(connection.get(), maximumWaitingDescriptors);
-    Message hello = callUntil(connection.get(), busCall("Hello"), deadline, false);
+    Message helloCall = busCall("Hello");
+    if (!helloCall) {
+        attempt->outcome = Attempt::Outcome::lackedMemory;
+        return attempt;
+    }
+    Message hello = callUntil(connection.get(), std::move(helloCall), deadline, false);
     const char* uniqueName = nullptr;
     if (!hello || !dbus_message_get_args(hello.get(), nullptr, DBUS_TYPE_STRING, &uniqueName, DBUS_TYPE_INVALID)) {
         attempt->problem = "the bus did not answer";
@@ -356,11 +366,9 @@ void SessionBusConnection::startAttempt()
                     receiver, [receiver, attempt] { receiver->attemptEnded(attempt); }, Qt::QueuedConnection);
         }).detach();
     } catch (const std::system_error& error) {
-        // No thread to be had (the address space is exhausted): an attempt that failed.
-        auto attempt = std::make_shared<Attempt>();
-        attempt->problem = error.what();
-        QMetaObject::invokeMethod(
-            this, [this, attempt] { attemptEnded(attempt); }, Qt::QueuedConnection);
+        // No thread to be had (the address space is exhausted): the bus is not to blame, and
+        // no later attempt would get one either.
+        exitForLackOfThread("the session bus", error);
     }
 }
 
@@ -388,6 +396,8 @@ void SessionBusConnection::attemptEnded(const std::shared_ptr<Attempt>& attempt)
             Q_EMIT lost();
         }
         return;
+    case Attempt::Outcome::lackedMemory:
+        exitForLackOfMemory("the session bus");
     case Attempt::Outcome::noBus:
         // Said once, not at every attempt while a bus is looked for.
         if (!m_toldNoBus) {

@@ -28,8 +28,10 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusReply>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
@@ -537,20 +539,55 @@ int QuilletApplication::run()
         std::fprintf(stderr, "quillet-app: unknown action %s\n", qPrintable(*m_action));
         return 64;
     }
-    // The service's own connection holds the name and serves the object; Qt's carries the
-    // calls to another instance. The bus is reached off the event loop, which meanwhile
-    // answers signals: a start that waits for its bus still ends on SIGTERM.
-    m_serviceBus = std::make_unique<SessionBusConnection>(std::vector<std::string> { QuilletService::serviceName });
-    SessionBusConnection* bus = m_serviceBus.get();
     // The start goes on while the event loop turns (waiting for the bus, for Qt's answer);
     // the parts' own start is not watched.
     QTimer startProgress;
-    QObject::connect(&startProgress, &QTimer::timeout, [] { startGoesOn(); });
+    QObject::connect(&startProgress, &QTimer::timeout, [&startProgress] {
+        // Once the start is over, the idle application has no reason to wake.
+        if (startIsOver())
+            startProgress.stop();
+        else
+            startGoesOn();
+    });
     startProgress.start(int(stuckStartBound.count() / 4));
+    reachTheBus();
+    const int status = QApplication::exec();
+    startEnded();
+    // The end, the last save included, has a bound too: a stuck end ends all the same.
+    startEndDeadline();
+    if (m_parts) {
+        // What callers asked before the end is answered, and their files imported.
+        if (m_parts->service)
+            m_parts->service->finish();
+        m_parts->delegate.applicationWillTerminate();
+    }
+    return status;
+}
+
+void QuilletApplication::reachTheBus()
+{
+    // The service's own connection holds the name and serves the object; Qt's carries the
+    // calls to another instance. The bus is reached off the event loop, which meanwhile
+    // answers signals: a start that waits for its bus still ends on SIGTERM.
+    if (m_serviceBus)
+        m_serviceBus.release()->deleteLater(); // it may be telling its signal now
+    m_serviceBus = std::make_unique<SessionBusConnection>(std::vector<std::string> { QuilletService::serviceName });
+    SessionBusConnection* bus = m_serviceBus.get();
     QObject::connect(bus, &SessionBusConnection::connected, bus, [this] { startOnceQtReachesTheBus(); });
     QObject::connect(bus, &SessionBusConnection::nameTaken, bus, [this] {
         startEnded();
-        QCoreApplication::exit(handOver());
+        const int status = handOver();
+        // The instance asked ended without an answer (it was just killed, say): the name is
+        // to be had, and this one serves. A few times at most: another start may take it first.
+        constexpr int mostAttempts = 3;
+        if (status == ownerWentAway && ++m_handOverAttempts < mostAttempts) {
+            qCInfo(mainLog) << "The running instance went away: Quillet takes its place";
+            reachTheBus();
+            return;
+        }
+        if (status == ownerWentAway)
+            std::fprintf(stderr, "quillet-app: the running instance did not answer\n");
+        QCoreApplication::exit(status == ownerWentAway ? 1 : status);
     });
     // Never half alive: without its name the application would go on unreachable, holding
     // its shortcuts, while a second one starts beside it. It ends as after Quit, writing what
@@ -571,17 +608,6 @@ int QuilletApplication::run()
         qCWarning(mainLog) << "The session bus restarted: Quillet starts again";
         startAgain();
     });
-    const int status = QApplication::exec();
-    startEnded();
-    // The end, the last save included, has a bound too: a stuck end ends all the same.
-    startEndDeadline();
-    if (m_parts) {
-        // What callers asked before the end is answered, and their files imported.
-        if (m_parts->service)
-            m_parts->service->finish();
-        m_parts->delegate.applicationWillTerminate();
-    }
-    return status;
 }
 
 bool QuilletApplication::wantsRestart() const
@@ -662,24 +688,33 @@ int QuilletApplication::handOver() const
     if (m_startsInARow > 0)
         return 0; // started meanwhile by the bus for a caller: that one serves
     const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString name = QString::fromLatin1(QuilletService::serviceName);
+    const auto ownerNow = [&bus, &name] {
+        const QDBusReply<QString> owner = bus.interface()->serviceOwner(name);
+        return owner.isValid() ? owner.value() : QString();
+    };
+    const QString asked = ownerNow();
+    if (asked.isEmpty())
+        return ownerWentAway;
     if (m_action) {
-        if (!activateActionOfRunningInstance(bus, *m_action)) {
-            std::fprintf(stderr, "quillet-app: the running instance did not run the action\n");
-            return 1;
-        }
-        return 0;
+        if (activateActionOfRunningInstance(bus, *m_action))
+            return 0;
+        if (ownerNow() != asked)
+            return ownerWentAway;
+        std::fprintf(stderr, "quillet-app: the running instance did not run the action\n");
+        return 1;
     }
     // Another instance runs: it takes the files, or else shows its editor window, so that
     // starting Quillet again reaches it also where there is no tray.
-    if (!m_files.isEmpty() && !handFilesToRunningInstance(bus, m_files)) {
-        std::fprintf(stderr, "quillet-app: the running instance did not take the files\n");
-        return 1;
-    }
-    if (m_files.isEmpty() && !activateRunningInstance(bus)) {
-        std::fprintf(stderr, "quillet-app: the running instance did not answer\n");
-        return 1;
-    }
-    return 0;
+    const bool answered = m_files.isEmpty() ? activateRunningInstance(bus) : handFilesToRunningInstance(bus, m_files);
+    if (answered)
+        return 0;
+    if (ownerNow() != asked)
+        return ownerWentAway;
+    std::fprintf(stderr,
+        m_files.isEmpty() ? "quillet-app: the running instance did not answer\n"
+                          : "quillet-app: the running instance did not take the files\n");
+    return 1;
 }
 
 } // namespace quillet

@@ -83,8 +83,10 @@ public:
     /// How long the start may stand still (its event loop not turning, its thread not running)
     /// before it counts as stuck (watchTheStart).
     static constexpr std::chrono::milliseconds stuckStartBound { 10000 };
-    /// How long the main thread may stand still after a termination signal, or once the event
-    /// loop has ended, before the process is ended without its last save (watchForStuckEnd).
+    /// How long the main thread may stand still (no processor time, no file being written)
+    /// after a termination signal, or once the event loop has ended, before the process is
+    /// ended without its last save (watchForStuckEnd). A save waiting on a slow disk is not
+    /// standing still.
     static constexpr std::chrono::milliseconds endBound { 10000 };
 
 private:
@@ -98,8 +100,12 @@ private:
     void startAgain();
     /// The application starts.
     void startParts();
-    /// Another instance owns the name: it gets the files or shows its editor. The exit status.
+    /// Reaches the session bus and asks for the name (again, after an owner went away).
+    void reachTheBus();
+    /// Another instance owns the name: it gets the files or shows its editor. The exit status,
+    /// or ownerWentAway when the owner asked ended without answering.
     int handOver() const;
+    static constexpr int ownerWentAway = -1;
 
     /// Bundle files to import, from the command line.
     QStringList m_files;
@@ -114,6 +120,8 @@ private:
     bool m_restart = false;
     /// Started again after a restart of the session bus: the starts in a row (none: 0).
     int m_startsInARow = 0;
+    /// Hand-overs tried whose owner went away before it answered.
+    int m_handOverAttempts = 0;
 };
 
 } // namespace quillet

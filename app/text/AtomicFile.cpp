@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <string>
@@ -13,6 +16,8 @@
 namespace quillet {
 
 namespace {
+
+std::atomic<int> writesUnderWay { 0 };
 
 [[noreturn]] void throwSystemError(const char* what)
 {
@@ -118,6 +123,7 @@ bool moveInPlace(const std::string& temporary, const std::filesystem::path& path
 std::optional<FileIdentity> writeAtomically(const std::filesystem::path& linkOrFile, std::string_view bytes,
     AtomicWrite how, Placement placement, const std::optional<FileIdentity>& expected)
 {
+    const FileWriteUnderWay underWay;
     const bool kept = how == AtomicWrite::keptFile;
     // A file kept elsewhere through a symbolic link is written where the link points;
     // renaming over the link itself would detach it from the real file.
@@ -269,10 +275,23 @@ std::filesystem::path writeKeptCopy(const std::filesystem::path& path, std::stri
     throw std::system_error(EEXIST, std::generic_category(), "too many kept copies");
 }
 
+FileWriteUnderWay::FileWriteUnderWay() noexcept
+{
+    ++writesUnderWay;
+}
+
+FileWriteUnderWay::~FileWriteUnderWay()
+{
+    --writesUnderWay;
+}
+
+int fileWritesUnderWay() noexcept
+{
+    return writesUnderWay.load();
+}
+
 void removeStaleTemporaryFiles(const std::filesystem::path& path)
 {
-    // A write takes seconds at most; an older temporary file belongs to no write still running.
-    constexpr auto stale = std::chrono::minutes(2);
     std::error_code error;
     std::filesystem::path target = path;
     if (std::filesystem::is_symlink(path, error))
@@ -281,18 +300,28 @@ void removeStaleTemporaryFiles(const std::filesystem::path& path)
         return;
     const std::string prefix = "." + target.filename().string() + ".";
     const auto folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const auto now = std::filesystem::file_time_type::clock::now();
+    const auto isTemporaryName = [&prefix](const std::string& name) {
+        // mkostemp's six letters and digits after the prefix, as writeAtomically() names them.
+        constexpr std::size_t letters = 6;
+        if (name.size() != prefix.size() + letters || name.compare(0, prefix.size(), prefix) != 0)
+            return false;
+        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+            [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    };
+    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        if (!isTemporaryName(name))
             continue;
-        std::error_code entryError;
-        if (!entry.is_regular_file(entryError) || entry.is_symlink(entryError))
-            continue;
-        const auto modified = entry.last_write_time(entryError);
-        if (!entryError && now - modified > stale)
-            std::filesystem::remove(entry.path(), entryError);
+        // Only a regular file of this user (never a link, never another's file that looks alike).
+        struct stat status { };
+        if (fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode)
+            && status.st_uid == geteuid())
+            unlinkat(folderFd, name.c_str(), 0);
     }
+    close(folderFd);
 }
 
 } // namespace quillet

@@ -67,8 +67,24 @@ std::filesystem::path moveToKeptName(
 /// writeFileAtomically().
 std::filesystem::path writeKeptCopy(const std::filesystem::path& path, std::string_view kind, std::string_view bytes);
 
-/// Removes the temporary files that an interrupted atomic write of the file left beside it
-/// (named ".<file name>.XXXXXX") when they are older than a write could take.
+/// Counts a write of a file while it lives, its preparation included (every atomic write
+/// counts itself).
+class FileWriteUnderWay {
+public:
+    FileWriteUnderWay() noexcept;
+    ~FileWriteUnderWay();
+    FileWriteUnderWay(const FileWriteUnderWay&) = delete;
+    FileWriteUnderWay& operator=(const FileWriteUnderWay&) = delete;
+};
+
+/// How many writes of files run now, on any thread: a process waiting for its disk to take one
+/// (a slow disk's flush may take many seconds) is not stuck.
+int fileWritesUnderWay() noexcept;
+
+/// Removes the temporary files that interrupted atomic writes of the file left beside it,
+/// whatever their age: regular files of this user (not links) named ".<file name>.XXXXXX", six
+/// letters and digits. Only for a caller that holds the lock that every writer of the file
+/// holds while it writes (FileLock), so that no write under way loses its file.
 void removeStaleTemporaryFiles(const std::filesystem::path& path);
 
 } // namespace quillet

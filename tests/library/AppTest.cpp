@@ -1,5 +1,6 @@
 #include "library/App.h"
 #include "LibraryFakes.h"
+#include "library/KeptChanges.h"
 #include "library/SaveScheduler.h"
 #include "support/LockHolder.h"
 #include "support/TestSupport.h"
@@ -10,9 +11,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <deque>
 #include <functional>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -492,6 +496,31 @@ struct ManualSaveScheduler final : SaveScheduler {
     }
     std::function<void()> scheduled;
     int requests = 0;
+
+    // As the desktop's event loop, when `posts`: the writer's results come back through it.
+    bool posts = false;
+    bool canPost() const override { return posts; }
+    void post(std::function<void()> action) override
+    {
+        std::lock_guard lock(mutex);
+        posted.push_back(std::move(action));
+        arrived.notify_all();
+    }
+    /// Runs what was posted first, waiting for it; false when nothing comes.
+    bool runPosted()
+    {
+        std::unique_lock lock(mutex);
+        if (!arrived.wait_for(lock, std::chrono::seconds(10), [this] { return !posted.empty(); }))
+            return false;
+        auto action = std::move(posted.front());
+        posted.pop_front();
+        lock.unlock();
+        action();
+        return true;
+    }
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<std::function<void()>> posted;
 };
 
 TEST_F(AppTest, ChangesInABurstAreWrittenOnceWhenTheDelayEndsOrWhenAskedOrAtTheEnd)
@@ -518,6 +547,40 @@ TEST_F(AppTest, ChangesInABurstAreWrittenOnceWhenTheDelayEndsOrWhenAskedOrAtTheE
         bundleNamed(app).setName(u"last");
     }
     EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "last" }); // written as the holder ends
+}
+
+TEST_F(AppTest, ChangesMadeWhileAVersionIsWrittenOnItsThreadGoIntoTheNextWriteInOrder)
+{
+    // Whether the holder ends while the first write is under way, or the loop goes on.
+    for (const bool endsDuringTheWrite : { false, true }) {
+        SCOPED_TRACE(endsDuringTheWrite ? "the end comes during the write" : "the loop goes on");
+        std::filesystem::create_directories(libraryFile.parent_path());
+        writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
+        auto loop = std::make_shared<ManualSaveScheduler>();
+        loop->posts = true;
+        recording.environment.saveScheduler = loop;
+        {
+            App app(recording.environment);
+            Bundle& bundle = *app.bundleStore().bundles()[0];
+            bundle.setName(u"B");
+            loop->run(); // the save hands "B" to the writer's thread and returns
+            EXPECT_TRUE(app.isWriting());
+            bundle.setName(u"C");
+            bundle.setName(u"D");
+            EXPECT_FALSE(loop->scheduled) << "a second save while one is written";
+            if (endsDuringTheWrite)
+                continue; // the end waits for "B", then writes "D"
+            ASSERT_TRUE(loop->runPosted());
+            EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "B" });
+            EXPECT_TRUE(app.hasPendingSave());
+            loop->run();
+            ASSERT_TRUE(loop->runPosted());
+            EXPECT_FALSE(app.hasPendingSave());
+            EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "D" });
+            EXPECT_TRUE(recording.notifications->delivered.empty());
+        }
+        EXPECT_EQ(storedBundleNames(), std::vector<std::string> { "D" });
+    }
 }
 
 /// A library written as "A(a1,a2) B(b1) C()": bundles with the names of their expanders.
@@ -851,6 +914,34 @@ TEST_F(AppTest, ProcessesStartingTogetherBesideKeptChangesTakeThemInOnce)
     }
 }
 
+TEST_F(AppTest, OneStartReadsNoMoreKeptChangesThanItsBoundAndLeavesTheRestInOrderForTheNext)
+{
+    const auto library = dir.path() / "bounded" / "bundles.qlbundles";
+    std::filesystem::create_directories(library.parent_path());
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < 5; ++i) {
+        files.push_back(
+            library.parent_path() / ("bundles.qlbundles.1700000000." + std::to_string(10 + i) + ".unsaved"));
+        writeFile(files.back(), keptChanges("A()", "A() K" + std::to_string(i) + "()"));
+    }
+    // Room for two files and a half at each start.
+    const auto mostRead = static_cast<long long>(std::filesystem::file_size(files[0])) * 5 / 2;
+    JSONDictionary onDisk = BundleStore(libraryOf("A()")).dictionary(); // as this version writes it
+    std::string expected = "A()";
+    for (std::size_t taken = 0, starts = 0; taken < files.size() && starts < files.size(); ++starts) {
+        auto merged = mergeKeptChanges(library, onDisk, mostRead);
+        EXPECT_EQ(merged.taken.size(), std::min<std::size_t>(2, files.size() - taken));
+        for (const auto& file : merged.taken) {
+            EXPECT_EQ(file, files[taken]);
+            expected += " K" + std::to_string(taken++) + "()";
+            std::filesystem::remove(file);
+        }
+        EXPECT_EQ(outlineOf(merged.library), expected);
+        onDisk = std::move(merged.library);
+    }
+    EXPECT_EQ(expected, "A() K0() K1() K2() K3() K4()");
+}
+
 TEST_F(AppTest, OnlyChangesThisProgramKeptAreTakenInAllInOneSaveAndWhatTheyChangedIsTold)
 {
     const std::string library = "A(a1) B(b1) C()";
@@ -863,18 +954,20 @@ TEST_F(AppTest, OnlyChangesThisProgramKeptAreTakenInAllInOneSaveAndWhatTheyChang
         };
     };
     const std::string importKept = keptChanges(library, library + " K(k1)");
-    std::string twoHundredImports = library;
-    Make twoHundredFiles = [&](const auto& folder) {
+    // As many as a start must take in at once, all against one base.
+    constexpr int keptFileCount = 1000;
+    std::string manyImports = library;
+    Make manyFiles = [&](const auto& folder) {
         Made made;
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < keptFileCount; ++i) {
             const std::string name = "K" + std::to_string(i) + "()";
             made.push_back(folder / ("bundles.qlbundles.1700000000." + std::to_string(1000 + i) + ".unsaved"));
             writeFile(made.back(), keptChanges(library, library + " " + name));
         }
         return made;
     };
-    for (int i = 0; i < 200; ++i)
-        twoHundredImports += " K" + std::to_string(i) + "()";
+    for (int i = 0; i < keptFileCount; ++i)
+        manyImports += " K" + std::to_string(i) + "()";
 
     struct Case {
         const char* name;
@@ -892,7 +985,7 @@ TEST_F(AppTest, OnlyChangesThisProgramKeptAreTakenInAllInOneSaveAndWhatTheyChang
             "", u"Deleted: \u201CA\u201D, \u201CB\u201D, \u201CC\u201D." },
         { "an expander deleted and another added", file(keptChanges(library, "A() B(b1,b2) C()")), "A() B(b1,b2) C()",
             u"Deleted: \u201CA\u201D \u203A \u201Ca1\u201D. Changed: \u201CA\u201D, \u201CB\u201D." },
-        { "200 files, each an import", twoHundredFiles, twoHundredImports,
+        { "1,000 files, each an import", manyFiles, manyImports,
             u"Added: \u201CK0\u201D, \u201CK1\u201D, \u201CK2\u201D" },
         { "a library without its bundles", file(R"({"base": )" + libraryOf(library).dump() + R"(, "library": {}})"),
             library, nullptr },
@@ -1209,25 +1302,44 @@ TEST_F(AppTest, FilesThatCannotBeReadInTheLibrarysPlaceAreEachKeptAsideUnderThei
     EXPECT_EQ(kept, 2);
 }
 
-TEST_F(AppTest, ALibraryLargerThanALoadReadsBackIsNotWrittenAndTheChangeWaits)
+TEST_F(AppTest, AChangeOverTheLibrarysBoundWaitsAndWhatIsToldOfItHoldsAcrossARestart)
 {
-    std::filesystem::create_directories(libraryFile.parent_path());
-    writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
-    const std::string before = readFile(libraryFile);
-    App app(recording.environment);
-    Bundle& bundle = *app.bundleStore().bundles()[0];
-
-    bundle.setBundleDescription(fromUtf8(std::string(std::size_t(detail::largestLibraryFileSize), 'x')));
-    EXPECT_EQ(readFile(libraryFile), before);
-    EXPECT_TRUE(app.hasPendingSave());
-    ASSERT_EQ(recording.notifications->delivered.size(), 1u);
-    EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"File could not be saved"));
-    EXPECT_NE(recording.notifications->delivered[0].description.indexOf(u"would be larger than 64 MB"), -1)
-        << toUtf8(recording.notifications->delivered[0].description);
-
-    bundle.setBundleDescription(u"small again");
-    EXPECT_FALSE(app.hasPendingSave());
-    EXPECT_EQ(JSONDictionary::parse(readFile(libraryFile))["bundles"][0]["description"], "small again");
+    // Whether the change is made small again before the end.
+    for (const bool madeSmall : { true, false }) {
+        SCOPED_TRACE(madeSmall ? "made small again" : "still too large at the end");
+        std::filesystem::create_directories(libraryFile.parent_path());
+        writeFile(libraryFile, R"({"bundles": [{"name": "A", "expanders": []}]})");
+        const std::string before = readFile(libraryFile);
+        recording.notifications->delivered.clear();
+        {
+            App app(recording.environment);
+            Bundle& bundle = *app.bundleStore().bundles()[0];
+            bundle.setBundleDescription(fromUtf8(std::string(std::size_t(detail::largestLibraryFileSize), 'x')));
+            EXPECT_EQ(readFile(libraryFile), before);
+            EXPECT_TRUE(app.hasPendingSave());
+            ASSERT_EQ(recording.notifications->delivered.size(), 1u);
+            EXPECT_EQ(recording.notifications->delivered[0].title, u16(u"File could not be saved"));
+            EXPECT_NE(recording.notifications->delivered[0].description.indexOf(u"would be larger than 64 MB"), -1);
+            if (madeSmall) {
+                bundle.setBundleDescription(u"small again");
+                EXPECT_FALSE(app.hasPendingSave());
+            }
+        }
+        // What the user was told holds after a restart: the change is in the library, or the
+        // notices said that it is lost if Quillet ends first, and that it was.
+        App again(recording.environment);
+        const auto description = again.bundleStore().bundles()[0]->bundleDescription();
+        EXPECT_EQ(description, madeSmall ? u16(u"small again") : icu::UnicodeString());
+        for (const auto& notice : recording.notifications->delivered) {
+            EXPECT_EQ(notice.description.indexOf(u"kept"), -1) << toUtf8(notice.description);
+            if (!madeSmall) {
+                EXPECT_NE(notice.description.indexOf(u"lost"), -1) << toUtf8(notice.description);
+            }
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(libraryFile.parent_path()))
+            EXPECT_NE(entry.path().extension(), ".unsaved") << "a kept change that no start can take in";
+        std::filesystem::remove_all(libraryFile.parent_path());
+    }
 }
 
 TEST_F(AppTest, ADanglingLibraryLinkIsNeverReplacedByAFile)
@@ -1243,24 +1355,56 @@ TEST_F(AppTest, ADanglingLibraryLinkIsNeverReplacedByAFile)
     EXPECT_EQ(recording.notifications->delivered.back().title, u16(u"File could not be saved"));
 }
 
-TEST_F(AppTest, TemporaryFilesOfAKilledSaveAreRemovedAtStartButNotFreshOnes)
+TEST_F(AppTest, AStartHoldingTheLockRemovesItsOwnTemporaryFilesWhateverTheirAgeAndNothingElse)
 {
     std::filesystem::create_directories(libraryFile.parent_path());
     writeFile(libraryFile, R"({"bundles": []})");
     const auto folder = libraryFile.parent_path();
-    const auto stale = folder / ".bundles.qlbundles.Ab12Cd";
-    const auto fresh = folder / ".bundles.qlbundles.Zz99Yy";
-    const auto other = folder / ".other.qlbundles.Ab12Cd";
-    for (const auto& file : { stale, fresh, other })
-        writeFile(file, "{");
-    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-    std::filesystem::last_write_time(stale, hourAgo);
-    std::filesystem::last_write_time(other, hourAgo);
-
-    App app(recording.environment);
-    EXPECT_FALSE(std::filesystem::exists(stale));
-    EXPECT_TRUE(std::filesystem::exists(fresh)); // may belong to a save still running
-    EXPECT_TRUE(std::filesystem::exists(other));
+    const bool canGiveAway = geteuid() == 0; // a file of another user
+    struct Row {
+        std::string name;
+        enum { fresh, stale, link, foreign } kind;
+        bool removedWhenFree;
+    };
+    const std::vector<Row> rows {
+        { ".bundles.qlbundles.Ab12Cd", Row::stale, true },
+        { ".bundles.qlbundles.Zz99Yy", Row::fresh, true },
+        { ".bundles.qlbundles.Qq11Rr", Row::link, false },
+        { ".bundles.qlbundles.Fo0Rgn", Row::foreign, false },
+        { ".bundles.qlbundles.Ab12C", Row::stale, false },
+        { ".bundles.qlbundles.Ab-2Cd", Row::stale, false },
+        { ".other.qlbundles.Ab12Cd", Row::stale, false },
+    };
+    for (const bool lockHeldElsewhere : { true, false }) {
+        for (const auto& row : rows) {
+            const auto file = folder / row.name;
+            std::filesystem::remove(file);
+            if (row.kind == Row::link) {
+                std::filesystem::create_symlink(libraryFile, file);
+                continue;
+            }
+            writeFile(file, "{");
+            if (row.kind == Row::stale)
+                std::filesystem::last_write_time(
+                    file, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+            if (row.kind == Row::foreign && canGiveAway) {
+                ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+            }
+        }
+        std::optional<FileLock> other;
+        if (lockHeldElsewhere)
+            other.emplace(libraryFile, std::chrono::milliseconds(0)); // a save of another process under way
+        auto environment = recording.environment;
+        environment.lockWait = std::chrono::milliseconds(50);
+        App app(environment);
+        for (const auto& row : rows) {
+            if (row.kind == Row::foreign && !canGiveAway)
+                continue;
+            const bool removed = !std::filesystem::exists(std::filesystem::symlink_status(folder / row.name));
+            EXPECT_EQ(removed, row.removedWhenFree && !lockHeldElsewhere)
+                << row.name << (lockHeldElsewhere ? " with the lock held elsewhere" : "");
+        }
+    }
 }
 
 TEST_F(AppTest, DeliverNotificationPassesTheErrorsTexts)
