@@ -283,10 +283,12 @@ CaretLineText::CaretLineText(std::shared_ptr<AccessibleElement> element)
 {
     if (!m_element)
         throw AXError(AXError::NoValue);
+    // The line first: where each line is an object of its own, the one with the caret is the
+    // text that is written.
+    m_line = m_element->caretLine();
     m_editable = m_element->isEditable();
     if (!m_editable && !m_element->acceptsKeyboardEdits())
         throw ReadOnlyTextError();
-    m_line = m_element->caretLine();
 }
 
 bool CaretLineText::replace(

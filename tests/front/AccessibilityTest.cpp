@@ -107,15 +107,14 @@ TEST_F(CaretExpansionTest, OneExpansionReadsAndWritesInItsFixedOrder)
     const auto outcome = press();
     ASSERT_TRUE(outcome.expanded) << failureOf(outcome);
 
-    // One lookup, the line before the caret read twice (the second time just before the
-    // write), and one edit sent whole: an insertion, as the common prefix of the line and its
-    // expansion stays, the caret move and the read of what the text now holds (the expansion's
-    // first line).
+    // One lookup, the line before the caret read twice (first, as it tells which text holds the
+    // caret, and again just before the write), and one edit sent whole: an insertion, as the common prefix of the line
+    // and its expansion stays, the caret move and the read of what the text now holds (the expansion's first line).
     const std::vector<std::string> expected {
         "trust(prompt)",
         "focus",
-        "editable",
         "caretLine",
+        "editable",
         // the title: the element has none, so its window's
         "title",
         "topLevel",

@@ -144,6 +144,63 @@ setInterval(report, 20);
 </script></body></html>
 """
 
+# Editors of web pages that keep one object a line: CodeMirror 6, and a plain editable element
+# with one <div> a line. Each tells the test its text, caret and focus as the text area's page
+# does. CodeMirror comes from the npm registry, built by scripts/setup into this directory.
+WEB_EDITORS = os.environ.get("QUILLET_WEB_EDITORS", "/var/cache/quillet/web-editors")
+WEB_PAGE = """<!doctype html>
+<html><head><meta charset="utf-8"><title>main.swift</title></head>
+<body>%(body)s
+<script>
+let last = "";
+let sequence = 0;
+let pastes = 0;
+document.addEventListener("paste", () => setTimeout(() => { pastes++; report(); }, 0), true);
+function report() {
+  const state = Object.assign(editorState(), {pastes: pastes});
+  const shown = JSON.stringify(state);
+  if (shown === last) return;
+  last = shown;
+  state.sequence = ++sequence;
+  fetch("/state", {method: "POST", body: JSON.stringify(state)});
+}
+for (const name of ["input", "keyup", "selectionchange", "focus"]) document.addEventListener(name, report, true);
+setInterval(report, 20);
+</script></body></html>
+"""
+WEB_EDITOR_PAGES = {
+    "codemirror": """<div id="editor"></div><script src="/codemirror.js"></script><script>
+const view = startCodeMirror(document.getElementById("editor"), %(json)s);
+view.focus();
+view.dispatch({selection: {anchor: view.state.doc.length}});
+function editorState() {
+  const range = view.state.selection.main;
+  return {value: view.state.doc.toString(), start: range.from, end: range.to, focused: view.hasFocus};
+}
+</script>""",
+    "lines": """<div id="code" contenteditable="true" style="white-space: pre">%(lines)s</div><script>
+const code = document.getElementById("code");
+code.focus();
+const range = document.createRange();
+range.selectNodeContents(code.lastChild);
+range.collapse(false);
+getSelection().removeAllRanges();
+getSelection().addRange(range);
+function editorState() {
+  return {value: code.innerText, focused: document.activeElement === code && document.hasFocus()};
+}
+</script>""",
+}
+
+
+def web_editor_page(kind, contents):
+    lines = contents.split("\n")
+    body = WEB_EDITOR_PAGES[kind] % {
+        "json": json.dumps(contents).replace("</", "<\\/"),
+        "lines": "".join("<div>%s</div>" % (html.escape(line) or "<br>") for line in lines)}
+    return WEB_PAGE % {"body": body}
+
+
 FIREFOX_PREFERENCES = "".join('user_pref("%s", %s);\n' % item for item in [
     ("browser.shell.checkDefaultBrowser", "false"), ("browser.aboutwelcome.enabled", "false"),
     ("browser.startup.homepage_override.mstone", '"ignore"'), ("datareporting.policy.dataSubmissionEnabled", "false"),
@@ -202,13 +259,15 @@ EDITORS = {
                                                                            "QT_QPA_PLATFORM": "xcb"}),
     # Browsers' text areas: read and selected over AT-SPI, written through the keyboard.
     "firefox": Editor(["firefox-esr", "--no-remote", "--new-instance", "--profile", "{profile}", "{url}"],
-                      ["browser", "typed-after", "rewriting", "late-paste", "altered", "focus-switch", "big-clipboard"],
+                      ["browser", "codemirror", "lines", "typed-after", "rewriting", "late-paste", "altered",
+                       "focus-switch", "big-clipboard"],
                       env={"GNOME_ACCESSIBILITY": "1", "MOZ_CRASHREPORTER_DISABLE": "1"}, page=True,
                       profile={"firefox-profile/user.js": FIREFOX_PREFERENCES}),
     "chromium": Editor(["chromium", "--force-renderer-accessibility", "--no-first-run", "--no-default-browser-check",
                         "--disable-gpu", "--password-store=basic", "--user-data-dir={profile}"]
                        + (["--no-sandbox"] if os.geteuid() == 0 else []) + ["--app={url}"],
-                       ["browser", "typed-after", "rewriting", "late-paste", "altered", "focus-switch"],
+                       ["browser", "codemirror", "lines", "typed-after", "rewriting", "late-paste", "altered",
+                        "focus-switch"],
                        page=True),
     "qt6-combo": Editor([FIXTURE, "main.swift - Fixture", "--combo", "{file}"], ["basic", "emoji", "stopped"],
                         env=QT, one_line=True),
@@ -329,8 +388,20 @@ class Session:
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
-                field = PAGE_FIELDS[session.page_field] % html.escape(session.page, quote=True)
-                body = (PAGE % {"field": field, "busy": session.page_busy_ms}).encode("utf-8")
+                if self.path.endswith(".js"):
+                    with open(os.path.join(WEB_EDITORS, os.path.basename(self.path)), "rb") as script:
+                        body = script.read()
+                    self.send_response(200)
+                    self.send_header("Content-Type", "text/javascript")
+                    self.send_header("Content-Length", str(len(body)))
+                    self.end_headers()
+                    self.wfile.write(body)
+                    return
+                if session.page_field in WEB_EDITOR_PAGES:
+                    body = web_editor_page(session.page_field, session.page).encode("utf-8")
+                else:
+                    field = PAGE_FIELDS[session.page_field] % html.escape(session.page, quote=True)
+                    body = (PAGE % {"field": field, "busy": session.page_busy_ms}).encode("utf-8")
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
                 self.send_header("Content-Length", str(len(body)))
@@ -796,6 +867,42 @@ class Session:
                   lambda: (bool(self.page_state() and self.page_state()["value"] == typed), self.page_state()), 5)
         self.check_clipboard(outcome)
         return outcome
+
+    def web_editor(self, kind):
+        """An editor of a web page that keeps one object a line: a line in the middle of a
+        document expands, with the caret where the expansion puts it and the keys typed right
+        after the shortcut at that caret; the user's clipboard comes back."""
+        self.own_clipboard()
+        self.page_field = kind
+        try:
+            self.open_editor(MIDDLE_DOCUMENT)
+            subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
+            before = self.type_line(ABBREVIATION)
+            expansion = self.expectation(before)
+            caret = utf16_to_index(expansion["text"], expansion["cursorPosition"])
+            expected = {"text": expansion["text"][:caret] + TYPED_AFTER + expansion["text"][caret:],
+                        "cursorPosition": expansion["cursorPosition"] + atspi_text.utf16_length(TYPED_AFTER)}
+            presses = len(self.presses())
+            subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", TYPED_AFTER],
+                           check=True, timeout=10)
+            outcome = self.outcome(presses, 10)
+            if not outcome.startswith("expanded"):
+                raise Failure("the press reports %s: read %s; the page told %s" % (
+                    outcome, json.dumps(atspi_text.read(), ensure_ascii=False), json.dumps(self.page_states[-3:])))
+            try:
+                self.expect("the expansion and the keys typed after the shortcut (%s)" % outcome, expected)
+            except Failure as failure:
+                raise Failure("%s\n    the page told %s" % (failure, json.dumps(self.page_states[-3:])))
+            self.check_clipboard(outcome)
+            return outcome
+        finally:
+            self.page_field = "textarea"
+
+    def case_codemirror(self):
+        return self.web_editor("codemirror")
+
+    def case_lines(self):
+        return self.web_editor("lines")
 
     def case_read_only(self):
         return self.refused_press("read-only")
