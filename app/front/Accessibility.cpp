@@ -201,6 +201,21 @@ TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& t
     return { prefix, from.length() - prefix - suffix, icu::UnicodeString(to, prefix, to.length() - prefix - suffix) };
 }
 
+std::pair<icu::UnicodeString, int32_t> withCrLfLineEnds(const icu::UnicodeString& text, int32_t caret)
+{
+    icu::UnicodeString result;
+    int32_t movedCaret = caret;
+    for (int32_t i = 0; i < text.length(); ++i) {
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) {
+            result.append(u'\r');
+            if (i < caret)
+                ++movedCaret;
+        }
+        result.append(text[i]);
+    }
+    return { result, movedCaret };
+}
+
 TextOffsetUnit offsetUnitOf(std::string_view toolkit, std::string_view application)
 {
     const auto lowered = [](std::string_view text) {
@@ -291,9 +306,12 @@ CaretLineText::CaretLineText(std::shared_ptr<AccessibleElement> element)
         throw ReadOnlyTextError();
 }
 
-bool CaretLineText::replace(
-    const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste, const std::function<bool()>& keysWentOn)
+bool CaretLineText::replace(const icu::UnicodeString& typedExpansion, int32_t typedCaret, KeyboardPaste* paste,
+    const std::function<bool()>& keysWentOn)
 {
+    // The expansion's lines end as the text's lines around the caret do.
+    auto [expansion, caret]
+        = m_line.crLf ? withCrLfLineEnds(typedExpansion, typedCaret) : std::make_pair(typedExpansion, typedCaret);
     const auto wentOn = [&] { return keysWentOn && keysWentOn(); };
     if (!m_editable) {
         if (!paste)

@@ -146,7 +146,7 @@ CaretLine AtspiElement::caretLine()
         if (*now == *m_caret) {
             icu::UnicodeString read = shown(*line);
             if (read.indexOf(u'\n') < 0)
-                return { read };
+                return withoutLineEnd(std::move(read));
         }
         caret = *now;
     } else {
@@ -165,14 +165,23 @@ CaretLine AtspiElement::caretLine()
         const int32_t start = std::max(0, caret - window);
         std::vector<Message> calls;
         calls.push_back(textCall("GetText", { start, caret }));
+        // ... and what follows the caret, which tells how the line ends when no line stands
+        // before it.
         const bool askAtCaret = window == firstLineWindow && !m_container;
-        if (askAtCaret)
+        if (askAtCaret) {
             calls.push_back(textCall("GetText", { caret, caret + 1 }));
+            calls.push_back(textCall("GetText", { caret, caret + firstLineWindow }));
+        }
         auto replies = send(std::move(calls));
         if (!replies[0])
             throw AXError(AXError::CannotComplete);
         if (askAtCaret && stringOf(replies[1].get()) == std::string("\xEF\xBF\xBC") && followCaretInto(caret))
             return caretLine();
+        if (askAtCaret) {
+            const icu::UnicodeString after = shown(stringOf(replies[2].get()).value_or(""));
+            const int32_t lineEnd = after.indexOf(u'\n');
+            m_crLf = lineEnd > 0 && after[lineEnd - 1] == u'\r';
+        }
         const auto content = stringOf(replies[0].get());
         if (!content)
             throw AXError(AXError::CannotComplete);
@@ -184,7 +193,9 @@ CaretLine AtspiElement::caretLine()
         if (lineFeed >= 0 || start == 0 || window >= maximumLineLength) {
             const icu::UnicodeString line(read, lineFeed + 1);
             m_lineStart = caret - toolkitLength(line);
-            return { line };
+            if (lineFeed > 0)
+                m_crLf = read[lineFeed - 1] == u'\r';
+            return withoutLineEnd(line);
         }
     }
 }
@@ -194,6 +205,17 @@ StateSet AtspiElement::states()
     if (!m_focus.elementStates || !(m_focus.element && *m_focus.element == m_object))
         m_focus.elementStates = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
     return *m_focus.elementStates;
+}
+
+CaretLine AtspiElement::withoutLineEnd(icu::UnicodeString line)
+{
+    // A text of CR LF lines where the carriage return is a character of the line (a word
+    // processor's paragraph) can show it before the caret.
+    if (line.endsWith(u"\r")) {
+        line.truncate(line.length() - 1);
+        m_crLf = true;
+    }
+    return { std::move(line), m_crLf };
 }
 
 bool AtspiElement::followCaretInto(int32_t caret)

@@ -74,6 +74,8 @@ private:
     int32_t lineOffset(const icu::UnicodeString& before) const;
     int32_t toolkitLength(const icu::UnicodeString& text) const;
 
+    /// The caret's line without the carriage return that may end it.
+    CaretLine withoutLineEnd(icu::UnicodeString line);
     /// Follows the embedded object at `caret` of the text (a line kept as an object of its
     /// own) down to the object that holds the caret; false where there is none to follow.
     bool followCaretInto(int32_t caret);
@@ -103,6 +105,7 @@ private:
     std::optional<int32_t> m_characterCount; // at the last read that asked it
     std::optional<ObjectReference> m_container; // the focused text, when m_object is its line
     int32_t m_block = -1; // m_object's index among m_container's children
+    bool m_crLf = false; // the lines around the caret end with CR LF
 };
 
 } // namespace atspi

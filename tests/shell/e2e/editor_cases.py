@@ -263,6 +263,9 @@ EDITORS = {
                        "focus-switch", "big-clipboard"],
                       env={"GNOME_ACCESSIBILITY": "1", "MOZ_CRASHREPORTER_DISABLE": "1"}, page=True,
                       profile={"firefox-profile/user.js": FIREFOX_PREFERENCES}),
+    # Scintilla keeps a file's CR LF line ends, and writes CR LF for Return.
+    "geany": Editor(["geany", "--new-instance", "--no-session", "--no-msgwin", "--config={home}/geany", "{file}"],
+                    ["basic", "middle", "crlf"]),
     "chromium": Editor(["chromium", "--force-renderer-accessibility", "--no-first-run", "--no-default-browser-check",
                         "--disable-gpu", "--password-store=basic", "--user-data-dir={profile}"]
                        + (["--no-sandbox"] if os.geteuid() == 0 else []) + ["--app={url}"],
@@ -501,7 +504,7 @@ class Session:
             self.page = contents
             self.page_states.clear()
             url = "http://127.0.0.1:%d/main.swift.html" % self.server.server_address[1]
-        command = [part.format(file=path, fixture=self.fixture, url=url, profile=home + "/firefox-profile"
+        command = [part.format(file=path, fixture=self.fixture, url=url, home=home, profile=home + "/firefox-profile"
                                if "firefox" in self.editor.command[0] else home + "/browser") for part in self.editor.command]
         env = self.environment(home)
         env.update(self.editor.env)
@@ -591,12 +594,17 @@ class Session:
                                                                                    ensure_ascii=False)))
             raise
 
-    def expectation(self, reading):
-        """The whole text and caret after expanding the line before the caret of READING."""
+    def expectation(self, reading, line_end="\n"):
+        """The whole text and caret after expanding the line before the caret of READING, the
+        expansion's lines ended with LINE_END."""
         text = reading["text"]
         caret = utf16_to_index(text, reading["caret"])
         line_start = text.rfind("\n", 0, caret) + 1
         expansion = self.expected(text[line_start:caret])
+        if line_end != "\n":
+            before_caret = expansion["text"][:utf16_to_index(expansion["text"], expansion["cursorPosition"])]
+            expansion = {"text": expansion["text"].replace("\n", line_end),
+                         "cursorPosition": atspi_text.utf16_length(before_caret.replace("\n", line_end))}
         return {"text": text[:line_start] + expansion["text"] + text[caret:],
                 "cursorPosition": atspi_text.utf16_length(text[:line_start]) + expansion["cursorPosition"]}
 
@@ -868,35 +876,45 @@ class Session:
         self.check_clipboard(outcome)
         return outcome
 
+    def expand_in_document(self, line_end="\n"):
+        """A line in the middle of a document whose lines end with LINE_END expands, its lines
+        ended so too, with the caret where the expansion puts it and the keys typed right after
+        the shortcut at that caret."""
+        self.open_editor(MIDDLE_DOCUMENT.replace("\n", line_end))
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
+        before = self.type_line(ABBREVIATION)
+        expansion = self.expectation(before, line_end)
+        caret = utf16_to_index(expansion["text"], expansion["cursorPosition"])
+        expected = {"text": expansion["text"][:caret] + TYPED_AFTER + expansion["text"][caret:],
+                    "cursorPosition": expansion["cursorPosition"] + atspi_text.utf16_length(TYPED_AFTER)}
+        presses = len(self.presses())
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", TYPED_AFTER],
+                       check=True, timeout=10)
+        outcome = self.outcome(presses, 10)
+        told = " (the page told %s)" % json.dumps(self.page_states[-3:]) if self.editor.page else ""
+        if not outcome.startswith("expanded"):
+            raise Failure("the press reports %s: read %s%s" % (
+                outcome, json.dumps(atspi_text.read(), ensure_ascii=False), told))
+        try:
+            self.expect("the expansion and the keys typed after the shortcut (%s)" % outcome, expected)
+        except Failure as failure:
+            raise Failure("%s%s" % (failure, told))
+        return outcome
+
     def web_editor(self, kind):
-        """An editor of a web page that keeps one object a line: a line in the middle of a
-        document expands, with the caret where the expansion puts it and the keys typed right
-        after the shortcut at that caret; the user's clipboard comes back."""
+        """An editor of a web page that keeps one object a line: expand_in_document(), and the
+        user's clipboard comes back."""
         self.own_clipboard()
         self.page_field = kind
         try:
-            self.open_editor(MIDDLE_DOCUMENT)
-            subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
-            before = self.type_line(ABBREVIATION)
-            expansion = self.expectation(before)
-            caret = utf16_to_index(expansion["text"], expansion["cursorPosition"])
-            expected = {"text": expansion["text"][:caret] + TYPED_AFTER + expansion["text"][caret:],
-                        "cursorPosition": expansion["cursorPosition"] + atspi_text.utf16_length(TYPED_AFTER)}
-            presses = len(self.presses())
-            subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", TYPED_AFTER],
-                           check=True, timeout=10)
-            outcome = self.outcome(presses, 10)
-            if not outcome.startswith("expanded"):
-                raise Failure("the press reports %s: read %s; the page told %s" % (
-                    outcome, json.dumps(atspi_text.read(), ensure_ascii=False), json.dumps(self.page_states[-3:])))
-            try:
-                self.expect("the expansion and the keys typed after the shortcut (%s)" % outcome, expected)
-            except Failure as failure:
-                raise Failure("%s\n    the page told %s" % (failure, json.dumps(self.page_states[-3:])))
+            outcome = self.expand_in_document()
             self.check_clipboard(outcome)
             return outcome
         finally:
             self.page_field = "textarea"
+
+    def case_crlf(self):
+        return self.expand_in_document("\r\n")
 
     def case_codemirror(self):
         return self.web_editor("codemirror")
