@@ -191,6 +191,27 @@ function editorState() {
 }
 </script>""",
 }
+# Monaco, from its own build: with and without its screen-reader mode, in which its text area
+# holds the lines around the caret.
+MONACO_PAGE = """<div id="editor" style="width: 900px; height: 600px"></div><script src="/vs/loader.js"></script><script>
+let view = null;
+require.config({paths: {vs: "/vs"}});
+require(["vs/editor/editor.main"], () => {
+  view = monaco.editor.create(document.getElementById("editor"), {value: %(json)s, language: "swift",
+    accessibilitySupport: "%(reader)s", autoClosingBrackets: "never", autoIndent: "none", minimap: {enabled: false}});
+  view.focus();
+  view.setPosition(view.getModel().getPositionAt(view.getModel().getValueLength()));
+});
+function editorState() {
+  if (!view) return {focused: false};
+  const model = view.getModel();
+  const range = view.getSelection();
+  return {value: model.getValue(), start: model.getOffsetAt(range.getStartPosition()),
+          end: model.getOffsetAt(range.getEndPosition()), focused: view.hasTextFocus()};
+}
+</script>"""
+WEB_EDITOR_PAGES["monaco"] = MONACO_PAGE.replace("%(reader)s", "on")
+WEB_EDITOR_PAGES["monaco-plain"] = MONACO_PAGE.replace("%(reader)s", "off")
 
 
 def web_editor_page(kind, contents):
@@ -245,7 +266,7 @@ EDITORS = {
     # moved the caret. Each edit from other programs is an undo step of its own: the one-line
     # expander keeps the typed word, so that its expansion is one insertion.
     "writer": Editor(["soffice", "--writer", "--norestore", "--nologo",
-                      "--nodefault", "--nolockcheck", "{file}"], WRITABLE,
+                      "--nodefault", "--nolockcheck", "{file}"], WRITABLE + ["crlf"],
                      env={"SAL_USE_VCLPLUGIN": "gtk3"}, one_line=True, paragraphs=True, nudge=["ctrl+Home"],
                      profile={".config/libreoffice/4/user/registrymodifications.xcu": WRITER_PROFILE}),
     # A QLineEdit inside an editable QComboBox: one line, and Qt marks the box FOCUSED too. Qt
@@ -259,7 +280,7 @@ EDITORS = {
                                                                            "QT_QPA_PLATFORM": "xcb"}),
     # Browsers' text areas: read and selected over AT-SPI, written through the keyboard.
     "firefox": Editor(["firefox-esr", "--no-remote", "--new-instance", "--profile", "{profile}", "{url}"],
-                      ["browser", "codemirror", "lines", "typed-after", "rewriting", "late-paste", "altered",
+                      ["browser", "codemirror", "lines", "monaco", "monaco-plain", "typed-after", "rewriting", "late-paste", "altered",
                        "focus-switch", "big-clipboard"],
                       env={"GNOME_ACCESSIBILITY": "1", "MOZ_CRASHREPORTER_DISABLE": "1"}, page=True,
                       profile={"firefox-profile/user.js": FIREFOX_PREFERENCES}),
@@ -269,7 +290,7 @@ EDITORS = {
     "chromium": Editor(["chromium", "--force-renderer-accessibility", "--no-first-run", "--no-default-browser-check",
                         "--disable-gpu", "--password-store=basic", "--user-data-dir={profile}"]
                        + (["--no-sandbox"] if os.geteuid() == 0 else []) + ["--app={url}"],
-                       ["browser", "codemirror", "lines", "typed-after", "rewriting", "late-paste", "altered",
+                       ["browser", "codemirror", "lines", "monaco", "monaco-plain", "typed-after", "rewriting", "late-paste", "altered",
                         "focus-switch"],
                        page=True),
     "qt6-combo": Editor([FIXTURE, "main.swift - Fixture", "--combo", "{file}"], ["basic", "emoji", "stopped"],
@@ -391,11 +412,20 @@ class Session:
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
-                if self.path.endswith(".js"):
-                    with open(os.path.join(WEB_EDITORS, os.path.basename(self.path)), "rb") as script:
-                        body = script.read()
+                if self.path.startswith("/vs/") or self.path.endswith(".js"):
+                    monaco = os.path.join(WEB_EDITORS, "node_modules", "monaco-editor", "min")
+                    served = os.path.normpath(os.path.join(monaco, self.path.lstrip("/")))
+                    if not self.path.startswith("/vs/"):
+                        served = os.path.join(WEB_EDITORS, os.path.basename(self.path))
+                    try:
+                        with open(served, "rb") as script:
+                            body = script.read()
+                    except OSError:
+                        self.send_response(404)
+                        self.end_headers()
+                        return
                     self.send_response(200)
-                    self.send_header("Content-Type", "text/javascript")
+                    self.send_header("Content-Type", "text/css" if served.endswith(".css") else "text/javascript")
                     self.send_header("Content-Length", str(len(body)))
                     self.end_headers()
                     self.wfile.write(body)
@@ -521,6 +551,10 @@ class Session:
         nudged = [time.monotonic()]
 
         def focused_text():
+            if self.page_field == "monaco-plain":
+                # Its text area holds nothing: the page tells what it holds.
+                state = self.page_state()
+                return bool(state and state.get("focused") and state.get("value") == contents), state
             reading = atspi_text.read()
             if "error" not in reading and reading["text"].rstrip("\n") == shown:
                 return True, reading
@@ -882,7 +916,7 @@ class Session:
         the shortcut at that caret."""
         self.open_editor(MIDDLE_DOCUMENT.replace("\n", line_end))
         subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
-        before = self.type_line(ABBREVIATION)
+        before = self.type_line(self.abbreviation())
         expansion = self.expectation(before, line_end)
         caret = utf16_to_index(expansion["text"], expansion["cursorPosition"])
         expected = {"text": expansion["text"][:caret] + TYPED_AFTER + expansion["text"][caret:],
@@ -908,6 +942,51 @@ class Session:
         self.page_field = kind
         try:
             outcome = self.expand_in_document()
+            self.check_clipboard(outcome)
+            return outcome
+        finally:
+            self.page_field = "textarea"
+
+    def case_monaco(self):
+        return self.web_editor("monaco")
+
+    def case_monaco_plain(self):
+        """Monaco out of its screen-reader mode shows other programs nothing of its text: the
+        press fails, and the text, as the page tells it, is as it was with the keys typed after
+        the shortcut at its caret."""
+        self.own_clipboard()
+        self.page_field = "monaco-plain"
+        try:
+            self.open_editor(MIDDLE_DOCUMENT)
+            first_line = MIDDLE_DOCUMENT.index("\n") + 1
+
+            # The page may take its first keys before its editor does: they are sent again.
+            for attempt in range(3):
+                subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
+                try:
+                    self.wait("the caret on the second line", lambda: (bool(
+                        self.page_state() and self.page_state().get("start") == first_line), self.page_state()), 3)
+                    break
+                except Failure:
+                    if attempt == 2:
+                        raise
+            subprocess.run(["xdotool", "type", "--delay", "15", "--", ABBREVIATION], check=True, timeout=10)
+            typed = MIDDLE_DOCUMENT[:first_line] + ABBREVIATION + MIDDLE_DOCUMENT[first_line:]
+            self.wait("the page to hold what was typed", lambda: (bool(
+                self.page_state() and self.page_state()["value"] == typed), self.page_state()), 10)
+            presses = len(self.presses())
+            subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", TYPED_AFTER],
+                           check=True, timeout=10)
+            outcome = self.outcome(presses, 10)
+            caret = first_line + len(ABBREVIATION)
+            wanted = typed[:caret] + TYPED_AFTER + typed[caret:]
+            if outcome.startswith("expanded"):
+                raise Failure("a press on a text that shows nothing reports %s; the page told %s"
+                              % (outcome, json.dumps(self.page_states[-3:])))
+            self.wait("the text as it was, the keys typed after the shortcut at its caret (%s)" % outcome,
+                      lambda: (bool(self.page_state() and self.page_state()["value"] == wanted
+                                    and self.page_state()["start"] == caret + len(TYPED_AFTER)), self.page_state()),
+                      5)
             self.check_clipboard(outcome)
             return outcome
         finally:
