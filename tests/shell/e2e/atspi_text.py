@@ -74,6 +74,16 @@ class Focus:
             lines.append((content[:-1] if content.endswith("\n") else content, Atspi.Text.get_caret_offset(line)))
         return lines
 
+    def on_caret_line(self):
+        """This focus, or where the text keeps each line as an object of its own, the line that
+        holds the caret, read as a text of its own."""
+        count = Atspi.Text.get_character_count(self.element)
+        caret = Atspi.Text.get_caret_offset(self.element)
+        if 0 <= caret < count and Atspi.Text.get_text(self.element, caret, caret + 1) == OBJECT:
+            link = Atspi.Hypertext.get_link(self.element, Atspi.Hypertext.get_link_index(self.element, caret))
+            return Focus(Atspi.Hyperlink.get_object(link, 0), self.application, self.frame)
+        return self
+
     def text(self):
         lines = self.lines()
         if lines is not None:
@@ -258,6 +268,7 @@ def measure(expected, typed, timeout_seconds=10.0):
     focus = find_focus()
     if focus is None:
         return None, {"error": "no focused text"}
+    focus = focus.on_caret_line()
     units = (lambda text: utf16_length(text)) if focus.utf16_offsets else len
     before = expected["text"].encode("utf-16-le")[:2 * expected["cursorPosition"]].decode("utf-16-le")
     tail = before[-40:]
@@ -289,6 +300,7 @@ def main(argv):
             try:
                 focus = find_focus()
                 if focus is not None:
+                    focus = focus.on_caret_line()
                     units = utf16_length(suffix) if focus.utf16_offsets else len(suffix)
                     got = focus.text_before_caret(units)[0]
                     if got == suffix:
