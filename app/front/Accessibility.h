@@ -305,8 +305,9 @@ public:
     /// The window that holds the element.
     virtual std::shared_ptr<AccessibleElement> topLevelElement() = 0;
 
-    /// Reads the caret and the text before it on its line (not the whole text), without the
-    /// carriage return that may end it. Edits count from the start of the line read last.
+    /// Reads the caret and the text before it on its line (not the whole text): after the last
+    /// line feed, or carriage return, before the caret, and before a carriage return that stands
+    /// right before the caret. Edits count from the start of the line read last.
     virtual CaretLine caretLine() = 0;
     /// Whether other programs may change the text: it has editable text, the toolkit does not
     /// call it read-only (or not editable, where it says so), and it has not refused their

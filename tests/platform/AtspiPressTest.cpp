@@ -234,7 +234,9 @@ TEST_F(AtspiPressTest, TheExpansionsLinesEndAsTheTextsAroundTheCaret)
     };
     const std::vector<Case> cases {
         { "let a = 1\r\n" + m_line, "let a = 1\r\n" + crLfExpansion },
-        // A paragraph that keeps the carriage return of its line, the caret after it.
+        // Paragraphs that keep the carriage return of their line: a line typed after it, and
+        // the caret after it.
+        { "let a = 1\r" + m_line, "let a = 1\r" + crLfExpansion },
         { m_line + "\r", crLfExpansion + "\r" },
     };
     int editor = 0;

@@ -145,8 +145,9 @@ CaretLine AtspiElement::caretLine()
             throw AXError(AXError::CannotComplete);
         if (*now == *m_caret) {
             icu::UnicodeString read = shown(*line);
-            if (read.indexOf(u'\n') < 0)
-                return withoutLineEnd(std::move(read));
+            const icu::UnicodeString line(read, 0, read.length() - (read.endsWith(u"\r") ? 1 : 0));
+            if (line.indexOf(u'\n') < 0 && line.indexOf(u'\r') < 0)
+                return { line, m_crLf };
         }
         caret = *now;
     } else {
@@ -189,13 +190,19 @@ CaretLine AtspiElement::caretLine()
         // The application's names can promise the wrong unit: what it returned proves it.
         if (const auto proven = offsetUnitShownBy(read, caret - start))
             m_focus.elementFacts->unit = m_unit = *proven;
-        const int32_t lineFeed = read.lastIndexOf(u'\n');
+        // A carriage return of its own ends a line too: a word processor keeps the one of each
+        // line of a CR LF text at the end of its paragraph, where the caret can stand after it.
+        // The line is then the one it ends, and is written before it.
+        const int32_t lineEnd = read.endsWith(u"\r") ? read.length() - 1 : read.length();
+        const int32_t lineFeed = std::max(read.lastIndexOf(u'\n', 0, lineEnd), read.lastIndexOf(u'\r', 0, lineEnd));
         if (lineFeed >= 0 || start == 0 || window >= maximumLineLength) {
-            const icu::UnicodeString line(read, lineFeed + 1);
-            m_lineStart = caret - toolkitLength(line);
-            if (lineFeed > 0)
+            const icu::UnicodeString line(read, lineFeed + 1, lineEnd - lineFeed - 1);
+            m_lineStart = caret - toolkitLength(icu::UnicodeString(read, lineFeed + 1));
+            if (lineEnd < read.length() || (lineFeed >= 0 && read[lineFeed] == u'\r'))
+                m_crLf = true;
+            else if (lineFeed > 0)
                 m_crLf = read[lineFeed - 1] == u'\r';
-            return withoutLineEnd(line);
+            return { line, m_crLf };
         }
     }
 }
@@ -205,17 +212,6 @@ StateSet AtspiElement::states()
     if (!m_focus.elementStates || !(m_focus.element && *m_focus.element == m_object))
         m_focus.elementStates = statesOf(require(methodCall(m_object, accessibleInterface, "GetState")).get());
     return *m_focus.elementStates;
-}
-
-CaretLine AtspiElement::withoutLineEnd(icu::UnicodeString line)
-{
-    // A text of CR LF lines where the carriage return is a character of the line (a word
-    // processor's paragraph) can show it before the caret.
-    if (line.endsWith(u"\r")) {
-        line.truncate(line.length() - 1);
-        m_crLf = true;
-    }
-    return { std::move(line), m_crLf };
 }
 
 bool AtspiElement::followCaretInto(int32_t caret)

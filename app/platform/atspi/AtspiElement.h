@@ -74,8 +74,6 @@ private:
     int32_t lineOffset(const icu::UnicodeString& before) const;
     int32_t toolkitLength(const icu::UnicodeString& text) const;
 
-    /// The caret's line without the carriage return that may end it.
-    CaretLine withoutLineEnd(icu::UnicodeString line);
     /// Follows the embedded object at `caret` of the text (a line kept as an object of its
     /// own) down to the object that holds the caret; false where there is none to follow.
     bool followCaretInto(int32_t caret);

@@ -634,6 +634,12 @@ class Session:
         text = reading["text"]
         caret = utf16_to_index(text, reading["caret"])
         line_start = text.rfind("\n", 0, caret) + 1
+        if line_end != "\n":
+            # A word processor keeps the carriage return of each line at the end of its paragraph,
+            # and its caret can stand after it: the expansion goes before it.
+            if text[:caret].endswith("\r"):
+                caret -= 1
+            line_start = max(line_start, text.rfind("\r", 0, caret) + 1)
         expansion = self.expected(text[line_start:caret])
         if line_end != "\n":
             before_caret = expansion["text"][:utf16_to_index(expansion["text"], expansion["cursorPosition"])]
@@ -911,12 +917,18 @@ class Session:
         return outcome
 
     def expand_in_document(self, line_end="\n"):
-        """A line in the middle of a document whose lines end with LINE_END expands, its lines
-        ended so too, with the caret where the expansion puts it and the keys typed right after
-        the shortcut at that caret."""
+        """On an empty line in the middle of a document whose lines end with LINE_END, a line
+        typed, the caret at its end, expands, its lines ended so too, with the caret where the
+        expansion puts it and the keys typed right after the shortcut at that caret."""
         self.open_editor(MIDDLE_DOCUMENT.replace("\n", line_end))
         subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
         before = self.type_line(self.abbreviation())
+        # The end of the line, where a word processor puts the caret after its carriage return.
+        subprocess.run(["xdotool", "key", "--delay", "20", "End"], check=True, timeout=10)
+        def at_line_end(reading):
+            after = reading["text"][len(_before_caret(reading)):]
+            return reading["text"] == before["text"] and (after == "" or after.startswith(("\n", "\r\n")))
+        before = self.wait_reading("the caret at the end of the line", at_line_end)
         expansion = self.expectation(before, line_end)
         caret = utf16_to_index(expansion["text"], expansion["cursorPosition"])
         expected = {"text": expansion["text"][:caret] + TYPED_AFTER + expansion["text"][caret:],
