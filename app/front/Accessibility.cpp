@@ -201,6 +201,21 @@ TextEdit minimalEdit(const icu::UnicodeString& from, const icu::UnicodeString& t
     return { prefix, from.length() - prefix - suffix, icu::UnicodeString(to, prefix, to.length() - prefix - suffix) };
 }
 
+std::pair<icu::UnicodeString, int32_t> withCrLfLineEnds(const icu::UnicodeString& text, int32_t caret)
+{
+    icu::UnicodeString result;
+    int32_t movedCaret = caret;
+    for (int32_t i = 0; i < text.length(); ++i) {
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) {
+            result.append(u'\r');
+            if (i < caret)
+                ++movedCaret;
+        }
+        result.append(text[i]);
+    }
+    return { result, movedCaret };
+}
+
 TextOffsetUnit offsetUnitOf(std::string_view toolkit, std::string_view application)
 {
     const auto lowered = [](std::string_view text) {
@@ -283,15 +298,20 @@ CaretLineText::CaretLineText(std::shared_ptr<AccessibleElement> element)
 {
     if (!m_element)
         throw AXError(AXError::NoValue);
+    // The line first: where each line is an object of its own, the one with the caret is the
+    // text that is written.
+    m_line = m_element->caretLine();
     m_editable = m_element->isEditable();
     if (!m_editable && !m_element->acceptsKeyboardEdits())
         throw ReadOnlyTextError();
-    m_line = m_element->caretLine();
 }
 
-bool CaretLineText::replace(const icu::UnicodeString& expansion, int32_t caret, KeyboardPaste* paste,
+bool CaretLineText::replace(const icu::UnicodeString& typedExpansion, int32_t typedCaret, KeyboardPaste* paste,
     const std::function<bool()>& keysWentOn, bool keysHeld)
 {
+    // The expansion's lines end as the text's lines around the caret do.
+    auto [expansion, caret]
+        = m_line.crLf ? withCrLfLineEnds(typedExpansion, typedCaret) : std::make_pair(typedExpansion, typedCaret);
     const auto wentOn = [&] { return keysWentOn && keysWentOn(); };
     if (!m_editable) {
         if (!paste)

@@ -161,9 +161,15 @@ public:
 /// What stands on the caret's line before the caret, in UTF-16 units.
 struct CaretLine {
     icu::UnicodeString beforeCaret;
+    /// The text ends its lines around the caret with CR LF: an expansion's lines are ended so too.
+    bool crLf = false;
 
     friend bool operator==(const CaretLine& a, const CaretLine& b) { return a.beforeCaret == b.beforeCaret; }
 };
+
+/// `text` with each line feed that follows no carriage return written as CR LF, and `caret`
+/// moved with what it follows.
+std::pair<icu::UnicodeString, int32_t> withCrLfLineEnds(const icu::UnicodeString& text, int32_t caret);
 
 /// The smallest replacement that turns one text into another: `length` units at `start`
 /// give way to `replacement`. Never splits a surrogate pair.
@@ -299,8 +305,9 @@ public:
     /// The window that holds the element.
     virtual std::shared_ptr<AccessibleElement> topLevelElement() = 0;
 
-    /// Reads the caret and the text before it on its line (not the whole text). Edits count
-    /// from the start of the line read last.
+    /// Reads the caret and the text before it on its line (not the whole text): after the last
+    /// line feed, or carriage return, before the caret, and before a carriage return that stands
+    /// right before the caret. Edits count from the start of the line read last.
     virtual CaretLine caretLine() = 0;
     /// Whether other programs may change the text: it has editable text, the toolkit does not
     /// call it read-only (or not editable, where it says so), and it has not refused their

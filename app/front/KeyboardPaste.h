@@ -88,6 +88,18 @@ public:
     /// in between gets it.
     virtual Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus)
         = 0;
+    /// Keys that move the caret by one character.
+    enum class CaretKey { left, right };
+    /// Presses `key` `times` times in `focus`'s window, each only while it has the keyboard's
+    /// focus: for a text whose page moves its caret only for its own keys (an editor that draws
+    /// its text itself and keeps a hidden text area for the keyboard). By default none are sent.
+    virtual Sent moveCaret(CaretKey key, int32_t times, const KeyboardFocus& focus)
+    {
+        (void)key;
+        (void)times;
+        (void)focus;
+        return Sent::notSent;
+    }
     /// Waits until the application pasted into has fetched the paste sent last, or until
     /// `until`: true once it has, or when there is nothing to fetch (a key's paste, or none
     /// that can tell). Until then the text cannot show the paste, and need not be asked.

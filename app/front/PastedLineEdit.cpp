@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -28,24 +29,43 @@ bool waitUntil(const std::function<bool()>& shown, Clock::time_point deadline)
 }
 
 /// Puts the caret after `beforeCaret` until it stays there with the expansion on the line, as
-/// often as it is moved away before the deadline.
+/// often as it is moved away before the deadline. A page that puts its own caret back (an
+/// editor that keeps a hidden text area for the keyboard) has it moved there with its keys.
 bool placeCaret(AccessibleElement& element, const icu::UnicodeString& beforeCaret, const icu::UnicodeString& expansion,
-    Clock::time_point deadline)
+    Clock::time_point deadline, KeyboardPaste& paste, const KeyboardPaste::KeyboardFocus& focus)
 {
     const auto placed = [&] {
         const auto read = element.readOnLineWithCaret(expansion, beforeCaret);
         return read.caretAfter && read.shown == expansion;
     };
-    while (true) {
+    const auto stays = [&] {
+        std::this_thread::sleep_for(PasteBounds::caretSettling);
+        return placed();
+    };
+    element.setCaretOnLine(beforeCaret);
+    if (waitUntil(placed, std::min(deadline, Clock::now() + PasteBounds::line)) && stays())
+        return true;
+    // Where the page's caret stands now, in the expansion: the keys move it from there.
+    if (waitUntil([&] { return !placed(); }, std::min(deadline, Clock::now() + PasteBounds::line))) {
+        const auto toCaret = element.readToCaretOnLine();
+        const int32_t steps = toCaret ? toCaret->countChar32() - beforeCaret.countChar32() : 0;
+        if (toCaret && steps != 0 && (steps > 0 ? toCaret->startsWith(beforeCaret) : beforeCaret.startsWith(*toCaret))
+            && expansion.startsWith(steps > 0 ? *toCaret : beforeCaret)) {
+            if (paste.moveCaret(
+                    steps > 0 ? KeyboardPaste::CaretKey::left : KeyboardPaste::CaretKey::right, std::abs(steps), focus)
+                    == KeyboardPaste::Sent::sent
+                && waitUntil(placed, std::max(deadline, Clock::now() + PasteBounds::line)) && stays())
+                return true;
+        }
+    }
+    while (Clock::now() < deadline) {
         element.setCaretOnLine(beforeCaret);
         if (!waitUntil(placed, deadline))
             return false;
-        std::this_thread::sleep_for(PasteBounds::caretSettling);
-        if (placed())
+        if (stays())
             return true;
-        if (Clock::now() >= deadline)
-            return false;
     }
+    return false;
 }
 
 /// How a paste that did not end as the expansion ended.
@@ -196,7 +216,7 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
             // later move of the paste's own caret would leave it there.
             if (caretFollowed && beforeCaret == pasted)
                 return true;
-            if (placeCaret(element, beforeCaret, expansion, Clock::now() + PasteBounds::caret))
+            if (placeCaret(element, beforeCaret, expansion, Clock::now() + PasteBounds::caret, paste, *focus))
                 return true;
         }
         if (holdsExpansion()) {

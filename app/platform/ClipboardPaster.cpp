@@ -13,6 +13,8 @@ constexpr uint32_t deleteKeysym = 0xffff; // Delete
 // its keys.
 constexpr uint32_t shiftKeysym = 0xffe1; // Shift_L
 constexpr uint32_t insertKeysym = 0xff63; // Insert
+constexpr uint32_t leftKeysym = 0xff51; // Left
+constexpr uint32_t rightKeysym = 0xff53; // Right
 
 ClipboardKeeper::Clock::time_point clipboardDeadline()
 {
@@ -73,6 +75,22 @@ KeySynthesizer::Sent ClipboardPaster::sendChord(const std::vector<uint32_t>& key
     // Keys sent now would wait behind the held ones.
     letKeysGo();
     return m_keys.sendChordTo(keysyms, window);
+}
+
+KeyboardPaste::Sent ClipboardPaster::moveCaret(CaretKey key, int32_t times, const KeyboardFocus& focus)
+{
+    const uint32_t keysym = key == CaretKey::left ? leftKeysym : rightKeysym;
+    for (int32_t i = 0; i < times; ++i) {
+        switch (sendChord({ keysym }, focus.window)) {
+        case KeySynthesizer::Sent::sent:
+            break;
+        case KeySynthesizer::Sent::focusMoved:
+            return Sent::focusMoved;
+        case KeySynthesizer::Sent::notSent:
+            return Sent::notSent;
+        }
+    }
+    return Sent::sent;
 }
 
 bool ClipboardPaster::keepClipboard()

@@ -39,6 +39,7 @@ public:
     TypedKeys setKeysAside() override;
     void letKeysGo() override;
     Sent paste(const icu::UnicodeString& text, const icu::UnicodeString& selected, const KeyboardFocus& focus) override;
+    Sent moveCaret(CaretKey key, int32_t times, const KeyboardFocus& focus) override;
     bool awaitPasteTaken(std::chrono::steady_clock::time_point until) override;
     bool withdrawPaste() override;
     void restoreClipboard() override;

@@ -107,15 +107,14 @@ TEST_F(CaretExpansionTest, OneExpansionReadsAndWritesInItsFixedOrder)
     const auto outcome = press();
     ASSERT_TRUE(outcome.expanded) << failureOf(outcome);
 
-    // One lookup, the line before the caret read twice (the second time just before the
-    // write), and one edit sent whole: an insertion, as the common prefix of the line and its
-    // expansion stays, the caret move and the read of what the text now holds (the expansion's
-    // first line).
+    // One lookup, the line before the caret read twice (first, as it tells which text holds the
+    // caret, and again just before the write), and one edit sent whole: an insertion, as the common prefix of the line
+    // and its expansion stays, the caret move and the read of what the text now holds (the expansion's first line).
     const std::vector<std::string> expected {
         "trust(prompt)",
         "focus",
-        "editable",
         "caretLine",
+        "editable",
         // the title: the element has none, so its window's
         "title",
         "topLevel",
@@ -354,6 +353,32 @@ TEST_F(CaretExpansionTest, AWidgetsNameGivesTheWindowTitleItsTurn)
     m_editor.windowTitle = u"*/home/me/site.v2/script.py - Editor";
     ASSERT_TRUE(press().expanded);
     EXPECT_EQ(std::count(m_editor.log.begin(), m_editor.log.end(), "windowTitle"), 1);
+}
+
+TEST_F(CaretExpansionTest, ACrLfTextGetsItsLineEnds)
+{
+    type(u"let a = 1\r\n  for x in xs");
+    ASSERT_TRUE(press().expanded);
+    EXPECT_EQ(m_editor.text, u"let a = 1\r\n  for x in xs {\r\n  \t\r\n  }");
+    EXPECT_EQ(m_editor.selection, (TextRange { 31, 0 }));
+}
+
+TEST(CrLfLineEndsTest, EachLineFeedEndsALineWithCrLfAndTheCaretFollows)
+{
+    struct Case {
+        icu::UnicodeString text;
+        int32_t caret;
+        icu::UnicodeString written;
+        int32_t writtenCaret;
+    };
+    const std::vector<Case> cases {
+        { u"a {\n\t\n}", 5, u"a {\r\n\t\r\n}", 6 },
+        { u"\nx\n", 3, u"\r\nx\r\n", 5 },
+        { u"kept\r\nas is\n", 0, u"kept\r\nas is\r\n", 0 },
+        { u"one line", 4, u"one line", 4 },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(withCrLfLineEnds(c.text, c.caret), std::make_pair(c.written, c.writtenCaret)) << toUtf8(c.text);
 }
 
 TEST(MinimalEditTest, ReplacesOnlyWhatDiffers)

@@ -66,7 +66,8 @@ public:
         m_editor.log.push_back("caretLine");
         const int32_t caret = m_editor.selection.location;
         m_lineStart = caret == 0 ? 0 : m_editor.text.lastIndexOf(u'\n', 0, caret) + 1;
-        CaretLine line { icu::UnicodeString(m_editor.text, m_lineStart, caret - m_lineStart) };
+        CaretLine line { icu::UnicodeString(m_editor.text, m_lineStart, caret - m_lineStart),
+            m_lineStart > 1 && m_editor.text[m_lineStart - 2] == u'\r' };
         if (m_editor.afterLineRead)
             m_editor.afterLineRead(m_editor);
         return line;

@@ -75,6 +75,8 @@ struct Desktop {
     std::function<icu::UnicodeString(const icu::UnicodeString&, const Desktop&)> alters;
     bool singleLine = false;
     bool ignoresCaretMoves = false;
+    /// ... but moves it for the arrow keys, as a page whose editor keeps a hidden text area.
+    bool takesCaretKeys = false;
     bool clipboardOwnerHangs = false;
     /// At this check of the focus (1: the first), the user switches to the other window.
     int switchesAtFocusCheck = 0;
@@ -261,6 +263,16 @@ public:
             m_desktop.getToKeys();
         return Sent::sent;
     }
+    Sent moveCaret(CaretKey key, int32_t times, const KeyboardFocus& focus) override
+    {
+        if (!m_desktop.takesCaretKeys)
+            return Sent::notSent;
+        if (keyboardFocus() != focus)
+            return Sent::focusMoved;
+        m_desktop.caret += key == CaretKey::left ? -times : times;
+        m_desktop.selection = { m_desktop.caret, 0 };
+        return Sent::sent;
+    }
     bool withdrawPaste() override
     {
         Clipboard& clipboard = m_desktop.clipboard;
@@ -385,6 +397,14 @@ TEST(PastedLineEditTest, EndsAsTheExpansionOrAsItWasNeverWithTheUsersClipboard)
         { .name = "the caret stays put",
             .desktop = desktop([](Desktop& shaped) { shaped.ignoresCaretMoves = true; }),
             .told = cannotBeChanged },
+        // ... unless the page moves it for its own keys.
+        { .name = "the caret moved only by keys",
+            .desktop = desktop([](Desktop& shaped) {
+                shaped.ignoresCaretMoves = true;
+                shaped.takesCaretKeys = true;
+            }),
+            .endsExpanded = true,
+            .returnsExpanded = true },
         // A field that changes what it is pasted: the paste is taken back.
         { .name = "line feeds turned into spaces",
             .desktop = desktop([&](Desktop& shaped) { shaped.alters = newlinesToSpaces; }),

@@ -224,6 +224,33 @@ TEST_F(AtspiPressTest, ThePressEndsWithTheTextAsItWasOrAsTheExpansionAndSaysWhic
     }
 }
 
+TEST_F(AtspiPressTest, TheExpansionsLinesEndAsTheTextsAroundTheCaret)
+{
+    QString crLfExpansion = expansionOf(m_line);
+    crLfExpansion.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    struct Case {
+        QString text; // the caret at its end
+        QString expanded;
+    };
+    const std::vector<Case> cases {
+        { "let a = 1\r\n" + m_line, "let a = 1\r\n" + crLfExpansion },
+        // Paragraphs that keep the carriage return of their line: a line typed after it, and
+        // the caret after it.
+        { "let a = 1\r" + m_line, "let a = 1\r" + crLfExpansion },
+        { m_line + "\r", crLfExpansion + "\r" },
+    };
+    int editor = 0;
+    for (const auto& c : cases) {
+        const QString name = QStringLiteral("C%1").arg(++editor);
+        if (editor > 1)
+            m_desktop.set(QStringLiteral("C%1").arg(editor - 1), m_line, false);
+        m_desktop.start(name, c.text, true, 0, 0, {});
+        const auto outcome = press();
+        EXPECT_TRUE(outcome.expanded) << failureOf(outcome);
+        EXPECT_EQ(m_desktop.text(name), c.expanded);
+    }
+}
+
 TEST_F(AtspiPressTest, AStoppedApplicationCostsOnePressAndTakesPartAgainOnceContinued)
 {
     // The focus goes from A to C and back, so that every press looks for it among all the

@@ -19,6 +19,8 @@ constexpr int32_t firstLineWindow = 256;
 // How long a selection may take to show after it was set, and how often it is asked meanwhile.
 constexpr std::chrono::milliseconds selectionBound { 200 };
 constexpr std::chrono::milliseconds selectionPoll { 2 };
+// How many lines, kept as objects of their own, a read follows to find the caret.
+constexpr int32_t maximumFollowedLines = 32;
 
 bool isTrue(const Message& reply)
 {
@@ -31,6 +33,14 @@ LineEditAnswers::Answer answerOf(const Message& reply, bool unanswered)
     if (unanswered)
         return Answer::unanswered;
     return boolOf(reply.get()).value_or(false) ? Answer::done : Answer::refused;
+}
+
+int32_t lineFeedsIn(const icu::UnicodeString& text)
+{
+    int32_t count = 0;
+    for (int32_t at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', at + 1))
+        ++count;
+    return count;
 }
 
 } // namespace
@@ -135,8 +145,9 @@ CaretLine AtspiElement::caretLine()
             throw AXError(AXError::CannotComplete);
         if (*now == *m_caret) {
             icu::UnicodeString read = shown(*line);
-            if (read.indexOf(u'\n') < 0)
-                return { read };
+            const icu::UnicodeString line(read, 0, read.length() - (read.endsWith(u"\r") ? 1 : 0));
+            if (line.indexOf(u'\n') < 0 && line.indexOf(u'\r') < 0)
+                return { line, m_crLf };
         }
         caret = *now;
     } else {
@@ -149,21 +160,49 @@ CaretLine AtspiElement::caretLine()
         throw AXError(AXError::NoValue);
     m_caret = caret;
     // Read back from the caret until a line feed or the start of the text shows up: usually
-    // one short read, whatever the size of the document.
+    // one short read, whatever the size of the document. The first read asks, in the same
+    // round trip, whether the caret stands on an embedded object: a line of its own.
     for (int32_t window = firstLineWindow;; window *= 4) {
         const int32_t start = std::max(0, caret - window);
-        const auto content = stringOf(require(textCall("GetText", { start, caret })).get());
+        std::vector<Message> calls;
+        calls.push_back(textCall("GetText", { start, caret }));
+        // ... and what follows the caret, which tells how the line ends when no line stands
+        // before it.
+        const bool askAtCaret = window == firstLineWindow && !m_container;
+        if (askAtCaret) {
+            calls.push_back(textCall("GetText", { caret, caret + 1 }));
+            calls.push_back(textCall("GetText", { caret, caret + firstLineWindow }));
+        }
+        auto replies = send(std::move(calls));
+        if (!replies[0])
+            throw AXError(AXError::CannotComplete);
+        if (askAtCaret && stringOf(replies[1].get()) == std::string("\xEF\xBF\xBC") && followCaretInto(caret))
+            return caretLine();
+        if (askAtCaret) {
+            const icu::UnicodeString after = shown(stringOf(replies[2].get()).value_or(""));
+            const int32_t lineEnd = after.indexOf(u'\n');
+            m_crLf = lineEnd > 0 && after[lineEnd - 1] == u'\r';
+        }
+        const auto content = stringOf(replies[0].get());
         if (!content)
             throw AXError(AXError::CannotComplete);
         const icu::UnicodeString read = shown(*content);
         // The application's names can promise the wrong unit: what it returned proves it.
         if (const auto proven = offsetUnitShownBy(read, caret - start))
             m_focus.elementFacts->unit = m_unit = *proven;
-        const int32_t lineFeed = read.lastIndexOf(u'\n');
+        // A carriage return of its own ends a line too: a word processor keeps the one of each
+        // line of a CR LF text at the end of its paragraph, where the caret can stand after it.
+        // The line is then the one it ends, and is written before it.
+        const int32_t lineEnd = read.endsWith(u"\r") ? read.length() - 1 : read.length();
+        const int32_t lineFeed = std::max(read.lastIndexOf(u'\n', 0, lineEnd), read.lastIndexOf(u'\r', 0, lineEnd));
         if (lineFeed >= 0 || start == 0 || window >= maximumLineLength) {
-            const icu::UnicodeString line(read, lineFeed + 1);
-            m_lineStart = caret - toolkitLength(line);
-            return { line };
+            const icu::UnicodeString line(read, lineFeed + 1, lineEnd - lineFeed - 1);
+            m_lineStart = caret - toolkitLength(icu::UnicodeString(read, lineFeed + 1));
+            if (lineEnd < read.length() || (lineFeed >= 0 && read[lineFeed] == u'\r'))
+                m_crLf = true;
+            else if (lineFeed > 0)
+                m_crLf = read[lineFeed - 1] == u'\r';
+            return { line, m_crLf };
         }
     }
 }
@@ -175,8 +214,113 @@ StateSet AtspiElement::states()
     return *m_focus.elementStates;
 }
 
+bool AtspiElement::followCaretInto(int32_t caret)
+{
+    const auto link = int32Of(send(methodCall(m_object, hypertextInterface, "GetLinkIndex", { caret })).get());
+    if (!link || *link < 0)
+        return false;
+    const auto hyperlink = referenceOf(send(methodCall(m_object, hypertextInterface, "GetLink", { *link })).get());
+    if (!hyperlink)
+        return false;
+    const auto child = referenceOf(send(methodCall(*hyperlink, hyperlinkInterface, "GetObject", { int32_t(0) })).get());
+    if (!child)
+        return false;
+    std::vector<Message> calls;
+    calls.push_back(methodCall(*child, accessibleInterface, "GetRole"));
+    calls.push_back(methodCall(*child, accessibleInterface, "GetIndexInParent"));
+    calls.push_back(propertyQuery(*child, textInterface, "CaretOffset"));
+    const auto replies = send(std::move(calls));
+    const auto role = uint32Of(replies[0].get());
+    const auto index = int32Of(replies[1].get());
+    const auto childCaret = int32Of(replies[2].get());
+    // A link within a line is part of that line; only a line of its own holds the caret.
+    if (!role || *role == linkRole || !index || *index < 0 || !childCaret || *childCaret < 0)
+        return false;
+    qCDebug(atspiLog) << "The caret stands in line" << *index << "of the focused text";
+    m_container = m_object;
+    m_object = *child;
+    m_block = *index;
+    m_caretRead = *childCaret;
+    m_focus.elementStates.reset();
+    auto facts = std::make_shared<ElementFacts>();
+    facts->unit = m_focus.elementFacts->unit;
+    m_focus.elementFacts = std::move(facts);
+    return true;
+}
+
+AtspiElement::Blocks AtspiElement::readBlocks(int32_t count)
+{
+    if (!m_container)
+        throw AXError(AXError::NoValue);
+    std::vector<Message> calls;
+    for (int32_t i = 0; i < count; ++i)
+        calls.push_back(methodCall(*m_container, accessibleInterface, "GetChildAtIndex", { m_block + i }));
+    Blocks blocks;
+    for (const auto& reply : send(std::move(calls))) {
+        auto object = referenceOf(reply.get());
+        if (!object)
+            break;
+        blocks.objects.push_back(std::move(*object));
+    }
+    if (blocks.objects.empty())
+        throw AXError(AXError::CannotComplete);
+    calls.clear();
+    for (const auto& object : blocks.objects) {
+        calls.push_back(methodCall(object, textInterface, "GetText", { int32_t(0), int32_t(-1) }));
+        calls.push_back(propertyQuery(object, textInterface, "CaretOffset"));
+    }
+    const auto replies = send(std::move(calls));
+    for (std::size_t i = 0; i < blocks.objects.size(); ++i) {
+        const auto text = stringOf(replies[2 * i].get());
+        if (!text)
+            throw AXError(AXError::CannotComplete);
+        icu::UnicodeString line = shown(*text);
+        // An empty line holds the line break that gives it its height.
+        if (line.endsWith(u"\n"))
+            line.truncate(line.length() - 1);
+        blocks.texts.push_back(std::move(line));
+        if (const auto caret = int32Of(replies[2 * i + 1].get()); caret && *caret >= 0 && !blocks.caret)
+            blocks.caret = std::make_pair(i, *caret);
+    }
+    return blocks;
+}
+
+std::pair<icu::UnicodeString, std::optional<int32_t>> AtspiElement::blockText(int32_t lineFeeds)
+{
+    const Blocks blocks = readBlocks(lineFeeds + 1);
+    const auto units = [this](const icu::UnicodeString& text, int32_t offset) {
+        return m_unit == TextOffsetUnit::utf16 ? std::min(offset, text.length()) : text.moveIndex32(0, offset);
+    };
+    const int32_t lineStart = lineStartIn(blocks.texts.front());
+    icu::UnicodeString text;
+    std::optional<int32_t> caret;
+    for (std::size_t i = 0; i < blocks.texts.size(); ++i) {
+        const icu::UnicodeString& line = blocks.texts[i];
+        const int32_t from = i == 0 ? lineStart : 0;
+        if (i > 0)
+            text.append(u'\n');
+        if (blocks.caret && blocks.caret->first == i) {
+            const int32_t at = units(line, blocks.caret->second);
+            if (at >= from)
+                caret = text.length() + at - from;
+        }
+        text.append(line, from, line.length() - from);
+    }
+    return { text, caret };
+}
+
+int32_t AtspiElement::lineStartIn(const icu::UnicodeString& line) const
+{
+    const int32_t start = m_lineStart.value_or(0);
+    return m_unit == TextOffsetUnit::utf16 ? std::min(start, line.length()) : line.moveIndex32(0, start);
+}
+
 bool AtspiElement::isEditable()
 {
+    // A line kept as an object of its own is written through the keyboard: the page may
+    // rebuild its lines from what an edit leaves, and only its own paste moves its caret.
+    if (m_container)
+        return false;
     const StateSet states = this->states();
     if (states.has(State::readOnly) || !states.has(State::editable) || m_focus.elementFacts->refusesEdits)
         return false;
@@ -251,7 +395,7 @@ bool AtspiElement::selectOnLine(const icu::UnicodeString& before, const icu::Uni
         std::vector<Message> calls;
         calls.push_back(textCall("GetSelection", { int32_t(0) }));
         calls.push_back(propertyQuery(m_object, textInterface, "CaretOffset"));
-        calls.push_back(methodCall(m_object, accessibleInterface, "GetState"));
+        calls.push_back(methodCall(m_container.value_or(m_object), accessibleInterface, "GetState"));
         return calls;
     };
     std::vector<Message> calls;
@@ -292,11 +436,37 @@ bool AtspiElement::selectOnLine(const icu::UnicodeString& before, const icu::Uni
 
 void AtspiElement::setCaretOnLine(const icu::UnicodeString& before)
 {
-    require(textCall("SetCaretOffset", { lineOffset(before) }));
+    const int32_t lineFeeds = m_container ? lineFeedsIn(before) : 0;
+    if (lineFeeds == 0) {
+        require(textCall("SetCaretOffset", { lineOffset(before) }));
+        return;
+    }
+    // The line that ends where `before` does, as the page has laid its lines out now (a line
+    // of its own may also hold line breaks).
+    const Blocks blocks = readBlocks(lineFeeds + 1);
+    int32_t left = before.length() - (blocks.texts.front().length() - lineStartIn(blocks.texts.front()));
+    if (left <= 0) {
+        require(textCall("SetCaretOffset", { lineOffset(before) }));
+        return;
+    }
+    for (std::size_t i = 1; i < blocks.texts.size(); ++i) {
+        left -= 1;
+        if (left <= blocks.texts[i].length()) {
+            const icu::UnicodeString onLine(before, before.length() - left);
+            if (!isTrue(
+                    require(methodCall(blocks.objects[i], textInterface, "SetCaretOffset", { toolkitLength(onLine) }))))
+                throw AXError(AXError::CannotComplete);
+            return;
+        }
+        left -= blocks.texts[i].length();
+    }
+    throw AXError(AXError::CannotComplete);
 }
 
 bool AtspiElement::caretStandsAfterOnLine(const icu::UnicodeString& before)
 {
+    if (m_container)
+        return blockText(lineFeedsIn(before)).second == before.length();
     const auto caret = int32Of(require(propertyQuery(m_object, textInterface, "CaretOffset")).get());
     return caret && *caret == lineOffset(before);
 }
@@ -359,6 +529,10 @@ icu::UnicodeString AtspiElement::readSpan(
 
 icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
 {
+    if (m_container) {
+        const auto text = blockText(lineFeedsIn(expected)).first;
+        return icu::UnicodeString(text, 0, expected.length());
+    }
     const int32_t start = lineOffset({});
     std::vector<Message> none;
     return readSpan(start, start + toolkitLength(expected), none);
@@ -367,6 +541,10 @@ icu::UnicodeString AtspiElement::readOnLine(const icu::UnicodeString& expected)
 AccessibleElement::LineRead AtspiElement::readOnLineWithCaret(
     const icu::UnicodeString& expected, const icu::UnicodeString& before)
 {
+    if (m_container) {
+        const auto [text, caret] = blockText(std::max(lineFeedsIn(expected), lineFeedsIn(before)));
+        return { icu::UnicodeString(text, 0, expected.length()), caret == before.length() };
+    }
     const int32_t start = lineOffset({});
     std::vector<Message> caret;
     caret.push_back(propertyQuery(m_object, textInterface, "CaretOffset"));
@@ -382,6 +560,12 @@ AccessibleElement::LineRead AtspiElement::readOnLineWithCaret(
 
 std::optional<icu::UnicodeString> AtspiElement::readToCaretOnLine()
 {
+    if (m_container) {
+        const auto [text, caret] = blockText(maximumFollowedLines);
+        if (!caret)
+            return std::nullopt;
+        return icu::UnicodeString(text, 0, *caret);
+    }
     const int32_t start = lineOffset({});
     const auto caret = int32Of(require(propertyQuery(m_object, textInterface, "CaretOffset")).get());
     if (!caret)

@@ -35,6 +35,10 @@ inline constexpr const char* applicationInterface = "org.a11y.atspi.Application"
 inline constexpr const char* collectionInterface = "org.a11y.atspi.Collection";
 inline constexpr const char* textInterface = "org.a11y.atspi.Text";
 inline constexpr const char* editableTextInterface = "org.a11y.atspi.EditableText";
+inline constexpr const char* hypertextInterface = "org.a11y.atspi.Hypertext";
+inline constexpr const char* hyperlinkInterface = "org.a11y.atspi.Hyperlink";
+/// The role of a link (GetRole).
+inline constexpr uint32_t linkRole = 88;
 /// The desktop: the root whose children are the applications.
 inline const ObjectReference desktopRoot { "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root" };
 /// Where every application keeps its own root object.

@@ -28,6 +28,8 @@ from gi.repository import Atspi  # noqa: E402
 Atspi.set_timeout(2000, 15000)
 
 State = Atspi.StateType
+# What a text holds where an object of its own (a line, a link) stands.
+OBJECT = "\ufffc"
 # Menus hold no editor text and are the largest part of most trees.
 _SKIPPED_ROLES = {Atspi.Role.MENU_BAR, Atspi.Role.MENU, Atspi.Role.POPUP_MENU}
 
@@ -55,7 +57,37 @@ class Focus:
         return {name for name in ("editable", "read_only", "focused")
                 if state_set.contains(getattr(State, name.upper()))}
 
+    def lines(self):
+        """Where the text keeps each line as an object of its own (a page's editable element:
+        one embedded object a line), [(text, caret)] of those lines, the caret -1 in all but
+        the one that holds it; None for a text of its own."""
+        count = Atspi.Text.get_character_count(self.element)
+        text = Atspi.Text.get_text(self.element, 0, count)
+        if not text or set(text) != {OBJECT} or "Hypertext" not in self.element.get_interfaces():
+            return None
+        lines = []
+        for offset in range(len(text)):
+            link = Atspi.Hypertext.get_link(self.element, Atspi.Hypertext.get_link_index(self.element, offset))
+            line = Atspi.Hyperlink.get_object(link, 0)
+            content = Atspi.Text.get_text(line, 0, Atspi.Text.get_character_count(line))
+            # An empty line holds the line break that gives it its height.
+            lines.append((content[:-1] if content.endswith("\n") else content, Atspi.Text.get_caret_offset(line)))
+        return lines
+
+    def on_caret_line(self):
+        """This focus, or where the text keeps each line as an object of its own, the line that
+        holds the caret, read as a text of its own."""
+        count = Atspi.Text.get_character_count(self.element)
+        caret = Atspi.Text.get_caret_offset(self.element)
+        if 0 <= caret < count and Atspi.Text.get_text(self.element, caret, caret + 1) == OBJECT:
+            link = Atspi.Hypertext.get_link(self.element, Atspi.Hypertext.get_link_index(self.element, caret))
+            return Focus(Atspi.Hyperlink.get_object(link, 0), self.application, self.frame)
+        return self
+
     def text(self):
+        lines = self.lines()
+        if lines is not None:
+            return "\n".join(line for line, _ in lines)
         count = Atspi.Text.get_character_count(self.element)
         return Atspi.Text.get_text(self.element, 0, count)
 
@@ -64,6 +96,14 @@ class Focus:
         return Atspi.Text.get_caret_offset(self.element)
 
     def caret_utf16(self, text):
+        lines = self.lines()
+        if lines is not None:
+            start = 0
+            for line, caret in lines:
+                if caret >= 0:
+                    return start + (caret if self.utf16_offsets else utf16_length(line[:caret]))
+                start += utf16_length(line) + 1
+            return -1
         caret = self.caret()
         return caret if self.utf16_offsets else utf16_length(text[:caret])
 
@@ -229,6 +269,7 @@ def measure(expected, typed, timeout_seconds=10.0, press=None):
     focus = find_focus()
     if focus is None:
         return None, {"error": "no focused text"}
+    focus = focus.on_caret_line()
     units = (lambda text: utf16_length(text)) if focus.utf16_offsets else len
     before = expected["text"].encode("utf-16-le")[:2 * expected["cursorPosition"]].decode("utf-16-le")
     tail = before[-40:]
@@ -259,6 +300,7 @@ def main(argv):
             try:
                 focus = find_focus()
                 if focus is not None:
+                    focus = focus.on_caret_line()
                     units = utf16_length(suffix) if focus.utf16_offsets else len(suffix)
                     got = focus.text_before_caret(units)[0]
                     if got == suffix:

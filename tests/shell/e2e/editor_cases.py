@@ -144,6 +144,84 @@ setInterval(report, 20);
 </script></body></html>
 """
 
+# Editors of web pages that keep one object a line: CodeMirror 6, and a plain editable element
+# with one <div> a line. Each tells the test its text, caret and focus as the text area's page
+# does. CodeMirror comes from the npm registry, built by scripts/setup into this directory.
+WEB_EDITORS = os.environ.get("QUILLET_WEB_EDITORS", "/var/cache/quillet/web-editors")
+WEB_PAGE = """<!doctype html>
+<html><head><meta charset="utf-8"><title>main.swift</title></head>
+<body>%(body)s
+<script>
+let last = "";
+let sequence = 0;
+let pastes = 0;
+document.addEventListener("paste", () => setTimeout(() => { pastes++; report(); }, 0), true);
+function report() {
+  const state = Object.assign(editorState(), {pastes: pastes});
+  const shown = JSON.stringify(state);
+  if (shown === last) return;
+  last = shown;
+  state.sequence = ++sequence;
+  fetch("/state", {method: "POST", body: JSON.stringify(state)});
+}
+for (const name of ["input", "keyup", "selectionchange", "focus"]) document.addEventListener(name, report, true);
+setInterval(report, 20);
+</script></body></html>
+"""
+WEB_EDITOR_PAGES = {
+    "codemirror": """<div id="editor"></div><script src="/codemirror.js"></script><script>
+const view = startCodeMirror(document.getElementById("editor"), %(json)s);
+view.focus();
+view.dispatch({selection: {anchor: view.state.doc.length}});
+function editorState() {
+  const range = view.state.selection.main;
+  return {value: view.state.doc.toString(), start: range.from, end: range.to, focused: view.hasFocus};
+}
+</script>""",
+    "lines": """<div id="code" contenteditable="true" style="white-space: pre">%(lines)s</div><script>
+const code = document.getElementById("code");
+code.focus();
+const range = document.createRange();
+range.selectNodeContents(code.lastChild);
+range.collapse(false);
+getSelection().removeAllRanges();
+getSelection().addRange(range);
+function editorState() {
+  return {value: code.innerText, focused: document.activeElement === code && document.hasFocus()};
+}
+</script>""",
+}
+# Monaco, from its own build: with and without its screen-reader mode, in which its text area
+# holds the lines around the caret.
+MONACO_PAGE = """<div id="editor" style="width: 900px; height: 600px"></div><script src="/vs/loader.js"></script><script>
+let view = null;
+require.config({paths: {vs: "/vs"}});
+require(["vs/editor/editor.main"], () => {
+  view = monaco.editor.create(document.getElementById("editor"), {value: %(json)s, language: "swift",
+    accessibilitySupport: "%(reader)s", autoClosingBrackets: "never", autoIndent: "none", minimap: {enabled: false}});
+  view.focus();
+  view.setPosition(view.getModel().getPositionAt(view.getModel().getValueLength()));
+});
+function editorState() {
+  if (!view) return {focused: false};
+  const model = view.getModel();
+  const range = view.getSelection();
+  return {value: model.getValue(), start: model.getOffsetAt(range.getStartPosition()),
+          end: model.getOffsetAt(range.getEndPosition()), focused: view.hasTextFocus()};
+}
+</script>"""
+WEB_EDITOR_PAGES["monaco"] = MONACO_PAGE.replace("%(reader)s", "on")
+WEB_EDITOR_PAGES["monaco-plain"] = MONACO_PAGE.replace("%(reader)s", "off")
+
+
+def web_editor_page(kind, contents):
+    lines = contents.split("\n")
+    body = WEB_EDITOR_PAGES[kind] % {
+        "json": json.dumps(contents).replace("</", "<\\/"),
+        "lines": "".join("<div>%s</div>" % (html.escape(line) or "<br>") for line in lines)}
+    return WEB_PAGE % {"body": body}
+
+
 FIREFOX_PREFERENCES = "".join('user_pref("%s", %s);\n' % item for item in [
     ("browser.shell.checkDefaultBrowser", "false"), ("browser.aboutwelcome.enabled", "false"),
     ("browser.startup.homepage_override.mstone", '"ignore"'), ("datareporting.policy.dataSubmissionEnabled", "false"),
@@ -188,7 +266,7 @@ EDITORS = {
     # moved the caret. Each edit from other programs is an undo step of its own: the one-line
     # expander keeps the typed word, so that its expansion is one insertion.
     "writer": Editor(["soffice", "--writer", "--norestore", "--nologo",
-                      "--nodefault", "--nolockcheck", "{file}"], WRITABLE,
+                      "--nodefault", "--nolockcheck", "{file}"], WRITABLE + ["crlf"],
                      env={"SAL_USE_VCLPLUGIN": "gtk3"}, one_line=True, paragraphs=True, nudge=["ctrl+Home"],
                      profile={".config/libreoffice/4/user/registrymodifications.xcu": WRITER_PROFILE}),
     # A QLineEdit inside an editable QComboBox: one line, and Qt marks the box FOCUSED too. Qt
@@ -202,13 +280,18 @@ EDITORS = {
                                                                            "QT_QPA_PLATFORM": "xcb"}),
     # Browsers' text areas: read and selected over AT-SPI, written through the keyboard.
     "firefox": Editor(["firefox-esr", "--no-remote", "--new-instance", "--profile", "{profile}", "{url}"],
-                      ["browser", "typed-after", "rewriting", "late-paste", "altered", "focus-switch", "big-clipboard"],
+                      ["browser", "codemirror", "lines", "monaco", "monaco-plain", "typed-after", "rewriting", "late-paste", "altered",
+                       "focus-switch", "big-clipboard"],
                       env={"GNOME_ACCESSIBILITY": "1", "MOZ_CRASHREPORTER_DISABLE": "1"}, page=True,
                       profile={"firefox-profile/user.js": FIREFOX_PREFERENCES}),
+    # Scintilla keeps a file's CR LF line ends, and writes CR LF for Return.
+    "geany": Editor(["geany", "--new-instance", "--no-session", "--no-msgwin", "--config={home}/geany", "{file}"],
+                    ["basic", "middle", "crlf"]),
     "chromium": Editor(["chromium", "--force-renderer-accessibility", "--no-first-run", "--no-default-browser-check",
                         "--disable-gpu", "--password-store=basic", "--user-data-dir={profile}"]
                        + (["--no-sandbox"] if os.geteuid() == 0 else []) + ["--app={url}"],
-                       ["browser", "typed-after", "rewriting", "late-paste", "altered", "focus-switch"],
+                       ["browser", "codemirror", "lines", "monaco", "monaco-plain", "typed-after", "rewriting", "late-paste", "altered",
+                        "focus-switch"],
                        page=True),
     "qt6-combo": Editor([FIXTURE, "main.swift - Fixture", "--combo", "{file}"], ["basic", "emoji", "stopped"],
                         env=QT, one_line=True),
@@ -329,8 +412,29 @@ class Session:
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
-                field = PAGE_FIELDS[session.page_field] % html.escape(session.page, quote=True)
-                body = (PAGE % {"field": field, "busy": session.page_busy_ms}).encode("utf-8")
+                if self.path.startswith("/vs/") or self.path.endswith(".js"):
+                    monaco = os.path.join(WEB_EDITORS, "node_modules", "monaco-editor", "min")
+                    served = os.path.normpath(os.path.join(monaco, self.path.lstrip("/")))
+                    if not self.path.startswith("/vs/"):
+                        served = os.path.join(WEB_EDITORS, os.path.basename(self.path))
+                    try:
+                        with open(served, "rb") as script:
+                            body = script.read()
+                    except OSError:
+                        self.send_response(404)
+                        self.end_headers()
+                        return
+                    self.send_response(200)
+                    self.send_header("Content-Type", "text/css" if served.endswith(".css") else "text/javascript")
+                    self.send_header("Content-Length", str(len(body)))
+                    self.end_headers()
+                    self.wfile.write(body)
+                    return
+                if session.page_field in WEB_EDITOR_PAGES:
+                    body = web_editor_page(session.page_field, session.page).encode("utf-8")
+                else:
+                    field = PAGE_FIELDS[session.page_field] % html.escape(session.page, quote=True)
+                    body = (PAGE % {"field": field, "busy": session.page_busy_ms}).encode("utf-8")
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
                 self.send_header("Content-Length", str(len(body)))
@@ -430,7 +534,7 @@ class Session:
             self.page = contents
             self.page_states.clear()
             url = "http://127.0.0.1:%d/main.swift.html" % self.server.server_address[1]
-        command = [part.format(file=path, fixture=self.fixture, url=url, profile=home + "/firefox-profile"
+        command = [part.format(file=path, fixture=self.fixture, url=url, home=home, profile=home + "/firefox-profile"
                                if "firefox" in self.editor.command[0] else home + "/browser") for part in self.editor.command]
         env = self.environment(home)
         env.update(self.editor.env)
@@ -447,6 +551,10 @@ class Session:
         nudged = [time.monotonic()]
 
         def focused_text():
+            if self.page_field == "monaco-plain":
+                # Its text area holds nothing: the page tells what it holds.
+                state = self.page_state()
+                return bool(state and state.get("focused") and state.get("value") == contents), state
             reading = atspi_text.read()
             if "error" not in reading and reading["text"].rstrip("\n") == shown:
                 return True, reading
@@ -520,12 +628,23 @@ class Session:
                                                                                    ensure_ascii=False)))
             raise
 
-    def expectation(self, reading):
-        """The whole text and caret after expanding the line before the caret of READING."""
+    def expectation(self, reading, line_end="\n"):
+        """The whole text and caret after expanding the line before the caret of READING, the
+        expansion's lines ended with LINE_END."""
         text = reading["text"]
         caret = utf16_to_index(text, reading["caret"])
         line_start = text.rfind("\n", 0, caret) + 1
+        if line_end != "\n":
+            # A word processor keeps the carriage return of each line at the end of its paragraph,
+            # and its caret can stand after it: the expansion goes before it.
+            if text[:caret].endswith("\r"):
+                caret -= 1
+            line_start = max(line_start, text.rfind("\r", 0, caret) + 1)
         expansion = self.expected(text[line_start:caret])
+        if line_end != "\n":
+            before_caret = expansion["text"][:utf16_to_index(expansion["text"], expansion["cursorPosition"])]
+            expansion = {"text": expansion["text"].replace("\n", line_end),
+                         "cursorPosition": atspi_text.utf16_length(before_caret.replace("\n", line_end))}
         return {"text": text[:line_start] + expansion["text"] + text[caret:],
                 "cursorPosition": atspi_text.utf16_length(text[:line_start]) + expansion["cursorPosition"]}
 
@@ -796,6 +915,103 @@ class Session:
                   lambda: (bool(self.page_state() and self.page_state()["value"] == typed), self.page_state()), 5)
         self.check_clipboard(outcome)
         return outcome
+
+    def expand_in_document(self, line_end="\n"):
+        """On an empty line in the middle of a document whose lines end with LINE_END, a line
+        typed, the caret at its end, expands, its lines ended so too, with the caret where the
+        expansion puts it and the keys typed right after the shortcut at that caret."""
+        self.open_editor(MIDDLE_DOCUMENT.replace("\n", line_end))
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
+        before = self.type_line(self.abbreviation())
+        # The end of the line, where a word processor puts the caret after its carriage return.
+        subprocess.run(["xdotool", "key", "--delay", "20", "End"], check=True, timeout=10)
+        def at_line_end(reading):
+            after = reading["text"][len(_before_caret(reading)):]
+            return reading["text"] == before["text"] and (after == "" or after.startswith(("\n", "\r\n")))
+        before = self.wait_reading("the caret at the end of the line", at_line_end)
+        expansion = self.expectation(before, line_end)
+        caret = utf16_to_index(expansion["text"], expansion["cursorPosition"])
+        expected = {"text": expansion["text"][:caret] + TYPED_AFTER + expansion["text"][caret:],
+                    "cursorPosition": expansion["cursorPosition"] + atspi_text.utf16_length(TYPED_AFTER)}
+        presses = len(self.presses())
+        subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", TYPED_AFTER],
+                       check=True, timeout=10)
+        outcome = self.outcome(presses, 10)
+        told = " (the page told %s)" % json.dumps(self.page_states[-3:]) if self.editor.page else ""
+        if not outcome.startswith("expanded"):
+            raise Failure("the press reports %s: read %s%s" % (
+                outcome, json.dumps(atspi_text.read(), ensure_ascii=False), told))
+        try:
+            self.expect("the expansion and the keys typed after the shortcut (%s)" % outcome, expected)
+        except Failure as failure:
+            raise Failure("%s%s" % (failure, told))
+        return outcome
+
+    def web_editor(self, kind):
+        """An editor of a web page that keeps one object a line: expand_in_document(), and the
+        user's clipboard comes back."""
+        self.own_clipboard()
+        self.page_field = kind
+        try:
+            outcome = self.expand_in_document()
+            self.check_clipboard(outcome)
+            return outcome
+        finally:
+            self.page_field = "textarea"
+
+    def case_monaco(self):
+        return self.web_editor("monaco")
+
+    def case_monaco_plain(self):
+        """Monaco out of its screen-reader mode shows other programs nothing of its text: the
+        press fails, and the text, as the page tells it, is as it was with the keys typed after
+        the shortcut at its caret."""
+        self.own_clipboard()
+        self.page_field = "monaco-plain"
+        try:
+            self.open_editor(MIDDLE_DOCUMENT)
+            first_line = MIDDLE_DOCUMENT.index("\n") + 1
+
+            # The page may take its first keys before its editor does: they are sent again.
+            for attempt in range(3):
+                subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+Home", "Down"], check=True, timeout=10)
+                try:
+                    self.wait("the caret on the second line", lambda: (bool(
+                        self.page_state() and self.page_state().get("start") == first_line), self.page_state()), 3)
+                    break
+                except Failure:
+                    if attempt == 2:
+                        raise
+            subprocess.run(["xdotool", "type", "--delay", "15", "--", ABBREVIATION], check=True, timeout=10)
+            typed = MIDDLE_DOCUMENT[:first_line] + ABBREVIATION + MIDDLE_DOCUMENT[first_line:]
+            self.wait("the page to hold what was typed", lambda: (bool(
+                self.page_state() and self.page_state()["value"] == typed), self.page_state()), 10)
+            presses = len(self.presses())
+            subprocess.run(["xdotool", "key", "--delay", "20", "ctrl+alt+e", "type", "--delay", "20", TYPED_AFTER],
+                           check=True, timeout=10)
+            outcome = self.outcome(presses, 10)
+            caret = first_line + len(ABBREVIATION)
+            wanted = typed[:caret] + TYPED_AFTER + typed[caret:]
+            if outcome.startswith("expanded"):
+                raise Failure("a press on a text that shows nothing reports %s; the page told %s"
+                              % (outcome, json.dumps(self.page_states[-3:])))
+            self.wait("the text as it was, the keys typed after the shortcut at its caret (%s)" % outcome,
+                      lambda: (bool(self.page_state() and self.page_state()["value"] == wanted
+                                    and self.page_state()["start"] == caret + len(TYPED_AFTER)), self.page_state()),
+                      5)
+            self.check_clipboard(outcome)
+            return outcome
+        finally:
+            self.page_field = "textarea"
+
+    def case_crlf(self):
+        return self.expand_in_document("\r\n")
+
+    def case_codemirror(self):
+        return self.web_editor("codemirror")
+
+    def case_lines(self):
+        return self.web_editor("lines")
 
     def case_read_only(self):
         return self.refused_press("read-only")
