@@ -65,8 +65,14 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
     // A form's field of one line would join the expansion's lines or keep only the first.
     if (expansion.indexOf(u'\n') >= 0 && element.isSingleLine())
         throw SingleLineTextError();
-    if (!paste.keepClipboard())
+    switch (paste.keepClipboard()) {
+    case KeyboardPaste::ClipboardKept::kept:
+        break;
+    case KeyboardPaste::ClipboardKept::notAnswered:
         throw ClipboardNotKeptError();
+    case KeyboardPaste::ClipboardKept::tooLarge:
+        throw ClipboardTooLargeError();
+    }
     // The user's clipboard comes back however this ends.
     struct GiveBack {
         KeyboardPaste& paste;
@@ -114,6 +120,8 @@ bool pasteOnLine(AccessibleElement& element, const icu::UnicodeString& line, con
         element.setCaretOnLine(line);
         if (sent == KeyboardPaste::Sent::focusMoved)
             throw FocusMovedError();
+        if (sent == KeyboardPaste::Sent::clipboardNotTaken)
+            throw ClipboardNotKeptError();
         throw ReadOnlyTextError();
     }
     const icu::UnicodeString beforeCaret(expansion, 0, std::clamp(caret, 0, expansion.length()));
