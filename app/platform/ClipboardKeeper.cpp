@@ -35,26 +35,6 @@ bool isBefore(uint32_t time, uint32_t since)
     return int32_t(time - since) < 0;
 }
 
-/// `utf8` in Latin-1, the encoding of the STRING target; none where it holds a character
-/// that Latin-1 lacks.
-std::optional<std::string> latin1(const std::string& utf8)
-{
-    std::string text;
-    text.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte < 0x80) {
-            text.push_back(char(byte));
-        } else if ((byte == 0xc2 || byte == 0xc3) && i + 1 < utf8.size()
-            && (static_cast<unsigned char>(utf8[i + 1]) & 0xc0) == 0x80) {
-            text.push_back(char(((byte & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3f)));
-        } else {
-            return std::nullopt;
-        }
-    }
-    return text;
-}
-
 } // namespace
 
 ClipboardKeeper::ClipboardKeeper()
@@ -468,7 +448,7 @@ void ClipboardKeeper::settle()
 std::vector<SelectionFormat> ClipboardKeeper::textFormats(const std::string& utf8) const
 {
     const auto text = std::make_shared<const std::string>(utf8);
-    const auto latin = latin1(utf8);
+    const auto latin = latin1FromUtf8(utf8);
     std::vector<SelectionFormat> formats;
     for (const uint32_t target : m_textTargets) {
         if (target != m_atoms.string) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 typedef struct xcb_connection_t xcb_connection_t;
@@ -33,6 +34,10 @@ struct SelectionAtoms {
 
 /// The atom named `name` on `connection`; XCB_NONE when the server does not answer.
 uint32_t internAtom(xcb_connection_t* connection, const char* name);
+
+/// `utf8` in Latin-1, the encoding of the STRING target; none where it holds a character
+/// that Latin-1 lacks.
+std::optional<std::string> latin1FromUtf8(const std::string& utf8);
 
 /// The most a press keeps of the user's clipboard and primary selection together so that it
 /// can give them back: past it the clipboard is left to its owner, untouched, and the press

@@ -15,6 +15,11 @@ constexpr const char* describingTargets[] = { "TARGETS", "MULTIPLE", "TIMESTAMP"
     "INSERT_SELECTION", "INSERT_PROPERTY", "_GTK_SELECTION_STRING" };
 // What an owner that does not tell its targets is asked for.
 constexpr const char* plainTextTargets[] = { "UTF8_STRING", "STRING" };
+// The names of a text that an owner offering UTF8_STRING makes from it: kept as UTF-8 alone, and
+// served again from it (STRING in Latin-1, where it can be).
+constexpr const char* derivedTextTargets[] = { "STRING", "TEXT", "text/plain", "text/plain;charset=utf-8" };
+// Other names of a text that cannot be made again faithfully: not kept where UTF-8 is.
+constexpr const char* otherTextTargets[] = { "COMPOUND_TEXT", "text/plain;charset=UTF-8" };
 // Other names an image encoder offers beside the image/… ones (ICO, Qt's own).
 constexpr const char* imageAliases[] = { "application/ico", "text/ico", "application/x-qt-image" };
 
@@ -37,6 +42,24 @@ SelectionAtoms SelectionAtoms::intern(xcb_connection_t* connection)
         .atomPair = internAtom(connection, "ATOM_PAIR"),
         .utf8String = internAtom(connection, "UTF8_STRING"),
         .string = XCB_ATOM_STRING };
+}
+
+std::optional<std::string> latin1FromUtf8(const std::string& utf8)
+{
+    std::string text;
+    text.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            text.push_back(char(byte));
+        } else if ((byte == 0xc2 || byte == 0xc3) && i + 1 < utf8.size()
+            && (static_cast<unsigned char>(utf8[i + 1]) & 0xc0) == 0x80) {
+            text.push_back(char(((byte & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3f)));
+        } else {
+            return std::nullopt;
+        }
+    }
+    return text;
 }
 
 uint32_t internAtom(xcb_connection_t* connection, const char* name)
@@ -152,6 +175,12 @@ void SelectionReader::choose(const std::vector<uint32_t>& offered)
     const auto kept = keptTargets(names);
     if (kept.size() > KeptBound::formats)
         return stop(State::tooLarge);
+    if (std::find(names.begin(), names.end(), "UTF8_STRING") != names.end()) {
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (std::find(std::begin(derivedTextTargets), std::end(derivedTextTargets), names[i])
+                != std::end(derivedTextTargets))
+                m_derivedText.emplace_back(targets[i], names[i]);
+    }
     for (const std::size_t i : kept)
         ask(targets[i]);
     finishIfWhole();
@@ -160,6 +189,7 @@ void SelectionReader::choose(const std::vector<uint32_t>& offered)
 std::vector<std::size_t> SelectionReader::keptTargets(const std::vector<std::string>& names)
 {
     const bool png = std::find(names.begin(), names.end(), "image/png") != names.end();
+    const bool utf8 = std::find(names.begin(), names.end(), "UTF8_STRING") != names.end();
     std::vector<std::size_t> kept;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string& name = names[i];
@@ -170,6 +200,11 @@ std::vector<std::size_t> SelectionReader::keptTargets(const std::vector<std::str
         const bool otherImage = (name.starts_with("image/") && name != "image/png")
             || std::find(std::begin(imageAliases), std::end(imageAliases), name) != std::end(imageAliases);
         if (png && otherImage)
+            continue;
+        const bool otherText = std::find(std::begin(derivedTextTargets), std::end(derivedTextTargets), name)
+                != std::end(derivedTextTargets)
+            || std::find(std::begin(otherTextTargets), std::end(otherTextTargets), name) != std::end(otherTextTargets);
+        if (utf8 && otherText)
             continue;
         kept.push_back(i);
     }
@@ -274,6 +309,21 @@ std::vector<SelectionFormat> SelectionReader::takeFormats()
             .type = conversion.type,
             .format = conversion.format,
             .data = std::make_shared<const std::string>(std::move(conversion.data)) });
+    }
+    const auto text = std::find_if(formats.begin(), formats.end(),
+        [this](const SelectionFormat& format) { return format.target == m_atoms.utf8String; });
+    if (text != formats.end()) {
+        const SelectionFormat utf8 = *text;
+        for (const auto& [target, name] : m_derivedText) {
+            if (name != "STRING") {
+                formats.push_back({ .target = target, .type = utf8.type, .format = 8, .data = utf8.data });
+            } else if (auto latin = latin1FromUtf8(*utf8.data)) {
+                formats.push_back({ .target = target,
+                    .type = m_atoms.string,
+                    .format = 8,
+                    .data = std::make_shared<const std::string>(std::move(*latin)) });
+            }
+        }
     }
     // What it holds is counted by whoever keeps it now.
     m_held = 0;

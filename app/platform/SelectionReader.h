@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 typedef struct xcb_connection_t xcb_connection_t;
@@ -82,6 +83,7 @@ private:
     std::size_t m_held = 0;
     State m_state = State::listing;
     std::vector<Conversion> m_conversions; // the first one asks for the list of targets
+    std::vector<std::pair<uint32_t, std::string>> m_derivedText; // made again from UTF8_STRING
 };
 
 } // namespace quillet
