@@ -713,8 +713,9 @@ TEST_F(ClipboardKeeperTest, TheOfferedTextIsServedAsTheProtocolHasIt)
     }
     keeper.restore(callDeadline());
     // A transfer in pieces, twice to the same window, while another is under way to it.
+    const uint32_t served = m_reader.owner("CLIPBOARD");
     m_clipboardOwner.emplace("clipboard", "UTF8_STRING", writeFile("large", std::string(3 << 20, 'L')));
-    ASSERT_TRUE(eventually([&] { return m_reader.fetch("CLIPBOARD", "TARGETS").has_value(); }));
+    ASSERT_TRUE(eventually([&] { return m_reader.owner("CLIPBOARD") != served; }));
     ClipboardKeeper large;
     ASSERT_EQ(keepNow(large), ClipboardKeeper::Kept::kept);
     ASSERT_TRUE(large.offer("x", "", m_editor.focusWindow(), callDeadline()));
