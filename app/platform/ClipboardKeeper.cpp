@@ -155,6 +155,12 @@ ClipboardKeeper::Kept ClipboardKeeper::keep(Clock::time_point listDeadline, Cloc
         };
         waitFor(
             [&] { return changedHands() || all([](const SelectionReader& r) { return r.listed(); }); }, listDeadline);
+        // An owner that did not list its formats in time hangs: the primary selection is left to
+        // it, and a clipboard's is not waited for any longer.
+        if (readers[1] && !readers[1]->listed())
+            readers[1].reset();
+        if (readers[0] && !readers[0]->listed())
+            readDeadline = Clock::now();
         waitFor(
             [&] {
                 return changedHands() || all([](const SelectionReader& r) {
@@ -163,7 +169,8 @@ ClipboardKeeper::Kept ClipboardKeeper::keep(Clock::time_point listDeadline, Cloc
             },
             readDeadline);
         m_reading = nullptr;
-        const auto clipboardState = readers[0] ? readers[0]->state() : std::optional<SelectionReader::State>();
+        // Without a reader, nothing was to be read.
+        const auto clipboardState = readers[0] ? readers[0]->state() : SelectionReader::State::whole;
         for (std::size_t i = 0; i < m_selections.size(); ++i) {
             if (!readers[i])
                 continue;
@@ -195,8 +202,9 @@ ClipboardKeeper::Kept ClipboardKeeper::keep(Clock::time_point listDeadline, Cloc
         }
         if (clipboard.known)
             kept = Kept::kept;
-        else if (clipboardState == SelectionReader::State::reading
-            || clipboardState == SelectionReader::State::tooLarge)
+        else if (!clipboard.takenElsewhere
+            && (clipboardState == SelectionReader::State::reading
+                || clipboardState == SelectionReader::State::tooLarge))
             kept = Kept::tooLarge;
         m_phase = clipboard.known ? Phase::kept : Phase::idle;
         return true;
