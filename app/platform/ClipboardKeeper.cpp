@@ -348,9 +348,16 @@ std::size_t ClipboardKeeper::bytesKept()
     std::size_t bytes = 0;
     run([this, &bytes] {
         settle();
-        for (const Selection& selection : m_selections)
-            for (const SelectionFormat& format : selection.kept)
+        // Formats made from one another share their bytes.
+        std::vector<const std::string*> counted;
+        for (const Selection& selection : m_selections) {
+            for (const SelectionFormat& format : selection.kept) {
+                if (std::find(counted.begin(), counted.end(), format.data.get()) != counted.end())
+                    continue;
+                counted.push_back(format.data.get());
                 bytes += format.data->size();
+            }
+        }
         return true;
     });
     return bytes;

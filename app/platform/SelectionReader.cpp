@@ -318,10 +318,13 @@ std::vector<SelectionFormat> SelectionReader::takeFormats()
             if (name != "STRING") {
                 formats.push_back({ .target = target, .type = utf8.type, .format = 8, .data = utf8.data });
             } else if (auto latin = latin1FromUtf8(*utf8.data)) {
+                // ASCII reads the same in both: one copy.
                 formats.push_back({ .target = target,
                     .type = m_atoms.string,
                     .format = 8,
-                    .data = std::make_shared<const std::string>(std::move(*latin)) });
+                    .data = latin->size() == utf8.data->size()
+                        ? utf8.data
+                        : std::make_shared<const std::string>(std::move(*latin)) });
             }
         }
     }
