@@ -277,6 +277,7 @@ bool ClipboardKeeper::withdraw(Clock::time_point deadline)
                 .until = Clock::now() + PasteBounds::withdrawal,
                 .since = clipboard.ownedSince,
                 .window = 0,
+                .pinged = {},
                 .caughtUp = true,
                 .active = true };
             ping(m_paste.window, clipboard.ownedSince);
@@ -541,6 +542,7 @@ void ClipboardKeeper::ping(uint32_t window, uint32_t time)
                 xcb_send_event(
                     m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
                 m_withdrawal.window = window;
+                m_withdrawal.pinged = Clock::now();
                 m_withdrawal.caughtUp = false;
                 return;
             }
@@ -554,7 +556,7 @@ void ClipboardKeeper::ping(uint32_t window, uint32_t time)
 
 void ClipboardKeeper::endWithdrawal()
 {
-    if (m_withdrawal.active && !m_withdrawal.caughtUp) {
+    if (m_withdrawal.active && m_withdrawal.window != 0) {
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &none);
     }
@@ -614,10 +616,12 @@ void ClipboardKeeper::handle(void* message)
             m_server->handle(event);
     } else if (type == XCB_CLIENT_MESSAGE) {
         auto* pong = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (m_withdrawal.active && !m_withdrawal.caughtUp && pong->type == m_wmProtocols
+        if (m_withdrawal.active && m_withdrawal.window != 0 && pong->type == m_wmProtocols
             && pong->data.data32[0] == m_ping && pong->data.data32[2] == m_withdrawal.window) {
-            qCDebug(clipboardLog) << "The application pasted into caught up with the withdrawn paste";
-            m_withdrawal.caughtUp = true;
+            m_withdrawal.caughtUp = Clock::now() - m_withdrawal.pinged >= promptPong;
+            qCDebug(clipboardLog) << "The application pasted into answered the ping"
+                                  << (m_withdrawal.caughtUp ? "once it caught up" : "at once");
+            m_withdrawal.window = 0;
             const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
             xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &none);
         }

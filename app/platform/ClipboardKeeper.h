@@ -65,6 +65,12 @@ public:
 
     bool isAvailable() const noexcept { return m_connection != nullptr; }
 
+    /// An application that answers the ping sent behind a withdrawn paste within this answers
+    /// pings apart from the paste key (a browser whose pages run in processes of their own, the
+    /// paste maybe still on its way from a busy page): its answer tells nothing, and its
+    /// requests are told by their time and order alone.
+    static constexpr std::chrono::milliseconds promptPong { 100 };
+
     /// Reads the formats both selections hold. The owners must list them by `listDeadline`
     /// and hand them over whole by `readDeadline`. Only a clipboard kept may be offered; the
     /// primary selection read in time can be given back, one that was not is left alone.
@@ -127,8 +133,9 @@ private:
         std::vector<SelectionFormat> formats; // the text the paste's selection held
         Clock::time_point until;
         uint32_t since = 0; // the server's time of the clipboard owned again
-        uint32_t window = 0; // pinged, when it answers pings
-        bool caughtUp = false; // its application answered the ping
+        uint32_t window = 0; // pinged and not answered yet, when it answers pings
+        Clock::time_point pinged;
+        bool caughtUp = false; // its application answered the ping, and not at once
         bool active = false;
     };
 

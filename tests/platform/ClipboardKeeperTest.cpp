@@ -487,9 +487,18 @@ protected:
 
 TEST_F(ClipboardKeeperTest, OnlyThePastesApplicationTakesItAndALateRequestOfItPutsBackWhatItReplaces)
 {
-    // The editor takes the withdrawn paste late, or never (the user pastes on their own).
-    for (const bool lateRequests : { true, false }) {
-        SCOPED_TRACE(lateRequests ? "a late paste" : "no late paste");
+    struct Case {
+        const char* name;
+        bool lateRequests; // the editor takes the withdrawn paste late, or never
+        bool answersPingAtOnce; // its pages run apart from its windows (a browser)
+    };
+    const Case cases[] = {
+        { "a busy editor's late paste", true, false },
+        { "no late paste: the user pastes", false, false },
+        { "a browser's late paste, after it answered the ping", true, true },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
         ownUserSelections();
         ClipboardKeeper keeper;
         ASSERT_EQ(keepNow(keeper), ClipboardKeeper::Kept::kept);
@@ -504,10 +513,13 @@ TEST_F(ClipboardKeeperTest, OnlyThePastesApplicationTakesItAndALateRequestOfItPu
         ASSERT_TRUE(eventually([&] { return m_reader.now() != pasteKey; }));
         EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
         EXPECT_TRUE(keeper.withdraw(callDeadline()));
-        if (lateRequests) {
-            // Before it caught up, the editor takes it naming the paste key's time (GTK, Qt), a
-            // time of its own (asking the server) or none (Chromium): it gets what its selection
-            // holds, and pastes it over itself.
+        const auto withdrawn = Clock::now();
+        if (test.answersPingAtOnce)
+            m_editor.answerPings();
+        if (test.lateRequests) {
+            // The editor takes it naming the paste key's time (GTK, Qt), a time of its own (asking
+            // the server) or none (Chromium): it gets what its selection holds, and pastes it over
+            // itself.
             EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", pasteKey), "from 1 to n");
             EXPECT_EQ(m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()), "from 1 to n");
             EXPECT_EQ(m_editor.fetch("CLIPBOARD", "text/plain;charset=utf-8", XCB_CURRENT_TIME), "from 1 to n");
@@ -517,11 +529,14 @@ TEST_F(ClipboardKeeperTest, OnlyThePastesApplicationTakesItAndALateRequestOfItPu
         EXPECT_EQ(m_reader.fetch("CLIPBOARD", "UTF8_STRING", pasteKey), std::nullopt)
             << "a request before the clipboard was owned again";
         keeper.restore(callDeadline());
-        // Caught up, the editor's own next paste (a later key's time) gets the user's clipboard,
-        // whether the late paste came or not.
-        m_editor.answerPings();
+        // The busy editor catches up, and its own next paste (a later key's time) gets the user's
+        // clipboard, whether the late paste came or not.
+        if (!test.answersPingAtOnce) {
+            std::this_thread::sleep_until(withdrawn + 2 * ClipboardKeeper::promptPong); // busy
+            m_editor.answerPings();
+        }
         EXPECT_TRUE(eventually([&] { return m_editor.fetch("CLIPBOARD", "UTF8_STRING", m_editor.now()) == "USERCLIP"; },
-            PasteBounds::withdrawalLinger));
+            PasteBounds::withdrawalLinger * 2));
         EXPECT_EQ(m_reader.fetch("PRIMARY", "UTF8_STRING"), "USERPRIMARY");
     }
 }
