@@ -146,6 +146,15 @@ ClipboardNotKeptError::ClipboardNotKeptError()
 {
 }
 
+ClipboardTooLargeError::ClipboardTooLargeError()
+    : BasicUserError(localized(u"The clipboard is too large to set aside", "Expanding Error"),
+        localized(u"This text is written through the clipboard, which is set aside and given back afterwards, and what "
+                  u"you copied is too large for that, or its program hands it over too slowly. Your text and your "
+                  u"clipboard are as they were: copy something smaller, or paste the expansion yourself.",
+            "Expanding Error"))
+{
+}
+
 FocusMovedError::FocusMovedError()
     : BasicUserError(localized(u"The focus moved to another window", "Expanding Error"),
         localized(u"Nothing was written, as the expansion would have gone to the window you switched to. Your text is "

@@ -124,6 +124,14 @@ public:
     ClipboardNotKeptError();
 };
 
+/// A text written through the keyboard goes through the clipboard, and what the clipboard
+/// holds is more than is kept to give it back (KeptBound), or did not arrive whole within the
+/// press's bound: the clipboard was left to its owner, untouched, and nothing was written.
+class ClipboardTooLargeError final : public BasicUserError {
+public:
+    ClipboardTooLargeError();
+};
+
 /// The keyboard's focus moved to another window (or another text) between the read of the
 /// line and the paste: nothing was written, as the paste would have gone there.
 class FocusMovedError final : public BasicUserError {

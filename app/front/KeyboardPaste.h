@@ -48,10 +48,15 @@ class KeyboardPaste {
 public:
     virtual ~KeyboardPaste() = default;
 
-    /// Learns what the clipboard and the primary selection hold, so that they can be given
-    /// back; false when the clipboard's owner did not answer in time (then nothing may be
-    /// pasted). A large clipboard arrives afterwards, and fails nothing.
-    virtual bool keepClipboard() = 0;
+    /// What keepClipboard() learnt: only a clipboard kept may be pasted over.
+    enum class ClipboardKept {
+        kept, // whole in hand, to be given back
+        notAnswered, // its owner did not say in time what it holds
+        tooLarge, // more than can be kept, or not handed over whole in time: left untouched
+    };
+    /// Reads what the clipboard and the primary selection hold, whole, so that they can be
+    /// given back, before anything takes them.
+    virtual ClipboardKept keepClipboard() = 0;
 
     /// Where the keys sent now would go: the window that has the keyboard's focus, and the
     /// process that shows it, where the window names one.
@@ -80,6 +85,7 @@ public:
     enum class Sent {
         sent, // whether they arrived, only the text can tell
         notSent, // the keys could not be sent
+        clipboardNotTaken, // the clipboard could not be taken for the paste (or changed hands)
         focusMoved, // `focus` no longer has the keyboard's focus: nothing was sent
     };
     /// Replaces the selection of `focus`'s window, which holds `selected`, with `text` by a

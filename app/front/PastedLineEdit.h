@@ -16,7 +16,8 @@ class KeyboardPaste;
 /// each step are PasteBounds'.
 ///
 /// Nothing is written into a text of a single line when the expansion has several
-/// (SingleLineTextError), when the clipboard cannot be kept (ClipboardNotKeptError), or when
+/// (SingleLineTextError), when the clipboard cannot be kept (ClipboardNotKeptError, or
+/// ClipboardTooLargeError past what is kept to give it back), or when
 /// the keyboard's focus is no longer the text's at the paste key (FocusMovedError): the text's
 /// focus is asked as its selection shows, and the window's together with the key.
 /// The keys typed after the shortcut are set aside until the press ends, or until their hold's

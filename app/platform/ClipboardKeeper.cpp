@@ -4,7 +4,8 @@
 #include "platform/DisplayConnection.h"
 #include "platform/Freed.h"
 #include "platform/ProcessExit.h"
-#include "platform/atspi/CallBudget.h"
+#include "platform/SelectionReader.h"
+#include "platform/SelectionServer.h"
 
 #include <QLoggingCategory>
 
@@ -12,10 +13,9 @@
 #include <xcb/xfixes.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <optional>
 #include <poll.h>
-#include <string>
 #include <system_error>
 #include <unistd.h>
 
@@ -24,25 +24,10 @@ namespace {
 
 Q_LOGGING_CATEGORY(clipboardLog, "quillet.clipboard")
 
-// Targets that describe a selection rather than hold its contents.
-constexpr const char* describingTargets[]
-    = { "TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE", "INSERT_SELECTION", "INSERT_PROPERTY" };
 constexpr const char* textTargets[] = { "UTF8_STRING", "text/plain;charset=utf-8", "STRING", "TEXT", "text/plain" };
-// What an owner that does not tell its targets is asked for.
-constexpr const char* plainTextTargets[] = { "UTF8_STRING", "STRING" };
-
-// How long the other side of a transfer may stay silent (an owner that sends nothing more of a
-// format, a requestor that does not ask for the next piece) before it is given up: it hangs or
-// has gone.
-constexpr std::chrono::seconds transferSilence { 10 };
-
-/// Reads the whole property and deletes it (which asks its owner for the next piece of a
-/// transfer in pieces); null when the server does not answer.
-xcb_get_property_reply_t* takeProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property)
-{
-    return xcb_get_property_reply(connection,
-        xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4), nullptr);
-}
+// What clipboard managers read to leave a clipboard out of their history.
+constexpr const char* passwordHintTarget = "x-kde-passwordManagerHint";
+constexpr const char* passwordHint = "secret";
 
 /// Whether server time `time` comes before `since`, the server's clock wrapping around.
 bool isBefore(uint32_t time, uint32_t since)
@@ -51,36 +36,6 @@ bool isBefore(uint32_t time, uint32_t since)
 }
 
 } // namespace
-
-struct ClipboardKeeper::Conversion {
-    std::size_t selection = 0;
-    uint64_t reading = 0;
-    uint32_t target = 0;
-    uint32_t window = 0; // receives it, under m_conversionProperty
-    bool targets = false; // asks which targets the owner offers
-    bool answered = false; // the owner answered, with the data or the start of a transfer
-    bool incremental = false;
-    uint32_t type = 0;
-    uint8_t format = 8;
-    std::string data;
-    Clock::time_point heard;
-};
-
-struct ClipboardKeeper::Transfer {
-    uint32_t requestor = 0;
-    uint32_t property = 0;
-    Format format;
-    std::size_t sent = 0;
-    Clock::time_point heard;
-};
-
-struct ClipboardKeeper::Request {
-    uint32_t requestor = 0;
-    uint32_t selection = 0;
-    uint32_t target = 0;
-    uint32_t property = 0;
-    uint32_t time = 0;
-};
 
 ClipboardKeeper::ClipboardKeeper()
 {
@@ -98,16 +53,20 @@ ClipboardKeeper::ClipboardKeeper()
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, display->root, -1, -1, 1, 1, 0,
         XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-    // A property change carries at most the request's size; larger formats go in pieces.
-    m_maximumPiece = std::min<uint32_t>(xcb_get_maximum_request_length(m_connection) * 4 - 64, 1u << 20);
-    m_conversionProperty = atom("QUILLET_SELECTION");
+    m_atoms = SelectionAtoms::intern(m_connection);
+    m_wmProtocols = internAtom(m_connection, "WM_PROTOCOLS");
+    m_ping = internAtom(m_connection, "_NET_WM_PING");
+    m_passwordHint = internAtom(m_connection, passwordHintTarget);
+    for (const char* name : textTargets)
+        m_textTargets.push_back(internAtom(m_connection, name));
+    m_server = std::make_unique<SelectionServer>(m_connection, m_atoms);
     for (const char* name : { "CLIPBOARD", "PRIMARY" }) {
         Selection selection;
-        selection.atom = atom(name);
+        selection.atom = internAtom(m_connection, name);
         m_selections.push_back(std::move(selection));
     }
-    // Told whenever a program sets an owner: whether the primary selection changed hands during
-    // a press (a text selected over the accessibility bus takes it).
+    // Told whenever a program sets an owner: whether a selection changed hands during a press
+    // (a text selected over the accessibility bus takes the primary selection).
     const xcb_query_extension_reply_t* fixes = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
     if (fixes && fixes->present) {
         Freed version { xcb_xfixes_query_version_reply(
@@ -140,103 +99,143 @@ ClipboardKeeper::~ClipboardKeeper()
     const char wake = 0;
     (void)!write(m_wake[1], &wake, 1);
     m_thread.join();
+    m_server.reset();
     xcb_disconnect(m_connection);
     close(m_wake[0]);
     close(m_wake[1]);
 }
 
-bool ClipboardKeeper::keep(Clock::time_point deadline)
+ClipboardKeeper::Kept ClipboardKeeper::keep(Clock::time_point listDeadline, Clock::time_point readDeadline)
 {
-    return run([this, deadline] {
+    Kept kept = Kept::notAnswered;
+    run([&] {
         // What a press before left waiting is the user's: it comes back before anything is read.
         if (m_primaryWaiting)
-            restorePrimary(deadline);
+            restorePrimary(listDeadline);
+        std::vector<xcb_get_selection_owner_cookie_t> cookies;
+        for (const Selection& selection : m_selections)
+            cookies.push_back(xcb_get_selection_owner(m_connection, selection.atom));
         std::vector<uint32_t> owners;
-        for (const Selection& selection : m_selections) {
-            Freed owner { xcb_get_selection_owner_reply(
-                m_connection, xcb_get_selection_owner(m_connection, selection.atom), nullptr) };
+        for (const auto cookie : cookies) {
+            Freed owner { xcb_get_selection_owner_reply(m_connection, cookie, nullptr) };
             if (!owner)
                 return false;
             owners.push_back(owner->owner);
         }
         // What the owners did before now is no change made during the press.
         settle();
-        std::vector<std::size_t> read;
+        std::size_t spent = 0;
+        std::array<std::unique_ptr<SelectionReader>, 2> readers;
         for (std::size_t i = 0; i < m_selections.size(); ++i) {
             Selection& selection = m_selections[i];
             selection.takenElsewhere = false;
-            if (owners[i] == m_window && selection.owned && !selection.offering)
+            if (owners[i] == m_window && selection.owned && m_phase != Phase::offered) {
+                for (const SelectionFormat& format : selection.kept)
+                    spent += format.data->size();
                 continue; // kept here already, from an earlier press
-            selection.owned = false;
-            selection.offering = false;
-            selection.kept.clear();
-            ++selection.reading;
-            selection.hadOwner = owners[i] != XCB_NONE;
-            selection.offered.reset();
-            selection.targetsAnswered = !selection.hadOwner;
-            selection.known = !selection.hadOwner;
-            if (selection.hadOwner) {
-                convert(i, atom("TARGETS"), true);
-                read.push_back(i);
             }
+            selection.owned = false;
+            selection.kept = {};
+            selection.hadOwner = owners[i] != XCB_NONE;
+            selection.known = !selection.hadOwner;
+            if (selection.hadOwner)
+                readers[i] = std::make_unique<SelectionReader>(m_connection, m_root, m_atoms, selection.atom, spent);
         }
+        const auto all = [&](auto holds) {
+            return std::all_of(
+                readers.begin(), readers.end(), [&](const auto& reader) { return !reader || holds(*reader); });
+        };
+        // An owner that goes (or gives the selection up) mid-way leaves nothing to read.
+        const auto changedHands = [this] { return m_selections[0].takenElsewhere; };
+        m_reading = [&](void* event) {
+            for (const auto& reader : readers)
+                if (reader && reader->handle(event))
+                    return true;
+            return false;
+        };
+        waitFor(
+            [&] { return changedHands() || all([](const SelectionReader& r) { return r.listed(); }); }, listDeadline);
+        // An owner that did not list its formats in time hangs: the primary selection is left to
+        // it, and a clipboard's is not waited for any longer.
+        if (readers[1] && !readers[1]->listed())
+            readers[1].reset();
+        if (readers[0] && !readers[0]->listed())
+            readDeadline = Clock::now();
         waitFor(
             [&] {
-                return std::all_of(
-                    read.begin(), read.end(), [this](std::size_t i) { return m_selections[i].targetsAnswered; });
+                return changedHands() || all([](const SelectionReader& r) {
+                    return r.state() != SelectionReader::State::listing && r.state() != SelectionReader::State::reading;
+                });
             },
-            deadline);
-        std::vector<uint32_t> skipped;
-        for (const char* name : describingTargets)
-            skipped.push_back(atom(name));
-        for (const std::size_t i : read) {
-            Selection& selection = m_selections[i];
-            if (!selection.targetsAnswered)
+            readDeadline);
+        m_reading = nullptr;
+        // Without a reader, nothing was to be read.
+        const auto clipboardState = readers[0] ? readers[0]->state() : SelectionReader::State::whole;
+        for (std::size_t i = 0; i < m_selections.size(); ++i) {
+            if (!readers[i])
                 continue;
-            selection.known = true;
-            std::vector<uint32_t> targets;
-            if (selection.offered) {
-                targets = *selection.offered;
-            } else {
-                for (const char* name : plainTextTargets)
-                    targets.push_back(atom(name));
+            Selection& selection = m_selections[i];
+            const auto state = readers[i]->state();
+            if (state == SelectionReader::State::whole) {
+                selection.kept = readers[i]->takeFormats();
+                selection.known = true;
             }
-            // Each format is asked for now, while its owner still owns the selection: it answers
-            // what it was asked before it lost the selection, also once the paste has taken it,
-            // and what it sends arrives in the background.
-            for (const uint32_t target : targets) {
-                if (target == XCB_NONE || std::find(skipped.begin(), skipped.end(), target) != skipped.end()
-                    || std::any_of(selection.kept.begin(), selection.kept.end(),
-                        [target](const Format& format) { return format.target == target; }))
-                    continue;
-                selection.kept.push_back({ .target = target, .type = 0, .format = 8, .data = nullptr });
-                convert(i, target, false);
+            qCDebug(clipboardLog) << (i == 0 ? "The clipboard" : "The primary selection")
+                                  << (selection.known ? "was read whole:" : "was not read whole; state")
+                                  << (selection.known ? int(selection.kept.size()) : int(state)) << "formats";
+        }
+        readers = {};
+        Selection& clipboard = m_selections[0];
+        if (clipboard.takenElsewhere) {
+            Freed owner { xcb_get_selection_owner_reply(
+                m_connection, xcb_get_selection_owner(m_connection, clipboard.atom), nullptr) };
+            if (owner && owner->owner == XCB_NONE) {
+                // Its owner went: the clipboard is empty now, and stays so.
+                clipboard.kept = {};
+                clipboard.hadOwner = false;
+                clipboard.known = true;
+                clipboard.takenElsewhere = false;
+            } else {
+                clipboard.known = false;
+                clipboard.kept = {};
             }
         }
-        for (const std::size_t i : read)
-            qCDebug(clipboardLog) << (i == 0 ? "The clipboard" : "The primary selection")
-                                  << (m_selections[i].known ? "offers" : "did not tell its formats in time; offered")
-                                  << m_selections[i].kept.size() << "formats";
-        // The primary selection is not taken before the paste, so an owner that did not answer in
-        // time fails nothing: it is left as it is.
-        return m_selections[0].known;
+        if (clipboard.known)
+            kept = Kept::kept;
+        else if (!clipboard.takenElsewhere
+            && (clipboardState == SelectionReader::State::reading
+                || clipboardState == SelectionReader::State::tooLarge))
+            kept = Kept::tooLarge;
+        m_phase = clipboard.known ? Phase::kept : Phase::idle;
+        return true;
     });
+    return kept;
 }
 
 bool ClipboardKeeper::offer(
     const std::string& utf8, const std::string& selected, uint32_t window, Clock::time_point deadline)
 {
     return run([this, &utf8, &selected, window, deadline] {
-        m_withdrawal.active = false;
+        Selection& clipboard = m_selections[0];
+        settle();
+        // Only a clipboard read whole is taken; one copied to since is the user's new one.
+        if (m_phase == Phase::idle || !clipboard.known || clipboard.takenElsewhere)
+            return false;
+        endWithdrawal();
         m_paste = Paste {};
         m_paste.clientKnown = window != XCB_NONE && window != XCB_INPUT_FOCUS_POINTER_ROOT;
         m_paste.client = clientOf(window);
+        m_paste.window = window;
         m_paste.formats = textFormats(utf8);
+        m_paste.formats.push_back({ .target = m_passwordHint,
+            .type = m_atoms.utf8String,
+            .format = 8,
+            .data = std::make_shared<const std::string>(passwordHint) });
         m_paste.selected = textFormats(selected);
-        Selection& clipboard = m_selections[0];
-        clipboard.offering = true;
+        const Phase before = m_phase;
+        m_phase = Phase::offered;
         if (!take(clipboard, deadline)) {
-            clipboard.offering = false;
+            m_phase = clipboard.owned ? Phase::offered : before;
             return false;
         }
         return true;
@@ -262,25 +261,26 @@ bool ClipboardKeeper::awaitTaken(Clock::time_point deadline)
 bool ClipboardKeeper::withdraw(Clock::time_point deadline)
 {
     return run([this, deadline] {
-        Selection& clipboard = m_selections[0];
         // What the application asked before now was answered with the paste.
         settle();
         const bool taken = m_paste.taken;
-        if (!taken && m_paste.clientKnown)
+        if (m_phase != Phase::offered)
+            return !taken;
+        m_phase = Phase::withdrawn;
+        Selection& clipboard = m_selections[0];
+        // Owned afresh, after the paste key: another's request that names the key's time gets
+        // nothing.
+        serveKept(clipboard, deadline);
+        if (!taken && m_paste.clientKnown && clipboard.owned) {
             m_withdrawal = { .client = m_paste.client,
                 .formats = m_paste.selected,
                 .until = Clock::now() + PasteBounds::withdrawal,
+                .since = clipboard.ownedSince,
+                .window = 0,
+                .pinged = {},
+                .caughtUp = true,
                 .active = true };
-        if (clipboard.offering) {
-            clipboard.offering = false;
-            // Owned afresh, after the paste key: another's request that names the key's time
-            // gets nothing.
-            if (clipboard.hadOwner) {
-                take(clipboard, deadline);
-            } else {
-                xcb_set_selection_owner(m_connection, XCB_NONE, clipboard.atom, XCB_CURRENT_TIME);
-                clipboard.owned = false;
-            }
+            ping(m_paste.window, clipboard.ownedSince);
         }
         return !taken;
     });
@@ -291,15 +291,12 @@ void ClipboardKeeper::restore(Clock::time_point deadline)
     run([this, deadline] {
         settle();
         Selection& clipboard = m_selections[0];
-        if (clipboard.offering || (clipboard.hadOwner && !clipboard.owned)) {
-            clipboard.offering = false;
-            if (clipboard.hadOwner) {
-                take(clipboard, deadline);
-            } else if (clipboard.owned) {
-                xcb_set_selection_owner(m_connection, XCB_NONE, clipboard.atom, XCB_CURRENT_TIME);
-                clipboard.owned = false;
-            }
-        }
+        if (m_phase == Phase::offered)
+            serveKept(clipboard, deadline);
+        // Never taken (or taken by another program since): the owner's, and nothing to keep.
+        if (!clipboard.owned)
+            clipboard.kept = {};
+        m_phase = Phase::idle;
         // A text that loses the primary selection clears its own selection (GTK): while a
         // withdrawn paste may still land on that selection, the primary selection waits.
         if (m_withdrawal.active)
@@ -311,6 +308,16 @@ void ClipboardKeeper::restore(Clock::time_point deadline)
     });
 }
 
+void ClipboardKeeper::serveKept(Selection& selection, Clock::time_point deadline)
+{
+    if (selection.hadOwner) {
+        take(selection, deadline);
+    } else {
+        xcb_set_selection_owner(m_connection, XCB_NONE, selection.atom, XCB_CURRENT_TIME);
+        selection.owned = false;
+    }
+}
+
 void ClipboardKeeper::restorePrimary(Clock::time_point deadline)
 {
     m_primaryWaiting = false;
@@ -318,27 +325,43 @@ void ClipboardKeeper::restorePrimary(Clock::time_point deadline)
     // again as it was, as a press may have changed it.
     Selection& primary = m_selections[1];
     const bool changed = m_selectionNotifyEvent == 0 || primary.takenElsewhere;
-    if (changed && primary.known && !(primary.owned && !primary.offering)) {
+    if (changed && primary.known && !primary.owned) {
         qCDebug(clipboardLog) << "The primary selection changed hands during the press: it is served again";
-        if (primary.hadOwner)
-            take(primary, deadline);
-        else
-            xcb_set_selection_owner(m_connection, XCB_NONE, primary.atom, XCB_CURRENT_TIME);
+        serveKept(primary, deadline);
     }
+    if (!primary.owned)
+        primary.kept = {};
     primary.takenElsewhere = false;
 }
 
-int ClipboardKeeper::formatsArriving()
+void ClipboardKeeper::lose(Selection& selection)
 {
-    int arriving = 0;
-    run([this, &arriving] {
+    // Another program owns it now: what it serves is the user's from here on.
+    selection.owned = false;
+    selection.known = false;
+    selection.kept = {};
+    if (&selection == &m_selections[0] && m_phase == Phase::offered)
+        m_phase = Phase::withdrawn;
+}
+
+std::size_t ClipboardKeeper::bytesKept()
+{
+    std::size_t bytes = 0;
+    run([this, &bytes] {
         settle();
-        arriving = int(std::count_if(m_conversions.begin(), m_conversions.end(), [this](const auto& conversion) {
-            return !conversion->targets && conversion->reading == m_selections[conversion->selection].reading;
-        }));
+        // Formats made from one another share their bytes.
+        std::vector<const std::string*> counted;
+        for (const Selection& selection : m_selections) {
+            for (const SelectionFormat& format : selection.kept) {
+                if (std::find(counted.begin(), counted.end(), format.data.get()) != counted.end())
+                    continue;
+                counted.push_back(format.data.get());
+                bytes += format.data->size();
+            }
+        }
         return true;
     });
-    return arriving;
+    return bytes;
 }
 
 bool ClipboardKeeper::run(const std::function<bool()>& work)
@@ -438,29 +461,30 @@ void ClipboardKeeper::settle()
     }
 }
 
-std::vector<ClipboardKeeper::Format> ClipboardKeeper::textFormats(const std::string& utf8)
+std::vector<SelectionFormat> ClipboardKeeper::textFormats(const std::string& utf8) const
 {
     const auto text = std::make_shared<const std::string>(utf8);
-    std::vector<Format> formats;
-    for (const char* name : textTargets)
-        formats.push_back({ .target = atom(name),
-            .type = atom(name == std::string("STRING") ? "STRING" : "UTF8_STRING"),
-            .format = 8,
-            .data = text });
+    const auto latin = latin1FromUtf8(utf8);
+    std::vector<SelectionFormat> formats;
+    for (const uint32_t target : m_textTargets) {
+        if (target != m_atoms.string) {
+            formats.push_back({ .target = target, .type = m_atoms.utf8String, .format = 8, .data = text });
+        } else if (latin) {
+            // Latin-1, as the protocol has it; not offered where the text holds other characters.
+            formats.push_back({ .target = target,
+                .type = m_atoms.string,
+                .format = 8,
+                .data = std::make_shared<const std::string>(*latin) });
+        }
+    }
     return formats;
-}
-
-uint32_t ClipboardKeeper::atom(const char* name)
-{
-    Freed reply { xcb_intern_atom_reply(
-        m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name), nullptr) };
-    return reply ? reply->atom : XCB_NONE;
 }
 
 uint32_t ClipboardKeeper::timestamp(Clock::time_point deadline)
 {
     // The server's time, as a property change on the keeper's own window reports it.
-    const uint32_t property = atom("QUILLET_TIMESTAMP");
+    static const char* const name = "QUILLET_TIMESTAMP";
+    const uint32_t property = internAtom(m_connection, name);
     xcb_change_property(m_connection, XCB_PROP_MODE_APPEND, m_window, property, XCB_ATOM_STRING, 8, 0, nullptr);
     uint32_t time = XCB_CURRENT_TIME;
     m_awaitedType = XCB_PROPERTY_NOTIFY;
@@ -474,232 +498,6 @@ uint32_t ClipboardKeeper::timestamp(Clock::time_point deadline)
         deadline);
     m_awaitedType = 0;
     return time;
-}
-
-uint32_t ClipboardKeeper::freeWindow()
-{
-    if (!m_freeWindows.empty()) {
-        const uint32_t window = m_freeWindows.back();
-        m_freeWindows.pop_back();
-        return window;
-    }
-    const uint32_t window = xcb_generate_id(m_connection);
-    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, m_root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-        XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-    return window;
-}
-
-void ClipboardKeeper::convert(std::size_t selection, uint32_t target, bool targets)
-{
-    auto conversion = std::make_unique<Conversion>();
-    conversion->selection = selection;
-    conversion->reading = m_selections[selection].reading;
-    conversion->target = target;
-    conversion->window = freeWindow();
-    conversion->targets = targets;
-    conversion->heard = Clock::now();
-    xcb_convert_selection(
-        m_connection, conversion->window, m_selections[selection].atom, target, m_conversionProperty, XCB_CURRENT_TIME);
-    m_conversions.push_back(std::move(conversion));
-}
-
-void ClipboardKeeper::conversionAnswered(Conversion& conversion, uint32_t property)
-{
-    conversion.answered = true;
-    conversion.heard = Clock::now();
-    if (property == XCB_NONE)
-        return finish(conversion, false); // offered but refused: there is nothing of it to give back
-    Freed reply { takeProperty(m_connection, conversion.window, m_conversionProperty) };
-    if (!reply)
-        return finish(conversion, false);
-    if (reply->type == atom("INCR")) {
-        // In pieces: deleting the property (as it was read) asked the owner for the first one.
-        conversion.incremental = true;
-        return;
-    }
-    conversion.type = reply->type;
-    conversion.format = reply->format ? reply->format : 8;
-    // The length is in bytes, whatever the format.
-    conversion.data.assign(static_cast<const char*>(xcb_get_property_value(reply.get())),
-        std::size_t(xcb_get_property_value_length(reply.get())));
-    finish(conversion, true);
-}
-
-void ClipboardKeeper::pieceArrived(Conversion& conversion)
-{
-    conversion.heard = Clock::now();
-    // Reading deletes the piece, which asks the owner for the next one; an empty piece ends it.
-    Freed piece { takeProperty(m_connection, conversion.window, m_conversionProperty) };
-    if (!piece)
-        return finish(conversion, false);
-    const int length = xcb_get_property_value_length(piece.get());
-    if (length == 0)
-        return finish(conversion, true);
-    conversion.type = piece->type;
-    conversion.format = piece->format ? piece->format : 8;
-    conversion.data.append(static_cast<const char*>(xcb_get_property_value(piece.get())), std::size_t(length));
-}
-
-void ClipboardKeeper::finish(Conversion& conversion, bool whole)
-{
-    Selection& selection = m_selections[conversion.selection];
-    // A window whose answer or transfer was given up half way may still get its owner's: it goes.
-    if (whole || (conversion.answered && !conversion.incremental))
-        m_freeWindows.push_back(conversion.window);
-    else
-        xcb_destroy_window(m_connection, conversion.window);
-    if (conversion.reading == selection.reading) {
-        if (conversion.targets) {
-            selection.targetsAnswered = true;
-            if (whole && conversion.format == 32) {
-                std::vector<uint32_t> offered(conversion.data.size() / 4);
-                std::memcpy(offered.data(), conversion.data.data(), offered.size() * 4);
-                selection.offered = std::move(offered);
-            }
-        } else {
-            const auto kept = std::find_if(selection.kept.begin(), selection.kept.end(),
-                [&](const Format& format) { return format.target == conversion.target; });
-            const bool served = kept != selection.kept.end() && whole;
-            qCDebug(clipboardLog) << "A format of"
-                                  << (conversion.selection == 0 ? "the clipboard" : "the primary selection")
-                                  << (served ? "arrived," : "was refused or given up after") << conversion.data.size()
-                                  << "bytes";
-            if (served) {
-                kept->type = conversion.type;
-                kept->format = conversion.format;
-                kept->data = std::make_shared<const std::string>(std::move(conversion.data));
-            } else if (kept != selection.kept.end()) {
-                selection.kept.erase(kept);
-            }
-            // Those that asked for it meanwhile get it now.
-            const auto arrived = std::stable_partition(m_waiting.begin(), m_waiting.end(), [&](const Request& request) {
-                return !(request.selection == selection.atom && request.target == conversion.target);
-            });
-            std::vector<Request> answered(arrived, m_waiting.end());
-            m_waiting.erase(arrived, m_waiting.end());
-            for (const Request& request : answered) {
-                const bool serving = served && selection.owned && !selection.offering;
-                if (serving)
-                    serveFormat(request.requestor, request.property, *kept);
-                answer(request, serving);
-            }
-        }
-    }
-    std::erase_if(m_conversions, [&](const auto& candidate) { return candidate.get() == &conversion; });
-}
-
-std::optional<ClipboardKeeper::Clock::duration> ClipboardKeeper::expire()
-{
-    const auto now = Clock::now();
-    std::optional<Clock::duration> next;
-    const auto consider = [&](Clock::time_point heard) {
-        const auto left = heard + transferSilence - now;
-        if (!next || left < *next)
-            next = left;
-    };
-    std::vector<Conversion*> silent;
-    for (const auto& conversion : m_conversions) {
-        if (now - conversion->heard >= transferSilence)
-            silent.push_back(conversion.get());
-        else
-            consider(conversion->heard);
-    }
-    for (Conversion* conversion : silent)
-        finish(*conversion, false);
-    if (m_withdrawal.active && now >= m_withdrawal.until)
-        m_withdrawal.active = false;
-    if (m_withdrawal.active) {
-        if (!next || m_withdrawal.until - now < *next)
-            next = m_withdrawal.until - now;
-    } else if (m_primaryWaiting) {
-        restorePrimary(Clock::now() + CallBudget::clipboardBound);
-        xcb_flush(m_connection);
-    }
-    std::erase_if(m_transfers, [&](const auto& transfer) {
-        if (now - transfer->heard < transferSilence) {
-            consider(transfer->heard);
-            return false;
-        }
-        const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
-        xcb_change_window_attributes(m_connection, transfer->requestor, XCB_CW_EVENT_MASK, &none);
-        return true;
-    });
-    if (next && *next < Clock::duration::zero())
-        next = Clock::duration::zero();
-    return next;
-}
-
-void ClipboardKeeper::handle(void* message)
-{
-    auto* event = static_cast<xcb_generic_event_t*>(message);
-    const uint8_t type = event->response_type & ~0x80;
-    // The waiting predicate looks at it right after this returns.
-    if (m_awaitedType != 0 && type == m_awaitedType)
-        m_awaited = event;
-    if (type == XCB_SELECTION_REQUEST) {
-        serve(event);
-    } else if (type == XCB_SELECTION_CLEAR) {
-        auto* clear = reinterpret_cast<xcb_selection_clear_event_t*>(event);
-        for (Selection& selection : m_selections) {
-            if (selection.atom == clear->selection && !isBefore(clear->time, selection.ownedSince)) {
-                // Another program owns it now: what it serves is the user's from here on.
-                selection.owned = false;
-                selection.offering = false;
-                std::erase_if(m_waiting, [&](const Request& request) {
-                    if (request.selection != selection.atom)
-                        return false;
-                    answer(request, false);
-                    return true;
-                });
-            }
-        }
-    } else if (type == XCB_SELECTION_NOTIFY) {
-        auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event);
-        const auto conversion = std::find_if(m_conversions.begin(), m_conversions.end(), [&](const auto& candidate) {
-            return !candidate->answered && candidate->window == notify->requestor
-                && candidate->target == notify->target;
-        });
-        if (conversion != m_conversions.end())
-            conversionAnswered(**conversion, notify->property);
-    } else if (type == XCB_PROPERTY_NOTIFY) {
-        auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (notify->window == m_window)
-            return; // the keeper's time, which timestamp() waits for
-        const auto conversion = std::find_if(m_conversions.begin(), m_conversions.end(),
-            [&](const auto& candidate) { return candidate->window == notify->window; });
-        if (conversion != m_conversions.end()) {
-            if ((*conversion)->incremental && notify->atom == m_conversionProperty
-                && notify->state == XCB_PROPERTY_NEW_VALUE)
-                pieceArrived(**conversion);
-            return;
-        }
-        if (notify->state != XCB_PROPERTY_DELETE)
-            return;
-        for (auto transfer = m_transfers.begin(); transfer != m_transfers.end(); ++transfer) {
-            Transfer& piece = **transfer;
-            if (piece.requestor != notify->window || piece.property != notify->atom)
-                continue;
-            const std::string& data = *piece.format.data;
-            const std::size_t length = std::min<std::size_t>(m_maximumPiece, data.size() - piece.sent);
-            const uint32_t units = uint32_t(length / std::max<uint8_t>(1, piece.format.format / 8));
-            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, piece.requestor, piece.property, piece.format.type,
-                piece.format.format, units, data.data() + piece.sent);
-            piece.sent += length;
-            piece.heard = Clock::now();
-            if (length == 0) {
-                const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
-                xcb_change_window_attributes(m_connection, piece.requestor, XCB_CW_EVENT_MASK, &none);
-                m_transfers.erase(transfer);
-            }
-            break;
-        }
-    } else if (m_selectionNotifyEvent != 0 && type == m_selectionNotifyEvent + XCB_XFIXES_SELECTION_NOTIFY) {
-        auto* notify = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(event);
-        for (Selection& selection : m_selections)
-            if (selection.atom == notify->selection && notify->owner != m_window)
-                selection.takenElsewhere = true;
-    }
 }
 
 bool ClipboardKeeper::take(Selection& selection, Clock::time_point deadline)
@@ -717,101 +515,157 @@ bool ClipboardKeeper::take(Selection& selection, Clock::time_point deadline)
     return selection.owned;
 }
 
-void ClipboardKeeper::answer(const Request& request, bool served)
+void ClipboardKeeper::ping(uint32_t window, uint32_t time)
 {
-    xcb_selection_notify_event_t notify {};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = served ? request.property : XCB_NONE;
-    xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
-    xcb_flush(m_connection);
+    // The paste key went to the window before the ping: once its application answers it, what
+    // it asks is asked for its own reasons. A window that does not answer pings (or one of
+    // its ancestors below the root, the application's toplevel) has requests told by their
+    // time alone.
+    for (int depth = 0; depth < 4 && window != XCB_NONE && window != m_root; ++depth) {
+        Freed protocols { xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, m_wmProtocols, XCB_ATOM_ATOM, 0, 64), nullptr) };
+        if (protocols && protocols->format == 32) {
+            const auto* atoms = static_cast<const uint32_t*>(xcb_get_property_value(protocols.get()));
+            const int count = xcb_get_property_value_length(protocols.get()) / 4;
+            if (std::find(atoms, atoms + count, m_ping) != atoms + count) {
+                // Its answer goes to the root window.
+                const uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+                xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &events);
+                xcb_client_message_event_t message {};
+                message.response_type = XCB_CLIENT_MESSAGE;
+                message.format = 32;
+                message.window = window;
+                message.type = m_wmProtocols;
+                message.data.data32[0] = m_ping;
+                message.data.data32[1] = time;
+                message.data.data32[2] = window;
+                xcb_send_event(
+                    m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+                m_withdrawal.window = window;
+                m_withdrawal.pinged = Clock::now();
+                m_withdrawal.caughtUp = false;
+                return;
+            }
+        }
+        Freed tree { xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr) };
+        if (!tree)
+            return;
+        window = tree->parent;
+    }
+}
+
+void ClipboardKeeper::endWithdrawal()
+{
+    if (m_withdrawal.active && m_withdrawal.window != 0) {
+        const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+        xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &none);
+    }
+    m_withdrawal = Withdrawal {};
+}
+
+bool ClipboardKeeper::isLatePaste(uint32_t requestor, uint32_t time)
+{
+    if (m_withdrawal.active && Clock::now() >= m_withdrawal.until) {
+        endWithdrawal();
+        if (m_primaryWaiting)
+            restorePrimary(Clock::now() + std::chrono::milliseconds(250));
+    }
+    if (!m_withdrawal.active || m_phase == Phase::offered || clientOf(requestor) != m_withdrawal.client)
+        return false;
+    // The late paste names the paste key's time, none, or (asking the server) a time of its
+    // own before its application caught up; the user's own next paste names a later key's.
+    return time == XCB_CURRENT_TIME || isBefore(time, m_withdrawal.since) || !m_withdrawal.caughtUp;
+}
+
+std::optional<ClipboardKeeper::Clock::duration> ClipboardKeeper::expire()
+{
+    const auto now = Clock::now();
+    std::optional<Clock::duration> next = m_server->expire();
+    if (m_withdrawal.active && now >= m_withdrawal.until)
+        endWithdrawal();
+    if (m_withdrawal.active) {
+        next = next ? std::min(*next, m_withdrawal.until - now) : m_withdrawal.until - now;
+    } else if (m_primaryWaiting) {
+        restorePrimary(now + std::chrono::milliseconds(250));
+        xcb_flush(m_connection);
+    }
+    if (next && *next < Clock::duration::zero())
+        next = Clock::duration::zero();
+    return next;
+}
+
+void ClipboardKeeper::handle(void* message)
+{
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    const uint8_t type = event->response_type & ~0x80;
+    // The waiting predicate looks at it right after this returns.
+    if (m_awaitedType != 0 && type == m_awaitedType)
+        m_awaited = event;
+    if (m_reading && (type == XCB_SELECTION_NOTIFY || type == XCB_PROPERTY_NOTIFY) && m_reading(event))
+        return;
+    if (type == XCB_SELECTION_REQUEST) {
+        serve(event);
+    } else if (type == XCB_SELECTION_CLEAR) {
+        auto* clear = reinterpret_cast<xcb_selection_clear_event_t*>(event);
+        for (Selection& selection : m_selections)
+            if (selection.atom == clear->selection && selection.owned && !isBefore(clear->time, selection.ownedSince))
+                lose(selection);
+    } else if (type == XCB_PROPERTY_NOTIFY) {
+        auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+        if (notify->window != m_window) // the keeper's time, which timestamp() waits for
+            m_server->handle(event);
+    } else if (type == XCB_CLIENT_MESSAGE) {
+        auto* pong = reinterpret_cast<xcb_client_message_event_t*>(event);
+        if (m_withdrawal.active && m_withdrawal.window != 0 && pong->type == m_wmProtocols
+            && pong->data.data32[0] == m_ping && pong->data.data32[2] == m_withdrawal.window) {
+            m_withdrawal.caughtUp = Clock::now() - m_withdrawal.pinged >= promptPong;
+            qCDebug(clipboardLog) << "The application pasted into answered the ping"
+                                  << (m_withdrawal.caughtUp ? "once it caught up" : "at once");
+            m_withdrawal.window = 0;
+            const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+            xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &none);
+        }
+    } else if (m_selectionNotifyEvent != 0 && type == m_selectionNotifyEvent + XCB_XFIXES_SELECTION_NOTIFY) {
+        auto* notify = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(event);
+        for (Selection& selection : m_selections)
+            if (selection.atom == notify->selection && notify->owner != m_window)
+                selection.takenElsewhere = true;
+    }
 }
 
 void ClipboardKeeper::serve(void* message)
 {
-    auto* event = static_cast<xcb_selection_request_event_t*>(message);
-    // Old clients name no property: the target is the property then.
-    const Request request { .requestor = event->requestor,
-        .selection = event->selection,
-        .target = event->target,
-        .property = event->property == XCB_NONE ? event->target : event->property,
-        .time = event->time };
+    auto* request = static_cast<xcb_selection_request_event_t*>(message);
     const auto selection = std::find_if(m_selections.begin(), m_selections.end(),
-        [&](const Selection& candidate) { return candidate.atom == request.selection && candidate.owned; });
+        [&](const Selection& candidate) { return candidate.atom == request->selection && candidate.owned; });
     if (selection == m_selections.end())
-        return answer(request, false);
+        return m_server->refuse(request);
+    const bool isClipboard = selection == m_selections.begin();
     // The paste that was withdrawn, taken late: what its selection held, rather than the user's
-    // clipboard, whatever time it names (a toolkit names the paste key's, or its own).
-    const auto now = Clock::now();
-    if (m_withdrawal.active && now >= m_withdrawal.until)
-        m_withdrawal.active = false;
-    const bool withdrawn = selection == m_selections.begin() && !selection->offering && m_withdrawal.active
-        && clientOf(request.requestor) == m_withdrawal.client;
+    // clipboard.
+    const bool late = isClipboard && isLatePaste(request->requestor, request->time);
     // A request made before the ownership it asks of (a paste key pressed before the text it
     // would get was served) gets nothing, as the protocol has it.
-    if (!withdrawn && request.time != XCB_CURRENT_TIME && isBefore(request.time, selection->ownedSince))
-        return answer(request, false);
-    const std::vector<Format>& served = selection->offering ? m_paste.formats
-        : withdrawn                                         ? m_withdrawal.formats
-                                                            : selection->kept;
-    if (request.target == atom("TARGETS")) {
-        std::vector<uint32_t> targets { atom("TARGETS"), atom("TIMESTAMP") };
-        for (const Format& format : served)
-            targets.push_back(format.target);
-        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, request.property, XCB_ATOM_ATOM, 32,
-            uint32_t(targets.size()), targets.data());
-        return answer(request, true);
-    }
-    if (request.target == atom("TIMESTAMP")) {
-        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, request.property, XCB_ATOM_INTEGER,
-            32, 1, &selection->ownedSince);
-        return answer(request, true);
-    }
-    const bool fromPaste = !m_paste.clientKnown || clientOf(request.requestor) == m_paste.client;
-    if (withdrawn) {
+    if (!late && request->time != XCB_CURRENT_TIME && isBefore(request->time, selection->ownedSince))
+        return m_server->refuse(request);
+    const bool offered = isClipboard && m_phase == Phase::offered;
+    const std::vector<SelectionFormat>& formats = offered ? m_paste.formats
+        : late                                            ? m_withdrawal.formats
+                                                          : selection->kept;
+    if (late && request->target != m_atoms.targets) {
         // The other requests of the same paste follow right after this one.
         qCDebug(clipboardLog) << "The paste withdrawn was asked for late: given what its selection held";
-        m_withdrawal.until = std::min(m_withdrawal.until, now + PasteBounds::withdrawalLinger);
+        m_withdrawal.until = std::min(m_withdrawal.until, Clock::now() + PasteBounds::withdrawalLinger);
     }
-    const auto format = std::find_if(
-        served.begin(), served.end(), [&](const Format& candidate) { return candidate.target == request.target; });
-    if (format == served.end())
-        return answer(request, false);
-    if (!format->data) {
-        m_waiting.push_back(request); // answered when it has arrived
-        return;
-    }
-    serveFormat(request.requestor, request.property, *format);
-    if (selection->offering && fromPaste && !m_paste.taken) {
+    const auto served = m_server->serve(request, formats, selection->ownedSince);
+    const bool fromPaste = !m_paste.clientKnown || clientOf(request->requestor) == m_paste.client;
+    const bool text = std::any_of(served.begin(), served.end(), [this](uint32_t target) {
+        return std::find(m_textTargets.begin(), m_textTargets.end(), target) != m_textTargets.end();
+    });
+    if (offered && fromPaste && text && !m_paste.taken) {
         qCDebug(clipboardLog) << "The paste was taken by the application pasted into";
         m_paste.taken = true;
     }
-    answer(request, true);
-}
-
-void ClipboardKeeper::serveFormat(uint32_t requestor, uint32_t property, const Format& format)
-{
-    const std::string& data = *format.data;
-    const uint8_t unit = std::max<uint8_t>(1, format.format / 8);
-    if (data.size() <= m_maximumPiece) {
-        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, requestor, property, format.type, format.format,
-            uint32_t(data.size() / unit), data.data());
-        return;
-    }
-    // Too large for one request: the requestor deletes each piece to ask for the next.
-    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(m_connection, requestor, XCB_CW_EVENT_MASK, &events);
-    const uint32_t size = uint32_t(std::min<std::size_t>(data.size(), UINT32_MAX));
-    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, requestor, property, atom("INCR"), 32, 1, &size);
-    auto transfer = std::make_unique<Transfer>();
-    transfer->requestor = requestor;
-    transfer->property = property;
-    transfer->format = format;
-    transfer->heard = Clock::now();
-    m_transfers.push_back(std::move(transfer));
 }
 
 } // namespace quillet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SelectionFormat.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -15,24 +17,31 @@ typedef struct xcb_connection_t xcb_connection_t;
 
 namespace quillet {
 
+class SelectionServer;
+
 /// Lends the user's clipboard to one paste and gives it back whole.
 ///
-/// keep() learns what the clipboard and the primary selection hold: their owners say which
-/// formats they offer, and every format is then fetched in the background, however large
-/// (each owner is answered to the end of every transfer it starts). offer() serves a text in
-/// the clipboard alone, for a paste into one window; the primary selection stays with its
-/// owner. withdraw() and restore() serve again what keep() read, format by format, owned
-/// afresh: a request that names a time before that (the paste key's) gets nothing. The
-/// primary selection is served again only where another program took it during the press (a
-/// text selected over the accessibility bus takes it), and a selection that had no owner is
-/// let go again. It is served for as long as no other program takes the selection over.
+/// One paste goes through these phases, each a call:
+/// - keep(): reads what the clipboard and the primary selection hold, every format whole,
+///   while their owners still own them (an owner may quit once it loses a selection), within
+///   KeptBound. Nothing is taken yet: a clipboard that cannot be read whole in time is left
+///   to its owner, untouched.
+/// - offer(): serves a text in the clipboard alone, for a paste into one window, marked as a
+///   passing one for clipboard managers; the primary selection stays with its owner.
+/// - withdraw(): the paste was not taken in time; the clipboard serves what keep() read again,
+///   owned afresh, so that a request naming a time before that (the paste key's) gets
+///   nothing. The late paste of the window's application still gets what the paste's
+///   selection held, so that it changes nothing; that application's own next paste gets the
+///   user's clipboard (see withdraw()).
+/// - restore(): the clipboard serves what keep() read, for as long as no other program takes
+///   it; the primary selection is served again only where another program took it during the
+///   press (a text selected over the accessibility bus takes it). A selection that had no
+///   owner is let go again. What is kept is let go as soon as another program owns the
+///   selection.
 ///
 /// A fetch of the offered text counts as the paste taken only when it comes from the
 /// application of the window pasted into: a program that reads the clipboard all the time
-/// (a clipboard manager) does not take the paste. A paste withdrawn before that application
-/// took it gives that application, for a while (PasteBounds::withdrawal) and whatever time its
-/// request names, the text the paste's selection held: a paste it takes late puts back what
-/// it replaces rather than pasting the user's clipboard.
+/// (a clipboard manager) does not take the paste.
 ///
 /// It speaks to the display over an X connection and a thread of its own, which answer the
 /// requests for what it serves whatever the rest of the application is doing. The calls may
@@ -40,6 +49,13 @@ namespace quillet {
 class ClipboardKeeper {
 public:
     using Clock = std::chrono::steady_clock;
+
+    /// What keep() learnt of the clipboard.
+    enum class Kept {
+        kept, // read whole: it can be given back
+        notAnswered, // its owner did not say which formats it offers in time (it hangs)
+        tooLarge, // past KeptBound, or not read whole by the deadline
+    };
 
     /// Connects to the display that DISPLAY names; without one, every call fails.
     ClipboardKeeper();
@@ -49,15 +65,21 @@ public:
 
     bool isAvailable() const noexcept { return m_connection != nullptr; }
 
-    /// Learns the formats both selections offer, and asks their owners for each. False when an
-    /// owner did not say which formats it offers by the deadline (it hangs): nothing of it can
-    /// be kept then, and the caller must not offer anything in its place. The formats arrive
-    /// afterwards, in the background.
-    bool keep(Clock::time_point deadline);
+    /// An application that answers the ping sent behind a withdrawn paste within this answers
+    /// pings apart from the paste key (a browser whose pages run in processes of their own, the
+    /// paste maybe still on its way from a busy page): its answer tells nothing, and its
+    /// requests are told by their time and order alone.
+    static constexpr std::chrono::milliseconds promptPong { 100 };
+
+    /// Reads the formats both selections hold. The owners must list them by `listDeadline`
+    /// and hand them over whole by `readDeadline`. Only a clipboard kept may be offered; the
+    /// primary selection read in time can be given back, one that was not is left alone.
+    Kept keep(Clock::time_point listDeadline, Clock::time_point readDeadline);
     /// Serves `utf8` as the clipboard's text until withdraw() or restore(), for a paste into
     /// `window` (the window with the keyboard focus; XCB_NONE or PointerRoot when there is
     /// none of its own, and then any fetch counts as the paste taken) over a selection that
-    /// holds `selected`.
+    /// holds `selected`. False when the clipboard was not kept, changed hands since keep(),
+    /// or could not be taken.
     bool offer(const std::string& utf8, const std::string& selected, uint32_t window, Clock::time_point deadline);
     /// Whether the application of the paste's window has fetched the text offered.
     bool offerTaken();
@@ -65,60 +87,57 @@ public:
     /// until the deadline: whether it has.
     bool awaitTaken(Clock::time_point deadline);
     /// Ends the offer: the clipboard serves what keep() kept again. False when the paste's
-    /// application had taken the offered text; otherwise its requests for the clipboard's
-    /// contents get the text its selection held for a while (so that a paste it takes late
-    /// changes nothing), and this returns true.
+    /// application had taken the offered text. Otherwise, for PasteBounds::withdrawal, the
+    /// requests of that application that belong to the paste withdrawn get the text its
+    /// selection held: those naming a time before now (the paste key's) or none, and those
+    /// it makes before it has caught up with the events sent to its window until now (it
+    /// answers a ping sent behind them); then this returns true.
     bool withdraw(Clock::time_point deadline);
     /// Serves again what keep() read: the clipboard, and the primary selection where another
     /// program took it since keep() (once a withdrawn paste can no longer land); one that had
     /// no owner then is let go.
     void restore(Clock::time_point deadline);
 
-    /// How many formats of the user's selections are still arriving (for the tests).
-    int formatsArriving();
+    /// How many bytes of the user's selections it holds (for the tests).
+    std::size_t bytesKept();
 
 private:
-    struct Format {
-        uint32_t target = 0;
-        uint32_t type = 0;
-        uint8_t format = 8;
-        std::shared_ptr<const std::string> data; // null while it is arriving
+    enum class Phase {
+        idle, // nothing read for a paste: what it serves, if anything, is the user's
+        kept, // read, not taken yet
+        offered, // the clipboard serves the paste
+        withdrawn, // the clipboard serves the user's again; a late paste gets the stand-in
     };
     struct Selection {
         uint32_t atom = 0;
         /// What keep() read, to be served again.
-        std::vector<Format> kept;
+        std::vector<SelectionFormat> kept;
         bool hadOwner = false;
-        /// Changes whenever `kept` is read anew: what arrives for an older reading is dropped.
-        uint64_t reading = 0;
+        /// The last reading learnt what the selection held, whole.
+        bool known = false;
         bool owned = false;
         uint32_t ownedSince = 0;
-        /// Serving the offered text (the clipboard during a paste) rather than `kept`.
-        bool offering = false;
         /// Another program set an owner since keep().
         bool takenElsewhere = false;
-        /// What its owner answered to TARGETS at the last reading: none when it refused.
-        std::optional<std::vector<uint32_t>> offered;
-        bool targetsAnswered = false;
-        /// The last reading learnt what the selection held (its owner answered in time).
-        bool known = false;
     };
     struct Paste {
         uint32_t client = 0; // the resource base of the client that made the paste's window
+        uint32_t window = 0;
         bool clientKnown = false;
         bool taken = false;
-        std::vector<Format> formats;
-        std::vector<Format> selected; // what the selection it replaces holds
+        std::vector<SelectionFormat> formats;
+        std::vector<SelectionFormat> selected; // what the selection it replaces holds
     };
     struct Withdrawal {
         uint32_t client = 0;
-        std::vector<Format> formats; // the text the paste's selection held
+        std::vector<SelectionFormat> formats; // the text the paste's selection held
         Clock::time_point until;
+        uint32_t since = 0; // the server's time of the clipboard owned again
+        uint32_t window = 0; // pinged and not answered yet, when it answers pings
+        Clock::time_point pinged;
+        bool caughtUp = false; // its application answered the ping, and not at once
         bool active = false;
     };
-    struct Conversion; // a format asked of its owner
-    struct Transfer; // a large format handed over in pieces
-    struct Request; // a request for a format still arriving
 
     /// Runs `work` on the keeper's thread and waits for it.
     bool run(const std::function<bool()>& work);
@@ -128,45 +147,44 @@ private:
     bool waitFor(const std::function<bool()>& done, Clock::time_point deadline);
     /// Handles every event that came before a round trip to the server.
     void settle();
-    uint32_t atom(const char* name);
     /// A text in every text format the clipboard serves.
-    std::vector<Format> textFormats(const std::string& utf8);
+    std::vector<SelectionFormat> textFormats(const std::string& utf8) const;
     uint32_t timestamp(Clock::time_point deadline);
-    /// A window to receive one format on: each transfer has one of its own, as some owners
-    /// (xclip) take any deletion on the window for the request of their next piece.
-    uint32_t freeWindow();
-    void convert(std::size_t selection, uint32_t target, bool targets);
-    void conversionAnswered(Conversion& conversion, uint32_t property);
-    void pieceArrived(Conversion& conversion);
-    void finish(Conversion& conversion, bool whole);
-    /// Gives up on what went silent for too long; the time until the next such check.
-    std::optional<Clock::duration> expire();
     bool take(Selection& selection, Clock::time_point deadline);
+    /// Owns `selection` again for what it kept, or lets it go when it had no owner.
+    void serveKept(Selection& selection, Clock::time_point deadline);
     /// Serves the primary selection again where another program took it since keep().
     void restorePrimary(Clock::time_point deadline);
+    void lose(Selection& selection);
     void serve(void* request);
-    void answer(const Request& request, bool served);
-    void serveFormat(uint32_t requestor, uint32_t property, const Format& format);
+    bool isLatePaste(uint32_t requestor, uint32_t time);
+    void ping(uint32_t window, uint32_t time);
+    void endWithdrawal();
+    /// The time until the withdrawal's end, after which the primary selection may come back.
+    std::optional<Clock::duration> expire();
     uint32_t clientOf(uint32_t window) const noexcept { return window & ~m_resourceMask; }
 
     xcb_connection_t* m_connection = nullptr;
     uint32_t m_window = 0;
-    uint32_t m_maximumPiece = 0;
+    uint32_t m_root = 0;
     uint32_t m_resourceMask = 0;
     uint8_t m_selectionNotifyEvent = 0; // XFixes' first event; 0 without XFixes
+    SelectionAtoms m_atoms;
+    uint32_t m_wmProtocols = 0;
+    uint32_t m_ping = 0;
+    uint32_t m_passwordHint = 0;
+    std::vector<uint32_t> m_textTargets;
+    std::unique_ptr<SelectionServer> m_server;
     std::vector<Selection> m_selections;
+    Phase m_phase = Phase::idle;
     Paste m_paste;
     Withdrawal m_withdrawal;
     bool m_primaryWaiting = false; // restore() left it for the withdrawal's end
-    std::vector<std::unique_ptr<Conversion>> m_conversions;
-    std::vector<std::unique_ptr<Transfer>> m_transfers;
-    std::vector<Request> m_waiting;
-    std::vector<uint32_t> m_freeWindows;
-    uint32_t m_root = 0;
-    uint32_t m_conversionProperty = 0;
     // The event arriving that a wait looks for.
     uint8_t m_awaitedType = 0;
     void* m_awaited = nullptr;
+    // What an event handled during keep() is handed to.
+    std::function<bool(void*)> m_reading;
 
     std::mutex m_callMutex; // one call at a time
     std::mutex m_workMutex;

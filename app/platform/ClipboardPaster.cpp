@@ -93,9 +93,18 @@ KeyboardPaste::Sent ClipboardPaster::moveCaret(CaretKey key, int32_t times, cons
     return Sent::sent;
 }
 
-bool ClipboardPaster::keepClipboard()
+KeyboardPaste::ClipboardKept ClipboardPaster::keepClipboard()
 {
-    return m_keeper.keep(clipboardDeadline());
+    const auto now = ClipboardKeeper::Clock::now();
+    switch (m_keeper.keep(now + CallBudget::clipboardBound, now + CallBudget::clipboardReadBound)) {
+    case ClipboardKeeper::Kept::kept:
+        return ClipboardKept::kept;
+    case ClipboardKeeper::Kept::tooLarge:
+        return ClipboardKept::tooLarge;
+    case ClipboardKeeper::Kept::notAnswered:
+        break;
+    }
+    return ClipboardKept::notAnswered;
 }
 
 std::optional<KeyboardPaste::KeyboardFocus> ClipboardPaster::keyboardFocus()
@@ -129,7 +138,7 @@ KeyboardPaste::Sent ClipboardPaster::paste(
         return sent(sendChord({ deleteKeysym }, focus.window));
     if (!m_keeper.offer(toUtf8(text), toUtf8(selected), focus.window, clipboardDeadline())) {
         m_keeper.restore(clipboardDeadline());
-        return Sent::notSent;
+        return Sent::clipboardNotTaken;
     }
     m_offerOut = true;
     const Sent chord = sent(sendChord({ shiftKeysym, insertKeysym }, focus.window));

@@ -34,7 +34,7 @@ public:
     /// on at letKeysGo(), or at the hold's bound if that comes first.
     void holdKeys(KeyboardHold hold);
 
-    bool keepClipboard() override;
+    ClipboardKept keepClipboard() override;
     std::optional<KeyboardFocus> keyboardFocus() override;
     TypedKeys setKeysAside() override;
     void letKeysGo() override;

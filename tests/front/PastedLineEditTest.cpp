@@ -222,7 +222,10 @@ public:
         : m_desktop(desktop)
     {
     }
-    bool keepClipboard() override { return !m_desktop.clipboardOwnerHangs; }
+    ClipboardKept keepClipboard() override
+    {
+        return m_desktop.clipboardOwnerHangs ? ClipboardKept::notAnswered : ClipboardKept::kept;
+    }
     std::optional<KeyboardFocus> keyboardFocus() override
     {
         m_desktop.checkFocus();

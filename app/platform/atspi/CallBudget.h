@@ -20,6 +20,10 @@ public:
     /// How long a press waits for the clipboard's owners and the display, at each step of a
     /// paste through the keyboard (ClipboardPaster): as long as one call on the bus.
     static constexpr std::chrono::milliseconds clipboardBound = callBound;
+    /// How long a press waits for the clipboard's formats to arrive whole, before it takes the
+    /// clipboard for a paste: a 30 MB image comes in well under it, and the rest of the press
+    /// still fits in `pressBound`.
+    static constexpr std::chrono::milliseconds clipboardReadBound { 600 };
 
     using Duration = std::chrono::steady_clock::duration;
 
