@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <utility>
 
 namespace quillet {
@@ -123,7 +124,9 @@ LibraryWriter::Written LibraryWriter::write(
     written.library = std::move(version.library);
     try {
         // Another instance saving at the same moment waits here, and then reads what we wrote.
-        const FileLock lock(path, version.lockWait);
+        const std::shared_ptr<FileLock> held
+            = version.heldLock ? std::move(version.heldLock) : std::make_shared<FileLock>(path, version.lockWait);
+        const FileLock& lock = *held;
         switch (lock.state()) {
         case FileLock::State::busy:
             written.outcome = Written::Outcome::busy;
@@ -149,6 +152,11 @@ LibraryWriter::Written LibraryWriter::write(
         written.identity
             = detail::replaceJSONDictionary(path, written.library, now ? version.replaces : std::nullopt, texts);
         written.outcome = written.identity ? Written::Outcome::written : Written::Outcome::replacedElsewhere;
+        if (written.identity) {
+            std::error_code error;
+            for (const auto& file : version.removeOnceWritten)
+                std::filesystem::remove(file, error);
+        }
     } catch (const UserErrorDescriptionType& error) {
         written.failure = error.userErrorDescription();
     } catch (const std::exception& error) {
