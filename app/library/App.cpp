@@ -131,7 +131,12 @@ App::App(Environment environment)
     }
     if (!load(*path))
         return;
-    // Made before the first run's install and the kept changes' merge, which it writes too.
+    // A first run is what the load found, never a second look at the path, which another
+    // run may have filled meanwhile. When one did, its library is the one to use.
+    if (!m_bundleStoreController->foundFile() && !installDefaultBundles() && !load(*path))
+        return;
+    takeInUnsavedChanges();
+    m_bundleStoreController->serializable().addDelegate(this);
     if (auto scheduler = m_environment.saveScheduler; scheduler && scheduler->canPost()) {
         try {
             m_writer = std::make_unique<LibraryWriter>(m_bundleStoreController->path(),
@@ -140,12 +145,6 @@ App::App(Environment environment)
             // Without a thread of its own the library is written on the caller's.
         }
     }
-    // A first run is what the load found, never a second look at the path, which another
-    // run may have filled meanwhile. When one did, its library is the one to use.
-    if (!m_bundleStoreController->foundFile() && !installDefaultBundles() && !load(*path))
-        return;
-    takeInUnsavedChanges();
-    m_bundleStoreController->serializable().addDelegate(this);
 }
 
 App::~App()
@@ -220,18 +219,6 @@ bool App::installDefaultBundles()
     }
     if (store.bundles().empty())
         return true; // each failure was reported by the import
-    if (m_writer) {
-        // Written on the writer's thread, only where no file is by then. The defaults stand for
-        // the version this run started from, as a loaded file would: another run that installed
-        // them meanwhile put the same bundles in place, and its file is merged as any other
-        // writer's, so the library never holds them twice.
-        m_bundleStoreController->markAsRead(store.dictionary(), std::nullopt);
-        m_snapshot = LibrarySnapshot::of(store);
-        m_foreignSnapshot = m_snapshot;
-        ++m_changes;
-        save();
-        return true;
-    }
     try {
         // Under the lock, as every write: a start beside it removes no temporary file of ours.
         const auto lock = m_bundleStoreController->lockForWriting(m_environment.lockWait);
@@ -281,13 +268,12 @@ App::SaveOutcome App::saveWaiting(std::chrono::milliseconds longest)
     return writeVersion(longest);
 }
 
-App::SaveOutcome App::writeVersion(std::chrono::milliseconds longest, std::shared_ptr<FileLock> heldLock)
+App::SaveOutcome App::writeVersion(std::chrono::milliseconds longest)
 {
     auto& controller = *m_bundleStoreController;
     m_underWay = VersionUnderWay { LibrarySnapshot::of(bundleStore()), m_changes, std::move(m_importsToAnnounce) };
     m_importsToAnnounce.clear();
-    LibraryWriter::Version version { bundleStore().dictionary(), controller.identityLastSeen(), longest,
-        std::move(heldLock), m_keptTaken };
+    LibraryWriter::Version version { bundleStore().dictionary(), controller.identityLastSeen(), longest };
     if (m_writer && !m_ending) {
         m_writer->start(std::move(version),
             [this, longest](LibraryWriter::Written written) { saveFinished(std::move(written), longest); });
@@ -306,7 +292,6 @@ App::SaveOutcome App::saveFinished(LibraryWriter::Written written, std::chrono::
     switch (written.outcome) {
     case LibraryWriter::Written::Outcome::written:
         controller.markWritten(std::move(written.library), *written.identity);
-        keptChangesWritten(); // their files went with the write
         m_snapshot = std::move(underWay.snapshot);
         // Where no file was there to load, no other writer can have started from anything
         // older than the first version written here: it stands for their base as a loaded
@@ -403,10 +388,6 @@ App::SaveOutcome App::mergeChangesMadeElsewhere(std::chrono::milliseconds longes
             outcome = SaveOutcome::unavailable;
         } else if (controller.fileChangedElsewhere() && keepChangesMadeElsewhere(true)) {
             outcome = SaveOutcome::written; // the file holds the library already
-            std::error_code error;
-            for (const auto& file : m_keptTaken)
-                std::filesystem::remove(file, error);
-            keptChangesWritten();
         }
     } catch (const UserErrorDescriptionType& error) {
         notifySaveFailure(error);
@@ -555,10 +536,6 @@ void App::keepUnsavedChanges(SaveOutcome why)
         return;
     }
     m_savePending = false;
-    // The file just kept holds the changes of those taken in at the start and not yet written.
-    std::error_code removal;
-    for (const auto& file : std::exchange(m_keptTaken, {}))
-        std::filesystem::remove(file, removal);
     icu::UnicodeString reason;
     switch (why) {
     case SaveOutcome::busy:
@@ -586,9 +563,8 @@ void App::takeInUnsavedChanges()
 {
     auto& controller = *m_bundleStoreController;
     const auto& path = controller.path();
-    // Most starts find none, and take no lock. A first run whose install is still being
-    // written leaves them for the next start.
-    if (isWriting() || keptChangesBeside(path).empty())
+    // Most starts find none, and take no lock.
+    if (keptChangesBeside(path).empty())
         return;
     BundleStore& store = bundleStore();
     std::vector<icu::UnicodeString> conflicts;
@@ -596,7 +572,7 @@ void App::takeInUnsavedChanges()
     {
         // Held from the listing to the removal: another process starting beside the same files
         // waits, then finds them gone and what they kept in the library file.
-        auto lock = controller.lockForWriting(m_environment.lockWait);
+        const auto lock = controller.lockForWriting(m_environment.lockWait);
         if (!lock->isHeld())
             return; // left for a start that can lock the library
         const JSONDictionary onDisk = controller.savedDictionary();
@@ -615,20 +591,6 @@ void App::takeInUnsavedChanges()
             try {
                 // Nothing changed here yet: the merge gives `merged`, keeping the objects of what stays.
                 m_snapshot.mergeInto(store, onDisk, merged);
-                if (m_writer) {
-                    // Written on the writer's thread, which holds the lock taken here until the
-                    // files are removed, once the version holding their changes is on disk. Until
-                    // then every version written carries them, and the user is told once they are in.
-                    m_saving = false;
-                    m_keptTaken = taken;
-                    m_keptNotices.push_back(before->noticeOfChangesTo(store));
-                    if (!conflicts.empty())
-                        m_keptNotices.push_back(keptConflictNotice(conflicts));
-                    ++m_changes;
-                    m_replacedAttempts = 0;
-                    writeVersion(m_environment.lockWait, std::shared_ptr<FileLock>(std::move(lock)));
-                    return;
-                }
                 writeHoldingTheLock();
                 written = true;
             } catch (const UserErrorDescriptionType& error) {
@@ -657,17 +619,6 @@ void App::takeInUnsavedChanges()
     if (!conflicts.empty())
         tell(keptConflictNotice(conflicts));
     deliverHeldNotices();
-}
-
-void App::keptChangesWritten()
-{
-    if (m_keptTaken.empty())
-        return;
-    m_keptTaken.clear();
-    auto notices = std::move(m_keptNotices);
-    m_keptNotices.clear();
-    for (auto& notice : notices)
-        tell(std::move(notice));
 }
 
 void App::tell(CbError notice)

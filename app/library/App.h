@@ -30,9 +30,8 @@ class UserNotifications;
 /// and the application is asked to end; no library is installed and the file is never
 /// written. When the file does not exist yet, the default bundles are installed silently,
 /// in the order of defaultBundleNames, from the resources, and saved with one write, so the
-/// file exists whole or not at all (with a writer's thread, as any save, only where no file is
-/// by then: another run's install is merged against the defaults, so they are never there
-/// twice); when no resource is found, a notification says so and nothing is created. Afterwards every change of the
+/// file exists whole or not at all; when no resource is found, a notification says so and
+/// nothing is created. Afterwards every change of the
 /// library saves the whole file, at once or, with a SaveScheduler, within its delay; a
 /// delegate's request (the editor's selection moved, its window closed) and the holder's
 /// destruction write a waiting change at once. A failed save becomes a notification and
@@ -85,12 +84,7 @@ class UserNotifications;
 /// the listing to their removal, so that of several processes starting together one takes
 /// them in, once; merges them all, writes the library once and then removes them, and tells
 /// the user what they changed (what they deleted first). When the lock cannot be had within
-/// Environment::lockWait, or the write fails, they stay for a later start. With a writer's
-/// thread, the merge is made on the caller's thread and its version written on the writer's,
-/// which takes over the lock and removes the files once that version is on disk; until a
-/// version holding them is written they stay, every later version carries them, and at the end
-/// the file that keeps the unsaved changes takes their place. A first run whose install is
-/// still being written leaves them for the next start.
+/// Environment::lockWait, or the write fails, they stay for a later start.
 ///
 /// Everything the desktop does (alerts, notifications, activation and termination, finding
 /// resources) goes through the interfaces of the Environment, so the command line loads the
@@ -198,11 +192,8 @@ private:
         again,
     };
     SaveOutcome saveWaiting(std::chrono::milliseconds longest);
-    /// Takes the version to write now and writes it, on the writer's thread when there is one
-    /// (holding the library's lock that the caller took, when given).
-    SaveOutcome writeVersion(std::chrono::milliseconds longest, std::shared_ptr<FileLock> heldLock = nullptr);
-    /// The version holding the kept changes taken in is on disk: their files are gone.
-    void keptChangesWritten();
+    /// Takes the version to write now and writes it, on the writer's thread when there is one.
+    SaveOutcome writeVersion(std::chrono::milliseconds longest);
     /// What a write's result means for the library, on the caller's thread.
     SaveOutcome saveFinished(LibraryWriter::Written written, std::chrono::milliseconds longest);
     /// Merges, under the lock, what another writer put in the library's place.
@@ -258,11 +249,6 @@ private:
     std::optional<VersionUnderWay> m_underWay;
     // Imports announced once a version holding them is written.
     std::vector<BundlePtr> m_importsToAnnounce;
-    // The files of kept changes taken in at the start whose version is not yet written: each
-    // version written carries them, and the write that lands removes them under the lock.
-    std::vector<std::filesystem::path> m_keptTaken;
-    // What the user is told of them once they are written.
-    std::vector<CbError> m_keptNotices;
     // A save was asked for while a write was under way: it follows at once.
     bool m_saveAgain = false;
     int m_replacedAttempts = 0;

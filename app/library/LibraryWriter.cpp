@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
 #include <utility>
 
 namespace quillet {
@@ -124,9 +123,7 @@ LibraryWriter::Written LibraryWriter::write(
     written.library = std::move(version.library);
     try {
         // Another instance saving at the same moment waits here, and then reads what we wrote.
-        const std::shared_ptr<FileLock> held
-            = version.heldLock ? std::move(version.heldLock) : std::make_shared<FileLock>(path, version.lockWait);
-        const FileLock& lock = *held;
+        const FileLock lock(path, version.lockWait);
         switch (lock.state()) {
         case FileLock::State::busy:
             written.outcome = Written::Outcome::busy;
@@ -152,11 +149,6 @@ LibraryWriter::Written LibraryWriter::write(
         written.identity
             = detail::replaceJSONDictionary(path, written.library, now ? version.replaces : std::nullopt, texts);
         written.outcome = written.identity ? Written::Outcome::written : Written::Outcome::replacedElsewhere;
-        if (written.identity) {
-            std::error_code error;
-            for (const auto& file : version.removeOnceWritten)
-                std::filesystem::remove(file, error);
-        }
     } catch (const UserErrorDescriptionType& error) {
         written.failure = error.userErrorDescription();
     } catch (const std::exception& error) {

@@ -3,7 +3,6 @@
 #include "library/DictionaryReader.h"
 #include "library/JSONSerializableStore.h"
 #include "text/AtomicFile.h"
-#include "text/FileLock.h"
 
 #include <unicode/unistr.h>
 
@@ -13,7 +12,6 @@
 #include <memory>
 #include <optional>
 #include <thread>
-#include <vector>
 
 namespace quillet {
 
@@ -32,11 +30,6 @@ public:
         std::optional<FileIdentity> replaces;
         /// The longest the write waits for another process's lock.
         std::chrono::milliseconds lockWait { 0 };
-        /// The library's lock, when the owner holds it already (it read what this version takes
-        /// in under it): the write holds it instead of waiting for another, and lets it go.
-        std::shared_ptr<FileLock> heldLock;
-        /// Files whose changes this version holds: removed once it is written, under the lock.
-        std::vector<std::filesystem::path> removeOnceWritten;
     };
 
     struct Written {

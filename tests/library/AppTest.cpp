@@ -914,54 +914,6 @@ TEST_F(AppTest, ProcessesStartingTogetherBesideKeptChangesTakeThemInOnce)
     }
 }
 
-TEST_F(AppTest, AStartsOwnWritesGoOnTheWritersThreadAndMeetAnotherRunAsSavesDo)
-{
-    // A first run while another run holds the lock and then installs the defaults itself, and a
-    // start beside a kept change: the start hands its write over, and the files and the user
-    // hear of it once it has landed.
-    for (const bool firstRun : { true, false }) {
-        SCOPED_TRACE(firstRun ? "a first run" : "a start beside a kept change");
-        const auto file = dir.path() / (firstRun ? "first" : "kept") / "bundles.qlbundles";
-        std::filesystem::create_directories(file.parent_path());
-        RecordingEnvironment own(file, resources);
-        auto loop = std::make_shared<ManualSaveScheduler>();
-        loop->posts = true;
-        own.environment.saveScheduler = loop;
-        own.environment.lockWait = App::lockWaitOnEventLoop;
-        const auto kept = file.parent_path() / keptChangesName;
-        auto otherRun = std::make_unique<FileLock>(file, std::chrono::milliseconds(0));
-        if (firstRun) {
-            for (const auto& name : App::defaultBundleNames())
-                addResource(name);
-        } else {
-            otherRun.reset();
-            writeFile(file, libraryOf("A(a1)").dump(4));
-            writeFile(kept, keptChanges("A(a1)", "A(a1) K(k1)"));
-        }
-        App app(own.environment);
-        EXPECT_TRUE(own.notifications->delivered.empty()) << "told before the write landed";
-        ASSERT_TRUE(loop->runPosted()) << "nothing was handed to the writer's thread";
-        if (firstRun) {
-            EXPECT_FALSE(std::filesystem::exists(file)) << "written without the lock";
-            otherRun.reset();
-            RecordingEnvironment cli(file, resources);
-            App another(cli.environment);
-            loop->run();
-            ASSERT_TRUE(loop->runPosted());
-        } else {
-            EXPECT_EQ(own.notifications->delivered.size(), 1u);
-        }
-        EXPECT_FALSE(app.hasPendingSave());
-        EXPECT_FALSE(std::filesystem::exists(kept));
-        const auto library = JSONDictionary::parse(readFile(file));
-        EXPECT_EQ(library, app.bundleStore().dictionary());
-        if (firstRun)
-            EXPECT_EQ(library["bundles"].size(), App::defaultBundleNames().size());
-        else
-            EXPECT_EQ(outlineOf(library), "A(a1) K(k1)");
-    }
-}
-
 TEST_F(AppTest, OneStartReadsNoMoreKeptChangesThanItsBoundAndLeavesTheRestInOrderForTheNext)
 {
     const auto library = dir.path() / "bounded" / "bundles.qlbundles";
