@@ -26,8 +26,10 @@ rows=(
 )
 
 lock_file=$(dirname "$library")/.bundles.qlbundles.lock
-# The longest the application may take to end while another program holds the library's lock.
-locked_end_seconds=4
+# The longest the application may take to end while another program holds the library's lock:
+# the write under way waits App::lockWaitAtEnd for it, then the end's own write waits as long
+# again before it keeps the change beside the library, and the end itself follows.
+locked_end_seconds=6
 
 x_pid=
 start_x() {
